@@ -1,0 +1,35 @@
+# Top-level commands. `make test` does everything on a fresh Debian 12 machine.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+
+.PHONY: deps configure build test bench fuzz run clean format
+
+deps:
+	scripts/install-deps
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DBUILD_TESTS=ON
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 600
+
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTS=OFF -DBUILD_BENCH=ON
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	scripts/run-benchmarks $(BENCH_BUILD)
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTS=OFF -DBUILD_GUI=OFF -DBUILD_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+format:
+	find core chat scan media services views app platform tests bench -name '*.h' -o -name '*.cpp' | xargs -r clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,134 @@
+#pragma once
+#include "core/CarvedRecord.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+class CScanManager;
+struct WxContactRecord;
+
+// One row of "PRAGMA table_info".
+struct ColumnInfo {
+    bool isIntegerPrimaryKey = false;
+    std::string name;  // at most 127 bytes
+    std::string type;  // at most 127 bytes
+};
+
+// A table of the open database, as listed by the schema table.
+struct TableEntry {
+    std::string name;
+    int64_t rootPage = 0;
+    std::vector<uint64_t> pages;
+    WxContactRecord* peer = nullptr;  // not owned
+    uint16_t pageKey = 0;
+};
+
+// Byte range [start, end) of a page.
+struct CellRange {
+    uint64_t start = 0;
+    uint64_t end = 0;
+};
+
+// Base of every database parser: reads one SQLite database of a backup through SQLite
+// (live rows) and as raw pages (live-cell map and deleted-record carving).
+class CCommonInterFace {
+public:
+    CCommonInterFace(CScanManager* owner, int32_t dataType);
+    virtual ~CCommonInterFace();
+    CCommonInterFace(const CCommonInterFace&) = delete;
+    CCommonInterFace& operator=(const CCommonInterFace&) = delete;
+
+    // Subclass hooks of the carver.
+    virtual bool PrepareTable() = 0;
+    virtual bool OnCarvedRecord(CarvedRecord* record, int32_t rowid) = 0;
+    virtual bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) = 0;
+
+    // Construction and lifetime. Open goes through the read-only immutable helper and
+    // reads raw pages with positioned reads on one descriptor.
+    bool Open(const char* path, bool followOverflow);
+    bool ReadHeader();
+    void Close();
+
+    // Page access.
+    bool ReadPage(uint64_t page);
+    uint8_t ReadPageType(uint64_t page);
+    static int ParseVarint(const uint8_t* data, int32_t length, uint64_t* out);
+
+    // Schema and SQL. Table names are quoted by the implementation, never pasted raw.
+    int LoadColumns(const char* table);
+    int GetTableRootPage(const char* table);
+    bool GetAllRootPages(std::vector<int32_t>& roots);
+    int LoadTableList(std::vector<TableEntry>& tables);
+    int CountRows(const char* table, const char* where);
+    static int countRows(sqlite3* connection, const char* table, const char* where);
+    void ClearColumns();
+    static void ClearTableList(std::vector<TableEntry>& tables);
+
+    // Column and field access.
+    int GetColumnIndex(const char* name) const;
+    static int CopyColumnText(sqlite3_stmt* statement, int column, std::string* out);
+    static int ParseVarintChecked(const uint8_t* data, int32_t length, uint64_t* out, bool checkLength);
+    static bool ReadLengthDelimitedField(const char** cursor, int32_t* remaining, std::string* out, bool copy);
+
+    // Live-cell maps.
+    bool BuildLiveCellMap();
+    void BuildLiveCellMapFromPointers();
+    bool CollectLeafPages(uint64_t page, std::vector<uint64_t>& leaves);
+    bool CollectLiveCellRanges(std::vector<CellRange>& ranges);
+    bool ReadCellPointers(uint64_t page, std::vector<uint64_t>& pointers);
+
+    // Progress.
+    void ReportProgress(int stage, bool finished);
+    void ReportProgressAt(int stage, int done);
+    void SetProgressSteps(int n);
+    void AddProgressStep(int n);
+
+    // Carver.
+    bool CarveTable(const char* table);
+    void ScanAllPages();
+    bool CarvePage(uint64_t page, bool hasLiveCells);
+    uint32_t SkipLiveRange(uint64_t page, uint32_t offset);
+    int TryRecordAt(uint64_t page, uint32_t* offset);
+    static uint64_t SerialTypeSize(uint64_t serialType, uint32_t* kind);
+    bool ReadOverflow(uint64_t firstPage, int pages, const uint8_t* local, int localLength);
+    CarvedRecord* DecodeRecord(uint64_t page, const uint8_t* content, uint64_t contentLength, int columns);
+    static void FreeRecord(CarvedRecord* record);
+    bool FirstColumnIsRowid() const;
+
+    // Database handle and paths, for subclasses.
+    sqlite3* Db() const { return db; }
+
+protected:
+    CScanManager* owner = nullptr;
+    sqlite3* db = nullptr;
+    std::string rawPath;
+    std::string dbPath;
+    std::string tableName;
+    int file = -1;  // raw file descriptor, read with pread
+    uint64_t fileSizeBytes = 0;
+    std::vector<uint8_t> pageBuffer;
+    std::vector<uint32_t> columnKinds;
+    std::vector<uint64_t> columnSizes;
+    bool followOverflow = false;
+    uint32_t dataType = 0;
+    std::vector<ColumnInfo> columns;
+    int32_t columnCount = 0;
+    uint64_t pageSize = 0;
+    uint64_t pageCount = 0;
+    std::map<uint64_t, std::vector<CellRange>> liveCells;
+    std::vector<TableEntry> skipTables;
+    int32_t progressDone = 0;
+    int32_t progressTotal = 1000;
+    std::map<uint64_t, std::vector<uint64_t>> cellStarts;
+    std::vector<uint8_t> overflowBuffer;
+
+    // Optional, filled by a subclass in PrepareTable: per column, a bit mask of the
+    // CarvedValueKind values the column can ever hold (bit k for kind k); 0 or a
+    // missing entry accepts every kind. A candidate is dropped at its first serial
+    // type of a kind its column cannot hold, before anything is decoded.
+    std::vector<uint32_t> acceptedKinds;
+};
