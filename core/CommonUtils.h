@@ -10,7 +10,10 @@
 int64_t appleTimeToUnix(int64_t t);  // t + 978307200 (callers with untrusted input use CheckedTime.h)
 std::string formatLocalTime(time_t t, const char* format);  // empty when localtime fails
 int64_t truncateDigits(int64_t value, int n);
+// Estimated time left as "hh:mm:ss"; empty when done <= 1, total <= 0 or started is 0.
+// Keeps one process-wide smoothing value between calls.
 std::string remainingTimeText(int done, int total, time_t started);
+void resetRemainingTimeSmoothing();  // forgets the smoothing value (tests)
 
 // Text tests.
 bool isAllDigits(const char* text);
