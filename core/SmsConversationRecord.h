@@ -11,7 +11,7 @@ struct SmsConversationRecord {
     std::string address;                   // digits only after the phone clean-up; may be empty
     std::string contactName;               // the contact's name for the address, or empty
     RecordList<SmsMessageRecord> messages; // deleted first (newest first), then live (newest first)
-    int32_t handleId = 0;                  // handle_id of the messages (0 for the old schema)
+    int64_t handleId = 0;                  // handle_id of the messages (0 for the old schema); full width
     SmsConversationRecord* prev = nullptr;
     SmsConversationRecord* next = nullptr;
 };
