@@ -32,7 +32,8 @@ int64_t truncateDigits(int64_t value, int n) {
     int len = std::snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(magnitude));
     if (len <= n) return value;
     uint64_t cut = 0;
-    for (int i = 0; i < n; ++i) cut = cut * 10 + uint64_t(digits[i] - '0');
+    for (int i = 0; i < n; ++i)
+        cut = cut * 10 + uint64_t(digits[i] - '0');
     // n <= 19 digits taken from a magnitude of at most 20 digits: a 19-digit prefix of
     // 18446744073709551615 still fits in int64.
     return negative ? -static_cast<int64_t>(cut) : static_cast<int64_t>(cut);
@@ -80,7 +81,7 @@ bool isAllDigits(const char* text) {
 bool isPhoneLike(const char* text) {
     if (!text || !*text) return false;
     const auto* p = reinterpret_cast<const unsigned char*>(text);
-    size_t counted = 0;  // bytes left after taking away separators
+    size_t counted = 0; // bytes left after taking away separators
     for (size_t i = 0; p[i]; ++i) {
         unsigned char c = p[i];
         if (c >= '0' && c <= '9') {
@@ -88,8 +89,10 @@ bool isPhoneLike(const char* text) {
         } else if (c == ' ' || c == '+' || c == '-' || c == '?') {
             // separator
         } else if (c == 0xC2) {
-            if (p[i + 1] == 0xA0) ++i;  // no-break space, both bytes are separators
-            else ++counted;             // a lone 0xC2 counts like a digit
+            if (p[i + 1] == 0xA0)
+                ++i; // no-break space, both bytes are separators
+            else
+                ++counted; // a lone 0xC2 counts like a digit
         } else {
             return false;
         }
@@ -116,14 +119,20 @@ bool fuzzyMatch(const char* a, const char* b, int n) {
     size_t la = std::strlen(a);
     if (la == 0) return false;
     size_t k;
-    if (n <= 0) k = la;  // no divisor: the whole text must match as a prefix
-    else k = la > size_t(n) ? la / size_t(n) : 1;
+    if (n <= 0)
+        k = la; // no divisor: the whole text must match as a prefix
+    else
+        k = la > size_t(n) ? la / size_t(n) : 1;
     return std::strncmp(a, b, k) == 0;
 }
 
-bool isWxRedPacketTitle(const char* text) { return text && std::strcmp(text, "微信红包") == 0; }
+bool isWxRedPacketTitle(const char* text) {
+    return text && std::strcmp(text, "微信红包") == 0;
+}
 
-bool isWxFileMessage(const char* text) { return text && std::strstr(text, "<type>6</type>") != nullptr; }
+bool isWxFileMessage(const char* text) {
+    return text && std::strstr(text, "<type>6</type>") != nullptr;
+}
 
 bool isWxRedPacketText(const char* text) {
     static const char kPrefix[] = "微信红包 我给你发了一个红包,赶紧去拆!";
@@ -138,13 +147,20 @@ bool isValidUtf8(const uint8_t* data, uint64_t length) {
     while (i < length) {
         uint8_t c = data[i];
         int follow;
-        if (c < 0x80) follow = 0;
-        else if (c < 0xC0) return false;  // continuation byte where a lead byte belongs
-        else if (c < 0xE0) follow = 1;
-        else if (c < 0xF0) follow = 2;
-        else if (c < 0xF8) follow = 3;
-        else if (c == 0xFC || c == 0xFD) follow = 5;
-        else follow = 4;
+        if (c < 0x80)
+            follow = 0;
+        else if (c < 0xC0)
+            return false; // continuation byte where a lead byte belongs
+        else if (c < 0xE0)
+            follow = 1;
+        else if (c < 0xF0)
+            follow = 2;
+        else if (c < 0xF8)
+            follow = 3;
+        else if (c == 0xFC || c == 0xFD)
+            follow = 5;
+        else
+            follow = 4;
         if (follow > 0) {
             if (length - i - 1 < uint64_t(follow)) return false;
             for (int j = 1; j <= follow; ++j) {
@@ -243,12 +259,14 @@ const char* findNthSubstring(const char* text, const char* pattern, int n) {
     if (!text || !pattern || !*text || !*pattern) return nullptr;
     const char* found = nullptr;
     if (n < 0) {
-        for (const char* p = std::strstr(text, pattern); p; p = std::strstr(p + 1, pattern)) found = p;
+        for (const char* p = std::strstr(text, pattern); p; p = std::strstr(p + 1, pattern))
+            found = p;
         return found;
     }
     int want = n < 1 ? 1 : n;
     const char* p = std::strstr(text, pattern);
-    for (int i = 1; p && i < want; ++i) p = std::strstr(p + 1, pattern);
+    for (int i = 1; p && i < want; ++i)
+        p = std::strstr(p + 1, pattern);
     return p;
 }
 
@@ -256,17 +274,25 @@ const wchar_t* findNthWideSubstring(const wchar_t* text, const wchar_t* pattern,
     if (!text || !pattern || !*text || !*pattern) return nullptr;
     const wchar_t* found = nullptr;
     if (n < 0) {
-        for (const wchar_t* p = std::wcsstr(text, pattern); p; p = std::wcsstr(p + 1, pattern)) found = p;
+        for (const wchar_t* p = std::wcsstr(text, pattern); p; p = std::wcsstr(p + 1, pattern))
+            found = p;
         return found;
     }
     int want = n < 1 ? 1 : n;
     const wchar_t* p = std::wcsstr(text, pattern);
-    for (int i = 1; p && i < want; ++i) p = std::wcsstr(p + 1, pattern);
+    for (int i = 1; p && i < want; ++i)
+        p = std::wcsstr(p + 1, pattern);
     return p;
 }
 
 // ---- Byte order ----------------------------------------------------------------------
 
-uint16_t swap16(uint16_t v) { return __builtin_bswap16(v); }
-uint32_t swap32(uint32_t v) { return __builtin_bswap32(v); }
-uint64_t swap64(uint64_t v) { return __builtin_bswap64(v); }
+uint16_t swap16(uint16_t v) {
+    return __builtin_bswap16(v);
+}
+uint32_t swap32(uint32_t v) {
+    return __builtin_bswap32(v);
+}
+uint64_t swap64(uint64_t v) {
+    return __builtin_bswap64(v);
+}

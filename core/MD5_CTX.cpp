@@ -4,11 +4,21 @@
 
 namespace {
 
-inline uint32_t rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
-inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) { return (x & y) | (~x & z); }
-inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) { return (x & z) | (y & ~z); }
-inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
-inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
+inline uint32_t rotl(uint32_t x, int n) {
+    return (x << n) | (x >> (32 - n));
+}
+inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) {
+    return (x & y) | (~x & z);
+}
+inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) {
+    return (x & z) | (y & ~z);
+}
+inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) {
+    return x ^ y ^ z;
+}
+inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) {
+    return y ^ (x | ~z);
+}
 
 // Per-round shift amounts and sine-derived constants of RFC 1321.
 const int kShift[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
@@ -28,7 +38,9 @@ const uint32_t kSine[64] = {
 
 } // namespace
 
-MD5_CTX::MD5_CTX() { Reset(); }
+MD5_CTX::MD5_CTX() {
+    Reset();
+}
 
 MD5_CTX::~MD5_CTX() = default;
 
@@ -46,8 +58,8 @@ void MD5_CTX::Reset() {
 void MD5_CTX::Transform(const uint8_t block[64]) {
     uint32_t x[16];
     for (int i = 0; i < 16; ++i) {
-        x[i] = uint32_t(block[i * 4]) | (uint32_t(block[i * 4 + 1]) << 8) | (uint32_t(block[i * 4 + 2]) << 16) |
-               (uint32_t(block[i * 4 + 3]) << 24);
+        x[i] = uint32_t(block[i * 4]) | (uint32_t(block[i * 4 + 1]) << 8) |
+               (uint32_t(block[i * 4 + 2]) << 16) | (uint32_t(block[i * 4 + 3]) << 24);
     }
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     for (int i = 0; i < 64; ++i) {
@@ -91,7 +103,8 @@ void MD5_CTX::MD5Update(const uint8_t* input, uint32_t length) {
     if (length >= partLen) {
         std::memcpy(&buffer[index], input, partLen);
         Transform(buffer);
-        for (i = partLen; i + 63 < length; i += 64) Transform(&input[i]);
+        for (i = partLen; i + 63 < length; i += 64)
+            Transform(&input[i]);
         index = 0;
     }
     if (i < length) std::memcpy(&buffer[index], &input[i], length - i);
@@ -107,7 +120,8 @@ void MD5_CTX::MD5Final(uint8_t digest[16]) {
     uint32_t padLen = index < 56 ? 56 - index : 120 - index;
     MD5Update(PADDING, padLen);
     MD5Update(bits, 8);
-    for (int i = 0; i < 16; ++i) digest[i] = uint8_t(state[i >> 2] >> (8 * (i & 3)));
+    for (int i = 0; i < 16; ++i)
+        digest[i] = uint8_t(state[i >> 2] >> (8 * (i & 3)));
     Reset();
 }
 

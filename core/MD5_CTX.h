@@ -5,14 +5,14 @@
 // MD5 message digest (RFC 1321). After MD5Final the object is set up afresh, so the
 // same object can digest the next text.
 class MD5_CTX {
-public:
+  public:
     MD5_CTX();
     virtual ~MD5_CTX();
 
     void MD5Update(const uint8_t* input, uint32_t length);
     void MD5Final(uint8_t digest[16]);
 
-private:
+  private:
     void Reset();
     void Transform(const uint8_t block[64]);
 

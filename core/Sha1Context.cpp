@@ -4,7 +4,9 @@
 
 namespace {
 
-inline uint32_t rol(uint32_t v, int bits) { return (v << bits) | (v >> (32 - bits)); }
+inline uint32_t rol(uint32_t v, int bits) {
+    return (v << bits) | (v >> (32 - bits));
+}
 
 } // namespace
 
@@ -14,7 +16,8 @@ void sha1Transform(uint32_t state[5], const uint8_t block[64]) {
         w[i] = (uint32_t(block[i * 4]) << 24) | (uint32_t(block[i * 4 + 1]) << 16) |
                (uint32_t(block[i * 4 + 2]) << 8) | uint32_t(block[i * 4 + 3]);
     }
-    for (int i = 16; i < 80; ++i) w[i] = rol(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
+    for (int i = 16; i < 80; ++i)
+        w[i] = rol(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
 
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
     for (int i = 0; i < 80; ++i) {
@@ -70,7 +73,8 @@ void sha1Update(Sha1Context* context, const uint8_t* data, size_t length) {
         i = 64 - used;
         std::memcpy(context->buffer + used, data, i);
         sha1Transform(context->state, context->buffer);
-        for (; i + 63 < length; i += 64) sha1Transform(context->state, data + i);
+        for (; i + 63 < length; i += 64)
+            sha1Transform(context->state, data + i);
         used = 0;
     }
     if (i < length) std::memcpy(context->buffer + used, data + i, length - i);
@@ -89,6 +93,7 @@ void sha1Final(uint8_t digest[20], Sha1Context* context) {
     size_t zeroCount = used <= 56 ? 56 - used : 120 - used;
     sha1Update(context, zeros, zeroCount);
     sha1Update(context, lengthBytes, 8);
-    for (int i = 0; i < 20; ++i) digest[i] = uint8_t(context->state[i >> 2] >> (24 - 8 * (i & 3)));
+    for (int i = 0; i < 20; ++i)
+        digest[i] = uint8_t(context->state[i >> 2] >> (24 - 8 * (i & 3)));
     std::memset(context, 0, sizeof *context);
 }
