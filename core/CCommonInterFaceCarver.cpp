@@ -448,13 +448,15 @@ int32_t CCommonInterFace::RecoverRowid(uint32_t start, uint32_t headerBytes, uin
         }
     }
     if (!found) return 0;
-    // Payload-length varint ending right before the rowid: when present it must agree.
-    for (uint32_t k = std::min<uint32_t>(9, r); k >= 1; --k) {
+    // Payload-length varint ending right before the rowid. When a varint can end there it
+    // must be the payload length in its one (shortest) encoding: trying the longest
+    // varint first would take in the last bytes of the cell before.
+    if (r > 0 && data[r - 1] < 0x80) {
+        uint32_t len = 1;
+        while (len < 9 && (len == 8 ? payload >= (1ull << 56) : payload >= (1ull << (7 * len))))
+            ++len;
         uint64_t v = 0;
-        if (ParseVarint(data + r - k, int32_t(k), &v) == int(k)) {
-            if (v != payload) return 0;
-            break;
-        }
+        if (r < len || ParseVarint(data + r - len, int32_t(len), &v) != int(len) || v != payload) return 0;
     }
     return int32_t(uint32_t(rowid));
 }
