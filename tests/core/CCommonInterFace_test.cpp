@@ -2,7 +2,6 @@
 // live-cell map compared with SQLite's own page statistics.
 #include "core/SqliteReadOnly.h"
 #include "tests/core/CarverTestSupport.h"
-#include "tests/core/ScanManagerStub.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
 

@@ -1,6 +1,5 @@
 // The deleted-record carver on real SQLite files with deleted rows.
 #include "tests/core/CarverTestSupport.h"
-#include "tests/core/ScanManagerStub.h"
 #include "tests/kit/FixtureDb.h"
 
 #include <algorithm>
