@@ -62,8 +62,11 @@ BackupToolRunner::Result BackupToolRunner::Run(const QString& toolName, const QS
     if (!pending.isEmpty()) emitLine(pending);
 
     result.exitCode = process.exitCode();
-    if (process.exitStatus() == QProcess::CrashExit) result.status = Status::Crashed;
-    else if (process.exitCode() != 0) result.status = Status::ExitedWithError;
-    else result.status = Status::Finished;
+    if (process.exitStatus() == QProcess::CrashExit)
+        result.status = Status::Crashed;
+    else if (process.exitCode() != 0)
+        result.status = Status::ExitedWithError;
+    else
+        result.status = Status::Finished;
     return result;
 }

@@ -10,14 +10,14 @@
 // streamed line by line to a sink and never gathered whole, so memory stays bounded
 // whatever the tool prints.
 class BackupToolRunner {
-public:
+  public:
     enum class Status {
-        Finished,         // the tool exited with status 0
-        NotFound,         // no executable of that name on PATH
-        FailedToStart,    // the process could not be started
-        Crashed,          // the tool died from a signal
-        ExitedWithError,  // the tool exited with a non-zero status
-        Cancelled,        // the cancel flag was raised; the tool was killed
+        Finished,        // the tool exited with status 0
+        NotFound,        // no executable of that name on PATH
+        FailedToStart,   // the process could not be started
+        Crashed,         // the tool died from a signal
+        ExitedWithError, // the tool exited with a non-zero status
+        Cancelled,       // the cancel flag was raised; the tool was killed
     };
     struct Result {
         Status status = Status::FailedToStart;

@@ -8,7 +8,7 @@
 // has two). Compared by value; an empty UDID is the null reference.
 struct DeviceRef {
     std::string udid;
-    int connection = 0;  // 1 USB, 2 network
+    int connection = 0; // 1 USB, 2 network
 
     bool isNull() const { return udid.empty(); }
     bool operator==(const DeviceRef&) const = default;
@@ -27,7 +27,7 @@ struct DeviceEvent {
 // Unsubscribe may block; DeviceManage makes them in order on one worker thread. Status
 // results are 0 on success, as the device library reports them.
 class IDeviceService {
-public:
+  public:
     using EventHandler = std::function<void(const DeviceEvent& event)>;
 
     virtual ~IDeviceService() = default;

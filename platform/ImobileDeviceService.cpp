@@ -51,10 +51,17 @@ void ImobileDeviceService::OnEvent(const void* rawEvent, void* user) {
     if (!self || !event) return;
     DeviceEvent out;
     switch (event->event) {
-    case IDEVICE_DEVICE_ADD: out.kind = DeviceEvent::Connected; break;
-    case IDEVICE_DEVICE_REMOVE: out.kind = DeviceEvent::Removed; break;
-    case IDEVICE_DEVICE_PAIRED: out.kind = DeviceEvent::Paired; break;
-    default: return;
+    case IDEVICE_DEVICE_ADD:
+        out.kind = DeviceEvent::Connected;
+        break;
+    case IDEVICE_DEVICE_REMOVE:
+        out.kind = DeviceEvent::Removed;
+        break;
+    case IDEVICE_DEVICE_PAIRED:
+        out.kind = DeviceEvent::Paired;
+        break;
+    default:
+        return;
     }
     out.device.udid = event->udid ? event->udid : "";
     out.device.connection = int(event->conn_type);
@@ -68,8 +75,8 @@ int ImobileDeviceService::Subscribe(EventHandler eventHandler) {
         handler = std::move(eventHandler);
     }
     if (subscribed) return 0;
-    const idevice_error_t error = idevice_event_subscribe(
-        [](const idevice_event_t* event, void* user) { OnEvent(event, user); }, this);
+    const idevice_error_t error =
+        idevice_event_subscribe([](const idevice_event_t* event, void* user) { OnEvent(event, user); }, this);
     subscribed = error == IDEVICE_E_SUCCESS;
     return subscribed ? 0 : int(error);
 }
@@ -87,7 +94,8 @@ ImobileDeviceService::Connection* ImobileDeviceService::Open(const DeviceRef& de
     const auto key = std::make_pair(device.udid, device.connection);
     if (auto it = connections.find(key); it != connections.end()) return it->second.get();
     auto connection = std::make_unique<Connection>();
-    const int lookup = device.connection == CONNECTION_NETWORK ? IDEVICE_LOOKUP_NETWORK : IDEVICE_LOOKUP_USBMUX;
+    const int lookup =
+        device.connection == CONNECTION_NETWORK ? IDEVICE_LOOKUP_NETWORK : IDEVICE_LOOKUP_USBMUX;
     if (idevice_new_with_options(&connection->device, device.udid.c_str(), idevice_options(lookup)) !=
             IDEVICE_E_SUCCESS ||
         lockdownd_client_new(connection->device, &connection->client, kClientLabel) != LOCKDOWN_E_SUCCESS)
@@ -97,7 +105,9 @@ ImobileDeviceService::Connection* ImobileDeviceService::Open(const DeviceRef& de
     return open;
 }
 
-int ImobileDeviceService::Connect(const DeviceRef& device) { return Open(device) ? 0 : 1; }
+int ImobileDeviceService::Connect(const DeviceRef& device) {
+    return Open(device) ? 0 : 1;
+}
 
 bool ImobileDeviceService::IsPaired(const DeviceRef& device) {
     if (device.isNull()) return false;
@@ -124,7 +134,8 @@ int ImobileDeviceService::StartSession(const DeviceRef& device) {
     if (hostId.empty()) return 1;
     char* sessionId = nullptr;
     int ssl = 0;
-    const lockdownd_error_t error = lockdownd_start_session(connection->client, hostId.c_str(), &sessionId, &ssl);
+    const lockdownd_error_t error =
+        lockdownd_start_session(connection->client, hostId.c_str(), &sessionId, &ssl);
     if (sessionId) {
         connection->sessionId = sessionId;
         free(sessionId);

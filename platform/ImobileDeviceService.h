@@ -11,7 +11,7 @@
 // Trust is this computer's pair record (read through usbmuxd); when there is none, the
 // check asks the device to pair, which shows the trust question on its screen.
 class ImobileDeviceService : public IDeviceService {
-public:
+  public:
     ImobileDeviceService();
     ~ImobileDeviceService() override;
 
@@ -24,7 +24,7 @@ public:
     std::optional<std::string> CopyValue(const DeviceRef& device, const std::string& key) override;
     void Disconnect(const DeviceRef& device) override;
 
-private:
+  private:
     struct Connection;
     static void OnEvent(const void* event, void* user);
     // The open connection of a device, opened on demand; null when it cannot be opened.

@@ -12,7 +12,7 @@
 // are reached by a path of dictionary keys; a missing key, a node of another type or
 // an unreadable document gives nothing.
 class PlistDocument {
-public:
+  public:
     PlistDocument() = default;
 
     // Reads a file of at most `maxBytes`; an invalid document when it is missing, too
@@ -29,8 +29,8 @@ public:
     // The string values of the dictionary at the path (other values are left out).
     QHash<QString, QString> StringDictionary(std::initializer_list<const char*> path) const;
 
-private:
+  private:
     void* Node(std::initializer_list<const char*> path) const;
 
-    std::shared_ptr<void> root;  // plist_t, freed with plist_free
+    std::shared_ptr<void> root; // plist_t, freed with plist_free
 };

@@ -5,7 +5,7 @@
 // optional. BackUpFinish, AnalyzeFinish and BackUpLoser arrive on a worker thread;
 // Analyze arrives on the thread that created DeviceManage (the GUI thread).
 class BackUpDelegate {
-public:
+  public:
     virtual ~BackUpDelegate() = default;
     // The backup tool finished successfully; the argument is the backup root.
     virtual void BackUpFinish(const QString& backupRoot) {}

@@ -18,7 +18,8 @@ QString text(const QString& key, const QString& fallback) {
 } // namespace
 
 DeviceAuthorizationMessageWindow::DeviceAuthorizationMessageWindow(QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    : QWidget(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("DeviceAuthorizationMessageWindow"));
     message = new QLabel(this);
     message->setWordWrap(true);
@@ -37,8 +38,9 @@ DeviceAuthorizationMessageWindow* DeviceAuthorizationMessageWindow::shareInstanc
 void DeviceAuthorizationMessageWindow::Show(std::function<void()> handler) {
     handlerComplete = std::move(handler);
     setWindowTitle(text(QStringLiteral("DeviceTrustTitle"), QStringLiteral("Trust This Computer")));
-    message->setText(text(QStringLiteral("DeviceTrustTip"),
-                          QStringLiteral("Unlock your device and tap \"Trust\" on its screen, then click Continue.")));
+    message->setText(
+        text(QStringLiteral("DeviceTrustTip"),
+             QStringLiteral("Unlock your device and tap \"Trust\" on its screen, then click Continue.")));
     confirm->setText(text(QStringLiteral("DeviceTrustContinue"), QStringLiteral("Continue")));
     show();
     raise();

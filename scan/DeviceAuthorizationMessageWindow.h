@@ -13,7 +13,7 @@ class QPushButton;
 // with its close button drops the handler.
 class DeviceAuthorizationMessageWindow : public QWidget, public ITrustPrompt {
     Q_OBJECT
-public:
+  public:
     explicit DeviceAuthorizationMessageWindow(QWidget* parent = nullptr);
 
     // The one window of the application (created on first use, on the GUI thread).
@@ -29,10 +29,10 @@ public:
 
     QPushButton* confirmButton() const { return confirm; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     std::function<void()> handlerComplete;
     QLabel* message = nullptr;
     QPushButton* confirm = nullptr;

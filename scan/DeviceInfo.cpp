@@ -3,7 +3,8 @@
 #include "scan/ScanLog.h"
 
 DeviceInfo::~DeviceInfo() {
-    scanLog(QStringLiteral("移除设备 ============================================================================="));
+    scanLog(QStringLiteral(
+        "移除设备 ============================================================================="));
     LogValues();
 }
 
@@ -15,7 +16,8 @@ void DeviceInfo::SaveDeviceInfo(const QString& name, const QString& identify, co
     ProductType = product;
     SysVersion = version;
     SaveDeviceHandle(handle);
-    scanLog(QStringLiteral("添加设备 ============================================================================="));
+    scanLog(QStringLiteral(
+        "添加设备 ============================================================================="));
     LogValues();
 }
 
@@ -32,8 +34,10 @@ DeviceRef DeviceInfo::getDeviceHandle() const {
 }
 
 void DeviceInfo::SaveDeviceHandle(const DeviceRef& handle) {
-    if (DeviceHandle1.isNull()) DeviceHandle1 = handle;
-    else if (DeviceHandle2.isNull()) DeviceHandle2 = handle;
+    if (DeviceHandle1.isNull())
+        DeviceHandle1 = handle;
+    else if (DeviceHandle2.isNull())
+        DeviceHandle2 = handle;
 }
 
 void DeviceInfo::RemoveDeviceHandle(const DeviceRef& handle) {
@@ -46,4 +50,6 @@ bool DeviceInfo::holdsDeviceHandle(const DeviceRef& handle) const {
     return !handle.isNull() && (DeviceHandle1 == handle || DeviceHandle2 == handle);
 }
 
-bool DeviceInfo::isDeviceHandle() const { return !DeviceHandle1.isNull() || !DeviceHandle2.isNull(); }
+bool DeviceInfo::isDeviceHandle() const {
+    return !DeviceHandle1.isNull() || !DeviceHandle2.isNull();
+}

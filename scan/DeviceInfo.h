@@ -7,7 +7,7 @@
 // values, up to two connection handles, and the backup folder and date. Used on the
 // GUI thread; shared through std::shared_ptr and compared by identity.
 class DeviceInfo {
-public:
+  public:
     DeviceInfo() = default;
     ~DeviceInfo();
     DeviceInfo(const DeviceInfo&) = delete;
@@ -38,7 +38,7 @@ public:
     void SetBackUpDate(const QString& date) { BackUpDate = date; }
     const QString& GetBackUpDate() const { return BackUpDate; }
 
-private:
+  private:
     void LogValues() const;
 
     DeviceRef DeviceHandle1;

@@ -18,9 +18,9 @@ namespace {
 
 // Type selection entry -> ScanDataType bit.
 constexpr uint32_t kSelectionBits[15] = {
-    ScanPhotos, ScanVideos,  ScanSmsAttachments, ScanNoteAttachments, ScanVoiceMemos,
-    ScanSms,    ScanCallHistory, ScanContacts,   ScanBookmarks,       ScanReminders,
-    ScanNotes,  ScanCalendar, ScanWxContacts,    ScanWxChats,         ScanWxAttachments,
+    ScanPhotos, ScanVideos,      ScanSmsAttachments, ScanNoteAttachments, ScanVoiceMemos,
+    ScanSms,    ScanCallHistory, ScanContacts,       ScanBookmarks,       ScanReminders,
+    ScanNotes,  ScanCalendar,    ScanWxContacts,     ScanWxChats,         ScanWxAttachments,
 };
 
 QString deviceText(const std::optional<std::string>& value) {
@@ -63,7 +63,9 @@ DeviceManage* DeviceManage::shareInstance() {
     static DeviceManage* instance = [] {
         Services real;
         real.device = std::make_shared<ImobileDeviceService>();
-        real.trustPrompt = [] { return static_cast<ITrustPrompt*>(DeviceAuthorizationMessageWindow::shareInstance()); };
+        real.trustPrompt = [] {
+            return static_cast<ITrustPrompt*>(DeviceAuthorizationMessageWindow::shareInstance());
+        };
         return new DeviceManage(std::move(real));
     }();
     return instance;
@@ -80,14 +82,17 @@ void DeviceManage::PostToDeviceWorker(std::function<void()> call) {
 // ---------------------------------------------------------------------------------
 // Devices
 
-void DeviceManage::InitDevice() { AllDeviceInfo.clear(); }
+void DeviceManage::InitDevice() {
+    AllDeviceInfo.clear();
+}
 
 int DeviceManage::CreateDeviceConnection() {
     if (!services.device) return 0;
     // Events arrive on a thread of the device library; they are handed to the probe
     // worker in arrival order.
-    const int status = services.device->Subscribe(
-        [this](const DeviceEvent& event) { PostToDeviceWorker([this, event] { HandleDeviceEvent(event); }); });
+    const int status = services.device->Subscribe([this](const DeviceEvent& event) {
+        PostToDeviceWorker([this, event] { HandleDeviceEvent(event); });
+    });
     if (status != 0) {
         scanLog(QStringLiteral("初始化MobileDvice库失败"));
         return 5;
@@ -103,9 +108,14 @@ void DeviceManage::HandleDeviceEvent(const DeviceEvent& event) {
         services.device->Disconnect(event.device);
         PostToGui([this, device = event.device] { RemoveDevice(device); });
         break;
-    case DeviceEvent::Connected: ProbeDevice(event.device, true); break;
-    case DeviceEvent::Paired: ProbeDevice(event.device, false); break;
-    default: break;
+    case DeviceEvent::Connected:
+        ProbeDevice(event.device, true);
+        break;
+    case DeviceEvent::Paired:
+        ProbeDevice(event.device, false);
+        break;
+    default:
+        break;
     }
 }
 
@@ -239,8 +249,8 @@ void DeviceManage::StartBackUp(const std::shared_ptr<DeviceInfo>& device) {
         }
         scanLog(QStringLiteral("保存备份路径:%1").arg(root));
         const BackupToolRunner::Result result = BackupToolRunner::Run(
-            services.backupTool, udid, root, [](const QString& line) { scanLog(QStringLiteral("备份:") + line); },
-            &shuttingDown);
+            services.backupTool, udid, root,
+            [](const QString& line) { scanLog(QStringLiteral("备份:") + line); }, &shuttingDown);
         switch (result.status) {
         case BackupToolRunner::Status::Finished:
             scanLog(QStringLiteral("备份完成"));
@@ -249,12 +259,18 @@ void DeviceManage::StartBackUp(const std::shared_ptr<DeviceInfo>& device) {
         case BackupToolRunner::Status::NotFound:
             scanLog(QStringLiteral("备份工具未找到:%1").arg(services.backupTool));
             break;
-        case BackupToolRunner::Status::FailedToStart: scanLog(QStringLiteral("备份工具无法启动")); break;
-        case BackupToolRunner::Status::Crashed: scanLog(QStringLiteral("备份工具异常退出")); break;
+        case BackupToolRunner::Status::FailedToStart:
+            scanLog(QStringLiteral("备份工具无法启动"));
+            break;
+        case BackupToolRunner::Status::Crashed:
+            scanLog(QStringLiteral("备份工具异常退出"));
+            break;
         case BackupToolRunner::Status::ExitedWithError:
             scanLog(QStringLiteral("备份失败,退出码:%1").arg(result.exitCode));
             break;
-        case BackupToolRunner::Status::Cancelled: scanLog(QStringLiteral("备份已取消")); break;
+        case BackupToolRunner::Status::Cancelled:
+            scanLog(QStringLiteral("备份已取消"));
+            break;
         }
         SendBackUpLoser();
     });
@@ -291,7 +307,8 @@ bool DeviceManage::isVersionBiggerThanVersion(const QString& v, const QString& w
     }
     if (a.size() <= b.size()) return false;
     qlonglong extra = 0;
-    for (qsizetype i = shared; i < a.size(); ++i) extra += std::max<qlonglong>(0, a[i].toLongLong());
+    for (qsizetype i = shared; i < a.size(); ++i)
+        extra += std::max<qlonglong>(0, a[i].toLongLong());
     return extra > 0;
 }
 
@@ -301,14 +318,19 @@ QString DeviceManage::ManifestFileOf(const QString& folder) {
     return folder + (database ? QStringLiteral("/Manifest.db") : QStringLiteral("/Manifest.mbdb"));
 }
 
-QString DeviceManage::getManifestFile() const { return ManifestFileOf(getBackUpPath()); }
+QString DeviceManage::getManifestFile() const {
+    return ManifestFileOf(getBackUpPath());
+}
 
 std::optional<QString> DeviceManage::BackUpPath_UID_Get_DeviceName(const QString& folder) {
-    return PlistDocument::FromFile(folder + QStringLiteral("/Manifest.plist")).String({"Lockdown", "DeviceName"});
+    return PlistDocument::FromFile(folder + QStringLiteral("/Manifest.plist"))
+        .String({"Lockdown", "DeviceName"});
 }
 
 bool DeviceManage::BackUpPath_UID_Get_IsEncrypted(const QString& folder) {
-    return PlistDocument::FromFile(folder + QStringLiteral("/Manifest.plist")).Bool({"IsEncrypted"}).value_or(false);
+    return PlistDocument::FromFile(folder + QStringLiteral("/Manifest.plist"))
+        .Bool({"IsEncrypted"})
+        .value_or(false);
 }
 
 std::optional<QString> DeviceManage::BackUpPath_UID_Get_ProductVersion(const QString& folder) {
@@ -318,7 +340,8 @@ std::optional<QString> DeviceManage::BackUpPath_UID_Get_ProductVersion(const QSt
 }
 
 std::optional<QString> DeviceManage::BackUpPath_UID_Get_ProductType(const QString& folder) {
-    return PlistDocument::FromFile(folder + QStringLiteral("/Manifest.plist")).String({"Lockdown", "ProductType"});
+    return PlistDocument::FromFile(folder + QStringLiteral("/Manifest.plist"))
+        .String({"Lockdown", "ProductType"});
 }
 
 int DeviceManage::MajorVersion(const std::optional<QString>& version) {
@@ -326,7 +349,8 @@ int DeviceManage::MajorVersion(const std::optional<QString>& version) {
     // The leading whole number of the text, as a plain integer reading gives it.
     const QString text = version->trimmed();
     qsizetype end = 0;
-    while (end < text.size() && end < 9 && text[end].isDigit() && text[end].unicode() < 0x80) ++end;
+    while (end < text.size() && end < 9 && text[end].isDigit() && text[end].unicode() < 0x80)
+        ++end;
     return end ? text.left(end).toInt() : 0;
 }
 
@@ -377,7 +401,8 @@ void DeviceManage::RunAnalysis(const QString& root) {
             if (BackUpDelegate* receiver = backUpdelegate_.load()) receiver->Analyze(percent);
         });
     };
-    const bool opened = parser.Open(manifest.toUtf8().constData(), root.toUtf8().constData(), major, progress);
+    const bool opened =
+        parser.Open(manifest.toUtf8().constData(), root.toUtf8().constData(), major, progress);
     {
         std::lock_guard<std::mutex> lock(stateMutex);
         backupIosMajor = major;
@@ -416,7 +441,7 @@ QString DeviceManage::NewScanOutputFolder() {
 }
 
 void DeviceManage::StartScan(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) {
-    (void)device;  // the backup in use is scanned
+    (void)device; // the backup in use is scanned
     if (isScanThread.exchange(true)) {
         scanLog(QStringLiteral("扫描中..."));
         return;
@@ -440,7 +465,8 @@ void DeviceManage::StartScan(const std::shared_ptr<DeviceInfo>& device, const QS
         wxIndexBuilt = false;
         wxIndex.clear();
     }
-    tasks.start([this, mask, root, major, suffixes, outputDir] { RunScan(mask, root, major, suffixes, outputDir); });
+    tasks.start(
+        [this, mask, root, major, suffixes, outputDir] { RunScan(mask, root, major, suffixes, outputDir); });
 }
 
 void DeviceManage::RunScan(uint32_t mask, const QString& root, int iosVersion, const ScanSuffixes& suffixes,
@@ -457,7 +483,9 @@ void DeviceManage::RunScan(uint32_t mask, const QString& root, int iosVersion, c
     if (ScanFileDelegate* receiver = scanFileDelegate_.load()) receiver->ScanEnd();
 }
 
-void DeviceManage::WaitForTasks() { tasks.waitForDone(); }
+void DeviceManage::WaitForTasks() {
+    tasks.waitForDone();
+}
 
 // ---------------------------------------------------------------------------------
 // Suffix lists, WeChat filter and lookups
@@ -495,8 +523,10 @@ void DeviceManage::InitScanFileSuffix() {
             section = &OtherSuffix;
         }
     }
-    if (xml.hasError()) scanLog(QStringLiteral("conf.xml文件解析失败"));
-    else scanLog(QStringLiteral("conf.xml文件解析成功"));
+    if (xml.hasError())
+        scanLog(QStringLiteral("conf.xml文件解析失败"));
+    else
+        scanLog(QStringLiteral("conf.xml文件解析成功"));
 }
 
 bool DeviceManage::isWXChar(const QString& key, const QString& name) const {
@@ -514,7 +544,8 @@ QString DeviceManage::SearchWXResources(const QString& devicePath) {
             for (const BackupFileRecord* entry : *entries) {
                 if (!entry) continue;
                 const QByteArray key = QByteArray::fromStdString(entry->devicePath);
-                if (!wxIndex.contains(key)) wxIndex.insert(key, QString::fromStdString(entry->StoredPath(major)));
+                if (!wxIndex.contains(key))
+                    wxIndex.insert(key, QString::fromStdString(entry->StoredPath(major)));
             }
         }
         wxIndexBuilt = true;

@@ -32,7 +32,7 @@
 // there. Device probes run in order on one worker thread; backup, analysis and scan
 // each run as one task of a private thread pool.
 class DeviceManage : public QObject {
-public:
+  public:
     struct Services {
         // Device events and probes; null: no device detection.
         std::shared_ptr<IDeviceService> device;
@@ -129,12 +129,12 @@ public:
     // Blocks until every backup, analysis and scan task has ended.
     void WaitForTasks();
 
-private:
+  private:
     void PostToGui(std::function<void()> call);
     void PostToDeviceWorker(std::function<void()> call);
-    void HandleDeviceEvent(const DeviceEvent& event);  // device worker
-    void ProbeDevice(const DeviceRef& device, bool connect);  // device worker
-    void OnTrustConfirmed();  // GUI thread
+    void HandleDeviceEvent(const DeviceEvent& event);        // device worker
+    void ProbeDevice(const DeviceRef& device, bool connect); // device worker
+    void OnTrustConfirmed();                                 // GUI thread
     void SendBackUpLoser();
     void RunAnalysis(const QString& root);
     void RunScan(uint32_t mask, const QString& root, int iosVersion, const ScanSuffixes& suffixes,
@@ -149,7 +149,7 @@ private:
     QList<std::shared_ptr<DeviceInfo>> AllDeviceInfo;
     std::set<std::pair<std::string, int>> waitingForTrust;
     QThread deviceThread;
-    QObject* deviceContext = nullptr;  // lives on deviceThread
+    QObject* deviceContext = nullptr; // lives on deviceThread
     bool subscribed = false;
 
     // Backup in use and analysis state.

@@ -6,7 +6,7 @@
 // Receiver of device arrivals and removals (the main page). Both messages are
 // optional and are sent on the thread that created DeviceManage (the GUI thread).
 class DeviceManageDelegate {
-public:
+  public:
     virtual ~DeviceManageDelegate() = default;
     // A connected, trusted device with its values read; the same object again for a
     // device seen before (possibly several times).

@@ -46,7 +46,9 @@ std::optional<QString> utf8Text(const std::string& bytes) {
     return text;
 }
 
-QString textOrEmpty(const std::string& bytes) { return utf8Text(bytes).value_or(QString()); }
+QString textOrEmpty(const std::string& bytes) {
+    return utf8Text(bytes).value_or(QString());
+}
 
 // Cuts a text to at most `maxBytes` UTF-8 bytes, at a character boundary.
 QString capUtf8(const QString& text, int maxBytes) {
@@ -54,9 +56,10 @@ QString capUtf8(const QString& text, int maxBytes) {
     QString out;
     int bytes = 0;
     for (qsizetype i = 0; i < text.size();) {
-        const char32_t c = text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
-                               ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
-                               : text.at(i).unicode();
+        const char32_t c =
+            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
+                ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
+                : text.at(i).unicode();
         const int units = c > 0xFFFF ? 2 : 1;
         const int need = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
         if (bytes + need > maxBytes) break;
@@ -69,17 +72,28 @@ QString capUtf8(const QString& text, int maxBytes) {
 
 const char* progressKey(int dataType) {
     switch (dataType) {
-    case ScanNone: return "PROGRESSTXT_NOUSE";
-    case ScanSms: return "PROGRESSTXT_SMS";
-    case ScanCallHistory: return "PROGRESSTXT_CALL";
-    case ScanContacts: return "PROGRESSTXT_CONTACT";
-    case ScanBookmarks: return "PROGRESSTXT_SAFARI";
-    case ScanReminders: return "PROGRESSTXT_REMINDER";
-    case ScanNotes: return "PROGRESSTXT_NOTE";
-    case ScanCalendar: return "PROGRESSTXT_CALENDAR";
-    case ScanWxContacts: return "PROGRESSTXT_WXCONTACT";
-    case ScanWxChats: return "PROGRESSTXT_WXCHAT";
-    default: return nullptr;
+    case ScanNone:
+        return "PROGRESSTXT_NOUSE";
+    case ScanSms:
+        return "PROGRESSTXT_SMS";
+    case ScanCallHistory:
+        return "PROGRESSTXT_CALL";
+    case ScanContacts:
+        return "PROGRESSTXT_CONTACT";
+    case ScanBookmarks:
+        return "PROGRESSTXT_SAFARI";
+    case ScanReminders:
+        return "PROGRESSTXT_REMINDER";
+    case ScanNotes:
+        return "PROGRESSTXT_NOTE";
+    case ScanCalendar:
+        return "PROGRESSTXT_CALENDAR";
+    case ScanWxContacts:
+        return "PROGRESSTXT_WXCONTACT";
+    case ScanWxChats:
+        return "PROGRESSTXT_WXCHAT";
+    default:
+        return nullptr;
     }
 }
 
@@ -90,22 +104,38 @@ struct LogLines {
 };
 LogLines logLines(int dataType) {
     switch (dataType) {
-    case ScanSms: return {"<短信>数据开始分析.........", "<短信>数据分析完成........."};
-    case ScanCallHistory: return {"<通话记录>数据开始分析.........", "<通话记录>数据分析完成........."};
-    case ScanContacts: return {"<联系人>数据开始分析.........", "<联系人>数据分析完成........."};
-    case ScanBookmarks: return {"<书签>数据开始分析.........", "<书签>数据分析完成........."};
-    case ScanReminders: return {"<提醒事项>数据开始分析.........", "<提醒事项>数据分析完成........."};
-    case ScanNotes: return {"<备忘录>数据开始分析.........", "<备忘录>数据分析完成........."};
-    case ScanCalendar: return {"<日历>数据开始分析.........", "<日历>数据分析完成........."};
-    case ScanPhotos: return {"<照片>数据开始分析.........", "<照片>数据分析完成........."};
-    case ScanVideos: return {"<视频>数据开始分析.........", "<视频>数据完成分析........."};
-    case ScanVoiceMemos: return {"<备忘录音频>数据开始分析.........", "<备忘录音频>数据完成分析........."};
-    case ScanSmsAttachments: return {"<短信控件>数据开始分析.........", "<短信控件>数据完成分析........."};
-    case ScanNoteAttachments: return {"<备忘录控件>数据开始分析.........", "<备忘录控件>数据完成分析........."};
-    case ScanWxAttachments: return {"<微信控件>数据开始分析.........", "<微信控件>数据完成分析........."};
-    case ScanWxContacts: return {"<微信联系人>数据开始分析.........", "<微信联系人>数据分析完成........."};
-    case ScanWxChats: return {"<微信聊天记录>数据开始分析.........", "<微信聊天记录>数据分析完成........."};
-    default: return {nullptr, nullptr};
+    case ScanSms:
+        return {"<短信>数据开始分析.........", "<短信>数据分析完成........."};
+    case ScanCallHistory:
+        return {"<通话记录>数据开始分析.........", "<通话记录>数据分析完成........."};
+    case ScanContacts:
+        return {"<联系人>数据开始分析.........", "<联系人>数据分析完成........."};
+    case ScanBookmarks:
+        return {"<书签>数据开始分析.........", "<书签>数据分析完成........."};
+    case ScanReminders:
+        return {"<提醒事项>数据开始分析.........", "<提醒事项>数据分析完成........."};
+    case ScanNotes:
+        return {"<备忘录>数据开始分析.........", "<备忘录>数据分析完成........."};
+    case ScanCalendar:
+        return {"<日历>数据开始分析.........", "<日历>数据分析完成........."};
+    case ScanPhotos:
+        return {"<照片>数据开始分析.........", "<照片>数据分析完成........."};
+    case ScanVideos:
+        return {"<视频>数据开始分析.........", "<视频>数据完成分析........."};
+    case ScanVoiceMemos:
+        return {"<备忘录音频>数据开始分析.........", "<备忘录音频>数据完成分析........."};
+    case ScanSmsAttachments:
+        return {"<短信控件>数据开始分析.........", "<短信控件>数据完成分析........."};
+    case ScanNoteAttachments:
+        return {"<备忘录控件>数据开始分析.........", "<备忘录控件>数据完成分析........."};
+    case ScanWxAttachments:
+        return {"<微信控件>数据开始分析.........", "<微信控件>数据完成分析........."};
+    case ScanWxContacts:
+        return {"<微信联系人>数据开始分析.........", "<微信联系人>数据分析完成........."};
+    case ScanWxChats:
+        return {"<微信聊天记录>数据开始分析.........", "<微信聊天记录>数据分析完成........."};
+    default:
+        return {nullptr, nullptr};
     }
 }
 
@@ -116,14 +146,13 @@ QImage loadContactImage(const QString& path) {
     reader.setAllocationLimit(kContactImageAllocationLimitMb);
     const QSize size = reader.size();
     if (!size.isValid() || size.width() <= 0 || size.height() <= 0) return QImage();
-    const qint64 width =
-        std::clamp<qint64>(qint64(size.width()) * kContactImageHeight / size.height(), 1, kContactImageMaxWidth);
+    const qint64 width = std::clamp<qint64>(qint64(size.width()) * kContactImageHeight / size.height(), 1,
+                                            kContactImageMaxWidth);
     const QSize target(int(width), kContactImageHeight);
     reader.setScaledSize(target);
     QImage image = reader.read();
     if (image.isNull()) return QImage();
-    if (image.size() != target)
-        image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.size() != target) image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return image;
 }
 
@@ -143,7 +172,9 @@ NSDeletedFile deletedFile(const MediaFileRecord& record, const QString& backupRo
     return file;
 }
 
-template <class T> T* firstRecord(void* records) { return static_cast<T*>(records); }
+template <class T> T* firstRecord(void* records) {
+    return static_cast<T*>(records);
+}
 
 } // namespace
 
@@ -159,9 +190,15 @@ DeviceScanManager& DeviceScanManager::shared() {
     return bridge;
 }
 
-void DeviceScanManager::SetTextLookup(TextLookup lookup) { textLookup = std::move(lookup); }
-void DeviceScanManager::SetReceiverSource(ReceiverSource source) { receiverSource = std::move(source); }
-void DeviceScanManager::SetScanManagerHook(ScanManagerHook hook) { scanManagerHook = std::move(hook); }
+void DeviceScanManager::SetTextLookup(TextLookup lookup) {
+    textLookup = std::move(lookup);
+}
+void DeviceScanManager::SetReceiverSource(ReceiverSource source) {
+    receiverSource = std::move(source);
+}
+void DeviceScanManager::SetScanManagerHook(ScanManagerHook hook) {
+    scanManagerHook = std::move(hook);
+}
 
 std::optional<QString> DeviceScanManager::LocalizedText(const QString& key) const {
     if (textLookup) return textLookup(key);
@@ -180,7 +217,9 @@ std::optional<QString> DeviceScanManager::LocalizedText(const QString& key) cons
     return cachedTable->Text(key);
 }
 
-ScanFileDelegate* DeviceScanManager::Receiver() const { return receiverSource ? receiverSource() : nullptr; }
+ScanFileDelegate* DeviceScanManager::Receiver() const {
+    return receiverSource ? receiverSource() : nullptr;
+}
 
 void DeviceScanManager::SetScanState(bool on) {
     {
@@ -205,7 +244,8 @@ void DeviceScanManager::SetRunning(bool run) {
 
 void DeviceScanManager::WaitWhilePaused() {
     std::unique_lock<std::mutex> lock(pauseMutex);
-    while (!running.load() && active.load()) pauseWake.wait_for(lock, std::chrono::seconds(1));
+    while (!running.load() && active.load())
+        pauseWake.wait_for(lock, std::chrono::seconds(1));
 }
 
 bool DeviceScanManager::IsScanning() {
@@ -287,9 +327,12 @@ QString DeviceScanManager::FillProgressFormat(const QString& format, int stepDon
         if (c == u'%' && i + 1 < format.size()) {
             const QChar n = format.at(i + 1);
             if (n == u'1' || n == u'2' || n == u'3') {
-                if (n == u'1') out += QString::number(stepDone);
-                else if (n == u'2') out += QString::number(stepTotal);
-                else out += QString::number(percent, 'f', 1);
+                if (n == u'1')
+                    out += QString::number(stepDone);
+                else if (n == u'2')
+                    out += QString::number(stepTotal);
+                else
+                    out += QString::number(percent, 'f', 1);
                 ++i;
                 continue;
             }
@@ -355,25 +398,48 @@ void DeviceScanManager::OnScanData(int dataType, void* records) {
         return;
     }
     const LogLines lines = logLines(dataType);
-    if (!lines.start) return;  // WhatsApp and unknown types are not shown
+    if (!lines.start) return; // WhatsApp and unknown types are not shown
     scanLog(QString::fromUtf8(lines.start));
     switch (dataType) {
-    case ScanSms: ConvertSms(records); break;
-    case ScanCallHistory: ConvertCalls(records); break;
-    case ScanContacts: ConvertContacts(records); break;
-    case ScanBookmarks: ConvertBookmarks(records); break;
-    case ScanReminders: ConvertReminders(records); break;
-    case ScanNotes: ConvertNotes(records); break;
-    case ScanCalendar: ConvertCalendar(records); break;
+    case ScanSms:
+        ConvertSms(records);
+        break;
+    case ScanCallHistory:
+        ConvertCalls(records);
+        break;
+    case ScanContacts:
+        ConvertContacts(records);
+        break;
+    case ScanBookmarks:
+        ConvertBookmarks(records);
+        break;
+    case ScanReminders:
+        ConvertReminders(records);
+        break;
+    case ScanNotes:
+        ConvertNotes(records);
+        break;
+    case ScanCalendar:
+        ConvertCalendar(records);
+        break;
     case ScanPhotos:
     case ScanVideos:
-    case ScanVoiceMemos: ConvertMedia(dataType, records); break;
+    case ScanVoiceMemos:
+        ConvertMedia(dataType, records);
+        break;
     case ScanSmsAttachments:
     case ScanNoteAttachments:
-    case ScanWxAttachments: ConvertAttachments(dataType, records); break;
-    case ScanWxContacts: ConvertWxContacts(records); break;
-    case ScanWxChats: ConvertWxChats(records); break;
-    default: break;
+    case ScanWxAttachments:
+        ConvertAttachments(dataType, records);
+        break;
+    case ScanWxContacts:
+        ConvertWxContacts(records);
+        break;
+    case ScanWxChats:
+        ConvertWxChats(records);
+        break;
+    default:
+        break;
     }
     scanLog(QString::fromUtf8(lines.end));
 }
@@ -406,7 +472,8 @@ void DeviceScanManager::ConvertSms(void* records) {
             if (text.isEmpty() && !m->text.empty() && m->text[0] != '\0') {
                 // Not UTF-8: one character per byte, so the message is still shown.
                 text.reserve(qsizetype(m->text.size()));
-                for (unsigned char b : m->text) text += QChar(b);
+                for (unsigned char b : m->text)
+                    text += QChar(b);
             }
             if (text.isEmpty()) continue;
             NSSMSData message;
@@ -415,7 +482,8 @@ void DeviceScanManager::ConvertSms(void* records) {
             message.setBDelete(m->deleted);
             message.setLDataTime(m->date);
             message.setAlignment(m->type != 0 ? 1 : 0);
-            message.setTime(QDateTime::fromSecsSinceEpoch(m->date).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+            message.setTime(
+                QDateTime::fromSecsSinceEpoch(m->date).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
             head.mutableSMSDataList().append(message);
         }
         // A conversation without any shown message is left out.
@@ -530,12 +598,16 @@ void DeviceScanManager::ConvertCalendar(void* records) {
 
 void DeviceScanManager::ConvertMedia(int dataType, void* records) {
     QList<NSDeletedFile> files;
-    for (auto* r = firstRecord<MediaFileRecord>(records); r; r = r->next) files.append(deletedFile(*r, backupRoot));
+    for (auto* r = firstRecord<MediaFileRecord>(records); r; r = r->next)
+        files.append(deletedFile(*r, backupRoot));
     ScanFileDelegate* receiver = Receiver();
     if (!receiver) return;
-    if (dataType == ScanPhotos) receiver->ScanPhoto(files);
-    else if (dataType == ScanVideos) receiver->ScanVideo(files);
-    else receiver->ScanMusic(files);
+    if (dataType == ScanPhotos)
+        receiver->ScanPhoto(files);
+    else if (dataType == ScanVideos)
+        receiver->ScanVideo(files);
+    else
+        receiver->ScanMusic(files);
 }
 
 void DeviceScanManager::ConvertAttachments(int dataType, void* records) {
@@ -544,9 +616,12 @@ void DeviceScanManager::ConvertAttachments(int dataType, void* records) {
         (r->kind == 0 ? photos : media).append(deletedFile(*r, backupRoot));
     ScanFileDelegate* receiver = Receiver();
     if (!receiver) return;
-    if (dataType == ScanSmsAttachments) receiver->ScanSMSAttachment(photos, media);
-    else if (dataType == ScanNoteAttachments) receiver->ScanMemoAttachment(photos, media);
-    else receiver->ScanWXAttachment(photos, media);
+    if (dataType == ScanSmsAttachments)
+        receiver->ScanSMSAttachment(photos, media);
+    else if (dataType == ScanNoteAttachments)
+        receiver->ScanMemoAttachment(photos, media);
+    else
+        receiver->ScanWXAttachment(photos, media);
 }
 
 void DeviceScanManager::ConvertWxContacts(void* records) {

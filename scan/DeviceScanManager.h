@@ -29,7 +29,7 @@ struct ScanSuffixes {
 // and turns parser progress into a localised text and a percentage. Everything but
 // the pause, resume and stop controls runs on the scan thread.
 class DeviceScanManager final : public IScanProgress {
-public:
+  public:
     // Text of a key of the "Language" table; nothing when there is no table.
     using TextLookup = std::function<std::optional<QString>(const QString& key)>;
     // The receiver of scan results at the moment of a delivery (may be null).
@@ -98,7 +98,7 @@ public:
     // the percentage; "%%" is a percent sign. Other text stays as it is.
     static QString FillProgressFormat(const QString& format, int stepDone, int stepTotal, double percent);
 
-private:
+  private:
     void WaitWhilePaused();
     ScanFileDelegate* Receiver() const;
     void PrepareWxAccounts(IFileParser* fileParser);
@@ -118,7 +118,7 @@ private:
     mutable std::mutex accountsMutex;
     std::vector<WxAccountRecord> accountRecords;
 
-    std::mutex managerMutex;  // guards scanManager against StopScan from another thread
+    std::mutex managerMutex; // guards scanManager against StopScan from another thread
     std::unique_ptr<CScanManager> scanManager;
 
     std::mutex pauseMutex;

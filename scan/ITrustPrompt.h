@@ -5,7 +5,7 @@
 // closed on the GUI thread. DeviceAuthorizationMessageWindow is the real window;
 // tests use a scripted one so everything runs headless.
 class ITrustPrompt {
-public:
+  public:
     virtual ~ITrustPrompt() = default;
     // Shows the prompt; `handlerComplete` runs once if the user confirms (a later Show
     // replaces it). Closing the prompt any other way drops it unrun.

@@ -18,7 +18,8 @@ struct Reader {
             if (c.isSpace()) {
                 ++i;
             } else if (c == u'/' && i + 1 < s.size() && s[i + 1] == u'/') {
-                while (!atEnd() && s[i] != u'\n') ++i;
+                while (!atEnd() && s[i] != u'\n')
+                    ++i;
             } else if (c == u'/' && i + 1 < s.size() && s[i + 1] == u'*') {
                 const qsizetype end = s.indexOf(QStringLiteral("*/"), i + 2);
                 if (end < 0) return false;
@@ -44,10 +45,14 @@ struct Reader {
             }
             if (atEnd()) return std::nullopt;
             const QChar e = s[i++];
-            if (e == u'n') out += u'\n';
-            else if (e == u't') out += u'\t';
-            else if (e == u'r') out += u'\r';
-            else out += e;  // \" \\ and any other escaped character stand for themselves
+            if (e == u'n')
+                out += u'\n';
+            else if (e == u't')
+                out += u'\t';
+            else if (e == u'r')
+                out += u'\r';
+            else
+                out += e; // \" \\ and any other escaped character stand for themselves
         }
         return std::nullopt;
     }

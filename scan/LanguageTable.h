@@ -8,7 +8,7 @@
 // folder "<name>.lproj"): lines of the form "key" = "text"; with C-style escapes
 // (\" \\ \n \t) and /* */ or // comments. A key the table lacks yields the key itself.
 class LanguageTable {
-public:
+  public:
     LanguageTable() = default;
 
     // Parses table text; false (and an empty table) when it is not well-formed.
@@ -25,6 +25,6 @@ public:
     bool Contains(const QString& key) const { return texts.contains(key); }
     int size() const { return int(texts.size()); }
 
-private:
+  private:
     QHash<QString, QString> texts;
 };

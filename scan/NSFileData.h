@@ -18,7 +18,7 @@ class NSFileData {
     RESULT_PROPERTY(QImage, thumbnail, setThumbnail)
     RESULT_PROPERTY(QString, Suffix, setSuffix)
 
-public:
+  public:
     NSFileData() = default;
     // Copies every field of the file but its DeleteMark, which starts false.
     explicit NSFileData(const NSDeletedFile& file)

@@ -15,7 +15,7 @@ class NSSMSHeadData {
     RESULT_PROPERTY(QString, Name, setName)
     RESULT_PROPERTY(QList<NSSMSData>, SMSDataList, setSMSDataList)
 
-public:
+  public:
     // The message list, for appending in place.
     QList<NSSMSData>& mutableSMSDataList() { return SMSDataList_; }
 };

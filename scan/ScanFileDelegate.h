@@ -19,7 +19,7 @@ class NSWXChatRecordData;
 // defaults do nothing) and is sent on the scan thread; the receiver moves work to its
 // own thread itself. Each delivery is a fresh set of values owned by the receiver.
 class ScanFileDelegate {
-public:
+  public:
     virtual ~ScanFileDelegate() = default;
 
     // Declared for completeness; never sent.

@@ -7,12 +7,12 @@
 // The latest progress of a scan: the scan thread overwrites it at every report and the
 // recovery page's timer reads it, so no call is queued per report.
 class ScanProgressHolder {
-public:
+  public:
     struct Value {
         int value = 0;
         int maximum = 0;
         QString text;
-        uint64_t serial = 0;  // grows by one with every Set
+        uint64_t serial = 0; // grows by one with every Set
     };
 
     void Set(int value, int maximum, const QString& text) {
@@ -27,7 +27,7 @@ public:
         return current;
     }
 
-private:
+  private:
     mutable std::mutex mutex;
     Value current;
 };
