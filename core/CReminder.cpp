@@ -197,7 +197,9 @@ void CReminder::ReadLocations() {
         if (!rowid) continue;
         auto row = std::make_unique<ReminderLocationRow>();
         row->rowid = *rowid;
+        // Text or blob; a title is what precedes the first NUL.
         CopyColumnText(q.stmt, 1, &row->title);
+        row->title.resize(std::strlen(row->title.c_str()));
         if (row->title.empty()) continue;
         row->ownerId = 0;
         locations.append(std::move(row));

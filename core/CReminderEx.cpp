@@ -324,6 +324,8 @@ void CReminderEx::BuildRecords() {
         else if (r->kind == KindLocationTrigger)
             triggerByPk[{r->store, r->pk}] = r;
     }
+    progressDone = 0;
+    progressTotal = objects.count;
     for (ReminderObjectRow* r = objects.first; r && !Cancelled(); r = r->next) {
         ReportProgress(3, false);
         if (r->kind != KindAlarm || r->reminderRef <= 0 || r->triggerRef <= 0) continue;
