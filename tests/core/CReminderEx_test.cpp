@@ -95,8 +95,10 @@ TEST(ReminderStoreLive, CollidingPrimaryKeysAcrossStores) {
         addStoreReminder(b, {.pk = 1, .title = std::string("Call mom"), .created = int64_t(600000001)}, e);
         addStoreReminder(b, {.pk = 3, .title = std::string("Pay rent"), .created = int64_t(600000002)}, e);
         addStoreTrigger(b, 4, "Elm Street", e);
-        // Points at a trigger as its reminder and a reminder as its trigger: links nothing.
-        addStoreAlarm(b, 5, 4, 1, e);
+        addStoreAlarm(b, 5, 3, 4, e); // "Pay rent" at Elm Street
+        // An alarm whose trigger is a reminder, and one whose reminder is a trigger: no links.
+        addStoreAlarm(b, 7, 1, 3, e);
+        addStoreAlarm(b, 8, 4, 4, e);
     }
     backup.PutStore("a.sqlite", backup.Work("a.sqlite"));
     backup.PutStoreBytes("a.sqlite-wal",
@@ -116,7 +118,7 @@ TEST(ReminderStoreLive, CollidingPrimaryKeysAcrossStores) {
     ASSERT_NE(nullptr, findTitle(*m, "Call mom"));
     EXPECT_EQ("", findTitle(*m, "Call mom")->location);
     ASSERT_NE(nullptr, findTitle(*m, "Pay rent"));
-    EXPECT_EQ("", findTitle(*m, "Pay rent")->location);
+    EXPECT_EQ("Elm Street", findTitle(*m, "Pay rent")->location);
     EXPECT_EQ("", kit::FolderSnapshot::Take(backup.root).DiffFrom(before));
 }
 

@@ -48,7 +48,7 @@ TEST_P(LiveCalendarReminders, ReadsRemindersListTitlesAndLocations) {
         addItem(db, {.summary = "", .startDate = 0.0, .calendarId = untitled}); // empty title is kept
         addItem(db, {.summary = "No calendar", .calendarId = int64_t(0)});
         addItem(db, {.summary = "Null calendar", .calendarId = nullptr});
-        addItem(db, {.summary = "Text calendar", .calendarId = std::string("1")});
+        addItem(db, {.summary = "Text calendar", .calendarId = std::string("one")});
         addItem(db, {.summary = "Team meeting", .calendarId = groceries, .entityType = 2}); // an event
         db.insert("CalendarItem", {"summary", "calendar_id", "entity_type"},
                   {nullptr, groceries, int64_t(3)});
@@ -114,7 +114,7 @@ TEST(CalendarReminderDates, LiveDatesAcceptRealAndInteger) {
         {"completion below one second", int64_t(-3), 0.5, -3, false},
         {"completion zero", nullptr, int64_t(0), 0, false},
         {"completion text", nullptr, std::string("yes"), 0, false},
-        {"start overflows", 9.2e18, nullptr, 0, false},
+        {"start overflows", 9.223372036854775e18, nullptr, 0, false},
         {"start integer overflows", int64_t(INT64_MAX - 5), nullptr, 0, false},
         {"start not a number", 1e300, -1e300, 0, false},
     };

@@ -233,11 +233,11 @@ struct CalendarItem {
 
 inline int64_t addItem(kit::FixtureDb& db, const CalendarItem& it) {
     return db.insert("CalendarItem",
-                     {"summary", "description", "start_date", "start_tz", "end_date", "all_day",
-                      "calendar_id", "status", "availability", "UUID", "entity_type", "priority", "due_date",
-                      "completion_date", "creation_date", "display_order"},
-                     {it.summary, it.description, it.startDate, std::string("Europe/Berlin"), nullptr,
-                      int64_t(0), it.calendarId, int64_t(0), int64_t(0),
+                     {"summary", "location_id", "description", "start_date", "start_tz", "end_date",
+                      "all_day", "calendar_id", "status", "availability", "UUID", "entity_type", "priority",
+                      "due_date", "completion_date", "creation_date", "display_order"},
+                     {it.summary, int64_t(0), it.description, it.startDate, std::string("Europe/Berlin"),
+                      nullptr, int64_t(0), it.calendarId, int64_t(0), int64_t(0),
                       std::string("1B4E28BA-2FA1-11D2-883F-0016D3CCA427"), it.entityType, it.priority,
                       nullptr, it.completionDate, 599999000.0, int64_t(0)});
 }
