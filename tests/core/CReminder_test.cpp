@@ -312,8 +312,12 @@ TEST(CalendarReminderBadInput, DamagedDatabasesFailSoftly) {
         auto before = kit::FolderSnapshot::Take(backup.root);
         auto m = backup.Manager();
         bool ok = scan(*m);
-        if (c.fails) EXPECT_FALSE(ok);
-        if (c.nothing) EXPECT_EQ(0, m->reminderList.count);
+        if (c.fails) {
+            EXPECT_FALSE(ok);
+        }
+        if (c.nothing) {
+            EXPECT_EQ(0, m->reminderList.count);
+        }
         expectWellFormed(*m);
         EXPECT_EQ("", kit::FolderSnapshot::Take(backup.root).DiffFrom(before));
     }
