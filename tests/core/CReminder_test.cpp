@@ -192,8 +192,9 @@ TEST(CalendarReminderCarving, DeletedRemindersComeBackFirst) {
     EXPECT_EQ(unix(600000100), recs[2]->date);
 }
 
-// A deleted reminder whose start date cannot move to Unix time is not recovered (and
-// the conversion does not overflow); a fractional one is cut to whole seconds.
+// Carved CalendarItem rows: a start date that cannot move to Unix time is refused (and
+// the conversion does not overflow), a fractional one is cut to whole seconds, and any
+// entity type but an event (2) is a reminder.
 TEST(CalendarReminderCarving, CarvedStartDateIsChecked) {
     TestBackup backup;
     {
@@ -205,12 +206,13 @@ TEST(CalendarReminderCarving, CarvedStartDateIsChecked) {
             db, {.summary = "Overflowing start date", .startDate = 9.2233720368547e18, .calendarId = list});
         int64_t frac =
             addItem(db, {.summary = "Fractional start date", .startDate = 600500000.9, .calendarId = list});
+        int64_t zero = addItem(db, {.summary = "Entity type zero", .calendarId = list, .entityType = 0});
         int64_t none = addItem(db, {.summary = "No start date at all",
                                     .startDate = nullptr,
                                     .completionDate = 0.0,
                                     .calendarId = list});
         db.deleteWhere("CalendarItem", "ROWID in (" + std::to_string(huge) + "," + std::to_string(frac) +
-                                           "," + std::to_string(none) + ")");
+                                           "," + std::to_string(none) + "," + std::to_string(zero) + ")");
     }
     backup.PutCalendar(backup.Work("cal.db"));
     auto m = backup.Manager();
@@ -225,6 +227,9 @@ TEST(CalendarReminderCarving, CarvedStartDateIsChecked) {
     EXPECT_EQ(0, none->date);
     EXPECT_FALSE(none->completed);
     EXPECT_EQ(1, countTitle(*m, "Keep"));
+    const ReminderRecord* zero = findTitle(*m, "Entity type zero"); // only events (2) are refused
+    ASSERT_NE(nullptr, zero);
+    EXPECT_TRUE(zero->deleted);
 }
 
 // Databases without Location or Alarm tables, or with an Alarm table lacking both
