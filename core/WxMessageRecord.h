@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// One WeChat message of a session.
+struct WxMessageRecord {
+    bool deleted = false; // recovered (carved row, session file, local-store file)
+    int32_t accountIndex = 0;
+    int32_t type = 0; // WeChat message type code (100001 red packet, 100002 file message)
+    bool fromMe = false;
+    int64_t time = 0; // Unix seconds
+    std::string senderUserName;
+    std::string senderDisplayName;
+    std::string senderHeadUrl;
+    std::string text;
+    std::string mediaPath; // relative to the account folder
+    std::string title;
+    std::string url;
+    std::string description;
+    std::string thumbUrl;
+    bool isVoiceCall = false;
+    int32_t callDuration = 0; // seconds
+    std::string locationLabel;
+    std::string cardUserName;
+    std::string cardNickName;
+    std::string cardHeadUrl;
+    std::string emojiText;
+    WxMessageRecord* prev = nullptr;
+    WxMessageRecord* next = nullptr;
+};
