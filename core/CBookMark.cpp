@@ -32,9 +32,13 @@ bool isOneOf(const std::string& name, std::initializer_list<const char*> names) 
 
 CBookMark::CBookMark(CScanManager* owner) : CCommonInterFace(owner, ScanBookmarks) {}
 
-CBookMark::~CBookMark() { ClearWorkingList(); }
+CBookMark::~CBookMark() {
+    ClearWorkingList();
+}
 
-bool CBookMark::Cancelled() const { return !owner || owner->cancelled.load(std::memory_order_relaxed); }
+bool CBookMark::Cancelled() const {
+    return !owner || owner->cancelled.load(std::memory_order_relaxed);
+}
 
 bool CBookMark::Scan() {
     if (Cancelled() || !owner->fileParser) return false;
@@ -71,8 +75,9 @@ bool CBookMark::QueryBookmarks() {
     if (n <= 0) return true;
 
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "select url,title from 'bookmarks' where num_children=0 and type=0 ORDER BY id", -1,
-                           &stmt, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db,
+                           "select url,title from 'bookmarks' where num_children=0 and type=0 ORDER BY id",
+                           -1, &stmt, nullptr) != SQLITE_OK) {
         sqlite3_finalize(stmt);
         return false;
     }
@@ -192,8 +197,12 @@ void CBookMark::AddBookmarkToOwner(const BookmarkRecord& record) {
     copy->deleted = record.deleted;
     copy->title = record.title;
     copy->url = record.url;
-    if (copy->deleted) owner->bookmarkList.prepend(std::move(copy));
-    else owner->bookmarkList.append(std::move(copy));
+    if (copy->deleted)
+        owner->bookmarkList.prepend(std::move(copy));
+    else
+        owner->bookmarkList.append(std::move(copy));
 }
 
-void CBookMark::ClearWorkingList() { workingList.clear(); }
+void CBookMark::ClearWorkingList() {
+    workingList.clear();
+}

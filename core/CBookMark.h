@@ -8,7 +8,7 @@
 // Recovers the Safari bookmarks of a backup, live and deleted, into the scan manager's
 // bookmark list: deleted bookmarks first, then the live ones in "id" order.
 class CBookMark : public CCommonInterFace {
-public:
+  public:
     explicit CBookMark(CScanManager* owner);
     ~CBookMark() override;
 
@@ -22,7 +22,7 @@ public:
     bool OnCarvedRecord(CarvedRecord* record, int32_t rowid) override;
     bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) override;
 
-private:
+  private:
     bool Cancelled() const;
     bool ReadLiveRows();
     bool QueryBookmarks();
@@ -32,7 +32,7 @@ private:
     void AddBookmarkToOwner(const BookmarkRecord& record);
     void ClearWorkingList();
 
-    RecordList<BookmarkRecord> workingList;  // live rows, then accepted carved rows
+    RecordList<BookmarkRecord> workingList; // live rows, then accepted carved rows
     int32_t urlColumn = -1;
     int32_t titleColumn = -1;
 };

@@ -28,11 +28,15 @@ std::string slotText(uint32_t kind, const CarvedValue* value, uint32_t size) {
     return std::string(p, strnlen(p, size));
 }
 
-bool isTextKind(uint32_t kind) { return kind == KindText || kind == KindBlob; }
+bool isTextKind(uint32_t kind) {
+    return kind == KindText || kind == KindBlob;
+}
 
 // Carved dates are stored as integers of any width or as a double already cut to whole
 // seconds.
-bool isCarvedDateKind(uint32_t kind) { return kind >= KindInt8 && kind <= KindDouble; }
+bool isCarvedDateKind(uint32_t kind) {
+    return kind >= KindInt8 && kind <= KindDouble;
+}
 
 // Unix time of a carved date of the given table, or nullopt when it is not a plausible
 // date of a deleted call.
@@ -68,9 +72,13 @@ bool callListInsertAt(RecordList<CallRecord>& list, std::unique_ptr<CallRecord> 
 
 CCallHistory::CCallHistory(CScanManager* owner) : CCommonInterFace(owner, ScanCallHistory) {}
 
-CCallHistory::~CCallHistory() { callRows.clear(); }
+CCallHistory::~CCallHistory() {
+    callRows.clear();
+}
 
-bool CCallHistory::Cancelled() const { return !owner || owner->cancelled.load(std::memory_order_relaxed); }
+bool CCallHistory::Cancelled() const {
+    return !owner || owner->cancelled.load(std::memory_order_relaxed);
+}
 
 bool CCallHistory::Scan() {
     if (Cancelled() || !owner->fileParser) return false;
@@ -81,7 +89,8 @@ bool CCallHistory::Scan() {
     const char* table = modern ? kModernTable : kLegacyTable;
 
     std::string stored;
-    if (!owner->fileParser->GetBackupFileName(CategoryCallHistory, devicePath.c_str(), &stored) || stored.empty())
+    if (!owner->fileParser->GetBackupFileName(CategoryCallHistory, devicePath.c_str(), &stored) ||
+        stored.empty())
         return false;
     const std::string path = owner->BackupFilePath(stored);
     if (!Open(path.c_str(), false)) return false;
@@ -107,8 +116,9 @@ bool CCallHistory::ReadLiveRows(bool modern) {
     const int n = CountRows(table, "");
     if (n <= 0) return true;
 
-    const char* sql = modern ? "select ZORIGINATED,ZDATE,ZDURATION,ZADDRESS from 'ZCALLRECORD' ORDER BY ZDATE DESC"
-                             : "select flags,date,duration,address from 'call' ORDER BY date DESC";
+    const char* sql =
+        modern ? "select ZORIGINATED,ZDATE,ZDURATION,ZADDRESS from 'ZCALLRECORD' ORDER BY ZDATE DESC"
+               : "select flags,date,duration,address from 'call' ORDER BY date DESC";
     const char* directionName = modern ? "ZORIGINATED" : "flags";
     const char* dateName = modern ? "ZDATE" : "date";
     const char* durationName = modern ? "ZDURATION" : "duration";
@@ -224,8 +234,8 @@ bool CCallHistory::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* 
     }
     if (modern) {
         if (name == "ZUNIQUE_ID") return isTextKind(kind) && value && value->text != nullptr;
-        if (name == "Z_ENT" || name == "Z_OPT" || name == "ZANSWERED" || name == "ZCALLTYPE" || name == "ZREAD" ||
-            name == "ZORIGINATED")
+        if (name == "Z_ENT" || name == "Z_OPT" || name == "ZANSWERED" || name == "ZCALLTYPE" ||
+            name == "ZREAD" || name == "ZORIGINATED")
             return !isTextKind(kind);
     } else if (name == "id" || name == "flags") {
         return !isTextKind(kind);

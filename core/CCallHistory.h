@@ -12,8 +12,8 @@ struct CallRow {
     bool deleted = false;
     bool outgoing = false;
     std::string address;  // digits only
-    int64_t date = 0;      // Unix seconds
-    int64_t duration = 0;  // seconds
+    int64_t date = 0;     // Unix seconds
+    int64_t duration = 0; // seconds
     CallRow* prev = nullptr;
     CallRow* next = nullptr;
 };
@@ -28,7 +28,7 @@ bool callListInsertAt(RecordList<CallRecord>& list, std::unique_ptr<CallRecord> 
 // after the matching contact. Up to iOS 8 the table "call" of "call_history.db", from
 // iOS 9 the table "ZCALLRECORD" of "CallHistory.storedata".
 class CCallHistory : public CCommonInterFace {
-public:
+  public:
     explicit CCallHistory(CScanManager* owner);
     ~CCallHistory() override;
 
@@ -38,13 +38,13 @@ public:
     bool OnCarvedRecord(CarvedRecord* record, int32_t rowid) override;
     bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) override;
 
-private:
+  private:
     bool Cancelled() const;
     // Live rows of "ZCALLRECORD" (modern) or "call".
     bool ReadLiveRows(bool modern);
     void AddCallsToOwner();
 
-    RecordList<CallRow> callRows;  // live rows first, then carved rows
+    RecordList<CallRow> callRows; // live rows first, then carved rows
     int32_t addressColumn = -1;
     int32_t dateColumn = -1;
     int32_t durationColumn = -1;

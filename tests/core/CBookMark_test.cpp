@@ -38,15 +38,17 @@ struct Row {
 
 int64_t addBookmark(kit::FixtureDb& db, const Row& r) {
     static int64_t order = 0;
-    return db.insert("bookmarks",
-                     {"special_id", "parent", "type", "title", "url", "num_children", "order_index", "external_uuid",
-                      "last_modified"},
-                     {int64_t(0), int64_t(1), r.type, r.title, r.url, r.numChildren, ++order, r.uuid, 600000000.25});
+    return db.insert(
+        "bookmarks",
+        {"special_id", "parent", "type", "title", "url", "num_children", "order_index", "external_uuid",
+         "last_modified"},
+        {int64_t(0), int64_t(1), r.type, r.title, r.url, r.numChildren, ++order, r.uuid, 600000000.25});
 }
 
 std::vector<const BookmarkRecord*> listOf(const RecordList<BookmarkRecord>& list) {
     std::vector<const BookmarkRecord*> out;
-    for (const BookmarkRecord* r = list.first; r; r = r->next) out.push_back(r);
+    for (const BookmarkRecord* r = list.first; r; r = r->next)
+        out.push_back(r);
     return out;
 }
 
@@ -74,7 +76,8 @@ ScanRun runOn(TestBackup& backup) {
 
 // Live bookmarks in "id" order, deleted ones first, no live bookmark reported as
 // deleted, duplicates collapsed; both manifest generations.
-class BookmarksLiveAndDeleted : public ::testing::TestWithParam<std::pair<BackupBuilder::Generation, const char*>> {};
+class BookmarksLiveAndDeleted
+    : public ::testing::TestWithParam<std::pair<BackupBuilder::Generation, const char*>> {};
 
 TEST_P(BookmarksLiveAndDeleted, RecoversDeletedFirstThenLiveInIdOrder) {
     TestBackup backup(GetParam().first, GetParam().second);
@@ -82,17 +85,19 @@ TEST_P(BookmarksLiveAndDeleted, RecoversDeletedFirstThenLiveInIdOrder) {
     {
         kit::FixtureDb db(src);
         db.exec(kSchema);
-        addBookmark(db, {std::string("Favorites"), nullptr, kUuid36, 1, 2});  // folder, not a bookmark
+        addBookmark(db, {std::string("Favorites"), nullptr, kUuid36, 1, 2}); // folder, not a bookmark
         addBookmark(db, {std::string("Example"), std::string("https://example.com/"), kUuid36});
         addBookmark(db, {std::string("News"), std::string("https://news.example.org/"), kUuid38});
-        addBookmark(db, {std::string("Example"), std::string("https://example.com/"), kUuid36});  // same again
-        addBookmark(db, {std::string("No URL"), nullptr, kUuid36});                                // skipped
-        addBookmark(db, {nullptr, std::string("https://untitled.example/"), kUuid36});              // no title
+        addBookmark(db, {std::string("Example"), std::string("https://example.com/"), kUuid36}); // same again
+        addBookmark(db, {std::string("No URL"), nullptr, kUuid36});                              // skipped
+        addBookmark(db, {nullptr, std::string("https://untitled.example/"), kUuid36});           // no title
         addBookmark(db, {std::string("Reading list"), std::string("https://rl.example/"), kUuid36, 1, 0});
         // Rows deleted below.
         addBookmark(db, {std::string("Deleted One"), std::string("https://deleted-one.example/"), kUuid36});
-        addBookmark(db, {std::string("Deleted Two"), std::string("https://deleted-two.example/path?q=1"), kUuid38});
-        addBookmark(db, {std::string("Example"), std::string("https://example.com/"), kUuid36});  // equals a live one
+        addBookmark(
+            db, {std::string("Deleted Two"), std::string("https://deleted-two.example/path?q=1"), kUuid38});
+        addBookmark(
+            db, {std::string("Example"), std::string("https://example.com/"), kUuid36}); // equals a live one
         addBookmark(db, {std::string("Bad uuid"), std::string("https://bad-uuid.example/"), kUuid36 + "X"});
         addBookmark(db, {std::string("Old folder"), std::string("https://folder.example/"), kUuid36, 0, 3});
         addBookmark(db, {std::string("Deleted One"), std::string("https://deleted-one.example/"), kUuid36});
@@ -130,7 +135,8 @@ TEST_P(BookmarksLiveAndDeleted, RecoversDeletedFirstThenLiveInIdOrder) {
 
     // The links agree with the order.
     EXPECT_EQ(list.back(), run.owner->bookmarkList.last);
-    for (size_t i = 1; i < list.size(); ++i) EXPECT_EQ(list[i - 1], list[i]->prev);
+    for (size_t i = 1; i < list.size(); ++i)
+        EXPECT_EQ(list[i - 1], list[i]->prev);
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, BookmarksLiveAndDeleted,
@@ -201,9 +207,9 @@ TEST(Bookmarks, NoOwnerNoManifestOrCancelledFails) {
 // it can, never crashes and never writes into the backup folder.
 struct BadInput {
     const char* name;
-    std::function<std::string(const fs::path& dir)> bytes;  // the database file's content
-    int expectResult;                                        // 1 true, 0 false, -1 either
-    std::vector<std::string> expectUrls;                     // in list order; "!" prefix = deleted
+    std::function<std::string(const fs::path& dir)> bytes; // the database file's content
+    int expectResult;                                      // 1 true, 0 false, -1 either
+    std::vector<std::string> expectUrls;                   // in list order; "!" prefix = deleted
 };
 
 std::string fixtureBytes(const fs::path& dir, const std::function<void(kit::FixtureDb&)>& fill) {
@@ -249,23 +255,29 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, BookmarksBadInput,
     ::testing::Values(
         BadInput{"ZeroBytes", [](const fs::path&) { return std::string(); }, 0, {}},
-        BadInput{"ShorterThanTheHeader", [](const fs::path& d) { return goodDatabase(d).substr(0, 60); }, 0, {}},
+        BadInput{
+            "ShorterThanTheHeader", [](const fs::path& d) { return goodDatabase(d).substr(0, 60); }, 0, {}},
         BadInput{"TruncatedMidPage",
-                 [](const fs::path& d) { return goodDatabase(d).substr(0, 4096 * 2 + 1000); }, -1, {}},
+                 [](const fs::path& d) { return goodDatabase(d).substr(0, 4096 * 2 + 1000); },
+                 -1,
+                 {}},
         BadInput{"Garbage", [](const fs::path&) { return randomBytes(3 * 4096, 7); }, -1, {}},
         BadInput{"GarbagePages",
                  [](const fs::path& d) {
                      std::string b = goodDatabase(d);
                      std::string noise = randomBytes(4096, 11);
-                     if (b.size() >= 4 * 4096) b.replace(2 * 4096, 4096, noise);  // page 3
+                     if (b.size() >= 4 * 4096) b.replace(2 * 4096, 4096, noise); // page 3
                      return b;
                  },
-                 -1, {}},
+                 -1,
+                 {}},
         BadInput{"NoBookmarksTable",
                  [](const fs::path& d) {
-                     return fixtureBytes(d, [](kit::FixtureDb& db) { db.exec("CREATE TABLE other(id INTEGER)"); });
+                     return fixtureBytes(
+                         d, [](kit::FixtureDb& db) { db.exec("CREATE TABLE other(id INTEGER)"); });
                  },
-                 1, {}},
+                 1,
+                 {}},
         BadInput{"NoUrlColumn",
                  [](const fs::path& d) {
                      return fixtureBytes(d, [](kit::FixtureDb& db) {
@@ -274,44 +286,50 @@ INSTANTIATE_TEST_SUITE_P(
                          db.exec("INSERT INTO bookmarks(type,title,num_children) VALUES(0,'x',0)");
                      });
                  },
-                 1, {}},
+                 1,
+                 {}},
         BadInput{"NoIdColumn",
                  [](const fs::path& d) {
                      return fixtureBytes(d, [](kit::FixtureDb& db) {
                          db.exec("CREATE TABLE bookmarks(type INTEGER, title TEXT, url TEXT, num_children "
                                  "INTEGER, external_uuid TEXT)");
                          db.exec("INSERT INTO bookmarks VALUES(0,'Kept','https://kept.example/',0,NULL)");
-                         db.exec("INSERT INTO bookmarks VALUES(0,'Gone','https://gone.example/',0,'" + kUuid36 +
-                                 "')");
+                         db.exec("INSERT INTO bookmarks VALUES(0,'Gone','https://gone.example/',0,'" +
+                                 kUuid36 + "')");
                          db.deleteWhere("bookmarks", "title='Gone'");
                      });
                  },
-                 1, {"!https://gone.example/"}},
-        BadInput{"WrongTypes",
-                 [](const fs::path& d) {
-                     return fixtureBytes(d, [](kit::FixtureDb& db) {
-                         db.exec(kSchema);
-                         addBookmark(db, {std::string("Number url"), int64_t(12345), kUuid36});
-                         addBookmark(db, {kit::Blob{"blob title"}, std::string("https://blobtitle.example/"),
-                                          kUuid36});
-                         addBookmark(db, {3.5, std::string("https://realtitle.example/"), int64_t(9)});
-                         addBookmark(db, {std::string("Blob url"), kit::Blob{"https://blob.example/"}, kUuid36});
-                     });
-                 },
-                 1, {"https://blobtitle.example/", "https://realtitle.example/"}},
+                 1,
+                 {"!https://gone.example/"}},
+        BadInput{
+            "WrongTypes",
+            [](const fs::path& d) {
+                return fixtureBytes(d, [](kit::FixtureDb& db) {
+                    db.exec(kSchema);
+                    addBookmark(db, {std::string("Number url"), int64_t(12345), kUuid36});
+                    addBookmark(
+                        db, {kit::Blob{"blob title"}, std::string("https://blobtitle.example/"), kUuid36});
+                    addBookmark(db, {3.5, std::string("https://realtitle.example/"), int64_t(9)});
+                    addBookmark(db, {std::string("Blob url"), kit::Blob{"https://blob.example/"}, kUuid36});
+                });
+            },
+            1,
+            {"https://blobtitle.example/", "https://realtitle.example/"}},
         BadInput{"NullsEverywhere",
                  [](const fs::path& d) {
                      return fixtureBytes(d, [](kit::FixtureDb& db) {
                          db.exec(kSchema);
                          for (int i = 0; i < 5; ++i)
-                             db.exec("INSERT INTO bookmarks(special_id,parent,type,title,url,num_children,"
-                                     "editable,deletable,hidden,hidden_ancestor_count,order_index,external_uuid,"
-                                     "read,last_modified,server_id,added,deleted) VALUES(NULL,NULL,NULL,NULL,"
-                                     "NULL,NULL,NULL,NULL,NULL,NULL,0,NULL,NULL,NULL,NULL,NULL,NULL)");
+                             db.exec(
+                                 "INSERT INTO bookmarks(special_id,parent,type,title,url,num_children,"
+                                 "editable,deletable,hidden,hidden_ancestor_count,order_index,external_uuid,"
+                                 "read,last_modified,server_id,added,deleted) VALUES(NULL,NULL,NULL,NULL,"
+                                 "NULL,NULL,NULL,NULL,NULL,NULL,0,NULL,NULL,NULL,NULL,NULL,NULL)");
                          db.exec("DELETE FROM bookmarks WHERE id > 2");
                      });
                  },
-                 1, {}}),
+                 1,
+                 {}}),
     [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.name); });
 
 // The carving rules of one column, checked through the parser's own test.
@@ -327,7 +345,8 @@ TEST(BookmarksCarvedValues, ColumnRules) {
         addBookmark(db, {std::string("Empty url"), std::string(""), kUuid36});
         addBookmark(db, {std::string("Typed"), std::string("https://typed.example/"), kUuid36, 2, 0});
         addBookmark(db, {std::string("No uuid"), std::string("https://no-uuid.example/"), nullptr});
-        addBookmark(db, {std::string("Short uuid"), std::string("https://short.example/"), kUuid36.substr(1)});
+        addBookmark(db,
+                    {std::string("Short uuid"), std::string("https://short.example/"), kUuid36.substr(1)});
         db.exec("DELETE FROM bookmarks");
     }
     backup.AddDb(CategorySafari, kDomain, kRelative, src);

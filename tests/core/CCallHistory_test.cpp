@@ -37,9 +37,12 @@ const char* const kModernSchema =
     "ZORIGINATED INTEGER, ZREAD INTEGER, ZDATE TIMESTAMP, ZDURATION FLOAT, ZDEVICE_ID VARCHAR, "
     "ZISO_COUNTRY_CODE VARCHAR, ZNAME VARCHAR, ZUNIQUE_ID VARCHAR, ZADDRESS VARCHAR )";
 
-int64_t now() { return static_cast<int64_t>(std::time(nullptr)); }
+int64_t now() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
 
-int64_t addLegacy(kit::FixtureDb& db, kit::Value address, kit::Value date, kit::Value duration, kit::Value flags) {
+int64_t addLegacy(kit::FixtureDb& db, kit::Value address, kit::Value date, kit::Value duration,
+                  kit::Value flags) {
     return db.insert("call", {"address", "date", "duration", "flags", "id", "read", "country_code"},
                      {address, date, duration, flags, int64_t(-1), int64_t(1), std::string("us")});
 }
@@ -50,8 +53,8 @@ int64_t addModern(kit::FixtureDb& db, kit::Value originated, kit::Value date, ki
     char uid[40];
     std::snprintf(uid, sizeof uid, "3F2504E0-4F89-11D3-9A0C-%012d", ++unique);
     return db.insert("ZCALLRECORD",
-                     {"Z_ENT", "Z_OPT", "ZANSWERED", "ZCALLTYPE", "ZORIGINATED", "ZREAD", "ZDATE", "ZDURATION",
-                      "ZISO_COUNTRY_CODE", "ZUNIQUE_ID", "ZADDRESS"},
+                     {"Z_ENT", "Z_OPT", "ZANSWERED", "ZCALLTYPE", "ZORIGINATED", "ZREAD", "ZDATE",
+                      "ZDURATION", "ZISO_COUNTRY_CODE", "ZUNIQUE_ID", "ZADDRESS"},
                      {int64_t(2), int64_t(1), int64_t(1), int64_t(1), originated, int64_t(1), date, duration,
                       std::string("cn"), std::string(uid), address});
 }
@@ -74,8 +77,8 @@ struct Call {
 };
 
 std::ostream& operator<<(std::ostream& os, const Call& c) {
-    return os << (c.deleted ? "deleted " : "live ") << (c.outgoing ? "out " : "in ") << c.number << " '" << c.name
-              << "' @" << c.date << " " << c.duration << "s";
+    return os << (c.deleted ? "deleted " : "live ") << (c.outgoing ? "out " : "in ") << c.number << " '"
+              << c.name << "' @" << c.date << " " << c.duration << "s";
 }
 
 std::vector<Call> callsOf(const RecordList<CallRecord>& list) {
@@ -121,21 +124,25 @@ TEST(CallHistoryLegacy, LiveAndDeletedCallsNamedAndOrdered) {
         db.exec(kLegacySchema);
         addLegacy(db, std::string("+86 138-0013-8000"), int64_t(1600000000), int64_t(65), int64_t(5));
         addLegacy(db, std::string("(555) 010-2000"), int64_t(1600001000), int64_t(10), int64_t(4));
-        addLegacy(db, std::string("Unknown"), int64_t(1600002000), int64_t(3), int64_t(4));      // no digits
-        addLegacy(db, std::string("5550103000"), int64_t(1600002500), nullptr, int64_t(4));       // NULL duration
-        addLegacy(db, std::string("5550104000"), int64_t(1600003000), int64_t(0), int64_t(0));   // flags 0: incoming
-        addLegacy(db, std::string("(555) 010-2000"), int64_t(1600001000), int64_t(10), int64_t(4));  // same call
-        addLegacy(db, kit::Blob{"555-010-6000"}, int64_t(1600000500), int64_t(7), int64_t(5));   // blob address
+        addLegacy(db, std::string("Unknown"), int64_t(1600002000), int64_t(3), int64_t(4)); // no digits
+        addLegacy(db, std::string("5550103000"), int64_t(1600002500), nullptr, int64_t(4)); // NULL duration
+        addLegacy(db, std::string("5550104000"), int64_t(1600003000), int64_t(0),
+                  int64_t(0)); // flags 0: incoming
+        addLegacy(db, std::string("(555) 010-2000"), int64_t(1600001000), int64_t(10),
+                  int64_t(4));                                                                 // same call
+        addLegacy(db, kit::Blob{"555-010-6000"}, int64_t(1600000500), int64_t(7), int64_t(5)); // blob address
         // Deleted below (rowid 100 on).
         db.exec("UPDATE sqlite_sequence SET seq = 99 WHERE name = 'call'");
         addLegacy(db, std::string("5550105000"), int64_t(1500000000), int64_t(30), int64_t(5));
         addLegacy(db, std::string("+86 13800138000"), int64_t(1400000000), int64_t(12), int64_t(4));
-        addLegacy(db, std::string("+86 138 0013 8000"), int64_t(1600000000), int64_t(99), int64_t(5));  // = live
-        addLegacy(db, std::string("5550107000"), now() + 30 * 86400, int64_t(5), int64_t(4));       // future
-        addLegacy(db, std::string("5550108000"), int64_t(978278399), int64_t(5), int64_t(4));       // too early
-        addLegacy(db, std::string("5550109000"), int64_t(978278400), int64_t(5), int64_t(4));       // earliest
-        addLegacy(db, std::string("5550105000"), int64_t(1500000000), int64_t(30), int64_t(5));     // twice
-        addLegacy(db, std::string("5550110000"), int64_t(1450000000), int64_t(-4), int64_t(4));     // bad duration
+        addLegacy(db, std::string("+86 138 0013 8000"), int64_t(1600000000), int64_t(99),
+                  int64_t(5));                                                                  // = live
+        addLegacy(db, std::string("5550107000"), now() + 30 * 86400, int64_t(5), int64_t(4));   // future
+        addLegacy(db, std::string("5550108000"), int64_t(978278399), int64_t(5), int64_t(4));   // too early
+        addLegacy(db, std::string("5550109000"), int64_t(978278400), int64_t(5), int64_t(4));   // earliest
+        addLegacy(db, std::string("5550105000"), int64_t(1500000000), int64_t(30), int64_t(5)); // twice
+        addLegacy(db, std::string("5550110000"), int64_t(1450000000), int64_t(-4),
+                  int64_t(4)); // bad duration
         db.deleteWhere("call", "ROWID >= 100");
     }
     backup.AddDb(CategoryCallHistory, kLegacyDomain, kLegacyRelative, src);
@@ -158,7 +165,8 @@ TEST(CallHistoryLegacy, LiveAndDeletedCallsNamedAndOrdered) {
 }
 
 // From iOS 9: "CallHistory.storedata", table "ZCALLRECORD"; both manifest generations.
-class CallHistoryModern : public ::testing::TestWithParam<std::pair<BackupBuilder::Generation, const char*>> {};
+class CallHistoryModern : public ::testing::TestWithParam<std::pair<BackupBuilder::Generation, const char*>> {
+};
 
 TEST_P(CallHistoryModern, LiveAndDeletedCallsNamedAndOrdered) {
     TestBackup backup(GetParam().first, GetParam().second);
@@ -171,21 +179,23 @@ TEST_P(CallHistoryModern, LiveAndDeletedCallsNamedAndOrdered) {
         addModern(db, int64_t(0), int64_t(700001000), 5.0, std::string("555 000 2222"));
         addModern(db, int64_t(0), 0.0, 1.0, std::string("5550003333"));       // date 0 stays 0
         addModern(db, int64_t(2), -5.5, 1.0, std::string("5550004444"));      // negative stays as is
-        addModern(db, int64_t(0), 699999000.0, 3.0, kit::Blob{"5550001111"});  // blob address
-        addModern(db, std::string("yes"), 699990000.0, 3.0, std::string("5550005555"));  // wrong type
-        addModern(db, int64_t(0), 1e300, 3.0, std::string("5550006666"));     // not a date
-        addModern(db, int64_t(0), int64_t(std::numeric_limits<int64_t>::max()), 3.0, std::string("5550007777"));
-        addModern(db, int64_t(0), 699980000.0, 1e300, std::string("5550008888"));  // not a duration
+        addModern(db, int64_t(0), 699999000.0, 3.0, kit::Blob{"5550001111"}); // blob address
+        addModern(db, std::string("yes"), 699990000.0, 3.0, std::string("5550005555")); // wrong type
+        addModern(db, int64_t(0), 1e300, 3.0, std::string("5550006666"));               // not a date
+        addModern(db, int64_t(0), int64_t(std::numeric_limits<int64_t>::max()), 3.0,
+                  std::string("5550007777"));
+        addModern(db, int64_t(0), 699980000.0, 1e300, std::string("5550008888")); // not a duration
         // Deleted below.
         const int64_t firstDeleted =
-            addModern(db, int64_t(0), 690000000.5, 20.0, std::string("+86 139-0000-1111"));  // float date
-        addModern(db, int64_t(1), int64_t(690001000), 21.0, std::string("5550009999"));  // integer date
-        addModern(db, int64_t(1), 700000000.25, 1.0, std::string("13900001111"));        // = live call
+            addModern(db, int64_t(0), 690000000.5, 20.0, std::string("+86 139-0000-1111")); // float date
+        addModern(db, int64_t(1), int64_t(690001000), 21.0, std::string("5550009999"));     // integer date
+        addModern(db, int64_t(1), 700000000.25, 1.0, std::string("13900001111"));           // = live call
         addModern(db, int64_t(0), static_cast<double>(now() - kAppleOffset + 30 * 86400), 2.0,
-                  std::string("5550010000"));  // future
-        addModern(db, int64_t(0), 1e300, 2.0, std::string("5550011000"));  // not a date
-        addModern(db, int64_t(0), int64_t(std::numeric_limits<int64_t>::max()), 2.0, std::string("5550012000"));
-        addModern(db, int64_t(0), 690002000.0, -3.0, std::string("5550013000"));  // negative duration
+                  std::string("5550010000"));                             // future
+        addModern(db, int64_t(0), 1e300, 2.0, std::string("5550011000")); // not a date
+        addModern(db, int64_t(0), int64_t(std::numeric_limits<int64_t>::max()), 2.0,
+                  std::string("5550012000"));
+        addModern(db, int64_t(0), 690002000.0, -3.0, std::string("5550013000")); // negative duration
         db.deleteWhere("ZCALLRECORD", "Z_PK >= " + std::to_string(firstDeleted));
     }
     backup.AddDb(CategoryCallHistory, kModernDomain, kModernRelative, src);
@@ -261,11 +271,11 @@ TEST(CallListInsertAt, Positions) {
     struct Case {
         int32_t position;
         bool inserted;
-        std::vector<int64_t> dates;  // the list afterwards, by date
+        std::vector<int64_t> dates; // the list afterwards, by date
     };
     const std::vector<Case> cases = {
-        {-1, false, {1, 2, 3}},   {0, true, {9, 1, 2, 3}}, {1, true, {1, 9, 2, 3}},
-        {3, true, {1, 2, 3, 9}},  {4, false, {1, 2, 3}},
+        {-1, false, {1, 2, 3}},  {0, true, {9, 1, 2, 3}}, {1, true, {1, 9, 2, 3}},
+        {3, true, {1, 2, 3, 9}}, {4, false, {1, 2, 3}},
     };
     for (const Case& c : cases) {
         RecordList<CallRecord> list;
@@ -278,11 +288,13 @@ TEST(CallListInsertAt, Positions) {
         r->date = 9;
         EXPECT_EQ(c.inserted, callListInsertAt(list, std::move(r), c.position)) << c.position;
         std::vector<int64_t> dates;
-        for (const CallRecord* x = list.first; x; x = x->next) dates.push_back(x->date);
+        for (const CallRecord* x = list.first; x; x = x->next)
+            dates.push_back(x->date);
         EXPECT_EQ(c.dates, dates) << c.position;
         EXPECT_EQ(static_cast<int32_t>(c.dates.size()), list.count) << c.position;
         std::vector<int64_t> back;
-        for (const CallRecord* x = list.last; x; x = x->prev) back.insert(back.begin(), x->date);
+        for (const CallRecord* x = list.last; x; x = x->prev)
+            back.insert(back.begin(), x->date);
         EXPECT_EQ(c.dates, back) << c.position;
     }
 }
@@ -292,7 +304,7 @@ struct BadCallInput {
     const char* name;
     std::function<std::string(const fs::path& dir, bool modern)> bytes;
     int expectResult;                    // 1 true, 0 false, -1 either
-    std::vector<std::string> expectLive;  // numbers of the live calls, newest first (when result is known)
+    std::vector<std::string> expectLive; // numbers of the live calls, newest first (when result is known)
 };
 
 std::string fixtureBytes(const fs::path& dir, const std::function<void(kit::FixtureDb&)>& fill) {
@@ -309,10 +321,13 @@ std::string goodCalls(const fs::path& dir, bool modern) {
         db.exec(modern ? kModernSchema : kLegacySchema);
         for (int i = 0; i < 300; ++i) {
             std::string number = "555" + std::to_string(1000000 + i);
-            if (modern) addModern(db, int64_t(i % 2), 600000000.0 + i, 1.0 * i, number);
-            else addLegacy(db, number, int64_t(1500000000 + i), int64_t(i), int64_t(4 + i % 2));
+            if (modern)
+                addModern(db, int64_t(i % 2), 600000000.0 + i, 1.0 * i, number);
+            else
+                addLegacy(db, number, int64_t(1500000000 + i), int64_t(i), int64_t(4 + i % 2));
         }
-        db.exec(modern ? "DELETE FROM ZCALLRECORD WHERE Z_PK % 3 = 0" : "DELETE FROM call WHERE ROWID % 3 = 0");
+        db.exec(modern ? "DELETE FROM ZCALLRECORD WHERE Z_PK % 3 = 0"
+                       : "DELETE FROM call WHERE ROWID % 3 = 0");
     });
 }
 
@@ -346,7 +361,9 @@ TEST_P(CallHistoryBadInput, FailsSoftlyAndLeavesTheBackupAlone) {
 const std::vector<BadCallInput> kBadCallInputs = {
     {"ZeroBytes", [](const fs::path&, bool) { return std::string(); }, 0, {}},
     {"ShorterThanTheHeader", [](const fs::path& d, bool m) { return goodCalls(d, m).substr(0, 99); }, 0, {}},
-    {"TruncatedMidPage", [](const fs::path& d, bool m) { return goodCalls(d, m).substr(0, 4096 * 3 + 77); }, -1,
+    {"TruncatedMidPage",
+     [](const fs::path& d, bool m) { return goodCalls(d, m).substr(0, 4096 * 3 + 77); },
+     -1,
      {}},
     {"Garbage", [](const fs::path&, bool) { return randomBytes(5 * 4096, 3); }, -1, {}},
     {"GarbageWithAHeader",
@@ -354,7 +371,8 @@ const std::vector<BadCallInput> kBadCallInputs = {
          std::string b = goodCalls(d, m);
          return b.substr(0, 100) + randomBytes(b.size() - 100, 5);
      },
-     -1, {}},
+     -1,
+     {}},
     {"GarbagePages",
      [](const fs::path& d, bool m) {
          std::string b = goodCalls(d, m);
@@ -362,17 +380,20 @@ const std::vector<BadCallInput> kBadCallInputs = {
              b.replace(page * 4096, 4096, randomBytes(4096, static_cast<uint32_t>(page)));
          return b;
      },
-     -1, {}},
+     -1,
+     {}},
     {"NoTable",
      [](const fs::path& d, bool) {
          return fixtureBytes(d, [](kit::FixtureDb& db) { db.exec("CREATE TABLE other(x INTEGER)"); });
      },
-     1, {}},
+     1,
+     {}},
     {"NoAddressColumn",
      [](const fs::path& d, bool m) {
          return fixtureBytes(d, [m](kit::FixtureDb& db) {
              if (m) {
-                 db.exec("CREATE TABLE ZCALLRECORD(Z_PK INTEGER PRIMARY KEY, ZORIGINATED INTEGER, ZDATE TIMESTAMP, "
+                 db.exec("CREATE TABLE ZCALLRECORD(Z_PK INTEGER PRIMARY KEY, ZORIGINATED INTEGER, ZDATE "
+                         "TIMESTAMP, "
                          "ZDURATION FLOAT)");
                  db.exec("INSERT INTO ZCALLRECORD VALUES(1, 0, 700000000.5, 3.0)");
              } else {
@@ -382,7 +403,8 @@ const std::vector<BadCallInput> kBadCallInputs = {
              }
          });
      },
-     1, {}},
+     1,
+     {}},
     {"NoIdColumn",
      [](const fs::path& d, bool m) {
          return fixtureBytes(d, [m](kit::FixtureDb& db) {
@@ -396,17 +418,18 @@ const std::vector<BadCallInput> kBadCallInputs = {
              }
          });
      },
-     1, {"5550001234"}},
+     1,
+     {"5550001234"}},
     {"WrongTypes",
      [](const fs::path& d, bool m) {
          return fixtureBytes(d, [m](kit::FixtureDb& db) {
              db.exec(m ? kModernSchema : kLegacySchema);
              if (m) {
-                 addModern(db, int64_t(0), 700000000.0, 1.0, int64_t(5550001));        // number address
+                 addModern(db, int64_t(0), 700000000.0, 1.0, int64_t(5550001)); // number address
                  addModern(db, int64_t(0), std::string("today"), 1.0, std::string("5550002"));
                  addModern(db, kit::Blob{"x"}, 700000000.0, 1.0, std::string("5550003"));
                  addModern(db, int64_t(0), 700000000.0, std::string("long"), std::string("5550004"));
-                 addModern(db, int64_t(1), 700000001.0, 1.0, std::string("5550005"));  // the good one
+                 addModern(db, int64_t(1), 700000001.0, 1.0, std::string("5550005")); // the good one
              } else {
                  addLegacy(db, int64_t(5550001), int64_t(1600000000), int64_t(1), int64_t(4));
                  addLegacy(db, std::string("5550002"), std::string("today"), int64_t(1), int64_t(4));
@@ -416,19 +439,23 @@ const std::vector<BadCallInput> kBadCallInputs = {
              }
          });
      },
-     1, {"5550005"}},
+     1,
+     {"5550005"}},
     {"NullsEverywhere",
      [](const fs::path& d, bool m) {
          return fixtureBytes(d, [m](kit::FixtureDb& db) {
              db.exec(m ? kModernSchema : kLegacySchema);
              for (int i = 0; i < 6; ++i) {
-                 if (m) db.exec("INSERT INTO ZCALLRECORD(Z_PK) VALUES(NULL)");
-                 else db.exec("INSERT INTO call(address) VALUES(NULL)");
+                 if (m)
+                     db.exec("INSERT INTO ZCALLRECORD(Z_PK) VALUES(NULL)");
+                 else
+                     db.exec("INSERT INTO call(address) VALUES(NULL)");
              }
              db.exec(m ? "DELETE FROM ZCALLRECORD WHERE Z_PK > 3" : "DELETE FROM call WHERE ROWID > 3");
          });
      },
-     1, {}},
+     1,
+     {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, CallHistoryBadInput,

@@ -36,7 +36,7 @@ inline fs::path testDir() {
 }
 
 class FakeManifest : public IFileParser {
-public:
+  public:
     void Add(int category, const std::string& devicePath, const std::string& storedPath) {
         paths[{category, devicePath}] = storedPath;
     }
@@ -56,7 +56,7 @@ public:
 
     int lookups = 0;
 
-private:
+  private:
     std::map<std::pair<int, std::string>, std::string> paths;
 };
 
@@ -67,7 +67,7 @@ inline std::string devicePathOf(const std::string& domain, const std::string& re
 }
 
 class TestBackup {
-public:
+  public:
     TestBackup(kit::BackupBuilder::Generation generation, const std::string& productVersion)
         : dir(testDir()), builder(dir / "backup", generation) {
         builder.SetProductVersion(productVersion);
@@ -113,7 +113,8 @@ inline std::string readAll(const fs::path& p) {
 inline std::string randomBytes(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
     std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>(rng() & 0xff);
+    for (char& c : s)
+        c = static_cast<char>(rng() & 0xff);
     return s;
 }
 
@@ -121,7 +122,8 @@ inline std::string randomBytes(size_t n, uint32_t seed) {
 inline void scribble(const fs::path& p, size_t offset, size_t count, uint32_t seed) {
     std::string bytes = readAll(p);
     std::string noise = randomBytes(count, seed);
-    for (size_t i = 0; i < count && offset + i < bytes.size(); ++i) bytes[offset + i] = noise[i];
+    for (size_t i = 0; i < count && offset + i < bytes.size(); ++i)
+        bytes[offset + i] = noise[i];
     std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
 }
 
