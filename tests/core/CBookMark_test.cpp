@@ -28,6 +28,7 @@ const char* const kSchema =
     "added INTEGER DEFAULT 1, deleted INTEGER DEFAULT 0)";
 
 const std::string kUuid36 = "6D2B7A34-1C55-4B8E-9A0F-3E2D1C0B9A87";
+const std::string kLongPath(120, 'a');
 const std::string kUuid38 = "{8F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
 
 struct Row {
@@ -294,27 +295,36 @@ INSTANTIATE_TEST_SUITE_P(
                          db.exec("CREATE TABLE bookmarks(type INTEGER, title TEXT, url TEXT, num_children "
                                  "INTEGER, external_uuid TEXT)");
                          db.exec("INSERT INTO bookmarks VALUES(0,'Kept','https://kept.example/',0,NULL)");
-                         db.exec("INSERT INTO bookmarks VALUES(0,'Gone','https://gone.example/',0,'" +
-                                 kUuid36 + "')");
+                         // Long enough for a two-byte payload length: the four bytes the free-block
+                         // header overwrites then end before the serial types, which the carver
+                         // needs whole when no rowid column leads the record.
+                         db.exec("INSERT INTO bookmarks VALUES(0,'Gone','https://gone.example/" + kLongPath +
+                                 "',0,'" + kUuid36 + "')");
                          db.deleteWhere("bookmarks", "title='Gone'");
                      });
                  },
                  1,
-                 {"!https://gone.example/"}},
-        BadInput{
-            "WrongTypes",
-            [](const fs::path& d) {
-                return fixtureBytes(d, [](kit::FixtureDb& db) {
-                    db.exec(kSchema);
-                    addBookmark(db, {std::string("Number url"), int64_t(12345), kUuid36});
-                    addBookmark(
-                        db, {kit::Blob{"blob title"}, std::string("https://blobtitle.example/"), kUuid36});
-                    addBookmark(db, {3.5, std::string("https://realtitle.example/"), int64_t(9)});
-                    addBookmark(db, {std::string("Blob url"), kit::Blob{"https://blob.example/"}, kUuid36});
-                });
-            },
-            1,
-            {"https://blobtitle.example/", "https://realtitle.example/"}},
+                 {"!https://gone.example/" + kLongPath}},
+        BadInput{"WrongTypes",
+                 [](const fs::path& d) {
+                     return fixtureBytes(d, [](kit::FixtureDb& db) {
+                         // Declared types that keep what is stored in them.
+                         db.exec("CREATE TABLE bookmarks(id INTEGER PRIMARY KEY, type INTEGER, title BLOB, "
+                                 "url NUMERIC, num_children INTEGER, external_uuid BLOB)");
+                         auto add = [&db](kit::Value title, kit::Value url) {
+                             db.insert("bookmarks", {"type", "title", "url", "num_children", "external_uuid"},
+                                       {int64_t(0), title, url, int64_t(0), kUuid36});
+                         };
+                         add(std::string("Number url"), int64_t(12345));
+                         add(std::string("Real url"), 2.5);
+                         add(kit::Blob{"blob title"}, std::string("https://blobtitle.example/"));
+                         add(3.5, std::string("https://realtitle.example/"));
+                         add(std::string("Blob url"), kit::Blob{"https://blob.example/"});
+                         add(std::string("Text"), std::string("https://text.example/"));
+                     });
+                 },
+                 1,
+                 {"https://blobtitle.example/", "https://realtitle.example/", "https://text.example/"}},
         BadInput{"NullsEverywhere",
                  [](const fs::path& d) {
                      return fixtureBytes(d, [](kit::FixtureDb& db) {

@@ -423,20 +423,32 @@ const std::vector<BadCallInput> kBadCallInputs = {
     {"WrongTypes",
      [](const fs::path& d, bool m) {
          return fixtureBytes(d, [m](kit::FixtureDb& db) {
-             db.exec(m ? kModernSchema : kLegacySchema);
-             if (m) {
-                 addModern(db, int64_t(0), 700000000.0, 1.0, int64_t(5550001)); // number address
-                 addModern(db, int64_t(0), std::string("today"), 1.0, std::string("5550002"));
-                 addModern(db, kit::Blob{"x"}, 700000000.0, 1.0, std::string("5550003"));
-                 addModern(db, int64_t(0), 700000000.0, std::string("long"), std::string("5550004"));
-                 addModern(db, int64_t(1), 700000001.0, 1.0, std::string("5550005")); // the good one
-             } else {
-                 addLegacy(db, int64_t(5550001), int64_t(1600000000), int64_t(1), int64_t(4));
-                 addLegacy(db, std::string("5550002"), std::string("today"), int64_t(1), int64_t(4));
-                 addLegacy(db, std::string("5550003"), int64_t(1600000000), int64_t(1), kit::Blob{"x"});
-                 addLegacy(db, std::string("5550004"), int64_t(1600000000), std::string("long"), int64_t(4));
-                 addLegacy(db, std::string("5550005"), int64_t(1600000001), int64_t(1), int64_t(5));
-             }
+             // Columns without a declared type keep whatever is stored in them.
+             db.exec(m ? "CREATE TABLE ZCALLRECORD(Z_PK INTEGER PRIMARY KEY, ZORIGINATED, ZDATE, ZDURATION, "
+                         "ZADDRESS, ZUNIQUE_ID)"
+                       : "CREATE TABLE call(ROWID INTEGER PRIMARY KEY, address, date, duration, flags, id)");
+             auto add = [&db, m](kit::Value direction, kit::Value date, kit::Value duration,
+                                 kit::Value address) {
+                 if (m)
+                     db.insert("ZCALLRECORD", {"ZORIGINATED", "ZDATE", "ZDURATION", "ZADDRESS", "ZUNIQUE_ID"},
+                               {direction, date, duration, address, std::string("u")});
+                 else
+                     db.insert("call", {"flags", "date", "duration", "address", "id"},
+                               {direction, date, duration, address, int64_t(-1)});
+             };
+             const kit::Value date = m ? kit::Value(700000000.0) : kit::Value(int64_t(1600000000));
+             add(int64_t(0), date, 1.0, int64_t(5550001)); // number address
+             add(int64_t(0), date, 1.0, 5550001.5);        // real address
+             add(int64_t(0), std::string("today"), 1.0, std::string("5550002"));
+             add(int64_t(0), kit::Blob{"\x01"}, 1.0, std::string("5550002"));
+             add(kit::Blob{"x"}, date, 1.0, std::string("5550003"));
+             add(std::string("5"), date, 1.0, std::string("5550003"));
+             add(2.0, date, 1.0, std::string("5550003"));
+             add(int64_t(0), date, std::string("long"), std::string("5550004"));
+             add(int64_t(0), date, kit::Blob{"1"}, std::string("5550004"));
+             add(int64_t(0), date, 1e300, std::string("5550004"));
+             add(int64_t(0), 1e300, 1.0, std::string("5550006"));
+             add(int64_t(1), date, 1.0, std::string("5550005")); // the good one
          });
      },
      1,
