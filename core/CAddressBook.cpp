@@ -21,10 +21,15 @@ constexpr const char* kAddressBookFile = "AddressBook.sqlitedb";
 constexpr const char* kImagesFile = "AddressBookImages.sqlitedb";
 constexpr const char* kPhotoFolder = "contact";
 
-constexpr uint32_t bit(uint32_t k) { return 1u << k; }
-constexpr uint32_t kNumberKinds = bit(2) | bit(3) | bit(4) | bit(5) | bit(6) | bit(7) | bit(8) | bit(9) | bit(10);
+constexpr uint32_t bit(uint32_t k) {
+    return 1u << k;
+}
+constexpr uint32_t kNumberKinds =
+    bit(2) | bit(3) | bit(4) | bit(5) | bit(6) | bit(7) | bit(8) | bit(9) | bit(10);
 
-bool isTextOrBlob(uint32_t kind) { return kind == KindText || kind == KindBlob; }
+bool isTextOrBlob(uint32_t kind) {
+    return kind == KindText || kind == KindBlob;
+}
 
 // The bytes of a carved text or blob slot up to its first NUL, never past its size.
 std::string carvedText(uint32_t kind, const CarvedValue* value, uint32_t size) {
@@ -46,12 +51,12 @@ std::string textColumn(sqlite3_stmt* st, int column) {
 bool isWithin(const fs::path& inner, const fs::path& outer) {
     std::error_code ec;
     fs::path a = fs::weakly_canonical(inner, ec);
-    if (ec) return true;  // cannot tell: refuse
+    if (ec) return true; // cannot tell: refuse
     fs::path b = fs::weakly_canonical(outer, ec);
     if (ec) return true;
     auto ai = a.begin();
     for (auto bi = b.begin(); bi != b.end(); ++bi, ++ai) {
-        if (bi->empty()) continue;  // trailing separator
+        if (bi->empty()) continue; // trailing separator
         if (ai == a.end() || *ai != *bi) return false;
     }
     return true;
@@ -75,9 +80,13 @@ bool writeWholeFile(const fs::path& path, const void* data, size_t size) {
 
 CAddressBook::CAddressBook(CScanManager* owner) : CCommonInterFace(owner, ScanContacts) {}
 
-CAddressBook::~CAddressBook() { ClearWorkingLists(); }
+CAddressBook::~CAddressBook() {
+    ClearWorkingLists();
+}
 
-bool CAddressBook::Cancelled() const { return !owner || owner->cancelled.load(); }
+bool CAddressBook::Cancelled() const {
+    return !owner || owner->cancelled.load();
+}
 
 void CAddressBook::ClearWorkingLists() {
     phoneRows.clear();
@@ -184,7 +193,8 @@ bool CAddressBook::ReadLiveNames() {
         int64_t id = sqlite3_column_int64(st, 0);
         if (id == 0) continue;
         bool any = false;
-        for (int c = 1; c <= 3; ++c) any = any || sqlite3_column_type(st, c) == SQLITE_TEXT;
+        for (int c = 1; c <= 3; ++c)
+            any = any || sqlite3_column_type(st, c) == SQLITE_TEXT;
         if (!any) continue;
         auto e = std::make_unique<ContactNameEntry>();
         e->recordId = id;
@@ -373,7 +383,8 @@ bool CAddressBook::PrepareTable() {
 }
 
 bool CAddressBook::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) {
-    if (column < 0 || column >= columnCount || static_cast<size_t>(column) >= columnRules.size()) return false;
+    if (column < 0 || column >= columnCount || static_cast<size_t>(column) >= columnRules.size())
+        return false;
     if (!value) return false;
     switch (columnRules[column]) {
     case Rule::None:
@@ -496,8 +507,10 @@ void CAddressBook::BuildContacts() {
         ReportProgress(3, false);
         if (auto it = emailById.find(row->recordId); it != emailById.end()) row->email = it->second->text;
         if (auto it = nameById.find(row->recordId); it != nameById.end()) {
-            if (!it->second->name.empty()) row->name = it->second->name;
-            else if (!it->second->organization.empty()) row->name = it->second->organization;
+            if (!it->second->name.empty())
+                row->name = it->second->name;
+            else if (!it->second->organization.empty())
+                row->name = it->second->organization;
         }
         if (auto it = imageById.find(row->recordId); it != imageById.end() && !it->second->path.empty())
             row->imagePath = it->second->path;
@@ -506,7 +519,8 @@ void CAddressBook::BuildContacts() {
 
     // Phase 2: numbers of deleted search rows name deleted phone rows or become rows.
     std::unordered_map<std::string, ContactPhoneRow*> rowByPhone;
-    for (ContactPhoneRow* row = phoneRows.first; row; row = row->next) rowByPhone.emplace(row->phone, row);
+    for (ContactPhoneRow* row = phoneRows.first; row; row = row->next)
+        rowByPhone.emplace(row->phone, row);
     progressDone = 0;
     progressTotal = searches.count;
     std::vector<std::string> numbers;
@@ -521,8 +535,10 @@ void CAddressBook::BuildContacts() {
                 ContactPhoneRow* row = it->second;
                 if (!row->deleted) continue;
                 if (row->name.empty()) {
-                    if (!s->name.empty()) row->name = s->name;
-                    else if (!s->organization.empty()) row->name = s->organization;
+                    if (!s->name.empty())
+                        row->name = s->name;
+                    else if (!s->organization.empty())
+                        row->name = s->organization;
                 }
                 if (row->email.empty() && !s->email.empty()) row->email = s->email;
             } else {
@@ -540,7 +556,8 @@ void CAddressBook::BuildContacts() {
     // Phase 3: one contact per phone number, the first row met winning.
     RecordList<ContactRecord>& list = owner->contactList;
     std::unordered_set<std::string> listed;
-    for (const ContactRecord* c = list.first; c; c = c->next) listed.insert(c->phone);
+    for (const ContactRecord* c = list.first; c; c = c->next)
+        listed.insert(c->phone);
     progressDone = 0;
     progressTotal = phoneRows.count;
     for (const ContactPhoneRow* row = phoneRows.first; row; row = row->next) {
@@ -553,8 +570,10 @@ void CAddressBook::BuildContacts() {
         c->name = row->name;
         c->email = row->email;
         c->imagePath = row->imagePath;
-        if (c->deleted) list.prepend(std::move(c));
-        else list.append(std::move(c));
+        if (c->deleted)
+            list.prepend(std::move(c));
+        else
+            list.append(std::move(c));
     }
     AddProgressStep(1);
 
@@ -580,7 +599,8 @@ int splitPhoneNumbers(CAddressBook* parser, const char* text, std::vector<std::s
         pieces[i] = cleaned;
         if (cleaned.size() <= 7) {
             bool keep = false;
-            for (const char* k : kKeep) keep = keep || cleaned == k;
+            for (const char* k : kKeep)
+                keep = keep || cleaned == k;
             if (keep) {
                 ++i;
                 continue;
@@ -589,7 +609,7 @@ int splitPhoneNumbers(CAddressBook* parser, const char* text, std::vector<std::s
                 cleaned.size() + pieces[i + 1].size() <= 12) {
                 pieces[i] = cleaned + pieces[i + 1];
                 pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-                continue;  // clean the joined piece again
+                continue; // clean the joined piece again
             }
         }
         // Drop following pieces that spell the same number (with or without a prefix).

@@ -48,8 +48,8 @@ struct ContactImageEntry {
 // One row of the full-text search table: all numbers of a person in one text.
 struct ContactSearchEntry {
     bool deleted = false;
-    std::string phone;  // as stored: may hold several numbers in several spellings
-    std::string name;   // last then first
+    std::string phone; // as stored: may hold several numbers in several spellings
+    std::string name;  // last then first
     std::string email;
     std::string organization;
     ContactSearchEntry* prev = nullptr;
@@ -60,7 +60,7 @@ struct ContactSearchEntry {
 // contact photos and the full-text search table, live and carved. Produces one contact
 // per distinct phone number in the owner's contact list, deleted ones first.
 class CAddressBook : public CCommonInterFace {
-public:
+  public:
     explicit CAddressBook(CScanManager* owner);
     ~CAddressBook() override;
 
@@ -72,7 +72,7 @@ public:
 
     bool Cancelled() const;
 
-private:
+  private:
     enum class Table : uint8_t { Other, MultiValue, Person, Search };
     enum class Rule : uint8_t {
         None,
@@ -102,13 +102,13 @@ private:
     RecordList<ContactSearchEntry> searches;
 
     // Duplicate tests of the carved rows.
-    std::unordered_set<std::string> phoneKeys;   // record id and phone
-    std::unordered_set<std::string> nameKeys;    // name and organization
-    std::unordered_set<std::string> searchKeys;  // phone text
+    std::unordered_set<std::string> phoneKeys;  // record id and phone
+    std::unordered_set<std::string> nameKeys;   // name and organization
+    std::unordered_set<std::string> searchKeys; // phone text
 
     Table table = Table::Other;
     int recordIdColumn = -1;
-    int valueColumn = -1;  // the phone column of the search table
+    int valueColumn = -1; // the phone column of the search table
     int firstColumn = -1;
     int lastColumn = -1;
     int emailColumn = -1;

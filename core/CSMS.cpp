@@ -15,17 +15,22 @@ namespace {
 
 constexpr const char* kSmsFolder = "/var/mobile/Library/SMS/";
 constexpr const char* kSmsFile = "sms.db";
-constexpr int64_t kNanosecondThreshold = 100000000000LL;  // 10^11
+constexpr int64_t kNanosecondThreshold = 100000000000LL; // 10^11
 constexpr int64_t kNanosecondsPerSecond = 1000000000LL;
 
 // The 13 bytes that open an archived attributed string ("\x04\x0bstreamtyped").
 constexpr uint8_t kStreamTyped[13] = {0x04, 0x0b, 's', 't', 'r', 'e', 'a', 'm', 't', 'y', 'p', 'e', 'd'};
 
-constexpr uint32_t bit(uint32_t k) { return 1u << k; }
-constexpr uint32_t kIntegerKinds = bit(2) | bit(3) | bit(4) | bit(5) | bit(6) | bit(7) | bit(8) | bit(9) | bit(10);
+constexpr uint32_t bit(uint32_t k) {
+    return 1u << k;
+}
+constexpr uint32_t kIntegerKinds =
+    bit(2) | bit(3) | bit(4) | bit(5) | bit(6) | bit(7) | bit(8) | bit(9) | bit(10);
 constexpr uint32_t kIntegerOrNull = kIntegerKinds | bit(1);
 
-bool isTextOrBlob(uint32_t kind) { return kind == KindText || kind == KindBlob; }
+bool isTextOrBlob(uint32_t kind) {
+    return kind == KindText || kind == KindBlob;
+}
 
 // Length of a carved text slot, never reading past its content size.
 size_t carvedTextLength(const CarvedValue* value, uint32_t size) {
@@ -60,9 +65,13 @@ CSMS::~CSMS() {
     handles.clear();
 }
 
-bool CSMS::NewSchema() const { return owner && owner->iosVersion >= 5; }
+bool CSMS::NewSchema() const {
+    return owner && owner->iosVersion >= 5;
+}
 
-bool CSMS::Cancelled() const { return !owner || owner->cancelled.load(); }
+bool CSMS::Cancelled() const {
+    return !owner || owner->cancelled.load();
+}
 
 int64_t CSMS::AppleSecondsOfMessageDate(int64_t raw) {
     if (raw >= kNanosecondThreshold) return raw / kNanosecondsPerSecond;
@@ -326,7 +335,7 @@ bool CSMS::PrepareTable() {
                 kinds = bit(KindText) | bit(KindNull);
             }
         }
-        if (columns[i].isIntegerPrimaryKey && i == 0) kinds = 0;  // arrives as "not read"
+        if (columns[i].isIntegerPrimaryKey && i == 0) kinds = 0; // arrives as "not read"
         columnRules[i] = rule;
         acceptedKinds[i] = kinds;
     }
@@ -334,7 +343,8 @@ bool CSMS::PrepareTable() {
 }
 
 bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) {
-    if (column < 0 || column >= columnCount || static_cast<size_t>(column) >= columnRules.size()) return false;
+    if (column < 0 || column >= columnCount || static_cast<size_t>(column) >= columnRules.size())
+        return false;
     if (!value) return false;
     switch (columnRules[column]) {
     case Rule::None:
@@ -355,7 +365,7 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
     case Rule::ZeroOrOne: {
         if (isTextOrBlob(kind)) return false;
         auto v = carvedInteger(kind, value);
-        int64_t x = v ? *v : 0;  // NULL reads as 0
+        int64_t x = v ? *v : 0; // NULL reads as 0
         return x == 0 || x == 1;
     }
     case Rule::Service:
@@ -390,7 +400,9 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
 
 bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     if (!record || Cancelled()) return false;
-    auto inRange = [&](int c) { return c >= 0 && c < record->columnCount && static_cast<size_t>(c) < record->kinds.size(); };
+    auto inRange = [&](int c) {
+        return c >= 0 && c < record->columnCount && static_cast<size_t>(c) < record->kinds.size();
+    };
     if (!inRange(textColumn) || !inRange(dateColumn)) return false;
     if (!isTextOrBlob(record->kinds[textColumn])) return false;
 
@@ -426,7 +438,7 @@ bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     }
     row->deleted = true;
 
-    if (!rowKeys.insert(RowKey(*row)).second) return true;  // equal to a row already listed
+    if (!rowKeys.insert(RowKey(*row)).second) return true; // equal to a row already listed
     rows.append(std::move(row));
     return true;
 }
@@ -453,7 +465,8 @@ void CSMS::BuildConversations() {
     };
     struct ConvKeyHash {
         size_t operator()(const ConvKey& k) const {
-            return std::hash<std::string>()(k.address) ^ (std::hash<int64_t>()(k.handleId) * 0x9e3779b97f4a7c15ULL);
+            return std::hash<std::string>()(k.address) ^
+                   (std::hash<int64_t>()(k.handleId) * 0x9e3779b97f4a7c15ULL);
         }
     };
     // Messages waiting to be placed, per conversation, with their arrival order.
@@ -464,7 +477,7 @@ void CSMS::BuildConversations() {
     struct ConvState {
         SmsConversationRecord* conv;
         std::vector<Pending> pending;
-        std::unordered_set<std::string> seen;  // type, date and text of its messages
+        std::unordered_set<std::string> seen; // type, date and text of its messages
     };
     std::unordered_map<ConvKey, size_t, ConvKeyHash> byKey;
     std::vector<ConvState> states;
@@ -502,7 +515,8 @@ void CSMS::BuildConversations() {
             conv->address = row->address;
             if (const char* name = owner->FindContactName(row->address.c_str())) conv->contactName = name;
             conv->handleId = row->handleId;
-            SmsConversationRecord* c = row->deleted ? list.prepend(std::move(conv)) : list.append(std::move(conv));
+            SmsConversationRecord* c =
+                row->deleted ? list.prepend(std::move(conv)) : list.append(std::move(conv));
             states.push_back(ConvState{c, {}, {}});
         }
         ConvState& state = states[it->second];

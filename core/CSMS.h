@@ -15,9 +15,9 @@ struct SmsConversationRecord;
 struct SmsMessageRow {
     bool deleted = false;
     bool sent = false;
-    std::string address;  // old schema: the cleaned address; newer schema: filled from the handle
+    std::string address; // old schema: the cleaned address; newer schema: filled from the handle
     std::string text;
-    int64_t date = 0;  // Unix seconds, or the raw value when it is 0 or negative
+    int64_t date = 0; // Unix seconds, or the raw value when it is 0 or negative
     int64_t handleId = 0;
     SmsMessageRow* prev = nullptr;
     SmsMessageRow* next = nullptr;
@@ -26,7 +26,7 @@ struct SmsMessageRow {
 // One address of the handle table (live or carved).
 struct SmsHandleEntry {
     int64_t id = 0;
-    std::string text;  // digits only
+    std::string text; // digits only
     SmsHandleEntry* prev = nullptr;
     SmsHandleEntry* next = nullptr;
 };
@@ -36,7 +36,7 @@ struct SmsHandleEntry {
 // deleted. Groups every message into one conversation per address and hands the
 // conversations to the owner's SMS list, conversations with deleted messages first.
 class CSMS : public CCommonInterFace {
-public:
+  public:
     explicit CSMS(CScanManager* owner);
     ~CSMS() override;
 
@@ -62,7 +62,7 @@ public:
     const RecordList<SmsMessageRow>& Rows() const { return rows; }
     const RecordList<SmsHandleEntry>& Handles() const { return handles; }
 
-private:
+  private:
     enum class Rule : uint8_t {
         None,
         Date,
@@ -91,13 +91,13 @@ private:
 
     RecordList<SmsMessageRow> rows;
     RecordList<SmsHandleEntry> handles;
-    std::unordered_map<int64_t, const SmsHandleEntry*> handleIndex;  // first entry per id
-    std::unordered_set<std::string> rowKeys;                         // duplicate test of the working list
+    std::unordered_map<int64_t, const SmsHandleEntry*> handleIndex; // first entry per id
+    std::unordered_set<std::string> rowKeys;                        // duplicate test of the working list
 
     int handleIdColumn = -1;
     int textColumn = -1;
     int directionColumn = -1;
     int dateColumn = -1;
     int addressColumn = -1;
-    std::vector<Rule> columnRules;  // per column of the carved table
+    std::vector<Rule> columnRules; // per column of the carved table
 };

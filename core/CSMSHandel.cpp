@@ -15,7 +15,9 @@ size_t carvedTextLength(const CarvedValue* value, uint32_t size) {
     return strnlen(value->text, size);
 }
 
-constexpr uint32_t bit(uint32_t k) { return 1u << k; }
+constexpr uint32_t bit(uint32_t k) {
+    return 1u << k;
+}
 
 } // namespace
 
@@ -84,7 +86,8 @@ bool CSMSHandel::PrepareTable() {
 }
 
 bool CSMSHandel::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) {
-    if (column < 0 || column >= columnCount || static_cast<size_t>(column) >= columnRules.size()) return false;
+    if (column < 0 || column >= columnCount || static_cast<size_t>(column) >= columnRules.size())
+        return false;
     if (!value) return false;
     switch (columnRules[column]) {
     case Rule::None:
@@ -96,7 +99,8 @@ bool CSMSHandel::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* va
         return !normalizePhoneNumber(std::string(value->text, n).c_str()).empty();
     }
     case Rule::Service:
-        return kind == KindText && carvedTextLength(value, size) == 3 && std::memcmp(value->text, "SMS", 3) == 0;
+        return kind == KindText && carvedTextLength(value, size) == 3 &&
+               std::memcmp(value->text, "SMS", 3) == 0;
     case Rule::UncanonicalizedId: {
         if (kind == KindNull) return true;
         if (kind != KindText) return false;
@@ -111,7 +115,8 @@ bool CSMSHandel::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* va
 
 bool CSMSHandel::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     if (!record || !parent || !owner || owner->cancelled.load()) return false;
-    if (idColumn < 0 || idColumn >= record->columnCount || static_cast<size_t>(idColumn) >= record->kinds.size())
+    if (idColumn < 0 || idColumn >= record->columnCount ||
+        static_cast<size_t>(idColumn) >= record->kinds.size())
         return false;
     uint32_t kind = record->kinds[idColumn];
     if (kind != KindText && kind != KindBlob) return false;

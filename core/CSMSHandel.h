@@ -9,7 +9,7 @@ class CSMS;
 // b-tree leaf pages, so that deleted messages whose handle was deleted too still get an
 // address. Reports each handle to the parent parser.
 class CSMSHandel : public CCommonInterFace {
-public:
+  public:
     CSMSHandel(CSMS* parent, const char* path, CScanManager* owner);
     ~CSMSHandel() override;
 
@@ -19,7 +19,7 @@ public:
     bool OnCarvedRecord(CarvedRecord* record, int32_t rowid) override;
     bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) override;
 
-private:
+  private:
     enum class Rule : uint8_t { None, Id, Service, UncanonicalizedId, Country };
 
     CSMS* parent = nullptr;
