@@ -20,6 +20,15 @@ bool isOneOf(const std::string& s, std::initializer_list<const char*> names) {
     return false;
 }
 
+// Stored names are hex digests; anything else (an empty name, a path such as "../x"
+// from a damaged manifest) would point outside the backup folder.
+bool isStoredName(const std::string& name) {
+    if (name.empty()) return false;
+    for (char c : name)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
+    return true;
+}
+
 } // namespace
 
 int CMediaFileListing::MatchKind(const std::string& extension, const std::string& photo,
@@ -64,6 +73,7 @@ void CMediaFileListing::List(int category, RecordList<MediaFileRecord>* const ta
         ++processed;
         owner.ReportProgress(0, 1, processed, total, false);
 
+        if (!isStoredName(entry->storedName)) continue;
         const std::string& path = entry->devicePath;
         const size_t slash = path.rfind('/');
         if (slash == std::string::npos) continue;

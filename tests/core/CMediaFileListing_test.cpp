@@ -107,6 +107,18 @@ TEST_F(MediaListingTest, EqualTimesKeepManifestOrderAndNegativeTimesSortLast) {
     EXPECT_EQ((std::vector<std::string>{"aa", "bb", "cc"}), stored);
 }
 
+TEST_F(MediaListingTest, EntriesWhoseStoredNameIsNoDigestAreLeftOut) {
+    files.Add(CategoryMedia, "/var/mobile/Media/DCIM/a.jpg", 3, "../../../etc/passwd");
+    files.Add(CategoryMedia, "/var/mobile/Media/DCIM/b.jpg", 2, "0123456789abcdefABCDEF0123456789abcdef01");
+    files.Add(CategoryMedia, "/var/mobile/Media/DCIM/c.jpg", 1, "ab/cd");
+    auto m = Make(9);
+    CMediaFileListing(*m).ListCameraRollMedia(processed, 3);
+    ASSERT_EQ(1, m->photoList.count);
+    EXPECT_EQ("0123456789abcdefabcdef0123456789abcdef01", m->photoList.first->storedPath);
+    EXPECT_EQ("000001.jpg", m->photoList.first->displayName);
+    EXPECT_EQ(3, processed);
+}
+
 TEST_F(MediaListingTest, UpperCaseSuffixListNeverMatches) {
     files.Add(CategoryMedia, "/var/mobile/Media/DCIM/IMG_0001.JPG", 1);
     auto m = Make();
