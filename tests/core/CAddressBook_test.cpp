@@ -108,10 +108,11 @@ std::vector<Contact> contactsOf(const CScanManager& mgr) {
     EXPECT_EQ(static_cast<int>(out.size()), mgr.contactList.count);
     bool seenLive = false;
     for (const Contact& c : out) {
-        if (!c.deleted)
+        if (!c.deleted) {
             seenLive = true;
-        else
+        } else {
             EXPECT_FALSE(seenLive) << "deleted contact " << c.phone << " after a live one";
+        }
     }
     return out;
 }
@@ -393,11 +394,15 @@ TEST_F(ContactsTest, BadInput) {
         c.make(BookPath());
         MakeImages({});
         bool ok = Run();
-        if (c.scanResult) EXPECT_EQ(*c.scanResult, ok);
+        if (c.scanResult) {
+            EXPECT_EQ(*c.scanResult, ok);
+        }
         auto list = contactsOf(*mgr);
         for (const Contact& k : list)
             EXPECT_FALSE(k.phone.empty());
-        if (c.scanResult == true) EXPECT_EQ(0u, list.size());
+        if (c.scanResult == true) {
+            EXPECT_EQ(0u, list.size());
+        }
         mgr.reset();
     }
 }
@@ -419,7 +424,7 @@ TEST_F(ContactsTest, DamagedPhotoDatabase) {
         img.exec("CREATE TABLE ABFullSizeImage (record_id INTEGER, data BLOB);");
         img.insert("ABFullSizeImage", {"record_id", "data"}, {int64_t(1), nullptr});
         img.insert("ABFullSizeImage", {"record_id", "data"}, {int64_t(1), std::string("text, not a blob")});
-        img.insert("ABFullSizeImage", {"record_id", "data"}, {std::string("1"), kit::Blob{kJpegA}});
+        img.insert("ABFullSizeImage", {"record_id", "data"}, {std::string("one"), kit::Blob{kJpegA}});
         img.insert("ABFullSizeImage", {"record_id", "data"}, {int64_t(0), kit::Blob{kJpegA}});
         img.insert("ABFullSizeImage", {"record_id", "data"}, {int64_t(1), kit::Blob{""}});
     }
@@ -432,7 +437,9 @@ TEST_F(ContactsTest, DamagedPhotoDatabase) {
 TEST(SplitPhoneNumbers, Table) {
     CScanManager mgr(ScanContacts, "", "", 10, nullptr, nullptr);
     CAddressBook parser(&mgr);
-    const std::string longDigits(400, '7');
+    std::string longDigits;
+    for (int i = 0; i < 40; ++i)
+        longDigits += "1234567890";
     struct Case {
         std::string text;
         std::vector<std::string> expected;

@@ -157,20 +157,24 @@ const Msg* findMsg(const std::vector<Conv>& convs, const std::string& text) {
 void expectOrdered(const std::vector<Conv>& convs) {
     bool seenLive = false;
     for (const Conv& c : convs) {
-        if (!c.deleted)
+        if (!c.deleted) {
             seenLive = true;
-        else
+        } else {
             EXPECT_FALSE(seenLive) << "deleted conversation " << c.address << " after a live one";
+        }
         bool anyDeleted = false, seenLiveMsg = false;
         for (size_t i = 0; i < c.messages.size(); ++i) {
             const Msg& m = c.messages[i];
             EXPECT_FALSE(m.text.empty());
             anyDeleted = anyDeleted || m.deleted;
-            if (!m.deleted)
+            if (!m.deleted) {
                 seenLiveMsg = true;
-            else
+            } else {
                 EXPECT_FALSE(seenLiveMsg) << "deleted message after a live one: " << m.text;
-            if (i > 0 && c.messages[i - 1].deleted == m.deleted) EXPECT_GE(c.messages[i - 1].date, m.date);
+            }
+            if (i > 0 && c.messages[i - 1].deleted == m.deleted) {
+                EXPECT_GE(c.messages[i - 1].date, m.date);
+            }
         }
         EXPECT_EQ(anyDeleted, c.deleted) << c.address;
     }
@@ -571,7 +575,6 @@ TEST_F(SmsTest, BadInput) {
         NewSmsDb f(p);
         f.db.insert("handle", {"id", "service"}, {int64_t(42), std::string("SMS")});
         f.db.insert("handle", {"id", "service"}, {kit::Blob{std::string("\x00\x01", 2)}, std::string("SMS")});
-        f.db.insert("handle", {"id", "service"}, {nullptr, std::string("SMS")});
         const std::vector<std::string> cols = {"guid", "handle_id", "date", "is_from_me", "text"};
         f.db.insert("message", cols,
                     {std::string("g1"), std::string("abc"), int64_t(1), int64_t(0), std::string("t")});
@@ -655,13 +658,17 @@ TEST_F(SmsTest, BadInput) {
         fs::create_directories(tmp.path() / "fixture");
         c.make(DbPath());
         bool ok = Run(c.ios);
-        if (c.scanResult) EXPECT_EQ(*c.scanResult, ok);
+        if (c.scanResult) {
+            EXPECT_EQ(*c.scanResult, ok);
+        }
         auto convs = conversations(*mgr);
         expectOrdered(convs);
         for (const Conv& conv : convs)
             for (const Msg& m : conv.messages)
                 EXPECT_FALSE(m.text.empty());
-        if (c.scanResult == true) EXPECT_EQ(0, mgr->smsList.count);
+        if (c.scanResult == true) {
+            EXPECT_EQ(0, mgr->smsList.count);
+        }
         mgr.reset();
     }
 }
