@@ -123,7 +123,7 @@ Fixture& fixture() {
                 std::string body =
                     std::string("\x04\x0bstreamtyped\x81\xe8\x03\x84\x01\x40\x84\x84\x84", 19) +
                     "NSAttributedString body " + std::to_string(i * 7);
-                date += static_cast<int64_t>(30 + rng() % 3600) * 1000000000LL;
+                date += static_cast<int64_t>(30 + rng() % 1200) * 1000000000LL; // about four years in all
                 sqlite3_bind_text(st, 1, guid.c_str(), -1, SQLITE_TRANSIENT);
                 sqlite3_bind_text(st, 2, text.c_str(), -1, SQLITE_TRANSIENT);
                 sqlite3_bind_int64(st, 3, 1 + static_cast<int64_t>(rng() % kHandles));
