@@ -717,30 +717,37 @@ TEST_F(SmsTest, StopMidway) {
 // live; such a copy, even one whose later columns were overwritten, is not a deleted
 // message.
 TEST_F(SmsTest, StaleCopiesOfLiveRowsAreNotDeleted) {
-    {
-        NewSmsDb f(DbPath());
-        f.db.exec("BEGIN");
-        for (int h = 0; h < 20; ++h)
-            f.Handle("1380000" + std::to_string(1000 + h));
-        for (int i = 0; i < 600; ++i)
-            f.Message(1 + i % 20, apple(1500000000 + i * 60), i % 2, "message number " + std::to_string(i));
-        f.db.exec("COMMIT");
-        f.db.deleteWhere("message", "ROWID % 4 = 0");
-    }
-    ASSERT_TRUE(Run(10));
-    auto convs = conversations(*mgr);
-    expectOrdered(convs);
-    std::set<std::string> texts;
-    size_t messages = 0;
-    for (const Conv& c : convs) {
-        for (const Msg& m : c.messages) {
-            ++messages;
-            int n = std::stoi(m.text.substr(strlen("message number ")));
-            EXPECT_EQ((n + 1) % 4 == 0, m.deleted) << m.text;
-            EXPECT_EQ(1500000000 + n * 60, m.date) << m.text;
-            texts.insert(m.text);
+    for (int total : {300, 600, 1000}) {
+        SCOPED_TRACE(total);
+        fs::remove_all(tmp.path() / "fixture");
+        fs::remove_all(BackupRoot());
+        {
+            NewSmsDb f(DbPath());
+            f.db.exec("BEGIN");
+            for (int h = 0; h < 20; ++h)
+                f.Handle("1380000" + std::to_string(1000 + h));
+            for (int i = 0; i < total; ++i)
+                f.Message(1 + i % 20, apple(1500000000 + i * 60), i % 2,
+                          "message number " + std::to_string(i));
+            f.db.exec("COMMIT");
+            f.db.deleteWhere("message", "ROWID % 4 = 0");
         }
+        ASSERT_TRUE(Run(10));
+        auto convs = conversations(*mgr);
+        expectOrdered(convs);
+        std::set<std::string> texts;
+        size_t messages = 0;
+        for (const Conv& c : convs) {
+            for (const Msg& m : c.messages) {
+                ++messages;
+                int n = std::stoi(m.text.substr(strlen("message number ")));
+                EXPECT_EQ((n + 1) % 4 == 0, m.deleted) << m.text;
+                EXPECT_EQ(1500000000 + n * 60, m.date) << m.text;
+                texts.insert(m.text);
+            }
+        }
+        EXPECT_EQ(size_t(total), messages);
+        EXPECT_EQ(size_t(total), texts.size());
+        mgr.reset();
     }
-    EXPECT_EQ(600u, messages);
-    EXPECT_EQ(600u, texts.size());
 }
