@@ -104,6 +104,7 @@ bool CSMS::Scan() {
     SetProgressSteps(5);
     if (NewSchema()) {
         ReadLiveMessages();
+        ReadLiveGuids();
         AddProgressStep(1);
         ReadLiveHandles();
         AddProgressStep(1);
@@ -177,6 +178,23 @@ bool CSMS::ReadLiveMessages() {
     }
     sqlite3_finalize(st);
     return true;
+}
+
+void CSMS::ReadLiveGuids() {
+    if (!db || Cancelled()) return;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "select guid from 'message'", -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return;
+    }
+    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
+        int type = sqlite3_column_type(st, 0);
+        if (type != SQLITE_TEXT && type != SQLITE_BLOB) continue;
+        std::string guid;
+        CopyColumnText(st, 0, &guid);
+        if (!guid.empty()) liveGuids.insert(std::move(guid));
+    }
+    sqlite3_finalize(st);
 }
 
 bool CSMS::ReadLiveHandles() {
@@ -280,6 +298,7 @@ bool CSMS::PrepareTable() {
     }
     textColumn = GetColumnIndex("text");
     dateColumn = GetColumnIndex("date");
+    guidColumn = newSchema ? GetColumnIndex("guid") : -1;
     bool found = textColumn >= 0 && dateColumn >= 0 && directionColumn >= 0 &&
                  (newSchema ? handleIdColumn >= 0 : addressColumn >= 0);
     if (!found) return false;
@@ -424,6 +443,9 @@ bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
         auto unix = CarvedMessageDate(*date);
         if (!unix) return false;
         row->date = *unix;
+        if (inRange(guidColumn) && isTextOrBlob(record->kinds[guidColumn]) &&
+            liveGuids.count(record->Text(guidColumn)))
+            return true; // an old copy of a live message
     } else {
         if (inRange(addressColumn) && isTextOrBlob(record->kinds[addressColumn])) {
             row->address = record->Text(addressColumn);
@@ -562,5 +584,6 @@ void CSMS::BuildConversations() {
     handles.clear();
     handleIndex.clear();
     rowKeys.clear();
+    liveGuids.clear();
     AddProgressStep(1);
 }

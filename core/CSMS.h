@@ -83,6 +83,7 @@ class CSMS : public CCommonInterFace {
     bool Cancelled() const;
     bool ReadLiveMessages();
     bool ReadLiveHandles();
+    void ReadLiveGuids();
     bool ReadLiveMessagesOld();
     void CarveDeletedRows();
     void BuildConversations();
@@ -99,5 +100,6 @@ class CSMS : public CCommonInterFace {
     int directionColumn = -1;
     int dateColumn = -1;
     int addressColumn = -1;
+    int guidColumn = -1;
     std::vector<Rule> columnRules; // per column of the carved table
 };
