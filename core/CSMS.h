@@ -84,6 +84,7 @@ class CSMS : public CCommonInterFace {
     bool ReadLiveMessages();
     bool ReadLiveHandles();
     void ReadLiveGuids();
+    void ReadLiveGuids();
     bool ReadLiveMessagesOld();
     void CarveDeletedRows();
     void BuildConversations();
@@ -94,6 +95,9 @@ class CSMS : public CCommonInterFace {
     RecordList<SmsHandleEntry> handles;
     std::unordered_map<int64_t, const SmsHandleEntry*> handleIndex; // first entry per id
     std::unordered_set<std::string> rowKeys;                        // duplicate test of the working list
+    // guids of the live messages: a carved row carrying one is an old copy of a live
+    // row that SQLite left behind when it rebuilt a page, not a deleted message.
+    std::unordered_set<std::string> liveGuids;
 
     int handleIdColumn = -1;
     int textColumn = -1;
