@@ -84,7 +84,6 @@ class CSMS : public CCommonInterFace {
     bool ReadLiveMessages();
     bool ReadLiveHandles();
     void ReadLiveGuids();
-    void ReadLiveGuids();
     bool ReadLiveMessagesOld();
     void CarveDeletedRows();
     void BuildConversations();
