@@ -22,6 +22,12 @@ size_t slotTextLength(uint32_t kind, const CarvedValue* value, uint32_t size) {
     return strnlen(p, size);
 }
 
+constexpr uint32_t kindBit(uint32_t kind) {
+    return 1u << kind;
+}
+// Every kind but blob and text.
+constexpr uint32_t kNotTextKinds = kindBit(KindBlob) - 1;
+
 bool isOneOf(const std::string& name, std::initializer_list<const char*> names) {
     for (const char* n : names)
         if (name == n) return true;
@@ -123,7 +129,21 @@ bool CBookMark::PrepareTable() {
     if (tableName != kBookmarkTable) return false;
     urlColumn = GetColumnIndex("url");
     titleColumn = GetColumnIndex("title");
-    return urlColumn >= 0 && titleColumn >= 0;
+    if (urlColumn < 0 || titleColumn < 0) return false;
+
+    // The kinds each tested column can hold (the same rules as CheckCarvedValue): the
+    // carver drops a candidate at its first impossible serial type, before decoding.
+    acceptedKinds.assign(columns.size(), 0);
+    for (size_t c = 0; c < columns.size(); ++c) {
+        const std::string& name = columns[c].name;
+        if (name == "title" || name == "url" || name == "external_uuid")
+            acceptedKinds[c] = kindBit(KindText);
+        else if (name == "num_children" || name == "type")
+            acceptedKinds[c] = kindBit(KindZero);
+        else if (isOneOf(name, {"special_id", "parent", "editable", "hidden", "read", "added", "deleted"}))
+            acceptedKinds[c] = kNotTextKinds;
+    }
+    return true;
 }
 
 bool CBookMark::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) {

@@ -28,6 +28,19 @@ std::string slotText(uint32_t kind, const CarvedValue* value, uint32_t size) {
     return std::string(p, strnlen(p, size));
 }
 
+constexpr uint32_t kindBit(uint32_t kind) {
+    return 1u << kind;
+}
+constexpr uint32_t kTextKinds = kindBit(KindText) | kindBit(KindBlob);
+constexpr uint32_t kNotTextKinds = kindBit(KindBlob) - 1;
+constexpr uint32_t kDateKinds = (kindBit(KindDouble + 1) - 1) & ~(kindBit(KindInt8) - 1);
+
+// Columns of the new table that must hold a number (or NULL) in a deleted row.
+bool isModernNumberColumn(const std::string& name) {
+    return name == "Z_ENT" || name == "Z_OPT" || name == "ZANSWERED" || name == "ZCALLTYPE" ||
+           name == "ZREAD" || name == "ZORIGINATED";
+}
+
 bool isTextKind(uint32_t kind) {
     return kind == KindText || kind == KindBlob;
 }
@@ -206,7 +219,27 @@ bool CCallHistory::PrepareTable() {
     } else {
         return false;
     }
-    return addressColumn >= 0 && dateColumn >= 0 && durationColumn >= 0 && directionColumn >= 0;
+    if (addressColumn < 0 || dateColumn < 0 || durationColumn < 0 || directionColumn < 0) return false;
+
+    // The kinds each tested column can hold (the same rules as CheckCarvedValue): the
+    // carver drops a candidate at its first impossible serial type, before decoding.
+    const bool modern = tableName == kModernTable;
+    acceptedKinds.assign(columns.size(), 0);
+    for (size_t c = 0; c < columns.size(); ++c) {
+        const int32_t col = static_cast<int32_t>(c);
+        const std::string& name = columns[c].name;
+        if (col == dateColumn)
+            acceptedKinds[c] = kDateKinds;
+        else if (col == addressColumn)
+            acceptedKinds[c] = kTextKinds;
+        else if (col == durationColumn)
+            acceptedKinds[c] = kNotTextKinds;
+        else if (modern && name == "ZUNIQUE_ID")
+            acceptedKinds[c] = kTextKinds;
+        else if (modern ? isModernNumberColumn(name) : (name == "id" || name == "flags"))
+            acceptedKinds[c] = kNotTextKinds;
+    }
+    return true;
 }
 
 bool CCallHistory::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) {
@@ -234,9 +267,7 @@ bool CCallHistory::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* 
     }
     if (modern) {
         if (name == "ZUNIQUE_ID") return isTextKind(kind) && value && value->text != nullptr;
-        if (name == "Z_ENT" || name == "Z_OPT" || name == "ZANSWERED" || name == "ZCALLTYPE" ||
-            name == "ZREAD" || name == "ZORIGINATED")
-            return !isTextKind(kind);
+        if (isModernNumberColumn(name)) return !isTextKind(kind);
     } else if (name == "id" || name == "flags") {
         return !isTextKind(kind);
     }

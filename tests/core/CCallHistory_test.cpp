@@ -1,6 +1,7 @@
 #include "core/CCallHistory.h"
 #include "core/CallRecord.h"
 #include "core/ContactRecord.h"
+#include "core/IScanProgress.h"
 #include "tests/core/ParserBackupFixture.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
@@ -10,6 +11,7 @@
 #include <ctime>
 #include <functional>
 #include <limits>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -476,3 +478,56 @@ INSTANTIATE_TEST_SUITE_P(Cases, CallHistoryBadInput,
                              return std::string(std::get<0>(info.param).name) +
                                     (std::get<1>(info.param) ? "_Modern" : "_Legacy");
                          });
+
+namespace {
+// Records progress and stops the scan at the first hand-over report.
+struct StopAtHandOver : IScanProgress {
+    CScanManager* owner = nullptr;
+    std::vector<std::tuple<int, int, int, int, int>> reports; // stage, done, total, stepDone, stepTotal
+    void OnScanData(int, void*) override {}
+    void OnProgress(int dataType, int stage, int done, int total, int stepDone, int stepTotal, int) override {
+        EXPECT_EQ(ScanCallHistory, dataType);
+        reports.emplace_back(stage, done, total, stepDone, stepTotal);
+        if (stage == 3 && owner) owner->Stop(false);
+    }
+};
+} // namespace
+
+TEST(CallHistory, ProgressAndAStopDuringTheHandOver) {
+    TestBackup backup(BackupBuilder::Generation::Mbdb, "8.4.1");
+    const fs::path src = backup.dir / "src.db";
+    {
+        kit::FixtureDb db(src);
+        db.exec(kLegacySchema);
+        for (int i = 0; i < 5; ++i)
+            addLegacy(db, "555000" + std::to_string(i), int64_t(1600000000 + i), int64_t(i), int64_t(4));
+    }
+    backup.AddDb(CategoryCallHistory, kLegacyDomain, kLegacyRelative, src);
+    backup.Finish();
+    StopAtHandOver progress;
+    std::string root = backup.builder.root().string() + "/";
+    CScanManager owner(ScanCallHistory, (backup.dir / "out").c_str(), root.c_str(), 8, &progress,
+                       &backup.manifest);
+    progress.owner = &owner;
+    CCallHistory parser(&owner);
+    EXPECT_TRUE(parser.Scan());
+
+    // The row being handed over when the stop came is linked; nothing after it.
+    ASSERT_EQ(1, owner.callList.count);
+    EXPECT_EQ("5550004", owner.callList.first->number);
+
+    int liveReports = 0, handOverReports = 0;
+    for (auto [stage, done, total, stepDone, stepTotal] : progress.reports) {
+        EXPECT_LE(0, done);
+        EXPECT_LT(done, total);
+        if (stage == 3) {
+            ++handOverReports;
+            EXPECT_EQ(2, stepTotal);
+            EXPECT_EQ(0, stepDone);
+        } else if (stepDone == 0 && stepTotal == 3 && total == 5) {
+            ++liveReports;
+        }
+    }
+    EXPECT_EQ(5, liveReports);
+    EXPECT_EQ(1, handOverReports);
+}
