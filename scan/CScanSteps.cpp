@@ -1,5 +1,7 @@
 #include "scan/CScanSteps.h"
 
+#include "core/CBookMark.h"
+#include "core/CCallHistory.h"
 #include "scan/CScanManager.h"
 
 // One line per parser of this build: construct it with the scan manager as owner, run
@@ -7,5 +9,7 @@
 // build does not have yet; their lists are still reported (empty).
 CScanSteps CScanSteps::Default() {
     CScanSteps steps;
+    steps.bookmarks = [](CScanManager& owner) { return CBookMark(&owner).Scan(); };
+    steps.callHistory = [](CScanManager& owner) { return CCallHistory(&owner).Scan(); };
     return steps;
 }
