@@ -7,10 +7,13 @@
 // Free helpers shared by the parsers, the backup reader and the scan code.
 
 // Files and time.
-int64_t appleTimeToUnix(int64_t t);  // t + 978307200 (callers with untrusted input use CheckedTime.h)
-std::string formatLocalTime(time_t t, const char* format);  // empty when localtime fails
+int64_t appleTimeToUnix(int64_t t); // t + 978307200 (callers with untrusted input use CheckedTime.h)
+std::string formatLocalTime(time_t t, const char* format); // empty when localtime fails
 int64_t truncateDigits(int64_t value, int n);
+// Estimated time left as "hh:mm:ss"; empty when done <= 1, total <= 0 or started is 0.
+// Keeps one process-wide smoothing value between calls.
 std::string remainingTimeText(int done, int total, time_t started);
+void resetRemainingTimeSmoothing(); // forgets the smoothing value (tests)
 
 // Text tests.
 bool isAllDigits(const char* text);
@@ -39,7 +42,9 @@ uint16_t swap16(uint16_t v);
 uint32_t swap32(uint32_t v);
 uint64_t swap64(uint64_t v);
 // Big-endian reads from memory (callers check the bounds).
-inline uint16_t readBE16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint16_t readBE16(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 inline uint32_t readBE32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
 }

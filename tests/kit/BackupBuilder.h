@@ -13,7 +13,7 @@ namespace kit {
 // Stored files are named in lower-case hex, as real backups are. "Info.plist" and
 // "Manifest.plist" are written through libplist.
 class BackupBuilder {
-public:
+  public:
     enum class Generation { Mbdb, ManifestDb };
 
     BackupBuilder(const std::filesystem::path& root, Generation generation);
@@ -31,7 +31,7 @@ public:
     void AddFolder(const std::string& domain, const std::string& relativePath);
 
     // Info.plist / Manifest.plist values.
-    void SetProductVersion(const std::string& version);  // default "9.3.5" (Mbdb) or "14.2" (ManifestDb)
+    void SetProductVersion(const std::string& version); // default "9.3.5" (Mbdb) or "14.2" (ManifestDb)
     void SetDevice(const std::string& name, const std::string& udid, const std::string& serial,
                    const std::string& productType);
     void SetEncrypted(bool encrypted);
@@ -53,7 +53,7 @@ public:
         int32_t mtime = 0, atime = 0, ctime = 0;
     };
 
-private:
+  private:
     std::filesystem::path root_;
     Generation generation_;
     std::vector<Entry> entries_;
@@ -65,5 +65,13 @@ private:
 
 // Raw bytes of a "Manifest.mbdb" for the given entries (for tests of damaged files).
 std::string buildMbdbBytes(const std::vector<BackupBuilder::Entry>& entries);
+
+// The "file" blob of a "Manifest.db" row: a binary-plist keyed archive whose
+// "$objects"[1] holds Size, LastModified, LastStatusChange and Birth.
+std::string buildManifestFileBlob(const BackupBuilder::Entry& entry);
+
+// Writes a "Manifest.db" with the given rows ("fileID" in lower-case hex, the "file"
+// blob from buildManifestFileBlob; a size of 0 marks a folder). Replaces the file.
+void writeManifestDb(const std::filesystem::path& path, const std::vector<BackupBuilder::Entry>& entries);
 
 } // namespace kit
