@@ -43,6 +43,25 @@ bool liveDate(sqlite3_stmt* st, int column, int64_t* out) {
     return true;
 }
 
+// Kinds a column of the carved tables can ever hold (bit k for kind k; 0 = any), so the
+// carver drops a candidate at its first impossible serial type.
+uint32_t acceptedKindMask(bool item, const std::string& column) {
+    constexpr uint32_t numbers = 0x7FCu; // kinds 2 to 10
+    constexpr uint32_t nullBit = 1u << KindNull;
+    constexpr uint32_t textBit = 1u << KindText;
+    if (column == "summary") return textBit;
+    if (column == "description") return nullBit | textBit;
+    if (column == "start_date" || column == "end_date" || column == "calendar_id") return numbers;
+    if (item) {
+        if (column == "location_id" || column == "entity_type") return numbers;
+        if (column == "UUID") return textBit;
+    } else {
+        if (column == "location") return nullBit | textBit;
+        if (column == "unique_identifier") return textBit;
+    }
+    return 0;
+}
+
 std::string columnText(sqlite3_stmt* st, int column) {
     std::string out;
     CCommonInterFace::CopyColumnText(st, column, &out);
@@ -214,8 +233,12 @@ bool CCalendar::PrepareTable() {
     descriptionColumn = GetColumnIndex("description");
     startDateColumn = GetColumnIndex("start_date");
     endDateColumn = GetColumnIndex("end_date");
-    return place >= 0 && summaryColumn >= 0 && descriptionColumn >= 0 && startDateColumn >= 0 &&
-           endDateColumn >= 0;
+    if (place < 0 || summaryColumn < 0 || descriptionColumn < 0 || startDateColumn < 0 || endDateColumn < 0)
+        return false;
+    acceptedKinds.assign(static_cast<size_t>(columnCount), 0);
+    for (size_t i = 0; i < columns.size() && i < acceptedKinds.size(); ++i)
+        acceptedKinds[i] = acceptedKindMask(tableName == kItemTable, columns[i].name);
+    return true;
 }
 
 bool CCalendar::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) {

@@ -73,6 +73,35 @@ bool nonZeroInteger(uint32_t kind, const CarvedValue* value) {
     return v && *v != 0;
 }
 
+// Kinds a column of the carved tables can ever hold (bit k for kind k; 0 = any), so the
+// carver drops a candidate at its first impossible serial type.
+constexpr uint32_t kNumbers = 0x7FCu; // kinds 2 to 10
+constexpr uint32_t kNullBit = 1u << KindNull;
+constexpr uint32_t kBlobBit = 1u << KindBlob;
+constexpr uint32_t kTextBit = 1u << KindText;
+
+uint32_t acceptedKindMask(const std::string& table, const std::string& column) {
+    if (column == "Z_ENT" || column == "Z_OPT") return kNumbers;
+    if (table == kNewTitleTable) {
+        if (column == "ZMODIFICATIONDATE1" || column == "ZNOTEDATA") return kNullBit | kNumbers;
+        if (column == "ZMARKEDFORDELETION") return kNumbers;
+        if (column == "ZTITLE1" || column == "ZSNIPPET" || column == "ZSUMMARY") return kNullBit | kTextBit;
+        if (column == "ZIDENTIFIER") return kTextBit;
+    } else if (table == kNewBodyTable) {
+        if (column == "ZNOTE") return kNumbers;
+        if (column == "ZDATA") return kBlobBit;
+    } else if (table == kOldTitleTable) {
+        if (column == "ZCREATIONDATE" || column == "ZBODY") return kNumbers;
+        if (column == "ZMODIFICATIONDATE") return kNullBit | kNumbers;
+        if (column == "ZTITLE") return kTextBit;
+        if (column == "ZSUMMARY") return kNullBit | kTextBit;
+    } else if (table == kOldBodyTable) {
+        if (column == "ZOWNER") return kNumbers;
+        if (column == "ZCONTENT") return kTextBit;
+    }
+    return 0;
+}
+
 bool nonEmptyText(uint32_t kind, const CarvedValue* value, uint32_t size) {
     return kind == KindText && size > 0 && value->text && value->text[0] != '\0';
 }
@@ -241,6 +270,14 @@ bool CMemo::DecodeNoteData(const char* data, size_t length, std::string* text) {
 }
 
 bool CMemo::PrepareTable() {
+    if (!PrepareColumns()) return false;
+    acceptedKinds.assign(static_cast<size_t>(columnCount), 0);
+    for (size_t i = 0; i < columns.size() && i < acceptedKinds.size(); ++i)
+        acceptedKinds[i] = acceptedKindMask(tableName, columns[i].name);
+    return true;
+}
+
+bool CMemo::PrepareColumns() {
     ResetColumns();
     if (tableName == kNewTitleTable) {
         idColumn = GetColumnIndex("ZNOTEDATA");

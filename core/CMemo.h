@@ -68,6 +68,7 @@ class CMemo : public CCommonInterFace {
     void BuildNotes();
     void AddNote(bool deleted, const std::string& text, int64_t date);
     void ResetColumns();
+    bool PrepareColumns();
 
     RecordList<NoteTitleRow> titleRows;
     RecordList<NoteBodyEntry> bodyEntries;
