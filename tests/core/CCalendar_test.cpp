@@ -95,7 +95,7 @@ class CalendarItemTest : public ::testing::Test {
         addItem(db, std::string("Dentist"), int64_t(1), std::string("bring card"), int64_t(620000000),
                 int64_t(620003600));
         addItem(db, std::string("Deleted reminder"), nullptr, nullptr, 605000000.0, 605000000.0, 3);
-        addItem(db, std::string("Old party"), nullptr, std::string("cake"), 500000000.0, 500007200.0);
+        addItem(db, std::string("Old party"), int64_t(0), std::string("cake"), 500000000.0, 500007200.0);
         db.deleteWhere("CalendarItem", "summary IN ('Dentist', 'Deleted reminder', 'Old party')");
         db.close();
         backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb",
@@ -170,7 +170,9 @@ TEST_F(CalendarItemTest, DeletedEventsComeBackFirstAndRemindersStayOut) {
     EXPECT_EQ("Old party", events[1].title);
     for (size_t i = 2; i < events.size(); ++i) {
         EXPECT_FALSE(events[i].deleted) << events[i].title;
-        if (i > 2) EXPECT_GE(events[i - 1].start, events[i].start);
+        if (i > 2) {
+            EXPECT_GE(events[i - 1].start, events[i].start);
+        }
     }
     for (const char* t : {"Standup", "Whole seconds", "Dentist", "Old party"})
         EXPECT_EQ(1, countTitle(events, t)) << t;
@@ -206,8 +208,8 @@ TEST(CalendarCarvedDates, BoundaryTable) {
         FixtureDb db(backup.Scratch("Calendar.sqlitedb"));
         db.exec(kItemSchema);
         for (const auto& c : cases)
-            addItem(db, std::string(c.title), nullptr, nullptr, c.start, c.end);
-        addItem(db, std::string(""), nullptr, nullptr, int64_t(500000000), int64_t(500003600));
+            addItem(db, std::string(c.title), int64_t(0), nullptr, c.start, c.end);
+        addItem(db, std::string(""), int64_t(0), nullptr, int64_t(500000000), int64_t(500003600));
         db.exec("DELETE FROM CalendarItem WHERE ROWID > 0");
         db.close();
     }

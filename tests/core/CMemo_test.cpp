@@ -85,12 +85,14 @@ const Note* findContaining(const std::vector<Note>& notes, const std::string& pa
 void expectOrdered(const std::vector<Note>& notes) {
     bool seenLive = false;
     for (size_t i = 0; i < notes.size(); ++i) {
-        if (!notes[i].deleted)
+        if (!notes[i].deleted) {
             seenLive = true;
-        else
+        } else {
             EXPECT_FALSE(seenLive) << "deleted note after a live one at " << i;
-        if (i > 0 && notes[i].deleted == notes[i - 1].deleted)
+        }
+        if (i > 0 && notes[i].deleted == notes[i - 1].deleted) {
             EXPECT_GE(notes[i - 1].date, notes[i].date) << i;
+        }
     }
 }
 

@@ -83,7 +83,9 @@ TEST(NoteDecoder, Table) {
         std::string text = "stale";
         bool ok = memo.DecodeNoteData(c.blob.data(), c.blob.size(), &text);
         EXPECT_EQ(c.ok, ok);
-        if (c.ok) EXPECT_EQ(c.text, text);
+        if (c.ok) {
+            EXPECT_EQ(c.text, text);
+        }
     }
 }
 
@@ -131,7 +133,9 @@ TEST(NoteProtobuf, WalkStaysInsideTheBuffer) {
         std::string cut = pb.substr(0, n);
         std::string t;
         bool ok = noteTextFromProtobuf(reinterpret_cast<const uint8_t*>(cut.data()), cut.size(), &t);
-        if (ok) EXPECT_EQ("hello", t) << n;
+        if (ok) {
+            EXPECT_EQ("hello", t) << n;
+        }
     }
 }
 
@@ -153,7 +157,9 @@ TEST(CleanNoteHtml, Table) {
         SCOPED_TRACE(c.html);
         std::string text;
         EXPECT_EQ(c.ok, cleanNoteHtml(c.html, &text));
-        if (c.ok) EXPECT_EQ(c.text, text);
+        if (c.ok) {
+            EXPECT_EQ(c.text, text);
+        }
     }
     std::string text;
     EXPECT_FALSE(cleanNoteHtml(nullptr, &text));

@@ -53,6 +53,7 @@ class SystemAppBackup {
     ~SystemAppBackup() {
         std::error_code ec;
         std::filesystem::remove_all(dir, ec);
+        std::filesystem::remove(dir.parent_path(), ec); // only when empty
     }
 
     // Where a fixture database is built before it goes into the backup.
