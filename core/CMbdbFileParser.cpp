@@ -1,0 +1,392 @@
+#include "core/CMbdbFileParser.h"
+
+#include "core/CheckedTime.h"
+#include "core/SqliteReadOnly.h"
+
+#include <plist/plist.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+
+namespace {
+
+constexpr int kCategoryCount = 10;
+
+bool startsWith(const std::string& s, const char* prefix, size_t prefixLength) {
+    return s.size() >= prefixLength && std::memcmp(s.data(), prefix, prefixLength) == 0;
+}
+
+// Device-path prefixes in the order they are tried; the first match decides.
+struct CategoryPrefix {
+    const char* prefix;
+    size_t length;
+    int category; // 0: the Reminders store list
+};
+
+#define PREFIX(text, category)                                                                               \
+    { text, sizeof(text) - 1, category }
+const CategoryPrefix kPrefixes[] = {
+    PREFIX("/var/mobile/Library/SMS/", CategorySms),
+    PREFIX("/var/mobile/Library/AddressBook/", CategoryAddressBook),
+    PREFIX("/var/mobile/Library/CallHistoryDB/", CategoryCallHistory),
+    PREFIX("/var/wireless/Library/CallHistory/", CategoryCallHistory),
+    PREFIX("/var/mobile/Library/Notes/", CategoryNotes),
+    PREFIX("/var/mobile/Applications/group.com.apple.notes/", CategoryNotes),
+    PREFIX("/var/mobile/Library/Safari/", CategorySafari),
+    PREFIX("/var/mobile/Library/Calendar/", CategoryCalendar), // also CategoryCalendarReminders
+    PREFIX("/var/mobile/Media/", CategoryMedia),
+    PREFIX("/var/mobile/Applications/com.tencent.xin/", CategoryWeChat),
+    PREFIX("/var/mobile/Applications/group.net.whatsapp.WhatsApp.shared/", CategoryWhatsApp),
+    PREFIX("/var/mobile/Library/Reminders/Container_v1/Stores", 0),
+};
+#undef PREFIX
+
+// Bounded reader over the bytes of a "Manifest.mbdb".
+struct MbdbCursor {
+    const uint8_t* data;
+    size_t length;
+    size_t pos;
+
+    // A string is a 16-bit big-endian length and that many bytes; 0xFFFF is absent.
+    // A length whose bytes do not fit gives an empty string and moves past the length
+    // only; length bytes that do not fit leave the cursor where it is.
+    std::string ReadString() {
+        if (pos > length || length - pos < 2) return std::string();
+        uint16_t n = static_cast<uint16_t>((data[pos] << 8) | data[pos + 1]);
+        pos += 2;
+        if (n == 0xFFFF || n == 0 || length - pos < n) return std::string();
+        std::string s(reinterpret_cast<const char*>(data + pos), n);
+        pos += n;
+        return s;
+    }
+
+    uint64_t BigEndian(size_t at, int bytes) const {
+        uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v = (v << 8) | data[at + size_t(i)];
+        return v;
+    }
+};
+
+// Fixed block after the five strings of a record.
+constexpr size_t kFixedBlock = 40;
+constexpr size_t kMtimeAt = 18, kAtimeAt = 22, kCtimeAt = 26, kSizeAt = 30, kPropertyCountAt = 39;
+
+// Percentage done, reported only when it grows (so never 0 and never twice the same).
+struct ProgressReporter {
+    const CMbdbFileParser::ProgressCallback& callback;
+    int maximum = 0;
+
+    void Report(double done, double total) {
+        if (total <= 0) return;
+        int percent = static_cast<int>(static_cast<float>(done) / static_cast<float>(total) * 100.0f);
+        if (percent > maximum) {
+            maximum = percent;
+            if (callback) callback(percent);
+        }
+    }
+};
+
+// A time value of the file attributes as 32-bit seconds; values that do not fit read as 0.
+int32_t attributeTime(plist_t node) {
+    if (!node) return 0;
+    int64_t v = 0;
+    if (plist_get_node_type(node) == PLIST_UINT) {
+        uint64_t u = 0;
+        plist_get_uint_val(node, &u);
+        v = static_cast<int64_t>(u); // negative values are stored two's complement
+    } else if (plist_get_node_type(node) == PLIST_REAL) {
+        double d = 0;
+        plist_get_real_val(node, &d);
+        auto s = doubleToSeconds(d);
+        if (!s) return 0;
+        v = *s;
+    } else {
+        return 0;
+    }
+    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) return 0;
+    return static_cast<int32_t>(v);
+}
+
+struct FileAttributes {
+    uint64_t size = 0;
+    int32_t mtime = 0, atime = 0, ctime = 0;
+};
+
+// The "file" blob of a Manifest.db row: a binary property list (keyed archive) whose
+// "$objects"[1] is the attribute dictionary. Decoded in memory; anything missing or
+// of the wrong type reads as 0.
+FileAttributes decodeFileBlob(const void* blob, int bytes) {
+    FileAttributes a;
+    if (!blob || bytes < 8 || std::memcmp(blob, "bplist00", 8) != 0) return a;
+    plist_t root = nullptr;
+    plist_from_bin(static_cast<const char*>(blob), static_cast<uint32_t>(bytes), &root);
+    if (!root) return a;
+    if (plist_get_node_type(root) == PLIST_DICT) {
+        plist_t objects = plist_dict_get_item(root, "$objects");
+        if (objects && plist_get_node_type(objects) == PLIST_ARRAY && plist_array_get_size(objects) >= 2) {
+            plist_t attrs = plist_array_get_item(objects, 1);
+            if (attrs && plist_get_node_type(attrs) == PLIST_DICT) {
+                plist_t size = plist_dict_get_item(attrs, "Size");
+                if (size && plist_get_node_type(size) == PLIST_UINT) plist_get_uint_val(size, &a.size);
+                a.mtime = attributeTime(plist_dict_get_item(attrs, "LastModified"));
+                a.atime = attributeTime(plist_dict_get_item(attrs, "LastStatusChange"));
+                a.ctime = attributeTime(plist_dict_get_item(attrs, "Birth"));
+            }
+        }
+    }
+    plist_free(root);
+    return a;
+}
+
+std::string columnText(sqlite3_stmt* st, int column) {
+    if (column < 0 || sqlite3_column_type(st, column) != SQLITE_TEXT) return std::string();
+    const unsigned char* text = sqlite3_column_text(st, column);
+    return text ? std::string(reinterpret_cast<const char*>(text)) : std::string();
+}
+
+} // namespace
+
+CMbdbFileParser::CMbdbFileParser() = default;
+
+CMbdbFileParser::~CMbdbFileParser() = default;
+
+bool CMbdbFileParser::Open(const char* manifestPath, const char* backupRoot, int iosMajorVersion,
+                           ProgressCallback progress) {
+    cleared = false;
+    this->backupRoot = backupRoot ? backupRoot : "";
+    this->iosMajorVersion = iosMajorVersion;
+    if (!manifestPath || !*manifestPath) return false;
+
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(manifestPath, ec)) return false;
+    FILE* file = std::fopen(manifestPath, "rb");
+    if (!file) return false;
+    struct FileCloser {
+        FILE* f;
+        ~FileCloser() { std::fclose(f); }
+    } closer{file};
+
+    if (std::fseek(file, 0, SEEK_END) != 0) return false;
+    long size = std::ftell(file);
+    if (size <= 0 || std::fseek(file, 0, SEEK_SET) != 0) return false;
+
+    // The magic decides the format; only the first bytes are read for it.
+    uint8_t head[16] = {};
+    size_t headLength = std::fread(head, 1, sizeof head, file);
+
+    static const uint8_t kMbdbMagic[6] = {'m', 'b', 'd', 'b', 0x05, 0x00};
+    if (headLength >= sizeof kMbdbMagic && std::memcmp(head, kMbdbMagic, sizeof kMbdbMagic) == 0) {
+        std::vector<uint8_t> data(static_cast<size_t>(size));
+        if (std::fseek(file, 0, SEEK_SET) != 0) return false;
+        data.resize(std::fread(data.data(), 1, data.size(), file));
+        return ParseMbdb(data, progress);
+    }
+    if (headLength >= 15 && std::memcmp(head, "SQLite format 3", 15) == 0) {
+        return ParseDatabase(manifestPath, progress);
+    }
+    return false;
+}
+
+bool CMbdbFileParser::ParseMbdb(const std::vector<uint8_t>& data, const ProgressCallback& progress) {
+    ProgressReporter reporter{progress};
+    MbdbCursor c{data.data(), data.size(), 6};
+    if (data.size() < 7) return true;
+
+    while (!cleared.load(std::memory_order_relaxed)) {
+        std::string domain = c.ReadString();
+        std::string path = c.ReadString();
+        c.ReadString(); // link target
+        c.ReadString(); // data hash
+        c.ReadString(); // encryption key
+
+        // A record cut short ends the parse; the entries before it stay.
+        if (c.pos > c.length || c.length - c.pos < kFixedBlock) break;
+        int32_t mtime = static_cast<int32_t>(static_cast<uint32_t>(c.BigEndian(c.pos + kMtimeAt, 4)));
+        int32_t atime = static_cast<int32_t>(static_cast<uint32_t>(c.BigEndian(c.pos + kAtimeAt, 4)));
+        int32_t ctime = static_cast<int32_t>(static_cast<uint32_t>(c.BigEndian(c.pos + kCtimeAt, 4)));
+        uint64_t size = c.BigEndian(c.pos + kSizeAt, 8);
+        int propertyCount = c.data[c.pos + kPropertyCountAt];
+        c.pos += kFixedBlock;
+        for (int i = 0; i < propertyCount; ++i) {
+            c.ReadString(); // name
+            c.ReadString(); // value
+        }
+
+        if (size != 0 && (!domain.empty() || !path.empty())) {
+            allEntries.push_back(std::make_unique<BackupFileRecord>(domain, path, size, mtime, atime, ctime));
+            FileEntry(allEntries.back().get());
+            reporter.Report(double(c.pos), double(c.length));
+        }
+        if (c.pos >= c.length) break;
+    }
+    return true;
+}
+
+bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& progress) {
+    sqlite3* db = openReadOnlyDatabase(path);
+    if (!db) return false;
+    struct DbCloser {
+        sqlite3* db;
+        ~DbCloser() { sqlite3_close(db); }
+    } dbCloser{db};
+
+    int64_t total = 0;
+    {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "select count(*) as total_row from 'Files' ORDER BY fileID", -1, &st,
+                               nullptr) != SQLITE_OK) {
+            sqlite3_finalize(st);
+            return false;
+        }
+        bool any = false;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            any = true;
+            total = sqlite3_column_int64(st, 0);
+        }
+        sqlite3_finalize(st);
+        if (!any || total <= 0) return false;
+    }
+
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file from 'Files' ORDER BY fileID", -1, &st,
+                           nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    // Columns are found by name.
+    int domainColumn = -1, pathColumn = -1, fileColumn = -1;
+    for (int i = 0; i < sqlite3_column_count(st); ++i) {
+        const char* name = sqlite3_column_name(st, i);
+        if (!name) continue;
+        if (std::strcmp(name, "domain") == 0)
+            domainColumn = i;
+        else if (std::strcmp(name, "relativePath") == 0)
+            pathColumn = i;
+        else if (std::strcmp(name, "file") == 0)
+            fileColumn = i;
+    }
+
+    ProgressReporter reporter{progress};
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        std::string domain = columnText(st, domainColumn);
+        std::string relativePath = columnText(st, pathColumn);
+        FileAttributes attrs;
+        if (fileColumn >= 0 && sqlite3_column_type(st, fileColumn) == SQLITE_BLOB) {
+            const void* blob = sqlite3_column_blob(st, fileColumn);
+            int bytes = sqlite3_column_bytes(st, fileColumn);
+            if (blob) attrs = decodeFileBlob(blob, bytes);
+        }
+        if (domain.empty() || relativePath.empty() || attrs.size == 0) continue;
+        auto record = std::make_unique<BackupFileRecord>(domain, relativePath, attrs.size, attrs.mtime,
+                                                         attrs.atime, attrs.ctime);
+        if (record->devicePath.empty()) continue;
+        allEntries.push_back(std::move(record));
+        FileEntry(allEntries.back().get());
+        reporter.Report(double(allEntries.size()), double(total));
+    }
+    sqlite3_finalize(st);
+    // A database damaged part-way keeps the rows read before the damage.
+    return rc == SQLITE_DONE || !allEntries.empty();
+}
+
+void CMbdbFileParser::FileEntry(BackupFileRecord* record) {
+    const std::string& path = record->devicePath;
+    for (const CategoryPrefix& p : kPrefixes) {
+        if (!startsWith(path, p.prefix, p.length)) continue;
+        if (p.category == 0) {
+            std::string stored = record->StoredPath(iosMajorVersion);
+            if (!stored.empty()) reminderStores.push_back(std::move(stored));
+            return;
+        }
+        auto add = [&](int category) {
+            categoryLists[category - 1].push_back(record);
+            categoryIndex[category - 1].emplace(path, record); // the first entry of a path wins
+        };
+        add(p.category);
+        if (p.category == CategoryCalendar) add(CategoryCalendarReminders);
+        return;
+    }
+}
+
+void CMbdbFileParser::Clear() {
+    cleared = true;
+    for (int i = 0; i < kCategoryCount; ++i) {
+        categoryLists[i].clear();
+        categoryIndex[i].clear();
+    }
+    reminderStores.clear();
+    wxAccounts.clear();
+    waStores.clear();
+    allEntries.clear();
+}
+
+bool CMbdbFileParser::GetBackupFileName(int category, const char* devicePath, std::string* out) {
+    if (!out || !devicePath || category < 1 || category > kCategoryCount) return false;
+    const auto& index = categoryIndex[category - 1];
+    auto it = index.find(devicePath);
+    if (it == index.end()) return false;
+    *out = it->second->StoredPath(iosMajorVersion);
+    return true;
+}
+
+std::string CMbdbFileParser::GetBackupFilePath(int category, const char* devicePath) {
+    std::string path;
+    GetBackupFileName(category, devicePath, &path);
+    return path;
+}
+
+const BackupEntryList* CMbdbFileParser::GetEntryList(int category) {
+    if (category < 1 || category > kCategoryCount) return nullptr;
+    return &categoryLists[category - 1];
+}
+
+const WxAccountList* CMbdbFileParser::ScanWeChatAccounts() {
+    // Account discovery over the WeChat category fills this list; until it runs the
+    // list stands as it is.
+    return &wxAccounts;
+}
+
+const WxAccountList* CMbdbFileParser::GetWeChatAccounts() {
+    return &wxAccounts;
+}
+
+const WaStoreList* CMbdbFileParser::ScanWhatsApp() {
+    static const char kStore[] = "ChatStorage.sqlite";
+    const size_t storeLength = sizeof kStore - 1;
+    for (const BackupFileRecord* r : categoryLists[CategoryWhatsApp - 1]) {
+        // The first occurrence of the store name must end the path (no "-wal", no
+        // "ChatStorage.sqlite/..." folder).
+        size_t at = r->devicePath.find(kStore);
+        if (at == std::string::npos || at + storeLength != r->devicePath.size()) continue;
+        auto entry = std::make_unique<WaStoreEntry>();
+        entry->index = 0;
+        entry->folder = r->devicePath.substr(0, at);
+        entry->storedPath = r->StoredPath(iosMajorVersion);
+        waStores.push_back(std::move(entry));
+    }
+    return &waStores;
+}
+
+const WaStoreList* CMbdbFileParser::GetWhatsAppStores() {
+    return &waStores;
+}
+
+const std::vector<std::string>* CMbdbFileParser::GetReminderStores() {
+    return &reminderStores;
+}
+
+const WxAccountEntry* CMbdbFileParser::FindAccount(int index) const {
+    for (const auto& a : wxAccounts) {
+        if (a->index == index) return a.get();
+    }
+    return nullptr;
+}
+
+const WaStoreEntry* CMbdbFileParser::FirstWhatsAppStore() const {
+    return waStores.empty() ? nullptr : waStores.front().get();
+}
