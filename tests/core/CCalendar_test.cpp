@@ -96,6 +96,12 @@ class CalendarItemTest : public ::testing::Test {
                 int64_t(620003600));
         addItem(db, std::string("Deleted reminder"), nullptr, nullptr, 605000000.0, 605000000.0, 3);
         addItem(db, std::string("Old party"), int64_t(0), std::string("cake"), 500000000.0, 500007200.0);
+        addItem(db, std::string("Moved meeting"), int64_t(1), std::string("room change"), 450000000.0,
+                450003600.0);
+        // Updates that grow a row move it and leave the old version in free space: one equal
+        // on the duplicate key (only the priority changed), one with another location id.
+        db.exec("UPDATE CalendarItem SET priority = 1000 WHERE summary = 'Standup'");
+        db.exec("UPDATE CalendarItem SET location_id = 3000 WHERE summary = 'Moved meeting'");
         db.deleteWhere("CalendarItem", "summary IN ('Dentist', 'Deleted reminder', 'Old party')");
         db.close();
         backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb",
@@ -165,17 +171,23 @@ TEST_F(CalendarItemTest, DeletedEventsComeBackFirstAndRemindersStayOut) {
     EXPECT_EQ("cake", e->description);
     EXPECT_EQ(nullptr, find(events, "Deleted reminder"));
 
-    ASSERT_GE(events.size(), 2u);
+    // Deleted first, newest start first; then the live events, newest start first.
+    ASSERT_GE(events.size(), 3u);
     EXPECT_EQ("Dentist", events[0].title);
     EXPECT_EQ("Old party", events[1].title);
-    for (size_t i = 2; i < events.size(); ++i) {
+    EXPECT_EQ("Moved meeting", events[2].title);
+    EXPECT_TRUE(events[2].deleted);
+    EXPECT_EQ("Office", events[2].location) << "the version before the update";
+    for (size_t i = 3; i < events.size(); ++i) {
         EXPECT_FALSE(events[i].deleted) << events[i].title;
-        if (i > 2) {
+        if (i > 3) {
             EXPECT_GE(events[i - 1].start, events[i].start);
         }
     }
+    // The old version of the updated Standup equals the live one on the key: one record.
     for (const char* t : {"Standup", "Whole seconds", "Dentist", "Old party"})
         EXPECT_EQ(1, countTitle(events, t)) << t;
+    EXPECT_EQ(2, countTitle(events, "Moved meeting"));
 }
 
 TEST_F(CalendarItemTest, BackupFolderIsLeftUnchanged) {

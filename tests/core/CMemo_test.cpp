@@ -258,6 +258,10 @@ TEST(NotesIos8, LiveAndDeletedNotes) {
                       {pk, int64_t(2), int64_t(1), owner, html});
         };
         note(1, 1, 400000000.5, "Recipe", "flour");
+        note(6, 6, 430000000.0, "Twice", "t"); // two rows with the same text and date
+        body(6, 6, "Twice<div>same</div>");
+        note(7, 7, 430000000.0, "Twice", "t");
+        body(7, 7, "Twice<div>same</div>");
         body(1, 1, "Recipe<div>flour</div><div>water</div>");
         note(2, 2, int64_t(410000000), "Whole second", "integer date"); // INTEGER date
         body(2, 2, "Whole second<div>integer&nbsp;date</div>");
@@ -281,6 +285,10 @@ TEST(NotesIos8, LiveAndDeletedNotes) {
     ASSERT_NE(nullptr, n);
     EXPECT_FALSE(n->deleted);
     EXPECT_EQ(400000000 + kApple, n->date);
+    int twice = 0;
+    for (const auto& x : notes)
+        twice += x.text == "Twice\nsame\n";
+    EXPECT_EQ(1, twice);
     n = findText(notes, "Whole second\ninteger date\n");
     ASSERT_NE(nullptr, n);
     EXPECT_EQ(410000000 + kApple, n->date) << "INTEGER creation date keeps its date";
