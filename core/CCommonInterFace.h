@@ -14,8 +14,8 @@ struct WxContactRecord;
 // One row of "PRAGMA table_info".
 struct ColumnInfo {
     bool isIntegerPrimaryKey = false;
-    std::string name;  // at most 127 bytes
-    std::string type;  // at most 127 bytes
+    std::string name; // at most 127 bytes
+    std::string type; // at most 127 bytes
 };
 
 // A table of the open database, as listed by the schema table.
@@ -23,7 +23,7 @@ struct TableEntry {
     std::string name;
     int64_t rootPage = 0;
     std::vector<uint64_t> pages;
-    WxContactRecord* peer = nullptr;  // not owned
+    WxContactRecord* peer = nullptr; // not owned
     uint16_t pageKey = 0;
 };
 
@@ -36,7 +36,7 @@ struct CellRange {
 // Base of every database parser: reads one SQLite database of a backup through SQLite
 // (live rows) and as raw pages (live-cell map and deleted-record carving).
 class CCommonInterFace {
-public:
+  public:
     CCommonInterFace(CScanManager* owner, int32_t dataType);
     virtual ~CCommonInterFace();
     CCommonInterFace(const CCommonInterFace&) = delete;
@@ -72,7 +72,8 @@ public:
     int GetColumnIndex(const char* name) const;
     static int CopyColumnText(sqlite3_stmt* statement, int column, std::string* out);
     static int ParseVarintChecked(const uint8_t* data, int32_t length, uint64_t* out, bool checkLength);
-    static bool ReadLengthDelimitedField(const char** cursor, int32_t* remaining, std::string* out, bool copy);
+    static bool ReadLengthDelimitedField(const char** cursor, int32_t* remaining, std::string* out,
+                                         bool copy);
 
     // Live-cell maps.
     bool BuildLiveCellMap();
@@ -102,13 +103,13 @@ public:
     // Database handle and paths, for subclasses.
     sqlite3* Db() const { return db; }
 
-protected:
+  protected:
     CScanManager* owner = nullptr;
     sqlite3* db = nullptr;
     std::string rawPath;
     std::string dbPath;
     std::string tableName;
-    int file = -1;  // raw file descriptor, read with pread
+    int file = -1; // raw file descriptor, read with pread
     uint64_t fileSizeBytes = 0;
     std::vector<uint8_t> pageBuffer;
     std::vector<uint32_t> columnKinds;
@@ -131,4 +132,25 @@ protected:
     // missing entry accepts every kind. A candidate is dropped at its first serial
     // type of a kind its column cannot hold, before anything is decoded.
     std::vector<uint32_t> acceptedKinds;
+
+    // Bytes of a page that hold data (the page size minus the reserved bytes at the end
+    // of every page, from the file header); overflow pages carry usableSize - 4 bytes.
+    uint64_t usableSize = 0;
+    // Page held by pageBuffer (0 when none).
+    uint64_t currentPage = 0;
+
+  private:
+    bool ReadAt(uint64_t offset, void* buffer, size_t length) const;
+    std::vector<uint64_t> MapRootPages();
+    bool WalkTree(uint64_t page, std::vector<uint64_t>& leaves, std::vector<bool>& visited, int depth);
+    uint64_t LocalPayloadSize(uint64_t payload, bool indexPage) const;
+    bool DecodeInto(CarvedRecord& record, uint64_t page, const uint8_t* content, uint64_t contentLength);
+    int32_t RecoverRowid(uint32_t start, uint32_t headerBytes, uint64_t contentTotal, int startColumn) const;
+
+    std::vector<bool> skipPages; // per page: set for the pages of skipTables during a page scan
+    // Cursor of SkipLiveRange: the ranges of one page and the index of the next one.
+    uint64_t skipCursorPage = 0;
+    std::vector<CellRange> skipCursorRanges;
+    size_t skipCursorIndex = 0;
+    CarvedRecord scratchRecord; // reused for every candidate of a page scan
 };

@@ -275,16 +275,19 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         std::string domain = columnText(st, domainColumn);
         std::string relativePath = columnText(st, pathColumn);
+        // Rows without both names, or of a domain with no device path, are dropped
+        // whatever their attributes say: their blobs are not decoded at all.
+        if (domain.empty() || relativePath.empty() || backupDevicePath(domain, relativePath).empty())
+            continue;
         FileAttributes attrs;
         if (fileColumn >= 0 && sqlite3_column_type(st, fileColumn) == SQLITE_BLOB) {
             const void* blob = sqlite3_column_blob(st, fileColumn);
             int bytes = sqlite3_column_bytes(st, fileColumn);
             if (blob) attrs = decodeFileBlob(blob, bytes);
         }
-        if (domain.empty() || relativePath.empty() || attrs.size == 0) continue;
+        if (attrs.size == 0) continue;
         auto record = std::make_unique<BackupFileRecord>(domain, relativePath, attrs.size, attrs.mtime,
                                                          attrs.atime, attrs.ctime);
-        if (record->devicePath.empty()) continue;
         allEntries.push_back(std::move(record));
         FileEntry(allEntries.back().get());
         reporter.Report(double(allEntries.size()), double(total));

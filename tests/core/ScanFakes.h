@@ -60,14 +60,6 @@ class FakeFileParser : public IFileParser {
         owned.push_back(std::move(rec));
         return owned.back().get();
     }
-    // Adds an entry as the manifest gives it: device path and stored name computed from
-    // the domain and relative path.
-    BackupFileRecord* AddEntry(int category, const std::string& domain, const std::string& relativePath,
-                               int32_t ctime) {
-        owned.push_back(std::make_unique<BackupFileRecord>(domain, relativePath, 0, ctime, ctime, ctime));
-        lists[category].push_back(owned.back().get());
-        return owned.back().get();
-    }
     void AddAccount(int index) {
         auto a = std::make_unique<WxAccountEntry>();
         a->index = index;

@@ -2,6 +2,7 @@
 // manifest generations: every listed file is found on disk through the scan
 // manager's path join, and the backup folder is left exactly as it was.
 #include "ScanFakes.h"
+#include "core/CMbdbFileParser.h"
 #include "core/MediaFileRecord.h"
 #include "scan/CScanManager.h"
 #include "tests/kit/BackupBuilder.h"
@@ -17,13 +18,11 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-using scantest::FakeFileParser;
 using scantest::RecordingProgress;
 
 namespace {
 
 struct File {
-    int category;
     const char* domain;
     const char* relativePath;
     const char* content;
@@ -31,11 +30,11 @@ struct File {
 };
 
 const File kFiles[] = {
-    {CategoryMedia, "CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", "photo one", 1500000000},
-    {CategoryMedia, "CameraRollDomain", "Media/DCIM/100APPLE/IMG_0002.MOV", "video two", 1500000100},
-    {CategoryMedia, "MediaDomain", "Media/Recordings/20170714 101010.m4a", "memo", 1500000050},
-    {CategorySms, "MediaDomain", "Library/SMS/Attachments/0a/10/IMG_1.jpeg", "sms photo", 1500000200},
-    {CategoryWeChat, "AppDomain-com.tencent.xin", "Documents/abc/Img/x/1.pic", "wx photo", 1500000300},
+    {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", "photo one", 1500000000},
+    {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0002.MOV", "video two", 1500000100},
+    {"MediaDomain", "Media/Recordings/20170714 101010.m4a", "memo", 1500000050},
+    {"MediaDomain", "Library/SMS/Attachments/0a/10/IMG_1.jpeg", "sms photo", 1500000200},
+    {"AppDomain-com.tencent.xin", "Documents/abc/Img/x/1.pic", "wx photo", 1500000300},
 };
 
 std::string readFile(const fs::path& path) {
@@ -58,13 +57,15 @@ class ScanManagerBackupTest : public ::testing::TestWithParam<kit::BackupBuilder
 
 TEST_P(ScanManagerBackupTest, ListedMediaLieUnderTheBackupRoot) {
     kit::BackupBuilder builder(root, GetParam());
-    FakeFileParser files;
-    for (const File& f : kFiles) {
+    for (const File& f : kFiles)
         builder.AddFile(f.domain, f.relativePath, f.content, f.ctime, f.ctime, f.ctime);
-        files.AddEntry(f.category, f.domain, f.relativePath, f.ctime);
-    }
     builder.Finish();
     const auto before = kit::FolderSnapshot::Take(root);
+    CMbdbFileParser files;
+    ASSERT_TRUE(files.Open(builder.ManifestPath().c_str(), root.c_str(), builder.IosMajorVersion()));
+    const BackupEntryList* cameraRoll = files.GetEntryList(CategoryMedia);
+    ASSERT_NE(nullptr, cameraRoll);
+    const BackupEntryList manifestOrder = *cameraRoll;
 
     RecordingProgress progress;
     CScanManager m(ScanPhotos | ScanVideos | ScanVoiceMemos | ScanSmsAttachments | ScanWxAttachments,
@@ -89,6 +90,8 @@ TEST_P(ScanManagerBackupTest, ListedMediaLieUnderTheBackupRoot) {
               contents);
     EXPECT_EQ("000001.jpg", m.wxAttachmentList.first->displayName);
     EXPECT_EQ("000001.jpeg", m.smsAttachmentList.first->displayName);
+    // The reader's own list is not reordered by the listing.
+    EXPECT_EQ(manifestOrder, *files.GetEntryList(CategoryMedia));
     EXPECT_EQ("", kit::FolderSnapshot::Take(root).DiffFrom(before));
 }
 

@@ -1,0 +1,228 @@
+#include "core/CBookMark.h"
+
+#include "core/IFileParser.h"
+#include "core/ScanDataType.h"
+#include "scan/CScanManager.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr const char* kBookmarkFolder = "/var/mobile/Library/Safari/";
+constexpr const char* kBookmarkFile = "Bookmarks.db";
+constexpr const char* kBookmarkTable = "bookmarks";
+
+// Length of a carved text or blob slot up to its first NUL, never reading past `size`.
+size_t slotTextLength(uint32_t kind, const CarvedValue* value, uint32_t size) {
+    if (!value || (kind != KindText && kind != KindBlob)) return 0;
+    const char* p = kind == KindText ? value->text : reinterpret_cast<const char*>(value->blob);
+    if (!p || size == 0) return 0;
+    return strnlen(p, size);
+}
+
+constexpr uint32_t kindBit(uint32_t kind) {
+    return 1u << kind;
+}
+// Every kind but blob and text.
+constexpr uint32_t kNotTextKinds = kindBit(KindBlob) - 1;
+
+bool isOneOf(const std::string& name, std::initializer_list<const char*> names) {
+    for (const char* n : names)
+        if (name == n) return true;
+    return false;
+}
+
+} // namespace
+
+CBookMark::CBookMark(CScanManager* owner) : CCommonInterFace(owner, ScanBookmarks) {}
+
+CBookMark::~CBookMark() {
+    ClearWorkingList();
+}
+
+bool CBookMark::Cancelled() const {
+    return !owner || owner->cancelled.load(std::memory_order_relaxed);
+}
+
+bool CBookMark::Scan() {
+    if (Cancelled() || !owner->fileParser) return false;
+
+    const std::string devicePath = std::string(kBookmarkFolder) + kBookmarkFile;
+    std::string stored;
+    // A backup without the database: nothing is opened (the joined path would be the
+    // backup folder itself).
+    if (!owner->fileParser->GetBackupFileName(CategorySafari, devicePath.c_str(), &stored) || stored.empty())
+        return false;
+    const std::string path = owner->BackupFilePath(stored);
+    if (!Open(path.c_str(), false)) return false;
+
+    SetProgressSteps(3);
+    ReadLiveRows();
+    CarveDeletedRows();
+
+    SetProgressSteps(2);
+    HandOverRecords();
+    return true;
+}
+
+bool CBookMark::ReadLiveRows() {
+    if (Cancelled()) return false;
+    const bool ok = QueryBookmarks();
+    AddProgressStep(1);
+    return ok;
+}
+
+bool CBookMark::QueryBookmarks() {
+    if (!db || Cancelled()) return false;
+
+    const int n = CountRows(kBookmarkTable, "where num_children=0");
+    if (n <= 0) return true;
+
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "select url,title from 'bookmarks' where num_children=0 and type=0 ORDER BY id",
+                           -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return false;
+    }
+
+    progressDone = 0;
+    progressTotal = n;
+    while (!Cancelled() && sqlite3_step(stmt) == SQLITE_ROW) {
+        ReportProgress(2, false);
+        std::unique_ptr<BookmarkRecord> rec;
+        bool dropped = false;
+        const int cols = sqlite3_column_count(stmt);
+        for (int c = 0; c < cols && !dropped; ++c) {
+            const char* name = sqlite3_column_name(stmt, c);
+            if (!name) continue;
+            if (std::strcmp(name, "url") == 0) {
+                if (sqlite3_column_type(stmt, c) != SQLITE_TEXT) {
+                    dropped = true;
+                    break;
+                }
+                rec = std::make_unique<BookmarkRecord>();
+                rec->deleted = false;
+                CopyColumnText(stmt, c, &rec->url);
+            } else if (std::strcmp(name, "title") == 0) {
+                if (rec && sqlite3_column_type(stmt, c) == SQLITE_TEXT) CopyColumnText(stmt, c, &rec->title);
+            }
+        }
+        if (!dropped && rec) workingList.append(std::move(rec));
+    }
+    sqlite3_finalize(stmt);
+    return true;
+}
+
+bool CBookMark::CarveDeletedRows() {
+    if (Cancelled()) return false;
+    BuildLiveCellMap();
+    AddProgressStep(1);
+    const bool ok = CarveTable(kBookmarkTable);
+    AddProgressStep(1);
+    return ok;
+}
+
+bool CBookMark::PrepareTable() {
+    if (tableName != kBookmarkTable) return false;
+    urlColumn = GetColumnIndex("url");
+    titleColumn = GetColumnIndex("title");
+    if (urlColumn < 0 || titleColumn < 0) return false;
+
+    // The kinds each tested column can hold (the same rules as CheckCarvedValue): the
+    // carver drops a candidate at its first impossible serial type, before decoding.
+    acceptedKinds.assign(columns.size(), 0);
+    for (size_t c = 0; c < columns.size(); ++c) {
+        const std::string& name = columns[c].name;
+        if (name == "title" || name == "url" || name == "external_uuid")
+            acceptedKinds[c] = kindBit(KindText);
+        else if (name == "num_children" || name == "type")
+            acceptedKinds[c] = kindBit(KindZero);
+        else if (isOneOf(name, {"special_id", "parent", "editable", "hidden", "read", "added", "deleted"}))
+            acceptedKinds[c] = kNotTextKinds;
+    }
+    return true;
+}
+
+bool CBookMark::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) {
+    if (Cancelled() || column < 0 || static_cast<size_t>(column) >= columns.size()) return false;
+    if (tableName != kBookmarkTable) return true;
+
+    const std::string& name = columns[static_cast<size_t>(column)].name;
+    if (name == "title" || name == "url") return kind == KindText && slotTextLength(kind, value, size) > 0;
+    if (name == "num_children" || name == "type") return kind == KindZero;
+    if (name == "external_uuid") {
+        if (kind != KindText) return false;
+        const size_t len = slotTextLength(kind, value, size);
+        return len == 36 || len == 38;
+    }
+    if (isOneOf(name, {"special_id", "parent", "editable", "hidden", "read", "added", "deleted"}))
+        return kind != KindBlob && kind != KindText;
+    return true;
+}
+
+bool CBookMark::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
+    if (!record || Cancelled() || tableName != kBookmarkTable) return false;
+    return AddCarvedBookmark(*record);
+}
+
+bool CBookMark::AddCarvedBookmark(const CarvedRecord& record) {
+    auto kindOf = [&record](int32_t col) -> uint32_t {
+        if (col < 0 || static_cast<size_t>(col) >= record.kinds.size()) return KindNull;
+        return record.kinds[static_cast<size_t>(col)];
+    };
+    const uint32_t urlKind = kindOf(urlColumn);
+    if (urlKind != KindText && urlKind != KindBlob) return false;
+    std::string url = record.Text(urlColumn);
+    if (url.empty()) return false;
+
+    auto rec = std::make_unique<BookmarkRecord>();
+    rec->deleted = true;
+    rec->url = std::move(url);
+    const uint32_t titleKind = kindOf(titleColumn);
+    if (titleKind == KindText || titleKind == KindBlob) rec->title = record.Text(titleColumn);
+
+    // The carver offers overlapping candidates and old copies of live rows: keep one
+    // record per title and URL.
+    for (const BookmarkRecord* r = workingList.first; r; r = r->next) {
+        if (Cancelled()) return true;
+        if (r->title == rec->title && r->url == rec->url) return true;
+    }
+    workingList.append(std::move(rec));
+    return true;
+}
+
+void CBookMark::HandOverRecords() {
+    if (Cancelled()) return;
+    progressDone = 0;
+    progressTotal = workingList.count;
+    for (const BookmarkRecord* r = workingList.first; r && !Cancelled(); r = r->next) {
+        ReportProgress(3, false);
+        AddBookmarkToOwner(*r);
+    }
+    AddProgressStep(1);
+    ClearWorkingList();
+    AddProgressStep(1);
+}
+
+void CBookMark::AddBookmarkToOwner(const BookmarkRecord& record) {
+    if (Cancelled()) return;
+    for (const BookmarkRecord* r = owner->bookmarkList.first; r; r = r->next) {
+        if (Cancelled()) return;
+        if (r->url == record.url && r->title == record.title) return;
+    }
+    auto copy = std::make_unique<BookmarkRecord>();
+    copy->deleted = record.deleted;
+    copy->title = record.title;
+    copy->url = record.url;
+    if (copy->deleted)
+        owner->bookmarkList.prepend(std::move(copy));
+    else
+        owner->bookmarkList.append(std::move(copy));
+}
+
+void CBookMark::ClearWorkingList() {
+    workingList.clear();
+}

@@ -1,0 +1,38 @@
+#pragma once
+#include "core/BookmarkRecord.h"
+#include "core/CCommonInterFace.h"
+#include "core/RecordList.h"
+
+#include <cstdint>
+
+// Recovers the Safari bookmarks of a backup, live and deleted, into the scan manager's
+// bookmark list: deleted bookmarks first, then the live ones in "id" order.
+class CBookMark : public CCommonInterFace {
+  public:
+    explicit CBookMark(CScanManager* owner);
+    ~CBookMark() override;
+
+    // The whole run: find and open "Bookmarks.db", read the live rows, carve the
+    // deleted ones, hand everything over. False when there is no owner, it is
+    // cancelled, it has no manifest reader, the backup has no such database or the
+    // database does not open.
+    bool Scan();
+
+    bool PrepareTable() override;
+    bool OnCarvedRecord(CarvedRecord* record, int32_t rowid) override;
+    bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) override;
+
+  private:
+    bool Cancelled() const;
+    bool ReadLiveRows();
+    bool QueryBookmarks();
+    bool CarveDeletedRows();
+    bool AddCarvedBookmark(const CarvedRecord& record);
+    void HandOverRecords();
+    void AddBookmarkToOwner(const BookmarkRecord& record);
+    void ClearWorkingList();
+
+    RecordList<BookmarkRecord> workingList; // live rows, then accepted carved rows
+    int32_t urlColumn = -1;
+    int32_t titleColumn = -1;
+};

@@ -1,0 +1,349 @@
+#include "core/CCallHistory.h"
+
+#include "core/CheckedTime.h"
+#include "core/CommonUtils.h"
+#include "core/IFileParser.h"
+#include "core/ScanDataType.h"
+#include "scan/CScanManager.h"
+
+#include <cstring>
+#include <optional>
+
+namespace {
+
+constexpr const char* kModernFolder = "/var/mobile/Library/CallHistoryDB/";
+constexpr const char* kModernFile = "CallHistory.storedata";
+constexpr const char* kModernTable = "ZCALLRECORD";
+constexpr const char* kLegacyFolder = "/var/wireless/Library/CallHistory/";
+constexpr const char* kLegacyFile = "call_history.db";
+constexpr const char* kLegacyTable = "call";
+// Incoming and outgoing calls of the old table differ by this flags value.
+constexpr int64_t kLegacyOutgoingFlags = 5;
+
+// Text of a carved text or blob slot up to its first NUL, never reading past `size`.
+std::string slotText(uint32_t kind, const CarvedValue* value, uint32_t size) {
+    if (!value || (kind != KindText && kind != KindBlob)) return {};
+    const char* p = kind == KindText ? value->text : reinterpret_cast<const char*>(value->blob);
+    if (!p || size == 0) return {};
+    return std::string(p, strnlen(p, size));
+}
+
+constexpr uint32_t kindBit(uint32_t kind) {
+    return 1u << kind;
+}
+constexpr uint32_t kTextKinds = kindBit(KindText) | kindBit(KindBlob);
+constexpr uint32_t kNotTextKinds = kindBit(KindBlob) - 1;
+constexpr uint32_t kDateKinds = (kindBit(KindDouble + 1) - 1) & ~(kindBit(KindInt8) - 1);
+
+// Columns of the new table that must hold a number (or NULL) in a deleted row.
+bool isModernNumberColumn(const std::string& name) {
+    return name == "Z_ENT" || name == "Z_OPT" || name == "ZANSWERED" || name == "ZCALLTYPE" ||
+           name == "ZREAD" || name == "ZORIGINATED";
+}
+
+bool isTextKind(uint32_t kind) {
+    return kind == KindText || kind == KindBlob;
+}
+
+// Carved dates are stored as integers of any width or as a double already cut to whole
+// seconds.
+bool isCarvedDateKind(uint32_t kind) {
+    return kind >= KindInt8 && kind <= KindDouble;
+}
+
+// Unix time of a carved date of the given table, or nullopt when it is not a plausible
+// date of a deleted call.
+std::optional<int64_t> carvedCallDate(bool modern, uint32_t kind, const CarvedValue* value) {
+    if (!isCarvedDateKind(kind)) return std::nullopt;
+    const std::optional<int64_t> raw = carvedInteger(kind, value);
+    if (!raw || *raw == 0) return std::nullopt;
+    const std::optional<int64_t> unix = modern ? appleToUnixChecked(*raw) : raw;
+    if (!unix || *unix == 0 || !isPlausibleCarvedDate(*unix)) return std::nullopt;
+    return unix;
+}
+
+// Whole seconds of a live numeric column (INTEGER or FLOAT); nullopt for any other type
+// or a float that is not a number of seconds.
+std::optional<int64_t> liveSeconds(sqlite3_stmt* stmt, int column) {
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER:
+        return static_cast<int64_t>(sqlite3_column_int64(stmt, column));
+    case SQLITE_FLOAT:
+        return doubleToSeconds(sqlite3_column_double(stmt, column));
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+bool callListInsertAt(RecordList<CallRecord>& list, std::unique_ptr<CallRecord> record, int32_t position) {
+    if (!record || position < 0 || position > list.count) return false;
+    list.insertAt(position, std::move(record));
+    return true;
+}
+
+CCallHistory::CCallHistory(CScanManager* owner) : CCommonInterFace(owner, ScanCallHistory) {}
+
+CCallHistory::~CCallHistory() {
+    callRows.clear();
+}
+
+bool CCallHistory::Cancelled() const {
+    return !owner || owner->cancelled.load(std::memory_order_relaxed);
+}
+
+bool CCallHistory::Scan() {
+    if (Cancelled() || !owner->fileParser) return false;
+
+    const bool modern = owner->iosVersion >= 9;
+    const std::string devicePath =
+        modern ? std::string(kModernFolder) + kModernFile : std::string(kLegacyFolder) + kLegacyFile;
+    const char* table = modern ? kModernTable : kLegacyTable;
+
+    std::string stored;
+    if (!owner->fileParser->GetBackupFileName(CategoryCallHistory, devicePath.c_str(), &stored) ||
+        stored.empty())
+        return false;
+    const std::string path = owner->BackupFilePath(stored);
+    if (!Open(path.c_str(), false)) return false;
+
+    SetProgressSteps(3);
+    if (!Cancelled()) ReadLiveRows(modern);
+    AddProgressStep(1);
+    if (!Cancelled()) {
+        BuildLiveCellMap();
+        AddProgressStep(1);
+        CarveTable(table);
+        AddProgressStep(1);
+    }
+
+    SetProgressSteps(2);
+    AddCallsToOwner();
+    return true;
+}
+
+bool CCallHistory::ReadLiveRows(bool modern) {
+    if (!db || Cancelled()) return false;
+    const char* table = modern ? kModernTable : kLegacyTable;
+    const int n = CountRows(table, "");
+    if (n <= 0) return true;
+
+    const char* sql =
+        modern ? "select ZORIGINATED,ZDATE,ZDURATION,ZADDRESS from 'ZCALLRECORD' ORDER BY ZDATE DESC"
+               : "select flags,date,duration,address from 'call' ORDER BY date DESC";
+    const char* directionName = modern ? "ZORIGINATED" : "flags";
+    const char* dateName = modern ? "ZDATE" : "date";
+    const char* durationName = modern ? "ZDURATION" : "duration";
+    const char* addressName = modern ? "ZADDRESS" : "address";
+
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return false;
+    }
+
+    progressDone = 0;
+    progressTotal = n;
+    while (!Cancelled() && sqlite3_step(stmt) == SQLITE_ROW) {
+        ReportProgress(2, false);
+        auto row = std::make_unique<CallRow>();
+        bool addressReached = false;
+        bool bad = false;
+        const int cols = sqlite3_column_count(stmt);
+        // The columns are taken by name; a value of the wrong type ends the row.
+        for (int c = 0; c < cols && !bad; ++c) {
+            const char* name = sqlite3_column_name(stmt, c);
+            if (!name) continue;
+            const int type = sqlite3_column_type(stmt, c);
+            if (std::strcmp(name, directionName) == 0) {
+                if (type != SQLITE_INTEGER) {
+                    bad = true;
+                    break;
+                }
+                const int64_t v = sqlite3_column_int64(stmt, c);
+                row->outgoing = modern ? v != 0 : v == kLegacyOutgoingFlags;
+            } else if (std::strcmp(name, dateName) == 0) {
+                // Whole-second dates are stored as INTEGER, others as FLOAT.
+                const std::optional<int64_t> t = liveSeconds(stmt, c);
+                if (!t) {
+                    bad = true;
+                    break;
+                }
+                if (modern && *t >= 1) {
+                    const std::optional<int64_t> unix = appleToUnixChecked(*t);
+                    if (!unix) {
+                        bad = true;
+                        break;
+                    }
+                    row->date = *unix;
+                } else {
+                    row->date = *t;
+                }
+            } else if (std::strcmp(name, durationName) == 0) {
+                const std::optional<int64_t> d = liveSeconds(stmt, c);
+                if (!d) {
+                    bad = true;
+                    break;
+                }
+                row->duration = *d;
+            } else if (std::strcmp(name, addressName) == 0) {
+                if (type != SQLITE_TEXT && type != SQLITE_BLOB) {
+                    bad = true;
+                    break;
+                }
+                CopyColumnText(stmt, c, &row->address);
+                normalizePhoneNumber(row->address);
+                addressReached = true;
+            }
+        }
+        if (!addressReached || row->address.empty()) continue;
+        row->deleted = false;
+        callRows.append(std::move(row));
+    }
+    sqlite3_finalize(stmt);
+    return true;
+}
+
+bool CCallHistory::PrepareTable() {
+    if (tableName == kModernTable) {
+        addressColumn = GetColumnIndex("ZADDRESS");
+        dateColumn = GetColumnIndex("ZDATE");
+        durationColumn = GetColumnIndex("ZDURATION");
+        directionColumn = GetColumnIndex("ZORIGINATED");
+    } else if (tableName == kLegacyTable) {
+        addressColumn = GetColumnIndex("address");
+        dateColumn = GetColumnIndex("date");
+        durationColumn = GetColumnIndex("duration");
+        directionColumn = GetColumnIndex("flags");
+    } else {
+        return false;
+    }
+    if (addressColumn < 0 || dateColumn < 0 || durationColumn < 0 || directionColumn < 0) return false;
+
+    // The kinds each tested column can hold (the same rules as CheckCarvedValue): the
+    // carver drops a candidate at its first impossible serial type, before decoding.
+    const bool modern = tableName == kModernTable;
+    acceptedKinds.assign(columns.size(), 0);
+    for (size_t c = 0; c < columns.size(); ++c) {
+        const int32_t col = static_cast<int32_t>(c);
+        const std::string& name = columns[c].name;
+        if (col == dateColumn)
+            acceptedKinds[c] = kDateKinds;
+        else if (col == addressColumn)
+            acceptedKinds[c] = kTextKinds;
+        else if (col == durationColumn)
+            acceptedKinds[c] = kNotTextKinds;
+        else if (modern && name == "ZUNIQUE_ID")
+            acceptedKinds[c] = kTextKinds;
+        else if (modern ? isModernNumberColumn(name) : (name == "id" || name == "flags"))
+            acceptedKinds[c] = kNotTextKinds;
+    }
+    return true;
+}
+
+bool CCallHistory::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) {
+    if (Cancelled() || column < 0 || static_cast<size_t>(column) >= columns.size()) return false;
+    const bool modern = tableName == kModernTable;
+    if (!modern && tableName != kLegacyTable) return true;
+
+    const std::string& name = columns[static_cast<size_t>(column)].name;
+    const char* addressName = modern ? "ZADDRESS" : "address";
+    const char* dateName = modern ? "ZDATE" : "date";
+    const char* durationName = modern ? "ZDURATION" : "duration";
+
+    if (name == dateName) return carvedCallDate(modern, kind, value).has_value();
+    if (name == addressName) {
+        if (!isTextKind(kind)) return false;
+        std::string address = slotText(kind, value, size);
+        if (address.empty()) return false;
+        normalizePhoneNumber(address);
+        return !address.empty();
+    }
+    if (name == durationName) {
+        if (isTextKind(kind)) return false;
+        const std::optional<int64_t> d = carvedInteger(kind, value);
+        return !d || *d >= 0;
+    }
+    if (modern) {
+        if (name == "ZUNIQUE_ID") return isTextKind(kind) && value && value->text != nullptr;
+        if (isModernNumberColumn(name)) return !isTextKind(kind);
+    } else if (name == "id" || name == "flags") {
+        return !isTextKind(kind);
+    }
+    return true;
+}
+
+bool CCallHistory::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
+    if (!record || Cancelled()) return false;
+    const bool modern = tableName == kModernTable;
+    if (!modern && tableName != kLegacyTable) return false;
+
+    const size_t n = std::min(record->kinds.size(), record->values.size());
+    auto valid = [n](int32_t col) { return col >= 0 && static_cast<size_t>(col) < n; };
+    if (!valid(addressColumn) || !valid(dateColumn) || !valid(durationColumn) || !valid(directionColumn))
+        return false;
+    auto kindOf = [record](int32_t col) { return record->kinds[static_cast<size_t>(col)]; };
+    auto slotOf = [record](int32_t col) { return &record->values[static_cast<size_t>(col)]; };
+
+    if (!isTextKind(kindOf(addressColumn))) return false;
+    auto row = std::make_unique<CallRow>();
+    row->deleted = true;
+    row->address = record->Text(addressColumn);
+    normalizePhoneNumber(row->address);
+    if (row->address.empty()) return false;
+
+    const std::optional<int64_t> direction = carvedInteger(kindOf(directionColumn), slotOf(directionColumn));
+    row->outgoing = direction && (modern ? *direction != 0 : *direction == kLegacyOutgoingFlags);
+
+    const std::optional<int64_t> date = carvedCallDate(modern, kindOf(dateColumn), slotOf(dateColumn));
+    if (!date) return false;
+    row->date = *date;
+
+    const std::optional<int64_t> duration = carvedInteger(kindOf(durationColumn), slotOf(durationColumn));
+    row->duration = duration && *duration >= 0 ? *duration : 0;
+
+    // Old copies of live rows and overlapping candidates: one row per date, direction
+    // and number.
+    for (const CallRow* r = callRows.first; r; r = r->next) {
+        if (Cancelled()) return true;
+        if (r->date == row->date && r->outgoing == row->outgoing && r->address == row->address) return true;
+    }
+    callRows.append(std::move(row));
+    return true;
+}
+
+void CCallHistory::AddCallsToOwner() {
+    progressDone = 0;
+    progressTotal = callRows.count;
+    for (const CallRow* row = callRows.first; row && !Cancelled(); row = row->next) {
+        ReportProgress(3, false);
+        int32_t position = 0;
+        bool duplicate = false;
+        for (const CallRecord* r = owner->callList.first; r; r = r->next) {
+            if (r->outgoing == row->outgoing && r->date == row->date && r->duration == row->duration &&
+                r->number == row->address) {
+                duplicate = true;
+                break;
+            }
+            if (r->deleted) {
+                if (!row->deleted || r->date > row->date) ++position;
+            } else if (!row->deleted && r->date > row->date) {
+                ++position;
+            }
+        }
+        if (duplicate) continue;
+
+        auto rec = std::make_unique<CallRecord>();
+        rec->deleted = row->deleted;
+        rec->outgoing = row->outgoing;
+        rec->date = row->date;
+        rec->duration = row->duration;
+        rec->number = row->address;
+        if (const char* name = owner->FindContactName(rec->number.c_str())) rec->name = name;
+        callListInsertAt(owner->callList, std::move(rec), position);
+    }
+    AddProgressStep(1);
+    callRows.clear();
+    AddProgressStep(1);
+}

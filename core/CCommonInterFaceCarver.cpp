@@ -1,0 +1,462 @@
+// The deleted-record carver of CCommonInterFace: tries every byte offset of every page
+// that no live cell covers as the start of a record's serial-type list, decodes what
+// such a list describes and hands every candidate the parser accepts to OnCarvedRecord.
+#include "core/CCommonInterFace.h"
+
+#include "scan/CScanManager.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+inline uint32_t be32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+// Serial types 10 and 11 are reserved: never part of a record.
+constexpr uint32_t kReservedKind = 0xffffffffu;
+
+// Kind and content size of every one-byte serial type, the common case of the scan.
+struct SmallSerialTypes {
+    std::array<uint32_t, 128> kind{};
+    std::array<uint32_t, 128> size{};
+    constexpr SmallSerialTypes() {
+        for (uint32_t t = 0; t < 128; ++t) {
+            switch (t) {
+            case 0:
+                kind[t] = KindNull, size[t] = 0;
+                break;
+            case 1:
+                kind[t] = KindInt8, size[t] = 1;
+                break;
+            case 2:
+                kind[t] = KindInt16, size[t] = 2;
+                break;
+            case 3:
+                kind[t] = KindInt24, size[t] = 3;
+                break;
+            case 4:
+                kind[t] = KindInt32, size[t] = 4;
+                break;
+            case 5:
+                kind[t] = KindInt48, size[t] = 6;
+                break;
+            case 6:
+                kind[t] = KindInt64, size[t] = 8;
+                break;
+            case 7:
+                kind[t] = KindDouble, size[t] = 8;
+                break;
+            case 8:
+                kind[t] = KindZero, size[t] = 0;
+                break;
+            case 9:
+                kind[t] = KindOne, size[t] = 0;
+                break;
+            case 10:
+            case 11:
+                kind[t] = kReservedKind, size[t] = 0;
+                break;
+            default:
+                kind[t] = (t & 1) ? KindText : KindBlob;
+                size[t] = (t & 1) ? (t - 13) / 2 : (t - 12) / 2;
+            }
+        }
+    }
+};
+constexpr SmallSerialTypes kSmall;
+
+// Most overflow pages a candidate may follow: its content never exceeds 3 x page size.
+constexpr int kMaxOverflowPages = 8;
+
+int64_t signExtend(const uint8_t* p, int bytes) {
+    uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v = (v << 8) | p[i];
+    const int shift = 64 - 8 * bytes;
+    return int64_t(v << shift) >> shift;
+}
+
+// A double cut toward zero; INT64_MIN for NaN and values no 64-bit integer holds.
+int64_t truncatedDouble(const uint8_t* p) {
+    uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i)
+        bits = (bits << 8) | p[i];
+    double d = 0;
+    memcpy(&d, &bits, sizeof d);
+    if (std::isnan(d) || d >= 9223372036854775808.0 || d < -9223372036854775808.0) return INT64_MIN;
+    return int64_t(d);
+}
+
+// A 32-bit value in the low half of the slot, the high half 0.
+inline void setLow32(CarvedValue& v, int32_t x) {
+    v.i64 = int64_t(uint64_t(uint32_t(x)));
+}
+
+} // namespace
+
+uint64_t CCommonInterFace::SerialTypeSize(uint64_t serialType, uint32_t* kind) {
+    uint32_t k = KindNotRead;
+    uint64_t size = 0;
+    if (serialType < 128) {
+        k = kSmall.kind[serialType];
+        size = kSmall.size[serialType];
+        if (k == kReservedKind) k = KindNotRead; // reserved types 10 and 11: no value
+    } else if (serialType & 1) {
+        k = KindText;
+        size = (serialType - 13) / 2;
+    } else {
+        k = KindBlob;
+        size = (serialType - 12) / 2;
+    }
+    if (kind) *kind = k;
+    return size;
+}
+
+bool CCommonInterFace::FirstColumnIsRowid() const {
+    return !columns.empty() && columns[0].isIntegerPrimaryKey;
+}
+
+bool CCommonInterFace::CarveTable(const char* table) {
+    if (!owner || owner->cancelled.load() || !table) return false;
+    columnCount = 0;
+    ClearColumns();
+    pageBuffer.clear();
+    currentPage = 0;
+    columnKinds.clear();
+    columnSizes.clear();
+    acceptedKinds.clear();
+    tableName = table;
+    int n = LoadColumns(table);
+    if (n <= 0) return false;
+    columnCount = n;
+    if (!PrepareTable()) {
+        ClearColumns();
+        columnCount = 0;
+        return false;
+    }
+    progressDone = 0;
+    progressTotal = int32_t(std::min<uint64_t>(pageCount, INT32_MAX));
+    columnKinds.assign(size_t(n), 0);
+    columnSizes.assign(size_t(n), 0);
+    ScanAllPages();
+    return true;
+}
+
+void CCommonInterFace::ScanAllPages() {
+    if (!owner) return;
+    // Pages of the skipped tables, as one bit per page.
+    skipPages.assign(pageCount + 1, false);
+    for (const TableEntry& t : skipTables) {
+        for (uint64_t p : t.pages) {
+            if (p >= 1 && p <= pageCount) skipPages[p] = true;
+        }
+    }
+    for (uint64_t page = 1; page <= pageCount; ++page) {
+        if (owner->cancelled.load()) break;
+        ReportProgress(2, false);
+        if (skipPages[page]) continue;
+        if (!ReadPage(page)) continue;
+        CarvePage(page, liveCells.find(page) != liveCells.end());
+    }
+}
+
+bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
+    if (!owner) return false;
+    // Fresh cursor for this page.
+    skipCursorPage = 0;
+    uint32_t offset = 0;
+    if (hasLiveCells) offset = SkipLiveRange(page, 0);
+    while (!owner->cancelled.load(std::memory_order_relaxed)) {
+        if (TryRecordAt(page, &offset) != 1) break;
+        ++offset;
+        if (hasLiveCells) offset = SkipLiveRange(page, offset);
+    }
+    return true;
+}
+
+uint32_t CCommonInterFace::SkipLiveRange(uint64_t page, uint32_t offset) {
+    if (page != skipCursorPage || skipCursorPage == 0) {
+        skipCursorPage = page;
+        skipCursorIndex = 0;
+        auto it = liveCells.find(page);
+        if (it == liveCells.end())
+            skipCursorRanges.clear();
+        else
+            skipCursorRanges = it->second;
+    }
+    const std::vector<CellRange>& ranges = skipCursorRanges;
+    size_t& i = skipCursorIndex;
+    // The ranges are sorted and merged; the cursor moves back only for an earlier offset.
+    while (i > 0 && ranges[i - 1].end > offset)
+        --i;
+    while (i < ranges.size() && ranges[i].end <= offset)
+        ++i;
+    if (i < ranges.size() && ranges[i].start <= offset) {
+        uint64_t end = ranges[i].end;
+        return end > UINT32_MAX ? UINT32_MAX : uint32_t(end);
+    }
+    return offset;
+}
+
+int CCommonInterFace::TryRecordAt(uint64_t page, uint32_t* offset) {
+    const size_t n = columnCount > 0 ? size_t(columnCount) : 0;
+    if (!owner || !offset || pageSize == 0 || pageBuffer.size() != pageSize || n == 0 ||
+        columnKinds.size() < n || columnSizes.size() < n)
+        return -1;
+    const uint32_t start = *offset;
+    const uint64_t ps = pageSize;
+    if (uint64_t(start) + n > ps) return 0;
+
+    const uint8_t* data = pageBuffer.data();
+    const size_t startColumn = FirstColumnIsRowid() ? 1 : 0;
+    if (startColumn >= n) return 0; // nothing but the rowid: no record content to look for
+    if (startColumn == 1) {
+        // The INTEGER PRIMARY KEY is stored as NULL; its value is the rowid.
+        columnKinds[0] = KindNotRead;
+        columnSizes[0] = 0;
+    }
+    // Content of a candidate never exceeds the page, or 3 pages when following overflow.
+    const uint64_t bound = followOverflow ? 3 * ps : ps;
+    const uint32_t* accepted = acceptedKinds.data();
+    const size_t acceptedCount = acceptedKinds.size();
+
+    uint64_t pos = start;
+    uint64_t contentTotal = 0;
+    for (size_t c = startColumn; c < n; ++c) {
+        if (pos >= ps) return 1;
+        uint64_t type = data[pos];
+        uint32_t kind;
+        uint64_t size;
+        if (type < 0x80) {
+            ++pos;
+            kind = kSmall.kind[type];
+            size = kSmall.size[type];
+            if (kind == kReservedKind) return 1;
+        } else {
+            int len = ParseVarint(data + pos, int32_t(ps - pos), &type);
+            if (len < 0) return 1;
+            pos += uint64_t(len);
+            size = SerialTypeSize(type, &kind);
+        }
+        if (c < acceptedCount && accepted[c] != 0 && (accepted[c] & (1u << kind)) == 0) return 1;
+        if (size > bound) return 1;
+        contentTotal += size;
+        if (pos + contentTotal > bound) return 1;
+        columnKinds[c] = kind;
+        columnSizes[c] = size;
+    }
+    const uint32_t headerBytes = uint32_t(pos - start);
+    const uint8_t* content = data + pos;
+
+    bool decoded = false;
+    if (!followOverflow) {
+        decoded = DecodeInto(scratchRecord, page, content, contentTotal);
+    } else {
+        // The payload as SQLite stores it: header-size varint, the rowid column's NULL
+        // type, the other serial types, then the content. Its local part follows the
+        // file format's rule; the rest lives on overflow pages.
+        const uint64_t typesBytes = headerBytes + startColumn;
+        const uint64_t sizeVarint = typesBytes + 1 < 0x80 ? 1 : (typesBytes + 2 < 0x4000 ? 2 : 3);
+        const uint64_t prefix = sizeVarint + typesBytes;
+        const uint64_t payload = prefix + contentTotal;
+        const uint64_t local = LocalPayloadSize(payload, false);
+        if (local >= payload) {
+            if (pos + contentTotal > ps) return 1;
+            decoded = DecodeInto(scratchRecord, page, content, contentTotal);
+        } else {
+            if (local <= prefix) return 1; // the serial types themselves would continue elsewhere
+            const uint64_t localContent = local - prefix;
+            if (pos + localContent + 4 > ps) return 1;
+            const uint32_t first = be32(content + localContent);
+            const uint64_t perPage = usableSize - 4;
+            const uint64_t pages = (contentTotal - localContent + perPage - 1) / perPage;
+            if (pages < 1 || pages > uint64_t(kMaxOverflowPages)) return 1;
+            if (first == 0 || first > pageCount) {
+                // No overflow chain left: the local bytes, followed by zeros.
+                overflowBuffer.assign(std::max<uint64_t>(3 * ps, contentTotal), 0);
+                memcpy(overflowBuffer.data(), content, size_t(localContent));
+            } else if (!ReadOverflow(first, int(pages), content, int(localContent))) {
+                return 1;
+            }
+            decoded = DecodeInto(scratchRecord, page, overflowBuffer.data(), contentTotal);
+        }
+    }
+    if (!decoded) return 1;
+
+    int32_t rowid = RecoverRowid(start, headerBytes, contentTotal, int(startColumn));
+    OnCarvedRecord(&scratchRecord, rowid);
+    return 1;
+}
+
+bool CCommonInterFace::ReadOverflow(uint64_t firstPage, int pages, const uint8_t* local, int localLength) {
+    if (!local || pages < 1 || pages > kMaxOverflowPages || pageSize == 0 || usableSize < 480 || file < 0 ||
+        localLength < 0 || uint64_t(localLength) >= pageSize)
+        return false;
+    const uint64_t perPage = usableSize - 4;
+    const uint64_t need = uint64_t(localLength) + uint64_t(pages) * perPage;
+    overflowBuffer.assign(std::max<uint64_t>(3 * pageSize, need), 0);
+    memcpy(overflowBuffer.data(), local, size_t(localLength));
+    uint64_t next = firstPage;
+    uint64_t at = uint64_t(localLength);
+    for (int i = 0; i < pages; ++i) {
+        // Every page of the chain must lie in the file.
+        if (next == 0 || next > pageCount) return false;
+        const uint64_t start = (next - 1) * pageSize;
+        uint8_t link[4];
+        if (!ReadAt(start, link, sizeof link)) return false;
+        if (!ReadAt(start + 4, overflowBuffer.data() + at, size_t(perPage))) return false;
+        at += perPage;
+        next = be32(link);
+    }
+    return true;
+}
+
+bool CCommonInterFace::DecodeInto(CarvedRecord& record, uint64_t page, const uint8_t* content,
+                                  uint64_t contentLength) {
+    const size_t n = columnCount > 0 ? size_t(columnCount) : 0;
+    if (n == 0 || !content || columnKinds.size() < n || columnSizes.size() < n) return false;
+    record.valid = true;
+    record.page = uint32_t(page);
+    record.columnCount = columnCount;
+    record.values.resize(n);
+    record.kinds.resize(n);
+    record.sizes.resize(n);
+    record.buffers.resize(n);
+    uint64_t at = 0;
+    for (size_t c = 0; c < n; ++c) {
+        const uint32_t kind = columnKinds[c];
+        const uint64_t size = columnSizes[c];
+        if (size > contentLength - at) return false;
+        const uint8_t* p = content + at;
+        CarvedValue v;
+        v.i64 = 0;
+        std::vector<char>& buffer = record.buffers[c];
+        buffer.clear();
+        switch (kind) {
+        case KindNotRead:
+        case KindNull:
+        case KindZero:
+            break;
+        case KindOne:
+            setLow32(v, 1);
+            break;
+        case KindInt8:
+        case KindInt16:
+        case KindInt24:
+        case KindInt32:
+            if (size > 4) return false;
+            setLow32(v, int32_t(signExtend(p, int(size))));
+            break;
+        case KindInt48:
+            v.i64 = signExtend(p, 6);
+            break;
+        case KindInt64:
+            v.i64 = signExtend(p, 8);
+            break;
+        case KindDouble:
+            v.i64 = truncatedDouble(p);
+            break;
+        case KindBlob:
+            buffer.assign(p, p + size);
+            buffer.push_back('\0');
+            v.blob = reinterpret_cast<uint8_t*>(buffer.data());
+            break;
+        case KindText: {
+            // The text stops at its first NUL; the rest of the buffer stays zero.
+            buffer.assign(size_t(size) + 1, '\0');
+            const void* nul = memchr(p, 0, size_t(size));
+            size_t len = nul ? size_t(static_cast<const uint8_t*>(nul) - p) : size_t(size);
+            memcpy(buffer.data(), p, len);
+            v.text = buffer.data();
+            break;
+        }
+        default:
+            return false;
+        }
+        record.kinds[c] = kind;
+        record.sizes[c] = uint32_t(size);
+        record.values[c] = v;
+        if (!CheckCarvedValue(int32_t(c), kind, &record.values[c], uint32_t(size))) return false;
+        at += size;
+    }
+    return true;
+}
+
+CarvedRecord* CCommonInterFace::DecodeRecord(uint64_t page, const uint8_t* content, uint64_t contentLength,
+                                             int columnsWanted) {
+    if (columnCount < 1 || columnsWanted != columnCount) return nullptr;
+    auto record = std::make_unique<CarvedRecord>();
+    if (!DecodeInto(*record, page, content, contentLength)) return nullptr;
+    return record.release();
+}
+
+void CCommonInterFace::FreeRecord(CarvedRecord* record) {
+    if (!record) return;
+    record->valid = false;
+    record->columnCount = 0;
+    record->values.clear();
+    record->kinds.clear();
+    record->sizes.clear();
+    record->buffers.clear();
+}
+
+int32_t CCommonInterFace::RecoverRowid(uint32_t start, uint32_t headerBytes, uint64_t contentTotal,
+                                       int startColumn) const {
+    // A table leaf cell is: payload length varint, rowid varint, then the record, which
+    // starts with its header-size varint. Nothing before the page's first byte is read.
+    if (start < 3 || pageBuffer.size() != pageSize) return 0;
+    const uint8_t* data = pageBuffer.data();
+    uint64_t payload = contentTotal + headerBytes;
+    uint64_t header = headerBytes;
+    uint32_t p = start;
+    if (startColumn == 1) {
+        if (data[start - 1] != 0x00) return 0;
+        p = start - 1;
+        header += 1;
+        payload += 1;
+    }
+    uint32_t h = 0;
+    if (header + 1 < 0x80) {
+        if (p < 1 || data[p - 1] != header + 1) return 0;
+        h = p - 1;
+        payload += 1;
+    } else {
+        if (p < 2) return 0;
+        uint8_t b0 = data[p - 2], b1 = data[p - 1];
+        if (b0 < 0x80 || b1 >= 0x80) return 0;
+        if (((uint64_t(b0 & 0x7f) << 7) | b1) != header + 2) return 0;
+        h = p - 2;
+        payload += 2;
+    }
+    // Rowid varint ending right before the header size.
+    uint64_t rowid = 0;
+    uint32_t r = 0;
+    bool found = false;
+    for (uint32_t k = std::min<uint32_t>(9, h); k >= 1; --k) {
+        uint64_t v = 0;
+        if (ParseVarint(data + h - k, int32_t(k), &v) == int(k)) {
+            rowid = v;
+            r = h - k;
+            found = true;
+            break;
+        }
+    }
+    if (!found) return 0;
+    // Payload-length varint ending right before the rowid. When a varint can end there it
+    // must be the payload length in its one (shortest) encoding: trying the longest
+    // varint first would take in the last bytes of the cell before.
+    if (r > 0 && data[r - 1] < 0x80) {
+        uint32_t len = 1;
+        while (len < 9 && (len == 8 ? payload >= (1ull << 56) : payload >= (1ull << (7 * len))))
+            ++len;
+        uint64_t v = 0;
+        if (r < len || ParseVarint(data + r - len, int32_t(len), &v) != int(len) || v != payload) return 0;
+    }
+    return int32_t(uint32_t(rowid));
+}

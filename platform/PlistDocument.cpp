@@ -1,0 +1,84 @@
+#include "platform/PlistDocument.h"
+
+#include <QFile>
+
+#include <plist/plist.h>
+
+PlistDocument PlistDocument::FromFile(const QString& path, qint64 maxBytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return PlistDocument();
+    const qint64 size = file.size();
+    if (size <= 0 || size > maxBytes) return PlistDocument();
+    return FromBytes(file.read(size));
+}
+
+PlistDocument PlistDocument::FromBytes(const QByteArray& bytes) {
+    PlistDocument doc;
+    if (bytes.isEmpty() || bytes.size() > qsizetype(UINT32_MAX)) return doc;
+    plist_t node = nullptr;
+    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &node);
+    if (node) doc.root = std::shared_ptr<void>(node, [](void* n) { plist_free(static_cast<plist_t>(n)); });
+    return doc;
+}
+
+void* PlistDocument::Node(std::initializer_list<const char*> path) const {
+    plist_t node = root.get();
+    for (const char* key : path) {
+        if (!node || plist_get_node_type(node) != PLIST_DICT) return nullptr;
+        node = plist_dict_get_item(node, key);
+    }
+    return node;
+}
+
+bool PlistDocument::HasDictionary(std::initializer_list<const char*> path) const {
+    plist_t node = Node(path);
+    return node && plist_get_node_type(node) == PLIST_DICT;
+}
+
+std::optional<QString> PlistDocument::String(std::initializer_list<const char*> path) const {
+    plist_t node = Node(path);
+    if (!node || plist_get_node_type(node) != PLIST_STRING) return std::nullopt;
+    uint64_t length = 0;
+    const char* text = plist_get_string_ptr(node, &length);
+    if (!text) return std::nullopt;
+    return QString::fromUtf8(text, qsizetype(length));
+}
+
+std::optional<bool> PlistDocument::Bool(std::initializer_list<const char*> path) const {
+    plist_t node = Node(path);
+    if (!node) return std::nullopt;
+    if (plist_get_node_type(node) == PLIST_BOOLEAN) {
+        uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return value != 0;
+    }
+    if (plist_get_node_type(node) == PLIST_UINT) {
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        return value != 0;
+    }
+    return std::nullopt;
+}
+
+QHash<QString, QString> PlistDocument::StringDictionary(std::initializer_list<const char*> path) const {
+    QHash<QString, QString> out;
+    plist_t dict = Node(path);
+    if (!dict || plist_get_node_type(dict) != PLIST_DICT) return out;
+    plist_dict_iter it = nullptr;
+    plist_dict_new_iter(dict, &it);
+    if (!it) return out;
+    while (true) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(dict, it, &key, &value);
+        if (!key) break;
+        if (value && plist_get_node_type(value) == PLIST_STRING) {
+            uint64_t length = 0;
+            const char* text = plist_get_string_ptr(value, &length);
+            if (text) out.insert(QString::fromUtf8(key), QString::fromUtf8(text, qsizetype(length)));
+        }
+        free(key);
+    }
+    free(it);
+    return out;
+}

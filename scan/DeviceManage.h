@@ -1,0 +1,179 @@
+#pragma once
+#include "core/CMbdbFileParser.h"
+#include "platform/IDeviceService.h"
+#include "scan/BackUpDelegate.h"
+#include "scan/DeviceInfo.h"
+#include "scan/DeviceManageDelegate.h"
+#include "scan/DeviceScanManager.h"
+#include "scan/ITrustPrompt.h"
+#include "scan/ScanFileDelegate.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <QThreadPool>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+
+// The hub of the device side: notices devices and has them trusted, backs a device up
+// with the backup tool, analyses a backup (opens its manifest) and starts, pauses and
+// stops the scan through the scan progress bridge. It also holds the media file-suffix
+// lists and the WeChat filter and answers the result views' lookups.
+//
+// Create it on the GUI thread: device and analysis-progress messages are delivered
+// there. Device probes run in order on one worker thread; backup, analysis and scan
+// each run as one task of a private thread pool.
+class DeviceManage : public QObject {
+  public:
+    struct Services {
+        // Device events and probes; null: no device detection.
+        std::shared_ptr<IDeviceService> device;
+        // The trust prompt, fetched on the GUI thread when needed; null: none is shown.
+        std::function<ITrustPrompt*()> trustPrompt;
+        // The scan progress bridge; null: DeviceScanManager::shared().
+        DeviceScanManager* scanBridge = nullptr;
+        // Name of the backup tool, looked up on PATH.
+        QString backupTool = QStringLiteral("idevicebackup2");
+        // The application's cache folder; empty: the standard cache location.
+        QString cacheFolder;
+        QString suffixResource = QStringLiteral(":/exc/conf");
+        QString optionResource = QStringLiteral(":/exc/Option");
+    };
+
+    // The values read from a device; a value the device does not give is empty.
+    struct DeviceValues {
+        QString name, serial, udid, productType, version;
+    };
+
+    explicit DeviceManage(Services services);
+    ~DeviceManage() override;
+
+    // The one hub of the application, with the real device library, trust window and
+    // backup tool; created on first use, which must be on the GUI thread.
+    static DeviceManage* shareInstance();
+
+    // Devices (GUI thread).
+    void InitDevice();
+    // Subscribes to device events: 0, or 5 when the device library refused.
+    int CreateDeviceConnection();
+    const QList<std::shared_ptr<DeviceInfo>>& getAllDeviceInfo() const { return AllDeviceInfo; }
+    void AddDevice(const DeviceRef& device, const DeviceValues& values);
+    void RemoveDevice(const DeviceRef& device);
+
+    // Receivers; each must be cleared (set to null) before its object goes away.
+    void setDelegate(DeviceManageDelegate* receiver) { delegate_ = receiver; }
+    DeviceManageDelegate* delegate() const { return delegate_.load(); }
+    void setBackUpdelegate(BackUpDelegate* receiver) { backUpdelegate_ = receiver; }
+    BackUpDelegate* backUpdelegate() const { return backUpdelegate_.load(); }
+    void setScanFileDelegate(ScanFileDelegate* receiver) { scanFileDelegate_ = receiver; }
+    ScanFileDelegate* scanFileDelegate() const { return scanFileDelegate_.load(); }
+
+    // Backup and analysis.
+    void StartBackUp(const std::shared_ptr<DeviceInfo>& device);
+    void StartAnalyze(const std::shared_ptr<DeviceInfo>& device);
+    // The backup cache folder, or empty when the cache location is not known.
+    QString getSaveBackUpPath() const;
+    void setBackUpUID(const QString& folder, const QString& uid);
+    QString getBackUpPath() const;
+    // The manifest of the backup in use ("Manifest.db" above iOS 9.9.9, else "Manifest.mbdb").
+    QString getManifestFile() const;
+    static QString ManifestFileOf(const QString& backupFolder);
+    static bool isVersionBiggerThanVersion(const QString& v, const QString& w);
+    static std::optional<QString> BackUpPath_UID_Get_DeviceName(const QString& folder);
+    static bool BackUpPath_UID_Get_IsEncrypted(const QString& folder);
+    static std::optional<QString> BackUpPath_UID_Get_ProductVersion(const QString& folder);
+    static std::optional<QString> BackUpPath_UID_Get_ProductType(const QString& folder);
+    // Major iOS version of a product version text ("9.3.5" -> 9); 0 for none.
+    static int MajorVersion(const std::optional<QString>& version);
+    // A UDID usable as a folder name and tool argument: letters, digits and '-'.
+    static bool isValidUdid(const QString& udid);
+    // True when the last analysis opened its manifest.
+    bool isBackUpLoser() const { return backUpOpened.load(); }
+
+    // Scan control.
+    void StartScan(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection);
+    // The ScanDataType mask of a type selection (entries 0 to 14; missing ones are "0").
+    static uint32_t SelectionToMask(const QStringList& selection);
+    bool isScan() const { return isScanThread.load(); }
+    bool isScanStop() const { return bridge->IsScanActive(); }
+    void SetPauseScan(bool run) { bridge->SetRunning(run); }
+    bool isPause() const { return bridge->IsRunning(); }
+    void StopScan() { bridge->StopScan(); }
+    const ScanProgressHolder& scanProgress() const { return bridge->progressHolder(); }
+
+    // Suffix lists and the WeChat filter.
+    void InitScanFileSuffix();
+    QString csPhotoSuffix() const { return PhotoSuffix.join(QString()); }
+    QString csVideoSuffix() const { return VideoSuffix.join(QString()); }
+    QString csAudioSuffix() const { return AudioSuffix.join(QString()); }
+    QString csOtherSuffix() const { return OtherSuffix.join(QString()); }
+    bool isPhotoSuffix(const QString& suffix) const { return PhotoSuffix.contains(suffix.toUpper()); }
+    bool isVideoSuffix(const QString& suffix) const { return VideoSuffix.contains(suffix.toUpper()); }
+    bool isAudioSuffix(const QString& suffix) const { return AudioSuffix.contains(suffix.toUpper()); }
+    bool isOtherSuffix(const QString& suffix) const { return OtherSuffix.contains(suffix.toUpper()); }
+    bool isWXChar(const QString& key, const QString& name) const;
+    // Path of the stored file of a WeChat device path in the backup in use, or "".
+    QString SearchWXResources(const QString& devicePath);
+    QString SearchWXAccountHeadImageUrl(const QString& account) const;
+
+    CMbdbFileParser& fileParser() { return parser; }
+    DeviceScanManager& scanBridge() { return *bridge; }
+    // Blocks until every backup, analysis and scan task has ended.
+    void WaitForTasks();
+
+  private:
+    void PostToGui(std::function<void()> call);
+    void PostToDeviceWorker(std::function<void()> call);
+    void HandleDeviceEvent(const DeviceEvent& event);        // device worker
+    void ProbeDevice(const DeviceRef& device, bool connect); // device worker
+    void OnTrustConfirmed();                                 // GUI thread
+    void SendBackUpLoser();
+    void RunAnalysis(const QString& root);
+    void RunScan(uint32_t mask, const QString& root, int iosVersion, const ScanSuffixes& suffixes,
+                 const QString& outputDir);
+    QString NewScanOutputFolder();
+    std::pair<QString, int> BackupInUse() const;
+
+    Services services;
+    DeviceScanManager* bridge = nullptr;
+
+    // Device side (GUI thread).
+    QList<std::shared_ptr<DeviceInfo>> AllDeviceInfo;
+    std::set<std::pair<std::string, int>> waitingForTrust;
+    QThread deviceThread;
+    QObject* deviceContext = nullptr; // lives on deviceThread
+    bool subscribed = false;
+
+    // Backup in use and analysis state.
+    mutable std::mutex stateMutex;
+    QString BackUpPath;
+    int backupIosMajor = 0;
+    std::atomic<bool> backUpOpened{false};
+    std::atomic<bool> analysisRunning{false};
+    std::atomic<bool> isScanThread{false};
+    std::atomic<bool> shuttingDown{false};
+    CMbdbFileParser parser;
+    int scanSerial = 0;
+
+    // WeChat media index of the backup in use: device path -> stored path.
+    std::mutex wxIndexMutex;
+    bool wxIndexBuilt = false;
+    QHash<QByteArray, QString> wxIndex;
+
+    QStringList PhotoSuffix, AudioSuffix, VideoSuffix, OtherSuffix;
+    QHash<QString, QString> WxFilter;
+
+    std::atomic<DeviceManageDelegate*> delegate_{nullptr};
+    std::atomic<BackUpDelegate*> backUpdelegate_{nullptr};
+    std::atomic<ScanFileDelegate*> scanFileDelegate_{nullptr};
+
+    QThreadPool tasks;
+};

@@ -1,0 +1,636 @@
+#include "scan/DeviceScanManager.h"
+
+#include "core/BookmarkRecord.h"
+#include "core/CalendarRecord.h"
+#include "core/CallRecord.h"
+#include "core/ContactRecord.h"
+#include "core/MediaFileRecord.h"
+#include "core/NoteRecord.h"
+#include "core/ReminderRecord.h"
+#include "core/ScanDataType.h"
+#include "core/SmsConversationRecord.h"
+#include "core/WxAccountEntry.h"
+#include "scan/CScanManager.h"
+#include "scan/LanguageTable.h"
+#include "scan/ScanFileDelegate.h"
+#include "scan/ScanLog.h"
+
+#include <QDate>
+#include <QImageReader>
+#include <QSettings>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+// Longest progress text, in UTF-8 bytes.
+constexpr int kMaxProgressTextBytes = 515;
+// Height of a contact picture, and bounds of its scaled width.
+constexpr int kContactImageHeight = 106;
+constexpr int kContactImageMaxWidth = 4096;
+// Decoding limit for a contact picture read from the scan's output folder, in MB.
+constexpr int kContactImageAllocationLimitMb = 64;
+
+// A record's text as UTF-8, up to its first NUL; nothing when it is not valid UTF-8.
+std::optional<QString> utf8Text(const std::string& bytes) {
+    const size_t end = bytes.find('\0');
+    const QByteArrayView view(bytes.data(), qsizetype(end == std::string::npos ? bytes.size() : end));
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(view);
+    if (decoder.hasError()) return std::nullopt;
+    if (text.isNull()) text = QStringLiteral("");
+    return text;
+}
+
+QString textOrEmpty(const std::string& bytes) {
+    return utf8Text(bytes).value_or(QString());
+}
+
+// Cuts a text to at most `maxBytes` UTF-8 bytes, at a character boundary.
+QString capUtf8(const QString& text, int maxBytes) {
+    if (text.size() * 3 <= maxBytes) return text;
+    QString out;
+    int bytes = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const char32_t c =
+            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
+                ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
+                : text.at(i).unicode();
+        const int units = c > 0xFFFF ? 2 : 1;
+        const int need = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        if (bytes + need > maxBytes) break;
+        out += text.mid(i, units);
+        bytes += need;
+        i += units;
+    }
+    return out;
+}
+
+const char* progressKey(int dataType) {
+    switch (dataType) {
+    case ScanNone:
+        return "PROGRESSTXT_NOUSE";
+    case ScanSms:
+        return "PROGRESSTXT_SMS";
+    case ScanCallHistory:
+        return "PROGRESSTXT_CALL";
+    case ScanContacts:
+        return "PROGRESSTXT_CONTACT";
+    case ScanBookmarks:
+        return "PROGRESSTXT_SAFARI";
+    case ScanReminders:
+        return "PROGRESSTXT_REMINDER";
+    case ScanNotes:
+        return "PROGRESSTXT_NOTE";
+    case ScanCalendar:
+        return "PROGRESSTXT_CALENDAR";
+    case ScanWxContacts:
+        return "PROGRESSTXT_WXCONTACT";
+    case ScanWxChats:
+        return "PROGRESSTXT_WXCHAT";
+    default:
+        return nullptr;
+    }
+}
+
+// Start and end log lines of each delivered data type.
+struct LogLines {
+    const char* start;
+    const char* end;
+};
+LogLines logLines(int dataType) {
+    switch (dataType) {
+    case ScanSms:
+        return {"<短信>数据开始分析.........", "<短信>数据分析完成........."};
+    case ScanCallHistory:
+        return {"<通话记录>数据开始分析.........", "<通话记录>数据分析完成........."};
+    case ScanContacts:
+        return {"<联系人>数据开始分析.........", "<联系人>数据分析完成........."};
+    case ScanBookmarks:
+        return {"<书签>数据开始分析.........", "<书签>数据分析完成........."};
+    case ScanReminders:
+        return {"<提醒事项>数据开始分析.........", "<提醒事项>数据分析完成........."};
+    case ScanNotes:
+        return {"<备忘录>数据开始分析.........", "<备忘录>数据分析完成........."};
+    case ScanCalendar:
+        return {"<日历>数据开始分析.........", "<日历>数据分析完成........."};
+    case ScanPhotos:
+        return {"<照片>数据开始分析.........", "<照片>数据分析完成........."};
+    case ScanVideos:
+        return {"<视频>数据开始分析.........", "<视频>数据完成分析........."};
+    case ScanVoiceMemos:
+        return {"<备忘录音频>数据开始分析.........", "<备忘录音频>数据完成分析........."};
+    case ScanSmsAttachments:
+        return {"<短信控件>数据开始分析.........", "<短信控件>数据完成分析........."};
+    case ScanNoteAttachments:
+        return {"<备忘录控件>数据开始分析.........", "<备忘录控件>数据完成分析........."};
+    case ScanWxAttachments:
+        return {"<微信控件>数据开始分析.........", "<微信控件>数据完成分析........."};
+    case ScanWxContacts:
+        return {"<微信联系人>数据开始分析.........", "<微信联系人>数据分析完成........."};
+    case ScanWxChats:
+        return {"<微信聊天记录>数据开始分析.........", "<微信聊天记录>数据分析完成........."};
+    default:
+        return {nullptr, nullptr};
+    }
+}
+
+// A contact picture scaled on read to a height of 106 with its width in proportion;
+// a null image when the file cannot be read within the allocation limit.
+QImage loadContactImage(const QString& path) {
+    QImageReader reader(path);
+    reader.setAllocationLimit(kContactImageAllocationLimitMb);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() <= 0 || size.height() <= 0) return QImage();
+    const qint64 width = std::clamp<qint64>(qint64(size.width()) * kContactImageHeight / size.height(), 1,
+                                            kContactImageMaxWidth);
+    const QSize target(int(width), kContactImageHeight);
+    reader.setScaledSize(target);
+    QImage image = reader.read();
+    if (image.isNull()) return QImage();
+    if (image.size() != target) image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+NSDeletedFile deletedFile(const MediaFileRecord& record, const QString& backupRoot) {
+    NSDeletedFile file;
+    file.setBackUpPath(backupRoot);
+    const QDate day = QDate::fromString(textOrEmpty(record.day), QStringLiteral("yyyy-MM-dd"));
+    const QDateTime dayStart = day.isValid() ? day.startOfDay() : QDateTime();
+    file.setMtime(dayStart);
+    file.setAtime(dayStart);
+    file.setCtime(dayStart);
+    const QString name = textOrEmpty(record.displayName);
+    file.setFileName(name);
+    const qsizetype dot = name.indexOf(u'.');
+    if (dot >= 0) file.setSuffix(QStringLiteral("*") + name.mid(dot) + QStringLiteral(";"));
+    file.setSHA1(textOrEmpty(record.storedPath));
+    return file;
+}
+
+template <class T> T* firstRecord(void* records) {
+    return static_cast<T*>(records);
+}
+
+} // namespace
+
+DeviceScanManager::DeviceScanManager() = default;
+
+DeviceScanManager::~DeviceScanManager() {
+    std::lock_guard<std::mutex> lock(managerMutex);
+    scanManager.reset();
+}
+
+DeviceScanManager& DeviceScanManager::shared() {
+    static DeviceScanManager bridge;
+    return bridge;
+}
+
+void DeviceScanManager::SetTextLookup(TextLookup lookup) {
+    textLookup = std::move(lookup);
+}
+void DeviceScanManager::SetReceiverSource(ReceiverSource source) {
+    receiverSource = std::move(source);
+}
+void DeviceScanManager::SetScanManagerHook(ScanManagerHook hook) {
+    scanManagerHook = std::move(hook);
+}
+
+std::optional<QString> DeviceScanManager::LocalizedText(const QString& key) const {
+    if (textLookup) return textLookup(key);
+    // The table of the current language, parsed once per language name.
+    static std::mutex cacheMutex;
+    static QString cachedName;
+    static std::optional<LanguageTable> cachedTable;
+    QString name = QSettings().value(QStringLiteral("AppLanguage")).toString();
+    if (name.isEmpty()) name = QStringLiteral("en");
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    if (name != cachedName || !cachedTable) {
+        cachedName = name;
+        cachedTable = LanguageTable::ForLanguage(name);
+    }
+    if (!cachedTable) return std::nullopt;
+    return cachedTable->Text(key);
+}
+
+ScanFileDelegate* DeviceScanManager::Receiver() const {
+    return receiverSource ? receiverSource() : nullptr;
+}
+
+void DeviceScanManager::SetScanState(bool on) {
+    {
+        std::lock_guard<std::mutex> lock(pauseMutex);
+        active = on;
+        running = on;
+    }
+    pauseWake.notify_all();
+    if (on) {
+        current = 0;
+        total = 100;
+    }
+}
+
+void DeviceScanManager::SetRunning(bool run) {
+    {
+        std::lock_guard<std::mutex> lock(pauseMutex);
+        running = run;
+    }
+    pauseWake.notify_all();
+}
+
+void DeviceScanManager::WaitWhilePaused() {
+    std::unique_lock<std::mutex> lock(pauseMutex);
+    while (!running.load() && active.load())
+        pauseWake.wait_for(lock, std::chrono::seconds(1));
+}
+
+bool DeviceScanManager::IsScanning() {
+    WaitWhilePaused();
+    return active.load();
+}
+
+void DeviceScanManager::StopScan() {
+    {
+        std::lock_guard<std::mutex> lock(pauseMutex);
+        active = false;
+    }
+    pauseWake.notify_all();
+    std::lock_guard<std::mutex> lock(managerMutex);
+    if (scanManager) scanManager->Stop(false);
+}
+
+void DeviceScanManager::PrepareWxAccounts(IFileParser* fileParser) {
+    const WxAccountList* accounts = fileParser->GetWeChatAccounts();
+    if (!accounts) return;
+    std::lock_guard<std::mutex> lock(accountsMutex);
+    for (const auto& account : *accounts) {
+        if (!account) continue;
+        accountRecords.push_back({account->nickName, account->userName, account->accountFolder,
+                                  account->chatDbPath, account->headImageUrl});
+    }
+    // The WeChat account objects of the chat and contact results are created here by
+    // the WeChat result conversion.
+}
+
+void DeviceScanManager::StartScan(IFileParser* fileParser, int typeMask, const QString& root, int iosVersion,
+                                  const ScanSuffixes& suffixes, const QString& outputDir) {
+    if (!fileParser) return;
+    PrepareWxAccounts(fileParser);
+    backupRoot = root;
+
+    auto manager = std::make_unique<CScanManager>(typeMask, outputDir.toUtf8().constData(),
+                                                  root.toUtf8().constData(), iosVersion, this, fileParser);
+    // The scan looks for lower-case "*.ext;" keys; only ASCII letters change.
+    auto lower = [](const QString& list) {
+        QByteArray bytes = list.toUtf8();
+        for (char& c : bytes)
+            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        return bytes;
+    };
+    manager->SetFileSuffixes(lower(suffixes.photo).constData(), lower(suffixes.video).constData(),
+                             lower(suffixes.audio).constData(), lower(suffixes.other).constData());
+    if (scanManagerHook) scanManagerHook(*manager);
+
+    CScanManager* scan = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(managerMutex);
+        scanManager = std::move(manager);
+        // A stop that came before the scan manager existed still stops it.
+        if (!active.load()) scanManager->Stop(false);
+        scan = scanManager.get();
+    }
+    scan->Scan();
+    // Every list has been converted during the scan: its records are no longer needed.
+    std::lock_guard<std::mutex> lock(managerMutex);
+    scanManager.reset();
+}
+
+void DeviceScanManager::ScanComplete() {
+    // A last step reported with a total of 0 still ends at 100 of 100.
+    if (total == 0) total = 100;
+    current = total;
+    if (auto text = LocalizedText(QStringLiteral("ScanComplete")))
+        progressText = capUtf8(*text, kMaxProgressTextBytes);
+    UpdateProgress();
+}
+
+QString DeviceScanManager::FillProgressFormat(const QString& format, int stepDone, int stepTotal,
+                                              double percent) {
+    QString out;
+    out.reserve(format.size() + 16);
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == u'%' && i + 1 < format.size()) {
+            const QChar n = format.at(i + 1);
+            if (n == u'1' || n == u'2' || n == u'3') {
+                if (n == u'1')
+                    out += QString::number(stepDone);
+                else if (n == u'2')
+                    out += QString::number(stepTotal);
+                else
+                    out += QString::number(percent, 'f', 1);
+                ++i;
+                continue;
+            }
+            if (n == u'%') {
+                out += u'%';
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+void DeviceScanManager::OnProgress(int dataType, int stage, int done, int stepTotalValue, int stepDone,
+                                   int stepTotal, int accountIndex) {
+    std::optional<QString> format;
+    if (const char* key = progressKey(dataType)) format = LocalizedText(QString::fromLatin1(key));
+    WaitWhilePaused();
+    current = float(done);
+    total = float(stepTotalValue);
+    if (format) {
+        // A step without a total shows 0 %.
+        const float percent = stepTotalValue != 0 ? float(done) / float(stepTotalValue) * 100.0f : 0.0f;
+        progressText =
+            capUtf8(FillProgressFormat(*format, stepDone, stepTotal, double(percent)), kMaxProgressTextBytes);
+    }
+    UpdateProgress();
+}
+
+void DeviceScanManager::UpdateProgress() {
+    int percent = 0;
+    if (total != 0) {
+        const float p = current / total * 100.0f;
+        // Out-of-range and NaN values are held to 0..100 before the conversion.
+        percent = std::isnan(p) ? 0 : int(std::clamp(p, 0.0f, 100.0f));
+    }
+    holder.Set(percent, 100, progressText);
+    if (ScanFileDelegate* receiver = Receiver()) receiver->Scanning(percent, 100, progressText);
+}
+
+void DeviceScanManager::SendProgressText(int value, int maximum, const QString& text) {
+    holder.Set(value, maximum, text);
+    if (ScanFileDelegate* receiver = Receiver()) receiver->Scanning(value, maximum, text);
+}
+
+QString DeviceScanManager::AccountHeadImageUrl(const QString& nickName) const {
+    const std::string key = nickName.toStdString();
+    std::lock_guard<std::mutex> lock(accountsMutex);
+    for (const auto& account : accountRecords)
+        if (account.nickName == key) return textOrEmpty(account.headImageUrl);
+    return QString();
+}
+
+std::vector<DeviceScanManager::WxAccountRecord> DeviceScanManager::AccountRecords() const {
+    std::lock_guard<std::mutex> lock(accountsMutex);
+    return accountRecords;
+}
+
+void DeviceScanManager::OnScanData(int dataType, void* records) {
+    if (dataType == ScanNone) {
+        UpdateProgress();
+        return;
+    }
+    const LogLines lines = logLines(dataType);
+    if (!lines.start) return; // WhatsApp and unknown types are not shown
+    scanLog(QString::fromUtf8(lines.start));
+    switch (dataType) {
+    case ScanSms:
+        ConvertSms(records);
+        break;
+    case ScanCallHistory:
+        ConvertCalls(records);
+        break;
+    case ScanContacts:
+        ConvertContacts(records);
+        break;
+    case ScanBookmarks:
+        ConvertBookmarks(records);
+        break;
+    case ScanReminders:
+        ConvertReminders(records);
+        break;
+    case ScanNotes:
+        ConvertNotes(records);
+        break;
+    case ScanCalendar:
+        ConvertCalendar(records);
+        break;
+    case ScanPhotos:
+    case ScanVideos:
+    case ScanVoiceMemos:
+        ConvertMedia(dataType, records);
+        break;
+    case ScanSmsAttachments:
+    case ScanNoteAttachments:
+    case ScanWxAttachments:
+        ConvertAttachments(dataType, records);
+        break;
+    case ScanWxContacts:
+        ConvertWxContacts(records);
+        break;
+    case ScanWxChats:
+        ConvertWxChats(records);
+        break;
+    default:
+        break;
+    }
+    scanLog(QString::fromUtf8(lines.end));
+}
+
+void DeviceScanManager::ConvertSms(void* records) {
+    QMap<QString, NSSMSHeadData> conversations;
+    int unnamed = 1;
+    for (auto* c = firstRecord<SmsConversationRecord>(records); c; c = c->next) {
+        WaitWhilePaused();
+        QString key = utf8Text(c->address).value_or(QString());
+        if (key.isEmpty()) {
+            key = QStringLiteral("%1_%2")
+                      .arg(LocalizedText(QStringLiteral("Unknown")).value_or(QStringLiteral("Unknown")))
+                      .arg(unnamed);
+            ++unnamed;
+        }
+        // Two conversations with one key share the first one's head.
+        NSSMSHeadData head;
+        const bool known = conversations.contains(key);
+        if (known) {
+            head = conversations.value(key);
+        } else {
+            head.setPhone(key);
+            head.setName(textOrEmpty(c->contactName));
+            head.setNHandleId(c->handleId);
+            head.setBDelete(c->deleted);
+        }
+        for (auto* m = c->messages.first; m; m = m->next) {
+            QString text = utf8Text(m->text).value_or(QString());
+            if (text.isEmpty() && !m->text.empty() && m->text[0] != '\0') {
+                // Not UTF-8: one character per byte, so the message is still shown.
+                text.reserve(qsizetype(m->text.size()));
+                for (unsigned char b : m->text)
+                    text += QChar(b);
+            }
+            if (text.isEmpty()) continue;
+            NSSMSData message;
+            message.setContent(text);
+            message.setNType(m->type);
+            message.setBDelete(m->deleted);
+            message.setLDataTime(m->date);
+            message.setAlignment(m->type != 0 ? 1 : 0);
+            message.setTime(
+                QDateTime::fromSecsSinceEpoch(m->date).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+            head.mutableSMSDataList().append(message);
+        }
+        // A conversation without any shown message is left out.
+        if (!head.SMSDataList().isEmpty()) conversations.insert(key, head);
+    }
+    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanSMS(conversations);
+}
+
+void DeviceScanManager::ConvertCalls(void* records) {
+    QList<NSCallLogData> calls;
+    for (auto* r = firstRecord<CallRecord>(records); r; r = r->next) {
+        WaitWhilePaused();
+        NSCallLogData call;
+        call.setBDelete(r->deleted);
+        call.setName(textOrEmpty(r->name));
+        call.setPhone(textOrEmpty(r->number));
+        call.setNType(r->outgoing ? 1 : 0);
+        call.setLDataTime(r->date);
+        call.setLDuration(r->duration);
+        calls.append(call);
+    }
+    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanCallLog(calls);
+}
+
+void DeviceScanManager::ConvertContacts(void* records) {
+    QList<NSContactData> contacts;
+    for (auto* r = firstRecord<ContactRecord>(records); r; r = r->next) {
+        WaitWhilePaused();
+        NSContactData contact;
+        contact.setBDelete(r->deleted);
+        contact.setName(textOrEmpty(r->name));
+        contact.setPhone(textOrEmpty(r->phone));
+        contact.setEmail(textOrEmpty(r->email));
+        if (!r->imagePath.empty()) {
+            if (auto path = utf8Text(r->imagePath); path && !path->isEmpty())
+                contact.setImage(loadContactImage(*path));
+        }
+        contacts.append(contact);
+    }
+    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanContact(contacts);
+}
+
+void DeviceScanManager::ConvertBookmarks(void* records) {
+    QList<NSBookmarksData> bookmarks;
+    for (auto* r = firstRecord<BookmarkRecord>(records); r; r = r->next) {
+        WaitWhilePaused();
+        const auto title = utf8Text(r->title);
+        const auto url = utf8Text(r->url);
+        if (!title || title->isEmpty() || !url || url->isEmpty()) continue;
+        NSBookmarksData bookmark;
+        bookmark.setBookMarks(*title);
+        bookmark.setAddress(*url);
+        bookmark.setBDelete(r->deleted);
+        bookmarks.append(bookmark);
+    }
+    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanBookmarks(bookmarks);
+}
+
+void DeviceScanManager::ConvertReminders(void* records) {
+    QList<NSMemoData> reminders;
+    for (auto* r = firstRecord<ReminderRecord>(records); r; r = r->next) {
+        WaitWhilePaused();
+        const auto title = utf8Text(r->title);
+        const auto list = utf8Text(r->listTitle);
+        const auto notes = utf8Text(r->notes);
+        const auto location = utf8Text(r->location);
+        if (!title && !list && !notes && !location) continue;
+        NSMemoData reminder;
+        reminder.setTitle(title.value_or(QString()));
+        reminder.setType(list.value_or(QString()));
+        reminder.setContent(notes.value_or(QString()));
+        reminder.setLocation(location.value_or(QString()));
+        reminder.setBDelete(r->deleted);
+        reminder.setBComplete(r->completed);
+        reminder.setLDataTime(r->date);
+        reminders.append(reminder);
+    }
+    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanReminders(reminders);
+}
+
+void DeviceScanManager::ConvertNotes(void* records) {
+    QList<NSRemindersData> notes;
+    for (auto* r = firstRecord<NoteRecord>(records); r; r = r->next) {
+        WaitWhilePaused();
+        const auto text = utf8Text(r->text);
+        if (!text || text->isEmpty()) continue;
+        NSRemindersData note;
+        note.setTitle(*text);
+        note.setContent(*text);
+        note.setLDataTime(r->date);
+        note.setBDelete(r->deleted);
+        notes.append(note);
+    }
+    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanMemo(notes);
+}
+
+void DeviceScanManager::ConvertCalendar(void* records) {
+    QList<NSCalendarData> events;
+    for (auto* r = firstRecord<CalendarRecord>(records); r; r = r->next) {
+        WaitWhilePaused();
+        NSCalendarData event;
+        event.setBDelete(r->deleted);
+        event.setTitle(textOrEmpty(r->title));
+        event.setContent(textOrEmpty(r->description));
+        event.setLStartTime(r->start);
+        event.setLEndTime(r->end);
+        event.setAddres(textOrEmpty(r->location));
+        events.append(event);
+    }
+    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanCalendar(events);
+}
+
+void DeviceScanManager::ConvertMedia(int dataType, void* records) {
+    QList<NSDeletedFile> files;
+    for (auto* r = firstRecord<MediaFileRecord>(records); r; r = r->next)
+        files.append(deletedFile(*r, backupRoot));
+    ScanFileDelegate* receiver = Receiver();
+    if (!receiver) return;
+    if (dataType == ScanPhotos)
+        receiver->ScanPhoto(files);
+    else if (dataType == ScanVideos)
+        receiver->ScanVideo(files);
+    else
+        receiver->ScanMusic(files);
+}
+
+void DeviceScanManager::ConvertAttachments(int dataType, void* records) {
+    QList<NSDeletedFile> photos, media;
+    for (auto* r = firstRecord<MediaFileRecord>(records); r; r = r->next)
+        (r->kind == 0 ? photos : media).append(deletedFile(*r, backupRoot));
+    ScanFileDelegate* receiver = Receiver();
+    if (!receiver) return;
+    if (dataType == ScanSmsAttachments)
+        receiver->ScanSMSAttachment(photos, media);
+    else if (dataType == ScanNoteAttachments)
+        receiver->ScanMemoAttachment(photos, media);
+    else
+        receiver->ScanWXAttachment(photos, media);
+}
+
+void DeviceScanManager::ConvertWxContacts(void* records) {
+    // The WeChat contact trees are built by the WeChat result conversion.
+    (void)records;
+}
+
+void DeviceScanManager::ConvertWxChats(void* records) {
+    // The WeChat chats are built by the WeChat result conversion.
+    wxSessionCounter = 0;
+    (void)records;
+}

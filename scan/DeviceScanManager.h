@@ -1,0 +1,140 @@
+#pragma once
+#include "core/IFileParser.h"
+#include "core/IScanProgress.h"
+#include "scan/ScanProgressHolder.h"
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CScanManager;
+class ScanFileDelegate;
+
+// The file-suffix lists of the media listing, as DeviceManage loads them ("*.JPG;..."
+// entries joined without separator).
+struct ScanSuffixes {
+    QString photo, video, audio, other;
+};
+
+// The bridge between a scan and the recovery page: the progress receiver of
+// CScanManager. It starts, pauses and stops the scan, turns every finished parser
+// record list into result record objects and delivers them to the ScanFileDelegate,
+// and turns parser progress into a localised text and a percentage. Everything but
+// the pause, resume and stop controls runs on the scan thread.
+class DeviceScanManager final : public IScanProgress {
+  public:
+    // Text of a key of the "Language" table; nothing when there is no table.
+    using TextLookup = std::function<std::optional<QString>(const QString& key)>;
+    // The receiver of scan results at the moment of a delivery (may be null).
+    using ReceiverSource = std::function<ScanFileDelegate*()>;
+    // Called with every scan manager before its scan runs (tests inject parser steps).
+    using ScanManagerHook = std::function<void(CScanManager&)>;
+
+    // The account values kept per WeChat account of every scan started.
+    struct WxAccountRecord {
+        std::string nickName, userName, accountFolder, chatDbPath, headImageUrl;
+    };
+
+    DeviceScanManager();
+    ~DeviceScanManager();
+    DeviceScanManager(const DeviceScanManager&) = delete;
+    DeviceScanManager& operator=(const DeviceScanManager&) = delete;
+
+    // The one bridge of the application.
+    static DeviceScanManager& shared();
+
+    // Default: the table of the language folder named by the setting "AppLanguage"
+    // ("en" when the setting is empty) among the application's resources.
+    void SetTextLookup(TextLookup lookup);
+    void SetReceiverSource(ReceiverSource source);
+    void SetScanManagerHook(ScanManagerHook hook);
+
+    // Scan state: `on` makes the scan active and running, progress 0 of 100.
+    void SetScanState(bool on);
+    bool IsScanActive() const { return active.load(); }
+    // false pauses, true resumes.
+    void SetRunning(bool run);
+    bool IsRunning() const { return running.load(); }
+    // Waits out a pause, then tells whether the scan is still wanted.
+    bool IsScanning();
+
+    // Runs a whole scan synchronously: creates the scan manager for the mask, the backup
+    // root (ending in "/"), the iOS major version and the manifest reader, gives it the
+    // suffix lists (lower-cased) and the output folder for files the parsers write, and
+    // runs it. The scan manager is released when its scan has ended.
+    void StartScan(IFileParser* fileParser, int typeMask, const QString& backupRoot, int iosVersion,
+                   const ScanSuffixes& suffixes, const QString& outputDir);
+    // Final progress: the "ScanComplete" text at 100 of 100.
+    void ScanComplete();
+    // Stops the scan (also one whose scan manager does not exist yet) and ends a pause.
+    void StopScan();
+
+    void OnScanData(int dataType, void* records) override;
+    void OnProgress(int dataType, int stage, int done, int total, int stepDone, int stepTotal,
+                    int accountIndex) override;
+
+    // Sends the stored progress (percentage of current / total, 100, text).
+    void UpdateProgress();
+    // Sends a progress message without changing the stored progress.
+    void SendProgressText(int value, int maximum, const QString& text);
+
+    std::optional<QString> LocalizedText(const QString& key) const;
+    // The avatar address of the first account record with that nick name, or "".
+    QString AccountHeadImageUrl(const QString& nickName) const;
+    std::vector<WxAccountRecord> AccountRecords() const;
+
+    // The latest progress, for the recovery page's timer.
+    const ScanProgressHolder& progressHolder() const { return holder; }
+    QString ProgressText() const { return progressText; }
+
+    // "%1", "%2", "%3" of a progress format filled with the step done, the step count and
+    // the percentage; "%%" is a percent sign. Other text stays as it is.
+    static QString FillProgressFormat(const QString& format, int stepDone, int stepTotal, double percent);
+
+  private:
+    void WaitWhilePaused();
+    ScanFileDelegate* Receiver() const;
+    void PrepareWxAccounts(IFileParser* fileParser);
+
+    void ConvertSms(void* records);
+    void ConvertCalls(void* records);
+    void ConvertContacts(void* records);
+    void ConvertBookmarks(void* records);
+    void ConvertReminders(void* records);
+    void ConvertNotes(void* records);
+    void ConvertCalendar(void* records);
+    void ConvertMedia(int dataType, void* records);
+    void ConvertAttachments(int dataType, void* records);
+    void ConvertWxContacts(void* records);
+    void ConvertWxChats(void* records);
+
+    mutable std::mutex accountsMutex;
+    std::vector<WxAccountRecord> accountRecords;
+
+    std::mutex managerMutex; // guards scanManager against StopScan from another thread
+    std::unique_ptr<CScanManager> scanManager;
+
+    std::mutex pauseMutex;
+    std::condition_variable pauseWake;
+    std::atomic<bool> active{false};
+    std::atomic<bool> running{false};
+
+    // Written on the scan thread (and by SetScanState before the scan block starts).
+    float current = 0;
+    float total = 0;
+    QString progressText;
+    QString backupRoot;
+    int wxSessionCounter = 0;
+
+    ScanProgressHolder holder;
+    TextLookup textLookup;
+    ReceiverSource receiverSource;
+    ScanManagerHook scanManagerHook;
+};

@@ -1,0 +1,130 @@
+#pragma once
+// A device backup holding one database, for the tests of the single-database parsers:
+// the backup folder is written by kit::BackupBuilder (stored files in lower-case hex, in
+// two-character subfolders from iOS 10) and a small manifest stand-in answers the
+// parser's device-path lookups with the stored paths the builder used.
+#include "core/IFileParser.h"
+#include "scan/CScanManager.h"
+#include "tests/kit/BackupBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <utility>
+
+namespace parsertest {
+
+namespace fs = std::filesystem;
+
+// Fresh folder per test (tests of one program may run in parallel processes).
+inline fs::path testDir() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+    for (char& c : name)
+        if (c == '/') c = '_';
+    fs::path d = fs::temp_directory_path() / ("parsertest_" + name + "_" + std::to_string(::getpid()));
+    fs::remove_all(d);
+    fs::create_directories(d);
+    return d;
+}
+
+class FakeManifest : public IFileParser {
+  public:
+    void Add(int category, const std::string& devicePath, const std::string& storedPath) {
+        paths[{category, devicePath}] = storedPath;
+    }
+    bool GetBackupFileName(int category, const char* devicePath, std::string* out) override {
+        ++lookups;
+        auto it = paths.find({category, devicePath ? devicePath : ""});
+        if (it == paths.end()) return false;
+        *out = it->second;
+        return true;
+    }
+    const BackupEntryList* GetEntryList(int) override { return nullptr; }
+    const WxAccountList* ScanWeChatAccounts() override { return nullptr; }
+    const WxAccountList* GetWeChatAccounts() override { return nullptr; }
+    const WaStoreList* ScanWhatsApp() override { return nullptr; }
+    const WaStoreList* GetWhatsAppStores() override { return nullptr; }
+    const std::vector<std::string>* GetReminderStores() override { return nullptr; }
+
+    int lookups = 0;
+
+  private:
+    std::map<std::pair<int, std::string>, std::string> paths;
+};
+
+// Device path of a file of the home or wireless domain.
+inline std::string devicePathOf(const std::string& domain, const std::string& relativePath) {
+    if (domain == "WirelessDomain") return "/var/wireless/" + relativePath;
+    return "/var/mobile/" + relativePath;
+}
+
+class TestBackup {
+  public:
+    TestBackup(kit::BackupBuilder::Generation generation, const std::string& productVersion)
+        : dir(testDir()), builder(dir / "backup", generation) {
+        builder.SetProductVersion(productVersion);
+        fs::create_directories(dir / "out");
+    }
+    ~TestBackup() {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    // Adds a database file (copied) and files it under a category.
+    fs::path AddDb(int category, const std::string& domain, const std::string& relativePath,
+                   const fs::path& source) {
+        fs::path p = builder.AddFileFrom(domain, relativePath, source);
+        manifest.Add(category, devicePathOf(domain, relativePath), builder.StoredPath(domain, relativePath));
+        return p;
+    }
+    // Adds raw bytes as the database file.
+    fs::path AddBytes(int category, const std::string& domain, const std::string& relativePath,
+                      const std::string& bytes) {
+        fs::path p = builder.AddFile(domain, relativePath, bytes);
+        manifest.Add(category, devicePathOf(domain, relativePath), builder.StoredPath(domain, relativePath));
+        return p;
+    }
+    void Finish() { builder.Finish(); }
+
+    std::unique_ptr<CScanManager> Manager(int typeMask) {
+        std::string root = builder.root().string() + "/";
+        return std::make_unique<CScanManager>(typeMask, (dir / "out").string().c_str(), root.c_str(),
+                                              builder.IosMajorVersion(), nullptr, &manifest);
+    }
+
+    fs::path dir;
+    kit::BackupBuilder builder;
+    FakeManifest manifest;
+};
+
+inline std::string readAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline std::string randomBytes(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(rng() & 0xff);
+    return s;
+}
+
+// Overwrites `count` bytes at `offset` of a file with seeded random bytes.
+inline void scribble(const fs::path& p, size_t offset, size_t count, uint32_t seed) {
+    std::string bytes = readAll(p);
+    std::string noise = randomBytes(count, seed);
+    for (size_t i = 0; i < count && offset + i < bytes.size(); ++i)
+        bytes[offset + i] = noise[i];
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+} // namespace parsertest
