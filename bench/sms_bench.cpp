@@ -1,0 +1,232 @@
+// Messages parser over a generated sms.db: 200,000 messages over 2,000 handles, 20% of
+// them deleted (secure_delete off). Measures a whole parser run and how many deleted
+// messages come back out of those whose text still lies in the file, counted without
+// the parser by searching the raw bytes for each deleted message's unique text.
+#include "core/CSMS.h"
+#include "core/IFileParser.h"
+#include "core/SmsConversationRecord.h"
+#include "scan/CScanManager.h"
+#include "tests/kit/BackupBuilder.h"
+#include "tests/kit/FixtureDb.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kMessages = 200000;
+constexpr int kHandles = 2000;
+constexpr double kDeletedShare = 0.20;
+constexpr const char* kRelative = "Library/SMS/sms.db";
+
+constexpr const char* kSchema = R"(
+CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, id TEXT NOT NULL, country TEXT,
+  service TEXT NOT NULL, uncanonicalized_id TEXT, UNIQUE (id, service));
+CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, text TEXT,
+  replace INTEGER DEFAULT 0, service_center TEXT, handle_id INTEGER DEFAULT 0, subject TEXT, country TEXT,
+  attributedBody BLOB, version INTEGER DEFAULT 0, type INTEGER DEFAULT 0, service TEXT, account TEXT,
+  account_guid TEXT, error INTEGER DEFAULT 0, date INTEGER, date_read INTEGER, date_delivered INTEGER,
+  is_delivered INTEGER DEFAULT 0, is_finished INTEGER DEFAULT 0, is_emote INTEGER DEFAULT 0,
+  is_from_me INTEGER DEFAULT 0, is_empty INTEGER DEFAULT 0, is_delayed INTEGER DEFAULT 0,
+  is_auto_reply INTEGER DEFAULT 0, is_prepared INTEGER DEFAULT 0, is_read INTEGER DEFAULT 0);
+)";
+
+class DevicePathParser : public IFileParser {
+  public:
+    bool GetBackupFileName(int category, const char* devicePath, std::string* out) override {
+        auto it = paths.find(devicePath ? devicePath : "");
+        if (category != CategorySms || it == paths.end()) return false;
+        *out = it->second;
+        return true;
+    }
+    const BackupEntryList* GetEntryList(int) override { return nullptr; }
+    const WxAccountList* ScanWeChatAccounts() override { return nullptr; }
+    const WxAccountList* GetWeChatAccounts() override { return nullptr; }
+    const WaStoreList* ScanWhatsApp() override { return nullptr; }
+    const WaStoreList* GetWhatsAppStores() override { return nullptr; }
+    const std::vector<std::string>* GetReminderStores() override { return nullptr; }
+    std::map<std::string, std::string> paths;
+};
+
+struct Fixture {
+    fs::path root;
+    fs::path backup;
+    fs::path out;
+    DevicePathParser parser;
+    std::vector<std::string> deletedTexts;
+    size_t surviving = 0; // deleted messages whose text is still in the file
+};
+
+std::string guidFor(int n) {
+    char b[40];
+    std::snprintf(b, sizeof b, "%08X-5A5A-4B4B-8C8C-%012X", n, n * 2654435761u);
+    return b;
+}
+
+// Texts are unique per message ("#<number>" and a varying tail); the archived body holds
+// a different token, so a text found in the file is the text column itself.
+std::string textFor(int n, std::mt19937& rng) {
+    static const char* const words[] = {
+        "ok",      "see you",        "on my way",   "call me later",
+        "thanks!", "where are you?", "dinner at 7", "the meeting moved to Friday"};
+    std::string t = "msg #" + std::to_string(n) + " ";
+    int k = 1 + static_cast<int>(rng() % 4);
+    for (int i = 0; i < k; ++i) {
+        t += words[rng() % 8];
+        t += ' ';
+    }
+    return t;
+}
+
+Fixture& fixture() {
+    static Fixture f = [] {
+        Fixture x;
+        std::string tmpl = (fs::temp_directory_path() / "smsbench-XXXXXX").string();
+        x.root = mkdtemp(tmpl.data());
+        x.backup = x.root / "backup";
+        x.out = x.root / "out";
+        fs::create_directories(x.out);
+        fs::path db = x.root / "sms.db";
+        std::mt19937 rng(20240601);
+        {
+            kit::FixtureDb f(db);
+            f.exec(kSchema);
+            f.exec("BEGIN");
+            for (int h = 1; h <= kHandles; ++h)
+                f.run("INSERT INTO handle(id,country,service) VALUES(?1,'us','SMS')",
+                      {"+1555" + std::to_string(1000000 + h)});
+            sqlite3_stmt* st = nullptr;
+            sqlite3_prepare_v2(f.handle(),
+                               "INSERT INTO message(guid,text,handle_id,attributedBody,service,account,"
+                               "account_guid,date,date_read,date_delivered,is_from_me,is_read,is_delivered,"
+                               "is_finished) VALUES(?1,?2,?3,?4,'SMS','p:0',?5,?6,0,0,?7,1,1,1)",
+                               -1, &st, nullptr);
+            const std::string accountGuid = "A1B2C3D4-0000-4000-8000-00000000ACC0";
+            int64_t date = (1500000000LL - 978307200LL) * 1000000000LL;
+            for (int i = 1; i <= kMessages; ++i) {
+                std::string guid = guidFor(i);
+                std::string text = textFor(i, rng);
+                std::string body =
+                    std::string("\x04\x0bstreamtyped\x81\xe8\x03\x84\x01\x40\x84\x84\x84", 19) +
+                    "NSAttributedString body " + std::to_string(i * 7);
+                date += static_cast<int64_t>(30 + rng() % 1200) * 1000000000LL; // about four years in all
+                sqlite3_bind_text(st, 1, guid.c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_bind_text(st, 2, text.c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_bind_int64(st, 3, 1 + static_cast<int64_t>(rng() % kHandles));
+                sqlite3_bind_blob(st, 4, body.data(), static_cast<int>(body.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_text(st, 5, accountGuid.c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_bind_int64(st, 6, date);
+                sqlite3_bind_int(st, 7, static_cast<int>(rng() % 2));
+                sqlite3_step(st);
+                sqlite3_reset(st);
+            }
+            sqlite3_finalize(st);
+            f.exec("COMMIT");
+
+            // 20% of the messages, picked at random, are deleted one statement at a time
+            // as the phone does.
+            std::vector<int> ids(kMessages);
+            for (int i = 0; i < kMessages; ++i)
+                ids[i] = i + 1;
+            std::shuffle(ids.begin(), ids.end(), rng);
+            ids.resize(static_cast<size_t>(kMessages * kDeletedShare));
+            f.exec("BEGIN");
+            sqlite3_prepare_v2(f.handle(), "SELECT text FROM message WHERE ROWID=?1", -1, &st, nullptr);
+            sqlite3_stmt* del = nullptr;
+            sqlite3_prepare_v2(f.handle(), "DELETE FROM message WHERE ROWID=?1", -1, &del, nullptr);
+            for (int id : ids) {
+                sqlite3_bind_int(st, 1, id);
+                if (sqlite3_step(st) == SQLITE_ROW)
+                    x.deletedTexts.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+                sqlite3_reset(st);
+                sqlite3_bind_int(del, 1, id);
+                sqlite3_step(del);
+                sqlite3_reset(del);
+            }
+            sqlite3_finalize(st);
+            sqlite3_finalize(del);
+            f.exec("COMMIT");
+        }
+
+        // Survivors, counted on the raw bytes alone.
+        std::ifstream in(db, std::ios::binary);
+        std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // Index every "msg #<n> " in the file by n, then compare each deleted text there.
+        std::unordered_multimap<long, size_t> at;
+        for (size_t pos = raw.find("msg #"); pos != std::string::npos; pos = raw.find("msg #", pos + 1))
+            at.emplace(std::strtol(raw.c_str() + pos + 5, nullptr, 10), pos);
+        for (const std::string& t : x.deletedTexts) {
+            auto [lo, hi] = at.equal_range(std::strtol(t.c_str() + 5, nullptr, 10));
+            for (auto it = lo; it != hi; ++it) {
+                if (raw.compare(it->second, t.size(), t) == 0) {
+                    ++x.surviving;
+                    break;
+                }
+            }
+        }
+
+        kit::BackupBuilder b(x.backup, kit::BackupBuilder::Generation::Mbdb);
+        b.AddFileFrom("HomeDomain", kRelative, db);
+        b.Finish();
+        x.parser.paths["/var/mobile/" + std::string(kRelative)] = b.StoredPath("HomeDomain", kRelative);
+        return x;
+    }();
+    static struct Remover {
+        fs::path root;
+        ~Remover() {
+            std::error_code ec;
+            fs::remove_all(root, ec);
+        }
+    } remover{f.root};
+    return f;
+}
+
+void BM_SmsParserRun(benchmark::State& state) {
+    Fixture& f = fixture();
+    std::unordered_set<std::string> deleted(f.deletedTexts.begin(), f.deletedTexts.end());
+    size_t recovered = 0, falseDeleted = 0, messages = 0, conversations = 0;
+    for (auto _ : state) {
+        CScanManager mgr(ScanSms, f.out.c_str(), f.backup.c_str(), 12, nullptr, &f.parser);
+        CSMS parser(&mgr);
+        bool ok = parser.Scan();
+        benchmark::DoNotOptimize(ok);
+        state.PauseTiming();
+        recovered = falseDeleted = messages = 0;
+        conversations = static_cast<size_t>(mgr.smsList.count);
+        for (const SmsConversationRecord* c = mgr.smsList.first; c; c = c->next)
+            for (const SmsMessageRecord* m = c->messages.first; m; m = m->next) {
+                ++messages;
+                if (!m->deleted) continue;
+                if (deleted.count(m->text))
+                    ++recovered;
+                else
+                    ++falseDeleted;
+            }
+        state.ResumeTiming();
+    }
+    state.counters["deleted"] = static_cast<double>(f.deletedTexts.size());
+    state.counters["surviving"] = static_cast<double>(f.surviving);
+    state.counters["recovered"] = static_cast<double>(recovered);
+    state.counters["not_real"] = static_cast<double>(falseDeleted);
+    state.counters["messages"] = static_cast<double>(messages);
+    state.counters["conversations"] = static_cast<double>(conversations);
+}
+BENCHMARK(BM_SmsParserRun)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,130 @@
+#include "core/CSMSHandel.h"
+
+#include "core/CSMS.h"
+#include "core/CommonUtils.h"
+#include "scan/CScanManager.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+size_t carvedTextLength(const CarvedValue* value, uint32_t size) {
+    if (!value || !value->text) return 0;
+    return strnlen(value->text, size);
+}
+
+constexpr uint32_t bit(uint32_t k) {
+    return 1u << k;
+}
+
+} // namespace
+
+CSMSHandel::CSMSHandel(CSMS* parent, const char* path, CScanManager* owner)
+    : CCommonInterFace(owner, ScanSms), parent(parent) {
+    if (path) {
+        rawPath = path;
+        dbPath = path;
+    }
+}
+
+CSMSHandel::~CSMSHandel() = default;
+
+bool CSMSHandel::Scan() {
+    if (!parent || !owner || owner->cancelled.load()) return false;
+    std::string path = rawPath;
+    if (path.empty() || !Open(path.c_str(), false)) return true;
+
+    tableName = "handle";
+    columnCount = LoadColumns("handle");
+    if (columnCount > 0) {
+        columnKinds.assign(columnCount, 0);
+        columnSizes.assign(columnCount, 0);
+    }
+    // Only the leaf pages of the handle table are searched, live cells included: a
+    // handle that is still listed is skipped by the parent.
+    if (columnCount > 0 && PrepareTable()) {
+        int root = GetTableRootPage("handle");
+        std::vector<uint64_t> leaves;
+        if (root > 0 && CollectLeafPages(static_cast<uint64_t>(root), leaves)) {
+            progressDone = 0;
+            progressTotal = static_cast<int32_t>(leaves.size());
+            for (uint64_t leaf : leaves) {
+                if (owner->cancelled.load()) break;
+                ReportProgress(2, false);
+                if (ReadPage(leaf)) CarvePage(leaf, false);
+            }
+        }
+    }
+    Close();
+    return true;
+}
+
+bool CSMSHandel::PrepareTable() {
+    idColumn = GetColumnIndex("id");
+    if (idColumn < 0) return false;
+    columnRules.assign(columns.size(), Rule::None);
+    acceptedKinds.assign(columns.size(), 0);
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const std::string& name = columns[i].name;
+        if (name == "id") {
+            columnRules[i] = Rule::Id;
+            acceptedKinds[i] = bit(KindText);
+        } else if (name == "service") {
+            columnRules[i] = Rule::Service;
+            acceptedKinds[i] = bit(KindText);
+        } else if (name == "uncanonicalized_id") {
+            columnRules[i] = Rule::UncanonicalizedId;
+            acceptedKinds[i] = bit(KindText) | bit(KindNull);
+        } else if (name == "country") {
+            columnRules[i] = Rule::Country;
+            acceptedKinds[i] = bit(KindText);
+        }
+    }
+    return true;
+}
+
+bool CSMSHandel::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) {
+    if (column < 0 || column >= columnCount || static_cast<size_t>(column) >= columnRules.size())
+        return false;
+    if (!value) return false;
+    switch (columnRules[column]) {
+    case Rule::None:
+        return true;
+    case Rule::Id: {
+        if (kind != KindText) return false;
+        size_t n = carvedTextLength(value, size);
+        if (n == 0) return false;
+        return !normalizePhoneNumber(std::string(value->text, n).c_str()).empty();
+    }
+    case Rule::Service:
+        return kind == KindText && carvedTextLength(value, size) == 3 &&
+               std::memcmp(value->text, "SMS", 3) == 0;
+    case Rule::UncanonicalizedId: {
+        if (kind == KindNull) return true;
+        if (kind != KindText) return false;
+        size_t n = carvedTextLength(value, size);
+        return n > 0 && isAllDigits(std::string(value->text, n).c_str());
+    }
+    case Rule::Country:
+        return kind == KindText;
+    }
+    return true;
+}
+
+bool CSMSHandel::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
+    if (!record || !parent || !owner || owner->cancelled.load()) return false;
+    if (idColumn < 0 || idColumn >= record->columnCount ||
+        static_cast<size_t>(idColumn) >= record->kinds.size())
+        return false;
+    uint32_t kind = record->kinds[idColumn];
+    if (kind != KindText && kind != KindBlob) return false;
+    std::string text = record->Text(idColumn);
+    normalizePhoneNumber(text);
+    if (text.empty()) return false;
+    // Without its rowid a handle cannot be matched to any message.
+    if (rowid == 0) return false;
+    parent->AddHandle(rowid, text.c_str());
+    return true;
+}
