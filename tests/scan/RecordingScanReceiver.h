@@ -71,7 +71,7 @@ class RecordingScanReceiver : public ScanFileDelegate {
         if (onProgress) onProgress(value, maximum, text);
     }
     void ScanEnd() override {
-        Note("ScanEnd", [] {});
+        Note("ScanEnd", [&] { progressAtEnd = int(progress.size()); });
         ended = true;
     }
 
@@ -91,6 +91,7 @@ class RecordingScanReceiver : public ScanFileDelegate {
     QPair<QList<NSDeletedFile>, QList<NSDeletedFile>> smsAttachments, wxAttachments, noteAttachments;
     QList<Progress> progress;
     std::atomic<bool> ended{false};
+    int progressAtEnd = -1; // progress messages received before ScanEnd
     std::function<void(int, int, const QString&)> onProgress;
     std::function<void(const QString&)> onMessage;
 

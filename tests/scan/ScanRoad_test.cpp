@@ -1,0 +1,171 @@
+// Whole scans of kit-built backups through the device hub's analysis and scan control,
+// without any window: the order of the deliveries, their records, the final progress,
+// ScanEnd last, and the backup folder left exactly as it was.
+#include "scan/DeviceManage.h"
+
+#include "core/ScanDataType.h"
+#include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/SampleBackup.h"
+#include "tests/scan/QtGtestMain.h"
+#include "tests/scan/RecordingBackUp.h"
+#include "tests/scan/RecordingScanReceiver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using scantest::RecordingBackUp;
+using scantest::RecordingScanReceiver;
+
+namespace {
+
+// Selection entries of the data types (entry index -> the delivery it leads to).
+QStringList SelectionOf(uint32_t mask) {
+    const uint32_t bits[15] = {0x80, 0x100, 0x200, 0x400, 0x800,  0x1,    0x2,   0x4,
+                               0x8,  0x10,  0x20,  0x40,  0x1000, 0x2000, 0x4000};
+    QStringList s;
+    for (uint32_t bit : bits)
+        s << ((mask & bit) ? "1" : "0");
+    return s << "0"
+             << "0";
+}
+
+// The deliveries a mask leads to, in scan order. The WeChat contact and chat
+// deliveries come from the WeChat result conversion and are not counted here.
+QStringList ExpectedSequence(uint32_t mask) {
+    QStringList s;
+    if (mask & (0x80 | 0x100 | 0x800))
+        s << "ScanPhoto"
+          << "ScanVideo"
+          << "ScanMusic";
+    if (mask & 0x200) s << "ScanSMSAttachment";
+    if (mask & 0x400) s << "ScanMemoAttachment";
+    if (mask & 0x4000) s << "ScanWXAttachment";
+    if (mask & 0x8) s << "ScanBookmarks";
+    if (mask & 0x40) s << "ScanCalendar";
+    if (mask & 0x10) s << "ScanReminders";
+    if (mask & 0x20) s << "ScanMemo";
+    if (mask & 0x4) s << "ScanContact";
+    if (mask & 0x2) s << "ScanCallLog";
+    if (mask & 0x1) s << "ScanSMS";
+    return s << "ScanEnd";
+}
+
+struct Road {
+    QTemporaryDir cache;
+    DeviceScanManager bridge;
+    RecordingBackUp backUp;
+    RecordingScanReceiver receiver;
+    std::unique_ptr<DeviceManage> hub;
+
+    Road() {
+        DeviceManage::Services s;
+        s.scanBridge = &bridge;
+        s.cacheFolder = cache.path();
+        hub = std::make_unique<DeviceManage>(std::move(s));
+        hub->setBackUpdelegate(&backUp);
+        hub->setScanFileDelegate(&receiver);
+    }
+    ~Road() {
+        hub->WaitForTasks();
+        hub.reset();
+    }
+};
+
+} // namespace
+
+class ScanRoad : public ::testing::TestWithParam<kit::BackupBuilder::Generation> {
+  protected:
+    void SetUp() override { QSettings().setValue("AppLanguage", "en"); }
+    void TearDown() override { QSettings().remove("AppLanguage"); }
+};
+
+TEST_P(ScanRoad, WholeScansOfAKitBackup) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/backup";
+    const kit::SampleBackup sample = kit::SampleBackup::Build(folder.toStdString(), GetParam());
+    const auto before = kit::FolderSnapshot::Take(folder.toStdString());
+
+    Road road;
+    auto device = std::make_shared<DeviceInfo>();
+    device->SaveDeviceInfo("Backup", "00008030-001a2b3c4d5e6f70", "", "", DeviceRef{}, "");
+    device->SetBackUpPath(folder);
+    road.hub->StartAnalyze(device);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return road.backUp.Ended(); }, 30000));
+    ASSERT_EQ(road.backUp.Events(), QStringList{"AnalyzeFinish"});
+
+    const uint32_t masks[] = {
+        0x7fff, 0x80, 0x800 | 0x4000, 0x1 | 0x2 | 0x4, 0x8 | 0x10 | 0x20 | 0x40, 0x2000, 0x200 | 0x400 | 0x1};
+    for (uint32_t mask : masks) {
+        SCOPED_TRACE(mask);
+        RecordingScanReceiver receiver;
+        road.hub->setScanFileDelegate(&receiver);
+        road.hub->StartScan(device, SelectionOf(mask));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return receiver.ended.load(); }, 60000));
+        road.hub->WaitForTasks();
+        road.hub->setScanFileDelegate(nullptr);
+
+        QStringList sequence = receiver.Messages();
+        sequence.removeAll("ScanWXAddressBook");
+        sequence.removeAll("ScanWXChat");
+        EXPECT_EQ(sequence, ExpectedSequence(mask));
+
+        // The final progress is the completion text at 100 of 100, sent before ScanEnd.
+        ASSERT_GT(receiver.progressAtEnd, 0);
+        const auto& last = receiver.progress[receiver.progressAtEnd - 1];
+        EXPECT_EQ(last.value, 100);
+        EXPECT_EQ(last.maximum, 100);
+        EXPECT_EQ(last.text, "Scan complete");
+        EXPECT_EQ(receiver.progress.size(), receiver.progressAtEnd);
+        for (const auto& p : receiver.progress) {
+            EXPECT_GE(p.value, 0);
+            EXPECT_LE(p.value, 100);
+        }
+        EXPECT_FALSE(road.hub->isScan());
+
+        if (mask & 0x80) {
+            EXPECT_EQ(receiver.photos.size(), sample.photos);
+            EXPECT_EQ(receiver.videos.size(), sample.videos);
+            EXPECT_EQ(receiver.music.size(), sample.voiceMemos);
+            ASSERT_FALSE(receiver.photos.isEmpty());
+            // Newest first, numbered per kind, every file found at BackUpPath + SHA1.
+            EXPECT_EQ(receiver.photos[0].FileName(), "000001.heic");
+            EXPECT_EQ(receiver.photos[0].Suffix(), "*.heic;");
+            EXPECT_EQ(receiver.photos[1].FileName(), "000002.jpg");
+            EXPECT_EQ(receiver.videos[0].FileName(), "000001.mov");
+            for (const auto* list : {&receiver.photos, &receiver.videos, &receiver.music}) {
+                for (const NSDeletedFile& f : *list) {
+                    EXPECT_EQ(f.BackUpPath(), folder + "/");
+                    EXPECT_TRUE(QFile::exists(f.BackUpPath() + f.SHA1())) << f.SHA1().toStdString();
+                    EXPECT_TRUE(f.mtime().isValid());
+                }
+            }
+        }
+        if (mask & 0x200) {
+            EXPECT_EQ(receiver.smsAttachments.first.size(), sample.smsAttachmentPhotos);
+            EXPECT_EQ(receiver.smsAttachments.second.size(), sample.smsAttachmentMedia);
+        }
+        if (mask & 0x400) {
+            EXPECT_EQ(receiver.noteAttachments.first.size(), sample.noteAttachmentPhotos);
+            EXPECT_EQ(receiver.noteAttachments.second.size(), sample.noteAttachmentMedia);
+        }
+        if (mask & 0x4000) {
+            EXPECT_EQ(receiver.wxAttachments.first.size(), sample.wxAttachmentPhotos);
+            EXPECT_EQ(receiver.wxAttachments.second.size(), sample.wxAttachmentMedia);
+            for (const NSDeletedFile& f : receiver.wxAttachments.first)
+                EXPECT_TRUE(f.FileName().endsWith(".jpg"));
+        }
+    }
+    EXPECT_EQ("", kit::FolderSnapshot::Take(folder.toStdString()).DiffFrom(before));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothGenerations, ScanRoad,
+                         ::testing::Values(kit::BackupBuilder::Generation::Mbdb,
+                                           kit::BackupBuilder::Generation::ManifestDb));
+
+QT_GTEST_MAIN(QGuiApplication)
