@@ -5,8 +5,8 @@
 // One reminder, as handed to the scan manager's reminder list. Both reminder parsers
 // (the calendar database and the Reminders stores) fill the same list.
 struct ReminderRecord {
-    bool deleted = false;   // carved, or marked for deletion in a Reminders store
-    std::string title;      // reminder text
+    bool deleted = false; // carved, or marked for deletion in a Reminders store
+    std::string title;    // reminder text
     std::string notes;
     std::string listTitle;  // title of the reminder list (empty from the Reminders stores)
     std::string location;   // location title or address
