@@ -1,0 +1,364 @@
+#include "core/CCalendar.h"
+#include "core/CalendarRecord.h"
+#include "core/CheckedTime.h"
+#include "core/IFileParser.h"
+#include "core/ScanDataType.h"
+#include "scan/CScanManager.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr const char* kItemTable = "CalendarItem";
+constexpr const char* kEventTable = "Event";
+
+bool isBlobOrText(uint32_t kind) {
+    return kind == KindBlob || kind == KindText;
+}
+
+// A live start or end date: seconds since 2001 as REAL, or as INTEGER for whole
+// seconds. A positive value is moved to Unix time; zero and negative values stay.
+// Values that cannot be converted (NaN, overflow) leave 0.
+bool liveDate(sqlite3_stmt* st, int column, int64_t* out) {
+    int64_t raw = 0;
+    switch (sqlite3_column_type(st, column)) {
+    case SQLITE_INTEGER:
+        raw = sqlite3_column_int64(st, column);
+        break;
+    case SQLITE_FLOAT: {
+        auto s = doubleToSeconds(sqlite3_column_double(st, column));
+        if (!s) return false;
+        raw = *s;
+        break;
+    }
+    default:
+        return false;
+    }
+    if (raw > 0) {
+        auto unix = appleToUnixChecked(raw);
+        if (!unix) return false;
+        raw = *unix;
+    }
+    *out = raw;
+    return true;
+}
+
+// Kinds a column of the carved tables can ever hold (bit k for kind k; 0 = any), so the
+// carver drops a candidate at its first impossible serial type.
+uint32_t acceptedKindMask(bool item, const std::string& column) {
+    constexpr uint32_t numbers = 0x7FCu; // kinds 2 to 10
+    constexpr uint32_t nullBit = 1u << KindNull;
+    constexpr uint32_t textBit = 1u << KindText;
+    if (column == "summary") return textBit;
+    if (column == "description") return nullBit | textBit;
+    if (column == "start_date" || column == "end_date" || column == "calendar_id") return numbers;
+    if (item) {
+        if (column == "location_id" || column == "entity_type") return numbers;
+        if (column == "UUID") return textBit;
+    } else {
+        if (column == "location") return nullBit | textBit;
+        if (column == "unique_identifier") return textBit;
+    }
+    return 0;
+}
+
+std::string columnText(sqlite3_stmt* st, int column) {
+    std::string out;
+    CCommonInterFace::CopyColumnText(st, column, &out);
+    return out;
+}
+
+bool validColumn(const CarvedRecord* record, int column) {
+    return column >= 0 && column < record->columnCount &&
+           static_cast<size_t>(column) < record->kinds.size() &&
+           static_cast<size_t>(column) < record->values.size();
+}
+
+bool carvedBlobOrText(const CarvedRecord* record, int column) {
+    return validColumn(record, column) && isBlobOrText(record->kinds[static_cast<size_t>(column)]);
+}
+
+std::string carvedText(const CarvedRecord* record, int column) {
+    return carvedBlobOrText(record, column) ? record->Text(column) : std::string();
+}
+
+} // namespace
+
+CCalendar::CCalendar(CScanManager* owner) : CCommonInterFace(owner, ScanCalendar) {}
+
+CCalendar::~CCalendar() {
+    events.clear();
+    locations.clear();
+}
+
+bool CCalendar::Cancelled() const {
+    return !owner || owner->cancelled.load();
+}
+
+bool CCalendar::NewSchema() const {
+    return owner && owner->iosVersion > 4;
+}
+
+bool CCalendar::Scan() {
+    if (!owner || owner->cancelled) return false;
+    if (!owner->fileParser) return false;
+    std::string device = std::string("/var/mobile/Library/Calendar/") + "Calendar.sqlitedb";
+    std::string stored;
+    if (!owner->fileParser->GetBackupFileName(CategoryCalendar, device.c_str(), &stored) || stored.empty())
+        return false;
+    std::string path = owner->BackupFilePath(stored);
+    if (!Open(path.c_str(), false)) return false;
+
+    SetProgressSteps(4);
+    ReadLive();
+    CarveDeleted();
+    SetProgressSteps(2);
+    BuildRecords();
+    return true;
+}
+
+void CCalendar::ReadLive() {
+    if (NewSchema()) {
+        ReadCalendarItems();
+        AddProgressStep(1);
+        ReadLocations();
+        AddProgressStep(1);
+    } else {
+        ReadEventTable();
+        AddProgressStep(2);
+    }
+}
+
+bool CCalendar::ReadCalendarItems() {
+    return ReadEvents(kItemTable, "where entity_type=2",
+                      "select summary,location_id,start_date,end_date,description from 'CalendarItem' where "
+                      "entity_type=2",
+                      true);
+}
+
+bool CCalendar::ReadEventTable() {
+    return ReadEvents(kEventTable, "", "select summary,start_date,end_date,location,description from 'Event'",
+                      false);
+}
+
+bool CCalendar::ReadEvents(const char* table, const char* where, const char* sql, bool withLocationId) {
+    if (!db || Cancelled()) return false;
+    int n = CountRows(table, where);
+    if (n <= 0) return true;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    progressDone = 0;
+    progressTotal = n;
+    const int columnsInRow = sqlite3_column_count(st);
+    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
+        ReportProgress(2, false);
+        std::unique_ptr<CalendarEventRow> row;
+        for (int c = 0; c < columnsInRow; ++c) {
+            const char* name = sqlite3_column_name(st, c);
+            if (!name) continue;
+            const int type = sqlite3_column_type(st, c);
+            if (std::strcmp(name, "summary") == 0) {
+                if (type != SQLITE_TEXT) break; // the row is skipped
+                row = std::make_unique<CalendarEventRow>();
+                row->title = columnText(st, c);
+            } else if (!row) {
+                continue;
+            } else if (withLocationId && std::strcmp(name, "location_id") == 0) {
+                if (type == SQLITE_INTEGER)
+                    row->locationId = static_cast<uint32_t>(sqlite3_column_int64(st, c) & 0xFFFFFFFF);
+            } else if (std::strcmp(name, "start_date") == 0) {
+                liveDate(st, c, &row->start);
+            } else if (std::strcmp(name, "end_date") == 0) {
+                liveDate(st, c, &row->end);
+            } else if (std::strcmp(name, "description") == 0) {
+                if (type == SQLITE_TEXT) row->description = columnText(st, c);
+            } else if (!withLocationId && std::strcmp(name, "location") == 0) {
+                if (type == SQLITE_TEXT) row->location = columnText(st, c);
+            }
+        }
+        if (row) events.append(std::move(row));
+    }
+    sqlite3_finalize(st);
+    return true;
+}
+
+bool CCalendar::ReadLocations() {
+    if (!db || Cancelled()) return false;
+    int n = CountRows("Location", "");
+    if (n <= 0) return true;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "select ROWID,title from 'Location'", -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    progressDone = 0;
+    progressTotal = n;
+    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
+        ReportProgress(2, false);
+        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) continue;
+        int64_t rowid = sqlite3_column_int64(st, 0);
+        if (rowid == 0 || sqlite3_column_type(st, 1) != SQLITE_TEXT) continue;
+        std::string title = columnText(st, 1);
+        if (title.empty()) continue;
+        auto loc = std::make_unique<CalendarLocationRow>();
+        loc->rowid = rowid;
+        loc->title = std::move(title);
+        locations.append(std::move(loc));
+    }
+    sqlite3_finalize(st);
+    return true;
+}
+
+void CCalendar::CarveDeleted() {
+    BuildLiveCellMap();
+    AddProgressStep(1);
+    CarveTable(NewSchema() ? kItemTable : kEventTable);
+    AddProgressStep(1);
+}
+
+bool CCalendar::PrepareTable() {
+    locationIdColumn = summaryColumn = descriptionColumn = startDateColumn = endDateColumn = locationColumn =
+        -1;
+    int place = -1;
+    if (tableName == kItemTable)
+        place = locationIdColumn = GetColumnIndex("location_id");
+    else if (tableName == kEventTable)
+        place = locationColumn = GetColumnIndex("location");
+    else
+        return false;
+    summaryColumn = GetColumnIndex("summary");
+    descriptionColumn = GetColumnIndex("description");
+    startDateColumn = GetColumnIndex("start_date");
+    endDateColumn = GetColumnIndex("end_date");
+    if (place < 0 || summaryColumn < 0 || descriptionColumn < 0 || startDateColumn < 0 || endDateColumn < 0)
+        return false;
+    acceptedKinds.assign(static_cast<size_t>(columnCount), 0);
+    for (size_t i = 0; i < columns.size() && i < acceptedKinds.size(); ++i)
+        acceptedKinds[i] = acceptedKindMask(tableName == kItemTable, columns[i].name);
+    return true;
+}
+
+bool CCalendar::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) {
+    if (Cancelled() || !value) return false;
+    if (column < 0 || column >= columnCount || column >= static_cast<int32_t>(columns.size())) return false;
+    const bool item = tableName == kItemTable;
+    const bool event = tableName == kEventTable;
+    if (!item && !event) return true;
+    const std::string& name = columns[static_cast<size_t>(column)].name;
+    const bool numeric = isCarvedNumberKind(kind);
+    const bool isNull = kind == KindNull;
+
+    if (name == "summary") return kind == KindText && size > 0 && value->text && value->text[0] != '\0';
+    if (name == "description") return isNull || kind == KindText;
+    if (event && name == "location") return isNull || kind == KindText;
+    if (item && name == "location_id") return numeric;
+    if ((item && name == "UUID") || (event && name == "unique_identifier"))
+        return kind == KindText && size == 36 && value->text && std::strlen(value->text) == 36;
+    if (name == "start_date" || name == "end_date") {
+        // No upper bound: events are planned for the future.
+        auto v = carvedInteger(kind, value);
+        if (!v || *v == 0) return false;
+        auto unix = appleToUnixChecked(*v);
+        if (!unix || *unix < kCarvedDateMin) return false;
+        value->i64 = *unix;
+        return true;
+    }
+    if (name == "calendar_id") {
+        auto v = carvedInteger(kind, value);
+        return v && *v != 0;
+    }
+    if (item && name == "entity_type") {
+        auto v = carvedInteger(kind, value);
+        return v && *v == 2;
+    }
+    return true;
+}
+
+bool CCalendar::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
+    if (!record || Cancelled()) return false;
+    const bool item = tableName == kItemTable;
+    if (!item && tableName != kEventTable) return false;
+
+    if (!carvedBlobOrText(record, summaryColumn) || record->sizes[static_cast<size_t>(summaryColumn)] == 0)
+        return false;
+    auto row = std::make_unique<CalendarEventRow>();
+    row->deleted = true;
+    row->title = record->Text(summaryColumn);
+    row->description = carvedText(record, descriptionColumn);
+    if (item) {
+        if (validColumn(record, locationIdColumn) && !carvedBlobOrText(record, locationIdColumn)) {
+            auto v = carvedInteger(record->kinds[static_cast<size_t>(locationIdColumn)],
+                                   &record->values[static_cast<size_t>(locationIdColumn)]);
+            if (v) row->locationId = static_cast<uint32_t>(static_cast<uint64_t>(*v) & 0xFFFFFFFFu);
+        }
+    } else {
+        row->location = carvedText(record, locationColumn);
+    }
+    // After CheckCarvedValue the date slots hold Unix seconds in the whole slot.
+    if (validColumn(record, startDateColumn) &&
+        isCarvedNumberKind(record->kinds[static_cast<size_t>(startDateColumn)]))
+        row->start = record->values[static_cast<size_t>(startDateColumn)].i64;
+    if (validColumn(record, endDateColumn) &&
+        isCarvedNumberKind(record->kinds[static_cast<size_t>(endDateColumn)]))
+        row->end = record->values[static_cast<size_t>(endDateColumn)].i64;
+
+    for (const CalendarEventRow* r = events.first; r; r = r->next) {
+        if (Cancelled()) return true;
+        bool same = item
+                        ? (r->locationId == row->locationId && r->start == row->start && r->end == row->end &&
+                           r->title == row->title && r->description == row->description)
+                        : (r->start == row->start && r->end == row->end && r->title == row->title &&
+                           r->description == row->description && r->location == row->location);
+        if (same) return true;
+    }
+    events.append(std::move(row));
+    return true;
+}
+
+void CCalendar::BuildRecords() {
+    progressDone = 0;
+    progressTotal = events.count;
+    for (CalendarEventRow* row = events.first; row && !Cancelled(); row = row->next) {
+        ReportProgress(3, false);
+        if (row->locationId > 0) {
+            for (const CalendarLocationRow* loc = locations.first; loc; loc = loc->next) {
+                if (loc->rowid == static_cast<int64_t>(row->locationId)) {
+                    row->location = loc->title;
+                    break;
+                }
+            }
+        }
+        AddRecord(*row);
+    }
+    AddProgressStep(1);
+    events.clear();
+    locations.clear();
+    AddProgressStep(1);
+}
+
+void CCalendar::AddRecord(const CalendarEventRow& row) {
+    if (!owner) return;
+    int32_t position = 0;
+    for (const CalendarRecord* r = owner->calendarList.first; r; r = r->next) {
+        if (Cancelled()) return;
+        if (r->start == row.start && r->end == row.end && r->title == row.title &&
+            r->description == row.description && r->location == row.location)
+            return;
+        if (row.deleted) {
+            if (r->deleted && r->start > row.start) ++position;
+        } else if (r->deleted || r->start > row.start) {
+            ++position;
+        }
+    }
+    auto rec = std::make_unique<CalendarRecord>();
+    rec->deleted = row.deleted;
+    rec->title = row.title;
+    rec->description = row.description;
+    rec->location = row.location;
+    rec->start = row.start;
+    rec->end = row.end;
+    owner->calendarList.insertAt(position, std::move(rec));
+}

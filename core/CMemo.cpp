@@ -1,0 +1,547 @@
+#include "core/CMemo.h"
+#include "core/CheckedTime.h"
+#include "core/IFileParser.h"
+#include "core/NoteRecord.h"
+#include "core/NoteText.h"
+#include "core/ScanDataType.h"
+#include "scan/CScanManager.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr const char* kNewTitleTable = "ZICCLOUDSYNCINGOBJECT";
+constexpr const char* kNewBodyTable = "ZICNOTEDATA";
+constexpr const char* kOldTitleTable = "ZNOTE";
+constexpr const char* kOldBodyTable = "ZNOTEBODY";
+
+// U+2026 HORIZONTAL ELLIPSIS in UTF-8: the Notes app ends a cut title with it.
+constexpr const char kEllipsis[] = "\xE2\x80\xA6";
+
+bool isBlobOrText(uint32_t kind) {
+    return kind == KindBlob || kind == KindText;
+}
+
+// A live date column: seconds since 2001 stored as REAL or, for whole seconds, as
+// INTEGER. A positive value becomes Unix time; zero and negative values stay as they are;
+// anything else (NULL, text, NaN, overflow) is 0.
+int64_t liveAppleDate(sqlite3_stmt* st, int column) {
+    int64_t raw = 0;
+    switch (sqlite3_column_type(st, column)) {
+    case SQLITE_INTEGER:
+        raw = sqlite3_column_int64(st, column);
+        break;
+    case SQLITE_FLOAT: {
+        auto s = doubleToSeconds(sqlite3_column_double(st, column));
+        if (!s) return 0;
+        raw = *s;
+        break;
+    }
+    default:
+        return 0;
+    }
+    if (raw <= 0) return raw;
+    auto unix = appleToUnixChecked(raw);
+    return unix ? *unix : 0;
+}
+
+// A non-zero INTEGER column, or 0.
+int64_t liveNonZeroInteger(sqlite3_stmt* st, int column) {
+    if (sqlite3_column_type(st, column) != SQLITE_INTEGER) return 0;
+    return sqlite3_column_int64(st, column);
+}
+
+std::string columnText(sqlite3_stmt* st, int column) {
+    std::string out;
+    CCommonInterFace::CopyColumnText(st, column, &out);
+    return out;
+}
+
+// Carved date test: a non-zero number of seconds since 2001 that, moved to Unix time,
+// lies from 2000-12-31 16:00 UTC up to now. The slot then holds the Unix time.
+bool acceptCarvedDate(uint32_t kind, CarvedValue* value) {
+    auto v = carvedInteger(kind, value);
+    if (!v || *v == 0) return false;
+    auto unix = appleToUnixChecked(*v);
+    if (!unix || !isPlausibleCarvedDate(*unix)) return false;
+    value->i64 = *unix;
+    return true;
+}
+
+bool nonZeroInteger(uint32_t kind, const CarvedValue* value) {
+    auto v = carvedInteger(kind, value);
+    return v && *v != 0;
+}
+
+// Kinds a column of the carved tables can ever hold (bit k for kind k; 0 = any), so the
+// carver drops a candidate at its first impossible serial type.
+constexpr uint32_t kNumbers = 0x7FCu; // kinds 2 to 10
+constexpr uint32_t kNullBit = 1u << KindNull;
+constexpr uint32_t kBlobBit = 1u << KindBlob;
+constexpr uint32_t kTextBit = 1u << KindText;
+
+uint32_t acceptedKindMask(const std::string& table, const std::string& column) {
+    if (column == "Z_ENT" || column == "Z_OPT") return kNumbers;
+    if (table == kNewTitleTable) {
+        if (column == "ZMODIFICATIONDATE1" || column == "ZNOTEDATA") return kNullBit | kNumbers;
+        if (column == "ZMARKEDFORDELETION") return kNumbers;
+        if (column == "ZTITLE1" || column == "ZSNIPPET" || column == "ZSUMMARY") return kNullBit | kTextBit;
+        if (column == "ZIDENTIFIER") return kTextBit;
+    } else if (table == kNewBodyTable) {
+        if (column == "ZNOTE") return kNumbers;
+        if (column == "ZDATA") return kBlobBit;
+    } else if (table == kOldTitleTable) {
+        if (column == "ZCREATIONDATE" || column == "ZBODY") return kNumbers;
+        if (column == "ZMODIFICATIONDATE") return kNullBit | kNumbers;
+        if (column == "ZTITLE") return kTextBit;
+        if (column == "ZSUMMARY") return kNullBit | kTextBit;
+    } else if (table == kOldBodyTable) {
+        if (column == "ZOWNER") return kNumbers;
+        if (column == "ZCONTENT") return kTextBit;
+    }
+    return 0;
+}
+
+bool nonEmptyText(uint32_t kind, const CarvedValue* value, uint32_t size) {
+    return kind == KindText && size > 0 && value->text && value->text[0] != '\0';
+}
+
+} // namespace
+
+CMemo::CMemo(CScanManager* owner) : CCommonInterFace(owner, ScanNotes) {}
+
+CMemo::~CMemo() {
+    titleRows.clear();
+    bodyEntries.clear();
+}
+
+bool CMemo::Cancelled() const {
+    return !owner || owner->cancelled.load();
+}
+
+bool CMemo::NewSchema() const {
+    return owner && owner->iosVersion > 8;
+}
+
+void CMemo::ResetColumns() {
+    ownerIdColumn = dataColumn = summaryColumn = idColumn = titleColumn = dateColumn = -1;
+}
+
+bool CMemo::Scan() {
+    if (!owner || owner->cancelled) return false;
+    if (!owner->fileParser) return false;
+    const bool newer = NewSchema();
+    std::string device =
+        newer ? std::string("/var/mobile/Applications/group.com.apple.notes/") + "NoteStore.sqlite"
+              : std::string("/var/mobile/Library/Notes/") + "notes.sqlite";
+    std::string stored;
+    if (!owner->fileParser->GetBackupFileName(CategoryNotes, device.c_str(), &stored) || stored.empty())
+        return false;
+    std::string path = owner->BackupFilePath(stored);
+    if (!Open(path.c_str(), true)) return false;
+
+    SetProgressSteps(5);
+    if (newer)
+        ReadTitleRowsNew();
+    else
+        ReadTitleRowsOld();
+    AddProgressStep(1);
+    if (newer)
+        ReadBodyRowsNew();
+    else
+        ReadBodyRowsOld();
+    AddProgressStep(1);
+
+    BuildLiveCellMapFromPointers();
+    BuildLiveCellMap();
+    AddProgressStep(1);
+    CarveTable(newer ? kNewTitleTable : kOldTitleTable);
+    AddProgressStep(1);
+    CarveTable(newer ? kNewBodyTable : kOldBodyTable);
+    AddProgressStep(1);
+
+    SetProgressSteps(4);
+    BuildNotes();
+    return true;
+}
+
+bool CMemo::ReadRows(const char* table, const char* where, const char* sql,
+                     const std::function<void(sqlite3_stmt*)>& onRow) {
+    if (!db || Cancelled()) return false;
+    int n = CountRows(table, where);
+    if (n <= 0) return true;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    progressDone = 0;
+    progressTotal = n;
+    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
+        ReportProgress(2, false);
+        onRow(st);
+    }
+    sqlite3_finalize(st);
+    return true;
+}
+
+bool CMemo::ReadTitleRowsNew() {
+    return ReadRows(kNewTitleTable, "where ZNOTEDATA>0",
+                    "select ZNOTEDATA,ZMODIFICATIONDATE1,ZMARKEDFORDELETION,ZTITLE1,ZSUMMARY,ZSNIPPET from "
+                    "'ZICCLOUDSYNCINGOBJECT' where ZNOTEDATA>0 ORDER BY ZMODIFICATIONDATE1 DESC",
+                    [this](sqlite3_stmt* st) {
+                        int64_t noteId = liveNonZeroInteger(st, 0);
+                        if (noteId == 0) return;
+                        auto row = std::make_unique<NoteTitleRow>();
+                        row->noteId = noteId;
+                        row->date = liveAppleDate(st, 1);
+                        if (sqlite3_column_type(st, 2) == SQLITE_INTEGER)
+                            row->deleted = sqlite3_column_int64(st, 2) != 0;
+                        if (sqlite3_column_type(st, 3) != SQLITE_TEXT) return;
+                        row->title = columnText(st, 3);
+                        if (row->title.empty() && sqlite3_column_type(st, 4) == SQLITE_TEXT)
+                            row->title = columnText(st, 4);
+                        if (sqlite3_column_type(st, 5) == SQLITE_TEXT) row->summary = columnText(st, 5);
+                        if (row->title.empty()) return;
+                        titleRows.append(std::move(row));
+                    });
+}
+
+bool CMemo::ReadBodyRowsNew() {
+    return ReadRows(
+        kNewBodyTable, "", "select Z_PK,ZNOTE,ZDATA from 'ZICNOTEDATA'", [this](sqlite3_stmt* st) {
+            int64_t id = liveNonZeroInteger(st, 0);
+            int64_t ownerId = liveNonZeroInteger(st, 1);
+            if (id == 0 || ownerId == 0) return;
+            if (sqlite3_column_type(st, 2) != SQLITE_BLOB) return;
+            const void* blob = sqlite3_column_blob(st, 2);
+            int bytes = sqlite3_column_bytes(st, 2);
+            if (!blob || bytes < 1) return;
+            std::string text;
+            if (!DecodeNoteData(static_cast<const char*>(blob), static_cast<size_t>(bytes), &text)) return;
+            auto entry = std::make_unique<NoteBodyEntry>();
+            entry->id = id;
+            entry->ownerId = ownerId;
+            entry->text = std::move(text);
+            bodyEntries.append(std::move(entry));
+        });
+}
+
+bool CMemo::ReadTitleRowsOld() {
+    return ReadRows(kOldTitleTable, "",
+                    "select ZBODY,ZCREATIONDATE,ZTITLE,ZSUMMARY from 'ZNOTE' ORDER BY ZCREATIONDATE DESC",
+                    [this](sqlite3_stmt* st) {
+                        int64_t noteId = liveNonZeroInteger(st, 0);
+                        if (noteId == 0) return;
+                        if (sqlite3_column_type(st, 2) != SQLITE_TEXT) return;
+                        auto row = std::make_unique<NoteTitleRow>();
+                        row->noteId = noteId;
+                        row->date = liveAppleDate(st, 1);
+                        row->title = columnText(st, 2);
+                        if (sqlite3_column_type(st, 3) == SQLITE_TEXT) row->summary = columnText(st, 3);
+                        titleRows.append(std::move(row));
+                    });
+}
+
+bool CMemo::ReadBodyRowsOld() {
+    return ReadRows(kOldBodyTable, "", "select Z_PK,ZOWNER,ZCONTENT from 'ZNOTEBODY'",
+                    [this](sqlite3_stmt* st) {
+                        int64_t id = liveNonZeroInteger(st, 0);
+                        int64_t ownerId = liveNonZeroInteger(st, 1);
+                        if (id == 0 || ownerId == 0) return;
+                        if (sqlite3_column_type(st, 2) != SQLITE_TEXT) return;
+                        std::string html = columnText(st, 2);
+                        std::string text;
+                        if (!cleanNoteHtml(html.c_str(), &text)) return;
+                        auto entry = std::make_unique<NoteBodyEntry>();
+                        entry->id = id;
+                        entry->ownerId = ownerId;
+                        entry->text = std::move(text);
+                        bodyEntries.append(std::move(entry));
+                    });
+}
+
+bool CMemo::DecodeNoteData(const char* data, size_t length, std::string* text) {
+    if (Cancelled() || !data || !text) return false;
+    if (!looksLikeGzipMember(reinterpret_cast<const uint8_t*>(data), length)) return false;
+    std::string inflated;
+    if (!gunzipMember(data, length, &inflated)) return false;
+    return noteTextFromProtobuf(reinterpret_cast<const uint8_t*>(inflated.data()), inflated.size(), text);
+}
+
+bool CMemo::PrepareTable() {
+    if (!PrepareColumns()) return false;
+    acceptedKinds.assign(static_cast<size_t>(columnCount), 0);
+    for (size_t i = 0; i < columns.size() && i < acceptedKinds.size(); ++i)
+        acceptedKinds[i] = acceptedKindMask(tableName, columns[i].name);
+    return true;
+}
+
+bool CMemo::PrepareColumns() {
+    ResetColumns();
+    if (tableName == kNewTitleTable) {
+        idColumn = GetColumnIndex("ZNOTEDATA");
+        titleColumn = GetColumnIndex("ZTITLE1");
+        dataColumn = GetColumnIndex("ZSNIPPET");
+        summaryColumn = GetColumnIndex("ZSUMMARY");
+        dateColumn = GetColumnIndex("ZMODIFICATIONDATE1");
+        return idColumn >= 0 && titleColumn >= 0 && dataColumn >= 0 && summaryColumn >= 0 && dateColumn >= 0;
+    }
+    if (tableName == kNewBodyTable) {
+        ownerIdColumn = GetColumnIndex("ZNOTE");
+        dataColumn = GetColumnIndex("ZDATA");
+        return ownerIdColumn >= 0 && dataColumn >= 0;
+    }
+    if (tableName == kOldTitleTable) {
+        idColumn = GetColumnIndex("ZBODY");
+        titleColumn = GetColumnIndex("ZTITLE");
+        dataColumn = GetColumnIndex("ZSUMMARY");
+        dateColumn = GetColumnIndex("ZCREATIONDATE");
+        return idColumn >= 0 && titleColumn >= 0 && dataColumn >= 0 && dateColumn >= 0;
+    }
+    if (tableName == kOldBodyTable) {
+        ownerIdColumn = GetColumnIndex("ZOWNER");
+        dataColumn = GetColumnIndex("ZCONTENT");
+        return ownerIdColumn >= 0 && dataColumn >= 0;
+    }
+    return false;
+}
+
+bool CMemo::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) {
+    if (Cancelled() || !value) return false;
+    if (column < 0 || column >= columnCount || column >= static_cast<int32_t>(columns.size())) return false;
+    const std::string& name = columns[static_cast<size_t>(column)].name;
+    const bool isNull = kind == KindNull;
+    const bool blobOrText = isBlobOrText(kind);
+
+    if (tableName == kNewTitleTable) {
+        if (name == "ZMODIFICATIONDATE1") return isNull || (!blobOrText && acceptCarvedDate(kind, value));
+        if (name == "ZMARKEDFORDELETION") {
+            auto v = carvedInteger(kind, value);
+            return v && (*v == 0 || *v == 1);
+        }
+        if (name == "ZNOTEDATA") return !blobOrText && (isNull || nonZeroInteger(kind, value));
+        if (name == "ZTITLE1") return isNull || nonEmptyText(kind, value, size);
+        if (name == "ZSNIPPET" || name == "ZSUMMARY") return isNull || kind == KindText;
+        if (name == "ZIDENTIFIER")
+            return kind == KindText && size == 36 && value->text && std::strlen(value->text) == 36;
+        if (name == "Z_ENT" || name == "Z_OPT") return nonZeroInteger(kind, value);
+        return true;
+    }
+    if (tableName == kNewBodyTable) {
+        if (name == "Z_ENT" || name == "Z_OPT" || name == "ZNOTE") return nonZeroInteger(kind, value);
+        if (name == "ZDATA") return kind == KindBlob && looksLikeGzipMember(value->blob, size);
+        return true;
+    }
+    if (tableName == kOldTitleTable) {
+        if (name == "ZCREATIONDATE") return !isNull && !blobOrText && acceptCarvedDate(kind, value);
+        if (name == "ZMODIFICATIONDATE") return isNull || (!blobOrText && acceptCarvedDate(kind, value));
+        if (name == "ZBODY" || name == "Z_ENT" || name == "Z_OPT") return nonZeroInteger(kind, value);
+        if (name == "ZTITLE") return nonEmptyText(kind, value, size);
+        if (name == "ZSUMMARY") return isNull || kind == KindText;
+        return true;
+    }
+    if (tableName == kOldBodyTable) {
+        if (name == "Z_ENT" || name == "Z_OPT" || name == "ZOWNER") return nonZeroInteger(kind, value);
+        if (name == "ZCONTENT")
+            return kind == KindText && size >= 7 && value->text &&
+                   std::strstr(value->text, "<div>") != nullptr;
+        return true;
+    }
+    return true;
+}
+
+namespace {
+
+bool validColumn(const CarvedRecord* record, int column) {
+    return column >= 0 && column < record->columnCount &&
+           static_cast<size_t>(column) < record->kinds.size() &&
+           static_cast<size_t>(column) < record->values.size();
+}
+
+bool carvedBlobOrText(const CarvedRecord* record, int column) {
+    return validColumn(record, column) && isBlobOrText(record->kinds[static_cast<size_t>(column)]);
+}
+
+// Integer of a column that is neither blob nor text (0 otherwise).
+int64_t carvedId(const CarvedRecord* record, int column) {
+    if (!validColumn(record, column)) return 0;
+    auto v = carvedInteger(record->kinds[static_cast<size_t>(column)],
+                           &record->values[static_cast<size_t>(column)]);
+    return v ? *v : 0;
+}
+
+// A date column after CheckCarvedValue: a number there holds Unix seconds in the whole
+// slot; NULL gives 0.
+int64_t carvedDate(const CarvedRecord* record, int column) {
+    if (!validColumn(record, column)) return 0;
+    if (!isCarvedNumberKind(record->kinds[static_cast<size_t>(column)])) return 0;
+    return record->values[static_cast<size_t>(column)].i64;
+}
+
+std::string carvedText(const CarvedRecord* record, int column) {
+    return carvedBlobOrText(record, column) ? record->Text(column) : std::string();
+}
+
+} // namespace
+
+bool CMemo::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
+    if (!record || Cancelled()) return false;
+    if (tableName == kNewTitleTable) return OnCarvedTitleNew(record);
+    if (tableName == kNewBodyTable) return OnCarvedBodyNew(record);
+    if (tableName == kOldTitleTable) return OnCarvedTitleOld(record);
+    if (tableName == kOldBodyTable) return OnCarvedBodyOld(record);
+    return false;
+}
+
+bool CMemo::OnCarvedTitleNew(CarvedRecord* record) {
+    std::string title = carvedText(record, titleColumn);
+    if (title.empty()) title = carvedText(record, summaryColumn);
+    if (title.empty()) return false;
+    auto row = std::make_unique<NoteTitleRow>();
+    row->deleted = true;
+    row->title = std::move(title);
+    if (!carvedBlobOrText(record, idColumn)) row->noteId = carvedId(record, idColumn);
+    if (!carvedBlobOrText(record, dateColumn)) row->date = carvedDate(record, dateColumn);
+    row->summary = carvedText(record, dataColumn);
+    AddTitleRow(std::move(row), false);
+    return true;
+}
+
+bool CMemo::OnCarvedTitleOld(CarvedRecord* record) {
+    std::string title = carvedText(record, titleColumn);
+    if (title.empty()) return false;
+    auto row = std::make_unique<NoteTitleRow>();
+    row->deleted = true;
+    row->title = std::move(title);
+    row->noteId = carvedId(record, idColumn);
+    row->date = carvedDate(record, dateColumn);
+    row->summary = carvedText(record, dataColumn);
+    AddTitleRow(std::move(row), true);
+    return true;
+}
+
+void CMemo::AddTitleRow(std::unique_ptr<NoteTitleRow> row, bool compareDate) {
+    for (NoteTitleRow* r = titleRows.first; r; r = r->next) {
+        if (Cancelled()) return;
+        if (r->noteId == row->noteId && (!compareDate || r->date == row->date) && r->title == row->title)
+            return;
+    }
+    titleRows.append(std::move(row));
+}
+
+bool CMemo::OnCarvedBodyNew(CarvedRecord* record) {
+    if (!carvedBlobOrText(record, dataColumn)) return false;
+    std::string bytes = record->Bytes(dataColumn);
+    if (bytes.empty()) return false;
+    std::string text;
+    if (!DecodeNoteData(bytes.data(), bytes.size(), &text)) return false;
+    auto entry = std::make_unique<NoteBodyEntry>();
+    entry->deleted = true;
+    entry->text = std::move(text);
+    if (!carvedBlobOrText(record, ownerIdColumn)) entry->ownerId = carvedId(record, ownerIdColumn);
+    AddBodyEntry(std::move(entry));
+    return true;
+}
+
+bool CMemo::OnCarvedBodyOld(CarvedRecord* record) {
+    std::string html = carvedText(record, dataColumn);
+    if (html.empty()) return false;
+    std::string text;
+    if (!cleanNoteHtml(html.c_str(), &text)) return false;
+    auto entry = std::make_unique<NoteBodyEntry>();
+    entry->deleted = true;
+    entry->text = std::move(text);
+    entry->ownerId = carvedId(record, ownerIdColumn);
+    AddBodyEntry(std::move(entry));
+    return true;
+}
+
+void CMemo::AddBodyEntry(std::unique_ptr<NoteBodyEntry> entry) {
+    for (NoteBodyEntry* e = bodyEntries.first; e; e = e->next) {
+        if (Cancelled()) return;
+        if (e->ownerId == entry->ownerId && e->text == entry->text) return;
+    }
+    bodyEntries.append(std::move(entry));
+}
+
+void CMemo::BuildNotes() {
+    if (!owner) return;
+    // 1. Every title row becomes a note: the body it belongs to, else title and summary.
+    progressDone = 0;
+    progressTotal = titleRows.count;
+    for (NoteTitleRow* row = titleRows.first; row && !Cancelled(); row = row->next) {
+        ReportProgress(3, false);
+        std::string title = row->title;
+        bool cut = false;
+        const size_t e = sizeof(kEllipsis) - 1;
+        if (title.size() > e && title.compare(title.size() - e, e, kEllipsis) == 0) {
+            title.resize(title.size() - e);
+            cut = true;
+        }
+        const NoteBodyEntry* match = nullptr;
+        for (const NoteBodyEntry* b = bodyEntries.first; b && !Cancelled(); b = b->next) {
+            if (b->deleted) {
+                // An empty title is in every text: it would lend the note another note's body.
+                if (!title.empty() && b->text.find(title) != std::string::npos) {
+                    match = b;
+                    break;
+                }
+            } else if (b->id == row->noteId) {
+                if (b->text.find(title) != std::string::npos) match = b;
+                break;
+            }
+        }
+        if (match)
+            row->text = match->text;
+        else
+            row->text = cut ? title + row->summary : title + "\n" + row->summary;
+        AddNote(row->deleted, row->text, row->date);
+    }
+    AddProgressStep(1);
+
+    // 2. Deleted bodies that no note took: listed first, without a date.
+    progressDone = 0;
+    progressTotal = bodyEntries.count;
+    for (const NoteBodyEntry* b = bodyEntries.first; b && !Cancelled(); b = b->next) {
+        ReportProgress(3, false);
+        if (!b->deleted || b->text.empty()) continue;
+        bool listed = false;
+        for (const NoteRecord* r = owner->noteList.first; r; r = r->next) {
+            if (r->text == b->text) {
+                listed = true;
+                break;
+            }
+        }
+        if (listed) continue;
+        auto note = std::make_unique<NoteRecord>();
+        note->deleted = true;
+        note->text = b->text;
+        note->date = 0;
+        owner->noteList.prepend(std::move(note));
+    }
+    AddProgressStep(1);
+
+    titleRows.clear();
+    bodyEntries.clear();
+    AddProgressStep(1);
+}
+
+void CMemo::AddNote(bool deleted, const std::string& text, int64_t date) {
+    if (!owner) return;
+    int32_t position = 0;
+    for (const NoteRecord* r = owner->noteList.first; r; r = r->next) {
+        if (Cancelled()) return;
+        if (owner->skipDuplicates && r->date == date && r->text == text) return;
+        if (deleted) {
+            if (r->deleted && r->date > date) ++position;
+        } else if (r->deleted || r->date > date) {
+            ++position;
+        }
+    }
+    auto note = std::make_unique<NoteRecord>();
+    note->deleted = deleted;
+    note->text = text;
+    note->date = date;
+    owner->noteList.insertAt(position, std::move(note));
+}
