@@ -1,5 +1,9 @@
 #include "scan/CScanSteps.h"
 
+#include "core/CBookMark.h"
+#include "core/CCallHistory.h"
+#include "core/CReminder.h"
+#include "core/CReminderEx.h"
 #include "scan/CScanManager.h"
 
 // One line per parser of this build: construct it with the scan manager as owner, run
@@ -7,5 +11,9 @@
 // build does not have yet; their lists are still reported (empty).
 CScanSteps CScanSteps::Default() {
     CScanSteps steps;
+    steps.bookmarks = [](CScanManager& owner) { return CBookMark(&owner).Scan(); };
+    steps.reminders = [](CScanManager& owner) { return CReminder(&owner).Scan(); };
+    steps.remindersEx = [](CScanManager& owner) { return CReminderEx(&owner).Scan(); };
+    steps.callHistory = [](CScanManager& owner) { return CCallHistory(&owner).Scan(); };
     return steps;
 }
