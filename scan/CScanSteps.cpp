@@ -1,7 +1,9 @@
 #include "scan/CScanSteps.h"
 
 #include "core/CBookMark.h"
+#include "core/CCalendar.h"
 #include "core/CCallHistory.h"
+#include "core/CMemo.h"
 #include "core/CReminder.h"
 #include "core/CReminderEx.h"
 #include "scan/CScanManager.h"
@@ -12,8 +14,10 @@
 CScanSteps CScanSteps::Default() {
     CScanSteps steps;
     steps.bookmarks = [](CScanManager& owner) { return CBookMark(&owner).Scan(); };
+    steps.calendar = [](CScanManager& owner) { return CCalendar(&owner).Scan(); };
     steps.reminders = [](CScanManager& owner) { return CReminder(&owner).Scan(); };
     steps.remindersEx = [](CScanManager& owner) { return CReminderEx(&owner).Scan(); };
+    steps.notes = [](CScanManager& owner) { return CMemo(&owner).Scan(); };
     steps.callHistory = [](CScanManager& owner) { return CCallHistory(&owner).Scan(); };
     return steps;
 }
