@@ -1,5 +1,11 @@
 #include "scan/CScanSteps.h"
 
+#include "core/CBookMark.h"
+#include "core/CCalendar.h"
+#include "core/CCallHistory.h"
+#include "core/CMemo.h"
+#include "core/CReminder.h"
+#include "core/CReminderEx.h"
 #include "scan/CScanManager.h"
 
 // One line per parser of this build: construct it with the scan manager as owner, run
@@ -7,5 +13,11 @@
 // build does not have yet; their lists are still reported (empty).
 CScanSteps CScanSteps::Default() {
     CScanSteps steps;
+    steps.bookmarks = [](CScanManager& owner) { return CBookMark(&owner).Scan(); };
+    steps.calendar = [](CScanManager& owner) { return CCalendar(&owner).Scan(); };
+    steps.reminders = [](CScanManager& owner) { return CReminder(&owner).Scan(); };
+    steps.remindersEx = [](CScanManager& owner) { return CReminderEx(&owner).Scan(); };
+    steps.notes = [](CScanManager& owner) { return CMemo(&owner).Scan(); };
+    steps.callHistory = [](CScanManager& owner) { return CCallHistory(&owner).Scan(); };
     return steps;
 }
