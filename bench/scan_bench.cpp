@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <mutex>
 
@@ -137,7 +138,10 @@ int main(int argc, char** argv) {
     if (std::string(argv[1]) == "--build-sample") {
         if (argc < 3) return Usage();
         const int scale = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1;
-        kit::SampleBackup::Build(argv[2], kit::BackupBuilder::Generation::ManifestDb, scale);
+        const std::filesystem::path folder = argv[2];
+        const std::filesystem::path scratch = folder.string() + ".databases";
+        kit::SampleBackup::Build(folder, kit::BackupBuilder::Generation::ManifestDb, scale, scratch);
+        std::filesystem::remove_all(scratch);
         std::printf("sample backup written to %s (scale %d)\n", argv[2], scale);
         return 0;
     }
