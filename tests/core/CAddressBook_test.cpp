@@ -526,3 +526,32 @@ TEST_F(ContactsTest, MessagesTakeNamesFromContacts) {
     EXPECT_EQ("", names["15550000000"]);
     EXPECT_EQ(3u, names.size());
 }
+
+// A deleted person whose row kept its rowid names its deleted numbers even without a
+// search row (the carver's rowid serves as the person's record id).
+TEST_F(ContactsTest, DeletedPersonNamesItsDeletedNumbers) {
+    fs::create_directories(tmp.path() / "fixture");
+    {
+        BookDb b(BookPath(), true);
+        int64_t keep = b.Person("Keep", "Me", std::nullopt);
+        int64_t gone = b.Person("Wu", "Zhao", "Zhao Trading");
+        int64_t lower = b.Person("Lower", "Cell", std::nullopt); // inserted later: stored below
+        b.Person("Bottom", "Cell", std::nullopt);                // keeps both off the free gap
+        b.Value(keep, 3, "13800000001");
+        int64_t number = b.Value(gone, 3, "13800000003");
+        // SQLite writes a free-block header over the first bytes of a deleted cell; the
+        // cell just above a free block joins that block and keeps its own header.
+        b.db.deleteWhere("ABPerson", "ROWID = " + std::to_string(lower));
+        b.db.deleteWhere("ABPerson", "ROWID = " + std::to_string(gone));
+        b.db.deleteWhere("ABMultiValue", "UID = " + std::to_string(number));
+        (void)keep;
+    }
+    MakeImages({});
+    ASSERT_TRUE(Run());
+    auto list = contactsOf(*mgr);
+    const Contact* c = findContact(list, "13800000003");
+    ASSERT_NE(nullptr, c);
+    EXPECT_TRUE(c->deleted);
+    EXPECT_EQ("ZhaoWu", c->name);
+    EXPECT_FALSE(findContact(list, "13800000001")->deleted);
+}

@@ -1,0 +1,87 @@
+// Property lists through libplist: binary and XML, key paths, and damaged input.
+#include "platform/PlistDocument.h"
+
+#include "tests/scan/QtGtestMain.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <plist/plist.h>
+
+namespace {
+
+QByteArray Serialise(bool binary) {
+    plist_t root = plist_new_dict();
+    plist_t lockdown = plist_new_dict();
+    plist_dict_set_item(lockdown, "ProductVersion", plist_new_string("16.1"));
+    plist_dict_set_item(lockdown, "DeviceName", plist_new_string("Ann’s iPhone"));
+    plist_dict_set_item(root, "Lockdown", lockdown);
+    plist_dict_set_item(root, "IsEncrypted", plist_new_bool(1));
+    plist_dict_set_item(root, "Count", plist_new_uint(0));
+    plist_dict_set_item(root, "Flag", plist_new_uint(2));
+    char* out = nullptr;
+    uint32_t length = 0;
+    if (binary)
+        plist_to_bin(root, &out, &length);
+    else
+        plist_to_xml(root, &out, &length);
+    QByteArray bytes(out, qsizetype(length));
+    free(out);
+    plist_free(root);
+    return bytes;
+}
+
+} // namespace
+
+TEST(PlistDocument, BinaryAndXmlReadAlike) {
+    for (bool binary : {true, false}) {
+        const PlistDocument doc = PlistDocument::FromBytes(Serialise(binary));
+        ASSERT_TRUE(doc.isValid());
+        EXPECT_EQ(doc.String({"Lockdown", "ProductVersion"}), QString("16.1"));
+        EXPECT_EQ(doc.String({"Lockdown", "DeviceName"}), QString::fromUtf8("Ann’s iPhone"));
+        EXPECT_TRUE(doc.HasDictionary({"Lockdown"}));
+        EXPECT_TRUE(doc.HasDictionary({}));
+        EXPECT_EQ(doc.Bool({"IsEncrypted"}), true);
+        EXPECT_EQ(doc.Bool({"Count"}), false);
+        EXPECT_EQ(doc.Bool({"Flag"}), true);
+        // Missing keys and nodes of another type give nothing.
+        EXPECT_EQ(doc.String({"Lockdown", "Missing"}), std::nullopt);
+        EXPECT_EQ(doc.String({"Lockdown"}), std::nullopt);
+        EXPECT_EQ(doc.String({"IsEncrypted", "x"}), std::nullopt);
+        EXPECT_EQ(doc.Bool({"Lockdown"}), std::nullopt);
+        EXPECT_FALSE(doc.HasDictionary({"IsEncrypted"}));
+        EXPECT_EQ(doc.StringDictionary({"Lockdown"}).value("ProductVersion"), "16.1");
+        EXPECT_TRUE(doc.StringDictionary({"Count"}).isEmpty());
+    }
+}
+
+TEST(PlistDocument, DamagedInputIsNoDocument) {
+    const QByteArray binary = Serialise(true);
+    const QByteArray samples[] = {
+        QByteArray(),
+        QByteArray("bplist00"),
+        binary.left(binary.size() / 2),
+        QByteArray("<plist><dict><key>"),
+        QByteArray(4096, '\xff'),
+        QByteArray("bplist00") + QByteArray(64, '\xff'),
+    };
+    for (const QByteArray& bytes : samples) {
+        const PlistDocument doc = PlistDocument::FromBytes(bytes);
+        EXPECT_EQ(doc.String({"Lockdown", "ProductVersion"}), std::nullopt);
+        EXPECT_EQ(doc.Bool({"IsEncrypted"}), std::nullopt);
+    }
+
+    QTemporaryDir dir;
+    EXPECT_FALSE(PlistDocument::FromFile(dir.filePath("absent.plist")).isValid());
+    EXPECT_FALSE(PlistDocument::FromFile(dir.path()).isValid()); // a folder
+    QFile big(dir.filePath("big.plist"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    big.write(binary);
+    big.close();
+    EXPECT_TRUE(PlistDocument::FromFile(big.fileName()).isValid());
+    EXPECT_FALSE(PlistDocument::FromFile(big.fileName(), binary.size() - 1).isValid()); // over the limit
+}
+
+QT_GTEST_MAIN(QCoreApplication)
