@@ -1,15 +1,11 @@
-#pragma once
-// Builds note bodies as the Notes app stores them: a protocol-buffer document holding
-// the text, gzip-compressed with zlib.
+#include "tests/kit/NoteBody.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <cstdint>
-#include <string>
+namespace kit {
 
-namespace notebody {
-
-inline std::string varint(uint64_t v) {
+std::string varint(uint64_t v) {
     std::string out;
     while (v >= 0x80) {
         out.push_back(static_cast<char>((v & 0x7F) | 0x80));
@@ -19,24 +15,22 @@ inline std::string varint(uint64_t v) {
     return out;
 }
 
-inline std::string field(uint8_t tag, const std::string& payload) {
+std::string field(uint8_t tag, const std::string& payload) {
     return std::string(1, static_cast<char>(tag)) + varint(payload.size()) + payload;
 }
 
-inline std::string fieldVarint(uint8_t tag, uint64_t v) {
+std::string fieldVarint(uint8_t tag, uint64_t v) {
     return std::string(1, static_cast<char>(tag)) + varint(v);
 }
 
-// document { 1: 0, 2: { 1: 0, 2: 0, 3: { 2: text, 5: attribute run } } }
-inline std::string noteProtobuf(const std::string& text) {
+std::string noteProtobuf(const std::string& text) {
     std::string attributeRun = field(0x2A, fieldVarint(0x08, text.size()));
     std::string note = field(0x12, text) + attributeRun;
     std::string document = fieldVarint(0x08, 0) + fieldVarint(0x10, 0) + field(0x1A, note);
     return fieldVarint(0x08, 0) + field(0x12, document);
 }
 
-// gzip member of `data`; with a file name when `fileName` is not empty (FNAME flag).
-inline std::string gzip(const std::string& data, const std::string& fileName = "", int level = 6) {
+std::string gzip(const std::string& data, const std::string& fileName, int level) {
     z_stream s{};
     EXPECT_EQ(Z_OK, deflateInit2(&s, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY));
     gz_header header{};
@@ -57,12 +51,11 @@ inline std::string gzip(const std::string& data, const std::string& fileName = "
     return out;
 }
 
-inline std::string noteBody(const std::string& text) {
+std::string noteBody(const std::string& text) {
     return gzip(noteProtobuf(text));
 }
 
-// Text that does not compress: letters from a fixed pseudo-random sequence.
-inline std::string incompressibleText(size_t length, uint32_t seed = 12345) {
+std::string incompressibleText(size_t length, uint32_t seed) {
     std::string out;
     out.reserve(length);
     uint32_t x = seed;
@@ -73,4 +66,4 @@ inline std::string incompressibleText(size_t length, uint32_t seed = 12345) {
     return out;
 }
 
-} // namespace notebody
+} // namespace kit
