@@ -171,9 +171,10 @@ TEST(DeviceRoad, BackupAnalysisAndScanOfAFreshBackup) {
     FakeTool tool;
     tool.Mode("copy");
     QTemporaryDir source;
-    const kit::SampleBackup sample =
-        kit::SampleBackup::Build(source.path().toStdString(), kit::BackupBuilder::Generation::ManifestDb);
-    qputenv("FAKE_SOURCE", source.path().toUtf8());
+    const kit::SampleBackup sample = kit::SampleBackup::Build(source.filePath("backup").toStdString(),
+                                                              kit::BackupBuilder::Generation::ManifestDb, 1,
+                                                              source.filePath("scratch").toStdString());
+    qputenv("FAKE_SOURCE", source.filePath("backup").toUtf8());
 
     DeviceRoad road;
     QStringList log;
@@ -211,7 +212,8 @@ TEST(DeviceRoad, AFailedBackupIsAFailureEvenBesideAnOldCopy) {
     DeviceRoad road;
     // A complete backup of an earlier run lies in the cache.
     const QString stale = road.hub->getSaveBackUpPath() + "/" + road.device->getIdentifyNumber();
-    kit::SampleBackup::Build(stale.toStdString(), kit::BackupBuilder::Generation::ManifestDb);
+    kit::SampleBackup::Build(stale.toStdString(), kit::BackupBuilder::Generation::ManifestDb, 1,
+                             road.cache.filePath("scratch").toStdString());
 
     for (const char* mode : {"fail", "crash"}) {
         tool.Mode(mode);

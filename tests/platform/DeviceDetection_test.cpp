@@ -290,6 +290,17 @@ TEST(DeviceDetection, TrustPromptAndConfirmation) {
     EXPECT_EQ(t.devices.events[1].device, t.devices.events[0].device);
 }
 
+TEST(DeviceDetection, ShutdownClosesAWaitingPrompt) {
+    Detection t;
+    t.Phone("UDID-A");
+    t.lib->Device("UDID-A").paired = false;
+    ASSERT_TRUE(t.lib->Emit(DeviceEvent::Connected, "UDID-A"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return t.prompt.shown; }, 10000));
+    t.hub.reset();
+    EXPECT_FALSE(t.prompt.shown);
+    EXPECT_FALSE(t.prompt.handler);
+}
+
 TEST(DeviceDetection, PairedEventsProbeWithoutConnecting) {
     Detection t;
     t.Phone("UDID-A");
