@@ -8,6 +8,7 @@
 #include "scan/CScanManager.h"
 #include "tests/core/SystemParserSupport.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/SystemSchemas.h"
 
 #include <gtest/gtest.h>
 
@@ -22,36 +23,12 @@ namespace {
 constexpr const char* kBookRelative = "Library/AddressBook/AddressBook.sqlitedb";
 constexpr const char* kImagesRelative = "Library/AddressBook/AddressBookImages.sqlitedb";
 
-constexpr const char* kBookSchema = R"(
-CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, Last TEXT, Middle TEXT,
-  FirstPhonetic TEXT, MiddlePhonetic TEXT, LastPhonetic TEXT, Organization TEXT, Department TEXT, Note TEXT,
-  Kind INTEGER, Birthday TEXT, JobTitle TEXT, Nickname TEXT, Prefix TEXT, Suffix TEXT, FirstSort TEXT,
-  LastSort TEXT, CreationDate INTEGER, ModificationDate INTEGER, CompositeNameFallback TEXT,
-  ExternalIdentifier TEXT, ExternalModificationTag TEXT, ExternalUUID TEXT, StoreID INTEGER,
-  DisplayName TEXT, ExternalRepresentation BLOB, FirstSortSection TEXT, LastSortSection TEXT,
-  FirstSortLanguageIndex INTEGER DEFAULT 2147483647, LastSortLanguageIndex INTEGER DEFAULT 2147483647,
-  PersonLink INTEGER DEFAULT -1, ImageURI TEXT, IsPreferredName INTEGER DEFAULT 1, guid TEXT);
-CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, property INTEGER, identifier INTEGER,
-  label INTEGER, value TEXT, guid TEXT);
-CREATE TABLE ABMultiValueLabel (value TEXT, UNIQUE(value));
-CREATE INDEX ABMultiValueRecordIDIndex on ABMultiValue(record_id);
-)";
+constexpr const char* kBookSchema = kit::kAddressBookSchema;
 
 // Search table of the older generation (phone c15, e-mail c16) and the newer one
 // (phone c16, e-mail c17), shaped as the full-text index stores its content.
-constexpr const char* kSearchOld = R"(
-CREATE TABLE 'ABPersonFullTextSearch_content'(docid INTEGER PRIMARY KEY, 'c0First', 'c1Last', 'c2Middle',
-  'c3FirstPhonetic', 'c4MiddlePhonetic', 'c5LastPhonetic', 'c6Organization', 'c7Department', 'c8Note',
-  'c9Birthday', 'c10JobTitle', 'c11Nickname', 'c12Prefix', 'c13Suffix', 'c14DisplayName', 'c15Phone',
-  'c16Email', 'c17Address', 'c18SocialProfile', 'c19URL', 'c20RelatedNames', 'c21IM', 'c22Date');
-)";
-constexpr const char* kSearchNew = R"(
-CREATE TABLE 'ABPersonFullTextSearch_content'(docid INTEGER PRIMARY KEY, 'c0First', 'c1Last', 'c2Middle',
-  'c3FirstPhonetic', 'c4MiddlePhonetic', 'c5LastPhonetic', 'c6Organization', 'c7Department', 'c8Note',
-  'c9Birthday', 'c10JobTitle', 'c11Nickname', 'c12Prefix', 'c13Suffix', 'c14DisplayName',
-  'c15OrganizationPhonetic', 'c16Phone', 'c17Email', 'c18Address', 'c19SocialProfile', 'c20URL',
-  'c21RelatedNames', 'c22IM', 'c23Date');
-)";
+constexpr const char* kSearchOld = kit::kAddressBookSearchOldSchema;
+constexpr const char* kSearchNew = kit::kAddressBookSearchNewSchema;
 
 std::string guid36(int n) {
     char b[40];
@@ -151,8 +128,7 @@ class ContactsTest : public ::testing::TestWithParam<bool> {
 
     void MakeImages(const std::vector<std::pair<int64_t, std::string>>& rows) {
         kit::FixtureDb img(ImagesPath());
-        img.exec("CREATE TABLE ABFullSizeImage (record_id INTEGER, crop_x INTEGER, crop_y INTEGER, "
-                 "crop_width INTEGER, crop_height INTEGER, data BLOB, UNIQUE(record_id));");
+        img.exec(kit::kAddressBookImagesSchema);
         for (auto& [id, bytes] : rows)
             img.insert("ABFullSizeImage", {"record_id", "data"}, {id, kit::Blob{bytes}});
     }

@@ -85,3 +85,35 @@ TEST(PlistDocument, DamagedInputIsNoDocument) {
 }
 
 QT_GTEST_MAIN(QCoreApplication)
+
+// A crafted list nested far deeper than any real one would exhaust libplist's
+// recursion; it is refused instead.
+TEST(PlistDocument, DeeplyNestedListIsRefusedNotACrash) {
+    QByteArray xml = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
+    for (int i = 0; i < 1000000; ++i)
+        xml += "<array>";
+    EXPECT_FALSE(PlistDocument::FromBytes(xml).isValid());
+
+    // Binary: each array holds the next one; 500,000 levels in about 1.5 MB.
+    const int levels = 500000;
+    QByteArray bin = "bplist00";
+    QByteArray offsets;
+    for (int i = 0; i < levels; ++i) {
+        const quint32 at = quint32(bin.size());
+        offsets.append(char(at >> 24)).append(char(at >> 16)).append(char(at >> 8)).append(char(at));
+        bin.append('\xA1');
+        const quint32 child = quint32(i + 1 < levels ? i + 1 : i); // the last one points at itself
+        bin.append(char(child >> 24)).append(char(child >> 16)).append(char(child >> 8)).append(char(child));
+    }
+    const quint64 tableAt = quint64(bin.size());
+    bin += offsets;
+    QByteArray trailer(32, '\0');
+    trailer[6] = 4;
+    trailer[7] = 4;
+    for (int b = 0; b < 8; ++b) {
+        trailer[8 + b] = char(quint64(levels) >> (56 - 8 * b));
+        trailer[24 + b] = char(tableAt >> (56 - 8 * b));
+    }
+    bin += trailer;
+    EXPECT_FALSE(PlistDocument::FromBytes(bin).isValid());
+}
