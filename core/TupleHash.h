@@ -6,9 +6,9 @@
 // Hash of a std::tuple of hashable values (numbers, bools, std::string_view), for the
 // unordered sets that stand in for the parsers' duplicate walks.
 struct TupleHash {
-    template <class... Parts> size_t operator()(const std::tuple<Parts...>& key) const {
+    template <class... Fields> size_t operator()(const std::tuple<Fields...>& key) const {
         size_t h = 0;
-        std::apply([&h](const Parts&... part) { ((h = Mix(h, std::hash<Parts>()(part))), ...); }, key);
+        std::apply([&h](const Fields&... field) { ((h = Mix(h, std::hash<Fields>()(field))), ...); }, key);
         return h;
     }
 
