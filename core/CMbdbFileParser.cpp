@@ -6,6 +6,7 @@
 #include <plist/plist.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -142,10 +143,130 @@ FileAttributes decodeFileBlob(const void* blob, int bytes) {
     return a;
 }
 
-std::string columnText(sqlite3_stmt* st, int column) {
-    if (column < 0 || sqlite3_column_type(st, column) != SQLITE_TEXT) return std::string();
-    const unsigned char* text = sqlite3_column_text(st, column);
-    return text ? std::string(reinterpret_cast<const char*>(text)) : std::string();
+// Reads the "Files" rows of a statement into records, columns found by name. The two
+// name buffers are reused from row to row.
+struct FilesRowReader {
+    int fileIdColumn = -1, domainColumn = -1, pathColumn = -1, fileColumn = -1;
+    std::string domain, relativePath;
+
+    explicit FilesRowReader(sqlite3_stmt* st) {
+        for (int i = 0; i < sqlite3_column_count(st); ++i) {
+            const char* name = sqlite3_column_name(st, i);
+            if (!name) continue;
+            if (std::strcmp(name, "fileID") == 0)
+                fileIdColumn = i;
+            else if (std::strcmp(name, "domain") == 0)
+                domainColumn = i;
+            else if (std::strcmp(name, "relativePath") == 0)
+                pathColumn = i;
+            else if (std::strcmp(name, "file") == 0)
+                fileColumn = i;
+        }
+    }
+
+    // A text column up to its first NUL; any other type reads as empty.
+    static void ReadText(sqlite3_stmt* st, int column, std::string& out) {
+        out.clear();
+        if (column < 0 || sqlite3_column_type(st, column) != SQLITE_TEXT) return;
+        if (const unsigned char* text = sqlite3_column_text(st, column))
+            out.assign(reinterpret_cast<const char*>(text));
+    }
+
+    // The record of the current row, or null when the row is not kept.
+    std::unique_ptr<BackupFileRecord> Read(sqlite3_stmt* st) {
+        ReadText(st, domainColumn, domain);
+        ReadText(st, pathColumn, relativePath);
+        // Rows without both names, or of a domain with no device path, are dropped
+        // whatever their attributes say: their blobs are not decoded at all.
+        if (domain.empty() || relativePath.empty() || !backupDomainKnown(domain)) return nullptr;
+        FileAttributes attrs;
+        if (fileColumn >= 0 && sqlite3_column_type(st, fileColumn) == SQLITE_BLOB) {
+            const void* blob = sqlite3_column_blob(st, fileColumn);
+            int bytes = sqlite3_column_bytes(st, fileColumn);
+            if (blob) attrs = decodeFileBlob(blob, bytes);
+        }
+        if (attrs.size == 0) return nullptr;
+        return std::make_unique<BackupFileRecord>(domain, relativePath, attrs.size, attrs.mtime, attrs.atime,
+                                                  attrs.ctime);
+    }
+};
+
+// Whether "ORDER BY fileID" on "Files" compares plain bytes: a table (not a view) whose
+// fileID column has the default BINARY collation.
+bool fileIdSortsAsBytes(sqlite3* db) {
+    const char* collation = nullptr;
+    if (sqlite3_table_column_metadata(db, nullptr, "Files", "fileID", nullptr, &collation, nullptr, nullptr,
+                                      nullptr) != SQLITE_OK)
+        return false;
+    return collation && sqlite3_stricmp(collation, "BINARY") == 0;
+}
+
+// Kept records read in table order, sorted afterwards into fileID order: a walk of the
+// fileID index would visit the table's pages out of order, one random read per row.
+// Gives up (false, nothing kept) whenever the result could differ from what
+// "ORDER BY fileID" gives: a kept row whose fileID is not plain ASCII text (other types
+// and encodings sort differently), two kept rows with the same fileID (their order is
+// SQLite's to choose), or a read error (the rows read before it would not be the same).
+bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBefore, double total,
+                       std::vector<std::unique_ptr<BackupFileRecord>>& records) {
+    records.clear();
+    if (!fileIdSortsAsBytes(db)) return false;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file from 'Files'", -1, &st, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    struct StatementFinalizer {
+        sqlite3_stmt* st;
+        ~StatementFinalizer() { sqlite3_finalize(st); }
+    } finalizer{st};
+    FilesRowReader reader(st);
+    if (reader.fileIdColumn < 0) return false;
+
+    std::string keys;                             // every kept row's fileID, back to back
+    std::vector<std::pair<size_t, size_t>> keyAt; // offset and length in keys, per record
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        std::unique_ptr<BackupFileRecord> record = reader.Read(st);
+        if (!record) continue;
+        if (sqlite3_column_type(st, reader.fileIdColumn) != SQLITE_TEXT) break;
+        const unsigned char* id = sqlite3_column_text(st, reader.fileIdColumn);
+        const int idLength = sqlite3_column_bytes(st, reader.fileIdColumn);
+        if (!id || idLength < 0) break;
+        bool plain = true;
+        for (int i = 0; i < idLength && plain; ++i)
+            plain = id[i] != 0 && id[i] < 0x80;
+        if (!plain) break;
+        keyAt.emplace_back(keys.size(), size_t(idLength));
+        keys.append(reinterpret_cast<const char*>(id), size_t(idLength));
+        records.push_back(std::move(record));
+        reporter.Report(entriesBefore + double(records.size()), total);
+    }
+    if (rc != SQLITE_DONE) {
+        records.clear();
+        return false;
+    }
+
+    // SQLite's BINARY collation: bytes compared up to the shorter length, then the
+    // shorter first.
+    std::vector<size_t> order(records.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    auto key = [&](size_t i) { return std::string_view(keys.data() + keyAt[i].first, keyAt[i].second); };
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return key(a) < key(b); });
+    for (size_t i = 1; i < order.size(); ++i) {
+        if (key(order[i - 1]) == key(order[i])) {
+            records.clear();
+            return false;
+        }
+    }
+    std::vector<std::unique_ptr<BackupFileRecord>> sorted;
+    sorted.reserve(records.size());
+    for (size_t i : order)
+        sorted.push_back(std::move(records[i]));
+    records = std::move(sorted);
+    return true;
 }
 
 } // namespace
@@ -217,8 +338,7 @@ bool CMbdbFileParser::ParseMbdb(const std::vector<uint8_t>& data, const Progress
         }
 
         if (size != 0 && (!domain.empty() || !path.empty())) {
-            allEntries.push_back(std::make_unique<BackupFileRecord>(domain, path, size, mtime, atime, ctime));
-            FileEntry(allEntries.back().get());
+            AddEntry(std::make_unique<BackupFileRecord>(domain, path, size, mtime, atime, ctime));
             reporter.Report(double(c.pos), double(c.length));
         }
         if (c.pos >= c.length) break;
@@ -251,50 +371,40 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
         if (!any || total <= 0) return false;
     }
 
+    ProgressReporter reporter{progress};
+    const double entriesBefore = double(allEntries.size());
+    if (total < int64_t(1) << 24) allEntries.reserve(allEntries.size() + size_t(total));
+
+    std::vector<std::unique_ptr<BackupFileRecord>> records;
+    if (readInFileIdOrder(db, reporter, entriesBefore, double(total), records)) {
+        for (auto& record : records)
+            AddEntry(std::move(record));
+        return true;
+    }
+
+    // Anything unusual: let SQLite walk the rows in fileID order.
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file from 'Files' ORDER BY fileID", -1, &st,
                            nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);
         return false;
     }
-    // Columns are found by name.
-    int domainColumn = -1, pathColumn = -1, fileColumn = -1;
-    for (int i = 0; i < sqlite3_column_count(st); ++i) {
-        const char* name = sqlite3_column_name(st, i);
-        if (!name) continue;
-        if (std::strcmp(name, "domain") == 0)
-            domainColumn = i;
-        else if (std::strcmp(name, "relativePath") == 0)
-            pathColumn = i;
-        else if (std::strcmp(name, "file") == 0)
-            fileColumn = i;
-    }
-
-    ProgressReporter reporter{progress};
+    FilesRowReader reader(st);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        std::string domain = columnText(st, domainColumn);
-        std::string relativePath = columnText(st, pathColumn);
-        // Rows without both names, or of a domain with no device path, are dropped
-        // whatever their attributes say: their blobs are not decoded at all.
-        if (domain.empty() || relativePath.empty() || backupDevicePath(domain, relativePath).empty())
-            continue;
-        FileAttributes attrs;
-        if (fileColumn >= 0 && sqlite3_column_type(st, fileColumn) == SQLITE_BLOB) {
-            const void* blob = sqlite3_column_blob(st, fileColumn);
-            int bytes = sqlite3_column_bytes(st, fileColumn);
-            if (blob) attrs = decodeFileBlob(blob, bytes);
-        }
-        if (attrs.size == 0) continue;
-        auto record = std::make_unique<BackupFileRecord>(domain, relativePath, attrs.size, attrs.mtime,
-                                                         attrs.atime, attrs.ctime);
-        allEntries.push_back(std::move(record));
-        FileEntry(allEntries.back().get());
+        std::unique_ptr<BackupFileRecord> record = reader.Read(st);
+        if (!record) continue;
+        AddEntry(std::move(record));
         reporter.Report(double(allEntries.size()), double(total));
     }
     sqlite3_finalize(st);
     // A database damaged part-way keeps the rows read before the damage.
     return rc == SQLITE_DONE || !allEntries.empty();
+}
+
+void CMbdbFileParser::AddEntry(std::unique_ptr<BackupFileRecord> record) {
+    allEntries.push_back(std::move(record));
+    FileEntry(allEntries.back().get());
 }
 
 void CMbdbFileParser::FileEntry(BackupFileRecord* record) {
@@ -308,7 +418,7 @@ void CMbdbFileParser::FileEntry(BackupFileRecord* record) {
         }
         auto add = [&](int category) {
             categoryLists[category - 1].push_back(record);
-            categoryIndex[category - 1].emplace(path, record); // the first entry of a path wins
+            categoryIndex[category - 1].try_emplace(path, record); // the first entry of a path wins
         };
         add(p.category);
         if (p.category == CategoryCalendar) add(CategoryCalendarReminders);

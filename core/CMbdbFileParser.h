@@ -8,13 +8,14 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 // Reads the manifest of one device backup ("Manifest.mbdb" up to iOS 9, "Manifest.db"
 // from iOS 10) into BackupFileRecord entries filed by BackupCategory.
 class CMbdbFileParser : public IFileParser {
-public:
+  public:
     using ProgressCallback = std::function<void(int percent)>;
 
     CMbdbFileParser();
@@ -41,14 +42,16 @@ public:
     int IosMajorVersion() const { return iosMajorVersion; }
     const std::string& BackupRoot() const { return backupRoot; }
 
-private:
+  private:
     bool ParseMbdb(const std::vector<uint8_t>& data, const ProgressCallback& progress);
     bool ParseDatabase(const char* path, const ProgressCallback& progress);
+    void AddEntry(std::unique_ptr<BackupFileRecord> record);
     void FileEntry(BackupFileRecord* record);
 
     BackupEntryList categoryLists[10];
-    // Per category: device path -> first entry with it.
-    std::unordered_map<std::string, BackupFileRecord*> categoryIndex[10];
+    // Per category: device path -> first entry with it. The keys view the device paths
+    // of the records that allEntries owns.
+    std::unordered_map<std::string_view, BackupFileRecord*> categoryIndex[10];
     std::vector<std::string> reminderStores;
     WxAccountList wxAccounts;
     WaStoreList waStores;
