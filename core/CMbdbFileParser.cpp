@@ -1,16 +1,14 @@
 #include "core/CMbdbFileParser.h"
 
-#include "core/CheckedTime.h"
+#include "core/ManifestFileBlob.h"
 #include "core/SqliteReadOnly.h"
 
-#include <plist/plist.h>
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <limits>
 
 namespace {
 
@@ -91,63 +89,12 @@ struct ProgressReporter {
     }
 };
 
-// A time value of the file attributes as 32-bit seconds; values that do not fit read as 0.
-int32_t attributeTime(plist_t node) {
-    if (!node) return 0;
-    int64_t v = 0;
-    if (plist_get_node_type(node) == PLIST_UINT) {
-        uint64_t u = 0;
-        plist_get_uint_val(node, &u);
-        v = static_cast<int64_t>(u); // negative values are stored two's complement
-    } else if (plist_get_node_type(node) == PLIST_REAL) {
-        double d = 0;
-        plist_get_real_val(node, &d);
-        auto s = doubleToSeconds(d);
-        if (!s) return 0;
-        v = *s;
-    } else {
-        return 0;
-    }
-    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) return 0;
-    return static_cast<int32_t>(v);
-}
-
-struct FileAttributes {
-    uint64_t size = 0;
-    int32_t mtime = 0, atime = 0, ctime = 0;
-};
-
-// The "file" blob of a Manifest.db row: a binary property list (keyed archive) whose
-// "$objects"[1] is the attribute dictionary. Decoded in memory; anything missing or
-// of the wrong type reads as 0.
-FileAttributes decodeFileBlob(const void* blob, int bytes) {
-    FileAttributes a;
-    if (!blob || bytes < 8 || std::memcmp(blob, "bplist00", 8) != 0) return a;
-    plist_t root = nullptr;
-    plist_from_bin(static_cast<const char*>(blob), static_cast<uint32_t>(bytes), &root);
-    if (!root) return a;
-    if (plist_get_node_type(root) == PLIST_DICT) {
-        plist_t objects = plist_dict_get_item(root, "$objects");
-        if (objects && plist_get_node_type(objects) == PLIST_ARRAY && plist_array_get_size(objects) >= 2) {
-            plist_t attrs = plist_array_get_item(objects, 1);
-            if (attrs && plist_get_node_type(attrs) == PLIST_DICT) {
-                plist_t size = plist_dict_get_item(attrs, "Size");
-                if (size && plist_get_node_type(size) == PLIST_UINT) plist_get_uint_val(size, &a.size);
-                a.mtime = attributeTime(plist_dict_get_item(attrs, "LastModified"));
-                a.atime = attributeTime(plist_dict_get_item(attrs, "LastStatusChange"));
-                a.ctime = attributeTime(plist_dict_get_item(attrs, "Birth"));
-            }
-        }
-    }
-    plist_free(root);
-    return a;
-}
-
 // Reads the "Files" rows of a statement into records, columns found by name. The two
 // name buffers are reused from row to row.
 struct FilesRowReader {
     int fileIdColumn = -1, domainColumn = -1, pathColumn = -1, fileColumn = -1;
     std::string domain, relativePath;
+    std::string scratch; // for the blob decoder
 
     explicit FilesRowReader(sqlite3_stmt* st) {
         for (int i = 0; i < sqlite3_column_count(st); ++i) {
@@ -179,11 +126,11 @@ struct FilesRowReader {
         // Rows without both names, or of a domain with no device path, are dropped
         // whatever their attributes say: their blobs are not decoded at all.
         if (domain.empty() || relativePath.empty() || !backupDomainKnown(domain)) return nullptr;
-        FileAttributes attrs;
+        ManifestFileAttributes attrs;
         if (fileColumn >= 0 && sqlite3_column_type(st, fileColumn) == SQLITE_BLOB) {
             const void* blob = sqlite3_column_blob(st, fileColumn);
             int bytes = sqlite3_column_bytes(st, fileColumn);
-            if (blob) attrs = decodeFileBlob(blob, bytes);
+            if (blob && bytes > 0) attrs = decodeManifestFileBlob(blob, size_t(bytes), scratch);
         }
         if (attrs.size == 0) return nullptr;
         return std::make_unique<BackupFileRecord>(domain, relativePath, attrs.size, attrs.mtime, attrs.atime,
