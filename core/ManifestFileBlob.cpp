@@ -47,40 +47,61 @@ bool looksBinary(const void* blob, size_t bytes) {
            std::memcmp(blob, "bplist00", 8) == 0;
 }
 
+// The four keys read from the attribute dictionary.
+const char* const kAttributeKeys[] = {"Size", "LastModified", "LastStatusChange", "Birth"};
+constexpr size_t kAttributeKeyCount = sizeof kAttributeKeys / sizeof kAttributeKeys[0];
+
 // The layout of a binary property list ("bplist00"): objects, an offset table giving
 // where each object starts, and a 32-byte trailer (offset width, reference width,
 // object count, top object, offset table position). Nothing is built: the walk only
 // decides whether every object reachable from the top is one that libplist decodes
-// without fail, and finds "$objects"[1]. It answers "unsure" (nullopt) for anything
-// out of the ordinary (other object kinds, odd widths, reference cycles, deep nesting,
-// more work than a file attribute archive needs), and the caller then decodes the
-// whole archive as it is.
+// without fail, and finds in "$objects"[1] the entries that a dictionary lookup of the
+// four attribute keys would find. It answers "unsure" (false) for anything out of the
+// ordinary (other object kinds, odd widths, reference cycles, deep nesting, more work
+// than a file attribute archive needs), and the caller then decodes the whole archive
+// as it is.
 class ArchiveLayout {
   public:
     ArchiveLayout(const uint8_t* data, size_t length) : data_(data), length_(length) {}
 
-    std::optional<uint64_t> AttributeDictionary() {
-        if (!ReadTrailer() || !Check(top_, 0)) return std::nullopt;
+    // The key and value references of the attribute entries found, in the order of the
+    // attribute dictionary.
+    struct Entries {
+        uint64_t key[kAttributeKeyCount], value[kAttributeKeyCount];
+        size_t count = 0;
+    };
+
+    bool FindAttributes(Entries& found) {
+        if (!ReadTrailer() || Check(top_, 0) != kDict) return false;
         Object root;
-        if (!ObjectAt(top_, root) || root.type != kDict || root.count > kMaxRootKeys) return std::nullopt;
-        // The first key that reads "$objects" as a C string decides, as in a
-        // dictionary lookup.
-        for (uint64_t j = 0; j < root.count; ++j) {
-            Object key;
-            if (!ObjectAt(Ref(root.payload, j), key) || key.type != kAscii) return std::nullopt;
-            const void* text = data_ + key.payload;
-            if (std::memchr(text, 0, key.count)) return std::nullopt;
-            if (key.count != 8 || std::memcmp(text, "$objects", 8) != 0) continue;
-            Object objects, attributes;
-            if (!ObjectAt(Ref(root.payload, root.count + j), objects) || objects.type != kArray ||
-                objects.count < 2)
-                return std::nullopt;
-            const uint64_t index = Ref(objects.payload, 1);
-            if (!ObjectAt(index, attributes) || attributes.type != kDict) return std::nullopt;
-            return index;
+        if (!ObjectAt(top_, root) || root.count > kMaxKeys) return false;
+        // A lookup takes the first key that equals the name as a C string.
+        uint64_t objectsRef = 0;
+        if (!FindKeys(root, "$objects", 1, &objectsRef, nullptr)) return false;
+        Object objects, attributes;
+        if (objectsRef == kNone || !ObjectAt(objectsRef, objects) || objects.type != kArray ||
+            objects.count < 2)
+            return false;
+        if (!ObjectAt(Ref(objects.payload, 1), attributes) || attributes.type != kDict ||
+            attributes.count > kMaxKeys)
+            return false;
+        uint64_t values[kAttributeKeyCount];
+        uint64_t keys[kAttributeKeyCount];
+        if (!FindKeys(attributes, kAttributeKeys[0], kAttributeKeyCount, values, keys)) return false;
+        found.count = 0;
+        for (size_t i = 0; i < kAttributeKeyCount; ++i) {
+            if (values[i] == kNone) continue;
+            found.key[found.count] = keys[i];
+            found.value[found.count] = values[i];
+            ++found.count;
         }
-        return std::nullopt;
+        return true;
     }
+
+    size_t TableOffset() const { return table_; }
+    uint64_t ObjectCount() const { return objectCount_; }
+    uint8_t OffsetSize() const { return offsetSize_; }
+    uint8_t RefSize() const { return refSize_; }
 
   private:
     enum : uint8_t {
@@ -96,7 +117,7 @@ class ArchiveLayout {
     };
     static constexpr size_t kHeader = 8, kTrailer = 32;
     static constexpr int kMaxDepth = 16, kMaxVisits = 1024;
-    static constexpr uint64_t kMaxRootKeys = 64;
+    static constexpr uint64_t kMaxKeys = 64, kNone = ~uint64_t(0);
 
     struct Object {
         uint8_t type = 0;
@@ -105,10 +126,19 @@ class ArchiveLayout {
     };
 
     uint64_t BigEndian(size_t at, size_t bytes) const {
-        uint64_t v = 0;
-        for (size_t i = 0; i < bytes; ++i)
-            v = (v << 8) | data_[at + i];
-        return v;
+        const uint8_t* p = data_ + at;
+        switch (bytes) {
+        case 1:
+            return p[0];
+        case 2:
+            return uint64_t(p[0]) << 8 | p[1];
+        default: {
+            uint64_t v = 0;
+            for (size_t i = 0; i < bytes; ++i)
+                v = (v << 8) | p[i];
+            return v;
+        }
+        }
     }
     static bool PlainWidth(uint64_t n) { return n == 1 || n == 2 || n == 4 || n == 8; }
     // Reference `i` of a container whose references start at `payload` (bounds checked
@@ -181,26 +211,54 @@ class ArchiveLayout {
         }
     }
 
-    // Every object reachable from `index` decodes; `depth` objects lie above it.
-    bool Check(uint64_t index, int depth) {
-        if (depth >= kMaxDepth || ++visits_ > kMaxVisits) return false;
+    // The type of object `index` when it and every object reachable from it decode;
+    // 0 otherwise. `depth` objects lie above it.
+    uint8_t Check(uint64_t index, int depth) {
+        if (depth >= kMaxDepth || ++visits_ > kMaxVisits) return 0;
         for (int i = 0; i < depth; ++i) {
-            if (path_[i] == index) return false; // a cycle: the decoder refuses it
+            if (path_[i] == index) return 0; // a cycle: the decoder refuses it
         }
         path_[depth] = index;
         Object o;
-        if (!ObjectAt(index, o)) return false;
+        if (!ObjectAt(index, o)) return 0;
         if (o.type == kArray) {
             for (uint64_t j = 0; j < o.count; ++j) {
-                if (!Check(Ref(o.payload, j), depth + 1)) return false;
+                if (!Check(Ref(o.payload, j), depth + 1)) return 0;
             }
         } else if (o.type == kDict) {
             for (uint64_t j = 0; j < o.count; ++j) {
-                const uint64_t key = Ref(o.payload, j), value = Ref(o.payload, o.count + j);
-                Object k;
-                if (!Check(key, depth + 1) || !ObjectAt(key, k) || (k.type != kAscii && k.type != kUtf16))
-                    return false;
-                if (!Check(value, depth + 1)) return false;
+                const uint8_t key = Check(Ref(o.payload, j), depth + 1);
+                if (key != kAscii && key != kUtf16) return 0;
+                if (!Check(Ref(o.payload, o.count + j), depth + 1)) return 0;
+            }
+        }
+        return o.type;
+    }
+
+    // For each of `count` consecutive names (of kAttributeKeys when more than one), the
+    // value reference (and key reference) of the first key of `dict` equal to it, or
+    // kNone. False when a key could match in a way not compared here (a UTF-16 key, a
+    // key with a NUL in it).
+    bool FindKeys(const Object& dict, const char* single, size_t count, uint64_t* values,
+                  uint64_t* keys) const {
+        for (size_t i = 0; i < count; ++i)
+            values[i] = kNone;
+        size_t missing = count;
+        for (uint64_t j = 0; j < dict.count && missing > 0; ++j) {
+            const uint64_t keyRef = Ref(dict.payload, j);
+            Object key;
+            if (!ObjectAt(keyRef, key) || key.type != kAscii) return false;
+            const char* text = reinterpret_cast<const char*>(data_ + key.payload);
+            if (std::memchr(text, 0, size_t(key.count))) return false;
+            for (size_t i = 0; i < count; ++i) {
+                const char* name = count == 1 ? single : kAttributeKeys[i];
+                if (values[i] != kNone || std::strlen(name) != key.count ||
+                    std::memcmp(text, name, key.count) != 0)
+                    continue;
+                values[i] = Ref(dict.payload, dict.count + j);
+                if (keys) keys[i] = keyRef;
+                --missing;
+                break;
             }
         }
         return true;
@@ -214,6 +272,11 @@ class ArchiveLayout {
     uint64_t path_[kMaxDepth] = {};
     int visits_ = 0;
 };
+
+void putBigEndian(std::string& out, uint64_t v, size_t bytes) {
+    for (size_t i = bytes; i-- > 0;)
+        out += char(v >> (8 * i));
+}
 
 } // namespace
 
@@ -234,17 +297,39 @@ ManifestFileAttributes decodeWholeManifestFileBlob(const void* blob, size_t byte
 
 ManifestFileAttributes decodeManifestFileBlob(const void* blob, size_t bytes, std::string& scratch) {
     if (!looksBinary(blob, bytes)) return {};
-    std::optional<uint64_t> attributes =
-        ArchiveLayout(static_cast<const uint8_t*>(blob), bytes).AttributeDictionary();
-    if (!attributes) return decodeWholeManifestFileBlob(blob, bytes);
+    const uint8_t* data = static_cast<const uint8_t*>(blob);
+    ArchiveLayout layout(data, bytes);
+    ArchiveLayout::Entries found;
+    if (!layout.FindAttributes(found)) return decodeWholeManifestFileBlob(blob, bytes);
+    if (found.count == 0) return {}; // none of the keys: every attribute reads as 0
 
-    // The same archive with the attribute dictionary as its top object (the trailer's
-    // bytes 16 to 23): libplist then builds that dictionary alone.
-    scratch.assign(static_cast<const char*>(blob), bytes);
-    for (size_t i = 0; i < 8; ++i)
-        scratch[bytes - 16 + i] = char(*attributes >> (56 - 8 * i));
+    // The same archive with one more object, a dictionary of the entries found, as its
+    // top object: libplist then builds those entries alone. The objects stay where
+    // they are; the new dictionary follows them, then the offset table with its
+    // offset, then the trailer.
+    const size_t table = layout.TableOffset();
+    const uint8_t offsetSize = layout.OffsetSize(), refSize = layout.RefSize();
+    const uint64_t count = layout.ObjectCount();
+    if (offsetSize < 8 && table >> (8 * offsetSize) != 0) return decodeWholeManifestFileBlob(blob, bytes);
+    scratch.assign(reinterpret_cast<const char*>(data), table);
+    scratch += char(0xD0 | found.count);
+    for (size_t i = 0; i < found.count; ++i)
+        putBigEndian(scratch, found.key[i], refSize);
+    for (size_t i = 0; i < found.count; ++i)
+        putBigEndian(scratch, found.value[i], refSize);
+    const size_t newTable = scratch.size();
+    scratch.append(reinterpret_cast<const char*>(data) + table, size_t(count) * offsetSize);
+    putBigEndian(scratch, table, offsetSize);
+    scratch.append(6, '\0');
+    scratch += char(offsetSize);
+    scratch += char(refSize);
+    putBigEndian(scratch, count + 1, 8);
+    putBigEndian(scratch, count, 8);
+    putBigEndian(scratch, newTable, 8);
+
     plist_t root = nullptr;
-    plist_from_bin(scratch.data(), static_cast<uint32_t>(bytes), &root);
+    if (scratch.size() <= std::numeric_limits<uint32_t>::max())
+        plist_from_bin(scratch.data(), static_cast<uint32_t>(scratch.size()), &root);
     if (!root) return decodeWholeManifestFileBlob(blob, bytes);
     ManifestFileAttributes a = attributesOf(root);
     plist_free(root);
