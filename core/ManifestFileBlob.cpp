@@ -31,15 +31,22 @@ int32_t attributeTime(plist_t node) {
     return static_cast<int32_t>(v);
 }
 
-ManifestFileAttributes attributesOf(plist_t attrs) {
+// The four attribute values from their nodes (null when the key is missing).
+ManifestFileAttributes attributesFrom(plist_t size, plist_t lastModified, plist_t lastStatusChange,
+                                      plist_t birth) {
     ManifestFileAttributes a;
-    if (!attrs || plist_get_node_type(attrs) != PLIST_DICT) return a;
-    plist_t size = plist_dict_get_item(attrs, "Size");
     if (size && plist_get_node_type(size) == PLIST_UINT) plist_get_uint_val(size, &a.size);
-    a.mtime = attributeTime(plist_dict_get_item(attrs, "LastModified"));
-    a.atime = attributeTime(plist_dict_get_item(attrs, "LastStatusChange"));
-    a.ctime = attributeTime(plist_dict_get_item(attrs, "Birth"));
+    a.mtime = attributeTime(lastModified);
+    a.atime = attributeTime(lastStatusChange);
+    a.ctime = attributeTime(birth);
     return a;
+}
+
+ManifestFileAttributes attributesOf(plist_t attrs) {
+    if (!attrs || plist_get_node_type(attrs) != PLIST_DICT) return {};
+    return attributesFrom(plist_dict_get_item(attrs, "Size"), plist_dict_get_item(attrs, "LastModified"),
+                          plist_dict_get_item(attrs, "LastStatusChange"),
+                          plist_dict_get_item(attrs, "Birth"));
 }
 
 bool looksBinary(const void* blob, size_t bytes) {
@@ -47,53 +54,50 @@ bool looksBinary(const void* blob, size_t bytes) {
            std::memcmp(blob, "bplist00", 8) == 0;
 }
 
-// The four keys read from the attribute dictionary.
+// The four keys read from the attribute dictionary, in the order of ManifestFileAttributes.
 const char* const kAttributeKeys[] = {"Size", "LastModified", "LastStatusChange", "Birth"};
-constexpr size_t kAttributeKeyCount = sizeof kAttributeKeys / sizeof kAttributeKeys[0];
+constexpr size_t kAttributeCount = 4;
 
 // The layout of a binary property list ("bplist00"): objects, an offset table giving
 // where each object starts, and a 32-byte trailer (offset width, reference width,
-// object count, top object, offset table position). Nothing is built: the walk only
-// decides whether every object reachable from the top is one that libplist decodes
-// without fail, and finds in "$objects"[1] the entries that a dictionary lookup of the
-// four attribute keys would find. It answers "unsure" (false) for anything out of the
-// ordinary (other object kinds, odd widths, reference cycles, deep nesting, more work
-// than a file attribute archive needs), and the caller then decodes the whole archive
-// as it is.
+// object count, top object, offset table position). Nothing is built: the check only
+// decides whether libplist would decode the whole archive without fail, and finds the
+// values that dictionary lookups of the four attribute keys in "$objects"[1] would
+// find. It answers "unsure" (false) for anything out of the ordinary, and the caller
+// then decodes the whole archive as it is. The ordinary is: at most kMaxObjects
+// objects, each of them (reachable or not) an integer, real, date, data, string, UID,
+// array or dictionary that lies wholly before the offset table, dictionary keys that
+// are strings, and every reference to an array or dictionary pointing to a later
+// object (so no reference cycle, which the decoder refuses, and a bounded depth).
 class ArchiveLayout {
   public:
+    static constexpr size_t kNone = ~size_t(0);
+
     ArchiveLayout(const uint8_t* data, size_t length) : data_(data), length_(length) {}
 
-    // The key and value references of the attribute entries found, in the order of the
-    // attribute dictionary.
-    struct Entries {
-        uint64_t key[kAttributeKeyCount], value[kAttributeKeyCount];
-        size_t count = 0;
-    };
-
-    bool FindAttributes(Entries& found) {
-        if (!ReadTrailer() || Check(top_, 0) != kDict) return false;
-        Object root;
-        if (!ObjectAt(top_, root) || root.count > kMaxKeys) return false;
-        // A lookup takes the first key that equals the name as a C string.
+    // On true: `values` holds the references of the values found, `position[k]` the
+    // place among them of attribute key k, or kNone.
+    bool FindAttributes(uint64_t (&values)[kAttributeCount], size_t& valueCount,
+                        size_t (&position)[kAttributeCount]) {
+        if (!ReadTrailer() || !CheckObjects()) return false;
+        const Object& root = objects_[top_];
+        if (root.type != kDict) return false;
+        // "$objects"[1], found as a dictionary lookup finds it.
         uint64_t objectsRef = 0;
-        if (!FindKeys(root, "$objects", 1, &objectsRef, nullptr)) return false;
-        Object objects, attributes;
-        if (objectsRef == kNone || !ObjectAt(objectsRef, objects) || objects.type != kArray ||
-            objects.count < 2)
-            return false;
-        if (!ObjectAt(Ref(objects.payload, 1), attributes) || attributes.type != kDict ||
-            attributes.count > kMaxKeys)
-            return false;
-        uint64_t values[kAttributeKeyCount];
-        uint64_t keys[kAttributeKeyCount];
-        if (!FindKeys(attributes, kAttributeKeys[0], kAttributeKeyCount, values, keys)) return false;
-        found.count = 0;
-        for (size_t i = 0; i < kAttributeKeyCount; ++i) {
-            if (values[i] == kNone) continue;
-            found.key[found.count] = keys[i];
-            found.value[found.count] = values[i];
-            ++found.count;
+        bool found = false;
+        if (!Lookup(root, "$objects", 1, &objectsRef, &found)) return false;
+        if (!found) return false;
+        const Object& objects = objects_[objectsRef];
+        if (objects.type != kArray || objects.count < 2) return false;
+        const Object& attributes = objects_[Ref(objects.payload, 1)];
+        if (attributes.type != kDict) return false;
+        uint64_t refs[kAttributeCount];
+        bool present[kAttributeCount];
+        if (!Lookup(attributes, nullptr, kAttributeCount, refs, present)) return false;
+        valueCount = 0;
+        for (size_t k = 0; k < kAttributeCount; ++k) {
+            position[k] = present[k] ? valueCount : kNone;
+            if (present[k]) values[valueCount++] = refs[k];
         }
         return true;
     }
@@ -115,9 +119,7 @@ class ArchiveLayout {
         kArray = 0xA0,
         kDict = 0xD0,
     };
-    static constexpr size_t kHeader = 8, kTrailer = 32;
-    static constexpr int kMaxDepth = 16, kMaxVisits = 1024;
-    static constexpr uint64_t kMaxKeys = 64, kNone = ~uint64_t(0);
+    static constexpr size_t kHeader = 8, kTrailer = 32, kMaxObjects = 256;
 
     struct Object {
         uint8_t type = 0;
@@ -141,8 +143,9 @@ class ArchiveLayout {
         }
     }
     static bool PlainWidth(uint64_t n) { return n == 1 || n == 2 || n == 4 || n == 8; }
+    static bool IsContainer(uint8_t type) { return type == kArray || type == kDict; }
     // Reference `i` of a container whose references start at `payload` (bounds checked
-    // by ObjectAt).
+    // by ReadObject).
     uint64_t Ref(size_t payload, uint64_t i) const {
         return BigEndian(payload + size_t(i) * refSize_, refSize_);
     }
@@ -156,7 +159,8 @@ class ArchiveLayout {
                        table = BigEndian(trailer + 24, 8);
         if (!PlainWidth(offsetSize_) || !PlainWidth(refSize_)) return false;
         if (table < kHeader || table >= trailer) return false;
-        if (count == 0 || top >= count || count > (trailer - table) / offsetSize_) return false;
+        if (count == 0 || count > kMaxObjects || top >= count || count > (trailer - table) / offsetSize_)
+            return false;
         objectCount_ = count;
         top_ = top;
         table_ = size_t(table);
@@ -165,8 +169,7 @@ class ArchiveLayout {
 
     // Reads the header of object `index` and checks that its contents lie before the
     // offset table.
-    bool ObjectAt(uint64_t index, Object& o) const {
-        if (index >= objectCount_) return false;
+    bool ReadObject(uint64_t index, Object& o) const {
         const uint64_t at = BigEndian(table_ + size_t(index) * offsetSize_, offsetSize_);
         if (at < kHeader || at >= table_) return false;
         const uint8_t marker = data_[at];
@@ -211,52 +214,43 @@ class ArchiveLayout {
         }
     }
 
-    // The type of object `index` when it and every object reachable from it decode;
-    // 0 otherwise. `depth` objects lie above it.
-    uint8_t Check(uint64_t index, int depth) {
-        if (depth >= kMaxDepth || ++visits_ > kMaxVisits) return 0;
-        for (int i = 0; i < depth; ++i) {
-            if (path_[i] == index) return 0; // a cycle: the decoder refuses it
+    bool CheckObjects() {
+        for (uint64_t i = 0; i < objectCount_; ++i) {
+            if (!ReadObject(i, objects_[i])) return false;
         }
-        path_[depth] = index;
-        Object o;
-        if (!ObjectAt(index, o)) return 0;
-        if (o.type == kArray) {
-            for (uint64_t j = 0; j < o.count; ++j) {
-                if (!Check(Ref(o.payload, j), depth + 1)) return 0;
-            }
-        } else if (o.type == kDict) {
-            for (uint64_t j = 0; j < o.count; ++j) {
-                const uint8_t key = Check(Ref(o.payload, j), depth + 1);
-                if (key != kAscii && key != kUtf16) return 0;
-                if (!Check(Ref(o.payload, o.count + j), depth + 1)) return 0;
+        for (uint64_t i = 0; i < objectCount_; ++i) {
+            const Object& o = objects_[i];
+            if (!IsContainer(o.type)) continue;
+            const uint64_t refs = o.type == kDict ? 2 * o.count : o.count;
+            for (uint64_t j = 0; j < refs; ++j) {
+                const uint64_t r = Ref(o.payload, j);
+                if (r >= objectCount_) return false;
+                const uint8_t type = objects_[r].type;
+                if (IsContainer(type) && r <= i) return false;
+                if (o.type == kDict && j < o.count && type != kAscii && type != kUtf16) return false;
             }
         }
-        return o.type;
+        return true;
     }
 
-    // For each of `count` consecutive names (of kAttributeKeys when more than one), the
-    // value reference (and key reference) of the first key of `dict` equal to it, or
-    // kNone. False when a key could match in a way not compared here (a UTF-16 key, a
-    // key with a NUL in it).
-    bool FindKeys(const Object& dict, const char* single, size_t count, uint64_t* values,
-                  uint64_t* keys) const {
-        for (size_t i = 0; i < count; ++i)
-            values[i] = kNone;
+    // For each of `count` names (`single`, or kAttributeKeys), the value reference of the
+    // first key of `dict` equal to it. False when a key could match in a way not compared
+    // here (a UTF-16 key, a key with a NUL in it).
+    bool Lookup(const Object& dict, const char* single, size_t count, uint64_t* values, bool* found) const {
         size_t missing = count;
+        for (size_t k = 0; k < count; ++k)
+            found[k] = false;
         for (uint64_t j = 0; j < dict.count && missing > 0; ++j) {
-            const uint64_t keyRef = Ref(dict.payload, j);
-            Object key;
-            if (!ObjectAt(keyRef, key) || key.type != kAscii) return false;
+            const Object& key = objects_[Ref(dict.payload, j)];
+            if (key.type != kAscii) return false;
             const char* text = reinterpret_cast<const char*>(data_ + key.payload);
             if (std::memchr(text, 0, size_t(key.count))) return false;
-            for (size_t i = 0; i < count; ++i) {
-                const char* name = count == 1 ? single : kAttributeKeys[i];
-                if (values[i] != kNone || std::strlen(name) != key.count ||
-                    std::memcmp(text, name, key.count) != 0)
+            for (size_t k = 0; k < count; ++k) {
+                const char* name = single ? single : kAttributeKeys[k];
+                if (found[k] || std::strlen(name) != key.count || std::memcmp(text, name, key.count) != 0)
                     continue;
-                values[i] = Ref(dict.payload, dict.count + j);
-                if (keys) keys[i] = keyRef;
+                values[k] = Ref(dict.payload, dict.count + j);
+                found[k] = true;
                 --missing;
                 break;
             }
@@ -269,8 +263,7 @@ class ArchiveLayout {
     uint8_t offsetSize_ = 0, refSize_ = 0;
     uint64_t objectCount_ = 0, top_ = 0;
     size_t table_ = 0;
-    uint64_t path_[kMaxDepth] = {};
-    int visits_ = 0;
+    Object objects_[kMaxObjects];
 };
 
 void putBigEndian(std::string& out, uint64_t v, size_t bytes) {
@@ -299,24 +292,23 @@ ManifestFileAttributes decodeManifestFileBlob(const void* blob, size_t bytes, st
     if (!looksBinary(blob, bytes)) return {};
     const uint8_t* data = static_cast<const uint8_t*>(blob);
     ArchiveLayout layout(data, bytes);
-    ArchiveLayout::Entries found;
-    if (!layout.FindAttributes(found)) return decodeWholeManifestFileBlob(blob, bytes);
-    if (found.count == 0) return {}; // none of the keys: every attribute reads as 0
+    uint64_t values[kAttributeCount];
+    size_t valueCount = 0, position[kAttributeCount];
+    if (!layout.FindAttributes(values, valueCount, position)) return decodeWholeManifestFileBlob(blob, bytes);
+    if (valueCount == 0) return {}; // none of the keys: every attribute reads as 0
 
-    // The same archive with one more object, a dictionary of the entries found, as its
-    // top object: libplist then builds those entries alone. The objects stay where
-    // they are; the new dictionary follows them, then the offset table with its
-    // offset, then the trailer.
+    // The same archive with one more object, an array of the values found, as its top
+    // object: libplist then decodes those values alone. The objects stay where they
+    // are; the new array follows them, then the offset table with its offset, then the
+    // trailer.
     const size_t table = layout.TableOffset();
     const uint8_t offsetSize = layout.OffsetSize(), refSize = layout.RefSize();
     const uint64_t count = layout.ObjectCount();
     if (offsetSize < 8 && table >> (8 * offsetSize) != 0) return decodeWholeManifestFileBlob(blob, bytes);
     scratch.assign(reinterpret_cast<const char*>(data), table);
-    scratch += char(0xD0 | found.count);
-    for (size_t i = 0; i < found.count; ++i)
-        putBigEndian(scratch, found.key[i], refSize);
-    for (size_t i = 0; i < found.count; ++i)
-        putBigEndian(scratch, found.value[i], refSize);
+    scratch += char(0xA0 | valueCount);
+    for (size_t i = 0; i < valueCount; ++i)
+        putBigEndian(scratch, values[i], refSize);
     const size_t newTable = scratch.size();
     scratch.append(reinterpret_cast<const char*>(data) + table, size_t(count) * offsetSize);
     putBigEndian(scratch, table, offsetSize);
@@ -330,8 +322,15 @@ ManifestFileAttributes decodeManifestFileBlob(const void* blob, size_t bytes, st
     plist_t root = nullptr;
     if (scratch.size() <= std::numeric_limits<uint32_t>::max())
         plist_from_bin(scratch.data(), static_cast<uint32_t>(scratch.size()), &root);
-    if (!root) return decodeWholeManifestFileBlob(blob, bytes);
-    ManifestFileAttributes a = attributesOf(root);
+    if (!root || plist_get_node_type(root) != PLIST_ARRAY || plist_array_get_size(root) != valueCount) {
+        if (root) plist_free(root);
+        return decodeWholeManifestFileBlob(blob, bytes);
+    }
+    plist_t nodes[kAttributeCount];
+    for (size_t k = 0; k < kAttributeCount; ++k)
+        nodes[k] =
+            position[k] == ArchiveLayout::kNone ? nullptr : plist_array_get_item(root, uint32_t(position[k]));
+    ManifestFileAttributes a = attributesFrom(nodes[0], nodes[1], nodes[2], nodes[3]);
     plist_free(root);
     return a;
 }

@@ -16,10 +16,10 @@ struct ManifestFileAttributes {
 };
 
 // Decodes a blob in memory with libplist. When the archive's layout is plainly sound
-// (every object of it would decode), libplist is handed a copy whose top object is the
-// attribute dictionary, so only that dictionary is built; otherwise the whole archive
-// is decoded. Both ways give the same attributes. `scratch` is a buffer reused between
-// calls.
+// (every object of it would decode), libplist is handed a copy with one more object, an
+// array of the values that lookups of the four keys find, as its top object, so only
+// those values are built; otherwise the whole archive is decoded. Both ways give the
+// same attributes. `scratch` is a buffer reused between calls.
 ManifestFileAttributes decodeManifestFileBlob(const void* blob, size_t bytes, std::string& scratch);
 
 // The same by decoding the whole archive every time.
