@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <iterator>
+#include <string_view>
 
 BackupFileRecord::BackupFileRecord(const std::string& domain, const std::string& relativePath, uint64_t size,
                                    int32_t mtime, int32_t atime, int32_t ctime)
@@ -45,19 +46,18 @@ std::string backupHashedFileName(const std::string& domain, const std::string& r
     sha1Final(digest, &context);
 
     static const char hex[] = "0123456789ABCDEF";
-    std::string name;
-    name.reserve(40);
-    for (uint8_t b : digest) {
-        name += hex[b >> 4];
-        name += hex[b & 15];
+    char name[40];
+    for (size_t i = 0; i < 20; ++i) {
+        name[2 * i] = hex[digest[i] >> 4];
+        name[2 * i + 1] = hex[digest[i] & 15];
     }
-    return name;
+    return std::string(name, sizeof name);
 }
 
 namespace {
 
 struct DomainPrefix {
-    const char* domain;
+    std::string_view domain;
     const char* prefix;
 };
 
@@ -93,7 +93,7 @@ struct DevicePathPrefix {
 
 DevicePathPrefix devicePathPrefix(const std::string& domain) {
     for (const DomainPrefix& d : kFixedDomains) {
-        if (domain == d.domain) return {d.prefix, 0};
+        if (std::string_view(domain) == d.domain) return {d.prefix, 0};
     }
     // Application containers and application-group containers both appear under
     // /var/mobile/Applications/<id>/.

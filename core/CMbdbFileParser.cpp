@@ -148,15 +148,37 @@ bool fileIdSortsAsBytes(sqlite3* db) {
     return collation && sqlite3_stricmp(collation, "BINARY") == 0;
 }
 
+constexpr int kReminderStore = kCategoryCount + 1;
+
+// Where an entry of a device path is filed: its category (1 to 10), kReminderStore for
+// the Reminders store list, or 0 for nowhere. The first prefix it begins with decides.
+int categoryOf(const std::string& devicePath) {
+    for (const CategoryPrefix& p : kPrefixes) {
+        if (startsWith(devicePath, p.prefix, p.length)) return p.category == 0 ? kReminderStore : p.category;
+    }
+    return 0;
+}
+
+using CategoryIndex = std::unordered_map<std::string_view, BackupFileRecord*>;
+
+// Kept records with where each is filed, in fileID order.
+struct SortedEntries {
+    std::vector<std::unique_ptr<BackupFileRecord>> records;
+    std::vector<uint8_t> categories;
+};
+
 // Kept records read in table order, sorted afterwards into fileID order: a walk of the
 // fileID index would visit the table's pages out of order, one random read per row.
-// Gives up (false, nothing kept) whenever the result could differ from what
-// "ORDER BY fileID" gives: a kept row whose fileID is not plain ASCII text (other types
-// and encodings sort differently), two kept rows with the same fileID (their order is
-// SQLite's to choose), or a read error (the rows read before it would not be the same).
+// Each record's category and its claim in the category indexes are settled while the
+// record is at hand; a device path claimed twice goes, once the order is known, to the
+// first entry in fileID order (as filing in that order would give).
+// Gives up (false, nothing kept, the indexes as they were) whenever the result could
+// differ from what "ORDER BY fileID" gives: a kept row whose fileID is not plain ASCII
+// text (other types and encodings sort differently), two kept rows with the same
+// fileID (their order is SQLite's to choose), or a read error (the rows read before it
+// would not be the same).
 bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBefore, double total,
-                       std::vector<std::unique_ptr<BackupFileRecord>>& records) {
-    records.clear();
+                       CategoryIndex (&index)[kCategoryCount], SortedEntries& out) {
     if (!fileIdSortsAsBytes(db)) return false;
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file from 'Files'", -1, &st, nullptr) !=
@@ -170,6 +192,32 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
     } finalizer{st};
     FilesRowReader reader(st);
     if (reader.fileIdColumn < 0) return false;
+
+    std::vector<std::unique_ptr<BackupFileRecord>> records;
+    std::vector<uint8_t> categories;
+    if (total < double(1 << 24)) {
+        records.reserve(size_t(total));
+        categories.reserve(size_t(total));
+    }
+    struct Clash {
+        int category;
+        size_t record; // the entry that found the path claimed
+    };
+    std::vector<Clash> clashes;
+    auto claims = [](int category, auto&& claim) {
+        if (category < 1 || category > kCategoryCount) return;
+        claim(category);
+        if (category == CategoryCalendar) claim(CategoryCalendarReminders);
+    };
+    auto giveUp = [&] {
+        for (size_t i = 0; i < records.size(); ++i) {
+            claims(categories[i], [&](int c) {
+                auto it = index[c - 1].find(records[i]->devicePath);
+                if (it != index[c - 1].end() && it->second == records[i].get()) index[c - 1].erase(it);
+            });
+        }
+        return false;
+    };
 
     std::string keys;                             // every kept row's fileID, back to back
     std::vector<std::pair<size_t, size_t>> keyAt; // offset and length in keys, per record
@@ -187,32 +235,66 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
         if (!plain) break;
         keyAt.emplace_back(keys.size(), size_t(idLength));
         keys.append(reinterpret_cast<const char*>(id), size_t(idLength));
+
+        const int category = categoryOf(record->devicePath);
+        claims(category, [&](int c) {
+            if (!index[c - 1].try_emplace(record->devicePath, record.get()).second)
+                clashes.push_back({c, records.size()});
+        });
         records.push_back(std::move(record));
+        categories.push_back(uint8_t(category));
         reporter.Report(entriesBefore + double(records.size()), total);
     }
-    if (rc != SQLITE_DONE) {
-        records.clear();
-        return false;
-    }
+    if (rc != SQLITE_DONE) return giveUp();
 
     // SQLite's BINARY collation: bytes compared up to the shorter length, then the
-    // shorter first.
-    std::vector<size_t> order(records.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
+    // shorter first. The first eight bytes, zero-padded, settle most comparisons (a
+    // fileID holds no zero byte).
+    struct SortKey {
+        uint64_t head;
+        size_t record;
+    };
     auto key = [&](size_t i) { return std::string_view(keys.data() + keyAt[i].first, keyAt[i].second); };
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return key(a) < key(b); });
+    std::vector<SortKey> order(records.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        uint64_t head = 0;
+        const std::string_view k = key(i);
+        for (size_t b = 0; b < 8; ++b)
+            head = (head << 8) | (b < k.size() ? uint8_t(k[b]) : 0);
+        order[i] = {head, i};
+    }
+    std::sort(order.begin(), order.end(), [&](const SortKey& a, const SortKey& b) {
+        return a.head != b.head ? a.head < b.head : key(a.record) < key(b.record);
+    });
     for (size_t i = 1; i < order.size(); ++i) {
-        if (key(order[i - 1]) == key(order[i])) {
-            records.clear();
-            return false;
+        if (order[i - 1].head == order[i].head && key(order[i - 1].record) == key(order[i].record))
+            return giveUp();
+    }
+
+    if (!clashes.empty()) {
+        // Positions in fileID order of every entry involved; an entry of an earlier Open
+        // (not in this batch) comes before them all.
+        std::unordered_map<const BackupFileRecord*, int64_t> position;
+        for (const Clash& c : clashes) {
+            position.emplace(records[c.record].get(), -1);
+            position.emplace(index[c.category - 1].find(records[c.record]->devicePath)->second, -1);
+        }
+        for (size_t p = 0; p < order.size(); ++p) {
+            auto it = position.find(records[order[p].record].get());
+            if (it != position.end()) it->second = int64_t(p);
+        }
+        for (const Clash& c : clashes) {
+            BackupFileRecord*& holder = index[c.category - 1].find(records[c.record]->devicePath)->second;
+            if (position[records[c.record].get()] < position[holder]) holder = records[c.record].get();
         }
     }
-    std::vector<std::unique_ptr<BackupFileRecord>> sorted;
-    sorted.reserve(records.size());
-    for (size_t i : order)
-        sorted.push_back(std::move(records[i]));
-    records = std::move(sorted);
+
+    out.records.reserve(out.records.size() + order.size());
+    out.categories.reserve(out.categories.size() + order.size());
+    for (const SortKey& k : order) {
+        out.records.push_back(std::move(records[k.record]));
+        out.categories.push_back(categories[k.record]);
+    }
     return true;
 }
 
@@ -322,10 +404,13 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
     const double entriesBefore = double(allEntries.size());
     if (total < int64_t(1) << 24) allEntries.reserve(allEntries.size() + size_t(total));
 
-    std::vector<std::unique_ptr<BackupFileRecord>> records;
-    if (readInFileIdOrder(db, reporter, entriesBefore, double(total), records)) {
-        for (auto& record : records)
-            AddEntry(std::move(record));
+    SortedEntries sorted;
+    if (readInFileIdOrder(db, reporter, entriesBefore, double(total), categoryIndex, sorted)) {
+        // The category indexes are complete; the lists take the entries in order.
+        for (size_t i = 0; i < sorted.records.size(); ++i) {
+            allEntries.push_back(std::move(sorted.records[i]));
+            AddToLists(allEntries.back().get(), sorted.categories[i], false);
+        }
         return true;
     }
 
@@ -355,22 +440,22 @@ void CMbdbFileParser::AddEntry(std::unique_ptr<BackupFileRecord> record) {
 }
 
 void CMbdbFileParser::FileEntry(BackupFileRecord* record) {
-    const std::string& path = record->devicePath;
-    for (const CategoryPrefix& p : kPrefixes) {
-        if (!startsWith(path, p.prefix, p.length)) continue;
-        if (p.category == 0) {
-            std::string stored = record->StoredPath(iosMajorVersion);
-            if (!stored.empty()) reminderStores.push_back(std::move(stored));
-            return;
-        }
-        auto add = [&](int category) {
-            categoryLists[category - 1].push_back(record);
-            categoryIndex[category - 1].try_emplace(path, record); // the first entry of a path wins
-        };
-        add(p.category);
-        if (p.category == CategoryCalendar) add(CategoryCalendarReminders);
+    AddToLists(record, categoryOf(record->devicePath), true);
+}
+
+void CMbdbFileParser::AddToLists(BackupFileRecord* record, int category, bool claimPath) {
+    if (category == kReminderStore) {
+        std::string stored = record->StoredPath(iosMajorVersion);
+        if (!stored.empty()) reminderStores.push_back(std::move(stored));
         return;
     }
+    auto add = [&](int c) {
+        categoryLists[c - 1].push_back(record);
+        if (claimPath) categoryIndex[c - 1].try_emplace(record->devicePath, record); // the first entry wins
+    };
+    if (category < 1 || category > kCategoryCount) return;
+    add(category);
+    if (category == CategoryCalendar) add(CategoryCalendarReminders);
 }
 
 void CMbdbFileParser::Clear() {

@@ -47,6 +47,9 @@ class CMbdbFileParser : public IFileParser {
     bool ParseDatabase(const char* path, const ProgressCallback& progress);
     void AddEntry(std::unique_ptr<BackupFileRecord> record);
     void FileEntry(BackupFileRecord* record);
+    // Appends to the lists of `category` (see FileEntry); with claimPath also to its
+    // device-path index.
+    void AddToLists(BackupFileRecord* record, int category, bool claimPath);
 
     BackupEntryList categoryLists[10];
     // Per category: device path -> first entry with it. The keys view the device paths

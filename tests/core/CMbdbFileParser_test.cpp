@@ -816,6 +816,8 @@ TEST(DbManifest, EntriesFollowFileIdOrderWhateverTheTableOrder) {
     const std::vector<Case> cases = {
         {"random ids, mixed case and lengths", kDefault, hexId},
         {"WITHOUT ROWID table", kDefault + " WITHOUT ROWID", hexId},
+        {"ids that share long beginnings", kDefault,
+         [&](int i) { return kit::Value(std::string(size_t(8 + i % 5), 'F') + ids[size_t(i)]); }},
         {"no index on fileID",
          "CREATE TABLE Files (fileID TEXT, domain TEXT, relativePath TEXT, flags, file)", hexId},
         {"UTF-16 database", "PRAGMA encoding='UTF-16le';" + kDefault, hexId},
@@ -949,5 +951,40 @@ TEST(DbManifest, DamagedTableKeepsWhatTheFileIdWalkReads) {
         }
     }
     EXPECT_GT(differentFromWhole, 0); // some damage really cut the walk short
+    fs::remove_all(dir);
+}
+
+// A device path already claimed by an earlier Open (without Clear) stays with that
+// entry, and an Open that gives up its way of reading leaves the claims as they were.
+TEST(DbManifest, EarlierOpensKeepTheirDevicePaths) {
+    fs::path dir = tempDir("earlier_open");
+    const std::string photo = "Media/DCIM/100APPLE/IMG_0001.JPG";
+    const std::string devicePath = "/var/mobile/" + photo;
+    writeFilesTable(dir / "First.db",
+                    {{std::string("b1"), std::string("CameraRollDomain"), photo, kit::Blob{blobFor(10)}}});
+    writeFilesTable(dir / "Second.db",
+                    {{std::string("a2"), std::string("MediaDomain"), photo, kit::Blob{blobFor(20)}},
+                     {std::string("a1"), std::string("HomeDomain"), std::string("Library/SMS/sms.db"),
+                      kit::Blob{blobFor(30)}}});
+    // Two kept rows with one fileID: read the other way.
+    writeFilesTable(
+        dir / "Third.db",
+        {{std::string("c"), std::string("MediaDomain"), photo, kit::Blob{blobFor(40)}},
+         {std::string("c"), std::string("HomeDomain"), std::string("Library/SMS/x.db"),
+          kit::Blob{blobFor(50)}}},
+        "CREATE TABLE Files (fileID TEXT, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB)");
+    CMbdbFileParser parser;
+    ASSERT_TRUE(parser.Open((dir / "First.db").c_str(), dir.c_str(), 14));
+    const std::string first = parser.GetBackupFilePath(CategoryMedia, devicePath.c_str());
+    EXPECT_EQ(BackupFileRecord("CameraRollDomain", photo, 1, 0, 0, 0).StoredPath(14), first);
+    for (const char* next : {"Second.db", "Third.db"}) {
+        SCOPED_TRACE(next);
+        ASSERT_TRUE(parser.Open((dir / next).c_str(), dir.c_str(), 14));
+        EXPECT_EQ(first, parser.GetBackupFilePath(CategoryMedia, devicePath.c_str()));
+        EXPECT_EQ(BackupFileRecord("HomeDomain", "Library/SMS/sms.db", 1, 0, 0, 0).StoredPath(14),
+                  parser.GetBackupFilePath(CategorySms, kSms));
+    }
+    EXPECT_EQ(3u, parser.GetEntryList(CategoryMedia)->size());
+    EXPECT_EQ(5u, parser.AllEntries().size());
     fs::remove_all(dir);
 }
