@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <unordered_map>
 
 namespace {
 
@@ -159,8 +160,6 @@ int categoryOf(const std::string& devicePath) {
     return 0;
 }
 
-using CategoryIndex = std::unordered_map<std::string_view, BackupFileRecord*>;
-
 // Kept records with where each is filed, in fileID order.
 struct SortedEntries {
     std::vector<std::unique_ptr<BackupFileRecord>> records;
@@ -172,13 +171,13 @@ struct SortedEntries {
 // Each record's category and its claim in the category indexes are settled while the
 // record is at hand; a device path claimed twice goes, once the order is known, to the
 // first entry in fileID order (as filing in that order would give).
-// Gives up (false, nothing kept, the indexes as they were) whenever the result could
+// Gives up (false, nothing kept, the indexes to be rebuilt) whenever the result could
 // differ from what "ORDER BY fileID" gives: a kept row whose fileID is not plain ASCII
 // text (other types and encodings sort differently), two kept rows with the same
 // fileID (their order is SQLite's to choose), or a read error (the rows read before it
 // would not be the same).
 bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBefore, double total,
-                       CategoryIndex (&index)[kCategoryCount], SortedEntries& out) {
+                       DevicePathIndex (&index)[kCategoryCount], SortedEntries& out) {
     if (!fileIdSortsAsBytes(db)) return false;
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file from 'Files'", -1, &st, nullptr) !=
@@ -209,16 +208,6 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
         claim(category);
         if (category == CategoryCalendar) claim(CategoryCalendarReminders);
     };
-    auto giveUp = [&] {
-        for (size_t i = 0; i < records.size(); ++i) {
-            claims(categories[i], [&](int c) {
-                auto it = index[c - 1].find(records[i]->devicePath);
-                if (it != index[c - 1].end() && it->second == records[i].get()) index[c - 1].erase(it);
-            });
-        }
-        return false;
-    };
-
     std::string keys;                             // every kept row's fileID, back to back
     std::vector<std::pair<size_t, size_t>> keyAt; // offset and length in keys, per record
     int rc;
@@ -238,14 +227,13 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
 
         const int category = categoryOf(record->devicePath);
         claims(category, [&](int c) {
-            if (!index[c - 1].try_emplace(record->devicePath, record.get()).second)
-                clashes.push_back({c, records.size()});
+            if (!index[c - 1].Claim(record.get())) clashes.push_back({c, records.size()});
         });
         records.push_back(std::move(record));
         categories.push_back(uint8_t(category));
         reporter.Report(entriesBefore + double(records.size()), total);
     }
-    if (rc != SQLITE_DONE) return giveUp();
+    if (rc != SQLITE_DONE) return false;
 
     // SQLite's BINARY collation: bytes compared up to the shorter length, then the
     // shorter first. The first eight bytes, zero-padded, settle most comparisons (a
@@ -268,7 +256,7 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
     });
     for (size_t i = 1; i < order.size(); ++i) {
         if (order[i - 1].head == order[i].head && key(order[i - 1].record) == key(order[i].record))
-            return giveUp();
+            return false;
     }
 
     if (!clashes.empty()) {
@@ -277,15 +265,16 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
         std::unordered_map<const BackupFileRecord*, int64_t> position;
         for (const Clash& c : clashes) {
             position.emplace(records[c.record].get(), -1);
-            position.emplace(index[c.category - 1].find(records[c.record]->devicePath)->second, -1);
+            position.emplace(index[c.category - 1].Find(records[c.record]->devicePath), -1);
         }
         for (size_t p = 0; p < order.size(); ++p) {
             auto it = position.find(records[order[p].record].get());
             if (it != position.end()) it->second = int64_t(p);
         }
         for (const Clash& c : clashes) {
-            BackupFileRecord*& holder = index[c.category - 1].find(records[c.record]->devicePath)->second;
-            if (position[records[c.record].get()] < position[holder]) holder = records[c.record].get();
+            BackupFileRecord* challenger = records[c.record].get();
+            if (position[challenger] < position[index[c.category - 1].Find(challenger->devicePath)])
+                index[c.category - 1].Replace(challenger);
         }
     }
 
@@ -302,7 +291,9 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
 
 CMbdbFileParser::CMbdbFileParser() = default;
 
-CMbdbFileParser::~CMbdbFileParser() = default;
+CMbdbFileParser::~CMbdbFileParser() {
+    ReleaseEntries();
+}
 
 bool CMbdbFileParser::Open(const char* manifestPath, const char* backupRoot, int iosMajorVersion,
                            ProgressCallback progress) {
@@ -413,6 +404,15 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
         }
         return true;
     }
+    // The claims of the entries given up go; those of earlier Opens are made again.
+    for (DevicePathIndex& index : categoryIndex)
+        index.Clear();
+    for (const auto& entry : allEntries) {
+        const int category = categoryOf(entry->devicePath);
+        if (category < 1 || category > kCategoryCount) continue;
+        categoryIndex[category - 1].Claim(entry.get());
+        if (category == CategoryCalendar) categoryIndex[CategoryCalendarReminders - 1].Claim(entry.get());
+    }
 
     // Anything unusual: let SQLite walk the rows in fileID order.
     sqlite3_stmt* st = nullptr;
@@ -451,7 +451,7 @@ void CMbdbFileParser::AddToLists(BackupFileRecord* record, int category, bool cl
     }
     auto add = [&](int c) {
         categoryLists[c - 1].push_back(record);
-        if (claimPath) categoryIndex[c - 1].try_emplace(record->devicePath, record); // the first entry wins
+        if (claimPath) categoryIndex[c - 1].Claim(record); // the first entry wins
     };
     if (category < 1 || category > kCategoryCount) return;
     add(category);
@@ -462,20 +462,33 @@ void CMbdbFileParser::Clear() {
     cleared = true;
     for (int i = 0; i < kCategoryCount; ++i) {
         categoryLists[i].clear();
-        categoryIndex[i].clear();
+        categoryIndex[i].Clear();
     }
     reminderStores.clear();
     wxAccounts.clear();
     waStores.clear();
+    ReleaseEntries();
+}
+
+void CMbdbFileParser::ReleaseEntries() {
+    // Records are freed in address order, which is about the order they were made in:
+    // the allocator then walks its memory forward instead of jumping across it, which
+    // matters with hundreds of thousands of records (the list is in fileID order).
+    std::vector<BackupFileRecord*> records;
+    records.reserve(allEntries.size());
+    for (auto& entry : allEntries)
+        records.push_back(entry.release());
     allEntries.clear();
+    std::sort(records.begin(), records.end(), std::less<BackupFileRecord*>());
+    for (BackupFileRecord* record : records)
+        delete record;
 }
 
 bool CMbdbFileParser::GetBackupFileName(int category, const char* devicePath, std::string* out) {
     if (!out || !devicePath || category < 1 || category > kCategoryCount) return false;
-    const auto& index = categoryIndex[category - 1];
-    auto it = index.find(devicePath);
-    if (it == index.end()) return false;
-    *out = it->second->StoredPath(iosMajorVersion);
+    const BackupFileRecord* entry = categoryIndex[category - 1].Find(devicePath);
+    if (!entry) return false;
+    *out = entry->StoredPath(iosMajorVersion);
     return true;
 }
 

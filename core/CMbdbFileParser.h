@@ -1,5 +1,6 @@
 #pragma once
 #include "core/BackupFileRecord.h"
+#include "core/DevicePathIndex.h"
 #include "core/IFileParser.h"
 #include "core/WaStoreEntry.h"
 #include "core/WxAccountEntry.h"
@@ -8,8 +9,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // Reads the manifest of one device backup ("Manifest.mbdb" up to iOS 9, "Manifest.db"
@@ -47,14 +46,14 @@ class CMbdbFileParser : public IFileParser {
     bool ParseDatabase(const char* path, const ProgressCallback& progress);
     void AddEntry(std::unique_ptr<BackupFileRecord> record);
     void FileEntry(BackupFileRecord* record);
+    void ReleaseEntries();
     // Appends to the lists of `category` (see FileEntry); with claimPath also to its
     // device-path index.
     void AddToLists(BackupFileRecord* record, int category, bool claimPath);
 
     BackupEntryList categoryLists[10];
-    // Per category: device path -> first entry with it. The keys view the device paths
-    // of the records that allEntries owns.
-    std::unordered_map<std::string_view, BackupFileRecord*> categoryIndex[10];
+    // Per category: device path -> first entry with it (records that allEntries owns).
+    DevicePathIndex categoryIndex[10];
     std::vector<std::string> reminderStores;
     WxAccountList wxAccounts;
     WaStoreList waStores;

@@ -121,10 +121,11 @@ class ArchiveLayout {
     };
     static constexpr size_t kHeader = 8, kTrailer = 32, kMaxObjects = 256;
 
+    // Left uninitialised until read: every object below the count is read before use.
     struct Object {
-        uint8_t type = 0;
-        uint64_t count = 0; // entries of an array or dictionary, bytes or characters of a string
-        size_t payload = 0; // where its contents start
+        uint8_t type;
+        uint64_t count; // entries of an array or dictionary, bytes or characters of a string
+        size_t payload; // where its contents start
     };
 
     uint64_t BigEndian(size_t at, size_t bytes) const {
@@ -158,6 +159,7 @@ class ArchiveLayout {
         const uint64_t count = BigEndian(trailer + 8, 8), top = BigEndian(trailer + 16, 8),
                        table = BigEndian(trailer + 24, 8);
         if (!PlainWidth(offsetSize_) || !PlainWidth(refSize_)) return false;
+        refShift_ = refSize_ == 1 ? 0 : refSize_ == 2 ? 1 : refSize_ == 4 ? 2 : 3;
         if (table < kHeader || table >= trailer) return false;
         if (count == 0 || count > kMaxObjects || top >= count || count > (trailer - table) / offsetSize_)
             return false;
@@ -176,9 +178,8 @@ class ArchiveLayout {
         o.type = marker & 0xF0;
         uint64_t low = marker & 0x0F;
         size_t p = size_t(at) + 1;
-        const bool counted =
-            o.type == kData || o.type == kAscii || o.type == kUtf16 || o.type == kArray || o.type == kDict;
-        if (counted && low == 0x0F) { // the count follows as an integer object
+        if (low == 0x0F && (o.type == kData || o.type == kAscii || o.type == kUtf16 || o.type == kArray ||
+                            o.type == kDict)) { // the count follows as an integer object
             if (p >= table_) return false;
             const uint8_t countMarker = data_[p];
             if ((countMarker & 0xF0) != kInt || (countMarker & 0x0F) > 3) return false;
@@ -206,9 +207,9 @@ class ArchiveLayout {
         case kUid:
             return (low == 0 || low == 1 || low == 3) && low + 1 <= room;
         case kArray:
-            return low <= room / refSize_;
+            return low <= room >> refShift_;
         case kDict:
-            return low <= room / refSize_ / 2;
+            return low <= room >> (refShift_ + 1);
         default:
             return false;
         }
@@ -260,7 +261,7 @@ class ArchiveLayout {
 
     const uint8_t* data_;
     size_t length_;
-    uint8_t offsetSize_ = 0, refSize_ = 0;
+    uint8_t offsetSize_ = 0, refSize_ = 0, refShift_ = 0;
     uint64_t objectCount_ = 0, top_ = 0;
     size_t table_ = 0;
     Object objects_[kMaxObjects];
