@@ -185,6 +185,9 @@ void CCommonInterFace::Close() {
     skipCursorRanges.clear();
     skipCursorIndex = 0;
     FreeRecord(&scratchRecord);
+    columnAccept.clear();
+    pairFilter.clear();
+    filterColumns = -1;
 }
 
 // ---------------------------------------------------------------------------------------

@@ -146,6 +146,8 @@ class CCommonInterFace {
     uint64_t LocalPayloadSize(uint64_t payload, bool indexPage) const;
     bool DecodeInto(CarvedRecord& record, uint64_t page, const uint8_t* content, uint64_t contentLength);
     int32_t RecoverRowid(uint32_t start, uint32_t headerBytes, uint64_t contentTotal, int startColumn) const;
+    int ExamineCandidate(uint64_t page, uint32_t start);
+    void PrepareFilters();
 
     std::vector<bool> skipPages; // per page: set for the pages of skipTables during a page scan
     // Cursor of SkipLiveRange: the ranges of one page and the index of the next one.
@@ -153,4 +155,9 @@ class CCommonInterFace {
     std::vector<CellRange> skipCursorRanges;
     size_t skipCursorIndex = 0;
     CarvedRecord scratchRecord; // reused for every candidate of a page scan
+    // Per column the accepted kinds (every kind when none declared), and a bit per pair
+    // of one-byte serial types that the first two examined columns could start with.
+    std::vector<uint32_t> columnAccept;
+    std::vector<uint64_t> pairFilter;
+    int32_t filterColumns = -1;
 };

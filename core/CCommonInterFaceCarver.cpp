@@ -131,6 +131,7 @@ bool CCommonInterFace::CarveTable(const char* table) {
     columnKinds.clear();
     columnSizes.clear();
     acceptedKinds.clear();
+    filterColumns = -1;
     tableName = table;
     int n = LoadColumns(table);
     if (n <= 0) return false;
@@ -144,6 +145,7 @@ bool CCommonInterFace::CarveTable(const char* table) {
     progressTotal = int32_t(std::min<uint64_t>(pageCount, INT32_MAX));
     columnKinds.assign(size_t(n), 0);
     columnSizes.assign(size_t(n), 0);
+    PrepareFilters();
     ScanAllPages();
     return true;
 }
@@ -172,10 +174,53 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
     skipCursorPage = 0;
     uint32_t offset = 0;
     if (hasLiveCells) offset = SkipLiveRange(page, 0);
+    const size_t n = columnCount > 0 ? size_t(columnCount) : 0;
+    if (n == 0 || pageSize == 0 || pageBuffer.size() != pageSize || columnKinds.size() < n ||
+        columnSizes.size() < n || (FirstColumnIsRowid() && n == 1)) {
+        // Nothing to examine; TryRecordAt gives the answer for the first offset.
+        TryRecordAt(page, &offset);
+        return true;
+    }
+    if (filterColumns != columnCount) PrepareFilters();
+    // The same walk as TryRecordAt offset by offset, with the per-page work hoisted: the
+    // next live range is known in advance, and the pair filter drops most offsets
+    // before any varint is parsed.
+    const uint64_t last = pageSize - n; // the last offset with room for one byte per column
+    const uint8_t* data = pageBuffer.data();
+    const uint64_t* pairs = pairFilter.empty() ? nullptr : pairFilter.data();
+    uint64_t nextLive = UINT64_MAX;
+    auto refreshNextLive = [&]() {
+        nextLive = UINT64_MAX;
+        if (!hasLiveCells) return;
+        const std::vector<CellRange>& ranges = skipCursorRanges;
+        for (size_t i = skipCursorIndex; i < ranges.size(); ++i) {
+            if (ranges[i].end > offset) {
+                nextLive = ranges[i].start;
+                break;
+            }
+        }
+    };
+    refreshNextLive();
     while (!owner->cancelled.load(std::memory_order_relaxed)) {
-        if (TryRecordAt(page, &offset) != 1) break;
+        if (offset > last) break;
+        if (offset >= nextLive) {
+            const uint32_t moved = SkipLiveRange(page, offset);
+            const uint32_t was = offset;
+            offset = moved;
+            refreshNextLive();
+            if (moved != was) continue;
+            // Only ranges out of order (set by a subclass) get here: look again one further.
+            if (nextLive <= offset) nextLive = uint64_t(offset) + 1;
+        }
+        if (pairs) {
+            const uint32_t key = uint32_t(data[offset]) << 8 | data[offset + 1];
+            if ((pairs[key >> 6] & (1ull << (key & 63))) == 0) {
+                ++offset;
+                continue;
+            }
+        }
+        ExamineCandidate(page, offset);
         ++offset;
-        if (hasLiveCells) offset = SkipLiveRange(page, offset);
     }
     return true;
 }
@@ -210,12 +255,66 @@ int CCommonInterFace::TryRecordAt(uint64_t page, uint32_t* offset) {
         columnKinds.size() < n || columnSizes.size() < n)
         return -1;
     const uint32_t start = *offset;
-    const uint64_t ps = pageSize;
-    if (uint64_t(start) + n > ps) return 0;
+    if (uint64_t(start) + n > pageSize) return 0;
+    if (FirstColumnIsRowid() && n == 1) return 0; // nothing but the rowid: no record content to look for
+    if (filterColumns != columnCount) PrepareFilters();
+    return ExamineCandidate(page, start);
+}
 
+void CCommonInterFace::PrepareFilters() {
+    const size_t n = columnCount > 0 ? size_t(columnCount) : 0;
+    filterColumns = columnCount;
+    columnAccept.assign(n, ~0u);
+    bool declared = false;
+    for (size_t c = 0; c < n && c < acceptedKinds.size(); ++c) {
+        if (acceptedKinds[c] != 0) {
+            columnAccept[c] = acceptedKinds[c];
+            declared = true;
+        }
+    }
+    pairFilter.clear();
+    const size_t first = FirstColumnIsRowid() ? 1 : 0;
+    if (!declared || first + 2 > n) return;
+    // Which pairs of bytes can open a serial-type list: the first examined column's type
+    // must be of an accepted kind, and so must the second's when the first is one byte;
+    // a first type of two bytes must also leave room for its content. A longer varint is
+    // left to the full test. The filter only drops candidates the full test would drop.
+    const uint64_t bound = followOverflow ? 3 * pageSize : pageSize;
+    const uint32_t a0 = columnAccept[first], a1 = columnAccept[first + 1];
+    const bool longOk1 = (a1 & ((1u << KindBlob) | (1u << KindText))) != 0;
+    auto acceptedType = [](uint32_t accept, uint64_t type) {
+        if (type == 10 || type == 11) return false;
+        uint32_t kind = 0;
+        SerialTypeSize(type, &kind);
+        return (accept & (1u << kind)) != 0;
+    };
+    pairFilter.assign(65536 / 64, 0);
+    for (uint32_t b0 = 0; b0 < 256; ++b0) {
+        for (uint32_t b1 = 0; b1 < 256; ++b1) {
+            bool ok;
+            if (b0 >= 0x80) {
+                if (b1 >= 0x80) {
+                    ok = true;
+                } else {
+                    const uint64_t type = uint64_t(b0 & 0x7f) << 7 | b1;
+                    uint32_t kind = 0;
+                    const uint64_t size = SerialTypeSize(type, &kind);
+                    ok = acceptedType(a0, type) && size + 2 <= bound;
+                }
+            } else {
+                ok = acceptedType(a0, b0) && (b1 >= 0x80 ? longOk1 : acceptedType(a1, b1));
+            }
+            if (ok) pairFilter[(b0 << 8 | b1) >> 6] |= 1ull << ((b0 << 8 | b1) & 63);
+        }
+    }
+}
+
+int CCommonInterFace::ExamineCandidate(uint64_t page, uint32_t start) {
+    // Called with start + columnCount <= pageSize and at least one column to examine.
+    const size_t n = size_t(columnCount);
+    const uint64_t ps = pageSize;
     const uint8_t* data = pageBuffer.data();
     const size_t startColumn = FirstColumnIsRowid() ? 1 : 0;
-    if (startColumn >= n) return 0; // nothing but the rowid: no record content to look for
     if (startColumn == 1) {
         // The INTEGER PRIMARY KEY is stored as NULL; its value is the rowid.
         columnKinds[0] = KindNotRead;
@@ -223,8 +322,7 @@ int CCommonInterFace::TryRecordAt(uint64_t page, uint32_t* offset) {
     }
     // Content of a candidate never exceeds the page, or 3 pages when following overflow.
     const uint64_t bound = followOverflow ? 3 * ps : ps;
-    const uint32_t* accepted = acceptedKinds.data();
-    const size_t acceptedCount = acceptedKinds.size();
+    const uint32_t* accepted = columnAccept.data();
 
     uint64_t pos = start;
     uint64_t contentTotal = 0;
@@ -240,11 +338,11 @@ int CCommonInterFace::TryRecordAt(uint64_t page, uint32_t* offset) {
             if (kind == kReservedKind) return 1;
         } else {
             int len = ParseVarint(data + pos, int32_t(ps - pos), &type);
-            if (len < 0) return 1;
+            if (len < 0 || type == 10 || type == 11) return 1; // 10 and 11 also in a longer form
             pos += uint64_t(len);
             size = SerialTypeSize(type, &kind);
         }
-        if (c < acceptedCount && accepted[c] != 0 && (accepted[c] & (1u << kind)) == 0) return 1;
+        if ((accepted[c] & (1u << kind)) == 0) return 1;
         if (size > bound) return 1;
         contentTotal += size;
         if (pos + contentTotal > bound) return 1;

@@ -35,14 +35,17 @@ BackupToolRunner::Result BackupToolRunner::Run(const QString& toolName, const QS
     auto drain = [&] {
         while (process.bytesAvailable() > 0) {
             pending += process.read(64 * 1024);
-            qsizetype newline;
-            while ((newline = pending.indexOf('\n')) >= 0) {
-                emitLine(pending.left(newline));
-                pending.remove(0, newline + 1);
-            }
-            while (pending.size() > kMaxLineBytes) {
-                emitLine(pending.left(kMaxLineBytes));
-                pending.remove(0, kMaxLineBytes);
+            while (true) {
+                const qsizetype newline = pending.indexOf('\n');
+                if (newline >= 0 && newline <= kMaxLineBytes) {
+                    emitLine(pending.left(newline));
+                    pending.remove(0, newline + 1);
+                } else if (newline >= 0 || pending.size() >= kMaxLineBytes) {
+                    emitLine(pending.left(kMaxLineBytes));
+                    pending.remove(0, kMaxLineBytes);
+                } else {
+                    break;
+                }
             }
         }
     };

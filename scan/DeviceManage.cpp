@@ -47,6 +47,9 @@ DeviceManage::DeviceManage(Services s) : services(std::move(s)) {
 DeviceManage::~DeviceManage() {
     // No device event may start after this point; pending probes are dropped.
     if (services.device && subscribed) services.device->Unsubscribe();
+    // A prompt still waiting for the user must not call back into this object.
+    if (!waitingForTrust.empty() && services.trustPrompt)
+        if (ITrustPrompt* prompt = services.trustPrompt()) prompt->Close();
     deviceThread.quit();
     deviceThread.wait();
     delete deviceContext;

@@ -202,19 +202,22 @@ void DeviceScanManager::SetScanManagerHook(ScanManagerHook hook) {
 
 std::optional<QString> DeviceScanManager::LocalizedText(const QString& key) const {
     if (textLookup) return textLookup(key);
-    // The table of the current language, parsed once per language name.
-    static std::mutex cacheMutex;
-    static QString cachedName;
-    static std::optional<LanguageTable> cachedTable;
+    std::lock_guard<std::mutex> lock(languageMutex);
+    if (!languageLoaded) LoadLanguageTable();
+    if (!languageTable) return std::nullopt;
+    return languageTable->Text(key);
+}
+
+void DeviceScanManager::LoadLanguageTable() const {
+    // The table of the language named by the setting; read once per scan, not per
+    // progress report (the setting does not change while a scan runs).
     QString name = QSettings().value(QStringLiteral("AppLanguage")).toString();
     if (name.isEmpty()) name = QStringLiteral("en");
-    std::lock_guard<std::mutex> lock(cacheMutex);
-    if (name != cachedName || !cachedTable) {
-        cachedName = name;
-        cachedTable = LanguageTable::ForLanguage(name);
+    if (name != languageName || !languageLoaded) {
+        languageName = name;
+        languageTable = LanguageTable::ForLanguage(name);
     }
-    if (!cachedTable) return std::nullopt;
-    return cachedTable->Text(key);
+    languageLoaded = true;
 }
 
 ScanFileDelegate* DeviceScanManager::Receiver() const {
@@ -279,6 +282,10 @@ void DeviceScanManager::PrepareWxAccounts(IFileParser* fileParser) {
 void DeviceScanManager::StartScan(IFileParser* fileParser, int typeMask, const QString& root, int iosVersion,
                                   const ScanSuffixes& suffixes, const QString& outputDir) {
     if (!fileParser) return;
+    {
+        std::lock_guard<std::mutex> lock(languageMutex);
+        LoadLanguageTable();
+    }
     PrepareWxAccounts(fileParser);
     backupRoot = root;
 

@@ -1,6 +1,7 @@
 #pragma once
 #include "core/IFileParser.h"
 #include "core/IScanProgress.h"
+#include "scan/LanguageTable.h"
 #include "scan/ScanProgressHolder.h"
 
 #include <QString>
@@ -102,6 +103,7 @@ class DeviceScanManager final : public IScanProgress {
     void WaitWhilePaused();
     ScanFileDelegate* Receiver() const;
     void PrepareWxAccounts(IFileParser* fileParser);
+    void LoadLanguageTable() const; // with languageMutex held
 
     void ConvertSms(void* records);
     void ConvertCalls(void* records);
@@ -132,6 +134,12 @@ class DeviceScanManager final : public IScanProgress {
     QString progressText;
     QString backupRoot;
     int wxSessionCounter = 0;
+
+    // The default text table (when no lookup is injected).
+    mutable std::mutex languageMutex;
+    mutable bool languageLoaded = false;
+    mutable QString languageName;
+    mutable std::optional<LanguageTable> languageTable;
 
     ScanProgressHolder holder;
     TextLookup textLookup;

@@ -4,6 +4,7 @@
 
 #include "core/BackupFileRecord.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 #include <sqlite3.h>
@@ -150,4 +151,14 @@ TEST(BackupBuilder, ManifestDbGenerationUsesSubfoldersAndKeyedArchives) {
     EXPECT_EQ("ABCDEF0123", dictString(lockdown, "UniqueDeviceID"));
     plist_free(manifest);
     fs::remove_all(root);
+}
+
+// A "Manifest.mbdb" string carries a 16-bit length and 0xFFFF marks an absent string:
+// a longer text cannot be written, and writing its cut length would give a damaged
+// manifest where the test meant a sound one.
+TEST(BackupBuilder, MbdbStringTooLongForItsLengthIsATestFailure) {
+    kit::BackupBuilder::Entry longPath{"HomeDomain", std::string(0xFFFF, 'p'), 1, 0, 0, 0};
+    EXPECT_NONFATAL_FAILURE(kit::buildMbdbBytes({longPath}), "16-bit");
+    kit::BackupBuilder::Entry longest{"HomeDomain", std::string(0xFFFE, 'p'), 1, 0, 0, 0};
+    EXPECT_EQ(6u + 12 + 2 + 0xFFFE + 6 + 40, kit::buildMbdbBytes({longest}).size());
 }

@@ -8,6 +8,7 @@
 #include "scan/CScanManager.h"
 #include "tests/core/SystemParserSupport.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/SystemSchemas.h"
 
 #include <gtest/gtest.h>
 
@@ -22,36 +23,12 @@ namespace {
 constexpr const char* kBookRelative = "Library/AddressBook/AddressBook.sqlitedb";
 constexpr const char* kImagesRelative = "Library/AddressBook/AddressBookImages.sqlitedb";
 
-constexpr const char* kBookSchema = R"(
-CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, Last TEXT, Middle TEXT,
-  FirstPhonetic TEXT, MiddlePhonetic TEXT, LastPhonetic TEXT, Organization TEXT, Department TEXT, Note TEXT,
-  Kind INTEGER, Birthday TEXT, JobTitle TEXT, Nickname TEXT, Prefix TEXT, Suffix TEXT, FirstSort TEXT,
-  LastSort TEXT, CreationDate INTEGER, ModificationDate INTEGER, CompositeNameFallback TEXT,
-  ExternalIdentifier TEXT, ExternalModificationTag TEXT, ExternalUUID TEXT, StoreID INTEGER,
-  DisplayName TEXT, ExternalRepresentation BLOB, FirstSortSection TEXT, LastSortSection TEXT,
-  FirstSortLanguageIndex INTEGER DEFAULT 2147483647, LastSortLanguageIndex INTEGER DEFAULT 2147483647,
-  PersonLink INTEGER DEFAULT -1, ImageURI TEXT, IsPreferredName INTEGER DEFAULT 1, guid TEXT);
-CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, property INTEGER, identifier INTEGER,
-  label INTEGER, value TEXT, guid TEXT);
-CREATE TABLE ABMultiValueLabel (value TEXT, UNIQUE(value));
-CREATE INDEX ABMultiValueRecordIDIndex on ABMultiValue(record_id);
-)";
+constexpr const char* kBookSchema = kit::kAddressBookSchema;
 
 // Search table of the older generation (phone c15, e-mail c16) and the newer one
 // (phone c16, e-mail c17), shaped as the full-text index stores its content.
-constexpr const char* kSearchOld = R"(
-CREATE TABLE 'ABPersonFullTextSearch_content'(docid INTEGER PRIMARY KEY, 'c0First', 'c1Last', 'c2Middle',
-  'c3FirstPhonetic', 'c4MiddlePhonetic', 'c5LastPhonetic', 'c6Organization', 'c7Department', 'c8Note',
-  'c9Birthday', 'c10JobTitle', 'c11Nickname', 'c12Prefix', 'c13Suffix', 'c14DisplayName', 'c15Phone',
-  'c16Email', 'c17Address', 'c18SocialProfile', 'c19URL', 'c20RelatedNames', 'c21IM', 'c22Date');
-)";
-constexpr const char* kSearchNew = R"(
-CREATE TABLE 'ABPersonFullTextSearch_content'(docid INTEGER PRIMARY KEY, 'c0First', 'c1Last', 'c2Middle',
-  'c3FirstPhonetic', 'c4MiddlePhonetic', 'c5LastPhonetic', 'c6Organization', 'c7Department', 'c8Note',
-  'c9Birthday', 'c10JobTitle', 'c11Nickname', 'c12Prefix', 'c13Suffix', 'c14DisplayName',
-  'c15OrganizationPhonetic', 'c16Phone', 'c17Email', 'c18Address', 'c19SocialProfile', 'c20URL',
-  'c21RelatedNames', 'c22IM', 'c23Date');
-)";
+constexpr const char* kSearchOld = kit::kAddressBookSearchOldSchema;
+constexpr const char* kSearchNew = kit::kAddressBookSearchNewSchema;
 
 std::string guid36(int n) {
     char b[40];
@@ -151,8 +128,7 @@ class ContactsTest : public ::testing::TestWithParam<bool> {
 
     void MakeImages(const std::vector<std::pair<int64_t, std::string>>& rows) {
         kit::FixtureDb img(ImagesPath());
-        img.exec("CREATE TABLE ABFullSizeImage (record_id INTEGER, crop_x INTEGER, crop_y INTEGER, "
-                 "crop_width INTEGER, crop_height INTEGER, data BLOB, UNIQUE(record_id));");
+        img.exec(kit::kAddressBookImagesSchema);
         for (auto& [id, bytes] : rows)
             img.insert("ABFullSizeImage", {"record_id", "data"}, {id, kit::Blob{bytes}});
     }
@@ -525,4 +501,33 @@ TEST_F(ContactsTest, MessagesTakeNamesFromContacts) {
     EXPECT_EQ("ZhangSan", names["13900001111"]); // from a deleted phone row of a live person
     EXPECT_EQ("", names["15550000000"]);
     EXPECT_EQ(3u, names.size());
+}
+
+// A deleted person whose row kept its rowid names its deleted numbers even without a
+// search row (the carver's rowid serves as the person's record id).
+TEST_F(ContactsTest, DeletedPersonNamesItsDeletedNumbers) {
+    fs::create_directories(tmp.path() / "fixture");
+    {
+        BookDb b(BookPath(), true);
+        int64_t keep = b.Person("Keep", "Me", std::nullopt);
+        int64_t gone = b.Person("Wu", "Zhao", "Zhao Trading");
+        int64_t lower = b.Person("Lower", "Cell", std::nullopt); // inserted later: stored below
+        b.Person("Bottom", "Cell", std::nullopt);                // keeps both off the free gap
+        b.Value(keep, 3, "13800000001");
+        int64_t number = b.Value(gone, 3, "13800000003");
+        // SQLite writes a free-block header over the first bytes of a deleted cell; the
+        // cell just above a free block joins that block and keeps its own header.
+        b.db.deleteWhere("ABPerson", "ROWID = " + std::to_string(lower));
+        b.db.deleteWhere("ABPerson", "ROWID = " + std::to_string(gone));
+        b.db.deleteWhere("ABMultiValue", "UID = " + std::to_string(number));
+        (void)keep;
+    }
+    MakeImages({});
+    ASSERT_TRUE(Run());
+    auto list = contactsOf(*mgr);
+    const Contact* c = findContact(list, "13800000003");
+    ASSERT_NE(nullptr, c);
+    EXPECT_TRUE(c->deleted);
+    EXPECT_EQ("ZhaoWu", c->name);
+    EXPECT_FALSE(findContact(list, "13800000001")->deleted);
 }

@@ -3,6 +3,7 @@
 #include "tests/core/ParserBackupFixture.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/SystemSchemas.h"
 
 #include <gtest/gtest.h>
 
@@ -19,13 +20,7 @@ namespace {
 const char* const kDomain = "HomeDomain";
 const char* const kRelative = "Library/Safari/Bookmarks.db";
 
-const char* const kSchema =
-    "CREATE TABLE bookmarks (id INTEGER PRIMARY KEY AUTOINCREMENT, special_id INTEGER DEFAULT 0, "
-    "parent INTEGER, type INTEGER, title TEXT, url TEXT, num_children INTEGER DEFAULT 0, "
-    "editable INTEGER DEFAULT 1, deletable INTEGER DEFAULT 1, hidden INTEGER DEFAULT 0, "
-    "hidden_ancestor_count INTEGER DEFAULT 0, order_index INTEGER NOT NULL DEFAULT 0, "
-    "external_uuid TEXT, read INTEGER DEFAULT NULL, last_modified REAL DEFAULT NULL, server_id TEXT, "
-    "added INTEGER DEFAULT 1, deleted INTEGER DEFAULT 0)";
+const char* const kSchema = kit::kBookmarksSchema;
 
 const std::string kUuid36 = "6D2B7A34-1C55-4B8E-9A0F-3E2D1C0B9A87";
 const std::string kLongPath(120, 'a');

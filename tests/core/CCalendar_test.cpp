@@ -4,6 +4,7 @@
 #include "tests/core/SystemAppBackup.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/SystemSchemas.h"
 
 #include <gtest/gtest.h>
 
@@ -27,10 +28,7 @@ const char* kItemSchema =
     " description TEXT, start_date REAL, start_tz TEXT, end_date REAL, all_day INTEGER, calendar_id INTEGER,"
     " UUID TEXT, entity_type INTEGER, priority INTEGER, due_date REAL, completion_date REAL);";
 
-const char* kEventSchema =
-    "CREATE TABLE Event (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, summary TEXT, location TEXT,"
-    " description TEXT, start_date REAL, start_tz TEXT, end_date REAL, all_day INTEGER, calendar_id INTEGER,"
-    " unique_identifier TEXT);";
+const char* kEventSchema = kit::kCalendarEventSchema;
 
 std::string uuid(int n) {
     char buf[40];

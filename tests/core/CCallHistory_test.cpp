@@ -5,6 +5,7 @@
 #include "tests/core/ParserBackupFixture.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/SystemSchemas.h"
 
 #include <gtest/gtest.h>
 
@@ -25,19 +26,12 @@ constexpr int64_t kAppleOffset = 978307200;
 // Up to iOS 8: WirelessDomain, table "call", Unix dates.
 const char* const kLegacyDomain = "WirelessDomain";
 const char* const kLegacyRelative = "Library/CallHistory/call_history.db";
-const char* const kLegacySchema =
-    "CREATE TABLE call (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, address TEXT, date INTEGER, "
-    "duration INTEGER, flags INTEGER, id INTEGER, name TEXT, country_code TEXT, network_code TEXT, "
-    "read INTEGER, assisted INTEGER, face_time_data BLOB, originalAddress TEXT)";
+const char* const kLegacySchema = kit::kCallHistoryLegacySchema;
 
 // From iOS 9: HomeDomain, Core Data table "ZCALLRECORD", Apple dates.
 const char* const kModernDomain = "HomeDomain";
 const char* const kModernRelative = "Library/CallHistoryDB/CallHistory.storedata";
-const char* const kModernSchema =
-    "CREATE TABLE ZCALLRECORD ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZANSWERED INTEGER, "
-    "ZCALLTYPE INTEGER, ZDISCONNECTED_CAUSE INTEGER, ZFACE_TIME_DATA INTEGER, ZNUMBER_AVAILABILITY INTEGER, "
-    "ZORIGINATED INTEGER, ZREAD INTEGER, ZDATE TIMESTAMP, ZDURATION FLOAT, ZDEVICE_ID VARCHAR, "
-    "ZISO_COUNTRY_CODE VARCHAR, ZNAME VARCHAR, ZUNIQUE_ID VARCHAR, ZADDRESS VARCHAR )";
+const char* const kModernSchema = kit::kCallHistorySchema;
 
 int64_t now() {
     return static_cast<int64_t>(std::time(nullptr));

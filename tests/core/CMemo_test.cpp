@@ -1,10 +1,11 @@
 #include "core/CMemo.h"
 #include "core/NoteRecord.h"
 #include "scan/CScanManager.h"
-#include "tests/core/NoteBodyBytes.h"
 #include "tests/core/SystemAppBackup.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/NoteBody.h"
+#include "tests/kit/SystemSchemas.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@
 
 using kit::Blob;
 using kit::FixtureDb;
-using notebody::noteBody;
+using kit::noteBody;
 
 namespace {
 
@@ -23,18 +24,9 @@ constexpr int64_t kApple = 978307200;
 const char* kNewDevicePath = "/var/mobile/Applications/group.com.apple.notes/NoteStore.sqlite";
 const char* kOldDevicePath = "/var/mobile/Library/Notes/notes.sqlite";
 
-const char* kNewSchema =
-    "CREATE TABLE ZICCLOUDSYNCINGOBJECT (Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER,"
-    " ZMARKEDFORDELETION INTEGER, ZNOTEDATA INTEGER, ZMODIFICATIONDATE1 TIMESTAMP, ZIDENTIFIER VARCHAR,"
-    " ZSNIPPET VARCHAR, ZSUMMARY VARCHAR, ZTITLE1 VARCHAR);"
-    "CREATE TABLE ZICNOTEDATA (Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZNOTE INTEGER,"
-    " ZDATA BLOB);";
+const char* kNewSchema = kit::kNoteStoreSchema;
 
-const char* kOldSchema =
-    "CREATE TABLE ZNOTE (Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZBODY INTEGER,"
-    " ZCREATIONDATE TIMESTAMP, ZMODIFICATIONDATE TIMESTAMP, ZTITLE VARCHAR, ZSUMMARY VARCHAR);"
-    "CREATE TABLE ZNOTEBODY (Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZOWNER INTEGER,"
-    " ZCONTENT VARCHAR);";
+const char* kOldSchema = kit::kNotesLegacySchema;
 
 std::string uuid(int n) {
     char buf[40];
@@ -129,7 +121,7 @@ class NoteStoreTest : public ::testing::Test {
         // overflow page. Live cells before and after it bound its local part.
         addTitle(db, 10, int64_t(10), 720000000.0, "Big deleted", "big snippet");
         addBody(db, 9, 1, noteBody("spacer one"));
-        bigText = "Big deleted\n" + notebody::incompressibleText(6000);
+        bigText = "Big deleted\n" + kit::incompressibleText(6000);
         bigBlob = noteBody(bigText);
         addBody(db, 10, 10, bigBlob);
         addBody(db, 11, 1, noteBody("spacer two"));
@@ -412,7 +404,7 @@ TEST(NotesBadInput, TruncatedDatabaseKeepsGoing) {
         for (int i = 1; i <= 60; ++i) {
             addTitle(db, i, int64_t(i), 600000000.0 + i, "Title " + std::to_string(i), "s");
             addBody(db, i, i,
-                    noteBody("Title " + std::to_string(i) + "\n" + notebody::incompressibleText(300, i)));
+                    noteBody("Title " + std::to_string(i) + "\n" + kit::incompressibleText(300, i)));
         }
         db.exec("DELETE FROM ZICNOTEDATA WHERE Z_PK % 3 = 0");
         db.close();

@@ -7,6 +7,7 @@
 #include "scan/CScanManager.h"
 #include "tests/core/SystemParserSupport.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/SystemSchemas.h"
 
 #include <gtest/gtest.h>
 
@@ -23,37 +24,10 @@ constexpr const char* kSmsRelative = "Library/SMS/sms.db";
 constexpr int64_t kOffset = 978307200;
 
 // Newer schema (handles in their own table, dates since 2001).
-constexpr const char* kNewSchema = R"(
-CREATE TABLE _SqliteDatabaseProperties (key TEXT, value TEXT, UNIQUE(key));
-CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, id TEXT NOT NULL, country TEXT,
-  service TEXT NOT NULL, uncanonicalized_id TEXT, UNIQUE (id, service));
-CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, text TEXT,
-  replace INTEGER DEFAULT 0, service_center TEXT, handle_id INTEGER DEFAULT 0, subject TEXT, country TEXT,
-  attributedBody BLOB, version INTEGER DEFAULT 0, type INTEGER DEFAULT 0, service TEXT, account TEXT,
-  account_guid TEXT, error INTEGER DEFAULT 0, date INTEGER, date_read INTEGER, date_delivered INTEGER,
-  is_delivered INTEGER DEFAULT 0, is_finished INTEGER DEFAULT 0, is_emote INTEGER DEFAULT 0,
-  is_from_me INTEGER DEFAULT 0, is_empty INTEGER DEFAULT 0, is_delayed INTEGER DEFAULT 0,
-  is_auto_reply INTEGER DEFAULT 0, is_prepared INTEGER DEFAULT 0, is_read INTEGER DEFAULT 0,
-  is_system_message INTEGER DEFAULT 0, is_sent INTEGER DEFAULT 0, has_dd_results INTEGER DEFAULT 0,
-  is_service_message INTEGER DEFAULT 0, is_forward INTEGER DEFAULT 0, was_downgraded INTEGER DEFAULT 0,
-  is_archive INTEGER DEFAULT 0, cache_has_attachments INTEGER DEFAULT 0, cache_roomnames TEXT,
-  was_data_detected INTEGER DEFAULT 0, was_deduplicated INTEGER DEFAULT 0);
-CREATE TABLE chat (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, style INTEGER,
-  state INTEGER, account_id TEXT, properties BLOB, chat_identifier TEXT, service_name TEXT);
-CREATE TABLE chat_message_join (chat_id INTEGER REFERENCES chat (ROWID) ON DELETE CASCADE,
-  message_id INTEGER REFERENCES message (ROWID) ON DELETE CASCADE, PRIMARY KEY (chat_id, message_id));
-)";
+constexpr const char* kNewSchema = kit::kSmsSchema;
 
 // Older schema (address and flags in the message row, Unix dates).
-constexpr const char* kOldSchema = R"(
-CREATE TABLE _SqliteDatabaseProperties (key TEXT, value TEXT, UNIQUE(key));
-CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, address TEXT, date INTEGER, text TEXT,
-  flags INTEGER, replace INTEGER, svc_center TEXT, group_id INTEGER, association_id INTEGER,
-  height INTEGER, UIFlags INTEGER, version INTEGER, subject TEXT, country TEXT, headers BLOB,
-  recipients BLOB, read INTEGER);
-CREATE TABLE msg_group (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, type INTEGER, newest_message INTEGER,
-  unread_count INTEGER, hash INTEGER);
-)";
+constexpr const char* kOldSchema = kit::kSmsLegacySchema;
 
 std::string guidFor(int n) {
     char b[40];

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <random>
 
 using namespace carvertest;
 
@@ -354,11 +355,22 @@ TEST(Carver, AcceptedKindsGiveTheSameRecords) {
     fs::path p = dir / "a.db";
     {
         kit::FixtureDb db(p, 1024);
-        db.exec("CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, n INTEGER, d REAL); BEGIN");
+        db.exec("CREATE TABLE noise(b BLOB); CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, n INTEGER, d "
+                "REAL);"
+                "BEGIN");
+        // Freed pages of random bytes: every kind of serial-type list shows up there.
+        std::mt19937 rng(7);
+        for (int i = 0; i < 40; ++i) {
+            std::string noise(3000, '\0');
+            for (char& ch : noise)
+                ch = char(rng());
+            db.insert("noise", {"b"}, {kit::Blob{noise}});
+        }
         for (int i = 0; i < 300; ++i)
             db.insert("t", {"name", "n", "d"}, {"x" + std::to_string(i * 31), int64_t(i * 1000), i * 0.5});
         db.exec("COMMIT");
         db.deleteWhere("t", "id % 3 <> 0");
+        db.exec("DELETE FROM noise");
     }
     auto check = [](int column, uint32_t kind, const CarvedValue& v, uint32_t size) {
         if (column == 1) return kind == KindText && size >= 1 && IsPrintable(v, size);
@@ -493,4 +505,27 @@ TEST(Carver, DecodeRecordOnCraftedContent) {
     EXPECT_EQ(nullptr, c.DecodeRecord(1, content, sizeof content, 2));
     c.check = [](int column, uint32_t, const CarvedValue&, uint32_t) { return column < 1; };
     EXPECT_EQ(nullptr, c.DecodeRecord(1, content, sizeof content, 3));
+}
+
+TEST(Carver, ReservedSerialTypesInLongFormAreNoRecord) {
+    // 0x80 0x0A is serial type 10 written in two bytes: still reserved.
+    Owner o;
+    TestCarver c(&o.manager);
+    c.columnCount = 2;
+    c.columnKinds.assign(2, 0);
+    c.columnSizes.assign(2, 0);
+    c.pageSize = 512;
+    c.pageBuffer.assign(512, 0);
+    const uint8_t list[] = {0x80, 0x0A, 0x01, 0x05};
+    memcpy(c.pageBuffer.data() + 10, list, sizeof list);
+    uint32_t at = 10;
+    EXPECT_EQ(1, c.TryRecordAt(5, &at));
+    EXPECT_EQ(0u, c.delivered);
+    c.pageBuffer[11] = 0x0D; // type 13: an empty text, then the 1-byte integer 5
+    EXPECT_EQ(1, c.TryRecordAt(5, &at));
+    ASSERT_EQ(1u, c.records.size());
+    EXPECT_EQ(uint32_t(KindText), c.records[0].kinds[0]);
+    EXPECT_EQ(5, c.records[0].ints[1]);
+    at = 511;
+    EXPECT_EQ(0, c.TryRecordAt(5, &at)); // no room for one byte per column
 }

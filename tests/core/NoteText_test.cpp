@@ -1,14 +1,20 @@
 #include "core/CMemo.h"
 #include "core/NoteText.h"
 #include "scan/CScanManager.h"
-#include "tests/core/NoteBodyBytes.h"
+#include "tests/kit/NoteBody.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-using namespace notebody;
+using kit::field;
+using kit::fieldVarint;
+using kit::gzip;
+using kit::incompressibleText;
+using kit::noteBody;
+using kit::noteProtobuf;
+using kit::varint;
 
 namespace {
 

@@ -57,3 +57,17 @@ TEST(FolderSnapshot, SeesAddedChangedAndRemovedFiles) {
     EXPECT_NE(std::string::npos, diff.find("removed ab/one"));
     fs::remove_all(dir);
 }
+
+// A file created and removed again in the root (a journal, -wal/-shm of a database
+// opened for writing, a temporary plist) leaves only the root's own time changed.
+TEST(FolderSnapshot, SeesAFileCreatedAndRemovedInTheRoot) {
+    fs::path dir = tempDir("snap_root");
+    std::ofstream(dir / "Manifest.db") << "x";
+    // An old time, so the change below cannot fall into the same clock tick.
+    fs::last_write_time(dir, fs::last_write_time(dir) - std::chrono::hours(1));
+    auto before = kit::FolderSnapshot::Take(dir);
+    std::ofstream(dir / "Manifest.db-journal") << "j";
+    fs::remove(dir / "Manifest.db-journal");
+    EXPECT_NE("", kit::FolderSnapshot::Take(dir).DiffFrom(before));
+    fs::remove_all(dir);
+}

@@ -49,6 +49,11 @@ std::string plistToXml(plist_t root) {
 }
 
 void putString(std::string& out, const std::string& s) {
+    // 16-bit length; 0xFFFF stands for an absent string.
+    if (s.size() >= 0xFFFF) {
+        ADD_FAILURE() << "a Manifest.mbdb string holds at most 65534 bytes (16-bit length), not " << s.size();
+        return;
+    }
     out += char((s.size() >> 8) & 0xFF);
     out += char(s.size() & 0xFF);
     out += s;

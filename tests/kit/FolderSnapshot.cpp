@@ -28,11 +28,9 @@ FolderSnapshot FolderSnapshot::Take(const std::filesystem::path& root) {
     FolderSnapshot snap;
     std::error_code ec;
     if (!std::filesystem::exists(root, ec)) return snap;
-    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        const auto& p = it->path();
+    auto record = [&](const std::filesystem::path& p, const std::string& name) {
         struct stat st {};
-        if (lstat(p.c_str(), &st) != 0) continue;
+        if (lstat(p.c_str(), &st) != 0) return;
         Entry e;
         e.isDirectory = S_ISDIR(st.st_mode);
         e.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
@@ -40,7 +38,13 @@ FolderSnapshot FolderSnapshot::Take(const std::filesystem::path& root) {
             e.size = static_cast<uint64_t>(st.st_size);
             e.contentHash = hashFile(p);
         }
-        snap.entries[std::filesystem::relative(p, root, ec).string()] = e;
+        snap.entries[name] = e;
+    };
+    // The root itself: its time changes when a file is created in it and removed again.
+    record(root, ".");
+    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        record(it->path(), std::filesystem::relative(it->path(), root, ec).string());
     }
     return snap;
 }

@@ -6,10 +6,10 @@
 
 namespace kit {
 
-// Names, sizes, modification times and content hashes of every file and folder under
-// a root, to assert that an operation left a backup folder exactly as it was.
+// Names, sizes, modification times and content hashes of a root folder and of every file and
+// folder under it, to assert that an operation left a backup folder exactly as it was.
 class FolderSnapshot {
-public:
+  public:
     struct Entry {
         bool isDirectory = false;
         uint64_t size = 0;
@@ -23,7 +23,7 @@ public:
     std::string DiffFrom(const FolderSnapshot& before) const;
     bool operator==(const FolderSnapshot& o) const { return entries == o.entries; }
 
-    std::map<std::string, Entry> entries;  // by path relative to the root
+    std::map<std::string, Entry> entries; // by path relative to the root
 };
 
 } // namespace kit

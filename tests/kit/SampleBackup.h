@@ -9,9 +9,16 @@ namespace kit {
 
 // A small but complete device backup for whole-scan tests and the scan benchmark:
 // camera-roll photos, videos and voice memos, SMS, notes and WeChat attachments (with
-// files of every kind and some the scan must leave out), written through
-// BackupBuilder in either manifest generation. `scale` multiplies the media files.
+// files of every kind and some the scan must leave out), and the databases of the
+// system apps (messages, contacts, calls, Safari bookmarks, calendar with reminders,
+// notes) with live rows and deleted ones, written through BackupBuilder in either
+// manifest generation. `scale` multiplies the files and the rows.
 struct SampleBackup {
+    // Live rows per database: their texts are "<Kind> <n>" ("Message 3", "Site 0", ...).
+    int smsMessages = 0, contacts = 0, calls = 0, bookmarks = 0, events = 0, reminders = 0, notes = 0;
+    // Rows deleted again after they were written (the carver may find them).
+    int deletedRowsPerTable = 0;
+
     // Files the media listing keeps, per list: photos, videos, voice memos, and per
     // attachment list the photos and the other files.
     int photos = 0, videos = 0, voiceMemos = 0;
@@ -19,8 +26,9 @@ struct SampleBackup {
     int noteAttachmentPhotos = 0, noteAttachmentMedia = 0;
     int wxAttachmentPhotos = 0, wxAttachmentMedia = 0;
 
+    // Writes the databases into `scratch` before copying them into the backup.
     static SampleBackup Build(const std::filesystem::path& root, BackupBuilder::Generation generation,
-                              int scale = 1);
+                              int scale, const std::filesystem::path& scratch);
 };
 
 } // namespace kit

@@ -284,7 +284,6 @@ TEST(DeviceScanManagerConvert, ContactPicturesAreScaledOnReadWithinALimit) {
 
 TEST(DeviceScanManagerConvert, MediaAndAttachmentFiles) {
     Bridge b;
-    b.bridge.StartScan(nullptr, 0, "/backup/root/", 10, {}, {}); // no reader: sets nothing
     Records<MediaFileRecord> photos;
     auto* p = photos.Add();
     p->day = "2017-07-14";

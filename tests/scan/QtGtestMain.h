@@ -1,7 +1,10 @@
 #pragma once
 // main() of a GoogleTest program that needs a Qt application object: test mode for
-// the standard paths (settings and caches under ~/.qttest), then every test.
+// the standard paths (settings and caches under ~/.qttest), the offscreen platform
+// unless another is set, then every test.
+#include <QByteArray>
 #include <QStandardPaths>
+#include <QtGlobal>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +24,8 @@ QT_END_NAMESPACE
 
 #define QT_GTEST_MAIN(Application)                                                                           \
     int main(int argc, char** argv) {                                                                        \
+        /* Tests never need a display: run headless unless told otherwise. */                               \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");          \
         QStandardPaths::setTestModeEnabled(true);                                                            \
         Application app(argc, argv);                                                                         \
         ::testing::InitGoogleTest(&argc, argv);                                                              \

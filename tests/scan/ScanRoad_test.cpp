@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,7 +89,8 @@ class ScanRoad : public ::testing::TestWithParam<kit::BackupBuilder::Generation>
 TEST_P(ScanRoad, WholeScansOfAKitBackup) {
     QTemporaryDir dir;
     const QString folder = dir.path() + "/backup";
-    const kit::SampleBackup sample = kit::SampleBackup::Build(folder.toStdString(), GetParam());
+    const kit::SampleBackup sample = kit::SampleBackup::Build(folder.toStdString(), GetParam(), 1,
+                                                              (dir.path() + "/scratch").toStdString());
     const auto before = kit::FolderSnapshot::Take(folder.toStdString());
 
     Road road;
@@ -145,6 +147,51 @@ TEST_P(ScanRoad, WholeScansOfAKitBackup) {
                     EXPECT_TRUE(f.mtime().isValid());
                 }
             }
+        }
+        // The system-app databases: every live row, none of the removed rows as a live one.
+        auto live = [](const auto& list, auto text) {
+            QStringList out;
+            for (const auto& r : list)
+                if (!r.bDelete()) out << text(r);
+            return out;
+        };
+        auto expectRows = [](const QStringList& rows, int count, const QString& prefix) {
+            EXPECT_EQ(rows.size(), count) << prefix.toStdString();
+            EXPECT_TRUE(rows.filter("Removed").isEmpty()) << prefix.toStdString();
+            for (int i = 0; i < count; ++i)
+                EXPECT_FALSE(
+                    rows.filter(QRegularExpression("^" + prefix + QString::number(i) + "\\b")).isEmpty())
+                    << (prefix + QString::number(i)).toStdString();
+        };
+        if (mask & 0x8)
+            expectRows(live(receiver.bookmarks, [](const NSBookmarksData& r) { return r.BookMarks(); }),
+                       sample.bookmarks, "Site ");
+        if (mask & 0x40)
+            expectRows(live(receiver.events, [](const NSCalendarData& r) { return r.Title(); }),
+                       sample.events, "Event ");
+        if (mask & 0x10)
+            expectRows(live(receiver.reminders, [](const NSMemoData& r) { return r.Title(); }),
+                       sample.reminders, "Reminder ");
+        if (mask & 0x20)
+            expectRows(live(receiver.notes, [](const NSRemindersData& r) { return r.Content(); }),
+                       sample.notes, "Note ");
+        if (mask & 0x1) {
+            QStringList messages;
+            for (const NSSMSHeadData& head : receiver.sms)
+                messages += live(head.SMSDataList(), [](const NSSMSData& m) { return m.Content(); });
+            expectRows(messages, sample.smsMessages, "Message ");
+        }
+        if (mask & 0x2) {
+            const QStringList numbers =
+                live(receiver.calls, [](const NSCallLogData& r) { return r.Phone(); });
+            EXPECT_EQ(numbers.size(), sample.calls);
+            EXPECT_FALSE(numbers.filter("15551000000").isEmpty());
+        }
+        if (mask & 0x4) {
+            const QStringList phones =
+                live(receiver.contacts, [](const NSContactData& r) { return r.Phone(); });
+            EXPECT_EQ(phones.size(), sample.contacts);
+            EXPECT_FALSE(phones.filter("17771000000").isEmpty());
         }
         if (mask & 0x200) {
             EXPECT_EQ(receiver.smsAttachments.first.size(), sample.smsAttachmentPhotos);

@@ -1,0 +1,194 @@
+// Whole-scan benchmark: analyses a backup folder and scans it for a type mask through
+// the device hub, without any window, then prints one line per data type with its live
+// and deleted record counts, the wall time and the peak memory.
+//
+//   scan_bench <backup folder> [type mask]      (mask in decimal or 0x hex; default 0x7fff)
+//   scan_bench --build-sample <folder> [scale]  (writes a kit-built sample backup)
+#include "core/ScanDataType.h"
+#include "scan/DeviceManage.h"
+#include "tests/kit/SampleBackup.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <sys/resource.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <mutex>
+
+namespace {
+
+// Selection order of the data types (the workflow pages' type selection).
+constexpr uint32_t kSelectionBits[15] = {0x80, 0x100, 0x200, 0x400, 0x800,  0x1,    0x2,   0x4,
+                                         0x8,  0x10,  0x20,  0x40,  0x1000, 0x2000, 0x4000};
+
+struct TypeName {
+    uint32_t bit;
+    const char* name;
+};
+constexpr TypeName kTypes[] = {
+    {ScanSms, "sms_messages"},
+    {ScanCallHistory, "calls"},
+    {ScanContacts, "contacts"},
+    {ScanBookmarks, "bookmarks"},
+    {ScanReminders, "reminders"},
+    {ScanNotes, "notes"},
+    {ScanCalendar, "calendar_events"},
+    {ScanPhotos, "photos"},
+    {ScanVideos, "videos"},
+    {ScanSmsAttachments, "sms_attachments"},
+    {ScanNoteAttachments, "note_attachments"},
+    {ScanVoiceMemos, "voice_memos"},
+    {ScanWxContacts, "wechat_contacts"},
+    {ScanWxChats, "wechat_chats"},
+    {ScanWxAttachments, "wechat_attachments"},
+};
+
+struct Counts {
+    long live = 0, deleted = 0;
+};
+
+// Counts every delivered record by type.
+class Counter : public ScanFileDelegate, public BackUpDelegate {
+  public:
+    void ScanContact(const QList<NSContactData>& v) override { CountFlags(ScanDataType::ScanContacts, v); }
+    void ScanBookmarks(const QList<NSBookmarksData>& v) override {
+        CountFlags(ScanDataType::ScanBookmarks, v);
+    }
+    void ScanCallLog(const QList<NSCallLogData>& v) override { CountFlags(ScanDataType::ScanCallHistory, v); }
+    void ScanSMS(const QMap<QString, NSSMSHeadData>& v) override {
+        for (const NSSMSHeadData& head : v)
+            CountFlags(ScanDataType::ScanSms, head.SMSDataList());
+    }
+    void ScanMemo(const QList<NSRemindersData>& v) override { CountFlags(ScanDataType::ScanNotes, v); }
+    void ScanCalendar(const QList<NSCalendarData>& v) override { CountFlags(ScanDataType::ScanCalendar, v); }
+    void ScanReminders(const QList<NSMemoData>& v) override { CountFlags(ScanDataType::ScanReminders, v); }
+    void ScanPhoto(const QList<NSDeletedFile>& v) override { CountFiles(ScanDataType::ScanPhotos, v.size()); }
+    void ScanVideo(const QList<NSDeletedFile>& v) override { CountFiles(ScanDataType::ScanVideos, v.size()); }
+    void ScanMusic(const QList<NSDeletedFile>& v) override {
+        CountFiles(ScanDataType::ScanVoiceMemos, v.size());
+    }
+    void ScanSMSAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override {
+        CountFiles(ScanDataType::ScanSmsAttachments, p.size() + m.size());
+    }
+    void ScanWXAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override {
+        CountFiles(ScanDataType::ScanWxAttachments, p.size() + m.size());
+    }
+    void ScanMemoAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override {
+        CountFiles(ScanDataType::ScanNoteAttachments, p.size() + m.size());
+    }
+    void ScanEnd() override { scanEnded = true; }
+
+    void BackUpLoser() override {
+        analysisOk = false;
+        analysisEnded = true;
+    }
+    void AnalyzeFinish() override {
+        analysisOk = true;
+        analysisEnded = true;
+    }
+
+    std::map<uint32_t, Counts> counts;
+    std::mutex mutex;
+    std::atomic<bool> scanEnded{false}, analysisEnded{false}, analysisOk{false};
+
+  private:
+    template <class List> void CountFlags(uint32_t type, const List& list) {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (const auto& r : list)
+            (r.bDelete() ? counts[type].deleted : counts[type].live)++;
+    }
+    void CountFiles(uint32_t type, qsizetype n) {
+        std::lock_guard<std::mutex> lock(mutex);
+        counts[type].live += long(n);
+    }
+};
+
+void WaitFor(const std::atomic<bool>& flag) {
+    while (!flag.load()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+}
+
+long PeakMemoryKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss; // kilobytes on Linux
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: scan_bench <backup folder> [type mask]\n"
+                         "       scan_bench --build-sample <folder> [scale]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    if (std::string(argv[1]) == "--build-sample") {
+        if (argc < 3) return Usage();
+        const int scale = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1;
+        const std::filesystem::path folder = argv[2];
+        const std::filesystem::path scratch = folder.string() + ".databases";
+        kit::SampleBackup::Build(folder, kit::BackupBuilder::Generation::ManifestDb, scale, scratch);
+        std::filesystem::remove_all(scratch);
+        std::printf("sample backup written to %s (scale %d)\n", argv[2], scale);
+        return 0;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const uint32_t mask = argc > 2 ? uint32_t(std::strtoul(argv[2], nullptr, 0)) : 0x7fff;
+
+    QTemporaryDir cache;
+    DeviceScanManager bridge;
+    DeviceManage::Services services;
+    services.scanBridge = &bridge;
+    services.cacheFolder = cache.path();
+    DeviceManage hub(services);
+    Counter counter;
+    hub.setBackUpdelegate(&counter);
+    hub.setScanFileDelegate(&counter);
+
+    QElapsedTimer wall;
+    wall.start();
+    auto device = std::make_shared<DeviceInfo>();
+    device->SetBackUpPath(folder);
+    hub.StartAnalyze(device);
+    WaitFor(counter.analysisEnded);
+    const double analysisSeconds = wall.nsecsElapsed() / 1e9;
+    if (!counter.analysisOk) {
+        std::fprintf(stderr, "scan_bench: the backup could not be analysed: %s\n", argv[1]);
+        return 1;
+    }
+
+    QStringList selection;
+    for (uint32_t bit : kSelectionBits)
+        selection << ((mask & bit) ? "1" : "0");
+    selection << "0"
+              << "0";
+    hub.StartScan(device, selection);
+    WaitFor(counter.scanEnded);
+    hub.WaitForTasks();
+    const double totalSeconds = wall.nsecsElapsed() / 1e9;
+
+    for (const TypeName& t : kTypes) {
+        if (!(mask & t.bit)) continue;
+        const Counts c = counter.counts[t.bit];
+        std::printf("%-20s live %9ld deleted %9ld\n", t.name, c.live, c.deleted);
+    }
+    std::printf("analysis_seconds %.3f\n", analysisSeconds);
+    std::printf("wall_seconds %.3f\n", totalSeconds);
+    std::printf("peak_memory_kb %ld\n", PeakMemoryKb());
+    return 0;
+}
