@@ -110,7 +110,7 @@ bool CBookMark::QueryBookmarks() {
                 if (rec && sqlite3_column_type(stmt, c) == SQLITE_TEXT) CopyColumnText(stmt, c, &rec->title);
             }
         }
-        if (!dropped && rec) workingList.append(std::move(rec));
+        if (!dropped && rec) AppendWorking(std::move(rec));
     }
     sqlite3_finalize(stmt);
     return true;
@@ -186,43 +186,45 @@ bool CBookMark::AddCarvedBookmark(const CarvedRecord& record) {
 
     // The carver offers overlapping candidates and old copies of live rows: keep one
     // record per title and URL.
-    for (const BookmarkRecord* r = workingList.first; r; r = r->next) {
-        if (Cancelled()) return true;
-        if (r->title == rec->title && r->url == rec->url) return true;
-    }
-    workingList.append(std::move(rec));
+    if (Cancelled() || workingKeys.count({rec->title, rec->url})) return true;
+    AppendWorking(std::move(rec));
     return true;
+}
+
+void CBookMark::AppendWorking(std::unique_ptr<BookmarkRecord> record) {
+    const BookmarkRecord* r = workingList.append(std::move(record));
+    workingKeys.emplace(r->title, r->url);
 }
 
 void CBookMark::HandOverRecords() {
     if (Cancelled()) return;
     progressDone = 0;
     progressTotal = workingList.count;
+    std::unordered_set<BookmarkKey, TupleHash> listed;
+    for (const BookmarkRecord* r = owner->bookmarkList.first; r; r = r->next)
+        listed.emplace(r->title, r->url);
     for (const BookmarkRecord* r = workingList.first; r && !Cancelled(); r = r->next) {
         ReportProgress(3, false);
-        AddBookmarkToOwner(*r);
+        AddBookmarkToOwner(*r, listed);
     }
     AddProgressStep(1);
     ClearWorkingList();
     AddProgressStep(1);
 }
 
-void CBookMark::AddBookmarkToOwner(const BookmarkRecord& record) {
-    if (Cancelled()) return;
-    for (const BookmarkRecord* r = owner->bookmarkList.first; r; r = r->next) {
-        if (Cancelled()) return;
-        if (r->url == record.url && r->title == record.title) return;
-    }
+void CBookMark::AddBookmarkToOwner(const BookmarkRecord& record,
+                                   std::unordered_set<BookmarkKey, TupleHash>& listed) {
+    if (Cancelled() || listed.count({record.title, record.url})) return;
     auto copy = std::make_unique<BookmarkRecord>();
     copy->deleted = record.deleted;
     copy->title = record.title;
     copy->url = record.url;
-    if (copy->deleted)
-        owner->bookmarkList.prepend(std::move(copy));
-    else
-        owner->bookmarkList.append(std::move(copy));
+    const BookmarkRecord* linked = copy->deleted ? owner->bookmarkList.prepend(std::move(copy))
+                                                 : owner->bookmarkList.append(std::move(copy));
+    listed.emplace(linked->title, linked->url);
 }
 
 void CBookMark::ClearWorkingList() {
+    workingKeys.clear();
     workingList.clear();
 }

@@ -2,8 +2,13 @@
 #include "core/BookmarkRecord.h"
 #include "core/CCommonInterFace.h"
 #include "core/RecordList.h"
+#include "core/TupleHash.h"
 
 #include <cstdint>
+#include <memory>
+#include <string_view>
+#include <tuple>
+#include <unordered_set>
 
 // Recovers the Safari bookmarks of a backup, live and deleted, into the scan manager's
 // bookmark list: deleted bookmarks first, then the live ones in "id" order.
@@ -28,11 +33,17 @@ class CBookMark : public CCommonInterFace {
     bool QueryBookmarks();
     bool CarveDeletedRows();
     bool AddCarvedBookmark(const CarvedRecord& record);
+    // Appends to the working list and notes the title and URL.
+    void AppendWorking(std::unique_ptr<BookmarkRecord> record);
     void HandOverRecords();
-    void AddBookmarkToOwner(const BookmarkRecord& record);
+    using BookmarkKey = std::tuple<std::string_view, std::string_view>; // title, URL
+    // Adds a copy unless a bookmark with the same title and URL is listed (`listed`: the
+    // keys of the owner's list).
+    void AddBookmarkToOwner(const BookmarkRecord& record, std::unordered_set<BookmarkKey, TupleHash>& listed);
     void ClearWorkingList();
 
-    RecordList<BookmarkRecord> workingList; // live rows, then accepted carved rows
+    RecordList<BookmarkRecord> workingList;                 // live rows, then accepted carved rows
+    std::unordered_set<BookmarkKey, TupleHash> workingKeys; // views of the rows' strings
     int32_t urlColumn = -1;
     int32_t titleColumn = -1;
 };

@@ -6,6 +6,7 @@
 #include "scan/CScanManager.h"
 
 #include <cstring>
+#include <unordered_map>
 
 namespace {
 
@@ -87,8 +88,20 @@ std::string carvedText(const CarvedRecord* record, int column) {
 CCalendar::CCalendar(CScanManager* owner) : CCommonInterFace(owner, ScanCalendar) {}
 
 CCalendar::~CCalendar() {
-    events.clear();
+    ClearEvents();
     locations.clear();
+}
+
+void CCalendar::AppendEvent(std::unique_ptr<CalendarEventRow> row) {
+    const CalendarEventRow* r = events.append(std::move(row));
+    itemKeys.emplace(r->locationId, r->start, r->end, r->title, r->description);
+    eventKeys.emplace(r->start, r->end, r->title, r->description, r->location);
+}
+
+void CCalendar::ClearEvents() {
+    itemKeys.clear();
+    eventKeys.clear();
+    events.clear();
 }
 
 bool CCalendar::Cancelled() const {
@@ -179,7 +192,7 @@ bool CCalendar::ReadEvents(const char* table, const char* where, const char* sql
                 if (type == SQLITE_TEXT) row->location = columnText(st, c);
             }
         }
-        if (row) events.append(std::move(row));
+        if (row) AppendEvent(std::move(row));
     }
     sqlite3_finalize(st);
     return true;
@@ -305,42 +318,69 @@ bool CCalendar::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
         isCarvedNumberKind(record->kinds[static_cast<size_t>(endDateColumn)]))
         row->end = record->values[static_cast<size_t>(endDateColumn)].i64;
 
-    for (const CalendarEventRow* r = events.first; r; r = r->next) {
-        if (Cancelled()) return true;
-        bool same = item
-                        ? (r->locationId == row->locationId && r->start == row->start && r->end == row->end &&
-                           r->title == row->title && r->description == row->description)
-                        : (r->start == row->start && r->end == row->end && r->title == row->title &&
-                           r->description == row->description && r->location == row->location);
-        if (same) return true;
-    }
-    events.append(std::move(row));
+    if (Cancelled()) return true;
+    const bool same =
+        item ? itemKeys.count({row->locationId, row->start, row->end, row->title, row->description}) != 0
+             : eventKeys.count({row->start, row->end, row->title, row->description, row->location}) != 0;
+    if (same) return true;
+    AppendEvent(std::move(row));
     return true;
 }
 
 void CCalendar::BuildRecords() {
+    // The rows' strings change below: the duplicate keys of the carving step go first.
+    itemKeys.clear();
+    eventKeys.clear();
+
+    // The title of a location id is the first location row's with that rowid.
+    std::unordered_map<int64_t, const CalendarLocationRow*> locationById;
+    for (const CalendarLocationRow* loc = locations.first; loc; loc = loc->next)
+        locationById.emplace(loc->rowid, loc);
+
+    ListIndex index;
+    const bool indexed = owner && index.order.Load(owner->calendarList);
+    if (indexed)
+        for (const CalendarRecord* r = owner->calendarList.first; r; r = r->next)
+            index.listed.emplace(r->start, r->end, r->title, r->description, r->location);
+
     progressDone = 0;
     progressTotal = events.count;
     for (CalendarEventRow* row = events.first; row && !Cancelled(); row = row->next) {
         ReportProgress(3, false);
         if (row->locationId > 0) {
-            for (const CalendarLocationRow* loc = locations.first; loc; loc = loc->next) {
-                if (loc->rowid == static_cast<int64_t>(row->locationId)) {
-                    row->location = loc->title;
-                    break;
-                }
-            }
+            auto loc = locationById.find(static_cast<int64_t>(row->locationId));
+            if (loc != locationById.end()) row->location = loc->second->title;
         }
-        AddRecord(*row);
+        AddRecord(*row, indexed ? &index : nullptr);
     }
     AddProgressStep(1);
-    events.clear();
+    ClearEvents();
     locations.clear();
     AddProgressStep(1);
 }
 
-void CCalendar::AddRecord(const CalendarEventRow& row) {
+void CCalendar::AddRecord(const CalendarEventRow& row, ListIndex* index) {
     if (!owner) return;
+    auto newRecord = [&row] {
+        auto rec = std::make_unique<CalendarRecord>();
+        rec->deleted = row.deleted;
+        rec->title = row.title;
+        rec->description = row.description;
+        rec->location = row.location;
+        rec->start = row.start;
+        rec->end = row.end;
+        return rec;
+    };
+    if (index) {
+        if (Cancelled()) return;
+        if (index->listed.count({row.start, row.end, row.title, row.description, row.location})) return;
+        CalendarRecord* linked =
+            owner->calendarList.insertBefore(index->order.Before(row.deleted, row.start), newRecord());
+        index->order.Added(linked);
+        index->listed.emplace(linked->start, linked->end, linked->title, linked->description,
+                              linked->location);
+        return;
+    }
     int32_t position = 0;
     for (const CalendarRecord* r = owner->calendarList.first; r; r = r->next) {
         if (Cancelled()) return;
@@ -353,12 +393,5 @@ void CCalendar::AddRecord(const CalendarEventRow& row) {
             ++position;
         }
     }
-    auto rec = std::make_unique<CalendarRecord>();
-    rec->deleted = row.deleted;
-    rec->title = row.title;
-    rec->description = row.description;
-    rec->location = row.location;
-    rec->start = row.start;
-    rec->end = row.end;
-    owner->calendarList.insertAt(position, std::move(rec));
+    owner->calendarList.insertAt(position, newRecord());
 }

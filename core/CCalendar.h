@@ -1,10 +1,16 @@
 #pragma once
 #include "core/CCommonInterFace.h"
+#include "core/CalendarRecord.h"
+#include "core/DeletedFirstOrder.h"
 #include "core/RecordList.h"
+#include "core/TupleHash.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <tuple>
+#include <unordered_set>
 
 class CScanManager;
 
@@ -53,10 +59,30 @@ class CCalendar : public CCommonInterFace {
     bool ReadEventTable();
     bool ReadEvents(const char* table, const char* where, const char* sql, bool withLocationId);
     void CarveDeleted();
+    // Appends a working row and notes its duplicate keys.
+    void AppendEvent(std::unique_ptr<CalendarEventRow> row);
+    void ClearEvents();
     void BuildRecords();
-    void AddRecord(const CalendarEventRow& row);
+    // Start, end, title, description and location of a record in the owner's list.
+    using RecordKey = std::tuple<int64_t, int64_t, std::string_view, std::string_view, std::string_view>;
+    // The owner's list indexed for AddRecord: its order by deleted flag and start, and
+    // the keys of its records.
+    struct ListIndex {
+        DeletedFirstOrder<CalendarRecord, &CalendarRecord::start> order;
+        std::unordered_set<RecordKey, TupleHash> listed;
+    };
+    // Adds the row unless an equal event is listed, at its place in the owner's list;
+    // without an index (a list not in that order) by walking the list.
+    void AddRecord(const CalendarEventRow& row, ListIndex* index);
 
     RecordList<CalendarEventRow> events;
+    // Duplicate keys of the working rows (views of their own strings), per carved table:
+    // CalendarItem: location id, start, end, title, description; Event: start, end,
+    // title, description, location.
+    using ItemKey = std::tuple<uint32_t, int64_t, int64_t, std::string_view, std::string_view>;
+    using EventKey = std::tuple<int64_t, int64_t, std::string_view, std::string_view, std::string_view>;
+    std::unordered_set<ItemKey, TupleHash> itemKeys;
+    std::unordered_set<EventKey, TupleHash> eventKeys;
     RecordList<CalendarLocationRow> locations;
     int locationIdColumn = -1; // CalendarItem
     int summaryColumn = -1;

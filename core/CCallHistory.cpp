@@ -2,6 +2,8 @@
 
 #include "core/CheckedTime.h"
 #include "core/CommonUtils.h"
+#include "core/ContactNameIndex.h"
+#include "core/DeletedFirstOrder.h"
 #include "core/IFileParser.h"
 #include "core/ScanDataType.h"
 #include "scan/CScanManager.h"
@@ -86,7 +88,17 @@ bool callListInsertAt(RecordList<CallRecord>& list, std::unique_ptr<CallRecord> 
 CCallHistory::CCallHistory(CScanManager* owner) : CCommonInterFace(owner, ScanCallHistory) {}
 
 CCallHistory::~CCallHistory() {
+    ClearRows();
+}
+
+void CCallHistory::ClearRows() {
+    rowKeys.clear();
     callRows.clear();
+}
+
+void CCallHistory::AppendRow(std::unique_ptr<CallRow> row) {
+    const CallRow* r = callRows.append(std::move(row));
+    rowKeys.emplace(r->date, r->outgoing, std::string_view(r->address));
 }
 
 bool CCallHistory::Cancelled() const {
@@ -199,7 +211,7 @@ bool CCallHistory::ReadLiveRows(bool modern) {
         }
         if (!addressReached || row->address.empty()) continue;
         row->deleted = false;
-        callRows.append(std::move(row));
+        AppendRow(std::move(row));
     }
     sqlite3_finalize(stmt);
     return true;
@@ -305,15 +317,66 @@ bool CCallHistory::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
 
     // Old copies of live rows and overlapping candidates: one row per date, direction
     // and number.
-    for (const CallRow* r = callRows.first; r; r = r->next) {
-        if (Cancelled()) return true;
-        if (r->date == row->date && r->outgoing == row->outgoing && r->address == row->address) return true;
-    }
-    callRows.append(std::move(row));
+    if (Cancelled() || rowKeys.count({row->date, row->outgoing, std::string_view(row->address)})) return true;
+    AppendRow(std::move(row));
     return true;
 }
 
+namespace {
+
+// A call as the owner's list compares it: direction, date, duration, number.
+using CallKey = std::tuple<bool, int64_t, int64_t, std::string_view>;
+
+CallKey callKey(const CallRecord& r) {
+    return {r.outgoing, r.date, r.duration, std::string_view(r.number)};
+}
+
+std::unique_ptr<CallRecord> newCallRecord(const CallRow& row) {
+    auto rec = std::make_unique<CallRecord>();
+    rec->deleted = row.deleted;
+    rec->outgoing = row.outgoing;
+    rec->date = row.date;
+    rec->duration = row.duration;
+    rec->number = row.address;
+    return rec;
+}
+
+} // namespace
+
+// Each row goes into the owner's list unless an equal call is there already, at the
+// place that keeps deleted calls first and each group newest first (a new call before
+// the calls of its group and date already listed). The calls already listed and the
+// contacts' numbers are indexed once, so the hand-over does not walk the lists per row.
 void CCallHistory::AddCallsToOwner() {
+    RecordList<CallRecord>& list = owner->callList;
+    DeletedFirstOrder<CallRecord, &CallRecord::date> order;
+    if (!order.Load(list)) {
+        AddCallsToOwnerByWalk();
+        return;
+    }
+    std::unordered_set<CallKey, TupleHash> listed;
+    for (const CallRecord* r = list.first; r; r = r->next)
+        listed.insert(callKey(*r));
+    const ContactNameIndex contacts(owner->contactList);
+
+    progressDone = 0;
+    progressTotal = callRows.count;
+    for (const CallRow* row = callRows.first; row && !Cancelled(); row = row->next) {
+        ReportProgress(3, false);
+        if (listed.count({row->outgoing, row->date, row->duration, std::string_view(row->address)})) continue;
+        auto rec = newCallRecord(*row);
+        if (const char* name = contacts.Find(rec->number.c_str())) rec->name = name;
+        CallRecord* before = order.Before(rec->deleted, rec->date);
+        CallRecord* linked = list.insertBefore(before, std::move(rec));
+        order.Added(linked);
+        listed.insert(callKey(*linked));
+    }
+    AddProgressStep(1);
+    ClearRows();
+    AddProgressStep(1);
+}
+
+void CCallHistory::AddCallsToOwnerByWalk() {
     progressDone = 0;
     progressTotal = callRows.count;
     for (const CallRow* row = callRows.first; row && !Cancelled(); row = row->next) {
@@ -334,16 +397,11 @@ void CCallHistory::AddCallsToOwner() {
         }
         if (duplicate) continue;
 
-        auto rec = std::make_unique<CallRecord>();
-        rec->deleted = row->deleted;
-        rec->outgoing = row->outgoing;
-        rec->date = row->date;
-        rec->duration = row->duration;
-        rec->number = row->address;
+        auto rec = newCallRecord(*row);
         if (const char* name = owner->FindContactName(rec->number.c_str())) rec->name = name;
         callListInsertAt(owner->callList, std::move(rec), position);
     }
     AddProgressStep(1);
-    callRows.clear();
+    ClearRows();
     AddProgressStep(1);
 }

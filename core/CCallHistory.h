@@ -2,10 +2,14 @@
 #include "core/CCommonInterFace.h"
 #include "core/CallRecord.h"
 #include "core/RecordList.h"
+#include "core/TupleHash.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <tuple>
+#include <unordered_set>
 
 // One call as read from the database (live or carved), before it is handed over.
 struct CallRow {
@@ -42,9 +46,17 @@ class CCallHistory : public CCommonInterFace {
     bool Cancelled() const;
     // Live rows of "ZCALLRECORD" (modern) or "call".
     bool ReadLiveRows(bool modern);
+    // Appends a row to the call rows and notes its date, direction and address.
+    void AppendRow(std::unique_ptr<CallRow> row);
     void AddCallsToOwner();
+    // The same hand-over by walking the owner's list per row: for a list that does not
+    // start out in deleted-first, newest-first order.
+    void AddCallsToOwnerByWalk();
+    void ClearRows();
 
     RecordList<CallRow> callRows; // live rows first, then carved rows
+    // Date, direction and address of every call row (views of the rows' own addresses).
+    std::unordered_set<std::tuple<int64_t, bool, std::string_view>, TupleHash> rowKeys;
     int32_t addressColumn = -1;
     int32_t dateColumn = -1;
     int32_t durationColumn = -1;

@@ -1,12 +1,15 @@
 #include "core/CMemo.h"
 #include "core/CheckedTime.h"
+#include "core/DeletedFirstOrder.h"
 #include "core/IFileParser.h"
 #include "core/NoteRecord.h"
 #include "core/NoteText.h"
 #include "core/ScanDataType.h"
+#include "core/SubstringSearch.h"
 #include "scan/CScanManager.h"
 
 #include <cstring>
+#include <unordered_map>
 
 namespace {
 
@@ -111,6 +114,24 @@ bool nonEmptyText(uint32_t kind, const CarvedValue* value, uint32_t size) {
 CMemo::CMemo(CScanManager* owner) : CCommonInterFace(owner, ScanNotes) {}
 
 CMemo::~CMemo() {
+    ClearWorkingLists();
+}
+
+void CMemo::AppendTitleRow(std::unique_ptr<NoteTitleRow> row) {
+    const NoteTitleRow* r = titleRows.append(std::move(row));
+    titleKeys.emplace(r->noteId, r->title);
+    titleDateKeys.emplace(r->noteId, r->date, r->title);
+}
+
+void CMemo::AppendBodyEntry(std::unique_ptr<NoteBodyEntry> entry) {
+    const NoteBodyEntry* e = bodyEntries.append(std::move(entry));
+    bodyKeys.emplace(e->ownerId, e->text);
+}
+
+void CMemo::ClearWorkingLists() {
+    titleKeys.clear();
+    titleDateKeys.clear();
+    bodyKeys.clear();
     titleRows.clear();
     bodyEntries.clear();
 }
@@ -203,7 +224,7 @@ bool CMemo::ReadTitleRowsNew() {
                             row->title = columnText(st, 4);
                         if (sqlite3_column_type(st, 5) == SQLITE_TEXT) row->summary = columnText(st, 5);
                         if (row->title.empty()) return;
-                        titleRows.append(std::move(row));
+                        AppendTitleRow(std::move(row));
                     });
 }
 
@@ -223,7 +244,7 @@ bool CMemo::ReadBodyRowsNew() {
             entry->id = id;
             entry->ownerId = ownerId;
             entry->text = std::move(text);
-            bodyEntries.append(std::move(entry));
+            AppendBodyEntry(std::move(entry));
         });
 }
 
@@ -239,7 +260,7 @@ bool CMemo::ReadTitleRowsOld() {
                         row->date = liveAppleDate(st, 1);
                         row->title = columnText(st, 2);
                         if (sqlite3_column_type(st, 3) == SQLITE_TEXT) row->summary = columnText(st, 3);
-                        titleRows.append(std::move(row));
+                        AppendTitleRow(std::move(row));
                     });
 }
 
@@ -257,7 +278,7 @@ bool CMemo::ReadBodyRowsOld() {
                         entry->id = id;
                         entry->ownerId = ownerId;
                         entry->text = std::move(text);
-                        bodyEntries.append(std::move(entry));
+                        AppendBodyEntry(std::move(entry));
                     });
 }
 
@@ -422,12 +443,10 @@ bool CMemo::OnCarvedTitleOld(CarvedRecord* record) {
 }
 
 void CMemo::AddTitleRow(std::unique_ptr<NoteTitleRow> row, bool compareDate) {
-    for (NoteTitleRow* r = titleRows.first; r; r = r->next) {
-        if (Cancelled()) return;
-        if (r->noteId == row->noteId && (!compareDate || r->date == row->date) && r->title == row->title)
-            return;
-    }
-    titleRows.append(std::move(row));
+    if (Cancelled()) return;
+    const bool listed = compareDate ? titleDateKeys.count({row->noteId, row->date, row->title}) != 0
+                                    : titleKeys.count({row->noteId, row->title}) != 0;
+    if (!listed) AppendTitleRow(std::move(row));
 }
 
 bool CMemo::OnCarvedBodyNew(CarvedRecord* record) {
@@ -458,77 +477,152 @@ bool CMemo::OnCarvedBodyOld(CarvedRecord* record) {
 }
 
 void CMemo::AddBodyEntry(std::unique_ptr<NoteBodyEntry> entry) {
-    for (NoteBodyEntry* e = bodyEntries.first; e; e = e->next) {
-        if (Cancelled()) return;
-        if (e->ownerId == entry->ownerId && e->text == entry->text) return;
-    }
-    bodyEntries.append(std::move(entry));
+    if (Cancelled()) return;
+    if (!bodyKeys.count({entry->ownerId, entry->text})) AppendBodyEntry(std::move(entry));
 }
+
+namespace {
+
+// A title without the ellipsis the Notes app puts at the end of a cut title.
+std::string uncutTitle(const std::string& title, bool* cut) {
+    const size_t e = sizeof(kEllipsis) - 1;
+    *cut = title.size() > e && title.compare(title.size() - e, e, kEllipsis) == 0;
+    return *cut ? title.substr(0, title.size() - e) : title;
+}
+
+} // namespace
+
+// An empty title is in every text and would lend the note another note's body: it takes
+// no deleted body. The first live body of each id is found by id, and the first deleted
+// body containing each title by one search of all deleted bodies for all titles at once.
+std::vector<const NoteBodyEntry*> matchNoteBodies(const RecordList<NoteTitleRow>& titleRows,
+                                                  const RecordList<NoteBodyEntry>& bodyEntries,
+                                                  const std::atomic<bool>* cancelled) {
+    struct Positioned {
+        size_t position; // in the body list
+        const NoteBodyEntry* body;
+    };
+    std::unordered_map<int64_t, Positioned> firstLive;
+    std::vector<Positioned> deletedBodies;
+    size_t position = 0;
+    for (const NoteBodyEntry* b = bodyEntries.first; b; b = b->next, ++position) {
+        if (b->deleted)
+            deletedBodies.push_back({position, b});
+        else
+            firstLive.emplace(b->id, Positioned{position, b});
+    }
+
+    struct Pending {
+        std::string title;
+        const Positioned* live = nullptr;
+        size_t needle = SubstringSearch::npos;
+    };
+    std::vector<Pending> pending;
+    pending.reserve(static_cast<size_t>(titleRows.count));
+    SubstringSearch search;
+    for (const NoteTitleRow* row = titleRows.first; row; row = row->next) {
+        Pending p;
+        bool cut = false;
+        p.title = uncutTitle(row->title, &cut);
+        auto live = firstLive.find(row->noteId);
+        if (live != firstLive.end()) p.live = &live->second;
+        // Only a deleted body before the live one can win.
+        if (!deletedBodies.empty() && (!p.live || deletedBodies.front().position < p.live->position))
+            p.needle = search.Add(p.title);
+        pending.push_back(std::move(p));
+    }
+    search.Build();
+    for (const Positioned& d : deletedBodies) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed)) return {};
+        search.Feed(d.body->text);
+    }
+
+    std::vector<const NoteBodyEntry*> matches;
+    matches.reserve(pending.size());
+    for (const Pending& p : pending) {
+        const NoteBodyEntry* match = nullptr;
+        const size_t first = search.FirstText(p.needle);
+        if (first != SubstringSearch::npos && (!p.live || deletedBodies[first].position < p.live->position))
+            match = deletedBodies[first].body;
+        else if (p.live && p.live->body->text.find(p.title) != std::string::npos)
+            match = p.live->body;
+        matches.push_back(match);
+    }
+    return matches;
+}
+
+// Records of the owner's notes list, indexed for AddNote.
+struct CMemo::NoteListIndex {
+    DeletedFirstOrder<NoteRecord, &NoteRecord::date> order;
+    std::unordered_set<std::tuple<int64_t, std::string_view>, TupleHash> listed; // date and text
+};
 
 void CMemo::BuildNotes() {
     if (!owner) return;
+    RecordList<NoteRecord>& list = owner->noteList;
+    NoteListIndex index;
+    const bool indexed = index.order.Load(list);
+    if (indexed)
+        for (const NoteRecord* r = list.first; r; r = r->next)
+            index.listed.emplace(r->date, r->text);
+
     // 1. Every title row becomes a note: the body it belongs to, else title and summary.
+    const std::vector<const NoteBodyEntry*> matches =
+        matchNoteBodies(titleRows, bodyEntries, &owner->cancelled);
     progressDone = 0;
     progressTotal = titleRows.count;
-    for (NoteTitleRow* row = titleRows.first; row && !Cancelled(); row = row->next) {
+    size_t i = 0;
+    for (NoteTitleRow* row = titleRows.first; row && i < matches.size() && !Cancelled();
+         row = row->next, ++i) {
         ReportProgress(3, false);
-        std::string title = row->title;
         bool cut = false;
-        const size_t e = sizeof(kEllipsis) - 1;
-        if (title.size() > e && title.compare(title.size() - e, e, kEllipsis) == 0) {
-            title.resize(title.size() - e);
-            cut = true;
-        }
-        const NoteBodyEntry* match = nullptr;
-        for (const NoteBodyEntry* b = bodyEntries.first; b && !Cancelled(); b = b->next) {
-            if (b->deleted) {
-                // An empty title is in every text: it would lend the note another note's body.
-                if (!title.empty() && b->text.find(title) != std::string::npos) {
-                    match = b;
-                    break;
-                }
-            } else if (b->id == row->noteId) {
-                if (b->text.find(title) != std::string::npos) match = b;
-                break;
-            }
-        }
-        if (match)
-            row->text = match->text;
+        const std::string title = uncutTitle(row->title, &cut);
+        if (matches[i])
+            row->text = matches[i]->text;
         else
             row->text = cut ? title + row->summary : title + "\n" + row->summary;
-        AddNote(row->deleted, row->text, row->date);
+        AddNote(row->deleted, row->text, row->date, indexed ? &index : nullptr);
     }
     AddProgressStep(1);
 
     // 2. Deleted bodies that no note took: listed first, without a date.
+    std::unordered_set<std::string_view> texts;
+    for (const NoteRecord* r = list.first; r; r = r->next)
+        texts.insert(r->text);
     progressDone = 0;
     progressTotal = bodyEntries.count;
     for (const NoteBodyEntry* b = bodyEntries.first; b && !Cancelled(); b = b->next) {
         ReportProgress(3, false);
-        if (!b->deleted || b->text.empty()) continue;
-        bool listed = false;
-        for (const NoteRecord* r = owner->noteList.first; r; r = r->next) {
-            if (r->text == b->text) {
-                listed = true;
-                break;
-            }
-        }
-        if (listed) continue;
+        if (!b->deleted || b->text.empty() || texts.count(b->text)) continue;
         auto note = std::make_unique<NoteRecord>();
         note->deleted = true;
         note->text = b->text;
         note->date = 0;
-        owner->noteList.prepend(std::move(note));
+        texts.insert(list.prepend(std::move(note))->text);
     }
     AddProgressStep(1);
 
-    titleRows.clear();
-    bodyEntries.clear();
+    ClearWorkingLists();
     AddProgressStep(1);
 }
 
-void CMemo::AddNote(bool deleted, const std::string& text, int64_t date) {
+void CMemo::AddNote(bool deleted, const std::string& text, int64_t date, NoteListIndex* index) {
     if (!owner) return;
+    auto newNote = [&] {
+        auto note = std::make_unique<NoteRecord>();
+        note->deleted = deleted;
+        note->text = text;
+        note->date = date;
+        return note;
+    };
+    if (index) {
+        if (Cancelled()) return;
+        if (owner->skipDuplicates && index->listed.count({date, text})) return;
+        NoteRecord* linked = owner->noteList.insertBefore(index->order.Before(deleted, date), newNote());
+        index->order.Added(linked);
+        index->listed.emplace(linked->date, linked->text);
+        return;
+    }
     int32_t position = 0;
     for (const NoteRecord* r = owner->noteList.first; r; r = r->next) {
         if (Cancelled()) return;
@@ -539,9 +633,5 @@ void CMemo::AddNote(bool deleted, const std::string& text, int64_t date) {
             ++position;
         }
     }
-    auto note = std::make_unique<NoteRecord>();
-    note->deleted = deleted;
-    note->text = text;
-    note->date = date;
-    owner->noteList.insertAt(position, std::move(note));
+    owner->noteList.insertAt(position, newNote());
 }

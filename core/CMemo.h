@@ -1,12 +1,19 @@
 #pragma once
 #include "core/CCommonInterFace.h"
+#include "core/NoteRecord.h"
 #include "core/RecordList.h"
+#include "core/TupleHash.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <tuple>
+#include <unordered_set>
+#include <vector>
 
 class CScanManager;
 
@@ -31,6 +38,14 @@ struct NoteBodyEntry {
     NoteBodyEntry* prev = nullptr;
     NoteBodyEntry* next = nullptr;
 };
+
+// The body each title row takes (null: none), in title-row order: the first body of the
+// list that is a deleted body containing the row's title (without a closing ellipsis; an
+// empty title takes no deleted body) or a live body with the row's note id, the live one
+// only when it contains the title. Empty when `cancelled` is set during the search.
+std::vector<const NoteBodyEntry*> matchNoteBodies(const RecordList<NoteTitleRow>& titleRows,
+                                                  const RecordList<NoteBodyEntry>& bodyEntries,
+                                                  const std::atomic<bool>* cancelled = nullptr);
 
 // Notes parser: reads the Notes database of the backup (NoteStore.sqlite from iOS 9,
 // notes.sqlite before), live rows through SQL and deleted rows through the carver, and
@@ -65,13 +80,25 @@ class CMemo : public CCommonInterFace {
     bool OnCarvedBodyOld(CarvedRecord* record);
     void AddTitleRow(std::unique_ptr<NoteTitleRow> row, bool compareDate);
     void AddBodyEntry(std::unique_ptr<NoteBodyEntry> entry);
+    // Append to the working lists and note the rows' duplicate keys.
+    void AppendTitleRow(std::unique_ptr<NoteTitleRow> row);
+    void AppendBodyEntry(std::unique_ptr<NoteBodyEntry> entry);
+    void ClearWorkingLists();
     void BuildNotes();
-    void AddNote(bool deleted, const std::string& text, int64_t date);
+    struct NoteListIndex;
+    // Adds a note unless an equal one is listed, at its place in the owner's list; with
+    // `index` null (a list not in deleted-first, newest-first order) by walking the list.
+    void AddNote(bool deleted, const std::string& text, int64_t date, NoteListIndex* index);
     void ResetColumns();
     bool PrepareColumns();
 
     RecordList<NoteTitleRow> titleRows;
     RecordList<NoteBodyEntry> bodyEntries;
+    // Duplicate keys of the working rows (views of their own strings): note id and title,
+    // note id, date and title, owner id and body text.
+    std::unordered_set<std::tuple<int64_t, std::string_view>, TupleHash> titleKeys;
+    std::unordered_set<std::tuple<int64_t, int64_t, std::string_view>, TupleHash> titleDateKeys;
+    std::unordered_set<std::tuple<int64_t, std::string_view>, TupleHash> bodyKeys;
     int ownerIdColumn = -1; // ZNOTE / ZOWNER
     int dataColumn = -1;    // ZDATA, ZCONTENT, ZSNIPPET or ZSUMMARY, by table
     int summaryColumn = -1; // ZSUMMARY of ZICCLOUDSYNCINGOBJECT

@@ -3,6 +3,7 @@
 #include "core/CSMSHandel.h"
 #include "core/CheckedTime.h"
 #include "core/CommonUtils.h"
+#include "core/ContactNameIndex.h"
 #include "core/SmsConversationRecord.h"
 #include "scan/CScanManager.h"
 
@@ -519,6 +520,7 @@ void CSMS::BuildConversations() {
         }
     }
 
+    const ContactNameIndex contacts(owner->contactList);
     progressDone = 0;
     progressTotal = rows.count;
     int64_t seq = 0;
@@ -535,7 +537,7 @@ void CSMS::BuildConversations() {
             auto conv = std::make_unique<SmsConversationRecord>();
             conv->deleted = row->deleted;
             conv->address = row->address;
-            if (const char* name = owner->FindContactName(row->address.c_str())) conv->contactName = name;
+            if (const char* name = contacts.Find(row->address.c_str())) conv->contactName = name;
             conv->handleId = row->handleId;
             SmsConversationRecord* c =
                 row->deleted ? list.prepend(std::move(conv)) : list.append(std::move(conv));

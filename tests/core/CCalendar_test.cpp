@@ -7,8 +7,10 @@
 #include "tests/kit/SystemSchemas.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <ctime>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -367,4 +369,129 @@ TEST(CalendarScan, FailsWithoutOwnerParserOrStoredFile) {
     CCalendar missing(&m);
     EXPECT_FALSE(missing.Scan());
     EXPECT_EQ(0, m.calendarList.count);
+}
+
+namespace {
+
+bool operator==(const Event& a, const Event& b) {
+    return a.deleted == b.deleted && a.title == b.title && a.description == b.description &&
+           a.location == b.location && a.start == b.start && a.end == b.end;
+}
+
+std::ostream& operator<<(std::ostream& os, const Event& e) {
+    return os << (e.deleted ? "deleted '" : "live '") << e.title << "' '" << e.description << "' @'"
+              << e.location << "' " << e.start << "-" << e.end;
+}
+
+// The hand-over as the plain walk of the owner's list per event: an event equal in start,
+// end, title, description and location to a listed one is left out; the others go after
+// every event that must precede them (deleted first, then live, each by start, latest
+// first).
+void addByWalk(std::vector<Event>& list, const Event& e) {
+    size_t position = 0;
+    for (const Event& r : list) {
+        if (r.start == e.start && r.end == e.end && r.title == e.title && r.description == e.description &&
+            r.location == e.location)
+            return;
+        if (e.deleted) {
+            if (r.deleted && r.start > e.start) ++position;
+        } else if (r.deleted || r.start > e.start) {
+            ++position;
+        }
+    }
+    list.insert(list.begin() + static_cast<std::ptrdiff_t>(position), e);
+}
+
+} // namespace
+
+// Many events on few start dates, repeated events, events that differ only in a location
+// id that names no location, and deleted copies: the list comes out as the walk per event
+// builds it.
+TEST(CalendarOrder, ManyEqualStartsAndRepeatsComeOutAsTheWalkListsThem) {
+    for (uint32_t seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE(seed);
+        std::mt19937 rng(seed);
+        testsupport::SystemAppBackup backup(12);
+        const std::vector<std::string> titles = {"Standup", "Lunch", "Gym"};
+        const std::vector<int64_t> locationIds = {0, 1, 2, 3, 99}; // 3: empty title, 99: none
+        int gone = 0;
+        {
+            FixtureDb db(backup.Scratch("Calendar.sqlitedb"));
+            db.exec(kItemSchema);
+            db.insert("Calendar", {"title"}, {std::string("Home")});
+            db.insert("Location", {"title"}, {std::string("Office")});
+            db.insert("Location", {"title"}, {std::string("Home")});
+            db.insert("Location", {"title"}, {std::string("")});
+            std::vector<std::vector<Value>> liveRows;
+            std::string goneKeys;
+            for (int i = 0; i < 120; ++i) {
+                const double start = 600000000.0 + static_cast<double>(rng() % 5) * 3600;
+                std::vector<Value> v = {titles[rng() % titles.size()],
+                                        locationIds[rng() % locationIds.size()],
+                                        rng() % 2 ? Value(std::string("room 1")) : Value(nullptr), start,
+                                        start + static_cast<double>(rng() % 2) * 1800};
+                if (i % 5 == 4) {
+                    if (i % 3 == 0) {
+                        v = liveRows[rng() % liveRows.size()]; // an old copy, another location id
+                        v[1] = locationIds[rng() % locationIds.size()];
+                    } else { // a start of its own among the deleted events
+                        v[3] = 600000007.0 + 13 * i;
+                        v[4] = 600000007.0 + 13 * i + 600;
+                    }
+                }
+                const int64_t rowid = addItem(db, v[0], v[1], v[2], v[3], v[4]);
+                if (i % 5 == 4) {
+                    goneKeys += (goneKeys.empty() ? "" : ",") + std::to_string(rowid);
+                    ++gone;
+                } else {
+                    liveRows.push_back(v);
+                }
+            }
+            db.deleteWhere("CalendarItem", "ROWID IN (" + goneKeys + ")");
+            db.close();
+        }
+
+        // The live events in the order the parser's query returns them, named by location.
+        std::vector<Event> live;
+        {
+            sqlite3* db = nullptr;
+            ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(backup.Scratch("Calendar.sqlitedb").c_str(), &db,
+                                                 SQLITE_OPEN_READONLY, nullptr));
+            sqlite3_stmt* st = nullptr;
+            ASSERT_EQ(SQLITE_OK,
+                      sqlite3_prepare_v2(db,
+                                         "select summary,ifnull((select title from Location where "
+                                         "ROWID=location_id),''),start_date,end_date,ifnull(description,"
+                                         "'') from 'CalendarItem' where entity_type=2",
+                                         -1, &st, nullptr));
+            while (sqlite3_step(st) == SQLITE_ROW)
+                live.push_back({false, reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                                reinterpret_cast<const char*>(sqlite3_column_text(st, 4)),
+                                reinterpret_cast<const char*>(sqlite3_column_text(st, 1)),
+                                sqlite3_column_int64(st, 2) + kApple, sqlite3_column_int64(st, 3) + kApple});
+            sqlite3_finalize(st);
+            sqlite3_close(db);
+        }
+
+        backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb",
+                   backup.Scratch("Calendar.sqlitedb"));
+        CScanManager& m = backup.Manager(0x40);
+        {
+            CCalendar cal(&m);
+            ASSERT_TRUE(cal.Scan());
+        }
+        const std::vector<Event> listed = eventsOf(m);
+
+        // The deleted events the carver recovered, fed in the reverse of their listed order:
+        // among equal starts the later arrival is listed first.
+        std::vector<Event> carved;
+        for (const Event& e : listed)
+            if (e.deleted) carved.insert(carved.begin(), e);
+        EXPECT_GT(static_cast<int>(carved.size()), gone / 3);
+        std::vector<Event> expected;
+        for (const std::vector<Event>* rows : {&live, &carved})
+            for (const Event& e : *rows)
+                addByWalk(expected, e);
+        EXPECT_EQ(expected, listed);
+    }
 }

@@ -9,9 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <ctime>
 #include <functional>
 #include <limits>
+#include <random>
 #include <tuple>
 #include <string>
 #include <vector>
@@ -524,4 +527,127 @@ TEST(CallHistory, ProgressAndAStopDuringTheHandOver) {
     }
     EXPECT_EQ(5, liveReports);
     EXPECT_EQ(1, handOverReports);
+}
+
+namespace {
+
+// The hand-over as the plain walk of the owner's list per call: a call equal in direction,
+// date, duration and number to a listed one is left out; the others go after every call
+// that must precede them (deleted first, then live, each newest first).
+void addByWalk(std::vector<Call>& list, const Call& c) {
+    size_t position = 0;
+    for (const Call& r : list) {
+        if (r.outgoing == c.outgoing && r.date == c.date && r.duration == c.duration && r.number == c.number)
+            return;
+        if (r.deleted) {
+            if (!c.deleted || r.date > c.date) ++position;
+        } else if (!c.deleted && r.date > c.date) {
+            ++position;
+        }
+    }
+    list.insert(list.begin() + static_cast<std::ptrdiff_t>(position), c);
+}
+
+} // namespace
+
+// Many calls on few dates, repeated calls, deleted copies of live calls and contacts that
+// share a number: the list comes out as the walk per call builds it.
+TEST(CallHistory, ManyEqualDatesAndRepeatsComeOutAsTheWalkListsThem) {
+    for (uint32_t seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE(seed);
+        std::mt19937 rng(seed);
+        TestBackup backup(BackupBuilder::Generation::ManifestDb, "14.2");
+        const std::vector<std::string> numbers = {"5550001000", "5550002000", "13800138000", "13900001111"};
+        std::vector<Call> live, gone;
+        const fs::path src = backup.dir / "src.db";
+        {
+            kit::FixtureDb db(src);
+            db.exec(kModernSchema);
+            // Deleted calls between live ones, so that no page empties: every one stays whole.
+            std::string goneKeys;
+            for (int i = 0; i < 110; ++i) {
+                Call c{false,
+                       rng() % 2 == 1,
+                       numbers[rng() % numbers.size()],
+                       "",
+                       700000000 + static_cast<int64_t>(rng() % 6) * 60,
+                       static_cast<int64_t>(rng() % 3)};
+                if (i % 5 == 4) {
+                    c.deleted = true;
+                    if (i % 3 == 0 && !live.empty()) { // an old copy of a live call, another duration
+                        c = live[rng() % live.size()];
+                        c.deleted = true;
+                        c.duration += 100;
+                    } else { // a date of its own among the deleted calls
+                        c.date = 700000007 + 13 * i;
+                    }
+                }
+                const int64_t pk =
+                    addModern(db, int64_t(c.outgoing), double(c.date), double(c.duration), c.number);
+                if (c.deleted) {
+                    gone.push_back(c);
+                    goneKeys += (goneKeys.empty() ? "" : ",") + std::to_string(pk);
+                } else {
+                    live.push_back(c);
+                }
+            }
+            db.deleteWhere("ZCALLRECORD", "Z_PK IN (" + goneKeys + ")");
+        }
+
+        // The live calls in the order the parser's query returns them.
+        std::vector<Call> liveInQueryOrder;
+        {
+            sqlite3* db = nullptr;
+            ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(src.c_str(), &db, SQLITE_OPEN_READONLY, nullptr));
+            sqlite3_stmt* st = nullptr;
+            ASSERT_EQ(
+                SQLITE_OK,
+                sqlite3_prepare_v2(
+                    db, "select ZORIGINATED,ZDATE,ZDURATION,ZADDRESS from 'ZCALLRECORD' ORDER BY ZDATE DESC",
+                    -1, &st, nullptr));
+            while (sqlite3_step(st) == SQLITE_ROW)
+                liveInQueryOrder.push_back({false, sqlite3_column_int64(st, 0) != 0,
+                                            reinterpret_cast<const char*>(sqlite3_column_text(st, 3)), "",
+                                            sqlite3_column_int64(st, 1) + kAppleOffset,
+                                            sqlite3_column_int64(st, 2)});
+            sqlite3_finalize(st);
+            sqlite3_close(db);
+        }
+        ASSERT_EQ(live.size(), liveInQueryOrder.size());
+
+        backup.AddDb(CategoryCallHistory, kModernDomain, kModernRelative, src);
+        ScanRun run = runOn(backup, [](CScanManager& owner) {
+            addContact(owner, "13800138000", "Alice");
+            addContact(owner, "13800138000", "Not Alice"); // the first contact names the number
+            addContact(owner, "5550002000", "Bob");
+        });
+        ASSERT_TRUE(run.result);
+
+        // The deleted calls the carver recovered (SQLite's page merges on delete destroy
+        // some, and misaligned candidates add a few), fed in the reverse of their listed
+        // order: among equal dates the later arrival is listed first.
+        const std::vector<Call> listed = callsOf(run.owner->callList);
+        std::vector<Call> carved;
+        for (const Call& c : listed)
+            if (c.deleted) carved.insert(carved.begin(), c);
+        int recovered = 0;
+        for (const Call& g : gone)
+            for (const Call& c : carved)
+                recovered +=
+                    c.date == g.date + kAppleOffset && c.number == g.number && c.outgoing == g.outgoing;
+        EXPECT_GT(recovered, 8);
+        std::vector<Call> expected;
+        for (Call c : liveInQueryOrder) {
+            if (c.number == "13800138000") c.name = "Alice";
+            if (c.number == "5550002000") c.name = "Bob";
+            addByWalk(expected, c);
+        }
+        for (const Call& c : carved)
+            addByWalk(expected, c);
+        // No deleted call repeats a live one in date, direction and number.
+        for (const Call& c : carved)
+            for (const Call& r : liveInQueryOrder)
+                EXPECT_FALSE(r.date == c.date && r.outgoing == c.outgoing && r.number == c.number) << c;
+        EXPECT_EQ(expected, callsOf(run.owner->callList));
+    }
 }

@@ -61,6 +61,18 @@ void WriteCalls(const std::filesystem::path& path, int rows, int deleted, int64_
     if (deleted) db.deleteWhere("ZCALLRECORD", "Z_PK > " + std::to_string(rows));
 }
 
+// The archived attributed string the Messages app stores beside the text of each message
+// (the carver takes a deleted message only with it).
+std::string AttributedBody(const std::string& text) {
+    std::string b("\x04\x0bstreamtyped\x81\xe8\x03\x84\x01\x40\x84\x84\x84\x12NSAttributedString\x00"
+                  "\x84\x84\x08NSObject\x00\x85\x92\x84\x84\x84\x08NSString\x01\x94\x84\x01\x2b",
+                  73);
+    b += char(text.size() < 0x80 ? text.size() : 0x7f);
+    b += text.substr(0, 0x7f);
+    b += std::string("\x86\x84\x02iI\x01", 6);
+    return b;
+}
+
 // Messages of iOS 6 and later: one handle and conversation per ten messages.
 void WriteSms(const std::filesystem::path& path, int rows, int deleted, int64_t now) {
     FixtureDb db(path);
@@ -95,11 +107,12 @@ CREATE TABLE chat_message_join (chat_id INTEGER REFERENCES chat (ROWID) ON DELET
         const std::string text =
             std::string(gone ? "Removed message " : "Message ") + std::to_string(gone ? i - rows : i);
         db.insert("message",
-                  {"guid", "text", "handle_id", "service", "account", "account_guid", "date", "date_read",
-                   "date_delivered", "is_from_me", "is_read", "is_delivered", "is_finished", "is_sent"},
-                  {Uuid(i), text, handle, std::string("SMS"), std::string("p:0"), Uuid(i + 1000000),
-                   int64_t(now - kAppleEpoch - 60 * (i + 1)), int64_t(0), int64_t(0), int64_t(i % 2),
-                   int64_t(1), int64_t(1), int64_t(1), int64_t(i % 2)});
+                  {"guid", "text", "handle_id", "attributedBody", "service", "account", "account_guid",
+                   "date", "date_read", "date_delivered", "is_from_me", "is_read", "is_delivered",
+                   "is_finished", "is_sent"},
+                  {Uuid(i), text, handle, Blob{AttributedBody(text)}, std::string("SMS"), std::string("p:0"),
+                   Uuid(i + 1000000), int64_t(now - kAppleEpoch - 60 * (i + 1)), int64_t(0), int64_t(0),
+                   int64_t(i % 2), int64_t(1), int64_t(1), int64_t(1), int64_t(i % 2)});
     }
     db.exec("COMMIT");
     if (deleted) db.deleteWhere("message", "text LIKE 'Removed message %'");
@@ -172,7 +185,9 @@ void WriteCalendar(const std::filesystem::path& path, int events, int reminders,
         "Calendar", {"store_id", "title", "flags", "color", "type", "UUID"},
         {int64_t(1), std::string("Home"), int64_t(0), std::string("#FF2968"), std::string("local"), Uuid(1)});
     auto item = [&](const std::string& summary, int64_t type, int i) {
-        const double start = double(now - kAppleEpoch - 86400 * (i + 1));
+        // Six hours apart: at every scale the items stay after 2001, where a carved date is
+        // believed.
+        const double start = double(now - kAppleEpoch - 21600 * int64_t(i + 1));
         db.insert("CalendarItem",
                   {"summary", "location_id", "description", "start_date", "start_tz", "end_date", "all_day",
                    "calendar_id", "status", "availability", "UUID", "entity_type", "priority", "due_date",
