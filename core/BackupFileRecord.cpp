@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <iterator>
+#include <string_view>
 
 BackupFileRecord::BackupFileRecord(const std::string& domain, const std::string& relativePath, uint64_t size,
                                    int32_t mtime, int32_t atime, int32_t ctime)
@@ -45,19 +46,18 @@ std::string backupHashedFileName(const std::string& domain, const std::string& r
     sha1Final(digest, &context);
 
     static const char hex[] = "0123456789ABCDEF";
-    std::string name;
-    name.reserve(40);
-    for (uint8_t b : digest) {
-        name += hex[b >> 4];
-        name += hex[b & 15];
+    char name[40];
+    for (size_t i = 0; i < 20; ++i) {
+        name[2 * i] = hex[digest[i] >> 4];
+        name[2 * i + 1] = hex[digest[i] & 15];
     }
-    return name;
+    return std::string(name, sizeof name);
 }
 
 namespace {
 
 struct DomainPrefix {
-    const char* domain;
+    std::string_view domain;
     const char* prefix;
 };
 
@@ -82,17 +82,47 @@ bool startsWith(const std::string& s, const char* prefix) {
 
 } // namespace
 
-std::string backupDevicePath(const std::string& domain, const std::string& relativePath) {
+namespace {
+
+// The device-path prefix of a domain, or nothing for a domain of no known form. An
+// application domain's prefix is "/var/mobile/Applications/" and the id after it.
+struct DevicePathPrefix {
+    const char* fixed = nullptr; // whole prefix of a fixed domain
+    size_t appIdAt = 0;          // for an application domain: where its id begins
+};
+
+DevicePathPrefix devicePathPrefix(const std::string& domain) {
     for (const DomainPrefix& d : kFixedDomains) {
-        if (domain == d.domain) return d.prefix + relativePath;
+        if (std::string_view(domain) == d.domain) return {d.prefix, 0};
     }
     // Application containers and application-group containers both appear under
     // /var/mobile/Applications/<id>/.
     static const char* const kAppPrefixes[] = {"AppDomain-", "AppDomainGroup-"};
     for (const char* p : kAppPrefixes) {
-        if (startsWith(domain, p)) {
-            return "/var/mobile/Applications/" + domain.substr(std::strlen(p)) + "/" + relativePath;
-        }
+        if (startsWith(domain, p)) return {nullptr, std::strlen(p)};
     }
-    return std::string();
+    return {};
+}
+
+} // namespace
+
+bool backupDomainKnown(const std::string& domain) {
+    DevicePathPrefix p = devicePathPrefix(domain);
+    return p.fixed || p.appIdAt != 0;
+}
+
+std::string backupDevicePath(const std::string& domain, const std::string& relativePath) {
+    DevicePathPrefix p = devicePathPrefix(domain);
+    std::string path;
+    if (p.fixed) {
+        size_t n = std::strlen(p.fixed);
+        path.reserve(n + relativePath.size());
+        path.append(p.fixed, n).append(relativePath);
+    } else if (p.appIdAt != 0) {
+        static const char kApplications[] = "/var/mobile/Applications/";
+        const size_t n = sizeof kApplications - 1, idLength = domain.size() - p.appIdAt;
+        path.reserve(n + idLength + 1 + relativePath.size());
+        path.append(kApplications, n).append(domain, p.appIdAt, idLength).append(1, '/').append(relativePath);
+    }
+    return path;
 }

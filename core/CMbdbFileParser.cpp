@@ -1,15 +1,15 @@
 #include "core/CMbdbFileParser.h"
 
-#include "core/CheckedTime.h"
+#include "core/ManifestFileBlob.h"
 #include "core/SqliteReadOnly.h"
 
-#include <plist/plist.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <limits>
+#include <unordered_map>
 
 namespace {
 
@@ -90,69 +90,210 @@ struct ProgressReporter {
     }
 };
 
-// A time value of the file attributes as 32-bit seconds; values that do not fit read as 0.
-int32_t attributeTime(plist_t node) {
-    if (!node) return 0;
-    int64_t v = 0;
-    if (plist_get_node_type(node) == PLIST_UINT) {
-        uint64_t u = 0;
-        plist_get_uint_val(node, &u);
-        v = static_cast<int64_t>(u); // negative values are stored two's complement
-    } else if (plist_get_node_type(node) == PLIST_REAL) {
-        double d = 0;
-        plist_get_real_val(node, &d);
-        auto s = doubleToSeconds(d);
-        if (!s) return 0;
-        v = *s;
-    } else {
-        return 0;
-    }
-    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) return 0;
-    return static_cast<int32_t>(v);
-}
+// Reads the "Files" rows of a statement into records, columns found by name. The two
+// name buffers are reused from row to row.
+struct FilesRowReader {
+    int fileIdColumn = -1, domainColumn = -1, pathColumn = -1, fileColumn = -1;
+    std::string domain, relativePath;
+    std::string scratch; // for the blob decoder
 
-struct FileAttributes {
-    uint64_t size = 0;
-    int32_t mtime = 0, atime = 0, ctime = 0;
-};
-
-// The "file" blob of a Manifest.db row: a binary property list (keyed archive) whose
-// "$objects"[1] is the attribute dictionary. Decoded in memory; anything missing or
-// of the wrong type reads as 0.
-FileAttributes decodeFileBlob(const void* blob, int bytes) {
-    FileAttributes a;
-    if (!blob || bytes < 8 || std::memcmp(blob, "bplist00", 8) != 0) return a;
-    plist_t root = nullptr;
-    plist_from_bin(static_cast<const char*>(blob), static_cast<uint32_t>(bytes), &root);
-    if (!root) return a;
-    if (plist_get_node_type(root) == PLIST_DICT) {
-        plist_t objects = plist_dict_get_item(root, "$objects");
-        if (objects && plist_get_node_type(objects) == PLIST_ARRAY && plist_array_get_size(objects) >= 2) {
-            plist_t attrs = plist_array_get_item(objects, 1);
-            if (attrs && plist_get_node_type(attrs) == PLIST_DICT) {
-                plist_t size = plist_dict_get_item(attrs, "Size");
-                if (size && plist_get_node_type(size) == PLIST_UINT) plist_get_uint_val(size, &a.size);
-                a.mtime = attributeTime(plist_dict_get_item(attrs, "LastModified"));
-                a.atime = attributeTime(plist_dict_get_item(attrs, "LastStatusChange"));
-                a.ctime = attributeTime(plist_dict_get_item(attrs, "Birth"));
-            }
+    explicit FilesRowReader(sqlite3_stmt* st) {
+        for (int i = 0; i < sqlite3_column_count(st); ++i) {
+            const char* name = sqlite3_column_name(st, i);
+            if (!name) continue;
+            if (std::strcmp(name, "fileID") == 0)
+                fileIdColumn = i;
+            else if (std::strcmp(name, "domain") == 0)
+                domainColumn = i;
+            else if (std::strcmp(name, "relativePath") == 0)
+                pathColumn = i;
+            else if (std::strcmp(name, "file") == 0)
+                fileColumn = i;
         }
     }
-    plist_free(root);
-    return a;
+
+    // A text column up to its first NUL; any other type reads as empty.
+    static void ReadText(sqlite3_stmt* st, int column, std::string& out) {
+        out.clear();
+        if (column < 0 || sqlite3_column_type(st, column) != SQLITE_TEXT) return;
+        if (const unsigned char* text = sqlite3_column_text(st, column))
+            out.assign(reinterpret_cast<const char*>(text));
+    }
+
+    // The record of the current row, or null when the row is not kept.
+    std::unique_ptr<BackupFileRecord> Read(sqlite3_stmt* st) {
+        ReadText(st, domainColumn, domain);
+        ReadText(st, pathColumn, relativePath);
+        // Rows without both names, or of a domain with no device path, are dropped
+        // whatever their attributes say: their blobs are not decoded at all.
+        if (domain.empty() || relativePath.empty() || !backupDomainKnown(domain)) return nullptr;
+        ManifestFileAttributes attrs;
+        if (fileColumn >= 0 && sqlite3_column_type(st, fileColumn) == SQLITE_BLOB) {
+            const void* blob = sqlite3_column_blob(st, fileColumn);
+            int bytes = sqlite3_column_bytes(st, fileColumn);
+            if (blob && bytes > 0) attrs = decodeManifestFileBlob(blob, size_t(bytes), scratch);
+        }
+        if (attrs.size == 0) return nullptr;
+        return std::make_unique<BackupFileRecord>(domain, relativePath, attrs.size, attrs.mtime, attrs.atime,
+                                                  attrs.ctime);
+    }
+};
+
+// Whether "ORDER BY fileID" on "Files" compares plain bytes: a table (not a view) whose
+// fileID column has the default BINARY collation.
+bool fileIdSortsAsBytes(sqlite3* db) {
+    const char* collation = nullptr;
+    if (sqlite3_table_column_metadata(db, nullptr, "Files", "fileID", nullptr, &collation, nullptr, nullptr,
+                                      nullptr) != SQLITE_OK)
+        return false;
+    return collation && sqlite3_stricmp(collation, "BINARY") == 0;
 }
 
-std::string columnText(sqlite3_stmt* st, int column) {
-    if (column < 0 || sqlite3_column_type(st, column) != SQLITE_TEXT) return std::string();
-    const unsigned char* text = sqlite3_column_text(st, column);
-    return text ? std::string(reinterpret_cast<const char*>(text)) : std::string();
+constexpr int kReminderStore = kCategoryCount + 1;
+
+// Where an entry of a device path is filed: its category (1 to 10), kReminderStore for
+// the Reminders store list, or 0 for nowhere. The first prefix it begins with decides.
+int categoryOf(const std::string& devicePath) {
+    for (const CategoryPrefix& p : kPrefixes) {
+        if (startsWith(devicePath, p.prefix, p.length)) return p.category == 0 ? kReminderStore : p.category;
+    }
+    return 0;
+}
+
+// Kept records with where each is filed, in fileID order.
+struct SortedEntries {
+    std::vector<std::unique_ptr<BackupFileRecord>> records;
+    std::vector<uint8_t> categories;
+};
+
+// Kept records read in table order, sorted afterwards into fileID order: a walk of the
+// fileID index would visit the table's pages out of order, one random read per row.
+// Each record's category and its claim in the category indexes are settled while the
+// record is at hand; a device path claimed twice goes, once the order is known, to the
+// first entry in fileID order (as filing in that order would give).
+// Gives up (false, nothing kept, the indexes to be rebuilt) whenever the result could
+// differ from what "ORDER BY fileID" gives: a kept row whose fileID is not plain ASCII
+// text (other types and encodings sort differently), two kept rows with the same
+// fileID (their order is SQLite's to choose), or a read error (the rows read before it
+// would not be the same).
+bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBefore, double total,
+                       DevicePathIndex (&index)[kCategoryCount], SortedEntries& out) {
+    if (!fileIdSortsAsBytes(db)) return false;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file from 'Files'", -1, &st, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    struct StatementFinalizer {
+        sqlite3_stmt* st;
+        ~StatementFinalizer() { sqlite3_finalize(st); }
+    } finalizer{st};
+    FilesRowReader reader(st);
+    if (reader.fileIdColumn < 0) return false;
+
+    std::vector<std::unique_ptr<BackupFileRecord>> records;
+    std::vector<uint8_t> categories;
+    if (total < double(1 << 24)) {
+        records.reserve(size_t(total));
+        categories.reserve(size_t(total));
+    }
+    struct Clash {
+        int category;
+        size_t record; // the entry that found the path claimed
+    };
+    std::vector<Clash> clashes;
+    auto claims = [](int category, auto&& claim) {
+        if (category < 1 || category > kCategoryCount) return;
+        claim(category);
+        if (category == CategoryCalendar) claim(CategoryCalendarReminders);
+    };
+    std::string keys;                             // every kept row's fileID, back to back
+    std::vector<std::pair<size_t, size_t>> keyAt; // offset and length in keys, per record
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        std::unique_ptr<BackupFileRecord> record = reader.Read(st);
+        if (!record) continue;
+        if (sqlite3_column_type(st, reader.fileIdColumn) != SQLITE_TEXT) break;
+        const unsigned char* id = sqlite3_column_text(st, reader.fileIdColumn);
+        const int idLength = sqlite3_column_bytes(st, reader.fileIdColumn);
+        if (!id || idLength < 0) break;
+        bool plain = true;
+        for (int i = 0; i < idLength && plain; ++i)
+            plain = id[i] != 0 && id[i] < 0x80;
+        if (!plain) break;
+        keyAt.emplace_back(keys.size(), size_t(idLength));
+        keys.append(reinterpret_cast<const char*>(id), size_t(idLength));
+
+        const int category = categoryOf(record->devicePath);
+        claims(category, [&](int c) {
+            if (!index[c - 1].Claim(record.get())) clashes.push_back({c, records.size()});
+        });
+        records.push_back(std::move(record));
+        categories.push_back(uint8_t(category));
+        reporter.Report(entriesBefore + double(records.size()), total);
+    }
+    if (rc != SQLITE_DONE) return false;
+
+    // SQLite's BINARY collation: bytes compared up to the shorter length, then the
+    // shorter first. The first eight bytes, zero-padded, settle most comparisons (a
+    // fileID holds no zero byte).
+    struct SortKey {
+        uint64_t head;
+        size_t record;
+    };
+    auto key = [&](size_t i) { return std::string_view(keys.data() + keyAt[i].first, keyAt[i].second); };
+    std::vector<SortKey> order(records.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        uint64_t head = 0;
+        const std::string_view k = key(i);
+        for (size_t b = 0; b < 8; ++b)
+            head = (head << 8) | (b < k.size() ? uint8_t(k[b]) : 0);
+        order[i] = {head, i};
+    }
+    std::sort(order.begin(), order.end(), [&](const SortKey& a, const SortKey& b) {
+        return a.head != b.head ? a.head < b.head : key(a.record) < key(b.record);
+    });
+    for (size_t i = 1; i < order.size(); ++i) {
+        if (order[i - 1].head == order[i].head && key(order[i - 1].record) == key(order[i].record))
+            return false;
+    }
+
+    if (!clashes.empty()) {
+        // Positions in fileID order of every entry involved; an entry of an earlier Open
+        // (not in this batch) comes before them all.
+        std::unordered_map<const BackupFileRecord*, int64_t> position;
+        for (const Clash& c : clashes) {
+            position.emplace(records[c.record].get(), -1);
+            position.emplace(index[c.category - 1].Find(records[c.record]->devicePath), -1);
+        }
+        for (size_t p = 0; p < order.size(); ++p) {
+            auto it = position.find(records[order[p].record].get());
+            if (it != position.end()) it->second = int64_t(p);
+        }
+        for (const Clash& c : clashes) {
+            BackupFileRecord* challenger = records[c.record].get();
+            if (position[challenger] < position[index[c.category - 1].Find(challenger->devicePath)])
+                index[c.category - 1].Replace(challenger);
+        }
+    }
+
+    out.records.reserve(out.records.size() + order.size());
+    out.categories.reserve(out.categories.size() + order.size());
+    for (const SortKey& k : order) {
+        out.records.push_back(std::move(records[k.record]));
+        out.categories.push_back(categories[k.record]);
+    }
+    return true;
 }
 
 } // namespace
 
 CMbdbFileParser::CMbdbFileParser() = default;
 
-CMbdbFileParser::~CMbdbFileParser() = default;
+CMbdbFileParser::~CMbdbFileParser() {
+    ReleaseEntries();
+}
 
 bool CMbdbFileParser::Open(const char* manifestPath, const char* backupRoot, int iosMajorVersion,
                            ProgressCallback progress) {
@@ -217,8 +358,7 @@ bool CMbdbFileParser::ParseMbdb(const std::vector<uint8_t>& data, const Progress
         }
 
         if (size != 0 && (!domain.empty() || !path.empty())) {
-            allEntries.push_back(std::make_unique<BackupFileRecord>(domain, path, size, mtime, atime, ctime));
-            FileEntry(allEntries.back().get());
+            AddEntry(std::make_unique<BackupFileRecord>(domain, path, size, mtime, atime, ctime));
             reporter.Report(double(c.pos), double(c.length));
         }
         if (c.pos >= c.length) break;
@@ -251,45 +391,42 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
         if (!any || total <= 0) return false;
     }
 
+    ProgressReporter reporter{progress};
+    const double entriesBefore = double(allEntries.size());
+    if (total < int64_t(1) << 24) allEntries.reserve(allEntries.size() + size_t(total));
+
+    SortedEntries sorted;
+    if (readInFileIdOrder(db, reporter, entriesBefore, double(total), categoryIndex, sorted)) {
+        // The category indexes are complete; the lists take the entries in order.
+        for (size_t i = 0; i < sorted.records.size(); ++i) {
+            allEntries.push_back(std::move(sorted.records[i]));
+            AddToLists(allEntries.back().get(), sorted.categories[i], false);
+        }
+        return true;
+    }
+    // The claims of the entries given up go; those of earlier Opens are made again.
+    for (DevicePathIndex& index : categoryIndex)
+        index.Clear();
+    for (const auto& entry : allEntries) {
+        const int category = categoryOf(entry->devicePath);
+        if (category < 1 || category > kCategoryCount) continue;
+        categoryIndex[category - 1].Claim(entry.get());
+        if (category == CategoryCalendar) categoryIndex[CategoryCalendarReminders - 1].Claim(entry.get());
+    }
+
+    // Anything unusual: let SQLite walk the rows in fileID order.
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file from 'Files' ORDER BY fileID", -1, &st,
                            nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);
         return false;
     }
-    // Columns are found by name.
-    int domainColumn = -1, pathColumn = -1, fileColumn = -1;
-    for (int i = 0; i < sqlite3_column_count(st); ++i) {
-        const char* name = sqlite3_column_name(st, i);
-        if (!name) continue;
-        if (std::strcmp(name, "domain") == 0)
-            domainColumn = i;
-        else if (std::strcmp(name, "relativePath") == 0)
-            pathColumn = i;
-        else if (std::strcmp(name, "file") == 0)
-            fileColumn = i;
-    }
-
-    ProgressReporter reporter{progress};
+    FilesRowReader reader(st);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        std::string domain = columnText(st, domainColumn);
-        std::string relativePath = columnText(st, pathColumn);
-        // Rows without both names, or of a domain with no device path, are dropped
-        // whatever their attributes say: their blobs are not decoded at all.
-        if (domain.empty() || relativePath.empty() || backupDevicePath(domain, relativePath).empty())
-            continue;
-        FileAttributes attrs;
-        if (fileColumn >= 0 && sqlite3_column_type(st, fileColumn) == SQLITE_BLOB) {
-            const void* blob = sqlite3_column_blob(st, fileColumn);
-            int bytes = sqlite3_column_bytes(st, fileColumn);
-            if (blob) attrs = decodeFileBlob(blob, bytes);
-        }
-        if (attrs.size == 0) continue;
-        auto record = std::make_unique<BackupFileRecord>(domain, relativePath, attrs.size, attrs.mtime,
-                                                         attrs.atime, attrs.ctime);
-        allEntries.push_back(std::move(record));
-        FileEntry(allEntries.back().get());
+        std::unique_ptr<BackupFileRecord> record = reader.Read(st);
+        if (!record) continue;
+        AddEntry(std::move(record));
         reporter.Report(double(allEntries.size()), double(total));
     }
     sqlite3_finalize(st);
@@ -297,43 +434,61 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
     return rc == SQLITE_DONE || !allEntries.empty();
 }
 
+void CMbdbFileParser::AddEntry(std::unique_ptr<BackupFileRecord> record) {
+    allEntries.push_back(std::move(record));
+    FileEntry(allEntries.back().get());
+}
+
 void CMbdbFileParser::FileEntry(BackupFileRecord* record) {
-    const std::string& path = record->devicePath;
-    for (const CategoryPrefix& p : kPrefixes) {
-        if (!startsWith(path, p.prefix, p.length)) continue;
-        if (p.category == 0) {
-            std::string stored = record->StoredPath(iosMajorVersion);
-            if (!stored.empty()) reminderStores.push_back(std::move(stored));
-            return;
-        }
-        auto add = [&](int category) {
-            categoryLists[category - 1].push_back(record);
-            categoryIndex[category - 1].emplace(path, record); // the first entry of a path wins
-        };
-        add(p.category);
-        if (p.category == CategoryCalendar) add(CategoryCalendarReminders);
+    AddToLists(record, categoryOf(record->devicePath), true);
+}
+
+void CMbdbFileParser::AddToLists(BackupFileRecord* record, int category, bool claimPath) {
+    if (category == kReminderStore) {
+        std::string stored = record->StoredPath(iosMajorVersion);
+        if (!stored.empty()) reminderStores.push_back(std::move(stored));
         return;
     }
+    auto add = [&](int c) {
+        categoryLists[c - 1].push_back(record);
+        if (claimPath) categoryIndex[c - 1].Claim(record); // the first entry wins
+    };
+    if (category < 1 || category > kCategoryCount) return;
+    add(category);
+    if (category == CategoryCalendar) add(CategoryCalendarReminders);
 }
 
 void CMbdbFileParser::Clear() {
     cleared = true;
     for (int i = 0; i < kCategoryCount; ++i) {
         categoryLists[i].clear();
-        categoryIndex[i].clear();
+        categoryIndex[i].Clear();
     }
     reminderStores.clear();
     wxAccounts.clear();
     waStores.clear();
+    ReleaseEntries();
+}
+
+void CMbdbFileParser::ReleaseEntries() {
+    // Records are freed in address order, which is about the order they were made in:
+    // the allocator then walks its memory forward instead of jumping across it, which
+    // matters with hundreds of thousands of records (the list is in fileID order).
+    std::vector<BackupFileRecord*> records;
+    records.reserve(allEntries.size());
+    for (auto& entry : allEntries)
+        records.push_back(entry.release());
     allEntries.clear();
+    std::sort(records.begin(), records.end(), std::less<BackupFileRecord*>());
+    for (BackupFileRecord* record : records)
+        delete record;
 }
 
 bool CMbdbFileParser::GetBackupFileName(int category, const char* devicePath, std::string* out) {
     if (!out || !devicePath || category < 1 || category > kCategoryCount) return false;
-    const auto& index = categoryIndex[category - 1];
-    auto it = index.find(devicePath);
-    if (it == index.end()) return false;
-    *out = it->second->StoredPath(iosMajorVersion);
+    const BackupFileRecord* entry = categoryIndex[category - 1].Find(devicePath);
+    if (!entry) return false;
+    *out = entry->StoredPath(iosMajorVersion);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "core/BackupFileRecord.h"
+#include "core/DevicePathIndex.h"
 #include "core/IFileParser.h"
 #include "core/WaStoreEntry.h"
 #include "core/WxAccountEntry.h"
@@ -8,13 +9,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 // Reads the manifest of one device backup ("Manifest.mbdb" up to iOS 9, "Manifest.db"
 // from iOS 10) into BackupFileRecord entries filed by BackupCategory.
 class CMbdbFileParser : public IFileParser {
-public:
+  public:
     using ProgressCallback = std::function<void(int percent)>;
 
     CMbdbFileParser();
@@ -41,14 +41,19 @@ public:
     int IosMajorVersion() const { return iosMajorVersion; }
     const std::string& BackupRoot() const { return backupRoot; }
 
-private:
+  private:
     bool ParseMbdb(const std::vector<uint8_t>& data, const ProgressCallback& progress);
     bool ParseDatabase(const char* path, const ProgressCallback& progress);
+    void AddEntry(std::unique_ptr<BackupFileRecord> record);
     void FileEntry(BackupFileRecord* record);
+    void ReleaseEntries();
+    // Appends to the lists of `category` (see FileEntry); with claimPath also to its
+    // device-path index.
+    void AddToLists(BackupFileRecord* record, int category, bool claimPath);
 
     BackupEntryList categoryLists[10];
-    // Per category: device path -> first entry with it.
-    std::unordered_map<std::string, BackupFileRecord*> categoryIndex[10];
+    // Per category: device path -> first entry with it (records that allEntries owns).
+    DevicePathIndex categoryIndex[10];
     std::vector<std::string> reminderStores;
     WxAccountList wxAccounts;
     WaStoreList waStores;

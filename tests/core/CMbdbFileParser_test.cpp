@@ -1,6 +1,7 @@
 #include "core/CMbdbFileParser.h"
 
 #include "core/BackupFileRecord.h"
+#include "core/SqliteReadOnly.h"
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
@@ -10,7 +11,10 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 
@@ -462,10 +466,12 @@ void writeFilesTable(const fs::path& path, const std::vector<OddRow>& rows, cons
     db.exec(schema.empty() ? "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, "
                              "flags INTEGER, file BLOB)"
                            : schema);
+    db.exec("BEGIN");
     for (const auto& r : rows) {
         db.insert("Files", {"fileID", "domain", "relativePath", "flags", "file"},
                   {r.fileID, r.domain, r.relativePath, int64_t(1), r.file});
     }
+    db.exec("COMMIT");
 }
 
 std::string archiveWithObjects(plist_t objects) {
@@ -666,5 +672,319 @@ TEST(DbManifest, WalModeDatabaseLeavesNothingBehind) {
     EXPECT_EQ("", kit::FolderSnapshot::Take(dir).DiffFrom(before));
     EXPECT_FALSE(fs::exists(dir / "Manifest.db-wal"));
     EXPECT_FALSE(fs::exists(dir / "Manifest.db-shm"));
+    fs::remove_all(dir);
+}
+
+// ---- Manifest.db row order ----------------------------------------------------------------
+
+namespace {
+
+struct ExpectedEntry {
+    std::string domain, relativePath;
+    uint64_t size = 0;
+    int32_t mtime = 0, atime = 0, ctime = 0;
+    bool operator==(const ExpectedEntry&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const ExpectedEntry& e) {
+    return os << e.domain << "/" << e.relativePath << " size " << e.size << " times " << e.mtime << ","
+              << e.atime << "," << e.ctime;
+}
+
+int32_t plainTime(plist_t node) {
+    uint64_t v = 0;
+    if (!node || plist_get_node_type(node) != PLIST_UINT) return 0;
+    plist_get_uint_val(node, &v);
+    int64_t s = int64_t(v);
+    return s < INT32_MIN || s > INT32_MAX ? 0 : int32_t(s);
+}
+
+// The straightforward reading of a Manifest.db: the rows are counted (a count that
+// fails or gives none reads nothing), then SQLite walks "Files" ORDER BY fileID and each
+// row is kept when it has both names, a known domain and a non-zero "Size" in its
+// whole decoded blob; a read error ends the walk with the rows before it. Times are
+// read as plain integers only (what the kit writes).
+std::vector<ExpectedEntry> straightforwardReading(const fs::path& path) {
+    std::vector<ExpectedEntry> out;
+    sqlite3* db = openReadOnlyDatabase(path);
+    sqlite3_stmt* st = nullptr;
+    if (!db || sqlite3_prepare_v2(db, "select count(*) from 'Files'", -1, &st, nullptr) != SQLITE_OK ||
+        sqlite3_step(st) != SQLITE_ROW || sqlite3_column_int64(st, 0) <= 0) {
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        return out;
+    }
+    sqlite3_finalize(st);
+    st = nullptr;
+    if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file from 'Files' ORDER BY fileID", -1, &st,
+                           nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        return out;
+    }
+    auto text = [&](int column) {
+        const unsigned char* t = sqlite3_column_text(st, column);
+        return sqlite3_column_type(st, column) == SQLITE_TEXT && t
+                   ? std::string(reinterpret_cast<const char*>(t))
+                   : std::string();
+    };
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        ExpectedEntry e{text(1), text(2)};
+        if (e.domain.empty() || e.relativePath.empty() || backupDevicePath(e.domain, e.relativePath).empty())
+            continue;
+        if (sqlite3_column_type(st, 3) != SQLITE_BLOB) continue;
+        plist_t root = nullptr;
+        plist_from_bin(static_cast<const char*>(sqlite3_column_blob(st, 3)),
+                       uint32_t(sqlite3_column_bytes(st, 3)), &root);
+        plist_t attrs = plist_array_get_item(plist_dict_get_item(root, "$objects"), 1);
+        if (plist_t size = plist_dict_get_item(attrs, "Size");
+            size && plist_get_node_type(size) == PLIST_UINT)
+            plist_get_uint_val(size, &e.size);
+        e.mtime = plainTime(plist_dict_get_item(attrs, "LastModified"));
+        e.atime = plainTime(plist_dict_get_item(attrs, "LastStatusChange"));
+        e.ctime = plainTime(plist_dict_get_item(attrs, "Birth"));
+        plist_free(root);
+        if (e.size != 0) out.push_back(e);
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+}
+
+std::vector<ExpectedEntry> readEntries(const CMbdbFileParser& parser) {
+    std::vector<ExpectedEntry> out;
+    for (const auto& r : parser.AllEntries())
+        out.push_back({r->domain, r->relativePath, r->size, r->mtime, r->atime, r->ctime});
+    return out;
+}
+
+// Rows for the order tests: inserted in a shuffled order (so rowid order is neither
+// fileID order nor name order), fileIDs unrelated to the names, with folders, unknown
+// domains and rows without a blob among them.
+std::vector<OddRow> shuffledRows(int count, uint32_t seed, const std::function<kit::Value(int)>& fileId) {
+    static const char* const kDomains[] = {"HomeDomain",        "CameraRollDomain",
+                                           "MediaDomain",       "AppDomain-com.tencent.xin",
+                                           "AppDomainPlugin-x", "WirelessDomain"};
+    std::vector<OddRow> rows;
+    for (int i = 0; i < count; ++i) {
+        kit::BackupBuilder::Entry e{kDomains[i % 6],
+                                    "Library/SMS/f" + std::to_string(i),
+                                    i % 7 == 3 ? 0 : uint64_t(100 + i),
+                                    1000 + i,
+                                    2000 + i,
+                                    3000 + i};
+        // Two domains map this path to the same device path: the first in fileID order
+        // must win the lookup.
+        if (i % 11 == 0) e.relativePath = "Media/DCIM/100APPLE/IMG_" + std::to_string(i % 3) + ".JPG";
+        kit::Value file = kit::Blob{kit::buildManifestFileBlob(e)};
+        if (i % 13 == 5) file = nullptr;
+        rows.push_back({fileId(i), e.domain, e.relativePath, file});
+    }
+    std::shuffle(rows.begin(), rows.end(), std::mt19937(seed));
+    return rows;
+}
+
+std::string randomHexId(std::mt19937& rng, bool upperCaseToo) {
+    static const char kHex[] = "0123456789abcdefABCDEF";
+    std::string id;
+    int length = 38 + int(rng() % 3); // lengths differ a little: prefixes sort first
+    for (int i = 0; i < length; ++i)
+        id += kHex[rng() % (upperCaseToo ? 22 : 16)];
+    return id;
+}
+
+} // namespace
+
+// Kept rows come out exactly as "ORDER BY fileID" walks them, whatever the order of the
+// rows in the table and however unusual the fileID column: the cases below cover the
+// shapes where the order must come from SQLite itself (other collations, other types,
+// ties, a view) and those where it is worked out in memory.
+TEST(DbManifest, EntriesFollowFileIdOrderWhateverTheTableOrder) {
+    fs::path dir = tempDir("order");
+    const std::string kDefault = "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath "
+                                 "TEXT, flags INTEGER, file BLOB)";
+    struct Case {
+        const char* name;
+        std::string schema;
+        std::function<kit::Value(int)> fileId;
+    };
+    std::mt19937 rng(7);
+    std::vector<std::string> ids;
+    for (int i = 0; i < 600; ++i)
+        ids.push_back(randomHexId(rng, true));
+    auto hexId = [&](int i) { return kit::Value(ids[size_t(i)]); };
+    const std::vector<Case> cases = {
+        {"random ids, mixed case and lengths", kDefault, hexId},
+        {"WITHOUT ROWID table", kDefault + " WITHOUT ROWID", hexId},
+        {"ids that share long beginnings", kDefault,
+         [&](int i) { return kit::Value(std::string(size_t(8 + i % 5), 'F') + ids[size_t(i)]); }},
+        {"no index on fileID",
+         "CREATE TABLE Files (fileID TEXT, domain TEXT, relativePath TEXT, flags, file)", hexId},
+        {"UTF-16 database", "PRAGMA encoding='UTF-16le';" + kDefault, hexId},
+        {"case-insensitive collation",
+         "CREATE TABLE Files (fileID TEXT COLLATE NOCASE PRIMARY KEY, domain, relativePath, flags, file)",
+         hexId},
+        {"duplicate fileIDs",
+         "CREATE TABLE Files (fileID TEXT, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB)",
+         [](int i) { return kit::Value("id" + std::to_string(i % 40)); }},
+        {"numbers, NULLs and blobs as fileID",
+         "CREATE TABLE Files (fileID, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB)",
+         [&](int i) -> kit::Value {
+             switch (i % 5) {
+             case 0:
+                 return int64_t(1000 - i);
+             case 1:
+                 return nullptr;
+             case 2:
+                 return kit::Blob{ids[size_t(i)]};
+             case 3:
+                 return double(i) / 3;
+             default:
+                 return ids[size_t(i)];
+             }
+         }},
+        {"numbers and text as fileID",
+         "CREATE TABLE Files (fileID, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB)",
+         [&](int i) -> kit::Value {
+             if (i % 3 == 0) return int64_t(1000 - i);
+             if (i % 3 == 1) return double(i) / 3;
+             return ids[size_t(i)];
+         }},
+        {"blobs and text as fileID",
+         "CREATE TABLE Files (fileID, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB)",
+         [&](int i) { return i % 2 ? kit::Value(kit::Blob{ids[size_t(i)]}) : kit::Value(ids[size_t(i)]); }},
+        {"non-ASCII fileIDs", kDefault,
+         [&](int i) { return kit::Value(i % 4 ? ids[size_t(i)] : "\xc3\xa9" + ids[size_t(i)]); }},
+        // UTF-16 code units compare in another order than UTF-8 bytes ("\xc4\x80" is
+        // U+0100: 00 01 in UTF-16LE, before every ASCII character).
+        {"non-ASCII fileIDs in a UTF-16 database", "PRAGMA encoding='UTF-16le';" + kDefault,
+         [&](int i) { return kit::Value(i % 4 ? ids[size_t(i)] : "\xc4\x80" + ids[size_t(i)]); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path path = dir / "Manifest.db";
+        writeFilesTable(path, shuffledRows(600, 11, c.fileId), c.schema);
+        const std::vector<ExpectedEntry> expected = straightforwardReading(path);
+        ASSERT_GT(expected.size(), 300u);
+
+        CMbdbFileParser parser;
+        std::vector<int> progress;
+        ASSERT_TRUE(parser.Open(path.c_str(), dir.c_str(), 14, [&](int p) { progress.push_back(p); }));
+        EXPECT_EQ(expected, readEntries(parser));
+        EXPECT_FALSE(progress.empty());
+        for (size_t i = 1; i < progress.size(); ++i)
+            EXPECT_LT(progress[i - 1], progress[i]);
+
+        // Category lists keep the same order, and a device path shared by two entries
+        // finds the first of them.
+        std::vector<std::string> media;
+        for (const auto& e : expected) {
+            std::string devicePath = backupDevicePath(e.domain, e.relativePath);
+            if (devicePath.rfind("/var/mobile/Media/", 0) == 0) media.push_back(devicePath);
+        }
+        EXPECT_EQ(media, devicePaths(parser.GetEntryList(CategoryMedia)));
+        for (const BackupFileRecord* e : *parser.GetEntryList(CategoryMedia)) {
+            for (const BackupFileRecord* first : *parser.GetEntryList(CategoryMedia)) {
+                if (first->devicePath != e->devicePath) continue;
+                EXPECT_EQ(first->StoredPath(14),
+                          parser.GetBackupFilePath(CategoryMedia, e->devicePath.c_str()));
+                break;
+            }
+        }
+    }
+    // A view named "Files" is read the same way.
+    {
+        const fs::path path = dir / "Manifest.db";
+        writeFilesTable(path, shuffledRows(200, 3, hexId),
+                        "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain, relativePath, flags, file)");
+        {
+            kit::FixtureDb db(dir / "View.db");
+            db.exec("ATTACH '" + path.string() +
+                    "' AS src;"
+                    "CREATE TABLE Stored AS SELECT * FROM src.Files ORDER BY relativePath;"
+                    "CREATE VIEW Files AS SELECT * FROM Stored;"
+                    "DETACH src;");
+        }
+        const std::vector<ExpectedEntry> expected = straightforwardReading(dir / "View.db");
+        ASSERT_GT(expected.size(), 100u);
+        CMbdbFileParser parser;
+        ASSERT_TRUE(parser.Open((dir / "View.db").c_str(), dir.c_str(), 14));
+        EXPECT_EQ(expected, readEntries(parser));
+    }
+    fs::remove_all(dir);
+}
+
+// A database damaged part-way keeps exactly the rows that SQLite's fileID walk reads
+// before the damage, not the rows that happen to lie before it in the table.
+TEST(DbManifest, DamagedTableKeepsWhatTheFileIdWalkReads) {
+    fs::path dir = tempDir("order_damage");
+    std::mt19937 rng(5);
+    std::vector<std::string> ids;
+    for (int i = 0; i < 3000; ++i)
+        ids.push_back(randomHexId(rng, false));
+    writeFilesTable(dir / "full.db",
+                    shuffledRows(3000, 17, [&](int i) { return kit::Value(ids[size_t(i)]); }));
+    const std::string full = readAll(dir / "full.db");
+    const size_t pages = full.size() / 4096;
+    ASSERT_GT(pages, 100u);
+    const size_t whole = straightforwardReading(dir / "full.db").size();
+    int differentFromWhole = 0;
+    for (size_t page : {pages / 5, pages / 3, pages / 2, pages * 2 / 3, pages - 2}) {
+        for (int how = 0; how < 2; ++how) {
+            std::string damaged = full;
+            if (how == 0) {
+                std::fill(damaged.begin() + std::ptrdiff_t(page * 4096),
+                          damaged.begin() + std::ptrdiff_t(page * 4096 + 4096), '\xee');
+            } else {
+                damaged[page * 4096] = '\x0d'; // a leaf whose header lies about its cells
+                damaged[page * 4096 + 3] = '\x7f';
+            }
+            const fs::path path = dir / "Manifest.db";
+            writeFile(path, damaged);
+            SCOPED_TRACE("page " + std::to_string(page) + " how " + std::to_string(how));
+            const std::vector<ExpectedEntry> expected = straightforwardReading(path);
+            CMbdbFileParser parser;
+            bool ok = parser.Open(path.c_str(), dir.c_str(), 14);
+            EXPECT_EQ(expected, readEntries(parser));
+            if (!ok) EXPECT_TRUE(parser.AllEntries().empty());
+            if (expected.size() != whole) ++differentFromWhole;
+        }
+    }
+    EXPECT_GT(differentFromWhole, 0); // some damage really cut the walk short
+    fs::remove_all(dir);
+}
+
+// A device path already claimed by an earlier Open (without Clear) stays with that
+// entry, and an Open that gives up its way of reading leaves the claims as they were.
+TEST(DbManifest, EarlierOpensKeepTheirDevicePaths) {
+    fs::path dir = tempDir("earlier_open");
+    const std::string photo = "Media/DCIM/100APPLE/IMG_0001.JPG";
+    const std::string devicePath = "/var/mobile/" + photo;
+    writeFilesTable(dir / "First.db",
+                    {{std::string("b1"), std::string("CameraRollDomain"), photo, kit::Blob{blobFor(10)}}});
+    writeFilesTable(dir / "Second.db",
+                    {{std::string("a2"), std::string("MediaDomain"), photo, kit::Blob{blobFor(20)}},
+                     {std::string("a1"), std::string("HomeDomain"), std::string("Library/SMS/sms.db"),
+                      kit::Blob{blobFor(30)}}});
+    // Two kept rows with one fileID: read the other way.
+    writeFilesTable(
+        dir / "Third.db",
+        {{std::string("c"), std::string("MediaDomain"), photo, kit::Blob{blobFor(40)}},
+         {std::string("c"), std::string("HomeDomain"), std::string("Library/SMS/x.db"),
+          kit::Blob{blobFor(50)}}},
+        "CREATE TABLE Files (fileID TEXT, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB)");
+    CMbdbFileParser parser;
+    ASSERT_TRUE(parser.Open((dir / "First.db").c_str(), dir.c_str(), 14));
+    const std::string first = parser.GetBackupFilePath(CategoryMedia, devicePath.c_str());
+    EXPECT_EQ(BackupFileRecord("CameraRollDomain", photo, 1, 0, 0, 0).StoredPath(14), first);
+    for (const char* next : {"Second.db", "Third.db"}) {
+        SCOPED_TRACE(next);
+        ASSERT_TRUE(parser.Open((dir / next).c_str(), dir.c_str(), 14));
+        EXPECT_EQ(first, parser.GetBackupFilePath(CategoryMedia, devicePath.c_str()));
+        EXPECT_EQ(BackupFileRecord("HomeDomain", "Library/SMS/sms.db", 1, 0, 0, 0).StoredPath(14),
+                  parser.GetBackupFilePath(CategorySms, kSms));
+    }
+    EXPECT_EQ(3u, parser.GetEntryList(CategoryMedia)->size());
+    EXPECT_EQ(5u, parser.AllEntries().size());
     fs::remove_all(dir);
 }
