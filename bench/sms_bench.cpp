@@ -3,10 +3,10 @@
 // messages come back out of those whose text still lies in the file, counted without
 // the parser by searching the raw bytes for each deleted message's unique text.
 #include "core/CSMS.h"
-#include "core/IFileParser.h"
 #include "core/SmsConversationRecord.h"
 #include "scan/CScanManager.h"
 #include "tests/kit/BackupBuilder.h"
+#include "tests/kit/DevicePathManifest.h"
 #include "tests/kit/FixtureDb.h"
 
 #include <benchmark/benchmark.h>
@@ -17,7 +17,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -45,28 +44,11 @@ CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE 
   is_auto_reply INTEGER DEFAULT 0, is_prepared INTEGER DEFAULT 0, is_read INTEGER DEFAULT 0);
 )";
 
-class DevicePathParser : public IFileParser {
-  public:
-    bool GetBackupFileName(int category, const char* devicePath, std::string* out) override {
-        auto it = paths.find(devicePath ? devicePath : "");
-        if (category != CategorySms || it == paths.end()) return false;
-        *out = it->second;
-        return true;
-    }
-    const BackupEntryList* GetEntryList(int) override { return nullptr; }
-    const WxAccountList* ScanWeChatAccounts() override { return nullptr; }
-    const WxAccountList* GetWeChatAccounts() override { return nullptr; }
-    const WaStoreList* ScanWhatsApp() override { return nullptr; }
-    const WaStoreList* GetWhatsAppStores() override { return nullptr; }
-    const std::vector<std::string>* GetReminderStores() override { return nullptr; }
-    std::map<std::string, std::string> paths;
-};
-
 struct Fixture {
     fs::path root;
     fs::path backup;
     fs::path out;
-    DevicePathParser parser;
+    kit::DevicePathManifest parser;
     std::vector<std::string> deletedTexts;
     size_t surviving = 0; // deleted messages whose text is still in the file
 };
@@ -182,7 +164,8 @@ Fixture& fixture() {
         kit::BackupBuilder b(x.backup, kit::BackupBuilder::Generation::Mbdb);
         b.AddFileFrom("HomeDomain", kRelative, db);
         b.Finish();
-        x.parser.paths["/var/mobile/" + std::string(kRelative)] = b.StoredPath("HomeDomain", kRelative);
+        x.parser.Add(CategorySms, "/var/mobile/" + std::string(kRelative),
+                     b.StoredPath("HomeDomain", kRelative));
         return x;
     }();
     static struct Remover {

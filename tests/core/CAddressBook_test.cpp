@@ -8,6 +8,7 @@
 #include "scan/CScanManager.h"
 #include "tests/core/SystemParserSupport.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/ScratchFolder.h"
 #include "tests/kit/SystemSchemas.h"
 
 #include <gtest/gtest.h>
@@ -133,7 +134,7 @@ class ContactsTest : public ::testing::TestWithParam<bool> {
             img.insert("ABFullSizeImage", {"record_id", "data"}, {id, kit::Blob{bytes}});
     }
 
-    TempFolder tmp;
+    kit::ScratchFolder tmp{"sysparser"};
     std::unique_ptr<TestBackup> backup;
     std::unique_ptr<CScanManager> mgr;
 };

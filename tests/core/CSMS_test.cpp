@@ -7,6 +7,7 @@
 #include "scan/CScanManager.h"
 #include "tests/core/SystemParserSupport.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/ScratchFolder.h"
 #include "tests/kit/SystemSchemas.h"
 
 #include <gtest/gtest.h>
@@ -181,7 +182,7 @@ class SmsTest : public ::testing::Test {
         return ok;
     }
 
-    TempFolder tmp;
+    kit::ScratchFolder tmp{"sysparser"};
     std::unique_ptr<TestBackup> backup;
     std::unique_ptr<CScanManager> mgr;
     kit::FolderSnapshot before;

@@ -3,62 +3,23 @@
 // the backup folder is written by kit::BackupBuilder (stored files in lower-case hex, in
 // two-character subfolders from iOS 10) and a small manifest stand-in answers the
 // parser's device-path lookups with the stored paths the builder used.
-#include "core/IFileParser.h"
 #include "scan/CScanManager.h"
 #include "tests/kit/BackupBuilder.h"
+#include "tests/kit/DevicePathManifest.h"
+#include "tests/kit/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
-#include <unistd.h>
-#include <utility>
 
 namespace parsertest {
 
 namespace fs = std::filesystem;
-
-// Fresh folder per test (tests of one program may run in parallel processes).
-inline fs::path testDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name)
-        if (c == '/') c = '_';
-    fs::path d = fs::temp_directory_path() / ("parsertest_" + name + "_" + std::to_string(::getpid()));
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-}
-
-class FakeManifest : public IFileParser {
-  public:
-    void Add(int category, const std::string& devicePath, const std::string& storedPath) {
-        paths[{category, devicePath}] = storedPath;
-    }
-    bool GetBackupFileName(int category, const char* devicePath, std::string* out) override {
-        ++lookups;
-        auto it = paths.find({category, devicePath ? devicePath : ""});
-        if (it == paths.end()) return false;
-        *out = it->second;
-        return true;
-    }
-    const BackupEntryList* GetEntryList(int) override { return nullptr; }
-    const WxAccountList* ScanWeChatAccounts() override { return nullptr; }
-    const WxAccountList* GetWeChatAccounts() override { return nullptr; }
-    const WaStoreList* ScanWhatsApp() override { return nullptr; }
-    const WaStoreList* GetWhatsAppStores() override { return nullptr; }
-    const std::vector<std::string>* GetReminderStores() override { return nullptr; }
-
-    int lookups = 0;
-
-  private:
-    std::map<std::pair<int, std::string>, std::string> paths;
-};
 
 // Device path of a file of the home or wireless domain.
 inline std::string devicePathOf(const std::string& domain, const std::string& relativePath) {
@@ -69,13 +30,9 @@ inline std::string devicePathOf(const std::string& domain, const std::string& re
 class TestBackup {
   public:
     TestBackup(kit::BackupBuilder::Generation generation, const std::string& productVersion)
-        : dir(testDir()), builder(dir / "backup", generation) {
+        : dir(scratch.path()), builder(dir / "backup", generation) {
         builder.SetProductVersion(productVersion);
         fs::create_directories(dir / "out");
-    }
-    ~TestBackup() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
 
     // Adds a database file (copied) and files it under a category.
@@ -100,9 +57,10 @@ class TestBackup {
                                               builder.IosMajorVersion(), nullptr, &manifest);
     }
 
+    kit::ScratchFolder scratch{"parsertest"};
     fs::path dir;
     kit::BackupBuilder builder;
-    FakeManifest manifest;
+    kit::DevicePathManifest manifest;
 };
 
 inline std::string readAll(const fs::path& p) {

@@ -18,7 +18,8 @@ namespace {
 class ReminderBackup : public ::testing::TestWithParam<Generation> {};
 
 TEST_P(ReminderBackup, BothParsersOverARealManifest) {
-    fs::path dir = testDir();
+    kit::ScratchFolder scratch("remindertest");
+    const fs::path dir = scratch.path();
     fs::path work = dir / "work";
     fs::path root = dir / "backup";
     fs::create_directories(work);
@@ -101,7 +102,6 @@ TEST_P(ReminderBackup, BothParsersOverARealManifest) {
     EXPECT_EQ(600000200 + kApple, second->date);
 
     EXPECT_EQ("", kit::FolderSnapshot::Take(root).DiffFrom(before));
-    fs::remove_all(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, ReminderBackup,

@@ -1,23 +1,21 @@
 #pragma once
 // Backup folder, manifest stand-in and database schemas shared by the tests of the two
 // reminder parsers (the calendar database and the Reminders stores).
-#include "core/IFileParser.h"
 #include "core/IScanProgress.h"
 #include "core/ReminderRecord.h"
 #include "scan/CScanManager.h"
+#include "tests/kit/DevicePathManifest.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/ScratchFolder.h"
 #include "tests/kit/SystemSchemas.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <string>
-#include <unistd.h>
-#include <utility>
 #include <vector>
 
 namespace remindertest {
@@ -25,45 +23,6 @@ namespace remindertest {
 namespace fs = std::filesystem;
 
 constexpr int64_t kApple = 978307200; // Apple epoch in Unix seconds
-
-inline fs::path testDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name)
-        if (c == '/') c = '_';
-    fs::path d = fs::temp_directory_path() / ("remindertest_" + name + "_" + std::to_string(::getpid()));
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-}
-
-// Answers device-path lookups and the Reminders store list with what a test filed.
-class FakeManifest : public IFileParser {
-  public:
-    void Add(int category, const std::string& devicePath, const std::string& storedPath) {
-        paths[{category, devicePath}] = storedPath;
-    }
-    bool GetBackupFileName(int category, const char* devicePath, std::string* out) override {
-        ++lookups;
-        auto it = paths.find({category, devicePath ? devicePath : ""});
-        if (it == paths.end()) return false;
-        *out = it->second;
-        return true;
-    }
-    const BackupEntryList* GetEntryList(int) override { return nullptr; }
-    const WxAccountList* ScanWeChatAccounts() override { return nullptr; }
-    const WxAccountList* GetWeChatAccounts() override { return nullptr; }
-    const WaStoreList* ScanWhatsApp() override { return nullptr; }
-    const WaStoreList* GetWhatsAppStores() override { return nullptr; }
-    const std::vector<std::string>* GetReminderStores() override { return noStoreList ? nullptr : &stores; }
-
-    std::vector<std::string> stores;
-    bool noStoreList = false;
-    int lookups = 0;
-
-  private:
-    std::map<std::pair<int, std::string>, std::string> paths;
-};
 
 class NullProgress : public IScanProgress {
   public:
@@ -75,14 +34,10 @@ class NullProgress : public IScanProgress {
 // inside two-character subfolders.
 class TestBackup {
   public:
-    TestBackup() : dir(testDir()), root(dir / "backup") {
+    TestBackup() : dir(scratch.path()), root(dir / "backup") {
         fs::create_directories(root);
         fs::create_directories(dir / "out");
         fs::create_directories(dir / "work");
-    }
-    ~TestBackup() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
 
     // Stored path for a name: 40 lower-case hex digits derived from it, in a subfolder.
@@ -139,9 +94,10 @@ class TestBackup {
                                               &progress, &manifest);
     }
 
+    kit::ScratchFolder scratch{"remindertest"};
     fs::path dir;
     fs::path root;
-    FakeManifest manifest;
+    kit::DevicePathManifest manifest;
     NullProgress progress;
 };
 

@@ -222,18 +222,12 @@ template <class T> void expectWellFormed(const RecordList<T>& list) {
     EXPECT_EQ(n, list.count);
 }
 
-class StoreList : public testsupport::DevicePathMap {
-  public:
-    const std::vector<std::string>* GetReminderStores() override { return &stores; }
-    std::vector<std::string> stores;
-};
-
 // Runs the parser with `stored` as its database (for the Reminders stores: `stored`,
 // then every name of `thenStores`) under a new scan manager kept in `holder`.
 CScanManager& runParser(const Target& t, const testsupport::SystemAppBackup& backup,
                         const std::string& stored, const std::vector<std::string>& thenStores,
-                        StoreList& files, std::unique_ptr<CScanManager>& holder) {
-    files.paths[{t.category, t.devicePath}] = stored;
+                        kit::DevicePathManifest& files, std::unique_ptr<CScanManager>& holder) {
+    files.Add(t.category, t.devicePath, stored);
     files.stores = {stored};
     files.stores.insert(files.stores.end(), thenStores.begin(), thenStores.end());
     const std::string backupDir = backup.BackupDir().string() + "/";
@@ -297,7 +291,7 @@ TEST_P(SystemParserDamage, DamagedDatabasesFailSoftly) {
 
     const std::string intact = storedPath(0);
     writeStored(backup, intact, base);
-    StoreList files;
+    kit::DevicePathManifest files;
     std::unique_ptr<CScanManager> holder;
     const std::set<std::string> intactTitles =
         reminderTitles(runParser(t, backup, intact, {}, files, holder));

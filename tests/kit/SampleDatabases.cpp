@@ -2,12 +2,10 @@
 
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/NoteBody.h"
+#include "tests/kit/ScratchFolder.h"
 #include "tests/kit/SystemSchemas.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -90,15 +88,6 @@ class Writer {
   public:
     Writer(BackupBuilder& backup, int scale) : backup(backup), scale(scale < 1 ? 1 : scale) {
         ios = backup.IosMajorVersion();
-        std::string tmpl = (fs::temp_directory_path() / "sampledb-XXXXXX").string();
-        if (char* p = mkdtemp(tmpl.data()))
-            scratch = p;
-        else
-            ADD_FAILURE() << "cannot create a scratch folder for the sample databases";
-    }
-    ~Writer() {
-        std::error_code ec;
-        if (!scratch.empty()) fs::remove_all(scratch, ec);
     }
 
     SampleDatabases Run() {
@@ -124,7 +113,7 @@ class Writer {
   private:
     // Opens a fixture database in the scratch folder, wrapped in one transaction.
     std::unique_ptr<FixtureDb> Open(const std::string& name) {
-        auto db = std::make_unique<FixtureDb>(scratch / name);
+        auto db = std::make_unique<FixtureDb>(scratch.path() / name);
         db->exec("PRAGMA synchronous=OFF;");
         return db;
     }
@@ -701,7 +690,7 @@ class Writer {
     BackupBuilder& backup;
     int scale;
     int ios = 0;
-    fs::path scratch;
+    ScratchFolder scratch{"sampledb"};
     SampleDatabases out;
 };
 
