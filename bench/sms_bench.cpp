@@ -8,6 +8,7 @@
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/DevicePathManifest.h"
 #include "tests/kit/FixtureDb.h"
+#include "tests/kit/SystemSchemas.h"
 
 #include <benchmark/benchmark.h>
 
@@ -31,18 +32,6 @@ constexpr int kMessages = 200000;
 constexpr int kHandles = 2000;
 constexpr double kDeletedShare = 0.20;
 constexpr const char* kRelative = "Library/SMS/sms.db";
-
-constexpr const char* kSchema = R"(
-CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, id TEXT NOT NULL, country TEXT,
-  service TEXT NOT NULL, uncanonicalized_id TEXT, UNIQUE (id, service));
-CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, text TEXT,
-  replace INTEGER DEFAULT 0, service_center TEXT, handle_id INTEGER DEFAULT 0, subject TEXT, country TEXT,
-  attributedBody BLOB, version INTEGER DEFAULT 0, type INTEGER DEFAULT 0, service TEXT, account TEXT,
-  account_guid TEXT, error INTEGER DEFAULT 0, date INTEGER, date_read INTEGER, date_delivered INTEGER,
-  is_delivered INTEGER DEFAULT 0, is_finished INTEGER DEFAULT 0, is_emote INTEGER DEFAULT 0,
-  is_from_me INTEGER DEFAULT 0, is_empty INTEGER DEFAULT 0, is_delayed INTEGER DEFAULT 0,
-  is_auto_reply INTEGER DEFAULT 0, is_prepared INTEGER DEFAULT 0, is_read INTEGER DEFAULT 0);
-)";
 
 struct Fixture {
     fs::path root;
@@ -86,7 +75,7 @@ Fixture& fixture() {
         std::mt19937 rng(20240601);
         {
             kit::FixtureDb f(db);
-            f.exec(kSchema);
+            f.exec(kit::kSmsSchema);
             f.exec("BEGIN");
             for (int h = 1; h <= kHandles; ++h)
                 f.run("INSERT INTO handle(id,country,service) VALUES(?1,'us','SMS')",

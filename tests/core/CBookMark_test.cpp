@@ -26,19 +26,11 @@ const std::string kUuid36 = "6D2B7A34-1C55-4B8E-9A0F-3E2D1C0B9A87";
 const std::string kLongPath(120, 'a');
 const std::string kUuid38 = "{8F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
 
-struct Row {
-    kit::Value title, url, uuid;
-    int64_t type = 0;
-    int64_t numChildren = 0;
-};
-
-int64_t addBookmark(kit::FixtureDb& db, const Row& r) {
+// Rows in the order they are added.
+int64_t addInOrder(kit::FixtureDb& db, kit::BookmarkRow r) {
     static int64_t order = 0;
-    return db.insert(
-        "bookmarks",
-        {"special_id", "parent", "type", "title", "url", "num_children", "order_index", "external_uuid",
-         "last_modified"},
-        {int64_t(0), int64_t(1), r.type, r.title, r.url, r.numChildren, ++order, r.uuid, 600000000.25});
+    r.order = ++order;
+    return kit::addBookmark(db, r);
 }
 
 std::vector<const BookmarkRecord*> listOf(const RecordList<BookmarkRecord>& list) {
@@ -81,22 +73,22 @@ TEST_P(BookmarksLiveAndDeleted, RecoversDeletedFirstThenLiveInIdOrder) {
     {
         kit::FixtureDb db(src);
         db.exec(kSchema);
-        addBookmark(db, {std::string("Favorites"), nullptr, kUuid36, 1, 2}); // folder, not a bookmark
-        addBookmark(db, {std::string("Example"), std::string("https://example.com/"), kUuid36});
-        addBookmark(db, {std::string("News"), std::string("https://news.example.org/"), kUuid38});
-        addBookmark(db, {std::string("Example"), std::string("https://example.com/"), kUuid36}); // same again
-        addBookmark(db, {std::string("No URL"), nullptr, kUuid36});                              // skipped
-        addBookmark(db, {nullptr, std::string("https://untitled.example/"), kUuid36});           // no title
-        addBookmark(db, {std::string("Reading list"), std::string("https://rl.example/"), kUuid36, 1, 0});
+        addInOrder(db, {std::string("Favorites"), nullptr, kUuid36, 1, 2}); // folder, not a bookmark
+        addInOrder(db, {std::string("Example"), std::string("https://example.com/"), kUuid36});
+        addInOrder(db, {std::string("News"), std::string("https://news.example.org/"), kUuid38});
+        addInOrder(db, {std::string("Example"), std::string("https://example.com/"), kUuid36}); // same again
+        addInOrder(db, {std::string("No URL"), nullptr, kUuid36});                              // skipped
+        addInOrder(db, {nullptr, std::string("https://untitled.example/"), kUuid36});           // no title
+        addInOrder(db, {std::string("Reading list"), std::string("https://rl.example/"), kUuid36, 1, 0});
         // Rows deleted below.
-        addBookmark(db, {std::string("Deleted One"), std::string("https://deleted-one.example/"), kUuid36});
-        addBookmark(
+        addInOrder(db, {std::string("Deleted One"), std::string("https://deleted-one.example/"), kUuid36});
+        addInOrder(
             db, {std::string("Deleted Two"), std::string("https://deleted-two.example/path?q=1"), kUuid38});
-        addBookmark(
+        addInOrder(
             db, {std::string("Example"), std::string("https://example.com/"), kUuid36}); // equals a live one
-        addBookmark(db, {std::string("Bad uuid"), std::string("https://bad-uuid.example/"), kUuid36 + "X"});
-        addBookmark(db, {std::string("Old folder"), std::string("https://folder.example/"), kUuid36, 0, 3});
-        addBookmark(db, {std::string("Deleted One"), std::string("https://deleted-one.example/"), kUuid36});
+        addInOrder(db, {std::string("Bad uuid"), std::string("https://bad-uuid.example/"), kUuid36 + "X"});
+        addInOrder(db, {std::string("Old folder"), std::string("https://folder.example/"), kUuid36, 0, 3});
+        addInOrder(db, {std::string("Deleted One"), std::string("https://deleted-one.example/"), kUuid36});
         db.deleteWhere("bookmarks", "id >= 8");
     }
     backup.AddDb(CategorySafari, kDomain, kRelative, src);
@@ -145,8 +137,8 @@ TEST(Bookmarks, RecordsOfAnEarlierRunAreNotAddedTwice) {
     {
         kit::FixtureDb db(src);
         db.exec(kSchema);
-        addBookmark(db, {std::string("Live"), std::string("https://live.example/"), kUuid36});
-        addBookmark(db, {std::string("Gone"), std::string("https://gone.example/"), kUuid36});
+        addInOrder(db, {std::string("Live"), std::string("https://live.example/"), kUuid36});
+        addInOrder(db, {std::string("Gone"), std::string("https://gone.example/"), kUuid36});
         db.deleteWhere("bookmarks", "title = 'Gone'");
     }
     backup.AddDb(CategorySafari, kDomain, kRelative, src);
@@ -178,7 +170,7 @@ TEST(Bookmarks, NoOwnerNoManifestOrCancelledFails) {
     {
         kit::FixtureDb db(src);
         db.exec(kSchema);
-        addBookmark(db, {std::string("Live"), std::string("https://live.example/"), kUuid36});
+        addInOrder(db, {std::string("Live"), std::string("https://live.example/"), kUuid36});
     }
     backup.AddDb(CategorySafari, kDomain, kRelative, src);
     backup.Finish();
@@ -221,8 +213,8 @@ std::string goodDatabase(const fs::path& dir) {
     return fixtureBytes(dir, [](kit::FixtureDb& db) {
         db.exec(kSchema);
         for (int i = 0; i < 150; ++i)
-            addBookmark(db, {std::string("Page ") + std::to_string(i),
-                             std::string("https://site.example/page/") + std::to_string(i), kUuid36});
+            addInOrder(db, {std::string("Page ") + std::to_string(i),
+                            std::string("https://site.example/page/") + std::to_string(i), kUuid36});
     });
 }
 
@@ -345,13 +337,12 @@ TEST(BookmarksCarvedValues, ColumnRules) {
         kit::FixtureDb db(src);
         db.exec(kSchema);
         // Deleted rows, each breaking one rule, and one good row.
-        addBookmark(db, {std::string("Good"), std::string("https://good.example/"), kUuid38});
-        addBookmark(db, {std::string(""), std::string("https://empty-title.example/"), kUuid36});
-        addBookmark(db, {std::string("Empty url"), std::string(""), kUuid36});
-        addBookmark(db, {std::string("Typed"), std::string("https://typed.example/"), kUuid36, 2, 0});
-        addBookmark(db, {std::string("No uuid"), std::string("https://no-uuid.example/"), nullptr});
-        addBookmark(db,
-                    {std::string("Short uuid"), std::string("https://short.example/"), kUuid36.substr(1)});
+        addInOrder(db, {std::string("Good"), std::string("https://good.example/"), kUuid38});
+        addInOrder(db, {std::string(""), std::string("https://empty-title.example/"), kUuid36});
+        addInOrder(db, {std::string("Empty url"), std::string(""), kUuid36});
+        addInOrder(db, {std::string("Typed"), std::string("https://typed.example/"), kUuid36, 2, 0});
+        addInOrder(db, {std::string("No uuid"), std::string("https://no-uuid.example/"), nullptr});
+        addInOrder(db, {std::string("Short uuid"), std::string("https://short.example/"), kUuid36.substr(1)});
         db.exec("DELETE FROM bookmarks");
     }
     backup.AddDb(CategorySafari, kDomain, kRelative, src);

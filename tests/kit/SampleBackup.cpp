@@ -1,7 +1,8 @@
 #include "tests/kit/SampleBackup.h"
 
-#include "tests/core/NoteBodyBytes.h"
 #include "tests/kit/FixtureDb.h"
+#include "tests/kit/NoteBody.h"
+#include "tests/kit/SystemSchemas.h"
 
 namespace kit {
 
@@ -18,22 +19,15 @@ std::string Uuid(int n) {
 // Safari bookmarks.
 void WriteBookmarks(const std::filesystem::path& path, int rows, int deleted) {
     FixtureDb db(path);
-    db.exec("CREATE TABLE bookmarks (id INTEGER PRIMARY KEY AUTOINCREMENT, special_id INTEGER DEFAULT 0, "
-            "parent INTEGER, type INTEGER, title TEXT, url TEXT, num_children INTEGER DEFAULT 0, "
-            "editable INTEGER DEFAULT 1, deletable INTEGER DEFAULT 1, hidden INTEGER DEFAULT 0, "
-            "hidden_ancestor_count INTEGER DEFAULT 0, order_index INTEGER NOT NULL DEFAULT 0, "
-            "external_uuid TEXT, read INTEGER DEFAULT NULL, last_modified REAL DEFAULT NULL, server_id TEXT, "
-            "added INTEGER DEFAULT 1, deleted INTEGER DEFAULT 0)");
+    db.exec(kBookmarksSchema);
     db.exec("BEGIN");
     for (int i = 0; i < rows + deleted; ++i) {
         const bool gone = i >= rows;
-        db.insert("bookmarks",
-                  {"special_id", "parent", "type", "title", "url", "num_children", "order_index",
-                   "external_uuid", "last_modified"},
-                  {int64_t(0), int64_t(1), int64_t(0),
-                   std::string(gone ? "Removed site " : "Site ") + std::to_string(gone ? i - rows : i),
-                   "https://example.org/page/" + std::to_string(i), int64_t(0), int64_t(i + 1), Uuid(i),
-                   600000000.25});
+        addBookmark(
+            db, {.title = std::string(gone ? "Removed site " : "Site ") + std::to_string(gone ? i - rows : i),
+                 .url = "https://example.org/page/" + std::to_string(i),
+                 .uuid = Uuid(i),
+                 .order = i + 1});
     }
     db.exec("COMMIT");
     if (deleted) db.deleteWhere("bookmarks", "title LIKE 'Removed site %'");
@@ -42,12 +36,7 @@ void WriteBookmarks(const std::filesystem::path& path, int rows, int deleted) {
 // Call history of iOS 9 and later.
 void WriteCalls(const std::filesystem::path& path, int rows, int deleted, int64_t now) {
     FixtureDb db(path);
-    db.exec(
-        "CREATE TABLE ZCALLRECORD ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZANSWERED "
-        "INTEGER, ZCALLTYPE INTEGER, ZDISCONNECTED_CAUSE INTEGER, ZFACE_TIME_DATA INTEGER, "
-        "ZNUMBER_AVAILABILITY INTEGER, ZORIGINATED INTEGER, ZREAD INTEGER, ZDATE TIMESTAMP, ZDURATION FLOAT, "
-        "ZDEVICE_ID VARCHAR, ZISO_COUNTRY_CODE VARCHAR, ZNAME VARCHAR, ZUNIQUE_ID VARCHAR, ZADDRESS VARCHAR "
-        ")");
+    db.exec(kCallHistorySchema);
     db.exec("BEGIN");
     for (int i = 0; i < rows + deleted; ++i) {
         db.insert("ZCALLRECORD",
@@ -76,26 +65,7 @@ std::string AttributedBody(const std::string& text) {
 // Messages of iOS 6 and later: one handle and conversation per ten messages.
 void WriteSms(const std::filesystem::path& path, int rows, int deleted, int64_t now) {
     FixtureDb db(path);
-    db.exec(R"(
-CREATE TABLE _SqliteDatabaseProperties (key TEXT, value TEXT, UNIQUE(key));
-CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, id TEXT NOT NULL, country TEXT,
-  service TEXT NOT NULL, uncanonicalized_id TEXT, UNIQUE (id, service));
-CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, text TEXT,
-  replace INTEGER DEFAULT 0, service_center TEXT, handle_id INTEGER DEFAULT 0, subject TEXT, country TEXT,
-  attributedBody BLOB, version INTEGER DEFAULT 0, type INTEGER DEFAULT 0, service TEXT, account TEXT,
-  account_guid TEXT, error INTEGER DEFAULT 0, date INTEGER, date_read INTEGER, date_delivered INTEGER,
-  is_delivered INTEGER DEFAULT 0, is_finished INTEGER DEFAULT 0, is_emote INTEGER DEFAULT 0,
-  is_from_me INTEGER DEFAULT 0, is_empty INTEGER DEFAULT 0, is_delayed INTEGER DEFAULT 0,
-  is_auto_reply INTEGER DEFAULT 0, is_prepared INTEGER DEFAULT 0, is_read INTEGER DEFAULT 0,
-  is_system_message INTEGER DEFAULT 0, is_sent INTEGER DEFAULT 0, has_dd_results INTEGER DEFAULT 0,
-  is_service_message INTEGER DEFAULT 0, is_forward INTEGER DEFAULT 0, was_downgraded INTEGER DEFAULT 0,
-  is_archive INTEGER DEFAULT 0, cache_has_attachments INTEGER DEFAULT 0, cache_roomnames TEXT,
-  was_data_detected INTEGER DEFAULT 0, was_deduplicated INTEGER DEFAULT 0);
-CREATE TABLE chat (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, style INTEGER,
-  state INTEGER, account_id TEXT, properties BLOB, chat_identifier TEXT, service_name TEXT);
-CREATE TABLE chat_message_join (chat_id INTEGER REFERENCES chat (ROWID) ON DELETE CASCADE,
-  message_id INTEGER REFERENCES message (ROWID) ON DELETE CASCADE, PRIMARY KEY (chat_id, message_id));
-)");
+    db.exec(kSmsSchema);
     db.exec("BEGIN");
     int64_t handle = 0;
     for (int i = 0; i < rows + deleted; ++i) {
@@ -121,25 +91,8 @@ CREATE TABLE chat_message_join (chat_id INTEGER REFERENCES chat (ROWID) ON DELET
 // Contacts: one person and one phone number per row.
 void WriteContacts(const std::filesystem::path& path, int rows, int deleted) {
     FixtureDb db(path);
-    db.exec(R"(
-CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, Last TEXT, Middle TEXT,
-  FirstPhonetic TEXT, MiddlePhonetic TEXT, LastPhonetic TEXT, Organization TEXT, Department TEXT, Note TEXT,
-  Kind INTEGER, Birthday TEXT, JobTitle TEXT, Nickname TEXT, Prefix TEXT, Suffix TEXT, FirstSort TEXT,
-  LastSort TEXT, CreationDate INTEGER, ModificationDate INTEGER, CompositeNameFallback TEXT,
-  ExternalIdentifier TEXT, ExternalModificationTag TEXT, ExternalUUID TEXT, StoreID INTEGER,
-  DisplayName TEXT, ExternalRepresentation BLOB, FirstSortSection TEXT, LastSortSection TEXT,
-  FirstSortLanguageIndex INTEGER DEFAULT 2147483647, LastSortLanguageIndex INTEGER DEFAULT 2147483647,
-  PersonLink INTEGER DEFAULT -1, ImageURI TEXT, IsPreferredName INTEGER DEFAULT 1, guid TEXT);
-CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, property INTEGER, identifier INTEGER,
-  label INTEGER, value TEXT, guid TEXT);
-CREATE TABLE ABMultiValueLabel (value TEXT, UNIQUE(value));
-CREATE INDEX ABMultiValueRecordIDIndex on ABMultiValue(record_id);
-CREATE TABLE 'ABPersonFullTextSearch_content'(docid INTEGER PRIMARY KEY, 'c0First', 'c1Last', 'c2Middle',
-  'c3FirstPhonetic', 'c4MiddlePhonetic', 'c5LastPhonetic', 'c6Organization', 'c7Department', 'c8Note',
-  'c9Birthday', 'c10JobTitle', 'c11Nickname', 'c12Prefix', 'c13Suffix', 'c14DisplayName',
-  'c15OrganizationPhonetic', 'c16Phone', 'c17Email', 'c18Address', 'c19SocialProfile', 'c20URL',
-  'c21RelatedNames', 'c22IM', 'c23Date');
-)");
+    db.exec(kAddressBookSchema);
+    db.exec(kAddressBookSearchNewSchema);
     db.exec("BEGIN");
     for (int i = 0; i < rows + deleted; ++i) {
         const bool gone = i >= rows;
@@ -165,36 +118,20 @@ CREATE TABLE 'ABPersonFullTextSearch_content'(docid INTEGER PRIMARY KEY, 'c0Firs
 // Calendar events (entity type 2) and reminders (entity type 3) of one Calendar.sqlitedb.
 void WriteCalendar(const std::filesystem::path& path, int events, int reminders, int deleted, int64_t now) {
     FixtureDb db(path);
-    db.exec("CREATE TABLE Store (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT, type INTEGER);"
-            "CREATE TABLE Calendar (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, store_id INTEGER, title TEXT,"
-            " flags INTEGER, color TEXT, type TEXT, UUID TEXT, display_order INTEGER);"
-            "CREATE TABLE CalendarItem (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, summary TEXT,"
-            " location_id INTEGER, description TEXT, start_date REAL, start_tz TEXT, end_date REAL,"
-            " all_day INTEGER, calendar_id INTEGER, orig_item_id INTEGER, status INTEGER,"
-            " availability INTEGER, url TEXT, last_modified REAL, external_id TEXT,"
-            " unique_identifier TEXT, hidden INTEGER, has_recurrences INTEGER, has_attendees INTEGER,"
-            " UUID TEXT, entity_type INTEGER, priority INTEGER, due_date REAL, due_tz TEXT,"
-            " due_all_day INTEGER, completion_date REAL, creation_date REAL, display_order INTEGER);"
-            "CREATE TABLE Location (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, title TEXT, address TEXT,"
-            " latitude REAL, longitude REAL, radius REAL, item_owner_id INTEGER);"
-            "CREATE TABLE Alarm (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, trigger_date REAL,"
-            " trigger_interval INTEGER, type INTEGER, proximity INTEGER, location_id INTEGER,"
-            " calendaritem_owner_id INTEGER, UUID TEXT);");
+    createCalendarSchema(db);
     db.exec("BEGIN");
-    db.insert(
-        "Calendar", {"store_id", "title", "flags", "color", "type", "UUID"},
-        {int64_t(1), std::string("Home"), int64_t(0), std::string("#FF2968"), std::string("local"), Uuid(1)});
+    addCalendar(db, "Home", 0);
     auto item = [&](const std::string& summary, int64_t type, int i) {
         // Six hours apart: at every scale the items stay after 2001, where a carved date is
         // believed.
         const double start = double(now - kAppleEpoch - 21600 * int64_t(i + 1));
-        db.insert("CalendarItem",
-                  {"summary", "location_id", "description", "start_date", "start_tz", "end_date", "all_day",
-                   "calendar_id", "status", "availability", "UUID", "entity_type", "priority", "due_date",
-                   "completion_date", "creation_date", "display_order"},
-                  {summary, int64_t(0), std::string("Details of ") + summary, start,
-                   std::string("Europe/Berlin"), start + 3600, int64_t(0), int64_t(1), int64_t(0), int64_t(0),
-                   Uuid(i), type, int64_t(0), nullptr, nullptr, start - 100, int64_t(0)});
+        addItem(db, {.summary = summary,
+                     .description = std::string("Details of ") + summary,
+                     .startDate = start,
+                     .entityType = type,
+                     .endDate = start + 3600,
+                     .uuid = Uuid(i),
+                     .creationDate = start - 100});
     };
     for (int i = 0; i < events + deleted; ++i)
         item(std::string(i >= events ? "Removed event " : "Event ") +
@@ -211,12 +148,7 @@ void WriteCalendar(const std::filesystem::path& path, int events, int reminders,
 // Notes of iOS 9 and later: a title row and a compressed body per note.
 void WriteNotes(const std::filesystem::path& path, int rows, int deleted, int64_t now) {
     FixtureDb db(path);
-    db.exec(
-        "CREATE TABLE ZICCLOUDSYNCINGOBJECT (Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER,"
-        " ZMARKEDFORDELETION INTEGER, ZNOTEDATA INTEGER, ZMODIFICATIONDATE1 TIMESTAMP, ZIDENTIFIER VARCHAR,"
-        " ZSNIPPET VARCHAR, ZSUMMARY VARCHAR, ZTITLE1 VARCHAR);"
-        "CREATE TABLE ZICNOTEDATA (Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZNOTE INTEGER,"
-        " ZDATA BLOB);");
+    db.exec(kNoteStoreSchema);
     db.exec("BEGIN");
     for (int i = 0; i < rows + deleted; ++i) {
         const bool gone = i >= rows;
@@ -229,7 +161,7 @@ void WriteNotes(const std::filesystem::path& path, int rows, int deleted, int64_
                   {pk, int64_t(9), int64_t(3), int64_t(0), pk, double(now - kAppleEpoch - 7200 * (i + 1)),
                    Uuid(i), std::string("first line"), nullptr, title});
         db.insert("ZICNOTEDATA", {"Z_PK", "Z_ENT", "Z_OPT", "ZNOTE", "ZDATA"},
-                  {pk, int64_t(8), int64_t(2), pk, Blob{notebody::noteBody(title + "\nfirst line")}});
+                  {pk, int64_t(8), int64_t(2), pk, Blob{noteBody(title + "\nfirst line")}});
     }
     db.exec("COMMIT");
     if (deleted) {

@@ -131,11 +131,7 @@ class Writer {
         db->exec("BEGIN");
         int64_t order = 0;
         auto add = [&](int64_t type, const Value& title, const Value& url, int64_t children, unsigned n) {
-            return db->insert("bookmarks",
-                              {"special_id", "parent", "type", "title", "url", "num_children", "order_index",
-                               "external_uuid", "last_modified"},
-                              {int64_t(0), int64_t(1), type, title, url, children, ++order, uuid36(0xB00C, n),
-                               600000000.25});
+            return addBookmark(*db, {title, url, uuid36(0xB00C, n), type, children, ++order});
         };
         add(1, std::string("BookmarksBar"), nullptr, 4 * scale, 0); // a folder is not a bookmark
         std::vector<int64_t> gone;

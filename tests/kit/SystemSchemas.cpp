@@ -4,6 +4,14 @@
 
 namespace kit {
 
+int64_t addBookmark(FixtureDb& db, const BookmarkRow& row) {
+    return db.insert("bookmarks",
+                     {"special_id", "parent", "type", "title", "url", "num_children", "order_index",
+                      "external_uuid", "last_modified"},
+                     {int64_t(0), int64_t(1), row.type, row.title, row.url, row.numChildren, row.order,
+                      row.uuid, 600000000.25});
+}
+
 void createCalendarSchema(FixtureDb& db, const CalendarSchema& s) {
     db.exec("CREATE TABLE Store (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT, type INTEGER);"
             "CREATE TABLE Calendar (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, store_id INTEGER, title TEXT,"
@@ -42,9 +50,8 @@ int64_t addItem(FixtureDb& db, const CalendarItem& it) {
                       "all_day", "calendar_id", "status", "availability", "UUID", "entity_type", "priority",
                       "due_date", "completion_date", "creation_date", "display_order"},
                      {it.summary, it.locationId, it.description, it.startDate, std::string("Europe/Berlin"),
-                      it.endDate, int64_t(0), it.calendarId, int64_t(0), int64_t(0),
-                      std::string("1B4E28BA-2FA1-11D2-883F-0016D3CCA427"), it.entityType, it.priority,
-                      nullptr, it.completionDate, 599999000.0, int64_t(0)});
+                      it.endDate, int64_t(0), it.calendarId, int64_t(0), int64_t(0), it.uuid, it.entityType,
+                      it.priority, nullptr, it.completionDate, it.creationDate, int64_t(0)});
 }
 
 int64_t addLocation(FixtureDb& db, const Value& title) {

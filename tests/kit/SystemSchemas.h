@@ -20,6 +20,16 @@ inline constexpr const char* kBookmarksSchema =
     "external_uuid TEXT, read INTEGER DEFAULT NULL, last_modified REAL DEFAULT NULL, server_id TEXT, "
     "added INTEGER DEFAULT 1, deleted INTEGER DEFAULT 0)";
 
+// A row of "bookmarks" below the root folder (parent 1).
+struct BookmarkRow {
+    Value title, url, uuid; // uuid: "external_uuid"
+    int64_t type = 0;       // 0 a bookmark, 1 a folder
+    int64_t numChildren = 0;
+    int64_t order = 0; // "order_index"
+};
+
+int64_t addBookmark(FixtureDb& db, const BookmarkRow& row);
+
 // ---- Call history ----
 
 // Up to iOS 8: "call_history.db" of the wireless domain, Unix dates.
@@ -159,6 +169,8 @@ struct CalendarItem {
     int64_t entityType = 3; // 3 reminder, 2 event
     Value endDate = nullptr;
     Value locationId = int64_t(0);
+    Value uuid = std::string("1B4E28BA-2FA1-11D2-883F-0016D3CCA427");
+    Value creationDate = 599999000.0; // Apple seconds
 };
 
 int64_t addItem(FixtureDb& db, const CalendarItem& it);
