@@ -32,13 +32,13 @@ const char* ColumnType(int c) {
     return types[(c - 1) % 5];
 }
 
-struct DbSpec {
+struct DbShape {
     const char* name;
     int columns;
     int deletePercent;  // rows deleted after the load
 };
 
-const DbSpec kSpecs[] = {
+const DbShape kShapes[] = {
     {"cols10_freelist", 10, 75},
     {"cols10_live", 10, 5},
     {"cols40_freelist", 40, 75},
@@ -65,9 +65,9 @@ std::string Word(std::mt19937_64& rng) {
     return s;
 }
 
-fs::path Generate(const DbSpec& spec) {
+fs::path Generate(const DbShape& shape) {
     const char* tmp = std::getenv("TMPDIR");
-    fs::path p = fs::path(tmp && *tmp ? tmp : "/tmp") / (std::string("carve_bench_") + spec.name + ".db");
+    fs::path p = fs::path(tmp && *tmp ? tmp : "/tmp") / (std::string("carve_bench_") + shape.name + ".db");
     std::error_code ec;
     if (fs::exists(p, ec) && fs::file_size(p, ec) >= (64ull << 20)) return p;
     fs::remove(p, ec);
@@ -77,7 +77,7 @@ fs::path Generate(const DbSpec& spec) {
              "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF");
     std::string schema = "CREATE TABLE t(id INTEGER PRIMARY KEY";
     std::string insert = "INSERT INTO t VALUES(NULL";
-    for (int c = 1; c < spec.columns; ++c) {
+    for (int c = 1; c < shape.columns; ++c) {
         schema += ", c" + std::to_string(c) + " " + ColumnType(c);
         insert += ",?";
     }
@@ -89,7 +89,7 @@ fs::path Generate(const DbSpec& spec) {
     // Load until the file is big enough that what is left after deletion is still 64 MB+.
     const uint64_t rawTarget = kTargetBytes;
     for (int64_t row = 0;; ++row) {
-        for (int c = 1; c < spec.columns; ++c) {
+        for (int c = 1; c < shape.columns; ++c) {
             const char* type = ColumnType(c);
             if (c != 1 && rng() % 10 == 0) {
                 sqlite3_bind_null(st, c);
@@ -122,7 +122,7 @@ fs::path Generate(const DbSpec& spec) {
     Exec(db, "COMMIT");
     // Scattered deletions: whole runs of rows, so that emptied pages go to the freelist,
     // plus single rows that leave freeblocks.
-    Exec(db, "DELETE FROM t WHERE (id / 64) % 100 < " + std::to_string(spec.deletePercent) + " OR id % 97 = 0");
+    Exec(db, "DELETE FROM t WHERE (id / 64) % 100 < " + std::to_string(shape.deletePercent) + " OR id % 97 = 0");
     sqlite3_close(db);
     return p;
 }
@@ -203,9 +203,9 @@ double PeakMb() {
 }
 
 void BM_LiveCellMap(benchmark::State& state) {
-    const DbSpec& spec = kSpecs[state.range(0)];
-    fs::path p = Generate(spec);
-    state.SetLabel(spec.name);
+    const DbShape& shape = kShapes[state.range(0)];
+    fs::path p = Generate(shape);
+    state.SetLabel(shape.name);
     ResetPeak();
     CScanManager owner(0x8, "/tmp", "/tmp", 14, nullptr, nullptr);
     size_t leaves = 0;
@@ -226,11 +226,11 @@ void BM_LiveCellMap(benchmark::State& state) {
 }
 
 void BM_Carve(benchmark::State& state) {
-    const DbSpec& spec = kSpecs[state.range(0)];
+    const DbShape& shape = kShapes[state.range(0)];
     const bool declareKinds = state.range(1) != 0;
     const bool follow = state.range(2) != 0;
-    fs::path p = Generate(spec);
-    state.SetLabel(std::string(spec.name) + (declareKinds ? " kinds" : " plain") + (follow ? " overflow" : ""));
+    fs::path p = Generate(shape);
+    state.SetLabel(std::string(shape.name) + (declareKinds ? " kinds" : " plain") + (follow ? " overflow" : ""));
     ResetPeak();
     CScanManager owner(0x8, "/tmp", "/tmp", 14, nullptr, nullptr);
     BenchCarver c(&owner, declareKinds);

@@ -1,4 +1,5 @@
 #include "core/ManifestFileBlob.h"
+#include "core/PlistGuard.h"
 
 #include "core/CheckedTime.h"
 
@@ -277,6 +278,9 @@ void putBigEndian(std::string& out, uint64_t v, size_t bytes) {
 ManifestFileAttributes decodeWholeManifestFileBlob(const void* blob, size_t bytes) {
     ManifestFileAttributes a;
     if (!looksBinary(blob, bytes)) return a;
+    // libplist decodes nested containers recursively: a crafted archive could nest deep
+    // enough to exhaust the stack.
+    if (!plistNestingWithin(static_cast<const char*>(blob), bytes)) return a;
     plist_t root = nullptr;
     plist_from_bin(static_cast<const char*>(blob), static_cast<uint32_t>(bytes), &root);
     if (!root) return a;

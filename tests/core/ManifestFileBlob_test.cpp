@@ -225,3 +225,46 @@ TEST(ManifestFileBlob, DamagedArchivesReadAsTheWholeDecodeReadsThem) {
     }
     EXPECT_GT(agreedNonZero, 3000); // many edits leave a readable archive
 }
+
+// An archive nested far deeper than any real one (a few hundred kilobytes of arrays in
+// arrays) would exhaust the stack inside libplist; it reads as no attributes instead.
+TEST(ManifestFileBlob, DeeplyNestedArchiveReadsAsZeroWithoutCrashing) {
+    plist_t node = plist_new_string("leaf");
+    for (int i = 0; i < 300; ++i) {
+        plist_t a = plist_new_array();
+        plist_array_append_item(a, node);
+        node = a;
+    }
+    plist_t attributes = plist_new_dict();
+    plist_dict_set_item(attributes, "Size", plist_new_uint(7));
+    plist_dict_set_item(attributes, "Deep", node);
+    const std::string blob = archive(attributes);
+    EXPECT_EQ(ManifestFileAttributes{}, decodeWholeManifestFileBlob(blob.data(), blob.size()));
+    EXPECT_EQ(ManifestFileAttributes{}, decode(blob));
+
+    // Hand-made: 400,000 one-element arrays, each pointing at the next.
+    const uint32_t levels = 400000;
+    std::string deep = "bplist00";
+    std::string offsets;
+    for (uint32_t i = 0; i < levels; ++i) {
+        const uint32_t at = uint32_t(deep.size());
+        for (int b = 3; b >= 0; --b)
+            offsets += char(at >> (8 * b));
+        deep += char(0xA1);
+        const uint32_t child = i + 1 < levels ? i + 1 : i;
+        for (int b = 3; b >= 0; --b)
+            deep += char(child >> (8 * b));
+    }
+    const uint64_t tableAt = deep.size();
+    deep += offsets;
+    std::string trailer(32, '\0');
+    trailer[6] = 4;
+    trailer[7] = 4;
+    for (int b = 0; b < 8; ++b) {
+        trailer[8 + b] = char(uint64_t(levels) >> (56 - 8 * b));
+        trailer[24 + b] = char(tableAt >> (56 - 8 * b));
+    }
+    deep += trailer;
+    EXPECT_EQ(ManifestFileAttributes{}, decodeWholeManifestFileBlob(deep.data(), deep.size()));
+    EXPECT_EQ(ManifestFileAttributes{}, decode(deep));
+}
