@@ -147,6 +147,10 @@ class CCommonInterFace {
     bool DecodeInto(CarvedRecord& record, uint64_t page, const uint8_t* content, uint64_t contentLength);
     int32_t RecoverRowid(uint32_t start, uint32_t headerBytes, uint64_t contentTotal, int startColumn) const;
     int ExamineCandidate(uint64_t page, uint32_t start);
+    int ExamineWithSteps(uint64_t page, uint32_t start);
+    int FinishCandidate(uint64_t page, uint32_t start, uint64_t pos, uint64_t contentTotal);
+    void BuildStepTables(size_t typesWanted, uint64_t bound, bool hasLiveCells);
+    void FillSteps(size_t lo, size_t hi, size_t limit, size_t typesWanted, uint64_t bound);
     void PrepareFilters();
 
     std::vector<bool> skipPages; // per page: set for the pages of skipTables during a page scan
@@ -160,4 +164,22 @@ class CCommonInterFace {
     std::vector<uint32_t> columnAccept;
     std::vector<uint64_t> pairFilter;
     int32_t filterColumns = -1;
+    // Per byte of the page in pageBuffer, read as the start of a serial type: its length
+    // in bytes (0 when no valid serial type starts there: reserved, cut off by the page
+    // end, or content larger than a candidate may hold), kind and content size, and how
+    // many valid serial types follow one another from there (at most the number a
+    // candidate needs). Built once per page by CarvePage.
+    std::vector<uint8_t> stepLen;
+    std::vector<uint8_t> stepKind;
+    std::vector<uint32_t> stepSize;
+    std::vector<uint32_t> stepRun;
+    std::vector<CellRange> stepGaps;
+    // No kinds declared: the walk only adds up sizes, sliding along from the offset before.
+    bool acceptAll = true;
+    bool windowValid = false;
+    uint64_t windowStart = 0;
+    uint64_t windowEnd = 0;
+    uint64_t windowTotal = 0;
+    // Start of the serial types DecodeInto copies from the step tables (none: UINT64_MAX).
+    uint64_t lazyStepPos = UINT64_MAX;
 };

@@ -182,6 +182,13 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
         return true;
     }
     if (filterColumns != columnCount) PrepareFilters();
+    // With declared kinds the pair filter drops nearly every offset and the walk stops at
+    // the first refused kind: the tables would cost more than they save.
+    const bool useSteps = pairFilter.empty();
+    windowValid = false;
+    if (useSteps)
+        BuildStepTables(n - (FirstColumnIsRowid() ? 1 : 0), followOverflow ? 3 * pageSize : pageSize,
+                        hasLiveCells);
     // The same walk as TryRecordAt offset by offset, with the per-page work hoisted: the
     // next live range is known in advance, and the pair filter drops most offsets
     // before any varint is parsed.
@@ -219,10 +226,162 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
                 continue;
             }
         }
-        ExamineCandidate(page, offset);
+        if (useSteps)
+            ExamineWithSteps(page, offset);
+        else
+            ExamineCandidate(page, offset);
         ++offset;
     }
     return true;
+}
+
+void CCommonInterFace::BuildStepTables(size_t typesWanted, uint64_t bound, bool hasLiveCells) {
+    const size_t ps = size_t(pageSize);
+    stepLen.resize(ps);
+    stepKind.resize(ps);
+    stepSize.resize(ps);
+    stepRun.resize(ps);
+    // Only the bytes a candidate can reach: every gap between live ranges plus as many
+    // bytes after it as the serial types of one candidate can span.
+    const size_t reach = typesWanted * 9 + 9;
+    std::vector<CellRange>& gaps = stepGaps;
+    gaps.clear();
+    bool sorted = true;
+    if (hasLiveCells) {
+        uint64_t at = 0;
+        for (const CellRange& r : skipCursorRanges) {
+            if (r.start < at || r.end < r.start) {
+                sorted = false;
+                break;
+            }
+            if (r.start > at) gaps.push_back({at, std::min<uint64_t>(r.start, ps)});
+            at = r.end;
+            if (at >= ps) break;
+        }
+        if (sorted && at < ps) gaps.push_back({at, ps});
+    }
+    if (!hasLiveCells || !sorted) {
+        gaps.clear();
+        gaps.push_back({0, ps});
+    }
+    size_t doneLo = ps, doneHi = ps; // the block filled last: [doneLo, doneHi)
+    for (size_t g = gaps.size(); g-- > 0;) {
+        const size_t lo = size_t(gaps[g].start);
+        const size_t hi = size_t(std::min<uint64_t>(ps, gaps[g].end + reach));
+        if (lo >= hi || lo >= doneLo) continue;
+        if (hi >= doneLo) {
+            FillSteps(lo, doneLo, doneHi, typesWanted, bound);
+        } else {
+            FillSteps(lo, hi, hi, typesWanted, bound);
+            doneHi = hi;
+        }
+        doneLo = lo;
+    }
+}
+
+void CCommonInterFace::FillSteps(size_t lo, size_t hi, size_t limit, size_t typesWanted, uint64_t bound) {
+    // Positions from limit on count as holding no serial type; a candidate's chain never
+    // gets that far before it has all the types it needs.
+    const size_t ps = size_t(pageSize);
+    const uint8_t* data = pageBuffer.data();
+    const uint32_t cap = uint32_t(std::min<size_t>(typesWanted, UINT32_MAX));
+    // From the end backwards, so that the run after a serial type is known.
+    for (size_t p = hi; p-- > lo;) {
+        uint64_t type = data[p];
+        uint32_t kind;
+        uint64_t size;
+        uint32_t len;
+        if (type < 0x80) {
+            len = 1;
+            kind = kSmall.kind[type];
+            size = kSmall.size[type];
+            if (kind == kReservedKind) len = 0;
+        } else {
+            const int parsed = ParseVarint(data + p, int32_t(ps - p), &type);
+            if (parsed < 0 || type == 10 || type == 11) {
+                len = 0;
+                kind = 0;
+                size = 0;
+            } else {
+                len = uint32_t(parsed);
+                size = SerialTypeSize(type, &kind);
+            }
+        }
+        if (size > bound) len = 0;
+        if (len == 0) {
+            stepLen[p] = 0;
+            stepKind[p] = 0;
+            stepSize[p] = 0;
+            stepRun[p] = 0;
+            continue;
+        }
+        stepLen[p] = uint8_t(len);
+        stepKind[p] = uint8_t(kind);
+        stepSize[p] = uint32_t(size); // size <= bound <= 3 x 65536
+        const size_t next = p + len;
+        const uint32_t after = next < limit ? stepRun[next] : 0;
+        stepRun[p] = after < cap ? after + 1 : cap;
+    }
+}
+
+int CCommonInterFace::ExamineWithSteps(uint64_t page, uint32_t start) {
+    // The walk of ExamineCandidate on the tables of BuildStepTables: the same candidates
+    // pass, without parsing any serial type twice.
+    const size_t n = size_t(columnCount);
+    const size_t startColumn = FirstColumnIsRowid() ? 1 : 0;
+    const size_t wanted = n - startColumn;
+    if (stepRun[start] < wanted) return 1; // an invalid type or the page end comes first
+    if (startColumn == 1) {
+        columnKinds[0] = KindNotRead;
+        columnSizes[0] = 0;
+    }
+    const uint8_t* lens = stepLen.data();
+    const uint32_t* sizes = stepSize.data();
+    // Content of a candidate never exceeds the page, or 3 pages when following overflow.
+    const uint64_t bound = followOverflow ? 3 * pageSize : pageSize;
+    if (acceptAll) {
+        // Every kind is accepted: only where the types end and how much content they
+        // describe matter. When the candidate before started one byte earlier with a
+        // one-byte type, this one drops that type and takes in the next one.
+        uint64_t end;
+        uint64_t total;
+        if (windowValid && windowStart + 1 == start && lens[windowStart] == 1) {
+            total = windowTotal - sizes[windowStart] + sizes[windowEnd];
+            end = windowEnd + lens[windowEnd];
+        } else {
+            end = start;
+            total = 0;
+            for (size_t k = 0; k < wanted; ++k) {
+                total += sizes[end];
+                end += lens[end];
+            }
+        }
+        windowValid = true;
+        windowStart = start;
+        windowEnd = end;
+        windowTotal = total;
+        if (end + total > bound) return 1;
+        // The kinds and sizes are copied column by column as DecodeInto reaches them.
+        lazyStepPos = start;
+        const int result = FinishCandidate(page, start, end, total);
+        lazyStepPos = UINT64_MAX;
+        return result;
+    }
+    const uint32_t* accepted = columnAccept.data();
+    const uint8_t* kinds = stepKind.data();
+    uint64_t pos = start;
+    uint64_t contentTotal = 0;
+    for (size_t c = startColumn; c < n; ++c) {
+        const uint32_t kind = kinds[pos];
+        if ((accepted[c] & (1u << kind)) == 0) return 1;
+        const uint32_t size = sizes[pos];
+        contentTotal += size;
+        columnKinds[c] = kind;
+        columnSizes[c] = size;
+        pos += lens[pos];
+    }
+    if (pos + contentTotal > bound) return 1;
+    return FinishCandidate(page, start, pos, contentTotal);
 }
 
 uint32_t CCommonInterFace::SkipLiveRange(uint64_t page, uint32_t offset) {
@@ -272,6 +431,7 @@ void CCommonInterFace::PrepareFilters() {
             declared = true;
         }
     }
+    acceptAll = !declared;
     pairFilter.clear();
     const size_t first = FirstColumnIsRowid() ? 1 : 0;
     if (!declared || first + 2 > n) return;
@@ -349,8 +509,16 @@ int CCommonInterFace::ExamineCandidate(uint64_t page, uint32_t start) {
         columnKinds[c] = kind;
         columnSizes[c] = size;
     }
+    return FinishCandidate(page, start, pos, contentTotal);
+}
+
+int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t pos, uint64_t contentTotal) {
+    // The serial types of [start, pos) are in columnKinds / columnSizes and passed every
+    // test of the walk; their content, contentTotal bytes, starts at pos.
+    const uint64_t ps = pageSize;
+    const size_t startColumn = FirstColumnIsRowid() ? 1 : 0;
     const uint32_t headerBytes = uint32_t(pos - start);
-    const uint8_t* content = data + pos;
+    const uint8_t* content = pageBuffer.data() + pos;
 
     bool decoded = false;
     if (!followOverflow) {
@@ -422,12 +590,23 @@ bool CCommonInterFace::DecodeInto(CarvedRecord& record, uint64_t page, const uin
     record.valid = true;
     record.page = uint32_t(page);
     record.columnCount = columnCount;
-    record.values.resize(n);
-    record.kinds.resize(n);
-    record.sizes.resize(n);
-    record.buffers.resize(n);
+    if (record.values.size() != n || record.kinds.size() != n || record.sizes.size() != n ||
+        record.buffers.size() != n) {
+        record.values.resize(n);
+        record.kinds.resize(n);
+        record.sizes.resize(n);
+        record.buffers.resize(n);
+    }
     uint64_t at = 0;
+    // During a page scan the serial types may still sit in the page's step tables.
+    uint64_t step = lazyStepPos;
+    const size_t firstStepColumn = FirstColumnIsRowid() ? 1 : 0;
     for (size_t c = 0; c < n; ++c) {
+        if (step != UINT64_MAX && c >= firstStepColumn) {
+            columnKinds[c] = stepKind[step];
+            columnSizes[c] = stepSize[step];
+            step += stepLen[step];
+        }
         const uint32_t kind = columnKinds[c];
         const uint64_t size = columnSizes[c];
         if (size > contentLength - at) return false;
