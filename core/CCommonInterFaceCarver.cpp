@@ -186,9 +186,9 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
     // the first refused kind: the tables would cost more than they save.
     const bool useSteps = pairFilter.empty();
     windowValid = false;
-    if (useSteps)
-        BuildStepTables(n - (FirstColumnIsRowid() ? 1 : 0), followOverflow ? 3 * pageSize : pageSize,
-                        hasLiveCells);
+    const size_t wanted = n - (FirstColumnIsRowid() ? 1 : 0);
+    if (useSteps) BuildStepTables(wanted, followOverflow ? 3 * pageSize : pageSize, hasLiveCells);
+    const uint32_t* runs = stepRun.data();
     // The same walk as TryRecordAt offset by offset, with the per-page work hoisted: the
     // next live range is known in advance, and the pair filter drops most offsets
     // before any varint is parsed.
@@ -226,9 +226,10 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
                 continue;
             }
         }
-        if (useSteps)
-            ExamineWithSteps(page, offset);
-        else
+        if (useSteps) {
+            // Most offsets fail here: an invalid serial type among the ones needed.
+            if (runs[offset] >= wanted) ExamineWithSteps(page, offset);
+        } else
             ExamineCandidate(page, offset);
         ++offset;
     }
@@ -284,43 +285,51 @@ void CCommonInterFace::FillSteps(size_t lo, size_t hi, size_t limit, size_t type
     // gets that far before it has all the types it needs.
     const size_t ps = size_t(pageSize);
     const uint8_t* data = pageBuffer.data();
+    uint8_t* lens = stepLen.data();
+    uint8_t* kinds = stepKind.data();
+    uint32_t* sizes = stepSize.data();
+    uint32_t* runs = stepRun.data();
     const uint32_t cap = uint32_t(std::min<size_t>(typesWanted, UINT32_MAX));
-    // From the end backwards, so that the run after a serial type is known.
+    // From the end backwards, so that the run after a serial type is known; the run of
+    // the byte after is kept at hand for the common one-byte type.
+    uint32_t runAfter = hi < limit ? runs[hi] : 0;
     for (size_t p = hi; p-- > lo;) {
-        uint64_t type = data[p];
-        uint32_t kind;
-        uint64_t size;
-        uint32_t len;
-        if (type < 0x80) {
-            len = 1;
-            kind = kSmall.kind[type];
-            size = kSmall.size[type];
-            if (kind == kReservedKind) len = 0;
-        } else {
-            const int parsed = ParseVarint(data + p, int32_t(ps - p), &type);
-            if (parsed < 0 || type == 10 || type == 11) {
-                len = 0;
-                kind = 0;
-                size = 0;
+        const uint32_t b = data[p];
+        uint32_t run = 0;
+        if (b < 0x80) {
+            const uint32_t kind = kSmall.kind[b];
+            if (kind != kReservedKind) {
+                // One-byte types hold at most 57 bytes: within any bound.
+                lens[p] = 1;
+                kinds[p] = uint8_t(kind);
+                sizes[p] = kSmall.size[b];
+                run = runAfter < cap ? runAfter + 1 : cap;
             } else {
-                len = uint32_t(parsed);
-                size = SerialTypeSize(type, &kind);
+                lens[p] = 0;
+                kinds[p] = 0;
+                sizes[p] = 0;
+            }
+        } else {
+            uint64_t type = 0;
+            uint32_t kind = 0;
+            uint64_t size = 0;
+            const int parsed = ParseVarint(data + p, int32_t(ps - p), &type);
+            if (parsed > 0 && type != 10 && type != 11) size = SerialTypeSize(type, &kind);
+            if (parsed <= 0 || type == 10 || type == 11 || size > bound) {
+                lens[p] = 0;
+                kinds[p] = 0;
+                sizes[p] = 0;
+            } else {
+                lens[p] = uint8_t(parsed);
+                kinds[p] = uint8_t(kind);
+                sizes[p] = uint32_t(size); // size <= bound <= 3 x 65536
+                const size_t next = p + size_t(parsed);
+                const uint32_t after = next < limit ? runs[next] : 0;
+                run = after < cap ? after + 1 : cap;
             }
         }
-        if (size > bound) len = 0;
-        if (len == 0) {
-            stepLen[p] = 0;
-            stepKind[p] = 0;
-            stepSize[p] = 0;
-            stepRun[p] = 0;
-            continue;
-        }
-        stepLen[p] = uint8_t(len);
-        stepKind[p] = uint8_t(kind);
-        stepSize[p] = uint32_t(size); // size <= bound <= 3 x 65536
-        const size_t next = p + len;
-        const uint32_t after = next < limit ? stepRun[next] : 0;
-        stepRun[p] = after < cap ? after + 1 : cap;
+        runs[p] = run;
+        runAfter = run;
     }
 }
 
@@ -640,16 +649,19 @@ bool CCommonInterFace::DecodeInto(CarvedRecord& record, uint64_t page, const uin
             v.i64 = truncatedDouble(p);
             break;
         case KindBlob:
-            buffer.assign(p, p + size);
+            // Copied as chars, so that the copy is one block move.
+            buffer.reserve(size_t(size) + 1);
+            buffer.assign(reinterpret_cast<const char*>(p), reinterpret_cast<const char*>(p) + size);
             buffer.push_back('\0');
             v.blob = reinterpret_cast<uint8_t*>(buffer.data());
             break;
         case KindText: {
             // The text stops at its first NUL; the rest of the buffer stays zero.
-            buffer.assign(size_t(size) + 1, '\0');
             const void* nul = memchr(p, 0, size_t(size));
             size_t len = nul ? size_t(static_cast<const uint8_t*>(nul) - p) : size_t(size);
-            memcpy(buffer.data(), p, len);
+            buffer.reserve(size_t(size) + 1);
+            buffer.assign(reinterpret_cast<const char*>(p), reinterpret_cast<const char*>(p) + len);
+            buffer.resize(size_t(size) + 1, '\0');
             v.text = buffer.data();
             break;
         }
