@@ -71,6 +71,9 @@ struct SmallSerialTypes {
 };
 constexpr SmallSerialTypes kSmall;
 
+// Run of the step tables that reaches bytes not filled for the page.
+constexpr uint32_t kUnknownRun = 0xffffffffu;
+
 // Most overflow pages a candidate may follow: its content never exceeds 3 x page size.
 constexpr int kMaxOverflowPages = 8;
 
@@ -244,7 +247,9 @@ void CCommonInterFace::BuildStepTables(size_t typesWanted, uint64_t bound, bool 
     stepRun.resize(ps);
     // Only the bytes a candidate can reach: every gap between live ranges plus as many
     // bytes after it as the serial types of one candidate can span.
-    const size_t reach = typesWanted * 9 + 9;
+    // Serial types are mostly one byte long: a chain that runs past this margin (only
+    // possible with many longer types) meets an unknown run and takes the plain walk.
+    const size_t reach = typesWanted * 2 + 16;
     std::vector<CellRange>& gaps = stepGaps;
     gaps.clear();
     bool sorted = true;
@@ -289,10 +294,16 @@ void CCommonInterFace::FillSteps(size_t lo, size_t hi, size_t limit, size_t type
     uint8_t* kinds = stepKind.data();
     uint32_t* sizes = stepSize.data();
     uint32_t* runs = stepRun.data();
-    const uint32_t cap = uint32_t(std::min<size_t>(typesWanted, UINT32_MAX));
+    const uint32_t cap = uint32_t(std::min<size_t>(typesWanted, kUnknownRun - 1));
+    // Past limit lies either the page end (no more types) or bytes not filled for this
+    // page (the run is unknown there, and so is every run that reaches them).
+    const uint32_t beyond = limit >= ps ? 0 : kUnknownRun;
+    auto extend = [cap](uint32_t after) {
+        return after == kUnknownRun ? kUnknownRun : after < cap ? after + 1 : cap;
+    };
     // From the end backwards, so that the run after a serial type is known; the run of
     // the byte after is kept at hand for the common one-byte type.
-    uint32_t runAfter = hi < limit ? runs[hi] : 0;
+    uint32_t runAfter = hi < limit ? runs[hi] : beyond;
     for (size_t p = hi; p-- > lo;) {
         const uint32_t b = data[p];
         uint32_t run = 0;
@@ -303,7 +314,7 @@ void CCommonInterFace::FillSteps(size_t lo, size_t hi, size_t limit, size_t type
                 lens[p] = 1;
                 kinds[p] = uint8_t(kind);
                 sizes[p] = kSmall.size[b];
-                run = runAfter < cap ? runAfter + 1 : cap;
+                run = extend(runAfter);
             } else {
                 lens[p] = 0;
                 kinds[p] = 0;
@@ -324,8 +335,7 @@ void CCommonInterFace::FillSteps(size_t lo, size_t hi, size_t limit, size_t type
                 kinds[p] = uint8_t(kind);
                 sizes[p] = uint32_t(size); // size <= bound <= 3 x 65536
                 const size_t next = p + size_t(parsed);
-                const uint32_t after = next < limit ? runs[next] : 0;
-                run = after < cap ? after + 1 : cap;
+                run = extend(next < limit ? runs[next] : beyond);
             }
         }
         runs[p] = run;
@@ -340,6 +350,11 @@ int CCommonInterFace::ExamineWithSteps(uint64_t page, uint32_t start) {
     const size_t startColumn = FirstColumnIsRowid() ? 1 : 0;
     const size_t wanted = n - startColumn;
     if (stepRun[start] < wanted) return 1; // an invalid type or the page end comes first
+    if (stepRun[start] == kUnknownRun) {
+        // The chain runs into bytes the tables do not cover.
+        windowValid = false;
+        return ExamineCandidate(page, start);
+    }
     if (startColumn == 1) {
         columnKinds[0] = KindNotRead;
         columnSizes[0] = 0;
@@ -610,6 +625,11 @@ bool CCommonInterFace::DecodeInto(CarvedRecord& record, uint64_t page, const uin
     // During a page scan the serial types may still sit in the page's step tables.
     uint64_t step = lazyStepPos;
     const size_t firstStepColumn = FirstColumnIsRowid() ? 1 : 0;
+    // The record's arrays belong to the carver: no hook can resize them.
+    CarvedValue* values = record.values.data();
+    uint32_t* kinds = record.kinds.data();
+    uint32_t* sizes = record.sizes.data();
+    std::vector<char>* buffers = record.buffers.data();
     for (size_t c = 0; c < n; ++c) {
         if (step != UINT64_MAX && c >= firstStepColumn) {
             columnKinds[c] = stepKind[step];
@@ -622,7 +642,7 @@ bool CCommonInterFace::DecodeInto(CarvedRecord& record, uint64_t page, const uin
         const uint8_t* p = content + at;
         CarvedValue v;
         v.i64 = 0;
-        std::vector<char>& buffer = record.buffers[c];
+        std::vector<char>& buffer = buffers[c];
         buffer.clear();
         switch (kind) {
         case KindNotRead:
@@ -668,10 +688,10 @@ bool CCommonInterFace::DecodeInto(CarvedRecord& record, uint64_t page, const uin
         default:
             return false;
         }
-        record.kinds[c] = kind;
-        record.sizes[c] = uint32_t(size);
-        record.values[c] = v;
-        if (!CheckCarvedValue(int32_t(c), kind, &record.values[c], uint32_t(size))) return false;
+        kinds[c] = kind;
+        sizes[c] = uint32_t(size);
+        values[c] = v;
+        if (!CheckCarvedValue(int32_t(c), kind, &values[c], uint32_t(size))) return false;
         at += size;
     }
     return true;
