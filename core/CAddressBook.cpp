@@ -84,10 +84,6 @@ CAddressBook::~CAddressBook() {
     ClearWorkingLists();
 }
 
-bool CAddressBook::Cancelled() const {
-    return !owner || owner->cancelled.load();
-}
-
 void CAddressBook::ClearWorkingLists() {
     phoneRows.clear();
     emails.clear();
@@ -100,14 +96,9 @@ void CAddressBook::ClearWorkingLists() {
 }
 
 bool CAddressBook::Scan() {
-    if (Cancelled() || !owner->fileParser) return false;
-    std::string devicePath = std::string(kAddressBookFolder) + kAddressBookFile;
-    std::string stored;
-    if (!owner->fileParser->GetBackupFileName(CategoryAddressBook, devicePath.c_str(), &stored) ||
-        stored.empty())
+    if (Cancelled()) return false;
+    if (!OpenStoredDatabase(CategoryAddressBook, std::string(kAddressBookFolder) + kAddressBookFile, false))
         return false;
-    std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), false)) return false;
 
     SetProgressSteps(8);
     ReadLivePhones();
@@ -209,18 +200,16 @@ bool CAddressBook::ReadLiveNames() {
 
 bool CAddressBook::ReadPhotos() {
     if (Cancelled()) return false;
-    std::string devicePath = std::string(kAddressBookFolder) + kImagesFile;
-    std::string stored;
-    if (!owner->fileParser->GetBackupFileName(CategoryAddressBook, devicePath.c_str(), &stored) ||
-        stored.empty())
-        return false;
+    const std::string imagesPath =
+        StoredFilePath(CategoryAddressBook, std::string(kAddressBookFolder) + kImagesFile);
+    if (imagesPath.empty()) return false;
 
     // Photos go below the scan's output folder only, never into the backup.
     if (owner->outputDir.empty()) return false;
     fs::path folder = fs::path(owner->outputDir) / kPhotoFolder;
     if (!owner->backupDir.empty() && isWithin(folder, owner->backupDir)) return false;
 
-    sqlite3* images_db = openReadOnlyDatabase(owner->BackupFilePath(stored));
+    sqlite3* images_db = openReadOnlyDatabase(imagesPath);
     if (!images_db) return false;
     int n = countRows(images_db, "ABFullSizeImage", "");
     if (n == 0) {

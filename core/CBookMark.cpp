@@ -42,21 +42,10 @@ CBookMark::~CBookMark() {
     ClearWorkingList();
 }
 
-bool CBookMark::Cancelled() const {
-    return !owner || owner->cancelled.load(std::memory_order_relaxed);
-}
-
 bool CBookMark::Scan() {
-    if (Cancelled() || !owner->fileParser) return false;
-
-    const std::string devicePath = std::string(kBookmarkFolder) + kBookmarkFile;
-    std::string stored;
-    // A backup without the database: nothing is opened (the joined path would be the
-    // backup folder itself).
-    if (!owner->fileParser->GetBackupFileName(CategorySafari, devicePath.c_str(), &stored) || stored.empty())
+    if (Cancelled()) return false;
+    if (!OpenStoredDatabase(CategorySafari, std::string(kBookmarkFolder) + kBookmarkFile, false))
         return false;
-    const std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), false)) return false;
 
     SetProgressSteps(3);
     ReadLiveRows();

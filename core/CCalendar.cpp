@@ -104,23 +104,14 @@ void CCalendar::ClearEvents() {
     events.clear();
 }
 
-bool CCalendar::Cancelled() const {
-    return !owner || owner->cancelled.load();
-}
-
 bool CCalendar::NewSchema() const {
     return owner && owner->iosVersion > 4;
 }
 
 bool CCalendar::Scan() {
-    if (!owner || owner->cancelled) return false;
-    if (!owner->fileParser) return false;
-    std::string device = std::string("/var/mobile/Library/Calendar/") + "Calendar.sqlitedb";
-    std::string stored;
-    if (!owner->fileParser->GetBackupFileName(CategoryCalendar, device.c_str(), &stored) || stored.empty())
+    if (Cancelled()) return false;
+    if (!OpenStoredDatabase(CategoryCalendar, "/var/mobile/Library/Calendar/Calendar.sqlitedb", false))
         return false;
-    std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), false)) return false;
 
     SetProgressSteps(4);
     ReadLive();

@@ -101,24 +101,14 @@ void CCallHistory::AppendRow(std::unique_ptr<CallRow> row) {
     rowKeys.emplace(r->date, r->outgoing, std::string_view(r->address));
 }
 
-bool CCallHistory::Cancelled() const {
-    return !owner || owner->cancelled.load(std::memory_order_relaxed);
-}
-
 bool CCallHistory::Scan() {
-    if (Cancelled() || !owner->fileParser) return false;
+    if (Cancelled()) return false;
 
     const bool modern = owner->iosVersion >= 9;
     const std::string devicePath =
         modern ? std::string(kModernFolder) + kModernFile : std::string(kLegacyFolder) + kLegacyFile;
     const char* table = modern ? kModernTable : kLegacyTable;
-
-    std::string stored;
-    if (!owner->fileParser->GetBackupFileName(CategoryCallHistory, devicePath.c_str(), &stored) ||
-        stored.empty())
-        return false;
-    const std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), false)) return false;
+    if (!OpenStoredDatabase(CategoryCallHistory, devicePath, false)) return false;
 
     SetProgressSteps(3);
     if (!Cancelled()) ReadLiveRows(modern);

@@ -100,6 +100,25 @@ CCommonInterFace::~CCommonInterFace() {
     Close();
 }
 
+bool CCommonInterFace::Cancelled() const {
+    return !owner || owner->cancelled.load();
+}
+
+std::string CCommonInterFace::StoredFilePath(int category, const std::string& devicePath) const {
+    if (!owner || !owner->fileParser) return {};
+    std::string stored;
+    // Without a stored file nothing is joined: the joined path would be the backup
+    // folder itself.
+    if (!owner->fileParser->GetBackupFileName(category, devicePath.c_str(), &stored) || stored.empty())
+        return {};
+    return owner->BackupFilePath(stored);
+}
+
+bool CCommonInterFace::OpenStoredDatabase(int category, const std::string& devicePath, bool follow) {
+    const std::string path = StoredFilePath(category, devicePath);
+    return !path.empty() && Open(path.c_str(), follow);
+}
+
 bool CCommonInterFace::Open(const char* path, bool follow) {
     Close();
     if (!path || !*path) return false;
@@ -555,7 +574,7 @@ bool CCommonInterFace::CollectLiveCellRanges(std::vector<CellRange>& ranges) {
 }
 
 bool CCommonInterFace::BuildLiveCellMap() {
-    if (file < 0 || !owner || owner->cancelled.load()) return false;
+    if (file < 0 || Cancelled()) return false;
     liveCells.clear();
     skipCursorPage = 0;
     std::vector<uint64_t> roots = MapRootPages();
@@ -595,7 +614,7 @@ bool CCommonInterFace::BuildLiveCellMap() {
 }
 
 void CCommonInterFace::BuildLiveCellMapFromPointers() {
-    if (!db || file < 0 || !owner || owner->cancelled.load()) return;
+    if (!db || file < 0 || Cancelled()) return;
     cellStarts.clear();
     std::vector<uint64_t> roots = MapRootPages();
     std::vector<bool> visited(pageCount + 1, false);

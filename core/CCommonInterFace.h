@@ -104,6 +104,15 @@ class CCommonInterFace {
     sqlite3* Db() const { return db; }
 
   protected:
+    // True when there is no owner or its scan was cancelled.
+    bool Cancelled() const;
+    // Full path of the stored file the owner's manifest reader files under `devicePath`
+    // of `category`; empty when there is no manifest reader or no such file.
+    std::string StoredFilePath(int category, const std::string& devicePath) const;
+    // Opens that stored file as this parser's database (see Open). False when the backup
+    // has no such file or it does not open.
+    bool OpenStoredDatabase(int category, const std::string& devicePath, bool followOverflow);
+
     CScanManager* owner = nullptr;
     sqlite3* db = nullptr;
     std::string rawPath;

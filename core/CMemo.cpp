@@ -136,10 +136,6 @@ void CMemo::ClearWorkingLists() {
     bodyEntries.clear();
 }
 
-bool CMemo::Cancelled() const {
-    return !owner || owner->cancelled.load();
-}
-
 bool CMemo::NewSchema() const {
     return owner && owner->iosVersion > 8;
 }
@@ -149,17 +145,12 @@ void CMemo::ResetColumns() {
 }
 
 bool CMemo::Scan() {
-    if (!owner || owner->cancelled) return false;
-    if (!owner->fileParser) return false;
+    if (Cancelled()) return false;
     const bool newer = NewSchema();
     std::string device =
         newer ? std::string("/var/mobile/Applications/group.com.apple.notes/") + "NoteStore.sqlite"
               : std::string("/var/mobile/Library/Notes/") + "notes.sqlite";
-    std::string stored;
-    if (!owner->fileParser->GetBackupFileName(CategoryNotes, device.c_str(), &stored) || stored.empty())
-        return false;
-    std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), true)) return false;
+    if (!OpenStoredDatabase(CategoryNotes, device, true)) return false;
 
     SetProgressSteps(5);
     if (newer)

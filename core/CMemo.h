@@ -65,7 +65,6 @@ class CMemo : public CCommonInterFace {
     bool DecodeNoteData(const char* data, size_t length, std::string* text);
 
   private:
-    bool Cancelled() const;
     // Counts the rows (none: true at once), runs the query and hands each row on.
     bool ReadRows(const char* table, const char* where, const char* sql,
                   const std::function<void(sqlite3_stmt*)>& onRow);

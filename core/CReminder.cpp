@@ -88,10 +88,6 @@ CReminder::~CReminder() {
     ClearLists();
 }
 
-bool CReminder::Cancelled() const {
-    return !owner || owner->cancelled.load(std::memory_order_relaxed);
-}
-
 void CReminder::ClearLists() {
     reminders.clear();
     locations.clear();
@@ -102,15 +98,9 @@ void CReminder::ClearLists() {
 }
 
 bool CReminder::Scan() {
-    if (Cancelled() || !owner->fileParser) return false;
-    std::string devicePath = std::string(kCalendarFolder) + kCalendarFile;
-    std::string stored;
-    // Without a stored file for the calendar database nothing is opened.
-    if (!owner->fileParser->GetBackupFileName(CategoryCalendarReminders, devicePath.c_str(), &stored) ||
-        stored.empty())
+    if (Cancelled()) return false;
+    if (!OpenStoredDatabase(CategoryCalendarReminders, std::string(kCalendarFolder) + kCalendarFile, false))
         return false;
-    std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), false)) return false;
 
     SetProgressSteps(6);
     ReadLive();

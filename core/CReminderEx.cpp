@@ -94,10 +94,6 @@ CReminderEx::~CReminderEx() {
     objects.clear();
 }
 
-bool CReminderEx::Cancelled() const {
-    return !owner || owner->cancelled.load(std::memory_order_relaxed);
-}
-
 bool CReminderEx::Scan() {
     if (Cancelled() || !owner->fileParser) return false;
     const std::vector<std::string>* stores = owner->fileParser->GetReminderStores();

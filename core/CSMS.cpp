@@ -70,10 +70,6 @@ bool CSMS::NewSchema() const {
     return owner && owner->iosVersion >= 5;
 }
 
-bool CSMS::Cancelled() const {
-    return !owner || owner->cancelled.load();
-}
-
 int64_t CSMS::AppleSecondsOfMessageDate(int64_t raw) {
     if (raw >= kNanosecondThreshold) return raw / kNanosecondsPerSecond;
     return raw;
@@ -93,14 +89,8 @@ std::optional<int64_t> CSMS::CarvedMessageDate(int64_t raw) {
 }
 
 bool CSMS::Scan() {
-    if (Cancelled() || !owner->fileParser) return false;
-
-    std::string devicePath = std::string(kSmsFolder) + kSmsFile;
-    std::string stored;
-    if (!owner->fileParser->GetBackupFileName(CategorySms, devicePath.c_str(), &stored) || stored.empty())
-        return false;
-    std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), false)) return false;
+    if (Cancelled()) return false;
+    if (!OpenStoredDatabase(CategorySms, std::string(kSmsFolder) + kSmsFile, false)) return false;
 
     SetProgressSteps(5);
     if (NewSchema()) {

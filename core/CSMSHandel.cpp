@@ -32,7 +32,7 @@ CSMSHandel::CSMSHandel(CSMS* parent, const char* path, CScanManager* owner)
 CSMSHandel::~CSMSHandel() = default;
 
 bool CSMSHandel::Scan() {
-    if (!parent || !owner || owner->cancelled.load()) return false;
+    if (!parent || Cancelled()) return false;
     std::string path = rawPath;
     if (path.empty() || !Open(path.c_str(), false)) return true;
 
@@ -51,7 +51,7 @@ bool CSMSHandel::Scan() {
             progressDone = 0;
             progressTotal = static_cast<int32_t>(leaves.size());
             for (uint64_t leaf : leaves) {
-                if (owner->cancelled.load()) break;
+                if (Cancelled()) break;
                 ReportProgress(2, false);
                 if (ReadPage(leaf)) CarvePage(leaf, false);
             }
@@ -114,7 +114,7 @@ bool CSMSHandel::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* va
 }
 
 bool CSMSHandel::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
-    if (!record || !parent || !owner || owner->cancelled.load()) return false;
+    if (!record || !parent || Cancelled()) return false;
     if (idColumn < 0 || idColumn >= record->columnCount ||
         static_cast<size_t>(idColumn) >= record->kinds.size())
         return false;
