@@ -1,5 +1,6 @@
 #include "core/CCalendar.h"
 #include "core/CalendarRecord.h"
+#include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
 #include "core/IFileParser.h"
 #include "core/ScanDataType.h"
@@ -12,10 +13,6 @@ namespace {
 
 constexpr const char* kItemTable = "CalendarItem";
 constexpr const char* kEventTable = "Event";
-
-bool isBlobOrText(uint32_t kind) {
-    return kind == KindBlob || kind == KindText;
-}
 
 // A live start or end date: seconds since 2001 as REAL, or as INTEGER for whole
 // seconds. A positive value is moved to Unix time; zero and negative values stay.
@@ -47,17 +44,16 @@ bool liveDate(sqlite3_stmt* st, int column, int64_t* out) {
 // Kinds a column of the carved tables can ever hold (bit k for kind k; 0 = any), so the
 // carver drops a candidate at its first impossible serial type.
 uint32_t acceptedKindMask(bool item, const std::string& column) {
-    constexpr uint32_t numbers = 0x7FCu; // kinds 2 to 10
-    constexpr uint32_t nullBit = 1u << KindNull;
-    constexpr uint32_t textBit = 1u << KindText;
+    constexpr uint32_t textBit = kindBit(KindText);
+    constexpr uint32_t textOrNull = kindBit(KindNull) | textBit;
     if (column == "summary") return textBit;
-    if (column == "description") return nullBit | textBit;
-    if (column == "start_date" || column == "end_date" || column == "calendar_id") return numbers;
+    if (column == "description") return textOrNull;
+    if (column == "start_date" || column == "end_date" || column == "calendar_id") return kNumberKinds;
     if (item) {
-        if (column == "location_id" || column == "entity_type") return numbers;
+        if (column == "location_id" || column == "entity_type") return kNumberKinds;
         if (column == "UUID") return textBit;
     } else {
-        if (column == "location") return nullBit | textBit;
+        if (column == "location") return textOrNull;
         if (column == "unique_identifier") return textBit;
     }
     return 0;
@@ -67,20 +63,6 @@ std::string columnText(sqlite3_stmt* st, int column) {
     std::string out;
     CCommonInterFace::CopyColumnText(st, column, &out);
     return out;
-}
-
-bool validColumn(const CarvedRecord* record, int column) {
-    return column >= 0 && column < record->columnCount &&
-           static_cast<size_t>(column) < record->kinds.size() &&
-           static_cast<size_t>(column) < record->values.size();
-}
-
-bool carvedBlobOrText(const CarvedRecord* record, int column) {
-    return validColumn(record, column) && isBlobOrText(record->kinds[static_cast<size_t>(column)]);
-}
-
-std::string carvedText(const CarvedRecord* record, int column) {
-    return carvedBlobOrText(record, column) ? record->Text(column) : std::string();
 }
 
 } // namespace
@@ -255,12 +237,12 @@ bool CCalendar::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
     const bool numeric = isCarvedNumberKind(kind);
     const bool isNull = kind == KindNull;
 
-    if (name == "summary") return kind == KindText && size > 0 && value->text && value->text[0] != '\0';
+    if (name == "summary") return isNonEmptyCarvedText(kind, value, size);
     if (name == "description") return isNull || kind == KindText;
     if (event && name == "location") return isNull || kind == KindText;
     if (item && name == "location_id") return numeric;
     if ((item && name == "UUID") || (event && name == "unique_identifier"))
-        return kind == KindText && size == 36 && value->text && std::strlen(value->text) == 36;
+        return isCarvedUuidText(kind, value, size);
     if (name == "start_date" || name == "end_date") {
         // No upper bound: events are planned for the future.
         auto v = carvedInteger(kind, value);
@@ -270,10 +252,7 @@ bool CCalendar::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
         value->i64 = *unix;
         return true;
     }
-    if (name == "calendar_id") {
-        auto v = carvedInteger(kind, value);
-        return v && *v != 0;
-    }
+    if (name == "calendar_id") return isNonZeroCarvedInteger(kind, value);
     if (item && name == "entity_type") {
         auto v = carvedInteger(kind, value);
         return v && *v == 2;
@@ -286,28 +265,21 @@ bool CCalendar::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     const bool item = tableName == kItemTable;
     if (!item && tableName != kEventTable) return false;
 
-    if (!carvedBlobOrText(record, summaryColumn) || record->sizes[static_cast<size_t>(summaryColumn)] == 0)
+    if (!carvedColumnIsText(*record, summaryColumn) || record->sizes[static_cast<size_t>(summaryColumn)] == 0)
         return false;
     auto row = std::make_unique<CalendarEventRow>();
     row->deleted = true;
     row->title = record->Text(summaryColumn);
-    row->description = carvedText(record, descriptionColumn);
+    row->description = carvedColumnText(*record, descriptionColumn);
     if (item) {
-        if (validColumn(record, locationIdColumn) && !carvedBlobOrText(record, locationIdColumn)) {
-            auto v = carvedInteger(record->kinds[static_cast<size_t>(locationIdColumn)],
-                                   &record->values[static_cast<size_t>(locationIdColumn)]);
-            if (v) row->locationId = static_cast<uint32_t>(static_cast<uint64_t>(*v) & 0xFFFFFFFFu);
-        }
+        if (auto v = carvedColumnInteger(*record, locationIdColumn))
+            row->locationId = static_cast<uint32_t>(static_cast<uint64_t>(*v) & 0xFFFFFFFFu);
     } else {
-        row->location = carvedText(record, locationColumn);
+        row->location = carvedColumnText(*record, locationColumn);
     }
     // After CheckCarvedValue the date slots hold Unix seconds in the whole slot.
-    if (validColumn(record, startDateColumn) &&
-        isCarvedNumberKind(record->kinds[static_cast<size_t>(startDateColumn)]))
-        row->start = record->values[static_cast<size_t>(startDateColumn)].i64;
-    if (validColumn(record, endDateColumn) &&
-        isCarvedNumberKind(record->kinds[static_cast<size_t>(endDateColumn)]))
-        row->end = record->values[static_cast<size_t>(endDateColumn)].i64;
+    row->start = carvedNumberSlot(*record, startDateColumn);
+    row->end = carvedNumberSlot(*record, endDateColumn);
 
     if (Cancelled()) return true;
     const bool same =

@@ -1,5 +1,6 @@
 #include "core/CReminder.h"
 
+#include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
 #include "core/ReminderRecord.h"
 #include "core/ScanDataType.h"
@@ -52,22 +53,12 @@ std::optional<int64_t> liveSeconds(sqlite3_stmt* s, int col) {
     }
 }
 
-bool isTextOrBlob(uint32_t kind) {
-    return kind == KindText || kind == KindBlob;
-}
-
 // The start date of a reminder: positive Apple seconds move to Unix time, a value of
 // 0 or below is kept as it is; nullopt when the move overflows.
 std::optional<int64_t> startDateToUnix(int64_t apple) {
     if (apple <= 0) return apple;
     return appleToUnixChecked(apple);
 }
-
-constexpr uint32_t kindBit(uint32_t k) {
-    return 1u << k;
-}
-constexpr uint32_t kNumberKinds = 0x7fcu; // kinds 2 to 10
-constexpr uint32_t kAllKinds = 0x1fffu;
 
 CReminder::RowKey rowKey(const ReminderRow& r) {
     return {r.calendarId, r.priority, r.completed, r.date, r.title};
@@ -257,7 +248,7 @@ bool CReminder::PrepareTable() {
             kinds = kindBit(KindText);
         } else if (name == "start_date") {
             rule = ColumnRule::StartDate;
-            kinds = kAllKinds & ~(kindBit(KindText) | kindBit(KindBlob));
+            kinds = kNotTextKinds;
         } else if (name == "calendar_id") {
             rule = ColumnRule::CalendarId;
             kinds = kNumberKinds;
@@ -284,11 +275,11 @@ bool CReminder::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
     case ColumnRule::Any:
         return true;
     case ColumnRule::Summary:
-        return kind == KindText && size > 0 && value && value->text && value->text[0] != '\0';
+        return isNonEmptyCarvedText(kind, value, size);
     case ColumnRule::Description:
         return kind == KindNull || kind == KindText;
     case ColumnRule::Uuid:
-        return kind == KindText && size == 36 && value && value->text && std::strlen(value->text) == 36;
+        return isCarvedUuidText(kind, value, size);
     case ColumnRule::StartDate: {
         if (isTextOrBlob(kind)) return false;
         auto v = carvedInteger(kind, value);
@@ -298,10 +289,8 @@ bool CReminder::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
         if (kind == KindDouble && *v == INT64_MIN) return false;
         return startDateToUnix(*v).has_value();
     }
-    case ColumnRule::CalendarId: {
-        auto v = carvedInteger(kind, value);
-        return v && *v != 0;
-    }
+    case ColumnRule::CalendarId:
+        return isNonZeroCarvedInteger(kind, value);
     case ColumnRule::EntityType: {
         auto v = carvedInteger(kind, value);
         return v && *v != 2;
@@ -314,11 +303,7 @@ bool CReminder::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
 
 bool CReminder::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     if (!record || Cancelled() || tableName != kItemTable) return false;
-    auto inRecord = [&](int col) {
-        return col >= 0 && col < record->columnCount && static_cast<size_t>(col) < record->kinds.size() &&
-               static_cast<size_t>(col) < record->values.size();
-    };
-    if (!inRecord(summaryColumn) || !isTextOrBlob(record->kinds[summaryColumn])) return false;
+    if (!carvedColumnIsText(*record, summaryColumn)) return false;
     std::string title = record->Text(summaryColumn);
     if (title.empty()) return false;
 
@@ -326,13 +311,9 @@ bool CReminder::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     row->deleted = true;
     row->title = std::move(title);
     row->rowid = 0;
-    if (inRecord(descriptionColumn) && isTextOrBlob(record->kinds[descriptionColumn]))
-        row->notes = record->Text(descriptionColumn);
+    row->notes = carvedColumnText(*record, descriptionColumn);
 
-    auto number = [&](int col) -> std::optional<int64_t> {
-        if (!inRecord(col)) return std::nullopt;
-        return carvedInteger(record->kinds[col], &record->values[col]);
-    };
+    auto number = [&](int col) { return carvedColumnInteger(*record, col); };
     if (auto v = number(calendarIdColumn)) row->calendarId = static_cast<int32_t>(*v);
     if (auto v = number(startDateColumn)) row->date = startDateToUnix(*v).value_or(0);
     if (auto v = number(completionDateColumn)) row->completed = *v > 0;

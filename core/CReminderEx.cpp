@@ -1,5 +1,6 @@
 #include "core/CReminderEx.h"
 
+#include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
 #include "core/ReminderRecord.h"
 #include "core/ScanDataType.h"
@@ -66,15 +67,6 @@ int64_t liveDate(sqlite3_stmt* s, int col) {
 int32_t liveInt(sqlite3_stmt* s, int col) {
     return sqlite3_column_type(s, col) == SQLITE_INTEGER ? sqlite3_column_int(s, col) : 0;
 }
-
-bool isTextOrBlob(uint32_t kind) {
-    return kind == KindText || kind == KindBlob;
-}
-
-constexpr uint32_t kindBit(uint32_t k) {
-    return 1u << k;
-}
-constexpr uint32_t kAllKinds = 0x1fffu;
 
 CReminderEx::RowKey rowKey(const ReminderObjectRow& r) {
     return {r.due, r.priority, r.completed, r.created, r.title};
@@ -236,7 +228,7 @@ bool CReminderEx::PrepareTable() {
             acceptedKinds[i] = kindBit(KindText);
         } else if (name == "ZCREATIONDATE" || name == "ZDUEDATE") {
             columnRules[i] = ColumnRule::Date;
-            acceptedKinds[i] = kAllKinds & ~(kindBit(KindText) | kindBit(KindBlob));
+            acceptedKinds[i] = kNotTextKinds;
         }
         if (columns[i].isIntegerPrimaryKey && i == 0) acceptedKinds[i] = 0;
     }
@@ -251,11 +243,11 @@ bool CReminderEx::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* v
     case ColumnRule::Any:
         return true;
     case ColumnRule::Title:
-        return kind == KindText && size > 0 && value && value->text && value->text[0] != '\0';
+        return isNonEmptyCarvedText(kind, value, size);
     case ColumnRule::Notes:
         return kind == KindNull || kind == KindText;
     case ColumnRule::Uuid:
-        return kind == KindText && size == 36 && value && value->text && std::strlen(value->text) == 36;
+        return isCarvedUuidText(kind, value, size);
     case ColumnRule::Date: {
         if (isTextOrBlob(kind)) return false;
         auto v = carvedInteger(kind, value);
@@ -269,11 +261,7 @@ bool CReminderEx::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* v
 
 bool CReminderEx::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     if (!record || Cancelled() || tableName != kObjectTable) return false;
-    auto inRecord = [&](int col) {
-        return col >= 0 && col < record->columnCount && static_cast<size_t>(col) < record->kinds.size() &&
-               static_cast<size_t>(col) < record->values.size();
-    };
-    if (!inRecord(titleColumn) || !isTextOrBlob(record->kinds[titleColumn])) return false;
+    if (!carvedColumnIsText(*record, titleColumn)) return false;
     std::string title = record->Text(titleColumn);
     if (title.empty()) return false;
 
@@ -282,15 +270,10 @@ bool CReminderEx::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     row->kind = KindReminder;
     row->title = std::move(title);
     row->store = currentStore;
-    if (inRecord(notesColumn) && isTextOrBlob(record->kinds[notesColumn]))
-        row->notes = record->Text(notesColumn);
-    if (inRecord(addressColumn) && isTextOrBlob(record->kinds[addressColumn]))
-        row->address = record->Text(addressColumn);
+    row->notes = carvedColumnText(*record, notesColumn);
+    row->address = carvedColumnText(*record, addressColumn);
 
-    auto number = [&](int col) -> std::optional<int64_t> {
-        if (!inRecord(col)) return std::nullopt;
-        return carvedInteger(record->kinds[col], &record->values[col]);
-    };
+    auto number = [&](int col) { return carvedColumnInteger(*record, col); };
     auto date = [&](int col) -> int64_t {
         auto v = number(col);
         if (!v || *v <= 0) return 0;

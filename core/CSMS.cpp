@@ -1,6 +1,7 @@
 #include "core/CSMS.h"
 
 #include "core/CSMSHandel.h"
+#include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
 #include "core/CommonUtils.h"
 #include "core/ContactNameIndex.h"
@@ -22,22 +23,7 @@ constexpr int64_t kNanosecondsPerSecond = 1000000000LL;
 // The 13 bytes that open an archived attributed string ("\x04\x0bstreamtyped").
 constexpr uint8_t kStreamTyped[13] = {0x04, 0x0b, 's', 't', 'r', 'e', 'a', 'm', 't', 'y', 'p', 'e', 'd'};
 
-constexpr uint32_t bit(uint32_t k) {
-    return 1u << k;
-}
-constexpr uint32_t kIntegerKinds =
-    bit(2) | bit(3) | bit(4) | bit(5) | bit(6) | bit(7) | bit(8) | bit(9) | bit(10);
-constexpr uint32_t kIntegerOrNull = kIntegerKinds | bit(1);
-
-bool isTextOrBlob(uint32_t kind) {
-    return kind == KindText || kind == KindBlob;
-}
-
-// Length of a carved text slot, never reading past its content size.
-size_t carvedTextLength(const CarvedValue* value, uint32_t size) {
-    if (!value || !value->text) return 0;
-    return strnlen(value->text, size);
-}
+constexpr uint32_t kNumberOrNull = kNumberKinds | kindBit(KindNull);
 
 // A live date column as whole seconds: INTEGER as it stands, FLOAT truncated (NaN and
 // out-of-range values fail). Any other type fails.
@@ -303,46 +289,46 @@ bool CSMS::PrepareTable() {
         uint32_t kinds = 0;
         if (name == "date") {
             rule = Rule::Date;
-            kinds = kIntegerKinds;
+            kinds = kNumberKinds;
         } else if (name == "text") {
             rule = Rule::Text;
-            kinds = bit(KindText);
+            kinds = kindBit(KindText);
         } else if (newSchema) {
             if (name == "handle_id") {
                 rule = Rule::HandleId;
-                kinds = kIntegerKinds;
+                kinds = kNumberKinds;
             } else if (name == "is_from_me" || name == "is_read") {
                 rule = Rule::ZeroOrOne;
-                kinds = kIntegerOrNull;
+                kinds = kNumberOrNull;
             } else if (name == "service") {
                 rule = Rule::Service;
-                kinds = bit(KindText);
+                kinds = kindBit(KindText);
             } else if (name == "guid") {
                 rule = Rule::Guid;
-                kinds = bit(KindText) | bit(KindBlob);
+                kinds = kTextKinds;
             } else if (name == "account_guid") {
                 rule = Rule::AccountGuid;
-                kinds = bit(KindText) | bit(KindBlob);
+                kinds = kTextKinds;
             } else if (name == "attributedBody") {
                 rule = Rule::AttributedBody;
-                kinds = bit(KindBlob);
+                kinds = kindBit(KindBlob);
             }
         } else {
             if (name == "address") {
                 rule = Rule::Address;
-                kinds = bit(KindText);
+                kinds = kindBit(KindText);
             } else if (name == "flags") {
                 rule = Rule::AnyInteger;
-                kinds = kIntegerOrNull;
+                kinds = kNumberOrNull;
             } else if (name == "group_id") {
                 rule = Rule::GroupId;
-                kinds = kIntegerKinds;
+                kinds = kNumberKinds;
             } else if (name == "read") {
                 rule = Rule::ZeroOrOne;
-                kinds = kIntegerOrNull;
+                kinds = kNumberOrNull;
             } else if (name == "country") {
                 rule = Rule::Country;
-                kinds = bit(KindText) | bit(KindNull);
+                kinds = kindBit(KindText) | kindBit(KindNull);
             }
         }
         if (columns[i].isIntegerPrimaryKey && i == 0) kinds = 0; // arrives as "not read"
@@ -366,12 +352,9 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
         return *raw != 0 && isPlausibleCarvedDate(*raw);
     }
     case Rule::Text:
-        return kind == KindText && carvedTextLength(value, size) > 0;
-    case Rule::HandleId: {
-        if (isTextOrBlob(kind)) return false;
-        auto v = carvedInteger(kind, value);
-        return v && *v != 0;
-    }
+        return kind == KindText && carvedSlotTextLength(kind, value, size) > 0;
+    case Rule::HandleId:
+        return !isTextOrBlob(kind) && isNonZeroCarvedInteger(kind, value);
     case Rule::ZeroOrOne: {
         if (isTextOrBlob(kind)) return false;
         auto v = carvedInteger(kind, value);
@@ -389,7 +372,7 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
                std::memcmp(value->blob, kStreamTyped, sizeof(kStreamTyped)) == 0;
     case Rule::Address: {
         if (kind != KindText) return false;
-        size_t n = carvedTextLength(value, size);
+        size_t n = carvedSlotTextLength(kind, value, size);
         if (n == 0) return false;
         std::string cleaned(value->text, n);
         normalizePhoneNumber(cleaned);
@@ -397,11 +380,8 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
     }
     case Rule::AnyInteger:
         return !isTextOrBlob(kind);
-    case Rule::GroupId: {
-        if (isTextOrBlob(kind)) return false;
-        auto v = carvedInteger(kind, value);
-        return v && *v != 0;
-    }
+    case Rule::GroupId:
+        return !isTextOrBlob(kind) && isNonZeroCarvedInteger(kind, value);
     case Rule::Country:
         return kind == KindText || kind == KindNull;
     }
@@ -410,42 +390,32 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
 
 bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     if (!record || Cancelled()) return false;
-    auto inRange = [&](int c) {
-        return c >= 0 && c < record->columnCount && static_cast<size_t>(c) < record->kinds.size();
-    };
-    if (!inRange(textColumn) || !inRange(dateColumn)) return false;
-    if (!isTextOrBlob(record->kinds[textColumn])) return false;
+    if (!carvedColumnIsText(*record, textColumn) || !hasCarvedColumn(*record, dateColumn)) return false;
 
     auto row = std::make_unique<SmsMessageRow>();
     row->text = record->Text(textColumn);
     if (row->text.empty()) return false;
 
-    auto date = carvedInteger(record->kinds[dateColumn], &record->values[dateColumn]);
+    auto date = carvedColumnInteger(*record, dateColumn);
     if (!date) return false;
     if (NewSchema()) {
-        if (!inRange(handleIdColumn)) return false;
-        auto handleId = carvedInteger(record->kinds[handleIdColumn], &record->values[handleIdColumn]);
+        auto handleId = carvedColumnInteger(*record, handleIdColumn);
         if (!handleId || *handleId == 0) return false;
         row->handleId = *handleId;
-        if (inRange(directionColumn)) {
-            auto sent = carvedInteger(record->kinds[directionColumn], &record->values[directionColumn]);
-            row->sent = sent && *sent != 0;
-        }
+        auto sent = carvedColumnInteger(*record, directionColumn);
+        row->sent = sent && *sent != 0;
         auto unix = CarvedMessageDate(*date);
         if (!unix) return false;
         row->date = *unix;
-        if (inRange(guidColumn) && isTextOrBlob(record->kinds[guidColumn]) &&
-            liveGuids.count(record->Text(guidColumn)))
+        if (carvedColumnIsText(*record, guidColumn) && liveGuids.count(record->Text(guidColumn)))
             return true; // an old copy of a live message
     } else {
-        if (inRange(addressColumn) && isTextOrBlob(record->kinds[addressColumn])) {
+        if (carvedColumnIsText(*record, addressColumn)) {
             row->address = record->Text(addressColumn);
             normalizePhoneNumber(row->address);
         }
-        if (inRange(directionColumn)) {
-            auto flags = carvedInteger(record->kinds[directionColumn], &record->values[directionColumn]);
-            row->sent = flags && *flags == 3;
-        }
+        auto flags = carvedColumnInteger(*record, directionColumn);
+        row->sent = flags && *flags == 3;
         if (*date == 0) return false;
         row->date = *date;
     }
