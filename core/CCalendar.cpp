@@ -3,6 +3,7 @@
 #include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
 #include "core/IFileParser.h"
+#include "core/LiveColumn.h"
 #include "core/ScanDataType.h"
 #include "scan/CScanManager.h"
 
@@ -13,33 +14,6 @@ namespace {
 
 constexpr const char* kItemTable = "CalendarItem";
 constexpr const char* kEventTable = "Event";
-
-// A live start or end date: seconds since 2001 as REAL, or as INTEGER for whole
-// seconds. A positive value is moved to Unix time; zero and negative values stay.
-// Values that cannot be converted (NaN, overflow) leave 0.
-bool liveDate(sqlite3_stmt* st, int column, int64_t* out) {
-    int64_t raw = 0;
-    switch (sqlite3_column_type(st, column)) {
-    case SQLITE_INTEGER:
-        raw = sqlite3_column_int64(st, column);
-        break;
-    case SQLITE_FLOAT: {
-        auto s = doubleToSeconds(sqlite3_column_double(st, column));
-        if (!s) return false;
-        raw = *s;
-        break;
-    }
-    default:
-        return false;
-    }
-    if (raw > 0) {
-        auto unix = appleToUnixChecked(raw);
-        if (!unix) return false;
-        raw = *unix;
-    }
-    *out = raw;
-    return true;
-}
 
 // Kinds a column of the carved tables can ever hold (bit k for kind k; 0 = any), so the
 // carver drops a candidate at its first impossible serial type.
@@ -57,12 +31,6 @@ uint32_t acceptedKindMask(bool item, const std::string& column) {
         if (column == "unique_identifier") return textBit;
     }
     return 0;
-}
-
-std::string columnText(sqlite3_stmt* st, int column) {
-    std::string out;
-    CCommonInterFace::CopyColumnText(st, column, &out);
-    return out;
 }
 
 } // namespace
@@ -149,20 +117,20 @@ bool CCalendar::ReadEvents(const char* table, const char* where, const char* sql
             if (std::strcmp(name, "summary") == 0) {
                 if (type != SQLITE_TEXT) break; // the row is skipped
                 row = std::make_unique<CalendarEventRow>();
-                row->title = columnText(st, c);
+                row->title = liveText(st, c);
             } else if (!row) {
                 continue;
             } else if (withLocationId && std::strcmp(name, "location_id") == 0) {
                 if (type == SQLITE_INTEGER)
                     row->locationId = static_cast<uint32_t>(sqlite3_column_int64(st, c) & 0xFFFFFFFF);
             } else if (std::strcmp(name, "start_date") == 0) {
-                liveDate(st, c, &row->start);
+                row->start = liveAppleDate(st, c);
             } else if (std::strcmp(name, "end_date") == 0) {
-                liveDate(st, c, &row->end);
+                row->end = liveAppleDate(st, c);
             } else if (std::strcmp(name, "description") == 0) {
-                if (type == SQLITE_TEXT) row->description = columnText(st, c);
+                if (type == SQLITE_TEXT) row->description = liveText(st, c);
             } else if (!withLocationId && std::strcmp(name, "location") == 0) {
-                if (type == SQLITE_TEXT) row->location = columnText(st, c);
+                if (type == SQLITE_TEXT) row->location = liveText(st, c);
             }
         }
         if (row) AppendEvent(std::move(row));
@@ -187,7 +155,7 @@ bool CCalendar::ReadLocations() {
         if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) continue;
         int64_t rowid = sqlite3_column_int64(st, 0);
         if (rowid == 0 || sqlite3_column_type(st, 1) != SQLITE_TEXT) continue;
-        std::string title = columnText(st, 1);
+        std::string title = liveText(st, 1);
         if (title.empty()) continue;
         auto loc = std::make_unique<CalendarLocationRow>();
         loc->rowid = rowid;

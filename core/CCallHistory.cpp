@@ -6,6 +6,7 @@
 #include "core/ContactNameIndex.h"
 #include "core/DeletedFirstOrder.h"
 #include "core/IFileParser.h"
+#include "core/LiveColumn.h"
 #include "core/ScanDataType.h"
 #include "scan/CScanManager.h"
 
@@ -46,19 +47,6 @@ std::optional<int64_t> carvedCallDate(bool modern, uint32_t kind, const CarvedVa
     const std::optional<int64_t> unix = modern ? appleToUnixChecked(*raw) : raw;
     if (!unix || *unix == 0 || !isPlausibleCarvedDate(*unix)) return std::nullopt;
     return unix;
-}
-
-// Whole seconds of a live numeric column (INTEGER or FLOAT); nullopt for any other type
-// or a float that is not a number of seconds.
-std::optional<int64_t> liveSeconds(sqlite3_stmt* stmt, int column) {
-    switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_INTEGER:
-        return static_cast<int64_t>(sqlite3_column_int64(stmt, column));
-    case SQLITE_FLOAT:
-        return doubleToSeconds(sqlite3_column_double(stmt, column));
-    default:
-        return std::nullopt;
-    }
 }
 
 } // namespace

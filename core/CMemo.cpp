@@ -3,6 +3,7 @@
 #include "core/CheckedTime.h"
 #include "core/DeletedFirstOrder.h"
 #include "core/IFileParser.h"
+#include "core/LiveColumn.h"
 #include "core/NoteRecord.h"
 #include "core/NoteText.h"
 #include "core/ScanDataType.h"
@@ -22,39 +23,10 @@ constexpr const char* kOldBodyTable = "ZNOTEBODY";
 // U+2026 HORIZONTAL ELLIPSIS in UTF-8: the Notes app ends a cut title with it.
 constexpr const char kEllipsis[] = "\xE2\x80\xA6";
 
-// A live date column: seconds since 2001 stored as REAL or, for whole seconds, as
-// INTEGER. A positive value becomes Unix time; zero and negative values stay as they are;
-// anything else (NULL, text, NaN, overflow) is 0.
-int64_t liveAppleDate(sqlite3_stmt* st, int column) {
-    int64_t raw = 0;
-    switch (sqlite3_column_type(st, column)) {
-    case SQLITE_INTEGER:
-        raw = sqlite3_column_int64(st, column);
-        break;
-    case SQLITE_FLOAT: {
-        auto s = doubleToSeconds(sqlite3_column_double(st, column));
-        if (!s) return 0;
-        raw = *s;
-        break;
-    }
-    default:
-        return 0;
-    }
-    if (raw <= 0) return raw;
-    auto unix = appleToUnixChecked(raw);
-    return unix ? *unix : 0;
-}
-
 // A non-zero INTEGER column, or 0.
 int64_t liveNonZeroInteger(sqlite3_stmt* st, int column) {
     if (sqlite3_column_type(st, column) != SQLITE_INTEGER) return 0;
     return sqlite3_column_int64(st, column);
-}
-
-std::string columnText(sqlite3_stmt* st, int column) {
-    std::string out;
-    CCommonInterFace::CopyColumnText(st, column, &out);
-    return out;
 }
 
 // Carved date test: a non-zero number of seconds since 2001 that, moved to Unix time,
@@ -197,10 +169,10 @@ bool CMemo::ReadTitleRowsNew() {
                         if (sqlite3_column_type(st, 2) == SQLITE_INTEGER)
                             row->deleted = sqlite3_column_int64(st, 2) != 0;
                         if (sqlite3_column_type(st, 3) != SQLITE_TEXT) return;
-                        row->title = columnText(st, 3);
+                        row->title = liveText(st, 3);
                         if (row->title.empty() && sqlite3_column_type(st, 4) == SQLITE_TEXT)
-                            row->title = columnText(st, 4);
-                        if (sqlite3_column_type(st, 5) == SQLITE_TEXT) row->summary = columnText(st, 5);
+                            row->title = liveText(st, 4);
+                        if (sqlite3_column_type(st, 5) == SQLITE_TEXT) row->summary = liveText(st, 5);
                         if (row->title.empty()) return;
                         AppendTitleRow(std::move(row));
                     });
@@ -236,8 +208,8 @@ bool CMemo::ReadTitleRowsOld() {
                         auto row = std::make_unique<NoteTitleRow>();
                         row->noteId = noteId;
                         row->date = liveAppleDate(st, 1);
-                        row->title = columnText(st, 2);
-                        if (sqlite3_column_type(st, 3) == SQLITE_TEXT) row->summary = columnText(st, 3);
+                        row->title = liveText(st, 2);
+                        if (sqlite3_column_type(st, 3) == SQLITE_TEXT) row->summary = liveText(st, 3);
                         AppendTitleRow(std::move(row));
                     });
 }
@@ -249,7 +221,7 @@ bool CMemo::ReadBodyRowsOld() {
                         int64_t ownerId = liveNonZeroInteger(st, 1);
                         if (id == 0 || ownerId == 0) return;
                         if (sqlite3_column_type(st, 2) != SQLITE_TEXT) return;
-                        std::string html = columnText(st, 2);
+                        std::string html = liveText(st, 2);
                         std::string text;
                         if (!cleanNoteHtml(html.c_str(), &text)) return;
                         auto entry = std::make_unique<NoteBodyEntry>();

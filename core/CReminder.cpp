@@ -2,6 +2,7 @@
 
 #include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
+#include "core/LiveColumn.h"
 #include "core/ReminderRecord.h"
 #include "core/ScanDataType.h"
 #include "scan/CScanManager.h"
@@ -38,19 +39,6 @@ std::optional<int32_t> liveId(sqlite3_stmt* s, int col) {
     int32_t v = sqlite3_column_int(s, col);
     if (v == 0) return std::nullopt;
     return v;
-}
-
-// A live date cell in Apple seconds (REAL, or INTEGER for whole seconds) as whole
-// seconds; nullopt for other types and values that are not representable.
-std::optional<int64_t> liveSeconds(sqlite3_stmt* s, int col) {
-    switch (sqlite3_column_type(s, col)) {
-    case SQLITE_INTEGER:
-        return sqlite3_column_int64(s, col);
-    case SQLITE_FLOAT:
-        return doubleToSeconds(sqlite3_column_double(s, col));
-    default:
-        return std::nullopt;
-    }
 }
 
 // The start date of a reminder: positive Apple seconds move to Unix time, a value of
@@ -127,8 +115,7 @@ void CReminder::ReadReminders() {
         if (!rowid) continue;
         auto calendarId = liveId(s, 1);
         if (!calendarId) continue;
-        int64_t date = 0;
-        if (auto apple = liveSeconds(s, 2)) date = startDateToUnix(*apple).value_or(0);
+        const int64_t date = liveAppleDate(s, 2);
         bool completed = false;
         if (auto done = liveSeconds(s, 3)) completed = *done > 0;
         int32_t priority = sqlite3_column_type(s, 4) == SQLITE_INTEGER ? sqlite3_column_int(s, 4) : 0;

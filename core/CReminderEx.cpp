@@ -2,6 +2,7 @@
 
 #include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
+#include "core/LiveColumn.h"
 #include "core/ReminderRecord.h"
 #include "core/ScanDataType.h"
 #include "scan/CScanManager.h"
@@ -49,17 +50,7 @@ bool looksLikeDatabase(const std::string& path) {
 // A live date cell in Apple seconds (REAL, or INTEGER for whole seconds) as Unix
 // seconds; 0 when absent, not above 0, or not representable.
 int64_t liveDate(sqlite3_stmt* s, int col) {
-    std::optional<int64_t> apple;
-    switch (sqlite3_column_type(s, col)) {
-    case SQLITE_INTEGER:
-        apple = sqlite3_column_int64(s, col);
-        break;
-    case SQLITE_FLOAT:
-        apple = doubleToSeconds(sqlite3_column_double(s, col));
-        break;
-    default:
-        break;
-    }
+    const std::optional<int64_t> apple = liveSeconds(s, col);
     if (!apple || *apple <= 0) return 0;
     return appleToUnixChecked(*apple).value_or(0);
 }

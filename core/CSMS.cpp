@@ -5,6 +5,7 @@
 #include "core/CheckedTime.h"
 #include "core/CommonUtils.h"
 #include "core/ContactNameIndex.h"
+#include "core/LiveColumn.h"
 #include "core/SmsConversationRecord.h"
 #include "scan/CScanManager.h"
 
@@ -24,24 +25,6 @@ constexpr int64_t kNanosecondsPerSecond = 1000000000LL;
 constexpr uint8_t kStreamTyped[13] = {0x04, 0x0b, 's', 't', 'r', 'e', 'a', 'm', 't', 'y', 'p', 'e', 'd'};
 
 constexpr uint32_t kNumberOrNull = kNumberKinds | kindBit(KindNull);
-
-// A live date column as whole seconds: INTEGER as it stands, FLOAT truncated (NaN and
-// out-of-range values fail). Any other type fails.
-bool liveDateValue(sqlite3_stmt* st, int column, int64_t* out) {
-    switch (sqlite3_column_type(st, column)) {
-    case SQLITE_INTEGER:
-        *out = sqlite3_column_int64(st, column);
-        return true;
-    case SQLITE_FLOAT: {
-        auto s = doubleToSeconds(sqlite3_column_double(st, column));
-        if (!s) return false;
-        *out = *s;
-        return true;
-    }
-    default:
-        return false;
-    }
-}
 
 } // namespace
 
@@ -139,8 +122,8 @@ bool CSMS::ReadLiveMessages() {
         if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) continue;
         int64_t handleId = sqlite3_column_int64(st, 0);
         if (handleId == 0) continue;
-        int64_t raw = 0;
-        if (!liveDateValue(st, 1, &raw)) continue;
+        const std::optional<int64_t> raw = liveSeconds(st, 1);
+        if (!raw) continue;
         if (sqlite3_column_type(st, 2) != SQLITE_INTEGER) continue;
         bool sent = sqlite3_column_int64(st, 2) != 0;
         int type = sqlite3_column_type(st, 3);
@@ -150,7 +133,7 @@ bool CSMS::ReadLiveMessages() {
         if (row->text.empty()) continue;
         row->handleId = handleId;
         row->sent = sent;
-        row->date = LiveMessageDate(raw);
+        row->date = LiveMessageDate(*raw);
         AddLiveRow(std::move(row));
     }
     sqlite3_finalize(st);
@@ -222,8 +205,8 @@ bool CSMS::ReadLiveMessagesOld() {
     progressTotal = n;
     while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
         ReportProgress(2, false);
-        int64_t date = 0;
-        if (!liveDateValue(st, 0, &date)) continue;
+        const std::optional<int64_t> date = liveSeconds(st, 0);
+        if (!date) continue;
         if (sqlite3_column_type(st, 1) != SQLITE_INTEGER) continue;
         bool sent = sqlite3_column_int64(st, 1) == 3;
         int type = sqlite3_column_type(st, 2);
@@ -236,7 +219,7 @@ bool CSMS::ReadLiveMessagesOld() {
         CopyColumnText(st, 3, &row->text);
         if (row->text.empty()) continue;
         row->sent = sent;
-        row->date = date;
+        row->date = *date;
         AddLiveRow(std::move(row));
     }
     sqlite3_finalize(st);
