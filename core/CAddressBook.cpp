@@ -106,78 +106,53 @@ bool CAddressBook::Scan() {
 }
 
 bool CAddressBook::ReadLivePhones() {
-    if (!db || Cancelled()) return false;
-    int n = CountRows("ABMultiValue", "where (property=3 or property=4)");
-    if (n == 0) return true;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "select property,record_id,value from 'ABMultiValue' where (property=3 or "
-                           "property=4) ORDER BY record_id",
-                           -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER || sqlite3_column_type(st, 1) != SQLITE_INTEGER)
-            continue;
-        int64_t property = sqlite3_column_int64(st, 0);
-        int64_t recordId = sqlite3_column_int64(st, 1);
-        int type = sqlite3_column_type(st, 2);
-        if (recordId == 0 || (type != SQLITE_TEXT && type != SQLITE_BLOB)) continue;
-        std::string value;
-        CopyColumnText(st, 2, &value);
-        if (property == 3) {
-            normalizePhoneNumber(value);
-            if (value.empty()) continue;
-            auto row = std::make_unique<ContactPhoneRow>();
-            row->recordId = recordId;
-            row->phone = std::move(value);
-            phoneKeys.insert(std::to_string(row->recordId) + "|" + row->phone);
-            phoneRows.append(std::move(row));
-        } else {
-            auto e = std::make_unique<ContactEmailEntry>();
-            e->recordId = recordId;
-            e->text = std::move(value);
-            emails.append(std::move(e));
-        }
-    }
-    sqlite3_finalize(st);
-    return true;
+    return ReadRows("ABMultiValue", "where (property=3 or property=4)",
+                    "select property,record_id,value from 'ABMultiValue' where (property=3 or "
+                    "property=4) ORDER BY record_id",
+                    [&](sqlite3_stmt* st) {
+                        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER ||
+                            sqlite3_column_type(st, 1) != SQLITE_INTEGER)
+                            return;
+                        int64_t property = sqlite3_column_int64(st, 0);
+                        int64_t recordId = sqlite3_column_int64(st, 1);
+                        int type = sqlite3_column_type(st, 2);
+                        if (recordId == 0 || (type != SQLITE_TEXT && type != SQLITE_BLOB)) return;
+                        std::string value;
+                        CopyColumnText(st, 2, &value);
+                        if (property == 3) {
+                            normalizePhoneNumber(value);
+                            if (value.empty()) return;
+                            auto row = std::make_unique<ContactPhoneRow>();
+                            row->recordId = recordId;
+                            row->phone = std::move(value);
+                            phoneKeys.insert(std::to_string(row->recordId) + "|" + row->phone);
+                            phoneRows.append(std::move(row));
+                        } else {
+                            auto e = std::make_unique<ContactEmailEntry>();
+                            e->recordId = recordId;
+                            e->text = std::move(value);
+                            emails.append(std::move(e));
+                        }
+                    });
 }
 
 bool CAddressBook::ReadLiveNames() {
-    if (!db || Cancelled()) return false;
-    int n = CountRows("ABPerson", "");
-    if (n == 0) return true;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT ROWID,Last,First,Organization from 'ABPerson'", -1, &st, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) continue;
-        int64_t id = sqlite3_column_int64(st, 0);
-        if (id == 0) continue;
-        bool any = false;
-        for (int c = 1; c <= 3; ++c)
-            any = any || sqlite3_column_type(st, c) == SQLITE_TEXT;
-        if (!any) continue;
-        auto e = std::make_unique<ContactNameEntry>();
-        e->recordId = id;
-        e->name = textColumn(st, 1) + textColumn(st, 2);
-        e->organization = textColumn(st, 3);
-        nameKeys.insert(std::to_string(e->name.size()) + ":" + e->name + "|" + e->organization);
-        names.append(std::move(e));
-    }
-    sqlite3_finalize(st);
-    return true;
+    return ReadRows(
+        "ABPerson", "", "SELECT ROWID,Last,First,Organization from 'ABPerson'", [&](sqlite3_stmt* st) {
+            if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+            int64_t id = sqlite3_column_int64(st, 0);
+            if (id == 0) return;
+            bool any = false;
+            for (int c = 1; c <= 3; ++c)
+                any = any || sqlite3_column_type(st, c) == SQLITE_TEXT;
+            if (!any) return;
+            auto e = std::make_unique<ContactNameEntry>();
+            e->recordId = id;
+            e->name = textColumn(st, 1) + textColumn(st, 2);
+            e->organization = textColumn(st, 3);
+            nameKeys.insert(std::to_string(e->name.size()) + ":" + e->name + "|" + e->organization);
+            names.append(std::move(e));
+        });
 }
 
 bool CAddressBook::ReadPhotos() {

@@ -51,45 +51,30 @@ bool CBookMark::ReadLiveRows() {
 }
 
 bool CBookMark::QueryBookmarks() {
-    if (!db || Cancelled()) return false;
-
-    const int n = CountRows(kBookmarkTable, "where num_children=0");
-    if (n <= 0) return true;
-
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "select url,title from 'bookmarks' where num_children=0 and type=0 ORDER BY id",
-                           -1, &stmt, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(stmt);
-        return false;
-    }
-
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(stmt) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        std::unique_ptr<BookmarkRecord> rec;
-        bool dropped = false;
-        const int cols = sqlite3_column_count(stmt);
-        for (int c = 0; c < cols && !dropped; ++c) {
-            const char* name = sqlite3_column_name(stmt, c);
-            if (!name) continue;
-            if (std::strcmp(name, "url") == 0) {
-                if (sqlite3_column_type(stmt, c) != SQLITE_TEXT) {
-                    dropped = true;
-                    break;
-                }
-                rec = std::make_unique<BookmarkRecord>();
-                rec->deleted = false;
-                CopyColumnText(stmt, c, &rec->url);
-            } else if (std::strcmp(name, "title") == 0) {
-                if (rec && sqlite3_column_type(stmt, c) == SQLITE_TEXT) CopyColumnText(stmt, c, &rec->title);
-            }
-        }
-        if (!dropped && rec) AppendWorking(std::move(rec));
-    }
-    sqlite3_finalize(stmt);
-    return true;
+    return ReadRows(kBookmarkTable, "where num_children=0",
+                    "select url,title from 'bookmarks' where num_children=0 and type=0 ORDER BY id",
+                    [&](sqlite3_stmt* stmt) {
+                        std::unique_ptr<BookmarkRecord> rec;
+                        bool dropped = false;
+                        const int cols = sqlite3_column_count(stmt);
+                        for (int c = 0; c < cols && !dropped; ++c) {
+                            const char* name = sqlite3_column_name(stmt, c);
+                            if (!name) continue;
+                            if (std::strcmp(name, "url") == 0) {
+                                if (sqlite3_column_type(stmt, c) != SQLITE_TEXT) {
+                                    dropped = true;
+                                    break;
+                                }
+                                rec = std::make_unique<BookmarkRecord>();
+                                rec->deleted = false;
+                                CopyColumnText(stmt, c, &rec->url);
+                            } else if (std::strcmp(name, "title") == 0) {
+                                if (rec && sqlite3_column_type(stmt, c) == SQLITE_TEXT)
+                                    CopyColumnText(stmt, c, &rec->title);
+                            }
+                        }
+                        if (!dropped && rec) AppendWorking(std::move(rec));
+                    });
 }
 
 bool CBookMark::CarveDeletedRows() {

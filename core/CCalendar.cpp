@@ -96,19 +96,8 @@ bool CCalendar::ReadEventTable() {
 }
 
 bool CCalendar::ReadEvents(const char* table, const char* where, const char* sql, bool withLocationId) {
-    if (!db || Cancelled()) return false;
-    int n = CountRows(table, where);
-    if (n <= 0) return true;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    const int columnsInRow = sqlite3_column_count(st);
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
+    return ReadRows(table, where, sql, [&](sqlite3_stmt* st) {
+        const int columnsInRow = sqlite3_column_count(st);
         std::unique_ptr<CalendarEventRow> row;
         for (int c = 0; c < columnsInRow; ++c) {
             const char* name = sqlite3_column_name(st, c);
@@ -134,36 +123,21 @@ bool CCalendar::ReadEvents(const char* table, const char* where, const char* sql
             }
         }
         if (row) AppendEvent(std::move(row));
-    }
-    sqlite3_finalize(st);
-    return true;
+    });
 }
 
 bool CCalendar::ReadLocations() {
-    if (!db || Cancelled()) return false;
-    int n = CountRows("Location", "");
-    if (n <= 0) return true;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "select ROWID,title from 'Location'", -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) continue;
+    return ReadRows("Location", "", "select ROWID,title from 'Location'", [&](sqlite3_stmt* st) {
+        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
         int64_t rowid = sqlite3_column_int64(st, 0);
-        if (rowid == 0 || sqlite3_column_type(st, 1) != SQLITE_TEXT) continue;
+        if (rowid == 0 || sqlite3_column_type(st, 1) != SQLITE_TEXT) return;
         std::string title = liveText(st, 1);
-        if (title.empty()) continue;
+        if (title.empty()) return;
         auto loc = std::make_unique<CalendarLocationRow>();
         loc->rowid = rowid;
         loc->title = std::move(title);
         locations.append(std::move(loc));
-    }
-    sqlite3_finalize(st);
-    return true;
+    });
 }
 
 void CCalendar::CarveDeleted() {

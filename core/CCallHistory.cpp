@@ -98,11 +98,7 @@ bool CCallHistory::Scan() {
 }
 
 bool CCallHistory::ReadLiveRows(bool modern) {
-    if (!db || Cancelled()) return false;
     const char* table = modern ? kModernTable : kLegacyTable;
-    const int n = CountRows(table, "");
-    if (n <= 0) return true;
-
     const char* sql =
         modern ? "select ZORIGINATED,ZDATE,ZDURATION,ZADDRESS from 'ZCALLRECORD' ORDER BY ZDATE DESC"
                : "select flags,date,duration,address from 'call' ORDER BY date DESC";
@@ -111,16 +107,7 @@ bool CCallHistory::ReadLiveRows(bool modern) {
     const char* durationName = modern ? "ZDURATION" : "duration";
     const char* addressName = modern ? "ZADDRESS" : "address";
 
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(stmt);
-        return false;
-    }
-
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(stmt) == SQLITE_ROW) {
-        ReportProgress(2, false);
+    return ReadRows(table, "", sql, [&](sqlite3_stmt* stmt) {
         auto row = std::make_unique<CallRow>();
         bool addressReached = false;
         bool bad = false;
@@ -171,12 +158,10 @@ bool CCallHistory::ReadLiveRows(bool modern) {
                 addressReached = true;
             }
         }
-        if (!addressReached || row->address.empty()) continue;
+        if (!addressReached || row->address.empty()) return;
         row->deleted = false;
         AppendRow(std::move(row));
-    }
-    sqlite3_finalize(stmt);
-    return true;
+    });
 }
 
 bool CCallHistory::PrepareTable() {

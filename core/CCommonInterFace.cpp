@@ -119,6 +119,22 @@ bool CCommonInterFace::OpenStoredDatabase(int category, const std::string& devic
     return !path.empty() && Open(path.c_str(), follow);
 }
 
+bool CCommonInterFace::ReadRows(const char* table, const char* where, const char* sql,
+                                const std::function<void(sqlite3_stmt*)>& onRow) {
+    if (!db || Cancelled()) return false;
+    const int n = CountRows(table, where);
+    if (n <= 0) return true;
+    Statement st = prepare(db, sql);
+    if (!st) return false;
+    progressDone = 0;
+    progressTotal = n;
+    while (!Cancelled() && sqlite3_step(st.get()) == SQLITE_ROW) {
+        ReportProgress(2, false);
+        onRow(st.get());
+    }
+    return true;
+}
+
 bool CCommonInterFace::Open(const char* path, bool follow) {
     Close();
     if (!path || !*path) return false;

@@ -136,26 +136,6 @@ bool CMemo::Scan() {
     return true;
 }
 
-bool CMemo::ReadRows(const char* table, const char* where, const char* sql,
-                     const std::function<void(sqlite3_stmt*)>& onRow) {
-    if (!db || Cancelled()) return false;
-    int n = CountRows(table, where);
-    if (n <= 0) return true;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        onRow(st);
-    }
-    sqlite3_finalize(st);
-    return true;
-}
-
 bool CMemo::ReadTitleRowsNew() {
     return ReadRows(kNewTitleTable, "where ZNOTEDATA>0",
                     "select ZNOTEDATA,ZMODIFICATIONDATE1,ZMARKEDFORDELETION,ZTITLE1,ZSUMMARY,ZSNIPPET from "

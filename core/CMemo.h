@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -65,9 +64,6 @@ class CMemo : public CCommonInterFace {
     bool DecodeNoteData(const char* data, size_t length, std::string* text);
 
   private:
-    // Counts the rows (none: true at once), runs the query and hands each row on.
-    bool ReadRows(const char* table, const char* where, const char* sql,
-                  const std::function<void(sqlite3_stmt*)>& onRow);
     bool NewSchema() const;
     bool ReadTitleRowsNew();
     bool ReadBodyRowsNew();

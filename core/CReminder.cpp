@@ -18,21 +18,6 @@ const char kCalendarFolder[] = "/var/mobile/Library/Calendar/";
 const char kCalendarFile[] = "Calendar.sqlitedb";
 const char kItemTable[] = "CalendarItem";
 
-// A prepared statement that finalizes itself.
-struct Statement {
-    sqlite3_stmt* stmt = nullptr;
-    Statement(sqlite3* db, const char* sql) {
-        if (db && sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(stmt);
-            stmt = nullptr;
-        }
-    }
-    ~Statement() { sqlite3_finalize(stmt); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    explicit operator bool() const { return stmt != nullptr; }
-};
-
 // A live 32-bit id: INTEGER and non-zero, else nullopt.
 std::optional<int32_t> liveId(sqlite3_stmt* s, int col) {
     if (sqlite3_column_type(s, col) != SQLITE_INTEGER) return std::nullopt;
@@ -101,100 +86,77 @@ void CReminder::ReadLive() {
 }
 
 void CReminder::ReadReminders() {
-    int n = CountRows(kItemTable, "where entity_type=3");
-    if (n <= 0) return;
-    Statement q(Db(), "select ROWID,calendar_id,start_date,completion_date,priority,summary,description from "
-                      "'CalendarItem' where entity_type=3");
-    if (!q) return;
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(q.stmt) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        sqlite3_stmt* s = q.stmt;
-        auto rowid = liveId(s, 0);
-        if (!rowid) continue;
-        auto calendarId = liveId(s, 1);
-        if (!calendarId) continue;
-        const int64_t date = liveAppleDate(s, 2);
-        bool completed = false;
-        if (auto done = liveSeconds(s, 3)) completed = *done > 0;
-        int32_t priority = sqlite3_column_type(s, 4) == SQLITE_INTEGER ? sqlite3_column_int(s, 4) : 0;
-        if (sqlite3_column_type(s, 5) != SQLITE_TEXT) continue;
-        auto row = std::make_unique<ReminderRow>();
-        CopyColumnText(s, 5, &row->title);
-        if (sqlite3_column_type(s, 6) == SQLITE_TEXT) CopyColumnText(s, 6, &row->notes);
-        row->rowid = *rowid;
-        row->calendarId = *calendarId;
-        row->priority = priority;
-        row->date = date;
-        row->completed = completed;
-        row->deleted = false;
-        rowKeys.insert(rowKey(*row));
-        reminders.append(std::move(row));
-    }
+    ReadRows(kItemTable, "where entity_type=3",
+             "select ROWID,calendar_id,start_date,completion_date,priority,summary,description from "
+             "'CalendarItem' where entity_type=3",
+             [&](sqlite3_stmt* s) {
+                 auto rowid = liveId(s, 0);
+                 if (!rowid) return;
+                 auto calendarId = liveId(s, 1);
+                 if (!calendarId) return;
+                 const int64_t date = liveAppleDate(s, 2);
+                 bool completed = false;
+                 if (auto done = liveSeconds(s, 3)) completed = *done > 0;
+                 int32_t priority =
+                     sqlite3_column_type(s, 4) == SQLITE_INTEGER ? sqlite3_column_int(s, 4) : 0;
+                 if (sqlite3_column_type(s, 5) != SQLITE_TEXT) return;
+                 auto row = std::make_unique<ReminderRow>();
+                 CopyColumnText(s, 5, &row->title);
+                 if (sqlite3_column_type(s, 6) == SQLITE_TEXT) CopyColumnText(s, 6, &row->notes);
+                 row->rowid = *rowid;
+                 row->calendarId = *calendarId;
+                 row->priority = priority;
+                 row->date = date;
+                 row->completed = completed;
+                 row->deleted = false;
+                 rowKeys.insert(rowKey(*row));
+                 reminders.append(std::move(row));
+             });
 }
 
 void CReminder::ReadLists() {
-    int n = CountRows("Calendar", "where flags=2304");
-    if (n <= 0) return;
-    Statement q(Db(), "select ROWID,title from 'Calendar' where flags=2304");
-    if (!q) return;
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(q.stmt) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        auto rowid = liveId(q.stmt, 0);
-        if (!rowid) continue;
-        auto row = std::make_unique<ReminderListRow>();
-        row->rowid = *rowid;
-        if (sqlite3_column_type(q.stmt, 1) == SQLITE_TEXT) CopyColumnText(q.stmt, 1, &row->title);
-        lists.append(std::move(row));
-    }
+    ReadRows("Calendar", "where flags=2304", "select ROWID,title from 'Calendar' where flags=2304",
+             [&](sqlite3_stmt* s) {
+                 auto rowid = liveId(s, 0);
+                 if (!rowid) return;
+                 auto row = std::make_unique<ReminderListRow>();
+                 row->rowid = *rowid;
+                 if (sqlite3_column_type(s, 1) == SQLITE_TEXT) CopyColumnText(s, 1, &row->title);
+                 lists.append(std::move(row));
+             });
 }
 
 void CReminder::ReadLocations() {
-    int n = CountRows("Location", "");
-    if (n <= 0) return;
-    Statement q(Db(), "select ROWID,title from 'Location'");
-    if (!q) return;
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(q.stmt) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        auto rowid = liveId(q.stmt, 0);
-        if (!rowid) continue;
+    ReadRows("Location", "", "select ROWID,title from 'Location'", [&](sqlite3_stmt* s) {
+        auto rowid = liveId(s, 0);
+        if (!rowid) return;
         auto row = std::make_unique<ReminderLocationRow>();
         row->rowid = *rowid;
         // Text or blob; a title is what precedes the first NUL.
-        CopyColumnText(q.stmt, 1, &row->title);
+        CopyColumnText(s, 1, &row->title);
         row->title.resize(std::strlen(row->title.c_str()));
-        if (row->title.empty()) continue;
+        if (row->title.empty()) return;
         row->ownerId = 0;
         locations.append(std::move(row));
-    }
+    });
 }
 
 void CReminder::ReadAlarms() {
-    int n = CountRows("Alarm", "where location_id>0");
-    if (n <= 0) return;
-    // Newer databases name the owner column calendaritem_owner_id, older ones owner_id.
-    Statement q(Db(), "select location_id,calendaritem_owner_id from 'Alarm' where location_id>0");
-    Statement old(q ? nullptr : Db(), "select location_id,owner_id from 'Alarm' where location_id>0");
-    sqlite3_stmt* s = q ? q.stmt : old.stmt;
-    if (!s) return;
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(s) == SQLITE_ROW) {
-        ReportProgress(2, false);
+    auto onRow = [&](sqlite3_stmt* s) {
         auto locationId = liveId(s, 0);
-        if (!locationId) continue;
+        if (!locationId) return;
         auto ownerId = liveId(s, 1);
-        if (!ownerId) continue;
+        if (!ownerId) return;
         auto row = std::make_unique<ReminderAlarmRow>();
         row->locationId = *locationId;
         row->ownerId = *ownerId;
         alarms.append(std::move(row));
-    }
+    };
+    // Newer databases name the owner column calendaritem_owner_id, older ones owner_id.
+    if (!ReadRows("Alarm", "where location_id>0",
+                  "select location_id,calendaritem_owner_id from 'Alarm' where location_id>0", onRow))
+        ReadRows("Alarm", "where location_id>0",
+                 "select location_id,owner_id from 'Alarm' where location_id>0", onRow);
 }
 
 void CReminder::CarveDeleted() {

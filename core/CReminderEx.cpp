@@ -137,18 +137,10 @@ void CReminderEx::ReadObjects() {
     char condition[96];
     std::snprintf(condition, sizeof condition, "where Z_ENT=%d or Z_ENT=%d or Z_ENT=%d", reminderEntity,
                   locationTriggerEntity, alarmEntity);
-    int n = CountRows(kObjectTable, condition);
-    if (n <= 0) return;
     std::string sql = "select ZTITLE1,ZNOTES,ZADDRESS,ZMARKEDFORDELETION,ZPRIORITY,ZCREATIONDATE,"
                       "ZCOMPLETIONDATE,ZDUEDATE,Z_PK,Z_ENT,ZREMINDER,ZTRIGGER from 'ZREMCDOBJECT' ";
     sql += condition;
-    Statement q(Db(), sql.c_str());
-    if (!q) return;
-    progressDone = 0;
-    progressTotal = n;
-    sqlite3_stmt* s = q.stmt;
-    while (!Cancelled() && sqlite3_step(s) == SQLITE_ROW) {
-        ReportProgress(2, false);
+    ReadRows(kObjectTable, condition, sql.c_str(), [&](sqlite3_stmt* s) {
         auto row = std::make_unique<ReminderObjectRow>();
         if (sqlite3_column_type(s, 0) == SQLITE_TEXT) CopyColumnText(s, 0, &row->title);
         if (sqlite3_column_type(s, 1) == SQLITE_TEXT) CopyColumnText(s, 1, &row->notes);
@@ -180,7 +172,7 @@ void CReminderEx::ReadObjects() {
         row->store = currentStore;
         if (row->kind == KindReminder) rowKeys.insert(rowKey(*row));
         objects.append(std::move(row));
-    }
+    });
 }
 
 void CReminderEx::CarveDeleted() {

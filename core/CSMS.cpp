@@ -105,39 +105,25 @@ void CSMS::AddLiveRow(std::unique_ptr<SmsMessageRow> row) {
 }
 
 bool CSMS::ReadLiveMessages() {
-    if (!db || Cancelled()) return false;
-    int n = CountRows("message", "");
-    if (n == 0) return true;
-
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "select handle_id,date,is_from_me,text from 'message' ORDER BY handle_id", -1,
-                           &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) continue;
-        int64_t handleId = sqlite3_column_int64(st, 0);
-        if (handleId == 0) continue;
-        const std::optional<int64_t> raw = liveSeconds(st, 1);
-        if (!raw) continue;
-        if (sqlite3_column_type(st, 2) != SQLITE_INTEGER) continue;
-        bool sent = sqlite3_column_int64(st, 2) != 0;
-        int type = sqlite3_column_type(st, 3);
-        if (type != SQLITE_TEXT && type != SQLITE_BLOB) continue;
-        auto row = std::make_unique<SmsMessageRow>();
-        CopyColumnText(st, 3, &row->text);
-        if (row->text.empty()) continue;
-        row->handleId = handleId;
-        row->sent = sent;
-        row->date = LiveMessageDate(*raw);
-        AddLiveRow(std::move(row));
-    }
-    sqlite3_finalize(st);
-    return true;
+    return ReadRows("message", "", "select handle_id,date,is_from_me,text from 'message' ORDER BY handle_id",
+                    [&](sqlite3_stmt* st) {
+                        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+                        int64_t handleId = sqlite3_column_int64(st, 0);
+                        if (handleId == 0) return;
+                        const std::optional<int64_t> raw = liveSeconds(st, 1);
+                        if (!raw) return;
+                        if (sqlite3_column_type(st, 2) != SQLITE_INTEGER) return;
+                        bool sent = sqlite3_column_int64(st, 2) != 0;
+                        int type = sqlite3_column_type(st, 3);
+                        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
+                        auto row = std::make_unique<SmsMessageRow>();
+                        CopyColumnText(st, 3, &row->text);
+                        if (row->text.empty()) return;
+                        row->handleId = handleId;
+                        row->sent = sent;
+                        row->date = LiveMessageDate(*raw);
+                        AddLiveRow(std::move(row));
+                    });
 }
 
 void CSMS::ReadLiveGuids() {
@@ -158,72 +144,44 @@ void CSMS::ReadLiveGuids() {
 }
 
 bool CSMS::ReadLiveHandles() {
-    if (!db || Cancelled()) return false;
-    int n = CountRows("handle", "");
-    if (n == 0) return true;
-
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "select ROWID,id from 'handle'", -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) continue;
+    return ReadRows("handle", "", "select ROWID,id from 'handle'", [&](sqlite3_stmt* st) {
+        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
         int64_t id = sqlite3_column_int64(st, 0);
-        if (id == 0) continue;
+        if (id == 0) return;
         int type = sqlite3_column_type(st, 1);
-        if (type != SQLITE_TEXT && type != SQLITE_BLOB) continue;
+        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
         std::string text;
         CopyColumnText(st, 1, &text);
         normalizePhoneNumber(text);
-        if (text.empty()) continue;
+        if (text.empty()) return;
         auto entry = std::make_unique<SmsHandleEntry>();
         entry->id = id;
         entry->text = std::move(text);
         const SmsHandleEntry* e = handles.append(std::move(entry));
         handleIndex.emplace(id, e);
-    }
-    sqlite3_finalize(st);
-    return true;
+    });
 }
 
 bool CSMS::ReadLiveMessagesOld() {
-    if (!db || Cancelled()) return false;
-    int n = CountRows("message", "");
-    if (n == 0) return true;
-
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "select date,flags,address,text from 'message' ORDER BY address", -1, &st,
-                           nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        const std::optional<int64_t> date = liveSeconds(st, 0);
-        if (!date) continue;
-        if (sqlite3_column_type(st, 1) != SQLITE_INTEGER) continue;
-        bool sent = sqlite3_column_int64(st, 1) == 3;
-        int type = sqlite3_column_type(st, 2);
-        if (type != SQLITE_TEXT && type != SQLITE_BLOB) continue;
-        auto row = std::make_unique<SmsMessageRow>();
-        CopyColumnText(st, 2, &row->address);
-        normalizePhoneNumber(row->address);
-        type = sqlite3_column_type(st, 3);
-        if (type != SQLITE_TEXT && type != SQLITE_BLOB) continue;
-        CopyColumnText(st, 3, &row->text);
-        if (row->text.empty()) continue;
-        row->sent = sent;
-        row->date = *date;
-        AddLiveRow(std::move(row));
-    }
-    sqlite3_finalize(st);
-    return true;
+    return ReadRows("message", "", "select date,flags,address,text from 'message' ORDER BY address",
+                    [&](sqlite3_stmt* st) {
+                        const std::optional<int64_t> date = liveSeconds(st, 0);
+                        if (!date) return;
+                        if (sqlite3_column_type(st, 1) != SQLITE_INTEGER) return;
+                        bool sent = sqlite3_column_int64(st, 1) == 3;
+                        int type = sqlite3_column_type(st, 2);
+                        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
+                        auto row = std::make_unique<SmsMessageRow>();
+                        CopyColumnText(st, 2, &row->address);
+                        normalizePhoneNumber(row->address);
+                        type = sqlite3_column_type(st, 3);
+                        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
+                        CopyColumnText(st, 3, &row->text);
+                        if (row->text.empty()) return;
+                        row->sent = sent;
+                        row->date = *date;
+                        AddLiveRow(std::move(row));
+                    });
 }
 
 void CSMS::CarveDeletedRows() {
