@@ -304,16 +304,18 @@ bool CMemo::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, 
 
 bool CMemo::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     if (!record || Cancelled()) return false;
-    if (tableName == kNewTitleTable) return OnCarvedTitleNew(record);
+    if (tableName == kNewTitleTable) return OnCarvedTitle(record, true);
     if (tableName == kNewBodyTable) return OnCarvedBodyNew(record);
-    if (tableName == kOldTitleTable) return OnCarvedTitleOld(record);
+    if (tableName == kOldTitleTable) return OnCarvedTitle(record, false);
     if (tableName == kOldBodyTable) return OnCarvedBodyOld(record);
     return false;
 }
 
-bool CMemo::OnCarvedTitleNew(CarvedRecord* record) {
+// A carved row of either title table; in the newer one an empty title falls back to the
+// summary, and rows are told apart by note id and title (the older table's by date too).
+bool CMemo::OnCarvedTitle(CarvedRecord* record, bool newTable) {
     std::string title = carvedColumnText(*record, titleColumn);
-    if (title.empty()) title = carvedColumnText(*record, summaryColumn);
+    if (newTable && title.empty()) title = carvedColumnText(*record, summaryColumn);
     if (title.empty()) return false;
     auto row = std::make_unique<NoteTitleRow>();
     row->deleted = true;
@@ -321,20 +323,7 @@ bool CMemo::OnCarvedTitleNew(CarvedRecord* record) {
     row->noteId = carvedColumnInteger(*record, idColumn).value_or(0);
     row->date = carvedNumberSlot(*record, dateColumn);
     row->summary = carvedColumnText(*record, dataColumn);
-    AddTitleRow(std::move(row), false);
-    return true;
-}
-
-bool CMemo::OnCarvedTitleOld(CarvedRecord* record) {
-    std::string title = carvedColumnText(*record, titleColumn);
-    if (title.empty()) return false;
-    auto row = std::make_unique<NoteTitleRow>();
-    row->deleted = true;
-    row->title = std::move(title);
-    row->noteId = carvedColumnInteger(*record, idColumn).value_or(0);
-    row->date = carvedNumberSlot(*record, dateColumn);
-    row->summary = carvedColumnText(*record, dataColumn);
-    AddTitleRow(std::move(row), true);
+    AddTitleRow(std::move(row), !newTable);
     return true;
 }
 

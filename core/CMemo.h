@@ -69,9 +69,8 @@ class CMemo : public CCommonInterFace {
     bool ReadBodyRowsNew();
     bool ReadTitleRowsOld();
     bool ReadBodyRowsOld();
-    bool OnCarvedTitleNew(CarvedRecord* record);
+    bool OnCarvedTitle(CarvedRecord* record, bool newTable);
     bool OnCarvedBodyNew(CarvedRecord* record);
-    bool OnCarvedTitleOld(CarvedRecord* record);
     bool OnCarvedBodyOld(CarvedRecord* record);
     void AddTitleRow(std::unique_ptr<NoteTitleRow> row, bool compareDate);
     void AddBodyEntry(std::unique_ptr<NoteBodyEntry> entry);
