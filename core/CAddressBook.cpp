@@ -1,5 +1,6 @@
 #include "core/CAddressBook.h"
 
+#include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
 #include "core/CommonUtils.h"
 #include "core/ContactRecord.h"
@@ -7,7 +8,6 @@
 #include "scan/CScanManager.h"
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -20,24 +20,6 @@ constexpr const char* kAddressBookFolder = "/var/mobile/Library/AddressBook/";
 constexpr const char* kAddressBookFile = "AddressBook.sqlitedb";
 constexpr const char* kImagesFile = "AddressBookImages.sqlitedb";
 constexpr const char* kPhotoFolder = "contact";
-
-constexpr uint32_t bit(uint32_t k) {
-    return 1u << k;
-}
-constexpr uint32_t kNumberKinds =
-    bit(2) | bit(3) | bit(4) | bit(5) | bit(6) | bit(7) | bit(8) | bit(9) | bit(10);
-
-bool isTextOrBlob(uint32_t kind) {
-    return kind == KindText || kind == KindBlob;
-}
-
-// The bytes of a carved text or blob slot up to its first NUL, never past its size.
-std::string carvedText(uint32_t kind, const CarvedValue* value, uint32_t size) {
-    if (!value || !isTextOrBlob(kind)) return {};
-    const char* p = kind == KindText ? value->text : reinterpret_cast<const char*>(value->blob);
-    if (!p) return {};
-    return std::string(p, strnlen(p, size));
-}
 
 std::string textColumn(sqlite3_stmt* st, int column) {
     if (sqlite3_column_type(st, column) != SQLITE_TEXT) return {};
@@ -84,10 +66,6 @@ CAddressBook::~CAddressBook() {
     ClearWorkingLists();
 }
 
-bool CAddressBook::Cancelled() const {
-    return !owner || owner->cancelled.load();
-}
-
 void CAddressBook::ClearWorkingLists() {
     phoneRows.clear();
     emails.clear();
@@ -100,14 +78,9 @@ void CAddressBook::ClearWorkingLists() {
 }
 
 bool CAddressBook::Scan() {
-    if (Cancelled() || !owner->fileParser) return false;
-    std::string devicePath = std::string(kAddressBookFolder) + kAddressBookFile;
-    std::string stored;
-    if (!owner->fileParser->GetBackupFileName(CategoryAddressBook, devicePath.c_str(), &stored) ||
-        stored.empty())
+    if (Cancelled()) return false;
+    if (!OpenStoredDatabase(CategoryAddressBook, std::string(kAddressBookFolder) + kAddressBookFile, false))
         return false;
-    std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), false)) return false;
 
     SetProgressSteps(8);
     ReadLivePhones();
@@ -133,94 +106,67 @@ bool CAddressBook::Scan() {
 }
 
 bool CAddressBook::ReadLivePhones() {
-    if (!db || Cancelled()) return false;
-    int n = CountRows("ABMultiValue", "where (property=3 or property=4)");
-    if (n == 0) return true;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "select property,record_id,value from 'ABMultiValue' where (property=3 or "
-                           "property=4) ORDER BY record_id",
-                           -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER || sqlite3_column_type(st, 1) != SQLITE_INTEGER)
-            continue;
-        int64_t property = sqlite3_column_int64(st, 0);
-        int64_t recordId = sqlite3_column_int64(st, 1);
-        int type = sqlite3_column_type(st, 2);
-        if (recordId == 0 || (type != SQLITE_TEXT && type != SQLITE_BLOB)) continue;
-        std::string value;
-        CopyColumnText(st, 2, &value);
-        if (property == 3) {
-            normalizePhoneNumber(value);
-            if (value.empty()) continue;
-            auto row = std::make_unique<ContactPhoneRow>();
-            row->recordId = recordId;
-            row->phone = std::move(value);
-            phoneKeys.insert(std::to_string(row->recordId) + "|" + row->phone);
-            phoneRows.append(std::move(row));
-        } else {
-            auto e = std::make_unique<ContactEmailEntry>();
-            e->recordId = recordId;
-            e->text = std::move(value);
-            emails.append(std::move(e));
-        }
-    }
-    sqlite3_finalize(st);
-    return true;
+    return ReadRows("ABMultiValue", "where (property=3 or property=4)",
+                    "select property,record_id,value from 'ABMultiValue' where (property=3 or "
+                    "property=4) ORDER BY record_id",
+                    [&](sqlite3_stmt* st) {
+                        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER ||
+                            sqlite3_column_type(st, 1) != SQLITE_INTEGER)
+                            return;
+                        int64_t property = sqlite3_column_int64(st, 0);
+                        int64_t recordId = sqlite3_column_int64(st, 1);
+                        int type = sqlite3_column_type(st, 2);
+                        if (recordId == 0 || (type != SQLITE_TEXT && type != SQLITE_BLOB)) return;
+                        std::string value;
+                        CopyColumnText(st, 2, &value);
+                        if (property == 3) {
+                            normalizePhoneNumber(value);
+                            if (value.empty()) return;
+                            auto row = std::make_unique<ContactPhoneRow>();
+                            row->recordId = recordId;
+                            row->phone = std::move(value);
+                            phoneKeys.insert(std::to_string(row->recordId) + "|" + row->phone);
+                            phoneRows.append(std::move(row));
+                        } else {
+                            auto e = std::make_unique<ContactEmailEntry>();
+                            e->recordId = recordId;
+                            e->text = std::move(value);
+                            emails.append(std::move(e));
+                        }
+                    });
 }
 
 bool CAddressBook::ReadLiveNames() {
-    if (!db || Cancelled()) return false;
-    int n = CountRows("ABPerson", "");
-    if (n == 0) return true;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT ROWID,Last,First,Organization from 'ABPerson'", -1, &st, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) continue;
-        int64_t id = sqlite3_column_int64(st, 0);
-        if (id == 0) continue;
-        bool any = false;
-        for (int c = 1; c <= 3; ++c)
-            any = any || sqlite3_column_type(st, c) == SQLITE_TEXT;
-        if (!any) continue;
-        auto e = std::make_unique<ContactNameEntry>();
-        e->recordId = id;
-        e->name = textColumn(st, 1) + textColumn(st, 2);
-        e->organization = textColumn(st, 3);
-        nameKeys.insert(std::to_string(e->name.size()) + ":" + e->name + "|" + e->organization);
-        names.append(std::move(e));
-    }
-    sqlite3_finalize(st);
-    return true;
+    return ReadRows(
+        "ABPerson", "", "SELECT ROWID,Last,First,Organization from 'ABPerson'", [&](sqlite3_stmt* st) {
+            if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+            int64_t id = sqlite3_column_int64(st, 0);
+            if (id == 0) return;
+            bool any = false;
+            for (int c = 1; c <= 3; ++c)
+                any = any || sqlite3_column_type(st, c) == SQLITE_TEXT;
+            if (!any) return;
+            auto e = std::make_unique<ContactNameEntry>();
+            e->recordId = id;
+            e->name = textColumn(st, 1) + textColumn(st, 2);
+            e->organization = textColumn(st, 3);
+            nameKeys.insert(std::to_string(e->name.size()) + ":" + e->name + "|" + e->organization);
+            names.append(std::move(e));
+        });
 }
 
 bool CAddressBook::ReadPhotos() {
     if (Cancelled()) return false;
-    std::string devicePath = std::string(kAddressBookFolder) + kImagesFile;
-    std::string stored;
-    if (!owner->fileParser->GetBackupFileName(CategoryAddressBook, devicePath.c_str(), &stored) ||
-        stored.empty())
-        return false;
+    const std::string imagesPath =
+        StoredFilePath(CategoryAddressBook, std::string(kAddressBookFolder) + kImagesFile);
+    if (imagesPath.empty()) return false;
 
     // Photos go below the scan's output folder only, never into the backup.
     if (owner->outputDir.empty()) return false;
     fs::path folder = fs::path(owner->outputDir) / kPhotoFolder;
     if (!owner->backupDir.empty() && isWithin(folder, owner->backupDir)) return false;
 
-    sqlite3* images_db = openReadOnlyDatabase(owner->BackupFilePath(stored));
+    sqlite3* images_db = openReadOnlyDatabase(imagesPath);
     if (!images_db) return false;
     int n = countRows(images_db, "ABFullSizeImage", "");
     if (n == 0) {
@@ -338,41 +284,42 @@ bool CAddressBook::PrepareTable() {
         if (table == Table::MultiValue) {
             if (name == "record_id") {
                 r = Rule::RecordId;
-                kinds = bit(3) | bit(4) | bit(5) | bit(6) | bit(7) | bit(8) | bit(9);
+                kinds = kindBit(KindOne) | kindBit(KindInt8) | kindBit(KindInt16) | kindBit(KindInt24) |
+                        kindBit(KindInt32) | kindBit(KindInt48) | kindBit(KindInt64);
             } else if (name == "property") {
                 r = Rule::Property;
-                kinds = kNumberKinds | bit(KindNull);
+                kinds = kNumberKinds | kindBit(KindNull);
             } else if (name == "identifier" || name == "label") {
                 r = Rule::NotTextOrBlob;
-                kinds = kNumberKinds | bit(KindNull);
+                kinds = kNumberKinds | kindBit(KindNull);
             } else if (name == "value") {
                 r = Rule::PhoneValue;
-                kinds = bit(KindText) | bit(KindBlob);
+                kinds = kTextKinds;
             } else if (name == "guid") {
                 r = Rule::Guid36;
-                kinds = bit(KindText) | bit(KindBlob);
+                kinds = kTextKinds;
             }
         } else if (table == Table::Person) {
             if (name == "First" || name == "Last" || name == "Organization") {
                 r = Rule::NameText;
-                kinds = bit(KindNull) | bit(KindText) | bit(KindBlob);
+                kinds = kindBit(KindNull) | kTextKinds;
             } else if (name == "CreationDate") {
                 r = Rule::CreationDate;
                 kinds = kNumberKinds;
             } else if (name == "guid") {
                 r = Rule::PersonGuid;
-                kinds = bit(KindText) | bit(KindBlob);
+                kinds = kTextKinds;
             }
         } else {
             if (name == "c0First" || name == "c1Last") {
                 r = Rule::NameText;
-                kinds = bit(KindNull) | bit(KindText) | bit(KindBlob);
+                kinds = kindBit(KindNull) | kTextKinds;
             } else if (name == "c15Phone" || name == "c16Phone") {
                 r = Rule::SearchPhone;
-                kinds = bit(KindText);
+                kinds = kindBit(KindText);
             } else if (i > 0) {
                 r = Rule::TextOrNull;
-                kinds = bit(KindNull) | bit(KindText);
+                kinds = kindBit(KindNull) | kindBit(KindText);
             }
         }
         if (i == 0 && columns[i].isIntegerPrimaryKey) kinds = 0;
@@ -389,11 +336,8 @@ bool CAddressBook::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* 
     switch (columnRules[column]) {
     case Rule::None:
         return true;
-    case Rule::RecordId: {
-        if (kind < KindOne || kind > KindInt64) return false;
-        auto v = carvedInteger(kind, value);
-        return v && *v != 0;
-    }
+    case Rule::RecordId:
+        return kind >= KindOne && kind <= KindInt64 && isNonZeroCarvedInteger(kind, value);
     case Rule::Property: {
         if (isTextOrBlob(kind)) return false;
         auto v = carvedInteger(kind, value);
@@ -402,7 +346,7 @@ bool CAddressBook::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* 
     case Rule::NotTextOrBlob:
         return !isTextOrBlob(kind);
     case Rule::PhoneValue: {
-        std::string t = carvedText(kind, value, size);
+        std::string t = carvedSlotText(kind, value, size);
         if (t.empty()) return false;
         normalizePhoneNumber(t);
         return t.size() >= 3;
@@ -411,16 +355,13 @@ bool CAddressBook::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* 
         return isTextOrBlob(kind) && size == 36;
     case Rule::NameText:
         return kind == KindNull || isTextOrBlob(kind);
-    case Rule::CreationDate: {
-        if (kind == KindNull || isTextOrBlob(kind)) return false;
-        auto v = carvedInteger(kind, value);
-        return v && *v != 0;
-    }
+    case Rule::CreationDate:
+        return kind != KindNull && !isTextOrBlob(kind) && isNonZeroCarvedInteger(kind, value);
     case Rule::PersonGuid:
         return isTextOrBlob(kind) && (size == 36 || size == 45);
     case Rule::SearchPhone: {
         if (kind != KindText) return false;
-        std::string t = carvedText(kind, value, size);
+        std::string t = carvedSlotText(kind, value, size);
         return !t.empty() && isPhoneLike(t.c_str());
     }
     case Rule::TextOrNull:
@@ -431,25 +372,18 @@ bool CAddressBook::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* 
 
 bool CAddressBook::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     if (!record || Cancelled()) return false;
-    auto has = [&](int c) {
-        return c >= 0 && c < record->columnCount && static_cast<size_t>(c) < record->kinds.size() &&
-               static_cast<size_t>(c) < record->values.size();
-    };
-    auto text = [&](int c) { return has(c) ? record->Text(c) : std::string(); };
+    auto text = [&](int c) { return carvedColumnText(*record, c); };
 
     switch (table) {
     case Table::MultiValue: {
-        if (!has(valueColumn) || !isTextOrBlob(record->kinds[valueColumn])) return false;
+        if (!carvedColumnIsText(*record, valueColumn)) return false;
         std::string phone = record->Text(valueColumn);
         normalizePhoneNumber(phone);
         if (phone.empty()) return false;
         auto row = std::make_unique<ContactPhoneRow>();
         row->deleted = true;
         row->phone = std::move(phone);
-        if (has(recordIdColumn) && !isTextOrBlob(record->kinds[recordIdColumn])) {
-            auto v = carvedInteger(record->kinds[recordIdColumn], &record->values[recordIdColumn]);
-            row->recordId = v ? *v : 0;
-        }
+        row->recordId = carvedColumnInteger(*record, recordIdColumn).value_or(0);
         if (!phoneKeys.insert(std::to_string(row->recordId) + "|" + row->phone).second) return true;
         phoneRows.append(std::move(row));
         return true;

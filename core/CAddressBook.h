@@ -70,7 +70,8 @@ class CAddressBook : public CCommonInterFace {
     bool OnCarvedRecord(CarvedRecord* record, int32_t rowid) override;
     bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) override;
 
-    bool Cancelled() const;
+    // True when there is no owner or its scan was cancelled.
+    using CCommonInterFace::Cancelled;
 
   private:
     enum class Table : uint8_t { Other, MultiValue, Person, Search };

@@ -1,5 +1,6 @@
 #include "core/CBookMark.h"
 
+#include "core/CarvedColumn.h"
 #include "core/IFileParser.h"
 #include "core/ScanDataType.h"
 #include "scan/CScanManager.h"
@@ -13,20 +14,6 @@ namespace {
 constexpr const char* kBookmarkFolder = "/var/mobile/Library/Safari/";
 constexpr const char* kBookmarkFile = "Bookmarks.db";
 constexpr const char* kBookmarkTable = "bookmarks";
-
-// Length of a carved text or blob slot up to its first NUL, never reading past `size`.
-size_t slotTextLength(uint32_t kind, const CarvedValue* value, uint32_t size) {
-    if (!value || (kind != KindText && kind != KindBlob)) return 0;
-    const char* p = kind == KindText ? value->text : reinterpret_cast<const char*>(value->blob);
-    if (!p || size == 0) return 0;
-    return strnlen(p, size);
-}
-
-constexpr uint32_t kindBit(uint32_t kind) {
-    return 1u << kind;
-}
-// Every kind but blob and text.
-constexpr uint32_t kNotTextKinds = kindBit(KindBlob) - 1;
 
 bool isOneOf(const std::string& name, std::initializer_list<const char*> names) {
     for (const char* n : names)
@@ -42,21 +29,10 @@ CBookMark::~CBookMark() {
     ClearWorkingList();
 }
 
-bool CBookMark::Cancelled() const {
-    return !owner || owner->cancelled.load(std::memory_order_relaxed);
-}
-
 bool CBookMark::Scan() {
-    if (Cancelled() || !owner->fileParser) return false;
-
-    const std::string devicePath = std::string(kBookmarkFolder) + kBookmarkFile;
-    std::string stored;
-    // A backup without the database: nothing is opened (the joined path would be the
-    // backup folder itself).
-    if (!owner->fileParser->GetBackupFileName(CategorySafari, devicePath.c_str(), &stored) || stored.empty())
+    if (Cancelled()) return false;
+    if (!OpenStoredDatabase(CategorySafari, std::string(kBookmarkFolder) + kBookmarkFile, false))
         return false;
-    const std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), false)) return false;
 
     SetProgressSteps(3);
     ReadLiveRows();
@@ -75,45 +51,30 @@ bool CBookMark::ReadLiveRows() {
 }
 
 bool CBookMark::QueryBookmarks() {
-    if (!db || Cancelled()) return false;
-
-    const int n = CountRows(kBookmarkTable, "where num_children=0");
-    if (n <= 0) return true;
-
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "select url,title from 'bookmarks' where num_children=0 and type=0 ORDER BY id",
-                           -1, &stmt, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(stmt);
-        return false;
-    }
-
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(stmt) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        std::unique_ptr<BookmarkRecord> rec;
-        bool dropped = false;
-        const int cols = sqlite3_column_count(stmt);
-        for (int c = 0; c < cols && !dropped; ++c) {
-            const char* name = sqlite3_column_name(stmt, c);
-            if (!name) continue;
-            if (std::strcmp(name, "url") == 0) {
-                if (sqlite3_column_type(stmt, c) != SQLITE_TEXT) {
-                    dropped = true;
-                    break;
-                }
-                rec = std::make_unique<BookmarkRecord>();
-                rec->deleted = false;
-                CopyColumnText(stmt, c, &rec->url);
-            } else if (std::strcmp(name, "title") == 0) {
-                if (rec && sqlite3_column_type(stmt, c) == SQLITE_TEXT) CopyColumnText(stmt, c, &rec->title);
-            }
-        }
-        if (!dropped && rec) AppendWorking(std::move(rec));
-    }
-    sqlite3_finalize(stmt);
-    return true;
+    return ReadRows(kBookmarkTable, "where num_children=0",
+                    "select url,title from 'bookmarks' where num_children=0 and type=0 ORDER BY id",
+                    [&](sqlite3_stmt* stmt) {
+                        std::unique_ptr<BookmarkRecord> rec;
+                        bool dropped = false;
+                        const int cols = sqlite3_column_count(stmt);
+                        for (int c = 0; c < cols && !dropped; ++c) {
+                            const char* name = sqlite3_column_name(stmt, c);
+                            if (!name) continue;
+                            if (std::strcmp(name, "url") == 0) {
+                                if (sqlite3_column_type(stmt, c) != SQLITE_TEXT) {
+                                    dropped = true;
+                                    break;
+                                }
+                                rec = std::make_unique<BookmarkRecord>();
+                                rec->deleted = false;
+                                CopyColumnText(stmt, c, &rec->url);
+                            } else if (std::strcmp(name, "title") == 0) {
+                                if (rec && sqlite3_column_type(stmt, c) == SQLITE_TEXT)
+                                    CopyColumnText(stmt, c, &rec->title);
+                            }
+                        }
+                        if (!dropped && rec) AppendWorking(std::move(rec));
+                    });
 }
 
 bool CBookMark::CarveDeletedRows() {
@@ -151,15 +112,16 @@ bool CBookMark::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
     if (tableName != kBookmarkTable) return true;
 
     const std::string& name = columns[static_cast<size_t>(column)].name;
-    if (name == "title" || name == "url") return kind == KindText && slotTextLength(kind, value, size) > 0;
+    if (name == "title" || name == "url")
+        return kind == KindText && carvedSlotTextLength(kind, value, size) > 0;
     if (name == "num_children" || name == "type") return kind == KindZero;
     if (name == "external_uuid") {
         if (kind != KindText) return false;
-        const size_t len = slotTextLength(kind, value, size);
+        const size_t len = carvedSlotTextLength(kind, value, size);
         return len == 36 || len == 38;
     }
     if (isOneOf(name, {"special_id", "parent", "editable", "hidden", "read", "added", "deleted"}))
-        return kind != KindBlob && kind != KindText;
+        return !isTextOrBlob(kind);
     return true;
 }
 
@@ -169,20 +131,14 @@ bool CBookMark::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
 }
 
 bool CBookMark::AddCarvedBookmark(const CarvedRecord& record) {
-    auto kindOf = [&record](int32_t col) -> uint32_t {
-        if (col < 0 || static_cast<size_t>(col) >= record.kinds.size()) return KindNull;
-        return record.kinds[static_cast<size_t>(col)];
-    };
-    const uint32_t urlKind = kindOf(urlColumn);
-    if (urlKind != KindText && urlKind != KindBlob) return false;
+    if (!carvedColumnIsText(record, urlColumn)) return false;
     std::string url = record.Text(urlColumn);
     if (url.empty()) return false;
 
     auto rec = std::make_unique<BookmarkRecord>();
     rec->deleted = true;
     rec->url = std::move(url);
-    const uint32_t titleKind = kindOf(titleColumn);
-    if (titleKind == KindText || titleKind == KindBlob) rec->title = record.Text(titleColumn);
+    rec->title = carvedColumnText(record, titleColumn);
 
     // The carver offers overlapping candidates and old copies of live rows: keep one
     // record per title and URL.

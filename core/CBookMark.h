@@ -28,7 +28,6 @@ class CBookMark : public CCommonInterFace {
     bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) override;
 
   private:
-    bool Cancelled() const;
     bool ReadLiveRows();
     bool QueryBookmarks();
     bool CarveDeletedRows();

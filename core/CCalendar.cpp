@@ -1,7 +1,9 @@
 #include "core/CCalendar.h"
 #include "core/CalendarRecord.h"
+#include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
 #include "core/IFileParser.h"
+#include "core/LiveColumn.h"
 #include "core/ScanDataType.h"
 #include "scan/CScanManager.h"
 
@@ -13,74 +15,22 @@ namespace {
 constexpr const char* kItemTable = "CalendarItem";
 constexpr const char* kEventTable = "Event";
 
-bool isBlobOrText(uint32_t kind) {
-    return kind == KindBlob || kind == KindText;
-}
-
-// A live start or end date: seconds since 2001 as REAL, or as INTEGER for whole
-// seconds. A positive value is moved to Unix time; zero and negative values stay.
-// Values that cannot be converted (NaN, overflow) leave 0.
-bool liveDate(sqlite3_stmt* st, int column, int64_t* out) {
-    int64_t raw = 0;
-    switch (sqlite3_column_type(st, column)) {
-    case SQLITE_INTEGER:
-        raw = sqlite3_column_int64(st, column);
-        break;
-    case SQLITE_FLOAT: {
-        auto s = doubleToSeconds(sqlite3_column_double(st, column));
-        if (!s) return false;
-        raw = *s;
-        break;
-    }
-    default:
-        return false;
-    }
-    if (raw > 0) {
-        auto unix = appleToUnixChecked(raw);
-        if (!unix) return false;
-        raw = *unix;
-    }
-    *out = raw;
-    return true;
-}
-
 // Kinds a column of the carved tables can ever hold (bit k for kind k; 0 = any), so the
 // carver drops a candidate at its first impossible serial type.
 uint32_t acceptedKindMask(bool item, const std::string& column) {
-    constexpr uint32_t numbers = 0x7FCu; // kinds 2 to 10
-    constexpr uint32_t nullBit = 1u << KindNull;
-    constexpr uint32_t textBit = 1u << KindText;
+    constexpr uint32_t textBit = kindBit(KindText);
+    constexpr uint32_t textOrNull = kindBit(KindNull) | textBit;
     if (column == "summary") return textBit;
-    if (column == "description") return nullBit | textBit;
-    if (column == "start_date" || column == "end_date" || column == "calendar_id") return numbers;
+    if (column == "description") return textOrNull;
+    if (column == "start_date" || column == "end_date" || column == "calendar_id") return kNumberKinds;
     if (item) {
-        if (column == "location_id" || column == "entity_type") return numbers;
+        if (column == "location_id" || column == "entity_type") return kNumberKinds;
         if (column == "UUID") return textBit;
     } else {
-        if (column == "location") return nullBit | textBit;
+        if (column == "location") return textOrNull;
         if (column == "unique_identifier") return textBit;
     }
     return 0;
-}
-
-std::string columnText(sqlite3_stmt* st, int column) {
-    std::string out;
-    CCommonInterFace::CopyColumnText(st, column, &out);
-    return out;
-}
-
-bool validColumn(const CarvedRecord* record, int column) {
-    return column >= 0 && column < record->columnCount &&
-           static_cast<size_t>(column) < record->kinds.size() &&
-           static_cast<size_t>(column) < record->values.size();
-}
-
-bool carvedBlobOrText(const CarvedRecord* record, int column) {
-    return validColumn(record, column) && isBlobOrText(record->kinds[static_cast<size_t>(column)]);
-}
-
-std::string carvedText(const CarvedRecord* record, int column) {
-    return carvedBlobOrText(record, column) ? record->Text(column) : std::string();
 }
 
 } // namespace
@@ -104,23 +54,14 @@ void CCalendar::ClearEvents() {
     events.clear();
 }
 
-bool CCalendar::Cancelled() const {
-    return !owner || owner->cancelled.load();
-}
-
 bool CCalendar::NewSchema() const {
     return owner && owner->iosVersion > 4;
 }
 
 bool CCalendar::Scan() {
-    if (!owner || owner->cancelled) return false;
-    if (!owner->fileParser) return false;
-    std::string device = std::string("/var/mobile/Library/Calendar/") + "Calendar.sqlitedb";
-    std::string stored;
-    if (!owner->fileParser->GetBackupFileName(CategoryCalendar, device.c_str(), &stored) || stored.empty())
+    if (Cancelled()) return false;
+    if (!OpenStoredDatabase(CategoryCalendar, "/var/mobile/Library/Calendar/Calendar.sqlitedb", false))
         return false;
-    std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), false)) return false;
 
     SetProgressSteps(4);
     ReadLive();
@@ -155,19 +96,8 @@ bool CCalendar::ReadEventTable() {
 }
 
 bool CCalendar::ReadEvents(const char* table, const char* where, const char* sql, bool withLocationId) {
-    if (!db || Cancelled()) return false;
-    int n = CountRows(table, where);
-    if (n <= 0) return true;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    const int columnsInRow = sqlite3_column_count(st);
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
+    return ReadRows(table, where, sql, [&](sqlite3_stmt* st) {
+        const int columnsInRow = sqlite3_column_count(st);
         std::unique_ptr<CalendarEventRow> row;
         for (int c = 0; c < columnsInRow; ++c) {
             const char* name = sqlite3_column_name(st, c);
@@ -176,53 +106,38 @@ bool CCalendar::ReadEvents(const char* table, const char* where, const char* sql
             if (std::strcmp(name, "summary") == 0) {
                 if (type != SQLITE_TEXT) break; // the row is skipped
                 row = std::make_unique<CalendarEventRow>();
-                row->title = columnText(st, c);
+                row->title = liveText(st, c);
             } else if (!row) {
                 continue;
             } else if (withLocationId && std::strcmp(name, "location_id") == 0) {
                 if (type == SQLITE_INTEGER)
                     row->locationId = static_cast<uint32_t>(sqlite3_column_int64(st, c) & 0xFFFFFFFF);
             } else if (std::strcmp(name, "start_date") == 0) {
-                liveDate(st, c, &row->start);
+                row->start = liveAppleDate(st, c);
             } else if (std::strcmp(name, "end_date") == 0) {
-                liveDate(st, c, &row->end);
+                row->end = liveAppleDate(st, c);
             } else if (std::strcmp(name, "description") == 0) {
-                if (type == SQLITE_TEXT) row->description = columnText(st, c);
+                if (type == SQLITE_TEXT) row->description = liveText(st, c);
             } else if (!withLocationId && std::strcmp(name, "location") == 0) {
-                if (type == SQLITE_TEXT) row->location = columnText(st, c);
+                if (type == SQLITE_TEXT) row->location = liveText(st, c);
             }
         }
         if (row) AppendEvent(std::move(row));
-    }
-    sqlite3_finalize(st);
-    return true;
+    });
 }
 
 bool CCalendar::ReadLocations() {
-    if (!db || Cancelled()) return false;
-    int n = CountRows("Location", "");
-    if (n <= 0) return true;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "select ROWID,title from 'Location'", -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) continue;
+    return ReadRows("Location", "", "select ROWID,title from 'Location'", [&](sqlite3_stmt* st) {
+        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
         int64_t rowid = sqlite3_column_int64(st, 0);
-        if (rowid == 0 || sqlite3_column_type(st, 1) != SQLITE_TEXT) continue;
-        std::string title = columnText(st, 1);
-        if (title.empty()) continue;
+        if (rowid == 0 || sqlite3_column_type(st, 1) != SQLITE_TEXT) return;
+        std::string title = liveText(st, 1);
+        if (title.empty()) return;
         auto loc = std::make_unique<CalendarLocationRow>();
         loc->rowid = rowid;
         loc->title = std::move(title);
         locations.append(std::move(loc));
-    }
-    sqlite3_finalize(st);
-    return true;
+    });
 }
 
 void CCalendar::CarveDeleted() {
@@ -264,12 +179,12 @@ bool CCalendar::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
     const bool numeric = isCarvedNumberKind(kind);
     const bool isNull = kind == KindNull;
 
-    if (name == "summary") return kind == KindText && size > 0 && value->text && value->text[0] != '\0';
+    if (name == "summary") return isNonEmptyCarvedText(kind, value, size);
     if (name == "description") return isNull || kind == KindText;
     if (event && name == "location") return isNull || kind == KindText;
     if (item && name == "location_id") return numeric;
     if ((item && name == "UUID") || (event && name == "unique_identifier"))
-        return kind == KindText && size == 36 && value->text && std::strlen(value->text) == 36;
+        return isCarvedUuidText(kind, value, size);
     if (name == "start_date" || name == "end_date") {
         // No upper bound: events are planned for the future.
         auto v = carvedInteger(kind, value);
@@ -279,10 +194,7 @@ bool CCalendar::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
         value->i64 = *unix;
         return true;
     }
-    if (name == "calendar_id") {
-        auto v = carvedInteger(kind, value);
-        return v && *v != 0;
-    }
+    if (name == "calendar_id") return isNonZeroCarvedInteger(kind, value);
     if (item && name == "entity_type") {
         auto v = carvedInteger(kind, value);
         return v && *v == 2;
@@ -295,28 +207,21 @@ bool CCalendar::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     const bool item = tableName == kItemTable;
     if (!item && tableName != kEventTable) return false;
 
-    if (!carvedBlobOrText(record, summaryColumn) || record->sizes[static_cast<size_t>(summaryColumn)] == 0)
+    if (!carvedColumnIsText(*record, summaryColumn) || record->sizes[static_cast<size_t>(summaryColumn)] == 0)
         return false;
     auto row = std::make_unique<CalendarEventRow>();
     row->deleted = true;
     row->title = record->Text(summaryColumn);
-    row->description = carvedText(record, descriptionColumn);
+    row->description = carvedColumnText(*record, descriptionColumn);
     if (item) {
-        if (validColumn(record, locationIdColumn) && !carvedBlobOrText(record, locationIdColumn)) {
-            auto v = carvedInteger(record->kinds[static_cast<size_t>(locationIdColumn)],
-                                   &record->values[static_cast<size_t>(locationIdColumn)]);
-            if (v) row->locationId = static_cast<uint32_t>(static_cast<uint64_t>(*v) & 0xFFFFFFFFu);
-        }
+        if (auto v = carvedColumnInteger(*record, locationIdColumn))
+            row->locationId = static_cast<uint32_t>(static_cast<uint64_t>(*v) & 0xFFFFFFFFu);
     } else {
-        row->location = carvedText(record, locationColumn);
+        row->location = carvedColumnText(*record, locationColumn);
     }
     // After CheckCarvedValue the date slots hold Unix seconds in the whole slot.
-    if (validColumn(record, startDateColumn) &&
-        isCarvedNumberKind(record->kinds[static_cast<size_t>(startDateColumn)]))
-        row->start = record->values[static_cast<size_t>(startDateColumn)].i64;
-    if (validColumn(record, endDateColumn) &&
-        isCarvedNumberKind(record->kinds[static_cast<size_t>(endDateColumn)]))
-        row->end = record->values[static_cast<size_t>(endDateColumn)].i64;
+    row->start = carvedNumberSlot(*record, startDateColumn);
+    row->end = carvedNumberSlot(*record, endDateColumn);
 
     if (Cancelled()) return true;
     const bool same =

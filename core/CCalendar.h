@@ -51,7 +51,6 @@ class CCalendar : public CCommonInterFace {
     bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) override;
 
   private:
-    bool Cancelled() const;
     bool NewSchema() const;
     void ReadLive();
     bool ReadCalendarItems();

@@ -1,10 +1,12 @@
 #include "core/CCallHistory.h"
 
+#include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
 #include "core/CommonUtils.h"
 #include "core/ContactNameIndex.h"
 #include "core/DeletedFirstOrder.h"
 #include "core/IFileParser.h"
+#include "core/LiveColumn.h"
 #include "core/ScanDataType.h"
 #include "scan/CScanManager.h"
 
@@ -22,29 +24,12 @@ constexpr const char* kLegacyTable = "call";
 // Incoming and outgoing calls of the old table differ by this flags value.
 constexpr int64_t kLegacyOutgoingFlags = 5;
 
-// Text of a carved text or blob slot up to its first NUL, never reading past `size`.
-std::string slotText(uint32_t kind, const CarvedValue* value, uint32_t size) {
-    if (!value || (kind != KindText && kind != KindBlob)) return {};
-    const char* p = kind == KindText ? value->text : reinterpret_cast<const char*>(value->blob);
-    if (!p || size == 0) return {};
-    return std::string(p, strnlen(p, size));
-}
-
-constexpr uint32_t kindBit(uint32_t kind) {
-    return 1u << kind;
-}
-constexpr uint32_t kTextKinds = kindBit(KindText) | kindBit(KindBlob);
-constexpr uint32_t kNotTextKinds = kindBit(KindBlob) - 1;
 constexpr uint32_t kDateKinds = (kindBit(KindDouble + 1) - 1) & ~(kindBit(KindInt8) - 1);
 
 // Columns of the new table that must hold a number (or NULL) in a deleted row.
 bool isModernNumberColumn(const std::string& name) {
     return name == "Z_ENT" || name == "Z_OPT" || name == "ZANSWERED" || name == "ZCALLTYPE" ||
            name == "ZREAD" || name == "ZORIGINATED";
-}
-
-bool isTextKind(uint32_t kind) {
-    return kind == KindText || kind == KindBlob;
 }
 
 // Carved dates are stored as integers of any width or as a double already cut to whole
@@ -62,19 +47,6 @@ std::optional<int64_t> carvedCallDate(bool modern, uint32_t kind, const CarvedVa
     const std::optional<int64_t> unix = modern ? appleToUnixChecked(*raw) : raw;
     if (!unix || *unix == 0 || !isPlausibleCarvedDate(*unix)) return std::nullopt;
     return unix;
-}
-
-// Whole seconds of a live numeric column (INTEGER or FLOAT); nullopt for any other type
-// or a float that is not a number of seconds.
-std::optional<int64_t> liveSeconds(sqlite3_stmt* stmt, int column) {
-    switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_INTEGER:
-        return static_cast<int64_t>(sqlite3_column_int64(stmt, column));
-    case SQLITE_FLOAT:
-        return doubleToSeconds(sqlite3_column_double(stmt, column));
-    default:
-        return std::nullopt;
-    }
 }
 
 } // namespace
@@ -101,24 +73,14 @@ void CCallHistory::AppendRow(std::unique_ptr<CallRow> row) {
     rowKeys.emplace(r->date, r->outgoing, std::string_view(r->address));
 }
 
-bool CCallHistory::Cancelled() const {
-    return !owner || owner->cancelled.load(std::memory_order_relaxed);
-}
-
 bool CCallHistory::Scan() {
-    if (Cancelled() || !owner->fileParser) return false;
+    if (Cancelled()) return false;
 
     const bool modern = owner->iosVersion >= 9;
     const std::string devicePath =
         modern ? std::string(kModernFolder) + kModernFile : std::string(kLegacyFolder) + kLegacyFile;
     const char* table = modern ? kModernTable : kLegacyTable;
-
-    std::string stored;
-    if (!owner->fileParser->GetBackupFileName(CategoryCallHistory, devicePath.c_str(), &stored) ||
-        stored.empty())
-        return false;
-    const std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), false)) return false;
+    if (!OpenStoredDatabase(CategoryCallHistory, devicePath, false)) return false;
 
     SetProgressSteps(3);
     if (!Cancelled()) ReadLiveRows(modern);
@@ -136,11 +98,7 @@ bool CCallHistory::Scan() {
 }
 
 bool CCallHistory::ReadLiveRows(bool modern) {
-    if (!db || Cancelled()) return false;
     const char* table = modern ? kModernTable : kLegacyTable;
-    const int n = CountRows(table, "");
-    if (n <= 0) return true;
-
     const char* sql =
         modern ? "select ZORIGINATED,ZDATE,ZDURATION,ZADDRESS from 'ZCALLRECORD' ORDER BY ZDATE DESC"
                : "select flags,date,duration,address from 'call' ORDER BY date DESC";
@@ -149,16 +107,7 @@ bool CCallHistory::ReadLiveRows(bool modern) {
     const char* durationName = modern ? "ZDURATION" : "duration";
     const char* addressName = modern ? "ZADDRESS" : "address";
 
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(stmt);
-        return false;
-    }
-
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(stmt) == SQLITE_ROW) {
-        ReportProgress(2, false);
+    return ReadRows(table, "", sql, [&](sqlite3_stmt* stmt) {
         auto row = std::make_unique<CallRow>();
         bool addressReached = false;
         bool bad = false;
@@ -209,12 +158,10 @@ bool CCallHistory::ReadLiveRows(bool modern) {
                 addressReached = true;
             }
         }
-        if (!addressReached || row->address.empty()) continue;
+        if (!addressReached || row->address.empty()) return;
         row->deleted = false;
         AppendRow(std::move(row));
-    }
-    sqlite3_finalize(stmt);
-    return true;
+    });
 }
 
 bool CCallHistory::PrepareTable() {
@@ -266,22 +213,22 @@ bool CCallHistory::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* 
 
     if (name == dateName) return carvedCallDate(modern, kind, value).has_value();
     if (name == addressName) {
-        if (!isTextKind(kind)) return false;
-        std::string address = slotText(kind, value, size);
+        if (!isTextOrBlob(kind)) return false;
+        std::string address = carvedSlotText(kind, value, size);
         if (address.empty()) return false;
         normalizePhoneNumber(address);
         return !address.empty();
     }
     if (name == durationName) {
-        if (isTextKind(kind)) return false;
+        if (isTextOrBlob(kind)) return false;
         const std::optional<int64_t> d = carvedInteger(kind, value);
         return !d || *d >= 0;
     }
     if (modern) {
-        if (name == "ZUNIQUE_ID") return isTextKind(kind) && value && value->text != nullptr;
-        if (isModernNumberColumn(name)) return !isTextKind(kind);
+        if (name == "ZUNIQUE_ID") return isTextOrBlob(kind) && value && value->text != nullptr;
+        if (isModernNumberColumn(name)) return !isTextOrBlob(kind);
     } else if (name == "id" || name == "flags") {
-        return !isTextKind(kind);
+        return !isTextOrBlob(kind);
     }
     return true;
 }
@@ -291,28 +238,26 @@ bool CCallHistory::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     const bool modern = tableName == kModernTable;
     if (!modern && tableName != kLegacyTable) return false;
 
-    const size_t n = std::min(record->kinds.size(), record->values.size());
-    auto valid = [n](int32_t col) { return col >= 0 && static_cast<size_t>(col) < n; };
+    auto valid = [record](int32_t col) { return hasCarvedColumn(*record, col); };
     if (!valid(addressColumn) || !valid(dateColumn) || !valid(durationColumn) || !valid(directionColumn))
         return false;
-    auto kindOf = [record](int32_t col) { return record->kinds[static_cast<size_t>(col)]; };
-    auto slotOf = [record](int32_t col) { return &record->values[static_cast<size_t>(col)]; };
 
-    if (!isTextKind(kindOf(addressColumn))) return false;
+    if (!carvedColumnIsText(*record, addressColumn)) return false;
     auto row = std::make_unique<CallRow>();
     row->deleted = true;
     row->address = record->Text(addressColumn);
     normalizePhoneNumber(row->address);
     if (row->address.empty()) return false;
 
-    const std::optional<int64_t> direction = carvedInteger(kindOf(directionColumn), slotOf(directionColumn));
+    const std::optional<int64_t> direction = carvedColumnInteger(*record, directionColumn);
     row->outgoing = direction && (modern ? *direction != 0 : *direction == kLegacyOutgoingFlags);
 
-    const std::optional<int64_t> date = carvedCallDate(modern, kindOf(dateColumn), slotOf(dateColumn));
+    const std::optional<int64_t> date = carvedCallDate(modern, record->kinds[static_cast<size_t>(dateColumn)],
+                                                       &record->values[static_cast<size_t>(dateColumn)]);
     if (!date) return false;
     row->date = *date;
 
-    const std::optional<int64_t> duration = carvedInteger(kindOf(durationColumn), slotOf(durationColumn));
+    const std::optional<int64_t> duration = carvedColumnInteger(*record, durationColumn);
     row->duration = duration && *duration >= 0 ? *duration : 0;
 
     // Old copies of live rows and overlapping candidates: one row per date, direction

@@ -43,7 +43,6 @@ class CCallHistory : public CCommonInterFace {
     bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) override;
 
   private:
-    bool Cancelled() const;
     // Live rows of "ZCALLRECORD" (modern) or "call".
     bool ReadLiveRows(bool modern);
     // Appends a row to the call rows and notes its date, direction and address.

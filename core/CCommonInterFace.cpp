@@ -100,6 +100,41 @@ CCommonInterFace::~CCommonInterFace() {
     Close();
 }
 
+bool CCommonInterFace::Cancelled() const {
+    return !owner || owner->cancelled.load();
+}
+
+std::string CCommonInterFace::StoredFilePath(int category, const std::string& devicePath) const {
+    if (!owner || !owner->fileParser) return {};
+    std::string stored;
+    // Without a stored file nothing is joined: the joined path would be the backup
+    // folder itself.
+    if (!owner->fileParser->GetBackupFileName(category, devicePath.c_str(), &stored) || stored.empty())
+        return {};
+    return owner->BackupFilePath(stored);
+}
+
+bool CCommonInterFace::OpenStoredDatabase(int category, const std::string& devicePath, bool follow) {
+    const std::string path = StoredFilePath(category, devicePath);
+    return !path.empty() && Open(path.c_str(), follow);
+}
+
+bool CCommonInterFace::ReadRows(const char* table, const char* where, const char* sql,
+                                const std::function<void(sqlite3_stmt*)>& onRow) {
+    if (!db || Cancelled()) return false;
+    const int n = CountRows(table, where);
+    if (n <= 0) return true;
+    Statement st = prepare(db, sql);
+    if (!st) return false;
+    progressDone = 0;
+    progressTotal = n;
+    while (!Cancelled() && sqlite3_step(st.get()) == SQLITE_ROW) {
+        ReportProgress(2, false);
+        onRow(st.get());
+    }
+    return true;
+}
+
 bool CCommonInterFace::Open(const char* path, bool follow) {
     Close();
     if (!path || !*path) return false;
@@ -555,7 +590,7 @@ bool CCommonInterFace::CollectLiveCellRanges(std::vector<CellRange>& ranges) {
 }
 
 bool CCommonInterFace::BuildLiveCellMap() {
-    if (file < 0 || !owner || owner->cancelled.load()) return false;
+    if (file < 0 || Cancelled()) return false;
     liveCells.clear();
     skipCursorPage = 0;
     std::vector<uint64_t> roots = MapRootPages();
@@ -595,7 +630,7 @@ bool CCommonInterFace::BuildLiveCellMap() {
 }
 
 void CCommonInterFace::BuildLiveCellMapFromPointers() {
-    if (!db || file < 0 || !owner || owner->cancelled.load()) return;
+    if (!db || file < 0 || Cancelled()) return;
     cellStarts.clear();
     std::vector<uint64_t> roots = MapRootPages();
     std::vector<bool> visited(pageCount + 1, false);

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -104,6 +105,22 @@ class CCommonInterFace {
     sqlite3* Db() const { return db; }
 
   protected:
+    // True when there is no owner or its scan was cancelled.
+    bool Cancelled() const;
+    // Full path of the stored file the owner's manifest reader files under `devicePath`
+    // of `category`; empty when there is no manifest reader or no such file.
+    std::string StoredFilePath(int category, const std::string& devicePath) const;
+    // Opens that stored file as this parser's database (see Open). False when the backup
+    // has no such file or it does not open.
+    bool OpenStoredDatabase(int category, const std::string& devicePath, bool followOverflow);
+    // The live-row loop of a parser: counts the rows of `table` matching `where` (a
+    // clause the parser writes; none: true at once), runs `sql` and hands each row to
+    // `onRow`, reporting progress of stage 2 per row, until the rows end or the scan is
+    // cancelled. False when there is no database, the scan is cancelled or `sql` does
+    // not prepare.
+    bool ReadRows(const char* table, const char* where, const char* sql,
+                  const std::function<void(sqlite3_stmt*)>& onRow);
+
     CScanManager* owner = nullptr;
     sqlite3* db = nullptr;
     std::string rawPath;

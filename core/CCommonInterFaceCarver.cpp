@@ -126,7 +126,7 @@ bool CCommonInterFace::FirstColumnIsRowid() const {
 }
 
 bool CCommonInterFace::CarveTable(const char* table) {
-    if (!owner || owner->cancelled.load() || !table) return false;
+    if (Cancelled() || !table) return false;
     columnCount = 0;
     ClearColumns();
     pageBuffer.clear();

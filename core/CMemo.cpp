@@ -1,7 +1,9 @@
 #include "core/CMemo.h"
+#include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
 #include "core/DeletedFirstOrder.h"
 #include "core/IFileParser.h"
+#include "core/LiveColumn.h"
 #include "core/NoteRecord.h"
 #include "core/NoteText.h"
 #include "core/ScanDataType.h"
@@ -21,43 +23,10 @@ constexpr const char* kOldBodyTable = "ZNOTEBODY";
 // U+2026 HORIZONTAL ELLIPSIS in UTF-8: the Notes app ends a cut title with it.
 constexpr const char kEllipsis[] = "\xE2\x80\xA6";
 
-bool isBlobOrText(uint32_t kind) {
-    return kind == KindBlob || kind == KindText;
-}
-
-// A live date column: seconds since 2001 stored as REAL or, for whole seconds, as
-// INTEGER. A positive value becomes Unix time; zero and negative values stay as they are;
-// anything else (NULL, text, NaN, overflow) is 0.
-int64_t liveAppleDate(sqlite3_stmt* st, int column) {
-    int64_t raw = 0;
-    switch (sqlite3_column_type(st, column)) {
-    case SQLITE_INTEGER:
-        raw = sqlite3_column_int64(st, column);
-        break;
-    case SQLITE_FLOAT: {
-        auto s = doubleToSeconds(sqlite3_column_double(st, column));
-        if (!s) return 0;
-        raw = *s;
-        break;
-    }
-    default:
-        return 0;
-    }
-    if (raw <= 0) return raw;
-    auto unix = appleToUnixChecked(raw);
-    return unix ? *unix : 0;
-}
-
 // A non-zero INTEGER column, or 0.
 int64_t liveNonZeroInteger(sqlite3_stmt* st, int column) {
     if (sqlite3_column_type(st, column) != SQLITE_INTEGER) return 0;
     return sqlite3_column_int64(st, column);
-}
-
-std::string columnText(sqlite3_stmt* st, int column) {
-    std::string out;
-    CCommonInterFace::CopyColumnText(st, column, &out);
-    return out;
 }
 
 // Carved date test: a non-zero number of seconds since 2001 that, moved to Unix time,
@@ -71,42 +40,32 @@ bool acceptCarvedDate(uint32_t kind, CarvedValue* value) {
     return true;
 }
 
-bool nonZeroInteger(uint32_t kind, const CarvedValue* value) {
-    auto v = carvedInteger(kind, value);
-    return v && *v != 0;
-}
-
 // Kinds a column of the carved tables can ever hold (bit k for kind k; 0 = any), so the
 // carver drops a candidate at its first impossible serial type.
-constexpr uint32_t kNumbers = 0x7FCu; // kinds 2 to 10
-constexpr uint32_t kNullBit = 1u << KindNull;
-constexpr uint32_t kBlobBit = 1u << KindBlob;
-constexpr uint32_t kTextBit = 1u << KindText;
+constexpr uint32_t kNullBit = kindBit(KindNull);
+constexpr uint32_t kBlobBit = kindBit(KindBlob);
+constexpr uint32_t kTextBit = kindBit(KindText);
 
 uint32_t acceptedKindMask(const std::string& table, const std::string& column) {
-    if (column == "Z_ENT" || column == "Z_OPT") return kNumbers;
+    if (column == "Z_ENT" || column == "Z_OPT") return kNumberKinds;
     if (table == kNewTitleTable) {
-        if (column == "ZMODIFICATIONDATE1" || column == "ZNOTEDATA") return kNullBit | kNumbers;
-        if (column == "ZMARKEDFORDELETION") return kNumbers;
+        if (column == "ZMODIFICATIONDATE1" || column == "ZNOTEDATA") return kNullBit | kNumberKinds;
+        if (column == "ZMARKEDFORDELETION") return kNumberKinds;
         if (column == "ZTITLE1" || column == "ZSNIPPET" || column == "ZSUMMARY") return kNullBit | kTextBit;
         if (column == "ZIDENTIFIER") return kTextBit;
     } else if (table == kNewBodyTable) {
-        if (column == "ZNOTE") return kNumbers;
+        if (column == "ZNOTE") return kNumberKinds;
         if (column == "ZDATA") return kBlobBit;
     } else if (table == kOldTitleTable) {
-        if (column == "ZCREATIONDATE" || column == "ZBODY") return kNumbers;
-        if (column == "ZMODIFICATIONDATE") return kNullBit | kNumbers;
+        if (column == "ZCREATIONDATE" || column == "ZBODY") return kNumberKinds;
+        if (column == "ZMODIFICATIONDATE") return kNullBit | kNumberKinds;
         if (column == "ZTITLE") return kTextBit;
         if (column == "ZSUMMARY") return kNullBit | kTextBit;
     } else if (table == kOldBodyTable) {
-        if (column == "ZOWNER") return kNumbers;
+        if (column == "ZOWNER") return kNumberKinds;
         if (column == "ZCONTENT") return kTextBit;
     }
     return 0;
-}
-
-bool nonEmptyText(uint32_t kind, const CarvedValue* value, uint32_t size) {
-    return kind == KindText && size > 0 && value->text && value->text[0] != '\0';
 }
 
 } // namespace
@@ -136,10 +95,6 @@ void CMemo::ClearWorkingLists() {
     bodyEntries.clear();
 }
 
-bool CMemo::Cancelled() const {
-    return !owner || owner->cancelled.load();
-}
-
 bool CMemo::NewSchema() const {
     return owner && owner->iosVersion > 8;
 }
@@ -149,17 +104,12 @@ void CMemo::ResetColumns() {
 }
 
 bool CMemo::Scan() {
-    if (!owner || owner->cancelled) return false;
-    if (!owner->fileParser) return false;
+    if (Cancelled()) return false;
     const bool newer = NewSchema();
     std::string device =
         newer ? std::string("/var/mobile/Applications/group.com.apple.notes/") + "NoteStore.sqlite"
               : std::string("/var/mobile/Library/Notes/") + "notes.sqlite";
-    std::string stored;
-    if (!owner->fileParser->GetBackupFileName(CategoryNotes, device.c_str(), &stored) || stored.empty())
-        return false;
-    std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), true)) return false;
+    if (!OpenStoredDatabase(CategoryNotes, device, true)) return false;
 
     SetProgressSteps(5);
     if (newer)
@@ -186,26 +136,6 @@ bool CMemo::Scan() {
     return true;
 }
 
-bool CMemo::ReadRows(const char* table, const char* where, const char* sql,
-                     const std::function<void(sqlite3_stmt*)>& onRow) {
-    if (!db || Cancelled()) return false;
-    int n = CountRows(table, where);
-    if (n <= 0) return true;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        onRow(st);
-    }
-    sqlite3_finalize(st);
-    return true;
-}
-
 bool CMemo::ReadTitleRowsNew() {
     return ReadRows(kNewTitleTable, "where ZNOTEDATA>0",
                     "select ZNOTEDATA,ZMODIFICATIONDATE1,ZMARKEDFORDELETION,ZTITLE1,ZSUMMARY,ZSNIPPET from "
@@ -219,10 +149,10 @@ bool CMemo::ReadTitleRowsNew() {
                         if (sqlite3_column_type(st, 2) == SQLITE_INTEGER)
                             row->deleted = sqlite3_column_int64(st, 2) != 0;
                         if (sqlite3_column_type(st, 3) != SQLITE_TEXT) return;
-                        row->title = columnText(st, 3);
+                        row->title = liveText(st, 3);
                         if (row->title.empty() && sqlite3_column_type(st, 4) == SQLITE_TEXT)
-                            row->title = columnText(st, 4);
-                        if (sqlite3_column_type(st, 5) == SQLITE_TEXT) row->summary = columnText(st, 5);
+                            row->title = liveText(st, 4);
+                        if (sqlite3_column_type(st, 5) == SQLITE_TEXT) row->summary = liveText(st, 5);
                         if (row->title.empty()) return;
                         AppendTitleRow(std::move(row));
                     });
@@ -258,8 +188,8 @@ bool CMemo::ReadTitleRowsOld() {
                         auto row = std::make_unique<NoteTitleRow>();
                         row->noteId = noteId;
                         row->date = liveAppleDate(st, 1);
-                        row->title = columnText(st, 2);
-                        if (sqlite3_column_type(st, 3) == SQLITE_TEXT) row->summary = columnText(st, 3);
+                        row->title = liveText(st, 2);
+                        if (sqlite3_column_type(st, 3) == SQLITE_TEXT) row->summary = liveText(st, 3);
                         AppendTitleRow(std::move(row));
                     });
 }
@@ -271,7 +201,7 @@ bool CMemo::ReadBodyRowsOld() {
                         int64_t ownerId = liveNonZeroInteger(st, 1);
                         if (id == 0 || ownerId == 0) return;
                         if (sqlite3_column_type(st, 2) != SQLITE_TEXT) return;
-                        std::string html = columnText(st, 2);
+                        std::string html = liveText(st, 2);
                         std::string text;
                         if (!cleanNoteHtml(html.c_str(), &text)) return;
                         auto entry = std::make_unique<NoteBodyEntry>();
@@ -333,7 +263,7 @@ bool CMemo::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, 
     if (column < 0 || column >= columnCount || column >= static_cast<int32_t>(columns.size())) return false;
     const std::string& name = columns[static_cast<size_t>(column)].name;
     const bool isNull = kind == KindNull;
-    const bool blobOrText = isBlobOrText(kind);
+    const bool blobOrText = isTextOrBlob(kind);
 
     if (tableName == kNewTitleTable) {
         if (name == "ZMODIFICATIONDATE1") return isNull || (!blobOrText && acceptCarvedDate(kind, value));
@@ -341,29 +271,29 @@ bool CMemo::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, 
             auto v = carvedInteger(kind, value);
             return v && (*v == 0 || *v == 1);
         }
-        if (name == "ZNOTEDATA") return !blobOrText && (isNull || nonZeroInteger(kind, value));
-        if (name == "ZTITLE1") return isNull || nonEmptyText(kind, value, size);
+        if (name == "ZNOTEDATA") return !blobOrText && (isNull || isNonZeroCarvedInteger(kind, value));
+        if (name == "ZTITLE1") return isNull || isNonEmptyCarvedText(kind, value, size);
         if (name == "ZSNIPPET" || name == "ZSUMMARY") return isNull || kind == KindText;
-        if (name == "ZIDENTIFIER")
-            return kind == KindText && size == 36 && value->text && std::strlen(value->text) == 36;
-        if (name == "Z_ENT" || name == "Z_OPT") return nonZeroInteger(kind, value);
+        if (name == "ZIDENTIFIER") return isCarvedUuidText(kind, value, size);
+        if (name == "Z_ENT" || name == "Z_OPT") return isNonZeroCarvedInteger(kind, value);
         return true;
     }
     if (tableName == kNewBodyTable) {
-        if (name == "Z_ENT" || name == "Z_OPT" || name == "ZNOTE") return nonZeroInteger(kind, value);
+        if (name == "Z_ENT" || name == "Z_OPT" || name == "ZNOTE") return isNonZeroCarvedInteger(kind, value);
         if (name == "ZDATA") return kind == KindBlob && looksLikeGzipMember(value->blob, size);
         return true;
     }
     if (tableName == kOldTitleTable) {
         if (name == "ZCREATIONDATE") return !isNull && !blobOrText && acceptCarvedDate(kind, value);
         if (name == "ZMODIFICATIONDATE") return isNull || (!blobOrText && acceptCarvedDate(kind, value));
-        if (name == "ZBODY" || name == "Z_ENT" || name == "Z_OPT") return nonZeroInteger(kind, value);
-        if (name == "ZTITLE") return nonEmptyText(kind, value, size);
+        if (name == "ZBODY" || name == "Z_ENT" || name == "Z_OPT") return isNonZeroCarvedInteger(kind, value);
+        if (name == "ZTITLE") return isNonEmptyCarvedText(kind, value, size);
         if (name == "ZSUMMARY") return isNull || kind == KindText;
         return true;
     }
     if (tableName == kOldBodyTable) {
-        if (name == "Z_ENT" || name == "Z_OPT" || name == "ZOWNER") return nonZeroInteger(kind, value);
+        if (name == "Z_ENT" || name == "Z_OPT" || name == "ZOWNER")
+            return isNonZeroCarvedInteger(kind, value);
         if (name == "ZCONTENT")
             return kind == KindText && size >= 7 && value->text &&
                    std::strstr(value->text, "<div>") != nullptr;
@@ -372,73 +302,28 @@ bool CMemo::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, 
     return true;
 }
 
-namespace {
-
-bool validColumn(const CarvedRecord* record, int column) {
-    return column >= 0 && column < record->columnCount &&
-           static_cast<size_t>(column) < record->kinds.size() &&
-           static_cast<size_t>(column) < record->values.size();
-}
-
-bool carvedBlobOrText(const CarvedRecord* record, int column) {
-    return validColumn(record, column) && isBlobOrText(record->kinds[static_cast<size_t>(column)]);
-}
-
-// Integer of a column that is neither blob nor text (0 otherwise).
-int64_t carvedId(const CarvedRecord* record, int column) {
-    if (!validColumn(record, column)) return 0;
-    auto v = carvedInteger(record->kinds[static_cast<size_t>(column)],
-                           &record->values[static_cast<size_t>(column)]);
-    return v ? *v : 0;
-}
-
-// A date column after CheckCarvedValue: a number there holds Unix seconds in the whole
-// slot; NULL gives 0.
-int64_t carvedDate(const CarvedRecord* record, int column) {
-    if (!validColumn(record, column)) return 0;
-    if (!isCarvedNumberKind(record->kinds[static_cast<size_t>(column)])) return 0;
-    return record->values[static_cast<size_t>(column)].i64;
-}
-
-std::string carvedText(const CarvedRecord* record, int column) {
-    return carvedBlobOrText(record, column) ? record->Text(column) : std::string();
-}
-
-} // namespace
-
 bool CMemo::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     if (!record || Cancelled()) return false;
-    if (tableName == kNewTitleTable) return OnCarvedTitleNew(record);
+    if (tableName == kNewTitleTable) return OnCarvedTitle(record, true);
     if (tableName == kNewBodyTable) return OnCarvedBodyNew(record);
-    if (tableName == kOldTitleTable) return OnCarvedTitleOld(record);
+    if (tableName == kOldTitleTable) return OnCarvedTitle(record, false);
     if (tableName == kOldBodyTable) return OnCarvedBodyOld(record);
     return false;
 }
 
-bool CMemo::OnCarvedTitleNew(CarvedRecord* record) {
-    std::string title = carvedText(record, titleColumn);
-    if (title.empty()) title = carvedText(record, summaryColumn);
+// A carved row of either title table; in the newer one an empty title falls back to the
+// summary, and rows are told apart by note id and title (the older table's by date too).
+bool CMemo::OnCarvedTitle(CarvedRecord* record, bool newTable) {
+    std::string title = carvedColumnText(*record, titleColumn);
+    if (newTable && title.empty()) title = carvedColumnText(*record, summaryColumn);
     if (title.empty()) return false;
     auto row = std::make_unique<NoteTitleRow>();
     row->deleted = true;
     row->title = std::move(title);
-    if (!carvedBlobOrText(record, idColumn)) row->noteId = carvedId(record, idColumn);
-    if (!carvedBlobOrText(record, dateColumn)) row->date = carvedDate(record, dateColumn);
-    row->summary = carvedText(record, dataColumn);
-    AddTitleRow(std::move(row), false);
-    return true;
-}
-
-bool CMemo::OnCarvedTitleOld(CarvedRecord* record) {
-    std::string title = carvedText(record, titleColumn);
-    if (title.empty()) return false;
-    auto row = std::make_unique<NoteTitleRow>();
-    row->deleted = true;
-    row->title = std::move(title);
-    row->noteId = carvedId(record, idColumn);
-    row->date = carvedDate(record, dateColumn);
-    row->summary = carvedText(record, dataColumn);
-    AddTitleRow(std::move(row), true);
+    row->noteId = carvedColumnInteger(*record, idColumn).value_or(0);
+    row->date = carvedNumberSlot(*record, dateColumn);
+    row->summary = carvedColumnText(*record, dataColumn);
+    AddTitleRow(std::move(row), !newTable);
     return true;
 }
 
@@ -450,7 +335,7 @@ void CMemo::AddTitleRow(std::unique_ptr<NoteTitleRow> row, bool compareDate) {
 }
 
 bool CMemo::OnCarvedBodyNew(CarvedRecord* record) {
-    if (!carvedBlobOrText(record, dataColumn)) return false;
+    if (!carvedColumnIsText(*record, dataColumn)) return false;
     std::string bytes = record->Bytes(dataColumn);
     if (bytes.empty()) return false;
     std::string text;
@@ -458,20 +343,20 @@ bool CMemo::OnCarvedBodyNew(CarvedRecord* record) {
     auto entry = std::make_unique<NoteBodyEntry>();
     entry->deleted = true;
     entry->text = std::move(text);
-    if (!carvedBlobOrText(record, ownerIdColumn)) entry->ownerId = carvedId(record, ownerIdColumn);
+    entry->ownerId = carvedColumnInteger(*record, ownerIdColumn).value_or(0);
     AddBodyEntry(std::move(entry));
     return true;
 }
 
 bool CMemo::OnCarvedBodyOld(CarvedRecord* record) {
-    std::string html = carvedText(record, dataColumn);
+    std::string html = carvedColumnText(*record, dataColumn);
     if (html.empty()) return false;
     std::string text;
     if (!cleanNoteHtml(html.c_str(), &text)) return false;
     auto entry = std::make_unique<NoteBodyEntry>();
     entry->deleted = true;
     entry->text = std::move(text);
-    entry->ownerId = carvedId(record, ownerIdColumn);
+    entry->ownerId = carvedColumnInteger(*record, ownerIdColumn).value_or(0);
     AddBodyEntry(std::move(entry));
     return true;
 }

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -65,18 +64,13 @@ class CMemo : public CCommonInterFace {
     bool DecodeNoteData(const char* data, size_t length, std::string* text);
 
   private:
-    bool Cancelled() const;
-    // Counts the rows (none: true at once), runs the query and hands each row on.
-    bool ReadRows(const char* table, const char* where, const char* sql,
-                  const std::function<void(sqlite3_stmt*)>& onRow);
     bool NewSchema() const;
     bool ReadTitleRowsNew();
     bool ReadBodyRowsNew();
     bool ReadTitleRowsOld();
     bool ReadBodyRowsOld();
-    bool OnCarvedTitleNew(CarvedRecord* record);
+    bool OnCarvedTitle(CarvedRecord* record, bool newTable);
     bool OnCarvedBodyNew(CarvedRecord* record);
-    bool OnCarvedTitleOld(CarvedRecord* record);
     bool OnCarvedBodyOld(CarvedRecord* record);
     void AddTitleRow(std::unique_ptr<NoteTitleRow> row, bool compareDate);
     void AddBodyEntry(std::unique_ptr<NoteBodyEntry> entry);

@@ -1,6 +1,8 @@
 #include "core/CReminder.h"
 
+#include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
+#include "core/LiveColumn.h"
 #include "core/ReminderRecord.h"
 #include "core/ScanDataType.h"
 #include "scan/CScanManager.h"
@@ -16,21 +18,6 @@ const char kCalendarFolder[] = "/var/mobile/Library/Calendar/";
 const char kCalendarFile[] = "Calendar.sqlitedb";
 const char kItemTable[] = "CalendarItem";
 
-// A prepared statement that finalizes itself.
-struct Statement {
-    sqlite3_stmt* stmt = nullptr;
-    Statement(sqlite3* db, const char* sql) {
-        if (db && sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(stmt);
-            stmt = nullptr;
-        }
-    }
-    ~Statement() { sqlite3_finalize(stmt); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    explicit operator bool() const { return stmt != nullptr; }
-};
-
 // A live 32-bit id: INTEGER and non-zero, else nullopt.
 std::optional<int32_t> liveId(sqlite3_stmt* s, int col) {
     if (sqlite3_column_type(s, col) != SQLITE_INTEGER) return std::nullopt;
@@ -39,35 +26,12 @@ std::optional<int32_t> liveId(sqlite3_stmt* s, int col) {
     return v;
 }
 
-// A live date cell in Apple seconds (REAL, or INTEGER for whole seconds) as whole
-// seconds; nullopt for other types and values that are not representable.
-std::optional<int64_t> liveSeconds(sqlite3_stmt* s, int col) {
-    switch (sqlite3_column_type(s, col)) {
-    case SQLITE_INTEGER:
-        return sqlite3_column_int64(s, col);
-    case SQLITE_FLOAT:
-        return doubleToSeconds(sqlite3_column_double(s, col));
-    default:
-        return std::nullopt;
-    }
-}
-
-bool isTextOrBlob(uint32_t kind) {
-    return kind == KindText || kind == KindBlob;
-}
-
 // The start date of a reminder: positive Apple seconds move to Unix time, a value of
 // 0 or below is kept as it is; nullopt when the move overflows.
 std::optional<int64_t> startDateToUnix(int64_t apple) {
     if (apple <= 0) return apple;
     return appleToUnixChecked(apple);
 }
-
-constexpr uint32_t kindBit(uint32_t k) {
-    return 1u << k;
-}
-constexpr uint32_t kNumberKinds = 0x7fcu; // kinds 2 to 10
-constexpr uint32_t kAllKinds = 0x1fffu;
 
 CReminder::RowKey rowKey(const ReminderRow& r) {
     return {r.calendarId, r.priority, r.completed, r.date, r.title};
@@ -88,10 +52,6 @@ CReminder::~CReminder() {
     ClearLists();
 }
 
-bool CReminder::Cancelled() const {
-    return !owner || owner->cancelled.load(std::memory_order_relaxed);
-}
-
 void CReminder::ClearLists() {
     reminders.clear();
     locations.clear();
@@ -102,15 +62,9 @@ void CReminder::ClearLists() {
 }
 
 bool CReminder::Scan() {
-    if (Cancelled() || !owner->fileParser) return false;
-    std::string devicePath = std::string(kCalendarFolder) + kCalendarFile;
-    std::string stored;
-    // Without a stored file for the calendar database nothing is opened.
-    if (!owner->fileParser->GetBackupFileName(CategoryCalendarReminders, devicePath.c_str(), &stored) ||
-        stored.empty())
+    if (Cancelled()) return false;
+    if (!OpenStoredDatabase(CategoryCalendarReminders, std::string(kCalendarFolder) + kCalendarFile, false))
         return false;
-    std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), false)) return false;
 
     SetProgressSteps(6);
     ReadLive();
@@ -132,101 +86,77 @@ void CReminder::ReadLive() {
 }
 
 void CReminder::ReadReminders() {
-    int n = CountRows(kItemTable, "where entity_type=3");
-    if (n <= 0) return;
-    Statement q(Db(), "select ROWID,calendar_id,start_date,completion_date,priority,summary,description from "
-                      "'CalendarItem' where entity_type=3");
-    if (!q) return;
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(q.stmt) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        sqlite3_stmt* s = q.stmt;
-        auto rowid = liveId(s, 0);
-        if (!rowid) continue;
-        auto calendarId = liveId(s, 1);
-        if (!calendarId) continue;
-        int64_t date = 0;
-        if (auto apple = liveSeconds(s, 2)) date = startDateToUnix(*apple).value_or(0);
-        bool completed = false;
-        if (auto done = liveSeconds(s, 3)) completed = *done > 0;
-        int32_t priority = sqlite3_column_type(s, 4) == SQLITE_INTEGER ? sqlite3_column_int(s, 4) : 0;
-        if (sqlite3_column_type(s, 5) != SQLITE_TEXT) continue;
-        auto row = std::make_unique<ReminderRow>();
-        CopyColumnText(s, 5, &row->title);
-        if (sqlite3_column_type(s, 6) == SQLITE_TEXT) CopyColumnText(s, 6, &row->notes);
-        row->rowid = *rowid;
-        row->calendarId = *calendarId;
-        row->priority = priority;
-        row->date = date;
-        row->completed = completed;
-        row->deleted = false;
-        rowKeys.insert(rowKey(*row));
-        reminders.append(std::move(row));
-    }
+    ReadRows(kItemTable, "where entity_type=3",
+             "select ROWID,calendar_id,start_date,completion_date,priority,summary,description from "
+             "'CalendarItem' where entity_type=3",
+             [&](sqlite3_stmt* s) {
+                 auto rowid = liveId(s, 0);
+                 if (!rowid) return;
+                 auto calendarId = liveId(s, 1);
+                 if (!calendarId) return;
+                 const int64_t date = liveAppleDate(s, 2);
+                 bool completed = false;
+                 if (auto done = liveSeconds(s, 3)) completed = *done > 0;
+                 int32_t priority =
+                     sqlite3_column_type(s, 4) == SQLITE_INTEGER ? sqlite3_column_int(s, 4) : 0;
+                 if (sqlite3_column_type(s, 5) != SQLITE_TEXT) return;
+                 auto row = std::make_unique<ReminderRow>();
+                 CopyColumnText(s, 5, &row->title);
+                 if (sqlite3_column_type(s, 6) == SQLITE_TEXT) CopyColumnText(s, 6, &row->notes);
+                 row->rowid = *rowid;
+                 row->calendarId = *calendarId;
+                 row->priority = priority;
+                 row->date = date;
+                 row->completed = completed;
+                 row->deleted = false;
+                 rowKeys.insert(rowKey(*row));
+                 reminders.append(std::move(row));
+             });
 }
 
 void CReminder::ReadLists() {
-    int n = CountRows("Calendar", "where flags=2304");
-    if (n <= 0) return;
-    Statement q(Db(), "select ROWID,title from 'Calendar' where flags=2304");
-    if (!q) return;
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(q.stmt) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        auto rowid = liveId(q.stmt, 0);
-        if (!rowid) continue;
-        auto row = std::make_unique<ReminderListRow>();
-        row->rowid = *rowid;
-        if (sqlite3_column_type(q.stmt, 1) == SQLITE_TEXT) CopyColumnText(q.stmt, 1, &row->title);
-        lists.append(std::move(row));
-    }
+    ReadRows("Calendar", "where flags=2304", "select ROWID,title from 'Calendar' where flags=2304",
+             [&](sqlite3_stmt* s) {
+                 auto rowid = liveId(s, 0);
+                 if (!rowid) return;
+                 auto row = std::make_unique<ReminderListRow>();
+                 row->rowid = *rowid;
+                 if (sqlite3_column_type(s, 1) == SQLITE_TEXT) CopyColumnText(s, 1, &row->title);
+                 lists.append(std::move(row));
+             });
 }
 
 void CReminder::ReadLocations() {
-    int n = CountRows("Location", "");
-    if (n <= 0) return;
-    Statement q(Db(), "select ROWID,title from 'Location'");
-    if (!q) return;
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(q.stmt) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        auto rowid = liveId(q.stmt, 0);
-        if (!rowid) continue;
+    ReadRows("Location", "", "select ROWID,title from 'Location'", [&](sqlite3_stmt* s) {
+        auto rowid = liveId(s, 0);
+        if (!rowid) return;
         auto row = std::make_unique<ReminderLocationRow>();
         row->rowid = *rowid;
         // Text or blob; a title is what precedes the first NUL.
-        CopyColumnText(q.stmt, 1, &row->title);
+        CopyColumnText(s, 1, &row->title);
         row->title.resize(std::strlen(row->title.c_str()));
-        if (row->title.empty()) continue;
+        if (row->title.empty()) return;
         row->ownerId = 0;
         locations.append(std::move(row));
-    }
+    });
 }
 
 void CReminder::ReadAlarms() {
-    int n = CountRows("Alarm", "where location_id>0");
-    if (n <= 0) return;
-    // Newer databases name the owner column calendaritem_owner_id, older ones owner_id.
-    Statement q(Db(), "select location_id,calendaritem_owner_id from 'Alarm' where location_id>0");
-    Statement old(q ? nullptr : Db(), "select location_id,owner_id from 'Alarm' where location_id>0");
-    sqlite3_stmt* s = q ? q.stmt : old.stmt;
-    if (!s) return;
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(s) == SQLITE_ROW) {
-        ReportProgress(2, false);
+    auto onRow = [&](sqlite3_stmt* s) {
         auto locationId = liveId(s, 0);
-        if (!locationId) continue;
+        if (!locationId) return;
         auto ownerId = liveId(s, 1);
-        if (!ownerId) continue;
+        if (!ownerId) return;
         auto row = std::make_unique<ReminderAlarmRow>();
         row->locationId = *locationId;
         row->ownerId = *ownerId;
         alarms.append(std::move(row));
-    }
+    };
+    // Newer databases name the owner column calendaritem_owner_id, older ones owner_id.
+    if (!ReadRows("Alarm", "where location_id>0",
+                  "select location_id,calendaritem_owner_id from 'Alarm' where location_id>0", onRow))
+        ReadRows("Alarm", "where location_id>0",
+                 "select location_id,owner_id from 'Alarm' where location_id>0", onRow);
 }
 
 void CReminder::CarveDeleted() {
@@ -267,7 +197,7 @@ bool CReminder::PrepareTable() {
             kinds = kindBit(KindText);
         } else if (name == "start_date") {
             rule = ColumnRule::StartDate;
-            kinds = kAllKinds & ~(kindBit(KindText) | kindBit(KindBlob));
+            kinds = kNotTextKinds;
         } else if (name == "calendar_id") {
             rule = ColumnRule::CalendarId;
             kinds = kNumberKinds;
@@ -294,11 +224,11 @@ bool CReminder::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
     case ColumnRule::Any:
         return true;
     case ColumnRule::Summary:
-        return kind == KindText && size > 0 && value && value->text && value->text[0] != '\0';
+        return isNonEmptyCarvedText(kind, value, size);
     case ColumnRule::Description:
         return kind == KindNull || kind == KindText;
     case ColumnRule::Uuid:
-        return kind == KindText && size == 36 && value && value->text && std::strlen(value->text) == 36;
+        return isCarvedUuidText(kind, value, size);
     case ColumnRule::StartDate: {
         if (isTextOrBlob(kind)) return false;
         auto v = carvedInteger(kind, value);
@@ -308,10 +238,8 @@ bool CReminder::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
         if (kind == KindDouble && *v == INT64_MIN) return false;
         return startDateToUnix(*v).has_value();
     }
-    case ColumnRule::CalendarId: {
-        auto v = carvedInteger(kind, value);
-        return v && *v != 0;
-    }
+    case ColumnRule::CalendarId:
+        return isNonZeroCarvedInteger(kind, value);
     case ColumnRule::EntityType: {
         auto v = carvedInteger(kind, value);
         return v && *v != 2;
@@ -324,11 +252,7 @@ bool CReminder::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
 
 bool CReminder::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     if (!record || Cancelled() || tableName != kItemTable) return false;
-    auto inRecord = [&](int col) {
-        return col >= 0 && col < record->columnCount && static_cast<size_t>(col) < record->kinds.size() &&
-               static_cast<size_t>(col) < record->values.size();
-    };
-    if (!inRecord(summaryColumn) || !isTextOrBlob(record->kinds[summaryColumn])) return false;
+    if (!carvedColumnIsText(*record, summaryColumn)) return false;
     std::string title = record->Text(summaryColumn);
     if (title.empty()) return false;
 
@@ -336,13 +260,9 @@ bool CReminder::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     row->deleted = true;
     row->title = std::move(title);
     row->rowid = 0;
-    if (inRecord(descriptionColumn) && isTextOrBlob(record->kinds[descriptionColumn]))
-        row->notes = record->Text(descriptionColumn);
+    row->notes = carvedColumnText(*record, descriptionColumn);
 
-    auto number = [&](int col) -> std::optional<int64_t> {
-        if (!inRecord(col)) return std::nullopt;
-        return carvedInteger(record->kinds[col], &record->values[col]);
-    };
+    auto number = [&](int col) { return carvedColumnInteger(*record, col); };
     if (auto v = number(calendarIdColumn)) row->calendarId = static_cast<int32_t>(*v);
     if (auto v = number(startDateColumn)) row->date = startDateToUnix(*v).value_or(0);
     if (auto v = number(completionDateColumn)) row->completed = *v > 0;

@@ -83,7 +83,6 @@ class CReminder : public CCommonInterFace {
         LocationId
     };
 
-    bool Cancelled() const;
     void ReadLive();
     void ReadReminders();
     void ReadLists();

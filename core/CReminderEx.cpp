@@ -1,6 +1,8 @@
 #include "core/CReminderEx.h"
 
+#include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
+#include "core/LiveColumn.h"
 #include "core/ReminderRecord.h"
 #include "core/ScanDataType.h"
 #include "scan/CScanManager.h"
@@ -48,17 +50,7 @@ bool looksLikeDatabase(const std::string& path) {
 // A live date cell in Apple seconds (REAL, or INTEGER for whole seconds) as Unix
 // seconds; 0 when absent, not above 0, or not representable.
 int64_t liveDate(sqlite3_stmt* s, int col) {
-    std::optional<int64_t> apple;
-    switch (sqlite3_column_type(s, col)) {
-    case SQLITE_INTEGER:
-        apple = sqlite3_column_int64(s, col);
-        break;
-    case SQLITE_FLOAT:
-        apple = doubleToSeconds(sqlite3_column_double(s, col));
-        break;
-    default:
-        break;
-    }
+    const std::optional<int64_t> apple = liveSeconds(s, col);
     if (!apple || *apple <= 0) return 0;
     return appleToUnixChecked(*apple).value_or(0);
 }
@@ -66,15 +58,6 @@ int64_t liveDate(sqlite3_stmt* s, int col) {
 int32_t liveInt(sqlite3_stmt* s, int col) {
     return sqlite3_column_type(s, col) == SQLITE_INTEGER ? sqlite3_column_int(s, col) : 0;
 }
-
-bool isTextOrBlob(uint32_t kind) {
-    return kind == KindText || kind == KindBlob;
-}
-
-constexpr uint32_t kindBit(uint32_t k) {
-    return 1u << k;
-}
-constexpr uint32_t kAllKinds = 0x1fffu;
 
 CReminderEx::RowKey rowKey(const ReminderObjectRow& r) {
     return {r.due, r.priority, r.completed, r.created, r.title};
@@ -92,10 +75,6 @@ CReminderEx::CReminderEx(CScanManager* owner) : CCommonInterFace(owner, ScanRemi
 
 CReminderEx::~CReminderEx() {
     objects.clear();
-}
-
-bool CReminderEx::Cancelled() const {
-    return !owner || owner->cancelled.load(std::memory_order_relaxed);
 }
 
 bool CReminderEx::Scan() {
@@ -158,18 +137,10 @@ void CReminderEx::ReadObjects() {
     char condition[96];
     std::snprintf(condition, sizeof condition, "where Z_ENT=%d or Z_ENT=%d or Z_ENT=%d", reminderEntity,
                   locationTriggerEntity, alarmEntity);
-    int n = CountRows(kObjectTable, condition);
-    if (n <= 0) return;
     std::string sql = "select ZTITLE1,ZNOTES,ZADDRESS,ZMARKEDFORDELETION,ZPRIORITY,ZCREATIONDATE,"
                       "ZCOMPLETIONDATE,ZDUEDATE,Z_PK,Z_ENT,ZREMINDER,ZTRIGGER from 'ZREMCDOBJECT' ";
     sql += condition;
-    Statement q(Db(), sql.c_str());
-    if (!q) return;
-    progressDone = 0;
-    progressTotal = n;
-    sqlite3_stmt* s = q.stmt;
-    while (!Cancelled() && sqlite3_step(s) == SQLITE_ROW) {
-        ReportProgress(2, false);
+    ReadRows(kObjectTable, condition, sql.c_str(), [&](sqlite3_stmt* s) {
         auto row = std::make_unique<ReminderObjectRow>();
         if (sqlite3_column_type(s, 0) == SQLITE_TEXT) CopyColumnText(s, 0, &row->title);
         if (sqlite3_column_type(s, 1) == SQLITE_TEXT) CopyColumnText(s, 1, &row->notes);
@@ -201,7 +172,7 @@ void CReminderEx::ReadObjects() {
         row->store = currentStore;
         if (row->kind == KindReminder) rowKeys.insert(rowKey(*row));
         objects.append(std::move(row));
-    }
+    });
 }
 
 void CReminderEx::CarveDeleted() {
@@ -240,7 +211,7 @@ bool CReminderEx::PrepareTable() {
             acceptedKinds[i] = kindBit(KindText);
         } else if (name == "ZCREATIONDATE" || name == "ZDUEDATE") {
             columnRules[i] = ColumnRule::Date;
-            acceptedKinds[i] = kAllKinds & ~(kindBit(KindText) | kindBit(KindBlob));
+            acceptedKinds[i] = kNotTextKinds;
         }
         if (columns[i].isIntegerPrimaryKey && i == 0) acceptedKinds[i] = 0;
     }
@@ -255,11 +226,11 @@ bool CReminderEx::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* v
     case ColumnRule::Any:
         return true;
     case ColumnRule::Title:
-        return kind == KindText && size > 0 && value && value->text && value->text[0] != '\0';
+        return isNonEmptyCarvedText(kind, value, size);
     case ColumnRule::Notes:
         return kind == KindNull || kind == KindText;
     case ColumnRule::Uuid:
-        return kind == KindText && size == 36 && value && value->text && std::strlen(value->text) == 36;
+        return isCarvedUuidText(kind, value, size);
     case ColumnRule::Date: {
         if (isTextOrBlob(kind)) return false;
         auto v = carvedInteger(kind, value);
@@ -273,11 +244,7 @@ bool CReminderEx::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* v
 
 bool CReminderEx::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     if (!record || Cancelled() || tableName != kObjectTable) return false;
-    auto inRecord = [&](int col) {
-        return col >= 0 && col < record->columnCount && static_cast<size_t>(col) < record->kinds.size() &&
-               static_cast<size_t>(col) < record->values.size();
-    };
-    if (!inRecord(titleColumn) || !isTextOrBlob(record->kinds[titleColumn])) return false;
+    if (!carvedColumnIsText(*record, titleColumn)) return false;
     std::string title = record->Text(titleColumn);
     if (title.empty()) return false;
 
@@ -286,15 +253,10 @@ bool CReminderEx::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     row->kind = KindReminder;
     row->title = std::move(title);
     row->store = currentStore;
-    if (inRecord(notesColumn) && isTextOrBlob(record->kinds[notesColumn]))
-        row->notes = record->Text(notesColumn);
-    if (inRecord(addressColumn) && isTextOrBlob(record->kinds[addressColumn]))
-        row->address = record->Text(addressColumn);
+    row->notes = carvedColumnText(*record, notesColumn);
+    row->address = carvedColumnText(*record, addressColumn);
 
-    auto number = [&](int col) -> std::optional<int64_t> {
-        if (!inRecord(col)) return std::nullopt;
-        return carvedInteger(record->kinds[col], &record->values[col]);
-    };
+    auto number = [&](int col) { return carvedColumnInteger(*record, col); };
     auto date = [&](int col) -> int64_t {
         auto v = number(col);
         if (!v || *v <= 0) return 0;

@@ -54,7 +54,6 @@ class CReminderEx : public CCommonInterFace {
   private:
     enum class ColumnRule : uint8_t { Any, Title, Notes, Uuid, Date };
 
-    bool Cancelled() const;
     bool OpenStore(const std::string& path);
     void ReadLive();
     void ReadEntities();

@@ -1,9 +1,11 @@
 #include "core/CSMS.h"
 
 #include "core/CSMSHandel.h"
+#include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
 #include "core/CommonUtils.h"
 #include "core/ContactNameIndex.h"
+#include "core/LiveColumn.h"
 #include "core/SmsConversationRecord.h"
 #include "scan/CScanManager.h"
 
@@ -22,40 +24,7 @@ constexpr int64_t kNanosecondsPerSecond = 1000000000LL;
 // The 13 bytes that open an archived attributed string ("\x04\x0bstreamtyped").
 constexpr uint8_t kStreamTyped[13] = {0x04, 0x0b, 's', 't', 'r', 'e', 'a', 'm', 't', 'y', 'p', 'e', 'd'};
 
-constexpr uint32_t bit(uint32_t k) {
-    return 1u << k;
-}
-constexpr uint32_t kIntegerKinds =
-    bit(2) | bit(3) | bit(4) | bit(5) | bit(6) | bit(7) | bit(8) | bit(9) | bit(10);
-constexpr uint32_t kIntegerOrNull = kIntegerKinds | bit(1);
-
-bool isTextOrBlob(uint32_t kind) {
-    return kind == KindText || kind == KindBlob;
-}
-
-// Length of a carved text slot, never reading past its content size.
-size_t carvedTextLength(const CarvedValue* value, uint32_t size) {
-    if (!value || !value->text) return 0;
-    return strnlen(value->text, size);
-}
-
-// A live date column as whole seconds: INTEGER as it stands, FLOAT truncated (NaN and
-// out-of-range values fail). Any other type fails.
-bool liveDateValue(sqlite3_stmt* st, int column, int64_t* out) {
-    switch (sqlite3_column_type(st, column)) {
-    case SQLITE_INTEGER:
-        *out = sqlite3_column_int64(st, column);
-        return true;
-    case SQLITE_FLOAT: {
-        auto s = doubleToSeconds(sqlite3_column_double(st, column));
-        if (!s) return false;
-        *out = *s;
-        return true;
-    }
-    default:
-        return false;
-    }
-}
+constexpr uint32_t kNumberOrNull = kNumberKinds | kindBit(KindNull);
 
 } // namespace
 
@@ -68,10 +37,6 @@ CSMS::~CSMS() {
 
 bool CSMS::NewSchema() const {
     return owner && owner->iosVersion >= 5;
-}
-
-bool CSMS::Cancelled() const {
-    return !owner || owner->cancelled.load();
 }
 
 int64_t CSMS::AppleSecondsOfMessageDate(int64_t raw) {
@@ -93,14 +58,8 @@ std::optional<int64_t> CSMS::CarvedMessageDate(int64_t raw) {
 }
 
 bool CSMS::Scan() {
-    if (Cancelled() || !owner->fileParser) return false;
-
-    std::string devicePath = std::string(kSmsFolder) + kSmsFile;
-    std::string stored;
-    if (!owner->fileParser->GetBackupFileName(CategorySms, devicePath.c_str(), &stored) || stored.empty())
-        return false;
-    std::string path = owner->BackupFilePath(stored);
-    if (!Open(path.c_str(), false)) return false;
+    if (Cancelled()) return false;
+    if (!OpenStoredDatabase(CategorySms, std::string(kSmsFolder) + kSmsFile, false)) return false;
 
     SetProgressSteps(5);
     if (NewSchema()) {
@@ -146,39 +105,25 @@ void CSMS::AddLiveRow(std::unique_ptr<SmsMessageRow> row) {
 }
 
 bool CSMS::ReadLiveMessages() {
-    if (!db || Cancelled()) return false;
-    int n = CountRows("message", "");
-    if (n == 0) return true;
-
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "select handle_id,date,is_from_me,text from 'message' ORDER BY handle_id", -1,
-                           &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) continue;
-        int64_t handleId = sqlite3_column_int64(st, 0);
-        if (handleId == 0) continue;
-        int64_t raw = 0;
-        if (!liveDateValue(st, 1, &raw)) continue;
-        if (sqlite3_column_type(st, 2) != SQLITE_INTEGER) continue;
-        bool sent = sqlite3_column_int64(st, 2) != 0;
-        int type = sqlite3_column_type(st, 3);
-        if (type != SQLITE_TEXT && type != SQLITE_BLOB) continue;
-        auto row = std::make_unique<SmsMessageRow>();
-        CopyColumnText(st, 3, &row->text);
-        if (row->text.empty()) continue;
-        row->handleId = handleId;
-        row->sent = sent;
-        row->date = LiveMessageDate(raw);
-        AddLiveRow(std::move(row));
-    }
-    sqlite3_finalize(st);
-    return true;
+    return ReadRows("message", "", "select handle_id,date,is_from_me,text from 'message' ORDER BY handle_id",
+                    [&](sqlite3_stmt* st) {
+                        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+                        int64_t handleId = sqlite3_column_int64(st, 0);
+                        if (handleId == 0) return;
+                        const std::optional<int64_t> raw = liveSeconds(st, 1);
+                        if (!raw) return;
+                        if (sqlite3_column_type(st, 2) != SQLITE_INTEGER) return;
+                        bool sent = sqlite3_column_int64(st, 2) != 0;
+                        int type = sqlite3_column_type(st, 3);
+                        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
+                        auto row = std::make_unique<SmsMessageRow>();
+                        CopyColumnText(st, 3, &row->text);
+                        if (row->text.empty()) return;
+                        row->handleId = handleId;
+                        row->sent = sent;
+                        row->date = LiveMessageDate(*raw);
+                        AddLiveRow(std::move(row));
+                    });
 }
 
 void CSMS::ReadLiveGuids() {
@@ -199,72 +144,44 @@ void CSMS::ReadLiveGuids() {
 }
 
 bool CSMS::ReadLiveHandles() {
-    if (!db || Cancelled()) return false;
-    int n = CountRows("handle", "");
-    if (n == 0) return true;
-
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "select ROWID,id from 'handle'", -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) continue;
+    return ReadRows("handle", "", "select ROWID,id from 'handle'", [&](sqlite3_stmt* st) {
+        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
         int64_t id = sqlite3_column_int64(st, 0);
-        if (id == 0) continue;
+        if (id == 0) return;
         int type = sqlite3_column_type(st, 1);
-        if (type != SQLITE_TEXT && type != SQLITE_BLOB) continue;
+        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
         std::string text;
         CopyColumnText(st, 1, &text);
         normalizePhoneNumber(text);
-        if (text.empty()) continue;
+        if (text.empty()) return;
         auto entry = std::make_unique<SmsHandleEntry>();
         entry->id = id;
         entry->text = std::move(text);
         const SmsHandleEntry* e = handles.append(std::move(entry));
         handleIndex.emplace(id, e);
-    }
-    sqlite3_finalize(st);
-    return true;
+    });
 }
 
 bool CSMS::ReadLiveMessagesOld() {
-    if (!db || Cancelled()) return false;
-    int n = CountRows("message", "");
-    if (n == 0) return true;
-
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "select date,flags,address,text from 'message' ORDER BY address", -1, &st,
-                           nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        int64_t date = 0;
-        if (!liveDateValue(st, 0, &date)) continue;
-        if (sqlite3_column_type(st, 1) != SQLITE_INTEGER) continue;
-        bool sent = sqlite3_column_int64(st, 1) == 3;
-        int type = sqlite3_column_type(st, 2);
-        if (type != SQLITE_TEXT && type != SQLITE_BLOB) continue;
-        auto row = std::make_unique<SmsMessageRow>();
-        CopyColumnText(st, 2, &row->address);
-        normalizePhoneNumber(row->address);
-        type = sqlite3_column_type(st, 3);
-        if (type != SQLITE_TEXT && type != SQLITE_BLOB) continue;
-        CopyColumnText(st, 3, &row->text);
-        if (row->text.empty()) continue;
-        row->sent = sent;
-        row->date = date;
-        AddLiveRow(std::move(row));
-    }
-    sqlite3_finalize(st);
-    return true;
+    return ReadRows("message", "", "select date,flags,address,text from 'message' ORDER BY address",
+                    [&](sqlite3_stmt* st) {
+                        const std::optional<int64_t> date = liveSeconds(st, 0);
+                        if (!date) return;
+                        if (sqlite3_column_type(st, 1) != SQLITE_INTEGER) return;
+                        bool sent = sqlite3_column_int64(st, 1) == 3;
+                        int type = sqlite3_column_type(st, 2);
+                        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
+                        auto row = std::make_unique<SmsMessageRow>();
+                        CopyColumnText(st, 2, &row->address);
+                        normalizePhoneNumber(row->address);
+                        type = sqlite3_column_type(st, 3);
+                        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
+                        CopyColumnText(st, 3, &row->text);
+                        if (row->text.empty()) return;
+                        row->sent = sent;
+                        row->date = *date;
+                        AddLiveRow(std::move(row));
+                    });
 }
 
 void CSMS::CarveDeletedRows() {
@@ -313,46 +230,46 @@ bool CSMS::PrepareTable() {
         uint32_t kinds = 0;
         if (name == "date") {
             rule = Rule::Date;
-            kinds = kIntegerKinds;
+            kinds = kNumberKinds;
         } else if (name == "text") {
             rule = Rule::Text;
-            kinds = bit(KindText);
+            kinds = kindBit(KindText);
         } else if (newSchema) {
             if (name == "handle_id") {
                 rule = Rule::HandleId;
-                kinds = kIntegerKinds;
+                kinds = kNumberKinds;
             } else if (name == "is_from_me" || name == "is_read") {
                 rule = Rule::ZeroOrOne;
-                kinds = kIntegerOrNull;
+                kinds = kNumberOrNull;
             } else if (name == "service") {
                 rule = Rule::Service;
-                kinds = bit(KindText);
+                kinds = kindBit(KindText);
             } else if (name == "guid") {
                 rule = Rule::Guid;
-                kinds = bit(KindText) | bit(KindBlob);
+                kinds = kTextKinds;
             } else if (name == "account_guid") {
                 rule = Rule::AccountGuid;
-                kinds = bit(KindText) | bit(KindBlob);
+                kinds = kTextKinds;
             } else if (name == "attributedBody") {
                 rule = Rule::AttributedBody;
-                kinds = bit(KindBlob);
+                kinds = kindBit(KindBlob);
             }
         } else {
             if (name == "address") {
                 rule = Rule::Address;
-                kinds = bit(KindText);
+                kinds = kindBit(KindText);
             } else if (name == "flags") {
                 rule = Rule::AnyInteger;
-                kinds = kIntegerOrNull;
+                kinds = kNumberOrNull;
             } else if (name == "group_id") {
                 rule = Rule::GroupId;
-                kinds = kIntegerKinds;
+                kinds = kNumberKinds;
             } else if (name == "read") {
                 rule = Rule::ZeroOrOne;
-                kinds = kIntegerOrNull;
+                kinds = kNumberOrNull;
             } else if (name == "country") {
                 rule = Rule::Country;
-                kinds = bit(KindText) | bit(KindNull);
+                kinds = kindBit(KindText) | kindBit(KindNull);
             }
         }
         if (columns[i].isIntegerPrimaryKey && i == 0) kinds = 0; // arrives as "not read"
@@ -376,12 +293,9 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
         return *raw != 0 && isPlausibleCarvedDate(*raw);
     }
     case Rule::Text:
-        return kind == KindText && carvedTextLength(value, size) > 0;
-    case Rule::HandleId: {
-        if (isTextOrBlob(kind)) return false;
-        auto v = carvedInteger(kind, value);
-        return v && *v != 0;
-    }
+        return kind == KindText && carvedSlotTextLength(kind, value, size) > 0;
+    case Rule::HandleId:
+        return !isTextOrBlob(kind) && isNonZeroCarvedInteger(kind, value);
     case Rule::ZeroOrOne: {
         if (isTextOrBlob(kind)) return false;
         auto v = carvedInteger(kind, value);
@@ -399,7 +313,7 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
                std::memcmp(value->blob, kStreamTyped, sizeof(kStreamTyped)) == 0;
     case Rule::Address: {
         if (kind != KindText) return false;
-        size_t n = carvedTextLength(value, size);
+        size_t n = carvedSlotTextLength(kind, value, size);
         if (n == 0) return false;
         std::string cleaned(value->text, n);
         normalizePhoneNumber(cleaned);
@@ -407,11 +321,8 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
     }
     case Rule::AnyInteger:
         return !isTextOrBlob(kind);
-    case Rule::GroupId: {
-        if (isTextOrBlob(kind)) return false;
-        auto v = carvedInteger(kind, value);
-        return v && *v != 0;
-    }
+    case Rule::GroupId:
+        return !isTextOrBlob(kind) && isNonZeroCarvedInteger(kind, value);
     case Rule::Country:
         return kind == KindText || kind == KindNull;
     }
@@ -420,42 +331,32 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
 
 bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     if (!record || Cancelled()) return false;
-    auto inRange = [&](int c) {
-        return c >= 0 && c < record->columnCount && static_cast<size_t>(c) < record->kinds.size();
-    };
-    if (!inRange(textColumn) || !inRange(dateColumn)) return false;
-    if (!isTextOrBlob(record->kinds[textColumn])) return false;
+    if (!carvedColumnIsText(*record, textColumn) || !hasCarvedColumn(*record, dateColumn)) return false;
 
     auto row = std::make_unique<SmsMessageRow>();
     row->text = record->Text(textColumn);
     if (row->text.empty()) return false;
 
-    auto date = carvedInteger(record->kinds[dateColumn], &record->values[dateColumn]);
+    auto date = carvedColumnInteger(*record, dateColumn);
     if (!date) return false;
     if (NewSchema()) {
-        if (!inRange(handleIdColumn)) return false;
-        auto handleId = carvedInteger(record->kinds[handleIdColumn], &record->values[handleIdColumn]);
+        auto handleId = carvedColumnInteger(*record, handleIdColumn);
         if (!handleId || *handleId == 0) return false;
         row->handleId = *handleId;
-        if (inRange(directionColumn)) {
-            auto sent = carvedInteger(record->kinds[directionColumn], &record->values[directionColumn]);
-            row->sent = sent && *sent != 0;
-        }
+        auto sent = carvedColumnInteger(*record, directionColumn);
+        row->sent = sent && *sent != 0;
         auto unix = CarvedMessageDate(*date);
         if (!unix) return false;
         row->date = *unix;
-        if (inRange(guidColumn) && isTextOrBlob(record->kinds[guidColumn]) &&
-            liveGuids.count(record->Text(guidColumn)))
+        if (carvedColumnIsText(*record, guidColumn) && liveGuids.count(record->Text(guidColumn)))
             return true; // an old copy of a live message
     } else {
-        if (inRange(addressColumn) && isTextOrBlob(record->kinds[addressColumn])) {
+        if (carvedColumnIsText(*record, addressColumn)) {
             row->address = record->Text(addressColumn);
             normalizePhoneNumber(row->address);
         }
-        if (inRange(directionColumn)) {
-            auto flags = carvedInteger(record->kinds[directionColumn], &record->values[directionColumn]);
-            row->sent = flags && *flags == 3;
-        }
+        auto flags = carvedColumnInteger(*record, directionColumn);
+        row->sent = flags && *flags == 3;
         if (*date == 0) return false;
         row->date = *date;
     }

@@ -80,7 +80,6 @@ class CSMS : public CCommonInterFace {
     };
 
     bool NewSchema() const;
-    bool Cancelled() const;
     bool ReadLiveMessages();
     bool ReadLiveHandles();
     void ReadLiveGuids();

@@ -1,25 +1,13 @@
 #include "core/CSMSHandel.h"
 
 #include "core/CSMS.h"
+#include "core/CarvedColumn.h"
 #include "core/CommonUtils.h"
 #include "scan/CScanManager.h"
 
 #include <cstring>
 #include <string>
 #include <vector>
-
-namespace {
-
-size_t carvedTextLength(const CarvedValue* value, uint32_t size) {
-    if (!value || !value->text) return 0;
-    return strnlen(value->text, size);
-}
-
-constexpr uint32_t bit(uint32_t k) {
-    return 1u << k;
-}
-
-} // namespace
 
 CSMSHandel::CSMSHandel(CSMS* parent, const char* path, CScanManager* owner)
     : CCommonInterFace(owner, ScanSms), parent(parent) {
@@ -32,7 +20,7 @@ CSMSHandel::CSMSHandel(CSMS* parent, const char* path, CScanManager* owner)
 CSMSHandel::~CSMSHandel() = default;
 
 bool CSMSHandel::Scan() {
-    if (!parent || !owner || owner->cancelled.load()) return false;
+    if (!parent || Cancelled()) return false;
     std::string path = rawPath;
     if (path.empty() || !Open(path.c_str(), false)) return true;
 
@@ -51,7 +39,7 @@ bool CSMSHandel::Scan() {
             progressDone = 0;
             progressTotal = static_cast<int32_t>(leaves.size());
             for (uint64_t leaf : leaves) {
-                if (owner->cancelled.load()) break;
+                if (Cancelled()) break;
                 ReportProgress(2, false);
                 if (ReadPage(leaf)) CarvePage(leaf, false);
             }
@@ -70,16 +58,16 @@ bool CSMSHandel::PrepareTable() {
         const std::string& name = columns[i].name;
         if (name == "id") {
             columnRules[i] = Rule::Id;
-            acceptedKinds[i] = bit(KindText);
+            acceptedKinds[i] = kindBit(KindText);
         } else if (name == "service") {
             columnRules[i] = Rule::Service;
-            acceptedKinds[i] = bit(KindText);
+            acceptedKinds[i] = kindBit(KindText);
         } else if (name == "uncanonicalized_id") {
             columnRules[i] = Rule::UncanonicalizedId;
-            acceptedKinds[i] = bit(KindText) | bit(KindNull);
+            acceptedKinds[i] = kindBit(KindText) | kindBit(KindNull);
         } else if (name == "country") {
             columnRules[i] = Rule::Country;
-            acceptedKinds[i] = bit(KindText);
+            acceptedKinds[i] = kindBit(KindText);
         }
     }
     return true;
@@ -94,17 +82,17 @@ bool CSMSHandel::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* va
         return true;
     case Rule::Id: {
         if (kind != KindText) return false;
-        size_t n = carvedTextLength(value, size);
+        size_t n = carvedSlotTextLength(kind, value, size);
         if (n == 0) return false;
         return !normalizePhoneNumber(std::string(value->text, n).c_str()).empty();
     }
     case Rule::Service:
-        return kind == KindText && carvedTextLength(value, size) == 3 &&
+        return kind == KindText && carvedSlotTextLength(kind, value, size) == 3 &&
                std::memcmp(value->text, "SMS", 3) == 0;
     case Rule::UncanonicalizedId: {
         if (kind == KindNull) return true;
         if (kind != KindText) return false;
-        size_t n = carvedTextLength(value, size);
+        size_t n = carvedSlotTextLength(kind, value, size);
         return n > 0 && isAllDigits(std::string(value->text, n).c_str());
     }
     case Rule::Country:
@@ -114,12 +102,8 @@ bool CSMSHandel::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* va
 }
 
 bool CSMSHandel::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
-    if (!record || !parent || !owner || owner->cancelled.load()) return false;
-    if (idColumn < 0 || idColumn >= record->columnCount ||
-        static_cast<size_t>(idColumn) >= record->kinds.size())
-        return false;
-    uint32_t kind = record->kinds[idColumn];
-    if (kind != KindText && kind != KindBlob) return false;
+    if (!record || !parent || Cancelled()) return false;
+    if (!carvedColumnIsText(*record, idColumn)) return false;
     std::string text = record->Text(idColumn);
     normalizePhoneNumber(text);
     if (text.empty()) return false;

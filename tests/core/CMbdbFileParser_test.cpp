@@ -946,7 +946,9 @@ TEST(DbManifest, DamagedTableKeepsWhatTheFileIdWalkReads) {
             CMbdbFileParser parser;
             bool ok = parser.Open(path.c_str(), dir.c_str(), 14);
             EXPECT_EQ(expected, readEntries(parser));
-            if (!ok) EXPECT_TRUE(parser.AllEntries().empty());
+            if (!ok) {
+                EXPECT_TRUE(parser.AllEntries().empty());
+            }
             if (expected.size() != whole) ++differentFromWhole;
         }
     }

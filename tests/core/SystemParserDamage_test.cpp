@@ -15,7 +15,7 @@
 #include "core/CallRecord.h"
 #include "core/NoteRecord.h"
 #include "core/ReminderRecord.h"
-#include "tests/core/NoteBodyBytes.h"
+#include "tests/kit/NoteBody.h"
 #include "tests/core/SystemAppBackup.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
@@ -120,7 +120,7 @@ void buildDatabase(const std::filesystem::path& path, Parser parser) {
             // Bodies of growing size, the larger ones running onto overflow pages.
             db.insert("ZICNOTEDATA", {"Z_PK", "Z_ENT", "Z_OPT", "ZNOTE", "ZDATA"},
                       {int64_t(i), int64_t(8), int64_t(1), int64_t(i),
-                       Blob{notebody::noteBody(title + "\n" + notebody::incompressibleText(i * 80, i))}});
+                       Blob{kit::noteBody(title + "\n" + kit::incompressibleText(i * 80, i))}});
         }
         db.exec("DELETE FROM ZICNOTEDATA WHERE Z_PK % 2 = 0; DELETE FROM ZICCLOUDSYNCINGOBJECT WHERE Z_PK % "
                 "3 = 0");

@@ -85,9 +85,13 @@ TEST(BackupToolRunner, CommandLineAndOutcomes) {
         const auto result =
             BackupToolRunner::Run("idevicebackup2", "UDID-1", folder, [&](const QString& l) { lines << l; });
         EXPECT_EQ(result.status, c.status) << c.mode;
-        if (c.exitCode >= 0) EXPECT_EQ(result.exitCode, c.exitCode) << c.mode;
+        if (c.exitCode >= 0) {
+            EXPECT_EQ(result.exitCode, c.exitCode) << c.mode;
+        }
         EXPECT_EQ(tool.Args(), (QStringList{"-u", "UDID-1", "backup", folder})) << c.mode;
-        if (QString(c.mode) == "fail") EXPECT_EQ(lines, QStringList{"ERROR: device locked"});
+        if (QString(c.mode) == "fail") {
+            EXPECT_EQ(lines, QStringList{"ERROR: device locked"});
+        }
     }
 
     EXPECT_EQ(BackupToolRunner::Run("no-such-backup-tool-here", "U", folder, nullptr).status,
