@@ -24,9 +24,6 @@ std::string be32(uint32_t v) {
 uint32_t get16(const std::string& s, size_t at) {
     return (uint8_t(s[at]) << 8) | uint8_t(s[at + 1]);
 }
-uint32_t get32(const std::string& s, size_t at) {
-    return (get16(s, at) << 16) | get16(s, at + 2);
-}
 
 // A three-level table with an index, overflowing rows and deleted rows.
 std::string BaseDatabase(const fs::path& dir) {

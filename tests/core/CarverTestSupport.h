@@ -20,10 +20,23 @@ namespace carvertest {
 
 namespace fs = std::filesystem;
 
+// A fresh folder below the temporary folder, removed with everything in it when the
+// test program ends.
 inline fs::path TempDir(const std::string& name) {
+    struct Cleanup {
+        std::vector<fs::path> dirs;
+        ~Cleanup() {
+            for (const auto& d : dirs) {
+                std::error_code ec;
+                fs::remove_all(d, ec);
+            }
+        }
+    };
+    static Cleanup cleanup;
     fs::path d = fs::temp_directory_path() / ("engine_test_" + name + "_" + std::to_string(::getpid()));
     fs::remove_all(d);
     fs::create_directories(d);
+    cleanup.dirs.push_back(d);
     return d;
 }
 
