@@ -129,6 +129,41 @@ TEST(NSLanguageText, SetLanguageStoresFolderAndNumber) {
     EXPECT_EQ(next.Language(), 8);
 }
 
+TEST(NSLanguageText, EditionFromTheBundlePropertyList) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto plist = [&](const char* name, const QByteArray& body) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + body + "</dict></plist>");
+        return path;
+    };
+    const struct {
+        const char* name;
+        QByteArray body;
+        std::optional<long long> value;
+    } cases[] = {
+        {"one.plist", "<key>International</key><integer>1</integer><key>Partner</key><string>0</string>", 1},
+        {"zero.plist", "<key>International</key><integer>0</integer>", 0},
+        {"true.plist", "<key>International</key><true/>", 1},
+        {"text.plist", "<key>International</key><string>1</string>", 1},
+        {"word.plist", "<key>International</key><string>yes</string>", std::nullopt},
+        {"absent.plist", "<key>Partner</key><string>0</string>", std::nullopt},
+        {"list.plist", "<key>International</key><array/>", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(NSLanguageText::InternationalOf(plist(c.name, c.body)), c.value);
+    }
+    EXPECT_EQ(NSLanguageText::InternationalOf(dir.filePath("missing.plist")), std::nullopt);
+    QFile junk(dir.filePath("junk.plist"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("not a property list");
+    junk.close();
+    EXPECT_EQ(NSLanguageText::InternationalOf(junk.fileName()), std::nullopt);
+}
+
 TEST(NSLanguageText, FolderNames) {
     const char* folders[] = {"en", "zh-Hans", "zh-HK", "ja", "ko", "de", "ru", "ar", "pt-PT", "es", "fr", "id"};
     for (int n = 0; n < 12; ++n) EXPECT_EQ(NSLanguageText::FolderName(n), QString::fromLatin1(folders[n]));
