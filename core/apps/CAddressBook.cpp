@@ -5,7 +5,9 @@
 #include "core/util/CommonUtils.h"
 #include "core/records/ContactRecord.h"
 #include "core/sqlite/SqliteReadOnly.h"
-#include "scan/engine/CScanManager.h"
+#include "core/backup/IFileParser.h"
+#include "core/records/ScanDataType.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -60,7 +62,7 @@ bool writeWholeFile(const fs::path& path, const void* data, size_t size) {
 
 } // namespace
 
-CAddressBook::CAddressBook(CScanManager* owner) : CCommonInterFace(owner, ScanContacts) {}
+CAddressBook::CAddressBook(IParserOwner* owner) : CCommonInterFace(owner, ScanContacts) {}
 
 CAddressBook::~CAddressBook() {
     ClearWorkingLists();
@@ -162,9 +164,9 @@ bool CAddressBook::ReadPhotos() {
     if (imagesPath.empty()) return false;
 
     // Photos go below the scan's output folder only, never into the backup.
-    if (owner->outputDir.empty()) return false;
-    fs::path folder = fs::path(owner->outputDir) / kPhotoFolder;
-    if (!owner->backupDir.empty() && isWithin(folder, owner->backupDir)) return false;
+    if (owner->OutputDir().empty()) return false;
+    fs::path folder = fs::path(owner->OutputDir()) / kPhotoFolder;
+    if (!owner->BackupDir().empty() && isWithin(folder, owner->BackupDir())) return false;
 
     sqlite3* images_db = openReadOnlyDatabase(imagesPath);
     if (!images_db) return false;
@@ -488,7 +490,7 @@ void CAddressBook::BuildContacts() {
     AddProgressStep(1);
 
     // Phase 3: one contact per phone number, the first row met winning.
-    RecordList<ContactRecord>& list = owner->contactList;
+    RecordList<ContactRecord>& list = owner->ContactList();
     std::unordered_set<std::string> listed;
     for (const ContactRecord* c = list.first; c; c = c->next)
         listed.insert(c->phone);

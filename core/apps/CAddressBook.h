@@ -61,7 +61,7 @@ struct ContactSearchEntry {
 // per distinct phone number in the owner's contact list, deleted ones first.
 class CAddressBook : public CCommonInterFace {
   public:
-    explicit CAddressBook(CScanManager* owner);
+    explicit CAddressBook(IParserOwner* owner);
     ~CAddressBook() override;
 
     bool Scan();

@@ -3,7 +3,7 @@
 #include "core/sqlite/CarvedColumn.h"
 #include "core/backup/IFileParser.h"
 #include "core/records/ScanDataType.h"
-#include "scan/engine/CScanManager.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <cstring>
 #include <memory>
@@ -23,7 +23,7 @@ bool isOneOf(const std::string& name, std::initializer_list<const char*> names) 
 
 } // namespace
 
-CBookMark::CBookMark(CScanManager* owner) : CCommonInterFace(owner, ScanBookmarks) {}
+CBookMark::CBookMark(IParserOwner* owner) : CCommonInterFace(owner, ScanBookmarks) {}
 
 CBookMark::~CBookMark() {
     ClearWorkingList();
@@ -157,7 +157,7 @@ void CBookMark::HandOverRecords() {
     progressDone = 0;
     progressTotal = workingList.count;
     std::unordered_set<BookmarkKey, TupleHash> listed;
-    for (const BookmarkRecord* r = owner->bookmarkList.first; r; r = r->next)
+    for (const BookmarkRecord* r = owner->BookmarkList().first; r; r = r->next)
         listed.emplace(r->title, r->url);
     for (const BookmarkRecord* r = workingList.first; r && !Cancelled(); r = r->next) {
         ReportProgress(3, false);
@@ -175,8 +175,8 @@ void CBookMark::AddBookmarkToOwner(const BookmarkRecord& record,
     copy->deleted = record.deleted;
     copy->title = record.title;
     copy->url = record.url;
-    const BookmarkRecord* linked = copy->deleted ? owner->bookmarkList.prepend(std::move(copy))
-                                                 : owner->bookmarkList.append(std::move(copy));
+    const BookmarkRecord* linked = copy->deleted ? owner->BookmarkList().prepend(std::move(copy))
+                                                 : owner->BookmarkList().append(std::move(copy));
     listed.emplace(linked->title, linked->url);
 }
 

@@ -14,7 +14,7 @@
 // bookmark list: deleted bookmarks first, then the live ones in "id" order.
 class CBookMark : public CCommonInterFace {
   public:
-    explicit CBookMark(CScanManager* owner);
+    explicit CBookMark(IParserOwner* owner);
     ~CBookMark() override;
 
     // The whole run: find and open "Bookmarks.db", read the live rows, carve the

@@ -5,7 +5,7 @@
 #include "core/backup/IFileParser.h"
 #include "core/sqlite/LiveColumn.h"
 #include "core/records/ScanDataType.h"
-#include "scan/engine/CScanManager.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <cstring>
 #include <unordered_map>
@@ -35,7 +35,7 @@ uint32_t acceptedKindMask(bool item, const std::string& column) {
 
 } // namespace
 
-CCalendar::CCalendar(CScanManager* owner) : CCommonInterFace(owner, ScanCalendar) {}
+CCalendar::CCalendar(IParserOwner* owner) : CCommonInterFace(owner, ScanCalendar) {}
 
 CCalendar::~CCalendar() {
     ClearEvents();
@@ -55,7 +55,7 @@ void CCalendar::ClearEvents() {
 }
 
 bool CCalendar::NewSchema() const {
-    return owner && owner->iosVersion > 4;
+    return owner && owner->IosVersion() > 4;
 }
 
 bool CCalendar::Scan() {
@@ -243,9 +243,9 @@ void CCalendar::BuildRecords() {
         locationById.emplace(loc->rowid, loc);
 
     ListIndex index;
-    const bool indexed = owner && index.order.Load(owner->calendarList);
+    const bool indexed = owner && index.order.Load(owner->CalendarList());
     if (indexed)
-        for (const CalendarRecord* r = owner->calendarList.first; r; r = r->next)
+        for (const CalendarRecord* r = owner->CalendarList().first; r; r = r->next)
             index.listed.emplace(r->start, r->end, r->title, r->description, r->location);
 
     progressDone = 0;
@@ -280,14 +280,14 @@ void CCalendar::AddRecord(const CalendarEventRow& row, ListIndex* index) {
         if (Cancelled()) return;
         if (index->listed.count({row.start, row.end, row.title, row.description, row.location})) return;
         CalendarRecord* linked =
-            owner->calendarList.insertBefore(index->order.Before(row.deleted, row.start), newRecord());
+            owner->CalendarList().insertBefore(index->order.Before(row.deleted, row.start), newRecord());
         index->order.Added(linked);
         index->listed.emplace(linked->start, linked->end, linked->title, linked->description,
                               linked->location);
         return;
     }
     int32_t position = 0;
-    for (const CalendarRecord* r = owner->calendarList.first; r; r = r->next) {
+    for (const CalendarRecord* r = owner->CalendarList().first; r; r = r->next) {
         if (Cancelled()) return;
         if (r->start == row.start && r->end == row.end && r->title == row.title &&
             r->description == row.description && r->location == row.location)
@@ -298,5 +298,5 @@ void CCalendar::AddRecord(const CalendarEventRow& row, ListIndex* index) {
             ++position;
         }
     }
-    owner->calendarList.insertAt(position, newRecord());
+    owner->CalendarList().insertAt(position, newRecord());
 }

@@ -12,7 +12,7 @@
 #include <tuple>
 #include <unordered_set>
 
-class CScanManager;
+class IParserOwner;
 
 // Working row of one calendar event (live or carved).
 struct CalendarEventRow {
@@ -41,7 +41,7 @@ struct CalendarLocationRow {
 // distinct event in the owner's calendar list.
 class CCalendar : public CCommonInterFace {
   public:
-    explicit CCalendar(CScanManager* owner);
+    explicit CCalendar(IParserOwner* owner);
     ~CCalendar() override;
 
     bool Scan();

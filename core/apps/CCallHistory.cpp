@@ -8,7 +8,7 @@
 #include "core/backup/IFileParser.h"
 #include "core/sqlite/LiveColumn.h"
 #include "core/records/ScanDataType.h"
-#include "scan/engine/CScanManager.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <cstring>
 #include <optional>
@@ -57,7 +57,7 @@ bool callListInsertAt(RecordList<CallRecord>& list, std::unique_ptr<CallRecord> 
     return true;
 }
 
-CCallHistory::CCallHistory(CScanManager* owner) : CCommonInterFace(owner, ScanCallHistory) {}
+CCallHistory::CCallHistory(IParserOwner* owner) : CCommonInterFace(owner, ScanCallHistory) {}
 
 CCallHistory::~CCallHistory() {
     ClearRows();
@@ -76,7 +76,7 @@ void CCallHistory::AppendRow(std::unique_ptr<CallRow> row) {
 bool CCallHistory::Scan() {
     if (Cancelled()) return false;
 
-    const bool modern = owner->iosVersion >= 9;
+    const bool modern = owner->IosVersion() >= 9;
     const std::string devicePath =
         modern ? std::string(kModernFolder) + kModernFile : std::string(kLegacyFolder) + kLegacyFile;
     const char* table = modern ? kModernTable : kLegacyTable;
@@ -293,7 +293,7 @@ std::unique_ptr<CallRecord> newCallRecord(const CallRow& row) {
 // the calls of its group and date already listed). The calls already listed and the
 // contacts' numbers are indexed once, so the hand-over does not walk the lists per row.
 void CCallHistory::AddCallsToOwner() {
-    RecordList<CallRecord>& list = owner->callList;
+    RecordList<CallRecord>& list = owner->CallList();
     DeletedFirstOrder<CallRecord, &CallRecord::date> order;
     if (!order.Load(list)) {
         AddCallsToOwnerByWalk();
@@ -302,7 +302,7 @@ void CCallHistory::AddCallsToOwner() {
     std::unordered_set<CallKey, TupleHash> listed;
     for (const CallRecord* r = list.first; r; r = r->next)
         listed.insert(callKey(*r));
-    const ContactNameIndex contacts(owner->contactList);
+    const ContactNameIndex contacts(owner->ContactList());
 
     progressDone = 0;
     progressTotal = callRows.count;
@@ -328,7 +328,7 @@ void CCallHistory::AddCallsToOwnerByWalk() {
         ReportProgress(3, false);
         int32_t position = 0;
         bool duplicate = false;
-        for (const CallRecord* r = owner->callList.first; r; r = r->next) {
+        for (const CallRecord* r = owner->CallList().first; r; r = r->next) {
             if (r->outgoing == row->outgoing && r->date == row->date && r->duration == row->duration &&
                 r->number == row->address) {
                 duplicate = true;
@@ -344,7 +344,7 @@ void CCallHistory::AddCallsToOwnerByWalk() {
 
         auto rec = newCallRecord(*row);
         if (const char* name = owner->FindContactName(rec->number.c_str())) rec->name = name;
-        callListInsertAt(owner->callList, std::move(rec), position);
+        callListInsertAt(owner->CallList(), std::move(rec), position);
     }
     AddProgressStep(1);
     ClearRows();

@@ -33,7 +33,7 @@ bool callListInsertAt(RecordList<CallRecord>& list, std::unique_ptr<CallRecord> 
 // iOS 9 the table "ZCALLRECORD" of "CallHistory.storedata".
 class CCallHistory : public CCommonInterFace {
   public:
-    explicit CCallHistory(CScanManager* owner);
+    explicit CCallHistory(IParserOwner* owner);
     ~CCallHistory() override;
 
     bool Scan();

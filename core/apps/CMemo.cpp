@@ -8,7 +8,7 @@
 #include "core/apps/NoteText.h"
 #include "core/records/ScanDataType.h"
 #include "core/util/SubstringSearch.h"
-#include "scan/engine/CScanManager.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <cstring>
 #include <unordered_map>
@@ -70,7 +70,7 @@ uint32_t acceptedKindMask(const std::string& table, const std::string& column) {
 
 } // namespace
 
-CMemo::CMemo(CScanManager* owner) : CCommonInterFace(owner, ScanNotes) {}
+CMemo::CMemo(IParserOwner* owner) : CCommonInterFace(owner, ScanNotes) {}
 
 CMemo::~CMemo() {
     ClearWorkingLists();
@@ -96,7 +96,7 @@ void CMemo::ClearWorkingLists() {
 }
 
 bool CMemo::NewSchema() const {
-    return owner && owner->iosVersion > 8;
+    return owner && owner->IosVersion() > 8;
 }
 
 void CMemo::ResetColumns() {
@@ -444,7 +444,7 @@ struct CMemo::NoteListIndex {
 
 void CMemo::BuildNotes() {
     if (!owner) return;
-    RecordList<NoteRecord>& list = owner->noteList;
+    RecordList<NoteRecord>& list = owner->NoteList();
     NoteListIndex index;
     const bool indexed = index.order.Load(list);
     if (indexed)
@@ -453,7 +453,7 @@ void CMemo::BuildNotes() {
 
     // 1. Every title row becomes a note: the body it belongs to, else title and summary.
     const std::vector<const NoteBodyEntry*> matches =
-        matchNoteBodies(titleRows, bodyEntries, &owner->cancelled);
+        matchNoteBodies(titleRows, bodyEntries, &owner->CancelFlag());
     progressDone = 0;
     progressTotal = titleRows.count;
     size_t i = 0;
@@ -502,21 +502,21 @@ void CMemo::AddNote(bool deleted, const std::string& text, int64_t date, NoteLis
     };
     if (index) {
         if (Cancelled()) return;
-        if (owner->skipDuplicates && index->listed.count({date, text})) return;
-        NoteRecord* linked = owner->noteList.insertBefore(index->order.Before(deleted, date), newNote());
+        if (owner->SkipDuplicates() && index->listed.count({date, text})) return;
+        NoteRecord* linked = owner->NoteList().insertBefore(index->order.Before(deleted, date), newNote());
         index->order.Added(linked);
         index->listed.emplace(linked->date, linked->text);
         return;
     }
     int32_t position = 0;
-    for (const NoteRecord* r = owner->noteList.first; r; r = r->next) {
+    for (const NoteRecord* r = owner->NoteList().first; r; r = r->next) {
         if (Cancelled()) return;
-        if (owner->skipDuplicates && r->date == date && r->text == text) return;
+        if (owner->SkipDuplicates() && r->date == date && r->text == text) return;
         if (deleted) {
             if (r->deleted && r->date > date) ++position;
         } else if (r->deleted || r->date > date) {
             ++position;
         }
     }
-    owner->noteList.insertAt(position, newNote());
+    owner->NoteList().insertAt(position, newNote());
 }

@@ -14,7 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
-class CScanManager;
+class IParserOwner;
 
 // Title row of a note (live or carved): title, snippet or summary, date, deleted mark.
 struct NoteTitleRow {
@@ -51,7 +51,7 @@ std::vector<const NoteBodyEntry*> matchNoteBodies(const RecordList<NoteTitleRow>
 // leaves one NoteRecord per distinct note in the owner's notes list.
 class CMemo : public CCommonInterFace {
   public:
-    explicit CMemo(CScanManager* owner);
+    explicit CMemo(IParserOwner* owner);
     ~CMemo() override;
 
     bool Scan();

@@ -5,7 +5,8 @@
 #include "core/sqlite/LiveColumn.h"
 #include "core/records/ReminderRecord.h"
 #include "core/records/ScanDataType.h"
-#include "scan/engine/CScanManager.h"
+#include "core/backup/IFileParser.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <cstring>
 #include <memory>
@@ -46,7 +47,7 @@ CReminder::RecordKey recordKey(const ReminderRow& r) {
 
 } // namespace
 
-CReminder::CReminder(CScanManager* owner) : CCommonInterFace(owner, ScanReminders) {}
+CReminder::CReminder(IParserOwner* owner) : CCommonInterFace(owner, ScanReminders) {}
 
 CReminder::~CReminder() {
     ClearLists();
@@ -295,7 +296,7 @@ void CReminder::BuildRecords() {
 
     // The owner's list may already hold records; nothing equal to one of them is added.
     recordKeys.clear();
-    for (ReminderRecord* r = owner->reminderList.first; r && !Cancelled(); r = r->next)
+    for (ReminderRecord* r = owner->ReminderList().first; r && !Cancelled(); r = r->next)
         recordKeys.insert(recordKey(*r));
 
     progressDone = 0;
@@ -317,7 +318,7 @@ void CReminder::AddRecord(const ReminderRow& row) {
     if (Cancelled()) return;
     // Equal on everything shown but the deleted flag: already in the list.
     if (!recordKeys.insert(recordKey(row)).second) return;
-    RecordList<ReminderRecord>& list = owner->reminderList;
+    RecordList<ReminderRecord>& list = owner->ReminderList();
     auto rec = std::make_unique<ReminderRecord>();
     rec->deleted = row.deleted;
     rec->priority = row.priority;

@@ -55,7 +55,7 @@ struct ReminderAlarmRow {
 // Adds one ReminderRecord per distinct reminder to the owner's reminder list.
 class CReminder : public CCommonInterFace {
   public:
-    explicit CReminder(CScanManager* owner);
+    explicit CReminder(IParserOwner* owner);
     ~CReminder() override;
 
     bool Scan();

@@ -5,7 +5,8 @@
 #include "core/sqlite/LiveColumn.h"
 #include "core/records/ReminderRecord.h"
 #include "core/records/ScanDataType.h"
-#include "scan/engine/CScanManager.h"
+#include "core/backup/IFileParser.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <climits>
 #include <cstring>
@@ -71,15 +72,15 @@ CReminderEx::RecordKey recordKey(const ReminderObjectRow& r) {
 
 } // namespace
 
-CReminderEx::CReminderEx(CScanManager* owner) : CCommonInterFace(owner, ScanReminders) {}
+CReminderEx::CReminderEx(IParserOwner* owner) : CCommonInterFace(owner, ScanReminders) {}
 
 CReminderEx::~CReminderEx() {
     objects.clear();
 }
 
 bool CReminderEx::Scan() {
-    if (Cancelled() || !owner->fileParser) return false;
-    const std::vector<std::string>* stores = owner->fileParser->GetReminderStores();
+    if (Cancelled() || !owner->FileParser()) return false;
+    const std::vector<std::string>* stores = owner->FileParser()->GetReminderStores();
     const size_t storeCount = stores ? stores->size() : 0;
     SetProgressSteps(storeCount > size_t(INT_MAX / 4) ? INT_MAX : static_cast<int>(4 * storeCount));
 
@@ -301,7 +302,7 @@ void CReminderEx::BuildRecords() {
     // The owner's list already holds the calendar database's reminders; nothing equal to
     // one of them is added again.
     recordKeys.clear();
-    for (ReminderRecord* r = owner ? owner->reminderList.first : nullptr; r && !Cancelled(); r = r->next)
+    for (ReminderRecord* r = owner ? owner->ReminderList().first : nullptr; r && !Cancelled(); r = r->next)
         recordKeys.insert(recordKey(*r));
 
     progressDone = 0;
@@ -330,7 +331,7 @@ void CReminderEx::AddRecord(const ReminderObjectRow& row) {
     rec->notes = row.notes;
     rec->location = row.address;
     if (rec->deleted)
-        owner->reminderList.prepend(std::move(rec));
+        owner->ReminderList().prepend(std::move(rec));
     else
-        owner->reminderList.append(std::move(rec));
+        owner->ReminderList().append(std::move(rec));
 }

@@ -36,7 +36,7 @@ class CReminderEx : public CCommonInterFace {
   public:
     enum ObjectKind : int32_t { KindReminder = 0, KindAlarm = 1, KindLocationTrigger = 2 };
 
-    explicit CReminderEx(CScanManager* owner);
+    explicit CReminderEx(IParserOwner* owner);
     ~CReminderEx() override;
 
     bool Scan();

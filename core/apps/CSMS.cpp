@@ -7,7 +7,9 @@
 #include "core/records/ContactNameIndex.h"
 #include "core/sqlite/LiveColumn.h"
 #include "core/records/SmsConversationRecord.h"
-#include "scan/engine/CScanManager.h"
+#include "core/backup/IFileParser.h"
+#include "core/records/ScanDataType.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,7 +30,7 @@ constexpr uint32_t kNumberOrNull = kNumberKinds | kindBit(KindNull);
 
 } // namespace
 
-CSMS::CSMS(CScanManager* owner) : CCommonInterFace(owner, ScanSms) {}
+CSMS::CSMS(IParserOwner* owner) : CCommonInterFace(owner, ScanSms) {}
 
 CSMS::~CSMS() {
     rows.clear();
@@ -36,7 +38,7 @@ CSMS::~CSMS() {
 }
 
 bool CSMS::NewSchema() const {
-    return owner && owner->iosVersion >= 5;
+    return owner && owner->IosVersion() >= 5;
 }
 
 int64_t CSMS::AppleSecondsOfMessageDate(int64_t raw) {
@@ -379,7 +381,7 @@ void CSMS::AddHandle(int64_t id, const char* text) {
 
 void CSMS::BuildConversations() {
     if (Cancelled()) return;
-    RecordList<SmsConversationRecord>& list = owner->smsList;
+    RecordList<SmsConversationRecord>& list = owner->SmsList();
 
     // Conversations by address and handle id (the owner's list may already hold some).
     struct ConvKey {
@@ -421,7 +423,7 @@ void CSMS::BuildConversations() {
         }
     }
 
-    const ContactNameIndex contacts(owner->contactList);
+    const ContactNameIndex contacts(owner->ContactList());
     progressDone = 0;
     progressTotal = rows.count;
     int64_t seq = 0;

@@ -37,7 +37,7 @@ struct SmsHandleEntry {
 // conversations to the owner's SMS list, conversations with deleted messages first.
 class CSMS : public CCommonInterFace {
   public:
-    explicit CSMS(CScanManager* owner);
+    explicit CSMS(IParserOwner* owner);
     ~CSMS() override;
 
     bool Scan();

@@ -3,13 +3,14 @@
 #include "core/apps/CSMS.h"
 #include "core/sqlite/CarvedColumn.h"
 #include "core/util/CommonUtils.h"
-#include "scan/engine/CScanManager.h"
+#include "core/records/ScanDataType.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-CSMSHandel::CSMSHandel(CSMS* parent, const char* path, CScanManager* owner)
+CSMSHandel::CSMSHandel(CSMS* parent, const char* path, IParserOwner* owner)
     : CCommonInterFace(owner, ScanSms), parent(parent) {
     if (path) {
         rawPath = path;

@@ -10,7 +10,7 @@ class CSMS;
 // address. Reports each handle to the parent parser.
 class CSMSHandel : public CCommonInterFace {
   public:
-    CSMSHandel(CSMS* parent, const char* path, CScanManager* owner);
+    CSMSHandel(CSMS* parent, const char* path, IParserOwner* owner);
     ~CSMSHandel() override;
 
     bool Scan();

@@ -7,7 +7,7 @@
 #include <unordered_map>
 
 // The contact names of a contact list by phone number, for parsers that name many
-// numbers: the same answer as CScanManager::FindContactName (the name of the first
+// numbers: the same answer as IParserOwner::FindContactName (the name of the first
 // contact whose phone equals the number's C string), without a walk per number. The
 // list must outlive the index and stay unchanged while it is used.
 class ContactNameIndex {

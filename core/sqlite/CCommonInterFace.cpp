@@ -1,7 +1,8 @@
 #include "core/sqlite/CCommonInterFace.h"
 
 #include "core/sqlite/SqliteReadOnly.h"
-#include "scan/engine/CScanManager.h"
+#include "core/backup/IFileParser.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -93,7 +94,7 @@ std::string trimmed(const std::string& s) {
 // ---------------------------------------------------------------------------------------
 // Construction and lifetime
 
-CCommonInterFace::CCommonInterFace(CScanManager* owner, int32_t dataType)
+CCommonInterFace::CCommonInterFace(IParserOwner* owner, int32_t dataType)
     : owner(owner), dataType(static_cast<uint32_t>(dataType)) {}
 
 CCommonInterFace::~CCommonInterFace() {
@@ -101,15 +102,15 @@ CCommonInterFace::~CCommonInterFace() {
 }
 
 bool CCommonInterFace::Cancelled() const {
-    return !owner || owner->cancelled.load();
+    return !owner || owner->CancelFlag().load();
 }
 
 std::string CCommonInterFace::StoredFilePath(int category, const std::string& devicePath) const {
-    if (!owner || !owner->fileParser) return {};
+    if (!owner || !owner->FileParser()) return {};
     std::string stored;
     // Without a stored file nothing is joined: the joined path would be the backup
     // folder itself.
-    if (!owner->fileParser->GetBackupFileName(category, devicePath.c_str(), &stored) || stored.empty())
+    if (!owner->FileParser()->GetBackupFileName(category, devicePath.c_str(), &stored) || stored.empty())
         return {};
     return owner->BackupFilePath(stored);
 }
@@ -601,13 +602,13 @@ bool CCommonInterFace::BuildLiveCellMap() {
     std::vector<uint64_t> leaves;
     std::vector<CellRange> ranges;
     for (uint64_t root : roots) {
-        if (owner->cancelled.load()) break;
+        if (owner->CancelFlag().load()) break;
         ReportProgress(2, false);
         leaves.clear();
         uint8_t type = ReadPageType(root);
         if (type == 2 || type == 5 || type == 10 || type == 13) WalkTree(root, leaves, visited, 0);
         for (uint64_t leaf : leaves) {
-            if (owner->cancelled.load()) break;
+            if (owner->CancelFlag().load()) break;
             // A leaf that cannot be read is left out; the build goes on with the next.
             if (!ReadPage(leaf)) continue;
             ranges.clear();
@@ -636,12 +637,12 @@ void CCommonInterFace::BuildLiveCellMapFromPointers() {
     std::vector<bool> visited(pageCount + 1, false);
     std::vector<uint64_t> leaves;
     for (uint64_t root : roots) {
-        if (owner->cancelled.load()) break;
+        if (owner->CancelFlag().load()) break;
         leaves.clear();
         uint8_t type = ReadPageType(root);
         if (type == 2 || type == 5 || type == 10 || type == 13) WalkTree(root, leaves, visited, 0);
         for (uint64_t leaf : leaves) {
-            if (owner->cancelled.load()) break;
+            if (owner->CancelFlag().load()) break;
             std::vector<uint64_t> pointers;
             ReadCellPointers(leaf, pointers);
             std::sort(pointers.begin(), pointers.end());
@@ -691,11 +692,10 @@ void CCommonInterFace::ReportProgressAt(int stage, int done) {
 
 void CCommonInterFace::SetProgressSteps(int n) {
     if (!owner) return;
-    owner->stepDone = 0;
-    owner->stepTotal = n;
+    owner->SetProgressSteps(n);
 }
 
 void CCommonInterFace::AddProgressStep(int n) {
     if (!owner) return;
-    owner->stepDone += n;
+    owner->AddProgressStep(n);
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-class CScanManager;
+class IParserOwner;
 struct WxContactRecord;
 
 // One row of "PRAGMA table_info".
@@ -38,7 +38,7 @@ struct CellRange {
 // (live rows) and as raw pages (live-cell map and deleted-record carving).
 class CCommonInterFace {
   public:
-    CCommonInterFace(CScanManager* owner, int32_t dataType);
+    CCommonInterFace(IParserOwner* owner, int32_t dataType);
     virtual ~CCommonInterFace();
     CCommonInterFace(const CCommonInterFace&) = delete;
     CCommonInterFace& operator=(const CCommonInterFace&) = delete;
@@ -121,7 +121,7 @@ class CCommonInterFace {
     bool ReadRows(const char* table, const char* where, const char* sql,
                   const std::function<void(sqlite3_stmt*)>& onRow);
 
-    CScanManager* owner = nullptr;
+    IParserOwner* owner = nullptr;
     sqlite3* db = nullptr;
     std::string rawPath;
     std::string dbPath;

@@ -3,7 +3,8 @@
 // such a list describes and hands every candidate the parser accepts to OnCarvedRecord.
 #include "core/sqlite/CCommonInterFace.h"
 
-#include "scan/engine/CScanManager.h"
+#include "core/records/ScanDataType.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <algorithm>
 #include <array>
@@ -163,7 +164,7 @@ void CCommonInterFace::ScanAllPages() {
         }
     }
     for (uint64_t page = 1; page <= pageCount; ++page) {
-        if (owner->cancelled.load()) break;
+        if (owner->CancelFlag().load()) break;
         ReportProgress(2, false);
         if (skipPages[page]) continue;
         if (!ReadPage(page)) continue;
@@ -211,7 +212,7 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
         }
     };
     refreshNextLive();
-    while (!owner->cancelled.load(std::memory_order_relaxed)) {
+    while (!owner->CancelFlag().load(std::memory_order_relaxed)) {
         if (offset > last) break;
         if (offset >= nextLive) {
             const uint32_t moved = SkipLiveRange(page, offset);
