@@ -1,5 +1,6 @@
 #include "scan/DeviceScanManager.h"
 
+#include "core/backup/WxAccountEntry.h"
 #include "core/records/BookmarkRecord.h"
 #include "core/records/CalendarRecord.h"
 #include "core/records/CallRecord.h"
@@ -9,11 +10,10 @@
 #include "core/records/ReminderRecord.h"
 #include "core/records/ScanDataType.h"
 #include "core/records/SmsConversationRecord.h"
-#include "core/backup/WxAccountEntry.h"
-#include "scan/engine/CScanManager.h"
 #include "scan/LanguageTable.h"
 #include "scan/ScanFileDelegate.h"
 #include "scan/ScanLog.h"
+#include "scan/engine/CScanManager.h"
 
 #include <QDate>
 #include <QImageReader>

@@ -1,13 +1,13 @@
 #include "core/apps/CAddressBook.h"
 
+#include "core/backup/IFileParser.h"
+#include "core/records/ContactRecord.h"
+#include "core/records/ScanDataType.h"
 #include "core/sqlite/CarvedColumn.h"
+#include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/SqliteReadOnly.h"
 #include "core/util/CheckedTime.h"
 #include "core/util/CommonUtils.h"
-#include "core/records/ContactRecord.h"
-#include "core/sqlite/SqliteReadOnly.h"
-#include "core/backup/IFileParser.h"
-#include "core/records/ScanDataType.h"
-#include "core/sqlite/IParserOwner.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #include "core/apps/CBookMark.h"
 
-#include "core/sqlite/CarvedColumn.h"
 #include "core/backup/IFileParser.h"
 #include "core/records/ScanDataType.h"
+#include "core/sqlite/CarvedColumn.h"
 #include "core/sqlite/IParserOwner.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 #include "core/records/BookmarkRecord.h"
-#include "core/sqlite/CCommonInterFace.h"
 #include "core/records/RecordList.h"
+#include "core/sqlite/CCommonInterFace.h"
 #include "core/util/TupleHash.h"
 
 #include <cstdint>

@@ -1,11 +1,11 @@
 #include "core/apps/CCalendar.h"
-#include "core/records/CalendarRecord.h"
-#include "core/sqlite/CarvedColumn.h"
-#include "core/util/CheckedTime.h"
 #include "core/backup/IFileParser.h"
-#include "core/sqlite/LiveColumn.h"
+#include "core/records/CalendarRecord.h"
 #include "core/records/ScanDataType.h"
+#include "core/sqlite/CarvedColumn.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/LiveColumn.h"
+#include "core/util/CheckedTime.h"
 
 #include <cstring>
 #include <unordered_map>

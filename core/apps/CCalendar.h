@@ -1,8 +1,8 @@
 #pragma once
-#include "core/sqlite/CCommonInterFace.h"
 #include "core/records/CalendarRecord.h"
 #include "core/records/DeletedFirstOrder.h"
 #include "core/records/RecordList.h"
+#include "core/sqlite/CCommonInterFace.h"
 #include "core/util/TupleHash.h"
 
 #include <cstdint>

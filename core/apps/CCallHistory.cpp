@@ -1,14 +1,14 @@
 #include "core/apps/CCallHistory.h"
 
-#include "core/sqlite/CarvedColumn.h"
-#include "core/util/CheckedTime.h"
-#include "core/util/CommonUtils.h"
+#include "core/backup/IFileParser.h"
 #include "core/records/ContactNameIndex.h"
 #include "core/records/DeletedFirstOrder.h"
-#include "core/backup/IFileParser.h"
-#include "core/sqlite/LiveColumn.h"
 #include "core/records/ScanDataType.h"
+#include "core/sqlite/CarvedColumn.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/LiveColumn.h"
+#include "core/util/CheckedTime.h"
+#include "core/util/CommonUtils.h"
 
 #include <cstring>
 #include <optional>

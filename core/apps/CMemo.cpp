@@ -1,14 +1,14 @@
 #include "core/apps/CMemo.h"
-#include "core/sqlite/CarvedColumn.h"
-#include "core/util/CheckedTime.h"
-#include "core/records/DeletedFirstOrder.h"
-#include "core/backup/IFileParser.h"
-#include "core/sqlite/LiveColumn.h"
-#include "core/records/NoteRecord.h"
 #include "core/apps/NoteText.h"
+#include "core/backup/IFileParser.h"
+#include "core/records/DeletedFirstOrder.h"
+#include "core/records/NoteRecord.h"
 #include "core/records/ScanDataType.h"
-#include "core/util/SubstringSearch.h"
+#include "core/sqlite/CarvedColumn.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/LiveColumn.h"
+#include "core/util/CheckedTime.h"
+#include "core/util/SubstringSearch.h"
 
 #include <cstring>
 #include <unordered_map>

@@ -1,7 +1,7 @@
 #pragma once
-#include "core/sqlite/CCommonInterFace.h"
 #include "core/records/NoteRecord.h"
 #include "core/records/RecordList.h"
+#include "core/sqlite/CCommonInterFace.h"
 #include "core/util/TupleHash.h"
 
 #include <atomic>

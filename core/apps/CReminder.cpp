@@ -1,12 +1,12 @@
 #include "core/apps/CReminder.h"
 
-#include "core/sqlite/CarvedColumn.h"
-#include "core/util/CheckedTime.h"
-#include "core/sqlite/LiveColumn.h"
+#include "core/backup/IFileParser.h"
 #include "core/records/ReminderRecord.h"
 #include "core/records/ScanDataType.h"
-#include "core/backup/IFileParser.h"
+#include "core/sqlite/CarvedColumn.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/LiveColumn.h"
+#include "core/util/CheckedTime.h"
 
 #include <cstring>
 #include <memory>

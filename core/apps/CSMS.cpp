@@ -1,15 +1,15 @@
 #include "core/apps/CSMS.h"
 
 #include "core/apps/CSMSHandel.h"
+#include "core/backup/IFileParser.h"
+#include "core/records/ContactNameIndex.h"
+#include "core/records/ScanDataType.h"
+#include "core/records/SmsConversationRecord.h"
 #include "core/sqlite/CarvedColumn.h"
+#include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/LiveColumn.h"
 #include "core/util/CheckedTime.h"
 #include "core/util/CommonUtils.h"
-#include "core/records/ContactNameIndex.h"
-#include "core/sqlite/LiveColumn.h"
-#include "core/records/SmsConversationRecord.h"
-#include "core/backup/IFileParser.h"
-#include "core/records/ScanDataType.h"
-#include "core/sqlite/IParserOwner.h"
 
 #include <algorithm>
 #include <cmath>

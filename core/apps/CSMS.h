@@ -1,6 +1,6 @@
 #pragma once
-#include "core/sqlite/CCommonInterFace.h"
 #include "core/records/RecordList.h"
+#include "core/sqlite/CCommonInterFace.h"
 
 #include <cstdint>
 #include <optional>

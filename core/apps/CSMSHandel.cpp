@@ -1,10 +1,10 @@
 #include "core/apps/CSMSHandel.h"
 
 #include "core/apps/CSMS.h"
-#include "core/sqlite/CarvedColumn.h"
-#include "core/util/CommonUtils.h"
 #include "core/records/ScanDataType.h"
+#include "core/sqlite/CarvedColumn.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/util/CommonUtils.h"
 
 #include <cstring>
 #include <string>

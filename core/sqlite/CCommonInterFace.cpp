@@ -1,8 +1,8 @@
 #include "core/sqlite/CCommonInterFace.h"
 
-#include "core/sqlite/SqliteReadOnly.h"
 #include "core/backup/IFileParser.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/SqliteReadOnly.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

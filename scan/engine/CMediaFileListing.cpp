@@ -1,9 +1,9 @@
 #include "scan/engine/CMediaFileListing.h"
 
 #include "core/backup/BackupFileRecord.h"
-#include "core/util/CommonUtils.h"
 #include "core/backup/IFileParser.h"
 #include "core/records/MediaFileRecord.h"
+#include "core/util/CommonUtils.h"
 #include "scan/engine/CScanManager.h"
 
 #include <algorithm>

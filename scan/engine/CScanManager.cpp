@@ -1,5 +1,7 @@
 #include "scan/engine/CScanManager.h"
 
+#include "core/backup/WaStoreEntry.h"
+#include "core/backup/WxAccountEntry.h"
 #include "core/records/BookmarkRecord.h"
 #include "core/records/CalendarRecord.h"
 #include "core/records/CallRecord.h"
@@ -9,8 +11,6 @@
 #include "core/records/ReminderRecord.h"
 #include "core/records/SmsConversationRecord.h"
 #include "core/records/WaChatRecord.h"
-#include "core/backup/WaStoreEntry.h"
-#include "core/backup/WxAccountEntry.h"
 #include "core/records/WxContactRecord.h"
 #include "core/records/WxSessionRecord.h"
 #include "scan/engine/CMediaFileListing.h"

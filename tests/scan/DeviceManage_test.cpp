@@ -4,8 +4,8 @@
 #include "scan/DeviceManage.h"
 
 #include "core/records/ScanDataType.h"
-#include "scan/engine/CScanManager.h"
 #include "scan/ScanLog.h"
+#include "scan/engine/CScanManager.h"
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/scan/QtGtestMain.h"

@@ -11,12 +11,12 @@
 #include "core/records/ReminderRecord.h"
 #include "core/records/ScanDataType.h"
 #include "core/records/SmsConversationRecord.h"
-#include "scan/engine/CScanManager.h"
 #include "scan/NSFileData.h"
 #include "scan/ScanLog.h"
-#include "tests/scan/engine/ScanFakes.h"
+#include "scan/engine/CScanManager.h"
 #include "tests/scan/QtGtestMain.h"
 #include "tests/scan/RecordingScanReceiver.h"
+#include "tests/scan/engine/ScanFakes.h"
 
 #include <QGuiApplication>
 #include <QImage>

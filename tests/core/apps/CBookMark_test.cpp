@@ -1,5 +1,5 @@
-#include "core/records/BookmarkRecord.h"
 #include "core/apps/CBookMark.h"
+#include "core/records/BookmarkRecord.h"
 #include "tests/core/apps/ParserBackupFixture.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"

@@ -1,9 +1,9 @@
 // Messages parser: live and deleted messages of both schema generations, conversations,
 // handles, dates, duplicates, contact names and damaged databases.
 #include "core/apps/CSMS.h"
-#include "core/util/CheckedTime.h"
 #include "core/records/ContactRecord.h"
 #include "core/records/SmsConversationRecord.h"
+#include "core/util/CheckedTime.h"
 #include "scan/engine/CScanManager.h"
 #include "tests/core/apps/SystemParserSupport.h"
 #include "tests/kit/FolderSnapshot.h"

@@ -2,9 +2,9 @@
 // the real manifest reader: the calendar database by device path, the Reminders stores
 // by their folder (with the write-ahead log, shared-memory file and folder entries that
 // sit beside them), and the backup left exactly as it was.
-#include "core/backup/CMbdbFileParser.h"
 #include "core/apps/CReminder.h"
 #include "core/apps/CReminderEx.h"
+#include "core/backup/CMbdbFileParser.h"
 #include "tests/core/apps/ReminderFixtures.h"
 #include "tests/kit/BackupBuilder.h"
 

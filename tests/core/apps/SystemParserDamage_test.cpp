@@ -3,22 +3,22 @@
 // the damage, a parser neither crashes nor hangs, leaves the backup folder as it was and
 // keeps its list well-formed with the deleted records first; a damaged Reminders store
 // does not keep the next store from being read.
-#include "core/backup/BackupFileRecord.h"
-#include "core/records/BookmarkRecord.h"
 #include "core/apps/CBookMark.h"
 #include "core/apps/CCalendar.h"
 #include "core/apps/CCallHistory.h"
 #include "core/apps/CMemo.h"
 #include "core/apps/CReminder.h"
 #include "core/apps/CReminderEx.h"
+#include "core/backup/BackupFileRecord.h"
+#include "core/records/BookmarkRecord.h"
 #include "core/records/CalendarRecord.h"
 #include "core/records/CallRecord.h"
 #include "core/records/NoteRecord.h"
 #include "core/records/ReminderRecord.h"
-#include "tests/kit/NoteBody.h"
 #include "tests/core/apps/SystemAppBackup.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/NoteBody.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 // deleted records; calls and messages carry contact names; the contact photo lands in
 // the output folder; a stop from inside a parser and a backup whose every database is
 // damaged still end the scan cleanly; the backup folder is never touched.
-#include "core/records/BookmarkRecord.h"
 #include "core/backup/CMbdbFileParser.h"
+#include "core/records/BookmarkRecord.h"
 #include "core/records/CalendarRecord.h"
 #include "core/records/CallRecord.h"
 #include "core/records/ContactRecord.h"

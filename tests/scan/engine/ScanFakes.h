@@ -3,9 +3,9 @@
 // and a manifest reader with hand-made category, account and store lists.
 #include "core/backup/BackupFileRecord.h"
 #include "core/backup/IFileParser.h"
-#include "core/records/IScanProgress.h"
 #include "core/backup/WaStoreEntry.h"
 #include "core/backup/WxAccountEntry.h"
+#include "core/records/IScanProgress.h"
 
 #include <functional>
 #include <map>
