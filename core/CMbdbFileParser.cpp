@@ -1,5 +1,7 @@
 #include "core/CMbdbFileParser.h"
 
+#include "core/CWxAccountDiscovery.h"
+
 #include "core/ManifestFileBlob.h"
 #include "core/SqliteReadOnly.h"
 
@@ -504,8 +506,8 @@ const BackupEntryList* CMbdbFileParser::GetEntryList(int category) {
 }
 
 const WxAccountList* CMbdbFileParser::ScanWeChatAccounts() {
-    // Account discovery over the WeChat category fills this list; until it runs the
-    // list stands as it is.
+    // Every call finds the accounts afresh: a second call gives the same list.
+    CWxAccountDiscovery(*this, backupRoot, iosMajorVersion, wxAvatarPrefix).Discover(wxAccounts);
     return &wxAccounts;
 }
 

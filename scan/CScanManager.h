@@ -7,6 +7,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,21 @@ public:
     WxContactRecord* FindChatContact(const char* userName, int accountIndex);
     WxContactRecord* AddChatContact(int kind, const char* userName, int accountIndex);
     WxContactRecord* AddUnnamedChatContact(int accountIndex);
+    // Links a contact into an account's contact list (at the head or the tail) and
+    // returns it; null (the record dropped) for an account without a list. Parsers add
+    // contacts only through this, AddChatContact and MoveChatContactToHead, so that
+    // FindChatContact finds them without a walk.
+    WxContactRecord* AddWxContact(int accountIndex, std::unique_ptr<WxContactRecord> contact, bool atHead);
+    // Moves a contact of its account's list to the head of that list.
+    void MoveChatContactToHead(WxContactRecord* contact);
+    // A new session of an account for `peer`, linked at the head or the tail of the
+    // account's session list; null for an account without a list.
+    WxSessionRecord* AddWxSession(int accountIndex, WxContactRecord* peer, bool deleted, bool atHead);
+    // The sessions of an account whose peer is `peer`, in list order.
+    const std::vector<WxSessionRecord*>& WxSessionsOfPeer(int accountIndex, const WxContactRecord* peer);
+    // Time source of the plausibility checks of carved dates (Unix seconds); tests set it.
+    std::function<int64_t()> now;
+    int64_t Now() const;
     const WxAccountEntry* FindAccount(int index) const;
     const WaStoreEntry* FindWhatsAppAccount(int index) const;
 
@@ -86,5 +104,18 @@ public:
     int accountIndex = 0;
 
 private:
+    // Contacts by user name (the first of the list wins) and sessions by peer, per
+    // account; rebuilt from the lists when a list changed without them.
+    struct WxAccountIndex {
+        std::unordered_map<std::string, WxContactRecord*> contacts;
+        int32_t contactCount = -1;
+        std::unordered_map<const WxContactRecord*, std::vector<WxSessionRecord*>> sessions;
+        int32_t sessionCount = -1;
+    };
+    WxAccountIndex* IndexOf(int accountIndex);
+    void SyncContactIndex(int accountIndex, WxAccountIndex& index);
+    void SyncSessionIndex(int accountIndex, WxAccountIndex& index);
+
     CScanSteps steps;
+    std::vector<WxAccountIndex> wxIndexes;
 };
