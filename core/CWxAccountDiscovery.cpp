@@ -235,7 +235,10 @@ void CWxAccountDiscovery::Discover(WxAccountList& accounts) {
         const std::string archivePath = entry->accountFolder + "/" + "mmsetting.archive";
         if (files.GetBackupFileName(CategoryWeChat, archivePath.c_str(), &archive)) {
             const std::string full = FullPath(archive);
-            if (!isValidUtf8(reinterpret_cast<const uint8_t*>(full.data()), full.size())) continue;
+            // A path that is not UTF-8 cannot name the file to the property-list reader.
+            bool ascii = true;
+            for (unsigned char ch : full) ascii = ascii && ch < 0x80;
+            if (!ascii && !isValidUtf8(reinterpret_cast<const uint8_t*>(full.data()), full.size())) continue;
             std::string bytes;
             if (FileBytes::ReadAll(full, bytes))
                 ReadAccountArchive(bytes, avatarPrefix, &entry->userName, &entry->nickName, &entry->headImageUrl);
