@@ -1,6 +1,8 @@
 #include "chat/CWxChat.h"
 
 #include "chat/CWxBrandMsgChat.h"
+#include "chat/CWxFtsChat.h"
+#include "chat/CWxLsmChat.h"
 #include "chat/CWxMigrationChat.h"
 #include "core/WxAccountEntry.h"
 #include "scan/CScanManager.h"
@@ -29,9 +31,14 @@ bool CWxChat::Scan() {
     CarveMessages();
     if (n > 0 && !Cancelled()) {
         CWxMigrationChat(owner, session, accountIndex).Scan();
+        // The local-store files are read only for accounts with extra databases.
+        if (!Cancelled()) CWxLsmChat(owner, accountIndex).Scan();
     }
     if (brand && !Cancelled()) CWxBrandMsgChat(owner, session, accountIndex).Scan();
+    auto fts = std::make_unique<CWxFtsChat>(owner, session, accountIndex);
+    if (!Cancelled()) fts->Scan();
     AddProgressStep(3);
-    MergeResults();
+    MergeResults(fts->EntryCount());
+    if (!owner->stopRest) fts.reset();
     return true;
 }
