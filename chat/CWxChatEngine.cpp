@@ -648,45 +648,48 @@ void CWxChatEngine::AddSummaryMessage(const WxSessionSummary& summary) {
     target->messages.append(std::move(m));
 }
 
-bool CWxChatEngine::MergeUnnamedSession(WxSessionRecord* unnamed) {
-    RecordList<WxSessionRecord>& sessions = owner->wxSessionLists[size_t(accountIndex)];
-    auto eligible = [unnamed](const WxSessionRecord* s) {
-        return s != unnamed && s->peer && s->peer->kind != 4;
-    };
-    // Messages of the eligible sessions by time, with the rank of their session in the
-    // list, so that a look-up finds the first matching session without a walk.
-    std::unordered_map<int64_t, std::vector<std::pair<size_t, WxSessionRecord*>>> byTime;
+void CWxChatEngine::BuildMergeIndex(MergeIndex& index) {
+    index.byTime.clear();
+    index.rank.clear();
+    index.firstEligible = nullptr;
     size_t r = 0;
-    WxSessionRecord* firstEligible = nullptr;
-    for (WxSessionRecord* s = sessions.first; s; s = s->next, ++r) {
-        if (!eligible(s)) continue;
-        if (!firstEligible) firstEligible = s;
+    for (WxSessionRecord* s = owner->wxSessionLists[size_t(accountIndex)].first; s; s = s->next, ++r) {
+        index.rank[s] = r;
+        if (!s->peer || s->peer->kind == 4) continue;
+        if (!index.firstEligible) index.firstEligible = s;
         for (WxMessageRecord* m = s->messages.first; m; m = m->next) {
-            auto& v = byTime[m->time];
+            auto& v = index.byTime[m->time];
             if (v.empty() || v.back().second != s) v.emplace_back(r, s);
         }
     }
+    index.built = true;
+}
+
+bool CWxChatEngine::MergeUnnamedSession(WxSessionRecord* unnamed, MergeIndex& index) {
+    if (!index.built) BuildMergeIndex(index);
     auto matches = [](WxSessionRecord* s, const WxMessageRecord& q) {
         for (WxMessageRecord* m = s->messages.first; m; m = m->next)
             if (sameForMerge(*m, q)) return true;
         return false;
     };
+    // The first session (in list order) holding the same message as one of U's; once
+    // one is found, only the first eligible session may replace it.
     WxSessionRecord* target = nullptr;
     for (WxMessageRecord* q = unnamed->messages.first; q && !Cancelled(); q = q->next) {
-        auto it = byTime.find(q->time);
-        if (it == byTime.end()) continue;
-        if (!target) {
-            for (auto& [rk, s] : it->second)
-                if (matches(s, *q)) {
-                    target = s;
-                    break;
-                }
-        } else {
-            for (auto& [rk, s] : it->second)
-                if (s == firstEligible && matches(s, *q)) target = s;
+        auto it = index.byTime.find(q->time);
+        if (it == index.byTime.end()) continue;
+        for (auto& entry : it->second) {
+            WxSessionRecord* s = entry.second;
+            if (s == unnamed) continue;
+            if (target && s != index.firstEligible) continue;
+            if (matches(s, *q)) {
+                target = s;
+                break;
+            }
         }
     }
     if (!target) return false;
+    const size_t targetRank = index.rank[target];
     WxMessageRecord* q = unnamed->messages.first;
     while (q) {
         WxMessageRecord* next = q->next;
@@ -697,6 +700,7 @@ bool CWxChatEngine::MergeUnnamedSession(WxSessionRecord* unnamed) {
                 break;
             }
         if (same) {
+            // The same message: it only lends its sender to the one kept.
             if (same->senderUserName.empty()) same->senderUserName = q->senderUserName;
             if (same->senderDisplayName.empty()) same->senderDisplayName = q->senderDisplayName;
             if (same->senderHeadUrl.empty()) same->senderHeadUrl = q->senderHeadUrl;
@@ -707,6 +711,10 @@ bool CWxChatEngine::MergeUnnamedSession(WxSessionRecord* unnamed) {
             for (WxMessageRecord* m = target->messages.first; m; m = m->next)
                 if (m->time < moved->time) ++position;
             if (moved->deleted) target->deleted = true;
+            auto& v = index.byTime[moved->time];
+            auto at = std::lower_bound(v.begin(), v.end(), std::make_pair(targetRank, target),
+                                       [](const auto& a, const auto& b) { return a.first < b.first; });
+            if (at == v.end() || at->second != target) v.insert(at, {targetRank, target});
             wxMessageListInsert(target->messages, moved, position);
         }
         q = next;
@@ -733,11 +741,12 @@ void CWxChatEngine::MergeResults(int extraEntries) {
         RecordList<WxSessionRecord>& sessions = owner->wxSessionLists[size_t(accountIndex)];
         progressDone = 0;
         progressTotal = sessions.count;
+        MergeIndex index;
         for (WxSessionRecord* s = sessions.first; s && !Cancelled(); s = s->next) {
             ReportProgress(stage, false);
             // Only peers made up for want of a name are merged; a generated contact that
             // has a user name is a person of its own.
-            if (s->peer && s->peer->kind == 4 && s->peer->userName.empty()) MergeUnnamedSession(s);
+            if (s->peer && s->peer->kind == 4 && s->peer->userName.empty()) MergeUnnamedSession(s, index);
         }
     }
     AddProgressStep(1);

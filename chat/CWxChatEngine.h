@@ -87,7 +87,16 @@ class CWxChatEngine : public CCommonInterFace {
     bool FillByType(std::string_view content, WxMessageRecord& message);
     void AddSummaryMessage(const WxSessionSummary& summary);
     std::unique_ptr<WxMessageRecord> BuildSummaryMessage(const WxSessionSummary& summary);
-    bool MergeUnnamedSession(WxSessionRecord* unnamed);
+    // Messages of the sessions with a named peer by time, with the rank of their
+    // session in the list, so that a merge finds the first matching session directly.
+    struct MergeIndex {
+        bool built = false;
+        std::unordered_map<int64_t, std::vector<std::pair<size_t, WxSessionRecord*>>> byTime;
+        std::unordered_map<const WxSessionRecord*, size_t> rank;
+        WxSessionRecord* firstEligible = nullptr;
+    };
+    void BuildMergeIndex(MergeIndex& index);
+    bool MergeUnnamedSession(WxSessionRecord* unnamed, MergeIndex& index);
     TableEntry* FirstTableNamed(const std::string& name);
     void AddTable(TableEntry entry);
     WxSessionRecord* FirstSessionOf(WxContactRecord* peer);

@@ -93,7 +93,9 @@ CWxAccountDiscovery::Settings CWxAccountDiscovery::ReadMmkvSettings(std::string_
         if (uint64_t(ls) + s != t) return 0;
         if (s > kMaxValue) return 0;
         const size_t start = at + lt + ls;
-        out->assign(bytes.substr(start, size_t(s)));
+        // The value ends at its first NUL, as every record text does.
+        const std::string_view value = bytes.substr(start, size_t(s));
+        out->assign(value.substr(0, value.find('\0')));
         return start;
     };
     size_t pos = 0;

@@ -140,6 +140,7 @@ void WeChatAccountBuilder::AddFtsLayoutB(const Message& message) {
 
 void WeChatAccountBuilder::WriteChatDb(const fs::path& path, Store store, bool withFriends) {
     FixtureDb db(path);
+    db.exec("BEGIN");
     if (withFriends) {
         db.exec("CREATE TABLE Friend(UsrName TEXT, NickName TEXT, Type INTEGER);"
                 "CREATE TABLE Friend_Ext(UsrName TEXT, ConRemark TEXT, ConStrRes2 TEXT, ConChatRoomMem TEXT);");
@@ -170,11 +171,13 @@ void WeChatAccountBuilder::WriteChatDb(const fs::path& path, Store store, bool w
         if (r.deleteAfter) db.deleteWhere(ChatTable(r.message.peer), "MesLocalID=" + std::to_string(r.localId));
     if (store == MainDb)
         for (const auto& chat : droppedChats) db.exec("DROP TABLE " + ChatTable(chat.first) + ";");
+    db.exec("COMMIT");
     db.close();
 }
 
 void WeChatAccountBuilder::WriteContactDb(const fs::path& path) {
     FixtureDb db(path);
+    db.exec("BEGIN");
     db.exec("CREATE TABLE Friend(userName TEXT, type INTEGER, certificationFlag INTEGER, imgStatus INTEGER, "
             "dbContactLocal BLOB, dbContactOther BLOB, dbContactRemark BLOB, dbContactHeadImage BLOB, "
             "dbContactProfile BLOB, dbContactSocial BLOB, dbContactChatRoom BLOB)");
@@ -192,6 +195,7 @@ void WeChatAccountBuilder::WriteContactDb(const fs::path& path) {
     }
     for (const Friend& f : friends)
         if (f.deleted) db.deleteWhere("Friend", "userName='" + f.userName + "'");
+    db.exec("COMMIT");
     db.close();
 }
 
@@ -306,9 +310,13 @@ void WeChatAccountBuilder::Write(BackupBuilder& backup, const fs::path& scratch)
     const std::string folder = RelativeFolder();
     const std::string domain = Domain();
 
-    WriteChatDb(dir / "MM.sqlite", MainDb, true);
-    NoteSurvivors(dir / "MM.sqlite", MainDb);
-    backup.AddFileFrom(domain, folder + "/DB/MM.sqlite", dir / "MM.sqlite");
+    if (chatDbSource.empty()) {
+        WriteChatDb(dir / "MM.sqlite", MainDb, true);
+        NoteSurvivors(dir / "MM.sqlite", MainDb);
+        backup.AddFileFrom(domain, folder + "/DB/MM.sqlite", dir / "MM.sqlite");
+    } else {
+        backup.AddFileFrom(domain, folder + "/DB/MM.sqlite", chatDbSource);
+    }
     WriteContactDb(dir / "WCDB_Contact.sqlite");
     backup.AddFileFrom(domain, folder + "/DB/WCDB_Contact.sqlite", dir / "WCDB_Contact.sqlite");
     for (Store s : {MessageDb1, MessageDb2}) {

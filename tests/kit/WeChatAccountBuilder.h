@@ -59,6 +59,10 @@ class WeChatAccountBuilder {
     // A row of the search index message table 1 in layout B (a plain table).
     void AddFtsLayoutB(const Message& message);
 
+    // Uses an existing file as "DB/MM.sqlite" (a benchmark's large database); the
+    // friends and messages of the main database are then not written.
+    void SetChatDbSource(const std::filesystem::path& path) { chatDbSource = path; }
+
     // Writes every file into `scratch`, then into the backup.
     void Write(BackupBuilder& backup, const std::filesystem::path& scratch);
 
@@ -93,6 +97,7 @@ class WeChatAccountBuilder {
 
     std::string accountId, nickName;
     bool settingsFile = false;
+    std::filesystem::path chatDbSource;
     struct Friend {
         std::string userName, nickName, remark;
         bool deleted = false;
