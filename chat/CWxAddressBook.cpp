@@ -2,13 +2,13 @@
 
 #include "chat/WxContactBlob.h"
 #include "chat/WxContactOps.h"
-#include "core/CarvedColumn.h"
-#include "core/CommonUtils.h"
-#include "core/ScanDataType.h"
-#include "core/SqliteReadOnly.h"
-#include "core/WxAccountEntry.h"
-#include "core/WxContactRecord.h"
-#include "scan/CScanManager.h"
+#include "core/sqlite/CarvedColumn.h"
+#include "core/util/CommonUtils.h"
+#include "core/records/ScanDataType.h"
+#include "core/sqlite/SqliteReadOnly.h"
+#include "core/backup/WxAccountEntry.h"
+#include "core/records/WxContactRecord.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <cstring>
 #include <memory>
@@ -59,7 +59,7 @@ const Decoder kDecoders[5] = {wxParseRemarkBlob, wxParseHeadImageBlob, wxParsePr
 
 } // namespace
 
-CWxAddressBook::CWxAddressBook(CScanManager* owner, int accountIndex)
+CWxAddressBook::CWxAddressBook(IParserOwner* owner, int accountIndex)
     : CCommonInterFace(owner, ScanWxContacts), accountIndex(accountIndex) {}
 
 CWxAddressBook::~CWxAddressBook() = default;
@@ -391,7 +391,7 @@ void CWxAddressBook::MergeContacts() {
         MergeRow(row);
     }
     AddProgressStep(1);
-    if (!owner->stopRest) {
+    if (!owner->StopRestFlag()) {
         progressDone = 0;
         progressTotal = int32_t(rows.size());
         ReportProgressAt(3, progressTotal);

@@ -1,6 +1,6 @@
 #pragma once
 #include "chat/WxContactRow.h"
-#include "core/CCommonInterFace.h"
+#include "core/sqlite/CCommonInterFace.h"
 
 #include <cstdint>
 #include <list>
@@ -12,7 +12,7 @@
 // the chat database and "Friend" of the contacts database (live and carved rows).
 class CWxAddressBook : public CCommonInterFace {
   public:
-    CWxAddressBook(CScanManager* owner, int accountIndex);
+    CWxAddressBook(IParserOwner* owner, int accountIndex);
     ~CWxAddressBook() override;
 
     bool Scan();

@@ -1,7 +1,7 @@
 #include "chat/CWxBrandMsgChat.h"
 
-#include "core/WxAccountEntry.h"
-#include "scan/CScanManager.h"
+#include "core/backup/WxAccountEntry.h"
+#include "core/sqlite/IParserOwner.h"
 
 namespace {
 WxChatOptions brandOptions() {
@@ -16,7 +16,7 @@ WxChatOptions brandOptions() {
 }
 } // namespace
 
-CWxBrandMsgChat::CWxBrandMsgChat(CScanManager* owner, CWxSession* session, int accountIndex)
+CWxBrandMsgChat::CWxBrandMsgChat(IParserOwner* owner, CWxSession* session, int accountIndex)
     : CWxChatEngine(owner, session, accountIndex, brandOptions()) {}
 
 bool CWxBrandMsgChat::Scan() {

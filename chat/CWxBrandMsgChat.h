@@ -7,6 +7,6 @@
 // that a session summary also holds comes in once, with the summary.
 class CWxBrandMsgChat : public CWxChatEngine {
   public:
-    CWxBrandMsgChat(CScanManager* owner, CWxSession* session, int accountIndex);
+    CWxBrandMsgChat(IParserOwner* owner, CWxSession* session, int accountIndex);
     bool Scan();
 };

@@ -4,10 +4,10 @@
 #include "chat/CWxFtsChat.h"
 #include "chat/CWxLsmChat.h"
 #include "chat/CWxMigrationChat.h"
-#include "core/WxAccountEntry.h"
-#include "scan/CScanManager.h"
+#include "core/backup/WxAccountEntry.h"
+#include "core/sqlite/IParserOwner.h"
 
-CWxChat::CWxChat(CScanManager* owner, CWxSession* session, int accountIndex)
+CWxChat::CWxChat(IParserOwner* owner, CWxSession* session, int accountIndex)
     : CWxChatEngine(owner, session, accountIndex, WxChatOptions{}) {}
 
 CWxChat::~CWxChat() = default;
@@ -39,6 +39,6 @@ bool CWxChat::Scan() {
     if (!Cancelled()) fts->Scan();
     AddProgressStep(3);
     MergeResults(fts->EntryCount());
-    if (!owner->stopRest) fts.reset();
+    if (!owner->StopRestFlag()) fts.reset();
     return true;
 }

@@ -6,7 +6,7 @@
 // database and the search index, and files the session summaries last.
 class CWxChat : public CWxChatEngine {
   public:
-    CWxChat(CScanManager* owner, CWxSession* session, int accountIndex);
+    CWxChat(IParserOwner* owner, CWxSession* session, int accountIndex);
     ~CWxChat() override;
     bool Scan();
 

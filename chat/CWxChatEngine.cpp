@@ -3,15 +3,16 @@
 #include "chat/CWxSession.h"
 #include "chat/WxMessageOps.h"
 #include "chat/WxMessageXml.h"
-#include "core/CarvedColumn.h"
-#include "core/CheckedTime.h"
-#include "core/CommonUtils.h"
-#include "core/MD5_CTX.h"
-#include "core/WxAccountEntry.h"
-#include "core/WxContactRecord.h"
-#include "core/WxMessageRecord.h"
-#include "core/WxSessionRecord.h"
-#include "scan/CScanManager.h"
+#include "core/sqlite/CarvedColumn.h"
+#include "core/util/CheckedTime.h"
+#include "core/util/CommonUtils.h"
+#include "core/util/MD5_CTX.h"
+#include "core/backup/WxAccountEntry.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxMessageRecord.h"
+#include "core/records/WxSessionRecord.h"
+#include "core/records/ScanDataType.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <algorithm>
 #include <cstring>
@@ -85,7 +86,7 @@ bool sameForMerge(const WxMessageRecord& m, const WxMessageRecord& q) {
 
 } // namespace
 
-CWxChatEngine::CWxChatEngine(CScanManager* owner, CWxSession* session, int accountIndex, WxChatOptions options)
+CWxChatEngine::CWxChatEngine(IParserOwner* owner, CWxSession* session, int accountIndex, WxChatOptions options)
     : CCommonInterFace(owner, ScanWxChats), session(session), accountIndex(accountIndex), options(options) {
     now = owner ? owner->Now() : 0;
 }
@@ -201,8 +202,8 @@ void CWxChatEngine::FindDroppedTables() {
 
 void CWxChatEngine::AssignTableContacts() {
     if (!owner) return;
-    if (size_t(accountIndex) < owner->wxContactLists.size() && accountIndex >= 0) {
-        const RecordList<WxContactRecord>& contacts = owner->wxContactLists[size_t(accountIndex)];
+    if (size_t(accountIndex) < owner->WxContactLists().size() && accountIndex >= 0) {
+        const RecordList<WxContactRecord>& contacts = owner->WxContactLists()[size_t(accountIndex)];
         progressDone = 0;
         progressTotal = contacts.count;
         for (WxContactRecord* c = contacts.first; c && !Cancelled(); c = c->next) {
@@ -653,7 +654,7 @@ void CWxChatEngine::BuildMergeIndex(MergeIndex& index) {
     index.rank.clear();
     index.firstEligible = nullptr;
     size_t r = 0;
-    for (WxSessionRecord* s = owner->wxSessionLists[size_t(accountIndex)].first; s; s = s->next, ++r) {
+    for (WxSessionRecord* s = owner->WxSessionLists()[size_t(accountIndex)].first; s; s = s->next, ++r) {
         index.rank[s] = r;
         if (!s->peer || s->peer->kind == 4) continue;
         if (!index.firstEligible) index.firstEligible = s;
@@ -737,8 +738,8 @@ void CWxChatEngine::MergeResults(int extraEntries) {
         }
         AddProgressStep(1);
     }
-    if (accountIndex >= 0 && size_t(accountIndex) < owner->wxSessionLists.size()) {
-        RecordList<WxSessionRecord>& sessions = owner->wxSessionLists[size_t(accountIndex)];
+    if (accountIndex >= 0 && size_t(accountIndex) < owner->WxSessionLists().size()) {
+        RecordList<WxSessionRecord>& sessions = owner->WxSessionLists()[size_t(accountIndex)];
         progressDone = 0;
         progressTotal = sessions.count;
         MergeIndex index;
@@ -750,7 +751,7 @@ void CWxChatEngine::MergeResults(int extraEntries) {
         }
     }
     AddProgressStep(1);
-    if (!owner->stopRest) {
+    if (!owner->StopRestFlag()) {
         progressDone = 0;
         progressTotal = int32_t(std::min<int64_t>(int64_t(rowCount) + extraEntries, INT32_MAX));
         ReportProgressAt(stage, progressTotal);

@@ -1,7 +1,7 @@
 #pragma once
 #include "chat/WxChatOptions.h"
-#include "core/CCommonInterFace.h"
-#include "core/TupleHash.h"
+#include "core/sqlite/CCommonInterFace.h"
+#include "core/util/TupleHash.h"
 
 #include <cstdint>
 #include <deque>
@@ -40,7 +40,7 @@ struct WxMessageRow {
 // options.
 class CWxChatEngine : public CCommonInterFace {
   public:
-    CWxChatEngine(CScanManager* owner, CWxSession* session, int accountIndex, WxChatOptions options);
+    CWxChatEngine(IParserOwner* owner, CWxSession* session, int accountIndex, WxChatOptions options);
     ~CWxChatEngine() override;
 
     bool PrepareTable() override;

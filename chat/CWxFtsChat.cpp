@@ -3,15 +3,15 @@
 #include "chat/CWxSession.h"
 #include "chat/WxContactOps.h"
 #include "chat/WxMessageOps.h"
-#include "core/CarvedColumn.h"
-#include "core/CheckedTime.h"
-#include "core/CommonUtils.h"
-#include "core/ScanDataType.h"
-#include "core/WxAccountEntry.h"
-#include "core/WxContactRecord.h"
-#include "core/WxMessageRecord.h"
-#include "core/WxSessionRecord.h"
-#include "scan/CScanManager.h"
+#include "core/sqlite/CarvedColumn.h"
+#include "core/util/CheckedTime.h"
+#include "core/util/CommonUtils.h"
+#include "core/records/ScanDataType.h"
+#include "core/backup/WxAccountEntry.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxMessageRecord.h"
+#include "core/records/WxSessionRecord.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <cstring>
 
@@ -38,7 +38,7 @@ bool beginsWithPart(const std::string& text, const std::string& row) {
 
 } // namespace
 
-CWxFtsChat::CWxFtsChat(CScanManager* owner, CWxSession* session, int accountIndex)
+CWxFtsChat::CWxFtsChat(IParserOwner* owner, CWxSession* session, int accountIndex)
     : CCommonInterFace(owner, ScanWxChats), session(session), accountIndex(accountIndex) {
     now = owner ? owner->Now() : 0;
 }
@@ -70,7 +70,7 @@ bool CWxFtsChat::Scan() {
     AddProgressStep(1);
     CarveTable("fts_message_table_0_content");
     AddProgressStep(1);
-    if (!owner->stopRest) users.reset();
+    if (!owner->StopRestFlag()) users.reset();
     return true;
 }
 
@@ -248,9 +248,9 @@ bool CWxFtsChat::OnCarvedRecord(CarvedRecord* record, int32_t) {
 }
 
 void CWxFtsChat::AddCarvedToSession(const Row& row) {
-    RecordList<WxSessionRecord>& sessions = owner->wxSessionLists[size_t(accountIndex)];
+    RecordList<WxSessionRecord>& sessions = owner->WxSessionLists()[size_t(accountIndex)];
     auto duplicateIn = [&](const WxSessionRecord& s) {
-        if (!owner->skipDuplicates) return false;
+        if (!owner->SkipDuplicates()) return false;
         for (const WxMessageRecord* m = s.messages.first; m; m = m->next) {
             if (m->time != row.time) continue;
             if (row.type == 100001 && m->type == 100001) return true;

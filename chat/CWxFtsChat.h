@@ -1,7 +1,7 @@
 #pragma once
 #include "chat/CWxFtsUser.h"
-#include "core/CCommonInterFace.h"
-#include "core/TupleHash.h"
+#include "core/sqlite/CCommonInterFace.h"
+#include "core/util/TupleHash.h"
 
 #include <cstdint>
 #include <memory>
@@ -20,7 +20,7 @@ struct WxSessionSummary;
 // not hold yet as a recovered message; carved rows of the first message table too.
 class CWxFtsChat : public CCommonInterFace {
   public:
-    CWxFtsChat(CScanManager* owner, CWxSession* session, int accountIndex);
+    CWxFtsChat(IParserOwner* owner, CWxSession* session, int accountIndex);
     ~CWxFtsChat() override;
 
     bool Scan();

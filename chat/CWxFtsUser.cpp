@@ -1,15 +1,15 @@
 #include "chat/CWxFtsUser.h"
 
 #include "chat/WxContactOps.h"
-#include "core/CarvedColumn.h"
-#include "core/CommonUtils.h"
-#include "core/ScanDataType.h"
-#include "core/WxAccountEntry.h"
-#include "scan/CScanManager.h"
+#include "core/sqlite/CarvedColumn.h"
+#include "core/util/CommonUtils.h"
+#include "core/records/ScanDataType.h"
+#include "core/backup/WxAccountEntry.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <cstring>
 
-CWxFtsUser::CWxFtsUser(CScanManager* owner, int accountIndex)
+CWxFtsUser::CWxFtsUser(IParserOwner* owner, int accountIndex)
     : CCommonInterFace(owner, ScanWxChats), accountIndex(accountIndex) {}
 
 FtsUserRow* CWxFtsUser::AddUser(FtsUserRow row) {

@@ -1,6 +1,6 @@
 #pragma once
-#include "core/CCommonInterFace.h"
-#include "core/TupleHash.h"
+#include "core/sqlite/CCommonInterFace.h"
+#include "core/util/TupleHash.h"
 
 #include <cstdint>
 #include <deque>
@@ -23,7 +23,7 @@ struct FtsUserRow {
 // carved, which maps the index's user ids to user names and contacts.
 class CWxFtsUser : public CCommonInterFace {
   public:
-    CWxFtsUser(CScanManager* owner, int accountIndex);
+    CWxFtsUser(IParserOwner* owner, int accountIndex);
 
     bool Scan();
     // The row of that id; a new one with a generated contact when the table lacks it.

@@ -3,13 +3,13 @@
 #include "chat/WxContactOps.h"
 #include "chat/WxMessageOps.h"
 #include "chat/WxMessageXml.h"
-#include "core/MappedFile.h"
-#include "core/ScanDataType.h"
-#include "core/WxAccountEntry.h"
-#include "core/WxContactRecord.h"
-#include "core/WxMessageRecord.h"
-#include "core/WxSessionRecord.h"
-#include "scan/CScanManager.h"
+#include "core/util/MappedFile.h"
+#include "core/records/ScanDataType.h"
+#include "core/backup/WxAccountEntry.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxMessageRecord.h"
+#include "core/records/WxSessionRecord.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <algorithm>
 #include <climits>
@@ -32,7 +32,7 @@ size_t varintAt(const uint8_t* data, size_t size, size_t at, uint64_t* value, bo
 
 } // namespace
 
-CWxLsmChat::CWxLsmChat(CScanManager* owner, int accountIndex)
+CWxLsmChat::CWxLsmChat(IParserOwner* owner, int accountIndex)
     : CCommonInterFace(owner, ScanWxChats), accountIndex(accountIndex) {}
 
 bool CWxLsmChat::Scan() {

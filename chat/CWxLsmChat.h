@@ -1,5 +1,5 @@
 #pragma once
-#include "core/CCommonInterFace.h"
+#include "core/sqlite/CCommonInterFace.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +14,7 @@ struct WxMessageRecord;
 // record found is filed as a recovered message unless its session already holds it.
 class CWxLsmChat : public CCommonInterFace {
   public:
-    CWxLsmChat(CScanManager* owner, int accountIndex);
+    CWxLsmChat(IParserOwner* owner, int accountIndex);
 
     bool Scan();
     // Scans the bytes of one local-store file.

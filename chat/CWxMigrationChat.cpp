@@ -1,7 +1,7 @@
 #include "chat/CWxMigrationChat.h"
 
-#include "core/WxAccountEntry.h"
-#include "scan/CScanManager.h"
+#include "core/backup/WxAccountEntry.h"
+#include "core/sqlite/IParserOwner.h"
 
 namespace {
 WxChatOptions migrationOptions() {
@@ -13,7 +13,7 @@ WxChatOptions migrationOptions() {
 }
 } // namespace
 
-CWxMigrationChat::CWxMigrationChat(CScanManager* owner, CWxSession* session, int accountIndex)
+CWxMigrationChat::CWxMigrationChat(IParserOwner* owner, CWxSession* session, int accountIndex)
     : CWxChatEngine(owner, session, accountIndex, migrationOptions()) {}
 
 bool CWxMigrationChat::Scan() {

@@ -5,6 +5,6 @@
 // chat database, one after the other, into the same sessions.
 class CWxMigrationChat : public CWxChatEngine {
   public:
-    CWxMigrationChat(CScanManager* owner, CWxSession* session, int accountIndex);
+    CWxMigrationChat(IParserOwner* owner, CWxSession* session, int accountIndex);
     bool Scan();
 };

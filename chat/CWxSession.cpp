@@ -1,11 +1,11 @@
 #include "chat/CWxSession.h"
 
 #include "chat/WxContactOps.h"
-#include "core/FileBytes.h"
-#include "core/ScanDataType.h"
-#include "core/WxAccountEntry.h"
-#include "core/WxContactRecord.h"
-#include "scan/CScanManager.h"
+#include "core/util/FileBytes.h"
+#include "core/records/ScanDataType.h"
+#include "core/backup/WxAccountEntry.h"
+#include "core/records/WxContactRecord.h"
+#include "core/sqlite/IParserOwner.h"
 
 #include <cstring>
 #include <memory>
@@ -48,7 +48,7 @@ struct CWxSession::Reading {
     bool done = false;                          // resolution ended the reading
 };
 
-CWxSession::CWxSession(CScanManager* owner, int accountIndex)
+CWxSession::CWxSession(IParserOwner* owner, int accountIndex)
     : CCommonInterFace(owner, ScanWxContacts), accountIndex(accountIndex) {}
 
 CWxSession::~CWxSession() = default;
@@ -67,7 +67,7 @@ bool CWxSession::Scan() {
     if (!account) return false;
     progressDone = 0;
     progressTotal = int32_t(account->sessionFiles.size());
-    const bool withSummary = (owner->typeMask & ScanWxChats) != 0;
+    const bool withSummary = (owner->TypeMask() & ScanWxChats) != 0;
     for (const std::string& stored : account->sessionFiles) {
         if (Cancelled()) break;
         ReportProgress(2, false);

@@ -1,6 +1,6 @@
 #pragma once
 #include "chat/WxSummaryList.h"
-#include "core/CCommonInterFace.h"
+#include "core/sqlite/CCommonInterFace.h"
 
 #include <cstdint>
 #include <string>
@@ -12,7 +12,7 @@ struct WxContactRecord;
 // list, and holds a summary of the chat's last message, kept for the chat parsers.
 class CWxSession : public CCommonInterFace {
   public:
-    CWxSession(CScanManager* owner, int accountIndex);
+    CWxSession(IParserOwner* owner, int accountIndex);
     ~CWxSession() override;
 
     bool Scan();

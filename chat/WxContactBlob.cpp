@@ -1,6 +1,6 @@
 #include "chat/WxContactBlob.h"
 
-#include "core/CCommonInterFace.h"
+#include "core/sqlite/CCommonInterFace.h"
 
 #include <cstring>
 #include <string>

@@ -1,6 +1,6 @@
 #include "chat/WxContactOps.h"
 
-#include "core/WxContactRecord.h"
+#include "core/records/WxContactRecord.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "chat/WxMessageOps.h"
 
-#include "core/CommonUtils.h"
-#include "core/WxSessionRecord.h"
+#include "core/util/CommonUtils.h"
+#include "core/records/WxSessionRecord.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Operations on the message lists of WeChat sessions.
-#include "core/RecordList.h"
-#include "core/WxMessageRecord.h"
+#include "core/records/RecordList.h"
+#include "core/records/WxMessageRecord.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "chat/WxMessageXml.h"
 
-#include "core/CommonUtils.h"
-#include "core/WxMessageRecord.h"
+#include "core/util/CommonUtils.h"
+#include "core/records/WxMessageRecord.h"
 
 #include <charconv>
 #include <climits>

@@ -1,7 +1,7 @@
 #include "chat/WxSummaryList.h"
 
 #include "chat/WxMessageXml.h"
-#include "core/CommonUtils.h"
+#include "core/util/CommonUtils.h"
 
 #include <algorithm>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 #include "chat/WxSessionSummary.h"
-#include "core/RecordList.h"
+#include "core/records/RecordList.h"
 
 #include <cstdint>
 #include <memory>

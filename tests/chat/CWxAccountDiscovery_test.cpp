@@ -1,5 +1,5 @@
-#include "core/CWxAccountDiscovery.h"
-#include "core/MD5_CTX.h"
+#include "core/backup/CWxAccountDiscovery.h"
+#include "core/util/MD5_CTX.h"
 #include "tests/chat/WxBackupFixture.h"
 #include "tests/kit/ProtoWriter.h"
 

@@ -2,7 +2,7 @@
 #include "chat/CWxChat.h"
 #include "chat/CWxChatEngine.h"
 #include "chat/CWxSession.h"
-#include "core/MD5_CTX.h"
+#include "core/util/MD5_CTX.h"
 #include "tests/chat/WxBackupFixture.h"
 
 #include <gtest/gtest.h>

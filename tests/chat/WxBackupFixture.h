@@ -2,11 +2,11 @@
 // A device backup holding WeChat accounts built by kit::WeChatAccountBuilder, read
 // through the real manifest reader, and a scan manager over it with the account lists
 // ready, for the tests of the WeChat parsers.
-#include "core/CMbdbFileParser.h"
-#include "core/WxAccountEntry.h"
-#include "core/WxContactRecord.h"
-#include "core/WxSessionRecord.h"
-#include "scan/CScanManager.h"
+#include "core/backup/CMbdbFileParser.h"
+#include "core/backup/WxAccountEntry.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxSessionRecord.h"
+#include "scan/engine/CScanManager.h"
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/ScratchFolder.h"

@@ -2,10 +2,10 @@
 // the WeChat masks and both manifest generations: the account's contacts and chats
 // match what the sample holds, recovered messages come from each source, and the backup
 // folder stays as it was.
-#include "core/CMbdbFileParser.h"
-#include "core/WxContactRecord.h"
-#include "core/WxSessionRecord.h"
-#include "scan/CScanManager.h"
+#include "core/backup/CMbdbFileParser.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxSessionRecord.h"
+#include "scan/engine/CScanManager.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/SampleBackup.h"
 #include "tests/kit/ScratchFolder.h"

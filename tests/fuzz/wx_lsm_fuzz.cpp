@@ -1,10 +1,10 @@
 // Fuzz target of the WeChat local-store reader: the input is one local-store file.
 // Nothing may crash, hang or leak.
 #include "chat/CWxLsmChat.h"
-#include "core/WxAccountEntry.h"
-#include "core/WxContactRecord.h"
-#include "core/WxSessionRecord.h"
-#include "scan/CScanManager.h"
+#include "core/backup/WxAccountEntry.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxSessionRecord.h"
+#include "scan/engine/CScanManager.h"
 
 #include <cstdint>
 #include <memory>

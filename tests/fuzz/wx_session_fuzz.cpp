@@ -3,9 +3,9 @@
 // contact blob decoder. Nothing may crash, hang or leak.
 #include "chat/CWxSession.h"
 #include "chat/WxContactBlob.h"
-#include "core/WxContactRecord.h"
-#include "core/WxSessionRecord.h"
-#include "scan/CScanManager.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxSessionRecord.h"
+#include "scan/engine/CScanManager.h"
 
 #include <cstdint>
 #include <cstring>

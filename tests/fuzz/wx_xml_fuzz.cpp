@@ -3,8 +3,8 @@
 #include "chat/WxMessageOps.h"
 #include "chat/WxMessageXml.h"
 #include "chat/WxSummaryList.h"
-#include "core/WxMessageRecord.h"
-#include "core/WxSessionRecord.h"
+#include "core/records/WxMessageRecord.h"
+#include "core/records/WxSessionRecord.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "tests/kit/WeChatAccountBuilder.h"
 
-#include "core/MD5_CTX.h"
+#include "core/util/MD5_CTX.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/ProtoWriter.h"
 
