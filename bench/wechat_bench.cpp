@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const long peak = peakKb();
 
-    size_t recordBytes = 0, messages = 0, recovered = 0, liveAsDeleted = 0;
+    size_t recordBytes = 0, messages = 0, recovered = 0, liveAsDeleted = 0, unknown = 0, mixed = 0;
     std::unordered_set<int> seenDeleted;
     for (const WxSessionRecord* s = m.wxSessionLists[0].first; s; s = s->next) {
         recordBytes += sizeof(WxSessionRecord);
@@ -157,8 +157,18 @@ int main(int argc, char** argv) {
             ++messages;
             recordBytes += sizeof(WxMessageRecord) + stringBytes(msg->text) + stringBytes(msg->senderUserName) +
                            stringBytes(msg->senderDisplayName) + stringBytes(msg->senderHeadUrl);
-            const int n = tagIn(msg->text);
-            if (n < 0 || n >= kMessages) continue;
+            // A message is known by its time (one second step per message); its text
+            // must carry that message's tag.
+            const int64_t offset = msg->time - 1500000000;
+            if (offset < 0 || offset % 7 != 0 || offset / 7 >= kMessages) {
+                ++unknown;
+                continue;
+            }
+            const int n = int(offset / 7);
+            if (tagIn(msg->text) != n) {
+                ++mixed;
+                continue;
+            }
             if (deleted[size_t(n)] && msg->deleted) seenDeleted.insert(n);
             if (!deleted[size_t(n)] && msg->deleted) ++liveAsDeleted;
         }
@@ -183,6 +193,7 @@ int main(int argc, char** argv) {
     std::printf("wechat_record_kb %zu\n", recordBytes / 1024);
     std::printf("wechat_deleted_recovered %zu of %zu whose bytes survive\n", recovered, surviving.size());
     std::printf("wechat_live_shown_deleted %zu\n", liveAsDeleted);
+    std::printf("wechat_recovered_with_foreign_bytes %zu, with no written time %zu\n", mixed, unknown);
     std::error_code ec;
     fs::remove_all(root, ec);
     return liveAsDeleted == 0 ? 0 : 2;

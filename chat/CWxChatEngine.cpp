@@ -499,19 +499,21 @@ std::unique_ptr<WxMessageRecord> CWxChatEngine::BuildMessage(const WxMessageRow&
     const bool filled = peer->kind == 4 ? FillUnnamedSender(cursor, *m) : FillSender(cursor, *m, peer);
     if (!filled) return nullptr;
     if (!FillByType(cursor, *m)) return nullptr;
-    const std::string peerMd5 = getMd5String(peer->userName);
+    // Media files lie in folders named by the MD5 of the peer's user name.
+    auto folder = [&](const char* kind) {
+        return std::string(kind) + "/" + getMd5String(peer->userName) + "/" + std::to_string(row.mesLocalId);
+    };
     if (!row.carved) {
         switch (m->type) {
-        case 3: m->mediaPath = "Img/" + peerMd5 + "/" + std::to_string(row.mesLocalId); break;
-        case 34: m->mediaPath = "Audio/" + peerMd5 + "/" + std::to_string(row.mesLocalId); break;
-        case 43: case 62: m->mediaPath = "Video/" + peerMd5 + "/" + std::to_string(row.mesLocalId); break;
+        case 3: m->mediaPath = folder("Img"); break;
+        case 34: m->mediaPath = folder("Audio"); break;
+        case 43: case 62: m->mediaPath = folder("Video"); break;
         default: break;
         }
     }
     if (m->type == 100002) {
         const size_t dot = options.extensionFromLastDot ? m->title.rfind('.') : m->title.find('.');
-        if (dot != std::string::npos)
-            m->mediaPath = "OpenData/" + peerMd5 + "/" + std::to_string(row.mesLocalId) + m->title.substr(dot);
+        if (dot != std::string::npos) m->mediaPath = folder("OpenData") + m->title.substr(dot);
     }
     return m;
 }
