@@ -448,12 +448,28 @@ void CWxChatEngine::AddCarvedMessage(const WxMessageRow& row) {
 }
 
 void CWxChatEngine::InsertAfterSameTime(WxSessionRecord* s, std::unique_ptr<WxMessageRecord> message) {
-    // After the leading messages of the same or an earlier time.
+    // After the leading messages of the same or an earlier time. A session known to be
+    // in time order (checked once, and again whenever someone else changed it) gets the
+    // same place from its tail, where recovered rows of a chat mostly go.
     const int64_t t = message->time;
-    int32_t position = 0;
-    for (WxMessageRecord* m = s->messages.first; m && m->time <= t; m = m->next)
-        ++position;
-    wxMessageListInsert(s->messages, message, position);
+    auto [it, fresh] = orderCache.try_emplace(s, -1, false);
+    if (fresh || it->second.first != s->messages.count) {
+        bool ordered = true;
+        for (const WxMessageRecord* m = s->messages.first; m && m->next && ordered; m = m->next)
+            ordered = m->time <= m->next->time;
+        it->second = {s->messages.count, ordered};
+    }
+    if (it->second.second) {
+        WxMessageRecord* before = s->messages.last;
+        while (before && before->time > t) before = before->prev;
+        s->messages.insertBefore(before ? before->next : s->messages.first, std::move(message));
+    } else {
+        int32_t position = 0;
+        for (WxMessageRecord* m = s->messages.first; m && m->time <= t; m = m->next)
+            ++position;
+        wxMessageListInsert(s->messages, message, position);
+    }
+    it->second.first = s->messages.count;
 }
 
 // ---------------------------------------------------------------------------------------

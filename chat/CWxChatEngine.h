@@ -114,4 +114,7 @@ class CWxChatEngine : public CCommonInterFace {
     std::vector<Role> roles;
     int colType = -1, colDes = -1, colCreateTime = -1, colMessage = -1, colMesLocalID = -1, colMesSvrID = -1;
     int64_t now = 0;
+    // Per session touched by the carving pass: its message count when last seen and
+    // whether its messages were then in time order.
+    std::unordered_map<const WxSessionRecord*, std::pair<int32_t, bool>> orderCache;
 };
