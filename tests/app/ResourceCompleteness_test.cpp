@@ -224,16 +224,23 @@ QString ImagePath(const QString& name) {
 }
 
 // Image names in the sources: resource paths ":/images/<name>.svg" and string-literal
-// names handed to a function whose name speaks of an image, icon or pixmap.
+// names handed to a function whose name speaks of an image, icon or pixmap (functions that
+// write or capture pictures, such as a screenshot's save, take file names instead).
 std::map<QString, QString> CodeImages() {
     static const QRegularExpression path(QStringLiteral(R"re(":/images/([A-Za-z0-9_]+)\.svg")re"));
-    static const QRegularExpression named(
-        QStringLiteral(R"re(\b\w*(?:Image|Icon|Pixmap)\w*\s*\(\s*(?:QStringLiteral\s*\(\s*)?"([A-Za-z][A-Za-z0-9_]*)")re"));
+    static const QRegularExpression named(QStringLiteral(
+        R"re(\b(\w*(?:Image|Icon|Pixmap)\w*)\s*\(\s*(?:QStringLiteral\s*\(\s*)?"([A-Za-z][A-Za-z0-9_]*)")re"));
+    static const QRegularExpression writer(QStringLiteral("^(save|write|grab|render|store|export|shot|capture)"),
+                                           QRegularExpression::CaseInsensitiveOption);
     std::map<QString, QString> names;
-    for (const Source& s : Sources())
-        for (const auto* re : {&path, &named})
-            for (auto it = re->globalMatch(s.code); it.hasNext();)
-                names.emplace(it.next().captured(1), s.path);
+    for (const Source& s : Sources()) {
+        for (auto it = path.globalMatch(s.code); it.hasNext();)
+            names.emplace(it.next().captured(1), s.path);
+        for (auto it = named.globalMatch(s.code); it.hasNext();) {
+            const auto m = it.next();
+            if (!writer.match(m.captured(1)).hasMatch()) names.emplace(m.captured(2), s.path);
+        }
+    }
     return names;
 }
 
