@@ -322,10 +322,15 @@ TEST(ResourceCompleteness, TextsAreFilledTranslatedAndKeepTheirPlaceholders) {
 }
 
 TEST(ResourceCompleteness, TextsSpeakOfThisSystem) {
-    // The status page colours the words of "ConnectionText" inside "OperationText".
+    // The status page colours the words of "ConnectionText" inside "OperationText"; texts
+    // that name a button use that button's own title.
+    const std::pair<const char*, const char*> inside[] = {{"OperationText", "ConnectionText"},
+                                                          {"OperationText3", "DirizaAllBt"},
+                                                          {"DeviceTrustTip", "DeviceTrustContinue"}};
     for (const auto& [language, table] : Tables())
-        EXPECT_TRUE(table.texts.Text("OperationText").contains(table.texts.Text("ConnectionText")))
-            << language.toStdString();
+        for (const auto& [text, part] : inside)
+            EXPECT_TRUE(table.texts.Text(text).contains(table.texts.Text(part)))
+                << language.toStdString() << ": " << text << " lacks " << part;
 
     // No text sends the user to tools of another system.
     const QRegularExpression foreign(QStringLiteral(
