@@ -176,7 +176,7 @@ const QStringList kDarkImageKeys = {"DeviceDiriza_2_bt", "iTunesDiriza_2_bt"};
 // application's file name, the language menu's items (each language in its own name), the
 // button title "OK" and the quotation of a data type's name.
 bool LanguageNeutral(const QString& key) {
-    static const QSet<QString> keys = {"OpenAppName", "ok", "DirizaNum"};
+    static const QSet<QString> keys = {"OpenAppName", "ok", "OK", "DirizaNum"};
     return keys.contains(key) || kImageKeys.contains(key) || kAddressKeys.contains(key) ||
            QRegularExpression(QStringLiteral("^Menu(GB|HK|JP|KR|DE|RU|EG|PT|ES|FR|ID)$")).match(key).hasMatch();
 }
@@ -316,7 +316,7 @@ TEST(ResourceCompleteness, TextsAreFilledTranslatedAndKeepTheirPlaceholders) {
         }
         for (const QString& key : kImageKeys)
             EXPECT_EQ(table.texts.Text(key), en.texts.Text(key)) << key.toStdString() << " names another image";
-        for (const char* key : {"ok", "OpenAppName"})
+        for (const char* key : {"ok", "OK", "OpenAppName"})
             EXPECT_FALSE(table.texts.Text(QString::fromLatin1(key)).isEmpty()) << key;
     }
 }
