@@ -172,9 +172,9 @@ const QStringList kImageKeys = {"DeviceDiriza_1_bt", "DeviceDiriza_2_bt", "iTune
                                 "iTunesDiriza_2_bt", "QQ_nor_bt",         "QQ_hor_bt"};
 const QStringList kDarkImageKeys = {"DeviceDiriza_2_bt", "iTunesDiriza_2_bt"};
 
-// Texts the same in every language: the image names, the addresses, the companion
-// application's file name, the language menu's items (each language in its own name), the
-// button title "OK" and the quotation of a data type's name.
+// Texts that may read as in English in any language: the image names, the addresses, the
+// companion application's file name, the language menu's items (each language in its own
+// name), the button title "OK" and the quotation marks around a data type's name.
 bool LanguageNeutral(const QString& key) {
     static const QSet<QString> keys = {"OpenAppName", "ok", "OK", "DirizaNum"};
     return keys.contains(key) || kImageKeys.contains(key) || kAddressKeys.contains(key) ||
