@@ -3,6 +3,8 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
+# Edition of the application: international (the saved or system language) or chinese.
+EDITION ?= international
 
 .PHONY: deps configure build test bench fuzz run clean format
 
@@ -10,7 +12,7 @@ deps:
 	scripts/install-deps
 
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DBUILD_TESTS=ON
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DBUILD_TESTS=ON -DEDITION=$(EDITION)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
