@@ -118,18 +118,21 @@ NSDirizaNull::NSDirizaNull(QWidget* parent)
     column->addStretch();
     TitleImage->setAlignment(Qt::AlignCenter);
     column->addWidget(TitleImage);
+    auto* block = new QWidget(this);
+    auto* blockColumn = new QVBoxLayout(block);
     auto* form = new QFormLayout;
     form->addRow(DeviceNumber, TextProductType);
     form->addRow(DeviceName, TextDeviceName);
     form->addRow(DeviceVersion, TextSysVersion);
     form->addRow(SerialNumber, TextSerialNumber);
-    form->setFormAlignment(Qt::AlignHCenter);
-    column->addLayout(form);
-    column->addSpacing(16);
+    blockColumn->addLayout(form);
+    blockColumn->addSpacing(16);
     for (QLabel* l : {operationText, OperationText2, OperationText3}) {
         l->setWordWrap(true);
-        column->addWidget(l);
+        blockColumn->addWidget(l);
     }
+    block->setMaximumWidth(560);
+    column->addWidget(block, 0, Qt::AlignHCenter);
     operationText->setTextFormat(Qt::RichText);
     column->addStretch();
     ScanCompleteTimer->setInterval(1000);

@@ -49,7 +49,7 @@ NSGuideView::NSGuideView(QWidget* parent)
         l->addStretch();
         offers->addWidget(box, 0, col);
     };
-    offer(0, pcButton, QStringLiteral("download_bt"), GuidePCTitle, GuidePCText);
+    offer(0, pcButton, QStringLiteral("logo"), GuidePCTitle, GuidePCText);
     offer(1, iosButton, QStringLiteral("DeviceDiriza_2_bt"), GuideIOSTitle, GuideIOSText);
     column->addLayout(offers, 1);
     connect(pcButton, &QPushButton::clicked, this, &NSGuideView::GuidePC_Bt_Event);

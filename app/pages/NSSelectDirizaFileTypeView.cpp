@@ -66,6 +66,7 @@ QWidget* MakeGroup(QWidget* parent, QLabel* title, const QList<QCheckBox*>& boxe
     grid->setContentsMargins(16, 10, 16, 10);
     grid->setHorizontalSpacing(18);
     for (qsizetype i = 0; i < boxes.size(); ++i) grid->addWidget(boxes[i], int(i / columns), int(i % columns));
+    for (int c = 0; c < columns; ++c) grid->setColumnStretch(c, 1);
     column->addWidget(head);
     column->addWidget(body);
     titles << head;

@@ -190,6 +190,7 @@ int main(int argc, char** argv) {
     }
     {
         AppDelegate delegate(manager, {});
+        delegate.applicationDidFinishLaunching();
         delegate.Window()->resize(1000, 760);
         Save(delegate.Window(), QStringLiteral("main-window"));
         delegate.Window()->close();
