@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -252,6 +253,15 @@ TEST_F(LookupTest, SharedInstanceIsTheScanLookup) {
     DeviceScanManager::shared().ScanComplete();
     EXPECT_EQ(DeviceScanManager::shared().progressHolder().Get().text, "Scan complete");
 }
+
+// Only string literals are keys: a pointer or a computed text does not compile, so
+// every key in use can be collected from the sources.
+template <typename T>
+concept LookupAccepts = requires(T key) { LanguageText(key); };
+static_assert(LookupAccepts<const char (&)[4]>);
+static_assert(!LookupAccepts<const char*>);
+static_assert(!LookupAccepts<QString>);
+static_assert(!LookupAccepts<std::string>);
 
 struct FormatCase {
     const char* pattern;
