@@ -77,6 +77,8 @@ class ViewController final : public QWidget,
     QPushButton* DownloadButton() const { return DoviakMacBt; }
     QPushButton* HelpButton() const { return QQBt; }
     QString LogPath() const { return logPath; }
+    // Whether the road buttons show their dark-appearance images.
+    bool ShowsDark() const { return dark; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -9,6 +9,7 @@
 #include "app/pages/ViewController.h"
 #include "platform/Paths.h"
 #include "tests/kit/FakeAlertPresenter.h"
+#include "tests/kit/FakeAppearance.h"
 #include "tests/kit/FakeDeviceManage.h"
 #include "tests/kit/FakeOpener.h"
 #include "tests/kit/QtTestMain.h"
@@ -198,6 +199,23 @@ TEST_F(MainPage, EncryptedKitBackupWithTutorialAddress) {
         EXPECT_EQ(opener.Opened()[0].toString(), "https://help.example.org/encrypted");
     }
     NSLanguageText::SetResourceRoot(QString());
+}
+
+TEST_F(MainPage, FollowsTheAppearance) {
+    kit::FakeAppearance appearance(false);
+    ViewController vc(manager, {});
+    vc.show();
+    EXPECT_FALSE(vc.ShowsDark());
+    const QIcon lightIcon = vc.DeviceButton()->icon();
+    appearance.SetDark(true);
+    QEvent change(QEvent::PaletteChange);
+    QCoreApplication::sendEvent(&vc, &change);
+    EXPECT_TRUE(vc.ShowsDark());
+    EXPECT_NE(vc.DeviceButton()->icon().cacheKey(), lightIcon.cacheKey());
+    // The same appearance again changes nothing.
+    const qint64 darkKey = vc.DeviceButton()->icon().cacheKey();
+    QCoreApplication::sendEvent(&vc, &change);
+    EXPECT_EQ(vc.DeviceButton()->icon().cacheKey(), darkKey);
 }
 
 TEST_F(MainPage, BackHomeKeepsTheDevice) {
