@@ -23,7 +23,7 @@ NSBackUpView::NSBackUpView(IDeviceManage& manager, QWidget* parent)
     ExplainText->setAlignment(Qt::AlignCenter);
     ExplainText->setWordWrap(true);
     column->addWidget(ProgressText);
-    BackUpProgress->setMaximumWidth(420);
+    BackUpProgress->setFixedWidth(420);
     column->addWidget(BackUpProgress, 0, Qt::AlignHCenter);
     column->addWidget(ExplainText);
     column->addStretch();

@@ -67,8 +67,11 @@ TEST_F(Delegate, LanguageMenus) {
     app.setLanguage(NSLanguageText::SimplifiedChinese);
     EXPECT_FALSE(app.LanguageMenu()->menuAction()->isVisible());
     EXPECT_TRUE(app.PrivacyItem()->isVisible());
-    for (int i = 0; i < 12; ++i)
-        if (app.LanguageItem(i)) EXPECT_FALSE(app.LanguageItem(i)->isChecked()) << i;
+    for (int i = 0; i < 12; ++i) {
+        if (app.LanguageItem(i)) {
+            EXPECT_FALSE(app.LanguageItem(i)->isChecked()) << i;
+        }
+    }
     EXPECT_EQ(app.LanguageItem(1), nullptr);
 
     // A number outside the languages marks nothing and changes nothing.
