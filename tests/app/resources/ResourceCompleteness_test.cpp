@@ -288,8 +288,20 @@ TEST(ResourceCompleteness, TablesHoldEveryKeyTheSourcesLookUp) {
             EXPECT_TRUE(table.texts.Contains(key))
                 << language.toStdString() << " lacks \"" << key.toStdString() << "\" (" << file.toStdString() << ")";
 
-    // The scan's keys are in every table.
-    for (const QString& key : kScanKeys)
+    // The scan's keys are in every table: the known ones, and those its sources look up
+    // through its own lookup or name as progress formats.
+    QSet<QString> scanKeys(kScanKeys.begin(), kScanKeys.end());
+    static const QRegularExpression scanLookup(QStringLiteral(
+        R"re(\b(?:LocalizedText|text)\s*\(\s*QStringLiteral\s*\(\s*"([A-Za-z_0-9]+)"|"(PROGRESSTXT_[A-Z_0-9]+)")re"));
+    for (const Source& s : Sources()) {
+        if (!s.path.startsWith("scan/")) continue;
+        for (auto it = scanLookup.globalMatch(s.code); it.hasNext();) {
+            const auto m = it.next();
+            scanKeys << (m.capturedLength(1) > 0 ? m.captured(1) : m.captured(2));
+        }
+    }
+    EXPECT_TRUE(scanKeys.contains("ScanComplete") && scanKeys.contains("PROGRESSTXT_SMS"));
+    for (const QString& key : scanKeys)
         for (const auto& [language, table] : Tables())
             EXPECT_TRUE(table.texts.Contains(key)) << language.toStdString() << " lacks " << key.toStdString();
 }
