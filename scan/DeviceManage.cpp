@@ -514,8 +514,12 @@ void DeviceManage::InitScanFileSuffix() {
 
     QFile option(services.optionResource);
     WxFilter.clear();
-    if (option.open(QIODevice::ReadOnly) && option.size() <= 16 * 1024 * 1024)
-        WxFilter = PlistDocument::FromBytes(option.readAll()).StringDictionary({"WxFilter"});
+    if (option.open(QIODevice::ReadOnly) && option.size() <= 16 * 1024 * 1024) {
+        const PlistDocument document = PlistDocument::FromBytes(option.readAll());
+        WxFilter = document.StringDictionary({"WxFilter"});
+        // The avatar host account discovery takes avatar URLs from (none while empty).
+        parser.SetWxAvatarPrefix(document.String({"WxAvatarPrefix"}).value_or(QString()).toStdString());
+    }
 
     QFile conf(services.suffixResource);
     if (!conf.open(QIODevice::ReadOnly) || conf.size() > 16 * 1024 * 1024) {
