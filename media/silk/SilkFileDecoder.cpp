@@ -127,7 +127,9 @@ SilkVoiceResult silkDecodeVoiceStream(const SilkVoiceIo& io) {
                 }
             }
         }
-        const int32_t frames = control.framesPerPacket;
+        // As many frames as the last packet held; at least one, also before any packet
+        // decoded (the decoder reports 0 until then, and after a packet that failed).
+        const int32_t frames = control.framesPerPacket > 0 ? control.framesPerPacket : 1;
         for (int32_t i = 0; i < frames; ++i) {
             int16_t len = 0;
             int32_t ret = SKP_Silk_SDK_Decode(*decoder, control, 1, nullptr, 0, frame, len);
@@ -140,7 +142,7 @@ SilkVoiceResult silkDecodeVoiceStream(const SilkVoiceIo& io) {
     // Writes the packet's samples; false ends the stream (write failure or the time limit).
     auto writeOut = [&]() -> bool {
         size_t n = packetOut.size();
-        uint64_t room = kSilkVoiceMaxSamples - result.samples;
+        uint64_t room = io.maxSamples - result.samples;
         if (n > room) {
             n = static_cast<size_t>(room);
             result.capped = true;
@@ -151,7 +153,7 @@ SilkVoiceResult silkDecodeVoiceStream(const SilkVoiceIo& io) {
         }
         result.samples += n;
         if (result.capped) {
-            logLine(io.log, "\nOutput stopped after 30 minutes of audio\n");
+            logLine(io.log, "\nOutput stopped at the length limit of " + std::to_string(io.maxSamples) + " samples\n");
             return false;
         }
         return true;

@@ -26,6 +26,8 @@ struct SilkVoiceIo {
     std::function<bool(std::span<const int16_t>)> write;
     // Messages of the decoder (nullptr: none).
     std::FILE* log = nullptr;
+    // Output stops after this many samples.
+    uint64_t maxSamples = kSilkVoiceMaxSamples;
 };
 
 struct SilkVoiceResult {
