@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "media/silk/SilkTables.h"
 
@@ -139,11 +140,10 @@ std::vector<uint8_t> silkPacket(const SilkFrameSpec& frame, const std::vector<ui
 }
 
 std::vector<uint8_t> silkVoiceFile(const std::vector<std::vector<uint8_t>>& packets, bool leading02) {
-    std::vector<uint8_t> out;
+    static const std::string magic = "#!SILK_V3";
+    std::vector<uint8_t> out(magic.begin(), magic.end());
     if (leading02)
-        out.push_back(0x02);
-    const char* magic = "#!SILK_V3";
-    out.insert(out.end(), magic, magic + 9);
+        out.insert(out.begin(), uint8_t{0x02});
     for (const auto& p : packets) {
         out.push_back(static_cast<uint8_t>(p.size() & 0xFF));
         out.push_back(static_cast<uint8_t>((p.size() >> 8) & 0xFF));
