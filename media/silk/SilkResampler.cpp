@@ -115,7 +115,7 @@ int32_t silkResample(SilkResamplerState& s, int16_t* out, const int16_t* in, int
     if (s.magicNumber != kSilkResamplerMagic || s.resamplerFunction == nullptr)
         return -1;
     if (s.nPreDownsamplers + s.nPostUpsamplers > 0) {
-        // Pieces of 10 ms: after a pre-stage at most 480 samples reach the main operation, and
+        // Blocks of 10 ms: after a pre-stage at most 480 samples reach the main operation, and
         // before a post-stage it writes about as many (with room for rounding).
         std::array<int16_t, 2 * kSilkResamplerMaxBatch> inBuf{};
         std::array<int16_t, 4 * kSilkResamplerMaxBatch> outBuf{};

@@ -36,7 +36,7 @@ bool encodeShell(SilkRangeEncoder& enc, const int32_t* v, int n, int level) {
 
 } // namespace
 
-void SilkPacketWriter::addFrame(const SilkFrameSpec& f) {
+void SilkPacketWriter::addFrame(const SilkFrameSymbols& f) {
     SilkRangeEncoder& e = enc_;
     if (frames_ == 0) {
         e.encode(f.rateIndex, t::SamplingRates_CDF.data());
@@ -133,7 +133,7 @@ std::vector<uint8_t> SilkPacketWriter::finish(const std::vector<uint8_t>& traile
     return out;
 }
 
-std::vector<uint8_t> silkPacket(const SilkFrameSpec& frame, const std::vector<uint8_t>& trailer) {
+std::vector<uint8_t> silkPacket(const SilkFrameSymbols& frame, const std::vector<uint8_t>& trailer) {
     SilkPacketWriter w;
     w.addFrame(frame);
     return w.finish(trailer);

@@ -8,7 +8,7 @@
 namespace kit {
 
 // The symbols of one SILK frame, chosen by a test. Defaults give a quiet unvoiced frame.
-struct SilkFrameSpec {
+struct SilkFrameSymbols {
     int32_t rateIndex = 3;        // 0..3: 8, 12, 16, 24 kHz (first frame of a packet only)
     int32_t typeOffset = 2;       // signal type << 1 | offset type (0, 1 voiced; 2, 3 unvoiced)
     int32_t gainIndices[4] = {20, 4, 4, 4};
@@ -34,7 +34,7 @@ struct SilkFrameSpec {
 class SilkPacketWriter {
   public:
     explicit SilkPacketWriter(size_t capacity = 1024) : enc_(capacity) {}
-    void addFrame(const SilkFrameSpec& frame);
+    void addFrame(const SilkFrameSymbols& frame);
     // Ends the range-coded part; `trailer` bytes (FEC data) follow it unchanged.
     std::vector<uint8_t> finish(const std::vector<uint8_t>& trailer = {});
     SilkRangeEncoder& encoder() { return enc_; }
@@ -47,7 +47,7 @@ class SilkPacketWriter {
 };
 
 // A whole packet of one frame.
-std::vector<uint8_t> silkPacket(const SilkFrameSpec& frame, const std::vector<uint8_t>& trailer = {});
+std::vector<uint8_t> silkPacket(const SilkFrameSymbols& frame, const std::vector<uint8_t>& trailer = {});
 // A voice file: optional 0x02, "#!SILK_V3", then the packets with their lengths.
 std::vector<uint8_t> silkVoiceFile(const std::vector<std::vector<uint8_t>>& packets, bool leading02 = true);
 

@@ -30,8 +30,8 @@ int64_t energy(const std::vector<int16_t>& x) {
     return e;
 }
 
-kit::SilkFrameSpec loudVoiced() {
-    kit::SilkFrameSpec f;
+kit::SilkFrameSymbols loudVoiced() {
+    kit::SilkFrameSymbols f;
     f.typeOffset = 0;
     f.gainIndices[0] = 45;
     f.lagIndex = 100;
@@ -43,8 +43,8 @@ kit::SilkFrameSpec loudVoiced() {
     return f;
 }
 
-kit::SilkFrameSpec quietUnvoiced(int vad) {
-    kit::SilkFrameSpec f;
+kit::SilkFrameSymbols quietUnvoiced(int vad) {
+    kit::SilkFrameSymbols f;
     f.typeOffset = 2;
     f.gainIndices[0] = 25;
     f.vad = vad;

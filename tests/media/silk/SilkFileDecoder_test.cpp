@@ -43,7 +43,7 @@ void appendPacket(std::vector<uint8_t>& file, const std::vector<uint8_t>& payloa
     file.insert(file.end(), payload.begin(), payload.end());
 }
 
-std::vector<uint8_t> goodPacket() { return kit::silkPacket(kit::SilkFrameSpec{}); }
+std::vector<uint8_t> goodPacket() { return kit::silkPacket(kit::SilkFrameSymbols{}); }
 
 struct Case {
     std::string name;

@@ -12,12 +12,12 @@
 #include "tests/kit/SilkPacketWriter.h"
 
 using namespace silk;
-using kit::SilkFrameSpec;
+using kit::SilkFrameSymbols;
 
 namespace {
 
-SilkFrameSpec voicedFrame(int rateIndex = 3) {
-    SilkFrameSpec f;
+SilkFrameSymbols voicedFrame(int rateIndex = 3) {
+    SilkFrameSymbols f;
     f.rateIndex = rateIndex;
     f.typeOffset = 0;
     f.gainIndices[0] = 30;
@@ -61,7 +61,7 @@ struct Fresh {
 std::vector<uint8_t> multiFrame(int frames, int lastTermination = 0, const std::vector<uint8_t>& trailer = {}) {
     kit::SilkPacketWriter w;
     for (int i = 0; i < frames; ++i) {
-        SilkFrameSpec f = voicedFrame();
+        SilkFrameSymbols f = voicedFrame();
         f.termination = i + 1 < frames ? 1 : lastTermination;
         if (i > 0)
             f.gainIndices[0] = 4;
@@ -167,7 +167,7 @@ TEST(SilkPackets, FecSearchByTerminationAndOffset) {
 
 TEST(SilkPackets, LostPacketIsReplacedByFecOfTheNextPacket) {
     const std::vector<uint8_t> p1 = kit::silkPacket(voicedFrame());
-    SilkFrameSpec f2 = voicedFrame();
+    SilkFrameSymbols f2 = voicedFrame();
     f2.gainIndices[0] = 40;
     const std::vector<uint8_t> p2 = kit::silkPacket(f2);
     const std::vector<uint8_t> p3 = multiFrame(1, 2, p2); // carries p2 as FEC
@@ -201,7 +201,7 @@ TEST(SilkPackets, LongLagAtTwelveKilohertz) {
         if (silk::tables::CB_lags_stage3[static_cast<size_t>(c)] == 8)
             contour = c;
     ASSERT_GE(contour, 0);
-    SilkFrameSpec f = voicedFrame(1);
+    SilkFrameSymbols f = voicedFrame(1);
     f.lagIndex = 192;
     f.contourIndex = contour;
     std::vector<uint8_t> p = kit::silkPacket(f);
@@ -223,7 +223,7 @@ TEST(SilkPackets, LongLagAtTwelveKilohertz) {
 }
 
 TEST(SilkPackets, TwoLsbPlanes) {
-    SilkFrameSpec f = voicedFrame();
+    SilkFrameSymbols f = voicedFrame();
     f.pulses.assign(480, 0);
     f.pulses[0] = 5;   // high part 1, low bits 0 1
     f.pulses[3] = -14; // high part 3, low bits 1 0
@@ -242,14 +242,14 @@ TEST(SilkPackets, TwoLsbPlanes) {
 }
 
 TEST(SilkPackets, TenLsbPlanesPassAnEleventhIsAnError) {
-    SilkFrameSpec ten = voicedFrame();
+    SilkFrameSymbols ten = voicedFrame();
     ten.pulses.assign(480, 0);
     ten.pulses[0] = 1 << 10;
     ten.lsbPlanes = {10};
     Fresh a;
     EXPECT_EQ(decodePacket(a.state, a.control, kit::silkPacket(ten)).codes[0], 0);
 
-    SilkFrameSpec eleven = voicedFrame();
+    SilkFrameSymbols eleven = voicedFrame();
     eleven.forcedCountSymbols = {std::vector<int32_t>(11, 19)};
     Fresh b;
     Decoded out = decodePacket(b.state, b.control, kit::silkPacket(eleven));
@@ -283,7 +283,7 @@ TEST(SilkPackets, ShellCountBeyondItsTableIsAnError) {
                     EXPECT_TRUE(k <= childMax[l] && n - k <= childMax[l]) << l << " " << n << " " << k;
         }
     // A full block of 18 pulses decodes.
-    SilkFrameSpec f = voicedFrame();
+    SilkFrameSymbols f = voicedFrame();
     f.pulses.assign(480, 0);
     for (int i = 0; i < 16; ++i)
         f.pulses[static_cast<size_t>(i)] = i < 2 ? 2 : 1;
