@@ -154,7 +154,7 @@ bool CCallHistory::ReadLiveRows(bool modern) {
                     break;
                 }
                 CopyColumnText(stmt, c, &row->address);
-                normalizePhoneNumber(row->address);
+                normalizeAddress(row->address);
                 addressReached = true;
             }
         }
@@ -216,7 +216,8 @@ bool CCallHistory::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* 
         if (!isTextOrBlob(kind)) return false;
         std::string address = carvedSlotText(kind, value, size);
         if (address.empty()) return false;
-        normalizePhoneNumber(address);
+        if (isNamedAddress(address) && !isReadableText(address.data(), address.size())) return false;
+        normalizeAddress(address);
         return !address.empty();
     }
     if (name == durationName) {
@@ -246,7 +247,7 @@ bool CCallHistory::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     auto row = std::make_unique<CallRow>();
     row->deleted = true;
     row->address = record->Text(addressColumn);
-    normalizePhoneNumber(row->address);
+    normalizeAddress(row->address);
     if (row->address.empty()) return false;
 
     const std::optional<int64_t> direction = carvedColumnInteger(*record, directionColumn);

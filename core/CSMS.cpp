@@ -152,7 +152,7 @@ bool CSMS::ReadLiveHandles() {
         if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
         std::string text;
         CopyColumnText(st, 1, &text);
-        normalizePhoneNumber(text);
+        normalizeAddress(text);
         if (text.empty()) return;
         auto entry = std::make_unique<SmsHandleEntry>();
         entry->id = id;
@@ -173,7 +173,7 @@ bool CSMS::ReadLiveMessagesOld() {
                         if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
                         auto row = std::make_unique<SmsMessageRow>();
                         CopyColumnText(st, 2, &row->address);
-                        normalizePhoneNumber(row->address);
+                        normalizeAddress(row->address);
                         type = sqlite3_column_type(st, 3);
                         if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
                         CopyColumnText(st, 3, &row->text);
@@ -316,6 +316,11 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
         size_t n = carvedSlotTextLength(kind, value, size);
         if (n == 0) return false;
         std::string cleaned(value->text, n);
+        if (isNamedAddress(cleaned)) {
+            if (!isReadableText(cleaned.data(), cleaned.size())) return false;
+            normalizeAddress(cleaned);
+            return !cleaned.empty();
+        }
         normalizePhoneNumber(cleaned);
         return !cleaned.empty() && isPhoneLike(cleaned.c_str());
     }
@@ -353,7 +358,7 @@ bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     } else {
         if (carvedColumnIsText(*record, addressColumn)) {
             row->address = record->Text(addressColumn);
-            normalizePhoneNumber(row->address);
+            normalizeAddress(row->address);
         }
         auto flags = carvedColumnInteger(*record, directionColumn);
         row->sent = flags && *flags == 3;

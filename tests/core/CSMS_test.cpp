@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <ctime>
 #include <optional>
 #include <set>
@@ -266,11 +267,91 @@ TEST_F(SmsTest, NewSchemaLiveAndDeletedMessages) {
     ASSERT_EQ(1u, convs[1].messages.size());
     EXPECT_EQ(1600000500, convs[1].messages[0].date);
 
-    // An e-mail handle cleans to nothing: its messages form a conversation without address.
+    // An e-mail handle keeps its address.
     EXPECT_EQ(3, convs[2].handleId);
-    EXPECT_EQ("", convs[2].address);
+    EXPECT_EQ("someone@example.com", convs[2].address);
     EXPECT_EQ("", convs[2].name);
     ASSERT_EQ(1u, convs[2].messages.size());
+}
+
+// Handles that are no phone numbers (e-mail addresses, the sender names of banks and
+// shops) keep their text: two e-mail addresses sharing digits stay two people, and a
+// sender name does not lose its messages to a conversation without address. Live and
+// deleted handles alike.
+TEST_F(SmsTest, HandlesThatAreNotPhoneNumbers) {
+    {
+        NewSmsDb f(DbPath());
+        int64_t li = f.Handle("Li.Huang24@Example.com");
+        int64_t amazon = f.Handle("AMAZON");
+        int64_t bo = f.Handle("bo24@example.org");
+        int64_t phone = f.Handle("+1 (415) 555-0124");
+        int64_t gone = f.Handle("chen24@example.net");
+        int64_t filler = f.Handle("filler@example.net");
+        f.Handle("13900007777"); // keeps the two deleted cells off the free area
+        int64_t t = apple(1600000000);
+        f.Message(li, t, 0, "from li");
+        f.Message(amazon, t + 1, 0, "your parcel has shipped");
+        f.Message(bo, t + 2, 0, "from bo");
+        f.Message(phone, t + 3, 0, "from a phone");
+        int64_t m = f.Message(gone, t + 4, 0, "from chen, deleted");
+        f.db.deleteWhere("message", "ROWID = " + std::to_string(m));
+        // The lower cell first, so that the deleted handle keeps its rowid.
+        f.db.deleteWhere("handle", "ROWID = " + std::to_string(filler));
+        f.db.deleteWhere("handle", "ROWID = " + std::to_string(gone));
+    }
+    contacts = {{"14155550124", "Phone Friend"}};
+    ASSERT_TRUE(Run(14));
+    auto convs = conversations(*mgr);
+    expectOrdered(convs);
+    struct Want {
+        int64_t handleId;
+        const char* address;
+        const char* name;
+        const char* text;
+    } wants[] = {
+        {1, "li.huang24@example.com", "", "from li"},
+        {2, "AMAZON", "", "your parcel has shipped"},
+        {3, "bo24@example.org", "", "from bo"},
+        {4, "14155550124", "Phone Friend", "from a phone"},
+        {5, "chen24@example.net", "", "from chen, deleted"},
+    };
+    ASSERT_EQ(5u, convs.size());
+    for (const Want& w : wants) {
+        SCOPED_TRACE(w.text);
+        const Conv* c = findConv(convs, w.handleId);
+        ASSERT_NE(nullptr, c);
+        EXPECT_EQ(w.address, c->address);
+        EXPECT_EQ(w.name, c->name);
+        ASSERT_EQ(1u, c->messages.size());
+        EXPECT_EQ(w.text, c->messages[0].text);
+    }
+    EXPECT_TRUE(findConv(convs, 5)->deleted);
+}
+
+// The old schema keeps the address in the message row: an e-mail or sender-name address
+// stays text there too, live and deleted.
+TEST_F(SmsTest, OldSchemaNamedAddresses) {
+    {
+        OldSmsDb f(DbPath());
+        f.Message("Shop.News@Example.com", int64_t(1300000000), 2, "sale today");
+        f.Message("AMAZON", int64_t(1300000100), 2, "parcel");
+        int64_t gone = f.Message("AMAZON", int64_t(1300000200), 2, "parcel, deleted");
+        f.Message("138 0013 8000", int64_t(1300000300), 3, "to a phone");
+        f.db.deleteWhere("message", "ROWID = " + std::to_string(gone));
+    }
+    ASSERT_TRUE(Run(4));
+    auto convs = conversations(*mgr);
+    expectOrdered(convs);
+    std::map<std::string, std::vector<std::string>> byAddress;
+    for (const Conv& c : convs)
+        for (const Msg& m : c.messages)
+            byAddress[c.address].push_back(m.text + (m.deleted ? " (deleted)" : ""));
+    EXPECT_EQ((std::map<std::string, std::vector<std::string>>{
+                  {"AMAZON", {"parcel, deleted (deleted)", "parcel"}},
+                  {"shop.news@example.com", {"sale today"}},
+                  {"13800138000", {"to a phone"}},
+              }),
+              byAddress);
 }
 
 TEST_F(SmsTest, ConversationWhoseOnlyDeletedMessageArrivesLastMovesToHead) {
