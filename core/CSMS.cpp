@@ -1,5 +1,6 @@
 #include "core/CSMS.h"
 
+#include "core/ArchivedStringText.h"
 #include "core/CSMSHandel.h"
 #include "core/CarvedColumn.h"
 #include "core/CheckedTime.h"
@@ -20,9 +21,6 @@ constexpr const char* kSmsFolder = "/var/mobile/Library/SMS/";
 constexpr const char* kSmsFile = "sms.db";
 constexpr int64_t kNanosecondThreshold = 100000000000LL; // 10^11
 constexpr int64_t kNanosecondsPerSecond = 1000000000LL;
-
-// The 13 bytes that open an archived attributed string ("\x04\x0bstreamtyped").
-constexpr uint8_t kStreamTyped[13] = {0x04, 0x0b, 's', 't', 'r', 'e', 'a', 'm', 't', 'y', 'p', 'e', 'd'};
 
 constexpr uint32_t kNumberOrNull = kNumberKinds | kindBit(KindNull);
 
@@ -104,26 +102,48 @@ void CSMS::AddLiveRow(std::unique_ptr<SmsMessageRow> row) {
     rows.append(std::move(row));
 }
 
+bool CSMS::MessageTableHas(const char* column) {
+    if (!db) return false;
+    bool found = LoadColumns("message") > 0 && GetColumnIndex(column) >= 0;
+    ClearColumns();
+    columnCount = 0;
+    return found;
+}
+
 bool CSMS::ReadLiveMessages() {
-    return ReadRows("message", "", "select handle_id,date,is_from_me,text from 'message' ORDER BY handle_id",
-                    [&](sqlite3_stmt* st) {
-                        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
-                        int64_t handleId = sqlite3_column_int64(st, 0);
-                        if (handleId == 0) return;
-                        const std::optional<int64_t> raw = liveSeconds(st, 1);
-                        if (!raw) return;
-                        if (sqlite3_column_type(st, 2) != SQLITE_INTEGER) return;
-                        bool sent = sqlite3_column_int64(st, 2) != 0;
-                        int type = sqlite3_column_type(st, 3);
-                        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
-                        auto row = std::make_unique<SmsMessageRow>();
-                        CopyColumnText(st, 3, &row->text);
-                        if (row->text.empty()) return;
-                        row->handleId = handleId;
-                        row->sent = sent;
-                        row->date = LiveMessageDate(*raw);
-                        AddLiveRow(std::move(row));
-                    });
+    // From iOS 16 most messages keep their words only in the archived attributedBody.
+    const bool hasBody = MessageTableHas("attributedBody");
+    const char* sql = hasBody ? "select handle_id,date,is_from_me,text,attributedBody from 'message' ORDER BY handle_id"
+                              : "select handle_id,date,is_from_me,text from 'message' ORDER BY handle_id";
+    return ReadRows("message", "", sql, [&](sqlite3_stmt* st) {
+        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+        int64_t handleId = sqlite3_column_int64(st, 0);
+        if (handleId == 0) return;
+        const std::optional<int64_t> raw = liveSeconds(st, 1);
+        if (!raw) return;
+        if (sqlite3_column_type(st, 2) != SQLITE_INTEGER) return;
+        bool sent = sqlite3_column_int64(st, 2) != 0;
+        auto row = std::make_unique<SmsMessageRow>();
+        int type = sqlite3_column_type(st, 3);
+        if (type == SQLITE_TEXT || type == SQLITE_BLOB) {
+            CopyColumnText(st, 3, &row->text);
+        } else if (type != SQLITE_NULL) {
+            return;
+        }
+        if (row->text.empty() && hasBody && sqlite3_column_type(st, 4) == SQLITE_BLOB) {
+            const void* body = sqlite3_column_blob(st, 4);
+            const int bytes = sqlite3_column_bytes(st, 4);
+            if (body && bytes > 0) {
+                if (auto text = ArchivedStringText::Read(static_cast<const uint8_t*>(body), size_t(bytes)))
+                    row->text = std::move(*text);
+            }
+        }
+        if (row->text.empty()) return;
+        row->handleId = handleId;
+        row->sent = sent;
+        row->date = LiveMessageDate(*raw);
+        AddLiveRow(std::move(row));
+    });
 }
 
 void CSMS::ReadLiveGuids() {
@@ -217,6 +237,7 @@ bool CSMS::PrepareTable() {
     textColumn = GetColumnIndex("text");
     dateColumn = GetColumnIndex("date");
     guidColumn = newSchema ? GetColumnIndex("guid") : -1;
+    attributedBodyColumn = newSchema ? GetColumnIndex("attributedBody") : -1;
     bool found = textColumn >= 0 && dateColumn >= 0 && directionColumn >= 0 &&
                  (newSchema ? handleIdColumn >= 0 : addressColumn >= 0);
     if (!found) return false;
@@ -233,7 +254,8 @@ bool CSMS::PrepareTable() {
             kinds = kNumberKinds;
         } else if (name == "text") {
             rule = Rule::Text;
-            kinds = kindBit(KindText);
+            // NULL when the words live only in the archived body.
+            kinds = kindBit(KindText) | (attributedBodyColumn >= 0 ? kindBit(KindNull) : 0);
         } else if (newSchema) {
             if (name == "handle_id") {
                 rule = Rule::HandleId;
@@ -252,7 +274,7 @@ bool CSMS::PrepareTable() {
                 kinds = kTextKinds;
             } else if (name == "attributedBody") {
                 rule = Rule::AttributedBody;
-                kinds = kindBit(KindBlob);
+                kinds = kindBit(KindBlob) | kindBit(KindNull);
             }
         } else {
             if (name == "address") {
@@ -293,6 +315,8 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
         return *raw != 0 && isPlausibleCarvedDate(*raw);
     }
     case Rule::Text:
+        // NULL only where an archived body can give the text (OnCarvedRecord decides).
+        if (kind == KindNull) return attributedBodyColumn >= 0;
         return kind == KindText && carvedSlotTextLength(kind, value, size) > 0;
     case Rule::HandleId:
         return !isTextOrBlob(kind) && isNonZeroCarvedInteger(kind, value);
@@ -309,8 +333,9 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
     case Rule::AccountGuid:
         return isTextOrBlob(kind) && (size == 36 || size == 0);
     case Rule::AttributedBody:
-        return kind == KindBlob && size >= sizeof(kStreamTyped) && value->blob &&
-               std::memcmp(value->blob, kStreamTyped, sizeof(kStreamTyped)) == 0;
+        // A message without formatting has none (NULL).
+        if (kind == KindNull) return true;
+        return kind == KindBlob && value->blob && ArchivedStringText::HasArchiveHeader(value->blob, size);
     case Rule::Address: {
         if (kind != KindText) return false;
         size_t n = carvedSlotTextLength(kind, value, size);
@@ -336,10 +361,16 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
 
 bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     if (!record || Cancelled()) return false;
-    if (!carvedColumnIsText(*record, textColumn) || !hasCarvedColumn(*record, dateColumn)) return false;
+    if (!hasCarvedColumn(*record, textColumn) || !hasCarvedColumn(*record, dateColumn)) return false;
 
     auto row = std::make_unique<SmsMessageRow>();
-    row->text = record->Text(textColumn);
+    if (carvedColumnIsText(*record, textColumn)) {
+        row->text = record->Text(textColumn);
+    } else if (carvedColumnIsText(*record, attributedBodyColumn)) {
+        const std::string body = record->Bytes(attributedBodyColumn);
+        if (auto text = ArchivedStringText::Read(reinterpret_cast<const uint8_t*>(body.data()), body.size()))
+            row->text = std::move(*text);
+    }
     if (row->text.empty()) return false;
 
     auto date = carvedColumnInteger(*record, dateColumn);

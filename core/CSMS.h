@@ -81,6 +81,7 @@ class CSMS : public CCommonInterFace {
 
     bool NewSchema() const;
     bool ReadLiveMessages();
+    bool MessageTableHas(const char* column);
     bool ReadLiveHandles();
     void ReadLiveGuids();
     bool ReadLiveMessagesOld();
@@ -103,5 +104,6 @@ class CSMS : public CCommonInterFace {
     int dateColumn = -1;
     int addressColumn = -1;
     int guidColumn = -1;
+    int attributedBodyColumn = -1;
     std::vector<Rule> columnRules; // per column of the carved table
 };

@@ -6,6 +6,7 @@
 #include "core/SmsConversationRecord.h"
 #include "scan/CScanManager.h"
 #include "tests/core/SystemParserSupport.h"
+#include "tests/kit/ArchivedBody.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/ScratchFolder.h"
 #include "tests/kit/SystemSchemas.h"
@@ -64,6 +65,17 @@ class NewSmsDb {
                          {guidFor(n), text, handle, kit::Blob{attributedBody(text)}, std::string("SMS"),
                           std::string("p:0"), guidFor(n + 100000), date, int64_t(0), int64_t(0),
                           int64_t(fromMe), int64_t(1), int64_t(1), int64_t(1), int64_t(fromMe)});
+    }
+    // A message as iOS 16 writes it: no text column, the words only in the archive.
+    int64_t BodyOnly(int64_t handle, kit::Value date, int fromMe, const std::string& text) {
+        ++n;
+        return db.insert("message",
+                         {"guid", "text", "handle_id", "attributedBody", "service", "account", "account_guid",
+                          "date", "date_read", "date_delivered", "is_from_me", "is_read", "is_delivered",
+                          "is_finished", "is_sent"},
+                         {guidFor(n), nullptr, handle, kit::Blob{kit::archivedBody(text)}, std::string("iMessage"),
+                          std::string("e:"), guidFor(n + 100000), date, int64_t(0), int64_t(0), int64_t(fromMe),
+                          int64_t(1), int64_t(1), int64_t(1), int64_t(fromMe)});
     }
 
     kit::FixtureDb db;
@@ -326,6 +338,46 @@ TEST_F(SmsTest, HandlesThatAreNotPhoneNumbers) {
         EXPECT_EQ(w.text, c->messages[0].text);
     }
     EXPECT_TRUE(findConv(convs, 5)->deleted);
+}
+
+// From iOS 16 the text column of most messages is NULL and the words are only in the
+// archived attributedBody: such messages come back, live and deleted, with their text.
+TEST_F(SmsTest, TextOnlyInTheArchivedBody) {
+    auto text = [](char c, size_t n) {
+        std::string s = std::string("body of ") + c + ": ";
+        while (s.size() < n)
+            s += c;
+        return s;
+    };
+    const std::string live200 = text('a', 200), live70k = text('b', 70000), short1 = "only in the body";
+    const std::string gone200 = text('c', 200), goneShort = "deleted, only in the body";
+    {
+        NewSmsDb f(DbPath());
+        int64_t h = f.Handle("13800138000");
+        int64_t t = apple(1650000000);
+        f.BodyOnly(h, t, 0, short1);
+        f.BodyOnly(h, t + 1, 1, live200);
+        f.BodyOnly(h, t + 2, 0, live70k);
+        f.Message(h, t + 3, 0, "a text column as before");
+        int64_t d1 = f.BodyOnly(h, t + 4, 1, gone200);
+        int64_t d2 = f.BodyOnly(h, t + 5, 0, goneShort);
+        f.db.insert("message", {"guid", "handle_id", "date", "is_from_me", "attributedBody"},
+                    {guidFor(900), h, t + 6, int64_t(0), kit::Blob{"\x04\x0bstreamtyped garbage"}});
+        f.BodyOnly(h, t + 7, 0, "x");
+        f.db.deleteWhere("message", "ROWID IN (" + std::to_string(d1) + "," + std::to_string(d2) + ")");
+    }
+    ASSERT_TRUE(Run(16));
+    auto convs = conversations(*mgr);
+    expectOrdered(convs);
+    ASSERT_EQ(1u, convs.size());
+    std::vector<std::pair<std::string, bool>> got;
+    for (const Msg& m : convs[0].messages)
+        got.push_back({m.text, m.deleted});
+    const std::vector<std::pair<std::string, bool>> want = {
+        {goneShort, true}, {gone200, true},  {"x", false},    {"a text column as before", false},
+        {live70k, false},  {live200, false}, {short1, false},
+    };
+    EXPECT_EQ(want, got);
 }
 
 // The old schema keeps the address in the message row: an e-mail or sender-name address
