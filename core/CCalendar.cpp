@@ -24,7 +24,8 @@ uint32_t acceptedKindMask(bool item, const std::string& column) {
     if (column == "description") return textOrNull;
     if (column == "start_date" || column == "end_date" || column == "calendar_id") return kNumberKinds;
     if (item) {
-        if (column == "location_id" || column == "entity_type") return kNumberKinds;
+        if (column == "location_id") return kNumberKinds | kindBit(KindNull); // most events have no place
+        if (column == "entity_type") return kNumberKinds;
         if (column == "UUID") return textBit;
     } else {
         if (column == "location") return textOrNull;
@@ -182,7 +183,7 @@ bool CCalendar::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
     if (name == "summary") return isNonEmptyCarvedText(kind, value, size);
     if (name == "description") return isNull || kind == KindText;
     if (event && name == "location") return isNull || kind == KindText;
-    if (item && name == "location_id") return numeric;
+    if (item && name == "location_id") return numeric || isNull; // NULL: no place
     if ((item && name == "UUID") || (event && name == "unique_identifier"))
         return isCarvedUuidText(kind, value, size);
     if (name == "start_date" || name == "end_date") {

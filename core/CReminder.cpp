@@ -206,7 +206,7 @@ bool CReminder::PrepareTable() {
             kinds = kNumberKinds;
         } else if (name == "location_id") {
             rule = ColumnRule::LocationId;
-            kinds = kNumberKinds;
+            kinds = kNumberKinds | kindBit(KindNull); // NULL: no place
         }
         // The INTEGER PRIMARY KEY column is never read; leave it unconstrained.
         if (columns[i].isIntegerPrimaryKey && i == 0) kinds = 0;
@@ -245,7 +245,7 @@ bool CReminder::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
         return v && *v != 2;
     }
     case ColumnRule::LocationId:
-        return isCarvedNumberKind(kind);
+        return isCarvedNumberKind(kind) || kind == KindNull;
     }
     return true;
 }

@@ -190,6 +190,39 @@ TEST_F(CalendarItemTest, DeletedEventsComeBackFirstAndRemindersStayOut) {
     EXPECT_EQ(2, countTitle(events, "Moved meeting"));
 }
 
+// Most events have no place: a NULL location_id is a stored value, and deleted events
+// without a place come back like those with one.
+TEST(CalendarPlaces, DeletedEventsWithoutAPlace) {
+    testsupport::SystemAppBackup backup{14};
+    {
+        FixtureDb db(backup.Scratch("Calendar.sqlitedb"));
+        db.exec(kItemSchema);
+        db.insert("Location", {"title"}, {std::string("Office")});
+        addItem(db, std::string("Lunch"), nullptr, nullptr, 600000000.0, 600003600.0);
+        int64_t a = addItem(db, std::string("Cancelled yoga"), nullptr, nullptr, 600100000.0, 600103600.0);
+        int64_t b = addItem(db, std::string("Cancelled review"), int64_t(1), std::string("agenda"), 600200000.0,
+                            600203600.0);
+        int64_t c = addItem(db, std::string("Cancelled dinner"), nullptr, std::string("table for 4"),
+                            600300000.0, 600307200.0);
+        addItem(db, std::string("Gym"), nullptr, nullptr, 600400000.0, 600403600.0);
+        db.deleteWhere("CalendarItem", "ROWID IN (" + std::to_string(a) + "," + std::to_string(b) + "," +
+                                           std::to_string(c) + ")");
+        db.close();
+        backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb",
+                   backup.Scratch("Calendar.sqlitedb"));
+    }
+    CScanManager& m = backup.Manager(0x40);
+    CCalendar cal(&m);
+    ASSERT_TRUE(cal.Scan());
+    std::vector<std::string> got;
+    for (const Event& e : eventsOf(m))
+        got.push_back(e.title + (e.deleted ? " (deleted) " : " ") + e.location);
+    const std::vector<std::string> want = {
+        "Cancelled dinner (deleted) ", "Cancelled review (deleted) Office", "Cancelled yoga (deleted) ",
+        "Gym ", "Lunch "};
+    EXPECT_EQ(want, got);
+}
+
 TEST_F(CalendarItemTest, BackupFolderIsLeftUnchanged) {
     Run();
     EXPECT_EQ("", kit::FolderSnapshot::Take(backup.BackupDir()).DiffFrom(before));
