@@ -87,6 +87,12 @@ std::string CSMS::RowKey(const SmsMessageRow& row) const {
     key += '|';
     if (NewSchema()) {
         key += std::to_string(row.handleId);
+        if (row.handleId == 0) { // group chats of the owner: one per address
+            key += ':';
+            key += std::to_string(row.address.size());
+            key += ':';
+            key += row.address;
+        }
     } else {
         key += std::to_string(row.address.size());
         key += ':';
@@ -102,23 +108,72 @@ void CSMS::AddLiveRow(std::unique_ptr<SmsMessageRow> row) {
     rows.append(std::move(row));
 }
 
-bool CSMS::MessageTableHas(const char* column) {
+bool CSMS::TableHasColumn(const char* table, const char* column) {
     if (!db) return false;
-    bool found = LoadColumns("message") > 0 && GetColumnIndex(column) >= 0;
+    bool found = LoadColumns(table) > 0 && GetColumnIndex(column) >= 0;
     ClearColumns();
     columnCount = 0;
     return found;
 }
 
+void CSMS::ReadChats() {
+    if (!db || Cancelled()) return;
+    const bool hasName = TableHasColumn("chat", "display_name");
+    if (TableHasColumn("chat", "chat_identifier")) {
+        ReadRows("chat", "",
+                 hasName ? "select ROWID,chat_identifier,display_name from 'chat'"
+                         : "select ROWID,chat_identifier,NULL from 'chat'",
+                 [&](sqlite3_stmt* st) {
+                     if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+                     ChatInfo info;
+                     info.identifier = liveText(st, 1);
+                     normalizeAddress(info.identifier);
+                     if (info.identifier.empty()) return;
+                     info.name = liveText(st, 2);
+                     chatNames.emplace(info.identifier, info.name);
+                     chats.emplace(sqlite3_column_int64(st, 0), std::move(info));
+                 });
+    }
+    if (chats.empty() || !TableHasColumn("chat_message_join", "message_id")) return;
+    ReadRows("chat_message_join", "", "select chat_id,message_id from 'chat_message_join'", [&](sqlite3_stmt* st) {
+        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER || sqlite3_column_type(st, 1) != SQLITE_INTEGER) return;
+        chatOfMessage.emplace(sqlite3_column_int64(st, 1), sqlite3_column_int64(st, 0));
+    });
+}
+
+void CSMS::AssignChat(SmsMessageRow& row, int64_t messageId, const std::string& roomName) const {
+    if (row.handleId != 0) return;
+    if (messageId != 0) {
+        auto m = chatOfMessage.find(messageId);
+        if (m != chatOfMessage.end()) {
+            auto c = chats.find(m->second);
+            if (c != chats.end()) {
+                row.address = c->second.identifier;
+                row.chatName = c->second.name;
+                return;
+            }
+        }
+    }
+    if (roomName.empty()) return;
+    row.address = roomName;
+    normalizeAddress(row.address);
+    auto n = chatNames.find(row.address);
+    if (n != chatNames.end()) row.chatName = n->second;
+}
+
 bool CSMS::ReadLiveMessages() {
     // From iOS 16 most messages keep their words only in the archived attributedBody.
-    const bool hasBody = MessageTableHas("attributedBody");
-    const char* sql = hasBody ? "select handle_id,date,is_from_me,text,attributedBody from 'message' ORDER BY handle_id"
-                              : "select handle_id,date,is_from_me,text from 'message' ORDER BY handle_id";
-    return ReadRows("message", "", sql, [&](sqlite3_stmt* st) {
+    const bool hasBody = TableHasColumn("message", "attributedBody");
+    const bool hasRooms = TableHasColumn("message", "cache_roomnames");
+    ReadChats();
+    std::string sql = "select handle_id,date,is_from_me,text,";
+    sql += hasBody ? "attributedBody" : "NULL";
+    sql += ",ROWID,";
+    sql += hasRooms ? "cache_roomnames" : "NULL";
+    sql += " from 'message' ORDER BY handle_id";
+    return ReadRows("message", "", sql.c_str(), [&](sqlite3_stmt* st) {
         if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
         int64_t handleId = sqlite3_column_int64(st, 0);
-        if (handleId == 0) return;
         const std::optional<int64_t> raw = liveSeconds(st, 1);
         if (!raw) return;
         if (sqlite3_column_type(st, 2) != SQLITE_INTEGER) return;
@@ -130,7 +185,7 @@ bool CSMS::ReadLiveMessages() {
         } else if (type != SQLITE_NULL) {
             return;
         }
-        if (row->text.empty() && hasBody && sqlite3_column_type(st, 4) == SQLITE_BLOB) {
+        if (row->text.empty() && sqlite3_column_type(st, 4) == SQLITE_BLOB) {
             const void* body = sqlite3_column_blob(st, 4);
             const int bytes = sqlite3_column_bytes(st, 4);
             if (body && bytes > 0) {
@@ -142,6 +197,8 @@ bool CSMS::ReadLiveMessages() {
         row->handleId = handleId;
         row->sent = sent;
         row->date = LiveMessageDate(*raw);
+        const int64_t messageId = sqlite3_column_type(st, 5) == SQLITE_INTEGER ? sqlite3_column_int64(st, 5) : 0;
+        AssignChat(*row, messageId, liveText(st, 6));
         AddLiveRow(std::move(row));
     });
 }
@@ -238,6 +295,7 @@ bool CSMS::PrepareTable() {
     dateColumn = GetColumnIndex("date");
     guidColumn = newSchema ? GetColumnIndex("guid") : -1;
     attributedBodyColumn = newSchema ? GetColumnIndex("attributedBody") : -1;
+    roomNamesColumn = newSchema ? GetColumnIndex("cache_roomnames") : -1;
     bool found = textColumn >= 0 && dateColumn >= 0 && directionColumn >= 0 &&
                  (newSchema ? handleIdColumn >= 0 : addressColumn >= 0);
     if (!found) return false;
@@ -319,7 +377,8 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
         if (kind == KindNull) return attributedBodyColumn >= 0;
         return kind == KindText && carvedSlotTextLength(kind, value, size) > 0;
     case Rule::HandleId:
-        return !isTextOrBlob(kind) && isNonZeroCarvedInteger(kind, value);
+        // 0: a message the owner sent to a group chat.
+        return !isTextOrBlob(kind) && kind != KindNull;
     case Rule::ZeroOrOne: {
         if (isTextOrBlob(kind)) return false;
         auto v = carvedInteger(kind, value);
@@ -377,7 +436,7 @@ bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     if (!date) return false;
     if (NewSchema()) {
         auto handleId = carvedColumnInteger(*record, handleIdColumn);
-        if (!handleId || *handleId == 0) return false;
+        if (!handleId) return false;
         row->handleId = *handleId;
         auto sent = carvedColumnInteger(*record, directionColumn);
         row->sent = sent && *sent != 0;
@@ -386,6 +445,7 @@ bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
         row->date = *unix;
         if (carvedColumnIsText(*record, guidColumn) && liveGuids.count(record->Text(guidColumn)))
             return true; // an old copy of a live message
+        AssignChat(*row, rowid, carvedColumnText(*record, roomNamesColumn));
     } else {
         if (carvedColumnIsText(*record, addressColumn)) {
             row->address = record->Text(addressColumn);
@@ -474,7 +534,10 @@ void CSMS::BuildConversations() {
             auto conv = std::make_unique<SmsConversationRecord>();
             conv->deleted = row->deleted;
             conv->address = row->address;
-            if (const char* name = contacts.Find(row->address.c_str())) conv->contactName = name;
+            if (row->handleId == 0 && !row->chatName.empty())
+                conv->contactName = row->chatName;
+            else if (const char* name = contacts.Find(row->address.c_str()))
+                conv->contactName = name;
             conv->handleId = row->handleId;
             SmsConversationRecord* c =
                 row->deleted ? list.prepend(std::move(conv)) : list.append(std::move(conv));
@@ -524,5 +587,8 @@ void CSMS::BuildConversations() {
     handleIndex.clear();
     rowKeys.clear();
     liveGuids.clear();
+    chats.clear();
+    chatOfMessage.clear();
+    chatNames.clear();
     AddProgressStep(1);
 }

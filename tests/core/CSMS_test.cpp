@@ -380,6 +380,57 @@ TEST_F(SmsTest, TextOnlyInTheArchivedBody) {
     EXPECT_EQ(want, got);
 }
 
+// What the owner sends to a group chat has handle 0: it belongs to the chat's
+// conversation (the chat identifier as address, the chat's display name as name), live
+// and deleted; without the join row the message's cached room name finds the chat, and
+// without either the owner's messages share one conversation.
+TEST_F(SmsTest, OwnersMessagesInGroupChats) {
+    {
+        NewSmsDb f(DbPath());
+        f.db.exec("ALTER TABLE chat ADD COLUMN display_name TEXT");
+        int64_t h = f.Handle("13800138000");
+        auto chat = [&](const std::string& id, kit::Value name) {
+            return f.db.insert("chat", {"guid", "style", "chat_identifier", "service_name", "display_name"},
+                               {std::string("iMessage;+;") + id, int64_t(43), id, std::string("iMessage"), name});
+        };
+        int64_t family = chat("chat111111111", std::string("Family"));
+        int64_t team = chat("chat222222222", std::string(""));
+        auto join = [&](int64_t c, int64_t m) {
+            f.db.insert("chat_message_join", {"chat_id", "message_id"}, {c, m});
+        };
+        int64_t t = apple(1620000000);
+        join(family, f.Message(h, t, 0, "from a friend in the family chat"));
+        join(family, f.Message(0, t + 1, 1, "mine, to the family"));
+        join(team, f.Message(0, t + 2, 1, "mine, to the team"));
+        int64_t gone = f.Message(0, t + 3, 1, "mine, to the family, deleted");
+        join(family, gone);
+        int64_t goneRoom = f.Message(0, t + 4, 1, "mine, to the team, deleted, room name only");
+        f.db.exec("UPDATE message SET cache_roomnames = 'chat222222222' WHERE ROWID = " + std::to_string(goneRoom));
+        f.Message(0, t + 5, 1, "mine, no chat known");
+        // The lower cell first, so that the upper one keeps its rowid (the key of its join row).
+        f.db.deleteWhere("message", "ROWID = " + std::to_string(goneRoom));
+        f.db.deleteWhere("message", "ROWID = " + std::to_string(gone));
+        f.db.deleteWhere("chat_message_join", "message_id = " + std::to_string(goneRoom));
+    }
+    ASSERT_TRUE(Run(15));
+    auto convs = conversations(*mgr);
+    expectOrdered(convs);
+    std::map<std::string, std::vector<std::string>> got;
+    for (const Conv& c : convs) {
+        std::string key = c.address + "|" + c.name + "|" + std::to_string(c.handleId);
+        for (const Msg& m : c.messages)
+            got[key].push_back(m.text + (m.deleted ? " (deleted)" : "") + (m.type ? " (sent)" : ""));
+    }
+    const std::map<std::string, std::vector<std::string>> want = {
+        {"13800138000||1", {"from a friend in the family chat"}},
+        {"chat111111111|Family|0", {"mine, to the family, deleted (deleted) (sent)", "mine, to the family (sent)"}},
+        {"chat222222222||0",
+         {"mine, to the team, deleted, room name only (deleted) (sent)", "mine, to the team (sent)"}},
+        {"||0", {"mine, no chat known (sent)"}},
+    };
+    EXPECT_EQ(want, got);
+}
+
 // The old schema keeps the address in the message row: an e-mail or sender-name address
 // stays text there too, live and deleted.
 TEST_F(SmsTest, OldSchemaNamedAddresses) {
@@ -661,6 +712,7 @@ TEST_F(SmsTest, BadInput) {
         std::function<void(const fs::path&)> make;
         int ios;
         std::optional<bool> scanResult; // nullopt: either
+        int conversations = 0;          // with scanResult true
     };
     auto damaged = [](const fs::path& p, size_t keep, bool noisePages) {
         {
@@ -742,7 +794,8 @@ TEST_F(SmsTest, BadInput) {
              f.deleteWhere("handle", "1");
          },
          10, true},
-        {"wrong types and nulls", [&](const fs::path& p) { wrongTypes(p, false); }, 10, true},
+        // Of these rows only g5 stands: handle 0 is the owner writing to a group chat.
+        {"wrong types and nulls", [&](const fs::path& p) { wrongTypes(p, false); }, 10, true, 1},
         {"wrong types and nulls, deleted", [&](const fs::path& p) { wrongTypes(p, true); }, 10, true},
         {"old schema, wrong types",
          [](const fs::path& p) {
@@ -775,7 +828,7 @@ TEST_F(SmsTest, BadInput) {
             for (const Msg& m : conv.messages)
                 EXPECT_FALSE(m.text.empty());
         if (c.scanResult == true) {
-            EXPECT_EQ(0, mgr->smsList.count);
+            EXPECT_EQ(c.conversations, mgr->smsList.count);
         }
         mgr.reset();
     }
