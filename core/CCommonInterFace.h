@@ -166,6 +166,7 @@ class CCommonInterFace {
     int ExamineCandidate(uint64_t page, uint32_t start);
     int ExamineWithSteps(uint64_t page, uint32_t start);
     int FinishCandidate(uint64_t page, uint32_t start, uint64_t pos, uint64_t contentTotal);
+    bool ContentPastBound(uint64_t contentStart, uint64_t contentTotal, uint64_t bound) const;
     void BuildStepTables(size_t typesWanted, uint64_t bound, bool hasLiveCells);
     void FillSteps(size_t lo, size_t hi, size_t limit, size_t typesWanted, uint64_t bound);
     void PrepareFilters();

@@ -384,7 +384,7 @@ int CCommonInterFace::ExamineWithSteps(uint64_t page, uint32_t start) {
         windowStart = start;
         windowEnd = end;
         windowTotal = total;
-        if (end + total > bound) return 1;
+        if (ContentPastBound(end, total, bound)) return 1;
         // The kinds and sizes are copied column by column as DecodeInto reaches them.
         lazyStepPos = start;
         const int result = FinishCandidate(page, start, end, total);
@@ -404,7 +404,7 @@ int CCommonInterFace::ExamineWithSteps(uint64_t page, uint32_t start) {
         columnSizes[c] = size;
         pos += lens[pos];
     }
-    if (pos + contentTotal > bound) return 1;
+    if (ContentPastBound(pos, contentTotal, bound)) return 1;
     return FinishCandidate(page, start, pos, contentTotal);
 }
 
@@ -529,11 +529,18 @@ int CCommonInterFace::ExamineCandidate(uint64_t page, uint32_t start) {
         if ((accepted[c] & (1u << kind)) == 0) return 1;
         if (size > bound) return 1;
         contentTotal += size;
-        if (pos + contentTotal > bound) return 1;
+        if (ContentPastBound(pos, contentTotal, bound)) return 1;
         columnKinds[c] = kind;
         columnSizes[c] = size;
     }
     return FinishCandidate(page, start, pos, contentTotal);
+}
+
+bool CCommonInterFace::ContentPastBound(uint64_t contentStart, uint64_t contentTotal, uint64_t bound) const {
+    // Without overflow pages the content must end within the page. With them only its
+    // length is capped: the local part's place in the page is checked once the payload's
+    // split is known (FinishCandidate), so a long record near the page's end still counts.
+    return followOverflow ? contentTotal > bound : contentStart + contentTotal > bound;
 }
 
 int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t pos, uint64_t contentTotal) {

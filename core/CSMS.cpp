@@ -57,7 +57,8 @@ std::optional<int64_t> CSMS::CarvedMessageDate(int64_t raw) {
 
 bool CSMS::Scan() {
     if (Cancelled()) return false;
-    if (!OpenStoredDatabase(CategorySms, std::string(kSmsFolder) + kSmsFile, false)) return false;
+    // Long messages spill onto overflow pages: the carver follows them.
+    if (!OpenStoredDatabase(CategorySms, std::string(kSmsFolder) + kSmsFile, true)) return false;
 
     SetProgressSteps(5);
     if (NewSchema()) {

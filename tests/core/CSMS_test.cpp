@@ -380,6 +380,42 @@ TEST_F(SmsTest, TextOnlyInTheArchivedBody) {
     EXPECT_EQ(want, got);
 }
 
+// A long message spills onto overflow pages; deleted, it still comes back whole.
+TEST_F(SmsTest, LongDeletedMessagesOnOverflowPages) {
+    std::string longText = "long message: ";
+    while (longText.size() < 10240)
+        longText += "the quick brown fox " + std::to_string(longText.size()) + " ";
+    {
+        NewSmsDb f(DbPath());
+        int64_t h = f.Handle("13800138000");
+        int64_t t = apple(1630000000);
+        for (int i = 0; i < 40; ++i) // neighbours keep the deleted row's leaf page in the table
+            f.Message(h, t - 1000 - i, 0, "neighbour " + std::to_string(i));
+        // The first page freed becomes the free list's trunk and loses its bytes: a long
+        // row deleted first takes that place, as some earlier deletion does on a device.
+        int64_t first = f.BodyOnly(h, t - 100, 0, longText + " (first)");
+        f.db.deleteWhere("message", "ROWID = " + std::to_string(first));
+        // A long text-column message beside it, deleted with it.
+        int64_t other = f.db.insert("message", {"guid", "text", "handle_id", "service", "account_guid", "date",
+                                                "is_from_me", "is_read"},
+                                    {guidFor(700), longText + " (text column)", h, std::string("SMS"), guidFor(701),
+                                     t - 50, int64_t(1), int64_t(1)});
+        int64_t gone = f.BodyOnly(h, t, 1, longText);
+        f.Message(h, t + 3, 0, "a short live message");
+        for (int i = 0; i < 40; ++i)
+            f.Message(h, t + 1000 + i, 0, "later neighbour " + std::to_string(i));
+        f.db.deleteWhere("message", "ROWID IN (" + std::to_string(other) + "," + std::to_string(gone) + ")");
+    }
+    ASSERT_TRUE(Run(16));
+    auto convs = conversations(*mgr);
+    expectOrdered(convs);
+    const Msg* m = findMsg(convs, longText);
+    ASSERT_NE(nullptr, m);
+    EXPECT_TRUE(m->deleted);
+    EXPECT_EQ(1, m->type);
+    EXPECT_EQ(1630000000, m->date);
+}
+
 // What the owner sends to a group chat has handle 0: it belongs to the chat's
 // conversation (the chat identifier as address, the chat's display name as name), live
 // and deleted; without the join row the message's cached room name finds the chat, and
