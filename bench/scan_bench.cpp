@@ -18,7 +18,7 @@
 //   reminder <live|deleted> <title> <list> <notes> <location> <date> <completed 0|1>
 //   photo|video|voice_memo|sms_attachment|note_attachment|wechat_attachment
 //       <live|deleted> <file name> <stored path>
-#include "core/ScanDataType.h"
+#include "core/records/ScanDataType.h"
 #include "scan/DeviceManage.h"
 #include "tests/kit/SampleBackup.h"
 
