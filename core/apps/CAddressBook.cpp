@@ -395,6 +395,9 @@ bool CAddressBook::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
         e->name = text(lastColumn) + text(firstColumn);
         e->organization = text(organizationColumn);
         if (e->name.empty() && e->organization.empty()) return false;
+        if (!isReadableText(e->name.data(), e->name.size()) ||
+            !isReadableText(e->organization.data(), e->organization.size()))
+            return false;
         // The rowid the carver rebuilt (0 when it could not) lets a deleted person name
         // its deleted phone rows.
         e->recordId = rowid;
@@ -412,6 +415,10 @@ bool CAddressBook::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
         e->email = text(emailColumn);
         e->name = text(lastColumn) + text(firstColumn);
         e->organization = text(organizationColumn);
+        if (!isReadableText(e->name.data(), e->name.size()) ||
+            !isReadableText(e->organization.data(), e->organization.size()) ||
+            !isReadableText(e->email.data(), e->email.size()))
+            return false;
         if (!searchKeys.insert(e->phone).second) return true;
         searches.append(std::move(e));
         return true;

@@ -1,4 +1,5 @@
 #include "core/apps/CCalendar.h"
+#include "core/util/CommonUtils.h"
 #include "core/backup/IFileParser.h"
 #include "core/records/CalendarRecord.h"
 #include "core/records/ScanDataType.h"
@@ -214,6 +215,10 @@ bool CCalendar::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     row->deleted = true;
     row->title = record->Text(summaryColumn);
     row->description = carvedColumnText(*record, descriptionColumn);
+    // Texts a person reads: a misaligned candidate shows as bytes no one wrote.
+    if (!isReadableText(row->title.data(), row->title.size()) ||
+        !isReadableText(row->description.data(), row->description.size()))
+        return false;
     if (item) {
         if (auto v = carvedColumnInteger(*record, locationIdColumn))
             row->locationId = static_cast<uint32_t>(static_cast<uint64_t>(*v) & 0xFFFFFFFFu);

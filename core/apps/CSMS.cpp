@@ -433,7 +433,7 @@ bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
         if (auto text = ArchivedStringText::Read(reinterpret_cast<const uint8_t*>(body.data()), body.size()))
             row->text = std::move(*text);
     }
-    if (row->text.empty()) return false;
+    if (row->text.empty() || !isReadableText(row->text.data(), row->text.size())) return false;
 
     auto date = carvedColumnInteger(*record, dateColumn);
     if (!date) return false;

@@ -176,6 +176,8 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
     if (!owner) return false;
     // Fresh cursor for this page.
     skipCursorPage = 0;
+    acceptedSpans.clear();
+    acceptedSpansPage = page;
     uint32_t offset = 0;
     if (hasLiveCells) offset = SkipLiveRange(page, 0);
     const size_t n = columnCount > 0 ? size_t(columnCount) : 0;
@@ -553,7 +555,9 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
     const uint8_t* content = pageBuffer.data() + pos;
 
     bool decoded = false;
+    uint64_t end = pos + contentTotal; // end of the candidate's bytes on this page
     if (!followOverflow) {
+        if (InsideAcceptedCandidate(page, start, end)) return 1;
         decoded = DecodeInto(scratchRecord, page, content, contentTotal);
     } else {
         // The payload as SQLite stores it: header-size varint, the rowid column's NULL
@@ -566,11 +570,14 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
         const uint64_t local = LocalPayloadSize(payload, false);
         if (local >= payload) {
             if (pos + contentTotal > ps) return 1;
+            if (InsideAcceptedCandidate(page, start, end)) return 1;
             decoded = DecodeInto(scratchRecord, page, content, contentTotal);
         } else {
             if (local <= prefix) return 1; // the serial types themselves would continue elsewhere
             const uint64_t localContent = local - prefix;
             if (pos + localContent + 4 > ps) return 1;
+            end = pos + localContent + 4;
+            if (InsideAcceptedCandidate(page, start, end)) return 1;
             const uint32_t first = be32(content + localContent);
             const uint64_t perPage = usableSize - 4;
             const uint64_t pages = (contentTotal - localContent + perPage - 1) / perPage;
@@ -588,8 +595,25 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
     if (!decoded) return 1;
 
     int32_t rowid = RecoverRowid(start, headerBytes, contentTotal, int(startColumn));
-    OnCarvedRecord(&scratchRecord, rowid);
+    if (OnCarvedRecord(&scratchRecord, rowid)) {
+        if (acceptedSpansPage != page) {
+            acceptedSpans.clear();
+            acceptedSpansPage = page;
+        }
+        acceptedSpans.push_back({start, end});
+    }
     return 1;
+}
+
+bool CCommonInterFace::InsideAcceptedCandidate(uint64_t page, uint64_t start, uint64_t end) const {
+    // A candidate whose bytes lie wholly within a longer candidate already taken from
+    // this page is that record read from a wrong offset (a fragment of a name, a text
+    // read as a number), not a record of its own.
+    if (acceptedSpansPage != page) return false;
+    for (const CellRange& r : acceptedSpans) {
+        if (start >= r.start && end <= r.end && end - start < r.end - r.start) return true;
+    }
+    return false;
 }
 
 bool CCommonInterFace::ReadOverflow(uint64_t firstPage, int pages, const uint8_t* local, int localLength) {

@@ -219,6 +219,40 @@ TEST_P(CallHistoryModern, LiveAndDeletedCallsNamedAndOrdered) {
     EXPECT_EQ(expected, callsOf(run.owner->callList));
 }
 
+// Misaligned candidates of the newer table (rows of other tables, read from a wrong
+// offset) are told apart from deleted calls: a call's unique id has the UUID shape and
+// its date lies after 2001-01-02.
+TEST_P(CallHistoryModern, JunkIsNotADeletedCall) {
+    TestBackup backup(GetParam().first, GetParam().second);
+    const fs::path src = backup.dir / "src.db";
+    {
+        kit::FixtureDb db(src);
+        db.exec(kModernSchema);
+        auto add = [&](const std::string& uid, kit::Value date, const std::string& address) {
+            return db.insert("ZCALLRECORD",
+                             {"Z_ENT", "Z_OPT", "ZANSWERED", "ZCALLTYPE", "ZORIGINATED", "ZREAD", "ZDATE",
+                              "ZDURATION", "ZISO_COUNTRY_CODE", "ZUNIQUE_ID", "ZADDRESS"},
+                             {int64_t(2), int64_t(1), int64_t(1), int64_t(1), int64_t(0), int64_t(1), date, 5.0,
+                              std::string("us"), uid, address});
+        };
+        add("3F2504E0-4F89-11D3-9A0C-000000000001", 700000000.0, "5550000001"); // live
+        const int64_t first = add("3F2504E0-4F89-11D3-9A0C-000000000002", 690000000.0, "5550000002");
+        add("not-a-uuid-but-thirty-six-chars-long", 690000100.0, "5550000003");
+        add("3F2504E04F8911D39A0C0000000000000004", 690000200.0, "5550000004"); // no hyphens
+        add("3F2504E0-4F89-11D3-9A0C-000000000005", int64_t(2), "5550000005");  // 2001-01-01 00:00:02
+        add("3F2504E0-4F89-11D3-9A0C-000000000006", int64_t(86400), "5550000006"); // 2001-01-02 00:00:00
+        add("3F2504E0-4F89-11D3-9A0C-000000000007", int64_t(86401), "5550000007");
+        db.deleteWhere("ZCALLRECORD", "Z_PK >= " + std::to_string(first));
+    }
+    backup.AddDb(CategoryCallHistory, kModernDomain, kModernRelative, src);
+    ScanRun run = runOn(backup);
+    ASSERT_TRUE(run.result);
+    std::vector<std::string> deleted;
+    for (const Call& c : callsOf(run.owner->callList))
+        if (c.deleted) deleted.push_back(c.number);
+    EXPECT_EQ((std::vector<std::string>{"5550000002", "5550000007"}), deleted);
+}
+
 INSTANTIATE_TEST_SUITE_P(Generations, CallHistoryModern,
                          ::testing::Values(std::make_pair(BackupBuilder::Generation::Mbdb, "9.3.5"),
                                            std::make_pair(BackupBuilder::Generation::ManifestDb, "14.2")));
