@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -102,7 +103,36 @@ class BinaryPlist {
         for (uint64_t i = 0; i < refs; ++i) {
             uint64_t r = readBE(d + pos + i * refSize, refSize);
             if (r >= objectCount) return false;
+            // The first half of a dictionary's references are its keys.
+            if (kind == 0xD && i < count && !KeyIsSound(r)) return false;
             out.push_back(r);
+        }
+        return true;
+    }
+
+    // A dictionary key must be a string that lies within the data and holds no NUL
+    // character: libplist asserts on such a key when it is asked for it.
+    bool KeyIsSound(uint64_t obj) const {
+        uint64_t off = Offset(obj);
+        if (off < 8 || off >= n - 32) return false;
+        const uint8_t marker = d[off];
+        const uint8_t kind = marker >> 4;
+        if (kind != 0x5 && kind != 0x6 && kind != 0x7) return false;
+        uint64_t length = marker & 0x0F;
+        uint64_t pos = off + 1;
+        if (length == 0x0F) {
+            if (pos >= n - 32) return false;
+            const uint8_t intMarker = d[pos];
+            if ((intMarker >> 4) != 0x1) return false;
+            const unsigned width = 1u << (intMarker & 0x0F);
+            if (width > 8 || pos + 1 + width > n - 32) return false;
+            length = readBE(d + pos + 1, width);
+            pos += 1 + width;
+        }
+        const uint64_t unit = kind == 0x6 ? 2 : 1;
+        if (length > (n - 32 - pos) / unit) return false;
+        for (uint64_t i = 0; i < length; ++i) {
+            if (unit == 2 ? (d[pos + 2 * i] == 0 && d[pos + 2 * i + 1] == 0) : d[pos + i] == 0) return false;
         }
         return true;
     }
@@ -117,6 +147,10 @@ class BinaryPlist {
 // XML: the deepest nesting of <array> and <dict> elements, counted over the tags alone
 // (self-closing ones do not nest).
 bool xmlNestingWithin(const char* data, size_t size, int maxDepth) {
+    // A NUL character, written as a character reference, is damage in any text.
+    for (const char* ref : {"&#0;", "&#x0;", "&#X0;", "&#00;", "&#x00;"}) {
+        if (std::string_view(data, size).find(ref) != std::string_view::npos) return false;
+    }
     int depth = 0;
     for (size_t i = 0; i + 1 < size; ++i) {
         if (data[i] != '<') continue;

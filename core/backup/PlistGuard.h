@@ -6,7 +6,8 @@
 // This checks, without recursion, that a property list (binary "bplist00" or XML)
 // nests containers no deeper than `maxDepth` before it is handed to libplist.
 // A binary list whose object table is malformed, or that refers back to itself,
-// fails the check too.
+// fails the check too, and so does a dictionary key holding a NUL character (libplist
+// asserts on such a key), or in XML any NUL written as a character reference.
 constexpr int kPlistMaxDepth = 256;
 
 bool plistNestingWithin(const char* data, size_t size, int maxDepth = kPlistMaxDepth);

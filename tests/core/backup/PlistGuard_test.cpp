@@ -113,3 +113,54 @@ TEST(PlistGuard, MalformedOrCyclicBinaryListsFail) {
         within(noisy); // never crashes or hangs
     }
 }
+
+namespace {
+
+// A binary list of one dictionary {key: "x"}: the top dictionary, the key, the value,
+// the offset table and the trailer.
+std::string oneKeyDictionary(const std::string& key) {
+    std::string s = "bplist00";
+    s += "\xD1\x01\x02";                              // object 0 at 8: dictionary, refs 1 and 2
+    s += char(0x50 | key.size()) + key;               // object 1 at 11: the key (ASCII)
+    const size_t valueAt = s.size();
+    s += "\x51x";                                     // object 2: "x"
+    const size_t tableAt = s.size();
+    s += char(8);
+    s += char(11);
+    s += char(valueAt);
+    std::string trailer(32, '\0');
+    trailer[6] = 1;                                   // offset size
+    trailer[7] = 1;                                   // reference size
+    trailer[15] = 3;                                  // objects
+    trailer[31] = char(tableAt);                      // offset table at
+    return s + trailer;
+}
+
+} // namespace
+
+// libplist asserts on a dictionary key holding NUL: such a list is refused as damaged,
+// before libplist is asked for its keys; the same list with a sound key passes.
+TEST(PlistGuard, NulInADictionaryKeyIsDamage) {
+    const std::string bad = oneKeyDictionary(std::string("a\0b", 3));
+    const std::string good = oneKeyDictionary("ab");
+    EXPECT_FALSE(plistNestingWithin(bad.data(), bad.size()));
+    ASSERT_TRUE(plistNestingWithin(good.data(), good.size()));
+    plist_t root = nullptr;
+    plist_from_bin(good.data(), uint32_t(good.size()), &root);
+    ASSERT_NE(nullptr, root);
+    plist_t value = plist_dict_get_item(root, "ab");
+    ASSERT_NE(nullptr, value);
+    EXPECT_EQ(PLIST_STRING, plist_get_node_type(value));
+    plist_free(root);
+
+    // A key of another type, or one that runs past the data, fails too.
+    std::string numberKey = good;
+    numberKey[11] = char(0x10); // an integer
+    EXPECT_FALSE(plistNestingWithin(numberKey.data(), numberKey.size()));
+    std::string longKey = good;
+    longKey[11] = char(0x5E); // 14 characters: past the objects
+    EXPECT_FALSE(plistNestingWithin(longKey.data(), longKey.size()));
+
+    const std::string xml = "<?xml version=\"1.0\"?><plist><dict><key>a&#0;b</key><string>x</string></dict></plist>";
+    EXPECT_FALSE(plistNestingWithin(xml.data(), xml.size()));
+}
