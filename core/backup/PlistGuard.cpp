@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <string_view>
 #include <vector>
 
 namespace {
@@ -16,7 +15,7 @@ uint64_t readBE(const uint8_t* p, unsigned width) {
 
 class BinaryPlist {
   public:
-    BinaryPlist(const uint8_t* data, size_t size) : d(data), n(size) {}
+    BinaryPlist(const uint8_t* data, size_t size, bool checkKeys) : d(data), n(size), checkKeys(checkKeys) {}
 
     bool Check(int maxDepth) {
         if (n < 8 + 32) return false;
@@ -104,41 +103,41 @@ class BinaryPlist {
             uint64_t r = readBE(d + pos + i * refSize, refSize);
             if (r >= objectCount) return false;
             // The first half of a dictionary's references are its keys.
-            if (kind == 0xD && i < count && !KeyIsSound(r)) return false;
+            if (checkKeys && kind == 0xD && i < count && !KeyIsSound(r)) return false;
             out.push_back(r);
         }
         return true;
     }
 
-    // A dictionary key must be a string that lies within the data and holds no NUL
-    // character: libplist asserts on such a key when it is asked for it.
+    // libplist asserts when it converts a UTF-16 dictionary key holding U+0000: such a
+    // key is damage. Keys of other kinds, or that run past the data, are libplist's to
+    // judge as before.
     bool KeyIsSound(uint64_t obj) const {
         uint64_t off = Offset(obj);
-        if (off < 8 || off >= n - 32) return false;
+        if (off < 8 || off >= n - 32) return true;
         const uint8_t marker = d[off];
-        const uint8_t kind = marker >> 4;
-        if (kind != 0x5 && kind != 0x6 && kind != 0x7) return false;
+        if ((marker >> 4) != 0x6) return true;
         uint64_t length = marker & 0x0F;
         uint64_t pos = off + 1;
         if (length == 0x0F) {
-            if (pos >= n - 32) return false;
+            if (pos >= n - 32) return true;
             const uint8_t intMarker = d[pos];
-            if ((intMarker >> 4) != 0x1) return false;
+            if ((intMarker >> 4) != 0x1) return true;
             const unsigned width = 1u << (intMarker & 0x0F);
-            if (width > 8 || pos + 1 + width > n - 32) return false;
+            if (width > 8 || pos + 1 + width > n - 32) return true;
             length = readBE(d + pos + 1, width);
             pos += 1 + width;
         }
-        const uint64_t unit = kind == 0x6 ? 2 : 1;
-        if (length > (n - 32 - pos) / unit) return false;
+        if (length > (n - 32 - pos) / 2) return true;
         for (uint64_t i = 0; i < length; ++i) {
-            if (unit == 2 ? (d[pos + 2 * i] == 0 && d[pos + 2 * i + 1] == 0) : d[pos + i] == 0) return false;
+            if (d[pos + 2 * i] == 0 && d[pos + 2 * i + 1] == 0) return false;
         }
         return true;
     }
 
     const uint8_t* d;
     size_t n;
+    bool checkKeys;
     unsigned offsetSize = 0, refSize = 0;
     uint64_t objectCount = 0;
     const uint8_t* table = nullptr;
@@ -147,10 +146,6 @@ class BinaryPlist {
 // XML: the deepest nesting of <array> and <dict> elements, counted over the tags alone
 // (self-closing ones do not nest).
 bool xmlNestingWithin(const char* data, size_t size, int maxDepth) {
-    // A NUL character, written as a character reference, is damage in any text.
-    for (const char* ref : {"&#0;", "&#x0;", "&#X0;", "&#00;", "&#x00;"}) {
-        if (std::string_view(data, size).find(ref) != std::string_view::npos) return false;
-    }
     int depth = 0;
     for (size_t i = 0; i + 1 < size; ++i) {
         if (data[i] != '<') continue;
@@ -183,6 +178,13 @@ bool xmlNestingWithin(const char* data, size_t size, int maxDepth) {
 bool plistNestingWithin(const char* data, size_t size, int maxDepth) {
     if (!data || size == 0) return true;
     if (size >= 8 && std::memcmp(data, "bplist00", 8) == 0)
-        return BinaryPlist(reinterpret_cast<const uint8_t*>(data), size).Check(maxDepth);
+        return BinaryPlist(reinterpret_cast<const uint8_t*>(data), size, false).Check(maxDepth);
+    return xmlNestingWithin(data, size, maxDepth);
+}
+
+bool plistSoundForReading(const char* data, size_t size, int maxDepth) {
+    if (!data || size == 0) return true;
+    if (size >= 8 && std::memcmp(data, "bplist00", 8) == 0)
+        return BinaryPlist(reinterpret_cast<const uint8_t*>(data), size, true).Check(maxDepth);
     return xmlNestingWithin(data, size, maxDepth);
 }
