@@ -2,8 +2,22 @@
 // the device hub, without any window, then prints one line per data type with its live
 // and deleted record counts, the wall time and the peak memory.
 //
-//   scan_bench <backup folder> [type mask]      (mask in decimal or 0x hex; default 0x7fff)
+//   scan_bench [--records FILE] <backup folder> [type mask]
+//                                                (mask in decimal or 0x hex; default 0x7fff)
 //   scan_bench --build-sample <folder> [scale]  (writes a kit-built sample backup)
+//
+// --records FILE writes every record the scan delivers, one a line, tab-separated, with
+// backslash, tab, newline and carriage return inside a field written as \\, \t, \n, \r and
+// dates as Unix seconds:
+//   sms <live|deleted> <conversation address> <contact name> <date> <from_me 0|1> <text>
+//   call <live|deleted> <number> <name> <date> <duration> <outgoing 0|1>
+//   contact <live|deleted> <name> <phone> <email>
+//   bookmark <live|deleted> <title> <url>
+//   note <live|deleted> <date> <text>
+//   calendar <live|deleted> <title> <start> <end> <location> <description>
+//   reminder <live|deleted> <title> <list> <notes> <location> <date> <completed 0|1>
+//   photo|video|voice_memo|sms_attachment|note_attachment|wechat_attachment
+//       <live|deleted> <file name> <stored path>
 #include "core/records/ScanDataType.h"
 #include "scan/DeviceManage.h"
 #include "tests/kit/SampleBackup.h"
@@ -19,6 +33,9 @@
 
 #include <atomic>
 #include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -56,34 +73,100 @@ struct Counts {
     long live = 0, deleted = 0;
 };
 
-// Counts every delivered record by type.
+// One field of a record line: backslash, tab, newline and carriage return escaped.
+std::string Field(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::string out;
+    out.reserve(size_t(bytes.size()));
+    for (char c : bytes) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string Field(long long number) {
+    return std::to_string(number);
+}
+
+const char* State(bool deleted) {
+    return deleted ? "deleted" : "live";
+}
+
+// Counts every delivered record by type and, when asked, keeps one line per record.
 class Counter : public ScanFileDelegate, public BackUpDelegate {
   public:
-    void ScanContact(const QList<NSContactData>& v) override { CountFlags(ScanDataType::ScanContacts, v); }
+    void ScanContact(const QList<NSContactData>& v) override {
+        CountFlags(ScanDataType::ScanContacts, v);
+        for (const NSContactData& r : v)
+            Line({"contact", State(r.bDelete()), Field(r.Name()), Field(r.Phone()), Field(r.Email())});
+    }
     void ScanBookmarks(const QList<NSBookmarksData>& v) override {
         CountFlags(ScanDataType::ScanBookmarks, v);
+        for (const NSBookmarksData& r : v)
+            Line({"bookmark", State(r.bDelete()), Field(r.BookMarks()), Field(r.Address())});
     }
-    void ScanCallLog(const QList<NSCallLogData>& v) override { CountFlags(ScanDataType::ScanCallHistory, v); }
+    void ScanCallLog(const QList<NSCallLogData>& v) override {
+        CountFlags(ScanDataType::ScanCallHistory, v);
+        for (const NSCallLogData& r : v)
+            Line({"call", State(r.bDelete()), Field(r.Phone()), Field(r.Name()), Field(r.lDataTime()),
+                  Field(r.lDuration()), r.nType() != 0 ? "1" : "0"});
+    }
     void ScanSMS(const QMap<QString, NSSMSHeadData>& v) override {
-        for (const NSSMSHeadData& head : v)
+        for (const NSSMSHeadData& head : v) {
             CountFlags(ScanDataType::ScanSms, head.SMSDataList());
+            for (const NSSMSData& m : head.SMSDataList())
+                Line({"sms", State(m.bDelete()), Field(head.Phone()), Field(head.Name()), Field(m.lDataTime()),
+                      m.nType() != 0 ? "1" : "0", Field(m.Content())});
+        }
     }
-    void ScanMemo(const QList<NSRemindersData>& v) override { CountFlags(ScanDataType::ScanNotes, v); }
-    void ScanCalendar(const QList<NSCalendarData>& v) override { CountFlags(ScanDataType::ScanCalendar, v); }
-    void ScanReminders(const QList<NSMemoData>& v) override { CountFlags(ScanDataType::ScanReminders, v); }
-    void ScanPhoto(const QList<NSDeletedFile>& v) override { CountFiles(ScanDataType::ScanPhotos, v.size()); }
-    void ScanVideo(const QList<NSDeletedFile>& v) override { CountFiles(ScanDataType::ScanVideos, v.size()); }
+    void ScanMemo(const QList<NSRemindersData>& v) override {
+        CountFlags(ScanDataType::ScanNotes, v);
+        for (const NSRemindersData& r : v)
+            Line({"note", State(r.bDelete()), Field(r.lDataTime()), Field(r.Content())});
+    }
+    void ScanCalendar(const QList<NSCalendarData>& v) override {
+        CountFlags(ScanDataType::ScanCalendar, v);
+        for (const NSCalendarData& r : v)
+            Line({"calendar", State(r.bDelete()), Field(r.Title()), Field(r.lStartTime()), Field(r.lEndTime()),
+                  Field(r.addres()), Field(r.Content())});
+    }
+    void ScanReminders(const QList<NSMemoData>& v) override {
+        CountFlags(ScanDataType::ScanReminders, v);
+        for (const NSMemoData& r : v)
+            Line({"reminder", State(r.bDelete()), Field(r.Title()), Field(r.Type()), Field(r.Content()),
+                  Field(r.Location()), Field(r.lDataTime()), r.bComplete() ? "1" : "0"});
+    }
+    void ScanPhoto(const QList<NSDeletedFile>& v) override { Files(ScanDataType::ScanPhotos, "photo", v); }
+    void ScanVideo(const QList<NSDeletedFile>& v) override { Files(ScanDataType::ScanVideos, "video", v); }
     void ScanMusic(const QList<NSDeletedFile>& v) override {
-        CountFiles(ScanDataType::ScanVoiceMemos, v.size());
+        Files(ScanDataType::ScanVoiceMemos, "voice_memo", v);
     }
     void ScanSMSAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override {
-        CountFiles(ScanDataType::ScanSmsAttachments, p.size() + m.size());
+        Files(ScanDataType::ScanSmsAttachments, "sms_attachment", p);
+        Files(ScanDataType::ScanSmsAttachments, "sms_attachment", m);
     }
     void ScanWXAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override {
-        CountFiles(ScanDataType::ScanWxAttachments, p.size() + m.size());
+        Files(ScanDataType::ScanWxAttachments, "wechat_attachment", p);
+        Files(ScanDataType::ScanWxAttachments, "wechat_attachment", m);
     }
     void ScanMemoAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override {
-        CountFiles(ScanDataType::ScanNoteAttachments, p.size() + m.size());
+        Files(ScanDataType::ScanNoteAttachments, "note_attachment", p);
+        Files(ScanDataType::ScanNoteAttachments, "note_attachment", m);
     }
     void ScanEnd() override { scanEnded = true; }
 
@@ -97,6 +180,8 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
     }
 
     std::map<uint32_t, Counts> counts;
+    bool keepLines = false;
+    std::vector<std::string> lines;
     std::mutex mutex;
     std::atomic<bool> scanEnded{false}, analysisEnded{false}, analysisOk{false};
 
@@ -106,9 +191,23 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
         for (const auto& r : list)
             (r.bDelete() ? counts[type].deleted : counts[type].live)++;
     }
-    void CountFiles(uint32_t type, qsizetype n) {
+    void Files(uint32_t type, const char* kind, const QList<NSDeletedFile>& files) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            counts[type].live += long(files.size());
+        }
+        for (const NSDeletedFile& f : files)
+            Line({kind, State(f.DeleteMark()), Field(f.FileName()), Field(f.BackUpPath())});
+    }
+    void Line(std::initializer_list<std::string> fields) {
+        if (!keepLines) return;
+        std::string line;
+        for (const std::string& f : fields) {
+            if (!line.empty()) line += '\t';
+            line += f;
+        }
         std::lock_guard<std::mutex> lock(mutex);
-        counts[type].live += long(n);
+        lines.push_back(std::move(line));
     }
 };
 
@@ -126,7 +225,7 @@ long PeakMemoryKb() {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: scan_bench <backup folder> [type mask]\n"
+    std::fprintf(stderr, "usage: scan_bench [--records FILE] <backup folder> [type mask]\n"
                          "       scan_bench --build-sample <folder> [scale]\n");
     return 2;
 }
@@ -145,6 +244,13 @@ int main(int argc, char** argv) {
         std::printf("sample backup written to %s (scale %d)\n", argv[2], scale);
         return 0;
     }
+    std::string recordsFile;
+    if (std::string(argv[1]) == "--records") {
+        if (argc < 4) return Usage();
+        recordsFile = argv[2];
+        argv += 2;
+        argc -= 2;
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -157,6 +263,7 @@ int main(int argc, char** argv) {
     services.cacheFolder = cache.path();
     DeviceManage hub(services);
     Counter counter;
+    counter.keepLines = !recordsFile.empty();
     hub.setBackUpdelegate(&counter);
     hub.setScanFileDelegate(&counter);
 
@@ -186,6 +293,15 @@ int main(int argc, char** argv) {
         if (!(mask & t.bit)) continue;
         const Counts c = counter.counts[t.bit];
         std::printf("%-20s live %9ld deleted %9ld\n", t.name, c.live, c.deleted);
+    }
+    if (!recordsFile.empty()) {
+        std::ofstream out(recordsFile, std::ios::binary | std::ios::trunc);
+        for (const std::string& line : counter.lines)
+            out << line << '\n';
+        if (!out) {
+            std::fprintf(stderr, "scan_bench: could not write %s\n", recordsFile.c_str());
+            return 1;
+        }
     }
     std::printf("analysis_seconds %.3f\n", analysisSeconds);
     std::printf("wall_seconds %.3f\n", totalSeconds);

@@ -18,8 +18,9 @@ PlistDocument PlistDocument::FromBytes(const QByteArray& bytes) {
     PlistDocument doc;
     if (bytes.isEmpty() || bytes.size() > qsizetype(UINT32_MAX)) return doc;
     // libplist recurses once per nesting level: refuse a document nested deeper than
-    // any real one before it can exhaust the stack.
-    if (!plistNestingWithin(bytes.constData(), size_t(bytes.size()))) return doc;
+    // any real one before it can exhaust the stack; and one whose keys libplist would
+    // assert on when the document's dictionaries are walked.
+    if (!plistSoundForReading(bytes.constData(), size_t(bytes.size()))) return doc;
     plist_t node = nullptr;
     plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &node);
     if (node) doc.root = std::shared_ptr<void>(node, [](void* n) { plist_free(static_cast<plist_t>(n)); });

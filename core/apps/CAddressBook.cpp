@@ -170,11 +170,8 @@ bool CAddressBook::ReadPhotos() {
 
     sqlite3* images_db = openReadOnlyDatabase(imagesPath);
     if (!images_db) return false;
+    // The count sizes the progress only: a damaged page fails it, not the rows before.
     int n = countRows(images_db, "ABFullSizeImage", "");
-    if (n == 0) {
-        sqlite3_close(images_db);
-        return true;
-    }
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(images_db, "SELECT record_id,data from 'ABFullSizeImage'", -1, &st, nullptr) !=
         SQLITE_OK) {
@@ -187,9 +184,9 @@ bool CAddressBook::ReadPhotos() {
     bool folderOk = !ec && fs::is_directory(folder, ec);
 
     progressDone = 0;
-    progressTotal = n;
+    progressTotal = n > 0 ? n : 1;
     while (folderOk && !Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
+        if (progressDone < progressTotal) ReportProgress(2, false);
         if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) continue;
         int64_t id = sqlite3_column_int64(st, 0);
         if (id == 0 || sqlite3_column_type(st, 1) != SQLITE_BLOB) continue;
@@ -210,8 +207,7 @@ bool CAddressBook::ReadPhotos() {
 
 bool CAddressBook::ReadLiveSearch() {
     if (!db || Cancelled()) return false;
-    int n = CountRows("ABPersonFullTextSearch_content", "");
-    if (n == 0) return true;
+    int n = CountRows("ABPersonFullTextSearch_content", ""); // sizes the progress only
     static const char* const kQueries[] = {
         "SELECT c0First,c1Last,c6Organization,c16Phone,c17Email from 'ABPersonFullTextSearch_content'",
         "SELECT c0First,c1Last,c16Phone,c17Email from 'ABPersonFullTextSearch_content'",
@@ -230,9 +226,9 @@ bool CAddressBook::ReadLiveSearch() {
     if (!st) return false;
     int phoneCol = withOrganization ? 3 : 2;
     progressDone = 0;
-    progressTotal = n;
+    progressTotal = n > 0 ? n : 1;
     while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        ReportProgress(2, false);
+        if (progressDone < progressTotal) ReportProgress(2, false);
         auto e = std::make_unique<ContactSearchEntry>();
         std::string first = textColumn(st, 0);
         std::string last = textColumn(st, 1);
@@ -395,6 +391,9 @@ bool CAddressBook::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
         e->name = text(lastColumn) + text(firstColumn);
         e->organization = text(organizationColumn);
         if (e->name.empty() && e->organization.empty()) return false;
+        if (!isReadableText(e->name.data(), e->name.size()) ||
+            !isReadableText(e->organization.data(), e->organization.size()))
+            return false;
         // The rowid the carver rebuilt (0 when it could not) lets a deleted person name
         // its deleted phone rows.
         e->recordId = rowid;
@@ -412,6 +411,10 @@ bool CAddressBook::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
         e->email = text(emailColumn);
         e->name = text(lastColumn) + text(firstColumn);
         e->organization = text(organizationColumn);
+        if (!isReadableText(e->name.data(), e->name.size()) ||
+            !isReadableText(e->organization.data(), e->organization.size()) ||
+            !isReadableText(e->email.data(), e->email.size()))
+            return false;
         if (!searchKeys.insert(e->phone).second) return true;
         searches.append(std::move(e));
         return true;

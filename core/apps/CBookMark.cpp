@@ -1,5 +1,6 @@
 #include "core/apps/CBookMark.h"
 
+#include "core/util/CommonUtils.h"
 #include "core/backup/IFileParser.h"
 #include "core/records/ScanDataType.h"
 #include "core/sqlite/CarvedColumn.h"
@@ -139,6 +140,7 @@ bool CBookMark::AddCarvedBookmark(const CarvedRecord& record) {
     rec->deleted = true;
     rec->url = std::move(url);
     rec->title = carvedColumnText(record, titleColumn);
+    if (!isReadableText(rec->title.data(), rec->title.size())) return false;
 
     // The carver offers overlapping candidates and old copies of live rows: keep one
     // record per title and URL.

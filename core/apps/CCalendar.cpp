@@ -1,4 +1,5 @@
 #include "core/apps/CCalendar.h"
+#include "core/util/CommonUtils.h"
 #include "core/backup/IFileParser.h"
 #include "core/records/CalendarRecord.h"
 #include "core/records/ScanDataType.h"
@@ -24,7 +25,8 @@ uint32_t acceptedKindMask(bool item, const std::string& column) {
     if (column == "description") return textOrNull;
     if (column == "start_date" || column == "end_date" || column == "calendar_id") return kNumberKinds;
     if (item) {
-        if (column == "location_id" || column == "entity_type") return kNumberKinds;
+        if (column == "location_id") return kNumberKinds | kindBit(KindNull); // most events have no place
+        if (column == "entity_type") return kNumberKinds;
         if (column == "UUID") return textBit;
     } else {
         if (column == "location") return textOrNull;
@@ -182,7 +184,7 @@ bool CCalendar::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
     if (name == "summary") return isNonEmptyCarvedText(kind, value, size);
     if (name == "description") return isNull || kind == KindText;
     if (event && name == "location") return isNull || kind == KindText;
-    if (item && name == "location_id") return numeric;
+    if (item && name == "location_id") return numeric || isNull; // NULL: no place
     if ((item && name == "UUID") || (event && name == "unique_identifier"))
         return isCarvedUuidText(kind, value, size);
     if (name == "start_date" || name == "end_date") {
@@ -213,6 +215,10 @@ bool CCalendar::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     row->deleted = true;
     row->title = record->Text(summaryColumn);
     row->description = carvedColumnText(*record, descriptionColumn);
+    // Texts a person reads: a misaligned candidate shows as bytes no one wrote.
+    if (!isReadableText(row->title.data(), row->title.size()) ||
+        !isReadableText(row->description.data(), row->description.size()))
+        return false;
     if (item) {
         if (auto v = carvedColumnInteger(*record, locationIdColumn))
             row->locationId = static_cast<uint32_t>(static_cast<uint64_t>(*v) & 0xFFFFFFFFu);

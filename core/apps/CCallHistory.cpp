@@ -34,6 +34,9 @@ bool isModernNumberColumn(const std::string& name) {
 
 // Carved dates are stored as integers of any width or as a double already cut to whole
 // seconds.
+// Carved dates of the newer table must lie after 2001-01-02 00:00 UTC.
+constexpr int64_t kModernCarvedDateFloor = 978393600;
+
 bool isCarvedDateKind(uint32_t kind) {
     return kind >= KindInt8 && kind <= KindDouble;
 }
@@ -46,7 +49,20 @@ std::optional<int64_t> carvedCallDate(bool modern, uint32_t kind, const CarvedVa
     if (!raw || *raw == 0) return std::nullopt;
     const std::optional<int64_t> unix = modern ? appleToUnixChecked(*raw) : raw;
     if (!unix || *unix == 0 || !isPlausibleCarvedDate(*unix)) return std::nullopt;
+    // A few seconds after 2001-01-01 is the small integer of another row (a handle's
+    // number read as a date), not a call.
+    if (modern && *unix <= kModernCarvedDateFloor) return std::nullopt;
     return unix;
+}
+
+// A call's unique id: 36 characters with hyphens at 8, 13, 18 and 23.
+bool isUuidShape(uint32_t kind, const CarvedValue* value, uint32_t size) {
+    if (!isCarvedUuidText(kind, value, size)) return false;
+    for (size_t i = 0; i < 36; ++i) {
+        const bool hyphenPlace = i == 8 || i == 13 || i == 18 || i == 23;
+        if ((value->text[i] == '-') != hyphenPlace) return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -154,7 +170,7 @@ bool CCallHistory::ReadLiveRows(bool modern) {
                     break;
                 }
                 CopyColumnText(stmt, c, &row->address);
-                normalizePhoneNumber(row->address);
+                normalizeAddress(row->address);
                 addressReached = true;
             }
         }
@@ -216,7 +232,8 @@ bool CCallHistory::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* 
         if (!isTextOrBlob(kind)) return false;
         std::string address = carvedSlotText(kind, value, size);
         if (address.empty()) return false;
-        normalizePhoneNumber(address);
+        if (isNamedAddress(address) && !isReadableText(address.data(), address.size())) return false;
+        normalizeAddress(address);
         return !address.empty();
     }
     if (name == durationName) {
@@ -225,7 +242,7 @@ bool CCallHistory::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* 
         return !d || *d >= 0;
     }
     if (modern) {
-        if (name == "ZUNIQUE_ID") return isTextOrBlob(kind) && value && value->text != nullptr;
+        if (name == "ZUNIQUE_ID") return isUuidShape(kind, value, size);
         if (isModernNumberColumn(name)) return !isTextOrBlob(kind);
     } else if (name == "id" || name == "flags") {
         return !isTextOrBlob(kind);
@@ -246,7 +263,7 @@ bool CCallHistory::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     auto row = std::make_unique<CallRow>();
     row->deleted = true;
     row->address = record->Text(addressColumn);
-    normalizePhoneNumber(row->address);
+    normalizeAddress(row->address);
     if (row->address.empty()) return false;
 
     const std::optional<int64_t> direction = carvedColumnInteger(*record, directionColumn);

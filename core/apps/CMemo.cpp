@@ -1,4 +1,5 @@
 #include "core/apps/CMemo.h"
+#include "core/util/CommonUtils.h"
 #include "core/apps/NoteText.h"
 #include "core/backup/IFileParser.h"
 #include "core/records/DeletedFirstOrder.h"
@@ -316,7 +317,7 @@ bool CMemo::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
 bool CMemo::OnCarvedTitle(CarvedRecord* record, bool newTable) {
     std::string title = carvedColumnText(*record, titleColumn);
     if (newTable && title.empty()) title = carvedColumnText(*record, summaryColumn);
-    if (title.empty()) return false;
+    if (title.empty() || !isReadableText(title.data(), title.size())) return false;
     auto row = std::make_unique<NoteTitleRow>();
     row->deleted = true;
     row->title = std::move(title);
@@ -340,6 +341,7 @@ bool CMemo::OnCarvedBodyNew(CarvedRecord* record) {
     if (bytes.empty()) return false;
     std::string text;
     if (!DecodeNoteData(bytes.data(), bytes.size(), &text)) return false;
+    if (!isReadableText(text.data(), text.size())) return false;
     auto entry = std::make_unique<NoteBodyEntry>();
     entry->deleted = true;
     entry->text = std::move(text);
@@ -353,6 +355,7 @@ bool CMemo::OnCarvedBodyOld(CarvedRecord* record) {
     if (html.empty()) return false;
     std::string text;
     if (!cleanNoteHtml(html.c_str(), &text)) return false;
+    if (!isReadableText(text.data(), text.size())) return false;
     auto entry = std::make_unique<NoteBodyEntry>();
     entry->deleted = true;
     entry->text = std::move(text);

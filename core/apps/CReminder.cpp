@@ -1,5 +1,6 @@
 #include "core/apps/CReminder.h"
 
+#include "core/util/CommonUtils.h"
 #include "core/backup/IFileParser.h"
 #include "core/records/ReminderRecord.h"
 #include "core/records/ScanDataType.h"
@@ -207,7 +208,7 @@ bool CReminder::PrepareTable() {
             kinds = kNumberKinds;
         } else if (name == "location_id") {
             rule = ColumnRule::LocationId;
-            kinds = kNumberKinds;
+            kinds = kNumberKinds | kindBit(KindNull); // NULL: no place
         }
         // The INTEGER PRIMARY KEY column is never read; leave it unconstrained.
         if (columns[i].isIntegerPrimaryKey && i == 0) kinds = 0;
@@ -246,7 +247,7 @@ bool CReminder::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
         return v && *v != 2;
     }
     case ColumnRule::LocationId:
-        return isCarvedNumberKind(kind);
+        return isCarvedNumberKind(kind) || kind == KindNull;
     }
     return true;
 }
@@ -255,13 +256,14 @@ bool CReminder::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     if (!record || Cancelled() || tableName != kItemTable) return false;
     if (!carvedColumnIsText(*record, summaryColumn)) return false;
     std::string title = record->Text(summaryColumn);
-    if (title.empty()) return false;
+    if (title.empty() || !isReadableText(title.data(), title.size())) return false;
 
     auto row = std::make_unique<ReminderRow>();
     row->deleted = true;
     row->title = std::move(title);
     row->rowid = 0;
     row->notes = carvedColumnText(*record, descriptionColumn);
+    if (!isReadableText(row->notes.data(), row->notes.size())) return false;
 
     auto number = [&](int col) { return carvedColumnInteger(*record, col); };
     if (auto v = number(calendarIdColumn)) row->calendarId = static_cast<int32_t>(*v);

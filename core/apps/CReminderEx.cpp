@@ -1,5 +1,6 @@
 #include "core/apps/CReminderEx.h"
 
+#include "core/util/CommonUtils.h"
 #include "core/backup/IFileParser.h"
 #include "core/records/ReminderRecord.h"
 #include "core/records/ScanDataType.h"
@@ -247,7 +248,7 @@ bool CReminderEx::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     if (!record || Cancelled() || tableName != kObjectTable) return false;
     if (!carvedColumnIsText(*record, titleColumn)) return false;
     std::string title = record->Text(titleColumn);
-    if (title.empty()) return false;
+    if (title.empty() || !isReadableText(title.data(), title.size())) return false;
 
     auto row = std::make_unique<ReminderObjectRow>();
     row->deleted = true;
@@ -255,6 +256,7 @@ bool CReminderEx::OnCarvedRecord(CarvedRecord* record, int32_t /*rowid*/) {
     row->title = std::move(title);
     row->store = currentStore;
     row->notes = carvedColumnText(*record, notesColumn);
+    if (!isReadableText(row->notes.data(), row->notes.size())) return false;
     row->address = carvedColumnText(*record, addressColumn);
 
     auto number = [&](int col) { return carvedColumnInteger(*record, col); };

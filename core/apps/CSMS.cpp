@@ -1,5 +1,6 @@
 #include "core/apps/CSMS.h"
 
+#include "core/apps/ArchivedStringText.h"
 #include "core/apps/CSMSHandel.h"
 #include "core/backup/IFileParser.h"
 #include "core/records/ContactNameIndex.h"
@@ -22,9 +23,6 @@ constexpr const char* kSmsFolder = "/var/mobile/Library/SMS/";
 constexpr const char* kSmsFile = "sms.db";
 constexpr int64_t kNanosecondThreshold = 100000000000LL; // 10^11
 constexpr int64_t kNanosecondsPerSecond = 1000000000LL;
-
-// The 13 bytes that open an archived attributed string ("\x04\x0bstreamtyped").
-constexpr uint8_t kStreamTyped[13] = {0x04, 0x0b, 's', 't', 'r', 'e', 'a', 'm', 't', 'y', 'p', 'e', 'd'};
 
 constexpr uint32_t kNumberOrNull = kNumberKinds | kindBit(KindNull);
 
@@ -61,7 +59,8 @@ std::optional<int64_t> CSMS::CarvedMessageDate(int64_t raw) {
 
 bool CSMS::Scan() {
     if (Cancelled()) return false;
-    if (!OpenStoredDatabase(CategorySms, std::string(kSmsFolder) + kSmsFile, false)) return false;
+    // Long messages spill onto overflow pages: the carver follows them.
+    if (!OpenStoredDatabase(CategorySms, std::string(kSmsFolder) + kSmsFile, true)) return false;
 
     SetProgressSteps(5);
     if (NewSchema()) {
@@ -91,6 +90,12 @@ std::string CSMS::RowKey(const SmsMessageRow& row) const {
     key += '|';
     if (NewSchema()) {
         key += std::to_string(row.handleId);
+        if (row.handleId == 0) { // group chats of the owner: one per address
+            key += ':';
+            key += std::to_string(row.address.size());
+            key += ':';
+            key += row.address;
+        }
     } else {
         key += std::to_string(row.address.size());
         key += ':';
@@ -106,26 +111,99 @@ void CSMS::AddLiveRow(std::unique_ptr<SmsMessageRow> row) {
     rows.append(std::move(row));
 }
 
+bool CSMS::TableHasColumn(const char* table, const char* column) {
+    if (!db) return false;
+    bool found = LoadColumns(table) > 0 && GetColumnIndex(column) >= 0;
+    ClearColumns();
+    columnCount = 0;
+    return found;
+}
+
+void CSMS::ReadChats() {
+    if (!db || Cancelled()) return;
+    const bool hasName = TableHasColumn("chat", "display_name");
+    if (TableHasColumn("chat", "chat_identifier")) {
+        ReadRows("chat", "",
+                 hasName ? "select ROWID,chat_identifier,display_name from 'chat'"
+                         : "select ROWID,chat_identifier,NULL from 'chat'",
+                 [&](sqlite3_stmt* st) {
+                     if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+                     ChatInfo info;
+                     info.identifier = liveText(st, 1);
+                     normalizeAddress(info.identifier);
+                     if (info.identifier.empty()) return;
+                     info.name = liveText(st, 2);
+                     chatNames.emplace(info.identifier, info.name);
+                     chats.emplace(sqlite3_column_int64(st, 0), std::move(info));
+                 });
+    }
+    if (chats.empty() || !TableHasColumn("chat_message_join", "message_id")) return;
+    ReadRows("chat_message_join", "", "select chat_id,message_id from 'chat_message_join'", [&](sqlite3_stmt* st) {
+        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER || sqlite3_column_type(st, 1) != SQLITE_INTEGER) return;
+        chatOfMessage.emplace(sqlite3_column_int64(st, 1), sqlite3_column_int64(st, 0));
+    });
+}
+
+void CSMS::AssignChat(SmsMessageRow& row, int64_t messageId, const std::string& roomName) const {
+    if (row.handleId != 0) return;
+    if (messageId != 0) {
+        auto m = chatOfMessage.find(messageId);
+        if (m != chatOfMessage.end()) {
+            auto c = chats.find(m->second);
+            if (c != chats.end()) {
+                row.address = c->second.identifier;
+                row.chatName = c->second.name;
+                return;
+            }
+        }
+    }
+    if (roomName.empty()) return;
+    row.address = roomName;
+    normalizeAddress(row.address);
+    auto n = chatNames.find(row.address);
+    if (n != chatNames.end()) row.chatName = n->second;
+}
+
 bool CSMS::ReadLiveMessages() {
-    return ReadRows("message", "", "select handle_id,date,is_from_me,text from 'message' ORDER BY handle_id",
-                    [&](sqlite3_stmt* st) {
-                        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
-                        int64_t handleId = sqlite3_column_int64(st, 0);
-                        if (handleId == 0) return;
-                        const std::optional<int64_t> raw = liveSeconds(st, 1);
-                        if (!raw) return;
-                        if (sqlite3_column_type(st, 2) != SQLITE_INTEGER) return;
-                        bool sent = sqlite3_column_int64(st, 2) != 0;
-                        int type = sqlite3_column_type(st, 3);
-                        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
-                        auto row = std::make_unique<SmsMessageRow>();
-                        CopyColumnText(st, 3, &row->text);
-                        if (row->text.empty()) return;
-                        row->handleId = handleId;
-                        row->sent = sent;
-                        row->date = LiveMessageDate(*raw);
-                        AddLiveRow(std::move(row));
-                    });
+    // From iOS 16 most messages keep their words only in the archived attributedBody.
+    const bool hasBody = TableHasColumn("message", "attributedBody");
+    const bool hasRooms = TableHasColumn("message", "cache_roomnames");
+    ReadChats();
+    std::string sql = "select handle_id,date,is_from_me,text,";
+    sql += hasBody ? "attributedBody" : "NULL";
+    sql += ",ROWID,";
+    sql += hasRooms ? "cache_roomnames" : "NULL";
+    sql += " from 'message' ORDER BY handle_id";
+    return ReadRows("message", "", sql.c_str(), [&](sqlite3_stmt* st) {
+        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+        int64_t handleId = sqlite3_column_int64(st, 0);
+        const std::optional<int64_t> raw = liveSeconds(st, 1);
+        if (!raw) return;
+        if (sqlite3_column_type(st, 2) != SQLITE_INTEGER) return;
+        bool sent = sqlite3_column_int64(st, 2) != 0;
+        auto row = std::make_unique<SmsMessageRow>();
+        int type = sqlite3_column_type(st, 3);
+        if (type == SQLITE_TEXT || type == SQLITE_BLOB) {
+            CopyColumnText(st, 3, &row->text);
+        } else if (type != SQLITE_NULL) {
+            return;
+        }
+        if (row->text.empty() && sqlite3_column_type(st, 4) == SQLITE_BLOB) {
+            const void* body = sqlite3_column_blob(st, 4);
+            const int bytes = sqlite3_column_bytes(st, 4);
+            if (body && bytes > 0) {
+                if (auto text = ArchivedStringText::Read(static_cast<const uint8_t*>(body), size_t(bytes)))
+                    row->text = std::move(*text);
+            }
+        }
+        if (row->text.empty()) return;
+        row->handleId = handleId;
+        row->sent = sent;
+        row->date = LiveMessageDate(*raw);
+        const int64_t messageId = sqlite3_column_type(st, 5) == SQLITE_INTEGER ? sqlite3_column_int64(st, 5) : 0;
+        AssignChat(*row, messageId, liveText(st, 6));
+        AddLiveRow(std::move(row));
+    });
 }
 
 void CSMS::ReadLiveGuids() {
@@ -154,7 +232,7 @@ bool CSMS::ReadLiveHandles() {
         if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
         std::string text;
         CopyColumnText(st, 1, &text);
-        normalizePhoneNumber(text);
+        normalizeAddress(text);
         if (text.empty()) return;
         auto entry = std::make_unique<SmsHandleEntry>();
         entry->id = id;
@@ -175,7 +253,7 @@ bool CSMS::ReadLiveMessagesOld() {
                         if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
                         auto row = std::make_unique<SmsMessageRow>();
                         CopyColumnText(st, 2, &row->address);
-                        normalizePhoneNumber(row->address);
+                        normalizeAddress(row->address);
                         type = sqlite3_column_type(st, 3);
                         if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
                         CopyColumnText(st, 3, &row->text);
@@ -219,6 +297,8 @@ bool CSMS::PrepareTable() {
     textColumn = GetColumnIndex("text");
     dateColumn = GetColumnIndex("date");
     guidColumn = newSchema ? GetColumnIndex("guid") : -1;
+    attributedBodyColumn = newSchema ? GetColumnIndex("attributedBody") : -1;
+    roomNamesColumn = newSchema ? GetColumnIndex("cache_roomnames") : -1;
     bool found = textColumn >= 0 && dateColumn >= 0 && directionColumn >= 0 &&
                  (newSchema ? handleIdColumn >= 0 : addressColumn >= 0);
     if (!found) return false;
@@ -235,7 +315,8 @@ bool CSMS::PrepareTable() {
             kinds = kNumberKinds;
         } else if (name == "text") {
             rule = Rule::Text;
-            kinds = kindBit(KindText);
+            // NULL when the words live only in the archived body.
+            kinds = kindBit(KindText) | (attributedBodyColumn >= 0 ? kindBit(KindNull) : 0);
         } else if (newSchema) {
             if (name == "handle_id") {
                 rule = Rule::HandleId;
@@ -254,7 +335,7 @@ bool CSMS::PrepareTable() {
                 kinds = kTextKinds;
             } else if (name == "attributedBody") {
                 rule = Rule::AttributedBody;
-                kinds = kindBit(KindBlob);
+                kinds = kindBit(KindBlob) | kindBit(KindNull);
             }
         } else {
             if (name == "address") {
@@ -295,9 +376,12 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
         return *raw != 0 && isPlausibleCarvedDate(*raw);
     }
     case Rule::Text:
+        // NULL only where an archived body can give the text (OnCarvedRecord decides).
+        if (kind == KindNull) return attributedBodyColumn >= 0;
         return kind == KindText && carvedSlotTextLength(kind, value, size) > 0;
     case Rule::HandleId:
-        return !isTextOrBlob(kind) && isNonZeroCarvedInteger(kind, value);
+        // 0: a message the owner sent to a group chat.
+        return !isTextOrBlob(kind) && kind != KindNull;
     case Rule::ZeroOrOne: {
         if (isTextOrBlob(kind)) return false;
         auto v = carvedInteger(kind, value);
@@ -311,13 +395,19 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
     case Rule::AccountGuid:
         return isTextOrBlob(kind) && (size == 36 || size == 0);
     case Rule::AttributedBody:
-        return kind == KindBlob && size >= sizeof(kStreamTyped) && value->blob &&
-               std::memcmp(value->blob, kStreamTyped, sizeof(kStreamTyped)) == 0;
+        // A message without formatting has none (NULL).
+        if (kind == KindNull) return true;
+        return kind == KindBlob && value->blob && ArchivedStringText::HasArchiveHeader(value->blob, size);
     case Rule::Address: {
         if (kind != KindText) return false;
         size_t n = carvedSlotTextLength(kind, value, size);
         if (n == 0) return false;
         std::string cleaned(value->text, n);
+        if (isNamedAddress(cleaned)) {
+            if (!isReadableText(cleaned.data(), cleaned.size())) return false;
+            normalizeAddress(cleaned);
+            return !cleaned.empty();
+        }
         normalizePhoneNumber(cleaned);
         return !cleaned.empty() && isPhoneLike(cleaned.c_str());
     }
@@ -333,17 +423,23 @@ bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, u
 
 bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     if (!record || Cancelled()) return false;
-    if (!carvedColumnIsText(*record, textColumn) || !hasCarvedColumn(*record, dateColumn)) return false;
+    if (!hasCarvedColumn(*record, textColumn) || !hasCarvedColumn(*record, dateColumn)) return false;
 
     auto row = std::make_unique<SmsMessageRow>();
-    row->text = record->Text(textColumn);
-    if (row->text.empty()) return false;
+    if (carvedColumnIsText(*record, textColumn)) {
+        row->text = record->Text(textColumn);
+    } else if (carvedColumnIsText(*record, attributedBodyColumn)) {
+        const std::string body = record->Bytes(attributedBodyColumn);
+        if (auto text = ArchivedStringText::Read(reinterpret_cast<const uint8_t*>(body.data()), body.size()))
+            row->text = std::move(*text);
+    }
+    if (row->text.empty() || !isReadableText(row->text.data(), row->text.size())) return false;
 
     auto date = carvedColumnInteger(*record, dateColumn);
     if (!date) return false;
     if (NewSchema()) {
         auto handleId = carvedColumnInteger(*record, handleIdColumn);
-        if (!handleId || *handleId == 0) return false;
+        if (!handleId) return false;
         row->handleId = *handleId;
         auto sent = carvedColumnInteger(*record, directionColumn);
         row->sent = sent && *sent != 0;
@@ -352,10 +448,11 @@ bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
         row->date = *unix;
         if (carvedColumnIsText(*record, guidColumn) && liveGuids.count(record->Text(guidColumn)))
             return true; // an old copy of a live message
+        AssignChat(*row, rowid, carvedColumnText(*record, roomNamesColumn));
     } else {
         if (carvedColumnIsText(*record, addressColumn)) {
             row->address = record->Text(addressColumn);
-            normalizePhoneNumber(row->address);
+            normalizeAddress(row->address);
         }
         auto flags = carvedColumnInteger(*record, directionColumn);
         row->sent = flags && *flags == 3;
@@ -440,7 +537,10 @@ void CSMS::BuildConversations() {
             auto conv = std::make_unique<SmsConversationRecord>();
             conv->deleted = row->deleted;
             conv->address = row->address;
-            if (const char* name = contacts.Find(row->address.c_str())) conv->contactName = name;
+            if (row->handleId == 0 && !row->chatName.empty())
+                conv->contactName = row->chatName;
+            else if (const char* name = contacts.Find(row->address.c_str()))
+                conv->contactName = name;
             conv->handleId = row->handleId;
             SmsConversationRecord* c =
                 row->deleted ? list.prepend(std::move(conv)) : list.append(std::move(conv));
@@ -490,5 +590,8 @@ void CSMS::BuildConversations() {
     handleIndex.clear();
     rowKeys.clear();
     liveGuids.clear();
+    chats.clear();
+    chatOfMessage.clear();
+    chatNames.clear();
     AddProgressStep(1);
 }

@@ -18,7 +18,8 @@ struct SmsMessageRow {
     std::string address; // old schema: the cleaned address; newer schema: filled from the handle
     std::string text;
     int64_t date = 0; // Unix seconds, or the raw value when it is 0 or negative
-    int64_t handleId = 0;
+    int64_t handleId = 0; // 0: sent by the owner to a group chat (newer schema)
+    std::string chatName; // display name of that group chat, when it has one
     SmsMessageRow* prev = nullptr;
     SmsMessageRow* next = nullptr;
 };
@@ -81,6 +82,11 @@ class CSMS : public CCommonInterFace {
 
     bool NewSchema() const;
     bool ReadLiveMessages();
+    bool TableHasColumn(const char* table, const char* column);
+    void ReadChats();
+    // Files an owner's message (handle 0) under its group chat: the chat that the join
+    // table names for the message's rowid, else the chat of its cached room name.
+    void AssignChat(SmsMessageRow& row, int64_t messageId, const std::string& roomName) const;
     bool ReadLiveHandles();
     void ReadLiveGuids();
     bool ReadLiveMessagesOld();
@@ -103,5 +109,14 @@ class CSMS : public CCommonInterFace {
     int dateColumn = -1;
     int addressColumn = -1;
     int guidColumn = -1;
+    int attributedBodyColumn = -1;
+    int roomNamesColumn = -1;
+    struct ChatInfo {
+        std::string identifier; // cleaned like an address
+        std::string name;       // display name, may be empty
+    };
+    std::unordered_map<int64_t, ChatInfo> chats;                // by chat rowid
+    std::unordered_map<int64_t, int64_t> chatOfMessage;         // message rowid -> chat rowid
+    std::unordered_map<std::string, std::string> chatNames;     // identifier -> display name
     std::vector<Rule> columnRules; // per column of the carved table
 };

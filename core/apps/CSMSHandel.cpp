@@ -85,7 +85,10 @@ bool CSMSHandel::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* va
         if (kind != KindText) return false;
         size_t n = carvedSlotTextLength(kind, value, size);
         if (n == 0) return false;
-        return !normalizePhoneNumber(std::string(value->text, n).c_str()).empty();
+        std::string text(value->text, n);
+        if (isNamedAddress(text) && !isReadableText(text.data(), text.size())) return false;
+        normalizeAddress(text);
+        return !text.empty();
     }
     case Rule::Service:
         return kind == KindText && carvedSlotTextLength(kind, value, size) == 3 &&
@@ -106,7 +109,7 @@ bool CSMSHandel::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     if (!record || !parent || Cancelled()) return false;
     if (!carvedColumnIsText(*record, idColumn)) return false;
     std::string text = record->Text(idColumn);
-    normalizePhoneNumber(text);
+    normalizeAddress(text);
     if (text.empty()) return false;
     // Without its rowid a handle cannot be matched to any message.
     if (rowid == 0) return false;

@@ -15,7 +15,7 @@ uint64_t readBE(const uint8_t* p, unsigned width) {
 
 class BinaryPlist {
   public:
-    BinaryPlist(const uint8_t* data, size_t size) : d(data), n(size) {}
+    BinaryPlist(const uint8_t* data, size_t size, bool checkKeys) : d(data), n(size), checkKeys(checkKeys) {}
 
     bool Check(int maxDepth) {
         if (n < 8 + 32) return false;
@@ -102,13 +102,42 @@ class BinaryPlist {
         for (uint64_t i = 0; i < refs; ++i) {
             uint64_t r = readBE(d + pos + i * refSize, refSize);
             if (r >= objectCount) return false;
+            // The first half of a dictionary's references are its keys.
+            if (checkKeys && kind == 0xD && i < count && !KeyIsSound(r)) return false;
             out.push_back(r);
+        }
+        return true;
+    }
+
+    // libplist asserts when it converts a UTF-16 dictionary key holding U+0000: such a
+    // key is damage. Keys of other kinds, or that run past the data, are libplist's to
+    // judge as before.
+    bool KeyIsSound(uint64_t obj) const {
+        uint64_t off = Offset(obj);
+        if (off < 8 || off >= n - 32) return true;
+        const uint8_t marker = d[off];
+        if ((marker >> 4) != 0x6) return true;
+        uint64_t length = marker & 0x0F;
+        uint64_t pos = off + 1;
+        if (length == 0x0F) {
+            if (pos >= n - 32) return true;
+            const uint8_t intMarker = d[pos];
+            if ((intMarker >> 4) != 0x1) return true;
+            const unsigned width = 1u << (intMarker & 0x0F);
+            if (width > 8 || pos + 1 + width > n - 32) return true;
+            length = readBE(d + pos + 1, width);
+            pos += 1 + width;
+        }
+        if (length > (n - 32 - pos) / 2) return true;
+        for (uint64_t i = 0; i < length; ++i) {
+            if (d[pos + 2 * i] == 0 && d[pos + 2 * i + 1] == 0) return false;
         }
         return true;
     }
 
     const uint8_t* d;
     size_t n;
+    bool checkKeys;
     unsigned offsetSize = 0, refSize = 0;
     uint64_t objectCount = 0;
     const uint8_t* table = nullptr;
@@ -149,6 +178,13 @@ bool xmlNestingWithin(const char* data, size_t size, int maxDepth) {
 bool plistNestingWithin(const char* data, size_t size, int maxDepth) {
     if (!data || size == 0) return true;
     if (size >= 8 && std::memcmp(data, "bplist00", 8) == 0)
-        return BinaryPlist(reinterpret_cast<const uint8_t*>(data), size).Check(maxDepth);
+        return BinaryPlist(reinterpret_cast<const uint8_t*>(data), size, false).Check(maxDepth);
+    return xmlNestingWithin(data, size, maxDepth);
+}
+
+bool plistSoundForReading(const char* data, size_t size, int maxDepth) {
+    if (!data || size == 0) return true;
+    if (size >= 8 && std::memcmp(data, "bplist00", 8) == 0)
+        return BinaryPlist(reinterpret_cast<const uint8_t*>(data), size, true).Check(maxDepth);
     return xmlNestingWithin(data, size, maxDepth);
 }

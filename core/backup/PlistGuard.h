@@ -10,3 +10,8 @@
 constexpr int kPlistMaxDepth = 256;
 
 bool plistNestingWithin(const char* data, size_t size, int maxDepth = kPlistMaxDepth);
+
+// The same, and for a binary list also that no UTF-16 dictionary key holds U+0000:
+// libplist asserts on such a key when a reader walks the dictionary's keys. For readers
+// that list keys; a list that fails is damage.
+bool plistSoundForReading(const char* data, size_t size, int maxDepth = kPlistMaxDepth);

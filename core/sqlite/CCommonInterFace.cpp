@@ -123,14 +123,15 @@ bool CCommonInterFace::OpenStoredDatabase(int category, const std::string& devic
 bool CCommonInterFace::ReadRows(const char* table, const char* where, const char* sql,
                                 const std::function<void(sqlite3_stmt*)>& onRow) {
     if (!db || Cancelled()) return false;
+    // The count only sizes the progress: a damaged page makes SQLite fail the count
+    // (read as 0) while the rows before the damage can still be read, and are.
     const int n = CountRows(table, where);
-    if (n <= 0) return true;
     Statement st = prepare(db, sql);
     if (!st) return false;
     progressDone = 0;
-    progressTotal = n;
+    progressTotal = n > 0 ? n : 1;
     while (!Cancelled() && sqlite3_step(st.get()) == SQLITE_ROW) {
-        ReportProgress(2, false);
+        if (progressDone < progressTotal) ReportProgress(2, false);
         onRow(st.get());
     }
     return true;

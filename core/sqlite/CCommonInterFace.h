@@ -166,6 +166,8 @@ class CCommonInterFace {
     int ExamineCandidate(uint64_t page, uint32_t start);
     int ExamineWithSteps(uint64_t page, uint32_t start);
     int FinishCandidate(uint64_t page, uint32_t start, uint64_t pos, uint64_t contentTotal);
+    bool ContentPastBound(uint64_t contentStart, uint64_t contentTotal, uint64_t bound) const;
+    bool InsideAcceptedCandidate(uint64_t page, uint64_t start, uint64_t end) const;
     void BuildStepTables(size_t typesWanted, uint64_t bound, bool hasLiveCells);
     void FillSteps(size_t lo, size_t hi, size_t limit, size_t typesWanted, uint64_t bound);
     void PrepareFilters();
@@ -191,6 +193,9 @@ class CCommonInterFace {
     std::vector<uint32_t> stepSize;
     std::vector<uint32_t> stepRun;
     std::vector<CellRange> stepGaps;
+    // Byte ranges of the candidates the subclass took from the page being carved.
+    uint64_t acceptedSpansPage = 0;
+    std::vector<CellRange> acceptedSpans;
     // No kinds declared: the walk only adds up sizes, sliding along from the offset before.
     bool acceptAll = true;
     bool windowValid = false;

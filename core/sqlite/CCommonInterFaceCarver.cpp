@@ -176,6 +176,8 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
     if (!owner) return false;
     // Fresh cursor for this page.
     skipCursorPage = 0;
+    acceptedSpans.clear();
+    acceptedSpansPage = page;
     uint32_t offset = 0;
     if (hasLiveCells) offset = SkipLiveRange(page, 0);
     const size_t n = columnCount > 0 ? size_t(columnCount) : 0;
@@ -385,7 +387,7 @@ int CCommonInterFace::ExamineWithSteps(uint64_t page, uint32_t start) {
         windowStart = start;
         windowEnd = end;
         windowTotal = total;
-        if (end + total > bound) return 1;
+        if (ContentPastBound(end, total, bound)) return 1;
         // The kinds and sizes are copied column by column as DecodeInto reaches them.
         lazyStepPos = start;
         const int result = FinishCandidate(page, start, end, total);
@@ -405,7 +407,7 @@ int CCommonInterFace::ExamineWithSteps(uint64_t page, uint32_t start) {
         columnSizes[c] = size;
         pos += lens[pos];
     }
-    if (pos + contentTotal > bound) return 1;
+    if (ContentPastBound(pos, contentTotal, bound)) return 1;
     return FinishCandidate(page, start, pos, contentTotal);
 }
 
@@ -530,11 +532,18 @@ int CCommonInterFace::ExamineCandidate(uint64_t page, uint32_t start) {
         if ((accepted[c] & (1u << kind)) == 0) return 1;
         if (size > bound) return 1;
         contentTotal += size;
-        if (pos + contentTotal > bound) return 1;
+        if (ContentPastBound(pos, contentTotal, bound)) return 1;
         columnKinds[c] = kind;
         columnSizes[c] = size;
     }
     return FinishCandidate(page, start, pos, contentTotal);
+}
+
+bool CCommonInterFace::ContentPastBound(uint64_t contentStart, uint64_t contentTotal, uint64_t bound) const {
+    // Without overflow pages the content must end within the page. With them only its
+    // length is capped: the local part's place in the page is checked once the payload's
+    // split is known (FinishCandidate), so a long record near the page's end still counts.
+    return followOverflow ? contentTotal > bound : contentStart + contentTotal > bound;
 }
 
 int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t pos, uint64_t contentTotal) {
@@ -546,7 +555,9 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
     const uint8_t* content = pageBuffer.data() + pos;
 
     bool decoded = false;
+    uint64_t end = pos + contentTotal; // end of the candidate's bytes on this page
     if (!followOverflow) {
+        if (InsideAcceptedCandidate(page, start, end)) return 1;
         decoded = DecodeInto(scratchRecord, page, content, contentTotal);
     } else {
         // The payload as SQLite stores it: header-size varint, the rowid column's NULL
@@ -559,11 +570,14 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
         const uint64_t local = LocalPayloadSize(payload, false);
         if (local >= payload) {
             if (pos + contentTotal > ps) return 1;
+            if (InsideAcceptedCandidate(page, start, end)) return 1;
             decoded = DecodeInto(scratchRecord, page, content, contentTotal);
         } else {
             if (local <= prefix) return 1; // the serial types themselves would continue elsewhere
             const uint64_t localContent = local - prefix;
             if (pos + localContent + 4 > ps) return 1;
+            end = pos + localContent + 4;
+            if (InsideAcceptedCandidate(page, start, end)) return 1;
             const uint32_t first = be32(content + localContent);
             const uint64_t perPage = usableSize - 4;
             const uint64_t pages = (contentTotal - localContent + perPage - 1) / perPage;
@@ -581,8 +595,25 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
     if (!decoded) return 1;
 
     int32_t rowid = RecoverRowid(start, headerBytes, contentTotal, int(startColumn));
-    OnCarvedRecord(&scratchRecord, rowid);
+    if (OnCarvedRecord(&scratchRecord, rowid)) {
+        if (acceptedSpansPage != page) {
+            acceptedSpans.clear();
+            acceptedSpansPage = page;
+        }
+        acceptedSpans.push_back({start, end});
+    }
     return 1;
+}
+
+bool CCommonInterFace::InsideAcceptedCandidate(uint64_t page, uint64_t start, uint64_t end) const {
+    // A candidate whose bytes lie wholly within a longer candidate already taken from
+    // this page is that record read from a wrong offset (a fragment of a name, a text
+    // read as a number), not a record of its own.
+    if (acceptedSpansPage != page) return false;
+    for (const CellRange& r : acceptedSpans) {
+        if (start >= r.start && end <= r.end && end - start < r.end - r.start) return true;
+    }
+    return false;
 }
 
 bool CCommonInterFace::ReadOverflow(uint64_t firstPage, int pages, const uint8_t* local, int localLength) {

@@ -86,7 +86,7 @@ bool isPhoneLike(const char* text) {
         unsigned char c = p[i];
         if (c >= '0' && c <= '9') {
             ++counted;
-        } else if (c == ' ' || c == '+' || c == '-' || c == '?') {
+        } else if (c == ' ' || c == '+' || c == '-' || c == '?' || c == '(' || c == ')' || c == '.') {
             // separator
         } else if (c == 0xC2) {
             if (p[i + 1] == 0xA0)
@@ -173,6 +173,67 @@ bool isValidUtf8(const uint8_t* data, uint64_t length) {
     return multiByte;
 }
 
+bool isReadableText(const char* data, size_t length) {
+    if (length == 0) return true;
+    if (!data) return false;
+    const auto* p = reinterpret_cast<const uint8_t*>(data);
+    size_t i = 0;
+    while (i < length) {
+        uint8_t c = p[i];
+        if (c < 0x80) {
+            if (c < 0x20 && c != '\t' && c != '\n') return false;
+            ++i;
+            continue;
+        }
+        int follow;
+        uint32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            follow = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            follow = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            follow = 3;
+            cp = c & 0x07;
+        } else {
+            return false; // continuation byte, overlong lead or a lead past U+10FFFF
+        }
+        if (length - i - 1 < size_t(follow)) return false;
+        for (int j = 1; j <= follow; ++j) {
+            uint8_t b = p[i + size_t(j)];
+            if ((b & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (b & 0x3F);
+        }
+        if ((follow == 2 && cp < 0x800) || (follow == 3 && (cp < 0x10000 || cp > 0x10FFFF))) return false;
+        if (cp >= 0xD800 && cp <= 0xDFFF) return false;
+        i += size_t(follow) + 1;
+    }
+    return true;
+}
+
+bool isNamedAddress(const std::string& text) {
+    const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+        uint8_t c = p[i];
+        if (c == '@' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return true;
+        if (c < 0x80) continue;
+        // Phone numbers may carry a no-break space (U+00A0) and the spaces, dashes and
+        // direction marks of U+2000 to U+206F; any other character is a letter here.
+        if (c == 0xC2 && i + 1 < n && p[i + 1] == 0xA0) {
+            ++i;
+            continue;
+        }
+        if (c == 0xE2 && i + 2 < n && (p[i + 1] == 0x80 || p[i + 1] == 0x81)) {
+            i += 2;
+            continue;
+        }
+        if (c >= 0xC2) return true;
+    }
+    return false;
+}
+
 // ---- Text changes and copies -------------------------------------------------------
 
 namespace {
@@ -193,6 +254,22 @@ void normalizePhoneNumber(std::string& text) {
         if (c >= '0' && c <= '9') digits += c;
     }
     text.swap(digits);
+}
+
+void normalizeAddress(std::string& text) {
+    if (!isNamedAddress(text)) {
+        normalizePhoneNumber(text);
+        return;
+    }
+    const char* space = " \t\r\n";
+    size_t first = text.find_first_not_of(space);
+    if (first == std::string::npos) {
+        text.clear();
+        return;
+    }
+    size_t last = text.find_last_not_of(space);
+    text = text.substr(first, last - first + 1);
+    if (text.find('@') != std::string::npos) text = toLowerAscii(std::move(text));
 }
 
 std::string normalizePhoneNumber(const char* text) {

@@ -24,10 +24,22 @@ bool isWxRedPacketTitle(const char* text);
 bool isWxFileMessage(const char* text);
 bool isWxRedPacketText(const char* text);
 bool isValidUtf8(const uint8_t* data, uint64_t length);
+// Text a person reads: well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF) without C0 control characters other than tab and newline, and without NUL.
+// An empty text passes.
+bool isReadableText(const char* data, size_t length);
+// True when an address of a message or a call is a name rather than a number: it holds
+// a letter (ASCII or any character outside the spaces and marks that phone numbers are
+// written with) or an '@'.
+bool isNamedAddress(const std::string& text);
 
 // Text changes and copies.
 void normalizePhoneNumber(std::string& text);
 std::string normalizePhoneNumber(const char* text);
+// The form in which message and call addresses are compared: an e-mail address trimmed
+// and lower-cased, a sender name ("AMAZON") trimmed and otherwise as written, anything
+// else through normalizePhoneNumber.
+void normalizeAddress(std::string& text);
 void splitString(const std::string& text, const char* delimiters, std::vector<std::string>& out);
 void replaceAll(std::string& s, const char* from, const char* to);
 char* toLowerAscii(char* text);

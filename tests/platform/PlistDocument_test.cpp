@@ -57,6 +57,28 @@ TEST(PlistDocument, BinaryAndXmlReadAlike) {
     }
 }
 
+// A UTF-16 dictionary key holding U+0000 makes libplist assert when the keys are
+// walked: such a document is damage, refused before libplist sees it.
+TEST(PlistDocument, NulInAKeyIsNoDocumentNotAnAbort) {
+    QByteArray bytes("bplist00\xD1\x01\x02", 11);
+    bytes += QByteArray("\x63\x00\x61\x00\x00\x00\x62", 7); // key "a", U+0000, "b" in UTF-16
+    const int valueAt = int(bytes.size());
+    bytes += QByteArray("\x51x", 2);
+    const int tableAt = int(bytes.size());
+    bytes += char(8);
+    bytes += char(11);
+    bytes += char(valueAt);
+    QByteArray trailer(32, '\0');
+    trailer[6] = 1;
+    trailer[7] = 1;
+    trailer[15] = 3;
+    trailer[31] = char(tableAt);
+    bytes += trailer;
+    const PlistDocument doc = PlistDocument::FromBytes(bytes);
+    EXPECT_FALSE(doc.isValid());
+    EXPECT_TRUE(doc.StringDictionary({}).isEmpty());
+}
+
 TEST(PlistDocument, DamagedInputIsNoDocument) {
     const QByteArray binary = Serialise(true);
     const QByteArray samples[] = {

@@ -222,6 +222,36 @@ TEST_P(ContactsTest, LiveAndDeletedContacts) {
     EXPECT_EQ(2u, files);
 }
 
+// Numbers written with parentheses or dots: the deleted search rows that hold them are
+// recovered like those written with spaces and dashes.
+TEST_P(ContactsTest, DeletedSearchRowsWithParenthesesAndDots) {
+    fs::create_directories(tmp.path() / "fixture");
+    {
+        BookDb b(BookPath(), GetParam());
+        int64_t keep = b.Person("Live", "Person", std::nullopt);
+        b.Value(keep, 3, "13800138000");
+        b.Search(keep, "Live", "Person", "", "13800138000", "");
+        b.Search(91, "Ann", "Parens", "", "(415) 555-0100", "ann@example.com");
+        b.Search(92, "Dot", "Ted", "", "415.555.0101", "");
+        b.Search(93, "Both", "Kinds", "", "+1 (415) 555.0102", "");
+        b.Search(94, "Keep", "Me", "", "13900001111", "");
+        b.db.deleteWhere("ABPersonFullTextSearch_content", "docid IN (91,92,93)");
+    }
+    MakeImages({});
+    ASSERT_TRUE(Run());
+    auto list = contactsOf(*mgr);
+    struct Want {
+        const char* phone;
+        const char* name;
+    } wants[] = {{"4155550100", "ParensAnn"}, {"4155550101", "TedDot"}, {"14155550102", "KindsBoth"}};
+    for (const Want& w : wants) {
+        const Contact* c = findContact(list, w.phone);
+        ASSERT_NE(nullptr, c) << w.phone;
+        EXPECT_TRUE(c->deleted);
+        EXPECT_EQ(w.name, c->name);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(SearchGenerations, ContactsTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "PhoneC16" : "PhoneC15"; });
 

@@ -10,6 +10,8 @@
 #include <sqlite3.h>
 
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -188,6 +190,79 @@ TEST_F(CalendarItemTest, DeletedEventsComeBackFirstAndRemindersStayOut) {
     for (const char* t : {"Standup", "Whole seconds", "Dentist", "Old party"})
         EXPECT_EQ(1, countTitle(events, t)) << t;
     EXPECT_EQ(2, countTitle(events, "Moved meeting"));
+}
+
+// Most events have no place: a NULL location_id is a stored value, and deleted events
+// without a place come back like those with one.
+TEST(CalendarPlaces, DeletedEventsWithoutAPlace) {
+    testsupport::SystemAppBackup backup{14};
+    {
+        FixtureDb db(backup.Scratch("Calendar.sqlitedb"));
+        db.exec(kItemSchema);
+        db.insert("Location", {"title"}, {std::string("Office")});
+        addItem(db, std::string("Lunch"), nullptr, nullptr, 600000000.0, 600003600.0);
+        int64_t a = addItem(db, std::string("Cancelled yoga"), nullptr, nullptr, 600100000.0, 600103600.0);
+        int64_t b = addItem(db, std::string("Cancelled review"), int64_t(1), std::string("agenda"), 600200000.0,
+                            600203600.0);
+        int64_t c = addItem(db, std::string("Cancelled dinner"), nullptr, std::string("table for 4"),
+                            600300000.0, 600307200.0);
+        addItem(db, std::string("Gym"), nullptr, nullptr, 600400000.0, 600403600.0);
+        db.deleteWhere("CalendarItem", "ROWID IN (" + std::to_string(a) + "," + std::to_string(b) + "," +
+                                           std::to_string(c) + ")");
+        db.close();
+        backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb",
+                   backup.Scratch("Calendar.sqlitedb"));
+    }
+    CScanManager& m = backup.Manager(0x40);
+    CCalendar cal(&m);
+    ASSERT_TRUE(cal.Scan());
+    std::vector<std::string> got;
+    for (const Event& e : eventsOf(m))
+        got.push_back(e.title + (e.deleted ? " (deleted) " : " ") + e.location);
+    const std::vector<std::string> want = {
+        "Cancelled dinner (deleted) ", "Cancelled review (deleted) Office", "Cancelled yoga (deleted) ",
+        "Gym ", "Lunch "};
+    EXPECT_EQ(want, got);
+}
+
+// A damaged page in the middle of the table: SQLite fails the row count, yet the rows
+// before the damage are read and kept as live events.
+TEST(CalendarDamage, RowsBeforeADamagedPageAreRead) {
+    testsupport::SystemAppBackup backup{14};
+    const auto path = backup.Scratch("Calendar.sqlitedb");
+    {
+        FixtureDb db(path);
+        db.exec(kItemSchema);
+        db.exec("BEGIN");
+        for (int i = 0; i < 2000; ++i)
+            addItem(db, std::string("Event number ") + std::to_string(i) + " with some words", nullptr, nullptr,
+                    600000000.0 + i * 60, 600000000.0 + i * 60 + 30);
+        db.exec("COMMIT");
+        db.close();
+    }
+    {
+        // Noise over the page that holds event 1500.
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        const size_t at = bytes.find("Event number 1500 ");
+        ASSERT_NE(std::string::npos, at);
+        const size_t page = at / 4096 * 4096;
+        ASSERT_GT(page, 0u);
+        std::mt19937 rng(11);
+        for (size_t i = page; i < page + 4096; ++i)
+            bytes[i] = char(rng());
+        f.seekp(0);
+        f.write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb", path);
+    CScanManager& m = backup.Manager(0x40);
+    CCalendar cal(&m);
+    cal.Scan();
+    int live = 0;
+    for (const Event& e : eventsOf(m))
+        live += !e.deleted;
+    EXPECT_GT(live, 1000); // every row on the pages before the damage
+    EXPECT_LT(live, 2000);
 }
 
 TEST_F(CalendarItemTest, BackupFolderIsLeftUnchanged) {

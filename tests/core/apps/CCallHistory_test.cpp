@@ -123,7 +123,7 @@ TEST(CallHistoryLegacy, LiveAndDeletedCallsNamedAndOrdered) {
         db.exec(kLegacySchema);
         addLegacy(db, std::string("+86 138-0013-8000"), int64_t(1600000000), int64_t(65), int64_t(5));
         addLegacy(db, std::string("(555) 010-2000"), int64_t(1600001000), int64_t(10), int64_t(4));
-        addLegacy(db, std::string("Unknown"), int64_t(1600002000), int64_t(3), int64_t(4)); // no digits
+        addLegacy(db, std::string("Unknown"), int64_t(1600002000), int64_t(3), int64_t(4)); // a name, kept
         addLegacy(db, std::string("5550103000"), int64_t(1600002500), nullptr, int64_t(4)); // NULL duration
         addLegacy(db, std::string("5550104000"), int64_t(1600003000), int64_t(0),
                   int64_t(0)); // flags 0: incoming
@@ -154,6 +154,7 @@ TEST(CallHistoryLegacy, LiveAndDeletedCallsNamedAndOrdered) {
         {true, false, "13800138000", "Alice", 1400000000, 12},
         {true, false, "5550109000", "", 978278400, 5},
         {false, false, "5550104000", "", 1600003000, 0},
+        {false, false, "Unknown", "", 1600002000, 3},
         {false, false, "5550102000", "", 1600001000, 10},
         {false, true, "5550106000", "", 1600000500, 7},
         {false, true, "13800138000", "Alice", 1600000000, 65},
@@ -184,6 +185,7 @@ TEST_P(CallHistoryModern, LiveAndDeletedCallsNamedAndOrdered) {
         addModern(db, int64_t(0), int64_t(std::numeric_limits<int64_t>::max()), 3.0,
                   std::string("5550007777"));
         addModern(db, int64_t(0), 699980000.0, 1e300, std::string("5550008888")); // not a duration
+        addModern(db, int64_t(1), 699970000.0, 60.0, std::string(" Li.Huang@Example.com")); // FaceTime by e-mail
         // Deleted below.
         const int64_t firstDeleted =
             addModern(db, int64_t(0), 690000000.5, 20.0, std::string("+86 139-0000-1111")); // float date
@@ -195,6 +197,7 @@ TEST_P(CallHistoryModern, LiveAndDeletedCallsNamedAndOrdered) {
         addModern(db, int64_t(0), int64_t(std::numeric_limits<int64_t>::max()), 2.0,
                   std::string("5550012000"));
         addModern(db, int64_t(0), 690002000.0, -3.0, std::string("5550013000")); // negative duration
+        addModern(db, int64_t(0), 690003000.0, 9.0, std::string("friend24@example.org"));
         db.deleteWhere("ZCALLRECORD", "Z_PK >= " + std::to_string(firstDeleted));
     }
     backup.AddDb(CategoryCallHistory, kModernDomain, kModernRelative, src);
@@ -203,15 +206,51 @@ TEST_P(CallHistoryModern, LiveAndDeletedCallsNamedAndOrdered) {
     ASSERT_TRUE(run.result);
     EXPECT_EQ("", run.folderDiff);
     const std::vector<Call> expected = {
+        {true, false, "friend24@example.org", "", 690003000 + kAppleOffset, 9},
         {true, true, "5550009999", "", 690001000 + kAppleOffset, 21},
         {true, false, "13900001111", "Bob", 690000000 + kAppleOffset, 20},
         {false, false, "5550002222", "", 700001000 + kAppleOffset, 5},
         {false, true, "13900001111", "Bob", 700000000 + kAppleOffset, 42},
         {false, false, "5550001111", "", 699999000 + kAppleOffset, 3},
+        {false, true, "li.huang@example.com", "", 699970000 + kAppleOffset, 60},
         {false, false, "5550003333", "", 0, 1},
         {false, true, "5550004444", "", -5, 1},
     };
     EXPECT_EQ(expected, callsOf(run.owner->callList));
+}
+
+// Misaligned candidates of the newer table (rows of other tables, read from a wrong
+// offset) are told apart from deleted calls: a call's unique id has the UUID shape and
+// its date lies after 2001-01-02.
+TEST_P(CallHistoryModern, JunkIsNotADeletedCall) {
+    TestBackup backup(GetParam().first, GetParam().second);
+    const fs::path src = backup.dir / "src.db";
+    {
+        kit::FixtureDb db(src);
+        db.exec(kModernSchema);
+        auto add = [&](const std::string& uid, kit::Value date, const std::string& address) {
+            return db.insert("ZCALLRECORD",
+                             {"Z_ENT", "Z_OPT", "ZANSWERED", "ZCALLTYPE", "ZORIGINATED", "ZREAD", "ZDATE",
+                              "ZDURATION", "ZISO_COUNTRY_CODE", "ZUNIQUE_ID", "ZADDRESS"},
+                             {int64_t(2), int64_t(1), int64_t(1), int64_t(1), int64_t(0), int64_t(1), date, 5.0,
+                              std::string("us"), uid, address});
+        };
+        add("3F2504E0-4F89-11D3-9A0C-000000000001", 700000000.0, "5550000001"); // live
+        const int64_t first = add("3F2504E0-4F89-11D3-9A0C-000000000002", 690000000.0, "5550000002");
+        add("not-a-uuid-but-thirty-six-chars-long", 690000100.0, "5550000003");
+        add("3F2504E04F8911D39A0C0000000000000004", 690000200.0, "5550000004"); // no hyphens
+        add("3F2504E0-4F89-11D3-9A0C-000000000005", int64_t(2), "5550000005");  // 2001-01-01 00:00:02
+        add("3F2504E0-4F89-11D3-9A0C-000000000006", int64_t(86400), "5550000006"); // 2001-01-02 00:00:00
+        add("3F2504E0-4F89-11D3-9A0C-000000000007", int64_t(86401), "5550000007");
+        db.deleteWhere("ZCALLRECORD", "Z_PK >= " + std::to_string(first));
+    }
+    backup.AddDb(CategoryCallHistory, kModernDomain, kModernRelative, src);
+    ScanRun run = runOn(backup);
+    ASSERT_TRUE(run.result);
+    std::vector<std::string> deleted;
+    for (const Call& c : callsOf(run.owner->callList))
+        if (c.deleted) deleted.push_back(c.number);
+    EXPECT_EQ((std::vector<std::string>{"5550000002", "5550000007"}), deleted);
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, CallHistoryModern,

@@ -113,3 +113,49 @@ TEST(PlistGuard, MalformedOrCyclicBinaryListsFail) {
         within(noisy); // never crashes or hangs
     }
 }
+
+namespace {
+
+// A binary list of one dictionary {key: "x"} with a UTF-16 key: the top dictionary,
+// the key, the value, the offset table and the trailer.
+std::string oneKeyDictionary(const std::u16string& key) {
+    std::string s = "bplist00";
+    s += "\xD1\x01\x02"; // object 0 at 8: dictionary, refs 1 and 2
+    s += char(0x60 | key.size()); // object 1 at 11: the key, UTF-16 big-endian
+    for (char16_t c : key) {
+        s += char(c >> 8);
+        s += char(c & 0xFF);
+    }
+    const size_t valueAt = s.size();
+    s += "\x51x"; // object 2: "x"
+    const size_t tableAt = s.size();
+    s += char(8);
+    s += char(11);
+    s += char(valueAt);
+    std::string trailer(32, '\0');
+    trailer[6] = 1;              // offset size
+    trailer[7] = 1;              // reference size
+    trailer[15] = 3;             // objects
+    trailer[31] = char(tableAt); // offset table at
+    return s + trailer;
+}
+
+} // namespace
+
+// libplist asserts on a UTF-16 dictionary key holding U+0000 when a reader walks the
+// keys: for such readers the list is damage; the same list with a sound key passes.
+TEST(PlistGuard, NulInADictionaryKeyIsDamage) {
+    const std::string bad = oneKeyDictionary(std::u16string(u"a\0b", 3));
+    const std::string good = oneKeyDictionary(u"ab");
+    EXPECT_FALSE(plistSoundForReading(bad.data(), bad.size()));
+    EXPECT_TRUE(plistNestingWithin(bad.data(), bad.size())); // the nesting alone is fine
+    ASSERT_TRUE(plistSoundForReading(good.data(), good.size()));
+    plist_t root = nullptr;
+    plist_from_bin(good.data(), uint32_t(good.size()), &root);
+    ASSERT_NE(nullptr, root);
+    plist_t value = plist_dict_get_item(root, "ab");
+    ASSERT_NE(nullptr, value);
+    EXPECT_EQ(PLIST_STRING, plist_get_node_type(value));
+    plist_free(root);
+
+}

@@ -89,7 +89,14 @@ TEST(CommonUtils, TextTests) {
         {"1\xC2"
          "2",
          false, true, false}, // a lone 0xC2 counts like a digit
-        {"(010) 1234", false, false, false},
+        // Parentheses and dots separate like spaces and dashes; a number still needs digits.
+        {"(010) 1234", false, true, false},
+        {"(415) 555-0100", false, true, false},
+        {"415.555.0100", false, true, false},
+        {"+1 (415) 555.0100", false, true, false},
+        {"().", false, false, false},
+        {"(1.2)", false, false, false},
+        {"415,555", false, false, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.allDigits, isAllDigits(c.text)) << c.text;
@@ -181,6 +188,68 @@ TEST(CommonUtils, NormalizePhoneNumber) {
         EXPECT_EQ(c.out, normalizePhoneNumber(c.in)) << c.in;
     }
     EXPECT_EQ("", normalizePhoneNumber(static_cast<const char*>(nullptr)));
+}
+
+// Addresses of messages and calls: e-mail addresses and sender names stay texts, only
+// phone numbers lose everything but their digits.
+TEST(CommonUtils, NormalizeAddress) {
+    struct Case {
+        const char* in;
+        bool named;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"li.huang24@example.com", true, "li.huang24@example.com"},
+        {"  Li.Huang24@Example.COM ", true, "li.huang24@example.com"},
+        {"AMAZON", true, "AMAZON"},
+        {" apple\t", true, "apple"},
+        {"Bank Of Example", true, "Bank Of Example"},
+        {"\xE4\xB8\xAD\xE5\x9B\xBD\xE7\xA7\xBB\xE5\x8A\xA8", true,
+         "\xE4\xB8\xAD\xE5\x9B\xBD\xE7\xA7\xBB\xE5\x8A\xA8"}, // a sender name in Chinese
+        {"+86 138-0013-8000", false, "13800138000"},
+        {"+1 (415) 555-0100", false, "14155550100"},
+        {"415.555.0100", false, "4155550100"},
+        {"12\xC2\xA0" "34", false, "1234"},                 // no-break space
+        {"\xE2\x80\xAA+1 415 555 0100\xE2\x80\xAC", false, "14155550100"}, // direction marks
+        {"", false, ""},
+        {"   ", false, ""},
+        {"@", true, "@"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.named, isNamedAddress(c.in)) << c.in;
+        std::string s = c.in;
+        normalizeAddress(s);
+        EXPECT_EQ(c.out, s) << c.in;
+    }
+}
+
+TEST(CommonUtils, ReadableText) {
+    struct Case {
+        std::string bytes;
+        bool readable;
+    };
+    const Case cases[] = {
+        {"", true},
+        {"Buy milk", true},
+        {"line one\nline two\tend", true},
+        {"caf\xC3\xA9 \xE4\xBD\xA0\xE5\xA5\xBD \xF0\x9F\x98\x80", true},
+        {"\xEF\xBF\xBC", true}, // object replacement character of an attachment
+        {"\x01\x02\x03", false},
+        {"title\x1B", false},
+        {"a\rb", false},
+        {std::string("a\0b", 3), false},
+        {"\xC3", false},            // cut short
+        {"\xA9", false},            // continuation byte first
+        {"\xC0\xAF", false},        // overlong
+        {"\xE0\x80\xAF", false},    // overlong
+        {"\xED\xA0\x80", false},    // surrogate
+        {"\xF4\x90\x80\x80", false}, // past U+10FFFF
+        {"\xFF", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.readable, isReadableText(c.bytes.data(), c.bytes.size())) << testing::PrintToString(c.bytes);
+    }
+    EXPECT_FALSE(isReadableText(nullptr, 3));
 }
 
 TEST(CommonUtils, SplitAndReplace) {
