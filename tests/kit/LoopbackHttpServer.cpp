@@ -21,6 +21,13 @@ CannedReply CannedReply::Ok(const QByteArray& body, const QByteArray& contentTyp
     return r;
 }
 
+CannedReply CannedReply::Closed(int repeat) {
+    CannedReply r;
+    r.mode = Mode::CloseAtOnce;
+    r.repeat = repeat;
+    return r;
+}
+
 CannedReply CannedReply::Status(int status, const QByteArray& body) {
     CannedReply r;
     r.status = status;
@@ -127,7 +134,7 @@ void LoopbackHttpServer::State::Read(QTcpSocket* socket) {
         requests.append(request);
         if (!replies.empty()) {
             reply = replies.front();
-            replies.pop_front();
+            if (--replies.front().repeat <= 0) replies.pop_front();
         }
     }
     Answer(socket, reply);

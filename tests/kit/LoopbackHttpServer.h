@@ -30,9 +30,13 @@ struct CannedReply {
     // when the connection closes), anything else that number (a lying length).
     qint64 contentLength = -1;
     int stallMs = 3000;
+    // How many requests this reply answers. Qt's client sends a request again, once,
+    // when the connection closes before any answer: a "close at once" for it needs 2.
+    int repeat = 1;
 
     static CannedReply Ok(const QByteArray& body, const QByteArray& contentType = "text/plain");
     static CannedReply Status(int status, const QByteArray& body = {});
+    static CannedReply Closed(int repeat = 2);
 };
 
 struct RecordedRequest {
