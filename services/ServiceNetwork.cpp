@@ -1,5 +1,7 @@
 #include "services/ServiceNetwork.h"
 
+#include "services/SharedInstance.h"
+
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
@@ -7,8 +9,7 @@
 #include <limits>
 
 QNetworkAccessManager& ServiceNetwork::manager() {
-    static QNetworkAccessManager nam;
-    return nam;
+    return SharedInstance<QNetworkAccessManager>();
 }
 
 bool ServiceNetwork::IsLoopbackHost(const QString& host) {

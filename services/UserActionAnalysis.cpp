@@ -1,10 +1,13 @@
 #include "services/UserActionAnalysis.h"
 
+#include "platform/PlistDocument.h"
 #include "scan/ScanLog.h"
 #include "services/Base64.h"
 #include "services/BufferCipher.h"
 #include "services/ServiceNetwork.h"
+#include "services/SharedInstance.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -53,8 +56,16 @@ UserActionAnalysis::~UserActionAnalysis() {
 }
 
 UserActionAnalysis& UserActionAnalysis::shareInstance() {
-    static UserActionAnalysis instance;
-    return instance;
+    ServiceNetwork::manager(); // made first, so that it goes last
+    static bool configured = false;
+    UserActionAnalysis& reporter = SharedInstance<UserActionAnalysis>();
+    if (!configured) {
+        configured = true;
+        // The service address of the bundle's configuration; empty: nothing is sent.
+        reporter.SetDomainName(
+            PlistDocument::FromFile(QStringLiteral(":/Configuration.plist")).String({"DomainName"}).value_or(QString()));
+    }
+    return reporter;
 }
 
 void UserActionAnalysis::AddLog(const QString& code, unsigned times, bool hasValue, const QString& value) {
