@@ -1,6 +1,7 @@
 #include "services/Configuration.h"
 
 #include "core/PlistGuard.h"
+#include "platform/Paths.h"
 #include "platform/PlistDocument.h"
 #include "scan/ScanLog.h"
 
@@ -11,7 +12,6 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QSysInfo>
 
 #include <plist/plist.h>
@@ -53,7 +53,7 @@ QString BadCopyName(const QString& path) {
 
 Configuration::Environment Configuration::Environment::System() {
     Environment e;
-    e.cacheFolder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    e.cacheFolder = Paths::Caches();
     e.bundleConfiguration = QStringLiteral(":/Configuration.plist");
     e.applicationVersion = QCoreApplication::applicationVersion();
     e.systemVersion = QSysInfo::productVersion();

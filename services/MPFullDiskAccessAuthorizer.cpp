@@ -1,10 +1,11 @@
 #include "services/MPFullDiskAccessAuthorizer.h"
 
-#include <QDesktopServices>
+#include "platform/IOpener.h"
+#include "platform/Paths.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <dirent.h>
 #include <unistd.h>
@@ -24,13 +25,12 @@ MPFullDiskAccessAuthorizer::FolderProbe MPFullDiskAccessAuthorizer::FolderProbe:
 }
 
 QString MPFullDiskAccessAuthorizer::DefaultBackupsFolder() {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-        .filePath(QStringLiteral("MobileSync/Backup"));
+    return Paths::BackupsFolder();
 }
 
 MPFullDiskAccessAuthorizer::MPFullDiskAccessAuthorizer()
     : MPFullDiskAccessAuthorizer(DefaultBackupsFolder(), FolderProbe::FileSystem(),
-                                 [](const QUrl& url) { return QDesktopServices::openUrl(url); }) {}
+                                 [](const QUrl& url) { return IOpener::Current().OpenUrl(url); }) {}
 
 MPFullDiskAccessAuthorizer::MPFullDiskAccessAuthorizer(QString backupsFolder, FolderProbe probe, Opener opener)
     : folder(std::move(backupsFolder)), probe(std::move(probe)), opener(std::move(opener)) {}
