@@ -4,7 +4,7 @@
 //
 //   scan_bench <backup folder> [type mask]      (mask in decimal or 0x hex; default 0x7fff)
 //   scan_bench --build-sample <folder> [scale]  (writes a kit-built sample backup)
-#include "core/ScanDataType.h"
+#include "core/records/ScanDataType.h"
 #include "scan/DeviceManage.h"
 #include "tests/kit/SampleBackup.h"
 

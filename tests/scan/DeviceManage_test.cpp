@@ -3,9 +3,9 @@
 // time, stop and pause, and refusals while a scan runs.
 #include "scan/DeviceManage.h"
 
-#include "core/ScanDataType.h"
-#include "scan/CScanManager.h"
+#include "core/records/ScanDataType.h"
 #include "scan/ScanLog.h"
+#include "scan/engine/CScanManager.h"
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/scan/QtGtestMain.h"
