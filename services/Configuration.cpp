@@ -1,6 +1,6 @@
 #include "services/Configuration.h"
 
-#include "core/PlistGuard.h"
+#include "core/backup/PlistGuard.h"
 #include "platform/Paths.h"
 #include "platform/PlistDocument.h"
 #include "scan/ScanLog.h"

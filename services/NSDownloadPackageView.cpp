@@ -105,6 +105,7 @@ void NSDownloadPackageView::SetTitle(const QString& text) {
 }
 
 void NSDownloadPackageView::DownloadPackage(QObject* sender) {
+    loaded = true;
     showSender = sender;
     if (sender) {
         show();
@@ -131,6 +132,7 @@ void NSDownloadPackageView::DownloadPackage(QObject* sender) {
 }
 
 void NSDownloadPackageView::setLanguage(int) {
+    if (!loaded) return; // texts are set when the window is first asked for
     iPhoenRecoveryTitle->setText(LanguageText("iPhoenRecoveryTitle"));
     iPhoneRecoveryInstructions->setText(LanguageText("iPhoneRecoveryInstructions"));
     strRunAppName = env.appName();

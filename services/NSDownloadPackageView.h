@@ -113,4 +113,5 @@ class NSDownloadPackageView : public QWidget {
     QNetworkReply* reply = nullptr; // child of the manager, deleted later when dropped
     std::unique_ptr<QSaveFile> package;
     QString pendingPath;
+    bool loaded = false;
 };

@@ -225,6 +225,15 @@ TEST(NSDownloadPackageView, BusyClicksAndLanguageChangeSendNothing) {
     EXPECT_EQ(f.server.requestCount(), 1);
 }
 
+TEST(NSDownloadPackageView, LanguageBeforeFirstUseDoesNothing) {
+    DownloadFixture f;
+    Touch(f.apps() + "/Companion.app");
+    f.view->setLanguage(2);
+    EXPECT_EQ(f.view->state(), NSDownloadPackageView::PackageStateAbsent);
+    EXPECT_TRUE(f.view->isBusy());
+    EXPECT_TRUE(f.view->runButton()->text().isEmpty());
+}
+
 TEST(NSDownloadPackageView, LanguageChangePutsADownloadedPackageBack) {
     DownloadFixture f;
     f.view->DownloadPackage(nullptr);
