@@ -1,5 +1,6 @@
 #include "services/UserActionAnalysis.h"
 
+#include "platform/Paths.h"
 #include "platform/PlistDocument.h"
 #include "scan/ScanLog.h"
 #include "services/Base64.h"
@@ -8,7 +9,9 @@
 #include "services/SharedInstance.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
@@ -194,9 +197,18 @@ bool UserActionAnalysis::Post(const std::string& json, const QString& endpoint, 
     return accepted;
 }
 
+QString UserActionAnalysis::LogFile() const {
+    if (!m_strLogFile.isEmpty()) return m_strLogFile;
+    // The newest log of the log folder: the one this run writes.
+    const QFileInfoList logs = QDir(Paths::LogFolder())
+                                   .entryInfoList({QStringLiteral("DoviakIOS-*.log")}, QDir::Files, QDir::Time);
+    return logs.isEmpty() ? QString() : logs.first().absoluteFilePath();
+}
+
 bool UserActionAnalysis::UploadLogAction() {
-    if (m_strLogFile.isEmpty()) return false;
-    QFile file(m_strLogFile);
+    const QString path = LogFile();
+    if (path.isEmpty()) return false;
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
     // The newest part of a very long log.
     if (file.size() > kMaxLogBytes) file.seek(file.size() - kMaxLogBytes);

@@ -36,8 +36,10 @@ class UserActionAnalysis : public QObject {
     void SetOS(const QString& os) { m_strOS = os; }
     void SetOSBit(int bits) { m_uOSBit = bits; }
     void SetUserName(const QString& name) { m_strUserName = name; }
-    // The process log that UploadLogAction sends.
+    // The process log that UploadLogAction sends; unset: the newest "DoviakIOS-*.log"
+    // of the log folder, the one this run writes.
     void SetLogFile(const QString& path) { m_strLogFile = path; }
+    QString LogFile() const;
     // Transfer timeout of every request (15 s unless changed).
     void SetTransferTimeout(int milliseconds) { transferTimeoutMs = milliseconds; }
 

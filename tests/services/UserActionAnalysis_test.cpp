@@ -2,13 +2,17 @@
 // libcrypto), the reply verdicts, the event queue, and silence without an address.
 #include "services/UserActionAnalysis.h"
 
+#include "platform/Paths.h"
 #include "scan/ScanLog.h"
 #include "tests/kit/LoopbackHttpServer.h"
 #include "tests/kit/ScratchFolder.h"
 #include "tests/scan/QtGtestMain.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -230,7 +234,20 @@ TEST(UserActionAnalysis, LogUploadSendsThisProcessLog) {
     Reporter r;
     kit::ScratchFolder dir("reporter");
     const QString log = QString::fromStdString((dir.path() / "DoviakIOS.log").string());
-    EXPECT_FALSE(r.reporter.UploadLogAction()); // no log file set
+    Paths::SetApplicationSupport(QString::fromStdString((dir.path() / "support").string()));
+    EXPECT_FALSE(r.reporter.UploadLogAction()); // no log file at all
+    QDir().mkpath(Paths::LogFolder());
+    const std::pair<const char*, int> logs[] = {{"DoviakIOS-2026-12-09 10:00:00.log", -3600},
+                                                {"DoviakIOS-2026-12-10 09:00:00.log", 0}};
+    for (const auto& [name, age] : logs) {
+        QFile f(Paths::LogFolder() + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+        f.flush();
+        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(age), QFileDevice::FileModificationTime));
+    }
+    EXPECT_EQ(QFileInfo(r.reporter.LogFile()).fileName(), "DoviakIOS-2026-12-10 09:00:00.log");
+    Paths::ResetOverrides();
     r.reporter.SetLogFile(log);
     EXPECT_FALSE(r.reporter.UploadLogAction()); // missing
     {
