@@ -1,5 +1,7 @@
 #include "tests/kit/SampleBackup.h"
 
+#include "tests/kit/WeChatAccountBuilder.h"
+
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/NoteBody.h"
 #include "tests/kit/SystemSchemas.h"
@@ -232,6 +234,29 @@ SampleBackup SampleBackup::Build(const std::filesystem::path& root, BackupBuilde
     b.AddFileFrom("HomeDomain", "Library/Calendar/Calendar.sqlitedb", scratch / "Calendar.sqlitedb");
     WriteNotes(scratch / "NoteStore.sqlite", rows, deleted, now);
     b.AddFileFrom("AppDomainGroup-group.com.apple.notes", "NoteStore.sqlite", scratch / "NoteStore.sqlite");
+
+    // One WeChat account: friends, live and deleted messages, a session file's last
+    // message and a message only the search index keeps.
+    WeChatAccountBuilder wx("wxid_sample01", "Sample Owner");
+    for (int i = 0; i < scale; ++i) {
+        const std::string peer = "wxid_friend" + std::to_string(100 + i);
+        wx.AddFriend(peer, "Friend " + std::to_string(i));
+        s.wxContacts += 1;
+        for (int k = 0; k < 10; ++k) {
+            const bool gone = k < 2;
+            wx.AddMessage(WeChatAccountBuilder::MainDb,
+                          {peer, 1500000000 + i * 100 + k, 1, k % 2 == 0,
+                           "WeChat message " + std::to_string(i) + "." + std::to_string(k)},
+                          gone);
+            (gone ? s.wxDeletedMessages : s.wxMessages) += 1;
+        }
+        wx.AddMessage(WeChatAccountBuilder::FtsIndex,
+                      {peer, 1500000000 + i * 100 + 50, 1, false, "WeChat indexed " + std::to_string(i)});
+        s.wxDeletedMessages += 1;
+    }
+    wx.AddSession("wxid_friend100", "Friend 0", {"", 1500000090, 1, false, "WeChat last message"});
+    s.wxDeletedMessages += 1;
+    wx.Write(b, scratch / "wechat");
 
     b.Finish();
     return s;
