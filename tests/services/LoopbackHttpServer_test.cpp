@@ -21,7 +21,9 @@ struct Client {
         request.setTransferTimeout(3000);
         std::unique_ptr<QNetworkReply> reply(method == "GET" ? nam.get(request) : nam.post(request, body));
         QSignalSpy done(reply.get(), &QNetworkReply::finished);
-        if (!reply->isFinished()) EXPECT_TRUE(done.wait(5000));
+        if (!reply->isFinished()) {
+            EXPECT_TRUE(done.wait(5000));
+        }
         return reply;
     }
 };

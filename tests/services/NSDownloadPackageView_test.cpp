@@ -8,7 +8,7 @@
 #include "tests/kit/FakeOpener.h"
 #include "tests/kit/LoopbackHttpServer.h"
 #include "tests/kit/ScratchFolder.h"
-#include "tests/services/ServicesTestMain.h"
+#include "tests/kit/QtTestMain.h"
 
 #include <QApplication>
 #include <QDir>
@@ -244,4 +244,4 @@ TEST(NSDownloadPackageView, LanguageChangePutsADownloadedPackageBack) {
     EXPECT_EQ(f.view->buttonTitle(), LanguageText("UpLoading"));
 }
 
-SERVICES_TEST_MAIN(QApplication)
+KIT_QT_TEST_MAIN(QApplication)

@@ -3,7 +3,7 @@
 #include "services/NSPermissionsWindow.h"
 
 #include "app/common/NSLanguageText.h"
-#include "tests/services/ServicesTestMain.h"
+#include "tests/kit/QtTestMain.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -51,4 +51,4 @@ TEST(NSPermissionsWindow, CloseHandlerKeepsTheWindow) {
     EXPECT_FALSE(window.isVisible());
 }
 
-SERVICES_TEST_MAIN(QApplication)
+KIT_QT_TEST_MAIN(QApplication)

@@ -5,7 +5,7 @@
 #include "app/common/NSLanguageText.h"
 #include "tests/kit/FakeOpener.h"
 #include "tests/kit/LoopbackHttpServer.h"
-#include "tests/services/ServicesTestMain.h"
+#include "tests/kit/QtTestMain.h"
 
 #include <QApplication>
 #include <QNetworkAccessManager>
@@ -115,7 +115,9 @@ TEST(NSWindowControllerCheckUpdateApp, DownloadButtonOpensOnlyWebAddresses) {
         ASSERT_EQ(f.Check(), std::optional<bool>(true));
         QTest::mouseClick(f.window.updateButton(), Qt::LeftButton);
         EXPECT_EQ(f.opener.Opened().size(), opens ? 1 : 0) << download;
-        if (opens) EXPECT_EQ(f.opener.Opened()[0], QUrl(download));
+        if (opens) {
+            EXPECT_EQ(f.opener.Opened()[0], QUrl(download));
+        }
         EXPECT_TRUE(f.window.isVisible()); // the window stays open
     }
 }
@@ -147,4 +149,4 @@ TEST(NSWindowControllerCheckUpdateApp, LanguageBeforeShowDoesNothing) {
     EXPECT_EQ(f.window.backgroundImageName(), "bottom_background");
 }
 
-SERVICES_TEST_MAIN(QApplication)
+KIT_QT_TEST_MAIN(QApplication)

@@ -6,7 +6,7 @@
 #include "services/UserActionAnalysis.h"
 #include "tests/kit/FakeAlertPresenter.h"
 #include "tests/kit/LoopbackHttpServer.h"
-#include "tests/services/ServicesTestMain.h"
+#include "tests/kit/QtTestMain.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -87,4 +87,4 @@ TEST(NSWindowControllerFeedback, LanguagesAndAppearance) {
     EXPECT_EQ(f.window.backgroundImageName(), "bottom_background");
 }
 
-SERVICES_TEST_MAIN(QApplication)
+KIT_QT_TEST_MAIN(QApplication)

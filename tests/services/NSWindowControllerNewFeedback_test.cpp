@@ -1,8 +1,6 @@
 // The second feedback window, offscreen, with fake picker and alerts and the loopback
 // server: photo slots, the JPEG sizes, the token and form bytes, the time and order
 // requests and every kind of answer.
-// Built once the shared string and image helpers are there.
-#if __has_include("app/common/MyExtensions.h") && __has_include("app/common/ZLImage.h")
 #include "services/NSWindowControllerNewFeedback.h"
 
 #include "app/common/NSLanguageText.h"
@@ -10,7 +8,7 @@
 #include "tests/kit/FakeFilePicker.h"
 #include "tests/kit/LoopbackHttpServer.h"
 #include "tests/kit/ScratchFolder.h"
-#include "tests/services/ServicesTestMain.h"
+#include "tests/kit/QtTestMain.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -293,7 +291,9 @@ TEST(NSWindowControllerNewFeedback, OrderAnswers) {
         EXPECT_EQ(outcome->second, expected);
         EXPECT_EQ(f.alerts.Texts(), QStringList{expected});
         EXPECT_EQ(f.window->isVisible(), !tc.sent);
-        if (!tc.sent) EXPECT_EQ(f.window->contentField()->toPlainText(), "hello");
+        if (!tc.sent) {
+            EXPECT_EQ(f.window->contentField()->toPlainText(), "hello");
+        }
     }
 }
 
@@ -333,10 +333,4 @@ TEST(NSWindowControllerNewFeedback, SubmitIsDisabledWhileSending) {
     EXPECT_TRUE(f.window->submitButton()->isEnabled());
 }
 
-#endif
-
-#include "tests/services/ServicesTestMain.h"
-
-#include <QApplication>
-
-SERVICES_TEST_MAIN(QApplication)
+KIT_QT_TEST_MAIN(QApplication)
