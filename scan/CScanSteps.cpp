@@ -1,5 +1,6 @@
 #include "scan/CScanSteps.h"
 
+#include "chat/CWaChat.h"
 #include "core/CAddressBook.h"
 #include "core/CBookMark.h"
 #include "core/CCalendar.h"
@@ -24,5 +25,6 @@ CScanSteps CScanSteps::Default() {
     steps.contacts = [](CScanManager& owner) { return CAddressBook(&owner).Scan(); };
     steps.callHistory = [](CScanManager& owner) { return CCallHistory(&owner).Scan(); };
     steps.sms = [](CScanManager& owner) { return CSMS(&owner).Scan(); };
+    steps.whatsApp = [](CScanManager& owner) { return CWaChat(&owner).Scan(); };
     return steps;
 }
