@@ -35,6 +35,13 @@ int32_t columnLow32(const CarvedRecord& record, int column) {
     return low32(record.kinds[size_t(column)], &record.values[size_t(column)]);
 }
 
+// A text column up to its first NUL (record texts never hold one).
+void copyText(sqlite3_stmt* st, int column, std::string* out) {
+    CCommonInterFace::CopyColumnText(st, column, out);
+    const size_t nul = out->find('\0');
+    if (nul != std::string::npos) out->resize(nul);
+}
+
 bool liveInteger(sqlite3_stmt* st, int column, int32_t* out) {
     if (sqlite3_column_type(st, column) != SQLITE_INTEGER) return false;
     *out = sqlite3_column_int(st, column);
@@ -104,11 +111,11 @@ void CWaChat::ReadSessions() {
                  if (pk <= 0 || sqlite3_column_type(st, 1) != SQLITE_TEXT) return;
                  auto row = std::make_unique<WaSessionRow>();
                  row->pk = pk;
-                 CopyColumnText(st, 1, &row->jid);
+                 copyText(st, 1, &row->jid);
                  // A session type or partner name of another type ends the row there.
                  if (sqlite3_column_type(st, 2) == SQLITE_INTEGER) {
                      row->sessionType = sqlite3_column_int(st, 2) == 1 ? 1 : 0;
-                     if (sqlite3_column_type(st, 3) == SQLITE_TEXT) CopyColumnText(st, 3, &row->name);
+                     if (sqlite3_column_type(st, 3) == SQLITE_TEXT) copyText(st, 3, &row->name);
                  }
                  WaSessionRow* r = sessions.append(std::move(row));
                  sessionByPk.emplace(r->pk, r);
@@ -122,8 +129,8 @@ void CWaChat::ReadPushNames() {
              [this](sqlite3_stmt* st) {
                  if (sqlite3_column_type(st, 0) != SQLITE_TEXT) return;
                  auto row = std::make_unique<WaSessionRow>();
-                 CopyColumnText(st, 0, &row->jid);
-                 if (sqlite3_column_type(st, 1) == SQLITE_TEXT) CopyColumnText(st, 1, &row->name);
+                 copyText(st, 0, &row->jid);
+                 if (sqlite3_column_type(st, 1) == SQLITE_TEXT) copyText(st, 1, &row->name);
                  const WaSessionRow* r = pushNames.append(std::move(row));
                  pushNameByJid.emplace(std::string_view(r->jid), r);
              });
@@ -140,7 +147,7 @@ void CWaChat::ReadGroupMembers() {
                  if (group == groupByPk.end()) return;
                  auto member = std::make_unique<WaSessionRow>();
                  member->pk = pk;
-                 CopyColumnText(st, 2, &member->jid);
+                 copyText(st, 2, &member->jid);
                  if (const auto s = sessionByJid.find(member->jid); s != sessionByJid.end())
                      member->name = s->second->name;
                  else if (const auto p = pushNameByJid.find(member->jid); p != pushNameByJid.end())
@@ -175,10 +182,10 @@ void CWaChat::ReadMessages() {
                  }
                  if (sqlite3_column_type(st, 4) == SQLITE_INTEGER) row->groupMember = sqlite3_column_int(st, 4);
                  if (sqlite3_column_type(st, 5) == SQLITE_INTEGER) row->mediaItem = sqlite3_column_int(st, 5);
-                 if (sqlite3_column_type(st, 6) == SQLITE_TEXT) CopyColumnText(st, 6, &row->fromJid);
-                 if (sqlite3_column_type(st, 7) == SQLITE_TEXT) CopyColumnText(st, 7, &row->text);
+                 if (sqlite3_column_type(st, 6) == SQLITE_TEXT) copyText(st, 6, &row->fromJid);
+                 if (sqlite3_column_type(st, 7) == SQLITE_TEXT) copyText(st, 7, &row->text);
                  if (sqlite3_column_type(st, 8) != SQLITE_TEXT) return;
-                 CopyColumnText(st, 8, &row->stanzaId);
+                 copyText(st, 8, &row->stanzaId);
                  if (!liveInteger(st, 9, &row->groupEventType)) return;
                  row->deleted = false;
                  AppendMessageRow(std::move(row));
@@ -200,11 +207,11 @@ void CWaChat::ReadMediaItems() {
                  if (sqlite3_column_type(st, 2) == SQLITE_FLOAT) item->longitude = sqlite3_column_double(st, 2);
                  if (sqlite3_column_type(st, 3) == SQLITE_TEXT) {
                      std::string cards;
-                     CopyColumnText(st, 3, &cards);
+                     copyText(st, 3, &cards);
                      item->vCardText = parseVCards(cards);
                  }
-                 if (sqlite3_column_type(st, 4) == SQLITE_TEXT) CopyColumnText(st, 4, &item->localPath);
-                 if (sqlite3_column_type(st, 5) == SQLITE_TEXT) CopyColumnText(st, 5, &item->authorName);
+                 if (sqlite3_column_type(st, 4) == SQLITE_TEXT) copyText(st, 4, &item->localPath);
+                 if (sqlite3_column_type(st, 5) == SQLITE_TEXT) copyText(st, 5, &item->authorName);
                  const WaMediaItemRow* r = mediaItems.append(std::move(item));
                  mediaByPk.emplace(r->pk, r);
              });

@@ -231,6 +231,7 @@ TEST(CWaChat, DamagedLiveRowsAreDroppedOrKeptByColumn) {
         db.AddMessage(Text(hidden, kBase + 7, "in hidden", "S8"));
         db.AddMessage(Text(int64_t(77), kBase + 8, "in missing", "S9"));
         db.AddMessage(Text(int64_t(0), kBase + 9, "no session", "S10"));
+        db.AddMessage(Text(plain, kBase + 10, std::string("before\0after", 12), "S11"));
     }
     s.AddStore("ChatStorage.sqlite");
     ASSERT_TRUE(s.Run());
@@ -248,7 +249,8 @@ TEST(CWaChat, DamagedLiveRowsAreDroppedOrKeptByColumn) {
     EXPECT_EQ(chats[1]->sessionType, 0);
     const auto m = s.Messages(chats[1]);
     // Dropped: no stanza id, a text date, a date past the range of Unix time, a NULL type.
-    ASSERT_EQ(m.size(), 3u);
+    ASSERT_EQ(m.size(), 4u);
+    EXPECT_EQ(m[3]->text, "before"); // a text ends at its first NUL
     EXPECT_EQ(m[0]->text, "kept");
     EXPECT_EQ(m[1]->text, ""); // NULL text kept as empty
     EXPECT_EQ(m[2]->type, 2);
@@ -411,6 +413,156 @@ TEST(CWaChat, TruncatedAndScribbledStoresNeverCrash) {
             damaged[100 + rng() % (damaged.size() - 100)] = char(rng());
         std::ofstream(s.Path(), std::ios::binary | std::ios::trunc) << damaged;
         s.Run();
+    }
+}
+
+// Random stores read by the parser and by plain walks over the rows written: the same
+// chats in the same order, with the same messages, senders and media.
+TEST(CWaChat, RandomStoresMatchAPlainWalk) {
+    for (uint32_t seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE(seed);
+        std::mt19937 rng(seed);
+        auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
+        struct Session {
+            int64_t pk;
+            std::string jid, name;
+            int type;
+            bool hidden;
+        };
+        struct Member {
+            int64_t pk, session;
+            std::string jid;
+        };
+        struct Media {
+            int64_t pk;
+            std::string path, author;
+        };
+        struct Msg {
+            int64_t session, type, date, member, media;
+            bool fromMe;
+            std::string text;
+        };
+        std::vector<Session> sessions;
+        std::vector<Member> members;
+        std::vector<std::pair<std::string, std::string>> pushNames;
+        std::vector<Media> media;
+        std::vector<Msg> messages;
+        Store s;
+        {
+            ChatStorageDb db(s.Path());
+            db.db().exec("BEGIN");
+            for (int i = 0; i < 30; ++i) {
+                Session x{0, "jid" + std::to_string(pick(40)), "name" + std::to_string(i), pick(3) == 0 ? 1 : 0,
+                          pick(8) == 0};
+                x.pk = db.AddSession(x.jid, x.name, int64_t(x.type), x.hidden);
+                sessions.push_back(x);
+            }
+            for (int i = 0; i < 20; ++i) {
+                pushNames.emplace_back("jid" + std::to_string(pick(60)), "push" + std::to_string(i));
+                db.AddPushName(pushNames.back().first, pushNames.back().second);
+            }
+            for (int i = 0; i < 80; ++i) {
+                Member x{0, int64_t(1 + pick(32)), "jid" + std::to_string(pick(60))};
+                x.pk = db.AddGroupMember(x.session, x.jid);
+                members.push_back(x);
+            }
+            for (int i = 0; i < 40; ++i) {
+                Media x{0, "path" + std::to_string(i), "author" + std::to_string(i)};
+                x.pk = db.AddMediaItem({.localPath = x.path, .author = x.author});
+                media.push_back(x);
+            }
+            const int types[] = {0, 0, 0, 1, 2, 3, 8, 9};
+            for (int i = 0; i < 600; ++i) {
+                // Unique dates, so the store's order by session and date is total.
+                Msg x{int64_t(1 + pick(34)), int64_t(types[pick(8)]), kBase + i * 7 + pick(5),
+                      int64_t(pick(90)), int64_t(pick(45)), pick(3) == 0, "text " + std::to_string(i)};
+                ChatStorageDb::Message m = Text(x.session, x.date, x.text, "stanza" + std::to_string(i), x.fromMe);
+                m.type = x.type;
+                m.groupMember = x.member;
+                m.mediaItem = x.media;
+                db.AddMessage(m);
+                messages.push_back(x);
+            }
+            db.db().exec("COMMIT");
+        }
+        s.AddStore("ChatStorage.sqlite");
+        ASSERT_TRUE(s.Run());
+
+        // The walk.
+        std::stable_sort(messages.begin(), messages.end(), [](const Msg& a, const Msg& b) {
+            return a.session != b.session ? a.session < b.session : a.date < b.date;
+        });
+        auto findSession = [&](int64_t pk) -> const Session* {
+            for (const Session& x : sessions)
+                if (x.pk == pk && !x.hidden) return &x;
+            return nullptr;
+        };
+        struct Expected {
+            int64_t pk;
+            int type;
+            std::string jid, name;
+            std::vector<std::string> lines;
+        };
+        std::vector<Expected> expected;
+        int unknown = 0;
+        for (const Msg& m : messages) {
+            const Session* session = findSession(m.session);
+            Expected* chat = nullptr;
+            for (Expected& e : expected)
+                if (e.pk == m.session) chat = &e;
+            if (!chat) {
+                expected.push_back(session ? Expected{m.session, session->type, session->jid, session->name, {}}
+                                           : Expected{m.session, 2, "", std::to_string(unknown++), {}});
+                chat = &expected.back();
+            }
+            std::string line = std::to_string(m.type) + "|";
+            if (m.type == 0) line += m.text;
+            if (m.type == 1 || m.type == 2 || m.type == 3 || m.type == 8)
+                for (const Media& x : media)
+                    if (x.pk == m.media) {
+                        line += x.path + "," + x.author;
+                        break;
+                    }
+            line += "|";
+            if (!m.fromMe && chat->type == 0) line += chat->jid + "," + chat->name;
+            if (!m.fromMe && chat->type == 1)
+                for (const Member& x : members)
+                    if (x.session == m.session && x.pk == m.member) {
+                        std::string name;
+                        bool named = false;
+                        for (const Session& y : sessions)
+                            if (!y.hidden && y.jid == x.jid) {
+                                name = y.name;
+                                named = true;
+                                break;
+                            }
+                        if (!named)
+                            for (const auto& [jid, push] : pushNames)
+                                if (jid == x.jid) {
+                                    name = push;
+                                    break;
+                                }
+                        line += x.jid + "," + name;
+                        break;
+                    }
+            chat->lines.push_back(line);
+        }
+
+        const auto chats = s.Chats();
+        ASSERT_EQ(chats.size(), expected.size());
+        for (size_t i = 0; i < chats.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(chats[i]->sessionPk, expected[i].pk);
+            EXPECT_EQ(chats[i]->sessionType, expected[i].type);
+            EXPECT_EQ(chats[i]->jid, expected[i].jid);
+            EXPECT_EQ(chats[i]->name, expected[i].name);
+            std::vector<std::string> lines;
+            for (const WaMessageRecord* m : s.Messages(chats[i]))
+                lines.push_back(std::to_string(m->type) + "|" + m->text + m->mediaPath +
+                                (m->mediaPath.empty() && m->mediaAuthor.empty() ? "" : ",") + m->mediaAuthor + "|" +
+                                m->senderJid + (m->senderJid.empty() ? "" : ",") + m->senderName);
+            EXPECT_EQ(lines, expected[i].lines);
+        }
     }
 }
 
