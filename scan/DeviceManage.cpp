@@ -332,7 +332,7 @@ std::optional<QString> DeviceManage::BackUpPath_UID_Get_DeviceName(const QString
         .String({"Lockdown", "DeviceName"});
 }
 
-bool DeviceManage::BackUpPath_UID_Get_IsEncrypted(const QString& folder) {
+bool DeviceManage::IsEncryptedBackup(const QString& folder) {
     return PlistDocument::FromFile(folder + QStringLiteral("/Manifest.plist"))
         .Bool({"IsEncrypted"})
         .value_or(false);
@@ -388,7 +388,7 @@ void DeviceManage::RunAnalysis(const QString& root) {
         wxIndexBuilt = false;
         wxIndex.clear();
     }
-    if (BackUpPath_UID_Get_IsEncrypted(root)) {
+    if (IsEncryptedBackup(root)) {
         backUpOpened = false;
         analysisRunning = false;
         SendBackUpLoser();

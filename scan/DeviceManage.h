@@ -5,6 +5,7 @@
 #include "scan/DeviceInfo.h"
 #include "scan/DeviceManageDelegate.h"
 #include "scan/DeviceScanManager.h"
+#include "scan/IDeviceManage.h"
 #include "scan/ITrustPrompt.h"
 #include "scan/ScanFileDelegate.h"
 
@@ -31,7 +32,7 @@
 // Create it on the GUI thread: device and analysis-progress messages are delivered
 // there. Device probes run in order on one worker thread; backup, analysis and scan
 // each run as one task of a private thread pool.
-class DeviceManage : public QObject {
+class DeviceManage : public QObject, public IDeviceManage {
   public:
     struct Services {
         // Device events and probes; null: no device detection.
@@ -69,26 +70,27 @@ class DeviceManage : public QObject {
     void RemoveDevice(const DeviceRef& device);
 
     // Receivers; each must be cleared (set to null) before its object goes away.
-    void setDelegate(DeviceManageDelegate* receiver) { delegate_ = receiver; }
+    void setDelegate(DeviceManageDelegate* receiver) override { delegate_ = receiver; }
     DeviceManageDelegate* delegate() const { return delegate_.load(); }
-    void setBackUpdelegate(BackUpDelegate* receiver) { backUpdelegate_ = receiver; }
+    void setBackUpdelegate(BackUpDelegate* receiver) override { backUpdelegate_ = receiver; }
     BackUpDelegate* backUpdelegate() const { return backUpdelegate_.load(); }
-    void setScanFileDelegate(ScanFileDelegate* receiver) { scanFileDelegate_ = receiver; }
+    void setScanFileDelegate(ScanFileDelegate* receiver) override { scanFileDelegate_ = receiver; }
     ScanFileDelegate* scanFileDelegate() const { return scanFileDelegate_.load(); }
 
     // Backup and analysis.
-    void StartBackUp(const std::shared_ptr<DeviceInfo>& device);
-    void StartAnalyze(const std::shared_ptr<DeviceInfo>& device);
+    void StartBackUp(const std::shared_ptr<DeviceInfo>& device) override;
+    void StartAnalyze(const std::shared_ptr<DeviceInfo>& device) override;
     // The backup cache folder, or empty when the cache location is not known.
-    QString getSaveBackUpPath() const;
+    QString getSaveBackUpPath() const override;
     void setBackUpUID(const QString& folder, const QString& uid);
-    QString getBackUpPath() const;
+    QString getBackUpPath() const override;
     // The manifest of the backup in use ("Manifest.db" above iOS 9.9.9, else "Manifest.mbdb").
     QString getManifestFile() const;
     static QString ManifestFileOf(const QString& backupFolder);
     static bool isVersionBiggerThanVersion(const QString& v, const QString& w);
     static std::optional<QString> BackUpPath_UID_Get_DeviceName(const QString& folder);
-    static bool BackUpPath_UID_Get_IsEncrypted(const QString& folder);
+    bool BackUpPath_UID_Get_IsEncrypted(const QString& folder) const override { return IsEncryptedBackup(folder); }
+    static bool IsEncryptedBackup(const QString& folder);
     static std::optional<QString> BackUpPath_UID_Get_ProductVersion(const QString& folder);
     static std::optional<QString> BackUpPath_UID_Get_ProductType(const QString& folder);
     // Major iOS version of a product version text ("9.3.5" -> 9); 0 for none.
@@ -100,18 +102,18 @@ class DeviceManage : public QObject {
 
     // Scan control.
     // Scans for the types of a selection of the type chooser (entries 0 to 14).
-    void StartScan(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection);
+    void StartScan(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) override;
     // Scans for a ScanDataType mask; the only road to the WhatsApp bits (0x8000, 0x10000),
     // which no selection sets.
     void StartScanMask(const std::shared_ptr<DeviceInfo>& device, uint32_t mask);
     // The ScanDataType mask of a type selection (entries 0 to 14; missing ones are "0").
     static uint32_t SelectionToMask(const QStringList& selection);
-    bool isScan() const { return isScanThread.load(); }
-    bool isScanStop() const { return bridge->IsScanActive(); }
-    void SetPauseScan(bool run) { bridge->SetRunning(run); }
+    bool isScan() const override { return isScanThread.load(); }
+    bool isScanStop() const override { return bridge->IsScanActive(); }
+    void SetPauseScan(bool run) override { bridge->SetRunning(run); }
     bool isPause() const { return bridge->IsRunning(); }
-    void StopScan() { bridge->StopScan(); }
-    const ScanProgressHolder& scanProgress() const { return bridge->progressHolder(); }
+    void StopScan() override { bridge->StopScan(); }
+    const ScanProgressHolder& scanProgress() const override { return bridge->progressHolder(); }
 
     // Suffix lists and the WeChat filter.
     void InitScanFileSuffix();
@@ -131,7 +133,7 @@ class DeviceManage : public QObject {
     CMbdbFileParser& fileParser() { return parser; }
     DeviceScanManager& scanBridge() { return *bridge; }
     // Blocks until every backup, analysis and scan task has ended.
-    void WaitForTasks();
+    void WaitForTasks() override;
 
   private:
     void PostToGui(std::function<void()> call);

@@ -148,7 +148,7 @@ TEST(DeviceManageBackupFolder, PropertyListsAndManifestChoice) {
         EXPECT_EQ(DeviceManage::ManifestFileOf(f), f + c.manifest) << c.version;
         EXPECT_EQ(DeviceManage::BackUpPath_UID_Get_DeviceName(f), QString("Ann's iPhone"));
         EXPECT_EQ(DeviceManage::BackUpPath_UID_Get_ProductType(f), QString("iPhone12,1"));
-        EXPECT_FALSE(DeviceManage::BackUpPath_UID_Get_IsEncrypted(f));
+        EXPECT_FALSE(DeviceManage::IsEncryptedBackup(f));
     }
 
     // Without Manifest.plist the version comes from Info.plist; without either there is
@@ -163,7 +163,7 @@ TEST(DeviceManageBackupFolder, PropertyListsAndManifestChoice) {
     bad.write("bplist00\xff\xff garbage");
     bad.close();
     EXPECT_EQ(DeviceManage::BackUpPath_UID_Get_ProductVersion(f), QString("9.9.9"));
-    EXPECT_FALSE(DeviceManage::BackUpPath_UID_Get_IsEncrypted(f));
+    EXPECT_FALSE(DeviceManage::IsEncryptedBackup(f));
     QFile::remove(f + "/Info.plist");
     EXPECT_EQ(DeviceManage::BackUpPath_UID_Get_ProductVersion(f), std::nullopt);
     EXPECT_EQ(DeviceManage::ManifestFileOf(f), f + "/Manifest.mbdb");
