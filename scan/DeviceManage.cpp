@@ -62,6 +62,7 @@ DeviceManage::~DeviceManage() {
     bridge->StopScan();
     tasks.waitForDone();
     bridge->SetReceiverSource(nullptr);
+    bridge->SetWxLookups(nullptr, nullptr);
 }
 
 DeviceManage* DeviceManage::shareInstance() {
