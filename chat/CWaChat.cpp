@@ -303,8 +303,10 @@ bool CWaChat::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value
         if (!isCarvedNumberKind(kind)) return false;
         const std::optional<int64_t> apple = carvedInteger(kind, value);
         if (!apple || *apple == 0) return false;
+        // Up to now as well: a candidate read from the wrong bytes easily passes the
+        // lower bound alone with a date billions of years ahead.
         const std::optional<int64_t> unix = appleToUnixChecked(*apple);
-        if (!unix || *unix < kCarvedDateMin) return false;
+        if (!unix || !isPlausibleCarvedDate(*unix)) return false;
         value->i64 = *unix;
         return true;
     }

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <random>
@@ -281,6 +282,8 @@ TEST(CWaChat, DeletedMessagesAreCarvedAfterTheLiveOnes) {
         {"deleted type 11", 11, kBase + 400, false},
         {"deleted date 0", 0, int64_t(0), false},
         {"deleted before 2001", 0, int64_t(-40000), false},
+        {"deleted next year", 0, int64_t(std::time(nullptr)) - kAppleEpoch + 366 * 86400, false},
+        {"deleted far future", 0, int64_t(7) << 40, false},
     };
     {
         ChatStorageDb db(s.Path());
