@@ -104,7 +104,8 @@ void CWaChat::ReadLive() {
 
 void CWaChat::ReadSessions() {
     ReadRows("ZWACHATSESSION", "where ZHIDDEN=0",
-             "select Z_PK,ZCONTACTJID,ZSESSIONTYPE,ZPARTNERNAME from 'ZWACHATSESSION' where ZHIDDEN=0 ORDER BY Z_PK",
+             "select Z_PK,ZCONTACTJID,ZSESSIONTYPE,ZPARTNERNAME from 'ZWACHATSESSION' where ZHIDDEN=0 ORDER "
+             "BY Z_PK",
              [this](sqlite3_stmt* st) {
                  if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
                  const int32_t pk = sqlite3_column_int(st, 0);
@@ -138,7 +139,8 @@ void CWaChat::ReadPushNames() {
 
 void CWaChat::ReadGroupMembers() {
     ReadRows("ZWAGROUPMEMBER", "where ZCHATSESSION>0",
-             "select Z_PK,ZCHATSESSION,ZMEMBERJID from 'ZWAGROUPMEMBER' where ZCHATSESSION>0 ORDER BY ZCHATSESSION",
+             "select Z_PK,ZCHATSESSION,ZMEMBERJID from 'ZWAGROUPMEMBER' where ZCHATSESSION>0 ORDER BY "
+             "ZCHATSESSION",
              [this](sqlite3_stmt* st) {
                  int32_t pk = 0, session = 0;
                  if (!liveInteger(st, 0, &pk) || !liveInteger(st, 1, &session)) return;
@@ -180,7 +182,8 @@ void CWaChat::ReadMessages() {
                  } else {
                      row->date = *date;
                  }
-                 if (sqlite3_column_type(st, 4) == SQLITE_INTEGER) row->groupMember = sqlite3_column_int(st, 4);
+                 if (sqlite3_column_type(st, 4) == SQLITE_INTEGER)
+                     row->groupMember = sqlite3_column_int(st, 4);
                  if (sqlite3_column_type(st, 5) == SQLITE_INTEGER) row->mediaItem = sqlite3_column_int(st, 5);
                  if (sqlite3_column_type(st, 6) == SQLITE_TEXT) copyText(st, 6, &row->fromJid);
                  if (sqlite3_column_type(st, 7) == SQLITE_TEXT) copyText(st, 7, &row->text);
@@ -193,28 +196,29 @@ void CWaChat::ReadMessages() {
 }
 
 void CWaChat::ReadMediaItems() {
-    ReadRows("ZWAMEDIAITEM", "",
-             "select Z_PK,ZLATITUDE,ZLONGITUDE,ZVCARDSTRING,ZMEDIALOCALPATH,ZAUTHORNAME from 'ZWAMEDIAITEM' ORDER "
-             "BY Z_PK",
-             [this](sqlite3_stmt* st) {
-                 // An item without a key cannot be referred to by any message.
-                 if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
-                 auto item = std::make_unique<WaMediaItemRow>();
-                 item->pk = sqlite3_column_int(st, 0);
-                 // Each column on its own: an item without coordinates keeps its card,
-                 // file and author.
-                 if (sqlite3_column_type(st, 1) == SQLITE_FLOAT) item->latitude = sqlite3_column_double(st, 1);
-                 if (sqlite3_column_type(st, 2) == SQLITE_FLOAT) item->longitude = sqlite3_column_double(st, 2);
-                 if (sqlite3_column_type(st, 3) == SQLITE_TEXT) {
-                     std::string cards;
-                     copyText(st, 3, &cards);
-                     item->vCardText = parseVCards(cards);
-                 }
-                 if (sqlite3_column_type(st, 4) == SQLITE_TEXT) copyText(st, 4, &item->localPath);
-                 if (sqlite3_column_type(st, 5) == SQLITE_TEXT) copyText(st, 5, &item->authorName);
-                 const WaMediaItemRow* r = mediaItems.append(std::move(item));
-                 mediaByPk.emplace(r->pk, r);
-             });
+    ReadRows(
+        "ZWAMEDIAITEM", "",
+        "select Z_PK,ZLATITUDE,ZLONGITUDE,ZVCARDSTRING,ZMEDIALOCALPATH,ZAUTHORNAME from 'ZWAMEDIAITEM' ORDER "
+        "BY Z_PK",
+        [this](sqlite3_stmt* st) {
+            // An item without a key cannot be referred to by any message.
+            if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+            auto item = std::make_unique<WaMediaItemRow>();
+            item->pk = sqlite3_column_int(st, 0);
+            // Each column on its own: an item without coordinates keeps its card,
+            // file and author.
+            if (sqlite3_column_type(st, 1) == SQLITE_FLOAT) item->latitude = sqlite3_column_double(st, 1);
+            if (sqlite3_column_type(st, 2) == SQLITE_FLOAT) item->longitude = sqlite3_column_double(st, 2);
+            if (sqlite3_column_type(st, 3) == SQLITE_TEXT) {
+                std::string cards;
+                copyText(st, 3, &cards);
+                item->vCardText = parseVCards(cards);
+            }
+            if (sqlite3_column_type(st, 4) == SQLITE_TEXT) copyText(st, 4, &item->localPath);
+            if (sqlite3_column_type(st, 5) == SQLITE_TEXT) copyText(st, 5, &item->authorName);
+            const WaMediaItemRow* r = mediaItems.append(std::move(item));
+            mediaByPk.emplace(r->pk, r);
+        });
 }
 
 std::string CWaChat::parseVCards(std::string_view text) {
@@ -279,8 +283,9 @@ bool CWaChat::PrepareTable() {
     textColumn = GetColumnIndex("ZTEXT");
     stanzaIdColumn = GetColumnIndex("ZSTANZAID");
     groupMemberColumn = GetColumnIndex("ZGROUPMEMBER");
-    for (int32_t c : {chatSessionColumn, messageTypeColumn, isFromMeColumn, messageDateColumn, groupEventTypeColumn,
-                      mediaItemColumn, fromJidColumn, textColumn, stanzaIdColumn, groupMemberColumn})
+    for (int32_t c :
+         {chatSessionColumn, messageTypeColumn, isFromMeColumn, messageDateColumn, groupEventTypeColumn,
+          mediaItemColumn, fromJidColumn, textColumn, stanzaIdColumn, groupMemberColumn})
         if (c < 0) return false;
 
     // The kinds each tested column can hold (the rules of CheckCarvedValue), so the
@@ -422,7 +427,8 @@ void CWaChat::BuildMessage(const WaMessageRow& row) {
         }
     } else if (type == 0) {
         message->text = row.text;
-    } else if (type == 10 && (row.groupEventType == kGroupEventJoined || row.groupEventType == kGroupEventOther)) {
+    } else if (type == 10 &&
+               (row.groupEventType == kGroupEventJoined || row.groupEventType == kGroupEventOther)) {
         message->type = kNoticeType;
         message->eventFlag = row.groupEventType == kGroupEventJoined;
     }

@@ -61,8 +61,8 @@ class CWaChat : public CCommonInterFace {
 
     // Look-ups (first row of each key; views of the rows' own strings).
     std::unordered_set<std::tuple<int64_t, std::string_view>, TupleHash> messageKeys; // date, stanza id
-    std::unordered_map<int32_t, WaSessionRow*> sessionByPk;   // sessions and unknown sessions
-    std::unordered_map<int32_t, WaSessionRow*> groupByPk;     // group sessions
+    std::unordered_map<int32_t, WaSessionRow*> sessionByPk; // sessions and unknown sessions
+    std::unordered_map<int32_t, WaSessionRow*> groupByPk;   // group sessions
     std::unordered_map<std::string_view, const WaSessionRow*> sessionByJid;
     std::unordered_map<std::string_view, const WaSessionRow*> pushNameByJid;
     std::unordered_map<int32_t, const WaMediaItemRow*> mediaByPk;

@@ -32,8 +32,9 @@ QString deviceText(const std::optional<std::string>& value) {
 DeviceManage::DeviceManage(Services s) : services(std::move(s)) {
     bridge = services.scanBridge ? services.scanBridge : &DeviceScanManager::shared();
     bridge->SetReceiverSource([this] { return scanFileDelegate_.load(); });
-    bridge->SetWxLookups([this](const QString& alias, const QString& nickName) { return isWXChar(alias, nickName); },
-                         [this](const QString& devicePath) { return SearchWXResources(devicePath); });
+    bridge->SetWxLookups(
+        [this](const QString& alias, const QString& nickName) { return isWXChar(alias, nickName); },
+        [this](const QString& devicePath) { return SearchWXResources(devicePath); });
     tasks.setMaxThreadCount(4);
 
     deviceContext = new QObject;

@@ -289,13 +289,15 @@ void DeviceScanManager::PrepareWxAccounts(IFileParser* fileParser) {
             const QString user = textOrEmpty(account->userName);
             QString key = nick;
             if (key.isEmpty() || byKey.contains(key))
-                key = nick.isEmpty() ? QStringLiteral("(%1)").arg(user) : QStringLiteral("%1 (%2)").arg(nick, user);
+                key = nick.isEmpty() ? QStringLiteral("(%1)").arg(user)
+                                     : QStringLiteral("%1 (%2)").arg(nick, user);
             for (int n = 2; byKey.contains(key); ++n)
-                key = (nick.isEmpty() ? QStringLiteral("(%1)").arg(user) : QStringLiteral("%1 (%2)").arg(nick, user)) +
+                key = (nick.isEmpty() ? QStringLiteral("(%1)").arg(user)
+                                      : QStringLiteral("%1 (%2)").arg(nick, user)) +
                       QStringLiteral(" #%1").arg(n);
 
-            records.push_back({account->nickName, account->userName, account->accountFolder, account->chatDbPath,
-                               account->headImageUrl, key});
+            records.push_back({account->nickName, account->userName, account->accountFolder,
+                               account->chatDbPath, account->headImageUrl, key});
             NSWXChatRecordData chats;
             chats.setAccount(key);
             chats.setSWxID(user);
@@ -738,8 +740,9 @@ qint64 displayKindOf(int32_t type) {
 // The text of a system message ("system message").
 const char kSystemMessageText[] = "\xe7\xb3\xbb\xe7\xbb\x9f\xe6\xb6\x88\xe6\x81\xaf";
 // Progress text of the chat conversion: "analysing WeChat chats...[%d/%d]".
-const char kChatProgressText[] = "\xe6\xad\xa3\xe5\x9c\xa8\xe5\x88\x86\xe6\x9e\x90 "
-                                 "\xe5\xbe\xae\xe4\xbf\xa1\xe8\x81\x8a\xe5\xa4\xa9\xe8\xae\xb0\xe5\xbd\x95...[%1/%2]";
+const char kChatProgressText[] =
+    "\xe6\xad\xa3\xe5\x9c\xa8\xe5\x88\x86\xe6\x9e\x90 "
+    "\xe5\xbe\xae\xe4\xbf\xa1\xe8\x81\x8a\xe5\xa4\xa9\xe8\xae\xb0\xe5\xbd\x95...[%1/%2]";
 
 } // namespace
 
@@ -772,9 +775,11 @@ void DeviceScanManager::ConvertWxContacts(void* records) {
             if (at < 0) {
                 NSWXAddressBookData node;
                 node.setWXType(top);
-                const char* nameKey = top == kFriendsNode ? "HaoYou" : top == kOfficialNode ? "GongZhongHao" : "Qun";
+                const char* nameKey = top == kFriendsNode    ? "HaoYou"
+                                      : top == kOfficialNode ? "GongZhongHao"
+                                                             : "Qun";
                 node.setAddressBookName(LocalizedText(QString::fromLatin1(nameKey)).value_or(QString()));
-                node.setICO(QString::fromLatin1(top == kFriendsNode     ? "friends_ico"
+                node.setICO(QString::fromLatin1(top == kFriendsNode    ? "friends_ico"
                                                 : top == kOfficialNode ? "public_ico"
                                                                        : "Group_ico"));
                 tree.append(node);
@@ -791,7 +796,8 @@ void DeviceScanManager::ConvertWxContacts(void* records) {
             NSWXAddressBookData group;
             QString name = textOrEmpty(c->nickName);
             if (name.isEmpty()) {
-                name = LocalizedText(QStringLiteral("Unknown")).value_or(QString()) + QString::number(unnamedGroups);
+                name = LocalizedText(QStringLiteral("Unknown")).value_or(QString()) +
+                       QString::number(unnamedGroups);
                 ++unnamedGroups;
             }
             group.setAddressBookName(name);
@@ -813,9 +819,10 @@ void DeviceScanManager::ConvertWxContacts(void* records) {
         // Every tree in the order friends, official accounts, groups.
         for (NSWXChatAccount& account : accounts) {
             QList<NSWXAddressBookData>& tree = account.mutableAccountWXData();
-            std::stable_sort(tree.begin(), tree.end(), [](const NSWXAddressBookData& a, const NSWXAddressBookData& b) {
-                return a.WXType() < b.WXType();
-            });
+            std::stable_sort(tree.begin(), tree.end(),
+                             [](const NSWXAddressBookData& a, const NSWXAddressBookData& b) {
+                                 return a.WXType() < b.WXType();
+                             });
             if (!tree.isEmpty()) anyContacts = true;
         }
     }
@@ -828,9 +835,11 @@ void DeviceScanManager::ConvertWxContacts(void* records) {
         receiver->ScanWXAddressBook(anyContacts ? &accounts : nullptr);
 }
 
-QString DeviceScanManager::WxMediaPath(const QString& root, const std::string& mediaPath, const char* suffix) const {
+QString DeviceScanManager::WxMediaPath(const QString& root, const std::string& mediaPath,
+                                       const char* suffix) const {
     if (!wxResourceLookup) return QString();
-    return wxResourceLookup(root + QStringLiteral("/") + textOrEmpty(mediaPath) + QString::fromLatin1(suffix));
+    return wxResourceLookup(root + QStringLiteral("/") + textOrEmpty(mediaPath) +
+                            QString::fromLatin1(suffix));
 }
 
 void DeviceScanManager::ConvertWxChats(void* records) {
@@ -853,8 +862,9 @@ void DeviceScanManager::ConvertWxChats(void* records) {
             const auto accountIt =
                 keyIt == keyByIndex.constEnd() ? accounts.end() : accounts.find(keyIt.value());
             if (accountIt == accounts.end()) {
-                scanLog(QString::fromUtf8("\xe6\x89\xbe\xe4\xb8\x8d\xe5\x88\xb0\xe5\xbe\xae\xe4\xbf\xa1\xe7\x94\xa8"
-                                          "\xe6\x88\xb7\xe4\xbf\xa1\xe6\x81\xaf!!!"));
+                scanLog(QString::fromUtf8(
+                    "\xe6\x89\xbe\xe4\xb8\x8d\xe5\x88\xb0\xe5\xbe\xae\xe4\xbf\xa1\xe7\x94\xa8"
+                    "\xe6\x88\xb7\xe4\xbf\xa1\xe6\x81\xaf!!!"));
                 continue;
             }
             NSWXChatRecordData& account = accountIt.value();
@@ -870,7 +880,8 @@ void DeviceScanManager::ConvertWxChats(void* records) {
                 fresh.setAccount(account.Account());
                 QString name = textOrEmpty(peer->nickName);
                 if (name.isEmpty()) {
-                    name = LocalizedText(QStringLiteral("Qun")).value_or(QString()) + QString::number(unnamedChats);
+                    name = LocalizedText(QStringLiteral("Qun")).value_or(QString()) +
+                           QString::number(unnamedChats);
                     ++unnamedChats;
                 }
                 if (name.isEmpty()) name = QStringLiteral(" ");

@@ -11,8 +11,8 @@
 class NSWXChatRecordData {
     RESULT_PROPERTY(QString, Account, setAccount)
     RESULT_PROPERTY(QImage, image, setImage)
-    RESULT_PROPERTY(QString, sWxID, setSWxID)   // the account's own user name
-    RESULT_PROPERTY(QString, sRoot, setSRoot)   // account folder; message media is below it
+    RESULT_PROPERTY(QString, sWxID, setSWxID) // the account's own user name
+    RESULT_PROPERTY(QString, sRoot, setSRoot) // account folder; message media is below it
     RESULT_PROPERTY(QString, HeadImageUrl, setHeadImageUrl)
     RESULT_PROPERTY(WXChatFriendDictionary, WXChatFriendArray, setWXChatFriendArray)
 
@@ -22,6 +22,8 @@ class NSWXChatRecordData {
         WXChatFriendArray_.insert(key, chat);
     }
     // The chat stored under the key, or null.
-    const NSWXChatFriendData* getWXCharFriendobj(const QString& key) const { return WXChatFriendArray_.value(key); }
+    const NSWXChatFriendData* getWXCharFriendobj(const QString& key) const {
+        return WXChatFriendArray_.value(key);
+    }
     NSWXChatFriendData* getWXCharFriendobj(const QString& key) { return WXChatFriendArray_.value(key); }
 };

@@ -23,7 +23,7 @@ class NSWXChatSMSData {
     RESULT_PROPERTY(QString, ResourcesFile, setResourcesFile) // media file in the backup
     RESULT_PROPERTY(QString, csWxId, setCsWxId)               // sender as shown
     RESULT_PROPERTY(QImage, image, setImage)
-    RESULT_PROPERTY(QString, ImageUrl, setImageUrl) // sender's avatar address
+    RESULT_PROPERTY(QString, ImageUrl, setImageUrl)  // sender's avatar address
     RESULT_PROPERTY(qint64, lDataTime, setLDataTime) // Unix seconds
     RESULT_PROPERTY(qint64, eType, setEType)
 };

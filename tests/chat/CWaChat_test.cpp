@@ -49,7 +49,8 @@ struct Store {
     // Runs the parser as the scan does; the result of its Scan.
     bool Run() {
         const std::string root = scratch.path().string() + "/";
-        manager = std::make_unique<CScanManager>(ScanWaChats, root.c_str(), root.c_str(), 14, nullptr, &parser);
+        manager =
+            std::make_unique<CScanManager>(ScanWaChats, root.c_str(), root.c_str(), 14, nullptr, &parser);
         manager->waStores = parser.GetWhatsAppStores();
         return CWaChat(manager.get()).Scan();
     }
@@ -97,18 +98,20 @@ TEST(CWaChat, LiveChatsMembersMediaAndSenders) {
     Store s;
     {
         ChatStorageDb db(s.Path());
-        const int64_t ann = db.AddSession(std::string("4915550001@s.whatsapp.net"), std::string("Ann"), int64_t(0));
+        const int64_t ann =
+            db.AddSession(std::string("4915550001@s.whatsapp.net"), std::string("Ann"), int64_t(0));
         const int64_t group =
             db.AddSession(std::string("120363-1@g.us"), std::string("Climbing"), int64_t(1));
         db.AddPushName(std::string("4915550002@s.whatsapp.net"), std::string("Bob (push)"));
         const int64_t annMember = db.AddGroupMember(group, std::string("4915550001@s.whatsapp.net"));
         const int64_t bobMember = db.AddGroupMember(group, std::string("4915550002@s.whatsapp.net"));
         const int64_t carolMember = db.AddGroupMember(group, std::string("4915550003@s.whatsapp.net"));
-        const int64_t photo = db.AddMediaItem({.localPath = std::string("Media/a.jpg"), .author = std::string("Ann")});
+        const int64_t photo =
+            db.AddMediaItem({.localPath = std::string("Media/a.jpg"), .author = std::string("Ann")});
         const int64_t place = db.AddMediaItem({.latitude = 52.5, .longitude = 13.4});
-        const int64_t card = db.AddMediaItem(
-            {.vCard = std::string("BEGIN:VCARD\nFN:Dora\nTEL:+49 555 1\nEND:VCARD\n"),
-             .localPath = std::string("ignored.vcf")});
+        const int64_t card =
+            db.AddMediaItem({.vCard = std::string("BEGIN:VCARD\nFN:Dora\nTEL:+49 555 1\nEND:VCARD\n"),
+                             .localPath = std::string("ignored.vcf")});
         // Group messages first in the table, to show the order comes from the sessions.
         auto g = [&](int64_t date, const std::string& text, const std::string& stanza, int64_t member) {
             auto m = Text(group, date, text, stanza);
@@ -202,10 +205,11 @@ TEST(CWaChat, DamagedLiveRowsAreDroppedOrKeptByColumn) {
     {
         ChatStorageDb db(s.Path());
         const int64_t plain = db.AddSession(std::string("1@s.whatsapp.net"), nullptr, nullptr);
-        const int64_t hidden = db.AddSession(std::string("2@s.whatsapp.net"), std::string("Hidden"), int64_t(0), true);
+        const int64_t hidden =
+            db.AddSession(std::string("2@s.whatsapp.net"), std::string("Hidden"), int64_t(0), true);
         db.AddSession(nullptr, std::string("no jid"), int64_t(0));
-        const int64_t noCoordinates =
-            db.AddMediaItem({.vCard = nullptr, .localPath = std::string("Media/b.jpg"), .author = std::string("Eve")});
+        const int64_t noCoordinates = db.AddMediaItem(
+            {.vCard = nullptr, .localPath = std::string("Media/b.jpg"), .author = std::string("Eve")});
         db.AddMessage(Text(plain, kBase, "kept", "S1"));
         auto noStanza = Text(plain, kBase + 1, "no stanza", "x");
         noStanza.stanzaId = nullptr;
@@ -455,8 +459,8 @@ TEST(CWaChat, RandomStoresMatchAPlainWalk) {
             ChatStorageDb db(s.Path());
             db.db().exec("BEGIN");
             for (int i = 0; i < 30; ++i) {
-                Session x{0, "jid" + std::to_string(pick(40)), "name" + std::to_string(i), pick(3) == 0 ? 1 : 0,
-                          pick(8) == 0};
+                Session x{0, "jid" + std::to_string(pick(40)), "name" + std::to_string(i),
+                          pick(3) == 0 ? 1 : 0, pick(8) == 0};
                 x.pk = db.AddSession(x.jid, x.name, int64_t(x.type), x.hidden);
                 sessions.push_back(x);
             }
@@ -477,9 +481,11 @@ TEST(CWaChat, RandomStoresMatchAPlainWalk) {
             const int types[] = {0, 0, 0, 1, 2, 3, 8, 9};
             for (int i = 0; i < 600; ++i) {
                 // Unique dates, so the store's order by session and date is total.
-                Msg x{int64_t(1 + pick(34)), int64_t(types[pick(8)]), kBase + i * 7 + pick(5),
-                      int64_t(pick(90)), int64_t(pick(45)), pick(3) == 0, "text " + std::to_string(i)};
-                ChatStorageDb::Message m = Text(x.session, x.date, x.text, "stanza" + std::to_string(i), x.fromMe);
+                Msg x{int64_t(1 + pick(34)),      int64_t(types[pick(8)]), kBase + i * 7 + pick(5),
+                      int64_t(pick(90)),          int64_t(pick(45)),       pick(3) == 0,
+                      "text " + std::to_string(i)};
+                ChatStorageDb::Message m =
+                    Text(x.session, x.date, x.text, "stanza" + std::to_string(i), x.fromMe);
                 m.type = x.type;
                 m.groupMember = x.member;
                 m.mediaItem = x.media;
@@ -514,8 +520,9 @@ TEST(CWaChat, RandomStoresMatchAPlainWalk) {
             for (Expected& e : expected)
                 if (e.pk == m.session) chat = &e;
             if (!chat) {
-                expected.push_back(session ? Expected{m.session, session->type, session->jid, session->name, {}}
-                                           : Expected{m.session, 2, "", std::to_string(unknown++), {}});
+                expected.push_back(session
+                                       ? Expected{m.session, session->type, session->jid, session->name, {}}
+                                       : Expected{m.session, 2, "", std::to_string(unknown++), {}});
                 chat = &expected.back();
             }
             std::string line = std::to_string(m.type) + "|";
@@ -562,8 +569,8 @@ TEST(CWaChat, RandomStoresMatchAPlainWalk) {
             std::vector<std::string> lines;
             for (const WaMessageRecord* m : s.Messages(chats[i]))
                 lines.push_back(std::to_string(m->type) + "|" + m->text + m->mediaPath +
-                                (m->mediaPath.empty() && m->mediaAuthor.empty() ? "" : ",") + m->mediaAuthor + "|" +
-                                m->senderJid + (m->senderJid.empty() ? "" : ",") + m->senderName);
+                                (m->mediaPath.empty() && m->mediaAuthor.empty() ? "" : ",") + m->mediaAuthor +
+                                "|" + m->senderJid + (m->senderJid.empty() ? "" : ",") + m->senderName);
             EXPECT_EQ(lines, expected[i].lines);
         }
     }

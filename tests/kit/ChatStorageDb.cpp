@@ -31,10 +31,10 @@ ChatStorageDb::ChatStorageDb(const std::filesystem::path& path, int pageSize) : 
 int64_t ChatStorageDb::AddSession(const Value& jid, const Value& partnerName, const Value& sessionType,
                                   bool hidden) {
     return db_.insert("ZWACHATSESSION",
-                      {"Z_ENT", "Z_OPT", "ZARCHIVED", "ZHIDDEN", "ZSESSIONTYPE", "ZUNREADCOUNT", "ZCONTACTJID",
-                       "ZPARTNERNAME"},
-                      {int64_t(4), int64_t(1), int64_t(0), int64_t(hidden ? 1 : 0), sessionType, int64_t(0), jid,
-                       partnerName});
+                      {"Z_ENT", "Z_OPT", "ZARCHIVED", "ZHIDDEN", "ZSESSIONTYPE", "ZUNREADCOUNT",
+                       "ZCONTACTJID", "ZPARTNERNAME"},
+                      {int64_t(4), int64_t(1), int64_t(0), int64_t(hidden ? 1 : 0), sessionType, int64_t(0),
+                       jid, partnerName});
 }
 
 int64_t ChatStorageDb::AddPushName(const Value& jid, const Value& name) {
@@ -49,8 +49,8 @@ int64_t ChatStorageDb::AddGroupMember(const Value& session, const Value& memberJ
 
 int64_t ChatStorageDb::AddMediaItem(const MediaItem& item) {
     return db_.insert("ZWAMEDIAITEM",
-                      {"Z_ENT", "Z_OPT", "ZFILESIZE", "ZLATITUDE", "ZLONGITUDE", "ZAUTHORNAME", "ZMEDIALOCALPATH",
-                       "ZVCARDSTRING"},
+                      {"Z_ENT", "Z_OPT", "ZFILESIZE", "ZLATITUDE", "ZLONGITUDE", "ZAUTHORNAME",
+                       "ZMEDIALOCALPATH", "ZVCARDSTRING"},
                       {int64_t(8), int64_t(1), int64_t(0), item.latitude, item.longitude, item.author,
                        item.localPath, item.vCard});
 }

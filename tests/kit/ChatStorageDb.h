@@ -37,7 +37,8 @@ class ChatStorageDb {
     explicit ChatStorageDb(const std::filesystem::path& path, int pageSize = 4096);
 
     // Each returns the new row's Z_PK.
-    int64_t AddSession(const Value& jid, const Value& partnerName, const Value& sessionType, bool hidden = false);
+    int64_t AddSession(const Value& jid, const Value& partnerName, const Value& sessionType,
+                       bool hidden = false);
     int64_t AddPushName(const Value& jid, const Value& name);
     int64_t AddGroupMember(const Value& session, const Value& memberJid);
     int64_t AddMediaItem(const MediaItem& item);

@@ -504,7 +504,8 @@ TEST(DeviceManageLookups, TheBridgeFiltersContactsAndFindsMediaThroughTheHub) {
     ASSERT_EQ(chat->WXSMSData().size(), 1);
     EXPECT_EQ(chat->WXSMSData()[0].ResourcesFile(),
               dir.path() + "/" +
-                  QString::fromStdString(b.StoredPath("AppDomain-com.tencent.xin", "Documents/abc/Img/friend/1.pic")));
+                  QString::fromStdString(
+                      b.StoredPath("AppDomain-com.tencent.xin", "Documents/abc/Img/friend/1.pic")));
     EXPECT_EQ(chat->WXSMSData()[0].Content(), ""); // no thumbnail in this backup
 }
 

@@ -31,13 +31,17 @@ struct Bridge {
     DeviceScanManager bridge;
     RecordingScanReceiver receiver;
     scantest::FakeFileParser parser;
-    QMap<QString, QString> texts{{"HaoYou", "Friends"}, {"GongZhongHao", "Official"}, {"Qun", "Group"},
-                                 {"Unknown", "Unknown"}, {"WxTypeExp", "Sticker"}};
+    QMap<QString, QString> texts{{"HaoYou", "Friends"},
+                                 {"GongZhongHao", "Official"},
+                                 {"Qun", "Group"},
+                                 {"Unknown", "Unknown"},
+                                 {"WxTypeExp", "Sticker"}};
     QStringList filtered{"weixin-alias"};
 
     explicit Bridge(const std::vector<AccountSpec>& accounts) {
         bridge.SetReceiverSource([this] { return &receiver; });
-        bridge.SetTextLookup([this](const QString& key) -> std::optional<QString> { return texts.value(key, key); });
+        bridge.SetTextLookup(
+            [this](const QString& key) -> std::optional<QString> { return texts.value(key, key); });
         bridge.SetWxLookups([this](const QString& alias, const QString&) { return filtered.contains(alias); },
                             [](const QString& path) { return QStringLiteral("/stored") + path; });
         Prepare(accounts);
@@ -104,7 +108,8 @@ QString LocalDay(int64_t t) {
     return QDateTime::fromSecsSinceEpoch(t).toString("yyyy-MM-dd");
 }
 
-const std::vector<AccountSpec> kOneAccount = {{"Me", "wxid_me", "http://head/me", "/var/mobile/Documents/md5me"}};
+const std::vector<AccountSpec> kOneAccount = {
+    {"Me", "wxid_me", "http://head/me", "/var/mobile/Documents/md5me"}};
 
 } // namespace
 
@@ -146,9 +151,9 @@ TEST(WxResultConversion, MessageTypesMapOntoDisplayKinds) {
     struct Case {
         int type;
         qint64 eType; // 0: no message
-    } cases[] = {{1, 1},       {3, 3},      {34, 34}, {42, 42},     {43, 43}, {62, 43},
-                 {47, 47},     {48, 48},    {49, 49}, {50, 50},     {10000, 10000},
-                 {10002, 10000}, {100001, 10001}, {64, 0}, {100002, 0}, {35, 0}};
+    } cases[] = {{1, 1},          {3, 3},   {34, 34},    {42, 42}, {43, 43},       {62, 43},
+                 {47, 47},        {48, 48}, {49, 49},    {50, 50}, {10000, 10000}, {10002, 10000},
+                 {100001, 10001}, {64, 0},  {100002, 0}, {35, 0}};
     int64_t t = 1600000000;
     for (const Case& c : cases) {
         WxMessageRecord* m = Records::Message(s, c.type, t++);
@@ -221,7 +226,8 @@ TEST(WxResultConversion, ChatsAreKeyedByPeerAndShowTheirNames) {
     WxContactRecord* noName1 = r.Contact(0, 2, "1@chatroom", "");
     WxContactRecord* noName2 = r.Contact(0, 2, "2@chatroom", "");
     WxContactRecord* generated = r.Contact(0, 4, "", "");
-    generated->remark = "\xe6\x9c\xaa\xe7\x9f\xa5" "0";
+    generated->remark = "\xe6\x9c\xaa\xe7\x9f\xa5"
+                        "0";
     generated->deleted = true;
 
     Records::Message(r.Session(ann1), 1, 1600000000, true)->text = "mine";
@@ -236,7 +242,8 @@ TEST(WxResultConversion, ChatsAreKeyedByPeerAndShowTheirNames) {
     const NSWXChatRecordData& me = b.receiver.wxChats[0]["Me"];
     EXPECT_EQ(me.WXChatFriendArray().keys(),
               (QList<QString>{"wxid_ann1", "gh_ann2", "1@chatroom", "2@chatroom",
-                              QString::fromUtf8("\xe6\x9c\xaa\xe7\x9f\xa5" "0")}));
+                              QString::fromUtf8("\xe6\x9c\xaa\xe7\x9f\xa5"
+                                                "0")}));
     const NSWXChatFriendData* a1 = me.getWXCharFriendobj("wxid_ann1");
     ASSERT_NE(a1, nullptr);
     EXPECT_EQ(a1->FrinedAccount(), "Ann");
@@ -263,7 +270,8 @@ TEST(WxResultConversion, ChatsAreKeyedByPeerAndShowTheirNames) {
     EXPECT_EQ(me.getWXCharFriendobj("1@chatroom")->FrinedAccount(), "Group1");
     EXPECT_EQ(me.getWXCharFriendobj("2@chatroom")->FrinedAccount(), "Group2");
     EXPECT_TRUE(me.getWXCharFriendobj("2@chatroom")->bDelete()); // a recovered message
-    const NSWXChatFriendData* gen = me.getWXCharFriendobj(QString::fromUtf8("\xe6\x9c\xaa\xe7\x9f\xa5" "0"));
+    const NSWXChatFriendData* gen = me.getWXCharFriendobj(QString::fromUtf8("\xe6\x9c\xaa\xe7\x9f\xa5"
+                                                                            "0"));
     ASSERT_NE(gen, nullptr);
     EXPECT_EQ(gen->FrinedAccount(), "Group3");
     EXPECT_TRUE(gen->bDelete()); // the peer is marked deleted
@@ -279,8 +287,9 @@ TEST(WxResultConversion, ProgressCountsMessagesPerSession) {
     Records::Message(s2, 1, 1600000002);
     b.receiver.progress.clear();
     b.bridge.OnScanData(ScanWxChats, r.sessions.first);
-    const QString prefix = QString::fromUtf8("\xe6\xad\xa3\xe5\x9c\xa8\xe5\x88\x86\xe6\x9e\x90 "
-                                             "\xe5\xbe\xae\xe4\xbf\xa1\xe8\x81\x8a\xe5\xa4\xa9\xe8\xae\xb0\xe5\xbd\x95...");
+    const QString prefix =
+        QString::fromUtf8("\xe6\xad\xa3\xe5\x9c\xa8\xe5\x88\x86\xe6\x9e\x90 "
+                          "\xe5\xbe\xae\xe4\xbf\xa1\xe8\x81\x8a\xe5\xa4\xa9\xe8\xae\xb0\xe5\xbd\x95...");
     ASSERT_EQ(b.receiver.progress.size(), 3);
     const struct {
         int value;
@@ -466,9 +475,8 @@ TEST(WxResultConversion, ThreeAccountsDeliverAfterEachAccountAndEarlierDeliverie
     bridge.SetScanState(true);
     bridge.StartScan(&parser, ScanWxContacts | ScanWxChats, "/b/", 14, {}, "/tmp/out");
 
-    EXPECT_EQ(receiver.Messages(),
-              (QStringList{"ScanWXAddressBook", "ScanWXChat", "ScanWXAddressBook", "ScanWXChat", "ScanWXAddressBook",
-                           "ScanWXChat"}));
+    EXPECT_EQ(receiver.Messages(), (QStringList{"ScanWXAddressBook", "ScanWXChat", "ScanWXAddressBook",
+                                                "ScanWXChat", "ScanWXAddressBook", "ScanWXChat"}));
     ASSERT_EQ(receiver.wxChats.size(), 3);
     for (int d = 0; d < 3; ++d) {
         SCOPED_TRACE(d);
