@@ -5,8 +5,8 @@
 //   map_ms         time to open the file and build the live-cell map (its own benchmark)
 //   peak_MB        peak resident memory during the benchmark (reset before each one)
 // The files are generated once into $TMPDIR (or /tmp) and reused while their size fits.
-#include "core/CCommonInterFace.h"
-#include "scan/CScanManager.h"
+#include "core/sqlite/CCommonInterFace.h"
+#include "scan/engine/CScanManager.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>

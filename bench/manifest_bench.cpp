@@ -1,6 +1,6 @@
 // Opening a backup manifest of 200,000 entries, in both generations: the time from
 // the manifest file to every entry filed and indexed by category.
-#include "core/CMbdbFileParser.h"
+#include "core/backup/CMbdbFileParser.h"
 #include "tests/kit/BackupBuilder.h"
 
 #include <benchmark/benchmark.h>

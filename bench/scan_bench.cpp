@@ -4,10 +4,10 @@
 //
 //   scan_bench <backup folder> [type mask]      (mask in decimal or 0x hex; default 0xffff)
 //   scan_bench --build-sample <folder> [scale]  (writes a kit-built sample backup)
-#include "core/ScanDataType.h"
-#include "core/WaChatRecord.h"
-#include "scan/CScanManager.h"
-#include "scan/CScanSteps.h"
+#include "core/records/ScanDataType.h"
+#include "core/records/WaChatRecord.h"
+#include "scan/engine/CScanManager.h"
+#include "scan/engine/CScanSteps.h"
 #include "scan/DeviceManage.h"
 #include "tests/kit/SampleBackup.h"
 

@@ -2,9 +2,9 @@
 // them deleted (secure_delete off). Measures a whole parser run and how many deleted
 // messages come back out of those whose text still lies in the file, counted without
 // the parser by searching the raw bytes for each deleted message's unique text.
-#include "core/CSMS.h"
-#include "core/SmsConversationRecord.h"
-#include "scan/CScanManager.h"
+#include "core/apps/CSMS.h"
+#include "core/records/SmsConversationRecord.h"
+#include "scan/engine/CScanManager.h"
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/DevicePathManifest.h"
 #include "tests/kit/FixtureDb.h"

@@ -1,12 +1,12 @@
 #include "chat/CWaChat.h"
 
-#include "core/CarvedColumn.h"
-#include "core/CheckedTime.h"
-#include "core/LiveColumn.h"
-#include "core/ScanDataType.h"
-#include "core/WaChatRecord.h"
-#include "core/WaStoreEntry.h"
-#include "scan/CScanManager.h"
+#include "core/backup/WaStoreEntry.h"
+#include "core/records/ScanDataType.h"
+#include "core/records/WaChatRecord.h"
+#include "core/sqlite/CarvedColumn.h"
+#include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/LiveColumn.h"
+#include "core/util/CheckedTime.h"
 
 #include <charconv>
 #include <cmath>
@@ -50,7 +50,7 @@ bool liveInteger(sqlite3_stmt* st, int column, int32_t* out) {
 
 } // namespace
 
-CWaChat::CWaChat(CScanManager* owner) : CCommonInterFace(owner, ScanWaChats) {}
+CWaChat::CWaChat(IParserOwner* owner) : CCommonInterFace(owner, ScanWaChats) {}
 
 CWaChat::~CWaChat() {
     ClearRows();
@@ -364,7 +364,7 @@ void CWaChat::AppendMessageRow(std::unique_ptr<WaMessageRow> row) {
 }
 
 void CWaChat::BuildRecords() {
-    RecordList<WaChatRecord>& chats = owner->waChatList;
+    RecordList<WaChatRecord>& chats = owner->WaChatList();
     for (WaChatRecord* c = chats.first; c; c = c->next)
         chatBySession.emplace(c->sessionPk, c);
     progressDone = 0;
@@ -402,7 +402,7 @@ void CWaChat::BuildMessage(const WaMessageRow& row) {
         fresh->sessionPk = session->pk;
         fresh->jid = session->jid;
         fresh->name = session->name;
-        chat = owner->waChatList.append(std::move(fresh));
+        chat = owner->WaChatList().append(std::move(fresh));
         chatBySession.emplace(chat->sessionPk, chat);
     }
     if (row.deleted) chat->deleted = true;

@@ -2,9 +2,9 @@
 #include "chat/WaMediaItemRow.h"
 #include "chat/WaMessageRow.h"
 #include "chat/WaSessionRow.h"
-#include "core/CCommonInterFace.h"
-#include "core/RecordList.h"
-#include "core/TupleHash.h"
+#include "core/sqlite/CCommonInterFace.h"
+#include "core/records/RecordList.h"
+#include "core/util/TupleHash.h"
 
 #include <cstdint>
 #include <string>
@@ -22,7 +22,7 @@ struct WaChatRecord;
 // their first message, live messages by session and date, carved ones after them.
 class CWaChat : public CCommonInterFace {
   public:
-    explicit CWaChat(CScanManager* owner);
+    explicit CWaChat(IParserOwner* owner);
     ~CWaChat() override;
 
     // False when there is no owner, the scan is cancelled, the backup has no store or it

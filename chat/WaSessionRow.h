@@ -1,5 +1,5 @@
 #pragma once
-#include "core/RecordList.h"
+#include "core/records/RecordList.h"
 
 #include <cstdint>
 #include <string>

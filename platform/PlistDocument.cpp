@@ -1,6 +1,6 @@
 #include "platform/PlistDocument.h"
 
-#include "core/PlistGuard.h"
+#include "core/backup/PlistGuard.h"
 
 #include <QFile>
 

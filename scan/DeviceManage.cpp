@@ -1,7 +1,7 @@
 #include "scan/DeviceManage.h"
 
-#include "core/BackupFileRecord.h"
-#include "core/ScanDataType.h"
+#include "core/backup/BackupFileRecord.h"
+#include "core/records/ScanDataType.h"
 #include "platform/BackupToolRunner.h"
 #include "platform/ImobileDeviceService.h"
 #include "platform/PlistDocument.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "core/CMbdbFileParser.h"
+#include "core/backup/CMbdbFileParser.h"
 #include "platform/IDeviceService.h"
 #include "scan/BackUpDelegate.h"
 #include "scan/DeviceInfo.h"

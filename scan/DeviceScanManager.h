@@ -1,6 +1,6 @@
 #pragma once
-#include "core/IFileParser.h"
-#include "core/IScanProgress.h"
+#include "core/backup/IFileParser.h"
+#include "core/records/IScanProgress.h"
 #include "scan/LanguageTable.h"
 #include "scan/NSWXChatAccount.h"
 #include "scan/NSWXChatRecordData.h"

@@ -3,11 +3,11 @@
 // card summary.
 #include "chat/CWaChat.h"
 
-#include "core/ScanDataType.h"
-#include "core/WaChatRecord.h"
-#include "core/WaStoreEntry.h"
-#include "scan/CScanManager.h"
-#include "tests/core/ScanFakes.h"
+#include "core/records/ScanDataType.h"
+#include "core/records/WaChatRecord.h"
+#include "core/backup/WaStoreEntry.h"
+#include "scan/engine/CScanManager.h"
+#include "tests/scan/engine/ScanFakes.h"
 #include "tests/kit/ChatStorageDb.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/ScratchFolder.h"

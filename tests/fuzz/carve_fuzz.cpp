@@ -1,8 +1,8 @@
 // Fuzz target of the database reader and the deleted-record carver: the input is the
 // database file itself. Every table of the schema is mapped and carved, in both overflow
 // modes, with a parser that takes every candidate; nothing may crash, hang or leak.
-#include "core/CCommonInterFace.h"
-#include "scan/CScanManager.h"
+#include "core/sqlite/CCommonInterFace.h"
+#include "scan/engine/CScanManager.h"
 
 #include <fcntl.h>
 #include <unistd.h>

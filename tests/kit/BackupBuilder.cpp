@@ -1,6 +1,6 @@
 #include "tests/kit/BackupBuilder.h"
 
-#include "core/BackupFileRecord.h"
+#include "core/backup/BackupFileRecord.h"
 
 #include <gtest/gtest.h>
 #include <plist/plist.h>

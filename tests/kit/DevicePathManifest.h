@@ -1,5 +1,5 @@
 #pragma once
-#include "core/IFileParser.h"
+#include "core/backup/IFileParser.h"
 
 #include <map>
 #include <string>

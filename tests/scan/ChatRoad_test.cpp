@@ -4,10 +4,10 @@
 // exactly as it was.
 #include "scan/DeviceManage.h"
 
-#include "core/ScanDataType.h"
-#include "core/WaChatRecord.h"
-#include "scan/CScanManager.h"
-#include "scan/CScanSteps.h"
+#include "core/records/ScanDataType.h"
+#include "core/records/WaChatRecord.h"
+#include "scan/engine/CScanManager.h"
+#include "scan/engine/CScanSteps.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/SampleBackup.h"
 #include "tests/scan/QtGtestMain.h"

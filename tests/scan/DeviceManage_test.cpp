@@ -3,12 +3,12 @@
 // time, stop and pause, and refusals while a scan runs.
 #include "scan/DeviceManage.h"
 
-#include "core/ScanDataType.h"
-#include "scan/CScanManager.h"
-#include "core/WxContactRecord.h"
-#include "core/WxSessionRecord.h"
+#include "core/records/ScanDataType.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxSessionRecord.h"
 #include "scan/ScanLog.h"
-#include "tests/core/ScanFakes.h"
+#include "scan/engine/CScanManager.h"
+#include "tests/scan/engine/ScanFakes.h"
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/scan/QtGtestMain.h"

@@ -2,21 +2,21 @@
 // percentages, pause, resume and stop, and the scan manager's lifetime.
 #include "scan/DeviceScanManager.h"
 
-#include "core/BookmarkRecord.h"
-#include "core/CalendarRecord.h"
-#include "core/CallRecord.h"
-#include "core/ContactRecord.h"
-#include "core/MediaFileRecord.h"
-#include "core/NoteRecord.h"
-#include "core/ReminderRecord.h"
-#include "core/ScanDataType.h"
-#include "core/SmsConversationRecord.h"
-#include "scan/CScanManager.h"
+#include "core/records/BookmarkRecord.h"
+#include "core/records/CalendarRecord.h"
+#include "core/records/CallRecord.h"
+#include "core/records/ContactRecord.h"
+#include "core/records/MediaFileRecord.h"
+#include "core/records/NoteRecord.h"
+#include "core/records/ReminderRecord.h"
+#include "core/records/ScanDataType.h"
+#include "core/records/SmsConversationRecord.h"
 #include "scan/NSFileData.h"
 #include "scan/ScanLog.h"
-#include "tests/core/ScanFakes.h"
+#include "scan/engine/CScanManager.h"
 #include "tests/scan/QtGtestMain.h"
 #include "tests/scan/RecordingScanReceiver.h"
+#include "tests/scan/engine/ScanFakes.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -3,7 +3,7 @@
 // ScanEnd last, and the backup folder left exactly as it was.
 #include "scan/DeviceManage.h"
 
-#include "core/ScanDataType.h"
+#include "core/records/ScanDataType.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/SampleBackup.h"
 #include "tests/scan/QtGtestMain.h"

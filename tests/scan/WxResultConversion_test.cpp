@@ -3,12 +3,12 @@
 // deliveries per account, and records the conversion must pass over.
 #include "scan/DeviceScanManager.h"
 
-#include "core/ScanDataType.h"
-#include "core/WxContactRecord.h"
-#include "core/WxMessageRecord.h"
-#include "core/WxSessionRecord.h"
-#include "scan/CScanManager.h"
-#include "tests/core/ScanFakes.h"
+#include "core/records/ScanDataType.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxMessageRecord.h"
+#include "core/records/WxSessionRecord.h"
+#include "scan/engine/CScanManager.h"
+#include "tests/scan/engine/ScanFakes.h"
 #include "tests/scan/QtGtestMain.h"
 #include "tests/scan/RecordingScanReceiver.h"
 

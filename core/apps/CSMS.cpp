@@ -1,0 +1,494 @@
+#include "core/apps/CSMS.h"
+
+#include "core/apps/CSMSHandel.h"
+#include "core/backup/IFileParser.h"
+#include "core/records/ContactNameIndex.h"
+#include "core/records/ScanDataType.h"
+#include "core/records/SmsConversationRecord.h"
+#include "core/sqlite/CarvedColumn.h"
+#include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/LiveColumn.h"
+#include "core/util/CheckedTime.h"
+#include "core/util/CommonUtils.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr const char* kSmsFolder = "/var/mobile/Library/SMS/";
+constexpr const char* kSmsFile = "sms.db";
+constexpr int64_t kNanosecondThreshold = 100000000000LL; // 10^11
+constexpr int64_t kNanosecondsPerSecond = 1000000000LL;
+
+// The 13 bytes that open an archived attributed string ("\x04\x0bstreamtyped").
+constexpr uint8_t kStreamTyped[13] = {0x04, 0x0b, 's', 't', 'r', 'e', 'a', 'm', 't', 'y', 'p', 'e', 'd'};
+
+constexpr uint32_t kNumberOrNull = kNumberKinds | kindBit(KindNull);
+
+} // namespace
+
+CSMS::CSMS(IParserOwner* owner) : CCommonInterFace(owner, ScanSms) {}
+
+CSMS::~CSMS() {
+    rows.clear();
+    handles.clear();
+}
+
+bool CSMS::NewSchema() const {
+    return owner && owner->IosVersion() >= 5;
+}
+
+int64_t CSMS::AppleSecondsOfMessageDate(int64_t raw) {
+    if (raw >= kNanosecondThreshold) return raw / kNanosecondsPerSecond;
+    return raw;
+}
+
+int64_t CSMS::LiveMessageDate(int64_t raw) {
+    int64_t seconds = AppleSecondsOfMessageDate(raw);
+    if (seconds < 1) return seconds;
+    auto unix = appleToUnixChecked(seconds);
+    return unix ? *unix : seconds;
+}
+
+std::optional<int64_t> CSMS::CarvedMessageDate(int64_t raw) {
+    auto unix = appleToUnixChecked(AppleSecondsOfMessageDate(raw));
+    if (!unix || *unix == 0 || !isPlausibleCarvedDate(*unix)) return std::nullopt;
+    return unix;
+}
+
+bool CSMS::Scan() {
+    if (Cancelled()) return false;
+    if (!OpenStoredDatabase(CategorySms, std::string(kSmsFolder) + kSmsFile, false)) return false;
+
+    SetProgressSteps(5);
+    if (NewSchema()) {
+        ReadLiveMessages();
+        ReadLiveGuids();
+        AddProgressStep(1);
+        ReadLiveHandles();
+        AddProgressStep(1);
+    } else {
+        ReadLiveMessagesOld();
+        AddProgressStep(2);
+    }
+    CarveDeletedRows();
+
+    SetProgressSteps(2);
+    BuildConversations();
+    return true;
+}
+
+std::string CSMS::RowKey(const SmsMessageRow& row) const {
+    // Length-prefixed fields so that no two different rows share a key.
+    std::string key;
+    key.reserve(row.text.size() + row.address.size() + 48);
+    key += std::to_string(row.sent ? 1 : 0);
+    key += '|';
+    key += std::to_string(row.date);
+    key += '|';
+    if (NewSchema()) {
+        key += std::to_string(row.handleId);
+    } else {
+        key += std::to_string(row.address.size());
+        key += ':';
+        key += row.address;
+    }
+    key += '|';
+    key += row.text;
+    return key;
+}
+
+void CSMS::AddLiveRow(std::unique_ptr<SmsMessageRow> row) {
+    rowKeys.insert(RowKey(*row));
+    rows.append(std::move(row));
+}
+
+bool CSMS::ReadLiveMessages() {
+    return ReadRows("message", "", "select handle_id,date,is_from_me,text from 'message' ORDER BY handle_id",
+                    [&](sqlite3_stmt* st) {
+                        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+                        int64_t handleId = sqlite3_column_int64(st, 0);
+                        if (handleId == 0) return;
+                        const std::optional<int64_t> raw = liveSeconds(st, 1);
+                        if (!raw) return;
+                        if (sqlite3_column_type(st, 2) != SQLITE_INTEGER) return;
+                        bool sent = sqlite3_column_int64(st, 2) != 0;
+                        int type = sqlite3_column_type(st, 3);
+                        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
+                        auto row = std::make_unique<SmsMessageRow>();
+                        CopyColumnText(st, 3, &row->text);
+                        if (row->text.empty()) return;
+                        row->handleId = handleId;
+                        row->sent = sent;
+                        row->date = LiveMessageDate(*raw);
+                        AddLiveRow(std::move(row));
+                    });
+}
+
+void CSMS::ReadLiveGuids() {
+    if (!db || Cancelled()) return;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "select guid from 'message'", -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return;
+    }
+    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
+        int type = sqlite3_column_type(st, 0);
+        if (type != SQLITE_TEXT && type != SQLITE_BLOB) continue;
+        std::string guid;
+        CopyColumnText(st, 0, &guid);
+        if (!guid.empty()) liveGuids.insert(std::move(guid));
+    }
+    sqlite3_finalize(st);
+}
+
+bool CSMS::ReadLiveHandles() {
+    return ReadRows("handle", "", "select ROWID,id from 'handle'", [&](sqlite3_stmt* st) {
+        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+        int64_t id = sqlite3_column_int64(st, 0);
+        if (id == 0) return;
+        int type = sqlite3_column_type(st, 1);
+        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
+        std::string text;
+        CopyColumnText(st, 1, &text);
+        normalizePhoneNumber(text);
+        if (text.empty()) return;
+        auto entry = std::make_unique<SmsHandleEntry>();
+        entry->id = id;
+        entry->text = std::move(text);
+        const SmsHandleEntry* e = handles.append(std::move(entry));
+        handleIndex.emplace(id, e);
+    });
+}
+
+bool CSMS::ReadLiveMessagesOld() {
+    return ReadRows("message", "", "select date,flags,address,text from 'message' ORDER BY address",
+                    [&](sqlite3_stmt* st) {
+                        const std::optional<int64_t> date = liveSeconds(st, 0);
+                        if (!date) return;
+                        if (sqlite3_column_type(st, 1) != SQLITE_INTEGER) return;
+                        bool sent = sqlite3_column_int64(st, 1) == 3;
+                        int type = sqlite3_column_type(st, 2);
+                        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
+                        auto row = std::make_unique<SmsMessageRow>();
+                        CopyColumnText(st, 2, &row->address);
+                        normalizePhoneNumber(row->address);
+                        type = sqlite3_column_type(st, 3);
+                        if (type != SQLITE_TEXT && type != SQLITE_BLOB) return;
+                        CopyColumnText(st, 3, &row->text);
+                        if (row->text.empty()) return;
+                        row->sent = sent;
+                        row->date = *date;
+                        AddLiveRow(std::move(row));
+                    });
+}
+
+void CSMS::CarveDeletedRows() {
+    if (Cancelled()) return;
+    BuildLiveCellMap();
+    AddProgressStep(1);
+    if (NewSchema()) {
+        {
+            CSMSHandel handel(this, rawPath.c_str(), owner);
+            handel.Scan();
+        }
+        AddProgressStep(1);
+        CarveTable("message");
+        AddProgressStep(1);
+    } else {
+        CarveTable("message");
+        AddProgressStep(2);
+    }
+}
+
+bool CSMS::PrepareTable() {
+    if (tableName != "message") return false;
+    bool newSchema = NewSchema();
+    if (newSchema) {
+        handleIdColumn = GetColumnIndex("handle_id");
+        directionColumn = GetColumnIndex("is_from_me");
+        addressColumn = -1;
+    } else {
+        addressColumn = GetColumnIndex("address");
+        directionColumn = GetColumnIndex("flags");
+        handleIdColumn = -1;
+    }
+    textColumn = GetColumnIndex("text");
+    dateColumn = GetColumnIndex("date");
+    guidColumn = newSchema ? GetColumnIndex("guid") : -1;
+    bool found = textColumn >= 0 && dateColumn >= 0 && directionColumn >= 0 &&
+                 (newSchema ? handleIdColumn >= 0 : addressColumn >= 0);
+    if (!found) return false;
+
+    // Per column: the rule of its name, and the kinds it can hold (a cheap first test).
+    columnRules.assign(columns.size(), Rule::None);
+    acceptedKinds.assign(columns.size(), 0);
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const std::string& name = columns[i].name;
+        Rule rule = Rule::None;
+        uint32_t kinds = 0;
+        if (name == "date") {
+            rule = Rule::Date;
+            kinds = kNumberKinds;
+        } else if (name == "text") {
+            rule = Rule::Text;
+            kinds = kindBit(KindText);
+        } else if (newSchema) {
+            if (name == "handle_id") {
+                rule = Rule::HandleId;
+                kinds = kNumberKinds;
+            } else if (name == "is_from_me" || name == "is_read") {
+                rule = Rule::ZeroOrOne;
+                kinds = kNumberOrNull;
+            } else if (name == "service") {
+                rule = Rule::Service;
+                kinds = kindBit(KindText);
+            } else if (name == "guid") {
+                rule = Rule::Guid;
+                kinds = kTextKinds;
+            } else if (name == "account_guid") {
+                rule = Rule::AccountGuid;
+                kinds = kTextKinds;
+            } else if (name == "attributedBody") {
+                rule = Rule::AttributedBody;
+                kinds = kindBit(KindBlob);
+            }
+        } else {
+            if (name == "address") {
+                rule = Rule::Address;
+                kinds = kindBit(KindText);
+            } else if (name == "flags") {
+                rule = Rule::AnyInteger;
+                kinds = kNumberOrNull;
+            } else if (name == "group_id") {
+                rule = Rule::GroupId;
+                kinds = kNumberKinds;
+            } else if (name == "read") {
+                rule = Rule::ZeroOrOne;
+                kinds = kNumberOrNull;
+            } else if (name == "country") {
+                rule = Rule::Country;
+                kinds = kindBit(KindText) | kindBit(KindNull);
+            }
+        }
+        if (columns[i].isIntegerPrimaryKey && i == 0) kinds = 0; // arrives as "not read"
+        columnRules[i] = rule;
+        acceptedKinds[i] = kinds;
+    }
+    return true;
+}
+
+bool CSMS::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) {
+    if (column < 0 || column >= columnCount || static_cast<size_t>(column) >= columnRules.size())
+        return false;
+    if (!value) return false;
+    switch (columnRules[column]) {
+    case Rule::None:
+        return true;
+    case Rule::Date: {
+        auto raw = carvedInteger(kind, value);
+        if (!raw) return false;
+        if (NewSchema()) return CarvedMessageDate(*raw).has_value();
+        return *raw != 0 && isPlausibleCarvedDate(*raw);
+    }
+    case Rule::Text:
+        return kind == KindText && carvedSlotTextLength(kind, value, size) > 0;
+    case Rule::HandleId:
+        return !isTextOrBlob(kind) && isNonZeroCarvedInteger(kind, value);
+    case Rule::ZeroOrOne: {
+        if (isTextOrBlob(kind)) return false;
+        auto v = carvedInteger(kind, value);
+        int64_t x = v ? *v : 0; // NULL reads as 0
+        return x == 0 || x == 1;
+    }
+    case Rule::Service:
+        return kind == KindText;
+    case Rule::Guid:
+        return isTextOrBlob(kind) && size == 36;
+    case Rule::AccountGuid:
+        return isTextOrBlob(kind) && (size == 36 || size == 0);
+    case Rule::AttributedBody:
+        return kind == KindBlob && size >= sizeof(kStreamTyped) && value->blob &&
+               std::memcmp(value->blob, kStreamTyped, sizeof(kStreamTyped)) == 0;
+    case Rule::Address: {
+        if (kind != KindText) return false;
+        size_t n = carvedSlotTextLength(kind, value, size);
+        if (n == 0) return false;
+        std::string cleaned(value->text, n);
+        normalizePhoneNumber(cleaned);
+        return !cleaned.empty() && isPhoneLike(cleaned.c_str());
+    }
+    case Rule::AnyInteger:
+        return !isTextOrBlob(kind);
+    case Rule::GroupId:
+        return !isTextOrBlob(kind) && isNonZeroCarvedInteger(kind, value);
+    case Rule::Country:
+        return kind == KindText || kind == KindNull;
+    }
+    return true;
+}
+
+bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
+    if (!record || Cancelled()) return false;
+    if (!carvedColumnIsText(*record, textColumn) || !hasCarvedColumn(*record, dateColumn)) return false;
+
+    auto row = std::make_unique<SmsMessageRow>();
+    row->text = record->Text(textColumn);
+    if (row->text.empty()) return false;
+
+    auto date = carvedColumnInteger(*record, dateColumn);
+    if (!date) return false;
+    if (NewSchema()) {
+        auto handleId = carvedColumnInteger(*record, handleIdColumn);
+        if (!handleId || *handleId == 0) return false;
+        row->handleId = *handleId;
+        auto sent = carvedColumnInteger(*record, directionColumn);
+        row->sent = sent && *sent != 0;
+        auto unix = CarvedMessageDate(*date);
+        if (!unix) return false;
+        row->date = *unix;
+        if (carvedColumnIsText(*record, guidColumn) && liveGuids.count(record->Text(guidColumn)))
+            return true; // an old copy of a live message
+    } else {
+        if (carvedColumnIsText(*record, addressColumn)) {
+            row->address = record->Text(addressColumn);
+            normalizePhoneNumber(row->address);
+        }
+        auto flags = carvedColumnInteger(*record, directionColumn);
+        row->sent = flags && *flags == 3;
+        if (*date == 0) return false;
+        row->date = *date;
+    }
+    row->deleted = true;
+
+    if (!rowKeys.insert(RowKey(*row)).second) return true; // equal to a row already listed
+    rows.append(std::move(row));
+    return true;
+}
+
+void CSMS::AddHandle(int64_t id, const char* text) {
+    if (Cancelled() || !text) return;
+    if (handleIndex.count(id)) return;
+    auto entry = std::make_unique<SmsHandleEntry>();
+    entry->id = id;
+    entry->text = text;
+    const SmsHandleEntry* e = handles.append(std::move(entry));
+    handleIndex.emplace(id, e);
+}
+
+void CSMS::BuildConversations() {
+    if (Cancelled()) return;
+    RecordList<SmsConversationRecord>& list = owner->SmsList();
+
+    // Conversations by address and handle id (the owner's list may already hold some).
+    struct ConvKey {
+        std::string address;
+        int64_t handleId;
+        bool operator==(const ConvKey&) const = default;
+    };
+    struct ConvKeyHash {
+        size_t operator()(const ConvKey& k) const {
+            return std::hash<std::string>()(k.address) ^
+                   (std::hash<int64_t>()(k.handleId) * 0x9e3779b97f4a7c15ULL);
+        }
+    };
+    // Messages waiting to be placed, per conversation, with their arrival order.
+    struct Pending {
+        const SmsMessageRow* row;
+        int64_t seq;
+    };
+    struct ConvState {
+        SmsConversationRecord* conv;
+        std::vector<Pending> pending;
+        std::unordered_set<std::string> seen; // type, date and text of its messages
+    };
+    std::unordered_map<ConvKey, size_t, ConvKeyHash> byKey;
+    std::vector<ConvState> states;
+    auto messageKey = [](bool sent, int64_t date, const std::string& text) {
+        std::string k = sent ? "1|" : "0|";
+        k += std::to_string(date);
+        k += '|';
+        k += text;
+        return k;
+    };
+    for (SmsConversationRecord* c = list.first; c; c = c->next) {
+        if (byKey.emplace(ConvKey{c->address, c->handleId}, states.size()).second) {
+            ConvState s{c, {}, {}};
+            for (SmsMessageRecord* m = c->messages.first; m; m = m->next)
+                s.seen.insert(messageKey(m->type != 0, m->date, m->text));
+            states.push_back(std::move(s));
+        }
+    }
+
+    const ContactNameIndex contacts(owner->ContactList());
+    progressDone = 0;
+    progressTotal = rows.count;
+    int64_t seq = 0;
+    bool newSchema = NewSchema();
+    for (SmsMessageRow* row = rows.first; row; row = row->next) {
+        if (Cancelled()) break;
+        ReportProgress(3, false);
+        if (newSchema) {
+            auto h = handleIndex.find(row->handleId);
+            if (h != handleIndex.end()) row->address = h->second->text;
+        }
+        auto [it, created] = byKey.emplace(ConvKey{row->address, row->handleId}, states.size());
+        if (created) {
+            auto conv = std::make_unique<SmsConversationRecord>();
+            conv->deleted = row->deleted;
+            conv->address = row->address;
+            if (const char* name = contacts.Find(row->address.c_str())) conv->contactName = name;
+            conv->handleId = row->handleId;
+            SmsConversationRecord* c =
+                row->deleted ? list.prepend(std::move(conv)) : list.append(std::move(conv));
+            states.push_back(ConvState{c, {}, {}});
+        }
+        ConvState& state = states[it->second];
+        if (!state.seen.insert(messageKey(row->sent, row->date, row->text)).second) continue;
+        state.pending.push_back(Pending{row, seq++});
+
+        if (row->deleted) {
+            SmsConversationRecord* c = state.conv;
+            c->deleted = true;
+            if (c->prev && !c->prev->deleted) list.prepend(list.remove(c));
+        }
+    }
+
+    // Deleted messages first, newest first; then live ones, newest first. Among equal
+    // dates the message that arrived later comes first.
+    for (ConvState& state : states) {
+        if (state.pending.empty()) continue;
+        std::vector<Pending>& p = state.pending;
+        // Messages already in the conversation keep their places: new ones are merged in
+        // by the same rule, counting the existing ones as earlier arrivals.
+        std::sort(p.begin(), p.end(), [](const Pending& a, const Pending& b) {
+            if (a.row->deleted != b.row->deleted) return a.row->deleted;
+            if (a.row->date != b.row->date) return a.row->date > b.row->date;
+            return a.seq > b.seq;
+        });
+        RecordList<SmsMessageRecord>& msgs = state.conv->messages;
+        SmsMessageRecord* at = msgs.first;
+        for (const Pending& item : p) {
+            const SmsMessageRow& r = *item.row;
+            // Skip existing messages that precede this one.
+            while (at && ((at->deleted && !r.deleted) || (at->deleted == r.deleted && at->date > r.date)))
+                at = at->next;
+            auto m = std::make_unique<SmsMessageRecord>();
+            m->deleted = r.deleted;
+            m->type = r.sent ? 1 : 0;
+            m->text = r.text;
+            m->date = r.date;
+            msgs.insertBefore(at, std::move(m));
+        }
+    }
+    AddProgressStep(1);
+    rows.clear();
+    handles.clear();
+    handleIndex.clear();
+    rowKeys.clear();
+    liveGuids.clear();
+    AddProgressStep(1);
+}

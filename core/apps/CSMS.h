@@ -1,0 +1,107 @@
+#pragma once
+#include "core/records/RecordList.h"
+#include "core/sqlite/CCommonInterFace.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+struct SmsConversationRecord;
+
+// One message row read live or carved, before it is grouped into a conversation.
+struct SmsMessageRow {
+    bool deleted = false;
+    bool sent = false;
+    std::string address; // old schema: the cleaned address; newer schema: filled from the handle
+    std::string text;
+    int64_t date = 0; // Unix seconds, or the raw value when it is 0 or negative
+    int64_t handleId = 0;
+    SmsMessageRow* prev = nullptr;
+    SmsMessageRow* next = nullptr;
+};
+
+// One address of the handle table (live or carved).
+struct SmsHandleEntry {
+    int64_t id = 0;
+    std::string text; // digits only
+    SmsHandleEntry* prev = nullptr;
+    SmsHandleEntry* next = nullptr;
+};
+
+// Reads the Messages database ("sms.db"): live messages through SQL, deleted messages
+// carved from the message table, and (from iOS 5) the handle addresses, live and
+// deleted. Groups every message into one conversation per address and hands the
+// conversations to the owner's SMS list, conversations with deleted messages first.
+class CSMS : public CCommonInterFace {
+  public:
+    explicit CSMS(IParserOwner* owner);
+    ~CSMS() override;
+
+    bool Scan();
+
+    bool PrepareTable() override;
+    bool OnCarvedRecord(CarvedRecord* record, int32_t rowid) override;
+    bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) override;
+
+    // A handle found by the handle carver; ignored when that id is already listed.
+    void AddHandle(int64_t id, const char* text);
+
+    // Dates of the newer schema are seconds or nanoseconds since 2001-01-01. A value of
+    // 10^11 or more is taken as nanoseconds and divided by 10^9; a smaller one is seconds.
+    static int64_t AppleSecondsOfMessageDate(int64_t raw);
+    // Live reading of a newer-schema date: 0 and negative values stay as they are,
+    // positive ones become Unix seconds.
+    static int64_t LiveMessageDate(int64_t raw);
+    // Carved reading of a newer-schema date: Unix seconds, or nullopt when the result
+    // is not a plausible date (before 2000-12-31 16:00 UTC, in the future, or 0).
+    static std::optional<int64_t> CarvedMessageDate(int64_t raw);
+
+    const RecordList<SmsMessageRow>& Rows() const { return rows; }
+    const RecordList<SmsHandleEntry>& Handles() const { return handles; }
+
+  private:
+    enum class Rule : uint8_t {
+        None,
+        Date,
+        Text,
+        HandleId,
+        ZeroOrOne,
+        Service,
+        Guid,
+        AccountGuid,
+        AttributedBody,
+        Address,
+        AnyInteger,
+        GroupId,
+        Country,
+    };
+
+    bool NewSchema() const;
+    bool ReadLiveMessages();
+    bool ReadLiveHandles();
+    void ReadLiveGuids();
+    bool ReadLiveMessagesOld();
+    void CarveDeletedRows();
+    void BuildConversations();
+    void AddLiveRow(std::unique_ptr<SmsMessageRow> row);
+    std::string RowKey(const SmsMessageRow& row) const;
+
+    RecordList<SmsMessageRow> rows;
+    RecordList<SmsHandleEntry> handles;
+    std::unordered_map<int64_t, const SmsHandleEntry*> handleIndex; // first entry per id
+    std::unordered_set<std::string> rowKeys;                        // duplicate test of the working list
+    // guids of the live messages: a carved row carrying one is an old copy of a live
+    // row that SQLite left behind when it rebuilt a page, not a deleted message.
+    std::unordered_set<std::string> liveGuids;
+
+    int handleIdColumn = -1;
+    int textColumn = -1;
+    int directionColumn = -1;
+    int dateColumn = -1;
+    int addressColumn = -1;
+    int guidColumn = -1;
+    std::vector<Rule> columnRules; // per column of the carved table
+};

@@ -1,0 +1,550 @@
+#include "core/backup/CMbdbFileParser.h"
+
+#include "core/backup/ManifestFileBlob.h"
+#include "core/sqlite/SqliteReadOnly.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <unordered_map>
+
+namespace {
+
+constexpr int kCategoryCount = 10;
+
+bool startsWith(const std::string& s, const char* prefix, size_t prefixLength) {
+    return s.size() >= prefixLength && std::memcmp(s.data(), prefix, prefixLength) == 0;
+}
+
+// Device-path prefixes in the order they are tried; the first match decides.
+struct CategoryPrefix {
+    const char* prefix;
+    size_t length;
+    int category; // 0: the Reminders store list
+};
+
+#define PREFIX(text, category)                                                                               \
+    { text, sizeof(text) - 1, category }
+const CategoryPrefix kPrefixes[] = {
+    PREFIX("/var/mobile/Library/SMS/", CategorySms),
+    PREFIX("/var/mobile/Library/AddressBook/", CategoryAddressBook),
+    PREFIX("/var/mobile/Library/CallHistoryDB/", CategoryCallHistory),
+    PREFIX("/var/wireless/Library/CallHistory/", CategoryCallHistory),
+    PREFIX("/var/mobile/Library/Notes/", CategoryNotes),
+    PREFIX("/var/mobile/Applications/group.com.apple.notes/", CategoryNotes),
+    PREFIX("/var/mobile/Library/Safari/", CategorySafari),
+    PREFIX("/var/mobile/Library/Calendar/", CategoryCalendar), // also CategoryCalendarReminders
+    PREFIX("/var/mobile/Media/", CategoryMedia),
+    PREFIX("/var/mobile/Applications/com.tencent.xin/", CategoryWeChat),
+    PREFIX("/var/mobile/Applications/group.net.whatsapp.WhatsApp.shared/", CategoryWhatsApp),
+    PREFIX("/var/mobile/Library/Reminders/Container_v1/Stores", 0),
+};
+#undef PREFIX
+
+// Bounded reader over the bytes of a "Manifest.mbdb".
+struct MbdbCursor {
+    const uint8_t* data;
+    size_t length;
+    size_t pos;
+
+    // A string is a 16-bit big-endian length and that many bytes; 0xFFFF is absent.
+    // A length whose bytes do not fit gives an empty string and moves past the length
+    // only; length bytes that do not fit leave the cursor where it is.
+    std::string ReadString() {
+        if (pos > length || length - pos < 2) return std::string();
+        uint16_t n = static_cast<uint16_t>((data[pos] << 8) | data[pos + 1]);
+        pos += 2;
+        if (n == 0xFFFF || n == 0 || length - pos < n) return std::string();
+        std::string s(reinterpret_cast<const char*>(data + pos), n);
+        pos += n;
+        return s;
+    }
+
+    uint64_t BigEndian(size_t at, int bytes) const {
+        uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v = (v << 8) | data[at + size_t(i)];
+        return v;
+    }
+};
+
+// Fixed block after the five strings of a record.
+constexpr size_t kFixedBlock = 40;
+constexpr size_t kMtimeAt = 18, kAtimeAt = 22, kCtimeAt = 26, kSizeAt = 30, kPropertyCountAt = 39;
+
+// Percentage done, reported only when it grows (so never 0 and never twice the same).
+struct ProgressReporter {
+    const CMbdbFileParser::ProgressCallback& callback;
+    int maximum = 0;
+
+    void Report(double done, double total) {
+        if (total <= 0) return;
+        int percent = static_cast<int>(static_cast<float>(done) / static_cast<float>(total) * 100.0f);
+        if (percent > maximum) {
+            maximum = percent;
+            if (callback) callback(percent);
+        }
+    }
+};
+
+// Reads the "Files" rows of a statement into records, columns found by name. The two
+// name buffers are reused from row to row.
+struct FilesRowReader {
+    int fileIdColumn = -1, domainColumn = -1, pathColumn = -1, fileColumn = -1;
+    std::string domain, relativePath;
+    std::string scratch; // for the blob decoder
+
+    explicit FilesRowReader(sqlite3_stmt* st) {
+        for (int i = 0; i < sqlite3_column_count(st); ++i) {
+            const char* name = sqlite3_column_name(st, i);
+            if (!name) continue;
+            if (std::strcmp(name, "fileID") == 0)
+                fileIdColumn = i;
+            else if (std::strcmp(name, "domain") == 0)
+                domainColumn = i;
+            else if (std::strcmp(name, "relativePath") == 0)
+                pathColumn = i;
+            else if (std::strcmp(name, "file") == 0)
+                fileColumn = i;
+        }
+    }
+
+    // A text column up to its first NUL; any other type reads as empty.
+    static void ReadText(sqlite3_stmt* st, int column, std::string& out) {
+        out.clear();
+        if (column < 0 || sqlite3_column_type(st, column) != SQLITE_TEXT) return;
+        if (const unsigned char* text = sqlite3_column_text(st, column))
+            out.assign(reinterpret_cast<const char*>(text));
+    }
+
+    // The record of the current row, or null when the row is not kept.
+    std::unique_ptr<BackupFileRecord> Read(sqlite3_stmt* st) {
+        ReadText(st, domainColumn, domain);
+        ReadText(st, pathColumn, relativePath);
+        // Rows without both names, or of a domain with no device path, are dropped
+        // whatever their attributes say: their blobs are not decoded at all.
+        if (domain.empty() || relativePath.empty() || !backupDomainKnown(domain)) return nullptr;
+        ManifestFileAttributes attrs;
+        if (fileColumn >= 0 && sqlite3_column_type(st, fileColumn) == SQLITE_BLOB) {
+            const void* blob = sqlite3_column_blob(st, fileColumn);
+            int bytes = sqlite3_column_bytes(st, fileColumn);
+            if (blob && bytes > 0) attrs = decodeManifestFileBlob(blob, size_t(bytes), scratch);
+        }
+        if (attrs.size == 0) return nullptr;
+        return std::make_unique<BackupFileRecord>(domain, relativePath, attrs.size, attrs.mtime, attrs.atime,
+                                                  attrs.ctime);
+    }
+};
+
+// Whether "ORDER BY fileID" on "Files" compares plain bytes: a table (not a view) whose
+// fileID column has the default BINARY collation.
+bool fileIdSortsAsBytes(sqlite3* db) {
+    const char* collation = nullptr;
+    if (sqlite3_table_column_metadata(db, nullptr, "Files", "fileID", nullptr, &collation, nullptr, nullptr,
+                                      nullptr) != SQLITE_OK)
+        return false;
+    return collation && sqlite3_stricmp(collation, "BINARY") == 0;
+}
+
+constexpr int kReminderStore = kCategoryCount + 1;
+
+// Where an entry of a device path is filed: its category (1 to 10), kReminderStore for
+// the Reminders store list, or 0 for nowhere. The first prefix it begins with decides.
+int categoryOf(const std::string& devicePath) {
+    for (const CategoryPrefix& p : kPrefixes) {
+        if (startsWith(devicePath, p.prefix, p.length)) return p.category == 0 ? kReminderStore : p.category;
+    }
+    return 0;
+}
+
+// Kept records with where each is filed, in fileID order.
+struct SortedEntries {
+    std::vector<std::unique_ptr<BackupFileRecord>> records;
+    std::vector<uint8_t> categories;
+};
+
+// Kept records read in table order, sorted afterwards into fileID order: a walk of the
+// fileID index would visit the table's pages out of order, one random read per row.
+// Each record's category and its claim in the category indexes are settled while the
+// record is at hand; a device path claimed twice goes, once the order is known, to the
+// first entry in fileID order (as filing in that order would give).
+// Gives up (false, nothing kept, the indexes to be rebuilt) whenever the result could
+// differ from what "ORDER BY fileID" gives: a kept row whose fileID is not plain ASCII
+// text (other types and encodings sort differently), two kept rows with the same
+// fileID (their order is SQLite's to choose), or a read error (the rows read before it
+// would not be the same).
+bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBefore, double total,
+                       DevicePathIndex (&index)[kCategoryCount], SortedEntries& out) {
+    if (!fileIdSortsAsBytes(db)) return false;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file from 'Files'", -1, &st, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    struct StatementFinalizer {
+        sqlite3_stmt* st;
+        ~StatementFinalizer() { sqlite3_finalize(st); }
+    } finalizer{st};
+    FilesRowReader reader(st);
+    if (reader.fileIdColumn < 0) return false;
+
+    std::vector<std::unique_ptr<BackupFileRecord>> records;
+    std::vector<uint8_t> categories;
+    if (total < double(1 << 24)) {
+        records.reserve(size_t(total));
+        categories.reserve(size_t(total));
+    }
+    struct Clash {
+        int category;
+        size_t record; // the entry that found the path claimed
+    };
+    std::vector<Clash> clashes;
+    auto claims = [](int category, auto&& claim) {
+        if (category < 1 || category > kCategoryCount) return;
+        claim(category);
+        if (category == CategoryCalendar) claim(CategoryCalendarReminders);
+    };
+    std::string keys;                             // every kept row's fileID, back to back
+    std::vector<std::pair<size_t, size_t>> keyAt; // offset and length in keys, per record
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        std::unique_ptr<BackupFileRecord> record = reader.Read(st);
+        if (!record) continue;
+        if (sqlite3_column_type(st, reader.fileIdColumn) != SQLITE_TEXT) break;
+        const unsigned char* id = sqlite3_column_text(st, reader.fileIdColumn);
+        const int idLength = sqlite3_column_bytes(st, reader.fileIdColumn);
+        if (!id || idLength < 0) break;
+        bool plain = true;
+        for (int i = 0; i < idLength && plain; ++i)
+            plain = id[i] != 0 && id[i] < 0x80;
+        if (!plain) break;
+        keyAt.emplace_back(keys.size(), size_t(idLength));
+        keys.append(reinterpret_cast<const char*>(id), size_t(idLength));
+
+        const int category = categoryOf(record->devicePath);
+        claims(category, [&](int c) {
+            if (!index[c - 1].Claim(record.get())) clashes.push_back({c, records.size()});
+        });
+        records.push_back(std::move(record));
+        categories.push_back(uint8_t(category));
+        reporter.Report(entriesBefore + double(records.size()), total);
+    }
+    if (rc != SQLITE_DONE) return false;
+
+    // SQLite's BINARY collation: bytes compared up to the shorter length, then the
+    // shorter first. The first eight bytes, zero-padded, settle most comparisons (a
+    // fileID holds no zero byte).
+    struct SortKey {
+        uint64_t head;
+        size_t record;
+    };
+    auto key = [&](size_t i) { return std::string_view(keys.data() + keyAt[i].first, keyAt[i].second); };
+    std::vector<SortKey> order(records.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        uint64_t head = 0;
+        const std::string_view k = key(i);
+        for (size_t b = 0; b < 8; ++b)
+            head = (head << 8) | (b < k.size() ? uint8_t(k[b]) : 0);
+        order[i] = {head, i};
+    }
+    std::sort(order.begin(), order.end(), [&](const SortKey& a, const SortKey& b) {
+        return a.head != b.head ? a.head < b.head : key(a.record) < key(b.record);
+    });
+    for (size_t i = 1; i < order.size(); ++i) {
+        if (order[i - 1].head == order[i].head && key(order[i - 1].record) == key(order[i].record))
+            return false;
+    }
+
+    if (!clashes.empty()) {
+        // Positions in fileID order of every entry involved; an entry of an earlier Open
+        // (not in this batch) comes before them all.
+        std::unordered_map<const BackupFileRecord*, int64_t> position;
+        for (const Clash& c : clashes) {
+            position.emplace(records[c.record].get(), -1);
+            position.emplace(index[c.category - 1].Find(records[c.record]->devicePath), -1);
+        }
+        for (size_t p = 0; p < order.size(); ++p) {
+            auto it = position.find(records[order[p].record].get());
+            if (it != position.end()) it->second = int64_t(p);
+        }
+        for (const Clash& c : clashes) {
+            BackupFileRecord* challenger = records[c.record].get();
+            if (position[challenger] < position[index[c.category - 1].Find(challenger->devicePath)])
+                index[c.category - 1].Replace(challenger);
+        }
+    }
+
+    out.records.reserve(out.records.size() + order.size());
+    out.categories.reserve(out.categories.size() + order.size());
+    for (const SortKey& k : order) {
+        out.records.push_back(std::move(records[k.record]));
+        out.categories.push_back(categories[k.record]);
+    }
+    return true;
+}
+
+} // namespace
+
+CMbdbFileParser::CMbdbFileParser() = default;
+
+CMbdbFileParser::~CMbdbFileParser() {
+    ReleaseEntries();
+}
+
+bool CMbdbFileParser::Open(const char* manifestPath, const char* backupRoot, int iosMajorVersion,
+                           ProgressCallback progress) {
+    cleared = false;
+    this->backupRoot = backupRoot ? backupRoot : "";
+    this->iosMajorVersion = iosMajorVersion;
+    if (!manifestPath || !*manifestPath) return false;
+
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(manifestPath, ec)) return false;
+    FILE* file = std::fopen(manifestPath, "rb");
+    if (!file) return false;
+    struct FileCloser {
+        FILE* f;
+        ~FileCloser() { std::fclose(f); }
+    } closer{file};
+
+    if (std::fseek(file, 0, SEEK_END) != 0) return false;
+    long size = std::ftell(file);
+    if (size <= 0 || std::fseek(file, 0, SEEK_SET) != 0) return false;
+
+    // The magic decides the format; only the first bytes are read for it.
+    uint8_t head[16] = {};
+    size_t headLength = std::fread(head, 1, sizeof head, file);
+
+    static const uint8_t kMbdbMagic[6] = {'m', 'b', 'd', 'b', 0x05, 0x00};
+    if (headLength >= sizeof kMbdbMagic && std::memcmp(head, kMbdbMagic, sizeof kMbdbMagic) == 0) {
+        std::vector<uint8_t> data(static_cast<size_t>(size));
+        if (std::fseek(file, 0, SEEK_SET) != 0) return false;
+        data.resize(std::fread(data.data(), 1, data.size(), file));
+        return ParseMbdb(data, progress);
+    }
+    if (headLength >= 15 && std::memcmp(head, "SQLite format 3", 15) == 0) {
+        return ParseDatabase(manifestPath, progress);
+    }
+    return false;
+}
+
+bool CMbdbFileParser::ParseMbdb(const std::vector<uint8_t>& data, const ProgressCallback& progress) {
+    ProgressReporter reporter{progress};
+    MbdbCursor c{data.data(), data.size(), 6};
+    if (data.size() < 7) return true;
+
+    while (!cleared.load(std::memory_order_relaxed)) {
+        std::string domain = c.ReadString();
+        std::string path = c.ReadString();
+        c.ReadString(); // link target
+        c.ReadString(); // data hash
+        c.ReadString(); // encryption key
+
+        // A record cut short ends the parse; the entries before it stay.
+        if (c.pos > c.length || c.length - c.pos < kFixedBlock) break;
+        int32_t mtime = static_cast<int32_t>(static_cast<uint32_t>(c.BigEndian(c.pos + kMtimeAt, 4)));
+        int32_t atime = static_cast<int32_t>(static_cast<uint32_t>(c.BigEndian(c.pos + kAtimeAt, 4)));
+        int32_t ctime = static_cast<int32_t>(static_cast<uint32_t>(c.BigEndian(c.pos + kCtimeAt, 4)));
+        uint64_t size = c.BigEndian(c.pos + kSizeAt, 8);
+        int propertyCount = c.data[c.pos + kPropertyCountAt];
+        c.pos += kFixedBlock;
+        for (int i = 0; i < propertyCount; ++i) {
+            c.ReadString(); // name
+            c.ReadString(); // value
+        }
+
+        if (size != 0 && (!domain.empty() || !path.empty())) {
+            AddEntry(std::make_unique<BackupFileRecord>(domain, path, size, mtime, atime, ctime));
+            reporter.Report(double(c.pos), double(c.length));
+        }
+        if (c.pos >= c.length) break;
+    }
+    return true;
+}
+
+bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& progress) {
+    sqlite3* db = openReadOnlyDatabase(path);
+    if (!db) return false;
+    struct DbCloser {
+        sqlite3* db;
+        ~DbCloser() { sqlite3_close(db); }
+    } dbCloser{db};
+
+    int64_t total = 0;
+    {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "select count(*) as total_row from 'Files' ORDER BY fileID", -1, &st,
+                               nullptr) != SQLITE_OK) {
+            sqlite3_finalize(st);
+            return false;
+        }
+        bool any = false;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            any = true;
+            total = sqlite3_column_int64(st, 0);
+        }
+        sqlite3_finalize(st);
+        if (!any || total <= 0) return false;
+    }
+
+    ProgressReporter reporter{progress};
+    const double entriesBefore = double(allEntries.size());
+    if (total < int64_t(1) << 24) allEntries.reserve(allEntries.size() + size_t(total));
+
+    SortedEntries sorted;
+    if (readInFileIdOrder(db, reporter, entriesBefore, double(total), categoryIndex, sorted)) {
+        // The category indexes are complete; the lists take the entries in order.
+        for (size_t i = 0; i < sorted.records.size(); ++i) {
+            allEntries.push_back(std::move(sorted.records[i]));
+            AddToLists(allEntries.back().get(), sorted.categories[i], false);
+        }
+        return true;
+    }
+    // The claims of the entries given up go; those of earlier Opens are made again.
+    for (DevicePathIndex& index : categoryIndex)
+        index.Clear();
+    for (const auto& entry : allEntries) {
+        const int category = categoryOf(entry->devicePath);
+        if (category < 1 || category > kCategoryCount) continue;
+        categoryIndex[category - 1].Claim(entry.get());
+        if (category == CategoryCalendar) categoryIndex[CategoryCalendarReminders - 1].Claim(entry.get());
+    }
+
+    // Anything unusual: let SQLite walk the rows in fileID order.
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file from 'Files' ORDER BY fileID", -1, &st,
+                           nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    FilesRowReader reader(st);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        std::unique_ptr<BackupFileRecord> record = reader.Read(st);
+        if (!record) continue;
+        AddEntry(std::move(record));
+        reporter.Report(double(allEntries.size()), double(total));
+    }
+    sqlite3_finalize(st);
+    // A database damaged part-way keeps the rows read before the damage.
+    return rc == SQLITE_DONE || !allEntries.empty();
+}
+
+void CMbdbFileParser::AddEntry(std::unique_ptr<BackupFileRecord> record) {
+    allEntries.push_back(std::move(record));
+    FileEntry(allEntries.back().get());
+}
+
+void CMbdbFileParser::FileEntry(BackupFileRecord* record) {
+    AddToLists(record, categoryOf(record->devicePath), true);
+}
+
+void CMbdbFileParser::AddToLists(BackupFileRecord* record, int category, bool claimPath) {
+    if (category == kReminderStore) {
+        std::string stored = record->StoredPath(iosMajorVersion);
+        if (!stored.empty()) reminderStores.push_back(std::move(stored));
+        return;
+    }
+    auto add = [&](int c) {
+        categoryLists[c - 1].push_back(record);
+        if (claimPath) categoryIndex[c - 1].Claim(record); // the first entry wins
+    };
+    if (category < 1 || category > kCategoryCount) return;
+    add(category);
+    if (category == CategoryCalendar) add(CategoryCalendarReminders);
+}
+
+void CMbdbFileParser::Clear() {
+    cleared = true;
+    for (int i = 0; i < kCategoryCount; ++i) {
+        categoryLists[i].clear();
+        categoryIndex[i].Clear();
+    }
+    reminderStores.clear();
+    wxAccounts.clear();
+    waStores.clear();
+    ReleaseEntries();
+}
+
+void CMbdbFileParser::ReleaseEntries() {
+    // Records are freed in address order, which is about the order they were made in:
+    // the allocator then walks its memory forward instead of jumping across it, which
+    // matters with hundreds of thousands of records (the list is in fileID order).
+    std::vector<BackupFileRecord*> records;
+    records.reserve(allEntries.size());
+    for (auto& entry : allEntries)
+        records.push_back(entry.release());
+    allEntries.clear();
+    std::sort(records.begin(), records.end(), std::less<BackupFileRecord*>());
+    for (BackupFileRecord* record : records)
+        delete record;
+}
+
+bool CMbdbFileParser::GetBackupFileName(int category, const char* devicePath, std::string* out) {
+    if (!out || !devicePath || category < 1 || category > kCategoryCount) return false;
+    const BackupFileRecord* entry = categoryIndex[category - 1].Find(devicePath);
+    if (!entry) return false;
+    *out = entry->StoredPath(iosMajorVersion);
+    return true;
+}
+
+std::string CMbdbFileParser::GetBackupFilePath(int category, const char* devicePath) {
+    std::string path;
+    GetBackupFileName(category, devicePath, &path);
+    return path;
+}
+
+const BackupEntryList* CMbdbFileParser::GetEntryList(int category) {
+    if (category < 1 || category > kCategoryCount) return nullptr;
+    return &categoryLists[category - 1];
+}
+
+const WxAccountList* CMbdbFileParser::ScanWeChatAccounts() {
+    // Account discovery over the WeChat category fills this list; until it runs the
+    // list stands as it is.
+    return &wxAccounts;
+}
+
+const WxAccountList* CMbdbFileParser::GetWeChatAccounts() {
+    return &wxAccounts;
+}
+
+const WaStoreList* CMbdbFileParser::ScanWhatsApp() {
+    static const char kStore[] = "ChatStorage.sqlite";
+    const size_t storeLength = sizeof kStore - 1;
+    for (const BackupFileRecord* r : categoryLists[CategoryWhatsApp - 1]) {
+        // The first occurrence of the store name must end the path (no "-wal", no
+        // "ChatStorage.sqlite/..." folder).
+        size_t at = r->devicePath.find(kStore);
+        if (at == std::string::npos || at + storeLength != r->devicePath.size()) continue;
+        auto entry = std::make_unique<WaStoreEntry>();
+        entry->index = 0;
+        entry->folder = r->devicePath.substr(0, at);
+        entry->storedPath = r->StoredPath(iosMajorVersion);
+        waStores.push_back(std::move(entry));
+    }
+    return &waStores;
+}
+
+const WaStoreList* CMbdbFileParser::GetWhatsAppStores() {
+    return &waStores;
+}
+
+const std::vector<std::string>* CMbdbFileParser::GetReminderStores() {
+    return &reminderStores;
+}
+
+const WxAccountEntry* CMbdbFileParser::FindAccount(int index) const {
+    for (const auto& a : wxAccounts) {
+        if (a->index == index) return a.get();
+    }
+    return nullptr;
+}
+
+const WaStoreEntry* CMbdbFileParser::FirstWhatsAppStore() const {
+    return waStores.empty() ? nullptr : waStores.front().get();
+}

@@ -1,0 +1,701 @@
+#include "core/sqlite/CCommonInterFace.h"
+
+#include "core/backup/IFileParser.h"
+#include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/SqliteReadOnly.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr char kMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
+
+// A b-tree deeper than this is a damaged or crafted file (SQLite itself stops at 20).
+constexpr int kMaxTreeDepth = 40;
+
+inline uint32_t be16(const uint8_t* p) {
+    return (uint32_t(p[0]) << 8) | p[1];
+}
+inline uint32_t be32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+// Offset of the b-tree page header: page 1 carries the 100-byte file header first.
+inline uint32_t headerOffset(uint64_t page) {
+    return page == 1 ? 100 : 0;
+}
+
+struct StatementDeleter {
+    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
+struct SqlTextDeleter {
+    void operator()(char* s) const { sqlite3_free(s); }
+};
+using SqlText = std::unique_ptr<char, SqlTextDeleter>;
+
+Statement prepare(sqlite3* db, const char* sql) {
+    if (!db || !sql) return nullptr;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return nullptr;
+    }
+    return Statement(st);
+}
+
+// Index of a result column by name, -1 when absent.
+int resultColumn(sqlite3_stmt* st, const char* name) {
+    int n = sqlite3_column_count(st);
+    for (int i = 0; i < n; ++i) {
+        const char* c = sqlite3_column_name(st, i);
+        if (c && strcmp(c, name) == 0) return i;
+    }
+    return -1;
+}
+
+std::string columnText(sqlite3_stmt* st, int column) {
+    if (column < 0) return {};
+    const unsigned char* t = sqlite3_column_text(st, column);
+    if (!t) return {};
+    return std::string(reinterpret_cast<const char*>(t), size_t(sqlite3_column_bytes(st, column)));
+}
+
+bool equalsNoCase(const std::string& a, const char* b) {
+    size_t n = strlen(b);
+    if (a.size() != n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = char(x - 32);
+        if (y >= 'a' && y <= 'z') y = char(y - 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::string trimmed(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return {};
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// Construction and lifetime
+
+CCommonInterFace::CCommonInterFace(IParserOwner* owner, int32_t dataType)
+    : owner(owner), dataType(static_cast<uint32_t>(dataType)) {}
+
+CCommonInterFace::~CCommonInterFace() {
+    Close();
+}
+
+bool CCommonInterFace::Cancelled() const {
+    return !owner || owner->CancelFlag().load();
+}
+
+std::string CCommonInterFace::StoredFilePath(int category, const std::string& devicePath) const {
+    if (!owner || !owner->FileParser()) return {};
+    std::string stored;
+    // Without a stored file nothing is joined: the joined path would be the backup
+    // folder itself.
+    if (!owner->FileParser()->GetBackupFileName(category, devicePath.c_str(), &stored) || stored.empty())
+        return {};
+    return owner->BackupFilePath(stored);
+}
+
+bool CCommonInterFace::OpenStoredDatabase(int category, const std::string& devicePath, bool follow) {
+    const std::string path = StoredFilePath(category, devicePath);
+    return !path.empty() && Open(path.c_str(), follow);
+}
+
+bool CCommonInterFace::ReadRows(const char* table, const char* where, const char* sql,
+                                const std::function<void(sqlite3_stmt*)>& onRow) {
+    if (!db || Cancelled()) return false;
+    const int n = CountRows(table, where);
+    if (n <= 0) return true;
+    Statement st = prepare(db, sql);
+    if (!st) return false;
+    progressDone = 0;
+    progressTotal = n;
+    while (!Cancelled() && sqlite3_step(st.get()) == SQLITE_ROW) {
+        ReportProgress(2, false);
+        onRow(st.get());
+    }
+    return true;
+}
+
+bool CCommonInterFace::Open(const char* path, bool follow) {
+    Close();
+    if (!path || !*path) return false;
+    dbPath = path;
+    rawPath = path;
+    followOverflow = follow;
+    db = openReadOnlyDatabase(dbPath);
+    if (!db) {
+        Close();
+        return false;
+    }
+    file = ::open(rawPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0 || !ReadHeader()) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool CCommonInterFace::ReadAt(uint64_t offset, void* buffer, size_t length) const {
+    if (file < 0 || !buffer) return false;
+    if (offset > fileSizeBytes || length > fileSizeBytes - offset) return false;
+    auto* out = static_cast<uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < length) {
+        ssize_t r = ::pread(file, out + done, length - done, off_t(offset + done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        done += size_t(r);
+    }
+    return true;
+}
+
+bool CCommonInterFace::ReadHeader() {
+    pageSize = pageCount = usableSize = 0;
+    if (file < 0) return false;
+    struct stat st {};
+    if (fstat(file, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 100) return false;
+    fileSizeBytes = uint64_t(st.st_size);
+    uint8_t header[100];
+    if (!ReadAt(0, header, sizeof header)) return false;
+    if (memcmp(header, kMagic, sizeof kMagic) != 0) return false;
+    uint64_t size = be16(header + 16);
+    if (size == 1) size = 65536;
+    // Powers of two from 512 to 32768, and 65536 stored as 1.
+    if (size < 512 || size > 65536 || (size & (size - 1)) != 0) return false;
+    uint64_t usable = size - header[20];
+    if (usable < 480) return false; // SQLite refuses such a file as well
+    pageSize = size;
+    usableSize = usable;
+    pageCount = fileSizeBytes / pageSize;
+    return true;
+}
+
+void CCommonInterFace::Close() {
+    columnCount = 0;
+    pageSize = 0;
+    pageCount = 0;
+    usableSize = 0;
+    currentPage = 0;
+    fileSizeBytes = 0;
+    ClearColumns();
+    pageBuffer.clear();
+    pageBuffer.shrink_to_fit();
+    columnKinds.clear();
+    columnSizes.clear();
+    acceptedKinds.clear();
+    overflowBuffer.clear();
+    overflowBuffer.shrink_to_fit();
+    if (file >= 0) {
+        ::close(file);
+        file = -1;
+    }
+    if (db) {
+        sqlite3_close_v2(db);
+        db = nullptr;
+    }
+    liveCells.clear();
+    cellStarts.clear();
+    ClearTableList(skipTables);
+    skipPages.clear();
+    skipCursorPage = 0;
+    skipCursorRanges.clear();
+    skipCursorIndex = 0;
+    FreeRecord(&scratchRecord);
+    columnAccept.clear();
+    pairFilter.clear();
+    filterColumns = -1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Page access
+
+bool CCommonInterFace::ReadPage(uint64_t page) {
+    currentPage = 0;
+    if (file < 0 || pageSize == 0 || page == 0 || page > pageCount) return false;
+    if (pageBuffer.size() != pageSize) pageBuffer.assign(pageSize, 0);
+    if (!ReadAt((page - 1) * pageSize, pageBuffer.data(), pageSize)) {
+        std::fill(pageBuffer.begin(), pageBuffer.end(), 0);
+        return false;
+    }
+    currentPage = page;
+    return true;
+}
+
+uint8_t CCommonInterFace::ReadPageType(uint64_t page) {
+    if (file < 0 || pageSize == 0 || page == 0 || page > pageCount) return 0;
+    uint8_t header[12];
+    if (!ReadAt((page - 1) * pageSize + headerOffset(page), header, sizeof header)) return 0;
+    return header[0];
+}
+
+int CCommonInterFace::ParseVarint(const uint8_t* data, int32_t length, uint64_t* out) {
+    uint64_t v = 0;
+    if (out) *out = 0;
+    if (!data || length <= 0) return -1;
+    int n = length < 9 ? length : 9;
+    for (int i = 0; i < n; ++i) {
+        uint8_t b = data[i];
+        if (i == 8) {
+            if (b >= 0x80) return -1;
+            v = (v << 8) | b;
+            if (out) *out = v;
+            return 9;
+        }
+        v = (v << 7) | (b & 0x7f);
+        if (b < 0x80) {
+            if (out) *out = v;
+            return i + 1;
+        }
+    }
+    return -1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Schema and SQL
+
+int CCommonInterFace::LoadColumns(const char* table) {
+    ClearColumns();
+    if (!db || !table) return -1;
+    SqlText sql(sqlite3_mprintf("PRAGMA table_info(%Q)", table));
+    Statement st = prepare(db, sql.get());
+    if (!st) return -1;
+    int cName = resultColumn(st.get(), "name");
+    int cType = resultColumn(st.get(), "type");
+    int cPk = resultColumn(st.get(), "pk");
+    int primaryKeyColumns = 0;
+    std::vector<int64_t> pk;
+    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+        ColumnInfo info;
+        info.name = columnText(st.get(), cName).substr(0, 127);
+        info.type = columnText(st.get(), cType).substr(0, 127);
+        int64_t key = (cPk >= 0 && sqlite3_column_type(st.get(), cPk) == SQLITE_INTEGER)
+                          ? sqlite3_column_int64(st.get(), cPk)
+                          : 0;
+        if (key > 0) ++primaryKeyColumns;
+        pk.push_back(key);
+        columns.push_back(std::move(info));
+    }
+    // A column is the table's rowid (and then stored as NULL in every record) only when it
+    // is the single primary-key column and declared with the type INTEGER exactly.
+    for (size_t i = 0; i < columns.size(); ++i) {
+        columns[i].isIntegerPrimaryKey =
+            pk[i] == 1 && primaryKeyColumns == 1 && equalsNoCase(trimmed(columns[i].type), "INTEGER");
+    }
+    return int(columns.size());
+}
+
+int CCommonInterFace::GetTableRootPage(const char* table) {
+    if (!db || !table) return -1;
+    Statement st = prepare(db, "SELECT rootpage FROM sqlite_master WHERE type='table' AND name=?1");
+    if (!st) return -1;
+    sqlite3_bind_text(st.get(), 1, table, -1, SQLITE_TRANSIENT);
+    int root = 0;
+    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+        root = sqlite3_column_type(st.get(), 0) == SQLITE_INTEGER ? sqlite3_column_int(st.get(), 0) : 0;
+    }
+    return root;
+}
+
+bool CCommonInterFace::GetAllRootPages(std::vector<int32_t>& roots) {
+    Statement st = prepare(db, "SELECT rootpage FROM sqlite_master");
+    if (!st) return false;
+    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+        if (sqlite3_column_type(st.get(), 0) != SQLITE_INTEGER) continue;
+        int64_t root = sqlite3_column_int64(st.get(), 0);
+        if (root > 0 && root <= INT32_MAX) roots.push_back(int32_t(root));
+    }
+    return true;
+}
+
+int CCommonInterFace::LoadTableList(std::vector<TableEntry>& tables) {
+    ClearTableList(tables);
+    Statement st =
+        prepare(db, "SELECT name,rootpage FROM sqlite_master WHERE type='table' ORDER BY rootpage");
+    if (!st) return -1;
+    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+        std::string name = columnText(st.get(), 0);
+        if (name.empty()) continue;
+        TableEntry e;
+        e.name = std::move(name);
+        e.rootPage =
+            sqlite3_column_type(st.get(), 1) == SQLITE_INTEGER ? sqlite3_column_int64(st.get(), 1) : 0;
+        tables.push_back(std::move(e));
+    }
+    return int(tables.size());
+}
+
+int CCommonInterFace::CountRows(const char* table, const char* where) {
+    return countRows(db, table, where);
+}
+
+int CCommonInterFace::countRows(sqlite3* connection, const char* table, const char* where) {
+    if (!connection || !table) return 0;
+    // The table name is quoted; `where` is a clause written by the calling parser.
+    SqlText sql(sqlite3_mprintf("select count(*) from %Q %s", table, where ? where : ""));
+    Statement st = prepare(connection, sql.get());
+    if (!st) return 0;
+    if (sqlite3_step(st.get()) != SQLITE_ROW) return 0;
+    if (sqlite3_column_type(st.get(), 0) != SQLITE_INTEGER) return 0;
+    return sqlite3_column_int(st.get(), 0);
+}
+
+void CCommonInterFace::ClearColumns() {
+    columns.clear();
+}
+
+void CCommonInterFace::ClearTableList(std::vector<TableEntry>& tables) {
+    tables.clear();
+}
+
+// ---------------------------------------------------------------------------------------
+// Column and field access
+
+int CCommonInterFace::GetColumnIndex(const char* name) const {
+    if (!name) return -1;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].name == name) return int(i);
+    }
+    return -1;
+}
+
+int CCommonInterFace::CopyColumnText(sqlite3_stmt* statement, int column, std::string* out) {
+    if (!out) return -1;
+    out->clear();
+    if (!statement) return -1;
+    int type = sqlite3_column_type(statement, column);
+    const void* data = nullptr;
+    if (type == SQLITE_TEXT)
+        data = sqlite3_column_text(statement, column);
+    else if (type == SQLITE_BLOB)
+        data = sqlite3_column_blob(statement, column);
+    else
+        return -1;
+    int n = sqlite3_column_bytes(statement, column);
+    if (!data || n < 0) {
+        // An empty blob has no data pointer but is a value.
+        if (type == SQLITE_BLOB && n == 0) return 0;
+        return -1;
+    }
+    out->assign(static_cast<const char*>(data), size_t(n));
+    return n;
+}
+
+int CCommonInterFace::ParseVarintChecked(const uint8_t* data, int32_t length, uint64_t* out,
+                                         bool checkLength) {
+    uint64_t v = 0;
+    if (out) *out = 0;
+    if (!data || length <= 0) return -1;
+    int n = length < 9 ? length : 9;
+    int used = -1;
+    for (int i = 0; i < n; ++i) {
+        uint8_t b = data[i];
+        if (i == 8) {
+            v |= uint64_t(b) << 56;
+            if (b >= 0x80) return -1;
+            used = 9;
+            break;
+        }
+        v |= uint64_t(b & 0x7f) << (7 * i);
+        if (b < 0x80) {
+            used = i + 1;
+            break;
+        }
+    }
+    if (used < 0) return -1;
+    if (checkLength && v > uint64_t(length - used)) return -1;
+    if (out) *out = v;
+    return used;
+}
+
+bool CCommonInterFace::ReadLengthDelimitedField(const char** cursor, int32_t* remaining, std::string* out,
+                                                bool copy) {
+    if (!cursor || !*cursor || !remaining || *remaining < 2) return false;
+    const auto* p = reinterpret_cast<const uint8_t*>(*cursor);
+    int32_t left = *remaining;
+    uint64_t key = 0;
+    int k = ParseVarintChecked(p, left, &key, false);
+    if (k < 0) return false;
+    p += k;
+    left -= k;
+    uint64_t length = 0;
+    int l = ParseVarintChecked(p, left, &length, true);
+    if (l < 0) return false;
+    p += l;
+    left -= l;
+    // checkLength guarantees length <= left.
+    if (copy && out) {
+        const auto* text = reinterpret_cast<const char*>(p);
+        const void* nul = memchr(text, 0, size_t(length));
+        out->assign(text, nul ? size_t(static_cast<const char*>(nul) - text) : size_t(length));
+    }
+    if (length > 0 && p[0] == 0x0A) {
+        // A nested message (field 1, length-delimited): stay at its start so that the
+        // next call descends into it.
+        *cursor = reinterpret_cast<const char*>(p);
+        *remaining = left;
+    } else {
+        *cursor = reinterpret_cast<const char*>(p + length);
+        *remaining = left - int32_t(length);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Live-cell maps
+
+uint64_t CCommonInterFace::LocalPayloadSize(uint64_t payload, bool indexPage) const {
+    // The SQLite file format's rule for the part of a payload kept on the b-tree page.
+    const uint64_t u = usableSize;
+    if (u < 480) return payload;
+    const uint64_t maxLocal = indexPage ? ((u - 12) * 64 / 255) - 23 : u - 35;
+    if (payload <= maxLocal) return payload;
+    const uint64_t minLocal = ((u - 12) * 32 / 255) - 23;
+    const uint64_t k = minLocal + ((payload - minLocal) % (u - 4));
+    return k <= maxLocal ? k : minLocal;
+}
+
+std::vector<uint64_t> CCommonInterFace::MapRootPages() {
+    std::vector<int32_t> roots;
+    GetAllRootPages(roots);
+    std::vector<uint64_t> out;
+    out.reserve(roots.size() + 1);
+    // The schema table's own tree starts on page 1.
+    if (pageCount >= 1) out.push_back(1);
+    for (int32_t r : roots)
+        out.push_back(uint64_t(r));
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+bool CCommonInterFace::WalkTree(uint64_t page, std::vector<uint64_t>& leaves, std::vector<bool>& visited,
+                                int depth) {
+    if (file < 0 || page == 0 || page > pageCount) return false;
+    if (visited.size() != pageCount + 1) visited.assign(pageCount + 1, false);
+    if (visited[page]) return true; // a loop or a page shared by two parents
+    visited[page] = true;
+    uint8_t type = ReadPageType(page);
+    if (type == 10 || type == 13) {
+        leaves.push_back(page);
+        return true;
+    }
+    if (type != 2 && type != 5) return true;
+    if (depth >= kMaxTreeDepth) return false;
+
+    std::vector<uint64_t> children;
+    {
+        std::vector<uint8_t> buffer(pageSize);
+        if (!ReadAt((page - 1) * pageSize, buffer.data(), pageSize)) return false;
+        const uint32_t hdr = headerOffset(page);
+        const uint8_t* h = buffer.data() + hdr;
+        uint32_t cells = be16(h + 3);
+        uint32_t right = be32(h + 8);
+        // A count larger than the page can hold is clamped to the pointers that fit.
+        uint32_t maxCells = uint32_t((pageSize - hdr - 12) / 2);
+        if (cells > maxCells) cells = maxCells;
+        children.reserve(cells + 1);
+        const uint8_t* pointers = h + 12;
+        for (uint32_t i = 0; i < cells; ++i) {
+            uint32_t p = be16(pointers + 2 * i);
+            if (uint64_t(p) + 4 > pageSize) continue;
+            children.push_back(be32(buffer.data() + p));
+        }
+        if (right != 0) children.push_back(right);
+    }
+    for (uint64_t child : children) {
+        if (child == 0 || child > pageCount || visited[child]) continue;
+        uint8_t t = ReadPageType(child);
+        if (t == 2 || t == 5) {
+            WalkTree(child, leaves, visited, depth + 1);
+        } else if (t == 10 || t == 13) {
+            visited[child] = true;
+            leaves.push_back(child);
+        }
+    }
+    return true;
+}
+
+bool CCommonInterFace::CollectLeafPages(uint64_t page, std::vector<uint64_t>& leaves) {
+    if (file < 0 || page == 0 || page > pageCount) return false;
+    std::vector<bool> visited(pageCount + 1, false);
+    return WalkTree(page, leaves, visited, 0);
+}
+
+bool CCommonInterFace::CollectLiveCellRanges(std::vector<CellRange>& ranges) {
+    if (pageSize == 0 || pageBuffer.size() != pageSize || currentPage == 0) return false;
+    const uint8_t* data = pageBuffer.data();
+    const uint32_t hdr = headerOffset(currentPage);
+    const uint8_t type = data[hdr];
+    const bool interior = type == 2 || type == 5;
+    const uint32_t headerLength = interior ? 12 : 8;
+    const bool indexPage = type == 2 || type == 10;
+    uint32_t cells = be16(data + hdr + 3);
+    if (cells == 0) return false;
+    uint32_t maxCells = uint32_t((pageSize - hdr - headerLength) / 2);
+    if (cells > maxCells) cells = maxCells;
+    const uint32_t pointers = hdr + headerLength;
+    ranges.push_back({0, uint64_t(pointers) + 2ull * cells});
+    for (uint32_t i = 0; i < cells; ++i) {
+        const uint32_t p = be16(data + pointers + 2 * i);
+        if (p >= pageSize) continue;
+        uint64_t pos = p;
+        if (interior) pos += 4; // left child page number
+        if (pos >= pageSize) break;
+        uint64_t end = 0;
+        if (type == 5) {
+            // Interior table cell: child page number and a rowid varint.
+            uint64_t rowid = 0;
+            int b = ParseVarint(data + pos, int32_t(pageSize - pos), &rowid);
+            if (b < 0) break;
+            end = pos + uint64_t(b);
+        } else {
+            uint64_t payload = 0;
+            int a = ParseVarint(data + pos, int32_t(pageSize - pos), &payload);
+            if (a < 0) break;
+            pos += uint64_t(a);
+            if (type != 2 && type != 10) {
+                // Table leaf cell: the rowid follows the payload length.
+                if (pos >= pageSize) break;
+                uint64_t rowid = 0;
+                int b = ParseVarint(data + pos, int32_t(pageSize - pos), &rowid);
+                if (b < 0) break;
+                pos += uint64_t(b);
+            }
+            uint64_t local = LocalPayloadSize(payload, indexPage);
+            end = pos + local;
+            if (local < payload) end += 4; // first overflow page number
+        }
+        ranges.push_back({p, std::min<uint64_t>(pageSize, end)});
+    }
+    return true;
+}
+
+bool CCommonInterFace::BuildLiveCellMap() {
+    if (file < 0 || Cancelled()) return false;
+    liveCells.clear();
+    skipCursorPage = 0;
+    std::vector<uint64_t> roots = MapRootPages();
+    progressDone = 0;
+    progressTotal = int32_t(std::min<size_t>(roots.size(), INT32_MAX));
+    if (roots.empty()) return true;
+    std::vector<bool> visited(pageCount + 1, false);
+    std::vector<uint64_t> leaves;
+    std::vector<CellRange> ranges;
+    for (uint64_t root : roots) {
+        if (owner->CancelFlag().load()) break;
+        ReportProgress(2, false);
+        leaves.clear();
+        uint8_t type = ReadPageType(root);
+        if (type == 2 || type == 5 || type == 10 || type == 13) WalkTree(root, leaves, visited, 0);
+        for (uint64_t leaf : leaves) {
+            if (owner->CancelFlag().load()) break;
+            // A leaf that cannot be read is left out; the build goes on with the next.
+            if (!ReadPage(leaf)) continue;
+            ranges.clear();
+            CollectLiveCellRanges(ranges);
+            std::sort(ranges.begin(), ranges.end(),
+                      [](const CellRange& a, const CellRange& b) { return a.start < b.start; });
+            std::vector<CellRange> merged;
+            merged.reserve(ranges.size());
+            for (const CellRange& r : ranges) {
+                if (!merged.empty() && r.start <= merged.back().end) {
+                    merged.back().end = std::max(merged.back().end, r.end);
+                } else {
+                    merged.push_back(r);
+                }
+            }
+            liveCells[leaf] = std::move(merged);
+        }
+    }
+    return true;
+}
+
+void CCommonInterFace::BuildLiveCellMapFromPointers() {
+    if (!db || file < 0 || Cancelled()) return;
+    cellStarts.clear();
+    std::vector<uint64_t> roots = MapRootPages();
+    std::vector<bool> visited(pageCount + 1, false);
+    std::vector<uint64_t> leaves;
+    for (uint64_t root : roots) {
+        if (owner->CancelFlag().load()) break;
+        leaves.clear();
+        uint8_t type = ReadPageType(root);
+        if (type == 2 || type == 5 || type == 10 || type == 13) WalkTree(root, leaves, visited, 0);
+        for (uint64_t leaf : leaves) {
+            if (owner->CancelFlag().load()) break;
+            std::vector<uint64_t> pointers;
+            ReadCellPointers(leaf, pointers);
+            std::sort(pointers.begin(), pointers.end());
+            cellStarts[leaf] = std::move(pointers);
+        }
+    }
+}
+
+bool CCommonInterFace::ReadCellPointers(uint64_t page, std::vector<uint64_t>& pointers) {
+    pointers.clear();
+    if (file < 0 || pageSize == 0 || page == 0 || page > pageCount) return false;
+    const uint64_t start = (page - 1) * pageSize;
+    const uint32_t hdr = headerOffset(page);
+    uint8_t header[8];
+    if (!ReadAt(start + hdr, header, sizeof header)) return false;
+    uint32_t cells = be16(header + 3);
+    uint32_t maxCells = uint32_t((pageSize - hdr - 8) / 2);
+    if (cells > maxCells) cells = maxCells;
+    if (cells == 0) return true;
+    std::vector<uint8_t> raw(2 * size_t(cells));
+    if (!ReadAt(start + hdr + 8, raw.data(), raw.size())) return false;
+    pointers.reserve(cells);
+    for (uint32_t i = 0; i < cells; ++i)
+        pointers.push_back(be16(raw.data() + 2 * i));
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Progress
+
+void CCommonInterFace::ReportProgress(int stage, bool finished) {
+    if (!owner) return;
+    if (finished) {
+        owner->ReportProgress(int(dataType), stage, 1000, 1000, true);
+        return;
+    }
+    int32_t done = progressDone;
+    owner->ReportProgress(int(dataType), stage, done, progressTotal, false);
+    if (progressDone < INT32_MAX) ++progressDone;
+}
+
+void CCommonInterFace::ReportProgressAt(int stage, int done) {
+    progressDone = done;
+    if (!owner) return;
+    owner->ReportProgress(int(dataType), stage, done, progressTotal, false);
+}
+
+void CCommonInterFace::SetProgressSteps(int n) {
+    if (!owner) return;
+    owner->SetProgressSteps(n);
+}
+
+void CCommonInterFace::AddProgressStep(int n) {
+    if (!owner) return;
+    owner->AddProgressStep(n);
+}

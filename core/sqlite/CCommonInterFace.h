@@ -1,0 +1,202 @@
+#pragma once
+#include "core/sqlite/CarvedRecord.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class IParserOwner;
+struct WxContactRecord;
+
+// One row of "PRAGMA table_info".
+struct ColumnInfo {
+    bool isIntegerPrimaryKey = false;
+    std::string name; // at most 127 bytes
+    std::string type; // at most 127 bytes
+};
+
+// A table of the open database, as listed by the schema table.
+struct TableEntry {
+    std::string name;
+    int64_t rootPage = 0;
+    std::vector<uint64_t> pages;
+    WxContactRecord* peer = nullptr; // not owned
+    uint16_t pageKey = 0;
+};
+
+// Byte range [start, end) of a page.
+struct CellRange {
+    uint64_t start = 0;
+    uint64_t end = 0;
+};
+
+// Base of every database parser: reads one SQLite database of a backup through SQLite
+// (live rows) and as raw pages (live-cell map and deleted-record carving).
+class CCommonInterFace {
+  public:
+    CCommonInterFace(IParserOwner* owner, int32_t dataType);
+    virtual ~CCommonInterFace();
+    CCommonInterFace(const CCommonInterFace&) = delete;
+    CCommonInterFace& operator=(const CCommonInterFace&) = delete;
+
+    // Subclass hooks of the carver.
+    virtual bool PrepareTable() = 0;
+    virtual bool OnCarvedRecord(CarvedRecord* record, int32_t rowid) = 0;
+    virtual bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) = 0;
+
+    // Construction and lifetime. Open goes through the read-only immutable helper and
+    // reads raw pages with positioned reads on one descriptor.
+    bool Open(const char* path, bool followOverflow);
+    bool ReadHeader();
+    void Close();
+
+    // Page access.
+    bool ReadPage(uint64_t page);
+    uint8_t ReadPageType(uint64_t page);
+    static int ParseVarint(const uint8_t* data, int32_t length, uint64_t* out);
+
+    // Schema and SQL. Table names are quoted by the implementation, never pasted raw.
+    int LoadColumns(const char* table);
+    int GetTableRootPage(const char* table);
+    bool GetAllRootPages(std::vector<int32_t>& roots);
+    int LoadTableList(std::vector<TableEntry>& tables);
+    int CountRows(const char* table, const char* where);
+    static int countRows(sqlite3* connection, const char* table, const char* where);
+    void ClearColumns();
+    static void ClearTableList(std::vector<TableEntry>& tables);
+
+    // Column and field access.
+    int GetColumnIndex(const char* name) const;
+    static int CopyColumnText(sqlite3_stmt* statement, int column, std::string* out);
+    static int ParseVarintChecked(const uint8_t* data, int32_t length, uint64_t* out, bool checkLength);
+    static bool ReadLengthDelimitedField(const char** cursor, int32_t* remaining, std::string* out,
+                                         bool copy);
+
+    // Live-cell maps.
+    bool BuildLiveCellMap();
+    void BuildLiveCellMapFromPointers();
+    bool CollectLeafPages(uint64_t page, std::vector<uint64_t>& leaves);
+    bool CollectLiveCellRanges(std::vector<CellRange>& ranges);
+    bool ReadCellPointers(uint64_t page, std::vector<uint64_t>& pointers);
+
+    // Progress.
+    void ReportProgress(int stage, bool finished);
+    void ReportProgressAt(int stage, int done);
+    void SetProgressSteps(int n);
+    void AddProgressStep(int n);
+
+    // Carver.
+    bool CarveTable(const char* table);
+    void ScanAllPages();
+    bool CarvePage(uint64_t page, bool hasLiveCells);
+    uint32_t SkipLiveRange(uint64_t page, uint32_t offset);
+    int TryRecordAt(uint64_t page, uint32_t* offset);
+    static uint64_t SerialTypeSize(uint64_t serialType, uint32_t* kind);
+    bool ReadOverflow(uint64_t firstPage, int pages, const uint8_t* local, int localLength);
+    CarvedRecord* DecodeRecord(uint64_t page, const uint8_t* content, uint64_t contentLength, int columns);
+    static void FreeRecord(CarvedRecord* record);
+    bool FirstColumnIsRowid() const;
+
+    // Database handle and paths, for subclasses.
+    sqlite3* Db() const { return db; }
+
+  protected:
+    // True when there is no owner or its scan was cancelled.
+    bool Cancelled() const;
+    // Full path of the stored file the owner's manifest reader files under `devicePath`
+    // of `category`; empty when there is no manifest reader or no such file.
+    std::string StoredFilePath(int category, const std::string& devicePath) const;
+    // Opens that stored file as this parser's database (see Open). False when the backup
+    // has no such file or it does not open.
+    bool OpenStoredDatabase(int category, const std::string& devicePath, bool followOverflow);
+    // The live-row loop of a parser: counts the rows of `table` matching `where` (a
+    // clause the parser writes; none: true at once), runs `sql` and hands each row to
+    // `onRow`, reporting progress of stage 2 per row, until the rows end or the scan is
+    // cancelled. False when there is no database, the scan is cancelled or `sql` does
+    // not prepare.
+    bool ReadRows(const char* table, const char* where, const char* sql,
+                  const std::function<void(sqlite3_stmt*)>& onRow);
+
+    IParserOwner* owner = nullptr;
+    sqlite3* db = nullptr;
+    std::string rawPath;
+    std::string dbPath;
+    std::string tableName;
+    int file = -1; // raw file descriptor, read with pread
+    uint64_t fileSizeBytes = 0;
+    std::vector<uint8_t> pageBuffer;
+    std::vector<uint32_t> columnKinds;
+    std::vector<uint64_t> columnSizes;
+    bool followOverflow = false;
+    uint32_t dataType = 0;
+    std::vector<ColumnInfo> columns;
+    int32_t columnCount = 0;
+    uint64_t pageSize = 0;
+    uint64_t pageCount = 0;
+    std::map<uint64_t, std::vector<CellRange>> liveCells;
+    std::vector<TableEntry> skipTables;
+    int32_t progressDone = 0;
+    int32_t progressTotal = 1000;
+    std::map<uint64_t, std::vector<uint64_t>> cellStarts;
+    std::vector<uint8_t> overflowBuffer;
+
+    // Optional, filled by a subclass in PrepareTable: per column, a bit mask of the
+    // CarvedValueKind values the column can ever hold (bit k for kind k); 0 or a
+    // missing entry accepts every kind. A candidate is dropped at its first serial
+    // type of a kind its column cannot hold, before anything is decoded.
+    std::vector<uint32_t> acceptedKinds;
+
+    // Bytes of a page that hold data (the page size minus the reserved bytes at the end
+    // of every page, from the file header); overflow pages carry usableSize - 4 bytes.
+    uint64_t usableSize = 0;
+    // Page held by pageBuffer (0 when none).
+    uint64_t currentPage = 0;
+
+  private:
+    bool ReadAt(uint64_t offset, void* buffer, size_t length) const;
+    std::vector<uint64_t> MapRootPages();
+    bool WalkTree(uint64_t page, std::vector<uint64_t>& leaves, std::vector<bool>& visited, int depth);
+    uint64_t LocalPayloadSize(uint64_t payload, bool indexPage) const;
+    bool DecodeInto(CarvedRecord& record, uint64_t page, const uint8_t* content, uint64_t contentLength);
+    int32_t RecoverRowid(uint32_t start, uint32_t headerBytes, uint64_t contentTotal, int startColumn) const;
+    int ExamineCandidate(uint64_t page, uint32_t start);
+    int ExamineWithSteps(uint64_t page, uint32_t start);
+    int FinishCandidate(uint64_t page, uint32_t start, uint64_t pos, uint64_t contentTotal);
+    void BuildStepTables(size_t typesWanted, uint64_t bound, bool hasLiveCells);
+    void FillSteps(size_t lo, size_t hi, size_t limit, size_t typesWanted, uint64_t bound);
+    void PrepareFilters();
+
+    std::vector<bool> skipPages; // per page: set for the pages of skipTables during a page scan
+    // Cursor of SkipLiveRange: the ranges of one page and the index of the next one.
+    uint64_t skipCursorPage = 0;
+    std::vector<CellRange> skipCursorRanges;
+    size_t skipCursorIndex = 0;
+    CarvedRecord scratchRecord; // reused for every candidate of a page scan
+    // Per column the accepted kinds (every kind when none declared), and a bit per pair
+    // of one-byte serial types that the first two examined columns could start with.
+    std::vector<uint32_t> columnAccept;
+    std::vector<uint64_t> pairFilter;
+    int32_t filterColumns = -1;
+    // Per byte of the page in pageBuffer, read as the start of a serial type: its length
+    // in bytes (0 when no valid serial type starts there: reserved, cut off by the page
+    // end, or content larger than a candidate may hold), kind and content size, and how
+    // many valid serial types follow one another from there (at most the number a
+    // candidate needs). Built once per page by CarvePage.
+    std::vector<uint8_t> stepLen;
+    std::vector<uint8_t> stepKind;
+    std::vector<uint32_t> stepSize;
+    std::vector<uint32_t> stepRun;
+    std::vector<CellRange> stepGaps;
+    // No kinds declared: the walk only adds up sizes, sliding along from the offset before.
+    bool acceptAll = true;
+    bool windowValid = false;
+    uint64_t windowStart = 0;
+    uint64_t windowEnd = 0;
+    uint64_t windowTotal = 0;
+    // Start of the serial types DecodeInto copies from the step tables (none: UINT64_MAX).
+    uint64_t lazyStepPos = UINT64_MAX;
+};

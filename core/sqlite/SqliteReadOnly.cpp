@@ -1,0 +1,35 @@
+#include "core/sqlite/SqliteReadOnly.h"
+
+#include <sys/stat.h>
+
+std::string readOnlyDatabaseUri(const std::string& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
+                     c == '-' || c == '_' || c == '.' || c == '~';
+        if (plain) {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        }
+    }
+    uri += "?mode=ro&immutable=1";
+    return uri;
+}
+
+sqlite3* openReadOnlyDatabase(const std::string& path) {
+    if (path.empty()) return nullptr;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(readOnlyDatabaseUri(path).c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                             nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    return db;
+}

@@ -1,0 +1,260 @@
+#include "scan/engine/CScanManager.h"
+
+#include "core/backup/WaStoreEntry.h"
+#include "core/backup/WxAccountEntry.h"
+#include "core/records/BookmarkRecord.h"
+#include "core/records/CalendarRecord.h"
+#include "core/records/CallRecord.h"
+#include "core/records/ContactRecord.h"
+#include "core/records/MediaFileRecord.h"
+#include "core/records/NoteRecord.h"
+#include "core/records/ReminderRecord.h"
+#include "core/records/SmsConversationRecord.h"
+#include "core/records/WaChatRecord.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxSessionRecord.h"
+#include "scan/engine/CMediaFileListing.h"
+
+#include <climits>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Prefix of the names of generated WeChat contacts ("unknown").
+const char kUnnamedContactPrefix[] = "\xe6\x9c\xaa\xe7\x9f\xa5";
+
+bool isEmpty(const char* text) {
+    return text == nullptr || *text == '\0';
+}
+
+} // namespace
+
+CScanManager::CScanManager(int typeMask, const char* outputDir, const char* backupDir, int iosVersion,
+                           IScanProgress* progress, IFileParser* fileParser)
+    : typeMask(static_cast<uint32_t>(typeMask)), backupDir(backupDir ? backupDir : ""),
+      outputDir(outputDir ? outputDir : ""), iosVersion(iosVersion), fileParser(fileParser),
+      progress(progress), steps(CScanSteps::Default()) {
+    if (!this->backupDir.empty() && this->backupDir.back() != '/') this->backupDir += '/';
+}
+
+// Every list frees its records, their strings and nested lists (messages of
+// conversations, sessions and chats, members of groups) on its own.
+CScanManager::~CScanManager() = default;
+
+void CScanManager::SetSteps(CScanSteps newSteps) {
+    steps = std::move(newSteps);
+}
+
+std::string CScanManager::BackupFilePath(const std::string& storedPath) const {
+    return backupDir + storedPath;
+}
+
+void CScanManager::Stop(bool stopRestToo) {
+    // stopRest first: whoever sees `cancelled` also sees it.
+    if (stopRestToo) stopRest = true;
+    cancelled = true;
+}
+
+void CScanManager::SetFileSuffixes(const char* photo, const char* video, const char* audio,
+                                   const char* other) {
+    photoSuffixes = photo ? photo : "";
+    videoSuffixes = video ? video : "";
+    audioSuffixes = audio ? audio : "";
+    otherSuffixes = other ? other : "";
+}
+
+void CScanManager::ReportProgress(int dataType, int stage, int done, int total, bool finished) {
+    if (!progress) return;
+    if (finished) done = total = 1000;
+    progress->OnProgress(dataType, stage, done, total, stepDone, stepTotal, accountIndex);
+}
+
+void CScanManager::Scan() {
+    if (!fileParser) return;
+    if (typeMask & kScanMediaBits) ScanMediaFiles();
+    if (typeMask & kScanDatabaseBits) ScanDatabases();
+    if (progress) progress->OnScanData(ScanNone, nullptr);
+}
+
+void CScanManager::ScanMediaFiles() {
+    if (!fileParser) return;
+    auto entryCount = [this](int category) -> int64_t {
+        const BackupEntryList* list = fileParser->GetEntryList(category);
+        return list ? static_cast<int64_t>(list->size()) : 0;
+    };
+    const bool cameraRoll = typeMask & (ScanPhotos | ScanVideos | ScanVoiceMemos);
+    int64_t sum = 0;
+    if (cameraRoll) sum += entryCount(CategoryMedia);
+    if (typeMask & ScanSmsAttachments) sum += entryCount(CategorySms);
+    if (typeMask & ScanNoteAttachments) sum += entryCount(CategoryNotes);
+    if (typeMask & ScanWxAttachments) sum += entryCount(CategoryWeChat);
+    if (typeMask & ScanWaAttachments) sum += entryCount(CategoryWhatsApp);
+    if (sum == 0) return;
+    const int total = sum > INT_MAX ? INT_MAX : static_cast<int>(sum);
+
+    auto report = [this](int dataType, const RecordList<MediaFileRecord>& list) {
+        if (progress) progress->OnScanData(dataType, list.first);
+    };
+    CMediaFileListing listing(*this);
+    int processed = 0;
+    if (cameraRoll) {
+        if (cancelled) return;
+        listing.ListCameraRollMedia(processed, total);
+        report(ScanPhotos, photoList);
+        report(ScanVideos, videoList);
+        report(ScanVoiceMemos, voiceMemoList);
+    }
+    if (typeMask & ScanSmsAttachments) {
+        if (cancelled) return;
+        listing.ListSmsAttachments(processed, total);
+        report(ScanSmsAttachments, smsAttachmentList);
+    }
+    if (typeMask & ScanNoteAttachments) {
+        if (cancelled) return;
+        listing.ListNoteAttachments(processed, total);
+        report(ScanNoteAttachments, noteAttachmentList);
+    }
+    if (typeMask & ScanWxAttachments) {
+        if (cancelled) return;
+        listing.ListWxAttachments(processed, total);
+        report(ScanWxAttachments, wxAttachmentList);
+    }
+    if (typeMask & ScanWaAttachments) {
+        if (cancelled) return;
+        listing.ListWaAttachments(processed, total);
+        report(ScanWaAttachments, waAttachmentList);
+    }
+}
+
+void CScanManager::ScanDatabases() {
+    if (!fileParser) return;
+    auto wanted = [this](uint32_t bits) { return (typeMask & bits) != 0; };
+    auto run = [this](const CScanSteps::Run& step) {
+        if (step && !cancelled) step(*this);
+    };
+    auto report = [this](int dataType, void* first) {
+        if (progress) progress->OnScanData(dataType, first);
+    };
+
+    if (wanted(ScanBookmarks)) {
+        run(steps.bookmarks);
+        report(ScanBookmarks, bookmarkList.first);
+    }
+    if (wanted(ScanCalendar)) {
+        run(steps.calendar);
+        report(ScanCalendar, calendarList.first);
+    }
+    if (wanted(ScanReminders)) {
+        run(steps.reminders);
+        run(steps.remindersEx);
+        report(ScanReminders, reminderList.first);
+    }
+    if (wanted(ScanNotes)) {
+        run(steps.notes);
+        report(ScanNotes, noteList.first);
+    }
+    // Contacts also when only SMS or calls are wanted: they name numbers through
+    // FindContactName.
+    if (wanted(ScanSms | ScanCallHistory | ScanContacts)) {
+        run(steps.contacts);
+        if (wanted(ScanContacts)) report(ScanContacts, contactList.first);
+    }
+    if (wanted(ScanCallHistory)) {
+        run(steps.callHistory);
+        report(ScanCallHistory, callList.first);
+    }
+    if (wanted(ScanSms)) {
+        run(steps.sms);
+        report(ScanSms, smsList.first);
+    }
+
+    if (wanted(ScanWxContacts | ScanWxChats)) {
+        auto reportEmpty = [&] {
+            if (wanted(ScanWxContacts)) report(ScanWxContacts, nullptr);
+            if (wanted(ScanWxChats)) report(ScanWxChats, nullptr);
+        };
+        if (cancelled) {
+            reportEmpty();
+            return;
+        }
+        if (const WxAccountList* accounts = fileParser->GetWeChatAccounts()) wxAccounts = accounts;
+        const size_t accountCount = wxAccounts ? wxAccounts->size() : 0;
+        wxContactLists.clear();
+        wxSessionLists.clear();
+        wxContactLists.resize(accountCount);
+        wxSessionLists.resize(accountCount);
+        if (accountCount == 0) {
+            reportEmpty();
+        } else {
+            for (const auto& account : *wxAccounts) {
+                if (cancelled) break;
+                // Account indexes run from 0 to the count minus 1; an entry out of that
+                // range has no lists and is passed over.
+                if (!account || account->index < 0 || static_cast<size_t>(account->index) >= accountCount)
+                    continue;
+                const int index = account->index;
+                accountIndex = index;
+                if (steps.wxAddressBook) steps.wxAddressBook(*this, index);
+                if (steps.wxSessionAndChat) steps.wxSessionAndChat(*this, index, wanted(ScanWxChats));
+                if (wanted(ScanWxContacts)) report(ScanWxContacts, wxContactLists[index].first);
+                if (wanted(ScanWxChats)) report(ScanWxChats, wxSessionLists[index].first);
+            }
+        }
+    }
+
+    if (wanted(ScanWaChats)) {
+        if (!cancelled) {
+            if (const WaStoreList* stores = fileParser->GetWhatsAppStores()) waStores = stores;
+            run(steps.whatsApp);
+        }
+        report(ScanWaChats, waChatList.first);
+    }
+}
+
+const char* CScanManager::FindContactName(const char* phone) const {
+    if (isEmpty(phone)) return nullptr;
+    for (const ContactRecord* r = contactList.first; r; r = r->next)
+        if (r->phone == phone) return r->name.c_str();
+    return nullptr;
+}
+
+WxContactRecord* CScanManager::FindChatContact(const char* userName, int index) {
+    if (isEmpty(userName) || index < 0 || static_cast<size_t>(index) >= wxContactLists.size()) return nullptr;
+    for (WxContactRecord* r = wxContactLists[index].first; r; r = r->next)
+        if (r->accountIndex == index && r->userName == userName) return r;
+    return nullptr;
+}
+
+WxContactRecord* CScanManager::AddChatContact(int kind, const char* userName, int index) {
+    if (isEmpty(userName) || index < 0 || static_cast<size_t>(index) >= wxContactLists.size()) return nullptr;
+    auto record = std::make_unique<WxContactRecord>();
+    record->deleted = true;
+    record->kind = kind;
+    record->accountIndex = index;
+    record->userName = userName;
+    return wxContactLists[index].prepend(std::move(record));
+}
+
+WxContactRecord* CScanManager::AddUnnamedChatContact(int index) {
+    auto record = std::make_unique<WxContactRecord>();
+    record->deleted = true;
+    record->kind = 4;
+    record->accountIndex = index;
+    record->remark = kUnnamedContactPrefix + std::to_string(unnamedContacts.count);
+    return unnamedContacts.append(std::move(record));
+}
+
+const WxAccountEntry* CScanManager::FindAccount(int index) const {
+    if (!wxAccounts) return nullptr;
+    for (const auto& account : *wxAccounts)
+        if (account && account->index == index) return account.get();
+    return nullptr;
+}
+
+const WaStoreEntry* CScanManager::FindWhatsAppAccount(int index) const {
+    if (!waStores) return nullptr;
+    for (const auto& store : *waStores)
+        if (store && store->index == index) return store.get();
+    return nullptr;
+}

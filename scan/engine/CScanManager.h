@@ -1,0 +1,116 @@
+#pragma once
+#include "core/backup/IFileParser.h"
+#include "core/records/IScanProgress.h"
+#include "core/records/RecordList.h"
+#include "core/records/ScanDataType.h"
+#include "core/sqlite/IParserOwner.h"
+#include "scan/engine/CScanSteps.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct MediaFileRecord;
+struct ContactRecord;
+struct CallRecord;
+struct SmsConversationRecord;
+struct BookmarkRecord;
+struct ReminderRecord;
+struct NoteRecord;
+struct CalendarRecord;
+struct WxContactRecord;
+struct WxSessionRecord;
+struct WaChatRecord;
+struct WxAccountEntry;
+struct WaStoreEntry;
+
+// Runs one scan of one backup for a type mask: lists the chosen media, runs the
+// database parsers one after the other, keeps their records per data type and hands
+// each finished list to the progress receiver. Owner of every parser while it runs.
+class CScanManager : public IParserOwner {
+public:
+    CScanManager(int typeMask, const char* outputDir, const char* backupDir, int iosVersion,
+                 IScanProgress* progress, IFileParser* fileParser);
+    virtual ~CScanManager();
+    CScanManager(const CScanManager&) = delete;
+    CScanManager& operator=(const CScanManager&) = delete;
+
+    void Scan();
+    void ScanMediaFiles();
+    void ScanDatabases();
+    void Stop(bool stopRest);
+    void SetFileSuffixes(const char* photo, const char* video, const char* audio, const char* other);
+    void ReportProgress(int dataType, int stage, int done, int total, bool finished) override;
+
+    // The record's own name string, or null.
+    const char* FindContactName(const char* phone) const override;
+    WxContactRecord* FindChatContact(const char* userName, int accountIndex) override;
+    WxContactRecord* AddChatContact(int kind, const char* userName, int accountIndex) override;
+    WxContactRecord* AddUnnamedChatContact(int accountIndex) override;
+    const WxAccountEntry* FindAccount(int index) const override;
+    const WaStoreEntry* FindWhatsAppAccount(int index) const override;
+
+    // Replaces the parser steps (tests inject fakes). The default is CScanSteps::Default().
+    void SetSteps(CScanSteps steps);
+
+    // Full path of a stored file: backupDir joined with its stored path.
+    std::string BackupFilePath(const std::string& storedPath) const override;
+
+    // The parsers' view of this scan: its fields below.
+    const std::atomic<bool>& CancelFlag() const override { return cancelled; }
+    uint32_t TypeMask() const override { return typeMask; }
+    int IosVersion() const override { return iosVersion; }
+    bool SkipDuplicates() const override { return skipDuplicates; }
+    const std::string& BackupDir() const override { return backupDir; }
+    const std::string& OutputDir() const override { return outputDir; }
+    IFileParser* FileParser() const override { return fileParser; }
+    void SetProgressSteps(int total) override {
+        stepDone = 0;
+        stepTotal = total;
+    }
+    void AddProgressStep(int n) override { stepDone += n; }
+    int AccountIndex() const override { return accountIndex; }
+    RecordList<ContactRecord>& ContactList() override { return contactList; }
+    RecordList<CallRecord>& CallList() override { return callList; }
+    RecordList<SmsConversationRecord>& SmsList() override { return smsList; }
+    RecordList<BookmarkRecord>& BookmarkList() override { return bookmarkList; }
+    RecordList<ReminderRecord>& ReminderList() override { return reminderList; }
+    RecordList<NoteRecord>& NoteList() override { return noteList; }
+    RecordList<CalendarRecord>& CalendarList() override { return calendarList; }
+    std::vector<RecordList<WxContactRecord>>& WxContactLists() override { return wxContactLists; }
+    std::vector<RecordList<WxSessionRecord>>& WxSessionLists() override { return wxSessionLists; }
+    RecordList<WaChatRecord>& WaChatList() override { return waChatList; }
+
+    RecordList<MediaFileRecord> photoList, videoList, voiceMemoList, smsAttachmentList, noteAttachmentList,
+        wxAttachmentList, waAttachmentList;
+    RecordList<ContactRecord> contactList;
+    RecordList<CallRecord> callList;
+    RecordList<SmsConversationRecord> smsList;
+    RecordList<BookmarkRecord> bookmarkList;
+    RecordList<ReminderRecord> reminderList;
+    RecordList<NoteRecord> noteList;
+    RecordList<CalendarRecord> calendarList;
+    std::vector<RecordList<WxContactRecord>> wxContactLists;
+    std::vector<RecordList<WxSessionRecord>> wxSessionLists;
+    RecordList<WaChatRecord> waChatList;
+    const WxAccountList* wxAccounts = nullptr;  // borrowed from the manifest reader
+    const WaStoreList* waStores = nullptr;      // borrowed from the manifest reader
+    RecordList<WxContactRecord> unnamedContacts;
+    bool skipDuplicates = true;
+    uint32_t typeMask = 0;
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> stopRest{false};
+    std::string backupDir;  // always ends with '/'
+    std::string outputDir;  // folder for files the parsers write (contact photos)
+    int iosVersion = 0;
+    IFileParser* fileParser = nullptr;
+    IScanProgress* progress = nullptr;
+    std::string photoSuffixes, videoSuffixes, audioSuffixes, otherSuffixes;
+    int stepDone = 0;
+    int stepTotal = 1;
+    int accountIndex = 0;
+
+private:
+    CScanSteps steps;
+};

@@ -1,0 +1,497 @@
+#include "core/apps/CCalendar.h"
+#include "core/records/CalendarRecord.h"
+#include "scan/engine/CScanManager.h"
+#include "tests/core/apps/SystemAppBackup.h"
+#include "tests/kit/FixtureDb.h"
+#include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/SystemSchemas.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <ctime>
+#include <random>
+#include <string>
+#include <vector>
+
+using kit::FixtureDb;
+using kit::Value;
+
+namespace {
+
+constexpr int64_t kApple = 978307200;
+const char* kDevicePath = "/var/mobile/Library/Calendar/Calendar.sqlitedb";
+
+const char* kItemSchema =
+    "CREATE TABLE Calendar (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, title TEXT);"
+    "CREATE TABLE Location (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, title TEXT, address TEXT,"
+    " latitude REAL, longitude REAL);"
+    "CREATE TABLE CalendarItem (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, summary TEXT, location_id INTEGER,"
+    " description TEXT, start_date REAL, start_tz TEXT, end_date REAL, all_day INTEGER, calendar_id INTEGER,"
+    " UUID TEXT, entity_type INTEGER, priority INTEGER, due_date REAL, completion_date REAL);";
+
+const char* kEventSchema = kit::kCalendarEventSchema;
+
+std::string uuid(int n) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "A1B2C3D4-0000-4000-8000-%012d", n);
+    return buf;
+}
+
+int64_t addItem(FixtureDb& db, Value summary, Value locationId, Value description, Value start, Value end,
+                int64_t entityType = 2) {
+    static int counter = 0;
+    return db.insert("CalendarItem",
+                     {"summary", "location_id", "description", "start_date", "start_tz", "end_date",
+                      "all_day", "calendar_id", "UUID", "entity_type", "priority"},
+                     {summary, locationId, description, start, std::string("Europe/Paris"), end, int64_t(0),
+                      int64_t(1), uuid(++counter), entityType, int64_t(0)});
+}
+
+struct Event {
+    bool deleted;
+    std::string title, description, location;
+    int64_t start, end;
+};
+
+std::vector<Event> eventsOf(const CScanManager& m) {
+    std::vector<Event> out;
+    for (const CalendarRecord* r = m.calendarList.first; r; r = r->next)
+        out.push_back({r->deleted, r->title, r->description, r->location, r->start, r->end});
+    return out;
+}
+
+const Event* find(const std::vector<Event>& events, const std::string& title) {
+    for (const auto& e : events)
+        if (e.title == title) return &e;
+    return nullptr;
+}
+
+int countTitle(const std::vector<Event>& events, const std::string& title) {
+    int n = 0;
+    for (const auto& e : events)
+        n += e.title == title;
+    return n;
+}
+
+} // namespace
+
+class CalendarItemTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        FixtureDb db(backup.Scratch("Calendar.sqlitedb"));
+        db.exec(kItemSchema);
+        db.insert("Calendar", {"title"}, {std::string("Home")});
+        db.insert("Location", {"title"}, {std::string("Office")}); // rowid 1
+        db.insert("Location", {"title"}, {std::string("")});       // rowid 2: never used
+        addItem(db, std::string("Standup"), int64_t(1), std::string("daily"), 600000000.5, 600001800.0);
+        addItem(db, std::string("Whole seconds"), nullptr, nullptr, int64_t(610000000), int64_t(610003600));
+        addItem(db, std::string(""), nullptr, nullptr, 590000000.0, 590000600.0);
+        addItem(db, std::string("Missing location"), int64_t(99), nullptr, 580000000.0, 580000600.0);
+        addItem(db, std::string("Empty location"), int64_t(2), nullptr, 570000000.0, 570000600.0);
+        addItem(db, std::string("Zero start"), nullptr, nullptr, 0.0, -100.0);
+        addItem(db, std::string("Buy milk"), nullptr, nullptr, 600000000.0, 600000000.0, 3); // a reminder
+        addItem(db, nullptr, nullptr, nullptr, 600000000.0, 600000000.0); // no summary: skipped
+        addItem(db, std::string("Dentist"), int64_t(1), std::string("bring card"), int64_t(620000000),
+                int64_t(620003600));
+        addItem(db, std::string("Deleted reminder"), nullptr, nullptr, 605000000.0, 605000000.0, 3);
+        addItem(db, std::string("Old party"), int64_t(0), std::string("cake"), 500000000.0, 500007200.0);
+        addItem(db, std::string("Moved meeting"), int64_t(1), std::string("room change"), 450000000.0,
+                450003600.0);
+        // Updates that grow a row move it and leave the old version in free space: one equal
+        // on the duplicate key (only the priority changed), one with another location id.
+        db.exec("UPDATE CalendarItem SET priority = 1000 WHERE summary = 'Standup'");
+        db.exec("UPDATE CalendarItem SET location_id = 3000 WHERE summary = 'Moved meeting'");
+        db.deleteWhere("CalendarItem", "summary IN ('Dentist', 'Deleted reminder', 'Old party')");
+        db.close();
+        backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb",
+                   backup.Scratch("Calendar.sqlitedb"));
+    }
+
+    std::vector<Event> Run() {
+        CScanManager& m = backup.Manager(0x40);
+        before = kit::FolderSnapshot::Take(backup.BackupDir());
+        CCalendar cal(&m);
+        ok = cal.Scan();
+        return eventsOf(m);
+    }
+
+    testsupport::SystemAppBackup backup{12};
+    kit::FolderSnapshot before;
+    bool ok = false;
+};
+
+TEST_F(CalendarItemTest, LiveEventsWithLocationsAndDates) {
+    auto events = Run();
+    ASSERT_TRUE(ok);
+    const Event* e = find(events, "Standup");
+    ASSERT_NE(nullptr, e);
+    EXPECT_FALSE(e->deleted);
+    EXPECT_EQ("daily", e->description);
+    EXPECT_EQ("Office", e->location);
+    EXPECT_EQ(600000000 + kApple, e->start); // fraction dropped before the shift
+    EXPECT_EQ(600001800 + kApple, e->end);
+
+    e = find(events, "Whole seconds");
+    ASSERT_NE(nullptr, e) << "INTEGER dates are read";
+    EXPECT_EQ(610000000 + kApple, e->start);
+    EXPECT_EQ(610003600 + kApple, e->end);
+
+    e = find(events, "");
+    ASSERT_NE(nullptr, e) << "a live event with an empty title is kept";
+    EXPECT_FALSE(e->deleted);
+
+    e = find(events, "Missing location");
+    ASSERT_NE(nullptr, e);
+    EXPECT_EQ("", e->location);
+    e = find(events, "Empty location");
+    ASSERT_NE(nullptr, e);
+    EXPECT_EQ("", e->location);
+
+    e = find(events, "Zero start");
+    ASSERT_NE(nullptr, e);
+    EXPECT_EQ(0, e->start);
+    EXPECT_EQ(-100, e->end);
+
+    EXPECT_EQ(nullptr, find(events, "Buy milk")) << "reminders are not events";
+}
+
+TEST_F(CalendarItemTest, DeletedEventsComeBackFirstAndRemindersStayOut) {
+    auto events = Run();
+    const Event* e = find(events, "Dentist");
+    ASSERT_NE(nullptr, e);
+    EXPECT_TRUE(e->deleted);
+    EXPECT_EQ("bring card", e->description);
+    EXPECT_EQ("Office", e->location);
+    EXPECT_EQ(620000000 + kApple, e->start);
+    EXPECT_EQ(620003600 + kApple, e->end);
+    e = find(events, "Old party");
+    ASSERT_NE(nullptr, e);
+    EXPECT_TRUE(e->deleted);
+    EXPECT_EQ("cake", e->description);
+    EXPECT_EQ(nullptr, find(events, "Deleted reminder"));
+
+    // Deleted first, newest start first; then the live events, newest start first.
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ("Dentist", events[0].title);
+    EXPECT_EQ("Old party", events[1].title);
+    EXPECT_EQ("Moved meeting", events[2].title);
+    EXPECT_TRUE(events[2].deleted);
+    EXPECT_EQ("Office", events[2].location) << "the version before the update";
+    for (size_t i = 3; i < events.size(); ++i) {
+        EXPECT_FALSE(events[i].deleted) << events[i].title;
+        if (i > 3) {
+            EXPECT_GE(events[i - 1].start, events[i].start);
+        }
+    }
+    // The old version of the updated Standup equals the live one on the key: one record.
+    for (const char* t : {"Standup", "Whole seconds", "Dentist", "Old party"})
+        EXPECT_EQ(1, countTitle(events, t)) << t;
+    EXPECT_EQ(2, countTitle(events, "Moved meeting"));
+}
+
+TEST_F(CalendarItemTest, BackupFolderIsLeftUnchanged) {
+    Run();
+    EXPECT_EQ("", kit::FolderSnapshot::Take(backup.BackupDir()).DiffFrom(before));
+}
+
+// Carved start dates: the earliest accepted date is 2000-12-31 16:00 UTC; no upper
+// bound; conversions that would overflow are rejected.
+TEST(CalendarCarvedDates, BoundaryTable) {
+    struct Case {
+        const char* title;
+        Value start;
+        Value end;
+        bool found;
+        int64_t unixStart;
+    } cases[] = {
+        {"eight hours before 2001", int64_t(-28800), int64_t(-25200), true, 978278400},
+        {"one second earlier", int64_t(-28801), int64_t(-25200), false, 0},
+        {"zero start", int64_t(0), int64_t(3600), false, 0},
+        {"zero end", int64_t(500000000), int64_t(0), false, 0},
+        {"far future", int64_t(2000000000), int64_t(2000003600), true, 2000000000 + kApple},
+        {"float with fraction", 400000000.75, 400003600.0, true, 400000000 + kApple},
+        {"overflowing integer", int64_t(INT64_MAX - 10), int64_t(500000000), false, 0},
+        {"huge float", 1e300, 500000000.0, false, 0},
+        {"text date", std::string("2020-01-01"), int64_t(500000000), false, 0},
+    };
+    testsupport::SystemAppBackup backup(12);
+    {
+        FixtureDb db(backup.Scratch("Calendar.sqlitedb"));
+        db.exec(kItemSchema);
+        for (const auto& c : cases)
+            addItem(db, std::string(c.title), int64_t(0), nullptr, c.start, c.end);
+        addItem(db, std::string(""), int64_t(0), nullptr, int64_t(500000000), int64_t(500003600));
+        db.exec("DELETE FROM CalendarItem WHERE ROWID > 0");
+        db.close();
+    }
+    backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb",
+               backup.Scratch("Calendar.sqlitedb"));
+    CScanManager& m = backup.Manager(0x40);
+    CCalendar cal(&m);
+    ASSERT_TRUE(cal.Scan());
+    auto events = eventsOf(m);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        const Event* e = find(events, c.title);
+        EXPECT_EQ(c.found, e != nullptr);
+        if (e && c.found) {
+            EXPECT_TRUE(e->deleted);
+            EXPECT_EQ(c.unixStart, e->start);
+        }
+    }
+    EXPECT_EQ(nullptr, find(events, "")) << "a carved event needs a title";
+}
+
+// iOS 4 and earlier: the Event table with its location text.
+TEST(CalendarIos4, EventTable) {
+    testsupport::SystemAppBackup backup(4);
+    {
+        FixtureDb db(backup.Scratch("Calendar.sqlitedb"));
+        db.exec(kEventSchema);
+        auto add = [&](const std::string& summary, Value location, double start) {
+            static int n = 0;
+            db.insert("Event",
+                      {"summary", "location", "description", "start_date", "end_date", "calendar_id",
+                       "unique_identifier"},
+                      {summary, location, std::string("notes of ") + summary, start, start + 3600, int64_t(1),
+                       uuid(++n)});
+        };
+        add("Lunch", std::string("Cafe"), 300000000.0);
+        add("Meeting", nullptr, 310000000.0);
+        add("Cancelled trip", std::string("Airport"), 305000000.0);
+        db.deleteWhere("Event", "summary = 'Cancelled trip'");
+        db.close();
+    }
+    backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb",
+               backup.Scratch("Calendar.sqlitedb"));
+    CScanManager& m = backup.Manager(0x40);
+    CCalendar cal(&m);
+    ASSERT_TRUE(cal.Scan());
+    auto events = eventsOf(m);
+    ASSERT_EQ(3u, events.size());
+    EXPECT_EQ("Cancelled trip", events[0].title);
+    EXPECT_TRUE(events[0].deleted);
+    EXPECT_EQ("Airport", events[0].location);
+    EXPECT_EQ("notes of Cancelled trip", events[0].description);
+    EXPECT_EQ(305000000 + kApple, events[0].start);
+    EXPECT_EQ("Meeting", events[1].title);
+    EXPECT_EQ("", events[1].location);
+    EXPECT_EQ("Lunch", events[2].title);
+    EXPECT_EQ("Cafe", events[2].location);
+    EXPECT_FALSE(events[2].deleted);
+}
+
+TEST(CalendarSchemaChoice, Ios5ReadsCalendarItemNotEvent) {
+    testsupport::SystemAppBackup backup(5);
+    {
+        FixtureDb db(backup.Scratch("Calendar.sqlitedb"));
+        db.exec(kItemSchema);
+        db.exec(kEventSchema);
+        addItem(db, std::string("From items"), nullptr, nullptr, 300000000.0, 300000600.0);
+        db.insert("Event", {"summary", "start_date", "end_date"},
+                  {std::string("From events"), 300000000.0, 300000600.0});
+        db.close();
+    }
+    backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb",
+               backup.Scratch("Calendar.sqlitedb"));
+    CScanManager& m = backup.Manager(0x40);
+    CCalendar cal(&m);
+    ASSERT_TRUE(cal.Scan());
+    auto events = eventsOf(m);
+    EXPECT_NE(nullptr, find(events, "From items"));
+    EXPECT_EQ(nullptr, find(events, "From events"));
+}
+
+TEST(CalendarBadInput, SoftFailures) {
+    struct Case {
+        const char* name;
+        std::string sql;
+        std::string raw;
+        bool scanOk;
+        int liveEvents;
+    } cases[] = {
+        {"no Location table",
+         "CREATE TABLE CalendarItem (ROWID INTEGER PRIMARY KEY, summary TEXT, location_id INTEGER,"
+         " description TEXT, start_date REAL, end_date REAL, entity_type INTEGER);"
+         "INSERT INTO CalendarItem VALUES(1, 'Kept', 3, NULL, 1.0, 2.0, 2);",
+         "", true, 1},
+        {"missing columns",
+         "CREATE TABLE CalendarItem (ROWID INTEGER PRIMARY KEY, summary TEXT, entity_type INTEGER);"
+         "INSERT INTO CalendarItem VALUES(1, 'No dates', 2);",
+         "", true, 0},
+        {"no entity_type column",
+         "CREATE TABLE CalendarItem (ROWID INTEGER PRIMARY KEY, summary TEXT);"
+         "INSERT INTO CalendarItem VALUES(1, 'x');",
+         "", true, 0},
+        {"wrong types",
+         "CREATE TABLE Location (ROWID INTEGER PRIMARY KEY, title BLOB);"
+         "INSERT INTO Location VALUES(1, X'4142');"
+         "CREATE TABLE CalendarItem (ROWID INTEGER PRIMARY KEY, summary, location_id, description,"
+         " start_date, end_date, entity_type INTEGER);"
+         "INSERT INTO CalendarItem VALUES(1, 42, 'one', 7, 'soon', X'00', 2);"
+         "INSERT INTO CalendarItem VALUES(2, 'Typed oddly', 'one', 7, 'soon', X'00', 2);"
+         "INSERT INTO CalendarItem VALUES(3, 'Big', 1, NULL, 1e300, -1e300, 2);",
+         "", true, 2},
+        {"zero-byte file", "", std::string(), false, 0},
+        {"garbage", "", std::string(4096, '\x5A'), false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::SystemAppBackup backup(12);
+        if (!c.sql.empty()) {
+            FixtureDb db(backup.Scratch("Calendar.sqlitedb"));
+            db.exec(c.sql);
+            db.close();
+            backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb",
+                       backup.Scratch("Calendar.sqlitedb"));
+        } else {
+            backup.AddBytes(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb",
+                            c.raw);
+        }
+        CScanManager& m = backup.Manager(0x40);
+        auto before = kit::FolderSnapshot::Take(backup.BackupDir());
+        CCalendar cal(&m);
+        EXPECT_EQ(c.scanOk, cal.Scan());
+        EXPECT_EQ(c.liveEvents, m.calendarList.count);
+        EXPECT_EQ("", kit::FolderSnapshot::Take(backup.BackupDir()).DiffFrom(before));
+    }
+}
+
+TEST(CalendarScan, FailsWithoutOwnerParserOrStoredFile) {
+    CCalendar ownerless(nullptr);
+    EXPECT_FALSE(ownerless.Scan());
+    CScanManager noParser(0x40, "/tmp/", "/tmp/", 12, nullptr, nullptr);
+    CCalendar cal(&noParser);
+    EXPECT_FALSE(cal.Scan());
+    testsupport::SystemAppBackup backup(12);
+    CScanManager& m = backup.Manager(0x40);
+    CCalendar missing(&m);
+    EXPECT_FALSE(missing.Scan());
+    EXPECT_EQ(0, m.calendarList.count);
+}
+
+namespace {
+
+bool operator==(const Event& a, const Event& b) {
+    return a.deleted == b.deleted && a.title == b.title && a.description == b.description &&
+           a.location == b.location && a.start == b.start && a.end == b.end;
+}
+
+std::ostream& operator<<(std::ostream& os, const Event& e) {
+    return os << (e.deleted ? "deleted '" : "live '") << e.title << "' '" << e.description << "' @'"
+              << e.location << "' " << e.start << "-" << e.end;
+}
+
+// The hand-over as the plain walk of the owner's list per event: an event equal in start,
+// end, title, description and location to a listed one is left out; the others go after
+// every event that must precede them (deleted first, then live, each by start, latest
+// first).
+void addByWalk(std::vector<Event>& list, const Event& e) {
+    size_t position = 0;
+    for (const Event& r : list) {
+        if (r.start == e.start && r.end == e.end && r.title == e.title && r.description == e.description &&
+            r.location == e.location)
+            return;
+        if (e.deleted) {
+            if (r.deleted && r.start > e.start) ++position;
+        } else if (r.deleted || r.start > e.start) {
+            ++position;
+        }
+    }
+    list.insert(list.begin() + static_cast<std::ptrdiff_t>(position), e);
+}
+
+} // namespace
+
+// Many events on few start dates, repeated events, events that differ only in a location
+// id that names no location, and deleted copies: the list comes out as the walk per event
+// builds it.
+TEST(CalendarOrder, ManyEqualStartsAndRepeatsComeOutAsTheWalkListsThem) {
+    for (uint32_t seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE(seed);
+        std::mt19937 rng(seed);
+        testsupport::SystemAppBackup backup(12);
+        const std::vector<std::string> titles = {"Standup", "Lunch", "Gym"};
+        const std::vector<int64_t> locationIds = {0, 1, 2, 3, 99}; // 3: empty title, 99: none
+        int gone = 0;
+        {
+            FixtureDb db(backup.Scratch("Calendar.sqlitedb"));
+            db.exec(kItemSchema);
+            db.insert("Calendar", {"title"}, {std::string("Home")});
+            db.insert("Location", {"title"}, {std::string("Office")});
+            db.insert("Location", {"title"}, {std::string("Home")});
+            db.insert("Location", {"title"}, {std::string("")});
+            std::vector<std::vector<Value>> liveRows;
+            std::string goneKeys;
+            for (int i = 0; i < 120; ++i) {
+                const double start = 600000000.0 + static_cast<double>(rng() % 5) * 3600;
+                std::vector<Value> v = {titles[rng() % titles.size()],
+                                        locationIds[rng() % locationIds.size()],
+                                        rng() % 2 ? Value(std::string("room 1")) : Value(nullptr), start,
+                                        start + static_cast<double>(rng() % 2) * 1800};
+                if (i % 5 == 4) {
+                    if (i % 3 == 0) {
+                        v = liveRows[rng() % liveRows.size()]; // an old copy, another location id
+                        v[1] = locationIds[rng() % locationIds.size()];
+                    } else { // a start of its own among the deleted events
+                        v[3] = 600000007.0 + 13 * i;
+                        v[4] = 600000007.0 + 13 * i + 600;
+                    }
+                }
+                const int64_t rowid = addItem(db, v[0], v[1], v[2], v[3], v[4]);
+                if (i % 5 == 4) {
+                    goneKeys += (goneKeys.empty() ? "" : ",") + std::to_string(rowid);
+                    ++gone;
+                } else {
+                    liveRows.push_back(v);
+                }
+            }
+            db.deleteWhere("CalendarItem", "ROWID IN (" + goneKeys + ")");
+            db.close();
+        }
+
+        // The live events in the order the parser's query returns them, named by location.
+        std::vector<Event> live;
+        {
+            sqlite3* db = nullptr;
+            ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(backup.Scratch("Calendar.sqlitedb").c_str(), &db,
+                                                 SQLITE_OPEN_READONLY, nullptr));
+            sqlite3_stmt* st = nullptr;
+            ASSERT_EQ(SQLITE_OK,
+                      sqlite3_prepare_v2(db,
+                                         "select summary,ifnull((select title from Location where "
+                                         "ROWID=location_id),''),start_date,end_date,ifnull(description,"
+                                         "'') from 'CalendarItem' where entity_type=2",
+                                         -1, &st, nullptr));
+            while (sqlite3_step(st) == SQLITE_ROW)
+                live.push_back({false, reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                                reinterpret_cast<const char*>(sqlite3_column_text(st, 4)),
+                                reinterpret_cast<const char*>(sqlite3_column_text(st, 1)),
+                                sqlite3_column_int64(st, 2) + kApple, sqlite3_column_int64(st, 3) + kApple});
+            sqlite3_finalize(st);
+            sqlite3_close(db);
+        }
+
+        backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb",
+                   backup.Scratch("Calendar.sqlitedb"));
+        CScanManager& m = backup.Manager(0x40);
+        {
+            CCalendar cal(&m);
+            ASSERT_TRUE(cal.Scan());
+        }
+        const std::vector<Event> listed = eventsOf(m);
+
+        // The deleted events the carver recovered, fed in the reverse of their listed order:
+        // among equal starts the later arrival is listed first.
+        std::vector<Event> carved;
+        for (const Event& e : listed)
+            if (e.deleted) carved.insert(carved.begin(), e);
+        EXPECT_GT(static_cast<int>(carved.size()), gone / 3);
+        std::vector<Event> expected;
+        for (const std::vector<Event>* rows : {&live, &carved})
+            for (const Event& e : *rows)
+                addByWalk(expected, e);
+        EXPECT_EQ(expected, listed);
+    }
+}
