@@ -852,6 +852,9 @@ void DeviceScanManager::ConvertWxChats(void* records) {
         keyByIndex = wxAccountKeyByIndex;
     }
     {
+        const QString progressFormat = QString::fromUtf8(kChatProgressText);
+        const QString stickerText =
+            QStringLiteral("[%1]").arg(LocalizedText(QStringLiteral("WxTypeExp")).value_or(QString()));
         wxSessionCounter = 0;
         int unnamedChats = 1;
         for (auto* s = firstRecord<WxSessionRecord>(records); s; s = s->next) {
@@ -902,10 +905,10 @@ void DeviceScanManager::ConvertWxChats(void* records) {
 
             const QString root = account.sRoot();
             int i = 0;
+            std::optional<int64_t> lastKept;
             for (const WxMessageRecord* m = s->messages.first; m; m = m->next) {
                 ++i;
-                SendProgressText(wxSessionCounter, 0,
-                                 QString::fromUtf8(kChatProgressText).arg(i).arg(s->messages.count));
+                SendProgressText(wxSessionCounter, 0, progressFormat.arg(i).arg(s->messages.count));
                 if (m->deleted) chat->setBDelete(true);
                 const qint64 kind = displayKindOf(m->type);
                 if (kind == 0) continue;
@@ -936,8 +939,7 @@ void DeviceScanManager::ConvertWxChats(void* records) {
                     message.setResourcesFile(WxMediaPath(root, m->mediaPath, ".mp4"));
                     break;
                 case 47:
-                    message.setContent(QStringLiteral("[%1]").arg(
-                        LocalizedText(QStringLiteral("WxTypeExp")).value_or(QString())));
+                    message.setContent(stickerText);
                     break;
                 case 48:
                     message.setContent(textOrEmpty(m->locationLabel));
@@ -967,9 +969,13 @@ void DeviceScanManager::ConvertWxChats(void* records) {
                     message.setImageUrl(textOrEmpty(m->senderHeadUrl));
                 }
                 message.setLDataTime(m->time);
-                chat->setDate(QDateTime::fromSecsSinceEpoch(m->time).toString(QStringLiteral("yyyy-MM-dd")));
+                lastKept = m->time;
                 chat->addWXSMSContent(message);
             }
+            // The chat shows the day of its last kept message.
+            if (lastKept)
+                chat->setDate(
+                    QDateTime::fromSecsSinceEpoch(*lastKept).toString(QStringLiteral("yyyy-MM-dd")));
         }
     }
     {
