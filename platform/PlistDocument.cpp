@@ -49,6 +49,16 @@ std::optional<QString> PlistDocument::String(std::initializer_list<const char*> 
     return QString::fromUtf8(text, qsizetype(length));
 }
 
+std::optional<QDateTime> PlistDocument::Date(std::initializer_list<const char*> path) const {
+    plist_t node = Node(path);
+    if (!node || plist_get_node_type(node) != PLIST_DATE) return std::nullopt;
+    int32_t seconds = 0, micros = 0;
+    plist_get_date_val(node, &seconds, &micros);
+    // Property-list dates count from 2001-01-01 00:00:00 UTC.
+    static const QDateTime epoch(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+    return epoch.addMSecs(qint64(seconds) * 1000 + micros / 1000);
+}
+
 std::optional<bool> PlistDocument::Bool(std::initializer_list<const char*> path) const {
     plist_t node = Node(path);
     if (!node) return std::nullopt;

@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QDateTime>
 #include <QHash>
 #include <QString>
 
@@ -26,6 +27,8 @@ class PlistDocument {
     std::optional<QString> String(std::initializer_list<const char*> path) const;
     // A boolean node; an integer node counts as true when it is not 0.
     std::optional<bool> Bool(std::initializer_list<const char*> path) const;
+    // A date node, in UTC.
+    std::optional<QDateTime> Date(std::initializer_list<const char*> path) const;
     // The string values of the dictionary at the path (other values are left out).
     QHash<QString, QString> StringDictionary(std::initializer_list<const char*> path) const;
 

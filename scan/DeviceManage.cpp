@@ -4,14 +4,15 @@
 #include "core/records/ScanDataType.h"
 #include "platform/BackupToolRunner.h"
 #include "platform/ImobileDeviceService.h"
+#include "platform/Paths.h"
 #include "platform/PlistDocument.h"
 #include "scan/DeviceAuthorizationMessageWindow.h"
 #include "scan/ScanLog.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QXmlStreamReader>
 
 namespace {
@@ -216,9 +217,21 @@ void DeviceManage::RemoveDevice(const DeviceRef& device) {
 // ---------------------------------------------------------------------------------
 // Backup and analysis
 
+namespace {
+// The application's own folder in the user's cache folder (Paths::Caches, which tests
+// may point elsewhere), named like QStandardPaths::CacheLocation: "<org>/<app>".
+QString ApplicationCacheFolder() {
+    QString folder = Paths::Caches();
+    if (folder.isEmpty()) return QString();
+    for (const QString& part : {QCoreApplication::organizationName(), QCoreApplication::applicationName()})
+        if (!part.isEmpty()) folder += QLatin1Char('/') + part;
+    return folder;
+}
+} // namespace
+
 QString DeviceManage::getSaveBackUpPath() const {
     QString cache = services.cacheFolder;
-    if (cache.isEmpty()) cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    if (cache.isEmpty()) cache = ApplicationCacheFolder();
     if (cache.isEmpty()) return QString();
     return cache + QStringLiteral("/backup");
 }
@@ -437,7 +450,7 @@ uint32_t DeviceManage::SelectionToMask(const QStringList& selection) {
 
 QString DeviceManage::NewScanOutputFolder() {
     QString cache = services.cacheFolder;
-    if (cache.isEmpty()) cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    if (cache.isEmpty()) cache = ApplicationCacheFolder();
     if (cache.isEmpty()) cache = QDir::tempPath();
     // Files of the previous scan (contact pictures) were read into its results.
     const QString scans = cache + QStringLiteral("/scan");
@@ -514,8 +527,12 @@ void DeviceManage::InitScanFileSuffix() {
 
     QFile option(services.optionResource);
     WxFilter.clear();
-    if (option.open(QIODevice::ReadOnly) && option.size() <= 16 * 1024 * 1024)
-        WxFilter = PlistDocument::FromBytes(option.readAll()).StringDictionary({"WxFilter"});
+    if (option.open(QIODevice::ReadOnly) && option.size() <= 16 * 1024 * 1024) {
+        const PlistDocument document = PlistDocument::FromBytes(option.readAll());
+        WxFilter = document.StringDictionary({"WxFilter"});
+        // The avatar host account discovery takes avatar URLs from (none while empty).
+        parser.SetWxAvatarPrefix(document.String({"WxAvatarPrefix"}).value_or(QString()).toStdString());
+    }
 
     QFile conf(services.suffixResource);
     if (!conf.open(QIODevice::ReadOnly) || conf.size() > 16 * 1024 * 1024) {

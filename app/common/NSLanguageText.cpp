@@ -19,16 +19,7 @@ const char* const kFolders[NSLanguageText::LanguageCount] = {
 };
 
 std::optional<long long> ConfiguredInternational() {
-    PlistDocument config = PlistDocument::FromFile(QStringLiteral(":/Configuration.plist"), 1024 * 1024);
-    if (!config.isValid()) return std::nullopt;
-    // A number (libplist reads integers and booleans alike through Bool).
-    if (auto text = config.String({"International"})) {
-        bool ok = false;
-        long long v = text->toLongLong(&ok);
-        return ok ? std::optional<long long>(v) : std::nullopt;
-    }
-    if (auto flag = config.Bool({"International"})) return *flag ? 1 : 0;
-    return std::nullopt;
+    return NSLanguageText::InternationalOf(QStringLiteral(":/Configuration.plist"));
 }
 
 QStringList SystemLanguages() {
@@ -129,6 +120,18 @@ int NSLanguageText::SysLanguage() const {
         first == QLatin1String("zh-Hant-TW"))
         return TraditionalChinese;
     return English;
+}
+
+std::optional<long long> NSLanguageText::InternationalOf(const QString& plistPath) {
+    const PlistDocument config = PlistDocument::FromFile(plistPath, 1024 * 1024);
+    if (!config.isValid()) return std::nullopt;
+    if (auto flag = config.Bool({"International"})) return *flag ? 1 : 0;
+    if (auto text = config.String({"International"})) {
+        bool ok = false;
+        const long long v = text->trimmed().toLongLong(&ok);
+        if (ok) return v;
+    }
+    return std::nullopt;
 }
 
 QString NSLanguageText::FolderName(int n) {

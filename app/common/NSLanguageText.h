@@ -62,6 +62,10 @@ class NSLanguageText {
     // True in the international edition.
     bool isInternational() const { return international; }
 
+    // The "International" value of a bundle property list (a number or a boolean, as
+    // 1 or 0); nothing when the file, the key or a usable value is missing.
+    static std::optional<long long> InternationalOf(const QString& plistPath);
+
     // The folder name of a language ("en", "zh-Hans", ...); "zh-Hans" outside 0..11.
     static QString FolderName(int language);
     // The text of `key` in the table of the current language ("AppLanguage"): the key

@@ -1,5 +1,6 @@
 #include "core/backup/CMbdbFileParser.h"
 
+#include "core/backup/CWxAccountDiscovery.h"
 #include "core/backup/ManifestFileBlob.h"
 #include "core/sqlite/SqliteReadOnly.h"
 
@@ -504,8 +505,8 @@ const BackupEntryList* CMbdbFileParser::GetEntryList(int category) {
 }
 
 const WxAccountList* CMbdbFileParser::ScanWeChatAccounts() {
-    // Account discovery over the WeChat category fills this list; until it runs the
-    // list stands as it is.
+    // Every call finds the accounts afresh: a second call gives the same list.
+    CWxAccountDiscovery(*this, backupRoot, iosMajorVersion, wxAvatarPrefix).Discover(wxAccounts);
     return &wxAccounts;
 }
 

@@ -34,6 +34,9 @@ class CMbdbFileParser : public IFileParser {
     const std::vector<std::string>* GetReminderStores() override;
 
     const WxAccountEntry* FindAccount(int index) const;
+    // Address (ending in '/') of the WeChat avatar image host that account discovery
+    // takes avatar URLs from; empty (the default) takes none.
+    void SetWxAvatarPrefix(const std::string& prefix) { wxAvatarPrefix = prefix; }
     const WaStoreEntry* FirstWhatsAppStore() const;
 
     // Every record created by the last Open, in manifest order.
@@ -56,6 +59,7 @@ class CMbdbFileParser : public IFileParser {
     DevicePathIndex categoryIndex[10];
     std::vector<std::string> reminderStores;
     WxAccountList wxAccounts;
+    std::string wxAvatarPrefix;
     WaStoreList waStores;
     std::vector<std::unique_ptr<BackupFileRecord>> allEntries;
     std::atomic<bool> cleared{false};

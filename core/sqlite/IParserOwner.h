@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,26 @@ public:
     virtual WxContactRecord* AddUnnamedChatContact(int accountIndex) = 0;
     virtual const WxAccountEntry* FindAccount(int index) const = 0;
     virtual const WaStoreEntry* FindWhatsAppAccount(int index) const = 0;
+
+    // Chat lists, kept with indexes (contacts by user name, sessions by peer): the chat
+    // parsers add contacts and sessions only through these.
+    // Links a contact into an account's contact list (at the head or the tail) and
+    // returns it; null (the record dropped) for an account without a list.
+    virtual WxContactRecord* AddWxContact(int accountIndex, std::unique_ptr<WxContactRecord> contact,
+                                          bool atHead) = 0;
+    // Moves a contact of its account's list to the head of that list.
+    virtual void MoveChatContactToHead(WxContactRecord* contact) = 0;
+    // A new session of an account for `peer`, at the head or the tail of the account's
+    // session list; null for an account without a list.
+    virtual WxSessionRecord* AddWxSession(int accountIndex, WxContactRecord* peer, bool deleted, bool atHead) = 0;
+    // The sessions of an account whose peer is `peer`, in list order.
+    virtual const std::vector<WxSessionRecord*>& WxSessionsOfPeer(int accountIndex,
+                                                                  const WxContactRecord* peer) = 0;
+    // Set with the cancel flag when the rest of the scan is dropped: the parsers then
+    // keep their working lists (their destructors free them).
+    virtual const std::atomic<bool>& StopRestFlag() const = 0;
+    // "Now" of the plausibility checks of carved dates, in Unix seconds.
+    virtual int64_t Now() const = 0;
 
 protected:
     ~IParserOwner() = default;

@@ -31,5 +31,10 @@ sqlite3* openReadOnlyDatabase(const std::string& path) {
         sqlite3_close(db);
         return nullptr;
     }
+    // A crafted schema must not run code of ours or reach SQLite's internals: defensive
+    // mode on, untrusted schema, no fts3_tokenizer() pointers.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
     return db;
 }

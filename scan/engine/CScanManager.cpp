@@ -16,6 +16,7 @@
 #include "scan/engine/CMediaFileListing.h"
 
 #include <climits>
+#include <ctime>
 #include <cstring>
 #include <memory>
 
@@ -182,6 +183,7 @@ void CScanManager::ScanDatabases() {
         const size_t accountCount = wxAccounts ? wxAccounts->size() : 0;
         wxContactLists.clear();
         wxSessionLists.clear();
+        wxIndexes.clear();
         wxContactLists.resize(accountCount);
         wxSessionLists.resize(accountCount);
         if (accountCount == 0) {
@@ -219,11 +221,76 @@ const char* CScanManager::FindContactName(const char* phone) const {
     return nullptr;
 }
 
+CScanManager::WxAccountIndex* CScanManager::IndexOf(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= wxContactLists.size()) return nullptr;
+    if (wxIndexes.size() != wxContactLists.size()) {
+        wxIndexes.clear();
+        wxIndexes.resize(wxContactLists.size());
+    }
+    return &wxIndexes[size_t(index)];
+}
+
+void CScanManager::SyncContactIndex(int index, WxAccountIndex& ix) {
+    const RecordList<WxContactRecord>& list = wxContactLists[size_t(index)];
+    if (ix.contactCount == list.count) return;
+    ix.contacts.clear();
+    for (WxContactRecord* r = list.first; r; r = r->next)
+        if (r->accountIndex == index && !r->userName.empty()) ix.contacts.emplace(r->userName, r);
+    ix.contactCount = list.count;
+}
+
+void CScanManager::SyncSessionIndex(int index, WxAccountIndex& ix) {
+    const RecordList<WxSessionRecord>& list = wxSessionLists[size_t(index)];
+    if (ix.sessionCount == list.count) return;
+    ix.sessions.clear();
+    for (WxSessionRecord* s = list.first; s; s = s->next)
+        ix.sessions[s->peer].push_back(s);
+    ix.sessionCount = list.count;
+}
+
 WxContactRecord* CScanManager::FindChatContact(const char* userName, int index) {
-    if (isEmpty(userName) || index < 0 || static_cast<size_t>(index) >= wxContactLists.size()) return nullptr;
-    for (WxContactRecord* r = wxContactLists[index].first; r; r = r->next)
-        if (r->accountIndex == index && r->userName == userName) return r;
-    return nullptr;
+    if (isEmpty(userName)) return nullptr;
+    WxAccountIndex* ix = IndexOf(index);
+    if (!ix) return nullptr;
+    SyncContactIndex(index, *ix);
+    auto it = ix->contacts.find(userName);
+    if (it == ix->contacts.end()) return nullptr;
+    // A record renamed since it was indexed: fall back to the walk.
+    if (it->second->userName != userName) {
+        ix->contactCount = -1;
+        SyncContactIndex(index, *ix);
+        it = ix->contacts.find(userName);
+        return it == ix->contacts.end() ? nullptr : it->second;
+    }
+    return it->second;
+}
+
+WxContactRecord* CScanManager::AddWxContact(int index, std::unique_ptr<WxContactRecord> contact, bool atHead) {
+    WxAccountIndex* ix = IndexOf(index);
+    if (!ix || !contact) return nullptr;
+    SyncContactIndex(index, *ix);
+    RecordList<WxContactRecord>& list = wxContactLists[size_t(index)];
+    WxContactRecord* r = atHead ? list.prepend(std::move(contact)) : list.append(std::move(contact));
+    if (r->accountIndex == index && !r->userName.empty()) {
+        if (atHead) ix->contacts[r->userName] = r;
+        else ix->contacts.emplace(r->userName, r);
+    }
+    ix->contactCount = list.count;
+    return r;
+}
+
+void CScanManager::MoveChatContactToHead(WxContactRecord* contact) {
+    if (!contact) return;
+    const int index = contact->accountIndex;
+    WxAccountIndex* ix = IndexOf(index);
+    if (!ix) return;
+    RecordList<WxContactRecord>& list = wxContactLists[size_t(index)];
+    bool inList = false;
+    for (WxContactRecord* r = list.first; r && !inList; r = r->next)
+        inList = r == contact;
+    if (!inList) return;
+    list.prepend(list.remove(contact));
+    ix->contactCount = -1; // the first record of a name may have changed
 }
 
 WxContactRecord* CScanManager::AddChatContact(int kind, const char* userName, int index) {
@@ -233,7 +300,38 @@ WxContactRecord* CScanManager::AddChatContact(int kind, const char* userName, in
     record->kind = kind;
     record->accountIndex = index;
     record->userName = userName;
-    return wxContactLists[index].prepend(std::move(record));
+    return AddWxContact(index, std::move(record), true);
+}
+
+WxSessionRecord* CScanManager::AddWxSession(int index, WxContactRecord* peer, bool deleted, bool atHead) {
+    if (index < 0 || static_cast<size_t>(index) >= wxSessionLists.size()) return nullptr;
+    WxAccountIndex* ix = IndexOf(index);
+    if (!ix) return nullptr;
+    SyncSessionIndex(index, *ix);
+    auto session = std::make_unique<WxSessionRecord>();
+    session->deleted = deleted;
+    session->peer = peer;
+    RecordList<WxSessionRecord>& list = wxSessionLists[size_t(index)];
+    WxSessionRecord* s = atHead ? list.prepend(std::move(session)) : list.append(std::move(session));
+    auto& same = ix->sessions[peer];
+    if (atHead) same.insert(same.begin(), s);
+    else same.push_back(s);
+    ix->sessionCount = list.count;
+    return s;
+}
+
+const std::vector<WxSessionRecord*>& CScanManager::WxSessionsOfPeer(int index, const WxContactRecord* peer) {
+    static const std::vector<WxSessionRecord*> none;
+    if (index < 0 || static_cast<size_t>(index) >= wxSessionLists.size()) return none;
+    WxAccountIndex* ix = IndexOf(index);
+    if (!ix) return none;
+    SyncSessionIndex(index, *ix);
+    auto it = ix->sessions.find(peer);
+    return it == ix->sessions.end() ? none : it->second;
+}
+
+int64_t CScanManager::Now() const {
+    return now ? now() : int64_t(time(nullptr));
 }
 
 WxContactRecord* CScanManager::AddUnnamedChatContact(int index) {

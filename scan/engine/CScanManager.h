@@ -8,6 +8,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -48,6 +51,14 @@ public:
     WxContactRecord* FindChatContact(const char* userName, int accountIndex) override;
     WxContactRecord* AddChatContact(int kind, const char* userName, int accountIndex) override;
     WxContactRecord* AddUnnamedChatContact(int accountIndex) override;
+    WxContactRecord* AddWxContact(int accountIndex, std::unique_ptr<WxContactRecord> contact, bool atHead) override;
+    void MoveChatContactToHead(WxContactRecord* contact) override;
+    WxSessionRecord* AddWxSession(int accountIndex, WxContactRecord* peer, bool deleted, bool atHead) override;
+    const std::vector<WxSessionRecord*>& WxSessionsOfPeer(int accountIndex, const WxContactRecord* peer) override;
+    const std::atomic<bool>& StopRestFlag() const override { return stopRest; }
+    // Time source of the plausibility checks of carved dates (Unix seconds); tests set it.
+    std::function<int64_t()> now;
+    int64_t Now() const override;
     const WxAccountEntry* FindAccount(int index) const override;
     const WaStoreEntry* FindWhatsAppAccount(int index) const override;
 
@@ -112,5 +123,18 @@ public:
     int accountIndex = 0;
 
 private:
+    // Contacts by user name (the first of the list wins) and sessions by peer, per
+    // account; rebuilt from the lists when a list changed without them.
+    struct WxAccountIndex {
+        std::unordered_map<std::string, WxContactRecord*> contacts;
+        int32_t contactCount = -1;
+        std::unordered_map<const WxContactRecord*, std::vector<WxSessionRecord*>> sessions;
+        int32_t sessionCount = -1;
+    };
+    WxAccountIndex* IndexOf(int accountIndex);
+    void SyncContactIndex(int accountIndex, WxAccountIndex& index);
+    void SyncSessionIndex(int accountIndex, WxAccountIndex& index);
+
     CScanSteps steps;
+    std::vector<WxAccountIndex> wxIndexes;
 };

@@ -1,6 +1,9 @@
 #include "scan/engine/CScanSteps.h"
 
 #include "chat/CWaChat.h"
+#include "chat/CWxAddressBook.h"
+#include "chat/CWxChat.h"
+#include "chat/CWxSession.h"
 #include "core/apps/CAddressBook.h"
 #include "core/apps/CBookMark.h"
 #include "core/apps/CCalendar.h"
@@ -12,9 +15,8 @@
 #include "scan/engine/CScanManager.h"
 
 // One line per parser of this build: construct it with the scan manager as owner, run
-// it, let it go out of scope before the next step. Steps left empty (the chat-app
-// parsers) are parsers this build does not have yet; their lists are still reported
-// (empty).
+// it, let it go out of scope before the next step. Steps left empty are parsers this
+// build does not have yet; their lists are still reported (empty).
 CScanSteps CScanSteps::Default() {
     CScanSteps steps;
     steps.bookmarks = [](CScanManager& owner) { return CBookMark(&owner).Scan(); };
@@ -25,6 +27,13 @@ CScanSteps CScanSteps::Default() {
     steps.contacts = [](CScanManager& owner) { return CAddressBook(&owner).Scan(); };
     steps.callHistory = [](CScanManager& owner) { return CCallHistory(&owner).Scan(); };
     steps.sms = [](CScanManager& owner) { return CSMS(&owner).Scan(); };
+    steps.wxAddressBook = [](CScanManager& owner, int account) { return CWxAddressBook(&owner, account).Scan(); };
+    steps.wxSessionAndChat = [](CScanManager& owner, int account, bool withChats) {
+        CWxSession session(&owner, account);
+        bool ok = session.Scan();
+        if (withChats && !owner.cancelled) ok = CWxChat(&owner, &session, account).Scan() && ok;
+        return ok;
+    };
     steps.whatsApp = [](CScanManager& owner) { return CWaChat(&owner).Scan(); };
     return steps;
 }

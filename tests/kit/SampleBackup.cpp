@@ -4,6 +4,7 @@
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/NoteBody.h"
 #include "tests/kit/SystemSchemas.h"
+#include "tests/kit/WeChatAccountBuilder.h"
 
 #include <algorithm>
 #include <vector>
@@ -278,6 +279,29 @@ SampleBackup SampleBackup::Build(const std::filesystem::path& root, BackupBuilde
     WriteWhatsApp(scratch / "ChatStorage.sqlite", rows, deleted, now, &s.whatsAppChats);
     b.AddFileFrom("AppDomainGroup-group.net.whatsapp.WhatsApp.shared", "ChatStorage.sqlite",
                   scratch / "ChatStorage.sqlite");
+
+    // One WeChat account: friends, live and deleted messages, a session file's last
+    // message and a message only the search index keeps.
+    WeChatAccountBuilder wx("wxid_sample01", "Sample Owner");
+    for (int i = 0; i < scale; ++i) {
+        const std::string peer = "wxid_friend" + std::to_string(100 + i);
+        wx.AddFriend(peer, "Friend " + std::to_string(i));
+        s.wxContacts += 1;
+        for (int k = 0; k < 10; ++k) {
+            const bool gone = k < 2;
+            wx.AddMessage(WeChatAccountBuilder::MainDb,
+                          {peer, 1500000000 + i * 100 + k, 1, k % 2 == 0,
+                           "WeChat message " + std::to_string(i) + "." + std::to_string(k)},
+                          gone);
+            (gone ? s.wxDeletedMessages : s.wxMessages) += 1;
+        }
+        wx.AddMessage(WeChatAccountBuilder::FtsIndex,
+                      {peer, 1500000000 + i * 100 + 50, 1, false, "WeChat indexed " + std::to_string(i)});
+        s.wxDeletedMessages += 1;
+    }
+    wx.AddSession("wxid_friend100", "Friend 0", {"", 1500000090, 1, false, "WeChat last message"});
+    s.wxDeletedMessages += 1;
+    wx.Write(b, scratch / "wechat");
 
     b.Finish();
     return s;

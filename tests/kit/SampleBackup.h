@@ -29,6 +29,10 @@ struct SampleBackup {
     int noteAttachmentPhotos = 0, noteAttachmentMedia = 0;
     int wxAttachmentPhotos = 0, wxAttachmentMedia = 0;
 
+    // The WeChat account: its friends (besides the owner), live messages, and the
+    // messages recovered from deleted rows, the session file and the search index.
+    int wxContacts = 0, wxMessages = 0, wxDeletedMessages = 0;
+
     // Writes the databases into `scratch` before copying them into the backup.
     static SampleBackup Build(const std::filesystem::path& root, BackupBuilder::Generation generation,
                               int scale, const std::filesystem::path& scratch);

@@ -117,3 +117,26 @@ TEST(PlistDocument, DeeplyNestedListIsRefusedNotACrash) {
     bin += trailer;
     EXPECT_FALSE(PlistDocument::FromBytes(bin).isValid());
 }
+
+TEST(PlistDocument, Dates) {
+    // 2024-12-30 10:20:30.250 UTC, as seconds since 2001-01-01.
+    const QDateTime when(QDate(2024, 12, 30), QTime(10, 20, 30, 250), Qt::UTC);
+    const qint64 seconds = QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC).secsTo(when);
+    plist_t root = plist_new_dict();
+    plist_dict_set_item(root, "Last Backup Date", plist_new_date(int32_t(seconds), 250000));
+    plist_dict_set_item(root, "Name", plist_new_string("x"));
+    char* out = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root, &out, &length);
+    const QByteArray binary(out, qsizetype(length));
+    free(out);
+    plist_free(root);
+    const PlistDocument doc = PlistDocument::FromBytes(binary);
+    EXPECT_EQ(doc.Date({"Last Backup Date"}), when);
+    EXPECT_EQ(doc.Date({"Name"}), std::nullopt); // another type
+    EXPECT_EQ(doc.Date({"Missing"}), std::nullopt);
+    const PlistDocument xml = PlistDocument::FromBytes(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+        "<key>Last Backup Date</key><date>2024-12-30T10:20:30Z</date></dict></plist>");
+    EXPECT_EQ(xml.Date({"Last Backup Date"}), QDateTime(QDate(2024, 12, 30), QTime(10, 20, 30), Qt::UTC));
+}

@@ -1,5 +1,6 @@
 // Whole scans of a kit-built backup for the chat types, through the device hub's mask
-// entry and without any window: what is delivered per mask, the WhatsApp chats as the
+// entry and without any window: what is delivered per mask, the WeChat contact tree and
+// chats of the sample's account, the WhatsApp chats as the
 // scan's own list (they are never delivered), ScanEnd last, and the backup folder left
 // exactly as it was.
 #include "scan/DeviceManage.h"
@@ -122,13 +123,44 @@ TEST_P(ChatRoad, ChatMasksThroughTheMaskEntry) {
         EXPECT_EQ(receiver.progress[receiver.progressAtEnd - 1].text, "Scan complete");
 
         if (c.mask & 0x1000) {
-            // This backup has no WeChat account: the contact delivery is null.
+            // The one account's tree: its friends under the friends node.
             ASSERT_EQ(receiver.wxAddressBooks.size(), 1);
-            EXPECT_FALSE(receiver.wxAddressBooks[0].has_value());
+            ASSERT_TRUE(receiver.wxAddressBooks[0].has_value());
+            const auto& accounts = *receiver.wxAddressBooks[0];
+            ASSERT_EQ(accounts.size(), 1);
+            QStringList friends;
+            for (const NSWXAddressBookData& node : accounts[0].AccountWXData())
+                for (const NSAddressBookInfo& info : node.AddressBook())
+                    if (info.WxDefaultId().startsWith("wxid_friend")) friends << info.NickName();
+            EXPECT_EQ(friends.size(), sample.wxContacts);
+            for (int i = 0; i < sample.wxContacts; ++i)
+                EXPECT_TRUE(friends.contains(QString("Friend %1").arg(i))) << i;
         }
         if (c.mask & 0x2000) {
+            // The chats of the account's friends, live messages and one recovered from
+            // each source: a carved row, the search index and the session file.
             ASSERT_EQ(receiver.wxChats.size(), 1);
-            EXPECT_TRUE(receiver.wxChats[0].isEmpty());
+            ASSERT_EQ(receiver.wxChats[0].size(), 1);
+            const NSWXChatRecordData& account = receiver.wxChats[0].first();
+            int live = 0, recovered = 0;
+            bool carved = false, indexed = false, summary = false;
+            for (const NSWXChatFriendData& chat : account.WXChatFriendArray().chats())
+                for (const NSWXChatSMSData& m : chat.WXSMSData()) {
+                    (m.bDelete() ? recovered : live) += 1;
+                    if (!m.bDelete()) continue;
+                    EXPECT_TRUE(chat.bDelete());
+                    carved |= m.Content().startsWith("WeChat message");
+                    indexed |= m.Content().startsWith("WeChat indexed");
+                    summary |= m.Content() == "WeChat last message";
+                }
+            EXPECT_EQ(live, sample.wxMessages);
+            EXPECT_EQ(recovered, sample.wxDeletedMessages);
+            EXPECT_TRUE(carved);
+            EXPECT_TRUE(indexed);
+            EXPECT_TRUE(summary);
+            const NSWXChatFriendData* first = account.getWXCharFriendobj("wxid_friend100");
+            ASSERT_NE(first, nullptr);
+            EXPECT_EQ(first->FrinedAccount(), "Friend 0");
         }
         if (!(c.mask & 0x8000)) {
             EXPECT_EQ(whatsApp.runs, 0);

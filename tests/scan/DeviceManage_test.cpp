@@ -6,6 +6,7 @@
 #include "core/records/ScanDataType.h"
 #include "core/records/WxContactRecord.h"
 #include "core/records/WxSessionRecord.h"
+#include "platform/Paths.h"
 #include "scan/ScanLog.h"
 #include "scan/engine/CScanManager.h"
 #include "tests/scan/engine/ScanFakes.h"
@@ -170,6 +171,31 @@ TEST(DeviceManageBackupFolder, PropertyListsAndManifestChoice) {
     QFile::remove(f + "/Info.plist");
     EXPECT_EQ(DeviceManage::BackUpPath_UID_Get_ProductVersion(f), std::nullopt);
     EXPECT_EQ(DeviceManage::ManifestFileOf(f), f + "/Manifest.mbdb");
+}
+
+TEST(DeviceManageBackupFolder, ThroughThePagesInterface) {
+    QTemporaryDir caches, backup;
+    Paths::SetCaches(caches.path());
+    DeviceScanManager bridge;
+    DeviceManage::Services services;
+    services.scanBridge = &bridge;
+    DeviceManage hub(std::move(services));
+    IDeviceManage& pages = hub;
+    // The cache folder follows the (overridable) user cache folder.
+    QString app = caches.path();
+    for (const QString& part : {QCoreApplication::organizationName(), QCoreApplication::applicationName()})
+        if (!part.isEmpty()) app += "/" + part;
+    EXPECT_EQ(pages.getSaveBackUpPath(), app + "/backup");
+    EXPECT_TRUE(pages.getBackUpPath().isEmpty());
+    QFile plist(backup.filePath("Manifest.plist"));
+    ASSERT_TRUE(plist.open(QIODevice::WriteOnly));
+    plist.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                "<key>IsEncrypted</key><true/></dict></plist>");
+    plist.close();
+    EXPECT_TRUE(pages.BackUpPath_UID_Get_IsEncrypted(backup.path()));
+    EXPECT_FALSE(pages.BackUpPath_UID_Get_IsEncrypted(caches.path()));
+    EXPECT_FALSE(pages.isScan());
+    Paths::ResetOverrides();
 }
 
 TEST(DeviceManageBackupFolder, BackupFolderOfADeviceOrAChosenFolder) {

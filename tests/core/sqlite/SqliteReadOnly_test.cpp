@@ -63,3 +63,26 @@ TEST(SqliteReadOnly, UriEscapesEverythingButPlainPathBytes) {
     EXPECT_EQ("file:/a/b.db?mode=ro&immutable=1", readOnlyDatabaseUri("/a/b.db"));
     EXPECT_EQ("file:/a%20b/%23%3F%25.db?mode=ro&immutable=1", readOnlyDatabaseUri("/a b/#?%.db"));
 }
+
+TEST(SqliteReadOnly, ConnectionIsDefensiveAndTrustsNoSchema) {
+    TempDir dir("guard");
+    const fs::path p = dir.path / "guard.db";
+    {
+        kit::FixtureDb db(p);
+        db.exec("CREATE TABLE t(x); INSERT INTO t VALUES(1);");
+    }
+    sqlite3* db = openReadOnlyDatabase(p.string());
+    ASSERT_NE(nullptr, db);
+    struct {
+        int option;
+        int expected;
+    } cases[] = {{SQLITE_DBCONFIG_DEFENSIVE, 1},
+                 {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
+                 {SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0}};
+    for (const auto& c : cases) {
+        int value = -1;
+        EXPECT_EQ(SQLITE_OK, sqlite3_db_config(db, c.option, -1, &value));
+        EXPECT_EQ(c.expected, value) << c.option;
+    }
+    sqlite3_close(db);
+}

@@ -1,0 +1,32 @@
+#pragma once
+#include <QColor>
+#include <QStyledItemDelegate>
+
+class QPainter;
+
+// The row look of a table: a selected row is filled with the selection colour of the
+// appearance (color in light mode, colorDarkAqua in dark mode; color in both when no
+// dark colour is set; light blue 168, 225, 254 when no colour is set at all) in place
+// of the style's own selection, then the cell is drawn as unselected over it.
+class BDTableRowView : public QStyledItemDelegate {
+  public:
+    explicit BDTableRowView(QObject* parent = nullptr);
+
+    QColor color() const { return color_; }
+    void setColor(const QColor& c) { color_ = c; }
+    QColor colorDarkAqua() const { return colorDarkAqua_; }
+    void setColorDarkAqua(const QColor& c) { colorDarkAqua_ = c; }
+
+    // The fill of a selected row.
+    QColor SelectionColor(bool dark) const;
+    // Fills the rectangle with the selection colour.
+    void drawSelectionInRect(QPainter& painter, const QRect& rect, bool dark) const;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    static QColor DefaultSelection() { return QColor(168, 225, 254); }
+
+  private:
+    QColor color_;
+    QColor colorDarkAqua_;
+};

@@ -1,0 +1,280 @@
+#include "chat/CWxFtsChat.h"
+
+#include "chat/CWxSession.h"
+#include "chat/WxContactOps.h"
+#include "chat/WxMessageOps.h"
+#include "core/sqlite/CarvedColumn.h"
+#include "core/util/CheckedTime.h"
+#include "core/util/CommonUtils.h"
+#include "core/records/ScanDataType.h"
+#include "core/backup/WxAccountEntry.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxMessageRecord.h"
+#include "core/records/WxSessionRecord.h"
+#include "core/sqlite/IParserOwner.h"
+
+#include <cstring>
+
+namespace {
+
+struct StatementDeleter {
+    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
+Statement prepare(sqlite3* db, const std::string& sql) {
+    sqlite3_stmt* st = nullptr;
+    if (!db || sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return nullptr;
+    }
+    return Statement(st);
+}
+
+bool beginsWithPart(const std::string& text, const std::string& row) {
+    const size_t comma = row.find(',');
+    return comma != std::string::npos && text.size() >= comma && text.compare(0, comma, row, 0, comma) == 0;
+}
+
+} // namespace
+
+CWxFtsChat::CWxFtsChat(IParserOwner* owner, CWxSession* session, int accountIndex)
+    : CCommonInterFace(owner, ScanWxChats), session(session), accountIndex(accountIndex) {
+    now = owner ? owner->Now() : 0;
+}
+
+CWxFtsChat::~CWxFtsChat() = default;
+
+void CWxFtsChat::ClearEntries() {
+    rowKeys.clear();
+    entryCount = 0;
+}
+
+WxSessionSummary* CWxFtsChat::FindSummary(int64_t time, const std::string& text) const {
+    return session ? session->Summaries().FindSameTextMessage(time, text) : nullptr;
+}
+
+bool CWxFtsChat::Scan() {
+    if (Cancelled()) return false;
+    const WxAccountEntry* account = owner->FindAccount(accountIndex);
+    if (!account || account->ftsDbPath.empty()) return false;
+    if (!Open(owner->BackupFilePath(account->ftsDbPath).c_str(), false)) return false;
+    users = std::make_unique<CWxFtsUser>(owner, accountIndex);
+    users->Scan();
+    AddProgressStep(1);
+    ReadDeletedIds();
+    AddProgressStep(1);
+    ReadContents();
+    AddProgressStep(1);
+    BuildLiveCellMap();
+    AddProgressStep(1);
+    CarveTable("fts_message_table_0_content");
+    AddProgressStep(1);
+    if (!owner->StopRestFlag()) users.reset();
+    return true;
+}
+
+void CWxFtsChat::ReadDeletedIds() {
+    ReadRows("fts_msg_delete_table", "",
+             "select userNameId,localId from 'fts_msg_delete_table' ORDER BY userNameId ASC",
+             [this](sqlite3_stmt* st) {
+                 if (sqlite3_column_type(st, 0) != SQLITE_INTEGER || sqlite3_column_type(st, 1) != SQLITE_INTEGER)
+                     return;
+                 const int32_t user = sqlite3_column_int(st, 0), local = sqlite3_column_int(st, 1);
+                 if (user != 0 && local != 0) deletedIds.emplace(user, local);
+             });
+}
+
+void CWxFtsChat::NoteRow(const Row& row) {
+    rowKeys.emplace(row.time, row.userNameId, row.localId);
+    ++entryCount;
+}
+
+void CWxFtsChat::ReadContents() {
+    if (!db || !users) return;
+    int64_t total = 0;
+    for (int i = 0; i < 10; ++i) total += CountRows(("fts_message_table_" + std::to_string(i) + "_content").c_str(), "");
+    if (total <= 0) return;
+    progressDone = 0;
+    progressTotal = int32_t(std::min<int64_t>(total, INT32_MAX));
+    for (int i = 0; i < 10 && !Cancelled(); ++i) {
+        const std::string table = "'fts_message_table_" + std::to_string(i) + "_content'";
+        Statement st = prepare(db, "select c0usernameid,c1MesLocalID,c2CreateTime,c3Message from " + table +
+                                       " ORDER BY c0usernameid,c2CreateTime ASC");
+        if (!st)
+            st = prepare(db, "select c5usernameid,c1MesLocalID,c0CreateTime,c2Message from " + table +
+                                 " ORDER BY c5usernameid,c0CreateTime ASC");
+        if (!st) continue;
+        FtsUserRow* currentUser = nullptr;
+        WxSessionRecord* current = nullptr;
+        bool createdHere = false;
+        while (!Cancelled() && sqlite3_step(st.get()) == SQLITE_ROW) {
+            ReportProgress(2, false);
+            bool ok = true;
+            for (int c = 0; c < 3 && ok; ++c) ok = sqlite3_column_type(st.get(), c) == SQLITE_INTEGER;
+            if (!ok || sqlite3_column_type(st.get(), 3) != SQLITE_TEXT) continue;
+            Row row;
+            row.userNameId = sqlite3_column_int(st.get(), 0);
+            row.localId = sqlite3_column_int(st.get(), 1);
+            row.time = sqlite3_column_int(st.get(), 2);
+            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 3));
+            row.text = text ? std::string(text, strnlen(text, size_t(sqlite3_column_bytes(st.get(), 3)))) : "";
+            row.type = isWxRedPacketText(row.text.c_str()) ? 100001 : 1;
+            NoteRow(row);
+            const bool listed = deletedIds.count({row.userNameId, row.localId}) != 0;
+            bool file = false;
+            if (currentUser && currentUser->userNameId == row.userNameId) {
+                file = createdHere || listed || !(current && wxSessionHasTime(*current, row.time));
+                row.contact = currentUser->contact;
+            } else {
+                currentUser = users->FindOrAddUser(row.userNameId);
+                if (currentUser->contact && currentUser->contact->kind == 4) {
+                    if (WxSessionSummary* s = FindSummary(row.time, row.text); s && s->peer) {
+                        currentUser->contact = s->peer;
+                        row.summary = s;
+                    }
+                }
+                row.contact = currentUser->contact;
+                const auto& sessions = owner->WxSessionsOfPeer(accountIndex, row.contact);
+                if (!sessions.empty()) {
+                    current = sessions.front();
+                    createdHere = false;
+                    file = listed || !wxSessionHasTime(*current, row.time);
+                } else {
+                    current = owner->AddWxSession(accountIndex, row.contact, true, true);
+                    createdHere = true;
+                    file = true;
+                }
+            }
+            if (!file) continue;
+            // Every filed row looks for a summary of its own.
+            if (!row.summary) row.summary = FindSummary(row.time, row.text);
+            AddToSession(row, current);
+        }
+    }
+}
+
+std::unique_ptr<WxMessageRecord> CWxFtsChat::BuildMessage(const Row& row) {
+    auto m = std::make_unique<WxMessageRecord>();
+    m->deleted = true;
+    m->accountIndex = accountIndex;
+    m->type = row.type;
+    m->time = row.time;
+    if (row.summary && row.summary->senderContact) {
+        const WxContactRecord& from = *row.summary->senderContact;
+        m->senderUserName = from.userName;
+        m->senderDisplayName = wxContactDisplayName(from);
+        m->senderHeadUrl = from.headImageUrl;
+        const WxAccountEntry* account = owner->FindAccount(accountIndex);
+        m->fromMe = account && m->senderUserName == account->userName;
+    }
+    if (row.type != 100001) m->text = row.text;
+    return m;
+}
+
+void CWxFtsChat::AddToSession(const Row& row, WxSessionRecord* target) {
+    if (!target || !row.contact) return;
+    auto m = BuildMessage(row);
+    int32_t position = 0;
+    for (const WxMessageRecord* e = target->messages.first; e && e->time < row.time; e = e->next) ++position;
+    wxMessageListInsert(target->messages, m, position);
+    target->deleted = true;
+}
+
+bool CWxFtsChat::PrepareTable() {
+    int user = GetColumnIndex("c0usernameid"), local = GetColumnIndex("c1MesLocalID");
+    int time = GetColumnIndex("c2CreateTime"), message = GetColumnIndex("c3Message");
+    if (user < 0 || local < 0 || time < 0 || message < 0) {
+        user = GetColumnIndex("c5usernameid");
+        time = GetColumnIndex("c0CreateTime");
+        message = GetColumnIndex("c2Message");
+        if (user < 0 || local < 0 || time < 0 || message < 0) return false;
+    }
+    colUser = user, colLocalId = local, colTime = time, colMessage = message;
+    acceptedKinds.assign(size_t(columnCount), 0);
+    const uint32_t ids = kindBit(KindOne) | kindBit(KindInt8) | kindBit(KindInt16) | kindBit(KindInt24) |
+                         kindBit(KindInt32) | kindBit(KindInt48) | kindBit(KindInt64);
+    acceptedKinds[size_t(colUser)] = ids;
+    acceptedKinds[size_t(colLocalId)] = ids;
+    acceptedKinds[size_t(colTime)] = kindBit(KindInt32);
+    acceptedKinds[size_t(colMessage)] = kTextKinds;
+    now = owner->Now();
+    return true;
+}
+
+bool CWxFtsChat::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) {
+    if (Cancelled() || column < 0 || column >= columnCount) return false;
+    if (column == colTime) return kind == KindInt32 && value->i32 >= kCarvedDateMin && value->i32 <= now;
+    if (column == colMessage) return isTextOrBlob(kind) && size > 0 && value->text && value->text[0] != 0;
+    if (column == colUser || column == colLocalId) {
+        if (kind < KindOne || kind > KindInt64) return false;
+        auto v = carvedInteger(kind, value);
+        return v && uint32_t(uint64_t(*v)) != 0;
+    }
+    return true;
+}
+
+bool CWxFtsChat::OnCarvedRecord(CarvedRecord* record, int32_t) {
+    if (!record || Cancelled() || !users) return false;
+    Row row;
+    auto number = [&](int c) -> int64_t {
+        if (carvedColumnIsText(*record, c)) return 0;
+        auto v = carvedColumnInteger(*record, c);
+        return v ? *v : 0;
+    };
+    row.userNameId = int32_t(uint32_t(uint64_t(number(colUser))));
+    row.localId = int32_t(uint32_t(uint64_t(number(colLocalId))));
+    row.time = number(colTime);
+    if (rowKeys.count({row.time, row.userNameId, row.localId})) return false;
+    if (!carvedColumnIsText(*record, colMessage)) return false;
+    row.text = carvedColumnText(*record, colMessage);
+    if (row.text.empty()) return false;
+    row.type = isWxRedPacketText(row.text.c_str()) ? 100001 : 1;
+    FtsUserRow* user = users->FindOrAddUser(row.userNameId);
+    WxSessionSummary* s = FindSummary(row.time, row.text);
+    if (user->contact && user->contact->kind != 4) {
+        row.contact = user->contact;
+    } else if (s && s->peer) {
+        row.contact = s->peer;
+        user->contact = s->peer;
+    } else {
+        row.contact = user->contact;
+    }
+    if (!row.contact) return true;
+    row.summary = s;
+    NoteRow(row);
+    AddCarvedToSession(row);
+    return true;
+}
+
+void CWxFtsChat::AddCarvedToSession(const Row& row) {
+    RecordList<WxSessionRecord>& sessions = owner->WxSessionLists()[size_t(accountIndex)];
+    auto duplicateIn = [&](const WxSessionRecord& s) {
+        if (!owner->SkipDuplicates()) return false;
+        for (const WxMessageRecord* m = s.messages.first; m; m = m->next) {
+            if (m->time != row.time) continue;
+            if (row.type == 100001 && m->type == 100001) return true;
+            if (row.type != 1) continue;
+            if (m->type == 49 && (fuzzyMatch(row.text.c_str(), m->url.c_str(), 3) ||
+                                  fuzzyMatch(row.text.c_str(), m->title.c_str(), 3)))
+                return true;
+            if (m->type == 1 && (fuzzyMatch(row.text.c_str(), m->text.c_str(), 3) || beginsWithPart(m->text, row.text)))
+                return true;
+        }
+        return false;
+    };
+    WxSessionRecord* target = nullptr;
+    if (row.contact->kind == 4) {
+        for (WxSessionRecord* s = sessions.first; s && !Cancelled(); s = s->next) {
+            if (duplicateIn(*s)) return;
+            if (s->peer == row.contact) target = s;
+        }
+    } else {
+        for (WxSessionRecord* s : owner->WxSessionsOfPeer(accountIndex, row.contact)) {
+            if (duplicateIn(*s)) return;
+            target = s;
+        }
+    }
+    if (!target) target = owner->AddWxSession(accountIndex, row.contact, true, true);
+    AddToSession(row, target);
+}

@@ -1,0 +1,62 @@
+#pragma once
+#include "chat/CWxFtsUser.h"
+#include "core/sqlite/CCommonInterFace.h"
+#include "core/util/TupleHash.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <unordered_set>
+
+class CWxSession;
+struct WxContactRecord;
+struct WxMessageRecord;
+struct WxSessionRecord;
+struct WxSessionSummary;
+
+// Reads the account's search index ("fts/fts_message.db"): its message tables (two
+// column layouts) and its deletion list, and files every indexed message a chat does
+// not hold yet as a recovered message; carved rows of the first message table too.
+class CWxFtsChat : public CCommonInterFace {
+  public:
+    CWxFtsChat(IParserOwner* owner, CWxSession* session, int accountIndex);
+    ~CWxFtsChat() override;
+
+    bool Scan();
+    // Rows read or carved from the index.
+    int32_t EntryCount() const { return entryCount; }
+    // Forgets the rows read (after the results are filed).
+    void ClearEntries();
+
+    bool PrepareTable() override;
+    bool OnCarvedRecord(CarvedRecord* record, int32_t rowid) override;
+    bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) override;
+
+  private:
+    struct Row {
+        int32_t type = 1;
+        int32_t userNameId = 0;
+        int32_t localId = 0;
+        int64_t time = 0;
+        std::string text;
+        WxContactRecord* contact = nullptr;
+        WxSessionSummary* summary = nullptr;
+    };
+    void ReadDeletedIds();
+    void ReadContents();
+    void NoteRow(const Row& row);
+    void AddToSession(const Row& row, WxSessionRecord* session);
+    void AddCarvedToSession(const Row& row);
+    std::unique_ptr<WxMessageRecord> BuildMessage(const Row& row);
+    WxSessionSummary* FindSummary(int64_t time, const std::string& text) const;
+
+    CWxSession* session = nullptr;
+    std::unique_ptr<CWxFtsUser> users;
+    int accountIndex = 0;
+    int32_t entryCount = 0;
+    std::unordered_set<std::tuple<int64_t, int32_t, int32_t>, TupleHash> rowKeys; // time, user id, local id
+    std::unordered_set<std::tuple<int32_t, int32_t>, TupleHash> deletedIds;
+    int colUser = -1, colLocalId = -1, colTime = -1, colMessage = -1;
+    int64_t now = 0;
+};

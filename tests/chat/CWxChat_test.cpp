@@ -1,0 +1,236 @@
+#include "chat/CWxAddressBook.h"
+#include "chat/CWxChat.h"
+#include "chat/CWxChatEngine.h"
+#include "chat/CWxSession.h"
+#include "core/util/MD5_CTX.h"
+#include "tests/chat/WxBackupFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <string>
+
+namespace {
+
+using kit::WeChatAccountBuilder;
+using Msg = WeChatAccountBuilder::Message;
+
+// Runs the WeChat steps of one account as the scan does.
+void scanAccount(CScanManager& m, int account) {
+    CWxAddressBook(&m, account).Scan();
+    CWxSession session(&m, account);
+    session.Scan();
+    CWxChat(&m, &session, account).Scan();
+}
+
+TEST(CWxChat, LiveDeletedAndDroppedMessages) {
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    a.AddFriend("wxid_alice01", "Alice");
+    a.AddFriend("wxid_bob0001", "Bob", "Bobby");
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "alice live one"});
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000300, 1, true, "owner live reply"});
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000200, 1, false, "alice deleted middle"}, true);
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_bob0001", 1600000400, 3, false, "<msg><img aeskey=\"x\"/></msg>"});
+    a.AddDroppedChat("wxid_carol01", {{"", 1600000500, 1, false, "carol dropped text"}});
+    backup.Add(a);
+    backup.Finish();
+    auto m = backup.Manager(0x3000);
+    scanAccount(*m, 0);
+
+    auto live = wxtest::find(*m, 0, "alice live one");
+    ASSERT_EQ(1u, live.size());
+    EXPECT_FALSE(live[0].message->deleted);
+    EXPECT_EQ("wxid_alice01", live[0].message->senderUserName);
+    EXPECT_EQ("Alice", live[0].message->senderDisplayName);
+    auto reply = wxtest::find(*m, 0, "owner live reply");
+    ASSERT_EQ(1u, reply.size());
+    EXPECT_TRUE(reply[0].message->fromMe);
+    EXPECT_EQ("Owner", reply[0].message->senderDisplayName);
+
+    // The carved row is filed once, in time order, between the live ones.
+    auto carved = wxtest::find(*m, 0, "alice deleted middle");
+    ASSERT_EQ(1u, carved.size());
+    EXPECT_TRUE(carved[0].message->deleted);
+    EXPECT_TRUE(carved[0].session->deleted);
+    EXPECT_EQ(carved[0].session, live[0].session);
+    ASSERT_NE(nullptr, carved[0].message->prev);
+    EXPECT_EQ(1600000100, carved[0].message->prev->time);
+    ASSERT_NE(nullptr, carved[0].message->next);
+    EXPECT_EQ(1600000300, carved[0].message->next->time);
+
+    // A live image gets its media path.
+    bool image = false;
+    for (const auto& f : wxtest::allMessages(*m, 0))
+        if (f.message->type == 3) {
+            image = true;
+            EXPECT_EQ("Img/" + getMd5String(std::string("wxid_bob0001")) + "/" + std::to_string(203),
+                      f.message->mediaPath);
+        }
+    EXPECT_TRUE(image);
+
+    // The dropped chat's table is found by the raw scan; its peer is unknown.
+    auto dropped = wxtest::find(*m, 0, "carol dropped text");
+    ASSERT_EQ(1u, dropped.size());
+    EXPECT_TRUE(dropped[0].message->deleted);
+    ASSERT_NE(nullptr, dropped[0].session->peer);
+    EXPECT_EQ(4, dropped[0].session->peer->kind);
+    backup.ExpectUnchanged();
+}
+
+TEST(CWxChat, SchemaRecordsOfDroppedTables) {
+    const std::string md5 = getMd5String(std::string("wxid_x"));
+    const std::string name = "Chat_" + md5;
+    auto page = [&](const std::string& gap, size_t at) {
+        std::string p(4096, '\0');
+        const std::string record = name + gap + "CREATE TABLE " + name + "(TableVer INTEGER)";
+        p.replace(at, record.size(), record);
+        p.resize(4096); // a record cut off by the page end
+        return p;
+    };
+    struct Case {
+        std::string gap;
+        size_t at;
+        int hits;
+        uint64_t root;
+    } cases[] = {
+        {"\x05", 100, 1, 5},
+        {std::string("\x00\x05", 2), 100, 1, 5},
+        {std::string("\x00\x01\x00\x05", 4), 100, 1, 65541},
+        {std::string("\x00\x00\x00\x01\x00", 5), 100, 0, 0},             // a 5-byte gap is no root page
+        {std::string("\x00\x00\x00\x00\x01\x00", 6), 100, 1, 256},
+        {std::string("\x00", 1), 100, 0, 0},                             // root page 0
+        {"\x05", 0, 1, 5},                                               // the copy starts the page
+        {"\x05", 4096 - 38 - 49, 0, 0},                                  // the name runs past the page end
+    };
+    for (const Case& c : cases) {
+        const std::string p = page(c.gap, c.at);
+        int hits = 0;
+        uint64_t root = 0;
+        CWxChatEngine::FindSchemaRecords(reinterpret_cast<const uint8_t*>(p.data()), p.size(),
+                                         [&](const std::string& n, uint64_t r) {
+                                             ++hits;
+                                             root = r;
+                                             EXPECT_EQ(name, n);
+                                         });
+        EXPECT_EQ(c.hits, hits) << c.gap.size() << " at " << c.at;
+        EXPECT_EQ(c.root, root);
+    }
+    // Not a chat table name: upper-case digits are refused.
+    std::string upper = page("\x05", 100);
+    for (size_t i = 0; i < upper.size(); ++i)
+        if (upper[i] >= 'a' && upper[i] <= 'f' && i > 100) upper[i] = char(upper[i] - 32);
+    int hits = 0;
+    CWxChatEngine::FindSchemaRecords(reinterpret_cast<const uint8_t*>(upper.data()), upper.size(),
+                                     [&](const std::string&, uint64_t) { ++hits; });
+    EXPECT_EQ(0, hits);
+}
+
+TEST(CWxChat, SummaryFiledOnceAndUnknownPeerMerged) {
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    a.AddFriend("wxid_alice01", "Alice");
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "alice live one"});
+    // The session file's last message is also a live row: one message.
+    a.AddSession("wxid_alice01", "Alice", {"", 1600000100, 1, false, "alice live one"});
+    // A last message the database lost: filed as recovered.
+    a.AddSession("wxid_dave001", "Dave", {"", 1600000900, 1, false, "dave only in the session file"});
+    backup.Add(a);
+    backup.Finish();
+    auto m = backup.Manager(0x3000);
+    scanAccount(*m, 0);
+    EXPECT_EQ(1u, wxtest::find(*m, 0, "alice live one").size());
+    auto dave = wxtest::find(*m, 0, "dave only in the session file");
+    ASSERT_EQ(1u, dave.size());
+    EXPECT_TRUE(dave[0].message->deleted);
+    ASSERT_NE(nullptr, dave[0].session->peer);
+    EXPECT_EQ("wxid_dave001", dave[0].session->peer->userName);
+    EXPECT_EQ("Dave", dave[0].session->peer->nickName);
+    EXPECT_TRUE(dave[0].session->peer->deleted);
+}
+
+TEST(CWxChat, ExtraDatabasesAndOfficialAccounts) {
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    a.AddFriend("wxid_alice01", "Alice");
+    a.AddFriend("gh_brand0001", "Brand");
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "main live"});
+    a.AddMessage(WeChatAccountBuilder::MessageDb1, {"wxid_alice01", 1600000200, 1, false, "db1 live"});
+    a.AddMessage(WeChatAccountBuilder::MessageDb1, {"wxid_alice01", 1600000210, 1, false, "db1 deleted"}, true);
+    a.AddMessage(WeChatAccountBuilder::MessageDb2, {"wxid_alice01", 1600000300, 1, false, "db2 live"});
+    a.AddMessage(WeChatAccountBuilder::MessageDb2, {"wxid_alice01", 1600000310, 1, false, "db2 deleted"}, true);
+    a.AddMessage(WeChatAccountBuilder::MessageDb1,
+                 {"wxid_alice01", 1600000400, 49, false,
+                  "<msg><appmsg><title>report.v2.pdf</title><type>6</type></appmsg></msg>"});
+    a.AddMessage(WeChatAccountBuilder::BrandDb,
+                 {"gh_brand0001", 1600000500, 1, false,
+                  "<msg><appmsg><title>Brand news</title><url>http://n.test</url></appmsg></msg>"});
+    a.AddMessage(WeChatAccountBuilder::BrandDb, {"gh_brand0001", 1600000510, 1, false, "brand deleted"}, true);
+    backup.Add(a);
+    backup.Finish();
+    auto m = backup.Manager(0x3000);
+    scanAccount(*m, 0);
+
+    for (const char* live : {"main live", "db1 live", "db2 live"}) {
+        auto f = wxtest::find(*m, 0, live);
+        ASSERT_EQ(1u, f.size()) << live;
+        EXPECT_FALSE(f[0].message->deleted) << live;
+    }
+    for (const char* gone : {"db1 deleted", "db2 deleted", "brand deleted"}) {
+        auto f = wxtest::find(*m, 0, gone);
+        ASSERT_EQ(1u, f.size()) << gone;
+        EXPECT_TRUE(f[0].message->deleted) << gone;
+    }
+    // The extra databases' file message takes its extension from the last dot.
+    auto file = wxtest::find(*m, 0, "report.v2.pdf");
+    ASSERT_EQ(1u, file.size());
+    EXPECT_EQ(100002, file[0].message->type);
+    EXPECT_NE(std::string::npos, file[0].message->mediaPath.find(".pdf"));
+    EXPECT_EQ(std::string::npos, file[0].message->mediaPath.find(".v2"));
+    // A live official-account row holding app-message XML becomes an app message; it
+    // stays live and does not flag its session as recovered by itself.
+    auto brand = wxtest::find(*m, 0, "Brand news");
+    ASSERT_EQ(1u, brand.size());
+    EXPECT_EQ(49, brand[0].message->type);
+    EXPECT_FALSE(brand[0].message->deleted);
+    EXPECT_EQ("http://n.test", brand[0].message->url);
+    // Each database's table of a peer has a session of its own, all with that peer;
+    // recovered rows go to the peer's first session.
+    EXPECT_EQ(wxtest::find(*m, 0, "db1 live")[0].session->peer, wxtest::find(*m, 0, "db2 live")[0].session->peer);
+    EXPECT_EQ(wxtest::find(*m, 0, "main live")[0].session, wxtest::find(*m, 0, "db2 deleted")[0].session);
+    backup.ExpectUnchanged();
+}
+
+int openDescriptors() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+TEST(CWxChat, DescriptorsStayStableOverManyDatabases) {
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    a.AddMessage(WeChatAccountBuilder::MessageDb1, {"wxid_alice01", 1600000200, 1, false, "db1 live"});
+    a.AddMessage(WeChatAccountBuilder::MessageDb2, {"wxid_alice01", 1600000300, 1, false, "db2 live"});
+    backup.Add(a);
+    backup.Finish();
+    auto m = backup.Manager(0x3000);
+    // The same two databases listed ten times each.
+    auto& entry = const_cast<WxAccountEntry&>(*m->FindAccount(0));
+    const auto files = entry.messageDbFiles;
+    for (int i = 0; i < 9; ++i) entry.messageDbFiles.insert(entry.messageDbFiles.end(), files.begin(), files.end());
+    ASSERT_EQ(20u, entry.messageDbFiles.size());
+    const int before = openDescriptors();
+    CWxSession session(m.get(), 0);
+    CWxChat(m.get(), &session, 0).Scan();
+    EXPECT_EQ(before, openDescriptors());
+    // Every listing of the database is read (its live rows each time).
+    EXPECT_EQ(10u, wxtest::find(*m, 0, "db2 live").size());
+    EXPECT_EQ(1u, wxtest::find(*m, 0, "db1 live").size() / 10);
+}
+
+} // namespace
