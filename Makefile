@@ -3,6 +3,8 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
+# Edition of the application: international (the saved or system language) or chinese.
+EDITION ?= international
 
 .PHONY: deps configure build test bench fuzz run clean format
 
@@ -10,7 +12,7 @@ deps:
 	scripts/install-deps
 
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DBUILD_TESTS=ON
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DBUILD_TESTS=ON -DEDITION=$(EDITION)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -31,5 +33,15 @@ fuzz: deps
 format:
 	find core chat scan media services views app platform tests bench -name '*.h' -o -name '*.cpp' | xargs -r clang-format -i
 
+# Builds the application without sanitizers in its own folder and starts it.
+RUN_BUILD ?= build-run
+NO_SESSION = no graphical session: set DISPLAY or WAYLAND_DISPLAY, or run scripts/screenshots
+run:
+	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then echo "$(NO_SESSION)" >&2; exit 1; fi
+	@scripts/install-deps
+	cmake -S . -B $(RUN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE=OFF -DBUILD_TESTS=OFF -DEDITION=$(EDITION)
+	cmake --build $(RUN_BUILD) -j $(JOBS) --target diriza
+	$(RUN_BUILD)/app/diriza
+
 clean:
-	rm -rf $(BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(RUN_BUILD) build-screenshots

@@ -1,0 +1,28 @@
+// The application's entry.
+#include "app/common/NSLanguageText.h"
+#include "app/pages/AppDelegate.h"
+#include "scan/DeviceManage.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("no graphical session: set DISPLAY or WAYLAND_DISPLAY, or run scripts/screenshots\n", stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Diriza-IOS"));
+    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("diriza"));
+
+    NSLanguageText::shareInstance();
+    DeviceManage* manager = DeviceManage::shareInstance();
+    ViewController::Options options;
+    options.redirectLog = true;
+    AppDelegate delegate(*manager, std::move(options));
+    delegate.applicationDidFinishLaunching();
+    return app.exec();
+}

@@ -1,0 +1,166 @@
+// The application delegate: menus per language, the folder items, and the clean-up at
+// quit (scan stopped and waited for before the cache folder goes).
+#include "app/common/NSLanguageText.h"
+#include "app/pages/AppDelegate.h"
+#include "app/pages/MainWindow.h"
+#include "app/pages/NSMainView.h"
+#include "app/pages/NSWindowsAbout.h"
+#include "app/pages/ServiceHooks.h"
+#include "platform/Paths.h"
+#include "tests/kit/FakeAlertPresenter.h"
+#include "tests/kit/FakeDeviceManage.h"
+#include "tests/kit/FakeOpener.h"
+#include "tests/kit/QtTestMain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace {
+
+class Delegate : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Paths::SetApplicationSupport(support.path());
+        ServiceHooks::Current() = ServiceHooks();
+        NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
+    }
+    void TearDown() override {
+        ServiceHooks::Current() = ServiceHooks();
+        NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
+        Paths::ResetOverrides();
+    }
+    QTemporaryDir support;
+    kit::FakeDeviceManage manager;
+    kit::FakeAlertPresenter alerts;
+    kit::FakeOpener opener;
+};
+
+TEST_F(Delegate, LanguageMenus) {
+    AppDelegate app(manager, {});
+    int sent = 0;
+    ServiceHooks::Current().setLanguage = [&](int) { ++sent; };
+    app.setLanguage(NSLanguageText::English); // already current: nothing sent
+    EXPECT_EQ(sent, 0);
+    EXPECT_TRUE(app.LanguageItem(0)->isChecked());
+    EXPECT_EQ(app.MenuItem("AboutMenu")->text(), LanguageText("AboutMenu"));
+    EXPECT_TRUE(app.LanguageMenu()->menuAction()->isVisible());
+    EXPECT_FALSE(app.PrivacyItem()->isVisible());
+    // Without a terms host the terms item is disabled.
+    EXPECT_FALSE(app.PrivacyItem()->isEnabled());
+
+    app.setLanguage(NSLanguageText::German);
+    EXPECT_EQ(sent, 1);
+    EXPECT_EQ(NSLanguageText::shareInstance()->Language(), NSLanguageText::German);
+    EXPECT_TRUE(app.LanguageItem(5)->isChecked());
+    EXPECT_FALSE(app.LanguageItem(0)->isChecked());
+    EXPECT_EQ(app.MenuItem("OutApp")->text(), LanguageText("OutApp"));
+
+    app.setLanguage(NSLanguageText::SimplifiedChinese);
+    EXPECT_FALSE(app.LanguageMenu()->menuAction()->isVisible());
+    EXPECT_TRUE(app.PrivacyItem()->isVisible());
+    for (int i = 0; i < 12; ++i) {
+        if (app.LanguageItem(i)) {
+            EXPECT_FALSE(app.LanguageItem(i)->isChecked()) << i;
+        }
+    }
+    EXPECT_EQ(app.LanguageItem(1), nullptr);
+
+    // A number outside the languages marks nothing and changes nothing.
+    app.setLanguage(99);
+    EXPECT_EQ(NSLanguageText::shareInstance()->Language(), NSLanguageText::SimplifiedChinese);
+}
+
+TEST_F(Delegate, FolderItems) {
+    AppDelegate app(manager, {});
+    QTemporaryDir cache;
+    manager.SetSaveBackUpPath(cache.path() + "/backup");
+    app.OpenBackupPathMenuEvent(); // missing: the alert with its single "OK"
+    ASSERT_EQ(alerts.Alerts().size(), 1);
+    EXPECT_EQ(alerts.Alerts()[0].alert.informativeText, LanguageText("TitleNoPaht"));
+    EXPECT_EQ(alerts.Alerts()[0].alert.buttons, QStringList{LanguageText("OK")});
+    app.OpeniTunesPathMenuEvent(); // no backups folder yet
+    EXPECT_EQ(alerts.Alerts().size(), 2);
+    EXPECT_TRUE(opener.Opened().isEmpty());
+
+    QDir().mkpath(cache.path() + "/backup");
+    QDir().mkpath(Paths::BackupsFolder());
+    app.OpenBackupPathMenuEvent();
+    app.OpeniTunesPathMenuEvent();
+    app.OpenLogPathMenuEvent();
+    ASSERT_EQ(opener.Opened().size(), 3);
+    EXPECT_EQ(opener.Opened()[0].toLocalFile(), cache.path() + "/backup");
+    EXPECT_EQ(opener.Opened()[1].toLocalFile(), Paths::BackupsFolder());
+    EXPECT_EQ(opener.Opened()[2].toLocalFile(), Paths::LogFolder());
+    EXPECT_TRUE(Paths::LogFolder().endsWith("/Diriza-IOS"));
+}
+
+TEST_F(Delegate, QuitStopsTheScanWaitsThenRemovesTheCache) {
+    QTemporaryDir cache;
+    const QString backup = cache.path() + "/backup";
+    QDir().mkpath(backup + "/udid/ab");
+    QFile(backup + "/udid/ab/file").open(QIODevice::WriteOnly);
+    manager.SetSaveBackUpPath(backup);
+    // The scan writes into the cache until it is told to stop; it must have ended
+    // before the folder is removed.
+    std::atomic<bool> cacheSeenByScanEnd{false};
+    manager.RunScan([&](ScanFileDelegate&, kit::FakeDeviceManage& m) {
+        while (m.isScanStop()) QThread::msleep(2);
+        QThread::msleep(50);
+        cacheSeenByScanEnd = QDir(backup).exists();
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return manager.isScan(); }, 3000));
+    int events = 0;
+    ServiceHooks::Current().eventAction = [&](int a) { events += a; };
+    {
+        AppDelegate app(manager, {});
+        app.applicationDidFinishLaunching();
+        app.Window()->close();
+        EXPECT_FALSE(manager.isScan());
+        EXPECT_TRUE(cacheSeenByScanEnd.load());
+        EXPECT_FALSE(QDir(backup).exists());
+        EXPECT_TRUE(manager.Calls().contains("StopScan"));
+        EXPECT_TRUE(manager.Calls().contains("WaitForTasks"));
+        EXPECT_EQ(events, 1);
+    }
+    // Quitting with no cache folder at all is silent.
+    AppDelegate again(manager, {});
+    again.Window()->close();
+    EXPECT_FALSE(QDir(backup).exists());
+}
+
+TEST_F(Delegate, MainWindowCentredInTheAvailableArea) {
+    const QRect available(0, 30, 1920, 1000);
+    EXPECT_EQ(NSMainView::CentredOrigin(available, QSize(1000, 700)), QPoint(460, 180));
+    EXPECT_EQ(NSMainView::CentredOrigin(QRect(100, 0, 800, 600), QSize(800, 600)), QPoint(100, 0));
+    AppDelegate app(manager, {});
+    app.applicationDidFinishLaunching();
+    EXPECT_TRUE(app.Window()->isVisible());
+    EXPECT_EQ(app.Window()->minimumSize(), app.Window()->size());
+    app.Window()->close();
+}
+
+TEST_F(Delegate, AboutTexts) {
+    AppDelegate app(manager, {});
+    app.AboutMenuEvent();
+    NSWindowsAbout* about = app.About();
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(about->VersionText()->text(),
+              SafeFormat(LanguageText("ShowVersion"), {QCoreApplication::applicationVersion()}));
+    app.setLanguage(NSLanguageText::French);
+    EXPECT_EQ(about->VersionText()->text(),
+              SafeFormat(LanguageText("ShowVersion"), {QCoreApplication::applicationVersion()}));
+    about->close();
+}
+
+} // namespace
+
+KIT_QT_TEST_MAIN(QApplication)
