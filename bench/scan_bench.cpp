@@ -3,7 +3,7 @@
 // and deleted record counts, the wall time and the peak memory.
 //
 //   scan_bench [--records FILE] <backup folder> [type mask]
-//                                                (mask in decimal or 0x hex; default 0x7fff)
+//                                                (mask in decimal or 0x hex; default 0xffff)
 //   scan_bench --build-sample <folder> [scale]  (writes a kit-built sample backup)
 //
 // --records FILE writes every record the scan delivers, one a line, tab-separated, with
@@ -19,6 +19,9 @@
 //   photo|video|voice_memo|sms_attachment|note_attachment|wechat_attachment
 //       <live|deleted> <file name> <stored path>
 #include "core/records/ScanDataType.h"
+#include "core/records/WaChatRecord.h"
+#include "scan/engine/CScanManager.h"
+#include "scan/engine/CScanSteps.h"
 #include "scan/DeviceManage.h"
 #include "tests/kit/SampleBackup.h"
 
@@ -43,10 +46,6 @@
 
 namespace {
 
-// Selection order of the data types (the workflow pages' type selection).
-constexpr uint32_t kSelectionBits[15] = {0x80, 0x100, 0x200, 0x400, 0x800,  0x1,    0x2,   0x4,
-                                         0x8,  0x10,  0x20,  0x40,  0x1000, 0x2000, 0x4000};
-
 struct TypeName {
     uint32_t bit;
     const char* name;
@@ -67,7 +66,11 @@ constexpr TypeName kTypes[] = {
     {ScanWxContacts, "wechat_contacts"},
     {ScanWxChats, "wechat_chats"},
     {ScanWxAttachments, "wechat_attachments"},
+    {ScanWaChats, "whatsapp_chats"},
 };
+// Message counts of the chat types, printed after their chats.
+constexpr uint32_t kWxMessages = 0x1u << 30;
+constexpr uint32_t kWaMessages = 0x1u << 29;
 
 struct Counts {
     long live = 0, deleted = 0;
@@ -168,6 +171,42 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
         Files(ScanDataType::ScanNoteAttachments, "note_attachment", p);
         Files(ScanDataType::ScanNoteAttachments, "note_attachment", m);
     }
+    // Every delivery holds all accounts as they stand: the last one counts.
+    void ScanWXAddressBook(const QList<NSWXChatAccount>* accounts) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        Counts& c = counts[ScanWxContacts];
+        c = {};
+        if (!accounts) return;
+        for (const NSWXChatAccount& account : *accounts)
+            for (const NSWXAddressBookData& node : account.AccountWXData()) {
+                for (const NSAddressBookInfo& info : node.AddressBook())
+                    (info.bDelete() ? c.deleted : c.live)++;
+                for (const NSWXAddressBookData& group : node.NextObj())
+                    for (const NSAddressBookInfo& info : group.AddressBook())
+                        (info.bDelete() ? c.deleted : c.live)++;
+            }
+    }
+    void ScanWXChat(const QMap<QString, NSWXChatRecordData>& accounts) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        Counts& chats = counts[ScanWxChats];
+        Counts& messages = counts[kWxMessages];
+        chats = messages = {};
+        for (const NSWXChatRecordData& account : accounts)
+            for (const NSWXChatFriendData& chat : account.WXChatFriendArray().chats()) {
+                (chat.bDelete() ? chats.deleted : chats.live)++;
+                for (const NSWXChatSMSData& m : chat.WXSMSData())
+                    (m.bDelete() ? messages.deleted : messages.live)++;
+            }
+    }
+    // WhatsApp chats are not delivered: they are counted in the scan's own list.
+    void CountWhatsApp(const RecordList<WaChatRecord>& list) {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (const WaChatRecord* chat = list.first; chat; chat = chat->next) {
+            (chat->deleted ? counts[ScanWaChats].deleted : counts[ScanWaChats].live)++;
+            for (const WaMessageRecord* m = chat->messages.first; m; m = m->next)
+                (m->deleted ? counts[kWaMessages].deleted : counts[kWaMessages].live)++;
+        }
+    }
     void ScanEnd() override { scanEnded = true; }
 
     void BackUpLoser() override {
@@ -254,7 +293,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    const uint32_t mask = argc > 2 ? uint32_t(std::strtoul(argv[2], nullptr, 0)) : 0x7fff;
+    const uint32_t mask = argc > 2 ? uint32_t(std::strtoul(argv[2], nullptr, 0)) : 0xffff;
 
     QTemporaryDir cache;
     DeviceScanManager bridge;
@@ -266,6 +305,16 @@ int main(int argc, char** argv) {
     counter.keepLines = !recordsFile.empty();
     hub.setBackUpdelegate(&counter);
     hub.setScanFileDelegate(&counter);
+    // The WhatsApp step runs as usual and then hands its list to the counter.
+    bridge.SetScanManagerHook([&counter](CScanManager& manager) {
+        CScanSteps steps = CScanSteps::Default();
+        steps.whatsApp = [&counter, run = steps.whatsApp](CScanManager& owner) {
+            const bool ok = run && run(owner);
+            counter.CountWhatsApp(owner.waChatList);
+            return ok;
+        };
+        manager.SetSteps(std::move(steps));
+    });
 
     QElapsedTimer wall;
     wall.start();
@@ -279,12 +328,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    QStringList selection;
-    for (uint32_t bit : kSelectionBits)
-        selection << ((mask & bit) ? "1" : "0");
-    selection << "0"
-              << "0";
-    hub.StartScan(device, selection);
+    hub.StartScanMask(device, mask);
     WaitFor(counter.scanEnded);
     hub.WaitForTasks();
     const double totalSeconds = wall.nsecsElapsed() / 1e9;
@@ -293,6 +337,12 @@ int main(int argc, char** argv) {
         if (!(mask & t.bit)) continue;
         const Counts c = counter.counts[t.bit];
         std::printf("%-20s live %9ld deleted %9ld\n", t.name, c.live, c.deleted);
+        const uint32_t messages = t.bit == ScanWxChats ? kWxMessages : t.bit == ScanWaChats ? kWaMessages : 0;
+        if (messages) {
+            const Counts m = counter.counts[messages];
+            std::printf("%-20s live %9ld deleted %9ld\n",
+                        t.bit == ScanWxChats ? "wechat_messages" : "whatsapp_messages", m.live, m.deleted);
+        }
     }
     if (!recordsFile.empty()) {
         std::ofstream out(recordsFile, std::ios::binary | std::ios::trunc);

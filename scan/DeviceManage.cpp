@@ -33,6 +33,9 @@ QString deviceText(const std::optional<std::string>& value) {
 DeviceManage::DeviceManage(Services s) : services(std::move(s)) {
     bridge = services.scanBridge ? services.scanBridge : &DeviceScanManager::shared();
     bridge->SetReceiverSource([this] { return scanFileDelegate_.load(); });
+    bridge->SetWxLookups(
+        [this](const QString& alias, const QString& nickName) { return isWXChar(alias, nickName); },
+        [this](const QString& devicePath) { return SearchWXResources(devicePath); });
     tasks.setMaxThreadCount(4);
 
     deviceContext = new QObject;
@@ -61,6 +64,7 @@ DeviceManage::~DeviceManage() {
     bridge->StopScan();
     tasks.waitForDone();
     bridge->SetReceiverSource(nullptr);
+    bridge->SetWxLookups(nullptr, nullptr);
 }
 
 DeviceManage* DeviceManage::shareInstance() {
@@ -457,6 +461,10 @@ QString DeviceManage::NewScanOutputFolder() {
 }
 
 void DeviceManage::StartScan(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) {
+    StartScanMask(device, SelectionToMask(selection));
+}
+
+void DeviceManage::StartScanMask(const std::shared_ptr<DeviceInfo>& device, uint32_t mask) {
     (void)device; // the backup in use is scanned
     if (isScanThread.exchange(true)) {
         scanLog(QStringLiteral("扫描中..."));
@@ -468,7 +476,6 @@ void DeviceManage::StartScan(const std::shared_ptr<DeviceInfo>& device, const QS
         return;
     }
     scanLog(QStringLiteral("开始扫描..."));
-    const uint32_t mask = SelectionToMask(selection);
     // Active before the task starts, so a stop from now on ends this scan.
     bridge->SetScanState(true);
     const auto [root, analysedMajor] = BackupInUse();
@@ -488,6 +495,12 @@ void DeviceManage::StartScan(const std::shared_ptr<DeviceInfo>& device, const QS
 void DeviceManage::RunScan(uint32_t mask, const QString& root, int iosVersion, const ScanSuffixes& suffixes,
                            const QString& outputDir) {
     if (mask & (ScanWxContacts | ScanWxChats)) parser.ScanWeChatAccounts();
+    // The WhatsApp store list is built once per analysed backup (building it again
+    // would add every store a second time).
+    if (mask & ScanWaChats) {
+        const WaStoreList* stores = parser.GetWhatsAppStores();
+        if (!stores || stores->empty()) parser.ScanWhatsApp();
+    }
     if (bridge->IsScanning()) {
         scanLog(QStringLiteral("cDeviceScanManager.StartScan strat..."));
         bridge->StartScan(&parser, int(mask), root + QStringLiteral("/"), iosVersion, suffixes, outputDir);

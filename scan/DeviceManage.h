@@ -101,7 +101,11 @@ class DeviceManage : public QObject, public IDeviceManage {
     bool isBackUpLoser() const { return backUpOpened.load(); }
 
     // Scan control.
+    // Scans for the types of a selection of the type chooser (entries 0 to 14).
     void StartScan(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) override;
+    // Scans for a ScanDataType mask; the only road to the WhatsApp bits (0x8000, 0x10000),
+    // which no selection sets.
+    void StartScanMask(const std::shared_ptr<DeviceInfo>& device, uint32_t mask);
     // The ScanDataType mask of a type selection (entries 0 to 14; missing ones are "0").
     static uint32_t SelectionToMask(const QStringList& selection);
     bool isScan() const override { return isScanThread.load(); }

@@ -10,6 +10,10 @@
 #include "core/records/ReminderRecord.h"
 #include "core/records/ScanDataType.h"
 #include "core/records/SmsConversationRecord.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxMessageRecord.h"
+#include "core/records/WxSessionRecord.h"
+#include "scan/engine/CScanManager.h"
 #include "scan/LanguageTable.h"
 #include "scan/ScanFileDelegate.h"
 #include "scan/ScanLog.h"
@@ -199,6 +203,10 @@ void DeviceScanManager::SetReceiverSource(ReceiverSource source) {
 void DeviceScanManager::SetScanManagerHook(ScanManagerHook hook) {
     scanManagerHook = std::move(hook);
 }
+void DeviceScanManager::SetWxLookups(WxContactFilter filter, WxResourceLookup resources) {
+    wxContactFilter = std::move(filter);
+    wxResourceLookup = std::move(resources);
+}
 
 std::optional<QString> DeviceScanManager::LocalizedText(const QString& key) const {
     if (textLookup) return textLookup(key);
@@ -267,16 +275,53 @@ void DeviceScanManager::StopScan() {
 }
 
 void DeviceScanManager::PrepareWxAccounts(IFileParser* fileParser) {
-    const WxAccountList* accounts = fileParser->GetWeChatAccounts();
-    if (!accounts) return;
-    std::lock_guard<std::mutex> lock(accountsMutex);
-    for (const auto& account : *accounts) {
-        if (!account) continue;
-        accountRecords.push_back({account->nickName, account->userName, account->accountFolder,
-                                  account->chatDbPath, account->headImageUrl});
+    std::vector<WxAccountRecord> records;
+    QMap<QString, NSWXChatRecordData> byKey;
+    QList<NSWXChatAccount> list;
+    QHash<QString, QString> keyByIndex;
+    if (const WxAccountList* accounts = fileParser->GetWeChatAccounts()) {
+        int position = 0;
+        for (const auto& account : *accounts) {
+            if (!account) continue;
+            // The key names the account everywhere (chats, contact trees, avatar lookup),
+            // so two accounts never share one: the nickname, with the user name added
+            // when the nickname is empty or already taken.
+            const QString nick = textOrEmpty(account->nickName);
+            const QString user = textOrEmpty(account->userName);
+            QString key = nick;
+            if (key.isEmpty() || byKey.contains(key))
+                key = nick.isEmpty() ? QStringLiteral("(%1)").arg(user)
+                                     : QStringLiteral("%1 (%2)").arg(nick, user);
+            for (int n = 2; byKey.contains(key); ++n)
+                key = (nick.isEmpty() ? QStringLiteral("(%1)").arg(user)
+                                      : QStringLiteral("%1 (%2)").arg(nick, user)) +
+                      QStringLiteral(" #%1").arg(n);
+
+            records.push_back({account->nickName, account->userName, account->accountFolder,
+                               account->chatDbPath, account->headImageUrl, key});
+            NSWXChatRecordData chats;
+            chats.setAccount(key);
+            chats.setSWxID(user);
+            chats.setSRoot(textOrEmpty(account->accountFolder));
+            chats.setHeadImageUrl(textOrEmpty(account->headImageUrl));
+            byKey.insert(key, chats);
+            keyByIndex.insert(QString::number(position), key);
+            NSWXChatAccount contacts;
+            contacts.setWxid(user);
+            contacts.setHeadUrl(textOrEmpty(account->headImageUrl));
+            contacts.setKey(key);
+            list.append(contacts);
+            ++position;
+        }
     }
-    // The WeChat account objects of the chat and contact results are created here by
-    // the WeChat result conversion.
+    {
+        std::lock_guard<std::mutex> lock(accountsMutex);
+        accountRecords = std::move(records);
+    }
+    std::lock_guard<std::mutex> lock(wxMutex);
+    wxAccountsByKey = std::move(byKey);
+    wxAccountList = std::move(list);
+    wxAccountKeyByIndex = std::move(keyByIndex);
 }
 
 void DeviceScanManager::StartScan(IFileParser* fileParser, int typeMask, const QString& root, int iosVersion,
@@ -386,12 +431,21 @@ void DeviceScanManager::SendProgressText(int value, int maximum, const QString& 
     if (ScanFileDelegate* receiver = Receiver()) receiver->Scanning(value, maximum, text);
 }
 
-QString DeviceScanManager::AccountHeadImageUrl(const QString& nickName) const {
-    const std::string key = nickName.toStdString();
+QString DeviceScanManager::AccountHeadImageUrl(const QString& key) const {
     std::lock_guard<std::mutex> lock(accountsMutex);
     for (const auto& account : accountRecords)
-        if (account.nickName == key) return textOrEmpty(account.headImageUrl);
+        if (account.key == key) return textOrEmpty(account.headImageUrl);
     return QString();
+}
+
+QMap<QString, NSWXChatRecordData> DeviceScanManager::WxChatAccounts() const {
+    std::lock_guard<std::mutex> lock(wxMutex);
+    return wxAccountsByKey;
+}
+
+QList<NSWXChatAccount> DeviceScanManager::WxContactAccounts() const {
+    std::lock_guard<std::mutex> lock(wxMutex);
+    return wxAccountList;
 }
 
 std::vector<DeviceScanManager::WxAccountRecord> DeviceScanManager::AccountRecords() const {
@@ -631,13 +685,302 @@ void DeviceScanManager::ConvertAttachments(int dataType, void* records) {
         receiver->ScanWXAttachment(photos, media);
 }
 
+namespace {
+
+// Top nodes of a contact tree, in the order the tree lists them.
+constexpr qint64 kFriendsNode = 0;
+constexpr qint64 kOfficialNode = 1;
+constexpr qint64 kGroupsNode = 2;
+
+qint64 topNodeOf(int kind) {
+    return kind == 1 ? kOfficialNode : kind == 2 ? kGroupsNode : kFriendsNode;
+}
+
+NSAddressBookInfo addressBookInfo(const WxContactRecord& c, const QString& accountKey) {
+    NSAddressBookInfo info;
+    info.setBDelete(c.deleted);
+    info.setBFriend(c.kind == 0);
+    info.setAccount(accountKey);
+    info.setWxId(textOrEmpty(c.alias));
+    info.setRemarkName(textOrEmpty(c.remark));
+    info.setWxDefaultId(textOrEmpty(c.userName));
+    if (!info.WxDefaultId().isEmpty() && info.WxId().isEmpty()) info.setWxId(info.WxDefaultId());
+    info.setNickName(textOrEmpty(c.nickName));
+    info.setAddress(textOrEmpty(c.address));
+    info.setSignature(textOrEmpty(c.signature));
+    info.setURLImage(textOrEmpty(c.headImageUrl));
+    info.setPhone(textOrEmpty(c.phone));
+    return info;
+}
+
+// Message types the chat view shows, mapped onto its display kinds; 0 for the rest.
+qint64 displayKindOf(int32_t type) {
+    switch (type) {
+    case 1:
+    case 3:
+    case 34:
+    case 42:
+    case 47:
+    case 48:
+    case 49:
+    case 50:
+        return type;
+    case 43:
+    case 62:
+        return 43;
+    case 10000:
+    case 10002:
+        return 10000;
+    case 100001:
+        return 10001;
+    default:
+        return 0;
+    }
+}
+
+// The text of a system message ("system message").
+const char kSystemMessageText[] = "\xe7\xb3\xbb\xe7\xbb\x9f\xe6\xb6\x88\xe6\x81\xaf";
+// Progress text of the chat conversion: "analysing WeChat chats...[%d/%d]".
+const char kChatProgressText[] =
+    "\xe6\xad\xa3\xe5\x9c\xa8\xe5\x88\x86\xe6\x9e\x90 "
+    "\xe5\xbe\xae\xe4\xbf\xa1\xe8\x81\x8a\xe5\xa4\xa9\xe8\xae\xb0\xe5\xbd\x95...[%1/%2]";
+
+} // namespace
+
 void DeviceScanManager::ConvertWxContacts(void* records) {
-    // The WeChat contact trees are built by the WeChat result conversion.
-    (void)records;
+    // The scan thread alone changes the account objects: it works on a copy and puts it
+    // back, so the accessors never wait for a conversion (or a pause).
+    QList<NSWXChatAccount> accounts;
+    {
+        std::lock_guard<std::mutex> lock(wxMutex);
+        accounts = wxAccountList;
+    }
+    bool anyContacts = false;
+    {
+        int unnamedGroups = 1;
+        for (auto* c = firstRecord<WxContactRecord>(records); c; c = c->next) {
+            WaitWhilePaused();
+            if (c->accountIndex < 0 || c->accountIndex >= accounts.size()) continue;
+            if (c->kind < 0 || c->kind > 4) continue;
+            if (wxContactFilter && wxContactFilter(textOrEmpty(c->alias), textOrEmpty(c->nickName))) continue;
+            NSWXChatAccount& account = accounts[c->accountIndex];
+            QList<NSWXAddressBookData>& tree = account.mutableAccountWXData();
+
+            const qint64 top = topNodeOf(c->kind);
+            qsizetype at = -1;
+            for (qsizetype i = 0; i < tree.size(); ++i)
+                if (tree[i].WXType() == top) {
+                    at = i;
+                    break;
+                }
+            if (at < 0) {
+                NSWXAddressBookData node;
+                node.setWXType(top);
+                const char* nameKey = top == kFriendsNode    ? "HaoYou"
+                                      : top == kOfficialNode ? "GongZhongHao"
+                                                             : "Qun";
+                node.setAddressBookName(LocalizedText(QString::fromLatin1(nameKey)).value_or(QString()));
+                node.setICO(QString::fromLatin1(top == kFriendsNode    ? "friends_ico"
+                                                : top == kOfficialNode ? "public_ico"
+                                                                       : "Group_ico"));
+                tree.append(node);
+                at = tree.size() - 1;
+            }
+            NSWXAddressBookData& node = tree[at];
+
+            if (c->kind != 2) {
+                node.mutableAddressBook().append(addressBookInfo(*c, account.key()));
+                if (c->deleted) node.setBDelete(true);
+                continue;
+            }
+            // A group: a node of its members below the groups node.
+            NSWXAddressBookData group;
+            QString name = textOrEmpty(c->nickName);
+            if (name.isEmpty()) {
+                name = LocalizedText(QStringLiteral("Unknown")).value_or(QString()) +
+                       QString::number(unnamedGroups);
+                ++unnamedGroups;
+            }
+            group.setAddressBookName(name);
+            group.setICO(QStringLiteral("Group_ico"));
+            for (const WxContactRecord* m = c->members.first; m; m = m->next) {
+                NSAddressBookInfo member = addressBookInfo(*m, account.key());
+                if (m->deleted) {
+                    group.setBDelete(true);
+                    node.setBDelete(true);
+                }
+                if (!account.wxid().isEmpty() && member.WxId() == account.wxid()) {
+                    member.setNickName(account.key());
+                    member.setURLImage(account.HeadUrl());
+                }
+                group.mutableAddressBook().append(member);
+            }
+            if (!group.AddressBook().isEmpty()) node.mutableNextObj().append(group);
+        }
+        // Every tree in the order friends, official accounts, groups.
+        for (NSWXChatAccount& account : accounts) {
+            QList<NSWXAddressBookData>& tree = account.mutableAccountWXData();
+            std::stable_sort(tree.begin(), tree.end(),
+                             [](const NSWXAddressBookData& a, const NSWXAddressBookData& b) {
+                                 return a.WXType() < b.WXType();
+                             });
+            if (!tree.isEmpty()) anyContacts = true;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(wxMutex);
+        wxAccountList = accounts;
+    }
+    // Null only while no account of the scan has any contact.
+    if (ScanFileDelegate* receiver = Receiver())
+        receiver->ScanWXAddressBook(anyContacts ? &accounts : nullptr);
+}
+
+QString DeviceScanManager::WxMediaPath(const QString& root, const std::string& mediaPath,
+                                       const char* suffix) const {
+    if (!wxResourceLookup) return QString();
+    return wxResourceLookup(root + QStringLiteral("/") + textOrEmpty(mediaPath) +
+                            QString::fromLatin1(suffix));
 }
 
 void DeviceScanManager::ConvertWxChats(void* records) {
-    // The WeChat chats are built by the WeChat result conversion.
-    wxSessionCounter = 0;
-    (void)records;
+    QMap<QString, NSWXChatRecordData> accounts;
+    QHash<QString, QString> keyByIndex;
+    {
+        std::lock_guard<std::mutex> lock(wxMutex);
+        accounts = wxAccountsByKey;
+        keyByIndex = wxAccountKeyByIndex;
+    }
+    {
+        const QString progressFormat = QString::fromUtf8(kChatProgressText);
+        const QString stickerText =
+            QStringLiteral("[%1]").arg(LocalizedText(QStringLiteral("WxTypeExp")).value_or(QString()));
+        wxSessionCounter = 0;
+        int unnamedChats = 1;
+        for (auto* s = firstRecord<WxSessionRecord>(records); s; s = s->next) {
+            ++wxSessionCounter;
+            WaitWhilePaused();
+            const WxContactRecord* peer = s->peer;
+            if (!peer) continue;
+            const auto keyIt = keyByIndex.constFind(QString::number(peer->accountIndex));
+            const auto accountIt =
+                keyIt == keyByIndex.constEnd() ? accounts.end() : accounts.find(keyIt.value());
+            if (accountIt == accounts.end()) {
+                scanLog(QString::fromUtf8(
+                    "\xe6\x89\xbe\xe4\xb8\x8d\xe5\x88\xb0\xe5\xbe\xae\xe4\xbf\xa1\xe7\x94\xa8"
+                    "\xe6\x88\xb7\xe4\xbf\xa1\xe6\x81\xaf!!!"));
+                continue;
+            }
+            NSWXChatRecordData& account = accountIt.value();
+
+            // A chat is keyed by its peer's user name (a generated peer by its remark),
+            // so peers with one display name keep their own chats.
+            QString chatKey = textOrEmpty(peer->userName);
+            if (chatKey.isEmpty()) chatKey = textOrEmpty(peer->remark);
+            if (chatKey.isEmpty()) chatKey = QStringLiteral("\x01session %1").arg(wxSessionCounter);
+            NSWXChatFriendData* chat = account.getWXCharFriendobj(chatKey);
+            if (!chat) {
+                NSWXChatFriendData fresh;
+                fresh.setAccount(account.Account());
+                QString name = textOrEmpty(peer->nickName);
+                if (name.isEmpty()) {
+                    name = LocalizedText(QStringLiteral("Qun")).value_or(QString()) +
+                           QString::number(unnamedChats);
+                    ++unnamedChats;
+                }
+                if (name.isEmpty()) name = QStringLiteral(" ");
+                fresh.setFrinedAccount(name);
+                fresh.setCsWxId(textOrEmpty(peer->alias));
+                fresh.setCsWxName(textOrEmpty(peer->alias));
+                fresh.setCsBody(textOrEmpty(peer->signature));
+                fresh.setCsAddress(textOrEmpty(peer->address));
+                fresh.setCsPhone(textOrEmpty(peer->phone));
+                fresh.setFrinedAccountImageUrl(textOrEmpty(peer->headImageUrl));
+                fresh.setAccountImageUrl(account.HeadImageUrl());
+                fresh.setBDelete(peer->deleted);
+                fresh.setBFriend(peer->kind == 0);
+                account.addWXChatFriendObj(&fresh, chatKey);
+                chat = account.getWXCharFriendobj(chatKey);
+            }
+
+            const QString root = account.sRoot();
+            int i = 0;
+            std::optional<int64_t> lastKept;
+            for (const WxMessageRecord* m = s->messages.first; m; m = m->next) {
+                ++i;
+                SendProgressText(wxSessionCounter, 0, progressFormat.arg(i).arg(s->messages.count));
+                if (m->deleted) chat->setBDelete(true);
+                const qint64 kind = displayKindOf(m->type);
+                if (kind == 0) continue;
+                NSWXChatSMSData message;
+                message.setBDelete(m->deleted);
+                message.setBFromMe(m->fromMe);
+                message.setBIsVoice(m->isVoiceCall);
+                message.setEType(kind);
+                switch (kind) {
+                case 1:
+                    message.setContent(textOrEmpty(m->text));
+                    break;
+                case 3:
+                    message.setContent(WxMediaPath(root, m->mediaPath, ".pic_thum"));
+                    message.setResourcesFile(WxMediaPath(root, m->mediaPath, ".pic"));
+                    break;
+                case 34:
+                    message.setContent(QString());
+                    message.setResourcesFile(WxMediaPath(root, m->mediaPath, ".aud"));
+                    break;
+                case 42:
+                    message.setBcardNickName(textOrEmpty(m->cardNickName));
+                    message.setBcardPhone(textOrEmpty(m->cardUserName));
+                    message.setBacrdHeadImage(QStringLiteral("contact_logo"));
+                    break;
+                case 43:
+                    message.setContent(WxMediaPath(root, m->mediaPath, ".video_thum"));
+                    message.setResourcesFile(WxMediaPath(root, m->mediaPath, ".mp4"));
+                    break;
+                case 47:
+                    message.setContent(stickerText);
+                    break;
+                case 48:
+                    message.setContent(textOrEmpty(m->locationLabel));
+                    break;
+                case 49:
+                    message.setULRTitle(textOrEmpty(m->title));
+                    message.setURL(textOrEmpty(m->url));
+                    message.setContent(textOrEmpty(m->description));
+                    message.setULRImage(textOrEmpty(m->thumbUrl));
+                    break;
+                case 50:
+                    message.setCallTime(m->callDuration);
+                    break;
+                case 10000:
+                    message.setContent(QString::fromUtf8(kSystemMessageText));
+                    break;
+                default: // 10001, a red packet: nothing more
+                    break;
+                }
+                if (m->fromMe) {
+                    message.setReceiveState(2);
+                    message.setCsWxId(chat->Account());
+                    message.setImageUrl(chat->AccountImageUrl());
+                } else {
+                    message.setReceiveState(1);
+                    message.setCsWxId(textOrEmpty(m->senderDisplayName));
+                    message.setImageUrl(textOrEmpty(m->senderHeadUrl));
+                }
+                message.setLDataTime(m->time);
+                lastKept = m->time;
+                chat->addWXSMSContent(message);
+            }
+            // The chat shows the day of its last kept message.
+            if (lastKept)
+                chat->setDate(
+                    QDateTime::fromSecsSinceEpoch(*lastKept).toString(QStringLiteral("yyyy-MM-dd")));
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(wxMutex);
+        wxAccountsByKey = accounts;
+    }
+    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanWXChat(accounts);
 }

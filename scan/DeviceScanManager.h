@@ -2,8 +2,13 @@
 #include "core/backup/IFileParser.h"
 #include "core/records/IScanProgress.h"
 #include "scan/LanguageTable.h"
+#include "scan/NSWXChatAccount.h"
+#include "scan/NSWXChatRecordData.h"
 #include "scan/ScanProgressHolder.h"
 
+#include <QHash>
+#include <QList>
+#include <QMap>
 #include <QString>
 
 #include <atomic>
@@ -38,9 +43,16 @@ class DeviceScanManager final : public IScanProgress {
     // Called with every scan manager before its scan runs (tests inject parser steps).
     using ScanManagerHook = std::function<void(CScanManager&)>;
 
-    // The account values kept per WeChat account of every scan started.
+    // WeChat filter: true leaves a contact (alias, nickname) out of the contact trees.
+    using WxContactFilter = std::function<bool(const QString& alias, const QString& nickName)>;
+    // Path of the stored file of a WeChat device path in the backup, or "".
+    using WxResourceLookup = std::function<QString(const QString& devicePath)>;
+
+    // The account values kept per WeChat account of the latest scan. `key` is the
+    // account key of the results: the nickname, made unique among the scan's accounts.
     struct WxAccountRecord {
         std::string nickName, userName, accountFolder, chatDbPath, headImageUrl;
+        QString key;
     };
 
     DeviceScanManager();
@@ -56,6 +68,8 @@ class DeviceScanManager final : public IScanProgress {
     void SetTextLookup(TextLookup lookup);
     void SetReceiverSource(ReceiverSource source);
     void SetScanManagerHook(ScanManagerHook hook);
+    // Set once, before the first scan (the device hub sets both).
+    void SetWxLookups(WxContactFilter filter, WxResourceLookup resources);
 
     // Scan state: `on` makes the scan active and running, progress 0 of 100.
     void SetScanState(bool on);
@@ -87,9 +101,13 @@ class DeviceScanManager final : public IScanProgress {
     void SendProgressText(int value, int maximum, const QString& text);
 
     std::optional<QString> LocalizedText(const QString& key) const;
-    // The avatar address of the first account record with that nick name, or "".
-    QString AccountHeadImageUrl(const QString& nickName) const;
+    // The avatar address of the account record with that account key, or "".
+    QString AccountHeadImageUrl(const QString& key) const;
     std::vector<WxAccountRecord> AccountRecords() const;
+    // The WeChat accounts of the latest scan as last delivered: by account key with their
+    // chats, and in account order with their contact trees.
+    QMap<QString, NSWXChatRecordData> WxChatAccounts() const;
+    QList<NSWXChatAccount> WxContactAccounts() const;
 
     // The latest progress, for the recovery page's timer.
     const ScanProgressHolder& progressHolder() const { return holder; }
@@ -116,6 +134,7 @@ class DeviceScanManager final : public IScanProgress {
     void ConvertAttachments(int dataType, void* records);
     void ConvertWxContacts(void* records);
     void ConvertWxChats(void* records);
+    QString WxMediaPath(const QString& root, const std::string& mediaPath, const char* suffix) const;
 
     mutable std::mutex accountsMutex;
     std::vector<WxAccountRecord> accountRecords;
@@ -134,6 +153,15 @@ class DeviceScanManager final : public IScanProgress {
     QString progressText;
     QString backupRoot;
     int wxSessionCounter = 0;
+
+    // The WeChat account objects of the latest scan (replaced by every StartScan): by
+    // account key, in account order, and the account key by account position ("%d").
+    mutable std::mutex wxMutex; // guards the three against the accessors
+    QMap<QString, NSWXChatRecordData> wxAccountsByKey;
+    QList<NSWXChatAccount> wxAccountList;
+    QHash<QString, QString> wxAccountKeyByIndex;
+    WxContactFilter wxContactFilter;
+    WxResourceLookup wxResourceLookup;
 
     // The default text table (when no lookup is injected).
     mutable std::mutex languageMutex;

@@ -1,5 +1,6 @@
 #include "scan/engine/CScanSteps.h"
 
+#include "chat/CWaChat.h"
 #include "chat/CWxAddressBook.h"
 #include "chat/CWxChat.h"
 #include "chat/CWxSession.h"
@@ -33,5 +34,6 @@ CScanSteps CScanSteps::Default() {
         if (withChats && !owner.cancelled) ok = CWxChat(&owner, &session, account).Scan() && ok;
         return ok;
     };
+    steps.whatsApp = [](CScanManager& owner) { return CWaChat(&owner).Scan(); };
     return steps;
 }

@@ -1,10 +1,13 @@
 #include "tests/kit/SampleBackup.h"
 
-#include "tests/kit/WeChatAccountBuilder.h"
-
+#include "tests/kit/ChatStorageDb.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/NoteBody.h"
 #include "tests/kit/SystemSchemas.h"
+#include "tests/kit/WeChatAccountBuilder.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace kit {
 
@@ -172,6 +175,44 @@ void WriteNotes(const std::filesystem::path& path, int rows, int deleted, int64_
     }
 }
 
+// The WhatsApp message store: one chat per ten messages (the first of every three a
+// group with two members), the deleted messages in the chats that keep live ones.
+void WriteWhatsApp(const std::filesystem::path& path, int rows, int deleted, int64_t now, int* chats) {
+    ChatStorageDb db(path);
+    db.db().exec("BEGIN");
+    const int sessionCount = std::max(1, (rows + 9) / 10);
+    std::vector<int64_t> sessions, firstMember;
+    for (int c = 0; c < sessionCount; ++c) {
+        const bool group = c % 3 == 0;
+        const std::string jid = group ? "1203630" + std::to_string(c) + "@g.us"
+                                      : "49155500" + std::to_string(1000 + c) + "@s.whatsapp.net";
+        sessions.push_back(db.AddSession(jid, "Chat " + std::to_string(c), int64_t(group ? 1 : 0)));
+        firstMember.push_back(0);
+        if (group) {
+            const std::string member = "49155511" + std::to_string(1000 + c) + "@s.whatsapp.net";
+            db.AddPushName(member, "Member " + std::to_string(c));
+            firstMember.back() = db.AddGroupMember(sessions.back(), member);
+            db.AddGroupMember(sessions.back(), "49155522" + std::to_string(1000 + c) + "@s.whatsapp.net");
+        }
+    }
+    *chats = sessionCount;
+    for (int i = 0; i < rows + deleted; ++i) {
+        const bool gone = i >= rows;
+        const size_t c = size_t((gone ? i - rows : i) % sessionCount);
+        ChatStorageDb::Message m;
+        m.session = sessions[c];
+        m.type = int64_t(0);
+        m.fromMe = int64_t(i % 2);
+        m.date = int64_t(now - kAppleEpoch - 60 * (i + 1));
+        m.groupMember = firstMember[c] ? Value(firstMember[c]) : Value(nullptr);
+        m.text = std::string(gone ? "Removed WhatsApp " : "WhatsApp ") + std::to_string(gone ? i - rows : i);
+        m.stanzaId = Uuid(i) + "-wa";
+        db.AddMessage(m);
+    }
+    db.db().exec("COMMIT");
+    if (deleted) db.DeleteMessages("ZTEXT LIKE 'Removed WhatsApp %'");
+}
+
 } // namespace
 
 SampleBackup SampleBackup::Build(const std::filesystem::path& root, BackupBuilder::Generation generation,
@@ -234,6 +275,10 @@ SampleBackup SampleBackup::Build(const std::filesystem::path& root, BackupBuilde
     b.AddFileFrom("HomeDomain", "Library/Calendar/Calendar.sqlitedb", scratch / "Calendar.sqlitedb");
     WriteNotes(scratch / "NoteStore.sqlite", rows, deleted, now);
     b.AddFileFrom("AppDomainGroup-group.com.apple.notes", "NoteStore.sqlite", scratch / "NoteStore.sqlite");
+    s.whatsAppMessages = rows;
+    WriteWhatsApp(scratch / "ChatStorage.sqlite", rows, deleted, now, &s.whatsAppChats);
+    b.AddFileFrom("AppDomainGroup-group.net.whatsapp.WhatsApp.shared", "ChatStorage.sqlite",
+                  scratch / "ChatStorage.sqlite");
 
     // One WeChat account: friends, live and deleted messages, a session file's last
     // message and a message only the search index keeps.

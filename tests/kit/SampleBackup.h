@@ -11,11 +11,14 @@ namespace kit {
 // camera-roll photos, videos and voice memos, SMS, notes and WeChat attachments (with
 // files of every kind and some the scan must leave out), and the databases of the
 // system apps (messages, contacts, calls, Safari bookmarks, calendar with reminders,
-// notes) with live rows and deleted ones, written through BackupBuilder in either
-// manifest generation. `scale` multiplies the files and the rows.
+// notes) and the WhatsApp message store, with live rows and deleted ones, written through BackupBuilder in
+// either manifest generation. `scale` multiplies the files and the rows.
 struct SampleBackup {
     // Live rows per database: their texts are "<Kind> <n>" ("Message 3", "Site 0", ...).
     int smsMessages = 0, contacts = 0, calls = 0, bookmarks = 0, events = 0, reminders = 0, notes = 0;
+    // WhatsApp chats and their live messages ("WhatsApp <n>"; deleted ones "Removed
+    // WhatsApp <n>", deletedRowsPerTable of them, in chats that keep live messages).
+    int whatsAppChats = 0, whatsAppMessages = 0;
     // Rows deleted again after they were written (the carver may find them).
     int deletedRowsPerTable = 0;
 

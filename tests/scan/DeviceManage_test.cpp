@@ -4,9 +4,12 @@
 #include "scan/DeviceManage.h"
 
 #include "core/records/ScanDataType.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxSessionRecord.h"
 #include "platform/Paths.h"
 #include "scan/ScanLog.h"
 #include "scan/engine/CScanManager.h"
+#include "tests/scan/engine/ScanFakes.h"
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/scan/QtGtestMain.h"
@@ -479,6 +482,57 @@ TEST(DeviceManageLookups, WeChatResourcesThroughThePerScanIndex) {
     EXPECT_EQ(h.hub->SearchWXResources(image.left(image.size() - 1)), "");
     EXPECT_EQ(h.hub->SearchWXResources(""), "");
     EXPECT_EQ(h.hub->SearchWXAccountHeadImageUrl("nobody"), "");
+}
+
+// The bridge's WeChat conversion asks the hub: the filter leaves contacts out and
+// message media resolve to the stored files of the backup in use.
+TEST(DeviceManageLookups, TheBridgeFiltersContactsAndFindsMediaThroughTheHub) {
+    Hub h;
+    QTemporaryDir dir;
+    kit::BackupBuilder b(dir.path().toStdString(), kit::BackupBuilder::Generation::Mbdb);
+    b.AddFile("AppDomain-com.tencent.xin", "Documents/abc/Img/friend/1.pic", "img");
+    b.Finish();
+    ASSERT_EQ(h.Analyse(dir.path()), QStringList{"AnalyzeFinish"});
+
+    scantest::FakeFileParser accounts;
+    accounts.AddAccount(0);
+    accounts.accounts[0]->nickName = "Me";
+    accounts.accounts[0]->accountFolder = "/var/mobile/Applications/com.tencent.xin/Documents/abc";
+    h.bridge.SetScanState(true);
+    h.bridge.StartScan(&accounts, 0, dir.path() + "/", 9, {}, h.cache.path());
+
+    RecordList<WxContactRecord> contacts;
+    for (const char* alias : {"weixin", "friend_alias"}) {
+        auto c = std::make_unique<WxContactRecord>();
+        c->alias = alias;
+        c->userName = std::string("wxid_") + alias;
+        contacts.append(std::move(c));
+    }
+    h.bridge.OnScanData(ScanWxContacts, contacts.first);
+    ASSERT_EQ(h.receiver.wxAddressBooks.size(), 1);
+    ASSERT_TRUE(h.receiver.wxAddressBooks[0].has_value());
+    const auto& friends = (*h.receiver.wxAddressBooks[0])[0].AccountWXData()[0].AddressBook();
+    ASSERT_EQ(friends.size(), 1);
+    EXPECT_EQ(friends[0].WxId(), "friend_alias");
+
+    RecordList<WxSessionRecord> sessions;
+    auto session = std::make_unique<WxSessionRecord>();
+    session->peer = contacts.last;
+    auto image = std::make_unique<WxMessageRecord>();
+    image->type = 3;
+    image->mediaPath = "Img/friend/1";
+    session->messages.append(std::move(image));
+    sessions.append(std::move(session));
+    h.bridge.OnScanData(ScanWxChats, sessions.first);
+    ASSERT_EQ(h.receiver.wxChats.size(), 1);
+    const NSWXChatFriendData* chat = h.receiver.wxChats[0]["Me"].getWXCharFriendobj("wxid_friend_alias");
+    ASSERT_NE(chat, nullptr);
+    ASSERT_EQ(chat->WXSMSData().size(), 1);
+    EXPECT_EQ(chat->WXSMSData()[0].ResourcesFile(),
+              dir.path() + "/" +
+                  QString::fromStdString(
+                      b.StoredPath("AppDomain-com.tencent.xin", "Documents/abc/Img/friend/1.pic")));
+    EXPECT_EQ(chat->WXSMSData()[0].Content(), ""); // no thumbnail in this backup
 }
 
 QT_GTEST_MAIN(QCoreApplication)

@@ -1,5 +1,7 @@
 #pragma once
 // A ScanFileDelegate that records every delivery, in order, with its values.
+#include "scan/NSWXChatAccount.h"
+#include "scan/NSWXChatRecordData.h"
 #include "scan/ScanFileDelegate.h"
 
 #include <QList>
@@ -10,6 +12,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 namespace scantest {
 
@@ -59,11 +62,11 @@ class RecordingScanReceiver : public ScanFileDelegate {
     void ScanMemoAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override {
         Note("ScanMemoAttachment", [&] { noteAttachments = {p, m}; });
     }
-    void ScanWXAddressBook(const QList<NSWXChatAccount>*) override {
-        Note("ScanWXAddressBook", [] {});
+    void ScanWXAddressBook(const QList<NSWXChatAccount>* v) override {
+        Note("ScanWXAddressBook", [&] { wxAddressBooks.append(v ? std::optional(*v) : std::nullopt); });
     }
-    void ScanWXChat(const QMap<QString, NSWXChatRecordData>&) override {
-        Note("ScanWXChat", [] {});
+    void ScanWXChat(const QMap<QString, NSWXChatRecordData>& v) override {
+        Note("ScanWXChat", [&] { wxChats.append(v); });
     }
     void Scanning(int value, int maximum, const QString& text) override {
         std::lock_guard<std::mutex> lock(mutex);
@@ -89,6 +92,9 @@ class RecordingScanReceiver : public ScanFileDelegate {
     QList<NSMemoData> reminders;
     QList<NSDeletedFile> photos, videos, music;
     QPair<QList<NSDeletedFile>, QList<NSDeletedFile>> smsAttachments, wxAttachments, noteAttachments;
+    // Every WeChat delivery, in order (a null contact delivery as nullopt).
+    QList<std::optional<QList<NSWXChatAccount>>> wxAddressBooks;
+    QList<QMap<QString, NSWXChatRecordData>> wxChats;
     QList<Progress> progress;
     std::atomic<bool> ended{false};
     int progressAtEnd = -1; // progress messages received before ScanEnd

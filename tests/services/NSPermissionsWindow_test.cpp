@@ -1,0 +1,54 @@
+// The backups-folder access window, offscreen: illustration by language, texts, the
+// button's request and the presenter's close handler.
+#include "services/NSPermissionsWindow.h"
+
+#include "app/common/NSLanguageText.h"
+#include "tests/kit/QtTestMain.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+TEST(NSPermissionsWindow, IllustrationFollowsLanguage) {
+    const std::pair<int, const char*> cases[] = {
+        {1, "FullDiskAccess_cn"}, {0, "FullDiskAccess_en"}, {2, "FullDiskAccess_en"}, {11, "FullDiskAccess_en"},
+    };
+    int language = 0;
+    NSPermissionsWindow window(nullptr, [](unsigned) {}, [&] { return language; });
+    for (const auto& [lang, image] : cases) {
+        language = lang;
+        window.UpdateLanguage();
+        EXPECT_EQ(window.instructionsImageName(), image) << lang;
+    }
+}
+
+TEST(NSPermissionsWindow, TextsAndButton) {
+    QList<unsigned> asked;
+    NSPermissionsWindow window(nullptr, [&](unsigned kind) { asked << kind; }, [] { return 0; });
+    window.show();
+    EXPECT_EQ(window.title()->text(), LanguageText("授权“完全磁盘访问权限”"));
+    for (int i = 1; i <= 3; ++i) EXPECT_FALSE(window.step(i)->text().isEmpty());
+    EXPECT_EQ(window.openButton()->text(), LanguageText("前往设置"));
+    QTest::mouseClick(window.openButton(), Qt::LeftButton);
+    EXPECT_EQ(asked, QList<unsigned>{4u});
+    EXPECT_TRUE(window.isVisible()); // the window stays open
+    EXPECT_FALSE(window.grab().isNull());
+}
+
+TEST(NSPermissionsWindow, CloseHandlerKeepsTheWindow) {
+    NSPermissionsWindow window(nullptr, [](unsigned) {}, [] { return 0; });
+    int closes = 0;
+    window.SetCloseHandler([&] { ++closes; });
+    window.show();
+    window.close();
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(window.isVisible());
+    window.SetCloseHandler({});
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+}
+
+KIT_QT_TEST_MAIN(QApplication)
