@@ -1,6 +1,8 @@
 // The application's entry.
 #include "app/common/NSLanguageText.h"
 #include "app/pages/AppDelegate.h"
+#include "app/pages/ServiceHooks.h"
+#include "app/pages/ServiceWiring.h"
 #include "scan/DeviceManage.h"
 
 #include <QApplication>
@@ -19,6 +21,7 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("diriza"));
 
     NSLanguageText::shareInstance();
+    ServiceWiring::Install(ServiceHooks::Current());
     DeviceManage* manager = DeviceManage::shareInstance();
     ViewController::Options options;
     options.redirectLog = true;

@@ -18,6 +18,10 @@
 //   reminder <live|deleted> <title> <list> <notes> <location> <date> <completed 0|1>
 //   photo|video|voice_memo|sms_attachment|note_attachment|wechat_attachment
 //       <live|deleted> <file name> <stored path>
+//   wechat_contact <live|deleted> <account> <user name> <nickname> <remark>
+//   wechat_message <live|deleted> <account> <peer user name> <date> <type> <from_me 0|1> <text>
+//   whatsapp_message <live|deleted> <chat> <sender> <date> <from_me 0|1> <text>
+// (WeChat deliveries hold everything found so far: their lines are those of the last one.)
 #include "core/records/ScanDataType.h"
 #include "core/records/WaChatRecord.h"
 #include "scan/engine/CScanManager.h"
@@ -176,14 +180,22 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
         std::lock_guard<std::mutex> lock(mutex);
         Counts& c = counts[ScanWxContacts];
         c = {};
+        std::vector<std::string>& out = kindLines["wechat_contact"];
+        out.clear();
         if (!accounts) return;
+        auto add = [&](const NSWXChatAccount& account, const NSAddressBookInfo& info) {
+            (info.bDelete() ? c.deleted : c.live)++;
+            if (keepLines)
+                out.push_back(Join({"wechat_contact", State(info.bDelete()), Field(account.key()),
+                                    Field(info.WxDefaultId()), Field(info.NickName()), Field(info.RemarkName())}));
+        };
         for (const NSWXChatAccount& account : *accounts)
             for (const NSWXAddressBookData& node : account.AccountWXData()) {
                 for (const NSAddressBookInfo& info : node.AddressBook())
-                    (info.bDelete() ? c.deleted : c.live)++;
+                    add(account, info);
                 for (const NSWXAddressBookData& group : node.NextObj())
                     for (const NSAddressBookInfo& info : group.AddressBook())
-                        (info.bDelete() ? c.deleted : c.live)++;
+                        add(account, info);
             }
     }
     void ScanWXChat(const QMap<QString, NSWXChatRecordData>& accounts) override {
@@ -191,21 +203,47 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
         Counts& chats = counts[ScanWxChats];
         Counts& messages = counts[kWxMessages];
         chats = messages = {};
-        for (const NSWXChatRecordData& account : accounts)
-            for (const NSWXChatFriendData& chat : account.WXChatFriendArray().chats()) {
+        std::vector<std::string>& out = kindLines["wechat_message"];
+        out.clear();
+        for (const NSWXChatRecordData& account : accounts) {
+            // Chats are keyed by the peer's user name.
+            const WXChatFriendDictionary& byPeer = account.WXChatFriendArray();
+            for (qsizetype i = 0; i < byPeer.size(); ++i) {
+                const NSWXChatFriendData& chat = byPeer.chats()[i];
+                const QString& peer = byPeer.keys()[i];
                 (chat.bDelete() ? chats.deleted : chats.live)++;
-                for (const NSWXChatSMSData& m : chat.WXSMSData())
+                for (const NSWXChatSMSData& m : chat.WXSMSData()) {
                     (m.bDelete() ? messages.deleted : messages.live)++;
+                    if (keepLines)
+                        out.push_back(Join({"wechat_message", State(m.bDelete()), Field(account.Account()),
+                                            Field(peer), Field(m.lDataTime()), Field(m.eType()),
+                                            m.bFromMe() ? "1" : "0", Field(m.Content())}));
+                }
             }
+        }
     }
     // WhatsApp chats are not delivered: they are counted in the scan's own list.
     void CountWhatsApp(const RecordList<WaChatRecord>& list) {
         std::lock_guard<std::mutex> lock(mutex);
         for (const WaChatRecord* chat = list.first; chat; chat = chat->next) {
             (chat->deleted ? counts[ScanWaChats].deleted : counts[ScanWaChats].live)++;
-            for (const WaMessageRecord* m = chat->messages.first; m; m = m->next)
+            for (const WaMessageRecord* m = chat->messages.first; m; m = m->next) {
                 (m->deleted ? counts[kWaMessages].deleted : counts[kWaMessages].live)++;
+                if (keepLines)
+                    lines.push_back(Join({"whatsapp_message", State(m->deleted),
+                                          Field(QString::fromStdString(chat->name)),
+                                          Field(QString::fromStdString(m->senderName)), Field(m->date),
+                                          m->fromMe ? "1" : "0", Field(QString::fromStdString(m->text))}));
+            }
         }
+    }
+    // The lines of the last WeChat deliveries joined to the others.
+    std::vector<std::string> AllLines() {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::vector<std::string> all = lines;
+        for (const auto& [kind, kept] : kindLines)
+            all.insert(all.end(), kept.begin(), kept.end());
+        return all;
     }
     void ScanEnd() override { scanEnded = true; }
 
@@ -221,6 +259,7 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
     std::map<uint32_t, Counts> counts;
     bool keepLines = false;
     std::vector<std::string> lines;
+    std::map<std::string, std::vector<std::string>> kindLines; // replaced on each delivery
     std::mutex mutex;
     std::atomic<bool> scanEnded{false}, analysisEnded{false}, analysisOk{false};
 
@@ -238,13 +277,17 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
         for (const NSDeletedFile& f : files)
             Line({kind, State(f.DeleteMark()), Field(f.FileName()), Field(f.BackUpPath())});
     }
-    void Line(std::initializer_list<std::string> fields) {
-        if (!keepLines) return;
+    static std::string Join(std::initializer_list<std::string> fields) {
         std::string line;
         for (const std::string& f : fields) {
             if (!line.empty()) line += '\t';
             line += f;
         }
+        return line;
+    }
+    void Line(std::initializer_list<std::string> fields) {
+        if (!keepLines) return;
+        std::string line = Join(fields);
         std::lock_guard<std::mutex> lock(mutex);
         lines.push_back(std::move(line));
     }
@@ -346,7 +389,7 @@ int main(int argc, char** argv) {
     }
     if (!recordsFile.empty()) {
         std::ofstream out(recordsFile, std::ios::binary | std::ios::trunc);
-        for (const std::string& line : counter.lines)
+        for (const std::string& line : counter.AllLines())
             out << line << '\n';
         if (!out) {
             std::fprintf(stderr, "scan_bench: could not write %s\n", recordsFile.c_str());

@@ -311,7 +311,7 @@ bool CWaChat::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value
         // Up to now as well: a candidate read from the wrong bytes easily passes the
         // lower bound alone with a date billions of years ahead.
         const std::optional<int64_t> unix = appleToUnixChecked(*apple);
-        if (!unix || !isPlausibleCarvedDate(*unix)) return false;
+        if (!unix || !isPlausibleCarvedDate(*unix, owner->Now())) return false;
         value->i64 = *unix;
         return true;
     }

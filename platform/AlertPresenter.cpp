@@ -1,5 +1,6 @@
 #include "platform/AlertPresenter.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -16,6 +17,8 @@ std::atomic<IAlertPresenter*> injected{nullptr};
 std::unique_ptr<QMessageBox> MakeBox(QWidget* parent, const IAlertPresenter::Alert& alert,
                                      QList<QAbstractButton*>& buttons) {
     auto box = std::make_unique<QMessageBox>(parent);
+    // Texts may carry names from a backup: never read them as markup.
+    box->setTextFormat(Qt::PlainText);
     box->setIcon(alert.style == IAlertPresenter::Style::Warning ? QMessageBox::Warning
                                                                 : QMessageBox::Information);
     if (alert.messageText.isEmpty()) {
@@ -24,6 +27,9 @@ std::unique_ptr<QMessageBox> MakeBox(QWidget* parent, const IAlertPresenter::Ale
         box->setText(alert.messageText);
         box->setInformativeText(alert.informativeText);
     }
+    // The message box reads its informative text as markup when it looks like some.
+    for (QLabel* label : box->findChildren<QLabel*>())
+        if (!label->text().isEmpty()) label->setTextFormat(Qt::PlainText);
     QStringList titles = alert.buttons;
     if (titles.isEmpty()) titles << QStringLiteral("OK");
     for (const QString& title : titles) buttons.append(box->addButton(title, QMessageBox::ActionRole));

@@ -52,6 +52,12 @@ NSDownloadPackageView::NSDownloadPackageView(Environment environment, QWidget* p
     iPhoneRecoveryInstructions = new QLabel(View);
     iPhoneRecoveryInstructions->setWordWrap(true);
     iPhoneRecoveryInstructions->setAlignment(Qt::AlignCenter);
+    // The panel is white in either appearance: its texts stay dark.
+    for (QLabel* label : {iPhoenRecoveryTitle, iPhoneRecoveryInstructions}) {
+        QPalette text = label->palette();
+        text.setColor(QPalette::WindowText, QColor(30, 30, 30));
+        label->setPalette(text);
+    }
     RunButton = new QPushButton(View);
     RunButton->setFixedSize(220, 40);
     QPalette palette = RunButton->palette();

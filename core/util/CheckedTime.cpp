@@ -25,7 +25,11 @@ std::optional<int64_t> appleDoubleToUnix(double appleSeconds) {
 }
 
 bool isPlausibleCarvedDate(int64_t unixSeconds) {
-    return unixSeconds >= kCarvedDateMin && unixSeconds <= static_cast<int64_t>(std::time(nullptr));
+    return isPlausibleCarvedDate(unixSeconds, static_cast<int64_t>(std::time(nullptr)));
+}
+
+bool isPlausibleCarvedDate(int64_t unixSeconds, int64_t nowSeconds) {
+    return unixSeconds >= kCarvedDateMin && unixSeconds <= nowSeconds;
 }
 
 std::optional<int64_t> carvedInteger(uint32_t kind, const CarvedValue* slot) {

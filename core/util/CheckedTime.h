@@ -25,6 +25,8 @@ std::optional<int64_t> appleDoubleToUnix(double appleSeconds);
 
 // True when a Unix time lies from kCarvedDateMin up to now.
 bool isPlausibleCarvedDate(int64_t unixSeconds);
+// The same bound with the caller's idea of now (a scan's clock).
+bool isPlausibleCarvedDate(int64_t unixSeconds, int64_t nowSeconds);
 
 // The one defined reading of a carved 8-byte value slot as a signed integer:
 // kinds 2 to 7 sign-extended from their 32-bit low half, 8 and 9 the whole slot, 10 the

@@ -17,6 +17,7 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -47,10 +48,12 @@ struct Store {
     }
 
     // Runs the parser as the scan does; the result of its Scan.
-    bool Run() {
+    // `now`, when given, is the scan's clock (Unix seconds).
+    bool Run(std::optional<int64_t> now = std::nullopt) {
         const std::string root = scratch.path().string() + "/";
         manager =
             std::make_unique<CScanManager>(ScanWaChats, root.c_str(), root.c_str(), 14, nullptr, &parser);
+        if (now) manager->now = [t = *now] { return t; };
         manager->waStores = parser.GetWhatsAppStores();
         return CWaChat(manager.get()).Scan();
     }
@@ -328,6 +331,25 @@ TEST(CWaChat, DeletedMessagesAreCarvedAfterTheLiveOnes) {
     EXPECT_TRUE(chats[1]->deleted);
     for (const WaMessageRecord* m : s.Messages(chats[1]))
         EXPECT_FALSE(m->text.empty()); // an empty carved text is refused
+}
+
+// Carved dates are bounded by the scan's clock, not the machine's: a message dated after
+// the scan's "now" is taken for bytes of something else.
+TEST(CWaChat, CarvedDatesFollowTheScanClock) {
+    for (const bool clockBeforeMessage : {false, true}) {
+        SCOPED_TRACE(clockBeforeMessage ? "clock before the message" : "clock after the message");
+        Store s;
+        {
+            ChatStorageDb db(s.Path());
+            const int64_t bob = db.AddSession(std::string("2@s.whatsapp.net"), std::string("Bob"), int64_t(0));
+            db.AddMessage(Text(bob, kBase + 100, "deleted dated", "DC" + std::string(40, 'x')));
+            db.DeleteMessages("ZCHATSESSION = " + std::to_string(bob));
+        }
+        s.AddStore("ChatStorage.sqlite");
+        const int64_t messageUnix = kBase + 100 + kAppleEpoch;
+        ASSERT_TRUE(s.Run(clockBeforeMessage ? messageUnix - 1 : messageUnix));
+        EXPECT_EQ(s.ByText().count("deleted dated"), clockBeforeMessage ? 0u : 1u);
+    }
 }
 
 TEST(CWaChat, AnOldCopyOfALiveMessageIsDropped) {

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -93,6 +94,27 @@ TEST(AlertPresenter, ResponsesFollowButtonOrder) {
         alert.buttons = c.buttons;
         EXPECT_EQ(presenter.RunModal(nullptr, alert), c.response);
     }
+}
+
+// Names from a backup reach alerts: markup in them is shown as typed, never rendered.
+TEST(AlertPresenter, TextsAreShownAsPlainText) {
+    AlertPresenter presenter;
+    QWidget window;
+    window.show();
+    IAlertPresenter::Alert alert;
+    alert.messageText = "<b>Ann</b>";
+    alert.informativeText = "<img src=\"x\"> <a href=\"y\">backup</a>";
+    presenter.BeginSheet(&window, alert, [](int) {});
+    QMessageBox* box = window.findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    int seen = 0;
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+        if (label->text() != alert.messageText && label->text() != alert.informativeText) continue;
+        ++seen;
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+    }
+    EXPECT_EQ(seen, 2);
+    box->close();
 }
 
 TEST(AlertPresenter, BoxShowsTheTextsAndButtonsInOrder) {

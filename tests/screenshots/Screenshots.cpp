@@ -11,6 +11,11 @@
 #include "app/pages/NSiTunesView.h"
 #include "app/pages/ViewController.h"
 #include "platform/Paths.h"
+#include "services/NSDownloadPackageView.h"
+#include "services/NSPermissionsWindow.h"
+#include "services/NSWindowControllerCheckUpdateApp.h"
+#include "services/NSWindowControllerFeedback.h"
+#include "services/NSWindowControllerNewFeedback.h"
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/FakeAlertPresenter.h"
 #include "tests/kit/FakeDeviceManage.h"
@@ -188,6 +193,33 @@ int main(int argc, char** argv) {
         NSGuideView guide;
         Save(&guide, QStringLiteral("guide"));
     }
+    // The service windows the menus and pages open (shown without any network request).
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(dark ? DarkPalette() : light);
+        const QString suffix = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+        {
+            NSPermissionsWindow permissions;
+            Save(&permissions, QStringLiteral("service-permissions") + suffix);
+        }
+        {
+            NSWindowControllerFeedback feedback;
+            Save(&feedback, QStringLiteral("service-feedback") + suffix);
+        }
+        {
+            NSWindowControllerNewFeedback feedback;
+            Save(&feedback, QStringLiteral("service-feedback-photos") + suffix);
+        }
+        {
+            NSWindowControllerCheckUpdateApp update;
+            Save(&update, QStringLiteral("service-update") + suffix);
+        }
+        {
+            NSDownloadPackageView download;
+            download.DownloadPackage(nullptr); // the installed check only: a local look
+            Save(&download, QStringLiteral("service-download") + suffix);
+        }
+    }
+    QApplication::setPalette(light);
     {
         AppDelegate delegate(manager, {});
         delegate.applicationDidFinishLaunching();
