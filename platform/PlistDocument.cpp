@@ -1,17 +1,20 @@
 #include "platform/PlistDocument.h"
 
 #include "core/backup/PlistGuard.h"
+#include "core/util/RegularFile.h"
 
 #include <QFile>
 
 #include <plist/plist.h>
 
 PlistDocument PlistDocument::FromFile(const QString& path, qint64 maxBytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return PlistDocument();
-    const qint64 size = file.size();
-    if (size <= 0 || size > maxBytes) return PlistDocument();
-    return FromBytes(file.read(size));
+    // Through the backup files' one reader: a pipe in a property list's place is refused
+    // at once instead of blocking the read.
+    RegularFile file;
+    if (maxBytes <= 0 || !file.Open(QFile::encodeName(path).toStdString())) return PlistDocument();
+    std::string bytes;
+    if (file.Size() == 0 || !file.ReadAll(bytes, size_t(maxBytes))) return PlistDocument();
+    return FromBytes(QByteArray(bytes.data(), qsizetype(bytes.size())));
 }
 
 PlistDocument PlistDocument::FromBytes(const QByteArray& bytes) {
