@@ -8,8 +8,16 @@
 #include <plist/plist.h>
 
 PlistDocument PlistDocument::FromFile(const QString& path, qint64 maxBytes) {
-    // Through the backup files' one reader: a pipe in a property list's place is refused
-    // at once instead of blocking the read.
+    if (path.startsWith(QLatin1Char(':')) || path.startsWith(QLatin1String("qrc:"))) {
+        // A property list of the application's own resources.
+        QFile resource(path);
+        if (!resource.open(QIODevice::ReadOnly)) return PlistDocument();
+        const qint64 size = resource.size();
+        if (size <= 0 || size > maxBytes) return PlistDocument();
+        return FromBytes(resource.read(size));
+    }
+    // Files on disk (a backup's property lists above all) through the backup files' one
+    // reader: a pipe in a property list's place is refused at once instead of blocking.
     RegularFile file;
     if (maxBytes <= 0 || !file.Open(QFile::encodeName(path).toStdString())) return PlistDocument();
     std::string bytes;

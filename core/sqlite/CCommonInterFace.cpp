@@ -597,25 +597,45 @@ bool CCommonInterFace::WalkTree(uint64_t page, std::vector<uint64_t>& leaves, st
     return true;
 }
 
-std::vector<bool> CCommonInterFace::FreelistPages() const {
+std::vector<bool> CCommonInterFace::FreelistPages(bool* complete) const {
     std::vector<bool> free(pageCount + 1, false);
+    if (complete) *complete = false;
     uint8_t header[8];
     if (!ReadAt(32, header, sizeof header)) return free;
     uint64_t trunk = be32(header);
+    const uint64_t total = be32(header + 4);
     // Every trunk page and every leaf page it lists, the chain guarded against loops.
     std::vector<uint8_t> page(pageSize);
     const uint64_t maxLeaves = usableSize >= 8 ? (usableSize - 8) / 4 : 0;
-    while (trunk != 0 && trunk <= pageCount && !free[trunk]) {
+    uint64_t counted = 0;
+    bool sound = true;
+    while (trunk != 0) {
+        if (trunk > pageCount || free[trunk] || !ReadAt((trunk - 1) * pageSize, page.data(), pageSize)) {
+            sound = false;
+            break;
+        }
         free[trunk] = true;
-        if (!ReadAt((trunk - 1) * pageSize, page.data(), pageSize)) break;
+        ++counted;
         const uint64_t next = be32(page.data());
-        const uint64_t count = std::min<uint64_t>(be32(page.data() + 4), maxLeaves);
+        const uint64_t count = be32(page.data() + 4);
+        if (count > maxLeaves) {
+            sound = false;
+            break;
+        }
         for (uint64_t i = 0; i < count; ++i) {
             const uint64_t leaf = be32(page.data() + 8 + 4 * i);
-            if (leaf != 0 && leaf <= pageCount) free[leaf] = true;
+            if (leaf == 0 || leaf > pageCount || free[leaf]) {
+                sound = false;
+                continue;
+            }
+            free[leaf] = true;
+            ++counted;
         }
         trunk = next;
     }
+    // Complete when the chain ends where it should and holds as many pages as the file
+    // header counts.
+    if (complete) *complete = sound && counted == total;
     return free;
 }
 
@@ -747,7 +767,11 @@ void CCommonInterFace::AddCutOffLeaves(const std::vector<bool>& reached) {
     // come back as deleted records. Such a page is a well-formed leaf page that no tree
     // reaches and the freelist does not hold; freed leaf pages keep their old header
     // too, so only the freelist tells them apart.
-    const std::vector<bool> free = FreelistPages();
+    // A damaged freelist leaves freed leaf pages (whose deleted rows are what the carver
+    // is for) indistinguishable from cut-off ones: then no page is added.
+    bool freelistComplete = false;
+    const std::vector<bool> free = FreelistPages(&freelistComplete);
+    if (!freelistComplete) return;
     std::vector<CellRange> ranges;
     for (uint64_t page = 2; page <= pageCount; ++page) {
         if ((page < reached.size() && reached[page]) || free[page]) continue;

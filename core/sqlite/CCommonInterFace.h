@@ -172,8 +172,9 @@ class CCommonInterFace {
     std::string logCopy; // removed, with its log, on Close
     bool ReadAt(uint64_t offset, void* buffer, size_t length) const;
     std::vector<uint64_t> MapRootPages();
-    // Per page: whether the freelist holds it (trunk or leaf).
-    std::vector<bool> FreelistPages() const;
+    // Per page: whether the freelist holds it (trunk or leaf); `complete` tells whether
+    // the whole freelist could be read.
+    std::vector<bool> FreelistPages(bool* complete) const;
     bool LooksLikeLeafPage() const;
     void AddCutOffLeaves(const std::vector<bool>& reached);
     bool WalkTree(uint64_t page, std::vector<uint64_t>& leaves, std::vector<bool>& visited, int depth);
