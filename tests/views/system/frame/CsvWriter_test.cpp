@@ -1,0 +1,144 @@
+#include "views/system/frame/CsvWriter.h"
+#include "views/system/frame/ResultText.h"
+#include "views/system/frame/SaveNames.h"
+#include "tests/kit/ScratchFolder.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+QByteArray ReadAll(const std::filesystem::path& p) {
+    QFile f(QString::fromStdString(p.string()));
+    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
+    return f.readAll();
+}
+
+TEST(CsvWriter, FieldsAreCleaned) {
+    struct Case {
+        const char* raw;
+        const char* field;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"plain", "plain"},
+        {"a,b", "a\xEF\xBC\x8C" "b"},
+        {"line\nbreak\r\n", "linebreak"},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"+8613800000000", "+8613800000000"},  // no formula escaping
+        {"=1+1", "=1+1"},
+        {"张三, 😀", "张三\xEF\xBC\x8C 😀"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(QString::fromUtf8(c.field), CsvWriter::Field(QString::fromUtf8(c.raw))) << c.raw;
+    EXPECT_EQ(QByteArray("a,\xEF\xBC\x8C,\n"), CsvWriter::Line({"a", ",", ""}));
+}
+
+TEST(CsvWriter, NewFileHasTheMarkAndAppendingAddsAHeaderEachTime) {
+    kit::ScratchFolder dir("csv");
+    const SaveFolder out(QString::fromStdString(dir.path().string()));
+    for (int round = 0; round < 2; ++round) {
+        CsvWriter w(out, "Bookmarks.csv", {"no space", "header", "line"});
+        ASSERT_TRUE(w.IsOpen());
+        EXPECT_TRUE(w.WriteHeader("Title,URL,State"));
+        EXPECT_TRUE(w.WriteLine({"A, B", "http://x/\"q\"", "Delete"}));
+        EXPECT_TRUE(w.Close());
+    }
+    const QByteArray one = "Title,URL,State\nA\xEF\xBC\x8C B,\"http://x/\"\"q\"\"\",Delete\n";
+    EXPECT_EQ(CsvWriter::Bom() + one + one, ReadAll(dir.path() / "Bookmarks.csv"));
+}
+
+TEST(CsvWriter, AnExistingNonEmptyFileGetsNoMark) {
+    kit::ScratchFolder dir("csv");
+    std::ofstream(dir.path() / "x.csv") << "old\n";
+    {
+        CsvWriter w(SaveFolder(QString::fromStdString(dir.path().string())), "x.csv", {});
+        EXPECT_TRUE(w.WriteHeader("h"));
+    }
+    EXPECT_EQ(QByteArray("old\nh\n"), ReadAll(dir.path() / "x.csv"));
+}
+
+TEST(CsvWriter, PlacesThatCannotBeWrittenFail) {
+    kit::ScratchFolder dir("csv");
+    const QString root = QString::fromStdString(dir.path().string());
+    // The name taken by a folder; a link; a folder that is gone.
+    std::filesystem::create_directory(dir.path() / "taken.csv");
+    std::filesystem::create_symlink("/tmp", dir.path() / "link.csv");
+    for (const char* name : {"taken.csv", "link.csv"}) {
+        CsvWriter w(SaveFolder(root), name, {});
+        EXPECT_FALSE(w.IsOpen()) << name;
+        EXPECT_FALSE(w.WriteHeader("h"));
+        EXPECT_FALSE(w.WriteLine({"a"}));
+    }
+    CsvWriter gone(SaveFolder(root + "/missing"), "a.csv", {});
+    EXPECT_FALSE(gone.IsOpen());
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));
+}
+
+TEST(SaveNames, UnsafeKeysGiveSafeUniqueNames) {
+    SaveNames names(".csv");
+    EXPECT_EQ("_.csv", names.NameFor(""));
+    EXPECT_EQ("_ (2).csv", names.NameFor(".."));
+    EXPECT_EQ("a_b.csv", names.NameFor("a/b"));
+    EXPECT_EQ("a_b (2).csv", names.NameFor("a\\b"));
+    EXPECT_EQ("a_b (3).csv", names.NameFor("a\nb"));
+    EXPECT_EQ("a_b.csv", names.NameFor("a/b"));  // the same key, the same file
+    const QString longKey(300, QChar(0x4E2D));
+    const QString first = names.NameFor(longKey);
+    const QString second = names.NameFor(longKey + "x");
+    EXPECT_LE(first.toUtf8().size(), SaveFolder::MaxNameBytes);
+    EXPECT_LE(second.toUtf8().size(), SaveFolder::MaxNameBytes);
+    EXPECT_TRUE(second.endsWith(" (2).csv")) << second.toStdString();
+}
+
+TEST(SaveNames, SubFolderIsMadeOnceAndNeverFollowsALink) {
+    kit::ScratchFolder dir("sub");
+    const SaveFolder out(QString::fromStdString(dir.path().string()));
+    auto sub = SaveNames::SubFolder(out, "SMS");
+    ASSERT_TRUE(sub);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "SMS"));
+    EXPECT_TRUE(SaveNames::SubFolder(out, "SMS"));
+    std::ofstream(dir.path() / "file") << "x";
+    EXPECT_FALSE(SaveNames::SubFolder(out, "file"));
+    std::filesystem::create_symlink("/tmp", dir.path() / "lnk");
+    EXPECT_FALSE(SaveNames::SubFolder(out, "lnk"));
+    auto dots = SaveNames::SubFolder(out, "../up");
+    ASSERT_TRUE(dots);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / ".._up"));
+    EXPECT_FALSE(SaveNames::SubFolder(SaveFolder(QString::fromStdString((dir.path() / "none").string())), "x"));
+}
+
+TEST(ResultText, Durations) {
+    struct Case {
+        qint64 seconds;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, "00:00:00"},     {59, "00:00:59"},         {60, "00:01:00"},
+        {75, "00:01:15"},    {3599, "00:59:59"},       {3600, "01:00:00"},
+        {360000, "100:00:00"}, {-5, "-00:00:05"},      {-3661, "-01:01:01"},
+        {8589934592LL, "2386092:56:32"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(QString(c.text), ResultText::Duration(c.seconds)) << c.seconds;
+    EXPECT_FALSE(ResultText::Duration(std::numeric_limits<qint64>::min()).isEmpty());
+}
+
+TEST(ResultText, LocalTimesUseTheTimeZone) {
+    // The tests run with TZ=UTC (see main).
+    EXPECT_EQ("1970-01-01 00:00:00", ResultText::LocalTime(0));
+    EXPECT_EQ("1969-12-31 23:59:59", ResultText::LocalTime(-1));
+    EXPECT_EQ("2001-01-01 00:00", ResultText::LocalTime(978307200, "yyyy-MM-dd HH:mm"));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("TZ", "UTC");
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,18 @@
+#include "views/system/SystemViewLook.h"
+
+#include <QPalette>
+#include <QWidget>
+
+bool SystemViewLook::IsDark(const QWidget* widget) {
+    return widget != nullptr && widget->palette().color(QPalette::Window).lightness() < 128;
+}
+
+void SystemViewLook::ApplyTableLook(QWidget* table) {
+    if (table == nullptr) return;
+    const QColor bg = TableBackground(IsDark(table));
+    QPalette p = table->palette();
+    if (p.color(QPalette::Base) == bg && p.color(QPalette::AlternateBase) == bg) return;
+    p.setColor(QPalette::Base, bg);
+    p.setColor(QPalette::AlternateBase, bg);
+    table->setPalette(p);
+}
