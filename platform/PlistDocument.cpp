@@ -1,17 +1,28 @@
 #include "platform/PlistDocument.h"
 
 #include "core/backup/PlistGuard.h"
+#include "core/util/RegularFile.h"
 
 #include <QFile>
 
 #include <plist/plist.h>
 
 PlistDocument PlistDocument::FromFile(const QString& path, qint64 maxBytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return PlistDocument();
-    const qint64 size = file.size();
-    if (size <= 0 || size > maxBytes) return PlistDocument();
-    return FromBytes(file.read(size));
+    if (path.startsWith(QLatin1Char(':')) || path.startsWith(QLatin1String("qrc:"))) {
+        // A property list of the application's own resources.
+        QFile resource(path);
+        if (!resource.open(QIODevice::ReadOnly)) return PlistDocument();
+        const qint64 size = resource.size();
+        if (size <= 0 || size > maxBytes) return PlistDocument();
+        return FromBytes(resource.read(size));
+    }
+    // Files on disk (a backup's property lists above all) through the backup files' one
+    // reader: a pipe in a property list's place is refused at once instead of blocking.
+    RegularFile file;
+    if (maxBytes <= 0 || !file.Open(QFile::encodeName(path).toStdString())) return PlistDocument();
+    std::string bytes;
+    if (file.Size() == 0 || !file.ReadAll(bytes, size_t(maxBytes))) return PlistDocument();
+    return FromBytes(QByteArray(bytes.data(), qsizetype(bytes.size())));
 }
 
 PlistDocument PlistDocument::FromBytes(const QByteArray& bytes) {

@@ -429,6 +429,8 @@ void DeviceManage::RunAnalysis(const QString& root) {
     }
     backUpOpened = opened;
     analysisRunning = false;
+    if (const int undecoded = parser.UndecodedFileRows(); undecoded > 0)
+        scanLog(QStringLiteral("清单文件属性无法解码:%1行(按flags列取舍)").arg(undecoded));
     if (opened) {
         scanLog(QStringLiteral("分析文件打开成功"));
         if (BackUpDelegate* receiver = backUpdelegate_.load()) receiver->AnalyzeFinish();

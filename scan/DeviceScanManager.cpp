@@ -356,6 +356,8 @@ void DeviceScanManager::StartScan(IFileParser* fileParser, int typeMask, const Q
         scan = scanManager.get();
     }
     scan->Scan();
+    if (scan->missingMediaFiles > 0)
+        scanLog(QStringLiteral("清单列出但备份中没有的媒体文件:%1个,未列出").arg(scan->missingMediaFiles));
     // Every list has been converted during the scan: its records are no longer needed.
     std::lock_guard<std::mutex> lock(managerMutex);
     scanManager.reset();

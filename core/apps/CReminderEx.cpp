@@ -1,5 +1,7 @@
 #include "core/apps/CReminderEx.h"
 
+#include "core/util/RegularFile.h"
+
 #include "core/util/CommonUtils.h"
 #include "core/backup/IFileParser.h"
 #include "core/records/ReminderRecord.h"
@@ -43,9 +45,9 @@ struct Statement {
 bool looksLikeDatabase(const std::string& path) {
     static const char kMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
                                     'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
-    std::ifstream in(path, std::ios::binary);
+    RegularFile in;
     char head[16] = {};
-    if (!in.read(head, sizeof head)) return false;
+    if (!in.Open(path) || !in.ReadAt(0, head, sizeof head)) return false;
     return std::memcmp(head, kMagic, sizeof head) == 0;
 }
 

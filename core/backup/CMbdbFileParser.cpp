@@ -1,5 +1,7 @@
 #include "core/backup/CMbdbFileParser.h"
 
+#include "core/util/RegularFile.h"
+
 #include "core/backup/CWxAccountDiscovery.h"
 #include "core/backup/ManifestFileBlob.h"
 #include "core/sqlite/SqliteReadOnly.h"
@@ -94,11 +96,17 @@ struct ProgressReporter {
 // Reads the "Files" rows of a statement into records, columns found by name. The two
 // name buffers are reused from row to row.
 struct FilesRowReader {
-    int fileIdColumn = -1, domainColumn = -1, pathColumn = -1, fileColumn = -1;
+    int fileIdColumn = -1, domainColumn = -1, pathColumn = -1, fileColumn = -1, flagsColumn = -1;
     std::string domain, relativePath;
     std::string scratch; // for the blob decoder
+    // Where the stored files lie, for the size of a file whose blob does not decode.
+    const std::string& backupRoot;
+    int iosMajorVersion = 0;
+    // Rows of a known domain whose blob could not be decoded.
+    int undecoded = 0;
 
-    explicit FilesRowReader(sqlite3_stmt* st) {
+    FilesRowReader(sqlite3_stmt* st, const std::string& backupRoot, int iosMajorVersion)
+        : backupRoot(backupRoot), iosMajorVersion(iosMajorVersion) {
         for (int i = 0; i < sqlite3_column_count(st); ++i) {
             const char* name = sqlite3_column_name(st, i);
             if (!name) continue;
@@ -110,6 +118,8 @@ struct FilesRowReader {
                 pathColumn = i;
             else if (std::strcmp(name, "file") == 0)
                 fileColumn = i;
+            else if (std::strcmp(name, "flags") == 0)
+                flagsColumn = i;
         }
     }
 
@@ -134,11 +144,36 @@ struct FilesRowReader {
             int bytes = sqlite3_column_bytes(st, fileColumn);
             if (blob && bytes > 0) attrs = decodeManifestFileBlob(blob, size_t(bytes), scratch);
         }
+        if (!attrs.decoded) {
+            // The row's flags still tell a file (1) from a folder (2): a file is kept, its
+            // size taken from the stored file when there is one, its times unknown.
+            ++undecoded;
+            const bool isFile = flagsColumn >= 0 && sqlite3_column_type(st, flagsColumn) == SQLITE_INTEGER &&
+                                sqlite3_column_int64(st, flagsColumn) == 1;
+            if (!isFile) return nullptr;
+            auto record = std::make_unique<BackupFileRecord>(domain, relativePath, 0, 0, 0, 0);
+            RegularFile stored;
+            if (stored.Open(backupRoot + "/" + record->StoredPath(iosMajorVersion))) record->size = stored.Size();
+            return record;
+        }
         if (attrs.size == 0) return nullptr;
         return std::make_unique<BackupFileRecord>(domain, relativePath, attrs.size, attrs.mtime, attrs.atime,
                                                   attrs.ctime);
     }
 };
+
+// The column list of the "Files" query: with "flags" when the table has it.
+std::string filesQuery(sqlite3* db, const char* order) {
+    std::string sql = "select fileID,domain,relativePath,file";
+    // A table or a view: whether the column is there, SQLite says by preparing it.
+    sqlite3_stmt* probe = nullptr;
+    if (sqlite3_prepare_v2(db, "select flags from 'Files' limit 0", -1, &probe, nullptr) == SQLITE_OK)
+        sql += ",flags";
+    sqlite3_finalize(probe);
+    sql += " from 'Files'";
+    sql += order;
+    return sql;
+}
 
 // Whether "ORDER BY fileID" on "Files" compares plain bytes: a table (not a view) whose
 // fileID column has the default BINARY collation.
@@ -178,11 +213,11 @@ struct SortedEntries {
 // fileID (their order is SQLite's to choose), or a read error (the rows read before it
 // would not be the same).
 bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBefore, double total,
-                       DevicePathIndex (&index)[kCategoryCount], SortedEntries& out) {
+                       DevicePathIndex (&index)[kCategoryCount], SortedEntries& out, const std::string& backupRoot,
+                       int iosMajorVersion, int& undecoded) {
     if (!fileIdSortsAsBytes(db)) return false;
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file from 'Files'", -1, &st, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, filesQuery(db, "").c_str(), -1, &st, nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);
         return false;
     }
@@ -190,7 +225,7 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
         sqlite3_stmt* st;
         ~StatementFinalizer() { sqlite3_finalize(st); }
     } finalizer{st};
-    FilesRowReader reader(st);
+    FilesRowReader reader(st, backupRoot, iosMajorVersion);
     if (reader.fileIdColumn < 0) return false;
 
     std::vector<std::unique_ptr<BackupFileRecord>> records;
@@ -235,6 +270,7 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
         reporter.Report(entriesBefore + double(records.size()), total);
     }
     if (rc != SQLITE_DONE) return false;
+    undecoded += reader.undecoded;
 
     // SQLite's BINARY collation: bytes compared up to the shorter length, then the
     // shorter first. The first eight bytes, zero-padded, settle most comparisons (a
@@ -299,32 +335,27 @@ CMbdbFileParser::~CMbdbFileParser() {
 bool CMbdbFileParser::Open(const char* manifestPath, const char* backupRoot, int iosMajorVersion,
                            ProgressCallback progress) {
     cleared = false;
+    undecodedFileRows = 0;
+    byStoredName.clear();
     this->backupRoot = backupRoot ? backupRoot : "";
     this->iosMajorVersion = iosMajorVersion;
     if (!manifestPath || !*manifestPath) return false;
 
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(manifestPath, ec)) return false;
-    FILE* file = std::fopen(manifestPath, "rb");
-    if (!file) return false;
-    struct FileCloser {
-        FILE* f;
-        ~FileCloser() { std::fclose(f); }
-    } closer{file};
-
-    if (std::fseek(file, 0, SEEK_END) != 0) return false;
-    long size = std::ftell(file);
-    if (size <= 0 || std::fseek(file, 0, SEEK_SET) != 0) return false;
+    RegularFile file;
+    if (!file.Open(manifestPath)) return false;
+    const uint64_t size = file.Size();
+    if (size == 0 || size > uint64_t(SIZE_MAX / 2)) return false;
 
     // The magic decides the format; only the first bytes are read for it.
     uint8_t head[16] = {};
-    size_t headLength = std::fread(head, 1, sizeof head, file);
+    const size_t headLength = size < sizeof head ? size_t(size) : sizeof head;
+    if (!file.ReadAt(0, head, headLength)) return false;
 
     static const uint8_t kMbdbMagic[6] = {'m', 'b', 'd', 'b', 0x05, 0x00};
     if (headLength >= sizeof kMbdbMagic && std::memcmp(head, kMbdbMagic, sizeof kMbdbMagic) == 0) {
-        std::vector<uint8_t> data(static_cast<size_t>(size));
-        if (std::fseek(file, 0, SEEK_SET) != 0) return false;
-        data.resize(std::fread(data.data(), 1, data.size(), file));
+        std::string bytes;
+        if (!file.ReadAll(bytes, size_t(size))) return false;
+        std::vector<uint8_t> data(bytes.begin(), bytes.end());
         return ParseMbdb(data, progress);
     }
     if (headLength >= 15 && std::memcmp(head, "SQLite format 3", 15) == 0) {
@@ -397,7 +428,8 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
     if (total < int64_t(1) << 24) allEntries.reserve(allEntries.size() + size_t(total));
 
     SortedEntries sorted;
-    if (readInFileIdOrder(db, reporter, entriesBefore, double(total), categoryIndex, sorted)) {
+    if (readInFileIdOrder(db, reporter, entriesBefore, double(total), categoryIndex, sorted, backupRoot,
+                          iosMajorVersion, undecodedFileRows)) {
         // The category indexes are complete; the lists take the entries in order.
         for (size_t i = 0; i < sorted.records.size(); ++i) {
             allEntries.push_back(std::move(sorted.records[i]));
@@ -417,12 +449,11 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
 
     // Anything unusual: let SQLite walk the rows in fileID order.
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file from 'Files' ORDER BY fileID", -1, &st,
-                           nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, filesQuery(db, " ORDER BY fileID").c_str(), -1, &st, nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);
         return false;
     }
-    FilesRowReader reader(st);
+    FilesRowReader reader(st, backupRoot, iosMajorVersion);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         std::unique_ptr<BackupFileRecord> record = reader.Read(st);
@@ -430,6 +461,7 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
         AddEntry(std::move(record));
         reporter.Report(double(allEntries.size()), double(total));
     }
+    undecodedFileRows += reader.undecoded;
     sqlite3_finalize(st);
     // A database damaged part-way keeps the rows read before the damage.
     return rc == SQLITE_DONE || !allEntries.empty();
@@ -459,8 +491,33 @@ void CMbdbFileParser::AddToLists(BackupFileRecord* record, int category, bool cl
     if (category == CategoryCalendar) add(CategoryCalendarReminders);
 }
 
+bool CMbdbFileParser::GetLogFileName(const std::string& storedPath, std::string* out) {
+    if (!out) return false;
+    auto upper = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+        return s;
+    };
+    const size_t slash = storedPath.rfind('/');
+    const std::string name = upper(slash == std::string::npos ? storedPath : storedPath.substr(slash + 1));
+    if (byStoredName.empty() && !allEntries.empty()) {
+        byStoredName.reserve(allEntries.size());
+        for (const auto& e : allEntries)
+            byStoredName.emplace(upper(e->storedName), e.get());
+    }
+    const auto db = byStoredName.find(name);
+    if (db == byStoredName.end()) return false;
+    const std::string logName =
+        upper(backupHashedFileName(db->second->domain, db->second->relativePath + "-wal"));
+    const auto log = byStoredName.find(logName);
+    if (log == byStoredName.end()) return false;
+    *out = log->second->StoredPath(iosMajorVersion);
+    return true;
+}
+
 void CMbdbFileParser::Clear() {
     cleared = true;
+    byStoredName.clear();
     for (int i = 0; i < kCategoryCount; ++i) {
         categoryLists[i].clear();
         categoryIndex[i].Clear();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Reads the manifest of one device backup ("Manifest.mbdb" up to iOS 9, "Manifest.db"
@@ -32,6 +33,7 @@ class CMbdbFileParser : public IFileParser {
     const WaStoreList* ScanWhatsApp() override;
     const WaStoreList* GetWhatsAppStores() override;
     const std::vector<std::string>* GetReminderStores() override;
+    bool GetLogFileName(const std::string& storedPath, std::string* out) override;
 
     const WxAccountEntry* FindAccount(int index) const;
     // Address (ending in '/') of the WeChat avatar image host that account discovery
@@ -42,6 +44,9 @@ class CMbdbFileParser : public IFileParser {
     // Every record created by the last Open, in manifest order.
     const std::vector<std::unique_ptr<BackupFileRecord>>& AllEntries() const { return allEntries; }
     int IosMajorVersion() const { return iosMajorVersion; }
+    // Rows of the last Manifest.db read whose "file" blob could not be decoded (kept when
+    // their flags say file, dropped otherwise).
+    int UndecodedFileRows() const { return undecodedFileRows; }
     const std::string& BackupRoot() const { return backupRoot; }
 
   private:
@@ -62,7 +67,10 @@ class CMbdbFileParser : public IFileParser {
     std::string wxAvatarPrefix;
     WaStoreList waStores;
     std::vector<std::unique_ptr<BackupFileRecord>> allEntries;
+    // Stored name (upper case) -> entry, built on the first log lookup.
+    std::unordered_map<std::string, const BackupFileRecord*> byStoredName;
     std::atomic<bool> cleared{false};
     int iosMajorVersion = 0;
+    int undecodedFileRows = 0;
     std::string backupRoot;
 };

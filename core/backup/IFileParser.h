@@ -39,6 +39,13 @@ public:
     virtual const WaStoreList* GetWhatsAppStores() = 0;
     // Stored paths of the Reminders stores.
     virtual const std::vector<std::string>* GetReminderStores() = 0;
+    // Stored path of the write-ahead log ("<device path>-wal") of the file stored at
+    // `storedPath`; false, leaving `out` unchanged, when the manifest lists none.
+    virtual bool GetLogFileName(const std::string& storedPath, std::string* out) {
+        (void)storedPath;
+        (void)out;
+        return false;
+    }
 
 protected:
     ~IFileParser() = default;

@@ -36,6 +36,7 @@ int32_t attributeTime(plist_t node) {
 ManifestFileAttributes attributesFrom(plist_t size, plist_t lastModified, plist_t lastStatusChange,
                                       plist_t birth) {
     ManifestFileAttributes a;
+    a.decoded = true;
     if (size && plist_get_node_type(size) == PLIST_UINT) plist_get_uint_val(size, &a.size);
     a.mtime = attributeTime(lastModified);
     a.atime = attributeTime(lastStatusChange);
@@ -300,7 +301,11 @@ ManifestFileAttributes decodeManifestFileBlob(const void* blob, size_t bytes, st
     uint64_t values[kAttributeCount];
     size_t valueCount = 0, position[kAttributeCount];
     if (!layout.FindAttributes(values, valueCount, position)) return decodeWholeManifestFileBlob(blob, bytes);
-    if (valueCount == 0) return {}; // none of the keys: every attribute reads as 0
+    if (valueCount == 0) { // none of the keys: every attribute reads as 0
+        ManifestFileAttributes none;
+        none.decoded = true;
+        return none;
+    }
 
     // The same archive with one more object, an array of the values found, as its top
     // object: libplist then decodes those values alone. The objects stay where they

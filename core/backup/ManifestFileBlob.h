@@ -11,6 +11,8 @@ struct ManifestFileAttributes {
     int32_t mtime = 0; // "LastModified"
     int32_t atime = 0; // "LastStatusChange"
     int32_t ctime = 0; // "Birth"
+    // False when the blob is no archive with an attribute dictionary at all.
+    bool decoded = false;
 
     bool operator==(const ManifestFileAttributes&) const = default;
 };

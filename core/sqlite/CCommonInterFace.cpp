@@ -3,12 +3,16 @@
 #include "core/backup/IFileParser.h"
 #include "core/sqlite/IParserOwner.h"
 #include "core/sqlite/SqliteReadOnly.h"
+#include "core/util/RegularFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -143,17 +147,63 @@ bool CCommonInterFace::Open(const char* path, bool follow) {
     dbPath = path;
     rawPath = path;
     followOverflow = follow;
-    db = openReadOnlyDatabase(dbPath);
+    // Rows kept only in the database's write-ahead log are read from a copy of both in
+    // the scan's cache folder; the pages carved stay those of the stored file.
+    const std::string copy = CopyWithLog();
+    if (!copy.empty()) {
+        db = openReadOnlyDatabaseWithLog(copy);
+        if (db) dbPath = copy;
+    }
+    if (!db) db = openReadOnlyDatabase(rawPath);
     if (!db) {
         Close();
         return false;
     }
-    file = ::open(rawPath.c_str(), O_RDONLY | O_CLOEXEC);
+    RegularFile raw;
+    if (raw.Open(rawPath)) file = raw.Release();
     if (file < 0 || !ReadHeader()) {
         Close();
         return false;
     }
     return true;
+}
+
+std::string CCommonInterFace::CopyWithLog() {
+    if (!owner || !owner->FileParser()) return {};
+    const std::string& backupDir = owner->BackupDir();
+    const std::string& outputDir = owner->OutputDir();
+    if (backupDir.empty() || outputDir.empty() || rawPath.size() <= backupDir.size() ||
+        rawPath.compare(0, backupDir.size(), backupDir) != 0)
+        return {};
+    // Derived files never go into the backup folder.
+    if (outputDir.compare(0, backupDir.size(), backupDir) == 0) return {};
+    const std::string stored = rawPath.substr(backupDir.size());
+    std::string logStored;
+    if (!owner->FileParser()->GetLogFileName(stored, &logStored) || logStored.empty()) return {};
+    const std::string logPath = owner->BackupFilePath(logStored);
+    {
+        RegularFile log;
+        if (!log.Open(logPath) || log.Size() == 0) return {}; // an empty log holds no rows
+    }
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::path(outputDir) / "logged";
+    std::filesystem::create_directories(folder, ec);
+    if (ec) return {};
+    static std::atomic<uint64_t> serial{0};
+    const std::string copy = (folder / ("db-" + std::to_string(++serial))).string();
+    RemoveLogCopy(copy);
+    if (!RegularFile::CopyTo(rawPath, copy) || !RegularFile::CopyTo(logPath, copy + "-wal")) {
+        RemoveLogCopy(copy);
+        return {};
+    }
+    logCopy = copy;
+    return copy;
+}
+
+void CCommonInterFace::RemoveLogCopy(const std::string& copy) {
+    if (copy.empty()) return;
+    for (const char* suffix : {"", "-wal", "-shm"})
+        std::remove((copy + suffix).c_str());
 }
 
 bool CCommonInterFace::ReadAt(uint64_t offset, void* buffer, size_t length) const {
@@ -214,6 +264,8 @@ void CCommonInterFace::Close() {
         sqlite3_close_v2(db);
         db = nullptr;
     }
+    RemoveLogCopy(logCopy);
+    logCopy.clear();
     liveCells.clear();
     cellStarts.clear();
     ClearTableList(skipTables);
@@ -493,7 +545,10 @@ bool CCommonInterFace::WalkTree(uint64_t page, std::vector<uint64_t>& leaves, st
                                 int depth) {
     if (file < 0 || page == 0 || page > pageCount) return false;
     if (visited.size() != pageCount + 1) visited.assign(pageCount + 1, false);
-    if (visited[page]) return true; // a loop or a page shared by two parents
+    if (visited[page]) {
+        treeDamaged = true; // a loop or a page shared by two parents
+        return true;
+    }
     visited[page] = true;
     uint8_t type = ReadPageType(page);
     if (type == 10 || type == 13) {
@@ -524,14 +579,82 @@ bool CCommonInterFace::WalkTree(uint64_t page, std::vector<uint64_t>& leaves, st
         if (right != 0) children.push_back(right);
     }
     for (uint64_t child : children) {
-        if (child == 0 || child > pageCount || visited[child]) continue;
+        // A child out of the file, met twice or of no b-tree type is a damaged page.
+        if (child == 0 || child > pageCount || visited[child]) {
+            treeDamaged = true;
+            continue;
+        }
         uint8_t t = ReadPageType(child);
         if (t == 2 || t == 5) {
-            WalkTree(child, leaves, visited, depth + 1);
+            if (!WalkTree(child, leaves, visited, depth + 1)) treeDamaged = true;
         } else if (t == 10 || t == 13) {
             visited[child] = true;
             leaves.push_back(child);
+        } else {
+            treeDamaged = true;
         }
+    }
+    return true;
+}
+
+std::vector<bool> CCommonInterFace::FreelistPages(bool* complete) const {
+    std::vector<bool> free(pageCount + 1, false);
+    if (complete) *complete = false;
+    uint8_t header[8];
+    if (!ReadAt(32, header, sizeof header)) return free;
+    uint64_t trunk = be32(header);
+    const uint64_t total = be32(header + 4);
+    // Every trunk page and every leaf page it lists, the chain guarded against loops.
+    std::vector<uint8_t> page(pageSize);
+    const uint64_t maxLeaves = usableSize >= 8 ? (usableSize - 8) / 4 : 0;
+    uint64_t counted = 0;
+    bool sound = true;
+    while (trunk != 0) {
+        if (trunk > pageCount || free[trunk] || !ReadAt((trunk - 1) * pageSize, page.data(), pageSize)) {
+            sound = false;
+            break;
+        }
+        free[trunk] = true;
+        ++counted;
+        const uint64_t next = be32(page.data());
+        const uint64_t count = be32(page.data() + 4);
+        if (count > maxLeaves) {
+            sound = false;
+            break;
+        }
+        for (uint64_t i = 0; i < count; ++i) {
+            const uint64_t leaf = be32(page.data() + 8 + 4 * i);
+            if (leaf == 0 || leaf > pageCount || free[leaf]) {
+                sound = false;
+                continue;
+            }
+            free[leaf] = true;
+            ++counted;
+        }
+        trunk = next;
+    }
+    // Complete when the chain ends where it should and holds as many pages as the file
+    // header counts.
+    if (complete) *complete = sound && counted == total;
+    return free;
+}
+
+bool CCommonInterFace::LooksLikeLeafPage() const {
+    // The page in pageBuffer: a leaf header whose cell pointers all lie in the page's
+    // content area, as SQLite itself would demand of it.
+    if (pageBuffer.size() != pageSize || currentPage == 0) return false;
+    const uint32_t hdr = headerOffset(currentPage);
+    const uint8_t* h = pageBuffer.data() + hdr;
+    if (h[0] != 10 && h[0] != 13) return false;
+    const uint64_t cells = be16(h + 3);
+    const uint64_t pointersEnd = hdr + 8 + 2 * cells;
+    if (cells == 0 || pointersEnd > usableSize) return false;
+    uint64_t contentStart = be16(h + 5);
+    if (contentStart == 0) contentStart = 65536;
+    if (contentStart < pointersEnd || contentStart > usableSize) return false;
+    for (uint64_t i = 0; i < cells; ++i) {
+        const uint64_t p = be16(h + 8 + 2 * i);
+        if (p < contentStart || p >= usableSize) return false;
     }
     return true;
 }
@@ -595,6 +718,8 @@ bool CCommonInterFace::BuildLiveCellMap() {
     if (file < 0 || Cancelled()) return false;
     liveCells.clear();
     skipCursorPage = 0;
+    treeDamaged = false;
+    cutOffLeafPages = 0;
     std::vector<uint64_t> roots = MapRootPages();
     progressDone = 0;
     progressTotal = int32_t(std::min<size_t>(roots.size(), INT32_MAX));
@@ -607,7 +732,11 @@ bool CCommonInterFace::BuildLiveCellMap() {
         ReportProgress(2, false);
         leaves.clear();
         uint8_t type = ReadPageType(root);
-        if (type == 2 || type == 5 || type == 10 || type == 13) WalkTree(root, leaves, visited, 0);
+        if (type == 2 || type == 5 || type == 10 || type == 13) {
+            if (!WalkTree(root, leaves, visited, 0)) treeDamaged = true;
+        } else {
+            treeDamaged = true; // a root page of no b-tree type
+        }
         for (uint64_t leaf : leaves) {
             if (owner->CancelFlag().load()) break;
             // A leaf that cannot be read is left out; the build goes on with the next.
@@ -628,7 +757,42 @@ bool CCommonInterFace::BuildLiveCellMap() {
             liveCells[leaf] = std::move(merged);
         }
     }
+    if (treeDamaged && !owner->CancelFlag().load()) AddCutOffLeaves(visited);
     return true;
+}
+
+void CCommonInterFace::AddCutOffLeaves(const std::vector<bool>& reached) {
+    // A damaged interior page cuts its subtree off the walk: those leaf pages still hold
+    // live rows (SQLite stopped at the damage and could not return them), which must not
+    // come back as deleted records. Such a page is a well-formed leaf page that no tree
+    // reaches and the freelist does not hold; freed leaf pages keep their old header
+    // too, so only the freelist tells them apart.
+    // A damaged freelist leaves freed leaf pages (whose deleted rows are what the carver
+    // is for) indistinguishable from cut-off ones: then no page is added.
+    bool freelistComplete = false;
+    const std::vector<bool> free = FreelistPages(&freelistComplete);
+    if (!freelistComplete) return;
+    std::vector<CellRange> ranges;
+    for (uint64_t page = 2; page <= pageCount; ++page) {
+        if ((page < reached.size() && reached[page]) || free[page]) continue;
+        if (owner->CancelFlag().load()) break;
+        const uint8_t type = ReadPageType(page);
+        if (type != 10 && type != 13) continue;
+        if (!ReadPage(page) || !LooksLikeLeafPage()) continue;
+        ranges.clear();
+        CollectLiveCellRanges(ranges);
+        std::sort(ranges.begin(), ranges.end(),
+                  [](const CellRange& a, const CellRange& b) { return a.start < b.start; });
+        std::vector<CellRange> merged;
+        for (const CellRange& r : ranges) {
+            if (!merged.empty() && r.start <= merged.back().end)
+                merged.back().end = std::max(merged.back().end, r.end);
+            else
+                merged.push_back(r);
+        }
+        liveCells[page] = std::move(merged);
+        ++cutOffLeafPages;
+    }
 }
 
 void CCommonInterFace::BuildLiveCellMapFromPointers() {

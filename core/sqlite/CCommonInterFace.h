@@ -150,6 +150,13 @@ class CCommonInterFace {
     // type of a kind its column cannot hold, before anything is decoded.
     std::vector<uint32_t> acceptedKinds;
 
+    // Set by the b-tree walks when a page of a tree is damaged (a child out of the file,
+    // of no b-tree type, or reached twice).
+    bool treeDamaged = false;
+    // Leaf pages a damaged tree cut off from the walk, whose cells the last
+    // BuildLiveCellMap added to liveCells.
+    uint64_t cutOffLeafPages = 0;
+
     // Bytes of a page that hold data (the page size minus the reserved bytes at the end
     // of every page, from the file header); overflow pages carry usableSize - 4 bytes.
     uint64_t usableSize = 0;
@@ -157,8 +164,19 @@ class CCommonInterFace {
     uint64_t currentPage = 0;
 
   private:
+    // When the manifest lists a non-empty write-ahead log beside the stored file at
+    // rawPath: copies both into the scan's cache folder and returns the copy's path;
+    // empty otherwise (or when a copy fails).
+    std::string CopyWithLog();
+    static void RemoveLogCopy(const std::string& copy);
+    std::string logCopy; // removed, with its log, on Close
     bool ReadAt(uint64_t offset, void* buffer, size_t length) const;
     std::vector<uint64_t> MapRootPages();
+    // Per page: whether the freelist holds it (trunk or leaf); `complete` tells whether
+    // the whole freelist could be read.
+    std::vector<bool> FreelistPages(bool* complete) const;
+    bool LooksLikeLeafPage() const;
+    void AddCutOffLeaves(const std::vector<bool>& reached);
     bool WalkTree(uint64_t page, std::vector<uint64_t>& leaves, std::vector<bool>& visited, int depth);
     uint64_t LocalPayloadSize(uint64_t payload, bool indexPage) const;
     bool DecodeInto(CarvedRecord& record, uint64_t page, const uint8_t* content, uint64_t contentLength);
@@ -171,6 +189,11 @@ class CCommonInterFace {
     void BuildStepTables(size_t typesWanted, uint64_t bound, bool hasLiveCells);
     void FillSteps(size_t lo, size_t hi, size_t limit, size_t typesWanted, uint64_t bound);
     void PrepareFilters();
+    // Whether the table refuses a candidate whose every column is NULL (asked once per
+    // carved table); such candidates are what runs of zero bytes read as.
+    bool NullCandidateRefused(uint64_t page);
+    // End of the run of zero bytes that starts at `from` (at most `end`).
+    static uint64_t ZeroRunEnd(const uint8_t* data, uint64_t from, uint64_t end);
 
     std::vector<bool> skipPages; // per page: set for the pages of skipTables during a page scan
     // Cursor of SkipLiveRange: the ranges of one page and the index of the next one.
@@ -202,6 +225,8 @@ class CCommonInterFace {
     uint64_t windowStart = 0;
     uint64_t windowEnd = 0;
     uint64_t windowTotal = 0;
+    enum class NullCandidate { Unknown, Refused, Taken };
+    NullCandidate nullCandidate = NullCandidate::Unknown;
     // Start of the serial types DecodeInto copies from the step tables (none: UINT64_MAX).
     uint64_t lazyStepPos = UINT64_MAX;
 };

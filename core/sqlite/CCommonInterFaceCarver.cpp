@@ -150,6 +150,7 @@ bool CCommonInterFace::CarveTable(const char* table) {
     columnKinds.assign(size_t(n), 0);
     columnSizes.assign(size_t(n), 0);
     PrepareFilters();
+    nullCandidate = NullCandidate::Unknown;
     ScanAllPages();
     return true;
 }
@@ -193,6 +194,9 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
     const bool useSteps = pairFilter.empty();
     windowValid = false;
     const size_t wanted = n - (FirstColumnIsRowid() ? 1 : 0);
+    // A page of zeros (never written, or wiped) holds nothing but refused NULL records.
+    if (pageBuffer[0] == 0 && ZeroRunEnd(pageBuffer.data(), 0, pageSize) == pageSize && NullCandidateRefused(page))
+        return true;
     if (useSteps) BuildStepTables(wanted, followOverflow ? 3 * pageSize : pageSize, hasLiveCells);
     const uint32_t* runs = stepRun.data();
     // The same walk as TryRecordAt offset by offset, with the per-page work hoisted: the
@@ -224,6 +228,16 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
             if (moved != was) continue;
             // Only ranges out of order (set by a subclass) get here: look again one further.
             if (nextLive <= offset) nextLive = uint64_t(offset) + 1;
+        }
+        if (data[offset] == 0 && NullCandidateRefused(page)) {
+            // A run of zero bytes: every offset whose serial types all lie in the run
+            // reads as the same record of NULLs, which the table refuses. Only the
+            // offsets whose types reach past the run are left to examine.
+            const uint64_t runEnd = ZeroRunEnd(data, offset, pageSize);
+            if (runEnd - offset >= wanted) {
+                offset = uint32_t(runEnd - wanted + 1);
+                continue;
+            }
         }
         if (pairs) {
             const uint32_t key = uint32_t(data[offset]) << 8 | data[offset + 1];
@@ -411,6 +425,52 @@ int CCommonInterFace::ExamineWithSteps(uint64_t page, uint32_t start) {
     return FinishCandidate(page, start, pos, contentTotal);
 }
 
+uint64_t CCommonInterFace::ZeroRunEnd(const uint8_t* data, uint64_t from, uint64_t end) {
+    uint64_t at = from;
+    // Byte by byte up to a word boundary, then a word at a time.
+    while (at < end && (at & 7) != 0) {
+        if (data[at] != 0) return at;
+        ++at;
+    }
+    while (end - at >= 8) {
+        uint64_t word;
+        memcpy(&word, data + at, sizeof word);
+        if (word != 0) break;
+        at += 8;
+    }
+    while (at < end && data[at] == 0)
+        ++at;
+    return at;
+}
+
+bool CCommonInterFace::NullCandidateRefused(uint64_t page) {
+    if (nullCandidate == NullCandidate::Unknown) {
+        const size_t n = columnCount > 0 ? size_t(columnCount) : 0;
+        const size_t startColumn = FirstColumnIsRowid() ? 1 : 0;
+        bool refused = false;
+        for (size_t c = startColumn; c < n && !refused; ++c)
+            refused = c < columnAccept.size() && (columnAccept[c] & (1u << KindNull)) == 0;
+        if (!refused && n > startColumn) {
+            // Ask the table once, as the decoder would for such a candidate.
+            if (startColumn == 1) {
+                columnKinds[0] = KindNotRead;
+                columnSizes[0] = 0;
+            }
+            for (size_t c = startColumn; c < n; ++c) {
+                columnKinds[c] = KindNull;
+                columnSizes[c] = 0;
+            }
+            const uint64_t savedStep = lazyStepPos;
+            lazyStepPos = UINT64_MAX;
+            static const uint8_t kNoContent = 0;
+            refused = !DecodeInto(scratchRecord, page, &kNoContent, 0);
+            lazyStepPos = savedStep;
+        }
+        nullCandidate = refused ? NullCandidate::Refused : NullCandidate::Taken;
+    }
+    return nullCandidate == NullCandidate::Refused;
+}
+
 uint32_t CCommonInterFace::SkipLiveRange(uint64_t page, uint32_t offset) {
     if (page != skipCursorPage || skipCursorPage == 0) {
         skipCursorPage = page;
@@ -450,6 +510,7 @@ int CCommonInterFace::TryRecordAt(uint64_t page, uint32_t* offset) {
 void CCommonInterFace::PrepareFilters() {
     const size_t n = columnCount > 0 ? size_t(columnCount) : 0;
     filterColumns = columnCount;
+    nullCandidate = NullCandidate::Unknown;
     columnAccept.assign(n, ~0u);
     bool declared = false;
     for (size_t c = 0; c < n && c < acceptedKinds.size(); ++c) {

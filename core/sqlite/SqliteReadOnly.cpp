@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-std::string readOnlyDatabaseUri(const std::string& path) {
+std::string readOnlyDatabaseUri(const std::string& path, bool withLog) {
     static const char hex[] = "0123456789ABCDEF";
     std::string uri = "file:";
     for (unsigned char c : path) {
@@ -16,17 +16,19 @@ std::string readOnlyDatabaseUri(const std::string& path) {
             uri += hex[c & 15];
         }
     }
-    uri += "?mode=ro&immutable=1";
+    uri += withLog ? "?mode=ro" : "?mode=ro&immutable=1";
     return uri;
 }
 
-sqlite3* openReadOnlyDatabase(const std::string& path) {
+namespace {
+
+sqlite3* openDatabase(const std::string& path, bool withLog) {
     if (path.empty()) return nullptr;
     struct stat st {};
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(readOnlyDatabaseUri(path).c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
-                             nullptr);
+    int rc = sqlite3_open_v2(readOnlyDatabaseUri(path, withLog).c_str(), &db,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db);
         return nullptr;
@@ -37,4 +39,14 @@ sqlite3* openReadOnlyDatabase(const std::string& path) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
     return db;
+}
+
+} // namespace
+
+sqlite3* openReadOnlyDatabase(const std::string& path) {
+    return openDatabase(path, false);
+}
+
+sqlite3* openReadOnlyDatabaseWithLog(const std::string& copyPath) {
+    return openDatabase(copyPath, true);
 }

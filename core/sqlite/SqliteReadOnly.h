@@ -8,5 +8,11 @@
 // Returns the connection, or null on failure. Close it with sqlite3_close.
 sqlite3* openReadOnlyDatabase(const std::string& path);
 
-// The `file:` URI used for a path (percent-encoded).
-std::string readOnlyDatabaseUri(const std::string& path);
+// Opens our own copy of a backup database together with its write-ahead log (a copy
+// in the scan's cache folder, never a file of the backup): read-only, but not
+// immutable, so SQLite applies the log ("<path>-wal") and may keep its shared-memory
+// index ("<path>-shm") beside the copy.
+sqlite3* openReadOnlyDatabaseWithLog(const std::string& copyPath);
+
+// The `file:` URI used for a path (percent-encoded); immutable unless `withLog`.
+std::string readOnlyDatabaseUri(const std::string& path, bool withLog = false);

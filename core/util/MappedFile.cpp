@@ -1,5 +1,7 @@
 #include "core/util/MappedFile.h"
 
+#include "core/util/RegularFile.h"
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -19,21 +21,19 @@ void MappedFile::Close() {
 bool MappedFile::Open(const std::string& path, size_t limit) {
     Close();
     if (path.empty()) return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
-              static_cast<unsigned long long>(st.st_size) <= limit;
-    if (ok && st.st_size > 0) {
-        void* m = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    RegularFile file;
+    if (!file.Open(path)) return false;
+    const uint64_t size = file.Size();
+    bool ok = size <= limit;
+    if (ok && size > 0) {
+        void* m = ::mmap(nullptr, size_t(size), PROT_READ, MAP_PRIVATE, file.Descriptor(), 0);
         if (m == MAP_FAILED) {
             ok = false;
         } else {
             map_ = m;
-            size_ = size_t(st.st_size);
+            size_ = size_t(size);
             data_ = static_cast<const uint8_t*>(m);
         }
     }
-    ::close(fd);
     return ok;
 }

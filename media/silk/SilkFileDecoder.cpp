@@ -211,7 +211,10 @@ SilkVoiceResult silkDecodeVoice(std::span<const uint8_t> file, std::vector<int16
 }
 
 int silkFileToPcm(const std::filesystem::path& input, const std::filesystem::path& output, float* duration) {
-    FilePtr in(std::fopen(input.c_str(), "rb"));
+    // Voice files come from a backup: a pipe or a device in a file's place would block
+    // the read for ever, so only a regular file is opened.
+    std::error_code regularError;
+    FilePtr in(std::filesystem::is_regular_file(input, regularError) ? std::fopen(input.c_str(), "rb") : nullptr);
     if (!in) {
         std::printf("Error: could not open input file %s\n", input.c_str());
         std::fflush(stdout);

@@ -4,6 +4,7 @@
 #include "core/backup/IFileParser.h"
 #include "core/records/MediaFileRecord.h"
 #include "core/util/CommonUtils.h"
+#include "core/util/RegularFile.h"
 #include "scan/engine/CScanManager.h"
 
 #include <algorithm>
@@ -88,9 +89,17 @@ void CMediaFileListing::List(int category, RecordList<MediaFileRecord>* const ta
                                    owner.otherSuffixes, withOther);
         if (kind < 0 || !targets[kind]) continue;
 
+        // An interrupted or partial backup lists files it does not hold: they could be
+        // neither shown nor saved. One stat per entry, nothing read.
+        std::string storedPath = backupStoredPath(entry->storedName, owner.iosVersion);
+        if (!RegularFile::IsRegular(owner.BackupFilePath(storedPath))) {
+            ++owner.missingMediaFiles;
+            continue;
+        }
+
         auto record = std::make_unique<MediaFileRecord>();
         record->kind = kind;
-        record->storedPath = backupStoredPath(entry->storedName, owner.iosVersion);
+        record->storedPath = std::move(storedPath);
         record->day = formatLocalTime(static_cast<time_t>(entry->ctime), "%Y-%m-%d");
 
         std::string shownExtension = extension;

@@ -120,6 +120,9 @@ public:
     std::string photoSuffixes, videoSuffixes, audioSuffixes, otherSuffixes;
     int stepDone = 0;
     int stepTotal = 1;
+    // Media entries of the manifest left out of the lists because the backup lacks
+    // their stored file (an interrupted or partial backup).
+    int missingMediaFiles = 0;
     int accountIndex = 0;
 
 private:

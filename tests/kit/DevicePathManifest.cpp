@@ -14,6 +14,17 @@ bool DevicePathManifest::GetBackupFileName(int category, const char* devicePath,
     return true;
 }
 
+bool DevicePathManifest::GetLogFileName(const std::string& storedPath, std::string* out) {
+    for (const auto& [key, stored] : paths) {
+        if (stored != storedPath) continue;
+        auto log = paths.find({key.first, key.second + "-wal"});
+        if (log == paths.end()) return false;
+        *out = log->second;
+        return true;
+    }
+    return false;
+}
+
 const std::vector<std::string>* DevicePathManifest::GetReminderStores() {
     return noStoreList ? nullptr : &stores;
 }

@@ -25,6 +25,8 @@ class DevicePathManifest : public IFileParser {
     const WaStoreList* GetWhatsAppStores() override { return nullptr; }
     // `stores`, or null when `noStoreList` is set.
     const std::vector<std::string>* GetReminderStores() override;
+    // The stored path filed under the same category for "<device path>-wal".
+    bool GetLogFileName(const std::string& storedPath, std::string* out) override;
 
     std::vector<std::string> stores; // stored paths of the Reminders stores
     bool noStoreList = false;

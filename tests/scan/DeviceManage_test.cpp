@@ -12,6 +12,7 @@
 #include "tests/scan/engine/ScanFakes.h"
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/PipeWatchdog.h"
 #include "tests/scan/QtGtestMain.h"
 #include "tests/scan/RecordingBackUp.h"
 #include "tests/scan/RecordingScanReceiver.h"
@@ -337,6 +338,36 @@ TEST(DeviceManageAnalysis, BadBackupFoldersFail) {
             QString::fromUtf8(d == Encrypted ? "【日志】备份文件已加密" : "【日志】分析文件打开失败")))
             << d;
         EXPECT_EQ("", kit::FolderSnapshot::Take(dir.path().toStdString()).DiffFrom(before)) << d;
+    }
+}
+
+// A named pipe in place of a property list or of the manifest is refused at once: the
+// analysis ends (it used to block for ever, and every later analysis was refused), and
+// the next backup is analysed as usual.
+TEST(DeviceManageAnalysis, PipesInPlaceOfBackupFilesEndTheAnalysis) {
+    for (const char* name : {"Manifest.plist", "Info.plist", "Manifest.db"}) {
+        Hub h;
+        QTemporaryDir dir;
+        kit::BackupBuilder b(dir.path().toStdString(), kit::BackupBuilder::Generation::ManifestDb);
+        b.AddFile("HomeDomain", "Library/SMS/sms.db", "x");
+        b.Finish();
+        kit::PipeWatchdog watchdog(std::chrono::seconds(10));
+        ASSERT_TRUE(watchdog.MakePipe(fs::path(dir.path().toStdString()) / name));
+        watchdog.Start();
+        const QStringList events = h.Analyse(dir.path());
+        EXPECT_FALSE(watchdog.Stop()) << name << ": the analysis blocked on the pipe";
+        ASSERT_EQ(1, events.size()) << name;
+        // Without Manifest.db the backup cannot be read; without a property list the
+        // version comes from the other one.
+        EXPECT_EQ(std::string(name) == "Manifest.db" ? "BackUpLoser" : "AnalyzeFinish", events[0].toStdString())
+            << name;
+
+        QTemporaryDir good;
+        kit::BackupBuilder g(good.path().toStdString(), kit::BackupBuilder::Generation::ManifestDb);
+        g.AddFile("HomeDomain", "Library/SMS/sms.db", "x");
+        g.Finish();
+        h.backUp.Clear();
+        EXPECT_EQ(h.Analyse(good.path()), QStringList{"AnalyzeFinish"}) << name;
     }
 }
 

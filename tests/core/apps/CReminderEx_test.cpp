@@ -5,6 +5,7 @@
 #include "core/apps/CReminder.h"
 #include "core/apps/CReminderEx.h"
 #include "tests/core/apps/ReminderFixtures.h"
+#include "tests/kit/PipeWatchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -281,6 +282,28 @@ TEST(ReminderStoreBadInput, DamagedStores) {
         EXPECT_TRUE(i % 4 == 0 ? deleted : live) << title;
     }
     EXPECT_EQ("", kit::FolderSnapshot::Take(backup.root).DiffFrom(before));
+}
+
+// A store that is a named pipe is refused at once: the scan neither blocks on it nor
+// loses the stores after it.
+TEST(ReminderStoreBadInput, PipeInPlaceOfAStore) {
+    TestBackup backup;
+    {
+        kit::FixtureDb db(backup.Work("store.sqlite"));
+        createStoreSchema(db);
+        addStoreReminder(db, {.pk = 1, .title = std::string("After the pipe"), .created = int64_t(600000000)});
+    }
+    const std::string pipe = backup.PutStoreBytes("pipe.sqlite", "");
+    kit::PipeWatchdog watchdog(std::chrono::seconds(10));
+    ASSERT_TRUE(watchdog.MakePipe(backup.root / pipe));
+    backup.PutStore("good.sqlite", backup.Work("store.sqlite"));
+    auto m = backup.Manager();
+    watchdog.Start();
+    EXPECT_TRUE(scanStores(*m));
+    EXPECT_FALSE(watchdog.Stop()) << "the scan blocked on the pipe";
+    auto recs = records(*m);
+    ASSERT_EQ(1u, recs.size());
+    EXPECT_EQ("After the pipe", recs[0]->title);
 }
 
 // Both reminder parsers fill one list: a store reminder equal to one of the calendar

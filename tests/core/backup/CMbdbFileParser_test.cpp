@@ -550,25 +550,50 @@ TEST(DbManifest, OddFilesRowsAreSkipped) {
             kit::Blob{archiveWithObjects(dictObjects(hugeTimes))}),
     };
     writeFilesTable(dir / "Manifest.db", rows);
+    // A blob that does not decode leaves the row's flags to tell a file (1, every row
+    // above) from a folder (2): e, g, h and k are folders.
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(SQLITE_OK, sqlite3_open((dir / "Manifest.db").c_str(), &db));
+        EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, "UPDATE Files SET flags=2 WHERE fileID IN ('005','007','008','011')",
+                                          nullptr, nullptr, nullptr));
+        sqlite3_close(db);
+    }
+    // The stored file of "a" is there: its size comes from it.
+    const std::string storedA = BackupFileRecord("HomeDomain", "Library/SMS/a", 0, 0, 0, 0).StoredPath(14);
+    fs::create_directories((dir / storedA).parent_path());
+    writeFile(dir / storedA, "12345");
 
     auto before = kit::FolderSnapshot::Take(dir);
     CMbdbFileParser parser;
     ASSERT_TRUE(parser.Open((dir / "Manifest.db").c_str(), dir.c_str(), 14));
     EXPECT_EQ("", kit::FolderSnapshot::Take(dir).DiffFrom(before));
     const auto& all = parser.AllEntries();
-    ASSERT_EQ(3u, all.size());
+    ASSERT_EQ(7u, all.size());
     EXPECT_EQ("Library/SMS/sms.db", all[0]->relativePath);
     EXPECT_EQ(42u, all[0]->size);
     EXPECT_EQ(11, all[0]->mtime);
     EXPECT_EQ(12, all[0]->atime);
     EXPECT_EQ(13, all[0]->ctime);
-    EXPECT_EQ("Library/SMS/o", all[1]->relativePath);
-    EXPECT_EQ(77u, all[1]->size);
-    EXPECT_EQ(0, all[1]->mtime);
-    EXPECT_EQ("Library/SMS/p", all[2]->relativePath);
-    EXPECT_EQ(0, all[2]->mtime);
-    EXPECT_EQ(0, all[2]->atime);
-    EXPECT_EQ(1600000000, all[2]->ctime);
+    // Files whose blob is NULL, empty, no property list or cut short: kept by their flags.
+    const char* const files[] = {"Library/SMS/a", "Library/SMS/b", "Library/SMS/c", "Library/SMS/d"};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(files[i], all[1 + i]->relativePath);
+        EXPECT_EQ(i == 0 ? 5u : 0u, all[1 + i]->size) << files[i];
+        EXPECT_EQ(0, all[1 + i]->mtime);
+    }
+    EXPECT_EQ(8, parser.UndecodedFileRows()); // a, b, c, d, e, g, h, k
+    EXPECT_EQ("Library/SMS/o", all[5]->relativePath);
+    EXPECT_EQ(77u, all[5]->size);
+    EXPECT_EQ(0, all[5]->mtime);
+    EXPECT_EQ("Library/SMS/p", all[6]->relativePath);
+    EXPECT_EQ(0, all[6]->mtime);
+    EXPECT_EQ(0, all[6]->atime);
+    EXPECT_EQ(1600000000, all[6]->ctime);
+    // The app database of a broken row is found as any other.
+    std::string stored;
+    EXPECT_TRUE(parser.GetBackupFileName(CategorySms, "/var/mobile/Library/SMS/a", &stored));
+    EXPECT_EQ(storedA, stored);
     fs::remove_all(dir);
 }
 
@@ -651,8 +676,11 @@ TEST(DbManifest, DamagedFileBlobsNeverCrash) {
     writeFilesTable(dir / "Manifest.db", rows);
     CMbdbFileParser parser;
     EXPECT_TRUE(parser.Open((dir / "Manifest.db").c_str(), dir.c_str(), 14));
+    // Rows whose blob the flips broke are files by their flags (no stored file: size 0).
+    EXPECT_GT(parser.UndecodedFileRows(), 0);
     for (const auto& e : parser.AllEntries())
-        EXPECT_NE(0u, e->size);
+        EXPECT_TRUE(e->size != 0 || e->mtime == 0);
+    EXPECT_LE(parser.AllEntries().size(), rows.size());
     fs::remove_all(dir);
 }
 
@@ -716,8 +744,8 @@ std::vector<ExpectedEntry> straightforwardReading(const fs::path& path) {
     }
     sqlite3_finalize(st);
     st = nullptr;
-    if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file from 'Files' ORDER BY fileID", -1, &st,
-                           nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file,flags from 'Files' ORDER BY fileID", -1,
+                           &st, nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);
         sqlite3_close(db);
         return out;
@@ -732,11 +760,19 @@ std::vector<ExpectedEntry> straightforwardReading(const fs::path& path) {
         ExpectedEntry e{text(1), text(2)};
         if (e.domain.empty() || e.relativePath.empty() || backupDevicePath(e.domain, e.relativePath).empty())
             continue;
-        if (sqlite3_column_type(st, 3) != SQLITE_BLOB) continue;
+        // A row whose blob gives no attribute dictionary is a file when its flags say 1
+        // (no stored file in these backups: size 0, times unknown).
+        const bool isFile = sqlite3_column_type(st, 4) == SQLITE_INTEGER && sqlite3_column_int64(st, 4) == 1;
         plist_t root = nullptr;
-        plist_from_bin(static_cast<const char*>(sqlite3_column_blob(st, 3)),
-                       uint32_t(sqlite3_column_bytes(st, 3)), &root);
+        if (sqlite3_column_type(st, 3) == SQLITE_BLOB)
+            plist_from_bin(static_cast<const char*>(sqlite3_column_blob(st, 3)),
+                           uint32_t(sqlite3_column_bytes(st, 3)), &root);
         plist_t attrs = plist_array_get_item(plist_dict_get_item(root, "$objects"), 1);
+        if (!attrs || plist_get_node_type(attrs) != PLIST_DICT) {
+            plist_free(root);
+            if (isFile) out.push_back(e);
+            continue;
+        }
         if (plist_t size = plist_dict_get_item(attrs, "Size");
             size && plist_get_node_type(size) == PLIST_UINT)
             plist_get_uint_val(size, &e.size);

@@ -120,25 +120,25 @@ TEST(ManifestFileBlob, ReadsTheFourAttributesOfWellFormedArchives) {
     utf16KeyBlob[utf16KeyBlob.find(utf16) + 8] = 'e';
 
     const std::vector<Case> cases = {
-        {"kit blob", kit::buildManifestFileBlob({"HomeDomain", "a", 1234, 11, 12, 13}), {1234, 11, 12, 13}},
-        {"times as reals", archive(reals), {9, 1600000000, 0, -5}},
-        {"wide values, many keys", archive(wide), {uint64_t(1) << 40, -1, INT32_MAX, INT32_MIN}},
-        {"size as text", archive(sizeAsText), {0, 0, 0, 7}},
-        {"time out of range", archive(outOfRange), {5, 0, 0, 0}},
+        {"kit blob", kit::buildManifestFileBlob({"HomeDomain", "a", 1234, 11, 12, 13}), {1234, 11, 12, 13, true}},
+        {"times as reals", archive(reals), {9, 1600000000, 0, -5, true}},
+        {"wide values, many keys", archive(wide), {uint64_t(1) << 40, -1, INT32_MAX, INT32_MIN, true}},
+        {"size as text", archive(sizeAsText), {0, 0, 0, 7, true}},
+        {"time out of range", archive(outOfRange), {5, 0, 0, 0, true}},
         {"nested values, UTF-16 strings",
          archive(nested, "Documents/\xe6\x97\xa5\xe8\xa8\x98.txt"),
-         {6, 1, 2, 3}},
-        {"none of the keys", archive(none), {0, 0, 0, 0}},
+         {6, 1, 2, 3, true}},
+        {"none of the keys", archive(none), {0, 0, 0, 0, true}},
         // Two keys "Size" (and two "LastModified"): the first in the dictionary counts.
         {"repeated keys",
          renameKey(renameKey(archive(attributes(77, 1, 2, 3)), "Mode", "Size"), "RelativePath",
                    "LastModified"),
-         {77, 0, 2, 3}},
+         {77, 0, 2, 3, true}},
         // A key "Size" followed by NULs reads "Size" as a C string.
         {"key with NULs",
          renameKey(archive(attributes(77, 1, 2, 3)), "Digest", std::string("Size\0\0", 6)),
-         {0, 1, 2, 3}},
-        {"UTF-16 key", utf16KeyBlob, {555, 0, 0, 0}},
+         {0, 1, 2, 3, true}},
+        {"UTF-16 key", utf16KeyBlob, {555, 0, 0, 0, true}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -12,6 +12,7 @@
 
 #include "media/silk/SilkFileDecoder.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/PipeWatchdog.h"
 #include "tests/kit/ScratchFolder.h"
 #include "tests/kit/SilkPacketWriter.h"
 
@@ -160,6 +161,15 @@ TEST(SilkFileDecoder, MissingInputAndUncreatableOutput) {
     float duration = -7.0f;
     EXPECT_EQ(silkFileToPcm(dir.path() / "missing.silk", dir.path() / "out", &duration), 0);
     EXPECT_FALSE(fs::exists(dir.path() / "out"));
+    // A named pipe in a voice file's place is refused, not waited on.
+    {
+        kit::PipeWatchdog watchdog(std::chrono::seconds(10));
+        ASSERT_TRUE(watchdog.MakePipe(dir.path() / "pipe.silk"));
+        watchdog.Start();
+        EXPECT_EQ(silkFileToPcm(dir.path() / "pipe.silk", dir.path() / "out", &duration), 0);
+        EXPECT_FALSE(watchdog.Stop()) << "the decoder blocked on the pipe";
+        EXPECT_FALSE(fs::exists(dir.path() / "out"));
+    }
     fs::path in = dir.path() / "in.silk";
     writeBytes(in, fixture());
     EXPECT_EQ(silkFileToPcm(in, dir.path() / "no" / "such" / "folder" / "out", &duration), 0);

@@ -50,7 +50,7 @@ std::ostream& operator<<(std::ostream& os, const Row& r) {
 class MediaListingTest : public ::testing::Test {
   protected:
     std::unique_ptr<CScanManager> Make(int iosVersion = 14) {
-        auto m = std::make_unique<CScanManager>(0, "/out", "/backup", iosVersion, &progress, &files);
+        auto m = std::make_unique<CScanManager>(0, "/out", files.BackupDir().c_str(), iosVersion, &progress, &files);
         m->SetFileSuffixes(kPhotos, kVideos, kAudio, kOther);
         return m;
     }
@@ -234,3 +234,28 @@ TEST(MediaListing, MatchKindAndDisplayName) {
 }
 
 } // namespace
+
+// An interrupted or partial backup lists files it does not hold: only entries whose
+// stored file is there are listed (numbered without gaps), the others are counted.
+TEST_F(MediaListingTest, FilesTheBackupLacksAreLeftOutAndCounted) {
+    const std::string base = "/var/mobile/Media/DCIM/100APPLE/";
+    files.Add(CategoryMedia, base + "IMG_0001.JPG", 400);
+    BackupFileRecord* missing = files.Add(CategoryMedia, base + "IMG_0002.JPG", 300);
+    files.Add(CategoryMedia, base + "IMG_0003.JPG", 200);
+    BackupFileRecord* missingVideo = files.Add(CategoryMedia, base + "IMG_0004.MP4", 100);
+    BackupFileRecord* missingAttachment = files.Add(CategorySms, "/var/mobile/Library/SMS/Attachments/x.pdf", 50);
+    files.RemoveStoredFile(*missing);
+    files.RemoveStoredFile(*missingVideo);
+    files.RemoveStoredFile(*missingAttachment);
+    auto m = Make();
+    CMediaFileListing listing(*m);
+    listing.ListCameraRollMedia(processed, 5);
+    listing.ListSmsAttachments(processed, 5);
+    EXPECT_EQ((std::vector<Row>{{0, "000001.jpg"}, {0, "000002.jpg"}}), rows(m->photoList));
+    ASSERT_EQ(2, m->photoList.count);
+    EXPECT_EQ(m->photoList.first->storedPath, backupStoredPath(files.owned[0]->storedName, 14));
+    EXPECT_EQ(0, m->videoList.count);
+    EXPECT_EQ(0, m->smsAttachmentList.count);
+    EXPECT_EQ(3, m->missingMediaFiles);
+    EXPECT_EQ(5, processed); // every entry is still counted in the progress
+}

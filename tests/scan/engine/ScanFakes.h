@@ -7,6 +7,10 @@
 #include "core/backup/WxAccountEntry.h"
 #include "core/records/IScanProgress.h"
 
+#include "tests/kit/ScratchFolder.h"
+
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -50,12 +54,23 @@ class RecordingProgress : public IScanProgress {
 
 class FakeFileParser : public IFileParser {
   public:
+    // The backup folder (ending in '/') that holds a stored file, in both layouts, for
+    // every entry added whose stored name is a digest: media are listed only when the
+    // backup holds their file.
+    std::string BackupDir() const { return folder.path().string() + "/"; }
+    // Removes the stored files of an entry (a backup that lacks them).
+    void RemoveStoredFile(const BackupFileRecord& rec) {
+        std::error_code ec;
+        for (int ios : {9, 14})
+            std::filesystem::remove(folder.path() / rec.StoredPath(ios), ec);
+    }
     // Adds an entry of a category; the device path is set as given.
     BackupFileRecord* Add(int category, const std::string& devicePath, int32_t ctime,
                           const std::string& storedName = "") {
         auto rec = std::make_unique<BackupFileRecord>("CameraRollDomain", devicePath, 0, ctime, ctime, ctime);
         rec->devicePath = devicePath;
         if (!storedName.empty()) rec->storedName = storedName;
+        MakeStoredFile(*rec);
         lists[category].push_back(rec.get());
         owned.push_back(std::move(rec));
         return owned.back().get();
@@ -85,6 +100,19 @@ class FakeFileParser : public IFileParser {
     }
     const std::vector<std::string>* GetReminderStores() override { return nullptr; }
 
+    void MakeStoredFile(const BackupFileRecord& rec) {
+        if (rec.storedName.empty() ||
+            rec.storedName.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            return;
+        for (int ios : {9, 14}) {
+            const std::filesystem::path p = folder.path() / rec.StoredPath(ios);
+            std::error_code ec;
+            std::filesystem::create_directories(p.parent_path(), ec);
+            std::ofstream(p, std::ios::binary) << "stored";
+        }
+    }
+
+    kit::ScratchFolder folder{"fakebackup"};
     std::map<int, BackupEntryList> lists;
     std::vector<std::unique_ptr<BackupFileRecord>> owned;
     WxAccountList accounts;
