@@ -1,0 +1,7 @@
+#pragma once
+#include "app/common/DirizaResultView.h"
+
+#include <memory>
+
+// The result view of a system data type (its type number), or nothing for another type.
+std::unique_ptr<DirizaResultView> MakeSystemResultView(int type);

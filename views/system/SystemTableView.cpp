@@ -1,0 +1,407 @@
+#include "views/system/SystemTableView.h"
+
+#include "app/common/BDTableRowView.h"
+#include "app/common/MainQueue.h"
+#include "app/common/NSLanguageText.h"
+#include "app/common/TableHeadrView.h"
+#include "app/common/TableViewEvent.h"
+#include "views/system/SystemTableModel.h"
+#include "views/system/SystemViewLook.h"
+#include "views/system/frame/SaveSnapshot.h"
+
+#include <QDebug>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+// Hides the detail pane when a click on the table hits no row.
+class EmptyClickFilter : public QObject {
+  public:
+    EmptyClickFilter(TableViewEvent* table, std::function<void()> onEmpty)
+        : QObject(table), table_(table), onEmpty_(std::move(onEmpty)) {}
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) {
+            const auto* e = static_cast<QMouseEvent*>(event);
+            if (!table_->indexAt(e->position().toPoint()).isValid()) onEmpty_();
+        }
+        return false;
+    }
+
+  private:
+    TableViewEvent* table_;
+    std::function<void()> onEmpty_;
+};
+
+// Gives the table its background again whenever its palette changes (the appearance).
+class LookFilter : public QObject {
+  public:
+    explicit LookFilter(QWidget* table) : QObject(table) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::PaletteChange) SystemViewLook::ApplyTableLook(static_cast<QWidget*>(watched));
+        return false;
+    }
+};
+
+} // namespace
+
+SystemTableView::SystemTableView(int type, QWidget* parent) : DirizaResultView(parent) {
+    SetDirizaType(type);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    stack_ = new QStackedWidget(this);
+    outer->addWidget(stack_);
+
+    loadingInfo_ = new QLabel(stack_);
+    loadingInfo_->setAlignment(Qt::AlignCenter);
+    stack_->addWidget(loadingInfo_);
+
+    dirizaView_ = new QWidget(stack_);
+    auto* row = new QHBoxLayout(dirizaView_);
+    row->setContentsMargins(0, 0, 0, 0);
+    table_ = new TableViewEvent(dirizaView_);
+    table_->setEventdelegate(this);
+    header_ = new TableHeadrView(table_);
+    table_->setHorizontalHeader(header_);
+    header_->setSectionsClickable(true);
+    header_->setHighlightSections(false);
+    header_->setStretchLastSection(true);
+    model_ = new SystemTableModel(*this);
+    proxy_ = new SystemTableProxy(frame_, this);
+    proxy_->setSourceModel(model_);
+    table_->setModel(proxy_);
+    table_->setItemDelegate(new BDTableRowView(table_));
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSortingEnabled(false);
+    table_->setWordWrap(false);
+    table_->setShowGrid(false);
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(24);
+    row->addWidget(table_, 1);
+    stack_->addWidget(dirizaView_);
+
+    connect(header_, &QHeaderView::sectionClicked, this, [this](int section) {
+        if (section == 0) HeaderClicked();
+    });
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { ClickRow(current.isValid() ? current.row() : -1); });
+    table_->viewport()->installEventFilter(new EmptyClickFilter(table_, [this] { ClickRow(-1); }));
+    table_->installEventFilter(new LookFilter(table_));
+    SystemViewLook::ApplyTableLook(table_);
+
+    timer_.setInterval(1000);
+    connect(&timer_, &QTimer::timeout, this, [this] { UpdataUiFinish(); });
+    stack_->setCurrentIndex(0);
+}
+
+void SystemTableView::Init() {
+    model_->Attach();
+    ShowState();
+    setLanguage(0);
+}
+
+SystemTableView::~SystemTableView() {
+    // The view's own parts are gone already: nothing may reach them while the table and
+    // the models are taken down.
+    timer_.stop();
+    table_->setEventdelegate(nullptr);
+    QObject::disconnect(table_->selectionModel(), nullptr, this, nullptr);
+    QObject::disconnect(header_, nullptr, this, nullptr);
+    infoPane_ = nullptr;
+    model_->Detach();
+    proxy_->setSourceModel(nullptr);
+}
+
+void SystemTableView::SetInfoPane(QWidget* pane) {
+    infoPane_ = pane;
+    pane->setParent(dirizaView_);
+    static_cast<QHBoxLayout*>(dirizaView_->layout())->addWidget(pane);
+    pane->hide();
+    for (int c = 0; c < ColumnCount(); ++c)
+        if (c + 1 < ColumnCount()) table_->setColumnWidth(c, ColumnWidth(c));
+}
+
+void SystemTableView::ShowState() {
+    const bool hasData = frame_.RecordCount() > 0 && !timer_.isActive();
+    loadingInfo_->setText(timer_.isActive() ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
+    stack_->setCurrentIndex(hasData ? 1 : 0);
+    for (int c = 0; c + 1 < ColumnCount(); ++c) table_->setColumnWidth(c, ColumnWidth(c));
+}
+
+QString SystemTableView::LoadingText() const {
+    return stack_->currentIndex() == 0 ? loadingInfo_->text() : QString();
+}
+
+void SystemTableView::setLanguage(int) {
+    loadingInfo_->setText(timer_.isActive() ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
+    RetranslateInfo();
+    model_->TextsChanged();
+}
+
+void SystemTableView::StartUpdateUI() {
+    ++generation_;
+    accepting_ = true;
+    pending_ = nullptr;
+    isUpDateUI_ = false;
+    {
+        std::lock_guard<std::mutex> lock(dataMutex_);
+        frame_.ClearSelection();
+        frame_.SetSearchKey(QString());
+    }
+    proxy_->Refilter();
+    model_->AllTicksChanged();
+    header_->setIsSelect(false);
+    if (!timer_.isActive()) timer_.start();
+    ShowState();
+}
+
+void SystemTableView::Post(std::function<void()> store) {
+    const quint64 generation = generation_.load();
+    MainQueue::Post(this, [this, generation, store = std::move(store)]() mutable {
+        // A delivery of an earlier scan, or one after the data was cleared, is dropped.
+        if (generation != generation_.load() || !accepting_) return;
+        pending_ = std::move(store);
+        isUpDateUI_ = true;
+        if (!timer_.isActive()) timer_.start();
+    });
+}
+
+void SystemTableView::UpdataUiFinish() {
+    if (!isUpDateUI_) return;
+    isUpDateUI_ = false;
+    timer_.stop();
+    ShowInfo(-1);
+    model_->BeginReset();
+    qint64 count = 0;
+    {
+        std::lock_guard<std::mutex> lock(dataMutex_);
+        if (pending_) pending_();
+        pending_ = nullptr;
+        FrameInput in = TakeDelivery();
+        frame_.SetRecords(std::move(in.deleted), std::move(in.searchTexts), std::move(in.tickKeys));
+        count = frame_.RecordCount();
+    }
+    model_->EndReset();
+    proxy_->Refilter();
+    header_->setIsSelect(false);
+    if (auto* d = delegate()) d->UpdateDirizaFileNum(DirizaType(), count);
+    ShowState();
+}
+
+void SystemTableView::ClearData() {
+    ++generation_;
+    accepting_ = false;
+    pending_ = nullptr;
+    isUpDateUI_ = false;
+    timer_.stop();
+    ShowInfo(-1);
+    model_->BeginReset();
+    {
+        std::lock_guard<std::mutex> lock(dataMutex_);
+        DropRecords();
+        frame_.Clear();
+    }
+    model_->EndReset();
+    proxy_->Refilter();
+    header_->setIsSelect(false);
+    ShowState();
+}
+
+void SystemTableView::SearchKey(const QString& key) {
+    bool changed = false;
+    {
+        std::lock_guard<std::mutex> lock(dataMutex_);
+        changed = frame_.SetSearchKey(key);
+    }
+    if (!changed) return;
+    proxy_->Refilter();
+    ShowInfo(-1);
+    UpdateHeaderTick();
+}
+
+QString SystemTableView::GetSearchKey() const {
+    return frame_.SearchKey();
+}
+
+void SystemTableView::SetShowDeleteFile(bool onlyDeleted) {
+    ShowInfo(-1);
+    {
+        std::lock_guard<std::mutex> lock(dataMutex_);
+        frame_.SetShowDeleteFile(onlyDeleted);
+    }
+    proxy_->Refilter();
+    UpdateHeaderTick();
+}
+
+bool SystemTableView::GetShowDeleteFile() const {
+    return frame_.ShowDeleteFile();
+}
+
+void SystemTableView::AllSelect() {
+    {
+        std::lock_guard<std::mutex> lock(dataMutex_);
+        frame_.SelectAll();
+    }
+    model_->AllTicksChanged();
+    header_->setIsSelect(true);
+}
+
+void SystemTableView::ClearSelect() {
+    {
+        std::lock_guard<std::mutex> lock(dataMutex_);
+        frame_.ClearSelection();
+    }
+    model_->AllTicksChanged();
+    header_->setIsSelect(false);
+}
+
+bool SystemTableView::isSelectData() const {
+    std::lock_guard<std::mutex> lock(dataMutex_);
+    return frame_.HasSelection();
+}
+
+void SystemTableView::TickRecord(int record, bool on) {
+    if (record < 0 || record >= frame_.RecordCount()) return;
+    std::vector<int> changed;
+    {
+        std::lock_guard<std::mutex> lock(dataMutex_);
+        changed = on ? frame_.Select(record) : frame_.Remove(record);
+    }
+    model_->TicksChanged(changed);
+    if (on)
+        UpdateHeaderTick();
+    else
+        header_->setIsSelect(false);
+    ReportAllTicked();
+}
+
+void SystemTableView::HeaderClicked() {
+    const bool on = !header_->isSelect();
+    {
+        std::lock_guard<std::mutex> lock(dataMutex_);
+        frame_.SetShownTicked(on, HeaderKeepsOthers());
+    }
+    header_->setIsSelect(on);
+    model_->AllTicksChanged();
+    ReportAllTicked();
+}
+
+void SystemTableView::UpdateHeaderTick() {
+    header_->setIsSelect(frame_.HeaderTicked());
+}
+
+void SystemTableView::ReportAllTicked() {
+    if (auto* d = delegate()) d->ViewisAllSelect(DirizaType(), frame_.AllTicked());
+}
+
+void SystemTableView::SelectRowEvent(int row) {
+    // Only a shown row; anything else leaves the pane as it is.
+    if (row < 0 || row >= frame_.ShownCount()) return;
+    ShowInfo(frame_.RecordAt(row));
+}
+
+void SystemTableView::ClickRow(int shownRow) {
+    ShowInfo(shownRow >= 0 && shownRow < frame_.ShownCount() ? frame_.RecordAt(shownRow) : -1);
+}
+
+void SystemTableView::ShowInfo(int record) {
+    infoRecord_ = record;
+    if (!infoPane_) return;
+    if (record < 0) {
+        infoPane_->hide();
+        return;
+    }
+    FillInfo(record);
+    infoPane_->show();
+}
+
+void SystemTableView::ApplyLook() {
+    SystemViewLook::ApplyTableLook(table_);
+    if (infoRecord_ >= 0) FillInfo(infoRecord_);
+}
+
+void SystemTableView::changeEvent(QEvent* event) {
+    DirizaResultView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) ApplyLook();
+}
+
+void SystemTableView::showEvent(QShowEvent* event) {
+    DirizaResultView::showEvent(event);
+    ApplyLook();
+}
+
+DirizaSaveResult SystemTableView::WriteCsv(const SaveFolder& folder, const QString& fileName, const QString& header,
+                                           const CsvWriter::LogLines& log, int count,
+                                           const std::function<bool(int, QStringList&)>& line) const {
+    SaveRun run(count, [this] { return StopRequested(); },
+                [this](int total, int current) { ReportSaveProgress(total, current); });
+    if (count <= 0) return run.result;
+    CsvWriter writer(folder, fileName + QStringLiteral(".csv"), log);
+    if (!writer.IsOpen()) {
+        // Nothing of this file can be written: every item failed.
+        run.Failed(count);
+        return run.result;
+    }
+    writer.WriteHeader(header);
+    for (int i = 0; i < count; ++i) {
+        if (!run.Next()) break;
+        QStringList fields;
+        const bool itemOk = line(i, fields);
+        const bool lineOk = writer.WriteLine(fields);
+        if (itemOk && lineOk)
+            run.Written();
+        else
+            run.Failed();
+    }
+    if (!writer.Close()) {
+        // The lines counted as written may not have reached the file.
+        run.result.failed += run.result.written;
+        run.result.written = 0;
+    }
+    return run.result;
+}
+
+InfoPane::InfoPane(bool withPicture, int rows, QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    setFixedWidth(280);
+    if (withPicture) {
+        picture_ = new QLabel(this);
+        picture_->setAlignment(Qt::AlignCenter);
+        picture_->setFixedHeight(120);
+        layout->addWidget(picture_);
+    }
+    for (int i = 0; i < rows; ++i) {
+        auto* caption = new QLabel(this);
+        auto* value = new QPlainTextEdit(this);
+        value->setReadOnly(true);
+        value->setFrameShape(QFrame::NoFrame);
+        value->setMaximumHeight(i + 1 == rows ? QWIDGETSIZE_MAX : 60);
+        layout->addWidget(caption);
+        layout->addWidget(value, i + 1 == rows ? 1 : 0);
+        captions_.push_back(caption);
+        values_.push_back(value);
+    }
+}
+
+void InfoPane::SetCaption(int row, const QString& caption) {
+    if (row >= 0 && row < int(captions_.size())) captions_[size_t(row)]->setText(caption);
+}
+
+void InfoPane::SetValue(int row, const QString& value) {
+    if (row >= 0 && row < int(values_.size())) values_[size_t(row)]->setPlainText(value);
+}
+
+QString InfoPane::Value(int row) const {
+    return row >= 0 && row < int(values_.size()) ? values_[size_t(row)]->toPlainText() : QString();
+}

@@ -1,0 +1,226 @@
+#pragma once
+#include "app/common/DirizaResultView.h"
+#include "app/common/TableViewEventDelegate.h"
+#include "views/system/frame/CsvWriter.h"
+#include "views/system/frame/ResultFrame.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QStringList>
+#include <QTimer>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+class QStackedWidget;
+class TableHeadrView;
+class TableViewEvent;
+class SystemTableModel;
+class SystemTableProxy;
+
+// What a result table shares, whatever its records: the waiting and empty texts, the
+// table with its tick column and tick-box header, the deleted-only filter and the search
+// (through ResultFrame), the refresh timer, the detail pane of the picked row, and the
+// CSV save loop.
+//
+// Threads: a delivery is posted to the GUI thread with the generation current when it
+// was sent; StartUpdateUI and ClearData start a new generation, so a late delivery of an
+// earlier scan (or one after ClearData) is dropped. The timer (1.0 s) then shows the
+// data. The save thread reads the frame and the records only under the view's lock,
+// which the GUI side holds whenever it changes them.
+class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
+  public:
+    explicit SystemTableView(int type, QWidget* parent = nullptr);
+    ~SystemTableView() override;
+
+    void setLanguage(int language) override;
+    void StartUpdateUI() override;
+    void SearchKey(const QString& key) override;
+    QString GetSearchKey() const override;
+    void AllSelect() override;
+    void ClearSelect() override;
+    bool isSelectData() const override;
+    void ClearData() override;
+    void SetShowDeleteFile(bool onlyDeleted) override;
+    bool GetShowDeleteFile() const override;
+    using DirizaResultView::AddDirizaFile;
+
+    // The timer's tick: shows data that arrived since the last tick (tests call it in
+    // place of waiting for the timer).
+    void UpdataUiFinish();
+    // Arrow keys of the table: the shown row becomes the detail pane's record.
+    void SelectRowEvent(int row) override;
+
+    // The columns, 0 being the tick column.
+    virtual int ColumnCount() const = 0;
+    // The localised header of a column (0: none).
+    virtual QString HeaderText(int column) const = 0;
+    // The text of a record's cell (GUI thread).
+    virtual QString CellText(int record, int column) const = 0;
+
+    // GUI thread: the row tick box of a record (the records sharing its tick key follow).
+    void TickRecord(int record, bool on);
+    // GUI thread: the header's tick box was clicked.
+    void HeaderClicked();
+
+    // For tests and the model.
+    const ResultFrame& Frame() const { return frame_; }
+    TableViewEvent* Table() const { return table_; }
+    TableHeadrView* Header() const { return header_; }
+    SystemTableProxy* Proxy() const { return proxy_; }
+    SystemTableModel* Model() const { return model_; }
+    // The waiting or empty text; "" while the table is shown.
+    QString LoadingText() const;
+    bool TimerRunning() const { return timer_.isActive(); }
+    // The record in the detail pane, -1 when it is hidden.
+    int InfoRecord() const { return infoRecord_; }
+    // Picks a shown row as a click does (-1 or outside the rows: the pane hides).
+    void ClickRow(int shownRow);
+
+  protected:
+    // The end of a view's constructor: the first texts and column widths.
+    void Init();
+
+    // What the frame needs of new data.
+    struct FrameInput {
+        std::vector<char> deleted;
+        std::vector<QStringList> searchTexts;
+        std::vector<QString> tickKeys;
+    };
+    // GUI thread, under the lock: the delivery becomes the current records.
+    virtual FrameInput TakeDelivery() = 0;
+    // GUI thread, under the lock: no records.
+    virtual void DropRecords() = 0;
+    // The header tick box adds the shown rows to what is ticked (true) or replaces it.
+    virtual bool HeaderKeepsOthers() const { return false; }
+    virtual int ColumnWidth(int column) const { return column == 0 ? 30 : 160; }
+
+    // The detail pane: built by the view (FillInfo fills it; -1 hides it).
+    void SetInfoPane(QWidget* pane);
+    virtual void FillInfo(int record) {}
+    virtual void RetranslateInfo() {}
+
+    // Scan thread: hands `store` (which keeps the delivered collection) to the GUI thread.
+    void Post(std::function<void()> store);
+
+    // Save thread: writes `count` items as one CSV file `fileName` + ".csv" in `folder`:
+    // the header, then per item (after the stop check and the progress report) the fields
+    // `line` gives (false: the item failed besides its line).
+    DirizaSaveResult WriteCsv(const SaveFolder& folder, const QString& fileName, const QString& header,
+                              const CsvWriter::LogLines& log, int count,
+                              const std::function<bool(int item, QStringList& fields)>& line) const;
+
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+    mutable std::mutex dataMutex_;
+    ResultFrame frame_;
+
+  private:
+    void ShowState();
+    void UpdateHeaderTick();
+    void ReportAllTicked();
+    void ShowInfo(int record);
+    void ApplyLook();
+
+    QStackedWidget* stack_ = nullptr;
+    QLabel* loadingInfo_ = nullptr;
+    QWidget* dirizaView_ = nullptr;
+    TableViewEvent* table_ = nullptr;
+    TableHeadrView* header_ = nullptr;
+    SystemTableModel* model_ = nullptr;
+    SystemTableProxy* proxy_ = nullptr;
+    QWidget* infoPane_ = nullptr;
+    QTimer timer_;
+    std::atomic<quint64> generation_{1};
+    bool accepting_ = true;
+    bool isUpDateUI_ = false;
+    std::function<void()> pending_;
+    int infoRecord_ = -1;
+};
+
+// A detail pane: captions with their values, and optionally a picture on top.
+class InfoPane : public QWidget {
+  public:
+    explicit InfoPane(bool withPicture, int rows, QWidget* parent = nullptr);
+    void SetCaption(int row, const QString& caption);
+    void SetValue(int row, const QString& value);
+    QString Value(int row) const;
+    QLabel* Picture() const { return picture_; }
+
+  private:
+    QLabel* picture_ = nullptr;
+    std::vector<QLabel*> captions_;
+    std::vector<QPlainTextEdit*> values_;
+};
+
+// The result table of one kind of record: keeps the delivered collection (an implicitly
+// shared list) and takes the save snapshot from it.
+template <typename Record, typename Texts>
+class SystemTableViewOf : public SystemTableView {
+  public:
+    using SystemTableView::SystemTableView;
+
+    DirizaSaveResult DirizaData(const QString& folder) override {
+        QList<Record> records;
+        std::vector<int> items;
+        Texts texts;
+        {
+            std::lock_guard<std::mutex> lock(dataMutex_);
+            if (!frame_.HasSelection()) return {};
+            if (frame_.AllTicked()) {
+                items.resize(size_t(frame_.RecordCount()));
+                for (int i = 0; i < frame_.RecordCount(); ++i) items[size_t(i)] = i;
+            } else {
+                items = frame_.SelectedRecords();
+            }
+            records = records_;
+            texts = SaveTexts();
+        }
+        return Write(SaveFolder(folder), records, items, texts);
+    }
+
+    // The current records (GUI thread).
+    const QList<Record>& Records() const { return records_; }
+
+  protected:
+    // Scan thread: keeps the collection and hands it to the GUI thread.
+    void Deliver(const QList<Record>& delivered) {
+        Post([this, delivered] { pendingRecords_ = delivered; });
+    }
+    FrameInput TakeDelivery() override {
+        records_ = std::move(pendingRecords_);
+        pendingRecords_ = QList<Record>();
+        FrameInput in;
+        in.deleted.reserve(size_t(records_.size()));
+        in.searchTexts.reserve(size_t(records_.size()));
+        for (const Record& r : records_) {
+            in.deleted.push_back(r.bDelete() ? 1 : 0);
+            QStringList fields = SearchFields(r);
+            for (QString& f : fields) f = f.toLower();
+            in.searchTexts.push_back(std::move(fields));
+            if (HasTickKeys()) in.tickKeys.push_back(TickKey(r));
+        }
+        return in;
+    }
+    void DropRecords() override { records_ = QList<Record>(); }
+
+    // The fields a search looks in.
+    virtual QStringList SearchFields(const Record& r) const = 0;
+    // With tick keys, records with equal keys are ticked together; else each alone.
+    virtual bool HasTickKeys() const { return false; }
+    virtual QString TickKey(const Record&) const { return QString(); }
+    // The localised texts a save needs, taken with the snapshot.
+    virtual Texts SaveTexts() const = 0;
+    // Save thread: writes the snapshot.
+    virtual DirizaSaveResult Write(const SaveFolder& folder, const QList<Record>& records,
+                                   const std::vector<int>& items, const Texts& texts) const = 0;
+
+    const Record& At(int record) const { return records_[record]; }
+
+  private:
+    QList<Record> records_;
+    QList<Record> pendingRecords_;
+};
