@@ -182,7 +182,10 @@ bool LanguageNeutral(const QString& key) {
 }
 // Words spelled as in English in one language.
 const std::set<std::pair<QString, QString>> kSameAsEnglish = {
-    {"de", "DataTypeVideo"}, {"fr", "DataTypePhoto"}, {"fr", "DataTypeMemo"}};
+    {"de", "DataTypeVideo"}, {"fr", "DataTypePhoto"}, {"fr", "DataTypeMemo"},
+    // Column names and file names of the result tables.
+    {"de", "SurnameCell"},   {"fr", "DateCell"},      {"fr", "TypeCell"},     {"fr", "Memo"},
+    {"fr", "联系人"}};
 
 // The placeholders a text is filled through: "%@" and "%d" in order, and the positional
 // "%1".."%9" of the scan's progress formats in any order.
