@@ -11,6 +11,8 @@
 #include "app/pages/NSiTunesView.h"
 #include "app/pages/ViewController.h"
 #include "platform/Paths.h"
+#include "scan/DeviceManage.h"
+#include "scan/ScanFileDelegate.h"
 #include "services/NSDownloadPackageView.h"
 #include "services/NSPermissionsWindow.h"
 #include "services/NSWindowControllerCheckUpdateApp.h"
@@ -20,6 +22,15 @@
 #include "tests/kit/FakeAlertPresenter.h"
 #include "tests/kit/FakeDeviceManage.h"
 #include "tests/kit/QtTestHome.h"
+#include "tests/kit/SampleBackup.h"
+#include "tests/scan/RecordingBackUp.h"
+#include "views/system/NSDirizaBookmarksView.h"
+#include "views/system/NSDirizaCalendarView.h"
+#include "views/system/NSDirizaCallLogView.h"
+#include "views/system/NSDirizaContactView.h"
+#include "views/system/NSDirizaMemoView.h"
+#include "app/common/TableViewEvent.h"
+#include "views/system/NSDirizaRemindersView.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,6 +38,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyleFactory>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
@@ -122,6 +134,88 @@ void MainPages(kit::FakeDeviceManage& manager, const QString& suffix, bool all) 
     Save(&vc, QStringLiteral("main-progress-backup") + suffix);
     vc.SwitchView(3);
     Save(&vc, QStringLiteral("main-recovery-standin") + suffix);
+}
+
+// Hands every delivery of a scan to the result views (each takes its own type).
+class ViewFeeder : public ScanFileDelegate {
+  public:
+    explicit ViewFeeder(std::vector<DirizaResultView*> views) : views_(std::move(views)) {}
+    void ScanContact(const QList<NSContactData>& v) override { Feed(v); }
+    void ScanBookmarks(const QList<NSBookmarksData>& v) override { Feed(v); }
+    void ScanCallLog(const QList<NSCallLogData>& v) override { Feed(v); }
+    void ScanMemo(const QList<NSRemindersData>& v) override { Feed(v); }
+    void ScanCalendar(const QList<NSCalendarData>& v) override { Feed(v); }
+    void ScanReminders(const QList<NSMemoData>& v) override { Feed(v); }
+    void ScanEnd() override { ended = true; }
+    std::atomic<bool> ended{false};
+
+  private:
+    template <typename List>
+    void Feed(const List& list) {
+        for (DirizaResultView* v : views_) v->AddDirizaFile(list);
+    }
+    std::vector<DirizaResultView*> views_;
+};
+
+// The system result tables, filled by a headless scan of the kit's sample backup, in
+// both appearances, with the first row picked and ticked.
+void SystemResultViews(const QPalette& light) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/backup");
+    kit::SampleBackup::Build(folder.toStdString(), kit::BackupBuilder::Generation::ManifestDb, 1,
+                             (dir.path() + QStringLiteral("/scratch")).toStdString());
+    NSDirizaBookmarksView bookmarks;
+    NSDirizaContactView contacts;
+    NSDirizaCallLogView calls;
+    NSDirizaRemindersView notes;
+    NSDirizaMemoView reminders;
+    NSDirizaCalendarView calendar;
+    const std::vector<std::pair<SystemTableView*, const char*>> views = {
+        {&bookmarks, "bookmarks"}, {&contacts, "contacts"},   {&calls, "call-log"},
+        {&notes, "notes"},         {&reminders, "reminders"}, {&calendar, "calendar"}};
+    std::vector<DirizaResultView*> targets;
+    for (const auto& v : views) {
+        v.first->StartUpdateUI();
+        targets.push_back(v.first);
+    }
+    ViewFeeder feeder(targets);
+    scantest::RecordingBackUp backUp;
+    DeviceScanManager bridge;
+    DeviceManage::Services services;
+    services.scanBridge = &bridge;
+    services.cacheFolder = dir.path() + QStringLiteral("/cache");
+    DeviceManage hub(std::move(services));
+    hub.setBackUpdelegate(&backUp);
+    hub.setScanFileDelegate(&feeder);
+    auto device = std::make_shared<DeviceInfo>();
+    device->SaveDeviceInfo(QStringLiteral("Backup"), QStringLiteral("00008030-001a2b3c4d5e6f70"), QString(), QString(),
+                           DeviceRef{}, QString());
+    device->SetBackUpPath(folder);
+    hub.StartAnalyze(device);
+    if (!QTest::qWaitFor([&] { return backUp.Ended(); }, 30000)) std::fprintf(stderr, "the sample backup was not read\n");
+    // Call log, contacts, bookmarks, reminders, notes, calendar.
+    QStringList selection;
+    for (int i = 0; i < 15; ++i) selection << (i >= 6 && i <= 11 ? QStringLiteral("1") : QStringLiteral("0"));
+    selection << QStringLiteral("0") << QStringLiteral("0");
+    hub.StartScan(device, selection);
+    if (!QTest::qWaitFor([&] { return feeder.ended.load(); }, 60000))
+        std::fprintf(stderr, "the sample scan did not end\n");
+    hub.WaitForTasks();
+    hub.setScanFileDelegate(nullptr);
+    Settle();
+    for (const auto& v : views) {
+        v.first->UpdataUiFinish();
+        v.first->resize(900, 480);
+        v.first->TickRecord(0, true);
+        v.first->Table()->selectRow(0);
+        for (bool dark : {false, true}) {
+            QApplication::setPalette(dark ? DarkPalette() : light);
+            Save(v.first, QStringLiteral("system-%1-%2").arg(QLatin1String(v.second),
+                                                             dark ? QStringLiteral("dark") : QStringLiteral("light")));
+        }
+        v.first->hide();
+    }
+    QApplication::setPalette(light);
 }
 
 } // namespace
@@ -220,6 +314,7 @@ int main(int argc, char** argv) {
         }
     }
     QApplication::setPalette(light);
+    SystemResultViews(light);
     {
         AppDelegate delegate(manager, {});
         delegate.applicationDidFinishLaunching();

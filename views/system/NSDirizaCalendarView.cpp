@@ -26,8 +26,8 @@ QString NSDirizaCalendarView::HeaderText(int column) const {
 int NSDirizaCalendarView::ColumnWidth(int column) const {
     switch (column) {
     case 0: return 30;
-    case 1: return 180;
-    case 2: return 140;
+    case 1: return 170;
+    case 2: return 120;
     default: return 130;
     }
 }

@@ -27,9 +27,9 @@ QString NSDirizaMemoView::HeaderText(int column) const {
 int NSDirizaMemoView::ColumnWidth(int column) const {
     switch (column) {
     case 0: return 30;
-    case 1: return 160;
-    case 4: return 90;
-    default: return 110;
+    case 1: return 150;
+    case 4: return 110;
+    default: return 90;
     }
 }
 

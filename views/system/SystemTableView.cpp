@@ -1,10 +1,10 @@
 #include "views/system/SystemTableView.h"
 
-#include "app/common/BDTableRowView.h"
 #include "app/common/MainQueue.h"
 #include "app/common/NSLanguageText.h"
 #include "app/common/TableHeadrView.h"
 #include "app/common/TableViewEvent.h"
+#include "views/system/SystemRowDelegate.h"
 #include "views/system/SystemTableModel.h"
 #include "views/system/SystemViewLook.h"
 #include "views/system/frame/SaveSnapshot.h"
@@ -78,7 +78,10 @@ SystemTableView::SystemTableView(int type, QWidget* parent) : DirizaResultView(p
     proxy_ = new SystemTableProxy(frame_, this);
     proxy_->setSourceModel(model_);
     table_->setModel(proxy_);
-    table_->setItemDelegate(new BDTableRowView(table_));
+    auto* rows = new SystemRowDelegate(table_);
+    rows->setColor(BDTableRowView::DefaultSelection());
+    rows->setColorDarkAqua(QColor(36, 78, 120));
+    table_->setItemDelegate(rows);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -374,7 +377,7 @@ DirizaSaveResult SystemTableView::WriteCsv(const SaveFolder& folder, const QStri
 
 InfoPane::InfoPane(bool withPicture, int rows, QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
-    setFixedWidth(280);
+    setFixedWidth(250);
     if (withPicture) {
         picture_ = new QLabel(this);
         picture_->setAlignment(Qt::AlignCenter);
