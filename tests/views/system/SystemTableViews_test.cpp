@@ -12,6 +12,7 @@
 #include "views/system/NSDirizaContactView.h"
 #include "views/system/NSDirizaMemoView.h"
 #include "views/system/NSDirizaRemindersView.h"
+#include "views/system/SystemRowDelegate.h"
 #include "views/system/SystemTableModel.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QImageReader>
 #include <QPalette>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -203,6 +205,33 @@ TEST_F(SystemTables, RemindersWithOneTitleTickAlone) {
     Load(view, QList<NSMemoData>{Reminder("Call", "Work", "Office", true), Reminder("Call", "Home", "Garden", false)});
     view.TickRecord(0, true);
     EXPECT_EQ((std::vector<int>{0}), view.Frame().SelectedRecords());
+}
+
+TEST_F(SystemTables, MouseClicksTickAndPick) {
+    NSDirizaRemindersView view;
+    view.setDelegate(&delegate);
+    Load(view, QList<NSRemindersData>{Note("a", "first"), Note("b", "second")});
+    view.resize(700, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QWidget* rows = view.Table()->viewport();
+    // The tick box of the second row ticks it.
+    const QRect tickCell = view.Table()->visualRect(view.Proxy()->index(1, 0));
+    QTest::mouseClick(rows, Qt::LeftButton, {}, SystemRowDelegate::BoxRect(tickCell).center());
+    EXPECT_EQ((std::vector<int>{1}), view.Frame().SelectedRecords());
+    // A click on a row's text picks it for the pane and ticks nothing.
+    QTest::mouseClick(rows, Qt::LeftButton, {}, view.Table()->visualRect(view.Proxy()->index(0, 1)).center());
+    EXPECT_EQ(0, view.InfoRecord());
+    EXPECT_EQ((std::vector<int>{1}), view.Frame().SelectedRecords());
+    // The header's tick box ticks every shown row, and reports everything ticked.
+    QTest::mouseClick(view.Header()->viewport(), Qt::LeftButton, {}, QPoint(10, view.Header()->height() / 2));
+    EXPECT_EQ(2, view.Frame().SelectedCount());
+    EXPECT_TRUE(view.Header()->isSelect());
+    ASSERT_FALSE(delegate.allTicked.empty());
+    EXPECT_TRUE(delegate.allTicked.back().second);
+    // A click below the last row hides the pane.
+    QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(200, rows->height() - 5));
+    EXPECT_EQ(-1, view.InfoRecord());
 }
 
 // ---- searching and the detail pane ----
