@@ -3,6 +3,8 @@
 #include "views/system/SystemTableView.h"
 #include "views/system/SystemViewLook.h"
 
+#include <algorithm>
+
 SystemTableModel::SystemTableModel(SystemTableView& view) : QAbstractTableModel(&view), view_(view) {}
 
 int SystemTableModel::rowCount(const QModelIndex& parent) const {
@@ -68,10 +70,74 @@ void SystemTableModel::TextsChanged() {
 }
 
 SystemTableProxy::SystemTableProxy(const ResultFrame& frame, QObject* parent)
-    : QSortFilterProxyModel(parent), frame_(frame) {
-    setDynamicSortFilter(false);
+    : QAbstractProxyModel(parent), frame_(frame) {}
+
+void SystemTableProxy::setSourceModel(QAbstractItemModel* source) {
+    beginResetModel();
+    for (const auto& c : connections_) disconnect(c);
+    connections_.clear();
+    QAbstractProxyModel::setSourceModel(source);
+    if (source) {
+        connections_ << connect(source, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
+        connections_ << connect(source, &QAbstractItemModel::modelReset, this, [this] { endResetModel(); });
+        connections_ << connect(source, &QAbstractItemModel::dataChanged, this, &SystemTableProxy::SourceDataChanged);
+        connections_ << connect(source, &QAbstractItemModel::headerDataChanged, this,
+                                &QAbstractItemModel::headerDataChanged);
+    }
+    endResetModel();
 }
 
-bool SystemTableProxy::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
-    return frame_.IsShown(sourceRow);
+QModelIndex SystemTableProxy::index(int row, int column, const QModelIndex& parent) const {
+    if (parent.isValid() || row < 0 || column < 0 || row >= rowCount() || column >= columnCount()) return {};
+    return createIndex(row, column);
+}
+
+QModelIndex SystemTableProxy::parent(const QModelIndex&) const {
+    return {};
+}
+
+int SystemTableProxy::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || !sourceModel() ? 0 : std::min(frame_.ShownCount(), sourceModel()->rowCount());
+}
+
+int SystemTableProxy::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() || !sourceModel() ? 0 : sourceModel()->columnCount();
+}
+
+QModelIndex SystemTableProxy::mapToSource(const QModelIndex& proxyIndex) const {
+    if (!proxyIndex.isValid() || !sourceModel() || proxyIndex.model() != this) return {};
+    const int record = frame_.RecordAt(proxyIndex.row());
+    return record < 0 ? QModelIndex() : sourceModel()->index(record, proxyIndex.column());
+}
+
+QModelIndex SystemTableProxy::mapFromSource(const QModelIndex& sourceIndex) const {
+    if (!sourceIndex.isValid() || !frame_.IsShown(sourceIndex.row())) return {};
+    // The shown rows are in record order.
+    const auto& rows = frame_.ShownRows();
+    const auto it = std::lower_bound(rows.begin(), rows.end(), sourceIndex.row());
+    if (it == rows.end() || *it != sourceIndex.row()) return {};
+    return index(int(it - rows.begin()), sourceIndex.column());
+}
+
+QVariant SystemTableProxy::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (!sourceModel()) return {};
+    if (orientation == Qt::Horizontal) return sourceModel()->headerData(section, orientation, role);
+    return QAbstractProxyModel::headerData(section, orientation, role);
+}
+
+void SystemTableProxy::SourceDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                         const QList<int>& roles) {
+    if (!topLeft.isValid() || !bottomRight.isValid()) return;
+    if (topLeft.row() == bottomRight.row()) {
+        const QModelIndex first = mapFromSource(topLeft);
+        if (first.isValid()) emit dataChanged(first, index(first.row(), bottomRight.column()), roles);
+        return;
+    }
+    // A range of records: every shown row between them.
+    const auto& rows = frame_.ShownRows();
+    const auto from = std::lower_bound(rows.begin(), rows.end(), topLeft.row());
+    const auto to = std::upper_bound(rows.begin(), rows.end(), bottomRight.row());
+    if (from >= to) return;
+    emit dataChanged(index(int(from - rows.begin()), topLeft.column()),
+                     index(int(to - rows.begin()) - 1, bottomRight.column()), roles);
 }

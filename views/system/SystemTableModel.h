@@ -1,6 +1,6 @@
 #pragma once
 #include <QAbstractTableModel>
-#include <QSortFilterProxyModel>
+#include <QAbstractProxyModel>
 
 class SystemTableView;
 class ResultFrame;
@@ -43,16 +43,27 @@ class SystemTableModel : public QAbstractTableModel {
 };
 
 // The shown rows of a result table: the records the frame shows (the deleted-only
-// filter, then the search inside it), in record order. It never sorts.
-class SystemTableProxy : public QSortFilterProxyModel {
+// filter, then the search inside it), in record order. It never sorts. The frame keeps
+// the shown rows, so a new filter or search is one reset here, whatever the row count.
+class SystemTableProxy : public QAbstractProxyModel {
   public:
     SystemTableProxy(const ResultFrame& frame, QObject* parent);
-    // The frame's shown rows changed.
-    void Refilter() { invalidateFilter(); }
+    // The frame's shown rows change between the two calls.
+    void BeginRefilter() { beginResetModel(); }
+    void EndRefilter() { endResetModel(); }
 
-  protected:
-    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+    void setSourceModel(QAbstractItemModel* source) override;
+    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex mapToSource(const QModelIndex& proxyIndex) const override;
+    QModelIndex mapFromSource(const QModelIndex& sourceIndex) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
+    void SourceDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles);
+
     const ResultFrame& frame_;
+    QList<QMetaObject::Connection> connections_;
 };

@@ -157,13 +157,13 @@ void SystemTableView::StartUpdateUI() {
     accepting_ = true;
     pending_ = nullptr;
     isUpDateUI_ = false;
+    proxy_->BeginRefilter();
     {
         std::lock_guard<std::mutex> lock(dataMutex_);
         frame_.ClearSelection();
         frame_.SetSearchKey(QString());
     }
-    proxy_->Refilter();
-    model_->AllTicksChanged();
+    proxy_->EndRefilter();
     header_->setIsSelect(false);
     if (!timer_.isActive()) timer_.start();
     ShowState();
@@ -196,7 +196,6 @@ void SystemTableView::UpdataUiFinish() {
         count = frame_.RecordCount();
     }
     model_->EndReset();
-    proxy_->Refilter();
     header_->setIsSelect(false);
     if (auto* d = delegate()) d->UpdateDirizaFileNum(DirizaType(), count);
     ShowState();
@@ -216,19 +215,23 @@ void SystemTableView::ClearData() {
         frame_.Clear();
     }
     model_->EndReset();
-    proxy_->Refilter();
     header_->setIsSelect(false);
     ShowState();
 }
 
 void SystemTableView::SearchKey(const QString& key) {
-    bool changed = false;
+    // An empty key with no search running changes nothing (the key is still stored).
+    if (key.isEmpty() && !frame_.IsSearching()) {
+        std::lock_guard<std::mutex> lock(dataMutex_);
+        frame_.SetSearchKey(key);
+        return;
+    }
+    proxy_->BeginRefilter();
     {
         std::lock_guard<std::mutex> lock(dataMutex_);
-        changed = frame_.SetSearchKey(key);
+        frame_.SetSearchKey(key);
     }
-    if (!changed) return;
-    proxy_->Refilter();
+    proxy_->EndRefilter();
     ShowInfo(-1);
     UpdateHeaderTick();
 }
@@ -239,11 +242,12 @@ QString SystemTableView::GetSearchKey() const {
 
 void SystemTableView::SetShowDeleteFile(bool onlyDeleted) {
     ShowInfo(-1);
+    proxy_->BeginRefilter();
     {
         std::lock_guard<std::mutex> lock(dataMutex_);
         frame_.SetShowDeleteFile(onlyDeleted);
     }
-    proxy_->Refilter();
+    proxy_->EndRefilter();
     UpdateHeaderTick();
 }
 
