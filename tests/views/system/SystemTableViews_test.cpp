@@ -133,6 +133,26 @@ TEST_F(SystemTables, BookmarksWithOneTitleAreTickedOnceAndTogether) {
     EXPECT_EQ(0, view.Frame().SelectedCount());
 }
 
+TEST_F(SystemTables, ShownRowsRepaintWhenTheirRecordsAreTicked) {
+    NSDirizaBookmarksView view;
+    Load(view, QList<NSBookmarksData>{Bookmark("C"), Bookmark("News", "a"), Bookmark("D"), Bookmark("News", "b")});
+    view.SearchKey("news");
+    ASSERT_EQ(2, view.Proxy()->rowCount());
+    EXPECT_EQ("b", view.Proxy()->index(1, 2).data().toString());
+    QSignalSpy repaint(view.Proxy(), &QAbstractItemModel::dataChanged);
+    view.Proxy()->setData(view.Proxy()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    ASSERT_EQ(2, repaint.count());
+    EXPECT_EQ(0, repaint[0][0].value<QModelIndex>().row());
+    EXPECT_EQ(1, repaint[1][0].value<QModelIndex>().row());
+    EXPECT_EQ(Qt::Checked, view.Proxy()->index(1, 0).data(Qt::CheckStateRole).toInt());
+    EXPECT_TRUE(view.Header()->isSelect());
+    // Everything ticked repaints the shown rows once.
+    repaint.clear();
+    view.AllSelect();
+    ASSERT_EQ(1, repaint.count());
+    EXPECT_EQ(1, repaint[0][1].value<QModelIndex>().row());
+}
+
 TEST_F(SystemTables, TickingEveryRowOneByOneSavesEverything) {
     NSDirizaCallLogView view;
     view.setDelegate(&delegate);
