@@ -4,7 +4,9 @@
 
 #include "app/common/NSLanguageText.h"
 #include "app/common/TableViewEvent.h"
+#include "scan/LanguageTable.h"
 #include "views/system/SmsResultView.h"
+#include "views/system/frame/CsvWriter.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/QtTestMain.h"
 #include "tests/kit/ResultViewContract.h"
@@ -414,6 +416,20 @@ TEST_F(SmsView, RendersInBothAppearances) {
         EXPECT_GT(CountColour(image, QColor(228, 229, 235)), 500); // the received bubble
     }
     QApplication::setPalette(light);
+}
+
+TEST(SmsTexts, EveryTableNamesTheSixColumns) {
+    for (int language = 0; language < NSLanguageText::LanguageCount; ++language) {
+        const QString folder = NSLanguageText::FolderName(language);
+        SCOPED_TRACE(folder.toStdString());
+        const auto table = LanguageTable::ForLanguage(folder);
+        ASSERT_TRUE(table.has_value());
+        for (const char* key : {"SMS", "SMSDataStruct", "SMSState1", "SMSState2", "AllContactCell", "NameCell"})
+            EXPECT_TRUE(table->Contains(QString::fromLatin1(key))) << key;
+        // As many column names as a message line has fields.
+        EXPECT_EQ(6, table->Text("SMSDataStruct").split(QLatin1Char(',')).size());
+        EXPECT_EQ(6, CsvWriter::Line({"a", "b", "c", "d", "e", "f"}).count(',') + 1);
+    }
 }
 
 // The promises every result view makes to the page.
