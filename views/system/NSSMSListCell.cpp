@@ -6,6 +6,7 @@
 
 #include <QAbstractScrollArea>
 #include <QPainter>
+#include <QTextOption>
 
 #include <algorithm>
 
@@ -43,8 +44,9 @@ void NSSMSListCell::paint(QPainter* painter, const QStyleOptionViewItem& option,
     font.setPixelSize(layout.pixelSize);
     painter->setFont(font);
     painter->setPen(layout.text);
-    const int align = (layout.alignRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop | Qt::TextWrapAnywhere;
-    painter->drawText(layout.textRect, align, message->Content());
+    QTextOption text((layout.alignRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+    text.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    painter->drawText(layout.textRect, message->Content(), text);
     painter->restore();
 }
 

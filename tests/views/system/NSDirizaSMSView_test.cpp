@@ -152,6 +152,14 @@ TEST_F(SmsView, ConversationsAndMessages) {
     view.SelectRowEvent(4);
     view.SelectRowEvent(-1);
     EXPECT_EQ(2, view.MessageModel().Count());
+    // The table's own selection: its row's messages, or none without one.
+    view.PhoneList()->selectRow(RowOf("+1666"));
+    view.SelectPhoneEvent();
+    EXPECT_EQ("Old, deleted\nline", view.MessageModel().MessageAt(0)->Content());
+    view.PhoneList()->clearSelection();
+    view.SelectPhoneEvent();
+    EXPECT_EQ(0, view.MessageModel().Count());
+    view.SelectRowEvent(RowOf("+1555"));
     // The filter drops the listed messages.
     view.SetShowDeleteFile(true);
     EXPECT_EQ(0, view.MessageModel().Count());
