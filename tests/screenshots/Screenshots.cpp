@@ -31,6 +31,8 @@
 #include "views/system/NSDirizaMemoView.h"
 #include "app/common/TableViewEvent.h"
 #include "views/system/NSDirizaRemindersView.h"
+#include "views/system/NSDirizaSMSView.h"
+#include "scan/DeviceScanManager.h"
 
 #include <QApplication>
 #include <QDir>
@@ -41,7 +43,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <cstdio>
+#include <mutex>
 
 namespace {
 
@@ -218,6 +222,69 @@ void SystemResultViews(const QPalette& light) {
     QApplication::setPalette(light);
 }
 
+// The SMS conversations of the kit's sample backup, through a scan without windows.
+QMap<QString, NSSMSHeadData> SampleSms() {
+    struct Receiver : BackUpDelegate, ScanFileDelegate {
+        void AnalyzeFinish() override { analyzed = true; }
+        void BackUpLoser() override { failed = true; }
+        void ScanSMS(const QMap<QString, NSSMSHeadData>& conversations) override {
+            std::lock_guard<std::mutex> lock(mutex);
+            sms = conversations;
+        }
+        void ScanEnd() override { ended = true; }
+        std::atomic<bool> analyzed{false}, failed{false}, ended{false};
+        std::mutex mutex;
+        QMap<QString, NSSMSHeadData> sms;
+    } receiver;
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("backup"));
+    kit::SampleBackup::Build(folder.toStdString(), kit::BackupBuilder::Generation::ManifestDb, 3,
+                             dir.filePath(QStringLiteral("scratch")).toStdString());
+    DeviceScanManager bridge;
+    DeviceManage::Services services;
+    services.scanBridge = &bridge;
+    services.cacheFolder = dir.filePath(QStringLiteral("cache"));
+    DeviceManage hub(std::move(services));
+    hub.setBackUpdelegate(&receiver);
+    hub.setScanFileDelegate(&receiver);
+    auto device = std::make_shared<DeviceInfo>();
+    device->SaveDeviceInfo(QStringLiteral("Backup"), QStringLiteral("00008030-001a2b3c4d5e6f70"), QString(), QString(),
+                           DeviceRef{}, QString());
+    device->SetBackUpPath(folder);
+    hub.StartAnalyze(device);
+    const bool analyzed = QTest::qWaitFor([&] { return receiver.analyzed.load() || receiver.failed.load(); }, 30000);
+    if (analyzed && receiver.analyzed.load()) {
+        // SMS only (the scan reads the contacts too, for the names).
+        QStringList selection;
+        for (int i = 0; i < 17; ++i) selection << (i == 5 ? QStringLiteral("1") : QStringLiteral("0"));
+        hub.StartScan(device, selection);
+        if (!QTest::qWaitFor([&] { return receiver.ended.load(); }, 60000))
+            std::fprintf(stderr, "the sample scan did not end\n");
+    }
+    hub.WaitForTasks();
+    hub.setScanFileDelegate(nullptr);
+    hub.setBackUpdelegate(nullptr);
+    std::lock_guard<std::mutex> lock(receiver.mutex);
+    return receiver.sms;
+}
+
+void SmsView(const QMap<QString, NSSMSHeadData>& sms, const QString& suffix) {
+    NSDirizaSMSView view;
+    view.resize(1000, 600);
+    view.StartUpdateUI();
+    view.AddDirizaFile(sms);
+    QCoreApplication::processEvents();
+    view.UpdataUiFinish();
+    view.show();
+    Settle();
+    if (view.ConversationModel().rowCount() > 1) {
+        view.SelectSMSData(view.KeyAtRow(1));
+        view.PhoneList()->setCurrentIndex(view.ConversationModel().index(1, 1));
+    }
+    Save(&view, QStringLiteral("result-sms") + suffix);
+}
+
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -315,6 +382,15 @@ int main(int argc, char** argv) {
     }
     QApplication::setPalette(light);
     SystemResultViews(light);
+    // The result views, filled with what a scan of the sample backup finds.
+    {
+        const QMap<QString, NSSMSHeadData> sms = SampleSms();
+        for (bool dark : {false, true}) {
+            QApplication::setPalette(dark ? DarkPalette() : light);
+            SmsView(sms, dark ? QStringLiteral("-dark") : QStringLiteral("-light"));
+        }
+        QApplication::setPalette(light);
+    }
     {
         AppDelegate delegate(manager, {});
         delegate.applicationDidFinishLaunching();

@@ -1,0 +1,7 @@
+#pragma once
+#include "app/common/DirizaResultView.h"
+
+#include <memory>
+
+// The result view of the SMS type (type number 5).
+std::unique_ptr<DirizaResultView> MakeSmsResultView();
