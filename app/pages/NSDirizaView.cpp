@@ -452,6 +452,7 @@ void NSDirizaView::StartScan(const std::shared_ptr<DeviceInfo>& device, const QS
 template <typename... Args>
 void NSDirizaView::Forward(int type, const Args&... args) {
     // Results of a scan the page no longer shows (after Back home) are dropped.
+    std::lock_guard<std::mutex> lock(deliveryMutex);
     if (dropDeliveries.load()) return;
     if (DirizaResultView* v = ResultView(type)) v->AddDirizaFile(args...);
 }
@@ -596,7 +597,10 @@ void NSDirizaView::BackHome() {
 }
 
 void NSDirizaView::ClearData() {
-    dropDeliveries = true;
+    {
+        std::lock_guard<std::mutex> lock(deliveryMutex);
+        dropDeliveries = true;
+    }
     stopSave = true;
     scanEnded = true;
     typeList.Clear();

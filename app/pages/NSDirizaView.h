@@ -227,7 +227,10 @@ class NSDirizaView final : public QWidget,
     Progress progress;
     // From ClearData (and before the first scan) until the next scan starts, results
     // that still arrive belong to no scan the page shows.
+    // A delivery holds deliveryMutex while it hands its data on, so once ClearData has
+    // raised the flag no delivery that read it before can still fill a view.
     std::atomic<bool> dropDeliveries{true};
+    std::mutex deliveryMutex;
 
     // Save.
     QDialog* SaveFileInfoWindow_ = nullptr;
