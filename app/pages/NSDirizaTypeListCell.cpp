@@ -38,6 +38,10 @@ void NSDirizaTypeListCell::paint(QPainter* painter, const QStyleOptionViewItem& 
 
     QStyleOptionButton box;
     box.rect = BoxRect(option.rect, head);
+    box.palette = option.palette;
+    // The box keeps a visible frame on the list's own background in both appearances.
+    box.palette.setColor(QPalette::Base, dark ? QColor(60, 62, 64) : QColor(Qt::white));
+    box.palette.setColor(QPalette::Window, dark ? QColor(90, 92, 95) : QColor(236, 236, 236));
     box.state = QStyle::State_Enabled | (ticked ? QStyle::State_On : QStyle::State_Off);
     if (!tickable) box.state &= ~QStyle::State_Enabled;
     QStyle* style = option.widget ? option.widget->style() : QApplication::style();

@@ -139,7 +139,7 @@ QList<NSDeletedFile> SampleFiles(const QString& stem, int n) {
 // The recovery page: scanning, ended with counts, a result view, and the save panel.
 void RecoveryPages(kit::FakeDeviceManage& manager, const QString& suffix) {
     ViewController vc(manager, {});
-    vc.resize(1100, 720);
+    vc.resize(1100, 820);
     auto* page = dynamic_cast<NSDirizaView*>(vc.RecoveryPage());
     if (!page) return;
     vc.SwitchView(3);
