@@ -6,7 +6,7 @@
 #include "app/pages/NSBackUpView.h"
 #include "app/pages/NSDeviceLinkView.h"
 #include "app/pages/NSiTunesView.h"
-#include "app/pages/RecoveryPageStandIn.h"
+#include "app/pages/NSDirizaView.h"
 #include "app/pages/ServiceHooks.h"
 #include "platform/AppearanceWatcher.h"
 #include "platform/IAlertPresenter.h"
@@ -134,7 +134,8 @@ ViewController::ViewController(IDeviceManage& manager, Options options, QWidget*
     pNSDeviceLinkView = new NSDeviceLinkView(manager, pages);
     pNSiTunesView = new NSiTunesView(manager, pages);
     pNSBackUpView = new NSBackUpView(manager, pages);
-    pNSDirizaView = options.recoveryPage ? options.recoveryPage(manager, pages) : new RecoveryPageStandIn(manager, pages);
+    pNSDirizaView = options.recoveryPage ? options.recoveryPage(manager, pages)
+                                         : new NSDirizaView(manager, options.resultViews, pages);
     pNSDeviceLinkView->setDelegate(this);
     pNSiTunesView->setDelegate(this);
     pNSBackUpView->setDelegate(this);

@@ -4,6 +4,7 @@
 #include "app/pages/NSDeviceLinkViewDelegate.h"
 #include "app/pages/NSiTunesViewDelegate.h"
 #include "app/pages/RecoveryPageDelegate.h"
+#include "app/recovery/ResultViewFactory.h"
 #include "scan/DeviceManageDelegate.h"
 #include "scan/IDeviceManage.h"
 
@@ -38,8 +39,10 @@ class ViewController final : public QWidget,
     struct Options {
         // Sends the process's standard streams into a log file (the application only).
         bool redirectLog = false;
-        // Empty: the plain recovery page.
+        // Empty: the recovery page (NSDirizaView) with the result views below.
         RecoveryPageFactory recoveryPage;
+        // The result views of the recovery page; empty: the plain views.
+        ResultViewFactory resultViews;
     };
 
     ViewController(IDeviceManage& manager, Options options, QWidget* parent = nullptr);

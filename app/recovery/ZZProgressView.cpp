@@ -34,6 +34,10 @@ void ZZProgressView::setProgress(double progress, const QString& text) {
     PlaceFill();
 }
 
+void ZZProgressView::ShowText(const QString& text) {
+    ScanningText->setText(text);
+}
+
 void ZZProgressView::ShowTitle(const QString& text) {
     ScanningText->setText(text);
     ScanningText->show();

@@ -18,6 +18,8 @@ class ZZProgressView : public QWidget {
     // less only the progress is stored and neither the text nor the bar changes.
     void setProgress(double progress, const QString& text);
     double getProgress() const { return fProgress; }
+    // Shows a text and leaves the bar as it is (a progress without a total).
+    void ShowText(const QString& text);
     // Shows a text with an empty bar.
     void ShowTitle(const QString& text);
     // Shows the text line, empty, and the fill bar.

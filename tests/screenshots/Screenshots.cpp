@@ -6,6 +6,7 @@
 #include "app/pages/NSBackUpView.h"
 #include "app/pages/NSDeviceLinkView.h"
 #include "app/pages/NSDirizaNull.h"
+#include "app/pages/NSDirizaView.h"
 #include "app/pages/NSGuideView.h"
 #include "app/pages/NSWindowsAbout.h"
 #include "app/pages/NSiTunesView.h"
@@ -35,7 +36,9 @@
 #include "scan/DeviceScanManager.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QLabel>
 #include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
@@ -136,8 +139,84 @@ void MainPages(kit::FakeDeviceManage& manager, const QString& suffix, bool all) 
     vc.ProgressPage()->StartAnalyze(Device(), QStringList());
     vc.ProgressPage()->ProgressBar()->setValue(40);
     Save(&vc, QStringLiteral("main-progress-backup") + suffix);
+}
+
+QList<NSDeletedFile> SampleFiles(const QString& stem, int n) {
+    QList<NSDeletedFile> files;
+    for (int i = 0; i < n; ++i) {
+        NSDeletedFile f;
+        f.setFileName(QStringLiteral("%1_%2.jpg").arg(stem).arg(1000 + i));
+        f.setDeleteMark(i % 4 == 0);
+        files << f;
+    }
+    return files;
+}
+
+// The recovery page: scanning, ended with counts, a result view, and the save panel.
+void RecoveryPages(kit::FakeDeviceManage& manager, const QString& suffix) {
+    ViewController vc(manager, {});
+    vc.resize(1100, 820);
+    auto* page = dynamic_cast<NSDirizaView*>(vc.RecoveryPage());
+    if (!page) return;
     vc.SwitchView(3);
-    Save(&vc, QStringLiteral("main-recovery-standin") + suffix);
+    manager.SetScanScript(kit::FakeDeviceManage::UntilStopped());
+    QStringList selection;
+    for (int t = 0; t < 17; ++t) selection << QString::fromLatin1(t <= 11 && t != 3 ? "1" : "0");
+    page->StartScan(Device(), selection);
+    QTest::qWaitFor([&] { return manager.isScan(); }, 2000);
+    page->Scanning(46, 100, SafeFormat(LanguageText("PROGRESSTXT_SMS"), {}).replace("%1", "2").replace("%2", "7").replace("%3", "46"));
+    page->UpdataSearchProgress();
+    Save(&vc, QStringLiteral("recovery-scanning") + suffix);
+
+    // Results arrive; the scan ends and the views report their counts.
+    page->ScanPhoto(SampleFiles(QStringLiteral("IMG"), 24));
+    page->ScanVideo(SampleFiles(QStringLiteral("MOV"), 3));
+    page->ScanSMSAttachment(SampleFiles(QStringLiteral("att"), 5), {});
+    page->ScanMusic({});
+    QList<NSCallLogData> calls;
+    const char* const names[] = {"Anna Berg", "Marc Olsen", "Dr. Weiss", "Pizza Roma", "Mum", "Unknown"};
+    for (int i = 0; i < 12; ++i) {
+        NSCallLogData c;
+        c.setName(QString::fromLatin1(names[i % 6]));
+        c.setPhone(QStringLiteral("+49 170 555 %1").arg(1200 + i * 37));
+        c.setLDataTime(1700000000 + i * 86400);
+        c.setLDuration(30 + i * 17);
+        c.setBDelete(i % 5 == 0);
+        calls << c;
+    }
+    page->ScanCallLog(calls);
+    QList<NSContactData> contacts;
+    for (int i = 0; i < 6; ++i) {
+        NSContactData c;
+        c.setName(QString::fromLatin1(names[i]));
+        contacts << c;
+    }
+    page->ScanContact(contacts);
+    page->ScanSMS({});
+    page->ScanBookmarks({});
+    page->ScanReminders({});
+    page->ScanMemo({});
+    page->ScanCalendar({});
+    manager.StopScan();
+    manager.SetScanScript({});
+    QTest::qWaitFor([&] { return page->DirizaAllButton()->isEnabled(); }, 3000);
+    QTest::qWait(1300); // the views' one-second timers report the counts
+    page->TickRow(0, true);
+    Save(&vc, QStringLiteral("recovery-ended") + suffix);
+    page->SwitchThumbnailPreviewView(6);
+    page->TickRow(6, true);
+    Save(&vc, QStringLiteral("recovery-calllog") + suffix);
+
+    // The save panel as it shows while the second kind of data is written.
+    page->SaveFileNameText()->setText(
+        SafeFormat(LanguageText("Dirizaing"), {SafeFormat(LanguageText("DirizaNum"), {LanguageText("DataTypeCallHistory")})}));
+    page->FileNumShow()->setText(SafeFormat(LanguageText("InRecovering"), {QStringLiteral("1"), QStringLiteral("2")}));
+    page->SaveFileProgress()->setRange(0, 12);
+    page->SaveFileProgress()->setValue(5);
+    page->StopSaveFileButton()->setEnabled(true);
+    Save(page->SaveFileInfoWindow(), QStringLiteral("recovery-save-panel") + suffix);
+    page->SaveFileInfoWindow()->hide();
+    page->ClearData();
 }
 
 // Hands every delivery of a scan to the result views (each takes its own type).
@@ -319,6 +398,7 @@ int main(int argc, char** argv) {
             const QString suffix = QStringLiteral("-%1-%2").arg(QLatin1String(look.tag),
                                                                 dark ? QStringLiteral("dark") : QStringLiteral("light"));
             MainPages(manager, suffix, look.language == NSLanguageText::English || look.language == NSLanguageText::SimplifiedChinese);
+            if (look.language == NSLanguageText::English) RecoveryPages(manager, suffix);
         }
     }
     QApplication::setPalette(light);

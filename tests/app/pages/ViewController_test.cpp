@@ -4,7 +4,7 @@
 #include "app/pages/NSBackUpView.h"
 #include "app/pages/NSDeviceLinkView.h"
 #include "app/pages/NSiTunesView.h"
-#include "app/pages/RecoveryPageStandIn.h"
+#include "app/pages/NSDirizaView.h"
 #include "app/pages/ServiceHooks.h"
 #include "app/pages/ViewController.h"
 #include "platform/Paths.h"
@@ -224,9 +224,9 @@ TEST_F(MainPage, BackHomeKeepsTheDevice) {
     auto d = Device("Kept");
     vc.AddDevice(d);
     vc.SwitchView(3);
-    auto* page = dynamic_cast<RecoveryPageStandIn*>(vc.RecoveryPage());
+    auto* page = dynamic_cast<NSDirizaView*>(vc.RecoveryPage());
     ASSERT_NE(page, nullptr);
-    page->BackHomeButton()->click();
+    page->BackHomeButton()->click(); // the fake presenter answers "ok"
     EXPECT_EQ(vc.CurrentPage(), 0);
     EXPECT_TRUE(vc.DevicePage()->isChoosing());
     EXPECT_EQ(vc.DevicePage()->Device(), d);

@@ -4,7 +4,7 @@
 #include "app/common/NSLanguageText.h"
 #include "app/pages/NSDeviceLinkView.h"
 #include "app/pages/NSiTunesView.h"
-#include "app/pages/RecoveryPageStandIn.h"
+#include "app/pages/NSDirizaView.h"
 #include "app/pages/ViewController.h"
 #include "platform/Paths.h"
 #include "scan/DeviceManage.h"
@@ -51,10 +51,9 @@ TEST(Walk, DeviceRoadToTheRecoveryPage) {
     manager.SendAnalyze(50);
     manager.SendAnalyzeFinish();
     ASSERT_TRUE(QTest::qWaitFor([&] { return vc.CurrentPage() == 3; }, 3000));
-    auto* page = dynamic_cast<RecoveryPageStandIn*>(vc.RecoveryPage());
+    auto* page = dynamic_cast<NSDirizaView*>(vc.RecoveryPage());
     ASSERT_NE(page, nullptr);
-    EXPECT_EQ(page->ScannedDevice(), device);
-    EXPECT_EQ(page->ScannedSelection().join(QString()), "10111111111100000");
+    EXPECT_EQ(page->TypeList().Rows().size(), 13u); // two heads, eleven types
     EXPECT_EQ(manager.LastSelection().join(QString()), "10111111111100000");
     EXPECT_EQ(manager.LastScanDevice(), device);
     EXPECT_FALSE(vc.DeviceButton()->isEnabled());

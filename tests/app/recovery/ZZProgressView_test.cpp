@@ -54,6 +54,16 @@ TEST(ZZProgressViewTest, TotalOfZeroKeepsTextAndBar) {
     }
 }
 
+TEST(ZZProgressViewTest, ShowTextLeavesTheBar) {
+    ZZProgressView view;
+    view.resize(200, 20);
+    view.setProgress(40, "before");
+    view.ShowText("counting");
+    EXPECT_EQ("counting", view.Text().toStdString());
+    EXPECT_EQ(80, view.FillWidth());
+    EXPECT_DOUBLE_EQ(40, view.getProgress());
+}
+
 TEST(ZZProgressViewTest, ShowTitleEmptiesTheBar) {
     ZZProgressView view;
     view.resize(200, 20);
