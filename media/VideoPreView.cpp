@@ -21,7 +21,8 @@
 #include <memory>
 
 namespace {
-VideoPreView* currentWindow = nullptr;
+VideoPreView* currentWindow = nullptr;  // shown and not closed
+VideoPreView* lastWindow = nullptr;     // made last, closed or not; owned here
 MediaPlayerFactory& defaultPlayers() {
     static MediaPlayerFactory f;
     return f;
@@ -60,18 +61,21 @@ VideoPreView::VideoPreView(MediaPlayerFactory p, QWidget* parent)
 
 VideoPreView::~VideoPreView() {
     if (currentWindow == this) currentWindow = nullptr;
+    if (lastWindow == this) lastWindow = nullptr;
     if (playView_) playView_->del();
 }
 
 VideoPreView* VideoPreView::shareInstance() {
-    if (currentWindow) {
-        VideoPreView* old = currentWindow;
-        old->CloesButtonEvent();
-        old->deleteLater();
-    }
-    currentWindow = new VideoPreView(defaultPlayers());
-    currentWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+    DropInstance();
+    lastWindow = currentWindow = new VideoPreView(defaultPlayers());
     return currentWindow;
+}
+
+void VideoPreView::DropInstance() {
+    if (!lastWindow) return;
+    VideoPreView* old = lastWindow;
+    old->CloesButtonEvent();  // its link goes later, on its own timer
+    delete old;
 }
 
 VideoPreView* VideoPreView::current() { return currentWindow; }

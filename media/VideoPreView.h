@@ -26,6 +26,8 @@ class VideoPreView : public QWidget, public XSMediaPlayerDelegate {
     static VideoPreView* shareInstance();
     // The current window; null after it closed.
     static VideoPreView* current();
+    // Closes and deletes the window made last (at exit, and in tests).
+    static void DropInstance();
     // Players of the windows made by shareInstance (tests; empty: the real ones).
     static void SetPlayerFactory(MediaPlayerFactory players);
     // Delay of the link's removal after closing, in milliseconds (tests).
