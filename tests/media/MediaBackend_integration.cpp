@@ -127,6 +127,9 @@ TEST(MediaBackend, SilkVoicePlaysToItsEndOnTheSoundDevice) {
     MediaWorkFolder::SetProvider({});
 }
 
+// The media libraries' own leaks (lsan-media.supp), for this program only.
+extern "C" const char* __lsan_default_options() { return "suppressions=" LSAN_SUPPRESSIONS; }
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     ChooseMediaBackend();
