@@ -3,6 +3,8 @@
 #include "app/pages/AppDelegate.h"
 #include "app/pages/ServiceHooks.h"
 #include "app/pages/ServiceWiring.h"
+#include "media/MediaBackend.h"
+#include "media/MediaWorkFolder.h"
 #include "scan/DeviceManage.h"
 
 #include <QApplication>
@@ -15,6 +17,7 @@ int main(int argc, char** argv) {
         std::fputs("no graphical session: set DISPLAY or WAYLAND_DISPLAY, or run scripts/screenshots\n", stderr);
         return 1;
     }
+    ChooseMediaBackend();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Diriza-IOS"));
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
@@ -23,6 +26,7 @@ int main(int argc, char** argv) {
     NSLanguageText::shareInstance();
     ServiceWiring::Install(ServiceHooks::Current());
     DeviceManage* manager = DeviceManage::shareInstance();
+    MediaWorkFolder::SetProvider([manager] { return manager->ScanOutputFolder(); });
     ViewController::Options options;
     options.redirectLog = true;
     AppDelegate delegate(*manager, std::move(options));

@@ -1,5 +1,7 @@
 #include "platform/ImageFileReader.h"
 
+#include "platform/HeifImageReader.h"
+
 #include <QImageReader>
 
 namespace {
@@ -13,6 +15,9 @@ QSize FitInside(const QSize& size, const QSize& box) {
 }  // namespace
 
 QImage ImageFileReader::Read(const QString& path, const QSize& box, QString* why) {
+    // Qt has no HEIF reader of its own here; libheif reads those.
+    if (HeifImageReader::CanRead(path))
+        return HeifImageReader::Read(path, box, kAllocationLimitMb, why);
     QImageReader reader(path);
     reader.setAutoTransform(true);
     reader.setAllocationLimit(kAllocationLimitMb);
@@ -41,6 +46,7 @@ QImage ImageFileReader::Read(const QString& path, const QSize& box, QString* why
 }
 
 QSize ImageFileReader::SizeOf(const QString& path) {
+    if (HeifImageReader::CanRead(path)) return HeifImageReader::SizeOf(path);
     QImageReader reader(path);
     reader.setAutoTransform(true);
     QSize size = reader.size();

@@ -459,7 +459,16 @@ QString DeviceManage::NewScanOutputFolder() {
     QDir(scans).removeRecursively();
     const QString folder = scans + QStringLiteral("/%1").arg(++scanSerial);
     QDir().mkpath(folder);
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        scanOutputFolder = folder;
+    }
     return folder;
+}
+
+QString DeviceManage::ScanOutputFolder() const {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    return scanOutputFolder;
 }
 
 void DeviceManage::StartScan(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) {

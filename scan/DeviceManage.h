@@ -84,6 +84,9 @@ class DeviceManage : public QObject, public IDeviceManage {
     QString getSaveBackUpPath() const override;
     void setBackUpUID(const QString& folder, const QString& uid);
     QString getBackUpPath() const override;
+    // The cache folder the latest scan made (its derived files live there); empty before
+    // the first scan. Any thread.
+    QString ScanOutputFolder() const;
     // The manifest of the backup in use ("Manifest.db" above iOS 9.9.9, else "Manifest.mbdb").
     QString getManifestFile() const;
     static QString ManifestFileOf(const QString& backupFolder);
@@ -168,6 +171,7 @@ class DeviceManage : public QObject, public IDeviceManage {
     std::atomic<bool> shuttingDown{false};
     CMbdbFileParser parser;
     int scanSerial = 0;
+    QString scanOutputFolder;  // guarded by stateMutex
 
     // WeChat media index of the backup in use: device path -> stored path.
     std::mutex wxIndexMutex;

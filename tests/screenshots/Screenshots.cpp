@@ -11,6 +11,10 @@
 #include "app/pages/NSWindowsAbout.h"
 #include "app/pages/NSiTunesView.h"
 #include "app/pages/ViewController.h"
+#include "media/AudioPreView.h"
+#include "media/MediaWorkFolder.h"
+#include "media/PhotoPreView.h"
+#include "media/VideoPreView.h"
 #include "platform/Paths.h"
 #include "scan/DeviceManage.h"
 #include "scan/ScanFileDelegate.h"
@@ -22,6 +26,8 @@
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/FakeAlertPresenter.h"
 #include "tests/kit/FakeDeviceManage.h"
+#include "tests/kit/FakeMediaPlayer.h"
+#include "tests/kit/FakePcmSink.h"
 #include "tests/kit/QtTestHome.h"
 #include "tests/kit/SampleBackup.h"
 #include "tests/scan/RecordingBackUp.h"
@@ -39,11 +45,13 @@
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
 #include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyleFactory>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -459,6 +467,63 @@ int main(int argc, char** argv) {
             download.DownloadPackage(nullptr); // the installed check only: a local look
             Save(&download, QStringLiteral("service-download") + suffix);
         }
+    }
+    // The preview windows, with scripted players (no sound, no decoding backend needed).
+    {
+        QTemporaryDir samples;
+        const QString media = samples.path();
+        MediaWorkFolder::SetProvider([media] { return media; });
+        QImage photo(360, 240, QImage::Format_RGB32);
+        photo.fill(QColor(70, 130, 180));
+        for (int y = 150; y < 240; ++y)
+            for (int x = 0; x < 360; ++x) photo.setPixelColor(x, y, QColor(60, 140, 70));
+        photo.save(media + QStringLiteral("/photo.png"));
+        QFile text(media + QStringLiteral("/note.txt"));
+        if (text.open(QIODevice::WriteOnly))
+            text.write("Shopping list\n- bread\n- apples\n- coffee\n\nGrüße, 你好\n");
+        text.close();
+        for (bool dark : {false, true}) {
+            QApplication::setPalette(dark ? DarkPalette() : light);
+            const QString suffix = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+            {
+                PhotoPreView view;
+                view.setWindowTitle(QStringLiteral("photo.png"));
+                view.ShowPhotoFilePreview(media + QStringLiteral("/photo.png"));
+                Save(&view, QStringLiteral("preview-photo") + suffix);
+                view.ShowPhotoFilePreview(media + QStringLiteral("/missing.png"));
+                Save(&view, QStringLiteral("preview-photo-failed") + suffix);
+            }
+            {
+                TxtPreView view;
+                view.ShowTxtPreview(media + QStringLiteral("/note.txt"));
+                Save(&view, QStringLiteral("preview-text") + suffix);
+            }
+            {
+                kit::FakeMediaPlayers players;
+                AudioPreView view(kit::FakePcmSink::Factory(std::make_shared<kit::PcmSinkScript>()), players.Factory());
+                view.ShowAudioPreview(QStringLiteral(TEST_DATA_DIR "/media/silk/fixtures/speech_24000.silk"));
+                Save(&view, QStringLiteral("preview-audio") + suffix);
+                view.ShowAudioPreview(media + QStringLiteral("/note.txt"));
+                players.last()->emitStatus(IMediaPlayer::Status::Failed);
+                Save(&view, QStringLiteral("preview-audio-failed") + suffix);
+            }
+            {
+                kit::FakeMediaPlayers players;
+                VideoPreView view(players.Factory());
+                view.ShowVideoFilePreView(media + QStringLiteral("/photo.png"));
+                kit::FakeMediaPlayer* p = players.last();
+                p->video = true;
+                p->size = QSize(640, 360);
+                p->durationMs = 75400;
+                p->emitStatus(IMediaPlayer::Status::Loaded);
+                p->emitStatus(IMediaPlayer::Status::Buffered);
+                Save(&view, QStringLiteral("preview-video") + suffix);
+                p->emitStatus(IMediaPlayer::Status::Failed);
+                Save(&view, QStringLiteral("preview-video-failed") + suffix);
+                view.CloesButtonEvent();
+            }
+        }
+        MediaWorkFolder::SetProvider({});
     }
     QApplication::setPalette(light);
     SystemResultViews(light);

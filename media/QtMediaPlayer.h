@@ -1,0 +1,48 @@
+#pragma once
+#include "platform/IMediaPlayer.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QAudioOutput;
+class QMediaPlayer;
+class QVideoWidget;
+
+// IMediaPlayer on QMediaPlayer, QAudioOutput and (for video) QVideoWidget. Bytes are
+// played from a temporary file in the media work folder, removed with the source.
+class QtMediaPlayer final : public QObject, public IMediaPlayer {
+    Q_OBJECT
+  public:
+    explicit QtMediaPlayer(bool withVideo);
+    ~QtMediaPlayer() override;
+
+    void setSourceFile(const QString& path) override;
+    void setSourceData(const QByteArray& data) override;
+    void play() override;
+    void pause() override;
+    void stop() override;
+    void seek(int64_t milliseconds) override;
+    int64_t position() const override;
+    int64_t duration() const override;
+    float volume() const override;
+    void setVolume(float volume) override;
+    bool hasVideo() const override;
+    QSize videoSize() const override;
+    QString error() const override;
+    void setStatusHandler(std::function<void(Status)> handler) override;
+    QWidget* widget() override;
+
+    static MediaPlayerFactory Factory();
+
+  private:
+    void report(Status status);
+    void dropTemporary();
+
+    QMediaPlayer* player = nullptr;     // child
+    QAudioOutput* output = nullptr;     // child
+    QPointer<QVideoWidget> video;       // owned here until reparented
+    std::function<void(Status)> onStatus;
+    QString temporary;
+    QString lastError;
+    bool failedOnce = false;
+};

@@ -1,0 +1,207 @@
+#include "media/VideoPreView.h"
+
+#include "media/MediaLog.h"
+#include "media/MediaText.h"
+#include "media/MediaWorkFolder.h"
+#include "media/QtMediaPlayer.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <filesystem>
+#include <memory>
+
+namespace {
+VideoPreView* currentWindow = nullptr;  // shown and not closed
+VideoPreView* lastWindow = nullptr;     // made last, closed or not; owned here
+MediaPlayerFactory& defaultPlayers() {
+    static MediaPlayerFactory f;
+    return f;
+}
+int deletionDelay = 2000;
+
+std::filesystem::path FsPath(const QString& path) {
+    const QByteArray bytes = QFile::encodeName(path);
+    return std::filesystem::path(std::string(bytes.constData(), size_t(bytes.size())));
+}
+} // namespace
+
+VideoPreView::VideoPreView(MediaPlayerFactory p, QWidget* parent)
+    : QWidget(parent, Qt::Window), players(p ? std::move(p) : QtMediaPlayer::Factory()) {
+    setObjectName(QStringLiteral("VideoPreView"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    View = new QWidget(this);
+    auto* inner = new QVBoxLayout(View);
+    inner->setContentsMargins(0, 0, 0, 0);
+    LoadingText = new QLabel(View);
+    LoadingText->setObjectName(QStringLiteral("LoadingText"));
+    LoadingText->setAlignment(Qt::AlignCenter);
+    LoadingText->setWordWrap(true);
+    LoadingText->hide();
+    LoadAnimation = new QProgressBar(View);
+    LoadAnimation->setRange(0, 0);
+    LoadAnimation->setTextVisible(false);
+    LoadAnimation->setMaximumHeight(8);
+    LoadAnimation->hide();
+    inner->addWidget(LoadingText, 1);
+    inner->addWidget(LoadAnimation);
+    layout->addWidget(View);
+    resize(kFirstSize);
+}
+
+VideoPreView::~VideoPreView() {
+    if (currentWindow == this) currentWindow = nullptr;
+    if (lastWindow == this) lastWindow = nullptr;
+    if (playView_) playView_->del();
+}
+
+VideoPreView* VideoPreView::shareInstance() {
+    DropInstance();
+    lastWindow = currentWindow = new VideoPreView(defaultPlayers());
+    return currentWindow;
+}
+
+void VideoPreView::DropInstance() {
+    if (!lastWindow) return;
+    VideoPreView* old = lastWindow;
+    old->CloesButtonEvent();  // its link goes later, on its own timer
+    delete old;
+}
+
+VideoPreView* VideoPreView::current() { return currentWindow; }
+void VideoPreView::SetPlayerFactory(MediaPlayerFactory f) { defaultPlayers() = std::move(f); }
+void VideoPreView::SetDeletionDelay(int ms) { deletionDelay = ms; }
+
+void VideoPreView::showWindow() {
+    show();
+    raise();
+    activateWindow();
+}
+
+QRect VideoPreView::availableArea() const {
+    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect(0, 0, 1280, 800);
+}
+
+QRect VideoPreView::WindowGeometry(const QSize& natural, const QRect& available) {
+    QSizeF size(natural.isValid() && !natural.isEmpty() ? natural : kFirstSize);
+    const double scale = (size.width() > 1080 || size.height() > 720) ? 2.0 : 1.0;
+    size /= scale;
+    if (!available.isEmpty() && (size.width() > available.width() || size.height() > available.height()))
+        size.scale(QSizeF(available.size()), Qt::KeepAspectRatio);
+    QSize s = size.toSize().expandedTo(QSize(320, 200));
+    if (!available.isEmpty()) s = s.boundedTo(available.size());
+    const int x = available.x() + (available.width() - s.width()) / 2;
+    const int y = available.y() + (available.height() - s.height()) / 2;
+    return QRect(QPoint(x, y), s);
+}
+
+void VideoPreView::fail(const QString& why) {
+    if (!why.isEmpty()) mediaLog(QStringLiteral("VideoPreView: %1").arg(why));
+    LoadAnimation->hide();
+    LoadingText->setText(MediaText("FileIsNoExists"));
+    LoadingText->show();
+}
+
+void VideoPreView::ShowVideoFilePreView(const QString& path) {
+    if (closed) return;
+    const QFileInfo source(path);
+    if (path.isEmpty() || !source.isFile()) {
+        fail(QStringLiteral("%1 does not exist").arg(path));
+        return;
+    }
+    const QString link = MediaWorkFolder::UniquePath(QStringLiteral("WXVideo-"), QStringLiteral(".mp4"));
+    if (link.isEmpty()) {
+        fail(QStringLiteral("no media work folder"));
+        return;
+    }
+    std::error_code ec;
+    std::filesystem::create_symlink(FsPath(source.absoluteFilePath()), FsPath(link), ec);
+    LoadingText->hide();
+    LoadAnimation->show();
+    resize(kFirstSize);
+    if (!ec) {
+        deleteFilePath = link;
+        load(link);
+        return;
+    }
+    // No link possible here: copy on a worker thread, the window stays responsive.
+    mediaLog(QStringLiteral("VideoPreView: no link for %1 (%2), copying").arg(path, QString::fromStdString(ec.message())));
+    deleteFilePath = link;
+    auto copied = std::make_shared<bool>(false);
+    const QString from = source.absoluteFilePath();
+    QThread* worker = QThread::create([from, link, copied] { *copied = QFile::copy(from, link); });
+    QPointer<VideoPreView> self(this);
+    connect(worker, &QThread::finished, this, [self, link, copied] {
+        if (!self || self->closed) return;
+        if (*copied)
+            self->load(link);
+        else
+            self->fail(QStringLiteral("cannot copy the video to %1").arg(link));
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start();
+}
+
+void VideoPreView::load(const QString& link) {
+    playView_ = new XSMediaPlayer(players(true), View);
+    playView_->setDelegate(this);
+    playView_->setLoadedHandler([this] { onLoaded(); });
+    static_cast<QVBoxLayout*>(View->layout())->insertWidget(0, playView_, 1);
+    playView_->hide();
+    playView_->setVideoAsset(link);
+}
+
+void VideoPreView::onLoaded() {
+    if (!playView_ || closed) return;
+    IMediaPlayer* p = playView_->player();
+    if (!p || !p->hasVideo()) {
+        playView_->hide();
+        playView_->del();
+        fail(QStringLiteral("%1 has no picture").arg(deleteFilePath));
+        return;
+    }
+    LoadAnimation->hide();
+    playView_->show();
+    setGeometry(WindowGeometry(p->videoSize(), availableArea()));
+}
+
+void VideoPreView::PlayerStatusFailed() {
+    if (playView_) {
+        playView_->hide();
+        mediaLog(QStringLiteral("VideoPreView: the video cannot be played: %1")
+                     .arg(playView_->player() ? playView_->player()->error() : QString()));
+        playView_->del();
+    }
+    fail(QString());
+}
+
+void VideoPreView::CloesButtonEvent() {
+    if (closed) return;
+    closed = true;
+    LoadAnimation->hide();
+    close();
+    if (playView_) playView_->del();
+    if (!deleteFilePath.isEmpty()) {
+        // Only this window's own link goes, whatever window is current by then.
+        const QString path = deleteFilePath;
+        QTimer::singleShot(deletionDelay, qApp, [path] { QFile::remove(path); });
+        deleteFilePath.clear();
+    }
+    if (currentWindow == this) currentWindow = nullptr;
+}
+
+void VideoPreView::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (!closed) CloesButtonEvent();
+}

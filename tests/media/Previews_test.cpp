@@ -1,0 +1,476 @@
+// The photo, text, audio and video preview windows, offscreen, with scripted players.
+#include "media/AudioPreView.h"
+#include "media/MediaLog.h"
+#include "media/MediaWorkFolder.h"
+#include "media/PhotoPreView.h"
+#include "media/VideoPreView.h"
+#include "platform/ImageFileReader.h"
+#include "tests/kit/FakeMediaPlayer.h"
+#include "tests/kit/FakePcmSink.h"
+#include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/QtTestMain.h"
+#include "tests/kit/ScratchFolder.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSlider>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using Status = IMediaPlayer::Status;
+
+namespace {
+
+const QString kNotResources = QStringLiteral("This file cannot be previewed.");
+const QString kNoFile = QStringLiteral("The file does not exist or cannot be read.");
+
+QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+void Write(const fs::path& p, const QByteArray& bytes) {
+    QFile f(Q(p));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray Jpeg(const QImage& image) {
+    QByteArray out;
+    QBuffer b(&out);
+    b.open(QIODevice::WriteOnly);
+    image.save(&b, "JPEG", 90);
+    return out;
+}
+
+// A JPEG with an EXIF orientation (6: turned a quarter clockwise).
+QByteArray JpegWithOrientation(const QImage& image, uint16_t orientation) {
+    const QByteArray plain = Jpeg(image);
+    QByteArray tiff("II*\0\x08\0\0\0", 8);
+    tiff += QByteArray("\x01\x00", 2);                                   // one entry
+    tiff += QByteArray("\x12\x01\x03\x00\x01\x00\x00\x00", 8);           // 0x0112 SHORT x1
+    tiff += char(orientation & 0xFF);
+    tiff += char(orientation >> 8);
+    tiff += QByteArray("\0\0\0\0\0\0", 6);                               // pad, no next IFD
+    const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
+    const int len = int(exif.size()) + 2;
+    QByteArray app1("\xFF\xE1", 2);
+    app1 += char(len >> 8);
+    app1 += char(len & 0xFF);
+    app1 += exif;
+    return plain.left(2) + app1 + plain.mid(2);
+}
+
+// A PNG whose header declares 100000 x 100000 pixels.
+QByteArray HugePng() {
+    QByteArray png;
+    QBuffer b(&png);
+    b.open(QIODevice::WriteOnly);
+    QImage(4, 4, QImage::Format_RGB32).save(&b, "PNG");
+    // IHDR width and height at offsets 16 and 20 (the CRC no longer matches: also damage).
+    for (int off : {16, 20}) {
+        png[off] = 0;
+        png[off + 1] = char(0x01);
+        png[off + 2] = char(0x86);
+        png[off + 3] = char(0xA0);
+    }
+    return png;
+}
+
+class Previews : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        MediaWorkFolder::SetProvider([this] { return Q(work.path()); });
+        backup = root.path() / "backup";
+        fs::create_directories(backup);
+        setMediaLogSink([this](const QString& l) { log << l; });
+    }
+    void TearDown() override {
+        setMediaLogSink({});
+        MediaWorkFolder::SetProvider({});
+    }
+    size_t LinksInWork() const {
+        size_t n = 0;
+        for (auto& e : fs::recursive_directory_iterator(work.path())) n += e.is_symlink() || e.is_regular_file();
+        return n;
+    }
+    kit::ScratchFolder root{"previews"};
+    kit::ScratchFolder work{"previewwork"};
+    fs::path backup;
+    QStringList log;
+};
+
+} // namespace
+
+TEST_F(Previews, PhotoStatesForGoodAndBadFiles) {
+    QImage wide(80, 40, QImage::Format_RGB32);
+    wide.fill(Qt::red);
+    Write(backup / "good", Jpeg(wide));
+    Write(backup / "empty", QByteArray());
+    Write(backup / "truncated", Jpeg(wide).left(60));
+    Write(backup / "huge", HugePng());
+    Write(backup / "rotated", JpegWithOrientation(wide, 6));
+    fs::create_directories(backup / "folder");
+    fs::copy_file(fs::path(TEST_DATA_DIR) / "media/fixtures/photo-64x48.heic", backup / "heic");
+    const auto before = kit::FolderSnapshot::Take(backup);
+
+    PhotoPreView view;
+    view.showWindow();
+    const struct {
+        const char* name;
+        bool shown;
+        QSize size;
+    } cases[] = {
+        {"good", true, {80, 40}},     {"empty", false, {}},  {"truncated", false, {}}, {"huge", false, {}},
+        {"rotated", true, {40, 80}},  {"heic", true, {64, 48}}, {"folder", false, {}}, {"vanished", false, {}},
+        {"good", true, {80, 40}},  // a good picture after a failure swaps back
+    };
+    for (const auto& c : cases) {
+        log.clear();
+        view.ShowPhotoFilePreview(Q(backup / c.name));
+        EXPECT_EQ(c.shown, view.photoView()->isVisible()) << c.name;
+        EXPECT_EQ(!c.shown, view.text()->isVisible()) << c.name;
+        if (c.shown) {
+            EXPECT_EQ(c.size, view.photoView()->pixmap().size()) << c.name;
+        } else {
+            EXPECT_EQ(kNotResources, view.text()->text()) << c.name;
+            EXPECT_FALSE(log.isEmpty()) << c.name;  // the reason is logged
+        }
+    }
+    EXPECT_EQ("", kit::FolderSnapshot::Take(backup).DiffFrom(before));
+}
+
+TEST_F(Previews, HeicIsReadScaledAndItsPixelsAreRight) {
+    const QString heic = QStringLiteral(TEST_DATA_DIR "/media/fixtures/photo-64x48.heic");
+    EXPECT_EQ(QSize(64, 48), ImageFileReader::SizeOf(heic));
+    const QImage full = ImageFileReader::Read(heic, QSize());
+    ASSERT_FALSE(full.isNull());
+    const QColor left = full.pixelColor(8, 24), right = full.pixelColor(56, 24);
+    EXPECT_GT(left.red(), 200);
+    EXPECT_LT(left.blue(), 60);
+    EXPECT_GT(right.blue(), 200);
+    EXPECT_LT(right.red(), 60);
+    EXPECT_EQ(QSize(32, 24), ImageFileReader::Read(heic, QSize(32, 32)).size());
+}
+
+TEST_F(Previews, TextStatesCutAndReplacement) {
+    Write(backup / "utf8", QByteArray("Grüße, 你好\nzweite Zeile"));
+    Write(backup / "invalid", QByteArray("ab\xFF\xFE" "cd"));
+    Write(backup / "binary", QByteArray("\x00\x01\x02\x89PNG\x00", 8));
+    QByteArray big(50 * 1024 * 1024, 'x');
+    for (qsizetype i = 63; i < big.size(); i += 64) big[i] = '\n';
+    big[TxtPreView::kMaxBytes - 1] = char(0xE4);  // a character across the cut
+    big[TxtPreView::kMaxBytes] = char(0xBD);
+    big[TxtPreView::kMaxBytes + 1] = char(0xA0);
+    Write(backup / "big", big);
+    big.clear();
+    const auto before = kit::FolderSnapshot::Take(backup);
+
+    TxtPreView view;
+    view.showWindow();
+    view.ShowTxtPreview(Q(backup / "utf8"));
+    EXPECT_EQ(QStringLiteral("Grüße, 你好\nzweite Zeile"), view.ShowText()->toPlainText());
+    view.ShowTxtPreview(Q(backup / "invalid"));
+    EXPECT_EQ(QStringLiteral("ab\uFFFD\uFFFDcd"), view.ShowText()->toPlainText());
+    view.ShowTxtPreview(Q(backup / "binary"));
+    EXPECT_FALSE(view.ShowText()->toPlainText().isEmpty());
+    view.ShowTxtPreview(Q(backup / "missing"));
+    EXPECT_EQ(kNoFile, view.ShowText()->toPlainText());
+    view.ShowTxtPreview(Q(backup));
+    EXPECT_EQ(kNoFile, view.ShowText()->toPlainText());
+    view.ShowTxtPreview(Q(backup / "big"));
+    const QString shown = view.ShowText()->toPlainText();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("\n…")));
+    // The split character is left out: everything before it, then the line "…".
+    EXPECT_EQ(TxtPreView::kMaxBytes - 1 + 2, shown.size());
+    EXPECT_FALSE(shown.contains(QChar(0xFFFD)));
+    EXPECT_EQ("", kit::FolderSnapshot::Take(backup).DiffFrom(before));
+}
+
+TEST(AudioPreViewTime, StringFromTimeTable) {
+    const struct {
+        double t;
+        const char* text;
+    } cases[] = {{0, "00:00:00"},      {59.5, "00:00:59"},  {3600, "01:00:00"},         {3725.9, "01:02:05"},
+                 {360000, "100:00:00"}, {-1, "00:00:00"},    {std::nan(""), "00:00:00"}, {1e300, "596523:14:07"}};
+    for (const auto& c : cases) EXPECT_EQ(QString::fromLatin1(c.text), AudioPreView::stringFromTime(c.t)) << c.t;
+}
+
+class AudioPreviews : public Previews {
+  protected:
+    void SetUp() override {
+        Previews::SetUp();
+        script = std::make_shared<kit::PcmSinkScript>();
+        view = std::make_unique<AudioPreView>(kit::FakePcmSink::Factory(script), players.Factory());
+        view->showWindow();
+        fs::copy_file(fs::path(TEST_DATA_DIR) / "media/silk/fixtures/speech_24000.silk", backup / "silk");
+        QFile f(Q(backup / "silk"));
+        f.open(QIODevice::ReadOnly);
+        const QByteArray silk = f.readAll();
+        const QByteArray bare = silk.startsWith('\x02') ? silk.mid(1) : silk;
+        Write(backup / "silk02", QByteArray(1, '\x02') + bare);
+        Write(backup / "silk0", bare);
+        QFile amr(QStringLiteral(TEST_DATA_DIR "/media/fixtures/voice-1s.amr"));
+        amr.open(QIODevice::ReadOnly);
+        amrBare = amr.readAll();
+        Write(backup / "amr", amrBare);
+        Write(backup / "amrheader", QByteArray("#!AMR\n") + amrBare);
+        Write(backup / "short", QByteArray("12345"));
+        Write(backup / "headeronly", QByteArray("#!AMR\n"));
+        Write(backup / "empty", QByteArray());
+        // The marker where the router looks, a header the decoder refuses.
+        Write(backup / "damagedsilk", QByteArray("X#!SILK_V3\x05\x00\x01\x02\x03\x04\x05"));
+        before = kit::FolderSnapshot::Take(backup);
+    }
+    void TearDown() override {
+        view.reset();
+        EXPECT_EQ("", kit::FolderSnapshot::Take(backup).DiffFrom(before));
+        Previews::TearDown();
+    }
+    QString image() const { return view->playButton()->property("image").toString(); }
+
+    std::shared_ptr<kit::PcmSinkScript> script;
+    kit::FakeMediaPlayers players;
+    std::unique_ptr<AudioPreView> view;
+    QByteArray amrBare;
+    kit::FolderSnapshot before;
+};
+
+TEST_F(AudioPreviews, RoutingByContent) {
+    enum Road { Silk, Platform, Missing, Refused };
+    const struct {
+        const char* name;
+        Road road;
+        bool header;  // platform road: "#!AMR\n" once at the start
+    } cases[] = {
+        {"silk02", Silk, false},     {"silk0", Silk, false},        {"amr", Platform, true},
+        {"amrheader", Platform, true}, {"short", Platform, true},    {"headeronly", Platform, true},
+        {"empty", Platform, true},   {"missing", Missing, false},   {"damagedsilk", Refused, false},
+    };
+    for (const auto& c : cases) {
+        const size_t before = players.made.size();
+        view->ShowAudioPreview(Q(backup / c.name));
+        switch (c.road) {
+        case Silk:
+            EXPECT_TRUE(view->onSilkRoad()) << c.name;
+            EXPECT_EQ(before, players.made.size()) << c.name;
+            EXPECT_TRUE(view->playView()->isVisible()) << c.name;
+            EXPECT_GT(view->durationSeconds(), 0.5) << c.name;
+            EXPECT_EQ(AudioPreView::stringFromTime(view->durationSeconds()), view->endText()->text());
+            EXPECT_FALSE(view->positionSlider()->isEnabled());
+            break;
+        case Platform: {
+            ASSERT_EQ(before + 1, players.made.size()) << c.name;
+            const QByteArray data = players.last()->sourceData;
+            EXPECT_TRUE(data.startsWith("#!AMR\n")) << c.name;
+            EXPECT_FALSE(data.mid(6).startsWith("#!AMR\n")) << c.name;
+            EXPECT_FALSE(view->onSilkRoad());
+            break;
+        }
+        case Missing:
+            EXPECT_TRUE(view->loadingView()->isVisible()) << c.name;
+            EXPECT_EQ(kNoFile, view->loadingText()->text());
+            break;
+        case Refused:
+            EXPECT_TRUE(view->loadingView()->isVisible()) << c.name;
+            EXPECT_EQ(kNotResources, view->loadingText()->text());
+            break;
+        }
+    }
+    view->ShowAudioPreview(QString());
+    EXPECT_EQ(kNoFile, view->loadingText()->text());
+}
+
+TEST_F(AudioPreviews, SilkRoadPlaysAndTheEndTickReturnsToReady) {
+    view->ShowAudFilePreview(Q(backup / "silk02"));
+    const double duration = view->durationSeconds();
+    view->playEvent();
+    EXPECT_TRUE(view->isPlaying());
+    EXPECT_EQ(QStringLiteral("Audio_pause_bt"), image());
+    EXPECT_TRUE(view->voicePlayer()->isFeeding());
+    view->playEvent();  // no pause on this road
+    EXPECT_TRUE(view->isPlaying());
+    const int ticks = int(std::ceil(duration / 0.1));
+    for (int i = 0; i < ticks + 2 && view->isPlaying(); ++i) view->AudFilePlayUpdate();
+    EXPECT_FALSE(view->isPlaying());
+    EXPECT_FALSE(view->timersRunning());
+    EXPECT_EQ(QStringLiteral("00:00:00"), view->beginText()->text());
+    EXPECT_EQ(QStringLiteral("Audio_play_bt"), image());
+    EXPECT_EQ(0, view->positionSlider()->value());
+}
+
+TEST_F(AudioPreviews, PlatformRoadPauseResumeStopAndEnd) {
+    view->ShowAudioPreview(Q(backup / "amr"));
+    kit::FakeMediaPlayer* p = players.last();
+    EXPECT_TRUE(view->loadingView()->isVisible());  // spinner until loaded
+    p->durationMs = 1000;
+    p->vol = 0.5f;
+    p->emitStatus(Status::Loaded);
+    EXPECT_TRUE(view->playView()->isVisible());
+    EXPECT_EQ(QStringLiteral("00:00:01"), view->endText()->text());
+    EXPECT_EQ(50, view->volumeSliderControl()->value());
+    view->playEvent();
+    EXPECT_TRUE(p->playing);
+    p->positionMs = 400;
+    view->playProgress();
+    view->playEvent();  // pause
+    EXPECT_FALSE(p->playing);
+    EXPECT_FALSE(view->isPlaying());
+    EXPECT_EQ(400, p->positionMs);
+    view->playEvent();  // resume where it was
+    EXPECT_TRUE(p->playing);
+    EXPECT_EQ(400, p->positionMs);
+    view->StopEvent();
+    EXPECT_FALSE(p->playing);
+    EXPECT_EQ(0, p->positionMs);
+    EXPECT_EQ(QStringLiteral("00:00:00"), view->beginText()->text());
+    view->playEvent();
+    p->positionMs = 950;
+    view->playProgress();  // within 0.1 s of the end
+    EXPECT_FALSE(view->isPlaying());
+    EXPECT_FALSE(view->timersRunning());
+}
+
+TEST_F(AudioPreviews, RefusedBytesShowTheTextAndPlayDoesNothing) {
+    view->ShowAudioPreview(Q(backup / "short"));
+    players.last()->errorText = QStringLiteral("no decoder");
+    players.last()->emitStatus(Status::Failed);
+    EXPECT_TRUE(view->loadingView()->isVisible());
+    EXPECT_FALSE(view->playView()->isVisible());
+    EXPECT_EQ(kNotResources, view->loadingText()->text());
+    EXPECT_EQ(0.0, view->durationSeconds());
+    EXPECT_TRUE(log.join('\n').contains(QStringLiteral("no decoder")));
+    QTest::qWait(10);  // the refused player is released
+    EXPECT_EQ(nullptr, view->platformPlayer());
+    view->playEvent();
+    EXPECT_FALSE(view->isPlaying());
+}
+
+TEST_F(AudioPreviews, CloseWhilePlayingSilencesAndAmrThenSilkTakesTheSilkRoad) {
+    view->ShowAudioPreview(Q(backup / "amr"));
+    players.last()->durationMs = 1000;
+    players.last()->emitStatus(Status::Loaded);
+    view->ShowAudioPreview(Q(backup / "silk0"));
+    EXPECT_EQ(nullptr, view->platformPlayer());
+    view->playEvent();
+    view->voicePlayer()->readNextPCMData();
+    EXPECT_GT(script->written.size(), 0);
+    view->CloesButtonEvent();
+    EXPECT_FALSE(view->voicePlayer()->isFeeding());
+    EXPECT_EQ(0, script->alive);
+    EXPECT_FALSE(view->isPlaying());
+}
+
+TEST(VideoGeometry, SizeAndPositionTable) {
+    const QRect screen(0, 0, 1920, 1080);
+    const struct {
+        QSize natural;
+        QRect available;
+        QRect expected;
+    } cases[] = {
+        {{1920, 1080}, screen, {480, 270, 960, 540}},
+        {{1280, 720}, screen, {640, 360, 640, 360}},
+        {{1080, 720}, screen, {420, 180, 1080, 720}},
+        {{3840, 2160}, {0, 0, 1280, 800}, {0, 40, 1280, 720}},
+        {{1920, 1080}, {1920, 100, 1600, 900}, {1920 + 320, 100 + 180, 960, 540}},
+        {{160, 90}, screen, {800, 440, 320, 200}},  // never below the view's minimum
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.expected, VideoPreView::WindowGeometry(c.natural, c.available)) << c.natural.width();
+}
+
+class VideoPreviews : public Previews {
+  protected:
+    void SetUp() override {
+        Previews::SetUp();
+        VideoPreView::SetPlayerFactory(players.Factory());
+        VideoPreView::SetDeletionDelay(50);
+        fs::copy_file(fs::path(TEST_DATA_DIR) / "media/fixtures/clip-1s.mp4", backup / "video");
+        before = kit::FolderSnapshot::Take(backup);
+    }
+    void TearDown() override {
+        VideoPreView::DropInstance();
+        QTest::qWait(120);
+        VideoPreView::SetPlayerFactory({});
+        EXPECT_EQ("", kit::FolderSnapshot::Take(backup).DiffFrom(before));
+        Previews::TearDown();
+    }
+    kit::FakeMediaPlayers players;
+    kit::FolderSnapshot before;
+};
+
+TEST_F(VideoPreviews, LinkLifeAcrossWindows) {
+    VideoPreView* first = VideoPreView::shareInstance();
+    first->showWindow();
+    first->ShowVideoFilePreView(Q(backup / "video"));
+    const QString link1 = first->DeleteFilePath();
+    ASSERT_FALSE(link1.isEmpty());
+    EXPECT_TRUE(QFileInfo(link1).isSymLink());
+    EXPECT_TRUE(link1.endsWith(QStringLiteral(".mp4")));
+    EXPECT_TRUE(QFileInfo(link1).fileName().startsWith(QStringLiteral("WXVideo-")));
+    EXPECT_EQ(link1, players.last()->sourceFile);
+    // A second preview within the delay: the first window closes, its link goes, the second stays.
+    VideoPreView* second = VideoPreView::shareInstance();
+    second->showWindow();
+    second->ShowVideoFilePreView(Q(backup / "video"));
+    const QString link2 = second->DeleteFilePath();
+    EXPECT_NE(link1, link2);
+    QTest::qWait(150);
+    EXPECT_FALSE(QFileInfo(link1).isSymLink());
+    EXPECT_TRUE(QFileInfo(link2).isSymLink());
+    second->CloesButtonEvent();
+    QTest::qWait(150);
+    EXPECT_FALSE(QFileInfo(link2).isSymLink());
+    EXPECT_EQ(0u, LinksInWork());
+}
+
+TEST_F(VideoPreviews, MissingSourceLeavesNoLinkAndShowsTheText) {
+    for (const char* name : {"missing", ""}) {
+        VideoPreView* v = VideoPreView::shareInstance();
+        v->showWindow();
+        v->ShowVideoFilePreView(name[0] ? Q(backup / name) : Q(backup));
+        EXPECT_TRUE(v->loadingText()->isVisible()) << name;
+        EXPECT_EQ(kNoFile, v->loadingText()->text());
+        EXPECT_FALSE(v->loadAnimation()->isVisible());
+        EXPECT_EQ(0u, LinksInWork());
+    }
+}
+
+TEST_F(VideoPreviews, LoadedVideoIsSizedAndAFailureShowsTheText) {
+    VideoPreView* v = VideoPreView::shareInstance();
+    v->showWindow();
+    v->ShowVideoFilePreView(Q(backup / "video"));
+    EXPECT_EQ(VideoPreView::kFirstSize, v->size());
+    EXPECT_TRUE(v->loadAnimation()->isVisible());
+    kit::FakeMediaPlayer* p = players.last();
+    p->video = true;
+    p->size = QSize(1920, 1080);
+    p->durationMs = 1000;
+    p->emitStatus(Status::Loaded);
+    EXPECT_TRUE(v->playView()->isVisible());
+    EXPECT_FALSE(v->loadAnimation()->isVisible());
+    EXPECT_EQ(VideoPreView::WindowGeometry(QSize(1920, 1080), v->screen()->availableGeometry()), v->geometry());
+    p->emitStatus(Status::Failed);
+    EXPECT_FALSE(v->playView()->isVisible());
+    EXPECT_EQ(kNoFile, v->loadingText()->text());
+    EXPECT_TRUE(v->loadingText()->isVisible());
+
+    // Audio only: no picture, the text, and the link still goes at closing.
+    VideoPreView* audio = VideoPreView::shareInstance();
+    audio->showWindow();
+    audio->ShowVideoFilePreView(Q(backup / "video"));
+    players.last()->durationMs = 1000;
+    players.last()->emitStatus(Status::Loaded);
+    EXPECT_TRUE(audio->loadingText()->isVisible());
+    EXPECT_EQ(VideoPreView::kFirstSize, audio->size());
+}
+
+KIT_QT_TEST_MAIN(QApplication)
