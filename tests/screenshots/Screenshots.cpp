@@ -220,7 +220,7 @@ void MediaViews(const QPalette& light) {
         hub.StartAnalyze(device);
         if (!WaitFor(scan.analysed)) std::fprintf(stderr, "media: analysis did not end\n");
         QStringList selection;
-        for (int i = 0; i < 17; ++i) selection << (i <= 4 ? "1" : "0");
+        for (int i = 0; i < 17; ++i) selection << (i <= 4 || i == 14 ? "1" : "0");
         hub.StartScan(device, selection);
         if (!WaitFor(scan.ended)) std::fprintf(stderr, "media: scan did not end\n");
         hub.WaitForTasks();
