@@ -53,7 +53,7 @@ void MediaGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
             thumb = f.thumbnail();
             picture = NSDirizaPhotoViewItem::Picture::Ready;
         } else {
-            switch (grid_.Thumbnails().Get(MediaFileCopier::StoredPath(f), &thumb)) {
+            switch (grid_.Thumbnails().Get(MediaFileCopier::StoredPath(f), &thumb, f.FileName())) {
             case ThumbnailLoader::State::Ready: picture = NSDirizaPhotoViewItem::Picture::Ready; break;
             case ThumbnailLoader::State::Failed: picture = NSDirizaPhotoViewItem::Picture::Damaged; break;
             case ThumbnailLoader::State::Loading: break;

@@ -29,7 +29,7 @@ void ThumbnailLoader::BeginFrame() {
     shared_->wanted.clear();
 }
 
-ThumbnailLoader::State ThumbnailLoader::Get(const QString& path, QImage* image) {
+ThumbnailLoader::State ThumbnailLoader::Get(const QString& path, QImage* image, const QString& name) {
     if (const QImage* cached = cache_.object(path)) {
         if (image) *image = *cached;
         return State::Ready;
@@ -43,7 +43,8 @@ ThumbnailLoader::State ThumbnailLoader::Get(const QString& path, QImage* image) 
     pending_.insert(path);
     const quint64 generation = generation_;
     std::shared_ptr<Shared> shared = shared_;
-    pool_.start([this, shared, path, generation] {
+    const QString logName = name.isEmpty() ? QFileInfo(path).fileName() : name;
+    pool_.start([this, shared, path, generation, logName] {
         {
             std::lock_guard<std::mutex> lock(shared->mutex);
             if (!shared->wanted.contains(path)) {
@@ -55,7 +56,7 @@ ThumbnailLoader::State ThumbnailLoader::Get(const QString& path, QImage* image) 
         QImage image = MakeThumbnail(path, &why);
         if (image.isNull())
             qWarning().noquote() << QStringLiteral("【日志】找不到图片资源:Name:%1 , Path:%2")
-                                        .arg(MyExtensions::thumb17(QFileInfo(path).fileName()), path)
+                                        .arg(MyExtensions::thumb17(logName), path)
                                  << why;
         MainQueue::Post(this, [this, path, image, generation] { Finished(path, image, false, generation); });
     });

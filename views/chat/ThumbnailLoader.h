@@ -28,8 +28,8 @@ class ThumbnailLoader : public QObject {
     // is dropped.
     void BeginFrame();
     // The thumbnail of `path`: Ready with the image, Failed, or Loading (started now
-    // or earlier; Ready is signalled when done).
-    State Get(const QString& path, QImage* image);
+    // or earlier; Ready is signalled when done). `name` is the file's name for the log.
+    State Get(const QString& path, QImage* image, const QString& name = QString());
     // Forgets every thumbnail and failure; queued work is dropped.
     void Clear();
 
