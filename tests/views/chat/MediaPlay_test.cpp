@@ -73,6 +73,13 @@ TEST(MediaPlay, DispatchByKindAndContent) {
     }
 }
 
+TEST(MediaPlay, TheAudioKindsComeFromTheSuffixLists) {
+    EXPECT_TRUE(MediaPlayDispatcher::DefaultIsAudio("*.m4a;"));
+    EXPECT_TRUE(MediaPlayDispatcher::DefaultIsAudio("*.MP3;"));
+    EXPECT_FALSE(MediaPlayDispatcher::DefaultIsAudio("*.mov;"));
+    EXPECT_FALSE(MediaPlayDispatcher::DefaultIsAudio(""));
+}
+
 TEST(MediaPlay, AnUnreadableAudioFileOpensNothing) {
     kit::ScratchFolder scratch("playbad");
     const QString backup = QString::fromStdString(scratch.path().string());
