@@ -77,6 +77,17 @@ TEST_F(GridSave, CopiesAreByteIdenticalAndNeverReplaceADifferentFile) {
     EXPECT_EQ("", kit::FolderSnapshot::Take(backup.toStdString()).DiffFrom(before));
 }
 
+TEST_F(GridSave, TwoFilesOfOneNameAreBothKept) {
+    ASSERT_TRUE(Store(backup, "aa/1", "first"));
+    ASSERT_TRUE(Store(backup, "aa/2", "second"));
+    NSDirizaPhotoView view(preview, nullptr, 20);
+    ASSERT_TRUE(Show(view, {Record(backup, "IMG.jpg", "aa/1", On("2020-02-02")), Record(backup, "IMG.jpg", "aa/2")}));
+    view.AllSelect();
+    EXPECT_EQ(SaveOnWorker(view), (DirizaSaveResult{2, 0}));
+    EXPECT_EQ(ReadAll(out + "/Photos/IMG.jpg"), "first");
+    EXPECT_EQ(ReadAll(out + "/Photos/IMG (2).jpg"), "second");
+}
+
 TEST_F(GridSave, UnreadableStoredFilesAreCountedAndTheRestSaved) {
     ASSERT_TRUE(Store(backup, "aa/ok", "fine"));
     ASSERT_TRUE(QDir().mkpath(backup + "/bb/dir"));
