@@ -18,6 +18,9 @@
 #include "platform/Paths.h"
 #include "scan/DeviceManage.h"
 #include "scan/ScanFileDelegate.h"
+#include "scan/DeviceScanManager.h"
+#include "views/chat/ChatResultViews.h"
+#include "views/chat/NSDirizaAttachmentView.h"
 #include "services/NSDownloadPackageView.h"
 #include "services/NSPermissionsWindow.h"
 #include "services/NSWindowControllerCheckUpdateApp.h"
@@ -40,6 +43,10 @@
 #include "views/system/NSDirizaRemindersView.h"
 #include "views/system/NSDirizaSMSView.h"
 #include "scan/DeviceScanManager.h"
+#include "tests/kit/FakePreviewService.h"
+#include "tests/kit/FakeVoiceConverter.h"
+#include "tests/kit/QtTestHome.h"
+#include "tests/kit/SampleBackup.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -53,6 +60,11 @@
 #include <QPushButton>
 #include <QStyleFactory>
 #include <QTest>
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
 
 #include <atomic>
 #include <cstdio>
@@ -372,6 +384,132 @@ void SmsView(const QMap<QString, NSSMSHeadData>& sms, const QString& suffix) {
 }
 
 
+// The media of the kit's sample backup as a scan delivers it.
+struct MediaScan : ScanFileDelegate, BackUpDelegate {
+    std::mutex mutex;
+    QList<NSDeletedFile> photos, videos, music;
+    QList<NSDeletedFile> attachments[3][2]; // SMS, notes, WeChat: photos, media
+    std::atomic<bool> analysed{false}, ended{false};
+    void AnalyzeFinish() override { analysed = true; }
+    void BackUpLoser() override { analysed = true; }
+    void ScanPhoto(const QList<NSDeletedFile>& f) override { std::lock_guard<std::mutex> l(mutex); photos = f; }
+    void ScanVideo(const QList<NSDeletedFile>& f) override { std::lock_guard<std::mutex> l(mutex); videos = f; }
+    void ScanMusic(const QList<NSDeletedFile>& f) override { std::lock_guard<std::mutex> l(mutex); music = f; }
+    void ScanSMSAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override { Keep(0, p, m); }
+    void ScanMemoAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override { Keep(1, p, m); }
+    void ScanWXAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override { Keep(2, p, m); }
+    void ScanEnd() override { ended = true; }
+    void Keep(int i, const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) {
+        std::lock_guard<std::mutex> l(mutex);
+        attachments[i][0] = p;
+        attachments[i][1] = m;
+    }
+};
+
+bool WaitFor(const std::atomic<bool>& flag) {
+    for (int i = 0; i < 6000 && !flag.load(); ++i) {
+        QCoreApplication::processEvents();
+        QTest::qWait(10);
+    }
+    return flag.load();
+}
+
+// A few real pictures beside the sample's stand-in files, so that thumbnails show.
+QList<NSDeletedFile> Pictures(const QString& folder) {
+    QList<NSDeletedFile> out;
+    const QColor colors[] = {QColor(231, 111, 81), QColor(42, 157, 143), QColor(233, 196, 106), QColor(38, 70, 83),
+                             QColor(144, 190, 109)};
+    QDir().mkpath(folder + "/pics");
+    for (int i = 0; i < 5; ++i) {
+        QImage image(i % 2 ? 240 : 160, i % 2 ? 160 : 240, QImage::Format_RGB32);
+        image.fill(colors[i]);
+        QPainter p(&image);
+        p.setBrush(Qt::white);
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(image.rect().center(), 30, 30);
+        p.end();
+        const QString stored = QStringLiteral("pics/%1").arg(i);
+        image.save(folder + "/" + stored, "PNG");
+        NSDeletedFile f;
+        f.setFileName(QStringLiteral("IMG_%1.png").arg(1000 + i));
+        f.setBackUpPath(folder + "/");
+        f.setSHA1(stored);
+        f.setSuffix(QStringLiteral("*.png;"));
+        const QDateTime t(QDate(2020, 1, 1 + i / 2), QTime(12, 0));
+        f.setMtime(t);
+        f.setAtime(t);
+        f.setCtime(t);
+        out << f;
+    }
+    return out;
+}
+
+void MediaViews(const QPalette& light) {
+    const QString root = QDir::tempPath() + "/diriza-screenshots-media";
+    QDir(root).removeRecursively();
+    const kit::SampleBackup sample = kit::SampleBackup::Build((root + "/backup").toStdString(),
+                                                              kit::BackupBuilder::Generation::ManifestDb, 3,
+                                                              (root + "/scratch").toStdString());
+    (void)sample;
+    MediaScan scan;
+    {
+        DeviceScanManager bridge;
+        DeviceManage::Services services;
+        services.scanBridge = &bridge;
+        services.cacheFolder = root + "/cache";
+        DeviceManage hub(std::move(services));
+        hub.setBackUpdelegate(&scan);
+        hub.setScanFileDelegate(&scan);
+        auto device = std::make_shared<DeviceInfo>();
+        device->SaveDeviceInfo("Backup", "00008030-001a2b3c4d5e6f70", "", "", DeviceRef{}, "");
+        device->SetBackUpPath(root + "/backup");
+        hub.StartAnalyze(device);
+        if (!WaitFor(scan.analysed)) std::fprintf(stderr, "media: analysis did not end\n");
+        QStringList selection;
+        for (int i = 0; i < 17; ++i) selection << (i <= 4 || i == 14 ? "1" : "0");
+        hub.StartScan(device, selection);
+        if (!WaitFor(scan.ended)) std::fprintf(stderr, "media: scan did not end\n");
+        hub.WaitForTasks();
+        hub.setScanFileDelegate(nullptr);
+        hub.setBackUpdelegate(nullptr);
+    }
+    const QList<NSDeletedFile> photos = Pictures(root) + scan.photos;
+    kit::FakePreviewService preview;
+    kit::FakeVoiceConverter voice;
+    struct Shot {
+        int type;
+        const char* name;
+        int tab;
+    } shots[] = {{0, "media-photos", 0},         {1, "media-videos", 0},        {4, "media-voice-memos", 0},
+                 {2, "media-sms-attachments", 0}, {2, "media-sms-attachments-media", 1},
+                 {3, "media-notes-attachments", 0}, {14, "media-wechat-attachments-media", 1}};
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(dark ? DarkPalette() : light);
+        for (const Shot& shot : shots) {
+            auto view = MakeChatResultView(shot.type, preview, voice);
+            view->resize(760, 520);
+            view->StartUpdateUI();
+            switch (shot.type) {
+            case 0: view->AddDirizaFile(photos); break;
+            case 1: view->AddDirizaFile(scan.videos); break;
+            case 4: view->AddDirizaFile(scan.music); break;
+            default: {
+                const int i = shot.type == 2 ? 0 : shot.type == 3 ? 1 : 2;
+                view->AddDirizaFile(scan.attachments[i][0], scan.attachments[i][1]);
+            }
+            }
+            for (int i = 0; i < 150; ++i) QTest::qWait(10);  // the refresh timer, then the thumbnails
+            if (auto* attachments = dynamic_cast<NSDirizaAttachmentView*>(view.get())) attachments->SelectTab(shot.tab);
+            view->show();
+            for (int i = 0; i < 50; ++i) QTest::qWait(10);
+            if (shot.type == 0) view->AllSelect();
+            Save(view.get(), QString::fromLatin1(shot.name) + (dark ? "-dark" : "-light"));
+        }
+    }
+    QApplication::setPalette(light);
+    QDir(root).removeRecursively();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -536,6 +674,8 @@ int main(int argc, char** argv) {
         }
         QApplication::setPalette(light);
     }
+    SetLanguage(NSLanguageText::English);
+    MediaViews(light);
     {
         AppDelegate delegate(manager, {});
         delegate.applicationDidFinishLaunching();

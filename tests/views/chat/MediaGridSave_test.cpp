@@ -1,0 +1,159 @@
+// Saving from the media grids: copies byte for byte into the localised folder, an
+// identical file left alone, a different one kept with the copy beside it, unreadable
+// stored files counted; thumbnails made in the tile's box, damaged pictures refused.
+#include "views/chat/NSDirizaMusicView.h"
+#include "views/chat/NSDirizaPhotoView.h"
+#include "views/chat/NSDirizaVideoView.h"
+#include "views/chat/ThumbnailLoader.h"
+
+#include "tests/kit/FakePreviewService.h"
+#include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/QtTestMain.h"
+#include "tests/kit/ScratchFolder.h"
+#include "tests/views/chat/MediaFixture.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+
+#include <thread>
+
+using namespace mediatest;
+
+namespace {
+
+class GridSave : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QSettings().setValue("AppLanguage", "en");
+        backup = QString::fromStdString((scratch.path() / "backup").string());
+        out = QString::fromStdString((scratch.path() / "out").string());
+        QDir().mkpath(backup);
+        QDir().mkpath(out);
+    }
+    template <class View> bool Show(View& view, const QList<NSDeletedFile>& files) {
+        view.StartUpdateUI();
+        std::thread([&] { view.AddDirizaFile(files); }).join();
+        return WaitUntil([&] { return !view.ShowsLoading(); });
+    }
+    DirizaSaveResult SaveOnWorker(DirizaResultView& view) {
+        DirizaSaveResult r;
+        std::thread([&] { r = view.DirizaData(out); }).join();
+        return r;
+    }
+    kit::ScratchFolder scratch{"gridsave"};
+    kit::FakePreviewService preview;
+    QString backup, out;
+};
+
+} // namespace
+
+TEST_F(GridSave, CopiesAreByteIdenticalAndNeverReplaceADifferentFile) {
+    const QByteArray a = Png(20, 10), b("video bytes\0\x01\x02", 14), c = QByteArray(3 << 20, 'z');
+    ASSERT_TRUE(Store(backup, "aa/1111", a));
+    ASSERT_TRUE(Store(backup, "bb/2222", b));
+    ASSERT_TRUE(Store(backup, "cc/3333", c));  // larger than one copy chunk
+    NSDirizaPhotoView view(preview, nullptr, 20);
+    ASSERT_TRUE(Show(view, {Record(backup, "000001.jpg", "aa/1111"), Record(backup, "000002.mov", "bb/2222"),
+                            Record(backup, "000003.png", "cc/3333", On("2019-05-05"))}));
+    // A different file of the first name is already there, an identical one of the second.
+    ASSERT_TRUE(QDir().mkpath(out + "/Photos"));
+    { QFile f(out + "/Photos/000001.jpg"); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); f.write("mine"); }
+    { QFile f(out + "/Photos/000002.mov"); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); f.write(b); }
+    const auto before = kit::FolderSnapshot::Take(backup.toStdString());
+    view.AllSelect();
+    const DirizaSaveResult r = SaveOnWorker(view);
+    EXPECT_EQ(r, (DirizaSaveResult{3, 0}));
+    EXPECT_EQ(ReadAll(out + "/Photos/000001.jpg"), "mine");
+    EXPECT_EQ(ReadAll(out + "/Photos/000001 (2).jpg"), a);
+    EXPECT_EQ(ReadAll(out + "/Photos/000002.mov"), b);
+    EXPECT_FALSE(QFile::exists(out + "/Photos/000002 (2).mov"));
+    EXPECT_EQ(ReadAll(out + "/Photos/000003.png"), c);
+    // Saving again adds nothing: every copy is found identical.
+    const auto saved = kit::FolderSnapshot::Take((out + "/Photos").toStdString());
+    EXPECT_EQ(SaveOnWorker(view), (DirizaSaveResult{3, 0}));
+    EXPECT_EQ("", kit::FolderSnapshot::Take((out + "/Photos").toStdString()).DiffFrom(saved));
+    EXPECT_EQ("", kit::FolderSnapshot::Take(backup.toStdString()).DiffFrom(before));
+}
+
+TEST_F(GridSave, TwoFilesOfOneNameAreBothKept) {
+    ASSERT_TRUE(Store(backup, "aa/1", "first"));
+    ASSERT_TRUE(Store(backup, "aa/2", "second"));
+    NSDirizaPhotoView view(preview, nullptr, 20);
+    ASSERT_TRUE(Show(view, {Record(backup, "IMG.jpg", "aa/1", On("2020-02-02")), Record(backup, "IMG.jpg", "aa/2")}));
+    view.AllSelect();
+    EXPECT_EQ(SaveOnWorker(view), (DirizaSaveResult{2, 0}));
+    EXPECT_EQ(ReadAll(out + "/Photos/IMG.jpg"), "first");
+    EXPECT_EQ(ReadAll(out + "/Photos/IMG (2).jpg"), "second");
+}
+
+TEST_F(GridSave, UnreadableStoredFilesAreCountedAndTheRestSaved) {
+    ASSERT_TRUE(Store(backup, "aa/ok", "fine"));
+    ASSERT_TRUE(QDir().mkpath(backup + "/bb/dir"));
+    NSDirizaMusicView view(preview, nullptr, 20);
+    ASSERT_TRUE(Show(view, {Record(backup, "000001.m4a", "aa/missing"), Record(backup, "000002.m4a", "aa/ok"),
+                            Record(backup, "000003.m4a", "bb/dir"), Record(backup, "../../evil.m4a", "aa/ok")}));
+    view.AllSelect();
+    EXPECT_EQ(SaveOnWorker(view), (DirizaSaveResult{2, 2}));
+    EXPECT_EQ(ReadAll(out + "/Voice Memos/000002.m4a"), "fine");
+    // A name from the backup never leaves the folder.
+    EXPECT_EQ(QDir(out + "/Voice Memos").entryList(QDir::Files | QDir::Hidden).size(), 2);
+    EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"Voice Memos"}));
+}
+
+TEST_F(GridSave, StartUpdateUIForgetsTheFilesOfTheLastScan) {
+    ASSERT_TRUE(Store(backup, "aa/1", "x"));
+    NSDirizaVideoView view(preview, nullptr, 20);
+    ASSERT_TRUE(Show(view, {Record(backup, "000001.mov", "aa/1")}));
+    view.AllSelect();
+    view.StartUpdateUI();
+    EXPECT_FALSE(view.isSelectData());
+    EXPECT_EQ(SaveOnWorker(view), DirizaSaveResult{});
+    EXPECT_EQ(0, view.Grid().FileCount());
+}
+
+TEST(Thumbnail, FitsTheBoxByTheNarrowerSide) {
+    struct Case {
+        QSize in, out;
+    } cases[] = {{{218, 100}, {109, 50}}, {{100, 248}, {50, 124}}, {{109, 124}, {109, 124}},
+                 {{10, 10}, {109, 109}},   {{1, 60000}, {1, 124}},   {{60000, 1}, {109, 1}}, {{0, 5}, {}}};
+    for (const Case& c : cases) EXPECT_EQ(ThumbnailLoader::ThumbnailSize(c.in), c.out) << c.in.width() << "x" << c.in.height();
+}
+
+TEST(Thumbnail, ReadsPicturesAndRefusesDamagedOnes) {
+    kit::ScratchFolder scratch("thumb");
+    const QString dir = QString::fromStdString(scratch.path().string());
+    ASSERT_TRUE(Store(dir, "wide.png", Png(218, 100)));
+    ASSERT_TRUE(Store(dir, "huge.png", HugePngHeader()));
+    ASSERT_TRUE(Store(dir, "empty.png", QByteArray()));
+    ASSERT_TRUE(Store(dir, "cut.png", Png(300, 300).left(60)));
+    ASSERT_TRUE(Store(dir, "text.jpg", "jpeg 0"));
+    EXPECT_EQ(ThumbnailLoader::MakeThumbnail(dir + "/wide.png").size(), QSize(109, 50));
+    for (const char* bad : {"huge.png", "empty.png", "cut.png", "text.jpg", "missing.png"}) {
+        QString why;
+        EXPECT_TRUE(ThumbnailLoader::MakeThumbnail(dir + "/" + bad, &why).isNull()) << bad;
+        EXPECT_FALSE(why.isEmpty()) << bad;
+    }
+}
+
+TEST(Thumbnail, LoadsOffTheGuiThreadIntoTheCache) {
+    kit::ScratchFolder scratch("thumbload");
+    const QString dir = QString::fromStdString(scratch.path().string());
+    ASSERT_TRUE(Store(dir, "wide.png", Png(218, 100)));
+    ASSERT_TRUE(Store(dir, "bad.png", "no"));
+    ThumbnailLoader loader;
+    QImage image;
+    EXPECT_EQ(loader.Get(dir + "/wide.png", &image), ThumbnailLoader::State::Loading);
+    EXPECT_EQ(loader.Get(dir + "/bad.png", &image), ThumbnailLoader::State::Loading);
+    ASSERT_TRUE(WaitUntil([&] { return loader.Get(dir + "/wide.png", &image) == ThumbnailLoader::State::Ready; }));
+    EXPECT_EQ(image.size(), QSize(109, 50));
+    ASSERT_TRUE(WaitUntil([&] { return loader.Get(dir + "/bad.png", nullptr) == ThumbnailLoader::State::Failed; }));
+    // Work for a tile no longer painted is dropped, and asked for again later.
+    loader.Clear();
+    EXPECT_EQ(loader.Get(dir + "/wide.png", &image), ThumbnailLoader::State::Loading);
+    loader.BeginFrame();
+    ASSERT_TRUE(WaitUntil([&] { return loader.Get(dir + "/wide.png", &image) == ThumbnailLoader::State::Ready; }));
+}
+
+KIT_QT_TEST_MAIN(QApplication)

@@ -1,0 +1,39 @@
+#pragma once
+#include "app/common/SaveFolder.h"
+#include "scan/NSFileData.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Copies stored backup files into a save folder. The source is streamed in chunks
+// through QSaveFile (videos reach gigabytes); a file already there with the same
+// content is left alone, a different one is never replaced: the copy then goes to
+// "name (2).ext", "name (3).ext" ...
+class MediaFileCopier {
+  public:
+    MediaFileCopier() = delete;
+
+    enum class Outcome {
+        Written,           // a new file was written
+        Identical,         // a file with the same content was already there
+        SourceUnreadable,  // the stored file is missing or cannot be read
+        WriteFailed,       // no place in the folder, or the write failed
+    };
+    struct Result {
+        Outcome outcome = Outcome::WriteFailed;
+        QString path;  // the file written or found identical
+        bool ok() const { return outcome == Outcome::Written || outcome == Outcome::Identical; }
+    };
+
+    // The path of a record's stored file: BackUpPath and SHA1 joined by exactly one "/".
+    static QString StoredPath(const NSFileData& file);
+    static QString StoredPath(const QString& backUpPath, const QString& sha1);
+
+    // Copies `source` into `folder` as `name` (made safe by SaveFolder), with `prefix`
+    // written before the source's bytes.
+    static Result Copy(const SaveFolder& folder, const QString& name, const QString& source,
+                       const QByteArray& prefix = QByteArray());
+
+    // The first `max` bytes of a file; empty when it cannot be read.
+    static QByteArray Head(const QString& path, qint64 max, bool* readable = nullptr);
+};

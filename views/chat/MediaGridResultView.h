@@ -1,0 +1,65 @@
+#pragma once
+#include "app/common/DirizaResultView.h"
+#include "views/chat/MediaDayIndex.h"
+#include "views/chat/MediaGrid.h"
+#include "views/chat/MediaPlayDispatcher.h"
+
+#include <QHash>
+#include <QLabel>
+#include <QStackedWidget>
+#include <QTimer>
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+
+// The result view of one kind of media files shown by day in one grid (photos, videos,
+// voice memos): the delivery on the scan thread, the 1 s refresh timer, search, ticks,
+// and the save that copies the ticked stored files into a localised subfolder.
+class MediaGridResultView : public DirizaResultView {
+    Q_OBJECT
+  public:
+    using DirizaResultView::AddDirizaFile;
+
+    // `pollMs`: the period of the timer that shows newly arrived data.
+    MediaGridResultView(int type, MediaGrid::Tile tile, IPreviewService& preview, QWidget* parent = nullptr,
+                        int pollMs = 1000);
+    ~MediaGridResultView() override;
+
+    void setLanguage(int language) override;
+    void StartUpdateUI() override;
+    void SearchKey(const QString& key) override;
+    QString GetSearchKey() const override;
+    void AllSelect() override;
+    void ClearSelect() override;
+    bool isSelectData() const override;
+    DirizaSaveResult DirizaData(const QString& folder) override;
+    void ClearData() override;
+    void AddDirizaFile(const QList<NSDeletedFile>& files) override;
+
+    MediaGrid& Grid() { return *grid_; }
+    MediaPlayDispatcher& Player() { return player_; }
+    bool ShowsLoading() const { return timer_.isActive(); }
+    bool ShowsNoData() const { return stack_->currentWidget() == loadingInfo_ && !timer_.isActive(); }
+    QString LoadingText() const { return loadingInfo_->text(); }
+
+    // The name of the save's subfolder (localised).
+    virtual QString FolderName() const = 0;
+
+  private:
+    void UpdataUiFinish();
+    void isAllSelect();
+    void UpdateTexts();
+
+    MediaPlayDispatcher player_;
+    MediaGrid* grid_ = nullptr;
+    QStackedWidget* stack_ = nullptr;
+    QLabel* loadingInfo_ = nullptr;
+    QTimer timer_;
+    QString searchKey_;
+
+    std::mutex pendingMutex_;
+    std::optional<MediaDayIndex> pending_;
+    QHash<int, QString> pendingExcerpts_;
+    std::atomic<bool> isUpDateUI_{false};
+};

@@ -1,0 +1,10 @@
+#include "views/chat/NSDirizaMusicView.h"
+
+#include "app/common/NSLanguageText.h"
+
+NSDirizaMusicView::NSDirizaMusicView(IPreviewService& preview, QWidget* parent, int pollMs)
+    : MediaGridResultView(DirizaResultView::VoiceMemo, MediaGrid::Tile::Music, preview, parent, pollMs) {}
+
+QString NSDirizaMusicView::FolderName() const {
+    return LanguageText("Music");
+}
