@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDebug>
 #include <QEvent>
+#include <QPalette>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -134,8 +135,14 @@ NSDirizaWXAddressBookView::~NSDirizaWXAddressBookView() {
 }
 
 void NSDirizaWXAddressBookView::ApplyLook() {
-    SystemViewLook::ApplyTableLook(tree_);
-    SystemViewLook::ApplyTableLook(table_);
+    // The tables follow the view's appearance with their own background.
+    const QColor background = SystemViewLook::TableBackground(SystemViewLook::IsDark(this));
+    for (QWidget* table : {static_cast<QWidget*>(tree_), static_cast<QWidget*>(table_)}) {
+        QPalette p = palette();
+        p.setColor(QPalette::Base, background);
+        p.setColor(QPalette::AlternateBase, background);
+        table->setPalette(p);
+    }
 }
 
 void NSDirizaWXAddressBookView::changeEvent(QEvent* event) {

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QEvent>
+#include <QPalette>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -125,8 +126,14 @@ NSDirizaWXChatRecordView::~NSDirizaWXChatRecordView() {
 }
 
 void NSDirizaWXChatRecordView::ApplyLook() {
-    SystemViewLook::ApplyTableLook(friendTable_);
-    SystemViewLook::ApplyTableLook(messageList_);
+    // The tables follow the view's appearance with their own background.
+    const QColor background = SystemViewLook::TableBackground(SystemViewLook::IsDark(this));
+    for (QWidget* table : {static_cast<QWidget*>(friendTable_), static_cast<QWidget*>(messageList_)}) {
+        QPalette p = palette();
+        p.setColor(QPalette::Base, background);
+        p.setColor(QPalette::AlternateBase, background);
+        table->setPalette(p);
+    }
 }
 
 void NSDirizaWXChatRecordView::changeEvent(QEvent* event) {

@@ -203,6 +203,8 @@ TEST_F(ChatViewFixture, RendersInBothAppearances) {
         for (int y = 0; y < list.height(); y += 3)
             for (int x = 0; x < list.width(); x += 3) white += list.pixelColor(x, y) == QColor(Qt::white);
         EXPECT_GT(white, 100) << dark;
+        EXPECT_EQ(dark ? QColor(33, 34, 35) : QColor(236, 236, 236),
+                  view.MessageList()->palette().color(QPalette::Base));
     }
 }
 
