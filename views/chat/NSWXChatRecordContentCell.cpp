@@ -100,6 +100,10 @@ qreal NSWXChatRecordContentCell::RowHeight(const NSWXChatSMSData& message) const
         return 160;
     case 50:
         return 80;
+    case 34:
+    case 48:
+        // Room for the kind's 20-point icon inside the bubble, as for calls.
+        return std::max<qreal>(TextSize(message.Content()).height(), 20) + 60;
     default:
         return TextSize(message.Content()).height() + 60;
     }
@@ -272,8 +276,9 @@ QRectF NSWXChatRecordContentCell::ToView(const QRectF& r, const QRectF& cell) co
 
 QSize NSWXChatRecordContentCell::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
     const NSWXChatSMSData* m = messageAt_ ? messageAt_(index.row()) : nullptr;
-    const int width = option.rect.width() > 0 ? option.rect.width() : 600;
-    return QSize(width, m ? int(std::ceil(RowHeight(*m))) : 60);
+    // The list gives every row its full width; the hint asks for no more.
+    Q_UNUSED(option);
+    return QSize(1, m ? int(std::ceil(RowHeight(*m))) : 60);
 }
 
 void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -130,12 +130,16 @@ TEST_F(CellFixture, LayoutByKindAndSide) {
     EXPECT_EQ(QRectF(540, 10, 5, 0), L.content);
     EXPECT_EQ(565, L.head.x());
     // Voice: room for the icon, which is the click area.
-    L = cell.LayoutFor(QtWeChatRecords::Message(34, 1, ""), 600, 60);
+    // Voice: room for the icon inside the bubble, which is the click area.
+    EXPECT_EQ(80, cell.RowHeight(QtWeChatRecords::Message(34, 1, "")));
+    L = cell.LayoutFor(QtWeChatRecords::Message(34, 1, ""), 600, 80);
+    EXPECT_TRUE(L.bubble.contains(L.icon));
     EXPECT_EQ(80, L.content.x());
     EXPECT_EQ(40, L.bubble.width());
     EXPECT_EQ("wx_voice_1", L.iconName);
     EXPECT_EQ(L.icon, L.click);
-    L = cell.LayoutFor(QtWeChatRecords::Message(34, 2, ""), 600, 60);
+    L = cell.LayoutFor(QtWeChatRecords::Message(34, 2, ""), 600, 80);
+    EXPECT_TRUE(L.bubble.contains(L.icon));
     EXPECT_EQ("wx_voice_2", L.iconName);
     EXPECT_NEAR(L.bubble.right() - 25, L.icon.x(), 0.01);
     // Card and link blocks; calls 80 high.
