@@ -1,15 +1,25 @@
 #pragma once
+// A preview service that records every call instead of opening a window.
 #include "views/chat/IPreviewService.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <mutex>
+#include <vector>
+
 namespace kit {
 
-// Records every preview a view asks for, as "Kind:argument" lines in call order.
-class FakePreviewService : public IPreviewService {
+class FakePreviewService final : public IPreviewService {
   public:
+    struct Call {
+        QString what;  // "photo", "video", "silk", "audio", "voice", "text"
+        QString path;  // the path (empty for "audio")
+        QString title; // "photo" only
+        QByteArray data; // "audio" only
+    };
+
     void ShowPhoto(const QString& path, const QString& title) override;
     void ShowVideo(const QString& path) override;
     void ShowSilkVoice(const QString& path) override;
@@ -17,8 +27,15 @@ class FakePreviewService : public IPreviewService {
     void ShowVoiceFile(const QString& path) override;
     void ShowText(const QString& path) override;
 
-    QStringList calls;
-    QByteArray lastAudio;
+    std::vector<Call> Calls() const;
+    // The kinds of the calls in order ("photo", "audio", ...).
+    QStringList Kinds() const;
+    void Clear();
+
+  private:
+    void Add(Call call);
+    mutable std::mutex mutex;
+    std::vector<Call> calls;
 };
 
 } // namespace kit

@@ -94,8 +94,8 @@ void NSDirizaWXChatRecordState::SelectFriend(int row) {
 bool NSDirizaWXChatRecordState::SetShowDeleteFile(bool on) {
     if (on == showDelete_) return false;
     showDelete_ = on;
-    if (searching_) SearchFriends(friendKey_); // the search runs again inside the filter
-    else ShowFirst();
+    // While a friend search is active the shown list stays its result.
+    ShowFirst();
     return true;
 }
 

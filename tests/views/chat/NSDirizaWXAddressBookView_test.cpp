@@ -196,6 +196,8 @@ TEST_F(BookFixture, SearchesAndTheFilter) {
 }
 
 TEST_F(BookFixture, ANullDeliveryShowsNoData) {
+    view.StartUpdateUI();
+    EXPECT_TRUE(view.ShowsLoading());
     Deliver(nullptr);
     EXPECT_TRUE(view.ShowsNoData());
     EXPECT_EQ(0, delegate.Counts().back().second);

@@ -99,7 +99,10 @@ TEST_F(ChatViewFixture, SaveAllUsesEveryFriendWhateverTheFilter) {
 
 TEST_F(ChatViewFixture, APartialSelectionSavesExactlyTheTickedFriends) {
     Deliver(view, delegate, BobAndAnn());
-    view.TickFriend(1, true);
+    // The row's tick box.
+    auto* model = view.FriendTable()->model();
+    ASSERT_TRUE(model->setData(model->index(1, 0), Qt::Checked, Qt::CheckStateRole));
+    EXPECT_EQ(Qt::Checked, model->index(1, 0).data(Qt::CheckStateRole).toInt());
     EXPECT_FALSE(view.HeaderTicked());
     view.SetShowDeleteFile(true);
     EXPECT_TRUE(view.HeaderTicked()); // the only shown friend is ticked
@@ -148,6 +151,14 @@ TEST_F(ChatViewFixture, FriendSearchAndFilterChangeOnlyTheShownList) {
     view.SearchKeyFGP("AROL");
     view.SelectAccountEvent(1);
     EXPECT_EQ(QStringList({"Carol"}), Friends());
+    // The filter leaves the search result shown and the ticks alone.
+    view.TickFriend(0, true);
+    view.SetShowDeleteFile(true);
+    view.SelectAccountEvent(1);
+    EXPECT_EQ(QStringList({"Carol"}), Friends());
+    EXPECT_TRUE(view.isSelectData());
+    view.SetShowDeleteFile(false);
+    view.ClearSelect();
     view.SearchKeyFGP("");
     EXPECT_EQ(QStringList({"Bob", "Ann, Lee"}), Friends());
     // The same filter value twice changes nothing.

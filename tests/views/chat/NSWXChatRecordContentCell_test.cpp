@@ -233,8 +233,12 @@ TEST_F(CellFixture, ClicksOpenThePreviewOfTheKind) {
     EXPECT_TRUE(Click(2, QPointF(600 - 55 - 50, 90)));
     // A link is clickable but opens nothing.
     EXPECT_TRUE(Click(3, QPointF(100, 100)));
-    EXPECT_EQ((QStringList{"Photo:/backup/full/picture.jpg", "Voice:/backup/voice.aud", "Video:/backup/video.mp4"}),
-              preview.calls);
+    EXPECT_EQ((QStringList{"photo", "voice", "video"}), preview.Kinds());
+    const auto calls = preview.Calls();
+    ASSERT_EQ(3u, calls.size());
+    EXPECT_EQ("/backup/full/picture.jpg", calls[0].path);
+    EXPECT_EQ("/backup/voice.aud", calls[1].path);
+    EXPECT_EQ("/backup/video.mp4", calls[2].path);
 }
 
 TEST_F(CellFixture, EveryKindPaintsOnBothSides) {

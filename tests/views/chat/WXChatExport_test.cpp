@@ -165,12 +165,14 @@ TEST_F(ExportFixture, NamesAreSafeDistinctAndAppended) {
         {"me", "k4", QtWeChatRecords::Chat("me", "", {msg})},
         {"me", "k5", QtWeChatRecords::Chat("me", "Quiet", {})},
         {"../up", "k6", QtWeChatRecords::Chat("../up", "..", {msg})},
+        {"me", "k7", QtWeChatRecords::Chat("me", QString::fromUtf8("x\0y", 3), {msg})},
     };
     const auto before = kit::FolderSnapshot::Take(scratch.path());
     auto result = Save(items);
-    EXPECT_EQ((DirizaSaveResult{6, 0}), result);
-    EXPECT_EQ(6u, progress.size());
-    EXPECT_EQ(std::make_pair(6, 6), progress.back());
+    EXPECT_EQ((DirizaSaveResult{7, 0}), result);
+    EXPECT_EQ(7u, progress.size());
+    EXPECT_EQ(std::make_pair(7, 7), progress.back());
+    EXPECT_EQ(2, Lines(AccountFolder("me") + "/x_y.csv").size());
     EXPECT_EQ(2, Lines(AccountFolder("me") + "/a_b.csv").size());
     EXPECT_EQ(2, Lines(AccountFolder("me") + "/Bob.csv").size());
     EXPECT_EQ(3, Lines(AccountFolder("me") + "/Bob (2).csv").size());
