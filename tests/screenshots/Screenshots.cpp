@@ -26,11 +26,15 @@
 #include "services/NSWindowControllerCheckUpdateApp.h"
 #include "services/NSWindowControllerFeedback.h"
 #include "services/NSWindowControllerNewFeedback.h"
+#include "views/chat/NSDirizaWXAddressBookView.h"
+#include "views/chat/NSDirizaWXChatRecordView.h"
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/FakeAlertPresenter.h"
 #include "tests/kit/FakeDeviceManage.h"
 #include "tests/kit/FakeMediaPlayer.h"
 #include "tests/kit/FakePcmSink.h"
+#include "tests/kit/FakePreviewService.h"
+#include "tests/kit/QtWeChatRecords.h"
 #include "tests/kit/QtTestHome.h"
 #include "tests/kit/SampleBackup.h"
 #include "tests/scan/RecordingBackUp.h"
@@ -60,6 +64,7 @@
 #include <QPushButton>
 #include <QStyleFactory>
 #include <QTest>
+#include <QTreeView>
 
 #include <QBuffer>
 #include <QFile>
@@ -662,6 +667,32 @@ int main(int argc, char** argv) {
             }
         }
         MediaWorkFolder::SetProvider({});
+    }
+    // The WeChat result views with generated records: every message kind, nested groups.
+    {
+        kit::FakePreviewService preview;
+        const auto chats = kit::QtWeChatRecords::Chats(home.cacheHome() + QStringLiteral("/wechat-media"));
+        const auto contacts = kit::QtWeChatRecords::Contacts();
+        for (bool dark : {false, true}) {
+            QApplication::setPalette(dark ? DarkPalette() : light);
+            const QString suffix = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+            NSDirizaWXChatRecordView chat(preview);
+            chat.resize(1100, 1500);
+            chat.StartUpdateUI();
+            chat.AddDirizaFile(chats);
+            Settle();
+            chat.SelectFriendsEvent(0);
+            chat.TickFriend(1, true);
+            Save(&chat, QStringLiteral("wechat-chats") + suffix);
+            NSDirizaWXAddressBookView book;
+            book.resize(1000, 560);
+            book.StartUpdateUI();
+            book.AddDirizaFile(&contacts);
+            Settle();
+            book.GroupTree()->expandAll();
+            book.TickGroup(book.State().InForce()[0].groups[2], true);
+            Save(&book, QStringLiteral("wechat-contacts") + suffix);
+        }
     }
     QApplication::setPalette(light);
     SystemResultViews(light);

@@ -1,0 +1,305 @@
+// The WeChat contacts view: every contact counted once, group ticks over subgroups, what
+// a save writes per account, searches and the filter, the contract, and rendering.
+#include "views/chat/NSDirizaWXAddressBookView.h"
+
+#include "app/common/NSLanguageText.h"
+#include "app/common/SaveFolder.h"
+#include "tests/kit/QtWeChatRecords.h"
+#include "tests/kit/ResultViewContract.h"
+#include "tests/kit/ScratchFolder.h"
+#include "tests/views/chat/ChatTestMain.h"
+#include "tests/views/chat/FakeImageFetcher.h"
+#include "views/chat/NSDirizaWXAddressBookContactModel.h"
+#include "views/chat/NSDirizaWXAddressBookGroupModel.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTableView>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+using kit::QtWeChatRecords;
+
+namespace {
+
+QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+
+QStringList Lines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {"<missing>"};
+    QByteArray bytes = f.readAll();
+    if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
+    QStringList lines = QString::fromUtf8(bytes).split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+NSWXAddressBookData Group(const QString& name, qint64 type, QList<NSAddressBookInfo> contacts,
+                          QList<NSWXAddressBookData> sub = {}) {
+    NSWXAddressBookData g;
+    g.setAddressBookName(name);
+    g.setWXType(type);
+    g.setAddressBook(std::move(contacts));
+    g.setNextObj(std::move(sub));
+    return g;
+}
+
+// Account "me": friends [A, B]; groups -> G [M1, M2, M3].
+QList<NSWXChatAccount> Fixture() {
+    NSWXChatAccount me;
+    me.setKey("me");
+    me.mutableAccountWXData() << Group("Friends", 0, {QtWeChatRecords::Contact("me", "A"), QtWeChatRecords::Contact("me", "B")});
+    me.mutableAccountWXData() << Group("Groups", 2, {},
+                                       {Group("G", 2, {QtWeChatRecords::Contact("me", "M1"), QtWeChatRecords::Contact("me", "M2"),
+                                                       QtWeChatRecords::Contact("me", "M3")})});
+    return {me};
+}
+
+struct BookFixture : ::testing::Test {
+    FakeImageFetcher fetcher;
+    NSDirizaWXAddressBookView view{&fetcher};
+    kit::ContractDelegate delegate;
+    kit::ScratchFolder scratch{"wxbook"};
+    QString out;
+    void SetUp() override {
+        view.setDelegate(&delegate);
+        out = Q(scratch.path() / "out");
+        QDir().mkpath(out);
+    }
+    void TearDown() override { view.setDelegate(nullptr); }
+    void Deliver(const QList<NSWXChatAccount>* accounts) {
+        const size_t before = delegate.Counts().size();
+        std::thread worker([&] { view.AddDirizaFile(accounts); });
+        worker.join();
+        ASSERT_TRUE(kit::WaitUntil([&] { return delegate.Counts().size() > before; }));
+    }
+    int IdOf(const QString& nick) const {
+        const auto& contacts = view.State().Contacts();
+        for (size_t i = 0; i < contacts.size(); ++i)
+            if (contacts[i].NickName() == nick) return int(i);
+        return -1;
+    }
+    DirizaSaveResult Save() {
+        DirizaSaveResult result;
+        std::thread saver([&] { result = view.DirizaData(out); });
+        saver.join();
+        return result;
+    }
+    QString File(const QString& name) const { return out + "/" + SaveFolder::SafeName(name) + ".csv"; }
+};
+
+TEST_F(BookFixture, EveryContactCountsOnceAndTicksWriteExactlyThem) {
+    const auto accounts = Fixture();
+    Deliver(&accounts);
+    EXPECT_EQ(5, delegate.Counts().back().second);
+    view.TickContact(IdOf("A"), true);
+    view.TickContact(IdOf("B"), true);
+    view.TickContact(IdOf("M1"), true);
+    const auto result = Save();
+    EXPECT_EQ((DirizaSaveResult{3, 0}), result);
+    const QStringList lines = Lines(File(LanguageText("WXAddressBook") + "(me)"));
+    ASSERT_EQ(4, lines.size());
+    EXPECT_EQ(LanguageText("WXAddressBookDataStruct"), lines[0]);
+    EXPECT_TRUE(lines[1].startsWith("A,,wxid_a,a_id,"));
+    EXPECT_TRUE(lines[3].startsWith("M1,"));
+    EXPECT_FALSE(QFile::exists(File(LanguageText("WXAddressBook"))));
+}
+
+TEST_F(BookFixture, AGroupTickHoldsSubgroupMembersOnce) {
+    const auto accounts = QtWeChatRecords::Contacts();
+    Deliver(&accounts);
+    EXPECT_EQ(8, view.State().ContactCount());
+    const auto& groups = view.State().InForce()[0].groups;
+    ASSERT_EQ(3, groups.size());
+    view.TickGroup(groups[2], true); // groups -> G [M1, M2, M3] -> G2 [N1]
+    view.TickGroup(groups[2], true);
+    EXPECT_EQ(4, view.State().TickedCount());
+    EXPECT_TRUE(view.State().GroupTicked(groups[2]));
+    EXPECT_TRUE(view.State().GroupTicked(groups[2].children[0]));
+    EXPECT_FALSE(view.State().GroupTicked(groups[0]));
+    // The group row's box follows.
+    const QModelIndex top = view.GroupModel()->index(2, 0);
+    EXPECT_EQ(Qt::Checked, top.data(Qt::CheckStateRole).toInt());
+    EXPECT_EQ(LanguageText("Qun"), top.data().toString());
+    EXPECT_EQ("G", view.GroupModel()->index(0, 0, top).data().toString());
+    // Unticking a subgroup member unticks the group.
+    view.TickContact(IdOf("N1"), false);
+    EXPECT_FALSE(view.State().GroupTicked(groups[2]));
+    // Everything ticked: one file with every contact, whatever the filter.
+    view.AllSelect();
+    view.SetShowDeleteFile(true);
+    EXPECT_EQ((DirizaSaveResult{8, 0}), Save());
+    EXPECT_EQ(9, Lines(File(LanguageText("WXAddressBook"))).size());
+}
+
+TEST_F(BookFixture, AStopBeforeTheFirstContactLeavesTheHeaderOnly) {
+    const auto accounts = Fixture();
+    Deliver(&accounts);
+    view.AllSelect();
+    delegate.stopAfter = 0;
+    EXPECT_EQ(DirizaSaveResult{}, Save());
+    EXPECT_EQ(QStringList{LanguageText("WXAddressBookDataStruct")}, Lines(File(LanguageText("WXAddressBook"))));
+}
+
+TEST_F(BookFixture, CellsAreCleanedAndNamesMadeSafe) {
+    NSWXChatAccount account;
+    account.setKey("a/b");
+    auto c = QtWeChatRecords::Contact("a/b", "Nick, Name");
+    c.setSignature("one, two\nthree");
+    c.setURLImage("http://example.invalid/h.png");
+    account.mutableAccountWXData() << Group("Friends", 0, {c, QtWeChatRecords::Contact("a/b", "Other")});
+    const QList<NSWXChatAccount> accounts{account};
+    Deliver(&accounts);
+    view.TickContact(0, true);
+    Save();
+    const QStringList lines = Lines(File(LanguageText("WXAddressBook") + "(a_b)"));
+    ASSERT_EQ(2, lines.size());
+    EXPECT_EQ(QString::fromUtf8("Nick， Name,,wxid_nick， name,nick， name_id,,,one， twothree,") + LanguageText("NotDelete") +
+                  ",http://example.invalid/h.png",
+              lines[1]);
+}
+
+TEST_F(BookFixture, SearchesAndTheFilter) {
+    const auto accounts = QtWeChatRecords::Contacts();
+    Deliver(&accounts);
+    auto shown = [&] {
+        QStringList names;
+        for (int id : view.ContactModel()->Ids()) names << view.State().Contact(id)->NickName();
+        return names;
+    };
+    EXPECT_EQ(QStringList({"A", "B"}), shown());
+    // The page's search: ids, signatures, phones, and nicknames while the filter is off.
+    view.SearchKey("555-01");
+    EXPECT_EQ(QStringList({"A"}), shown());
+    view.SetShowDeleteFile(true);
+    EXPECT_TRUE(shown().isEmpty()); // A is not deleted
+    view.SearchKey("b");
+    EXPECT_EQ(QStringList({"B"}), shown()); // by id "b_id"
+    view.SearchKey("");
+    EXPECT_EQ(QStringList({"B"}), shown()); // the deleted ones
+    view.SetShowDeleteFile(false);
+    // The view's own field: nicknames only.
+    view.SearchKeyFGP("m");
+    EXPECT_TRUE(shown().isEmpty()); // the friends group has no M
+    ASSERT_EQ(1, view.State().InForce()[0].groups.size());
+    view.SearchKeyFGP("");
+    EXPECT_EQ(QStringList({"A", "B"}), shown());
+    EXPECT_EQ(2, view.AccountBox()->count());
+    // An account whose groups hold no deleted contact is empty under the filter.
+    view.SetShowDeleteFile(true);
+    view.SelectAccountIndex(1);
+    EXPECT_EQ(QStringList({"W1"}), shown());
+}
+
+TEST_F(BookFixture, ANullDeliveryShowsNoData) {
+    view.StartUpdateUI();
+    EXPECT_TRUE(view.ShowsLoading());
+    Deliver(nullptr);
+    EXPECT_TRUE(view.ShowsNoData());
+    EXPECT_EQ(0, delegate.Counts().back().second);
+    view.AllSelect();
+    EXPECT_FALSE(view.isSelectData());
+    EXPECT_EQ(DirizaSaveResult{}, Save());
+}
+
+TEST_F(BookFixture, HeadImagesComeFromTheFetcher) {
+    auto accounts = Fixture();
+    accounts[0].setHeadUrl("https://example.invalid/me.png");
+    NSAddressBookInfo withHead = QtWeChatRecords::Contact("me", "H");
+    withHead.setURLImage("http://example.invalid/h.png");
+    accounts[0].mutableAccountWXData()[0].mutableAddressBook().prepend(withHead);
+    Deliver(&accounts);
+    view.resize(900, 600);
+    view.grab();
+    EXPECT_TRUE(fetcher.started.contains("https://example.invalid/me.png"));
+    EXPECT_TRUE(fetcher.started.contains("http://example.invalid/h.png"));
+    const int requests = fetcher.RequestCount();
+    view.grab();
+    EXPECT_EQ(requests, fetcher.RequestCount());
+    // The picture arrives decoded off the GUI thread and is shown; the record keeps no copy.
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    fetcher.Answer("http://example.invalid/h.png", png);
+    ASSERT_TRUE(kit::WaitUntil([&] { return fetcher.StateOf("http://example.invalid/h.png") == NetworkImageFetcher::State::Ready; }));
+    EXPECT_TRUE(view.State().Contact(0)->Head().isNull());
+}
+
+TEST_F(BookFixture, RendersInBothAppearances) {
+    const auto accounts = QtWeChatRecords::Contacts();
+    Deliver(&accounts);
+    view.resize(900, 600);
+    for (bool dark : {false, true}) {
+        QPalette palette = QApplication::palette();
+        if (dark) palette.setColor(QPalette::Window, QColor(40, 40, 40));
+        view.setPalette(palette);
+        const QImage shot = view.grab().toImage();
+        EXPECT_EQ(QSize(900, 600), shot.size());
+        EXPECT_EQ(dark ? QColor(33, 34, 35) : QColor(236, 236, 236), view.ContactTable()->palette().color(QPalette::Base));
+        EXPECT_EQ(dark ? QColor(33, 34, 35) : QColor(236, 236, 236), view.GroupTree()->palette().color(QPalette::Base));
+    }
+}
+
+struct BookTraits {
+    static std::unique_ptr<DirizaResultView> Make() { return std::make_unique<NSDirizaWXAddressBookView>(); }
+    static void Deliver(DirizaResultView& view, int records, const QString&) {
+        NSWXChatAccount account;
+        account.setKey("../x\n");
+        QList<NSAddressBookInfo> contacts{QtWeChatRecords::Contact("../x\n", "../x\n", true)};
+        if (records > 1) contacts << QtWeChatRecords::Contact("../x\n", "/etc/passwd");
+        account.mutableAccountWXData() << Group("Friends", 0, contacts);
+        const QList<NSWXChatAccount> accounts{account};
+        view.AddDirizaFile(&accounts);
+    }
+    static qint64 Count(int records) { return records; }
+};
+
+} // namespace
+
+namespace kit {
+namespace gtest_suite_ResultViewContract_ {
+// The contacts file is appended to by a later save into the same folder (a second header
+// and the rows again), so a later save must keep every earlier file's bytes as its
+// beginning; every other check is the contract's own.
+template <>
+void AllTickedWritesOnlyInsideTheFolder<::BookTraits>::TestBody() {
+    ASSERT_TRUE(this->Load(2));
+    this->view->AllSelect();
+    const auto before = FolderSnapshot::Take(this->scratch.path());
+    const auto result = this->SaveOnWorker(this->Out());
+    EXPECT_EQ(0, result.failed);
+    EXPECT_GE(result.written, 1);
+    const auto progress = this->delegate.Progress();
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back().first, progress.back().second);
+    for (size_t i = 0; i < progress.size(); ++i) EXPECT_EQ(int(i) + 1, progress[i].second);
+    const std::string diff = FolderSnapshot::Take(this->scratch.path()).DiffFrom(before);
+    EXPECT_NE("", diff);
+    EXPECT_EQ("", ChangesOutside(diff, "out"));
+    auto read = [](const std::filesystem::path& p) {
+        QFile f(QString::fromStdString(p.string()));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const auto out = this->scratch.path() / "out";
+    std::map<std::string, QByteArray> firstBytes;
+    for (const auto& [name, entry] : FolderSnapshot::Take(out).entries)
+        if (!entry.isDirectory) firstBytes[name] = read(out / name);
+    this->SaveOnWorker(this->Out());
+    for (const auto& [name, bytes] : firstBytes) {
+        const QByteArray now = read(out / name);
+        EXPECT_TRUE(now.startsWith(bytes)) << name;
+        EXPECT_GT(now.size(), bytes.size()) << name;
+    }
+}
+} // namespace gtest_suite_ResultViewContract_
+INSTANTIATE_TYPED_TEST_SUITE_P(WXAddressBook, ResultViewContract, ::testing::Types<::BookTraits>);
+}
+
+CHAT_TEST_MAIN(QApplication)

@@ -1,0 +1,284 @@
+// The WeChat chat view: deliveries, accounts and friends, the filter and both searches,
+// ticks and what a save writes, the result-view contract, and offscreen rendering.
+#include "views/chat/NSDirizaWXChatRecordView.h"
+
+#include "app/common/NSLanguageText.h"
+#include "app/common/TableViewEvent.h"
+#include "tests/kit/FakePreviewService.h"
+#include "tests/kit/QtWeChatRecords.h"
+#include "tests/kit/ResultViewContract.h"
+#include "tests/kit/ScratchFolder.h"
+#include "tests/views/chat/ChatTestMain.h"
+#include "tests/views/chat/FakeImageFetcher.h"
+#include "views/chat/NSDirizaWXChatMessageModel.h"
+#include "views/chat/WeChatResultViews.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QListView>
+#include <QPalette>
+
+#include <gtest/gtest.h>
+
+using kit::QtWeChatRecords;
+
+namespace {
+
+QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+
+kit::FakePreviewService& Preview() {
+    static kit::FakePreviewService preview;
+    return preview;
+}
+
+// Delivers on a worker thread and waits for the view's report.
+void Deliver(NSDirizaWXChatRecordView& view, kit::ContractDelegate& delegate,
+             const QMap<QString, NSWXChatRecordData>& accounts) {
+    const size_t before = delegate.Counts().size();
+    std::thread worker([&] { view.AddDirizaFile(accounts); });
+    worker.join();
+    ASSERT_TRUE(kit::WaitUntil([&] { return delegate.Counts().size() > before; }));
+}
+
+NSWXChatRecordData Account(const QString& name, const QList<std::pair<QString, NSWXChatFriendData>>& friends) {
+    NSWXChatRecordData account;
+    account.setAccount(name);
+    for (const auto& [key, chat] : friends) account.addWXChatFriendObj(&chat, key);
+    return account;
+}
+
+struct ChatViewFixture : ::testing::Test {
+    FakeImageFetcher fetcher;
+    NSDirizaWXChatRecordView view{Preview(), &fetcher};
+    kit::ContractDelegate delegate;
+    kit::ScratchFolder scratch{"wxview"};
+    void SetUp() override { view.setDelegate(&delegate); }
+    void TearDown() override { view.setDelegate(nullptr); }
+
+    // Account "A": "Bob" (a text and a picture) and the deleted "Ann, Lee".
+    QMap<QString, NSWXChatRecordData> BobAndAnn() {
+        const QString picture = Q(scratch.path() / "pic.png");
+        QtWeChatRecords::WritePicture(picture, 40, 30);
+        auto pic = QtWeChatRecords::Message(3, 1, picture);
+        pic.setResourcesFile(picture);
+        return {{"A", Account("A", {{"wxid_bob", QtWeChatRecords::Chat("A", "Bob", {QtWeChatRecords::Message(1, 1, "hi"), pic})},
+                                    {"wxid_ann", QtWeChatRecords::Chat("A", "Ann, Lee", {QtWeChatRecords::Message(1, 2, "yo")}, true)}})}};
+    }
+    QStringList CsvFiles(const QString& out, const QString& account) {
+        return QDir(out + "/" + SaveFolder::SafeName(LanguageText("WXChatRecord")) + "/" + account)
+            .entryList({"*.csv"}, QDir::Files, QDir::Name);
+    }
+    QStringList Friends() {
+        QStringList names;
+        for (int r = 0; r < view.FriendTable()->model()->rowCount(); ++r)
+            names << view.FriendTable()->model()->index(r, 1).data().toString();
+        return names;
+    }
+};
+
+TEST_F(ChatViewFixture, SaveAllUsesEveryFriendWhateverTheFilter) {
+    view.StartUpdateUI();
+    EXPECT_TRUE(view.ShowsLoading());
+    Deliver(view, delegate, BobAndAnn());
+    EXPECT_EQ(3, delegate.Counts().back().second); // messages
+    EXPECT_EQ(QStringList({"Bob", "Ann, Lee"}), Friends());
+    view.AllSelect();
+    EXPECT_TRUE(view.HeaderTicked());
+    view.SetShowDeleteFile(true);
+    EXPECT_EQ(QStringList({"Ann, Lee"}), Friends());
+    const QString out = Q(scratch.path() / "out");
+    QDir().mkpath(out);
+    DirizaSaveResult result;
+    std::thread saver([&] { result = view.DirizaData(out); });
+    saver.join();
+    EXPECT_EQ((DirizaSaveResult{2, 0}), result);
+    EXPECT_EQ(QStringList({"Ann, Lee.csv", "Bob.csv"}), CsvFiles(out, "A"));
+}
+
+TEST_F(ChatViewFixture, APartialSelectionSavesExactlyTheTickedFriends) {
+    Deliver(view, delegate, BobAndAnn());
+    // The row's tick box.
+    auto* model = view.FriendTable()->model();
+    ASSERT_TRUE(model->setData(model->index(1, 0), Qt::Checked, Qt::CheckStateRole));
+    EXPECT_EQ(Qt::Checked, model->index(1, 0).data(Qt::CheckStateRole).toInt());
+    EXPECT_FALSE(view.HeaderTicked());
+    view.SetShowDeleteFile(true);
+    EXPECT_TRUE(view.HeaderTicked()); // the only shown friend is ticked
+    const QString out = Q(scratch.path() / "out");
+    QDir().mkpath(out);
+    EXPECT_EQ((DirizaSaveResult{1, 0}), view.DirizaData(out));
+    EXPECT_EQ(QStringList({"Ann, Lee.csv"}), CsvFiles(out, "A"));
+}
+
+TEST_F(ChatViewFixture, MessageSearchSkipsPicturesVoiceAndVideo) {
+    auto call = QtWeChatRecords::Message(50, 1, "");
+    call.setCallTime(125);
+    QList<NSWXChatSMSData> messages;
+    for (qint64 kind : {1, 3, 34, 43, 62, 48}) messages << QtWeChatRecords::Message(kind, 1, QString("x%1 Key").arg(kind));
+    messages << call;
+    Deliver(view, delegate, {{"A", Account("A", {{"k", QtWeChatRecords::Chat("A", "Bob", messages)}})}});
+    view.SelectFriendsEvent(0);
+    EXPECT_EQ(7, view.MessageList()->model()->rowCount());
+    view.SearchKey("KEY");
+    EXPECT_EQ("KEY", view.GetSearchKey());
+    QList<qint64> kinds;
+    auto* model = static_cast<NSDirizaWXChatMessageModel*>(view.MessageList()->model());
+    for (int r = 0; r < model->rowCount(); ++r) kinds << model->MessageAt(r)->eType();
+    EXPECT_EQ((QList<qint64>{1, 62, 48}), kinds);
+    // A call is found by the text it shows; the record keeps its content.
+    view.SearchKey(":2:5");
+    ASSERT_EQ(1, model->rowCount());
+    EXPECT_EQ("", model->MessageAt(0)->Content());
+    view.SearchKey("");
+    EXPECT_EQ(7, model->rowCount());
+}
+
+TEST_F(ChatViewFixture, FriendSearchAndFilterChangeOnlyTheShownList) {
+    auto data = BobAndAnn();
+    data.insert("B", Account("B", {{"c", QtWeChatRecords::Chat("B", "Carol", {QtWeChatRecords::Message(1, 1, "x")})}}));
+    data.insert("C", Account("C", {})); // an account without friends
+    Deliver(view, delegate, data);
+    EXPECT_EQ(3, view.AccountBox()->count());
+    view.TickFriend(0, true);
+    // No match: every account stays in the box, each with no friends; the shown
+    // account's ticks go.
+    view.SearchKeyFGP("zzz");
+    EXPECT_EQ(3, view.AccountBox()->count());
+    EXPECT_TRUE(Friends().isEmpty());
+    EXPECT_FALSE(view.isSelectData());
+    view.SearchKeyFGP("AROL");
+    view.SelectAccountEvent(1);
+    EXPECT_EQ(QStringList({"Carol"}), Friends());
+    // The filter leaves the search result shown and the ticks alone.
+    view.TickFriend(0, true);
+    view.SetShowDeleteFile(true);
+    view.SelectAccountEvent(1);
+    EXPECT_EQ(QStringList({"Carol"}), Friends());
+    EXPECT_TRUE(view.isSelectData());
+    view.SetShowDeleteFile(false);
+    view.ClearSelect();
+    view.SearchKeyFGP("");
+    EXPECT_EQ(QStringList({"Bob", "Ann, Lee"}), Friends());
+    // The same filter value twice changes nothing.
+    view.SelectAccountEvent(1);
+    view.SetShowDeleteFile(false);
+    EXPECT_EQ(QStringList({"Carol"}), Friends());
+    // An account without friends clears the header box.
+    view.SelectAccountEvent(2);
+    view.SelectAllFriendsEvent(true);
+    EXPECT_FALSE(view.HeaderTicked());
+    EXPECT_FALSE(view.isSelectData());
+}
+
+TEST_F(ChatViewFixture, AFullerDeliveryKeepsTheTicksOfFriendsThatRemain) {
+    auto first = BobAndAnn();
+    Deliver(view, delegate, first);
+    view.TickFriend(0, true); // Bob
+    view.TickFriend(1, true); // Ann, Lee
+    auto fuller = first;
+    NSWXChatRecordData a = Account("A", {{"wxid_bob", QtWeChatRecords::Chat("A", "Bob", {QtWeChatRecords::Message(1, 1, "hi")})},
+                                         {"wxid_new", QtWeChatRecords::Chat("A", "New", {QtWeChatRecords::Message(1, 1, "n")})}});
+    fuller["A"] = a;
+    fuller.insert("B", Account("B", {{"c", QtWeChatRecords::Chat("B", "Carol", {})}}));
+    Deliver(view, delegate, fuller);
+    EXPECT_TRUE(view.State().IsTicked("A", "wxid_bob"));
+    EXPECT_EQ(1, view.State().TickedCount()); // Ann is gone with her tick
+    EXPECT_EQ(2, delegate.Counts().back().second);
+    // No account: "ScanNotData" and a count of 0.
+    Deliver(view, delegate, {});
+    EXPECT_TRUE(view.ShowsNoData());
+    EXPECT_EQ(0, delegate.Counts().back().second);
+    EXPECT_FALSE(view.isSelectData());
+}
+
+TEST_F(ChatViewFixture, RendersInBothAppearances) {
+    auto data = QtWeChatRecords::Chats(Q(scratch.path() / "media"));
+    Deliver(view, delegate, data);
+    view.SelectFriendsEvent(0);
+    view.resize(1000, 700);
+    for (bool dark : {false, true}) {
+        QPalette palette = QApplication::palette();
+        if (dark) {
+            palette.setColor(QPalette::Window, QColor(40, 40, 40));
+            palette.setColor(QPalette::WindowText, Qt::white);
+        }
+        view.setPalette(palette);
+        const QImage shot = view.grab().toImage();
+        ASSERT_FALSE(shot.isNull());
+        EXPECT_EQ(QSize(1000, 700), shot.size());
+        // The message list shows white bubbles.
+        const QImage list = view.MessageList()->viewport()->grab().toImage();
+        int white = 0;
+        for (int y = 0; y < list.height(); y += 3)
+            for (int x = 0; x < list.width(); x += 3) white += list.pixelColor(x, y) == QColor(Qt::white);
+        EXPECT_GT(white, 100) << dark;
+        EXPECT_EQ(dark ? QColor(33, 34, 35) : QColor(236, 236, 236),
+                  view.MessageList()->palette().color(QPalette::Base));
+    }
+}
+
+TEST(WeChatResultViews, MakesOnlyTheWeChatViews) {
+    for (int type = 0; type < DirizaResultView::TypeCount; ++type) {
+        auto view = MakeWeChatResultView(type, Preview());
+        const bool ours = type == DirizaResultView::WXChat || type == DirizaResultView::WXAddressBook;
+        EXPECT_EQ(ours, view != nullptr) << type;
+        if (view) EXPECT_EQ(type, view->DirizaType());
+    }
+}
+
+struct ChatViewTraits {
+    static std::unique_ptr<DirizaResultView> Make() { return MakeWeChatResultView(DirizaResultView::WXChat, Preview()); }
+    static void Deliver(DirizaResultView& view, int records, const QString&) {
+        QList<std::pair<QString, NSWXChatFriendData>> friends;
+        friends.append({"k0", QtWeChatRecords::Chat("../x\n", "../x\n", {QtWeChatRecords::Message(1, 1, "a")}, true)});
+        if (records > 1) friends.append({"k1", QtWeChatRecords::Chat("../x\n", "/etc/passwd", {QtWeChatRecords::Message(1, 1, "b")})});
+        view.AddDirizaFile(QMap<QString, NSWXChatRecordData>{{"../x\n", Account("../x\n", friends)}});
+    }
+    static qint64 Count(int records) { return records; }
+};
+
+} // namespace
+
+namespace kit {
+namespace gtest_suite_ResultViewContract_ {
+// The chat view appends to a friend's CSV file when the friend is saved again into the
+// same folder (a second header and the rows again), so here a later save must keep every
+// earlier file's bytes as its beginning; every other check is the contract's own.
+template <>
+void AllTickedWritesOnlyInsideTheFolder<::ChatViewTraits>::TestBody() {
+    ASSERT_TRUE(this->Load(2));
+    this->view->AllSelect();
+    const auto before = FolderSnapshot::Take(this->scratch.path());
+    const auto result = this->SaveOnWorker(this->Out());
+    EXPECT_EQ(0, result.failed);
+    EXPECT_GE(result.written, 1);
+    const auto progress = this->delegate.Progress();
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back().first, progress.back().second);
+    for (size_t i = 0; i < progress.size(); ++i) EXPECT_EQ(int(i) + 1, progress[i].second);
+    const std::string diff = FolderSnapshot::Take(this->scratch.path()).DiffFrom(before);
+    EXPECT_NE("", diff);
+    EXPECT_EQ("", ChangesOutside(diff, "out"));
+    auto read = [](const std::filesystem::path& p) {
+        QFile f(QString::fromStdString(p.string()));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const auto out = this->scratch.path() / "out";
+    const auto firstFiles = FolderSnapshot::Take(out);
+    std::map<std::string, QByteArray> firstBytes;
+    for (const auto& [name, entry] : firstFiles.entries)
+        if (!entry.isDirectory) firstBytes[name] = read(out / name);
+    this->SaveOnWorker(this->Out());
+    for (const auto& [name, bytes] : firstBytes) {
+        const QByteArray now = read(out / name);
+        EXPECT_TRUE(now.startsWith(bytes)) << name;
+        EXPECT_GT(now.size(), bytes.size()) << name; // the rows again
+    }
+}
+} // namespace gtest_suite_ResultViewContract_
+INSTANTIATE_TYPED_TEST_SUITE_P(WXChat, ResultViewContract, ::testing::Types<::ChatViewTraits>);
+}
+
+CHAT_TEST_MAIN(QApplication)

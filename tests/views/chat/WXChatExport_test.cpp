@@ -1,0 +1,229 @@
+// Saving WeChat chats: the columns by kind, media copies with their millisecond numbers,
+// safe and distinct file names, appending on a second save, and failures counted.
+#include "views/chat/WXChatExport.h"
+
+#include "app/common/NSLanguageText.h"
+#include "app/common/SaveFolder.h"
+#include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/QtWeChatRecords.h"
+#include "tests/kit/ScratchFolder.h"
+#include "tests/views/chat/ChatTestMain.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using kit::QtWeChatRecords;
+
+namespace {
+
+QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+
+QStringList Lines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {"<missing " + path + ">"};
+    QByteArray bytes = f.readAll();
+    if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
+    QStringList lines = QString::fromUtf8(bytes).split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+TEST(WXChatExportRow, ColumnsByKind) {
+    struct Case {
+        qint64 kind;
+        qint64 callTime;
+        QString label;
+        QString content;
+    } cases[] = {
+        {1, 0, LanguageText("WXChatRecordText"), "text"},
+        {3, 0, LanguageText("WXChatRecordPhoto"), "copy 3"},
+        {34, 0, LanguageText("WXChatRecordAudio"), "copy 34"},
+        {43, 0, LanguageText("WXChatRecordVideo"), "copy 43"},
+        {62, 0, LanguageText("WXChatRecordVideo"), "copy 43"},
+        {42, 0, LanguageText("WXChatRecordMP"),
+         LanguageText("WXChatRecordMPName") + ":Dana " + QString::fromUtf8("，") + LanguageText("WXChatRecordMPWX") + ":dana_wx"},
+        {47, 0, LanguageText("WXChatRecordBQ"), "[" + LanguageText("WXChatRecordBQ") + "]"},
+        {48, 0, LanguageText("WXChatRecordPos"), "text"},
+        {49, 0, LanguageText("WXChatRecordUrl"), "https://example.invalid/"},
+        {50, 0, LanguageText("WXChatRecordYuYin"), LanguageText("WXChatRecordCancelChat")},
+        {50, 125, LanguageText("WXChatRecordYuYin"), LanguageText("WXChatRecordTimeLength") + ":2:5"},
+        {10000, 0, LanguageText("WXChatRecordSys"), "text"},
+        {10001, 0, LanguageText("WXChatRecordHongBao"), LanguageText("WXChatRecordHongBao")},
+        {777, 0, LanguageText("WXChatRecordSys"), "text"},
+    };
+    for (const Case& c : cases) {
+        auto m = QtWeChatRecords::Message(c.kind, 1, "text", 0);
+        m.setBcardNickName("Dana");
+        m.setBcardPhone("dana_wx");
+        m.setURL("https://example.invalid/");
+        m.setCallTime(c.callTime);
+        m.setBIsVoice(true);
+        m.setImageUrl("http://h/1.png");
+        const QStringList row = WXChatExport::Row(m, [](int kind) { return QString("copy %1").arg(kind); });
+        ASSERT_EQ(7, row.size());
+        EXPECT_EQ("Bob", row[0]);
+        EXPECT_EQ("1970-01-01 00:00:00", row[1]);
+        EXPECT_EQ(LanguageText("WXChatRecordReceiveState1"), row[2]);
+        EXPECT_EQ(c.label, row[3]) << c.kind;
+        EXPECT_EQ(c.content, row[4]) << c.kind << " " << c.callTime;
+        EXPECT_EQ(LanguageText("NotDelete"), row[5]);
+        EXPECT_EQ("http://h/1.png", row[6]);
+    }
+    // A video call, a sent and deleted message, no sender, no content.
+    auto m = QtWeChatRecords::Message(50, 2, QString(), 0, true);
+    m.setCsWxId(QString());
+    const QStringList row = WXChatExport::Row(m, {});
+    EXPECT_EQ("null", row[0]);
+    EXPECT_EQ(LanguageText("WXChatRecordReceiveState2"), row[2]);
+    EXPECT_EQ(LanguageText("WXChatRecordShiPin"), row[3]);
+    EXPECT_EQ(LanguageText("Delete"), row[5]);
+    EXPECT_EQ("null", WXChatExport::Row(QtWeChatRecords::Message(1, 1, QString()), {})[4]);
+    EXPECT_EQ("", WXChatExport::Row(QtWeChatRecords::Message(10000, 1, QString()), {})[4]);
+}
+
+struct ExportFixture : ::testing::Test {
+    kit::ScratchFolder scratch{"wxexport"};
+    QString backup, out;
+    qint64 now = 1700000000000;
+    std::vector<std::pair<int, int>> progress;
+    int stopAfter = -1;
+    void SetUp() override {
+        backup = Q(scratch.path() / "backup");
+        out = Q(scratch.path() / "out");
+        QDir().mkpath(backup);
+        QDir().mkpath(out);
+    }
+    DirizaSaveResult Save(const QList<WXChatExport::Item>& items) {
+        WXChatExport exporter([this] { return now; },
+                              [this] { return stopAfter >= 0 && int(progress.size()) >= stopAfter; },
+                              [this](int total, int current) { progress.emplace_back(total, current); });
+        return exporter.Save(out, items);
+    }
+    QString AccountFolder(const QString& account) const {
+        return out + "/" + SaveFolder::SafeName(LanguageText("WXChatRecord")) + "/" + account;
+    }
+    QString MediaFolder(const QString& account, const char* kindKey) const {
+        return AccountFolder(account) + "/" + SaveFolder::SafeName(LanguageText("WXChatRecordRes")) + "/" +
+               SaveFolder::SafeName(NSLanguageText::Text(kindKey));
+    }
+};
+
+TEST_F(ExportFixture, PicturesInOneMillisecondGetTheirOwnFiles) {
+    ASSERT_TRUE(QtWeChatRecords::WritePicture(backup + "/a.png", 10, 10));
+    ASSERT_TRUE(QtWeChatRecords::WritePicture(backup + "/b.png", 20, 20));
+    auto p1 = QtWeChatRecords::Message(3, 1, "", 0);
+    p1.setResourcesFile(backup + "/a.png");
+    auto p2 = p1;
+    p2.setResourcesFile(backup + "/b.png");
+    auto missing = p1;
+    missing.setResourcesFile(backup + "/gone.jpg");
+    auto video = QtWeChatRecords::Message(43, 1, "", 0);
+    video.setResourcesFile(backup + "/gone.mp4");
+    auto text = QtWeChatRecords::Message(1, 1, "one, two\nthree", 0);
+    // A copy from an earlier save already holds the first number.
+    const QString photos = MediaFolder("me", "WXChatRecordPhoto");
+    QDir().mkpath(photos);
+    {
+        QFile earlier(photos + "/1700000000000.jpg");
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier");
+    }
+    const auto backupBefore = kit::FolderSnapshot::Take(scratch.path() / "backup");
+    const auto result = Save({{"me", "wxid_bob", QtWeChatRecords::Chat("me", "Bob", {p1, p2, missing, video, text})}});
+    EXPECT_EQ("", kit::FolderSnapshot::Take(scratch.path() / "backup").DiffFrom(backupBefore));
+    EXPECT_EQ(1, result.written);
+    EXPECT_EQ(2, result.failed); // the missing picture and the missing video
+
+    const QStringList lines = Lines(AccountFolder("me") + "/Bob.csv");
+    ASSERT_EQ(6, lines.size());
+    EXPECT_EQ(LanguageText("WXChatRecordDataStruct"), lines[0]);
+    const QString prefix = SaveFolder::SafeName(LanguageText("WXChatRecordRes")) + "/" +
+                           SaveFolder::SafeName(LanguageText("WXChatRecordPhoto")) + "/";
+    EXPECT_EQ(prefix + "1700000000001.jpg", lines[1].split(',')[4]);
+    EXPECT_EQ(prefix + "1700000000002.jpg", lines[2].split(',')[4]);
+    EXPECT_EQ("null", lines[3].split(',')[4]);
+    EXPECT_EQ("", lines[4].split(',')[4]);
+    EXPECT_EQ(QString::fromUtf8("one， twothree"), lines[5].split(',')[4]);
+    // Each copy holds its own picture; the earlier file is untouched.
+    QFile a(backup + "/a.png"), b(backup + "/b.png"), c1(photos + "/1700000000001.jpg"), c2(photos + "/1700000000002.jpg"),
+        e(photos + "/1700000000000.jpg");
+    for (QFile* f : {&a, &b, &c1, &c2, &e}) ASSERT_TRUE(f->open(QIODevice::ReadOnly)) << f->fileName().toStdString();
+    EXPECT_EQ(a.readAll(), c1.readAll());
+    EXPECT_EQ(b.readAll(), c2.readAll());
+    EXPECT_EQ("earlier", e.readAll());
+}
+
+TEST_F(ExportFixture, NamesAreSafeDistinctAndAppended) {
+    const auto msg = QtWeChatRecords::Message(1, 1, "hi", 0);
+    QList<WXChatExport::Item> items = {
+        {"me", "k1", QtWeChatRecords::Chat("me", "a/b", {msg})},
+        {"me", "k2", QtWeChatRecords::Chat("me", "Bob", {msg})},
+        {"me", "k3", QtWeChatRecords::Chat("me", "Bob", {msg, msg})},
+        {"me", "k4", QtWeChatRecords::Chat("me", "", {msg})},
+        {"me", "k5", QtWeChatRecords::Chat("me", "Quiet", {})},
+        {"../up", "k6", QtWeChatRecords::Chat("../up", "..", {msg})},
+        {"me", "k7", QtWeChatRecords::Chat("me", QString::fromUtf8("x\0y", 3), {msg})},
+    };
+    const auto before = kit::FolderSnapshot::Take(scratch.path());
+    auto result = Save(items);
+    EXPECT_EQ((DirizaSaveResult{7, 0}), result);
+    EXPECT_EQ(7u, progress.size());
+    EXPECT_EQ(std::make_pair(7, 7), progress.back());
+    EXPECT_EQ(2, Lines(AccountFolder("me") + "/x_y.csv").size());
+    EXPECT_EQ(2, Lines(AccountFolder("me") + "/a_b.csv").size());
+    EXPECT_EQ(2, Lines(AccountFolder("me") + "/Bob.csv").size());
+    EXPECT_EQ(3, Lines(AccountFolder("me") + "/Bob (2).csv").size());
+    EXPECT_EQ(2, Lines(AccountFolder("me") + "/null.csv").size());
+    EXPECT_FALSE(QFile::exists(AccountFolder("me") + "/Quiet.csv"));
+    EXPECT_TRUE(QDir(MediaFolder("me", "WXChatRecordVideo")).exists());
+    EXPECT_TRUE(QFile::exists(AccountFolder(SaveFolder::SafeName("../up")) + "/_.csv"));
+    // Nothing outside the chosen folder.
+    for (const auto& [name, entry] : kit::FolderSnapshot::Take(scratch.path()).entries)
+        if (!before.entries.count(name)) EXPECT_EQ(0u, name.rfind("out", 0)) << name;
+
+    // Saving again appends a second header and the rows; the byte-order mark stays single.
+    progress.clear();
+    Save(items);
+    const QStringList again = Lines(AccountFolder("me") + "/Bob (2).csv");
+    ASSERT_EQ(6, again.size());
+    EXPECT_EQ(again[0], again[3]);
+    QFile f(AccountFolder("me") + "/Bob (2).csv");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(1, f.readAll().count("\xEF\xBB\xBF"));
+}
+
+TEST_F(ExportFixture, StopAndUnusableFolders) {
+    const auto msg = QtWeChatRecords::Message(1, 1, "hi", 0);
+    // A stop after the first friend's report: its file has the header only.
+    stopAfter = 1;
+    auto result = Save({{"me", "k1", QtWeChatRecords::Chat("me", "Bob", {msg})},
+                        {"me", "k2", QtWeChatRecords::Chat("me", "Ann", {msg})}});
+    EXPECT_EQ(1u, progress.size());
+    EXPECT_EQ(QStringList{LanguageText("WXChatRecordDataStruct")}, Lines(AccountFolder("me") + "/Bob.csv"));
+    EXPECT_FALSE(QFile::exists(AccountFolder("me") + "/Ann.csv"));
+    EXPECT_EQ(0, result.written);
+
+    // A file where the account folder goes: every friend failed, nothing written.
+    stopAfter = -1;
+    progress.clear();
+    {
+        QFile blocker(AccountFolder("blocked"));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    result = Save({{"blocked", "k", QtWeChatRecords::Chat("blocked", "X", {msg})}});
+    EXPECT_EQ((DirizaSaveResult{0, 1}), result);
+    // A destination that is a file.
+    out = backup + "/file";
+    QFile(out).open(QIODevice::WriteOnly);
+    result = Save({{"me", "k", QtWeChatRecords::Chat("me", "X", {msg})}});
+    EXPECT_EQ((DirizaSaveResult{0, 1}), result);
+    // Nothing at all to save.
+    EXPECT_EQ(DirizaSaveResult{}, Save({}));
+}
+
+} // namespace
+
+CHAT_TEST_MAIN(QCoreApplication)

@@ -1,0 +1,3 @@
+#include "views/chat/NSDirizaWXAttachmentView.h"
+
+NSDirizaWXAttachmentView::NSDirizaWXAttachmentView(QWidget* parent) : QWidget(parent) {}

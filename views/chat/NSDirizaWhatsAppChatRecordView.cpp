@@ -1,0 +1,3 @@
+#include "views/chat/NSDirizaWhatsAppChatRecordView.h"
+
+NSDirizaWhatsAppChatRecordView::NSDirizaWhatsAppChatRecordView(QWidget* parent) : QWidget(parent) {}

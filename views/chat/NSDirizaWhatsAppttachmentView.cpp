@@ -1,0 +1,3 @@
+#include "views/chat/NSDirizaWhatsAppttachmentView.h"
+
+NSDirizaWhatsAppttachmentView::NSDirizaWhatsAppttachmentView(QWidget* parent) : QWidget(parent) {}
