@@ -1,6 +1,7 @@
 // The application's entry.
 #include "app/common/NSLanguageText.h"
 #include "app/pages/AppDelegate.h"
+#include "app/pages/ApplicationResultViews.h"
 #include "app/pages/ServiceHooks.h"
 #include "app/pages/ServiceWiring.h"
 #include "media/MediaBackend.h"
@@ -27,7 +28,9 @@ int main(int argc, char** argv) {
     ServiceWiring::Install(ServiceHooks::Current());
     DeviceManage* manager = DeviceManage::shareInstance();
     MediaWorkFolder::SetProvider([manager] { return manager->ScanOutputFolder(); });
+    ApplicationResultViews resultViews;
     ViewController::Options options;
+    options.resultViews = resultViews.Factory();
     options.redirectLog = true;
     AppDelegate delegate(*manager, std::move(options));
     delegate.applicationDidFinishLaunching();

@@ -24,26 +24,3 @@ class PhotoPreView : public QWidget {
     QLabel* PhotoView = nullptr;
     QLabel* Text = nullptr;
 };
-
-// The one text preview window: the file's text as UTF-8 (at most its first 4 MB).
-class QPlainTextEdit;
-class TxtPreView : public QWidget {
-    Q_OBJECT
-  public:
-    static constexpr qint64 kMaxBytes = 4 * 1024 * 1024;
-
-    explicit TxtPreView(QWidget* parent = nullptr);
-    static TxtPreView* shareInstance();
-
-    void showWindow();
-    QWidget* window() { return this; }
-    void ShowTxtPreview(const QString& path);
-
-    QPlainTextEdit* ShowText() const { return showText; }
-    // The text shown for the file's bytes: invalid UTF-8 as replacement characters, cut at
-    // kMaxBytes (on a character boundary) with a last line "…" when there was more.
-    static QString TextOf(const QByteArray& head, bool more);
-
-  private:
-    QPlainTextEdit* showText = nullptr;
-};

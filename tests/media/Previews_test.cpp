@@ -3,6 +3,7 @@
 #include "media/MediaLog.h"
 #include "media/MediaWorkFolder.h"
 #include "media/PhotoPreView.h"
+#include "media/TxtPreView.h"
 #include "media/VideoPreView.h"
 #include "platform/ImageFileReader.h"
 #include "tests/kit/FakeMediaPlayer.h"

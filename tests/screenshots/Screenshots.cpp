@@ -14,6 +14,7 @@
 #include "media/AudioPreView.h"
 #include "media/MediaWorkFolder.h"
 #include "media/PhotoPreView.h"
+#include "media/TxtPreView.h"
 #include "media/VideoPreView.h"
 #include "platform/Paths.h"
 #include "scan/DeviceManage.h"

@@ -6,10 +6,11 @@
 #include "views/system/NSDirizaContactView.h"
 #include "views/system/NSDirizaMemoView.h"
 #include "views/system/NSDirizaRemindersView.h"
+#include "views/system/SmsResultView.h"
 
 std::unique_ptr<DirizaResultView> MakeSystemResultView(int type) {
     switch (type) {
-    // The SMS view's line goes here.
+    case DirizaResultView::SMS: return MakeSmsResultView();
     case DirizaResultView::CallLog: return std::make_unique<NSDirizaCallLogView>();
     case DirizaResultView::Contact: return std::make_unique<NSDirizaContactView>();
     case DirizaResultView::Bookmarks: return std::make_unique<NSDirizaBookmarksView>();

@@ -98,7 +98,7 @@ INSTANTIATE_TYPED_TEST_SUITE_P(SystemViews, ResultViewContract, SystemViewTypes)
 TEST(SystemResultViews, OneViewPerSystemTypeAndNoneForOthers) {
     for (int type = 0; type < DirizaResultView::TypeCount; ++type) {
         const auto view = MakeSystemResultView(type);
-        const bool mine = type >= DirizaResultView::CallLog && type <= DirizaResultView::Calendar;
+        const bool mine = type >= DirizaResultView::SMS && type <= DirizaResultView::Calendar;
         ASSERT_EQ(mine, view != nullptr) << type;
         if (view) EXPECT_EQ(type, view->DirizaType());
     }

@@ -1,0 +1,14 @@
+#include "app/pages/ApplicationResultViews.h"
+
+#include "views/chat/ChatResultViews.h"
+#include "views/chat/WeChatResultViews.h"
+#include "views/system/SystemResultViews.h"
+
+ResultViewFactory ApplicationResultViews::Factory() {
+    return [this, fallback = DefaultResultViewFactory()](int type) -> std::unique_ptr<DirizaResultView> {
+        if (auto view = MakeSystemResultView(type)) return view;
+        if (auto view = MakeChatResultView(type, preview, voice)) return view;
+        if (auto view = MakeWeChatResultView(type, preview)) return view;
+        return fallback(type);
+    };
+}
