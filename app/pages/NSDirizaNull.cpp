@@ -5,6 +5,7 @@
 #include "app/pages/AppImage.h"
 
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QHash>
 #include <QLabel>
 #include <QTimer>
@@ -131,8 +132,15 @@ NSDirizaNull::NSDirizaNull(QWidget* parent)
         l->setWordWrap(true);
         blockColumn->addWidget(l);
     }
+    // Centred by stretches, not by alignment: an aligned widget gets only its size hint,
+    // which is too short for the wrapped lines at the width it is shown at.
     block->setMaximumWidth(560);
-    column->addWidget(block, 0, Qt::AlignHCenter);
+    block->setMinimumWidth(360);
+    auto* centred = new QHBoxLayout;
+    centred->addStretch();
+    centred->addWidget(block, 1);
+    centred->addStretch();
+    column->addLayout(centred);
     operationText->setTextFormat(Qt::RichText);
     column->addStretch();
     ScanCompleteTimer->setInterval(1000);
