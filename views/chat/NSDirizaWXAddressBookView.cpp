@@ -6,6 +6,7 @@
 #include "views/chat/NSDirizaWXAddressBookGroupModel.h"
 #include "views/chat/NSWXChatRecordCellImages.h"
 #include "views/chat/NetworkImageFetcher.h"
+#include "views/chat/WXAccountBar.h"
 #include "views/system/SystemViewLook.h"
 #include "views/system/frame/CsvWriter.h"
 
@@ -39,20 +40,10 @@ NSDirizaWXAddressBookView::NSDirizaWXAddressBookView(NetworkImageFetcher* fetche
     auto* content = new QWidget(stack_);
     auto* contentLayout = new QVBoxLayout(content);
     contentLayout->setContentsMargins(8, 8, 8, 8);
-    auto* bar = new QHBoxLayout();
-    accountImage_ = new QLabel(content);
-    accountImage_->setFixedSize(30, 30);
-    accountImage_->setScaledContents(true);
-    accountBox_ = new QComboBox(content);
-    accountBox_->setMinimumWidth(180);
-    search_ = new QLineEdit(content);
-    search_->setClearButtonEnabled(true);
-    search_->setMaximumWidth(240);
-    bar->addWidget(accountImage_);
-    bar->addWidget(accountBox_);
-    bar->addStretch(1);
-    bar->addWidget(search_);
-    contentLayout->addLayout(bar);
+    const WXAccountBar bar(content, contentLayout);
+    accountImage_ = bar.image;
+    accountBox_ = bar.accounts;
+    search_ = bar.search;
 
     auto* splitter = new QSplitter(Qt::Horizontal, content);
     tree_ = new QTreeView(splitter);

@@ -9,6 +9,7 @@
 #include "views/chat/NSWXChatRecordCellImages.h"
 #include "views/chat/NSWXChatRecordContentCell.h"
 #include "views/chat/NetworkImageFetcher.h"
+#include "views/chat/WXAccountBar.h"
 #include "views/system/SystemViewLook.h"
 
 #include <QComboBox>
@@ -41,20 +42,10 @@ NSDirizaWXChatRecordView::NSDirizaWXChatRecordView(IPreviewService& preview, Net
     auto* content = new QWidget(stack_);
     auto* contentLayout = new QVBoxLayout(content);
     contentLayout->setContentsMargins(8, 8, 8, 8);
-    auto* bar = new QHBoxLayout();
-    headImage_ = new QLabel(content);
-    headImage_->setFixedSize(30, 30);
-    headImage_->setScaledContents(true);
-    accountBox_ = new QComboBox(content);
-    accountBox_->setMinimumWidth(180);
-    search_ = new QLineEdit(content);
-    search_->setClearButtonEnabled(true);
-    search_->setMaximumWidth(240);
-    bar->addWidget(headImage_);
-    bar->addWidget(accountBox_);
-    bar->addStretch(1);
-    bar->addWidget(search_);
-    contentLayout->addLayout(bar);
+    const WXAccountBar bar(content, contentLayout);
+    headImage_ = bar.image;
+    accountBox_ = bar.accounts;
+    search_ = bar.search;
 
     auto* splitter = new QSplitter(Qt::Horizontal, content);
     friendTable_ = new TableViewEvent(splitter);
