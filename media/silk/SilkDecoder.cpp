@@ -119,7 +119,7 @@ int32_t SKP_Silk_SDK_Decode(SilkDecoderState& s, SilkDecControl& control, int32_
     if (control.outputRate > 48000 || control.outputRate < 8000) {
         if (directOutput)
             std::copy_n(frame.begin(), sampleCount, samples.begin());
-        return kSilkInvalidOutputRate;
+        return keepFirst(ret, kSilkInvalidOutputRate);
     }
 
     if (s.fsKHz * 1000 != control.outputRate) {

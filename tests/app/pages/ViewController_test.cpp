@@ -35,6 +35,14 @@ std::shared_ptr<DeviceInfo> Device(const QString& name) {
     return d;
 }
 
+// Puts the built-in tables back when a test with its own tables ends, however it ends.
+struct ResourceRootReset {
+    ResourceRootReset() = default;
+    ResourceRootReset(const ResourceRootReset&) = delete;
+    ResourceRootReset& operator=(const ResourceRootReset&) = delete;
+    ~ResourceRootReset() { NSLanguageText::SetResourceRoot(QString()); }
+};
+
 class MainPage : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -199,6 +207,73 @@ TEST_F(MainPage, EncryptedKitBackupWithTutorialAddress) {
         EXPECT_EQ(opener.Opened()[0].toString(), "https://help.example.org/encrypted");
     }
     NSLanguageText::SetResourceRoot(QString());
+}
+
+TEST_F(MainPage, ConfiguredAddresses) {
+    // The download button and the encrypted backup's "Tutorial" are offered only where the
+    // tables carry an address (blank counts as none); the help button is never shown.
+    struct Case {
+        const char* name;
+        QByteArray download;
+        QByteArray tutorial;
+        bool downloadShown;
+    } cases[] = {
+        {"neither", "", "", false},
+        {"download only", "https://dl.example.org/package", "", true},
+        {"tutorial only", "", "https://help.example.org/encrypted", false},
+        {"both", "https://dl.example.org/package", "https://help.example.org/encrypted", true},
+        {"blank", "   ", "  ", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir tables;
+        QDir().mkpath(tables.path() + "/en.lproj");
+        QFile src(":/en.lproj/Language.strings");
+        ASSERT_TRUE(src.open(QIODevice::ReadOnly));
+        QByteArray text = src.readAll();
+        ASSERT_TRUE(text.contains("\"DownloadPackageURL\" = \"\";"));
+        ASSERT_TRUE(text.contains("\"TutorialURL\" = \"\";"));
+        text.replace("\"DownloadPackageURL\" = \"\";", "\"DownloadPackageURL\" = \"" + c.download + "\";");
+        text.replace("\"TutorialURL\" = \"\";", "\"TutorialURL\" = \"" + c.tutorial + "\";");
+        QFile dst(tables.path() + "/en.lproj/Language.strings");
+        ASSERT_TRUE(dst.open(QIODevice::WriteOnly));
+        dst.write(text);
+        dst.close();
+        NSLanguageText::SetResourceRoot(tables.path() + "/");
+        const ResourceRootReset reset;
+
+        int downloads = 0;
+        ServiceHooks::Current().showDownloadPackage = [&](std::function<void()>) { ++downloads; };
+        const qsizetype alertsBefore = alerts.Alerts().size();
+        const qsizetype openedBefore = opener.Opened().size();
+        {
+            ViewController vc(manager, {});
+            vc.show();
+            EXPECT_EQ(vc.DownloadButton()->isVisible(), c.downloadShown);
+            EXPECT_FALSE(vc.HelpButton()->isVisible());
+            if (c.downloadShown) {
+                vc.DownloadButton()->click();
+                EXPECT_EQ(downloads, 1);
+            }
+
+            manager.SetBackUpPath("/backups/enc");
+            manager.SetEncrypted("/backups/enc", true);
+            alerts.QueueResponse(1000); // the first button
+            manager.SendBackUpLoser();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return alerts.Alerts().size() == alertsBefore + 1; }, 3000));
+            const auto& shown = alerts.Alerts()[alertsBefore].alert;
+            const QList<QUrl> opened = opener.Opened().mid(openedBefore);
+            const QString tutorial = QString::fromLatin1(c.tutorial).trimmed();
+            if (tutorial.isEmpty()) {
+                EXPECT_EQ(shown.buttons, QStringList{LanguageText("ok")});
+                EXPECT_TRUE(opened.isEmpty());
+            } else {
+                EXPECT_EQ(shown.buttons, (QStringList{LanguageText("Tutorial"), LanguageText("ok")}));
+                ASSERT_EQ(opened.size(), 1);
+                EXPECT_EQ(opened[0].toString(), tutorial);
+            }
+        }
+    }
 }
 
 TEST_F(MainPage, FollowsTheAppearance) {

@@ -322,3 +322,33 @@ TEST(SilkPackets, SixteenKilohertzFrameIsResampledTo480) {
     EXPECT_EQ(out.samples.size(), 480u);
     EXPECT_EQ(d.state.fsKHz, 16);
 }
+
+TEST(SilkPackets, FirstErrorOfAFrameWins) {
+    // A frame meeting two faults reports the one its decode met first: the payload is
+    // checked and decoded before the output rate is looked at.
+    SilkFrameSymbols damagedFrame = voicedFrame();
+    damagedFrame.forcedCountSymbols = {std::vector<int32_t>(11, 19)};
+    const std::vector<uint8_t> damaged = kit::silkPacket(damagedFrame);
+    const std::vector<uint8_t> tooLarge(kSilkMaxPayloadBytes + 1, 0x33);
+    const std::vector<uint8_t> healthy = kit::silkPacket(voicedFrame());
+    struct Case {
+        const char* name;
+        const std::vector<uint8_t>& packet;
+        int32_t outputRate;
+        int32_t expected;
+    } cases[] = {
+        {"damaged, rate too low", damaged, 7999, kSilkPayloadError},
+        {"damaged, rate too high", damaged, 48001, kSilkPayloadError},
+        {"too large, rate too low", tooLarge, 7999, kSilkPayloadTooLarge},
+        {"too large, rate too high", tooLarge, 48001, kSilkPayloadTooLarge},
+        {"damaged, valid rate", damaged, 24000, kSilkPayloadError},
+        {"healthy, rate too low", healthy, 7999, kSilkInvalidOutputRate},
+    };
+    for (const Case& c : cases) {
+        Fresh d;
+        d.control.outputRate = c.outputRate;
+        Decoded out = decodePacket(d.state, d.control, c.packet);
+        ASSERT_FALSE(out.codes.empty()) << c.name;
+        EXPECT_EQ(out.codes[0], c.expected) << c.name;
+    }
+}
