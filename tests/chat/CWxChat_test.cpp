@@ -9,6 +9,9 @@
 
 #include <dirent.h>
 
+#include <map>
+#include <memory>
+#include <set>
 #include <string>
 
 namespace {
@@ -231,6 +234,110 @@ TEST(CWxChat, DescriptorsStayStableOverManyDatabases) {
     // Every listing of the database is read (its live rows each time).
     EXPECT_EQ(10u, wxtest::find(*m, 0, "db2 live").size());
     EXPECT_EQ(1u, wxtest::find(*m, 0, "db1 live").size() / 10);
+}
+
+// The chat engine with its column count in view, for handing it carved records directly.
+struct ChatEngine : CWxChatEngine {
+    using CWxChatEngine::CWxChatEngine;
+    int Columns() const { return int(columns.size()); }
+};
+
+// A carved chat row as the carver hands it over: a text message of the owner's at `time`
+// on `page`.
+std::unique_ptr<CarvedRecord> carvedRow(const ChatEngine& e, uint32_t page, int64_t time, const std::string& text) {
+    auto r = std::make_unique<CarvedRecord>();
+    r->valid = true;
+    r->page = page;
+    r->columnCount = e.Columns();
+    r->values.assign(size_t(e.Columns()), CarvedValue{});
+    r->kinds.assign(size_t(e.Columns()), KindNull);
+    r->sizes.assign(size_t(e.Columns()), 0);
+    r->buffers.resize(size_t(e.Columns()));
+    auto integer = [&](const char* column, uint32_t kind, int64_t v) {
+        const int c = e.GetColumnIndex(column);
+        ASSERT_GE(c, 0) << column;
+        r->kinds[size_t(c)] = kind;
+        r->values[size_t(c)].i64 = v;
+    };
+    integer("Type", KindInt8, 1);
+    integer("Des", KindZero, 0);
+    integer("CreateTime", KindInt32, time);
+    integer("MesLocalID", KindInt8, 9);
+    integer("MesSvrID", KindInt64, 7000000000 + time);
+    const int m = e.GetColumnIndex("Message");
+    EXPECT_GE(m, 0);
+    if (m < 0) return r;
+    r->buffers[size_t(m)].assign(text.begin(), text.end());
+    r->buffers[size_t(m)].push_back('\0');
+    r->kinds[size_t(m)] = KindText;
+    r->sizes[size_t(m)] = uint32_t(text.size());
+    r->values[size_t(m)].text = r->buffers[size_t(m)].data();
+    return r;
+}
+
+// A carved row goes to the chat whose page it lies on, and rows on pages no chat holds
+// are grouped by their page, even when page numbers differ only above their low 16 bits.
+TEST(CWxChat, CarvedRowsGoToTheChatOfTheirPage) {
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    a.AddFriend("wxid_alice01", "Alice");
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "alice live one"});
+    backup.Add(a);
+    backup.Finish();
+    auto m = backup.Manager(0x3000);
+    CWxAddressBook(m.get(), 0).Scan();
+    CWxSession session(m.get(), 0);
+    session.Scan();
+    ChatEngine e(m.get(), &session, 0, WxChatOptions{});
+    ASSERT_TRUE(e.Open(m->BackupFilePath((*m->wxAccounts)[0]->chatDbPath).c_str(), false));
+    e.LoadChatTables();
+    e.AssignTableContacts();
+    ASSERT_EQ(1u, e.ChatTables().size());
+    const TableEntry& alice = e.ChatTables().front();
+    ASSERT_GT(e.LoadColumns(alice.name.c_str()), 0);
+    ASSERT_TRUE(e.PrepareTable());
+    const uint32_t root = uint32_t(alice.rootPage);
+    ASSERT_NE(5u, root);
+    ASSERT_EQ(nullptr, e.TableOfPage(5));
+    ASSERT_EQ(&alice, e.TableOfPage(root));
+
+    struct Case {
+        uint32_t page;
+        const char* text;
+        const char* group; // rows of one group share a peer; "alice": the friend's chat
+    } cases[] = {
+        {root, "on the chat's root page", "alice"},
+        {root + 65536, "on a page 65536 above the chat's root", "high root"},
+        {5, "first on page 5", "page 5"},
+        {65541, "on page 65541", "page 65541"},
+        {5, "second on page 5", "page 5"},
+        {131077, "on page 131077", "page 131077"},
+    };
+    int64_t time = 1600000200;
+    for (const Case& c : cases) {
+        auto record = carvedRow(e, c.page, time++, c.text);
+        EXPECT_TRUE(e.OnCarvedRecord(record.get(), 9)) << c.text;
+    }
+    std::map<std::string, const WxContactRecord*> peerOfGroup;
+    std::set<const WxContactRecord*> peers;
+    for (const Case& c : cases) {
+        auto filed = wxtest::find(*m, 0, c.text);
+        ASSERT_EQ(1u, filed.size()) << c.text;
+        EXPECT_TRUE(filed[0].message->deleted);
+        const WxContactRecord* peer = filed[0].session->peer;
+        ASSERT_NE(nullptr, peer) << c.text;
+        if (std::string(c.group) == "alice") {
+            EXPECT_EQ("wxid_alice01", peer->userName) << c.text;
+        } else {
+            EXPECT_EQ(4, peer->kind) << c.text; // a peer that could not be named
+        }
+        auto [it, fresh] = peerOfGroup.emplace(c.group, peer);
+        if (fresh) peers.insert(peer);
+        EXPECT_EQ(it->second, peer) << c.text;
+    }
+    // Every group has a peer of its own.
+    EXPECT_EQ(peerOfGroup.size(), peers.size());
+    backup.ExpectUnchanged();
 }
 
 } // namespace

@@ -529,3 +529,59 @@ TEST(Carver, ReservedSerialTypesInLongFormAreNoRecord) {
     at = 511;
     EXPECT_EQ(0, c.TryRecordAt(5, &at)); // no room for one byte per column
 }
+
+TEST(Carver, FragmentInsideAnAcceptedRowIsNoRecordOfItsOwn) {
+    // The deleted row's text b carries, from its "!#", bytes that read as a record of
+    // their own: serial types 0x21 and 0x23 (texts of 10 and 11 bytes) and those texts.
+    // The other texts use only bytes of even value, which open no text serial type, and
+    // the deleted cells are of even size, so the size a freeblock header writes over a
+    // cell's first bytes is none either.
+    const std::string innerA = "BDFHJLNPRT", innerB = "bdfhjlnprtv";
+    const std::string outerB = "VXPT!#" + innerA + innerB + "ZXVTRPB";
+    struct Case {
+        const char* what;
+        bool refuseOuter; // the check turns the row holding the fragment down
+        std::vector<std::string> expected; // texts a of the records handed over
+    } cases[] = {
+        {"fragment inside an accepted row", false, {"RZDHBN", "BRDL"}},
+        {"the row turned down: the fragment is a candidate", true, {innerA, "BRDL"}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        fs::path dir = TempDir(k.refuseOuter ? "inside_refused" : "inside");
+        fs::path p = dir / "inside.db";
+        {
+            kit::FixtureDb db(p, 4096);
+            db.exec("CREATE TABLE t(id INTEGER PRIMARY KEY, a TEXT, b TEXT)");
+            db.insert("t", {"a", "b"}, {std::string("HJLN"), std::string("DFHJ")});
+            db.insert("t", {"a", "b"}, {std::string("RZDHBN"), outerB});
+            db.insert("t", {"a", "b"}, {std::string("LNPR"), std::string("XZBD")});
+            db.insert("t", {"a", "b"}, {std::string("BRDL"), std::string("NPTXZB")});
+            db.insert("t", {"a", "b"}, {std::string("PRTV"), std::string("FHJL")});
+            db.deleteWhere("t", "id IN (2, 4)");
+        }
+        Owner o;
+        TestCarver c(&o.manager);
+        c.check = [&](int column, uint32_t kind, const CarvedValue& v, uint32_t size) {
+            if (column == 0) return kind == KindNotRead;
+            if (kind != KindText || size < 3 || !IsPrintable(v, size)) return false;
+            return !(k.refuseOuter && column == 2 && std::string(v.text, size) == outerB);
+        };
+        ASSERT_TRUE(c.Open(p.c_str(), false));
+        ASSERT_TRUE(c.BuildLiveCellMap());
+        ASSERT_TRUE(c.CarveTable("t"));
+        std::vector<std::string> got;
+        for (const Carved& r : c.records) got.push_back(r.texts[1]);
+        std::sort(got.begin(), got.end());
+        std::vector<std::string> expected = k.expected;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(expected, got);
+        if (!k.refuseOuter) {
+            ASSERT_EQ(1u, WithText(c.records, 1, "RZDHBN").size());
+            EXPECT_EQ(outerB, WithText(c.records, 1, "RZDHBN")[0].texts[2]);
+        } else {
+            ASSERT_EQ(1u, WithText(c.records, 1, innerA).size());
+            EXPECT_EQ(innerB, WithText(c.records, 1, innerA)[0].texts[2]);
+        }
+    }
+}
