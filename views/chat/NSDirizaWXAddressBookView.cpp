@@ -127,17 +127,8 @@ NSDirizaWXAddressBookView::~NSDirizaWXAddressBookView() {
 
 void NSDirizaWXAddressBookView::ApplyLook() {
     // The tables follow the view's appearance with their own background.
-    const bool dark = SystemViewLook::IsDark(this);
-    const QColor background = SystemViewLook::TableBackground(dark);
-    for (QWidget* table : {static_cast<QWidget*>(tree_), static_cast<QWidget*>(table_)}) {
-        QPalette p = palette();
-        p.setColor(QPalette::Base, background);
-        p.setColor(QPalette::AlternateBase, background);
-        // Tick boxes take their outline from the window colour: keep it apart from the
-        // dark background so that an empty box stays visible.
-        if (dark) p.setColor(QPalette::Window, QColor(120, 122, 126));
-        table->setPalette(p);
-    }
+    SystemViewLook::ApplyTickTableLook(tree_, this);
+    SystemViewLook::ApplyTickTableLook(table_, this);
 }
 
 void NSDirizaWXAddressBookView::changeEvent(QEvent* event) {

@@ -118,17 +118,8 @@ NSDirizaWXChatRecordView::~NSDirizaWXChatRecordView() {
 
 void NSDirizaWXChatRecordView::ApplyLook() {
     // The tables follow the view's appearance with their own background.
-    const bool dark = SystemViewLook::IsDark(this);
-    const QColor background = SystemViewLook::TableBackground(dark);
-    for (QWidget* table : {static_cast<QWidget*>(friendTable_), static_cast<QWidget*>(messageList_)}) {
-        QPalette p = palette();
-        p.setColor(QPalette::Base, background);
-        p.setColor(QPalette::AlternateBase, background);
-        // Tick boxes take their outline from the window colour: keep it apart from the
-        // dark background so that an empty box stays visible.
-        if (dark) p.setColor(QPalette::Window, QColor(120, 122, 126));
-        table->setPalette(p);
-    }
+    SystemViewLook::ApplyTickTableLook(friendTable_, this);
+    SystemViewLook::ApplyTickTableLook(messageList_, this);
 }
 
 void NSDirizaWXChatRecordView::changeEvent(QEvent* event) {

@@ -16,3 +16,13 @@ void SystemViewLook::ApplyTableLook(QWidget* table) {
     p.setColor(QPalette::AlternateBase, bg);
     table->setPalette(p);
 }
+
+void SystemViewLook::ApplyTickTableLook(QWidget* table, const QWidget* owner) {
+    if (table == nullptr || owner == nullptr) return;
+    const bool dark = IsDark(owner);
+    QPalette p = owner->palette();
+    p.setColor(QPalette::Base, TableBackground(dark));
+    p.setColor(QPalette::AlternateBase, TableBackground(dark));
+    if (dark) p.setColor(QPalette::Window, QColor(120, 122, 126));
+    table->setPalette(p);
+}

@@ -16,4 +16,8 @@ class SystemViewLook {
     static QColor DeletedText() { return QColor(255, 59, 48); }
     // Sets the table's base colour for its appearance.
     static void ApplyTableLook(QWidget* table);
+    // The same for a table whose items draw the style's tick boxes, following `owner`'s
+    // appearance: the boxes take their outline from the window colour, which in the dark
+    // appearance is kept apart from the background so that an empty box stays visible.
+    static void ApplyTickTableLook(QWidget* table, const QWidget* owner);
 };
