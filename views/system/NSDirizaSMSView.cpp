@@ -218,7 +218,7 @@ void NSDirizaSMSView::ReloadPhones() {
 }
 
 void NSDirizaSMSView::ApplyLook() {
-    SystemViewLook::ApplyTableLook(PhoneList_);
+    SystemViewLook::ApplyTickTableLook(PhoneList_, this);
     SystemViewLook::ApplyTableLook(SMSContentList_);
 }
 
