@@ -7,6 +7,7 @@
 #include "app/pages/NSDeviceLinkView.h"
 #include "app/pages/NSDirizaNull.h"
 #include "app/pages/NSDirizaView.h"
+#include "app/pages/ApplicationResultViews.h"
 #include "app/pages/NSGuideView.h"
 #include "app/pages/NSWindowsAbout.h"
 #include "app/pages/NSiTunesView.h"
@@ -180,7 +181,11 @@ QList<NSDeletedFile> SampleFiles(const QString& stem, int n) {
 
 // The recovery page: scanning, ended with counts, a result view, and the save panel.
 void RecoveryPages(kit::FakeDeviceManage& manager, const QString& suffix) {
-    ViewController vc(manager, {});
+    // With the application's own result views.
+    ApplicationResultViews views;
+    ViewController::Options options;
+    options.resultViews = views.Factory();
+    ViewController vc(manager, std::move(options));
     vc.resize(1100, 820);
     auto* page = dynamic_cast<NSDirizaView*>(vc.RecoveryPage());
     if (!page) return;
