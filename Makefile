@@ -12,7 +12,7 @@ deps:
 	scripts/install-deps
 
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DBUILD_TESTS=ON -DEDITION=$(EDITION)
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DBUILD_SHARED_LIBS=ON -DBUILD_TESTS=ON -DEDITION=$(EDITION)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
