@@ -11,6 +11,9 @@
 //       static void Deliver(DirizaResultView& view, int records, const QString& backupFolder);
 //       // The count the view reports for `records` delivered records.
 //       static qint64 Count(int records);
+//       // Optional: a save into a folder that holds an earlier save appends to every file
+//       // (a second header and the rows again) rather than leaving it as it was.
+//       static constexpr bool kAppendsOnSaveAgain = true;
 //   };
 //   namespace kit {
 //   INSTANTIATE_TYPED_TEST_SUITE_P(MyView, ResultViewContract, ::testing::Types<MyTraits>);
@@ -107,6 +110,15 @@ inline std::string ChangesOutside(const std::string& diff, const std::string& ou
         rest += line + "\n";
     }
     return rest;
+}
+
+// Whether a view's traits say a later save appends to every earlier file.
+template <typename Traits>
+constexpr bool AppendsOnSaveAgain() {
+    if constexpr (requires { Traits::kAppendsOnSaveAgain; })
+        return Traits::kAppendsOnSaveAgain;
+    else
+        return false;
 }
 
 template <typename Traits>
@@ -216,7 +228,8 @@ TYPED_TEST_P(ResultViewContract, AllTickedWritesOnlyInsideTheFolder) {
     EXPECT_NE("", diff);
     EXPECT_EQ("", ChangesOutside(diff, "out"));
     // Saving again never replaces what is there: a file stays as it was, or grows at its
-    // end (a CSV file gets a second header and the rows again).
+    // end (a CSV file gets a second header and the rows again); views that append do so to
+    // every file.
     const auto outPath = this->scratch.path() / "out";
     const auto firstFiles = FolderSnapshot::Take(outPath);
     std::map<std::string, std::string> firstBytes;
@@ -228,8 +241,12 @@ TYPED_TEST_P(ResultViewContract, AllTickedWritesOnlyInsideTheFolder) {
         if (entry.isDirectory) continue;
         const auto it = secondFiles.entries.find(name);
         ASSERT_NE(secondFiles.entries.end(), it) << name;
-        if (entry == it->second) continue;
-        EXPECT_EQ(0u, ReadBytes(outPath / name).rfind(firstBytes[name], 0)) << name << " was rewritten";
+        const std::string now = ReadBytes(outPath / name);
+        if (AppendsOnSaveAgain<TypeParam>())
+            EXPECT_GT(now.size(), firstBytes[name].size()) << name << " did not get the rows again";
+        else if (entry == it->second)
+            continue;
+        EXPECT_EQ(0u, now.rfind(firstBytes[name], 0)) << name << " was rewritten";
     }
 }
 
