@@ -3,6 +3,7 @@
 #include "app/common/ButtonTextColor.h"
 #include "app/common/NSLanguageText.h"
 #include "app/pages/AppImage.h"
+#include "app/recovery/DirizaTypeList.h"
 #include "platform/AppearanceWatcher.h"
 #include "platform/IAlertPresenter.h"
 #include "platform/IAppearance.h"
@@ -23,28 +24,6 @@ constexpr int kFirstWeChat = 12, kLastWeChat = 14, kFirstWhatsApp = 15;
 
 bool SimplifiedChinese() {
     return NSLanguageText::shareInstance()->Language() == NSLanguageText::SimplifiedChinese;
-}
-
-QString TitleOf(int type) {
-    switch (type) {
-    case 0: return LanguageText("DataTypePhoto");
-    case 1: return LanguageText("DataTypeVideo");
-    case 2: return LanguageText("DataTypeSmsAttach");
-    case 3: return LanguageText("DataTypeMemoAttach");
-    case 4: return LanguageText("DataTypeVoiceMemo");
-    case 5: return LanguageText("DataTypeSms");
-    case 6: return LanguageText("DataTypeCallHistory");
-    case 7: return LanguageText("DataTypeAddressBook");
-    case 8: return LanguageText("DataTypeBookMark");
-    case 9: return LanguageText("DataTypeReminder");
-    case 10: return LanguageText("DataTypeMemo");
-    case 11: return LanguageText("DataTypeCalendar");
-    case 12: return LanguageText("DataTypeWxAddressBook");
-    case 13: return LanguageText("DataTypeWxSms");
-    case 14: return LanguageText("DataTypeWxAttach");
-    case 15: return LanguageText("DataTypeWaSms");
-    default: return LanguageText("DataTypeWaSmsAttach");
-    }
 }
 
 // One group: a title strip over a box of check boxes.
@@ -200,7 +179,7 @@ void NSSelectDirizaFileTypeView::setLanguage(int) {
     AppText->setText(LanguageText("DataTypeGroup3"));
     AllSelect->setText(LanguageText("AllSelectBt"));
     AllSelect2->setText(LanguageText("AllSelectBt"));
-    for (int i = 0; i < TypeCount; ++i) boxes[size_t(i)]->setText(TitleOf(i));
+    for (int i = 0; i < TypeCount; ++i) boxes[size_t(i)]->setText(DirizaTypeList::NameOf(i));
     StartDirizaButton->setText(LanguageText("StartDirizaBt"));
     LoadingText->setText(LanguageText("LoadingText"));
     const bool chinese = SimplifiedChinese();
