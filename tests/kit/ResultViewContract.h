@@ -21,6 +21,7 @@
 #include "app/common/DirizaResultView.h"
 #include "app/common/MainQueue.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/QtWaitUntil.h"
 #include "tests/kit/ScratchFolder.h"
 
 #include <QCoreApplication>
@@ -82,18 +83,6 @@ class ContractDelegate : public NSDirizaDataUpdateDelegate {
     std::vector<std::pair<int, int>> progress;
     bool countsOnGui = true;
 };
-
-// Runs the GUI thread's events until `done` or about five seconds.
-inline bool WaitUntil(const std::function<bool()>& done) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > 5000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 // The bytes of a file ("" when it cannot be read).
 inline std::string ReadBytes(const std::filesystem::path& path) {

@@ -1,18 +1,17 @@
 #pragma once
-// main() of the chat views' tests: UTC local time, then the kit's window-test main.
+// main() of the chat views' tests: the kit's window-test main, with local time set to UTC
+// before it starts.
 #include "tests/kit/QtTestMain.h"
 
+#include <cstdlib>
 #include <ctime>
 
 #define CHAT_TEST_MAIN(Application)                                                                          \
-    int main(int argc, char** argv) {                                                                        \
-        qputenv("TZ", "UTC");                                                                                \
+    namespace {                                                                                              \
+    const bool chatTestsInUtc = [] {                                                                         \
+        setenv("TZ", "UTC", 1);                                                                              \
         tzset();                                                                                             \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");          \
-        kit::QtTestHome home;                                                                                \
-        Application app(argc, argv);                                                                         \
-        Application::setOrganizationName(QStringLiteral("DirizaTest"));                                      \
-        Application::setApplicationName(QStringLiteral("DirizaTest"));                                       \
-        ::testing::InitGoogleTest(&argc, argv);                                                              \
-        return RUN_ALL_TESTS();                                                                              \
-    }
+        return true;                                                                                         \
+    }();                                                                                                     \
+    }                                                                                                        \
+    KIT_QT_TEST_MAIN(Application)

@@ -2,6 +2,7 @@
 // Small media fixtures for the chat and media view tests: stored files written into a
 // stand-in backup folder, and the records the scan would deliver for them.
 #include "scan/NSDeletedFile.h"
+#include "tests/kit/QtWaitUntil.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -72,16 +73,6 @@ inline QByteArray ReadAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Runs the GUI thread's events until `done` or about five seconds.
-inline bool WaitUntil(const std::function<bool()>& done) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > 5000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using kit::WaitUntil;
 
 } // namespace mediatest
