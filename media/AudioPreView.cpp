@@ -180,6 +180,8 @@ void AudioPreView::ShowAudioPreview(const QString& path) {
     }
     if (!ok) {
         mediaLog(QStringLiteral("AudioPreView: %1 cannot be read").arg(path));
+        // What played before stops with it: the text must not sit over a sound still playing.
+        prepare();
         showLoading("FileIsNoExists", false);
         return;
     }

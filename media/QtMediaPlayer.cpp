@@ -23,7 +23,13 @@ QtMediaPlayer::QtMediaPlayer(bool withVideo) {
     connect(player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
         switch (s) {
         case QMediaPlayer::LoadingMedia: report(Status::Loading); break;
-        case QMediaPlayer::LoadedMedia: report(Status::Loaded); break;
+        case QMediaPlayer::LoadedMedia:
+            report(Status::Loaded);
+            // Sources here are always local files, which keep up once loaded. Some backends
+            // (FFmpeg) only report BufferedMedia after play(), so the controls that wait for
+            // it would never be enabled.
+            report(Status::Buffered);
+            break;
         case QMediaPlayer::BufferedMedia: report(Status::Buffered); break;
         case QMediaPlayer::EndOfMedia: report(Status::End); break;
         case QMediaPlayer::InvalidMedia:
@@ -56,6 +62,10 @@ void QtMediaPlayer::report(Status status) {
         if (failedOnce) return;
         failedOnce = true;
     }
+    if (status == Status::Buffered) {
+        if (bufferedOnce) return;
+        bufferedOnce = true;
+    }
     if (onStatus) onStatus(status);
 }
 
@@ -66,6 +76,7 @@ void QtMediaPlayer::dropTemporary() {
 
 void QtMediaPlayer::setSourceFile(const QString& path) {
     failedOnce = false;
+    bufferedOnce = false;
     lastError.clear();
     player->setSource(QUrl::fromLocalFile(path));
 }
@@ -74,6 +85,7 @@ void QtMediaPlayer::setSourceData(const QByteArray& data) {
     player->setSource(QUrl());
     dropTemporary();
     failedOnce = false;
+    bufferedOnce = false;
     lastError.clear();
     const QString path = MediaWorkFolder::UniquePath(QStringLiteral("audio-"), QStringLiteral(".bin"));
     QFile file(path);

@@ -45,4 +45,5 @@ class QtMediaPlayer final : public QObject, public IMediaPlayer {
     QString temporary;
     QString lastError;
     bool failedOnce = false;
+    bool bufferedOnce = false;  // Buffered is reported once per source
 };

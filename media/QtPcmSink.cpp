@@ -53,7 +53,11 @@ int64_t QtPcmSink::write(const char* data, int64_t n) {
 
 int64_t QtPcmSink::bytesProcessed() const {
     if (!sink) return 0;
-    return sink->processedUSecs() * bytesPerSecond / 1000000;
+    return BytesIn(sink->processedUSecs(), bytesPerSecond);
+}
+
+int64_t QtPcmSink::BytesIn(int64_t usecs, int64_t bytesPerSecond) {
+    return (usecs * bytesPerSecond + 500000) / 1000000;
 }
 
 void QtPcmSink::stop() {

@@ -25,6 +25,9 @@ class QtPcmSink final : public IPcmSink {
     static PcmSinkFactory Factory();
     // True when the system has an audio output device.
     static bool HasOutputDevice();
+    // Bytes in `usecs` microseconds of sound at `bytesPerSecond`, to the nearest byte: the
+    // device counts whole microseconds, so a chunk's end comes back a fraction short of it.
+    static int64_t BytesIn(int64_t usecs, int64_t bytesPerSecond);
 
   private:
     std::unique_ptr<QAudioSink> sink;

@@ -3,6 +3,7 @@
 #include "media/MediaLog.h"
 #include "media/MediaWorkFolder.h"
 #include "media/PCMDataPlayer.h"
+#include "media/QtPcmSink.h"
 #include "tests/kit/FakePcmSink.h"
 #include "tests/kit/QtTestMain.h"
 #include "tests/kit/ScratchFolder.h"
@@ -29,6 +30,17 @@ struct LogCapture {
 };
 
 } // namespace
+
+// The device reports whole microseconds (640 bytes at 24000 Hz mono are 13333.3 us). Read
+// back, every chunk end must be reached exactly, or the last chunk never counts as played and
+// the end of each message waits out the drain limit.
+TEST(QtPcmSink, ProcessedTimeGivesBackEveryChunkEnd) {
+    constexpr int64_t kBytesPerSecond = 24000 * 2;
+    for (int64_t bytes = 0; bytes <= 64 * 2000; bytes += 2) {
+        const int64_t usecs = bytes * 1000000 / kBytesPerSecond;  // as the device counts
+        ASSERT_EQ(bytes, QtPcmSink::BytesIn(usecs, kBytesPerSecond)) << usecs;
+    }
+}
 
 TEST(PCMDataPlayer, SixChunksOutstandingAtMostThenBusyUntilConsumed) {
     auto script = std::make_shared<kit::PcmSinkScript>();

@@ -355,6 +355,28 @@ TEST_F(AudioPreviews, RefusedBytesShowTheTextAndPlayDoesNothing) {
     EXPECT_FALSE(view->isPlaying());
 }
 
+TEST_F(AudioPreviews, MissingFileAfterPlayingStopsWhatPlayed) {
+    view->ShowAudioPreview(Q(backup / "amr"));
+    players.last()->durationMs = 1000;
+    players.last()->emitStatus(Status::Loaded);
+    view->playEvent();
+    ASSERT_TRUE(players.last()->playing);
+    view->ShowAudioPreview(Q(backup / "missing"));
+    EXPECT_EQ(kNoFile, view->loadingText()->text());
+    EXPECT_EQ(nullptr, view->platformPlayer());
+    EXPECT_FALSE(view->isPlaying());
+    EXPECT_FALSE(view->timersRunning());
+
+    view->ShowAudioPreview(Q(backup / "silk0"));
+    view->playEvent();
+    ASSERT_TRUE(view->voicePlayer()->isFeeding());
+    view->ShowAudioPreview(Q(backup / "missing"));
+    EXPECT_EQ(kNoFile, view->loadingText()->text());
+    EXPECT_FALSE(view->voicePlayer()->isFeeding());
+    EXPECT_FALSE(view->onSilkRoad());
+    EXPECT_FALSE(view->timersRunning());
+}
+
 TEST_F(AudioPreviews, CloseWhilePlayingSilencesAndAmrThenSilkTakesTheSilkRoad) {
     view->ShowAudioPreview(Q(backup / "amr"));
     players.last()->durationMs = 1000;
