@@ -558,7 +558,15 @@ void NSDirizaView::UpdataSearchProgress() {
 void NSDirizaView::UpdateDirizaFileNum(int type, qint64 num) {
     if (type == eThumbnailPreviewType) SetShowDeleteFile(type);
     const int n = int(std::clamp<qint64>(num, 0, std::numeric_limits<int>::max()));
-    if (typeList.SetCount(type, n)) SyncTicks();
+    if (!typeList.SetCount(type, n)) return;
+    // The view has just shown new data with nothing ticked; a row ticked before (the
+    // device box or a head during the scan) still asks for every record of its type.
+    const auto& rows = typeList.Rows();
+    const bool ticked = std::any_of(rows.begin(), rows.end(),
+                                    [type](const auto& r) { return !r.isTypeHead && r.Type == type && r.ticked; });
+    if (ticked && !isSaving())
+        if (DirizaResultView* v = ResultView(type)) v->AllSelect();
+    SyncTicks();
 }
 
 void NSDirizaView::PauseScanBtEvent() {

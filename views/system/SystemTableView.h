@@ -3,6 +3,7 @@
 #include "app/common/TableViewEventDelegate.h"
 #include "views/system/frame/CsvWriter.h"
 #include "views/system/frame/ResultFrame.h"
+#include "views/system/frame/SaveSnapshot.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -169,13 +170,8 @@ class SystemTableViewOf : public SystemTableView {
         Texts texts;
         {
             std::lock_guard<std::mutex> lock(dataMutex_);
-            if (!frame_.HasSelection()) return {};
-            if (frame_.AllTicked()) {
-                items.resize(size_t(frame_.RecordCount()));
-                for (int i = 0; i < frame_.RecordCount(); ++i) items[size_t(i)] = i;
-            } else {
-                items = frame_.SelectedRecords();
-            }
+            items = SaveSnapshot<QList<Record>, Texts>::ItemsOf(frame_);
+            if (items.empty()) return {};
             records = records_;
             texts = SaveTexts();
         }

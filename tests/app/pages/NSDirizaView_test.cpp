@@ -8,6 +8,7 @@
 #include "scan/NSWXChatRecordData.h"
 #include "tests/app/pages/PageFixture.h"
 #include "tests/kit/QtTestMain.h"
+#include "views/system/NSDirizaBookmarksView.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -322,6 +323,47 @@ TEST_F(ScanPage, ClickOnTheTickBoxOfARow) {
     QTest::mouseClick(page->List()->viewport(), Qt::LeftButton, {}, row.center() + QPoint(40, 0));
     EXPECT_EQ(page->ShownType(), 5);
     EXPECT_TRUE(page->TypeList().Rows()[1].ticked);
+}
+
+// A row ticked before its data arrives (the device box during the scan) still means
+// every record of that type: the data shown later is ticked too, so the save writes it.
+TEST(RecoveryPageTicks, ARowTickedBeforeItsDataArrivesSelectsTheArrivedRecords) {
+    NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
+    pagetest::FlagManager manager;
+    NSDirizaView page(manager, [](int type) -> std::unique_ptr<DirizaResultView> {
+        if (type == DirizaResultView::Bookmarks) return std::make_unique<NSDirizaBookmarksView>();
+        return std::make_unique<kit::FakeResultView>(type);
+    });
+    manager.scanning = true;
+    manager.running = true;
+    page.StartScan(pagetest::Device(), Selection({5, 8}));
+    page.AllSelectDeviceNameEvent(true);
+    auto row = [&](int type) {
+        for (const auto& r : page.TypeList().Rows())
+            if (!r.isTypeHead && r.Type == type) return r;
+        return NSSelectDirizaTypeListData{};
+    };
+    ASSERT_TRUE(row(8).ticked);
+
+    QList<NSBookmarksData> bookmarks(2);
+    bookmarks[0].setBookMarks(QStringLiteral("News"));
+    bookmarks[1].setBookMarks(QStringLiteral("Mail"));
+    std::thread scan([&] { page.ScanBookmarks(bookmarks); });
+    scan.join();
+    ASSERT_TRUE(WaitFor([&] { return row(8).nNum == 2; }));
+
+    EXPECT_TRUE(row(8).ticked);
+    EXPECT_TRUE(page.DeviceNameButton()->isChecked());
+    EXPECT_TRUE(page.ResultView(DirizaResultView::Bookmarks)->isSelectData());
+    // A row the user left unticked stays so when its data arrives.
+    page.TickRow(5, false);
+    std::thread sms([&] { page.ScanSMS({}); });
+    sms.join();
+    ASSERT_TRUE(WaitFor([&] { return row(5).nNum == 0; }));
+    EXPECT_FALSE(row(5).ticked);
+    EXPECT_FALSE(page.ResultView(DirizaResultView::SMS)->isSelectData());
+    manager.scanning = false;
+    manager.running = false;
 }
 
 } // namespace
