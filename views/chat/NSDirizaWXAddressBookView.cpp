@@ -376,19 +376,29 @@ DirizaSaveResult NSDirizaWXAddressBookView::DirizaData(const QString& folder) {
             continue;
         }
         csv.WriteHeader(header);
+        int written = 0;
+        // The lines counted as written may not have reached the file when closing fails.
+        auto close = [&] {
+            if (csv.Close()) {
+                result.written += written;
+                return;
+            }
+            qWarning().noquote() << QString::fromUtf8("【日志】写入错误") << csv.Path();
+            result.failed += written;
+        };
         for (int id : file.ids) {
             if (StopRequested()) {
-                csv.Close();
+                close();
                 return result;
             }
             ReportSaveProgress(total, ++done);
             const NSAddressBookInfo& c = contacts[size_t(id)];
             const bool ok = csv.WriteLine({c.NickName(), c.RemarkName(), c.WxDefaultId(), c.WxId(), c.Address(), c.Phone(),
                                            c.Signature(), c.bDelete() ? deleted : kept, c.URLImage()});
-            if (ok) ++result.written;
+            if (ok) ++written;
             else ++result.failed;
         }
-        if (!csv.Close()) qWarning().noquote() << QString::fromUtf8("【日志】写入错误") << csv.Path();
+        close();
     }
     return result;
 }

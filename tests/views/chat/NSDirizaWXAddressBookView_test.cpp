@@ -20,6 +20,10 @@
 #include <QTableView>
 #include <QTreeView>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 #include <gtest/gtest.h>
 
 using kit::QtWeChatRecords;
@@ -143,6 +147,25 @@ TEST_F(BookFixture, AStopBeforeTheFirstContactLeavesTheHeaderOnly) {
     delegate.stopAfter = 0;
     EXPECT_EQ(DirizaSaveResult{}, Save());
     EXPECT_EQ(QStringList{LanguageText("WXAddressBookDataStruct")}, Lines(File(LanguageText("WXAddressBook"))));
+}
+
+TEST_F(BookFixture, ContactsLostWhenTheFileClosesAreCountedFailed) {
+    const auto accounts = Fixture();
+    Deliver(&accounts);
+    view.TickContact(IdOf("A"), true);
+    view.TickContact(IdOf("M1"), true);
+    // Files may not grow at all: the lines wait in the file's buffer and are lost when
+    // it is closed.
+    rlimit old{};
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+    rlimit none = old;
+    none.rlim_cur = 0;
+    if (setrlimit(RLIMIT_FSIZE, &none) != 0) GTEST_SKIP() << "file size limit not settable";
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    const auto result = Save();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ((DirizaSaveResult{0, 2}), result);
 }
 
 TEST_F(BookFixture, CellsAreCleanedAndNamesMadeSafe) {
