@@ -70,6 +70,7 @@ NSDirizaWXAddressBookView::NSDirizaWXAddressBookView(NetworkImageFetcher* fetche
     headImage_->setFixedSize(64, 64);
     headImage_->setScaledContents(true);
     headName_ = new QLabel(infoView_);
+    headName_->setTextFormat(Qt::PlainText); // names from the backup are never markup
     QFont big = headName_->font();
     big.setPointSizeF(big.pointSizeF() * 1.3);
     big.setBold(true);
@@ -79,6 +80,7 @@ NSDirizaWXAddressBookView::NSDirizaWXAddressBookView(NetworkImageFetcher* fetche
     for (int i = 0; i < 5; ++i) {
         captions_[i] = new QLabel(infoView_);
         values_[i] = new QLabel(infoView_);
+        values_[i]->setTextFormat(Qt::PlainText);
         values_[i]->setWordWrap(true);
         values_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         info->addWidget(captions_[i], i + 1, 0, Qt::AlignRight | Qt::AlignTop);

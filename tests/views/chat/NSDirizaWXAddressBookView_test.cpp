@@ -17,6 +17,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QTableView>
 #include <QTreeView>
 
@@ -184,6 +186,23 @@ TEST_F(BookFixture, CellsAreCleanedAndNamesMadeSafe) {
     EXPECT_EQ(QString::fromUtf8("Nick， Name,,wxid_nick， name,nick， name_id,,,one， twothree,") + LanguageText("NotDelete") +
                   ",http://example.invalid/h.png",
               lines[1]);
+}
+
+TEST_F(BookFixture, TheDetailPaneShowsNamesAsTheyAre) {
+    // A nickname that looks like markup is shown as its characters, not rendered.
+    const QString nick = "<b>Tom</b><img src=\"/etc/x.png\">";
+    NSWXChatAccount account;
+    account.setKey("me");
+    auto c = QtWeChatRecords::Contact("me", nick);
+    account.mutableAccountWXData() << Group("Friends", 0, {c});
+    const QList<NSWXChatAccount> accounts{account};
+    Deliver(&accounts);
+    QLabel* name = nullptr;
+    for (QLabel* label : view.findChildren<QLabel*>())
+        if (!label->wordWrap() && label->text() == nick) name = label;
+    ASSERT_NE(nullptr, name);
+    // Rendered as markup it would be as wide as "Tom" and a picture.
+    EXPECT_GE(name->sizeHint().width(), QFontMetrics(name->font()).horizontalAdvance(nick));
 }
 
 TEST_F(BookFixture, SearchesAndTheFilter) {
