@@ -43,25 +43,35 @@ void MediaGridResultView::StartUpdateUI() {
     grid_->SetIndex(MediaDayIndex());
     searchKey_.clear();
     stack_->setCurrentWidget(loadingInfo_);
-    isUpDateUI_ = false;
+    DropPending();
     if (!timer_.isActive()) timer_.start();
     UpdateTexts();
 }
 
 void MediaGridResultView::AddDirizaFile(const QList<NSDeletedFile>& files) {
+    const quint64 generation = generation_.load();
     MediaDayIndex index(files);
     QHash<int, QString> excerpts;
     if (grid_->TileKind() == MediaGrid::Tile::Video) excerpts = MediaGrid::TextExcerpts(index);
     {
         std::lock_guard<std::mutex> lock(pendingMutex_);
+        if (generation != generation_.load()) return; // begun before StartUpdateUI or ClearData
         pending_ = std::move(index);
         pendingExcerpts_ = std::move(excerpts);
+        isUpDateUI_ = true;
     }
-    isUpDateUI_ = true;
     // A delivery after the timer stopped starts it again.
     MainQueue::Post(this, [this] {
         if (!timer_.isActive()) timer_.start();
     });
+}
+
+void MediaGridResultView::DropPending() {
+    std::lock_guard<std::mutex> lock(pendingMutex_);
+    ++generation_;
+    pending_.reset();
+    pendingExcerpts_.clear();
+    isUpDateUI_ = false;
 }
 
 void MediaGridResultView::UpdataUiFinish() {
@@ -121,6 +131,9 @@ DirizaSaveResult MediaGridResultView::DirizaData(const QString& folder) {
 }
 
 void MediaGridResultView::ClearData() {
+    // A delivery still waiting for the timer goes too: it would bring the files back.
+    timer_.stop();
+    DropPending();
     grid_->SetIndex(MediaDayIndex());
     searchKey_.clear();
 }

@@ -48,6 +48,8 @@ class MediaGridResultView : public DirizaResultView {
 
   private:
     void UpdataUiFinish();
+    // Forgets a delivery waiting for the timer, and any still being built.
+    void DropPending();
     void isAllSelect();
     void UpdateTexts();
 
@@ -62,4 +64,6 @@ class MediaGridResultView : public DirizaResultView {
     std::optional<MediaDayIndex> pending_;
     QHash<int, QString> pendingExcerpts_;
     std::atomic<bool> isUpDateUI_{false};
+    // Counts StartUpdateUI and ClearData: a delivery begun before the latest one is dropped.
+    std::atomic<quint64> generation_{0};
 };

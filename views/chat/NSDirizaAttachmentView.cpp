@@ -111,23 +111,33 @@ void NSDirizaAttachmentView::StartUpdateUI() {
     mediaGrid_->SetIndex(MediaDayIndex());
     searchKey_.clear();
     outer_->setCurrentWidget(loadingInfo_);
-    isUpDateUI_ = false;
+    DropPending();
     if (!timer_.isActive()) timer_.start();
     UpdateTexts();
 }
 
 void NSDirizaAttachmentView::AddDirizaFile(const QList<NSDeletedFile>& photos, const QList<NSDeletedFile>& media) {
+    const quint64 generation = generation_.load();
     std::pair<MediaDayIndex, MediaDayIndex> data{MediaDayIndex(photos), MediaDayIndex(media)};
     QHash<int, QString> excerpts = MediaGrid::TextExcerpts(data.second);
     {
         std::lock_guard<std::mutex> lock(pendingMutex_);
+        if (generation != generation_.load()) return; // begun before StartUpdateUI or ClearData
         pending_ = std::move(data);
         pendingExcerpts_ = std::move(excerpts);
+        isUpDateUI_ = true;
     }
-    isUpDateUI_ = true;
     MainQueue::Post(this, [this] {
         if (!timer_.isActive()) timer_.start();
     });
+}
+
+void NSDirizaAttachmentView::DropPending() {
+    std::lock_guard<std::mutex> lock(pendingMutex_);
+    ++generation_;
+    pending_.reset();
+    pendingExcerpts_.clear();
+    isUpDateUI_ = false;
 }
 
 void NSDirizaAttachmentView::UpdataUiFinish() {
@@ -207,6 +217,9 @@ DirizaSaveResult NSDirizaAttachmentView::DirizaData(const QString& folder) {
 }
 
 void NSDirizaAttachmentView::ClearData() {
+    // A delivery still waiting for the timer goes too: it would bring the files back.
+    timer_.stop();
+    DropPending();
     photoGrid_->SetIndex(MediaDayIndex());
     mediaGrid_->SetIndex(MediaDayIndex());
     searchKey_.clear();

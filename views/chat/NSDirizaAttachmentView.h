@@ -55,6 +55,8 @@ class NSDirizaAttachmentView : public DirizaResultView {
 
   private:
     void UpdataUiFinish();
+    // Forgets a delivery waiting for the timer, and any still being built.
+    void DropPending();
     void isAllSelect();
     void UpdateTexts();
 
@@ -79,4 +81,6 @@ class NSDirizaAttachmentView : public DirizaResultView {
     std::optional<std::pair<MediaDayIndex, MediaDayIndex>> pending_;
     QHash<int, QString> pendingExcerpts_;
     std::atomic<bool> isUpDateUI_{false};
+    // Counts StartUpdateUI and ClearData: a delivery begun before the latest one is dropped.
+    std::atomic<quint64> generation_{0};
 };

@@ -70,6 +70,7 @@ NSDirizaWXAddressBookView::NSDirizaWXAddressBookView(NetworkImageFetcher* fetche
     headImage_->setFixedSize(64, 64);
     headImage_->setScaledContents(true);
     headName_ = new QLabel(infoView_);
+    headName_->setTextFormat(Qt::PlainText); // names from the backup are never markup
     QFont big = headName_->font();
     big.setPointSizeF(big.pointSizeF() * 1.3);
     big.setBold(true);
@@ -79,6 +80,7 @@ NSDirizaWXAddressBookView::NSDirizaWXAddressBookView(NetworkImageFetcher* fetche
     for (int i = 0; i < 5; ++i) {
         captions_[i] = new QLabel(infoView_);
         values_[i] = new QLabel(infoView_);
+        values_[i]->setTextFormat(Qt::PlainText);
         values_[i]->setWordWrap(true);
         values_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         info->addWidget(captions_[i], i + 1, 0, Qt::AlignRight | Qt::AlignTop);
@@ -376,19 +378,29 @@ DirizaSaveResult NSDirizaWXAddressBookView::DirizaData(const QString& folder) {
             continue;
         }
         csv.WriteHeader(header);
+        int written = 0;
+        // The lines counted as written may not have reached the file when closing fails.
+        auto close = [&] {
+            if (csv.Close()) {
+                result.written += written;
+                return;
+            }
+            qWarning().noquote() << QString::fromUtf8("【日志】写入错误") << csv.Path();
+            result.failed += written;
+        };
         for (int id : file.ids) {
             if (StopRequested()) {
-                csv.Close();
+                close();
                 return result;
             }
             ReportSaveProgress(total, ++done);
             const NSAddressBookInfo& c = contacts[size_t(id)];
             const bool ok = csv.WriteLine({c.NickName(), c.RemarkName(), c.WxDefaultId(), c.WxId(), c.Address(), c.Phone(),
                                            c.Signature(), c.bDelete() ? deleted : kept, c.URLImage()});
-            if (ok) ++result.written;
+            if (ok) ++written;
             else ++result.failed;
         }
-        if (!csv.Close()) qWarning().noquote() << QString::fromUtf8("【日志】写入错误") << csv.Path();
+        close();
     }
     return result;
 }

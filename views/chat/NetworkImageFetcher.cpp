@@ -39,6 +39,9 @@ QImage NetworkImageFetcher::Image(const QString& url) {
         return {};
     }
     pending_.insert(url);
+    QStringList& waiting = waiting_[parsed.toString()];
+    waiting.append(url);
+    if (waiting.size() > 1) return {}; // the same address, spelt otherwise, is on its way
     ++requests_;
     StartRequest(parsed);
     return {};
@@ -74,13 +77,14 @@ void NetworkImageFetcher::StartRequest(const QUrl& url) {
 }
 
 void NetworkImageFetcher::Finish(const QString& url, const QByteArray& body, bool ok) {
-    if (!pending_.contains(url)) return;
+    const QStringList urls = waiting_.take(url);
+    if (urls.isEmpty()) return;
     if (!ok || body.isEmpty() || body.size() > limits_.maxBytes) {
-        Done(url, QImage());
+        for (const QString& u : urls) Done(u, QImage());
         return;
     }
     const int maxSide = limits_.maxSide;
-    QThreadPool::globalInstance()->start([relay = relay_, url, body, maxSide] {
+    QThreadPool::globalInstance()->start([relay = relay_, urls, body, maxSide] {
         QBuffer buffer;
         buffer.setData(body);
         buffer.open(QIODevice::ReadOnly);
@@ -91,7 +95,9 @@ void NetworkImageFetcher::Finish(const QString& url, const QByteArray& body, boo
         if (size.isValid() && size.width() <= maxSide && size.height() <= maxSide) image = reader.read();
         std::lock_guard<std::mutex> lock(relay->mutex);
         if (NetworkImageFetcher* owner = relay->owner)
-            MainQueue::Post(owner, [owner, url, image] { owner->Done(url, image); });
+            MainQueue::Post(owner, [owner, urls, image] {
+                for (const QString& u : urls) owner->Done(u, image);
+            });
     });
 }
 

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <memory>
@@ -47,7 +48,8 @@ class NetworkImageFetcher : public QObject {
     // Starts the transfer of `url` (an http or https address); the transfer ends with
     // Finish. The default uses the network; tests replace it.
     virtual void StartRequest(const QUrl& url);
-    // The transfer of `url` ended: `ok` with the body, else failed.
+    // The transfer of `url` (as StartRequest got it, `QUrl::toString()`) ended: `ok`
+    // with the body, else failed.
     void Finish(const QString& url, const QByteArray& body, bool ok);
     const Limits& limits() const { return limits_; }
 
@@ -59,6 +61,9 @@ class NetworkImageFetcher : public QObject {
     QHash<QString, QImage> ready_;
     QSet<QString> failed_;
     QSet<QString> pending_;
+    // The addresses as asked for, by the form their request carries (QUrl may spell an
+    // address differently: "HTTP://Host/" is requested as "http://host/").
+    QHash<QString, QStringList> waiting_;
     int requests_ = 0;
     // Lets decoding work hand its picture back while this object lives.
     struct Relay {

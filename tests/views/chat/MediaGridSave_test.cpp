@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
 
@@ -111,6 +112,25 @@ TEST_F(GridSave, StartUpdateUIForgetsTheFilesOfTheLastScan) {
     EXPECT_FALSE(view.isSelectData());
     EXPECT_EQ(SaveOnWorker(view), DirizaSaveResult{});
     EXPECT_EQ(0, view.Grid().FileCount());
+}
+
+TEST_F(GridSave, ClearDataDropsADeliveryStillWaitingForTheTimer) {
+    ASSERT_TRUE(Store(backup, "aa/1", "x"));
+    NSDirizaPhotoView view(preview, nullptr, 100);
+    view.StartUpdateUI();
+    const QList<NSDeletedFile> first{Record(backup, "000001.jpg", "aa/1")};
+    std::thread([&] { view.AddDirizaFile(first); }).join();
+    view.ClearData(); // the user left the page before the timer showed the files
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 400) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(0, view.Grid().FileCount());
+    view.AllSelect();
+    EXPECT_EQ(SaveOnWorker(view), DirizaSaveResult{});
+    // A later delivery shows as before.
+    const QList<NSDeletedFile> second{Record(backup, "000002.jpg", "aa/1")};
+    std::thread([&] { view.AddDirizaFile(second); }).join();
+    ASSERT_TRUE(WaitUntil([&] { return view.Grid().FileCount() == 1; }));
 }
 
 TEST(Thumbnail, FitsTheBoxByTheNarrowerSide) {

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSettings>
 
 #include <thread>
@@ -121,6 +122,20 @@ TEST_F(Attachments, AFailedConversionKeepsTheRawVoiceFile) {
         EXPECT_EQ(ReadAll(folder + "/000002.aud"), kSilk + "2");
         EXPECT_FALSE(QFile::exists(folder + "/000001.mp3"));
     }
+}
+
+TEST_F(Attachments, ClearDataDropsADeliveryStillWaitingForTheTimer) {
+    ASSERT_TRUE(Store(backup, "m/1", "a"));
+    view.StartUpdateUI();
+    const QList<NSDeletedFile> photos{Record(backup, "a.jpg", "m/1")}, media{Record(backup, "b.mp4", "m/1")};
+    std::thread([&] { view.AddDirizaFile(photos, media); }).join();
+    view.ClearData(); // before the timer showed the files
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 200) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(0, view.PhotoGrid().FileCount() + view.MediaSection().FileCount());
+    view.AllSelect();
+    EXPECT_EQ(SaveOnWorker(), DirizaSaveResult{});
 }
 
 TEST_F(Attachments, SectionsTicksAndFolders) {

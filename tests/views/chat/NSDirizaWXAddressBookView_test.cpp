@@ -17,8 +17,14 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QTableView>
 #include <QTreeView>
+
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -145,6 +151,25 @@ TEST_F(BookFixture, AStopBeforeTheFirstContactLeavesTheHeaderOnly) {
     EXPECT_EQ(QStringList{LanguageText("WXAddressBookDataStruct")}, Lines(File(LanguageText("WXAddressBook"))));
 }
 
+TEST_F(BookFixture, ContactsLostWhenTheFileClosesAreCountedFailed) {
+    const auto accounts = Fixture();
+    Deliver(&accounts);
+    view.TickContact(IdOf("A"), true);
+    view.TickContact(IdOf("M1"), true);
+    // Files may not grow at all: the lines wait in the file's buffer and are lost when
+    // it is closed.
+    rlimit old{};
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+    rlimit none = old;
+    none.rlim_cur = 0;
+    if (setrlimit(RLIMIT_FSIZE, &none) != 0) GTEST_SKIP() << "file size limit not settable";
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    const auto result = Save();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ((DirizaSaveResult{0, 2}), result);
+}
+
 TEST_F(BookFixture, CellsAreCleanedAndNamesMadeSafe) {
     NSWXChatAccount account;
     account.setKey("a/b");
@@ -161,6 +186,23 @@ TEST_F(BookFixture, CellsAreCleanedAndNamesMadeSafe) {
     EXPECT_EQ(QString::fromUtf8("Nick， Name,,wxid_nick， name,nick， name_id,,,one， twothree,") + LanguageText("NotDelete") +
                   ",http://example.invalid/h.png",
               lines[1]);
+}
+
+TEST_F(BookFixture, TheDetailPaneShowsNamesAsTheyAre) {
+    // A nickname that looks like markup is shown as its characters, not rendered.
+    const QString nick = "<b>Tom</b><img src=\"/etc/x.png\">";
+    NSWXChatAccount account;
+    account.setKey("me");
+    auto c = QtWeChatRecords::Contact("me", nick);
+    account.mutableAccountWXData() << Group("Friends", 0, {c});
+    const QList<NSWXChatAccount> accounts{account};
+    Deliver(&accounts);
+    QLabel* name = nullptr;
+    for (QLabel* label : view.findChildren<QLabel*>())
+        if (!label->wordWrap() && label->text() == nick) name = label;
+    ASSERT_NE(nullptr, name);
+    // Rendered as markup it would be as wide as "Tom" and a picture.
+    EXPECT_GE(name->sizeHint().width(), QFontMetrics(name->font()).horizontalAdvance(nick));
 }
 
 TEST_F(BookFixture, SearchesAndTheFilter) {

@@ -67,6 +67,24 @@ TEST(NetworkImageFetcher, FetchesOncePerAddressAndRemembersFailures) {
     EXPECT_EQ(3, ready.count());
 }
 
+TEST(NetworkImageFetcher, AnAddressSpeltOtherwiseThanItsRequestStillSettles) {
+    // QUrl writes "HTTP://" as "http://": the answer must still reach the address asked for.
+    kit::LoopbackHttpServer server;
+    server.Enqueue(kit::CannedReply::Ok(Png(6, 5), "image/png"));
+    NetworkImageFetcher fetcher;
+    QString upper = server.url("/head.png");
+    upper.replace(0, 4, "HTTP");
+    const QString lower = server.url("/head.png");
+    fetcher.Image(upper);
+    fetcher.Image(lower); // the same address: no second request
+    ASSERT_TRUE(Settled(fetcher, upper));
+    ASSERT_TRUE(Settled(fetcher, lower));
+    EXPECT_EQ(QSize(6, 5), fetcher.Image(upper).size());
+    EXPECT_EQ(QSize(6, 5), fetcher.Image(lower).size());
+    EXPECT_EQ(1, server.requestCount());
+    EXPECT_EQ(1, fetcher.RequestCount());
+}
+
 TEST(NetworkImageFetcher, OnlyWebAddressesAreFetched) {
     NetworkImageFetcher fetcher;
     for (const char* url : {"", "file:///etc/passwd", "ftp://example.invalid/a.png", "data:image/png;base64,AAAA",
