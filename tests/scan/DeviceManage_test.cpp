@@ -528,7 +528,7 @@ TEST(DeviceManageLookups, TheShippedAvatarHostGivesTheOwnersAvatar) {
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<plist version=\"1.0\"><dict><key>$archiver</key><string>NSKeyedArchiver</string>"
         "<key>$objects</key><array><string>$null</string><dict/><string>wxid_owner</string>"
-        "<string>Owner</string><string>http://elsewhere.test/mmhead/owner/132</string><string>" +
+        "<string>Owner</string><string>http://elsewhere.test/mmhead/owner/0</string><string>" +
         avatar + "</string></array></dict></plist>\n";
     b.AddFile("AppDomain-com.tencent.xin", folder + "/DB/MM.sqlite", "db");
     b.AddFile("AppDomain-com.tencent.xin", folder + "/mmsetting.archive", archive);
