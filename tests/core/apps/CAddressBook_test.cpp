@@ -3,7 +3,6 @@
 // names the Messages parser takes from the contact list; damaged databases.
 #include "core/apps/CAddressBook.h"
 #include "core/apps/CSMS.h"
-#include "core/util/CommonUtils.h"
 #include "core/records/ContactRecord.h"
 #include "core/records/SmsConversationRecord.h"
 #include "scan/engine/CScanManager.h"
