@@ -60,6 +60,45 @@ bool writeWholeFile(const fs::path& path, const void* data, size_t size) {
     return ok;
 }
 
+// The fewest digits of a dialable number (a local subscriber number); fewer is a short
+// code, or a piece of a number read from a wrong offset.
+constexpr size_t kDialableDigits = 7;
+
+// A phone value as a person writes it: digits and the separators of phone numbers only.
+bool isPhoneSpelling(const std::string& text) {
+    size_t digits = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= '0' && c <= '9') {
+            ++digits;
+        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xA0) {
+            ++i; // no-break space
+        } else if (!(c == ' ' || c == '+' || c == '-' || c == '(' || c == ')' || c == '.' || c == '/' ||
+                     c == '*' || c == '#' || c == ',' || c == ';')) {
+            return false;
+        }
+    }
+    return digits > 0;
+}
+
+// A name part of a deleted search row as a person writes it. A candidate read from a
+// wrong offset starts inside a character, or runs a name into the identifiers and
+// numbers of the row's other columns.
+bool isNamePart(const std::string& part) {
+    if (part.empty()) return true;
+    if (!isReadableText(part.data(), part.size())) return false;
+    const unsigned char first = static_cast<unsigned char>(part[0]);
+    if ((first & 0xC0) == 0x80) return false; // inside a character
+    if (first == 0xCC || (first == 0xCD && static_cast<unsigned char>(part.size() > 1 ? part[1] : 0) < 0xB0))
+        return false; // a combining mark (U+0300..U+036F) has no letter to mark
+    size_t run = 0;
+    for (char c : part) {
+        run = (c >= '0' && c <= '9') ? run + 1 : 0;
+        if (run >= 5) return false; // account numbers, dates and phone digits, not names
+    }
+    return true;
+}
+
 } // namespace
 
 CAddressBook::CAddressBook(IParserOwner* owner) : CCommonInterFace(owner, ScanContacts) {}
@@ -77,6 +116,11 @@ void CAddressBook::ClearWorkingLists() {
     phoneKeys.clear();
     nameKeys.clear();
     searchKeys.clear();
+    liveNumbers.clear();
+}
+
+bool CAddressBook::HasPhoneShape(const std::string& digits) const {
+    return digits.size() >= kDialableDigits || liveNumbers.count(digits) != 0;
 }
 
 bool CAddressBook::Scan() {
@@ -128,6 +172,7 @@ bool CAddressBook::ReadLivePhones() {
                             row->recordId = recordId;
                             row->phone = std::move(value);
                             phoneKeys.insert(std::to_string(row->recordId) + "|" + row->phone);
+                            liveNumbers.insert(row->phone);
                             phoneRows.append(std::move(row));
                         } else {
                             auto e = std::make_unique<ContactEmailEntry>();
@@ -237,6 +282,9 @@ bool CAddressBook::ReadLiveSearch() {
         e->phone = textColumn(st, phoneCol);
         e->email = textColumn(st, phoneCol + 1);
         searchKeys.insert(e->phone);
+        std::vector<std::string> numbers;
+        splitPhoneNumbers(this, e->phone.c_str(), numbers);
+        liveNumbers.insert(numbers.begin(), numbers.end());
         searches.append(std::move(e));
     }
     sqlite3_finalize(st);
@@ -376,8 +424,11 @@ bool CAddressBook::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     case Table::MultiValue: {
         if (!carvedColumnIsText(*record, valueColumn)) return false;
         std::string phone = record->Text(valueColumn);
+        // Deleted rows keep a number only in the shape of one: "087" or "1996" read from
+        // a wrong offset are pieces of other values.
+        if (!isPhoneSpelling(phone)) return false;
         normalizePhoneNumber(phone);
-        if (phone.empty()) return false;
+        if (phone.empty() || !HasPhoneShape(phone)) return false;
         auto row = std::make_unique<ContactPhoneRow>();
         row->deleted = true;
         row->phone = std::move(phone);
@@ -411,7 +462,7 @@ bool CAddressBook::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
         e->email = text(emailColumn);
         e->name = text(lastColumn) + text(firstColumn);
         e->organization = text(organizationColumn);
-        if (!isReadableText(e->name.data(), e->name.size()) ||
+        if (!isNamePart(text(firstColumn)) || !isNamePart(text(lastColumn)) ||
             !isReadableText(e->organization.data(), e->organization.size()) ||
             !isReadableText(e->email.data(), e->email.size()))
             return false;
@@ -480,7 +531,7 @@ void CAddressBook::BuildContacts() {
                         row->name = s->organization;
                 }
                 if (row->email.empty() && !s->email.empty()) row->email = s->email;
-            } else {
+            } else if (HasPhoneShape(number)) {
                 auto row = std::make_unique<ContactPhoneRow>();
                 row->deleted = true;
                 row->phone = number;
@@ -497,11 +548,32 @@ void CAddressBook::BuildContacts() {
     std::unordered_set<std::string> listed;
     for (const ContactRecord* c = list.first; c; c = c->next)
         listed.insert(c->phone);
+    // A deleted row with neither name nor e-mail whose number lies inside a longer
+    // number of the book is a piece of that number, not a contact.
+    std::unordered_set<std::string> pieces;
+    {
+        std::vector<const std::string*> numbers;
+        for (const ContactPhoneRow* row = phoneRows.first; row; row = row->next)
+            numbers.push_back(&row->phone);
+        std::unordered_set<std::string> bare;
+        for (const ContactPhoneRow* row = phoneRows.first; row; row = row->next)
+            if (row->deleted && row->name.empty() && row->email.empty()) bare.insert(row->phone);
+        if (!bare.empty()) {
+            for (const std::string* n : numbers) {
+                if (Cancelled()) return;
+                // Every substring of n shorter than n that a bare row holds.
+                for (size_t from = 0; from < n->size(); ++from)
+                    for (size_t len = kDialableDigits; from + len <= n->size() && len < n->size(); ++len)
+                        if (bare.count(n->substr(from, len)) != 0) pieces.insert(n->substr(from, len));
+            }
+        }
+    }
     progressDone = 0;
     progressTotal = phoneRows.count;
     for (const ContactPhoneRow* row = phoneRows.first; row; row = row->next) {
         if (Cancelled()) return;
         ReportProgress(3, false);
+        if (row->deleted && row->name.empty() && row->email.empty() && pieces.count(row->phone) != 0) continue;
         if (!listed.insert(row->phone).second) continue;
         auto c = std::make_unique<ContactRecord>();
         c->deleted = row->deleted;

@@ -89,6 +89,10 @@ class CAddressBook : public CCommonInterFace {
         TextOrNull,
     };
 
+    // True when a number read from a deleted row can be a real one: at least the digits
+    // of a dialable number, or a short code a live row of the book also holds.
+    bool HasPhoneShape(const std::string& digits) const;
+
     bool ReadLivePhones();
     bool ReadLiveNames();
     bool ReadPhotos();
@@ -106,6 +110,8 @@ class CAddressBook : public CCommonInterFace {
     std::unordered_set<std::string> phoneKeys;  // record id and phone
     std::unordered_set<std::string> nameKeys;   // name and organization
     std::unordered_set<std::string> searchKeys; // phone text
+    // Numbers of the live phone and search rows (digits only).
+    std::unordered_set<std::string> liveNumbers;
 
     Table table = Table::Other;
     int recordIdColumn = -1;

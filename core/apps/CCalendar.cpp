@@ -26,7 +26,7 @@ uint32_t acceptedKindMask(bool item, const std::string& column) {
     if (column == "start_date" || column == "end_date" || column == "calendar_id") return kNumberKinds;
     if (item) {
         if (column == "location_id") return kNumberKinds | kindBit(KindNull); // most events have no place
-        if (column == "entity_type") return kNumberKinds;
+        if (column == "entity_type") return kNumberKinds | kindBit(KindNull); // NULL: an untyped event
         if (column == "UUID") return textBit;
     } else {
         if (column == "location") return textOrNull;
@@ -86,9 +86,11 @@ void CCalendar::ReadLive() {
 }
 
 bool CCalendar::ReadCalendarItems() {
-    return ReadEvents(kItemTable, "where entity_type=2",
+    // Some stores leave the type of their events NULL: an item with a start date and no
+    // type is an event (reminders are typed 3).
+    return ReadEvents(kItemTable, "where (entity_type=2 or (entity_type is null and start_date is not null))",
                       "select summary,location_id,start_date,end_date,description from 'CalendarItem' where "
-                      "entity_type=2",
+                      "(entity_type=2 or (entity_type is null and start_date is not null))",
                       true);
 }
 
@@ -198,6 +200,7 @@ bool CCalendar::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* val
     }
     if (name == "calendar_id") return isNonZeroCarvedInteger(kind, value);
     if (item && name == "entity_type") {
+        if (isNull) return true; // untyped: an event, as its start date is required below
         auto v = carvedInteger(kind, value);
         return v && *v == 2;
     }

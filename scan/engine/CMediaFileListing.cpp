@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -27,6 +28,24 @@ bool isStoredName(const std::string& name) {
     if (name.empty()) return false;
     for (char c : name)
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
+    return true;
+}
+
+std::string lowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// The device path of an entry without its extension, and its lower-case extension;
+// false for a path without a file extension.
+bool splitExtension(const std::string& path, std::string& stem, std::string& extension) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return false;
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < slash) return false;
+    stem = path.substr(0, dot);
+    extension = lowerAscii(path.substr(dot + 1));
     return true;
 }
 
@@ -68,6 +87,27 @@ void CMediaFileListing::List(int category, RecordList<MediaFileRecord>* const ta
         return a->ctime > b->ctime;
     });
 
+    // WeChat keeps a small copy "N.pic_thum" beside a picture "N.pic": a thumbnail
+    // whose picture is listed is not a picture of its own (one whose picture is gone
+    // is kept). The pictures' files are checked here once, for both walks.
+    std::unordered_set<std::string> listedPictures; // device paths without ".pic"
+    std::unordered_set<const BackupFileRecord*> checkedPictures;
+    if (naming == Naming::WeChat) {
+        std::string stem, extension;
+        for (const BackupFileRecord* entry : sorted) {
+            if (owner.cancelled) return;
+            if (!splitExtension(entry->devicePath, stem, extension) || extension != "pic") continue;
+            if (!isStoredName(entry->storedName)) continue;
+            const int kind = MatchKind(extension, owner.photoSuffixes, owner.videoSuffixes, owner.audioSuffixes,
+                                       owner.otherSuffixes, withOther);
+            if (kind < 0 || !targets[kind]) continue;
+            if (!RegularFile::IsRegular(owner.BackupFilePath(backupStoredPath(entry->storedName, owner.iosVersion))))
+                continue;
+            listedPictures.insert(stem);
+            checkedPictures.insert(entry);
+        }
+    }
+
     int numbers[4] = {0, 0, 0, 0};
     for (const BackupFileRecord* entry : sorted) {
         if (owner.cancelled) break;
@@ -88,11 +128,14 @@ void CMediaFileListing::List(int category, RecordList<MediaFileRecord>* const ta
         const int kind = MatchKind(extension, owner.photoSuffixes, owner.videoSuffixes, owner.audioSuffixes,
                                    owner.otherSuffixes, withOther);
         if (kind < 0 || !targets[kind]) continue;
+        if (naming == Naming::WeChat && extension == "pic_thum" &&
+            listedPictures.count(path.substr(0, path.size() - fileName.size() + dot)) != 0)
+            continue;
 
         // An interrupted or partial backup lists files it does not hold: they could be
         // neither shown nor saved. One stat per entry, nothing read.
         std::string storedPath = backupStoredPath(entry->storedName, owner.iosVersion);
-        if (!RegularFile::IsRegular(owner.BackupFilePath(storedPath))) {
+        if (checkedPictures.count(entry) == 0 && !RegularFile::IsRegular(owner.BackupFilePath(storedPath))) {
             ++owner.missingMediaFiles;
             continue;
         }

@@ -251,7 +251,7 @@ SampleBackup SampleBackup::Build(const std::filesystem::path& root, BackupBuilde
         add("AppDomain-com.tencent.xin", "Documents/acc/Img/friend/" + n + ".pic", "pic");
         add("AppDomain-com.tencent.xin", "Documents/acc/Img/friend/" + n + ".pic_thum", "thumb");
         add("AppDomain-com.tencent.xin", "Documents/acc/Audio/friend/" + n + ".aud", "aud");
-        s.wxAttachmentPhotos += 2;
+        s.wxAttachmentPhotos += 1; // the thumbnail of a listed picture is not listed
         s.wxAttachmentMedia += 1;
     }
 

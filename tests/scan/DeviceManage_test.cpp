@@ -3,6 +3,7 @@
 // time, stop and pause, and refusals while a scan runs.
 #include "scan/DeviceManage.h"
 
+#include "core/backup/WxAccountEntry.h"
 #include "core/records/ScanDataType.h"
 #include "core/records/WxContactRecord.h"
 #include "core/records/WxSessionRecord.h"
@@ -513,6 +514,32 @@ TEST(DeviceManageLookups, WeChatResourcesThroughThePerScanIndex) {
     EXPECT_EQ(h.hub->SearchWXResources(image.left(image.size() - 1)), "");
     EXPECT_EQ(h.hub->SearchWXResources(""), "");
     EXPECT_EQ(h.hub->SearchWXAccountHeadImageUrl("nobody"), "");
+}
+
+// The shipped WeChat resource names the avatar host: account discovery takes the
+// owner's avatar address from the account archive only when it begins with that host.
+TEST(DeviceManageLookups, TheShippedAvatarHostGivesTheOwnersAvatar) {
+    Hub h; // the resources built into the application
+    QTemporaryDir dir;
+    kit::BackupBuilder b(dir.path().toStdString(), kit::BackupBuilder::Generation::ManifestDb);
+    const std::string folder = "Documents/0123456789abcdef0123456789abcdef";
+    const std::string avatar = "http://wx.qlogo.cn/mmhead/ver_1/owner/132";
+    const std::string archive =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<plist version=\"1.0\"><dict><key>$archiver</key><string>NSKeyedArchiver</string>"
+        "<key>$objects</key><array><string>$null</string><dict/><string>wxid_owner</string>"
+        "<string>Owner</string><string>http://elsewhere.test/mmhead/owner/0</string><string>" +
+        avatar + "</string></array></dict></plist>\n";
+    b.AddFile("AppDomain-com.tencent.xin", folder + "/DB/MM.sqlite", "db");
+    b.AddFile("AppDomain-com.tencent.xin", folder + "/mmsetting.archive", archive);
+    b.Finish();
+    ASSERT_EQ(h.Analyse(dir.path()), QStringList{"AnalyzeFinish"});
+
+    const WxAccountList* accounts = h.hub->fileParser().ScanWeChatAccounts();
+    ASSERT_NE(accounts, nullptr);
+    ASSERT_EQ(accounts->size(), 1u);
+    EXPECT_EQ((*accounts)[0]->userName, "wxid_owner");
+    EXPECT_EQ((*accounts)[0]->headImageUrl, avatar);
 }
 
 // The bridge's WeChat conversion asks the hub: the filter leaves contacts out and

@@ -562,3 +562,64 @@ TEST_F(ContactsTest, DeletedPersonNamesItsDeletedNumbers) {
     EXPECT_EQ("ZhaoWu", c->name);
     EXPECT_FALSE(findContact(list, "13800000001")->deleted);
 }
+
+// Deleted rows read from a wrong offset give number pieces ("087", "1996") and names run
+// into a row's other columns. A deleted number must be spelt and sized as a phone
+// number (or be a short code a live row holds), a deleted search row's name must read as
+// a name, and a nameless deleted number that is a piece of a longer one is no contact.
+// Real numbers, short codes of live rows and deleted people stay.
+TEST_P(ContactsTest, PiecesOfNumbersAndMisreadNamesAreNoContacts) {
+    fs::create_directories(tmp.path() / "fixture");
+    {
+        BookDb b(BookPath(), GetParam());
+        const int64_t live = b.Person("Live", "Person", std::nullopt);
+        b.Value(live, 3, "+1 (415) 555-0123");
+        b.Value(live, 3, "110");
+        const int64_t carrier = b.Person(std::nullopt, std::nullopt, "Carrier");
+        b.Search(carrier, "", "", "Carrier", "10086", ""); // its number only in the search table
+        b.Search(live, "Live", "Person", "", "+1 (415) 555-0123 14155550123 110", "");
+        const int64_t gone = b.Person("Ann", "Gone", std::nullopt);
+        std::string goneValues;
+        for (const char* v : {"+86 139 0000 2222", "087", "1996", "ACC-ABP-000735", "10086", "95588"})
+            goneValues += (goneValues.empty() ? "" : ",") + std::to_string(b.Value(gone, 3, v));
+        b.Search(91, "Old", "Friend", "", "620 0777", "");
+        b.Search(92, "", "", "", "1996", "");
+        b.Search(93, "", "", "", "5550123", "");
+        b.Search(94, "ACC-ABP-000735 met at the fair", "ylent Co", "", "+1 415 555 0199", "");
+        b.Search(95, "", "", "", "0871", "");
+        b.db.deleteWhere("ABMultiValue", "UID IN (" + goneValues + ")");
+        b.db.deleteWhere("ABPersonFullTextSearch_content", "docid IN (91,92,93,94,95)");
+    }
+    MakeImages({});
+    ASSERT_TRUE(Run());
+    const auto list = contactsOf(*mgr);
+    struct Want {
+        const char* phone;
+        bool listed, deleted;
+        const char* name;
+    };
+    const Want wants[] = {
+        {"14155550123", true, false, "PersonLive"},
+        {"110", true, false, "PersonLive"},             // a live short code
+        {"13900002222", true, true, "GoneAnn"},         // a deleted person's number
+        {"10086", true, true, "GoneAnn"},               // a short code a live row holds
+        {"6200777", true, true, "FriendOld"},           // a deleted seven-digit number with a name
+        {"087", false, false, ""},                      // pieces of other values
+        {"1996", false, false, ""},
+        {"000735", false, false, ""},
+        {"95588", false, false, ""},                    // a short code no live row holds
+        {"0871", false, false, ""},
+        {"5550123", false, false, ""},                  // nameless piece of a live number
+        {"14155550199", false, false, ""},              // a name run into other columns
+    };
+    for (const Want& w : wants) {
+        SCOPED_TRACE(w.phone);
+        const Contact* c = findContact(list, w.phone);
+        ASSERT_EQ(w.listed, c != nullptr);
+        if (!c) continue;
+        EXPECT_EQ(w.deleted, c->deleted);
+        EXPECT_EQ(w.name, c->name);
+    }
+    for (const Contact& c : list)
+        EXPECT_EQ(std::string::npos, c.name.find("ACC-ABP")) << c.phone;
+}

@@ -227,6 +227,59 @@ TEST(CalendarPlaces, DeletedEventsWithoutAPlace) {
     EXPECT_EQ(want, got);
 }
 
+// Some stores leave the type of their events NULL. An untyped item with a start date is
+// an event, live or deleted; an untyped item without one, and a reminder, are not.
+TEST(CalendarUntypedItems, AnUntypedItemWithAStartDateIsAnEvent) {
+    struct Case {
+        const char* title;
+        Value entityType, start;
+        bool deleteAfter, listed;
+    };
+    const std::vector<Case> cases = {
+        {"Super interesting meeting", nullptr, 600000000.0, false, true},
+        {"Untyped and gone", nullptr, 600100000.0, true, true},
+        {"Untyped without a start", nullptr, nullptr, false, false},
+        {"Typed event", int64_t(2), 600200000.0, false, true},
+        {"Typed reminder", int64_t(3), 600300000.0, false, false},
+        {"Deleted reminder", int64_t(3), 600400000.0, true, false},
+    };
+    testsupport::SystemAppBackup backup{14};
+    {
+        FixtureDb db(backup.Scratch("Calendar.sqlitedb"));
+        db.exec(kItemSchema);
+        std::string gone;
+        int n = 100;
+        for (const Case& c : cases) {
+            const int64_t rowid = db.insert(
+                "CalendarItem",
+                {"summary", "location_id", "description", "start_date", "end_date", "calendar_id", "UUID",
+                 "entity_type"},
+                {std::string(c.title), nullptr, std::string("notes of ") + c.title, c.start,
+                 std::holds_alternative<double>(c.start) ? Value(std::get<double>(c.start) + 3600) : Value(nullptr),
+                 int64_t(1), uuid(++n), c.entityType});
+            if (c.deleteAfter) gone += (gone.empty() ? "" : ",") + std::to_string(rowid);
+        }
+        db.deleteWhere("CalendarItem", "ROWID IN (" + gone + ")");
+        db.close();
+        backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb",
+                   backup.Scratch("Calendar.sqlitedb"));
+    }
+    CScanManager& m = backup.Manager(0x40);
+    CCalendar cal(&m);
+    ASSERT_TRUE(cal.Scan());
+    const std::vector<Event> events = eventsOf(m);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        const Event* e = find(events, c.title);
+        ASSERT_EQ(c.listed, e != nullptr);
+        if (!e) continue;
+        EXPECT_EQ(c.deleteAfter, e->deleted);
+        EXPECT_EQ(static_cast<int64_t>(std::get<double>(c.start)) + kApple, e->start);
+        EXPECT_EQ(std::string("notes of ") + c.title, e->description);
+        EXPECT_EQ(1, countTitle(events, c.title));
+    }
+}
+
 // A damaged page in the middle of the table: SQLite fails the row count, yet the rows
 // before the damage are read and kept as live events.
 TEST(CalendarDamage, RowsBeforeADamagedPageAreRead) {

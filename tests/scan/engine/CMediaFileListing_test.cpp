@@ -172,6 +172,38 @@ TEST_F(MediaListingTest, WeChatPhotosAreNamedJpgExceptPng) {
               rows(m->wxAttachmentList));
 }
 
+// WeChat keeps a small copy "N.pic_thum" beside a picture "N.pic": the thumbnail of a
+// listed picture is not a picture of its own. One whose picture is absent, not in the
+// backup's files, or in another folder is kept; other apps' thumbnails are untouched.
+TEST_F(MediaListingTest, WeChatThumbnailsOfListedPicturesAreNotPicturesOfTheirOwn) {
+    const std::string img = "/var/mobile/Applications/com.tencent.xin/Documents/abc/Img/friend/";
+    files.Add(CategoryWeChat, img + "1.pic_thum", 20);
+    files.Add(CategoryWeChat, img + "1.pic", 19);
+    files.Add(CategoryWeChat, img + "2.pic", 18);
+    files.Add(CategoryWeChat, img + "2.pic_thum", 17);
+    files.Add(CategoryWeChat, img + "3.pic_thum", 16); // no picture 3
+    BackupFileRecord* lost = files.Add(CategoryWeChat, img + "4.pic", 15);
+    files.Add(CategoryWeChat, img + "4.pic_thum", 14); // picture 4 is not in the backup's files
+    files.Add(CategoryWeChat, img + "other/5.pic", 13);
+    files.Add(CategoryWeChat, img + "5.pic_thum", 12); // picture 5 lies in another folder
+    files.Add(CategoryWeChat, img + "6.PIC_THUM", 11);
+    files.Add(CategoryWeChat, img + "6.pic", 10);
+    files.Add(CategoryWeChat, img + "7.pic.pic_thum", 9); // the thumbnail of a picture "7.pic.pic"
+    files.RemoveStoredFile(*lost);
+    auto m = Make();
+    CMediaFileListing(*m).ListWxAttachments(processed, 12);
+    std::vector<std::string> listed;
+    for (const MediaFileRecord* r = m->wxAttachmentList.first; r; r = r->next)
+        for (const auto& f : files.owned)
+            if (r->storedPath == backupStoredPath(f->storedName, 14))
+                listed.push_back(f->devicePath.substr(img.size()));
+    EXPECT_EQ((std::vector<std::string>{"1.pic", "2.pic", "3.pic_thum", "4.pic_thum", "other/5.pic",
+                                        "5.pic_thum", "6.pic", "7.pic.pic_thum"}),
+              listed);
+    EXPECT_EQ(1, m->missingMediaFiles);
+    EXPECT_EQ(12, processed);
+}
+
 TEST_F(MediaListingTest, WhatsAppRenamesThumbnailsAndOpus) {
     const std::string base = "/var/mobile/Applications/group.net.whatsapp.WhatsApp.shared/Message/Media/";
     files.Add(CategoryWhatsApp, base + "a.pic_thum", 9);

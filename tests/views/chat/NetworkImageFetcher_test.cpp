@@ -1,5 +1,7 @@
 // The network image fetcher against a loopback server: one request per address, failures
-// remembered, only http and https, the size cap and the time-out.
+// remembered, only http and https, the size cap and the time-out; no request to a
+// loopback or local-network address unless a rule allows it (the tests' server), checked
+// on the resolved address and again on every redirect; no cookies, no credentials.
 #include "views/chat/NetworkImageFetcher.h"
 
 #include "tests/kit/LoopbackHttpServer.h"
@@ -7,6 +9,7 @@
 
 #include <QBuffer>
 #include <QGuiApplication>
+#include <QHostAddress>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QSignalSpy>
@@ -37,6 +40,11 @@ QByteArray Png(int w, int h) {
     return bytes;
 }
 
+// Lets the tests' loopback server through the fetcher's address check.
+void AllowLoopback(NetworkImageFetcher& fetcher) {
+    fetcher.SetAddressRule([](const QHostAddress& a) { return a.isLoopback(); });
+}
+
 bool Settled(NetworkImageFetcher& fetcher, const QString& url) {
     return WaitFor([&] {
         const auto s = fetcher.StateOf(url);
@@ -50,6 +58,7 @@ TEST(NetworkImageFetcher, FetchesOncePerAddressAndRemembersFailures) {
     server.Enqueue(kit::CannedReply::Status(404));
     server.Enqueue(kit::CannedReply::Ok("not a picture", "image/png"));
     NetworkImageFetcher fetcher;
+    AllowLoopback(fetcher);
     QSignalSpy ready(&fetcher, &NetworkImageFetcher::ImageReady);
     const QString good = server.url("/head.png"), missing = server.url("/missing.png"), junk = server.url("/junk.png");
     EXPECT_TRUE(fetcher.Image(good).isNull()); // not there yet
@@ -72,6 +81,7 @@ TEST(NetworkImageFetcher, AnAddressSpeltOtherwiseThanItsRequestStillSettles) {
     kit::LoopbackHttpServer server;
     server.Enqueue(kit::CannedReply::Ok(Png(6, 5), "image/png"));
     NetworkImageFetcher fetcher;
+    AllowLoopback(fetcher);
     QString upper = server.url("/head.png");
     upper.replace(0, 4, "HTTP");
     const QString lower = server.url("/head.png");
@@ -101,6 +111,7 @@ TEST(NetworkImageFetcher, SizeCapTimeOutAndUnreachable) {
     limits.maxBytes = 1000;
     limits.timeoutMs = 500;
     NetworkImageFetcher fetcher(limits);
+    AllowLoopback(fetcher);
     // Too large by its declared length, and by its body without one.
     server.Enqueue(kit::CannedReply::Ok(QByteArray(5000, 'x'), "image/png"));
     auto unsized = kit::CannedReply::Ok(QByteArray(5000, 'x'), "image/png");
@@ -123,10 +134,159 @@ TEST(NetworkImageFetcher, SizeCapTimeOutAndUnreachable) {
     NetworkImageFetcher::Limits small;
     small.maxSide = 10;
     NetworkImageFetcher strict(small);
+    AllowLoopback(strict);
     server.Enqueue(kit::CannedReply::Ok(Png(40, 4), "image/png"));
     strict.Image(server.url("/wide.png"));
     ASSERT_TRUE(Settled(strict, server.url("/wide.png")));
     EXPECT_EQ(NetworkImageFetcher::State::Failed, strict.StateOf(server.url("/wide.png")));
+}
+
+TEST(NetworkImageFetcher, PublicAddressesOnly) {
+    struct Case {
+        const char* address;
+        bool isPublic;
+    };
+    const Case cases[] = {
+        {"93.184.216.34", true},   {"8.8.8.8", true},           {"100.63.255.255", true},
+        {"172.32.0.1", true},      {"2606:4700::1111", true},   {"::ffff:93.184.216.34", true},
+        {"127.0.0.1", false},      {"127.255.0.9", false},      {"0.0.0.0", false},
+        {"10.1.2.3", false},       {"172.16.0.1", false},       {"172.31.255.255", false},
+        {"192.168.1.1", false},    {"100.64.0.1", false},       {"169.254.169.254", false},
+        {"224.0.0.1", false},      {"239.255.255.250", false},  {"255.255.255.255", false},
+        {"240.0.0.1", false},      {"192.0.2.1", false},        {"::1", false},
+        {"::", false},             {"fe80::1", false},          {"fc00::1", false},
+        {"fd12:3456::1", false},   {"fec0::1", false},          {"ff02::1", false},
+        {"::ffff:127.0.0.1", false}, {"::ffff:10.0.0.1", false}, {"::127.0.0.1", false},
+        {"2002:7f00:1::1", false}, {"2002:5db8:d822::1", true}, {"64:ff9b::a00:1", false},
+        {"2001:db8::1", false},
+    };
+    for (const Case& c : cases) {
+        const QHostAddress a(QString::fromLatin1(c.address));
+        ASSERT_FALSE(a.isNull()) << c.address;
+        EXPECT_EQ(c.isPublic, NetworkImageFetcher::IsPublicAddress(a)) << c.address;
+    }
+    EXPECT_FALSE(NetworkImageFetcher::IsPublicAddress(QHostAddress()));
+}
+
+// A backup's address naming this computer or the local network is never asked, however
+// it is spelt: the check is made on the address the host resolves to.
+TEST(NetworkImageFetcher, LoopbackAndLocalAddressesAreNeverAsked) {
+    kit::LoopbackHttpServer server;
+    server.Enqueue(kit::CannedReply::Ok(Png(4, 4), "image/png"));
+    NetworkImageFetcher fetcher; // no rule: only public addresses
+    const QString port = QString::number(server.port());
+    for (const QString& url : {server.url("/head.png"), "http://localhost:" + port + "/head.png",
+                               "http://[::ffff:127.0.0.1]:" + port + "/head.png",
+                               "http://2130706433:" + port + "/head.png", "http://[::1]:" + port + "/head.png"}) {
+        fetcher.Image(url);
+        ASSERT_TRUE(Settled(fetcher, url)) << url.toStdString();
+        EXPECT_EQ(NetworkImageFetcher::State::Failed, fetcher.StateOf(url)) << url.toStdString();
+    }
+    EXPECT_EQ(0, server.requestCount());
+}
+
+// The host name is resolved, checked and pinned: the request reaches the address checked
+// and carries the name in its "Host" header.
+TEST(NetworkImageFetcher, ANameIsResolvedCheckedAndSentAlong) {
+    kit::LoopbackHttpServer server;
+    server.Enqueue(kit::CannedReply::Ok(Png(3, 2), "image/png"));
+    NetworkImageFetcher fetcher;
+    QList<QHostAddress> asked;
+    fetcher.SetAddressRule([&](const QHostAddress& a) {
+        asked << a;
+        return a.isLoopback();
+    });
+    const QString url = QString("http://localhost:%1/head.png").arg(server.port());
+    fetcher.Image(url);
+    ASSERT_TRUE(Settled(fetcher, url));
+    EXPECT_EQ(QSize(3, 2), fetcher.Image(url).size());
+    ASSERT_EQ(1, server.requestCount());
+    EXPECT_EQ("localhost:" + QByteArray::number(server.port()), server.requests()[0].header("Host"));
+    EXPECT_FALSE(asked.isEmpty());
+}
+
+// Every redirect target is resolved and checked again before it is asked.
+TEST(NetworkImageFetcher, RedirectsAreCheckedHopByHop) {
+    kit::LoopbackHttpServer first, second;
+    auto redirect = [](const QString& to) {
+        kit::CannedReply r = kit::CannedReply::Status(302);
+        r.headers.append(qMakePair(QByteArray("Location"), QByteArray(to.toUtf8())));
+        return r;
+    };
+    {
+        // The rule lets the first address through and no other: the redirect to the
+        // second server (also a loopback address) is refused before any request.
+        first.Enqueue(redirect(second.url("/b.png"))); // would answer 404 if asked
+        NetworkImageFetcher fetcher;
+        int asked = 0;
+        fetcher.SetAddressRule([&asked](const QHostAddress& a) { return ++asked == 1 && a.isLoopback(); });
+        fetcher.Image(first.url("/a.png"));
+        ASSERT_TRUE(Settled(fetcher, first.url("/a.png")));
+        EXPECT_EQ(NetworkImageFetcher::State::Failed, fetcher.StateOf(first.url("/a.png")));
+        EXPECT_EQ(1, first.requestCount());
+        EXPECT_EQ(0, second.requestCount());
+        EXPECT_EQ(2, asked);
+    }
+    {
+        // Redirects into the local network are refused; allowed ones are followed.
+        NetworkImageFetcher fetcher;
+        QList<QHostAddress> asked;
+        fetcher.SetAddressRule([&asked](const QHostAddress& a) {
+            asked << a;
+            return a == QHostAddress(QHostAddress::LocalHost);
+        });
+        first.Enqueue(redirect("http://10.0.0.1/inside.png"));
+        fetcher.Image(first.url("/private.png"));
+        ASSERT_TRUE(Settled(fetcher, first.url("/private.png")));
+        EXPECT_EQ(NetworkImageFetcher::State::Failed, fetcher.StateOf(first.url("/private.png")));
+        EXPECT_TRUE(asked.contains(QHostAddress("10.0.0.1")));
+
+        first.Enqueue(redirect("/moved.png")); // relative, to the same server
+        first.Enqueue(redirect(second.url("/final.png")));
+        second.Enqueue(kit::CannedReply::Ok(Png(5, 7), "image/png"));
+        fetcher.Image(first.url("/good.png"));
+        ASSERT_TRUE(Settled(fetcher, first.url("/good.png")));
+        EXPECT_EQ(QSize(5, 7), fetcher.Image(first.url("/good.png")).size());
+        ASSERT_EQ(1, second.requestCount());
+        EXPECT_EQ("/final.png", second.requests()[0].path);
+
+        // More than three hops is a failure.
+        for (int i = 0; i < 4; ++i)
+            first.Enqueue(redirect(first.url("/loop")));
+        const int before = first.requestCount();
+        fetcher.Image(first.url("/loop"));
+        ASSERT_TRUE(Settled(fetcher, first.url("/loop")));
+        EXPECT_EQ(NetworkImageFetcher::State::Failed, fetcher.StateOf(first.url("/loop")));
+        EXPECT_EQ(before + 4, first.requestCount());
+    }
+}
+
+TEST(NetworkImageFetcher, NoCookiesAndNoCredentials) {
+    kit::LoopbackHttpServer server;
+    NetworkImageFetcher fetcher;
+    AllowLoopback(fetcher);
+    auto withCookie = kit::CannedReply::Ok(Png(2, 2), "image/png");
+    withCookie.headers.append(qMakePair(QByteArray("Set-Cookie"), QByteArray("session=secret; Path=/")));
+    server.Enqueue(withCookie);
+    server.Enqueue(kit::CannedReply::Ok(Png(2, 2), "image/png"));
+    auto challenge = kit::CannedReply::Status(401);
+    challenge.headers.append(qMakePair(QByteArray("WWW-Authenticate"), QByteArray("Basic realm=\"x\"")));
+    server.Enqueue(challenge);
+    for (const char* path : {"/one.png", "/two.png", "/locked.png"}) {
+        fetcher.Image(server.url(path));
+        ASSERT_TRUE(Settled(fetcher, server.url(path))) << path;
+    }
+    EXPECT_EQ(NetworkImageFetcher::State::Failed, fetcher.StateOf(server.url("/locked.png")));
+    // An address with a user or password is not fetched at all.
+    QString withUser = server.url("/user.png");
+    withUser.replace("http://", "http://user:password@");
+    fetcher.Image(withUser);
+    EXPECT_EQ(NetworkImageFetcher::State::Failed, fetcher.StateOf(withUser));
+    ASSERT_EQ(3, server.requestCount());
+    for (const kit::RecordedRequest& r : server.requests()) {
+        EXPECT_TRUE(r.header("Cookie").isEmpty()) << r.path.constData();
+        EXPECT_TRUE(r.header("Authorization").isEmpty()) << r.path.constData();
+    }
 }
 
 TEST(NetworkImageFetcher, GoingAwayWithFetchesPendingIsSafe) {
@@ -134,6 +294,7 @@ TEST(NetworkImageFetcher, GoingAwayWithFetchesPendingIsSafe) {
     server.Enqueue(kit::CannedReply::Ok(Png(4, 4), "image/png"));
     {
         NetworkImageFetcher fetcher;
+        AllowLoopback(fetcher);
         fetcher.Image(server.url("/a.png"));
     }
     QElapsedTimer t;
