@@ -493,7 +493,10 @@ void CWxChatEngine::InsertAfterSameTime(WxSessionRecord* s, std::unique_ptr<WxMe
     // of order gets the place after its leading messages of that time or earlier.
     const int64_t t = message->time;
     SessionOrder& order = orderCache[s];
-    if (order.count != s->messages.count) {
+    const bool ends = order.byTime.empty() ? !order.ordered || s->messages.count == 0
+                                           : order.byTime.front() == s->messages.first &&
+                                                 order.byTime.back() == s->messages.last;
+    if (order.count != s->messages.count || !ends) {
         order.byTime.clear();
         order.ordered = true;
         for (WxMessageRecord* m = s->messages.first; m; m = m->next) {
