@@ -71,17 +71,52 @@ bool isFiledType(uint32_t type) {
     }
 }
 
-// The same message, for merging a session of an unnamed peer into a named one.
+// The kind of a message for comparing two of them: video in either code is one kind.
+int32_t mergeKind(int32_t type) {
+    return type == 62 ? 43 : type;
+}
+
+// The same message, for merging a session of an unnamed peer into a named one: the same
+// time, the same kind and the same content. A message whose record keeps nothing that
+// tells it apart (a recovered picture, voice or video without its file, a sticker, a call
+// without a length) is never the same as another, so no merge rests on it and none drops it.
 bool sameForMerge(const WxMessageRecord& m, const WxMessageRecord& q) {
-    if (m.time != q.time) return false;
-    if (m.type == 1) {
+    if (m.time != q.time || mergeKind(m.type) != mergeKind(q.type)) return false;
+    switch (mergeKind(m.type)) {
+    case 1: case 64: case 10000: case 10002: {
+        if (q.text.empty() || m.text.empty()) return false;
         if (fuzzyMatch(m.text.c_str(), q.text.c_str(), 3)) return true;
         const size_t comma = q.text.find(',');
-        return comma != std::string::npos && m.text.compare(0, comma, q.text, 0, comma) == 0 &&
-               m.text.size() >= comma;
+        return comma != std::string::npos && comma > 0 && m.text.size() >= comma &&
+               m.text.compare(0, comma, q.text, 0, comma) == 0;
     }
-    if (m.type != 100001) return true;
-    return q.type == 100001;
+    case 3: case 34: case 43:
+        return !m.mediaPath.empty() && m.mediaPath == q.mediaPath;
+    case 42:
+        return !m.cardUserName.empty() && m.cardUserName == q.cardUserName && m.cardNickName == q.cardNickName;
+    case 48:
+        return !m.locationLabel.empty() && m.locationLabel == q.locationLabel;
+    case 49:
+        return (!m.title.empty() || !m.url.empty()) && m.title == q.title && m.url == q.url &&
+               m.description == q.description;
+    case 50:
+        return m.callDuration > 0 && m.callDuration == q.callDuration && m.isVoiceCall == q.isVoiceCall;
+    case 100001: case 100002:
+        return !m.title.empty() && m.title == q.title;
+    default:
+        return false;
+    }
+}
+
+// A group sender prefix ("<user name>:\n") at the start of a stored text: the user name,
+// or empty when the text has none. A user name holds no blank or line break.
+std::string_view senderPrefix(std::string_view text) {
+    const size_t colon = text.find(":\n");
+    if (colon == std::string_view::npos || colon == 0 || colon > 64) return {};
+    const std::string_view name = text.substr(0, colon);
+    for (char c : name)
+        if (c == ' ' || c == '\n' || c == '\r' || c == '\t') return {};
+    return name;
 }
 
 } // namespace
@@ -89,6 +124,7 @@ bool sameForMerge(const WxMessageRecord& m, const WxMessageRecord& q) {
 CWxChatEngine::CWxChatEngine(IParserOwner* owner, CWxSession* session, int accountIndex, WxChatOptions options)
     : CCommonInterFace(owner, ScanWxChats), session(session), accountIndex(accountIndex), options(options) {
     now = owner ? owner->Now() : 0;
+    latestMessageTime = owner ? wxLatestMessageTime(owner->BackupDate(), now) : 0;
 }
 
 CWxChatEngine::~CWxChatEngine() = default;
@@ -405,6 +441,9 @@ bool CWxChatEngine::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     if (!carvedColumnIsText(*record, colMessage)) return false;
     row.message = carvedColumnText(*record, colMessage);
     if (row.message.empty()) return false;
+    // A message dated before WeChat or after the backup, or whose text is not readable,
+    // is a fragment of something else.
+    if (!wxIsPlausibleRecoveredMessage(row.createTime, row.message, latestMessageTime)) return false;
     const TableEntry* t = TableOfPage(record->page);
     row.tableName = t ? t->name : std::string();
     row.pageKey = record->page;
@@ -448,28 +487,36 @@ void CWxChatEngine::AddCarvedMessage(const WxMessageRow& row) {
 }
 
 void CWxChatEngine::InsertAfterSameTime(WxSessionRecord* s, std::unique_ptr<WxMessageRecord> message) {
-    // After the leading messages of the same or an earlier time. A session known to be
-    // in time order (checked once, and again whenever someone else changed it) gets the
-    // same place from its tail, where recovered rows of a chat mostly go.
+    // After every message of the same or an earlier time. The messages of a session in
+    // time order are kept by time in a vector (built once, and again whenever someone
+    // else changed the session), and the place is found by binary search; a session out
+    // of order gets the place after its leading messages of that time or earlier.
     const int64_t t = message->time;
-    auto [it, fresh] = orderCache.try_emplace(s, -1, false);
-    if (fresh || it->second.first != s->messages.count) {
-        bool ordered = true;
-        for (const WxMessageRecord* m = s->messages.first; m && m->next && ordered; m = m->next)
-            ordered = m->time <= m->next->time;
-        it->second = {s->messages.count, ordered};
+    SessionOrder& order = orderCache[s];
+    const bool ends = order.byTime.empty() ? !order.ordered || s->messages.count == 0
+                                           : order.byTime.front() == s->messages.first &&
+                                                 order.byTime.back() == s->messages.last;
+    if (order.count != s->messages.count || !ends) {
+        order.byTime.clear();
+        order.ordered = true;
+        for (WxMessageRecord* m = s->messages.first; m; m = m->next) {
+            if (!order.byTime.empty() && order.byTime.back()->time > m->time) order.ordered = false;
+            if (order.ordered) order.byTime.push_back(m);
+        }
+        if (!order.ordered) order.byTime = {};
     }
-    if (it->second.second) {
-        WxMessageRecord* before = s->messages.last;
-        while (before && before->time > t) before = before->prev;
-        s->messages.insertBefore(before ? before->next : s->messages.first, std::move(message));
+    if (order.ordered) {
+        auto at = std::upper_bound(order.byTime.begin(), order.byTime.end(), t,
+                                   [](int64_t time, const WxMessageRecord* m) { return time < m->time; });
+        WxMessageRecord* before = at == order.byTime.end() ? nullptr : *at;
+        WxMessageRecord* added = s->messages.insertBefore(before, std::move(message));
+        order.byTime.insert(at, added);
     } else {
-        int32_t position = 0;
-        for (WxMessageRecord* m = s->messages.first; m && m->time <= t; m = m->next)
-            ++position;
-        wxMessageListInsert(s->messages, message, position);
+        WxMessageRecord* before = s->messages.first;
+        while (before && before->time <= t) before = before->next;
+        s->messages.insertBefore(before, std::move(message));
     }
-    it->second.first = s->messages.count;
+    order.count = s->messages.count;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -512,6 +559,7 @@ std::unique_ptr<WxMessageRecord> CWxChatEngine::BuildMessage(const WxMessageRow&
     m->type = int32_t(row.type);
     if (row.carved && row.type == 1) m->type = wxGuessMessageType(row.message);
     std::string_view cursor(row.message);
+    if (recovered) DirectionFromSender(cursor, *m, peer);
     const bool filled = peer->kind == 4 ? FillUnnamedSender(cursor, *m) : FillSender(cursor, *m, peer);
     if (!filled) return nullptr;
     if (!FillByType(cursor, *m)) return nullptr;
@@ -532,6 +580,27 @@ std::unique_ptr<WxMessageRecord> CWxChatEngine::BuildMessage(const WxMessageRow&
         if (dot != std::string::npos) m->mediaPath = folder("OpenData") + m->title.substr(dot);
     }
     return m;
+}
+
+void CWxChatEngine::DirectionFromSender(std::string_view& cursor, WxMessageRecord& message,
+                                        const WxContactRecord* peer) {
+    // A group message names its sender before its text; the owner's own messages name
+    // the owner or nobody. That name, where there is one, outweighs the row's Des.
+    const std::string_view name = senderPrefix(cursor);
+    if (name.empty()) return;
+    const WxAccountEntry* account = Account();
+    if (account && !account->userName.empty() && name == account->userName) {
+        message.fromMe = true;
+        cursor.remove_prefix(name.size() + 2);
+        return;
+    }
+    if (peer->kind == 2) {
+        message.fromMe = false;
+    } else if (peer->kind == 4) {
+        const std::string member(name);
+        if (WxContactRecord* c = owner->FindChatContact(member.c_str(), accountIndex); c && c->kind != 2)
+            message.fromMe = false;
+    }
 }
 
 bool CWxChatEngine::FillSender(std::string_view& cursor, WxMessageRecord& message, WxContactRecord* peer) {

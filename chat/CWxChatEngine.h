@@ -82,6 +82,9 @@ class CWxChatEngine : public CCommonInterFace {
     bool AddRow(const WxMessageRow& row);
     void AddCarvedMessage(const WxMessageRow& row);
     std::unique_ptr<WxMessageRecord> BuildMessage(const WxMessageRow& row, WxContactRecord* peer, bool recovered);
+    // Sets the direction of a recovered message from the sender its text names, cutting
+    // the owner's own name off.
+    void DirectionFromSender(std::string_view& cursor, WxMessageRecord& message, const WxContactRecord* peer);
     bool FillSender(std::string_view& cursor, WxMessageRecord& message, WxContactRecord* peer);
     bool FillUnnamedSender(std::string_view& cursor, WxMessageRecord& message);
     bool FillByType(std::string_view content, WxMessageRecord& message);
@@ -114,7 +117,14 @@ class CWxChatEngine : public CCommonInterFace {
     std::vector<Role> roles;
     int colType = -1, colDes = -1, colCreateTime = -1, colMessage = -1, colMesLocalID = -1, colMesSvrID = -1;
     int64_t now = 0;
-    // Per session touched by the carving pass: its message count when last seen and
-    // whether its messages were then in time order.
-    std::unordered_map<const WxSessionRecord*, std::pair<int32_t, bool>> orderCache;
+    // Latest time a recovered message may carry (the backup's date, else now).
+    int64_t latestMessageTime = 0;
+    // Per session touched by the carving pass: its message count when last seen, whether
+    // its messages were then in time order, and if so the messages by time.
+    struct SessionOrder {
+        int32_t count = -1;
+        bool ordered = false;
+        std::vector<WxMessageRecord*> byTime;
+    };
+    std::unordered_map<const WxSessionRecord*, SessionOrder> orderCache;
 };

@@ -3,6 +3,7 @@
 #include "core/util/CommonUtils.h"
 #include "core/records/WxSessionRecord.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -61,4 +62,47 @@ bool wxSessionHasSameMessage(WxSessionRecord& session, const WxMessageRecord& me
         }
     }
     return false;
+}
+
+int64_t wxLatestMessageTime(int64_t backupDate, int64_t now) {
+    if (backupDate >= kWxEarliestMessageTime && backupDate <= INT64_MAX - kWxBackupDateSlack)
+        return backupDate + kWxBackupDateSlack;
+    return now;
+}
+
+bool wxIsReadableText(std::string_view text) {
+    bool visible = false;
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if (c == 0x7f || (c < 0x20 && c != '\t' && c != '\n' && c != '\r')) return false;
+            if (c != ' ' && c != '\t' && c != '\n' && c != '\r') visible = true;
+            ++i;
+            continue;
+        }
+        // A multi-byte sequence: its length, its smallest code point (no overlong forms),
+        // no surrogates, nothing above U+10FFFF.
+        size_t length = 0;
+        uint32_t cp = 0, least = 0;
+        if (c >= 0xc2 && c <= 0xdf) length = 2, cp = c & 0x1fu, least = 0x80;
+        else if (c >= 0xe0 && c <= 0xef) length = 3, cp = c & 0x0fu, least = 0x800;
+        else if (c >= 0xf0 && c <= 0xf4) length = 4, cp = c & 0x07u, least = 0x10000;
+        else return false;
+        if (text.size() - i < length) return false;
+        for (size_t k = 1; k < length; ++k) {
+            const auto d = static_cast<unsigned char>(text[i + k]);
+            if ((d & 0xc0u) != 0x80u) return false;
+            cp = (cp << 6) | (d & 0x3fu);
+        }
+        if (cp < least || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) return false;
+        if (cp <= 0x9f) return false; // C1 control characters
+        visible = true;
+        i += length;
+    }
+    return visible;
+}
+
+bool wxIsPlausibleRecoveredMessage(int64_t time, std::string_view text, int64_t latest) {
+    return time >= kWxEarliestMessageTime && time <= latest && wxIsReadableText(text);
 }

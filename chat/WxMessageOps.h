@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 struct WxSessionRecord;
 
@@ -22,3 +23,23 @@ bool wxSessionHasSameMessage(WxSessionRecord& session, const WxMessageRecord& me
 
 // True when the session holds a message of that time.
 bool wxSessionHasTime(const WxSessionRecord& session, int64_t time);
+
+// Earliest time a WeChat message can carry: 2011-01-01 00:00:00 UTC (WeChat did not
+// exist before).
+constexpr int64_t kWxEarliestMessageTime = 1293840000;
+// Slack after the backup's date for a device clock ahead of the computer's that dated
+// the backup.
+constexpr int64_t kWxBackupDateSlack = 86400;
+
+// Latest time a recovered message may carry: the backup's own date (Unix seconds, 0 when
+// unknown) with a day's slack, else the scan's clock `now`.
+int64_t wxLatestMessageTime(int64_t backupDate, int64_t now);
+
+// True when a message text is readable: not empty nor blank, valid UTF-8, and free of
+// control characters other than tab, line feed and carriage return.
+bool wxIsReadableText(std::string_view text);
+
+// The rule a message read from deleted data passes before it is listed: its time lies
+// from kWxEarliestMessageTime up to `latest` (wxLatestMessageTime) and its stored text is
+// readable. Fragments of other records fail it.
+bool wxIsPlausibleRecoveredMessage(int64_t time, std::string_view text, int64_t latest);

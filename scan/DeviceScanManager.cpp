@@ -21,6 +21,7 @@
 
 #include <QDate>
 #include <QImageReader>
+#include <QSet>
 #include <QSettings>
 #include <QStringDecoder>
 
@@ -859,6 +860,15 @@ void DeviceScanManager::ConvertWxChats(void* records) {
             QStringLiteral("[%1]").arg(LocalizedText(QStringLiteral("WxTypeExp")).value_or(QString()));
         wxSessionCounter = 0;
         int unnamedChats = 1;
+        // (account key, chat key) of each chat that got messages, once.
+        QList<QPair<QString, QString>> touched;
+        QSet<QPair<QString, QString>> touchedSet;
+        auto touch = [&](const QString& accountKey, const QString& chatKey) {
+            if (!touchedSet.contains({accountKey, chatKey})) {
+                touchedSet.insert({accountKey, chatKey});
+                touched.append({accountKey, chatKey});
+            }
+        };
         for (auto* s = firstRecord<WxSessionRecord>(records); s; s = s->next) {
             ++wxSessionCounter;
             WaitWhilePaused();
@@ -880,8 +890,9 @@ void DeviceScanManager::ConvertWxChats(void* records) {
             QString chatKey = textOrEmpty(peer->userName);
             if (chatKey.isEmpty()) chatKey = textOrEmpty(peer->remark);
             if (chatKey.isEmpty()) chatKey = QStringLiteral("\x01session %1").arg(wxSessionCounter);
+            // A chat is made with its first kept message: a chat without one is not listed.
             NSWXChatFriendData* chat = account.getWXCharFriendobj(chatKey);
-            if (!chat) {
+            auto makeChat = [&]() -> NSWXChatFriendData* {
                 NSWXChatFriendData fresh;
                 fresh.setAccount(account.Account());
                 QString name = textOrEmpty(peer->nickName);
@@ -902,16 +913,19 @@ void DeviceScanManager::ConvertWxChats(void* records) {
                 fresh.setBDelete(peer->deleted);
                 fresh.setBFriend(peer->kind == 0);
                 account.addWXChatFriendObj(&fresh, chatKey);
-                chat = account.getWXCharFriendobj(chatKey);
-            }
+                return account.getWXCharFriendobj(chatKey);
+            };
 
             const QString root = account.sRoot();
             int i = 0;
-            std::optional<int64_t> lastKept;
+            bool recovered = false;
             for (const WxMessageRecord* m = s->messages.first; m; m = m->next) {
                 ++i;
                 SendProgressText(wxSessionCounter, 0, progressFormat.arg(i).arg(s->messages.count));
-                if (m->deleted) chat->setBDelete(true);
+                if (m->deleted) {
+                    recovered = true;
+                    if (chat) chat->setBDelete(true);
+                }
                 const qint64 kind = displayKindOf(m->type);
                 if (kind == 0) continue;
                 NSWXChatSMSData message;
@@ -961,6 +975,12 @@ void DeviceScanManager::ConvertWxChats(void* records) {
                 default: // 10001, a red packet: nothing more
                     break;
                 }
+                if (!chat) {
+                    chat = makeChat();
+                    if (!chat) break;
+                    if (recovered) chat->setBDelete(true);
+                }
+                touch(accountIt.key(), chatKey);
                 if (m->fromMe) {
                     message.setReceiveState(2);
                     message.setCsWxId(chat->Account());
@@ -971,13 +991,25 @@ void DeviceScanManager::ConvertWxChats(void* records) {
                     message.setImageUrl(textOrEmpty(m->senderHeadUrl));
                 }
                 message.setLDataTime(m->time);
-                lastKept = m->time;
                 chat->addWXSMSContent(message);
             }
-            // The chat shows the day of its last kept message.
-            if (lastKept)
-                chat->setDate(
-                    QDateTime::fromSecsSinceEpoch(*lastKept).toString(QStringLiteral("yyyy-MM-dd")));
+        }
+        // A peer's sessions (one per message database) were added one after the other:
+        // each chat is put in time order, equal times keeping the order they came in, and
+        // shows the day of its last message.
+        for (const auto& [accountKey, chatKey] : touched) {
+            NSWXChatFriendData* chat = accounts[accountKey].getWXCharFriendobj(chatKey);
+            if (!chat || chat->WXSMSData().isEmpty()) continue;
+            auto byTime = [](const NSWXChatSMSData& a, const NSWXChatSMSData& b) {
+                return a.lDataTime() < b.lDataTime();
+            };
+            if (!std::is_sorted(chat->WXSMSData().begin(), chat->WXSMSData().end(), byTime)) {
+                QList<NSWXChatSMSData> messages = chat->WXSMSData();
+                std::stable_sort(messages.begin(), messages.end(), byTime);
+                chat->setWXSMSData(messages);
+            }
+            chat->setDate(QDateTime::fromSecsSinceEpoch(chat->WXSMSData().last().lDataTime())
+                              .toString(QStringLiteral("yyyy-MM-dd")));
         }
     }
     {

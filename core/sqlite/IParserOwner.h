@@ -92,6 +92,9 @@ public:
     virtual const std::atomic<bool>& StopRestFlag() const = 0;
     // "Now" of the plausibility checks of carved dates, in Unix seconds.
     virtual int64_t Now() const = 0;
+    // The date the backup was made ("Last Backup Date" of its Info.plist), in Unix
+    // seconds; 0 when unknown. No message of the backup is younger.
+    virtual int64_t BackupDate() const { return 0; }
 
 protected:
     ~IParserOwner() = default;

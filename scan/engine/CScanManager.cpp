@@ -1,5 +1,6 @@
 #include "scan/engine/CScanManager.h"
 
+#include "core/backup/BackupInfo.h"
 #include "core/backup/WaStoreEntry.h"
 #include "core/backup/WxAccountEntry.h"
 #include "core/records/BookmarkRecord.h"
@@ -73,6 +74,7 @@ void CScanManager::ReportProgress(int dataType, int stage, int done, int total, 
 
 void CScanManager::Scan() {
     if (!fileParser) return;
+    if (backupDate == 0) backupDate = readLastBackupDate(backupDir).value_or(0);
     if (typeMask & kScanMediaBits) ScanMediaFiles();
     if (typeMask & kScanDatabaseBits) ScanDatabases();
     if (progress) progress->OnScanData(ScanNone, nullptr);

@@ -59,6 +59,10 @@ public:
     // Time source of the plausibility checks of carved dates (Unix seconds); tests set it.
     std::function<int64_t()> now;
     int64_t Now() const override;
+    // The backup's own date (Unix seconds, 0 unknown): read from its Info.plist when the
+    // scan starts, unless set before (tests set it).
+    int64_t backupDate = 0;
+    int64_t BackupDate() const override { return backupDate; }
     const WxAccountEntry* FindAccount(int index) const override;
     const WaStoreEntry* FindWhatsAppAccount(int index) const override;
 

@@ -277,6 +277,67 @@ TEST(WxResultConversion, ChatsAreKeyedByPeerAndShowTheirNames) {
     EXPECT_TRUE(gen->bDelete()); // the peer is marked deleted
 }
 
+// A peer's sessions (one per message database) come one after the other; its chat lists
+// their messages in time order, equal times in the order they came, and ends with the
+// day of its newest message.
+TEST(WxResultConversion, ChatsOfSeveralSessionsAreInTimeOrder) {
+    Bridge b(kOneAccount);
+    Records r;
+    WxContactRecord* ann = r.Contact(0, 0, "wxid_ann", "Ann");
+    WxSessionRecord* mainDb = r.Session(ann);
+    Records::Message(mainDb, 1, 1600000100)->text = "main 1";
+    Records::Message(mainDb, 1, 1700000000)->text = "main newest";
+    Records::Message(mainDb, 1, 1600000300)->text = "main 3 first of its second";
+    WxSessionRecord* other = r.Session(r.Contact(0, 0, "wxid_other", "Other"));
+    Records::Message(other, 1, 1600000200)->text = "other chat";
+    WxSessionRecord* extraDb = r.Session(ann);
+    Records::Message(extraDb, 1, 1500000000)->text = "extra oldest";
+    Records::Message(extraDb, 1, 1600000300)->text = "extra 3 second of its second";
+    Records::Message(extraDb, 64, 1400000000); // dropped
+    Records::Message(extraDb, 1, 1600000200)->text = "extra 2";
+    b.bridge.OnScanData(ScanWxChats, r.sessions.first);
+
+    ASSERT_EQ(b.receiver.wxChats.size(), 1);
+    const NSWXChatFriendData* chat = b.receiver.wxChats[0]["Me"].getWXCharFriendobj("wxid_ann");
+    ASSERT_NE(chat, nullptr);
+    QStringList texts;
+    for (const auto& m : chat->WXSMSData())
+        texts << m.Content();
+    EXPECT_EQ(texts, (QStringList{"extra oldest", "main 1", "extra 2", "main 3 first of its second",
+                                  "extra 3 second of its second", "main newest"}));
+    EXPECT_EQ(chat->Date(), LocalDay(1700000000));
+    const NSWXChatFriendData* single = b.receiver.wxChats[0]["Me"].getWXCharFriendobj("wxid_other");
+    ASSERT_NE(single, nullptr);
+    EXPECT_EQ(single->Date(), LocalDay(1600000200));
+}
+
+// A chat is listed only with a message to show: sessions left empty (an unnamed group
+// whose messages went into a named chat) or holding only messages that are not shown
+// give no chat, and take no number of the unnamed chats.
+TEST(WxResultConversion, ChatsWithoutAMessageAreNotListed) {
+    Bridge b(kOneAccount);
+    Records r;
+    r.Session(r.Contact(0, 2, "1@chatroom", ""));                  // emptied by a merge
+    Records::Message(r.Session(r.Contact(0, 2, "2@chatroom", "")), 64, 1600000000, false, true);
+    Records::Message(r.Session(r.Contact(0, 2, "3@chatroom", "")), 100002, 1600000001);
+    WxSessionRecord* shown = r.Session(r.Contact(0, 2, "4@chatroom", ""));
+    Records::Message(shown, 64, 1600000002, false, true); // not shown, but recovered
+    Records::Message(shown, 1, 1600000003)->text = "kept";
+    r.Session(r.Contact(0, 0, "wxid_quiet", "Quiet"));            // a friend without messages
+    b.bridge.OnScanData(ScanWxChats, r.sessions.first);
+
+    ASSERT_EQ(b.receiver.wxChats.size(), 1);
+    const NSWXChatRecordData& me = b.receiver.wxChats[0]["Me"];
+    EXPECT_EQ(me.WXChatFriendArray().keys(), QList<QString>{"4@chatroom"});
+    const NSWXChatFriendData* chat = me.getWXCharFriendobj("4@chatroom");
+    ASSERT_NE(chat, nullptr);
+    EXPECT_EQ(chat->FrinedAccount(), "Group1");
+    EXPECT_EQ(chat->WXSMSData().size(), 1);
+    EXPECT_TRUE(chat->bDelete());
+    EXPECT_EQ(chat->Date(), LocalDay(1600000003));
+    for (const NSWXChatFriendData& c : me.WXChatFriendArray().chats()) EXPECT_FALSE(c.WXSMSData().isEmpty());
+}
+
 TEST(WxResultConversion, ProgressCountsMessagesPerSession) {
     Bridge b(kOneAccount);
     Records r;
