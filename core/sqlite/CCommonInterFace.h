@@ -184,6 +184,9 @@ class CCommonInterFace {
     int ExamineCandidate(uint64_t page, uint32_t start);
     int ExamineWithSteps(uint64_t page, uint32_t start);
     int FinishCandidate(uint64_t page, uint32_t start, uint64_t pos, uint64_t contentTotal);
+    // Most content bytes a candidate may describe: the page, or with overflow pages
+    // followed the longest chain the carver reads.
+    uint64_t ContentBound() const;
     bool ContentPastBound(uint64_t contentStart, uint64_t contentTotal, uint64_t bound) const;
     bool InsideAcceptedCandidate(uint64_t page, uint64_t start, uint64_t end) const;
     void BuildStepTables(size_t typesWanted, uint64_t bound, bool hasLiveCells);

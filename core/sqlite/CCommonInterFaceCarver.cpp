@@ -75,8 +75,10 @@ constexpr SmallSerialTypes kSmall;
 // Run of the step tables that reaches bytes not filled for the page.
 constexpr uint32_t kUnknownRun = 0xffffffffu;
 
-// Most overflow pages a candidate may follow: its content never exceeds 3 x page size.
-constexpr int kMaxOverflowPages = 8;
+// Most overflow pages a candidate may follow. A long message (its text and its archived
+// copy) easily takes more than three pages; the chain is read only for a candidate whose
+// every serial type passed, so the cap only bounds the reads of a damaged chain.
+constexpr int kMaxOverflowPages = 64;
 
 int64_t signExtend(const uint8_t* p, int bytes) {
     uint64_t v = 0;
@@ -197,7 +199,7 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
     // A page of zeros (never written, or wiped) holds nothing but refused NULL records.
     if (pageBuffer[0] == 0 && ZeroRunEnd(pageBuffer.data(), 0, pageSize) == pageSize && NullCandidateRefused(page))
         return true;
-    if (useSteps) BuildStepTables(wanted, followOverflow ? 3 * pageSize : pageSize, hasLiveCells);
+    if (useSteps) BuildStepTables(wanted, ContentBound(), hasLiveCells);
     const uint32_t* runs = stepRun.data();
     // The same walk as TryRecordAt offset by offset, with the per-page work hoisted: the
     // next live range is known in advance, and the pair filter drops most offsets
@@ -350,7 +352,7 @@ void CCommonInterFace::FillSteps(size_t lo, size_t hi, size_t limit, size_t type
             } else {
                 lens[p] = uint8_t(parsed);
                 kinds[p] = uint8_t(kind);
-                sizes[p] = uint32_t(size); // size <= bound <= 3 x 65536
+                sizes[p] = uint32_t(size); // size <= bound <= 65 x 65536
                 const size_t next = p + size_t(parsed);
                 run = extend(next < limit ? runs[next] : beyond);
             }
@@ -378,8 +380,8 @@ int CCommonInterFace::ExamineWithSteps(uint64_t page, uint32_t start) {
     }
     const uint8_t* lens = stepLen.data();
     const uint32_t* sizes = stepSize.data();
-    // Content of a candidate never exceeds the page, or 3 pages when following overflow.
-    const uint64_t bound = followOverflow ? 3 * pageSize : pageSize;
+    // Content of a candidate never exceeds the page, or its overflow chain's reach.
+    const uint64_t bound = ContentBound();
     if (acceptAll) {
         // Every kind is accepted: only where the types end and how much content they
         // describe matter. When the candidate before started one byte earlier with a
@@ -527,7 +529,7 @@ void CCommonInterFace::PrepareFilters() {
     // must be of an accepted kind, and so must the second's when the first is one byte;
     // a first type of two bytes must also leave room for its content. A longer varint is
     // left to the full test. The filter only drops candidates the full test would drop.
-    const uint64_t bound = followOverflow ? 3 * pageSize : pageSize;
+    const uint64_t bound = ContentBound();
     const uint32_t a0 = columnAccept[first], a1 = columnAccept[first + 1];
     const bool longOk1 = (a1 & ((1u << KindBlob) | (1u << KindText))) != 0;
     auto acceptedType = [](uint32_t accept, uint64_t type) {
@@ -568,8 +570,8 @@ int CCommonInterFace::ExamineCandidate(uint64_t page, uint32_t start) {
         columnKinds[0] = KindNotRead;
         columnSizes[0] = 0;
     }
-    // Content of a candidate never exceeds the page, or 3 pages when following overflow.
-    const uint64_t bound = followOverflow ? 3 * ps : ps;
+    // Content of a candidate never exceeds the page, or its overflow chain's reach.
+    const uint64_t bound = ContentBound();
     const uint32_t* accepted = columnAccept.data();
 
     uint64_t pos = start;
@@ -598,6 +600,13 @@ int CCommonInterFace::ExamineCandidate(uint64_t page, uint32_t start) {
         columnSizes[c] = size;
     }
     return FinishCandidate(page, start, pos, contentTotal);
+}
+
+uint64_t CCommonInterFace::ContentBound() const {
+    if (!followOverflow) return pageSize;
+    // The local part and a full chain, and never more than the file holds.
+    const uint64_t reach = pageSize * uint64_t(kMaxOverflowPages + 1);
+    return std::max<uint64_t>(pageSize, std::min<uint64_t>(reach, fileSizeBytes));
 }
 
 bool CCommonInterFace::ContentPastBound(uint64_t contentStart, uint64_t contentTotal, uint64_t bound) const {
