@@ -189,6 +189,12 @@ class CCommonInterFace {
     uint64_t ContentBound() const;
     bool ContentPastBound(uint64_t contentStart, uint64_t contentTotal, uint64_t bound) const;
     bool InsideAcceptedCandidate(uint64_t page, uint64_t start, uint64_t end) const;
+    // Whether a decoded candidate reads as a row of its table: every value of a kind its
+    // column's declared type (or the parser's declared kinds) holds, and every text
+    // readable. A candidate that does not may be a misaligned read of a row inside it.
+    bool CandidateSound(const CarvedRecord& record) const;
+    // Hands the candidate held back as a possible misaligned read to the parser.
+    void FlushHeldCandidate();
     void BuildStepTables(size_t typesWanted, uint64_t bound, bool hasLiveCells);
     void FillSteps(size_t lo, size_t hi, size_t limit, size_t typesWanted, uint64_t bound);
     void PrepareFilters();
@@ -219,6 +225,18 @@ class CCommonInterFace {
     std::vector<uint32_t> stepSize;
     std::vector<uint32_t> stepRun;
     std::vector<CellRange> stepGaps;
+    // Per column the kinds a sound candidate holds there (see CandidateSound).
+    std::vector<uint32_t> columnSoundKinds;
+    // A candidate that passed every test but is not sound, held back while the scan is
+    // inside its bytes: a sound candidate lying wholly inside it takes its place.
+    bool heldValid = false;
+    CarvedRecord heldRecord;
+    int32_t heldRowid = 0;
+    uint64_t heldPage = 0;
+    CellRange heldSpan;
+    // The last held candidate that a sound row inside it replaced.
+    uint64_t droppedPage = 0;
+    CellRange droppedSpan;
     // Byte ranges of the candidates the subclass took from the page being carved.
     uint64_t acceptedSpansPage = 0;
     std::vector<CellRange> acceptedSpans;

@@ -4,7 +4,9 @@
 #include "core/sqlite/CCommonInterFace.h"
 
 #include "core/records/ScanDataType.h"
+#include "core/sqlite/CarvedColumn.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/util/CommonUtils.h"
 
 #include <algorithm>
 #include <array>
@@ -138,6 +140,8 @@ bool CCommonInterFace::CarveTable(const char* table) {
     columnSizes.clear();
     acceptedKinds.clear();
     filterColumns = -1;
+    heldValid = false;
+    droppedPage = 0;
     tableName = table;
     int n = LoadColumns(table);
     if (n <= 0) return false;
@@ -255,6 +259,7 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
             ExamineCandidate(page, offset);
         ++offset;
     }
+    FlushHeldCandidate();
     return true;
 }
 
@@ -506,7 +511,9 @@ int CCommonInterFace::TryRecordAt(uint64_t page, uint32_t* offset) {
     if (uint64_t(start) + n > pageSize) return 0;
     if (FirstColumnIsRowid() && n == 1) return 0; // nothing but the rowid: no record content to look for
     if (filterColumns != columnCount) PrepareFilters();
-    return ExamineCandidate(page, start);
+    const int result = ExamineCandidate(page, start);
+    FlushHeldCandidate();
+    return result;
 }
 
 void CCommonInterFace::PrepareFilters() {
@@ -514,12 +521,19 @@ void CCommonInterFace::PrepareFilters() {
     filterColumns = columnCount;
     nullCandidate = NullCandidate::Unknown;
     columnAccept.assign(n, ~0u);
+    columnSoundKinds.assign(n, ~0u);
     bool declared = false;
     for (size_t c = 0; c < n && c < acceptedKinds.size(); ++c) {
         if (acceptedKinds[c] != 0) {
             columnAccept[c] = acceptedKinds[c];
             declared = true;
         }
+    }
+    for (size_t c = 0; c < n; ++c) {
+        if (c < acceptedKinds.size() && acceptedKinds[c] != 0)
+            columnSoundKinds[c] = acceptedKinds[c];
+        else if (c < columns.size() && !(c == 0 && columns[c].isIntegerPrimaryKey))
+            columnSoundKinds[c] = declaredTypeKinds(columns[c].type);
     }
     acceptAll = !declared;
     pairFilter.clear();
@@ -665,6 +679,37 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
     if (!decoded) return 1;
 
     int32_t rowid = RecoverRowid(start, headerBytes, contentTotal, int(startColumn));
+    const bool sound = CandidateSound(scratchRecord);
+    if (heldValid) {
+        const bool inside = heldPage == page && start >= heldSpan.start && end <= heldSpan.end &&
+                            end - start < heldSpan.end - heldSpan.start;
+        if (inside) {
+            // A sound row inside a candidate that is not: the outer one was that row
+            // read from a wrong offset. A candidate no sounder than it is its fragment.
+            if (!sound) return 1;
+            heldValid = false;
+            droppedSpan = heldSpan;
+            droppedPage = heldPage;
+        } else {
+            FlushHeldCandidate();
+        }
+    }
+    if (!sound) {
+        // Another misaligned read of bytes already given to a sound row.
+        if (droppedPage == page && start >= droppedSpan.start && end <= droppedSpan.end) return 1;
+        heldRecord = scratchRecord;
+        for (size_t c = 0; c < heldRecord.values.size() && c < heldRecord.kinds.size(); ++c) {
+            // The copied text and blob slots point at the copy's own buffers.
+            if (heldRecord.kinds[c] == KindText) heldRecord.values[c].text = heldRecord.buffers[c].data();
+            if (heldRecord.kinds[c] == KindBlob)
+                heldRecord.values[c].blob = reinterpret_cast<uint8_t*>(heldRecord.buffers[c].data());
+        }
+        heldRowid = rowid;
+        heldPage = page;
+        heldSpan = {start, end};
+        heldValid = true;
+        return 1;
+    }
     if (OnCarvedRecord(&scratchRecord, rowid)) {
         if (acceptedSpansPage != page) {
             acceptedSpans.clear();
@@ -673,6 +718,41 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
         acceptedSpans.push_back({start, end});
     }
     return 1;
+}
+
+bool CCommonInterFace::CandidateSound(const CarvedRecord& record) const {
+    const size_t n = std::min<size_t>(record.kinds.size(), columnSoundKinds.size());
+    for (size_t c = 0; c < n; ++c) {
+        const uint32_t kind = record.kinds[c];
+        if (kind == KindNotRead) continue;
+        if ((columnSoundKinds[c] & (1u << kind)) == 0) return false;
+        if (kind != KindText || c >= record.buffers.size()) continue;
+        // The whole content: a NUL inside cut the text short.
+        const std::vector<char>& b = record.buffers[c];
+        const size_t size = std::min<size_t>(record.sizes[c], b.size());
+        size_t from = 0;
+        while (from <= size) {
+            // Carriage returns are line ends of real texts.
+            const void* cr = memchr(b.data() + from, '\r', size - from);
+            const size_t to = cr ? size_t(static_cast<const char*>(cr) - b.data()) : size;
+            if (!isReadableText(b.data() + from, to - from)) return false;
+            from = to + 1;
+        }
+    }
+    return true;
+}
+
+void CCommonInterFace::FlushHeldCandidate() {
+    if (!heldValid) return;
+    heldValid = false;
+    if (Cancelled()) return;
+    if (OnCarvedRecord(&heldRecord, heldRowid)) {
+        if (acceptedSpansPage != heldPage) {
+            acceptedSpans.clear();
+            acceptedSpansPage = heldPage;
+        }
+        acceptedSpans.push_back(heldSpan);
+    }
 }
 
 bool CCommonInterFace::InsideAcceptedCandidate(uint64_t page, uint64_t start, uint64_t end) const {
