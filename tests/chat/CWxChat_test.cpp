@@ -246,6 +246,8 @@ TEST(CWxChat, DescriptorsStayStableOverManyDatabases) {
 struct ChatEngine : CWxChatEngine {
     using CWxChatEngine::CWxChatEngine;
     int Columns() const { return int(columns.size()); }
+    // The loaded columns as the record layout, as CarveTable sets it.
+    void UseLoadedColumns() { columnCount = int32_t(columns.size()); }
 };
 
 // A carved chat row as the carver hands it over: a text message of the owner's at `time`
@@ -418,4 +420,44 @@ TEST(CWxChat, ShortDeletedRowsBehindFreeblockHeaders) {
                 recovered, surviving, intact, junk);
     EXPECT_GT(intact, 0u);
     EXPECT_EQ(0u, junk);
+}
+
+// The chat table's columns refuse the kinds they never hold: TableVer and MesLocalID
+// are integers (MesLocalID, the rowid, arrives as NULL), so a text or blob read there is
+// a misaligned candidate.
+TEST(CWxChat, CarvedColumnsHoldTheirDeclaredKinds) {
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    a.AddFriend("wxid_alice01", "Alice");
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "alice live one"});
+    backup.Add(a);
+    backup.Finish();
+    auto m = backup.Manager(0x3000);
+    ChatEngine e(m.get(), nullptr, 0, WxChatOptions{});
+    ASSERT_TRUE(e.Open(m->BackupFilePath((*m->wxAccounts)[0]->chatDbPath).c_str(), false));
+    e.LoadChatTables();
+    ASSERT_EQ(1u, e.ChatTables().size());
+    ASSERT_GT(e.LoadColumns(e.ChatTables().front().name.c_str()), 0);
+    e.UseLoadedColumns();
+    ASSERT_TRUE(e.PrepareTable());
+    struct Case {
+        const char* column;
+        uint32_t kind;
+        bool accepted;
+    } cases[] = {
+        {"TableVer", KindOne, true},   {"TableVer", KindInt8, true},   {"TableVer", KindNull, true},
+        {"TableVer", KindText, false}, {"TableVer", KindBlob, false},  {"TableVer", KindDouble, false},
+        {"MesLocalID", KindNull, true}, {"MesLocalID", KindInt16, true}, {"MesLocalID", KindText, false},
+        {"MesLocalID", KindBlob, false},
+    };
+    for (const Case& c : cases) {
+        const int column = e.GetColumnIndex(c.column);
+        ASSERT_GE(column, 0) << c.column;
+        std::vector<char> buffer(8, 'x');
+        CarvedValue v{};
+        if (c.kind == KindText) v.text = buffer.data();
+        if (c.kind == KindBlob) v.blob = reinterpret_cast<uint8_t*>(buffer.data());
+        const uint32_t size = c.kind == KindText || c.kind == KindBlob ? 7 : 0;
+        EXPECT_EQ(c.accepted, e.CheckCarvedValue(column, c.kind, &v, size)) << c.column << " kind " << c.kind;
+    }
 }

@@ -1,4 +1,5 @@
 // The deleted-record carver on real SQLite files with deleted rows.
+#include "core/sqlite/CarvedColumn.h"
 #include "tests/core/sqlite/CarverTestSupport.h"
 #include "tests/kit/FixtureDb.h"
 
@@ -636,4 +637,21 @@ TEST(Carver, SoundRowInsideAMisreadCandidateWins) {
         ASSERT_EQ(1u, outer.size());
         EXPECT_TRUE(WithText(d.records, 1, "hello").empty());
     }
+}
+
+// The kinds a column holds by its declared type, as SQLite's affinity stores values.
+TEST(Carver, DeclaredTypeKinds) {
+    const uint32_t every = (1u << (KindText + 1)) - 1;
+    const uint32_t numbers = kNumberKinds | (1u << KindNull);
+    const uint32_t texts = (1u << KindText) | (1u << KindBlob) | (1u << KindNull);
+    const struct {
+        const char* type;
+        uint32_t kinds;
+    } cases[] = {
+        {"INTEGER", numbers}, {"int", numbers},        {"BIGINT", numbers},   {"TEXT", texts},
+        {"VARCHAR(20)", texts}, {"clob", texts},       {"BLOB", every},       {"", every},
+        {"REAL", numbers},    {"DOUBLE", numbers},     {"NUMERIC", every},    {"BOOLEAN", every},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.kinds, declaredTypeKinds(c.type)) << c.type;
 }
