@@ -357,6 +357,9 @@ bool CWxChatEngine::PrepareTable() {
         roles[size_t(c)] = r;
         acceptedKinds[size_t(c)] = kinds;
     }
+    // TableVer, the first column, holds the constant 1: its serial type is what the
+    // freeblock header of a short deleted row overwrites.
+    firstTypeUnderFreeblock = columnCount > 0 && columns[0].name == "TableVer";
     now = owner ? owner->Now() : now;
     return true;
 }

@@ -149,6 +149,12 @@ class CCommonInterFace {
     // missing entry accepts every kind. A candidate is dropped at its first serial
     // type of a kind its column cannot hold, before anything is decoded.
     std::vector<uint32_t> acceptedKinds;
+    // Optional, set by a subclass in PrepareTable: the table's first column holds a value
+    // without content bytes (a constant), so a deleted row whose cell began three bytes
+    // before that column's serial type lost the type to the freeblock header written over
+    // the cell. The carver then also reads such a row from its second serial type, where
+    // a freeblock that covers the whole row ends right before it.
+    bool firstTypeUnderFreeblock = false;
 
     // Set by the b-tree walks when a page of a tree is damaged (a child out of the file,
     // of no b-tree type, or reached twice).
@@ -183,6 +189,7 @@ class CCommonInterFace {
     int32_t RecoverRowid(uint32_t start, uint32_t headerBytes, uint64_t contentTotal, int startColumn) const;
     int ExamineCandidate(uint64_t page, uint32_t start);
     int ExamineWithSteps(uint64_t page, uint32_t start);
+    int ExamineWithoutFirstType(uint64_t page, uint32_t start);
     int FinishCandidate(uint64_t page, uint32_t start, uint64_t pos, uint64_t contentTotal);
     // Most content bytes a candidate may describe: the page, or with overflow pages
     // followed the longest chain the carver reads.

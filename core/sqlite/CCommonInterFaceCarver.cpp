@@ -142,6 +142,7 @@ bool CCommonInterFace::CarveTable(const char* table) {
     filterColumns = -1;
     heldValid = false;
     droppedPage = 0;
+    firstTypeUnderFreeblock = false;
     tableName = table;
     int n = LoadColumns(table);
     if (n <= 0) return false;
@@ -245,6 +246,7 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
                 continue;
             }
         }
+        if (firstTypeUnderFreeblock && offset >= 4) ExamineWithoutFirstType(page, offset);
         if (pairs) {
             const uint32_t key = uint32_t(data[offset]) << 8 | data[offset + 1];
             if ((pairs[key >> 6] & (1ull << (key & 63))) == 0) {
@@ -621,6 +623,55 @@ uint64_t CCommonInterFace::ContentBound() const {
     // The local part and a full chain, and never more than the file holds.
     const uint64_t reach = pageSize * uint64_t(kMaxOverflowPages + 1);
     return std::max<uint64_t>(pageSize, std::min<uint64_t>(reach, fileSizeBytes));
+}
+
+int CCommonInterFace::ExamineWithoutFirstType(uint64_t page, uint32_t start) {
+    // The freeblock header ends at start: the next freeblock's offset (0, or past this
+    // one) and this one's size, which must take in the whole row.
+    const size_t n = size_t(columnCount);
+    if (n < 2 || FirstColumnIsRowid() || followOverflow || start < 4 || uint64_t(start) >= pageSize) return 1;
+    const uint8_t* data = pageBuffer.data();
+    const uint64_t block = start - 4;
+    const uint64_t next = (uint64_t(data[block]) << 8) | data[block + 1];
+    const uint64_t size = (uint64_t(data[block + 2]) << 8) | data[block + 3];
+    const uint64_t blockEnd = block + size;
+    if (size < 4 + n || blockEnd > pageSize) return 1;
+    if (next != 0 && (next < blockEnd || next + 4 > pageSize)) return 1;
+    const uint32_t* accepted = columnAccept.data();
+    if ((accepted[0] & ((1u << KindNull) | (1u << KindZero) | (1u << KindOne))) == 0) return 1;
+    columnKinds[0] = KindNull;
+    columnSizes[0] = 0;
+    uint64_t pos = start;
+    uint64_t contentTotal = 0;
+    for (size_t c = 1; c < n; ++c) {
+        if (pos >= blockEnd) return 1;
+        uint64_t type = data[pos];
+        uint32_t kind;
+        uint64_t bytes;
+        if (type < 0x80) {
+            ++pos;
+            kind = kSmall.kind[type];
+            bytes = kSmall.size[type];
+            if (kind == kReservedKind) return 1;
+        } else {
+            const int len = ParseVarint(data + pos, int32_t(blockEnd - pos), &type);
+            if (len < 0 || type == 10 || type == 11) return 1;
+            pos += uint64_t(len);
+            bytes = SerialTypeSize(type, &kind);
+        }
+        if ((accepted[c] & (1u << kind)) == 0) return 1;
+        contentTotal += bytes;
+        if (pos + contentTotal > blockEnd) return 1;
+        columnKinds[c] = kind;
+        columnSizes[c] = bytes;
+    }
+    const uint64_t savedStep = lazyStepPos;
+    lazyStepPos = UINT64_MAX;
+    const bool savedWindow = windowValid;
+    const int result = FinishCandidate(page, start, pos, contentTotal);
+    lazyStepPos = savedStep;
+    windowValid = savedWindow;
+    return result;
 }
 
 bool CCommonInterFace::ContentPastBound(uint64_t contentStart, uint64_t contentTotal, uint64_t bound) const {
