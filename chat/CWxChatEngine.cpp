@@ -385,11 +385,17 @@ bool CWxChatEngine::PrepareTable() {
         else if (c == colCreateTime) r = CreateTime, kinds = kindBit(KindInt32);
         else if (c == colMessage) r = Message, kinds = kTextKinds;
         else if (c == colMesSvrID) r = MesSvrID, kinds = kindBit(KindInt64) | kindBit(KindZero);
-        else if (c == colMesLocalID) r = MesLocalID;
+        else if (c == colMesLocalID) // the rowid: stored as NULL, or not read when the first column
+            r = MesLocalID, kinds = kIntegerOrNullKinds | kindBit(KindNotRead);
         else if (name == "Status" || name == "ImgStatus") r = Status, kinds = kNumberKinds;
+        else if (name == "TableVer") kinds = kIntegerOrNullKinds;
+        else kinds = declaredTypeKinds(columns[size_t(c)].type);
         roles[size_t(c)] = r;
         acceptedKinds[size_t(c)] = kinds;
     }
+    // TableVer, the first column, holds the constant 1: its serial type is what the
+    // freeblock header of a short deleted row overwrites.
+    firstTypeUnderFreeblock = columnCount > 0 && columns[0].name == "TableVer";
     now = owner ? owner->Now() : now;
     return true;
 }
@@ -426,8 +432,11 @@ bool CWxChatEngine::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue*
         return isTextOrBlob(kind) && size > 0 && value->text && value->text[0] != 0;
     case MesSvrID:
         return kind == KindInt64 || kind == KindZero;
-    default:
-        return true;
+    default: {
+        // The kinds PrepareTable declared for the column.
+        const uint32_t kinds = size_t(column) < acceptedKinds.size() ? acceptedKinds[size_t(column)] : 0;
+        return kinds == 0 || (kinds & kindBit(kind)) != 0;
+    }
     }
 }
 

@@ -149,6 +149,12 @@ class CCommonInterFace {
     // missing entry accepts every kind. A candidate is dropped at its first serial
     // type of a kind its column cannot hold, before anything is decoded.
     std::vector<uint32_t> acceptedKinds;
+    // Optional, set by a subclass in PrepareTable: the table's first column holds a value
+    // without content bytes (a constant), so a deleted row whose cell began three bytes
+    // before that column's serial type lost the type to the freeblock header written over
+    // the cell. The carver then also reads such a row from its second serial type, where
+    // a freeblock that covers the whole row ends right before it.
+    bool firstTypeUnderFreeblock = false;
 
     // Set by the b-tree walks when a page of a tree is damaged (a child out of the file,
     // of no b-tree type, or reached twice).
@@ -183,9 +189,19 @@ class CCommonInterFace {
     int32_t RecoverRowid(uint32_t start, uint32_t headerBytes, uint64_t contentTotal, int startColumn) const;
     int ExamineCandidate(uint64_t page, uint32_t start);
     int ExamineWithSteps(uint64_t page, uint32_t start);
+    int ExamineWithoutFirstType(uint64_t page, uint32_t start);
     int FinishCandidate(uint64_t page, uint32_t start, uint64_t pos, uint64_t contentTotal);
+    // Most content bytes a candidate may describe: the page, or with overflow pages
+    // followed the longest chain the carver reads.
+    uint64_t ContentBound() const;
     bool ContentPastBound(uint64_t contentStart, uint64_t contentTotal, uint64_t bound) const;
     bool InsideAcceptedCandidate(uint64_t page, uint64_t start, uint64_t end) const;
+    // Whether a decoded candidate reads as a row of its table: every value of a kind its
+    // column's declared type (or the parser's declared kinds) holds, and every text
+    // readable. A candidate that does not may be a misaligned read of a row inside it.
+    bool CandidateSound(const CarvedRecord& record) const;
+    // Hands the candidate held back as a possible misaligned read to the parser.
+    void FlushHeldCandidate();
     void BuildStepTables(size_t typesWanted, uint64_t bound, bool hasLiveCells);
     void FillSteps(size_t lo, size_t hi, size_t limit, size_t typesWanted, uint64_t bound);
     void PrepareFilters();
@@ -216,6 +232,18 @@ class CCommonInterFace {
     std::vector<uint32_t> stepSize;
     std::vector<uint32_t> stepRun;
     std::vector<CellRange> stepGaps;
+    // Per column the kinds a sound candidate holds there (see CandidateSound).
+    std::vector<uint32_t> columnSoundKinds;
+    // A candidate that passed every test but is not sound, held back while the scan is
+    // inside its bytes: a sound candidate lying wholly inside it takes its place.
+    bool heldValid = false;
+    CarvedRecord heldRecord;
+    int32_t heldRowid = 0;
+    uint64_t heldPage = 0;
+    CellRange heldSpan;
+    // The last held candidate that a sound row inside it replaced.
+    uint64_t droppedPage = 0;
+    CellRange droppedSpan;
     // Byte ranges of the candidates the subclass took from the page being carved.
     uint64_t acceptedSpansPage = 0;
     std::vector<CellRange> acceptedSpans;

@@ -4,7 +4,9 @@
 #include "core/sqlite/CCommonInterFace.h"
 
 #include "core/records/ScanDataType.h"
+#include "core/sqlite/CarvedColumn.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/util/CommonUtils.h"
 
 #include <algorithm>
 #include <array>
@@ -75,8 +77,10 @@ constexpr SmallSerialTypes kSmall;
 // Run of the step tables that reaches bytes not filled for the page.
 constexpr uint32_t kUnknownRun = 0xffffffffu;
 
-// Most overflow pages a candidate may follow: its content never exceeds 3 x page size.
-constexpr int kMaxOverflowPages = 8;
+// Most overflow pages a candidate may follow. A long message (its text and its archived
+// copy) easily takes more than three pages; the chain is read only for a candidate whose
+// every serial type passed, so the cap only bounds the reads of a damaged chain.
+constexpr int kMaxOverflowPages = 64;
 
 int64_t signExtend(const uint8_t* p, int bytes) {
     uint64_t v = 0;
@@ -136,6 +140,9 @@ bool CCommonInterFace::CarveTable(const char* table) {
     columnSizes.clear();
     acceptedKinds.clear();
     filterColumns = -1;
+    heldValid = false;
+    droppedPage = 0;
+    firstTypeUnderFreeblock = false;
     tableName = table;
     int n = LoadColumns(table);
     if (n <= 0) return false;
@@ -197,7 +204,7 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
     // A page of zeros (never written, or wiped) holds nothing but refused NULL records.
     if (pageBuffer[0] == 0 && ZeroRunEnd(pageBuffer.data(), 0, pageSize) == pageSize && NullCandidateRefused(page))
         return true;
-    if (useSteps) BuildStepTables(wanted, followOverflow ? 3 * pageSize : pageSize, hasLiveCells);
+    if (useSteps) BuildStepTables(wanted, ContentBound(), hasLiveCells);
     const uint32_t* runs = stepRun.data();
     // The same walk as TryRecordAt offset by offset, with the per-page work hoisted: the
     // next live range is known in advance, and the pair filter drops most offsets
@@ -239,6 +246,7 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
                 continue;
             }
         }
+        if (firstTypeUnderFreeblock && offset >= 4) ExamineWithoutFirstType(page, offset);
         if (pairs) {
             const uint32_t key = uint32_t(data[offset]) << 8 | data[offset + 1];
             if ((pairs[key >> 6] & (1ull << (key & 63))) == 0) {
@@ -253,6 +261,7 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
             ExamineCandidate(page, offset);
         ++offset;
     }
+    FlushHeldCandidate();
     return true;
 }
 
@@ -350,7 +359,7 @@ void CCommonInterFace::FillSteps(size_t lo, size_t hi, size_t limit, size_t type
             } else {
                 lens[p] = uint8_t(parsed);
                 kinds[p] = uint8_t(kind);
-                sizes[p] = uint32_t(size); // size <= bound <= 3 x 65536
+                sizes[p] = uint32_t(size); // size <= bound <= 65 x 65536
                 const size_t next = p + size_t(parsed);
                 run = extend(next < limit ? runs[next] : beyond);
             }
@@ -378,8 +387,8 @@ int CCommonInterFace::ExamineWithSteps(uint64_t page, uint32_t start) {
     }
     const uint8_t* lens = stepLen.data();
     const uint32_t* sizes = stepSize.data();
-    // Content of a candidate never exceeds the page, or 3 pages when following overflow.
-    const uint64_t bound = followOverflow ? 3 * pageSize : pageSize;
+    // Content of a candidate never exceeds the page, or its overflow chain's reach.
+    const uint64_t bound = ContentBound();
     if (acceptAll) {
         // Every kind is accepted: only where the types end and how much content they
         // describe matter. When the candidate before started one byte earlier with a
@@ -504,7 +513,9 @@ int CCommonInterFace::TryRecordAt(uint64_t page, uint32_t* offset) {
     if (uint64_t(start) + n > pageSize) return 0;
     if (FirstColumnIsRowid() && n == 1) return 0; // nothing but the rowid: no record content to look for
     if (filterColumns != columnCount) PrepareFilters();
-    return ExamineCandidate(page, start);
+    const int result = ExamineCandidate(page, start);
+    FlushHeldCandidate();
+    return result;
 }
 
 void CCommonInterFace::PrepareFilters() {
@@ -512,12 +523,19 @@ void CCommonInterFace::PrepareFilters() {
     filterColumns = columnCount;
     nullCandidate = NullCandidate::Unknown;
     columnAccept.assign(n, ~0u);
+    columnSoundKinds.assign(n, ~0u);
     bool declared = false;
     for (size_t c = 0; c < n && c < acceptedKinds.size(); ++c) {
         if (acceptedKinds[c] != 0) {
             columnAccept[c] = acceptedKinds[c];
             declared = true;
         }
+    }
+    for (size_t c = 0; c < n; ++c) {
+        if (c < acceptedKinds.size() && acceptedKinds[c] != 0)
+            columnSoundKinds[c] = acceptedKinds[c];
+        else if (c < columns.size() && !(c == 0 && columns[c].isIntegerPrimaryKey))
+            columnSoundKinds[c] = declaredTypeKinds(columns[c].type);
     }
     acceptAll = !declared;
     pairFilter.clear();
@@ -527,7 +545,7 @@ void CCommonInterFace::PrepareFilters() {
     // must be of an accepted kind, and so must the second's when the first is one byte;
     // a first type of two bytes must also leave room for its content. A longer varint is
     // left to the full test. The filter only drops candidates the full test would drop.
-    const uint64_t bound = followOverflow ? 3 * pageSize : pageSize;
+    const uint64_t bound = ContentBound();
     const uint32_t a0 = columnAccept[first], a1 = columnAccept[first + 1];
     const bool longOk1 = (a1 & ((1u << KindBlob) | (1u << KindText))) != 0;
     auto acceptedType = [](uint32_t accept, uint64_t type) {
@@ -568,8 +586,8 @@ int CCommonInterFace::ExamineCandidate(uint64_t page, uint32_t start) {
         columnKinds[0] = KindNotRead;
         columnSizes[0] = 0;
     }
-    // Content of a candidate never exceeds the page, or 3 pages when following overflow.
-    const uint64_t bound = followOverflow ? 3 * ps : ps;
+    // Content of a candidate never exceeds the page, or its overflow chain's reach.
+    const uint64_t bound = ContentBound();
     const uint32_t* accepted = columnAccept.data();
 
     uint64_t pos = start;
@@ -598,6 +616,62 @@ int CCommonInterFace::ExamineCandidate(uint64_t page, uint32_t start) {
         columnSizes[c] = size;
     }
     return FinishCandidate(page, start, pos, contentTotal);
+}
+
+uint64_t CCommonInterFace::ContentBound() const {
+    if (!followOverflow) return pageSize;
+    // The local part and a full chain, and never more than the file holds.
+    const uint64_t reach = pageSize * uint64_t(kMaxOverflowPages + 1);
+    return std::max<uint64_t>(pageSize, std::min<uint64_t>(reach, fileSizeBytes));
+}
+
+int CCommonInterFace::ExamineWithoutFirstType(uint64_t page, uint32_t start) {
+    // The freeblock header ends at start: the next freeblock's offset (0, or past this
+    // one) and this one's size, which must take in the whole row.
+    const size_t n = size_t(columnCount);
+    if (n < 2 || FirstColumnIsRowid() || followOverflow || start < 4 || uint64_t(start) >= pageSize) return 1;
+    const uint8_t* data = pageBuffer.data();
+    const uint64_t block = start - 4;
+    const uint64_t next = (uint64_t(data[block]) << 8) | data[block + 1];
+    const uint64_t size = (uint64_t(data[block + 2]) << 8) | data[block + 3];
+    const uint64_t blockEnd = block + size;
+    if (size < 4 + n || blockEnd > pageSize) return 1;
+    if (next != 0 && (next < blockEnd || next + 4 > pageSize)) return 1;
+    const uint32_t* accepted = columnAccept.data();
+    if ((accepted[0] & ((1u << KindNull) | (1u << KindZero) | (1u << KindOne))) == 0) return 1;
+    columnKinds[0] = KindNull;
+    columnSizes[0] = 0;
+    uint64_t pos = start;
+    uint64_t contentTotal = 0;
+    for (size_t c = 1; c < n; ++c) {
+        if (pos >= blockEnd) return 1;
+        uint64_t type = data[pos];
+        uint32_t kind;
+        uint64_t bytes;
+        if (type < 0x80) {
+            ++pos;
+            kind = kSmall.kind[type];
+            bytes = kSmall.size[type];
+            if (kind == kReservedKind) return 1;
+        } else {
+            const int len = ParseVarint(data + pos, int32_t(blockEnd - pos), &type);
+            if (len < 0 || type == 10 || type == 11) return 1;
+            pos += uint64_t(len);
+            bytes = SerialTypeSize(type, &kind);
+        }
+        if ((accepted[c] & (1u << kind)) == 0) return 1;
+        contentTotal += bytes;
+        if (pos + contentTotal > blockEnd) return 1;
+        columnKinds[c] = kind;
+        columnSizes[c] = bytes;
+    }
+    const uint64_t savedStep = lazyStepPos;
+    lazyStepPos = UINT64_MAX;
+    const bool savedWindow = windowValid;
+    const int result = FinishCandidate(page, start, pos, contentTotal);
+    lazyStepPos = savedStep;
+    windowValid = savedWindow;
+    return result;
 }
 
 bool CCommonInterFace::ContentPastBound(uint64_t contentStart, uint64_t contentTotal, uint64_t bound) const {
@@ -656,6 +730,37 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
     if (!decoded) return 1;
 
     int32_t rowid = RecoverRowid(start, headerBytes, contentTotal, int(startColumn));
+    const bool sound = CandidateSound(scratchRecord);
+    if (heldValid) {
+        const bool inside = heldPage == page && start >= heldSpan.start && end <= heldSpan.end &&
+                            end - start < heldSpan.end - heldSpan.start;
+        if (inside) {
+            // A sound row inside a candidate that is not: the outer one was that row
+            // read from a wrong offset. A candidate no sounder than it is its fragment.
+            if (!sound) return 1;
+            heldValid = false;
+            droppedSpan = heldSpan;
+            droppedPage = heldPage;
+        } else {
+            FlushHeldCandidate();
+        }
+    }
+    if (!sound) {
+        // Another misaligned read of bytes already given to a sound row.
+        if (droppedPage == page && start >= droppedSpan.start && end <= droppedSpan.end) return 1;
+        heldRecord = scratchRecord;
+        for (size_t c = 0; c < heldRecord.values.size() && c < heldRecord.kinds.size(); ++c) {
+            // The copied text and blob slots point at the copy's own buffers.
+            if (heldRecord.kinds[c] == KindText) heldRecord.values[c].text = heldRecord.buffers[c].data();
+            if (heldRecord.kinds[c] == KindBlob)
+                heldRecord.values[c].blob = reinterpret_cast<uint8_t*>(heldRecord.buffers[c].data());
+        }
+        heldRowid = rowid;
+        heldPage = page;
+        heldSpan = {start, end};
+        heldValid = true;
+        return 1;
+    }
     if (OnCarvedRecord(&scratchRecord, rowid)) {
         if (acceptedSpansPage != page) {
             acceptedSpans.clear();
@@ -664,6 +769,41 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
         acceptedSpans.push_back({start, end});
     }
     return 1;
+}
+
+bool CCommonInterFace::CandidateSound(const CarvedRecord& record) const {
+    const size_t n = std::min<size_t>(record.kinds.size(), columnSoundKinds.size());
+    for (size_t c = 0; c < n; ++c) {
+        const uint32_t kind = record.kinds[c];
+        if (kind == KindNotRead) continue;
+        if ((columnSoundKinds[c] & (1u << kind)) == 0) return false;
+        if (kind != KindText || c >= record.buffers.size()) continue;
+        // The whole content: a NUL inside cut the text short.
+        const std::vector<char>& b = record.buffers[c];
+        const size_t size = std::min<size_t>(record.sizes[c], b.size());
+        size_t from = 0;
+        while (from <= size) {
+            // Carriage returns are line ends of real texts.
+            const void* cr = memchr(b.data() + from, '\r', size - from);
+            const size_t to = cr ? size_t(static_cast<const char*>(cr) - b.data()) : size;
+            if (!isReadableText(b.data() + from, to - from)) return false;
+            from = to + 1;
+        }
+    }
+    return true;
+}
+
+void CCommonInterFace::FlushHeldCandidate() {
+    if (!heldValid) return;
+    heldValid = false;
+    if (Cancelled()) return;
+    if (OnCarvedRecord(&heldRecord, heldRowid)) {
+        if (acceptedSpansPage != heldPage) {
+            acceptedSpans.clear();
+            acceptedSpansPage = heldPage;
+        }
+        acceptedSpans.push_back(heldSpan);
+    }
 }
 
 bool CCommonInterFace::InsideAcceptedCandidate(uint64_t page, uint64_t start, uint64_t end) const {

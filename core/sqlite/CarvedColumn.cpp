@@ -6,6 +6,23 @@
 
 static_assert(kNumberKinds == 0x7FCu, "kinds 2 to 10");
 static_assert(kNotTextKinds == 0x7FFu, "kinds 0 to 10");
+static_assert(kIntegerOrNullKinds == 0x3FEu, "kinds 1 to 9");
+
+uint32_t declaredTypeKinds(const std::string& declaredType) {
+    std::string t = declaredType;
+    for (char& c : t)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    const uint32_t every = kindBit(KindText + 1) - 1;
+    if (t.find("INT") != std::string::npos) return kNumberKinds | kindBit(KindNull);
+    if (t.find("CHAR") != std::string::npos || t.find("CLOB") != std::string::npos ||
+        t.find("TEXT") != std::string::npos)
+        return kTextKinds | kindBit(KindNull);
+    if (t.find("BLOB") != std::string::npos || t.empty()) return every;
+    if (t.find("REAL") != std::string::npos || t.find("FLOA") != std::string::npos ||
+        t.find("DOUB") != std::string::npos)
+        return kNumberKinds | kindBit(KindNull);
+    return every; // NUMERIC keeps text that does not read as a number
+}
 
 size_t carvedSlotTextLength(uint32_t kind, const CarvedValue* value, uint32_t size) {
     if (!value || !isTextOrBlob(kind)) return 0;

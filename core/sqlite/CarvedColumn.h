@@ -20,6 +20,14 @@ constexpr uint32_t kNotTextKinds = kindBit(KindBlob) - 1;
 // Blob and text.
 constexpr uint32_t kTextKinds = kindBit(KindBlob) | kindBit(KindText);
 
+// Every integer width and NULL (kinds 1 to 9).
+constexpr uint32_t kIntegerOrNullKinds = kindBit(KindInt64 + 1) - kindBit(KindNull);
+
+// The kinds a column of this declared SQL type holds, by SQLite's affinity rules: an
+// INTEGER column NULL and numbers, a REAL column the same, a TEXT column NULL, text and
+// blobs; a BLOB, NUMERIC or untyped column any kind.
+uint32_t declaredTypeKinds(const std::string& declaredType);
+
 inline bool isTextOrBlob(uint32_t kind) {
     return kind == KindText || kind == KindBlob;
 }

@@ -4,10 +4,16 @@
 #include "chat/CWxSession.h"
 #include "core/util/MD5_CTX.h"
 #include "tests/chat/WxBackupFixture.h"
+#include "tests/kit/FixtureDb.h"
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
 
 #include <map>
 #include <memory>
@@ -240,6 +246,8 @@ TEST(CWxChat, DescriptorsStayStableOverManyDatabases) {
 struct ChatEngine : CWxChatEngine {
     using CWxChatEngine::CWxChatEngine;
     int Columns() const { return int(columns.size()); }
+    // The loaded columns as the record layout, as CarveTable sets it.
+    void UseLoadedColumns() { columnCount = int32_t(columns.size()); }
 };
 
 // A carved chat row as the carver hands it over: a text message of the owner's at `time`
@@ -341,3 +349,116 @@ TEST(CWxChat, CarvedRowsGoToTheChatOfTheirPage) {
 }
 
 } // namespace
+
+// Short deleted messages: the freeblock header that replaces a deleted row's first bytes
+// covers its TableVer serial type, and a read from there or a byte earlier must not pass
+// as a message nor hide the rows lying inside it. Every carved message is one that was
+// written, and every deleted message whose bytes survive comes back.
+TEST(CWxChat, ShortDeletedRowsBehindFreeblockHeaders) {
+    wxtest::WxBackup backup;
+    const std::filesystem::path source = backup.dir / "work" / "MM.sqlite";
+    std::mt19937 rng(7);
+    std::map<std::string, bool> written; // text -> deleted
+    {
+        kit::FixtureDb db(source);
+        db.exec("BEGIN");
+        const std::string table = WeChatAccountBuilder::ChatTable("wxid_alice01");
+        db.exec("CREATE TABLE " + table +
+                "(TableVer INTEGER DEFAULT 1, MesLocalID INTEGER PRIMARY KEY AUTOINCREMENT, MesSvrID INTEGER "
+                "DEFAULT 0, CreateTime INTEGER DEFAULT 0, Message TEXT, Status INTEGER DEFAULT 0, ImgStatus "
+                "INTEGER DEFAULT 0, Type INTEGER, Des INTEGER)");
+        const char* words[] = {"ok", "see you", "lunch?", "on my way", "thanks", "call me", "at the station",
+                               "haha", "good night", "where are you"};
+        for (int i = 0; i < 120; ++i) {
+            std::string text = "m" + std::to_string(i);
+            const int n = 1 + int(rng() % 6);
+            for (int k = 0; k < n; ++k) text += std::string(" ") + words[rng() % 10];
+            db.insert(table, {"MesLocalID", "MesSvrID", "CreateTime", "Message", "Status", "ImgStatus", "Type", "Des"},
+                      {int64_t(i + 1), (int64_t(1) << 47) + i, int64_t(1600000000 + i * 3), text, int64_t(2),
+                       int64_t(0), int64_t(1), int64_t(i % 3 == 0 ? 0 : 1)});
+            written[text] = i % 2 == 1;
+        }
+        for (int i = 1; i < 120; i += 2) db.deleteWhere(table, "MesLocalID=" + std::to_string(i + 1));
+        db.exec("COMMIT");
+    }
+    std::ifstream in(source, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    a.AddFriend("wxid_alice01", "Alice");
+    a.SetChatDbSource(source);
+    backup.Add(a);
+    backup.Finish();
+    auto m = backup.Manager(0x3000);
+    scanAccount(*m, 0);
+    size_t junk = 0, recovered = 0, surviving = 0;
+    std::set<std::string> seen;
+    for (const auto& f : wxtest::allMessages(*m, 0)) {
+        if (!f.message->deleted) continue;
+        auto it = written.find(f.message->text);
+        if (it == written.end() || !it->second) {
+            ++junk;
+            ADD_FAILURE() << "junk: " << f.message->text;
+        } else if (seen.insert(f.message->text).second) {
+            ++recovered;
+        }
+    }
+    // Every deleted row whose bytes survive comes back, also those whose TableVer type
+    // (the constant 1) lies under the freeblock header. The record: header size, nine
+    // serial types (the text's takes two bytes from 57 bytes on), MesSvrID (8 bytes),
+    // CreateTime (4), text.
+    size_t typeLost = 0;
+    for (const auto& [text, deleted] : written) {
+        const size_t at = bytes.find(text);
+        if (!deleted || at == std::string::npos) continue;
+        ++surviving;
+        const size_t headerLength = 1 + 8 + (2 * text.size() + 13 < 128 ? 1 : 2);
+        ASSERT_GE(at, 12 + headerLength);
+        if (bytes[at - 12 - headerLength + 1] != '\x09') ++typeLost;
+        EXPECT_TRUE(seen.count(text)) << "missed: " << text;
+    }
+    std::printf("short deleted rows: %zu recovered of %zu surviving (%zu without their first type), %zu junk\n",
+                recovered, surviving, typeLost, junk);
+    EXPECT_GT(typeLost, 0u);
+    EXPECT_GT(surviving, typeLost);
+    EXPECT_EQ(0u, junk);
+}
+
+// The chat table's columns refuse the kinds they never hold: TableVer and MesLocalID
+// are integers (MesLocalID, the rowid, arrives as NULL), so a text or blob read there is
+// a misaligned candidate.
+TEST(CWxChat, CarvedColumnsHoldTheirDeclaredKinds) {
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    a.AddFriend("wxid_alice01", "Alice");
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "alice live one"});
+    backup.Add(a);
+    backup.Finish();
+    auto m = backup.Manager(0x3000);
+    ChatEngine e(m.get(), nullptr, 0, WxChatOptions{});
+    ASSERT_TRUE(e.Open(m->BackupFilePath((*m->wxAccounts)[0]->chatDbPath).c_str(), false));
+    e.LoadChatTables();
+    ASSERT_EQ(1u, e.ChatTables().size());
+    ASSERT_GT(e.LoadColumns(e.ChatTables().front().name.c_str()), 0);
+    e.UseLoadedColumns();
+    ASSERT_TRUE(e.PrepareTable());
+    struct Case {
+        const char* column;
+        uint32_t kind;
+        bool accepted;
+    } cases[] = {
+        {"TableVer", KindOne, true},   {"TableVer", KindInt8, true},   {"TableVer", KindNull, true},
+        {"TableVer", KindText, false}, {"TableVer", KindBlob, false},  {"TableVer", KindDouble, false},
+        {"MesLocalID", KindNull, true}, {"MesLocalID", KindInt16, true}, {"MesLocalID", KindText, false},
+        {"MesLocalID", KindBlob, false},
+    };
+    for (const Case& c : cases) {
+        const int column = e.GetColumnIndex(c.column);
+        ASSERT_GE(column, 0) << c.column;
+        std::vector<char> buffer(8, 'x');
+        CarvedValue v{};
+        if (c.kind == KindText) v.text = buffer.data();
+        if (c.kind == KindBlob) v.blob = reinterpret_cast<uint8_t*>(buffer.data());
+        const uint32_t size = c.kind == KindText || c.kind == KindBlob ? 7 : 0;
+        EXPECT_EQ(c.accepted, e.CheckCarvedValue(column, c.kind, &v, size)) << c.column << " kind " << c.kind;
+    }
+}

@@ -948,3 +948,43 @@ TEST_F(SmsTest, StaleCopiesOfLiveRowsAreNotDeleted) {
         mgr.reset();
     }
 }
+
+// Deleted messages longer than three pages (the text and its archived copy), their
+// overflow chains on the free list: each comes back with its whole text.
+TEST_F(SmsTest, DeletedMessagesLongerThanThreePagesComeBackWhole) {
+    const std::vector<size_t> lengths = {6500, 9000, 14000, 25000};
+    std::vector<std::string> texts;
+    {
+        NewSmsDb f(DbPath());
+        f.db.exec("CREATE TABLE spare(b BLOB)");
+        f.db.insert("spare", {"b"}, {kit::Blob{std::string(60000, 's')}});
+        int64_t h = f.Handle("13800138000");
+        int64_t t = apple(1630000000);
+        std::vector<int64_t> ids;
+        for (size_t i = 0; i < lengths.size(); ++i) {
+            f.Message(h, t - 1000 - int64_t(i), 0, "neighbour " + std::to_string(i));
+            std::string text = "long message " + std::to_string(i) + ":";
+            while (text.size() < lengths[i])
+                text += " the quick brown fox " + std::to_string(text.size());
+            texts.push_back(text);
+            ids.push_back(f.Message(h, t + int64_t(i), int(i % 2), text));
+        }
+        f.Message(h, t + 100, 0, "a short live message");
+        // A free-list trunk with room first, so that the overflow pages freed below
+        // become its leaves and keep their bytes.
+        f.db.deleteWhere("spare", "1");
+        for (int64_t id : ids)
+            f.db.deleteWhere("message", "ROWID = " + std::to_string(id));
+    }
+    ASSERT_TRUE(Run(14));
+    auto convs = conversations(*mgr);
+    expectOrdered(convs);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        SCOPED_TRACE(texts[i].size());
+        const Msg* m = findMsg(convs, texts[i]);
+        ASSERT_NE(nullptr, m);
+        EXPECT_TRUE(m->deleted);
+        EXPECT_EQ(1630000000 + int64_t(i), m->date);
+    }
+    EXPECT_NE(nullptr, findMsg(convs, "a short live message"));
+}

@@ -1,4 +1,5 @@
 // The deleted-record carver on real SQLite files with deleted rows.
+#include "core/sqlite/CarvedColumn.h"
 #include "tests/core/sqlite/CarverTestSupport.h"
 #include "tests/kit/FixtureDb.h"
 
@@ -584,4 +585,73 @@ TEST(Carver, FragmentInsideAnAcceptedRowIsNoRecordOfItsOwn) {
             EXPECT_EQ(innerB, WithText(c.records, 1, innerA)[0].texts[2]);
         }
     }
+}
+
+// A candidate read from a wrong offset (a blob in an INTEGER column, a number in a TEXT
+// column, a text with a control byte) yields to the sound row lying wholly inside it;
+// a sound outer candidate still keeps its fragments out.
+TEST(Carver, SoundRowInsideAMisreadCandidateWins) {
+    fs::path dir = TempDir("misread");
+    fs::path p = dir / "m.db";
+    {
+        kit::FixtureDb db(p, 4096);
+        db.exec("CREATE TABLE t(ver INTEGER, name TEXT, n INTEGER)");
+        db.insert("t", {"ver", "name", "n"}, {int64_t(1), std::string("live row"), int64_t(9)});
+    }
+    // In the free space of the table's page: serial types 0x10 0x01 0x17 0x01, then the
+    // content 07 "hello" 03. From the first byte they read (blob of 2, int8, text of 5:
+    // "ello" and a control byte); from the second (int8 7, text "hello", int8 3) they are
+    // the row.
+    const uint64_t at = 4096 + 2000;
+    Patch(p, at, std::string("\x10\x01\x17\x01\x07hello\x03", 11));
+    Owner o;
+    TestCarver c(&o.manager);
+    c.check = [](int, uint32_t kind, const CarvedValue&, uint32_t) { return kind != KindNull; };
+    ASSERT_TRUE(c.Open(p.c_str(), false));
+    ASSERT_TRUE(c.BuildLiveCellMap());
+    ASSERT_TRUE(c.CarveTable("t"));
+    auto row = WithText(c.records, 1, "hello");
+    ASSERT_EQ(1u, row.size());
+    EXPECT_EQ(7, row[0].ints[0]);
+    EXPECT_EQ(3, row[0].ints[2]);
+    for (const Carved& r : c.records)
+        EXPECT_FALSE(r.kinds[0] == KindBlob && r.sizes[0] == 2) << "the misread candidate was kept";
+
+    // The same bytes where the outer read is a sound row of its own: a table whose
+    // columns hold any kind keeps the longer candidate, as before.
+    {
+        fs::path q = dir / "any.db";
+        {
+            kit::FixtureDb db(q, 4096);
+            db.exec("CREATE TABLE t(ver, name, n)");
+            db.insert("t", {"ver", "name", "n"}, {int64_t(1), std::string("live row"), int64_t(9)});
+        }
+        Patch(q, at, std::string("\x10\x01\x17\x01\x07hello!", 11));
+        Owner o2;
+        TestCarver d(&o2.manager);
+        d.check = [](int, uint32_t kind, const CarvedValue&, uint32_t) { return kind != KindNull; };
+        ASSERT_TRUE(d.Open(q.c_str(), false));
+        ASSERT_TRUE(d.BuildLiveCellMap());
+        ASSERT_TRUE(d.CarveTable("t"));
+        auto outer = WithText(d.records, 2, "ello!");
+        ASSERT_EQ(1u, outer.size());
+        EXPECT_TRUE(WithText(d.records, 1, "hello").empty());
+    }
+}
+
+// The kinds a column holds by its declared type, as SQLite's affinity stores values.
+TEST(Carver, DeclaredTypeKinds) {
+    const uint32_t every = (1u << (KindText + 1)) - 1;
+    const uint32_t numbers = kNumberKinds | (1u << KindNull);
+    const uint32_t texts = (1u << KindText) | (1u << KindBlob) | (1u << KindNull);
+    const struct {
+        const char* type;
+        uint32_t kinds;
+    } cases[] = {
+        {"INTEGER", numbers}, {"int", numbers},        {"BIGINT", numbers},   {"TEXT", texts},
+        {"VARCHAR(20)", texts}, {"clob", texts},       {"BLOB", every},       {"", every},
+        {"REAL", numbers},    {"DOUBLE", numbers},     {"NUMERIC", every},    {"BOOLEAN", every},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.kinds, declaredTypeKinds(c.type)) << c.type;
 }
