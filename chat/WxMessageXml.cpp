@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -35,13 +36,73 @@ std::string betweenAttribute(std::string_view text, std::string_view open, std::
     return std::string(text.substr(start, b - start));
 }
 
-// A value in CDATA form when both CDATA markers are there, else in plain tags.
+// Appends the UTF-8 form of a code point; false for one that is no character.
+bool appendUtf8(std::string& out, uint32_t c) {
+    if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+    return true;
+}
+
+// The text of an XML value outside CDATA: the five named entities and numeric
+// character references decoded; anything else (an unknown or malformed reference)
+// kept as it stands.
+std::string xmlText(std::string_view raw) {
+    std::string out;
+    out.reserve(raw.size());
+    for (size_t i = 0; i < raw.size();) {
+        if (raw[i] != '&') {
+            out += raw[i++];
+            continue;
+        }
+        const size_t semi = raw.find(';', i + 1);
+        if (semi == npos || semi - i > 12) {
+            out += raw[i++];
+            continue;
+        }
+        const std::string_view name = raw.substr(i + 1, semi - i - 1);
+        static const std::pair<std::string_view, char> named[] = {
+            {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+        bool done = false;
+        for (const auto& [entity, c] : named)
+            if (name == entity) {
+                out += c;
+                done = true;
+            }
+        if (!done && name.size() > 1 && name[0] == '#') {
+            const bool hex = name[1] == 'x' || name[1] == 'X';
+            const std::string_view digits = name.substr(hex ? 2 : 1);
+            uint32_t value = 0;
+            const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
+            done = !digits.empty() && ec == std::errc() && ptr == digits.data() + digits.size() && appendUtf8(out, value);
+        }
+        if (done) i = semi + 1;
+        else out += raw[i++];
+    }
+    return out;
+}
+
+// A value in CDATA form when both CDATA markers are there (taken as it stands), else
+// in plain tags (its entities decoded).
 std::string cdataValue(std::string_view text, std::string_view tag) {
     const std::string open = "<" + std::string(tag) + "><![CDATA[";
     const std::string close = "]]></" + std::string(tag) + ">";
     const size_t a = text.find(open);
     if (a != npos && text.find(close, a + open.size()) != npos) return between(text, open, close);
-    return between(text, "<" + std::string(tag) + ">", "</" + std::string(tag) + ">");
+    return xmlText(between(text, "<" + std::string(tag) + ">", "</" + std::string(tag) + ">"));
 }
 
 } // namespace
@@ -119,7 +180,7 @@ bool wxParseAppMessage(std::string_view text, WxMessageRecord& message) {
 }
 
 bool wxParseLocation(std::string_view text, WxMessageRecord& message) {
-    message.locationLabel = between(text, "label=\"", "\" ");
+    message.locationLabel = xmlText(between(text, "label=\"", "\" "));
     return true;
 }
 
@@ -142,7 +203,7 @@ bool wxParseCard(std::string_view text, WxMessageRecord& message) {
     if (user.empty()) user = betweenAttribute(text, "username=\"", "\" ");
     if (user.empty()) return false;
     message.cardUserName = std::move(user);
-    message.cardNickName = between(text, "nickname=\"", "\" ");
+    message.cardNickName = xmlText(between(text, "nickname=\"", "\" "));
     message.cardHeadUrl = between(text, "smallheadimgurl=\"", "\" ");
     return true;
 }

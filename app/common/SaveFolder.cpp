@@ -109,13 +109,18 @@ std::optional<QString> SaveFolder::FileFor(const QString& name) const {
     return Inside(SafeName(name));
 }
 
-std::optional<QString> SaveFolder::UniqueFileFor(const QString& name) const {
-    if (!isValid()) return std::nullopt;
+QString SaveFolder::NumberedName(const QString& name, int n) {
     const QString safe = SafeName(name);
+    if (n <= 1) return safe;
     QString stem, ext;
     Split(safe, stem, ext);
+    return Compose(stem, QStringLiteral(" (%1)").arg(n), ext);
+}
+
+std::optional<QString> SaveFolder::UniqueFileFor(const QString& name) const {
+    if (!isValid()) return std::nullopt;
     for (int n = 1; n <= MaxDuplicates; ++n) {
-        const QString candidateName = n == 1 ? safe : Compose(stem, QStringLiteral(" (%1)").arg(n), ext);
+        const QString candidateName = NumberedName(name, n);
         std::error_code ec;
         const fs::file_status st = fs::symlink_status(PathOf(root_) / PathOf(candidateName), ec);
         if (fs::exists(st) || fs::is_symlink(st)) continue;

@@ -26,6 +26,11 @@ class SaveFolder {
     // The safe form of a name from the backup.
     static QString SafeName(const QString& name);
 
+    // The n-th name UniqueFileFor tries for `name` (n from 1): its safe form, then
+    // "name (2).ext", "name (3).ext" ... the stem cut so that the whole, suffix
+    // included, stays within MaxNameBytes.
+    static QString NumberedName(const QString& name, int n);
+
     // A path inside the folder for `name`; it may name an existing file, which the
     // caller must then neither truncate nor replace (open it with NewOnly or Append).
     // Nothing when the folder is not valid or the place is taken by a link or a folder.

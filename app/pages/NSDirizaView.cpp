@@ -744,6 +744,10 @@ void NSDirizaView::SaveThreadEnded(bool completed, DirizaSaveResult result, QStr
         QString text = SafeFormat(LanguageText("DirizaSavePath"), {folder});
         if (result.failed > 0)
             text += QStringLiteral("\n") + SafeFormat(LanguageText("DirizaSaveFailed"), {QString::number(result.failed)});
+        // Files the device never backed up are no failure of the save: said apart.
+        if (result.missing > 0)
+            text += QStringLiteral("\n") +
+                    SafeFormat(LanguageText("DirizaSaveNotInBackup"), {QString::number(result.missing)});
         IAlertPresenter::Alert alert;
         alert.informativeText = text;
         alert.buttons = {LanguageText("open"), LanguageText("cancel")};

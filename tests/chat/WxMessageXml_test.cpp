@@ -126,6 +126,42 @@ TEST(WxMessageXml, ParsersFillTheirFields) {
     EXPECT_EQ("Main Street 1", loc.locationLabel);
 }
 
+// Values outside CDATA are XML text: their entities and character references are
+// decoded; CDATA is taken as it stands; a malformed or unknown reference stays.
+TEST(WxMessageXml, EntitiesOfPlainValuesAreDecoded) {
+    struct Case {
+        std::string value;
+        std::string text;
+    } cases[] = {
+        {"https://a.test/p?x=1&amp;y=2&amp;z=3", "https://a.test/p?x=1&y=2&z=3"},
+        {"&lt;b&gt; &quot;q&quot; &apos;a&apos;", "<b> \"q\" 'a'"},
+        {"&#65;&#x42;&#X43; &#20013;&#x1F600;", "ABC \xE4\xB8\xAD\xF0\x9F\x98\x80"},
+        {"&amp;amp;", "&amp;"},
+        {"AT&T &unknown; &#; &#x; &#0; &#xD800; &#1114112; &#12a; & ;", "AT&T &unknown; &#; &#x; &#0; &#xD800; &#1114112; &#12a; & ;"},
+        {"&amp", "&amp"},
+        {"&" + std::string(40, 'a') + ";", "&" + std::string(40, 'a') + ";"},
+    };
+    for (const Case& c : cases) {
+        WxMessageRecord m;
+        wxParseAppMessage("<msg><title>" + c.value + "</title><des>" + c.value + "</des><url>" + c.value +
+                              "</url><thumburl>" + c.value + "</thumburl></msg>",
+                          m);
+        EXPECT_EQ(c.text, m.title) << c.value;
+        EXPECT_EQ(c.text, m.description) << c.value;
+        EXPECT_EQ(c.text, m.url) << c.value;
+        EXPECT_EQ(c.text, m.thumbUrl) << c.value;
+        WxMessageRecord loc;
+        wxParseLocation("<location x=\"1\" label=\"" + c.value + "\" />", loc);
+        EXPECT_EQ(c.text, loc.locationLabel) << c.value;
+        WxMessageRecord card;
+        ASSERT_TRUE(wxParseCard("<msg username=\"u\" alias=\"a\" nickname=\"" + c.value + "\" />", card));
+        EXPECT_EQ(c.text, card.cardNickName) << c.value;
+    }
+    WxMessageRecord cdata;
+    wxParseAppMessage("<msg><url><![CDATA[https://a.test/?x=1&amp;y]]></url></msg>", cdata);
+    EXPECT_EQ("https://a.test/?x=1&amp;y", cdata.url);
+}
+
 // Every prefix of every sample: no crash, and nothing is read from a cut marker.
 TEST(WxMessageXml, EveryPrefixOfTheSamples) {
     for (const std::string& sample : kSamples) {

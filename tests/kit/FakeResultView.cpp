@@ -93,6 +93,10 @@ DirizaSaveResult FakeResultView::DirizaData(const QString& folder) {
         if (StopRequested()) break;
         ReportSaveProgress(total, i + 1);
         if (beforeItem) beforeItem(i + 1);
+        if (missingEveryItem.load()) {
+            ++result.missing;
+            continue;
+        }
         const auto path = out.UniqueFileFor(items[i] + QStringLiteral(".txt"));
         if (failEveryItem.load() || !path || !SaveFolder::WriteNewFile(*path, items[i].toUtf8()))
             ++result.failed;

@@ -50,6 +50,8 @@ class FakeResultView final : public DirizaResultView {
     std::function<void(int)> beforeItem;
     // Every item fails instead of being written.
     std::atomic<bool> failEveryItem{false};
+    // Every item is a file the backup does not hold: nothing written, counted apart.
+    std::atomic<bool> missingEveryItem{false};
 
   private:
     void Deliver(QStringList names);

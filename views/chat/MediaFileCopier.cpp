@@ -4,27 +4,45 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <utility>
+
 namespace {
 
 constexpr qint64 kChunk = 1 << 20;
 constexpr int kMaxDuplicates = 1000;
 
-// True when the file at `path` holds exactly `prefix` followed by the bytes of `source`.
-bool SameContent(const QString& path, const QString& source, const QByteArray& prefix) {
-    QFile a(path), b(source);
-    if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly)) return false;
-    if (a.size() != prefix.size() + b.size()) return false;
+// True when the file at `path` holds exactly `prefix` followed by the bytes of `source`
+// (read from its start).
+bool SameContent(const QString& path, QFile& source, const QByteArray& prefix) {
+    QFile a(path);
+    if (!a.open(QIODevice::ReadOnly) || !source.seek(0)) return false;
+    if (a.size() != prefix.size() + source.size()) return false;
     if (!prefix.isEmpty() && a.read(prefix.size()) != prefix) return false;
-    while (!b.atEnd()) {
-        const QByteArray x = b.read(kChunk);
-        if (x.isEmpty() && !b.atEnd()) return false;
+    while (!source.atEnd()) {
+        const QByteArray x = source.read(kChunk);
+        if (x.isEmpty() && !source.atEnd()) return false;
         if (a.read(x.size()) != x) return false;
     }
     return true;
 }
 
+// A descriptor closed when it goes, unless handed on.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+    int Release() { return std::exchange(fd, -1); }
+};
+
 // Streams `prefix` and `source` into a new file at `path`; nothing is left behind on failure.
 bool WriteCopy(const QString& path, QFile& source, const QByteArray& prefix) {
+    if (!source.seek(0)) return false;
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly)) return false;
     if (!prefix.isEmpty() && out.write(prefix) != prefix.size()) {
@@ -53,14 +71,6 @@ bool WriteCopy(const QString& path, QFile& source, const QByteArray& prefix) {
     return out.commit();
 }
 
-QString Candidate(const QString& safe, int n) {
-    if (n == 1) return safe;
-    const qsizetype dot = safe.lastIndexOf(QLatin1Char('.'));
-    const QString suffix = QStringLiteral(" (%1)").arg(n);
-    if (dot > 0) return safe.left(dot) + suffix + safe.mid(dot);
-    return safe + suffix;
-}
-
 } // namespace
 
 QString MediaFileCopier::StoredPath(const NSFileData& file) {
@@ -77,30 +87,54 @@ QString MediaFileCopier::StoredPath(const QString& backUpPath, const QString& sh
     return root + QLatin1Char('/') + rel;
 }
 
+MediaFileCopier::Source MediaFileCopier::OpenStored(const QString& path, QFile& file) {
+    if (path.isEmpty()) return Source::Missing;
+    const QByteArray native = QFile::encodeName(path);
+    // O_NOFOLLOW: a link in the file's place is refused; O_NONBLOCK: a pipe does not
+    // hold the open.
+    Descriptor d{::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    if (d.fd < 0) return errno == ENOENT ? Source::Missing : Source::Damaged;
+    struct stat st {};
+    if (::fstat(d.fd, &st) != 0 || !S_ISREG(st.st_mode)) return Source::Damaged;
+    if (!file.open(d.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return Source::Damaged;
+    d.Release(); // the QFile closes it now
+    return Source::Readable;
+}
+
 MediaFileCopier::Result MediaFileCopier::Copy(const SaveFolder& folder, const QString& name, const QString& source,
                                               const QByteArray& prefix) {
     Result result;
-    QFile in(source);
-    if (source.isEmpty() || !QFileInfo(source).isFile() || !in.open(QIODevice::ReadOnly)) {
+    QFile in;
+    switch (OpenStored(source, in)) {
+    case Source::Readable:
+        break;
+    case Source::Missing:
+        result.outcome = Outcome::SourceMissing;
+        return result;
+    case Source::Damaged:
         result.outcome = Outcome::SourceUnreadable;
         return result;
     }
-    const QString safe = SaveFolder::SafeName(name);
+    // The names SaveFolder::UniqueFileFor walks: a file already there with the same
+    // content ends the walk, the first free name takes the copy.
     for (int n = 1; n <= kMaxDuplicates; ++n) {
-        const auto path = folder.FileFor(Candidate(safe, n));
+        const auto path = folder.FileFor(SaveFolder::NumberedName(name, n));
         if (!path) {
             if (n == 1) return result;  // no place for it at all
             continue;
         }
         if (QFileInfo::exists(*path)) {
-            if (SameContent(*path, source, prefix)) {
+            if (SameContent(*path, in, prefix)) {
                 result.outcome = Outcome::Identical;
                 result.path = *path;
                 return result;
             }
             continue;
         }
-        if (!WriteCopy(*path, in, prefix)) return result;
+        if (!WriteCopy(*path, in, prefix)) {
+            if (QFileInfo::exists(*path)) continue; // taken meanwhile: the next name
+            return result;
+        }
         result.outcome = Outcome::Written;
         result.path = *path;
         return result;
@@ -108,10 +142,10 @@ MediaFileCopier::Result MediaFileCopier::Copy(const SaveFolder& folder, const QS
     return result;
 }
 
-QByteArray MediaFileCopier::Head(const QString& path, qint64 max, bool* readable) {
-    QFile f(path);
-    const bool ok = QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly);
-    if (readable) *readable = ok;
-    if (!ok) return QByteArray();
+QByteArray MediaFileCopier::Head(const QString& path, qint64 max, Source* source) {
+    QFile f;
+    const Source s = OpenStored(path, f);
+    if (source) *source = s;
+    if (s != Source::Readable) return QByteArray();
     return f.read(max);
 }

@@ -1,13 +1,16 @@
 #include "views/chat/MediaSave.h"
 
-#include "views/chat/MediaFileCopier.h"
 #include "views/chat/VoiceFile.h"
 #include "views/system/frame/SaveNames.h"
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
+#include <QUuid>
 
+#include <cerrno>
 #include <exception>
+#include <unistd.h>
 
 MediaSave::MediaSave(QString folderName, int total, std::function<bool()> stop, std::function<void(int, int)> progress)
     : folderName_(std::move(folderName)), run_(total, std::move(stop), std::move(progress)) {}
@@ -23,10 +26,20 @@ bool MediaSave::Open(const QString& folder) {
     return true;
 }
 
-void MediaSave::Count(const QString& name, const QString& source, bool ok, const QString& what) {
-    if (ok) {
+void MediaSave::Count(const QString& name, const QString& source, MediaFileCopier::Outcome outcome,
+                      const QString& what) {
+    switch (outcome) {
+    case MediaFileCopier::Outcome::Written:
+    case MediaFileCopier::Outcome::Identical:
         run_.Written();
         return;
+    case MediaFileCopier::Outcome::SourceMissing:
+        run_.Missing();
+        qWarning().noquote() << QStringLiteral("【日志】文件不在备份中:Name:%1 , Path:%2").arg(name, source);
+        return;
+    case MediaFileCopier::Outcome::SourceUnreadable:
+    case MediaFileCopier::Outcome::WriteFailed:
+        break;
     }
     run_.Failed();
     qWarning().noquote() << QStringLiteral("【日志】%1:Name:%2 , Path:%3").arg(what, name, source);
@@ -36,41 +49,67 @@ bool MediaSave::CopyFile(const NSFileData& file) {
     if (!target_ || !run_.Next()) return false;
     const QString source = MediaFileCopier::StoredPath(file);
     const auto r = MediaFileCopier::Copy(*target_, file.FileName(), source);
-    Count(file.FileName(), source,
-          r.ok(), r.outcome == MediaFileCopier::Outcome::SourceUnreadable ? QStringLiteral("读取文件失败")
-                                                                           : QStringLiteral("写入文件失败"));
+    Count(file.FileName(), source, r.outcome,
+          r.outcome == MediaFileCopier::Outcome::SourceUnreadable ? QStringLiteral("读取文件失败")
+                                                                   : QStringLiteral("写入文件失败"));
     return true;
+}
+
+bool MediaSave::Convert(const QString& source, const QString& mp3Name, IVoiceConverter& converter) {
+    // The converter writes into a hidden name of this save's own in the target folder
+    // (no other writer uses it), removed on every way out unless it was moved.
+    const QString part = target_->folder() + QStringLiteral("/.") +
+                         QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".mp3.part");
+    struct RemovePart {
+        QString path;
+        ~RemovePart() {
+            if (!path.isEmpty()) QFile::remove(path);
+        }
+    } own;
+    bool converted = false;
+    try {
+        // Only a file that the converter made is ours: one already there is not.
+        if (QFileInfo(part).exists() || QFileInfo(part).isSymLink()) return false;
+        converted = converter.SaveMP3(source, part);
+        own.path = part;
+    } catch (const std::exception& e) {
+        own.path = part;
+        qWarning().noquote() << QStringLiteral("【日志】MP3 转换异常:%1 , Path:%2").arg(QString::fromUtf8(e.what()), source);
+        return false;
+    } catch (...) {
+        own.path = part;
+        return false;
+    }
+    if (!converted) return false;
+    // The first free name; link() never replaces a file that took it meanwhile.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto mp3 = target_->UniqueFileFor(mp3Name);
+        if (!mp3) return false;
+        if (::link(QFile::encodeName(part).constData(), QFile::encodeName(*mp3).constData()) == 0) return true;
+        if (errno != EEXIST) return false;
+    }
+    return false;
 }
 
 bool MediaSave::SaveVoice(const NSFileData& file, IVoiceConverter& converter) {
     if (!target_ || !run_.Next()) return false;
     const QString source = MediaFileCopier::StoredPath(file);
-    bool readable = false;
-    const QByteArray head = MediaFileCopier::Head(source, 10, &readable);
-    if (!readable) {
-        Count(file.FileName(), source, false, QStringLiteral("读取语音失败"));
+    MediaFileCopier::Source state = MediaFileCopier::Source::Damaged;
+    const QByteArray head = MediaFileCopier::Head(source, 10, &state);
+    if (state != MediaFileCopier::Source::Readable) {
+        Count(file.FileName(), source,
+              state == MediaFileCopier::Source::Missing ? MediaFileCopier::Outcome::SourceMissing
+                                                        : MediaFileCopier::Outcome::SourceUnreadable,
+              QStringLiteral("读取语音失败"));
         return true;
     }
     if (!VoiceFile::HasSilkMark(head)) {
         const auto r = MediaFileCopier::Copy(*target_, VoiceFile::WithExtension(file.FileName(), QStringLiteral(".amr")),
                                              source, VoiceFile::MissingAmrHeader(head));
-        Count(file.FileName(), source, r.ok(), QStringLiteral("写入语音失败"));
+        Count(file.FileName(), source, r.outcome, QStringLiteral("写入语音失败"));
         return true;
     }
-    const auto mp3 = target_->UniqueFileFor(VoiceFile::WithExtension(file.FileName(), QStringLiteral(".mp3")));
-    bool converted = false;
-    if (mp3) {
-        try {
-            converted = converter.SaveMP3(source, *mp3);
-        } catch (const std::exception& e) {
-            qWarning().noquote() << QStringLiteral("【日志】MP3 转换异常:%1").arg(QString::fromUtf8(e.what()));
-            converted = false;
-        } catch (...) {
-            converted = false;
-        }
-        if (!converted && QFile::exists(*mp3)) QFile::remove(*mp3);
-    }
-    if (converted) {
+    if (Convert(source, VoiceFile::WithExtension(file.FileName(), QStringLiteral(".mp3")), converter)) {
         run_.Written();
         return true;
     }

@@ -56,6 +56,13 @@ void NSDirizaWXAddressBookState::Clear() {
     searching_ = false;
 }
 
+int NSDirizaWXAddressBookState::ListedCount() const {
+    int total = 0;
+    for (const Account& account : accounts_)
+        for (const Group& group : account.groups) total += int(group.contacts.size() + group.children.size());
+    return total;
+}
+
 const NSAddressBookInfo* NSDirizaWXAddressBookState::Contact(int id) const {
     return id >= 0 && size_t(id) < contacts_.size() ? &contacts_[size_t(id)] : nullptr;
 }

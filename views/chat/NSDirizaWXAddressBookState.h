@@ -40,6 +40,9 @@ class NSDirizaWXAddressBookState {
     QString AccountOf(int id) const;
     // Contacts over all accounts, each place once.
     int ContactCount() const { return int(contacts_.size()); }
+    // What the type list counts: per account and top group its contacts and one per
+    // subgroup (a group chat counts once, not once per member).
+    int ListedCount() const;
 
     // The accounts as delivered, and the trees in force (search, else deleted-only while
     // the filter is on, else all); both have every account at the same position.

@@ -9,6 +9,7 @@
 #include "views/chat/WXAccountBar.h"
 #include "views/system/SystemViewLook.h"
 #include "views/system/frame/CsvWriter.h"
+#include "views/system/frame/SaveNames.h"
 
 #include <QComboBox>
 #include <QDebug>
@@ -77,7 +78,7 @@ NSDirizaWXAddressBookView::NSDirizaWXAddressBookView(NetworkImageFetcher* fetche
     headName_->setFont(big);
     info->addWidget(headImage_, 0, 0, Qt::AlignLeft | Qt::AlignTop);
     info->addWidget(headName_, 0, 1, Qt::AlignLeft | Qt::AlignVCenter);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < kInfoRows; ++i) {
         captions_[i] = new QLabel(infoView_);
         values_[i] = new QLabel(infoView_);
         values_[i]->setTextFormat(Qt::PlainText);
@@ -86,7 +87,7 @@ NSDirizaWXAddressBookView::NSDirizaWXAddressBookView(NetworkImageFetcher* fetche
         info->addWidget(captions_[i], i + 1, 0, Qt::AlignRight | Qt::AlignTop);
         info->addWidget(values_[i], i + 1, 1, Qt::AlignLeft | Qt::AlignTop);
     }
-    info->setRowStretch(6, 1);
+    info->setRowStretch(kInfoRows + 1, 1);
     info->setColumnStretch(1, 1);
     splitter->addWidget(tree_);
     splitter->addWidget(table_);
@@ -140,11 +141,11 @@ void NSDirizaWXAddressBookView::changeEvent(QEvent* event) {
 
 void NSDirizaWXAddressBookView::setLanguage(int) {
     const QString colon = QString::fromUtf8("%@：");
-    captions_[0]->setText(SafeFormat(colon, {LanguageText("NameCell")}));
-    captions_[1]->setText(SafeFormat(colon, {LanguageText("BcardFormat")}));
-    captions_[2]->setText(SafeFormat(colon, {LanguageText("WXAddressBookAddres")}));
-    captions_[3]->setText(SafeFormat(colon, {LanguageText("WXAddressBookPhone")}));
-    captions_[4]->setText(SafeFormat(colon, {LanguageText("WXAddressBookSignature")}));
+    const QString texts[kInfoRows] = {LanguageText("NameCell"),           LanguageText("WXAddressBookRemark"),
+                                      LanguageText("WXAddressBookUserName"), LanguageText("BcardFormat"),
+                                      LanguageText("WXAddressBookAddres"),   LanguageText("WXAddressBookPhone"),
+                                      LanguageText("WXAddressBookSignature")};
+    for (int i = 0; i < kInfoRows; ++i) captions_[i]->setText(SafeFormat(colon, {texts[i]}));
     search_->setPlaceholderText(LanguageText("WXAddressBookSearchTitle"));
     loadingInfo_->setText(isLoad_ ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
     groupModel_->Refresh();
@@ -173,8 +174,9 @@ void NSDirizaWXAddressBookView::AddDirizaFile(const QList<NSWXChatAccount>* acco
             state_.SetData(data.get());
         }
         isLoad_ = false;
-        qInfo().noquote() << QString::fromUtf8("总大小：%1").arg(state_.ContactCount());
-        if (NSDirizaDataUpdateDelegate* d = delegate()) d->UpdateDirizaFileNum(DirizaType(), state_.ContactCount());
+        const int total = state_.ListedCount();
+        qInfo().noquote() << QString::fromUtf8("总大小：%1").arg(total);
+        if (NSDirizaDataUpdateDelegate* d = delegate()) d->UpdateDirizaFileNum(DirizaType(), total);
         UpdataUiFinish();
     });
 }
@@ -255,13 +257,11 @@ void NSDirizaWXAddressBookView::ShowInfo() {
         for (QLabel* value : values_) value->clear();
         return;
     }
+    // Each field on its own line, as stored: the nickname, the remark, both ids.
     headName_->setText(c->NickName());
-    const QString remark = c->RemarkName().isEmpty() ? QString() : " (" + c->RemarkName() + ")";
-    values_[0]->setText(c->NickName() + remark);
-    values_[1]->setText(c->WxId().isEmpty() ? c->WxDefaultId() : c->WxId());
-    values_[2]->setText(c->Address());
-    values_[3]->setText(c->Phone());
-    values_[4]->setText(c->Signature());
+    const QString fields[kInfoRows] = {c->NickName(), c->RemarkName(), c->WxDefaultId(), c->WxId(),
+                                       c->Address(),  c->Phone(),      c->Signature()};
+    for (int i = 0; i < kInfoRows; ++i) values_[i]->setText(fields[i]);
     QImage head = c->Head();
     if (head.isNull() && !c->URLImage().isEmpty()) head = fetcher_->Image(c->URLImage());
     if (head.isNull()) head = NSWXChatRecordCellImages::BundleImage("AddressBookInfo_logo", SystemViewLook::IsDark(this));
@@ -368,8 +368,10 @@ DirizaSaveResult NSDirizaWXAddressBookView::DirizaData(const QString& folder) {
     const SaveFolder out(folder);
     const QString header = LanguageText("WXAddressBookDataStruct");
     const QString deleted = LanguageText("Delete"), kept = LanguageText("NotDelete");
+    // Two accounts whose names come out the same once made safe still get a file each.
+    SaveNames names(QStringLiteral(".csv"));
     for (const auto& file : files) {
-        CsvWriter csv(out, file.name + ".csv",
+        CsvWriter csv(out, names.NameFor(file.name),
                       {QString::fromUtf8("【日志】微信联系人.csv, 没有足够可用空间"), QString::fromUtf8("【日志】写入错误"),
                        QString::fromUtf8("【日志】无法写入内容")});
         if (!csv.IsOpen()) {
@@ -428,4 +430,10 @@ bool NSDirizaWXAddressBookView::ShowsNoData() const {
 
 bool NSDirizaWXAddressBookView::ShowsLoading() const {
     return stack_->currentWidget() == loadingInfo_ && isLoad_;
+}
+
+QStringList NSDirizaWXAddressBookView::InfoValues() const {
+    QStringList texts;
+    for (const QLabel* value : values_) texts << value->text();
+    return texts;
 }

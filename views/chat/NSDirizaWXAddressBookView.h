@@ -2,6 +2,8 @@
 #include "app/common/DirizaResultView.h"
 #include "views/chat/NSDirizaWXAddressBookState.h"
 
+#include <QStringList>
+
 #include <atomic>
 #include <mutex>
 
@@ -61,6 +63,8 @@ class NSDirizaWXAddressBookView : public DirizaResultView {
     int ShownContact() const { return shownContact_; }
     bool ShowsNoData() const;
     bool ShowsLoading() const;
+    // The detail pane's value fields, in caption order.
+    QStringList InfoValues() const;
 
   protected:
     void changeEvent(QEvent* event) override;
@@ -95,7 +99,9 @@ class NSDirizaWXAddressBookView : public DirizaResultView {
     QWidget* infoView_ = nullptr;
     QLabel* headImage_ = nullptr;
     QLabel* headName_ = nullptr;
-    QLabel* captions_[5] = {};
-    QLabel* values_[5] = {};
+    // Name, remark, user name, WeChat id, region, phone, signature.
+    static constexpr int kInfoRows = 7;
+    QLabel* captions_[kInfoRows] = {};
+    QLabel* values_[kInfoRows] = {};
     bool fillingBox_ = false;
 };

@@ -12,6 +12,25 @@ NSWXChatRecordData NSDirizaWXChatRecordState::CopyWith(const NSWXChatRecordData&
     return copy;
 }
 
+NSWXChatRecordData NSDirizaWXChatRecordState::DeletedOnly(const NSWXChatRecordData& account) {
+    NSWXChatRecordData copy = account;
+    copy.setWXChatFriendArray(WXChatFriendDictionary());
+    const WXChatFriendDictionary& friends = account.WXChatFriendArray();
+    for (qsizetype i = 0; i < friends.size(); ++i) {
+        const NSWXChatFriendData& chat = friends.chats()[i];
+        QList<NSWXChatSMSData> deleted;
+        for (const NSWXChatSMSData& m : chat.WXSMSData())
+            if (m.bDelete()) deleted.append(m);
+        // A chat with recovered messages shows those alone; a deleted chat whose
+        // messages are all live shows them (they belong to the deleted chat).
+        if (deleted.isEmpty() && !chat.bDelete()) continue;
+        NSWXChatFriendData shown = chat;
+        if (!deleted.isEmpty()) shown.setWXSMSData(deleted);
+        copy.addWXChatFriendObj(&shown, friends.keys()[i]);
+    }
+    return copy;
+}
+
 void NSDirizaWXChatRecordState::SetData(const QMap<QString, NSWXChatRecordData>& accounts) {
     accounts_.clear();
     deleted_.clear();
@@ -29,7 +48,7 @@ void NSDirizaWXChatRecordState::SetData(const QMap<QString, NSWXChatRecordData>&
             present.insert(FriendId(account.Account(), friends.keys()[i]));
         }
         friendCount_ += int(friends.size());
-        deleted_.append(CopyWith(account, [](const NSWXChatFriendData& f) { return f.bDelete(); }));
+        deleted_.append(DeletedOnly(account));
         accounts_.append(account);
     }
     ticked_.intersect(present);

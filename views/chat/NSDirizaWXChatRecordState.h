@@ -33,7 +33,8 @@ class NSDirizaWXChatRecordState {
     void Clear();
 
     // The accounts as delivered, and the shown list (search result, else deleted-only
-    // copies while the filter is on, else all).
+    // copies while the filter is on, else all). A deleted-only copy holds the chats
+    // with recovered messages, each with those messages alone, and the deleted chats.
     const QList<NSWXChatRecordData>& Accounts() const { return accounts_; }
     const QList<NSWXChatRecordData>& Shown() const;
     // Messages over all friends of all accounts.
@@ -86,6 +87,7 @@ class NSDirizaWXChatRecordState {
   private:
     static NSWXChatRecordData CopyWith(const NSWXChatRecordData& account,
                                        const std::function<bool(const NSWXChatFriendData&)>& keep);
+    static NSWXChatRecordData DeletedOnly(const NSWXChatRecordData& account);
     void ShowFirst();
 
     QList<NSWXChatRecordData> accounts_;

@@ -1,6 +1,7 @@
 #include "views/chat/WXChatExport.h"
 
 #include "app/common/NSLanguageText.h"
+#include "views/chat/MediaFileCopier.h"
 #include "views/system/frame/CsvWriter.h"
 #include "views/system/frame/ResultText.h"
 #include "views/system/frame/SaveNames.h"
@@ -13,17 +14,19 @@ namespace {
 
 constexpr qint64 kChunk = 1024 * 1024;
 
-QString OrNull(const QString& text) {
-    return text.isNull() ? QStringLiteral("null") : text;
+// A text that was not recovered is an empty cell.
+QString OrEmpty(const QString& text) {
+    return text.isNull() ? QString("") : text;
 }
 
-// The CSV file name of a friend in one account folder: its name made safe; a name that
-// another friend of this save already has gets " (2)", " (3)"...
+// The CSV file name of a friend in one account folder: its name made safe (its stored
+// key when it has no name); a name that another friend of this save already has gets
+// " (2)", " (3)"...
 class CsvNames {
   public:
-    QString NameFor(const QString& id, const QString& friendName) {
+    QString NameFor(const QString& id, const QString& friendName, const QString& key) {
         if (const auto it = byId_.constFind(id); it != byId_.constEnd()) return *it;
-        const QString stem = SaveFolder::SafeName(friendName.isEmpty() ? QStringLiteral("null") : friendName);
+        const QString stem = SaveFolder::SafeName(friendName.isEmpty() ? key : friendName);
         QString name = SaveFolder::SafeName(stem + ".csv");
         for (int n = 2; used_.contains(name.toLower()); ++n) name = SaveFolder::SafeName(stem + QString(" (%1).csv").arg(n));
         used_.insert(name.toLower());
@@ -46,7 +49,7 @@ QStringList WXChatExport::Row(const NSWXChatSMSData& m, const std::function<QStr
     switch (m.eType()) {
     case 1:
         label = LanguageText("WXChatRecordText");
-        content = OrNull(m.Content());
+        content = OrEmpty(m.Content());
         break;
     case 3:
         label = LanguageText("WXChatRecordPhoto");
@@ -72,11 +75,11 @@ QStringList WXChatExport::Row(const NSWXChatSMSData& m, const std::function<QStr
         break;
     case 48:
         label = LanguageText("WXChatRecordPos");
-        content = OrNull(m.Content());
+        content = OrEmpty(m.Content());
         break;
     case 49:
         label = LanguageText("WXChatRecordUrl");
-        content = OrNull(m.URL());
+        content = OrEmpty(m.URL());
         break;
     case 50:
         label = m.bIsVoice() ? LanguageText("WXChatRecordYuYin") : LanguageText("WXChatRecordShiPin");
@@ -94,7 +97,7 @@ QStringList WXChatExport::Row(const NSWXChatSMSData& m, const std::function<QStr
         content = m.Content().isNull() ? QString("") : m.Content();
         break;
     }
-    return {m.csWxId().isEmpty() ? QStringLiteral("null") : m.csWxId(),
+    return {OrEmpty(m.csWxId()),
             ResultText::LocalTime(m.lDataTime()),
             m.receiveState() == 1 ? LanguageText("WXChatRecordReceiveState1") : LanguageText("WXChatRecordReceiveState2"),
             label,
@@ -105,9 +108,16 @@ QStringList WXChatExport::Row(const NSWXChatSMSData& m, const std::function<QStr
 
 WXChatExport::CopyOutcome WXChatExport::Copy(const QString& source, const SaveFolder& folder, const QString& extension,
                                              QString* name) {
-    QFile in(source);
-    if (source.isEmpty() || !QFileInfo(source).isFile() || !in.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << QString::fromUtf8("【日志】无法读取文件") << source;
+    // The stored file is opened without following a link; a link or anything but a
+    // regular file in its place is a damaged entry.
+    QFile in;
+    switch (MediaFileCopier::OpenStored(source, in)) {
+    case MediaFileCopier::Source::Readable:
+        break;
+    case MediaFileCopier::Source::Missing:
+        return CopyOutcome::Missing;
+    case MediaFileCopier::Source::Damaged:
+        qWarning().noquote() << QString::fromUtf8("【日志】备份文件已损坏(链接或非普通文件):") + source;
         return CopyOutcome::Unreadable;
     }
     QSet<qint64>& used = usedNumbers_[folder.folder()];
@@ -181,7 +191,7 @@ DirizaSaveResult WXChatExport::Save(const QString& folder, const QList<Item>& fr
             continue;
         }
         const QString csvName = csvNames[account->folder()].NameFor(item.account + QChar(0x1f) + item.key,
-                                                                    item.chat.FrinedAccount());
+                                                                    item.chat.FrinedAccount(), item.key);
         CsvWriter csv(*account, csvName,
                       {QString::fromUtf8("【日志】短信.csv, 没有足够可用空间"), QString::fromUtf8("【日志】写入错误"),
                        QString::fromUtf8("【日志】无法写入内容")});
@@ -200,13 +210,24 @@ DirizaSaveResult WXChatExport::Save(const QString& folder, const QList<Item>& fr
                 const QString mediaName = kind == 3 ? photoName : kind == 34 ? audioName : videoName;
                 const QString extension = kind == 3 ? ".jpg" : kind == 34 ? ".aud" : ".mp4";
                 QString fileName;
+                // What the log names: the stored file, or the message when the backup has none.
+                const QString what = message.ResourcesFile().isEmpty()
+                                         ? QStringLiteral("%1/%2 %3 %4").arg(accountKey, item.chat.FrinedAccount(),
+                                                                             ResultText::LocalTime(message.lDataTime()),
+                                                                             QString::number(message.eType()))
+                                         : message.ResourcesFile();
                 switch (Copy(message.ResourcesFile(), media, extension, &fileName)) {
                 case CopyOutcome::Copied:
                     return resName + "/" + mediaName + "/" + fileName;
+                case CopyOutcome::Missing:
+                    ++result.missing;
+                    qWarning().noquote() << QString::fromUtf8("【日志】文件不在备份中:") + what;
+                    return LanguageText("WXChatRecordNotInBackup");
                 case CopyOutcome::Unreadable:
-                    ++result.failed;
-                    return kind == 43 ? QString("") : QStringLiteral("null");
+                    qWarning().noquote() << QString::fromUtf8("【日志】无法读取文件:") + what;
+                    break;
                 case CopyOutcome::WriteFailed:
+                    qWarning().noquote() << QString::fromUtf8("【日志】无法写入文件:") + what;
                     break;
                 }
                 ++result.failed;

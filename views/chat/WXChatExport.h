@@ -32,16 +32,19 @@ class WXChatExport {
     WXChatExport(Clock clock, std::function<bool()> stop, std::function<void(int, int)> progress);
 
     // Writes the friends; a friend is written when its CSV file is complete (a friend
-    // without messages only gets its folders). Every file that could not be copied and
-    // every friend whose CSV file failed counts as failed.
+    // without messages only gets its folders). Every file that could not be copied (a
+    // link or anything but a regular file in the stored file's place included) and every
+    // friend whose CSV file failed counts as failed; a file the backup does not hold is
+    // counted as missing, and its row says so.
     DirizaSaveResult Save(const QString& folder, const QList<Item>& friends);
 
     // The CSV cells of one message, before cleaning; `copy` copies a stored file into
-    // the media folder of a kind (3, 34, 43) and answers the row's text for it.
+    // the media folder of a kind (3, 34, 43) and answers the row's text for it. A text
+    // that was not recovered is written empty.
     static QStringList Row(const NSWXChatSMSData& message, const std::function<QString(int kind)>& copy);
 
   private:
-    enum class CopyOutcome { Copied, Unreadable, WriteFailed };
+    enum class CopyOutcome { Copied, Missing, Unreadable, WriteFailed };
     CopyOutcome Copy(const QString& source, const SaveFolder& folder, const QString& extension, QString* name);
 
     Clock clock_;

@@ -175,6 +175,39 @@ TEST_F(SavePage, FailedItemsAreReportedNotHidden) {
     EXPECT_EQ(FilesIn(out), QStringList({"t5 0.txt", "t5 1.txt"}));
 }
 
+// Files the backup does not hold are no failure of the save: the final alert says how
+// many were not in the backup, apart from the items that could not be saved.
+TEST_F(SavePage, FilesNotInTheBackupAreToldApart) {
+    struct Case {
+        bool fail5, missing6;
+        QStringList lines;
+    } cases[] = {
+        {false, true, {SafeFormat(NSLanguageText::Text("DirizaSaveNotInBackup"), {"2"})}},
+        {true, true,
+         {SafeFormat(NSLanguageText::Text("DirizaSaveFailed"), {"2"}),
+          SafeFormat(NSLanguageText::Text("DirizaSaveNotInBackup"), {"2"})}},
+        {false, false, {}},
+    };
+    for (const Case& c : cases) {
+        for (const QString& f : FilesIn(out)) QFile::remove(out + "/" + f);
+        page->TickRow(5, true);
+        page->TickRow(6, true);
+        fakes[5]->failEveryItem = c.fail5;
+        fakes[6]->missingEveryItem = c.missing6;
+        const int before = int(alerts.Texts().size());
+        picker.QueueAnswer({out});
+        page->DirizaAllButton()->click();
+        ASSERT_TRUE(WaitFor([&] { return int(alerts.Texts().size()) > before && FinalAlertShown(); }));
+        const QStringList lines = alerts.Texts().last().split('\n');
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_EQ(SafeFormat(NSLanguageText::Text("DirizaSavePath"), {out}), lines.first());
+        EXPECT_EQ(c.lines, lines.mid(1)) << alerts.Texts().last().toStdString();
+        ASSERT_TRUE(WaitFor([&] { return !page->isSaving(); }));
+    }
+    fakes[5]->failEveryItem = false;
+    fakes[6]->missingEveryItem = false;
+}
+
 TEST_F(SavePage, DestinationTable) {
     page->AllSelectDeviceNameEvent(true);
     const QString backup = root.path() + "/backup";

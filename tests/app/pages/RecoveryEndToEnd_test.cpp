@@ -2,7 +2,11 @@
 // chosen, two types are left out, the analysis and the scan run, the recovery page shows
 // what a headless scan of the same backup finds, and the save writes the same files as
 // the views fed with that headless scan, touching nothing outside the chosen folder.
+// Both with the plain views and with the application's own result views, on both
+// manifest generations.
 #include "app/common/NSLanguageText.h"
+#include "app/common/PlaceholderResultView.h"
+#include "app/pages/ApplicationResultViews.h"
 #include "app/pages/NSDirizaView.h"
 #include "app/pages/NSSelectDirizaFileTypeView.h"
 #include "app/pages/NSiTunesView.h"
@@ -94,15 +98,19 @@ std::string ChangesOutside(const std::string& diff, const std::string& out) {
     return rest;
 }
 
-class RecoveryEndToEnd : public ::testing::TestWithParam<kit::BackupBuilder::Generation> {};
+// The manifest generation, and whether the application's own result views are used.
+class RecoveryEndToEnd : public ::testing::TestWithParam<std::tuple<kit::BackupBuilder::Generation, bool>> {};
 
 TEST_P(RecoveryEndToEnd, BackupThroughScanToSave) {
+    const auto [generation, ownViews] = GetParam();
     NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
+    // The page's views and the reference page's views, each from a factory of their own.
+    ApplicationResultViews pageViews, referenceViews;
     QTemporaryDir support, cache, scratch, place, refPlace;
     Paths::SetApplicationSupport(support.path());
     const std::string udid = "00112233445566778899aabbccddeeff00112233";
     const std::filesystem::path folder = std::filesystem::path(Paths::BackupsFolder().toStdString()) / udid;
-    kit::SampleBackup::Build(folder, GetParam(), 1, scratch.path().toStdString());
+    kit::SampleBackup::Build(folder, generation, 1, scratch.path().toStdString());
     const auto backupBefore = kit::FolderSnapshot::Take(folder);
 
     // The chosen folder, with a neighbour that must stay as it is.
@@ -122,11 +130,15 @@ TEST_P(RecoveryEndToEnd, BackupThroughScanToSave) {
     services.cacheFolder = cache.path();
     DeviceManage manager(services);
     {
-        ViewController vc(manager, {});
+        ViewController::Options options;
+        if (ownViews) options.resultViews = pageViews.Factory();
+        ViewController vc(manager, options);
         vc.resize(1100, 720);
         vc.show();
         auto* page = dynamic_cast<NSDirizaView*>(vc.RecoveryPage());
         ASSERT_NE(page, nullptr);
+        for (int type = 0; type < DirizaResultView::TypeCount; ++type)
+            EXPECT_EQ(ownViews, dynamic_cast<PlaceholderResultView*>(page->ResultView(type)) == nullptr) << type;
         vc.BackupButton()->click();
         ASSERT_EQ(vc.BackupPage()->Model().rowCount(), 1);
         vc.BackupPage()->SelectDeviceInfo(vc.BackupPage()->Model().At(0));
@@ -162,7 +174,7 @@ TEST_P(RecoveryEndToEnd, BackupThroughScanToSave) {
 
         // What the views show after that scan, and what they save.
         kit::FakeDeviceManage quiet;
-        NSDirizaView reference(quiet);
+        NSDirizaView reference(quiet, ownViews ? referenceViews.Factory() : ResultViewFactory());
         reference.setWritableProbe([](const QString&) { return true; });
         reference.StartScan(pagetest::Device(), pagetest::Selection({0, 2, 3, 4, 5, 6, 7, 9, 10, 11}));
         std::thread replay([&] { Replay(receiver, reference); });
@@ -195,9 +207,10 @@ TEST_P(RecoveryEndToEnd, BackupThroughScanToSave) {
     Paths::ResetOverrides();
 }
 
-INSTANTIATE_TEST_SUITE_P(Generations, RecoveryEndToEnd,
-                         ::testing::Values(kit::BackupBuilder::Generation::Mbdb,
-                                           kit::BackupBuilder::Generation::ManifestDb));
+INSTANTIATE_TEST_SUITE_P(GenerationsAndViews, RecoveryEndToEnd,
+                         ::testing::Combine(::testing::Values(kit::BackupBuilder::Generation::Mbdb,
+                                                              kit::BackupBuilder::Generation::ManifestDb),
+                                            ::testing::Bool()));
 
 } // namespace
 

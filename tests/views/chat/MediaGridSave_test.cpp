@@ -4,6 +4,7 @@
 #include "views/chat/NSDirizaMusicView.h"
 #include "views/chat/NSDirizaPhotoView.h"
 #include "views/chat/NSDirizaVideoView.h"
+#include "views/chat/MediaFileCopier.h"
 #include "views/chat/ThumbnailLoader.h"
 
 #include "tests/kit/FakePreviewService.h"
@@ -19,6 +20,8 @@
 #include <QSettings>
 
 #include <thread>
+
+#include <sys/stat.h>
 
 using namespace mediatest;
 
@@ -96,11 +99,96 @@ TEST_F(GridSave, UnreadableStoredFilesAreCountedAndTheRestSaved) {
     ASSERT_TRUE(Show(view, {Record(backup, "000001.m4a", "aa/missing"), Record(backup, "000002.m4a", "aa/ok"),
                             Record(backup, "000003.m4a", "bb/dir"), Record(backup, "../../evil.m4a", "aa/ok")}));
     view.AllSelect();
-    EXPECT_EQ(SaveOnWorker(view), (DirizaSaveResult{2, 2}));
+    // The missing file is not in the backup (counted apart), the folder is damaged.
+    EXPECT_EQ(SaveOnWorker(view), (DirizaSaveResult{2, 1, 1}));
     EXPECT_EQ(ReadAll(out + "/Voice Memos/000002.m4a"), "fine");
     // A name from the backup never leaves the folder.
     EXPECT_EQ(QDir(out + "/Voice Memos").entryList(QDir::Files | QDir::Hidden).size(), 2);
     EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"Voice Memos"}));
+}
+
+// A stored file is read only when it is a regular file of the backup: a link (to a file
+// outside the backup, or dangling), a folder or a pipe in its place is damaged and never
+// copied; a path naming nothing is a file the backup does not hold.
+TEST_F(GridSave, StoredFilesAreReadWithoutFollowingLinks) {
+    const QString outside = QString::fromStdString((scratch.path() / "outside.bin").string());
+    {
+        QFile f(outside);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not of the backup");
+    }
+    ASSERT_TRUE(Store(backup, "aa/ok", "fine"));
+    ASSERT_TRUE(QDir().mkpath(backup + "/bb"));
+    ASSERT_TRUE(QFile::link(outside, backup + "/bb/link"));
+    ASSERT_TRUE(QFile::link(backup + "/bb/none", backup + "/bb/dangling"));
+    ASSERT_TRUE(QFile::link(backup + "/aa/ok", backup + "/bb/inside")); // a link, even to a backup file
+    ASSERT_TRUE(QDir().mkpath(backup + "/bb/dir"));
+    ASSERT_EQ(0, ::mkfifo((backup + "/bb/pipe").toLocal8Bit().constData(), 0600));
+    struct Case {
+        const char* stored;
+        MediaFileCopier::Outcome outcome;
+    } cases[] = {
+        {"aa/ok", MediaFileCopier::Outcome::Written},
+        {"bb/link", MediaFileCopier::Outcome::SourceUnreadable},
+        {"bb/dangling", MediaFileCopier::Outcome::SourceUnreadable},
+        {"bb/inside", MediaFileCopier::Outcome::SourceUnreadable},
+        {"bb/dir", MediaFileCopier::Outcome::SourceUnreadable},
+        {"bb/pipe", MediaFileCopier::Outcome::SourceUnreadable},
+        {"bb/missing", MediaFileCopier::Outcome::SourceMissing},
+        {"", MediaFileCopier::Outcome::SourceMissing},
+    };
+    const SaveFolder folder(out);
+    int n = 0;
+    for (const Case& c : cases) {
+        const QString source = c.stored[0] ? backup + "/" + c.stored : QString();
+        const auto r = MediaFileCopier::Copy(folder, QString("f%1.bin").arg(++n), source);
+        EXPECT_EQ(int(c.outcome), int(r.outcome)) << c.stored;
+    }
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList({"f1.bin"}));
+
+    // Through a view: the link is a damaged entry, the missing file counted apart.
+    NSDirizaVideoView view(preview, nullptr, 20);
+    ASSERT_TRUE(Show(view, {Record(backup, "a.mov", "aa/ok"), Record(backup, "b.mov", "bb/link"),
+                            Record(backup, "c.mov", "bb/missing")}));
+    view.AllSelect();
+    EXPECT_EQ(SaveOnWorker(view), (DirizaSaveResult{1, 1, 1}));
+    EXPECT_EQ(QDir(out + "/Videos").entryList(QDir::Files | QDir::Hidden), QStringList({"a.mov"}));
+}
+
+// A name whose safe form fills the length limit still gets its " (n)": the suffix is
+// composed inside the limit, so a second, different file of that name is written too.
+TEST_F(GridSave, LongNamesAreNumberedWithinTheLimit) {
+    for (int stemBytes : {150, 195, 196, 197, 200, 260}) {
+        SCOPED_TRACE(stemBytes);
+        const QString name = QString(stemBytes, QChar('n')) + ".jpg";
+        const QString target = out + QString("/long%1").arg(stemBytes);
+        ASSERT_TRUE(QDir().mkpath(target));
+        ASSERT_TRUE(Store(backup, "cc/one", "first"));
+        ASSERT_TRUE(Store(backup, "cc/two", "second"));
+        ASSERT_TRUE(Store(backup, "cc/three", "third"));
+        const SaveFolder folder(target);
+        const auto a = MediaFileCopier::Copy(folder, name, backup + "/cc/one");
+        const auto b = MediaFileCopier::Copy(folder, name, backup + "/cc/two");
+        const auto c = MediaFileCopier::Copy(folder, name, backup + "/cc/three");
+        const auto again = MediaFileCopier::Copy(folder, name, backup + "/cc/two");
+        ASSERT_EQ(int(MediaFileCopier::Outcome::Written), int(a.outcome));
+        ASSERT_EQ(int(MediaFileCopier::Outcome::Written), int(b.outcome));
+        ASSERT_EQ(int(MediaFileCopier::Outcome::Written), int(c.outcome));
+        EXPECT_EQ(int(MediaFileCopier::Outcome::Identical), int(again.outcome));
+        EXPECT_EQ(b.path, again.path);
+        EXPECT_EQ(ReadAll(a.path), "first");
+        EXPECT_EQ(ReadAll(b.path), "second");
+        EXPECT_EQ(ReadAll(c.path), "third");
+        // The same names the one unique-name helper gives, each within the limit.
+        EXPECT_EQ(QFileInfo(b.path).fileName(), SaveFolder::NumberedName(name, 2));
+        EXPECT_EQ(QFileInfo(c.path).fileName(), SaveFolder::NumberedName(name, 3));
+        for (const auto* r : {&a, &b, &c}) {
+            EXPECT_LE(QFileInfo(r->path).fileName().toUtf8().size(), SaveFolder::MaxNameBytes);
+            EXPECT_TRUE(QFileInfo(r->path).fileName().endsWith(".jpg"));
+        }
+        EXPECT_TRUE(QFileInfo(c.path).fileName().endsWith(" (3).jpg"));
+        EXPECT_EQ(QDir(target).entryList(QDir::Files).size(), 3);
+    }
 }
 
 TEST_F(GridSave, StartUpdateUIForgetsTheFilesOfTheLastScan) {

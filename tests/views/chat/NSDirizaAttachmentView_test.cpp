@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QSettings>
 
+#include <stdexcept>
 #include <thread>
 
 using namespace mediatest;
@@ -91,7 +92,7 @@ TEST_F(Attachments, SaveTable) {
     EXPECT_EQ(spy.counts[0], (std::pair<int, qint64>{14, 7}));
     const auto before = kit::FolderSnapshot::Take(backup.toStdString());
     view.AllSelect();
-    EXPECT_EQ(SaveOnWorker(), (DirizaSaveResult{6, 1}));  // the missing voice file is counted
+    EXPECT_EQ(SaveOnWorker(), (DirizaSaveResult{6, 0, 1}));  // the missing voice file is counted apart
     const QString folder = out + "/WeChat Attachments";
     EXPECT_EQ(ReadAll(folder + "/000001.jpg"), Png(30, 20));
     EXPECT_EQ(ReadAll(folder + "/000002.mp3"), kit::FakeVoiceConverter::Mp3Bytes());
@@ -104,7 +105,9 @@ TEST_F(Attachments, SaveTable) {
     const auto calls = voice.Calls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].first, backup + "/v/silk");
-    EXPECT_EQ(calls[0].second, folder + "/000002.mp3");
+    // The converter wrote a file of the save's own, which then took the free name.
+    EXPECT_TRUE(calls[0].second.startsWith(folder + "/.")) << calls[0].second.toStdString();
+    EXPECT_FALSE(QFile::exists(calls[0].second));
     EXPECT_EQ("", kit::FolderSnapshot::Take(backup.toStdString()).DiffFrom(before));
 }
 
@@ -121,6 +124,55 @@ TEST_F(Attachments, AFailedConversionKeepsTheRawVoiceFile) {
         EXPECT_EQ(ReadAll(folder + "/000001.aud"), kSilk);
         EXPECT_EQ(ReadAll(folder + "/000002.aud"), kSilk + "2");
         EXPECT_FALSE(QFile::exists(folder + "/000001.mp3"));
+    }
+}
+
+// A converter that fails after another writer took the name the MP3 would get: the
+// other writer's file stays; only what this save made goes.
+class RacedConverter final : public IVoiceConverter {
+  public:
+    explicit RacedConverter(QString taken) : taken_(std::move(taken)) {}
+    bool SaveMP3(const QString&, const QString& mp3Path) override {
+        {
+            QFile other(taken_);
+            if (other.open(QIODevice::WriteOnly | QIODevice::NewOnly)) other.write("another writer");
+        }
+        QFile part(mp3Path); // a partial file of its own, left behind
+        if (part.open(QIODevice::WriteOnly | QIODevice::NewOnly)) part.write("partial");
+        parts.push_back(mp3Path);
+        if (throws) throw std::runtime_error("decoder failed");
+        return false;
+    }
+    bool throws = false;
+    std::vector<QString> parts;
+
+  private:
+    QString taken_;
+};
+
+TEST_F(Attachments, AFailedConversionRemovesOnlyWhatTheSaveMade) {
+    ASSERT_TRUE(Store(backup, "v/silk", kSilk));
+    const QString folder = out + "/WeChat Attachments";
+    for (bool throws : {false, true}) {
+        SCOPED_TRACE(throws);
+        QDir(folder).removeRecursively();
+        RacedConverter converter(folder + "/000001.mp3");
+        converter.throws = throws;
+        NSDirizaAttachmentView own{preview, converter, nullptr, 20};
+        own.SetDirizaType(DirizaResultView::WXAttachment);
+        own.StartUpdateUI();
+        const QList<NSDeletedFile> media{Record(backup, "000001.aud", "v/silk")};
+        std::thread([&] { own.AddDirizaFile({}, media); }).join();
+        ASSERT_TRUE(WaitUntil([&] { return !own.ShowsLoading(); }));
+        own.AllSelect();
+        DirizaSaveResult r;
+        std::thread([&] { r = own.DirizaData(out); }).join();
+        EXPECT_EQ(r, (DirizaSaveResult{0, 1}));
+        EXPECT_EQ(ReadAll(folder + "/000001.mp3"), "another writer");
+        EXPECT_EQ(ReadAll(folder + "/000001.aud"), kSilk); // the raw voice file is kept
+        ASSERT_EQ(converter.parts.size(), 1u);
+        EXPECT_FALSE(QFile::exists(converter.parts[0]));
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList({"000001.aud", "000001.mp3"}));
     }
 }
 

@@ -101,7 +101,7 @@ struct BookFixture : ::testing::Test {
 TEST_F(BookFixture, EveryContactCountsOnceAndTicksWriteExactlyThem) {
     const auto accounts = Fixture();
     Deliver(&accounts);
-    EXPECT_EQ(5, delegate.Counts().back().second);
+    EXPECT_EQ(3, delegate.Counts().back().second); // two friends and one group chat
     view.TickContact(IdOf("A"), true);
     view.TickContact(IdOf("B"), true);
     view.TickContact(IdOf("M1"), true);
@@ -140,6 +140,100 @@ TEST_F(BookFixture, AGroupTickHoldsSubgroupMembersOnce) {
     view.SetShowDeleteFile(true);
     EXPECT_EQ((DirizaSaveResult{8, 0}), Save());
     EXPECT_EQ(9, Lines(File(LanguageText("WXAddressBook"))).size());
+}
+
+// The type list counts friends, official accounts and one per group chat; the members
+// of a group chat are not counted again, however many chats they sit in.
+TEST_F(BookFixture, TheCountHasOneRowPerGroupChat) {
+    auto members = [](int n, const QString& prefix) {
+        QList<NSAddressBookInfo> list;
+        for (int i = 0; i < n; ++i) list << QtWeChatRecords::Contact("me", prefix + QString::number(i));
+        return list;
+    };
+    auto account = [](const QString& key, QList<NSWXAddressBookData> groups) {
+        NSWXChatAccount a;
+        a.setKey(key);
+        a.mutableAccountWXData() = std::move(groups);
+        return a;
+    };
+    struct Case {
+        const char* what;
+        QList<NSWXChatAccount> accounts;
+        int count;
+    } cases[] = {
+        {"friends only", {account("me", {Group("Friends", 0, members(2, "F"))})}, 2},
+        {"one chat of three", Fixture(), 3},
+        {"two chats sharing members, an official account",
+         {account("me", {Group("Official", 1, members(1, "O")),
+                         Group("Groups", 2, {}, {Group("G1", 2, members(3, "M")), Group("G2", 2, members(50, "M"))})})},
+         3},
+        {"two accounts",
+         {account("me", {Group("Friends", 0, members(2, "F")), Group("Groups", 2, {}, {Group("G", 2, members(4, "M"))})}),
+          account("work", {Group("Friends", 0, members(1, "W")), Group("Official", 1, members(2, "O"))})},
+         6},
+    };
+    for (const Case& c : cases) {
+        Deliver(&c.accounts);
+        EXPECT_EQ(c.count, delegate.Counts().back().second) << c.what;
+    }
+}
+
+// The pane shows every field of the contact on its own line: the remark apart from the
+// name, and the user name also when the WeChat id is set.
+TEST_F(BookFixture, TheDetailPaneShowsEveryField) {
+    NSWXChatAccount account;
+    account.setKey("me");
+    auto c = QtWeChatRecords::Contact("me", "Tom");
+    c.setRemarkName("Uncle Tom");
+    c.setWxDefaultId("wxid_tom");
+    c.setWxId("tom_id");
+    c.setAddress("Springfield");
+    c.setPhone("555-0100");
+    c.setSignature("Hello");
+    auto bare = QtWeChatRecords::Contact("me", "Ann");
+    bare.setWxId(QString());
+    account.mutableAccountWXData() << Group("Friends", 0, {c, bare});
+    const QList<NSWXChatAccount> accounts{account};
+    Deliver(&accounts);
+    ASSERT_EQ(IdOf("Tom"), view.ShownContact());
+    EXPECT_EQ(QStringList({"Tom", "Uncle Tom", "wxid_tom", "tom_id", "Springfield", "555-0100", "Hello"}),
+              view.InfoValues());
+    view.SelectContactRow(1);
+    EXPECT_EQ(QStringList({"Ann", "", "wxid_ann", "", "", "", "Signature of Ann"}), view.InfoValues());
+}
+
+// Account keys that come out as the same safe name ("a/b" and "a_b", or long keys
+// sharing their first bytes) are written into a file each, never into one.
+TEST_F(BookFixture, AccountsWhoseNamesComeOutTheSameGetAFileEach) {
+    const QString longA = QString(230, QChar('k')) + "A", longB = QString(230, QChar('k')) + "B";
+    const std::pair<QString, QString> pairs[] = {{"a/b", "a_b"}, {longA, longB}};
+    for (const auto& [first, second] : pairs) {
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        QList<NSWXChatAccount> accounts;
+        for (const QString& key : {first, second}) {
+            NSWXChatAccount a;
+            a.setKey(key);
+            a.mutableAccountWXData() << Group("Friends", 0,
+                                              {QtWeChatRecords::Contact(key, "Of " + key.right(1)), QtWeChatRecords::Contact(key, "Z")});
+            accounts << a;
+        }
+        Deliver(&accounts);
+        view.TickContact(0, true); // one contact of each account, not everything
+        view.TickContact(2, true);
+        EXPECT_EQ((DirizaSaveResult{2, 0}), Save());
+        const QStringList files = QDir(out).entryList(QDir::Files, QDir::Name);
+        ASSERT_EQ(2, files.size()) << files.join(" | ").toStdString();
+        QStringList firsts;
+        for (const QString& f : files) {
+            EXPECT_LE(f.toUtf8().size(), SaveFolder::MaxNameBytes);
+            const QStringList lines = Lines(out + "/" + f);
+            ASSERT_EQ(2, lines.size()) << f.toStdString();
+            firsts << lines[1].section(',', 0, 0);
+        }
+        firsts.sort();
+        EXPECT_EQ(QStringList({"Of " + first.right(1), "Of " + second.right(1)}), firsts);
+    }
 }
 
 TEST_F(BookFixture, AStopBeforeTheFirstContactLeavesTheHeaderOnly) {

@@ -10,6 +10,7 @@
 #include "tests/kit/ScratchFolder.h"
 #include "tests/views/chat/ChatTestMain.h"
 #include "tests/views/chat/FakeImageFetcher.h"
+#include "views/chat/NSDirizaWXChatFriendModel.h"
 #include "views/chat/NSDirizaWXChatMessageModel.h"
 #include "views/chat/WeChatResultViews.h"
 
@@ -110,6 +111,60 @@ TEST_F(ChatViewFixture, APartialSelectionSavesExactlyTheTickedFriends) {
     QDir().mkpath(out);
     EXPECT_EQ((DirizaSaveResult{1, 0}), view.DirizaData(out));
     EXPECT_EQ(QStringList({"Ann, Lee.csv"}), CsvFiles(out, "A"));
+}
+
+// "Show deleted only" shows the chats with recovered messages, each with those messages
+// alone (the count column follows), and the deleted chats; turning it off brings every
+// chat and message back. A save of a ticked chat still writes all its messages.
+TEST_F(ChatViewFixture, TheDeletedFilterShowsRecoveredMessagesOnly) {
+    using R = QtWeChatRecords;
+    QMap<QString, NSWXChatRecordData> accounts{
+        {"A", Account("A", {{"wxid_bob", R::Chat("A", "Bob", {R::Message(1, 1, "live", 1), R::Message(1, 1, "gone", 2, true),
+                                                              R::Message(1, 2, "kept", 3)}, true)},
+                            {"wxid_carl", R::Chat("A", "Carl", {R::Message(1, 1, "all live", 4)})},
+                            {"wxid_dan", R::Chat("A", "Dan", {R::Message(1, 1, "of a deleted chat", 5)}, true)}})}};
+    Deliver(view, delegate, accounts);
+    auto* model = static_cast<NSDirizaWXChatMessageModel*>(view.MessageList()->model());
+    auto shown = [&] {
+        QStringList texts;
+        for (int r = 0; r < model->rowCount(); ++r) texts << model->MessageAt(r)->Content();
+        return texts;
+    };
+    auto counts = [&] {
+        QStringList texts;
+        for (int r = 0; r < view.FriendTable()->model()->rowCount(); ++r)
+            texts << view.FriendTable()->model()->index(r, NSDirizaWXChatFriendModel::AllNum).data().toString();
+        return texts;
+    };
+    struct Step {
+        bool filter;
+        QStringList friends, counts, bobMessages;
+    } steps[] = {
+        {false, {"Bob", "Carl", "Dan"}, {"3", "1", "1"}, {"live", "gone", "kept"}},
+        {true, {"Bob", "Dan"}, {"1", "1"}, {"gone"}},
+        {true, {"Bob", "Dan"}, {"1", "1"}, {"gone"}}, // the same value twice changes nothing
+        {false, {"Bob", "Carl", "Dan"}, {"3", "1", "1"}, {"live", "gone", "kept"}},
+    };
+    for (const Step& step : steps) {
+        view.SetShowDeleteFile(step.filter);
+        EXPECT_EQ(step.friends, Friends()) << step.filter;
+        EXPECT_EQ(step.counts, counts()) << step.filter;
+        view.SelectFriendsEvent(0);
+        EXPECT_EQ(step.bobMessages, shown()) << step.filter;
+    }
+    view.SetShowDeleteFile(true);
+    view.SelectFriendsEvent(1);
+    EXPECT_EQ(QStringList({"of a deleted chat"}), shown());
+    // Ticked under the filter, saved whole.
+    auto* friends = view.FriendTable()->model();
+    ASSERT_TRUE(friends->setData(friends->index(0, 0), Qt::Checked, Qt::CheckStateRole));
+    const QString out = Q(scratch.path() / "out");
+    QDir().mkpath(out);
+    EXPECT_EQ((DirizaSaveResult{1, 0}), view.DirizaData(out));
+    QFile csv(out + "/" + SaveFolder::SafeName(LanguageText("WXChatRecord")) + "/A/Bob.csv");
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QByteArray bytes = csv.readAll();
+    EXPECT_TRUE(bytes.contains(",live,") && bytes.contains(",gone,") && bytes.contains(",kept,"));
 }
 
 TEST_F(ChatViewFixture, MessageSearchSkipsPicturesVoiceAndVideo) {

@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <sys/stat.h>
+
 using kit::QtWeChatRecords;
 
 namespace {
@@ -76,11 +79,15 @@ TEST(WXChatExportRow, ColumnsByKind) {
     auto m = QtWeChatRecords::Message(50, 2, QString(), 0, true);
     m.setCsWxId(QString());
     const QStringList row = WXChatExport::Row(m, {});
-    EXPECT_EQ("null", row[0]);
+    EXPECT_EQ("", row[0]); // never the text "null"
     EXPECT_EQ(LanguageText("WXChatRecordReceiveState2"), row[2]);
     EXPECT_EQ(LanguageText("WXChatRecordShiPin"), row[3]);
     EXPECT_EQ(LanguageText("Delete"), row[5]);
-    EXPECT_EQ("null", WXChatExport::Row(QtWeChatRecords::Message(1, 1, QString()), {})[4]);
+    for (qint64 kind : {1, 48, 49, 10000}) {
+        auto none = QtWeChatRecords::Message(kind, 1, QString());
+        none.setURL(QString());
+        EXPECT_EQ("", WXChatExport::Row(none, {})[4]) << kind;
+    }
     EXPECT_EQ("", WXChatExport::Row(QtWeChatRecords::Message(10000, 1, QString()), {})[4]);
 }
 
@@ -134,8 +141,8 @@ TEST_F(ExportFixture, PicturesInOneMillisecondGetTheirOwnFiles) {
     const auto backupBefore = kit::FolderSnapshot::Take(scratch.path() / "backup");
     const auto result = Save({{"me", "wxid_bob", QtWeChatRecords::Chat("me", "Bob", {p1, p2, missing, video, text})}});
     EXPECT_EQ("", kit::FolderSnapshot::Take(scratch.path() / "backup").DiffFrom(backupBefore));
-    EXPECT_EQ(1, result.written);
-    EXPECT_EQ(2, result.failed); // the missing picture and the missing video
+    // The picture and the video the backup does not hold are counted apart, not failed.
+    EXPECT_EQ((DirizaSaveResult{1, 0, 2}), result);
 
     const QStringList lines = Lines(AccountFolder("me") + "/Bob.csv");
     ASSERT_EQ(6, lines.size());
@@ -144,8 +151,8 @@ TEST_F(ExportFixture, PicturesInOneMillisecondGetTheirOwnFiles) {
                            SaveFolder::SafeName(LanguageText("WXChatRecordPhoto")) + "/";
     EXPECT_EQ(prefix + "1700000000001.jpg", lines[1].split(',')[4]);
     EXPECT_EQ(prefix + "1700000000002.jpg", lines[2].split(',')[4]);
-    EXPECT_EQ("null", lines[3].split(',')[4]);
-    EXPECT_EQ("", lines[4].split(',')[4]);
+    EXPECT_EQ(LanguageText("WXChatRecordNotInBackup"), lines[3].split(',')[4]);
+    EXPECT_EQ(LanguageText("WXChatRecordNotInBackup"), lines[4].split(',')[4]);
     EXPECT_EQ(QString::fromUtf8("one， twothree"), lines[5].split(',')[4]);
     // Each copy holds its own picture; the earlier file is untouched.
     QFile a(backup + "/a.png"), b(backup + "/b.png"), c1(photos + "/1700000000001.jpg"), c2(photos + "/1700000000002.jpg"),
@@ -176,7 +183,7 @@ TEST_F(ExportFixture, NamesAreSafeDistinctAndAppended) {
     EXPECT_EQ(2, Lines(AccountFolder("me") + "/a_b.csv").size());
     EXPECT_EQ(2, Lines(AccountFolder("me") + "/Bob.csv").size());
     EXPECT_EQ(3, Lines(AccountFolder("me") + "/Bob (2).csv").size());
-    EXPECT_EQ(2, Lines(AccountFolder("me") + "/null.csv").size());
+    EXPECT_EQ(2, Lines(AccountFolder("me") + "/k4.csv").size()); // no name: its stored key
     EXPECT_FALSE(QFile::exists(AccountFolder("me") + "/Quiet.csv"));
     EXPECT_TRUE(QDir(MediaFolder("me", "WXChatRecordVideo")).exists());
     EXPECT_TRUE(QFile::exists(AccountFolder(SaveFolder::SafeName("../up")) + "/_.csv"));
@@ -193,6 +200,67 @@ TEST_F(ExportFixture, NamesAreSafeDistinctAndAppended) {
     QFile f(AccountFolder("me") + "/Bob (2).csv");
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(1, f.readAll().count("\xEF\xBB\xBF"));
+}
+
+// Media the backup does not hold (no stored file found, or none at the path) are said so
+// in the row and counted apart; a stored file that is a link (to a file outside the
+// backup, or even inside it), a folder or a pipe is a damaged entry: never copied,
+// counted failed. No cell of the file reads "null".
+TEST_F(ExportFixture, MissingAndDamagedMediaAreToldApart) {
+    const QString outside = Q(scratch.path() / "outside.jpg");
+    ASSERT_TRUE(QtWeChatRecords::WritePicture(outside, 8, 8));
+    ASSERT_TRUE(QtWeChatRecords::WritePicture(backup + "/ok.jpg", 9, 9));
+    ASSERT_TRUE(QFile::link(outside, backup + "/link.jpg"));
+    ASSERT_TRUE(QFile::link(backup + "/ok.jpg", backup + "/inside.jpg"));
+    ASSERT_TRUE(QDir().mkpath(backup + "/dir.jpg"));
+    // The pipe stands beside the backup: the folder snapshot would wait on it.
+    const QString pipe = Q(scratch.path() / "pipe.aud");
+    ASSERT_EQ(0, ::mkfifo(pipe.toLocal8Bit().constData(), 0600));
+    struct Case {
+        qint64 kind;
+        QString resource;
+        bool damaged;
+    } cases[] = {
+        {3, "", false},                        // the scan found no stored file
+        {34, "", false},
+        {43, "", false},
+        {3, backup + "/gone.jpg", false},      // a stored file name, nothing there
+        {3, backup + "/link.jpg", true},
+        {43, backup + "/inside.jpg", true},
+        {3, backup + "/dir.jpg", true},
+        {34, pipe, true},
+    };
+    QList<NSWXChatSMSData> messages;
+    for (const Case& c : cases) {
+        auto m = QtWeChatRecords::Message(c.kind, 1, QString(), 0);
+        m.setCsWxId(QString());
+        m.setResourcesFile(c.resource);
+        messages << m;
+    }
+    auto good = QtWeChatRecords::Message(3, 1, QString(), 0);
+    good.setResourcesFile(backup + "/ok.jpg");
+    messages << good;
+    const auto backupBefore = kit::FolderSnapshot::Take(scratch.path() / "backup");
+    const auto result = Save({{"me", "wxid_x", QtWeChatRecords::Chat("me", "X", messages)}});
+    EXPECT_EQ((DirizaSaveResult{1, 4, 4}), result);
+    EXPECT_EQ("", kit::FolderSnapshot::Take(scratch.path() / "backup").DiffFrom(backupBefore));
+
+    const QStringList lines = Lines(AccountFolder("me") + "/X.csv");
+    ASSERT_EQ(int(std::size(cases)) + 2, lines.size());
+    for (int i = 0; i < int(std::size(cases)); ++i)
+        EXPECT_EQ(cases[i].damaged ? QString("") : LanguageText("WXChatRecordNotInBackup"), lines[i + 1].split(',')[4])
+            << i;
+    QFile csv(AccountFolder("me") + "/X.csv");
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(csv.readAll().contains("null"));
+    // Only the regular file was copied, and its copy is the backup's bytes.
+    const QStringList copies = QDir(MediaFolder("me", "WXChatRecordPhoto")).entryList(QDir::Files) +
+                               QDir(MediaFolder("me", "WXChatRecordAudio")).entryList(QDir::Files) +
+                               QDir(MediaFolder("me", "WXChatRecordVideo")).entryList(QDir::Files);
+    ASSERT_EQ(1, copies.size());
+    QFile a(backup + "/ok.jpg"), b(MediaFolder("me", "WXChatRecordPhoto") + "/" + copies[0]);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), b.readAll());
 }
 
 TEST_F(ExportFixture, StopAndUnusableFolders) {

@@ -43,6 +43,7 @@ class SaveRun {
     }
     void Written(int n = 1) { result.written += n; }
     void Failed(int n = 1) { result.failed += n; }
+    void Missing(int n = 1) { result.missing += n; }
     int Total() const { return total_; }
 
     DirizaSaveResult result;
