@@ -95,12 +95,15 @@ class ViewController final : public QWidget,
 
     void ShowBackupList();
     void GoHome();
+    static QString AnalysedFolder(const DeviceInfo& backup);
     void UpdateButtons();
     void Reapply(bool dark);
 
     IDeviceManage& manager;
     QString logPath;
     std::shared_ptr<DeviceInfo> pDeviceInfo;
+    // The backup chosen on the backup list while its analysis runs; empty on the device road.
+    std::shared_ptr<DeviceInfo> analysedBackup;
     int eHomeView = 0;
     bool dark = false;
     QStackedWidget* pages;
