@@ -57,9 +57,13 @@ AppDelegate::AppDelegate(IDeviceManage& manager, ViewController::Options options
     feedbackAction = helpMenu->addAction(QString(), this, [] {
         if (ServiceHooks::Current().showFeedback) ServiceHooks::Current().showFeedback();
     });
+    newFeedbackAction = helpMenu->addAction(QString(), this, [] {
+        if (ServiceHooks::Current().showNewFeedback) ServiceHooks::Current().showNewFeedback();
+    });
     privacyAction = helpMenu->addAction(QString(), this, &AppDelegate::PrivacyMenuEvent);
 
     launcher = std::make_unique<NSMainView>(window.get());
+    controller->SetDownloadRequest([this] { launcher->OpenDownload(); });
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -84,6 +88,7 @@ QAction* AppDelegate::MenuItem(const char* key) const {
     if (k == QLatin1String("UpdateMenu")) return updateAction;
     if (k == QLatin1String("OutApp")) return quitAction;
     if (k == QLatin1String("Feedback")) return feedbackAction;
+    if (k == QLatin1String("FeedbackPhotosMenu")) return newFeedbackAction;
     if (k == QLatin1String("OpenLogPathMenu")) return openLogAction;
     if (k == QLatin1String("OpenbackUpPathMenu")) return openBackupAction;
     if (k == QLatin1String("OpeniTunesPathMenu")) return openBackupsAction;
@@ -113,6 +118,7 @@ void AppDelegate::setLanguage(int n) {
     updateAction->setText(LanguageText("UpdateMenu"));
     quitAction->setText(LanguageText("OutApp"));
     feedbackAction->setText(LanguageText("Feedback"));
+    newFeedbackAction->setText(LanguageText("FeedbackPhotosMenu"));
     helpMenu->setTitle(LanguageText("HelpMenu"));
     languageMenu->setTitle(LanguageText("LanguageMenu"));
     debugMenu->setTitle(LanguageText("DebugMenu"));

@@ -61,6 +61,7 @@ class AppDelegate final : public QObject {
     QMenu* appMenu = nullptr;
     QAction* aboutAction = nullptr;
     QAction* feedbackAction = nullptr;
+    QAction* newFeedbackAction = nullptr;
     QAction* updateAction = nullptr;
     QAction* quitAction = nullptr;
     QAction* privacyAction = nullptr;

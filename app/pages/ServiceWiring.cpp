@@ -9,6 +9,7 @@
 #include "services/NSPermissionsWindow.h"
 #include "services/NSWindowControllerCheckUpdateApp.h"
 #include "services/NSWindowControllerFeedback.h"
+#include "services/NSWindowControllerNewFeedback.h"
 #include "services/UserActionAnalysis.h"
 
 #include <functional>
@@ -54,6 +55,7 @@ void ServiceWiring::Install(ServiceHooks& hooks) {
         view.DownloadPackage(nullptr);
     };
     hooks.showFeedback = [] { NSWindowControllerFeedback::shareInstance().Show(); };
+    hooks.showNewFeedback = [] { NSWindowControllerNewFeedback::shareInstance().Show(); };
     hooks.showCheckUpdate = [] { NSWindowControllerCheckUpdateApp::shareInstance().Show(); };
     hooks.setLanguage = [](int language) {
         NSDownloadPackageView::shareInstance().setLanguage(language);
@@ -61,6 +63,7 @@ void ServiceWiring::Install(ServiceHooks& hooks) {
         NSWindowControllerFeedback::shareInstance().setLanguage(language);
     };
     hooks.saveGuide = [] { Configuration::shareInstance().SaveGuide(); };
+    hooks.loadSettings = [] { Configuration::shareInstance(); };
     hooks.eventAction = [](int action) {
         if (action == 1) UserActionAnalysis::shareInstance().EventAction(true);
     };

@@ -74,6 +74,8 @@ ViewController::ViewController(IDeviceManage& manager, Options options, QWidget*
     : QWidget(parent), manager(manager) {
     if (options.redirectLog)
         logPath = redirectNSlogToDocumentFolder(Paths::LogFolder(), QDateTime::currentDateTime());
+    // The settings store is created and loaded now, before the device manager.
+    if (ServiceHooks::Current().loadSettings) ServiceHooks::Current().loadSettings();
     manager.setDelegate(this);
 
     // Header: application name and logo, the companion download and the help button.
@@ -298,8 +300,18 @@ void ViewController::PermissionsWindowCloseBtEvent() {
 }
 
 void ViewController::DirizaMacEvent() {
+    // Through the launcher when there is one: it shows the guide when the download
+    // window closes.
+    if (downloadRequest) {
+        downloadRequest();
+        return;
+    }
     auto& hooks = ServiceHooks::Current();
     if (hooks.showDownloadPackage) hooks.showDownloadPackage({});
+}
+
+void ViewController::SetDownloadRequest(std::function<void()> request) {
+    downloadRequest = std::move(request);
 }
 
 void ViewController::AddDevice(const std::shared_ptr<DeviceInfo>& device) {

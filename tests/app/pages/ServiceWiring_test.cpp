@@ -78,6 +78,14 @@ TEST(ServiceWiring, DownloadWindowClosingReachesOnlyTheLatestOpener) {
     EXPECT_EQ(second, 1);
 }
 
+TEST(ServiceWiring, EveryWindowAndTheSettingsStoreHaveTheirHook) {
+    ServiceHooks hooks;
+    ServiceWiring::Install(hooks);
+    EXPECT_TRUE(bool(hooks.showNewFeedback));
+    EXPECT_TRUE(bool(hooks.loadSettings));
+    EXPECT_TRUE(bool(hooks.saveGuide));
+}
+
 TEST(ServiceWiring, GuideAnswerIsKept) {
     ServiceHooks hooks;
     ServiceWiring::Install(hooks);
