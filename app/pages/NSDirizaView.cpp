@@ -15,6 +15,7 @@
 #include "platform/Paths.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QDialog>
 #include <QEvent>
 #include <QGridLayout>
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
@@ -757,8 +759,15 @@ void NSDirizaView::SaveThreadEnded(bool completed, DirizaSaveResult result, QStr
         IAlertPresenter::Alert alert;
         alert.informativeText = text;
         alert.buttons = {LanguageText("open"), LanguageText("cancel")};
-        IAlertPresenter::Current().BeginSheet(window(), alert, [folder](int response) {
-            if (response == IAlertPresenter::FirstButton) IOpener::Current().OpenPath(folder);
+        QPointer<QWidget> sheetParent(window());
+        IAlertPresenter::Current().BeginSheet(window(), alert, [folder, sheetParent](int response) {
+            if (response != IAlertPresenter::FirstButton || IOpener::Current().OpenPath(folder)) return;
+            // No program on this desktop opens folders: say where the files are.
+            IAlertPresenter::Alert where;
+            where.informativeText =
+                SafeFormat(LanguageText("SavedFilesFolderTitle"), {QDir::toNativeSeparators(folder)});
+            where.buttons = {LanguageText("ok")};
+            IAlertPresenter::Current().BeginSheet(sheetParent.data(), where, [](int) {});
         });
     }
 }

@@ -19,6 +19,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QKeySequence>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QSettings>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -200,6 +204,49 @@ TEST_F(Delegate, ServiceWindowsAreReachableFromTheMainWindow) {
     EXPECT_FALSE(app.Launcher()->Guide()->isVisible());
     EXPECT_TRUE(app.Window()->isVisible());
     app.Window()->close();
+}
+
+// Settings are filed under the organisation and the application; Quit has Ctrl+Q
+// whatever the desktop binds; Qt's own texts follow the language menu.
+TEST_F(Delegate, IdentityQuitKeyAndQtTexts) {
+    const QString organisation = QCoreApplication::organizationName(), name = QCoreApplication::applicationName();
+    AppDelegate::SetApplicationIdentity();
+    EXPECT_EQ(QCoreApplication::organizationName(), "Diriza");
+    EXPECT_EQ(QCoreApplication::applicationName(), "Diriza-IOS");
+    EXPECT_TRUE(QSettings().fileName().contains("Diriza/Diriza-IOS")) << QSettings().fileName().toStdString();
+    QCoreApplication::setOrganizationName(organisation);
+    QCoreApplication::setApplicationName(name);
+
+    AppDelegate app(manager, {});
+    app.applicationDidFinishLaunching();
+    QAction* quit = app.MenuItem("OutApp");
+    ASSERT_NE(quit, nullptr);
+    EXPECT_TRUE(quit->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+    EXPECT_TRUE(AppDelegate::QuitShortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+    quit->trigger();
+    EXPECT_FALSE(app.Window()->isVisible());
+
+    const QString german = QFileInfo::exists(QDir(QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+                                                 .filePath("qtbase_de.qm"))
+                               ? QStringLiteral("Suchen in:")
+                               : QStringLiteral("Look in:");
+    app.setLanguage(NSLanguageText::German);
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), german);
+    app.setLanguage(NSLanguageText::English);
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), "Look in:");
+}
+
+// Closing the main window quits even while another window (a preview, a feedback
+// window) is open: the other windows close with it, after the clean-up.
+TEST_F(Delegate, ClosingTheMainWindowClosesTheOtherWindows) {
+    AppDelegate app(manager, {});
+    app.applicationDidFinishLaunching();
+    QWidget preview;
+    preview.show();
+    ASSERT_TRUE(preview.isVisible());
+    app.Window()->close();
+    EXPECT_FALSE(preview.isVisible());
+    EXPECT_TRUE(app.Window()->isHidden());
 }
 
 } // namespace
