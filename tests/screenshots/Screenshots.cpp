@@ -52,7 +52,6 @@
 #include "tests/kit/FakePreviewService.h"
 #include "tests/kit/FakeVoiceConverter.h"
 #include "tests/kit/QtTestHome.h"
-#include "tests/kit/SampleBackup.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -73,8 +72,12 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <mutex>
 
 namespace {
@@ -561,6 +564,16 @@ void MediaViews(const QPalette& light) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // "--sample-backup <folder> [scale]": writes the kit's sample backup (live and deleted
+    // rows of every kind) for trying the application in a real window, and ends.
+    if (argc >= 3 && std::strcmp(argv[1], "--sample-backup") == 0) {
+        const std::filesystem::path folder(argv[2]);
+        const int scale = argc >= 4 ? std::max(1, std::atoi(argv[3])) : 1;
+        kit::SampleBackup::Build(folder, kit::BackupBuilder::Generation::ManifestDb, scale,
+                                 folder.parent_path() / (folder.filename().string() + ".scratch"));
+        std::filesystem::remove_all(folder.parent_path() / (folder.filename().string() + ".scratch"));
+        return 0;
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     kit::QtTestHome home;
     QApplication app(argc, argv);
