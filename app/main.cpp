@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     }
     ChooseMediaBackend();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Diriza-IOS"));
+    AppDelegate::SetApplicationIdentity();
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("diriza"));
 

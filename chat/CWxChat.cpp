@@ -12,9 +12,14 @@ CWxChat::CWxChat(IParserOwner* owner, CWxSession* session, int accountIndex)
 
 CWxChat::~CWxChat() = default;
 
-int CWxChat::StepTotal(int messageDbs, bool brand, int lsmFiles) {
-    // The local-store files are read only with extra databases.
-    return (messageDbs > 0 ? 7 * messageDbs + 17 + lsmFiles : 14) + (brand ? 10 : 0);
+int CWxChat::StepTotal(int messageDbs, bool brand, int lsmFiles, bool fts) {
+    // Each chat database takes 6 steps and each merge 3; the local-store files are read
+    // only with extra databases, and the search index takes 3 steps for its users and 5
+    // for its messages. The count is capped far below any real account's.
+    messageDbs = messageDbs < 0 ? 0 : messageDbs > 100000 ? 100000 : messageDbs;
+    lsmFiles = lsmFiles < 0 ? 0 : lsmFiles > 100000 ? 100000 : lsmFiles;
+    const int extra = messageDbs > 0 ? kStepsPerDatabase * messageDbs + kMergeSteps + lsmFiles : 0;
+    return kStepsPerDatabase + extra + (brand ? 10 : 0) + (fts ? 8 : 0) + 3 + kMergeSteps;
 }
 
 bool CWxChat::Scan() {
@@ -24,7 +29,7 @@ bool CWxChat::Scan() {
     if (!Open(owner->BackupFilePath(account->chatDbPath).c_str(), false)) return false;
     const int n = int(account->messageDbFiles.size());
     const bool brand = !account->brandDbPath.empty();
-    SetProgressSteps(StepTotal(n, brand, int(account->lsmFiles.size())));
+    SetProgressSteps(StepTotal(n, brand, int(account->lsmFiles.size()), !account->ftsDbPath.empty()));
     LoadChatTables();
     FindDroppedTables();
     ReadLiveMessages();

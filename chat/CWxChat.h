@@ -11,6 +11,7 @@ class CWxChat : public CWxChatEngine {
     bool Scan();
 
     // Progress steps of a whole run for an account with `messageDbs` extra databases,
-    // an official-account database or not, and `lsmFiles` local-store files.
-    static int StepTotal(int messageDbs, bool brand, int lsmFiles);
+    // an official-account database or not, `lsmFiles` local-store files and a search
+    // index or not; a store that cannot be read still adds its steps.
+    static int StepTotal(int messageDbs, bool brand, int lsmFiles, bool fts);
 };

@@ -832,8 +832,8 @@ void CWxChatEngine::MergeResults(int extraEntries) {
             AddSummaryMessage(*s);
             s = options.consumeSummaries ? summaries.Remove(s) : s->next;
         }
-        AddProgressStep(1);
     }
+    AddProgressStep(1);
     if (accountIndex >= 0 && size_t(accountIndex) < owner->WxSessionLists().size()) {
         RecordList<WxSessionRecord>& sessions = owner->WxSessionLists()[size_t(accountIndex)];
         progressDone = 0;

@@ -43,6 +43,10 @@ class CWxChatEngine : public CCommonInterFace {
     CWxChatEngine(IParserOwner* owner, CWxSession* session, int accountIndex, WxChatOptions options);
     ~CWxChatEngine() override;
 
+    // Progress steps of the passes over one chat database, and of MergeResults.
+    static constexpr int kStepsPerDatabase = 6;
+    static constexpr int kMergeSteps = 3;
+
     bool PrepareTable() override;
     bool OnCarvedRecord(CarvedRecord* record, int32_t rowid) override;
     bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) override;

@@ -58,7 +58,10 @@ bool CWxFtsChat::Scan() {
     if (Cancelled()) return false;
     const WxAccountEntry* account = owner->FindAccount(accountIndex);
     if (!account || account->ftsDbPath.empty()) return false;
-    if (!Open(owner->BackupFilePath(account->ftsDbPath).c_str(), false)) return false;
+    if (!Open(owner->BackupFilePath(account->ftsDbPath).c_str(), false)) {
+        AddProgressStep(8); // the steps of the users and of the messages, counted in the total
+        return false;
+    }
     users = std::make_unique<CWxFtsUser>(owner, accountIndex);
     users->Scan();
     AddProgressStep(1);

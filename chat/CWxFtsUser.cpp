@@ -39,7 +39,10 @@ bool CWxFtsUser::Scan() {
     if (Cancelled()) return false;
     const WxAccountEntry* account = owner->FindAccount(accountIndex);
     if (!account || account->ftsDbPath.empty()) return false;
-    if (!Open(owner->BackupFilePath(account->ftsDbPath).c_str(), false)) return false;
+    if (!Open(owner->BackupFilePath(account->ftsDbPath).c_str(), false)) {
+        AddProgressStep(3); // counted in the chat parser's total
+        return false;
+    }
     ReadUsers();
     AddProgressStep(1);
     BuildLiveCellMap();

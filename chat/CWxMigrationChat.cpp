@@ -28,7 +28,7 @@ bool CWxMigrationChat::Scan() {
         ClearTables();
         result = !stored.empty() && Open(owner->BackupFilePath(stored).c_str(), false);
         if (!result) {
-            AddProgressStep(7);
+            AddProgressStep(kStepsPerDatabase);
             continue;
         }
         LoadChatTables();

@@ -356,7 +356,9 @@ void DeviceScanManager::StartScan(IFileParser* fileParser, int typeMask, const Q
         if (!active.load()) scanManager->Stop(false);
         scan = scanManager.get();
     }
+    runningScan = scan;
     scan->Scan();
+    runningScan = nullptr;
     if (scan->missingMediaFiles > 0)
         scanLog(QStringLiteral("清单列出但备份中没有的媒体文件:%1个,未列出").arg(scan->missingMediaFiles));
     // Every list has been converted during the scan: its records are no longer needed.
@@ -407,11 +409,18 @@ void DeviceScanManager::OnProgress(int dataType, int stage, int done, int stepTo
     std::optional<QString> format;
     if (const char* key = progressKey(dataType)) format = LocalizedText(QString::fromLatin1(key));
     WaitWhilePaused();
-    current = float(done);
-    total = float(stepTotalValue);
+    if (runningScan) {
+        // The bar and the percentage show the share of the whole scan, which only grows;
+        // the figures of one step start again at every step and every parser.
+        current = float(runningScan->ScanProgress());
+        total = float(CScanManager::kScanProgressScale);
+    } else {
+        current = float(done);
+        total = float(stepTotalValue);
+    }
     if (format) {
         // A step without a total shows 0 %.
-        const float percent = stepTotalValue != 0 ? float(done) / float(stepTotalValue) * 100.0f : 0.0f;
+        const float percent = total != 0 ? current / total * 100.0f : 0.0f;
         progressText =
             capUtf8(FillProgressFormat(*format, stepDone, stepTotal, double(percent)), kMaxProgressTextBytes);
     }

@@ -141,6 +141,7 @@ class DeviceScanManager final : public IScanProgress {
 
     std::mutex managerMutex; // guards scanManager against StopScan from another thread
     std::unique_ptr<CScanManager> scanManager;
+    CScanManager* runningScan = nullptr; // the scan of StartScan while it runs; scan thread only
 
     std::mutex pauseMutex;
     std::condition_variable pauseWake;

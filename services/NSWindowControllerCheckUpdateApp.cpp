@@ -113,6 +113,7 @@ void NSWindowControllerCheckUpdateApp::CheckUpdate() {
     UpdateAppButton->setText(LanguageText("UpdateAppBt"));
     CloesButton->setText(LanguageText("CloesBt"));
     isLoadUrl = true;
+    checkFailed = false;
     LoadingShow->show();
     NewVersionTitle->hide();
     UpdateAppButton->hide();
@@ -131,7 +132,9 @@ void NSWindowControllerCheckUpdateApp::CheckUpdate() {
     }
     const QUrl url((addressSource ? addressSource() : LanguageText("NewVersioneURL")).trimmed());
     if (!ServiceNetwork::IsAllowedAddress(url)) {
-        isLoadUrl = false; // no address: no update to announce
+        // No address (the shipped state) or one that may not be asked: nothing is checked.
+        checkFailed = true;
+        isLoadUrl = false;
         return;
     }
     QNetworkRequest request(url);
@@ -150,6 +153,9 @@ void NSWindowControllerCheckUpdateApp::OnReply(QNetworkReply* reply, quint64 rep
     const bool ok = answer.answered && !answer.tooLarge && answer.status >= 200 && answer.status < 300;
     const std::optional<UpdateDocument> doc = ok ? UpdateDocument::Parse(answer.body) : std::nullopt;
     if (!doc || !UpdateDocument::IsVersionBiggerThanVersion(doc->version, currentVersion)) {
+        // Only a readable answer with a version that is not newer says "latest version";
+        // no answer, an error status or an unreadable document say the check failed.
+        checkFailed = !doc.has_value();
         isLoadUrl = false;
         return;
     }
@@ -176,7 +182,7 @@ void NSWindowControllerCheckUpdateApp::TimerLoad() {
     NewVersionTitleScrollView->show();
     NewVersionTitle->show();
     UpdateAppButton->hide();
-    NewVersionTitle->setText(LanguageText("NotUpdate"));
+    NewVersionTitle->setText(checkFailed ? LanguageText("UpdateCheckFailed") : LanguageText("NotUpdate"));
     emit CheckFinished(false);
 }
 

@@ -79,6 +79,7 @@ class NSWindowControllerCheckUpdateApp : public QWidget {
     QProgressBar* LoadingShow = nullptr;
     QTimer* NSTimerLoad = nullptr;
     bool isLoadUrl = false;
+    bool checkFailed = false; // the check could not be made (no address, no or unreadable answer)
     QString strUrlDownload;
 
     QPointer<QNetworkReply> pending;

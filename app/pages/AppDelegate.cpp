@@ -1,6 +1,7 @@
 #include "app/pages/AppDelegate.h"
 
 #include "app/common/NSLanguageText.h"
+#include "app/common/QtTranslations.h"
 #include "app/pages/AppImage.h"
 #include "app/pages/MainWindow.h"
 #include "app/pages/NSMainView.h"
@@ -12,10 +13,12 @@
 #include "platform/Paths.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QScreen>
 
 AppDelegate::AppDelegate(IDeviceManage& manager, ViewController::Options options)
     : manager(manager), window(std::make_unique<MainWindow>()) {
@@ -34,7 +37,7 @@ AppDelegate::AppDelegate(IDeviceManage& manager, ViewController::Options options
     });
     appMenu->addSeparator();
     quitAction = appMenu->addAction(QString(), window.get(), &QWidget::close);
-    quitAction->setShortcut(QKeySequence::Quit);
+    quitAction->setShortcuts(QuitShortcuts());
 
     languageMenu = bar->addMenu(QString());
     auto* group = new QActionGroup(this);
@@ -57,12 +60,44 @@ AppDelegate::AppDelegate(IDeviceManage& manager, ViewController::Options options
     feedbackAction = helpMenu->addAction(QString(), this, [] {
         if (ServiceHooks::Current().showFeedback) ServiceHooks::Current().showFeedback();
     });
+    newFeedbackAction = helpMenu->addAction(QString(), this, [] {
+        if (ServiceHooks::Current().showNewFeedback) ServiceHooks::Current().showNewFeedback();
+    });
     privacyAction = helpMenu->addAction(QString(), this, &AppDelegate::PrivacyMenuEvent);
 
     launcher = std::make_unique<NSMainView>(window.get());
+    controller->SetDownloadRequest([this] { launcher->OpenDownload(); });
 }
 
 AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::SetApplicationIdentity() {
+    // The settings land in "<config>/Diriza/Diriza-IOS.conf".
+    QCoreApplication::setOrganizationName(QStringLiteral("Diriza"));
+    QCoreApplication::setApplicationName(QStringLiteral("Diriza-IOS"));
+}
+
+QList<QKeySequence> AppDelegate::QuitShortcuts() {
+    // Some desktop themes bind nothing to the standard Quit key: Ctrl+Q always works.
+    QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Quit);
+    const QKeySequence ctrlQ(Qt::CTRL | Qt::Key_Q);
+    if (!keys.contains(ctrlQ)) keys.prepend(ctrlQ);
+    return keys;
+}
+
+void AppDelegate::CentreOn(QWidget* window, const QWidget* anchor) {
+    if (!window || !anchor || !anchor->isVisible()) return;
+    const QRect frame = anchor->frameGeometry();
+    QPoint origin = NSMainView::CentredOrigin(frame, window->frameGeometry().size());
+    // Kept on the screen of the main window.
+    if (const QScreen* screen = anchor->screen()) {
+        const QRect area = screen->availableGeometry();
+        const QSize size = window->frameGeometry().size();
+        origin.setX(qBound(area.left(), origin.x(), std::max(area.left(), area.right() + 1 - size.width())));
+        origin.setY(qBound(area.top(), origin.y(), std::max(area.top(), area.bottom() + 1 - size.height())));
+    }
+    window->move(origin);
+}
 
 NSWindowsAbout* AppDelegate::About() {
     if (!about) about = std::make_unique<NSWindowsAbout>();
@@ -84,6 +119,7 @@ QAction* AppDelegate::MenuItem(const char* key) const {
     if (k == QLatin1String("UpdateMenu")) return updateAction;
     if (k == QLatin1String("OutApp")) return quitAction;
     if (k == QLatin1String("Feedback")) return feedbackAction;
+    if (k == QLatin1String("FeedbackPhotosMenu")) return newFeedbackAction;
     if (k == QLatin1String("OpenLogPathMenu")) return openLogAction;
     if (k == QLatin1String("OpenbackUpPathMenu")) return openBackupAction;
     if (k == QLatin1String("OpeniTunesPathMenu")) return openBackupsAction;
@@ -108,11 +144,14 @@ void AppDelegate::setLanguage(int n) {
         if (terms) terms->setLanguage(n);
         if (ServiceHooks::Current().setLanguage) ServiceHooks::Current().setLanguage(n);
     }
+    // Qt's own dialogs (file and message boxes) speak the interface language too.
+    QtTranslations::Apply(text->Language());
 
     aboutAction->setText(LanguageText("AboutMenu"));
     updateAction->setText(LanguageText("UpdateMenu"));
     quitAction->setText(LanguageText("OutApp"));
     feedbackAction->setText(LanguageText("Feedback"));
+    newFeedbackAction->setText(LanguageText("FeedbackPhotosMenu"));
     helpMenu->setTitle(LanguageText("HelpMenu"));
     languageMenu->setTitle(LanguageText("LanguageMenu"));
     debugMenu->setTitle(LanguageText("DebugMenu"));
@@ -192,4 +231,8 @@ void AppDelegate::applicationShouldTerminate() {
     if (!cache.isEmpty()) QDir(cache).removeRecursively();
     if (about) about->close();
     if (terms) terms->close();
+    // Closing the main window quits: previews, feedback and other windows still open
+    // close with it, so none of them keeps the process alive.
+    for (QWidget* other : QApplication::topLevelWidgets())
+        if (other != window.get() && other->isVisible() && other->isWindow()) other->close();
 }

@@ -3,6 +3,8 @@
 #include "scan/IDeviceManage.h"
 
 #include <QAction>
+#include <QKeySequence>
+#include <QList>
 #include <QMenu>
 #include <QObject>
 
@@ -20,6 +22,14 @@ class AppDelegate final : public QObject {
     Q_OBJECT
   public:
     AppDelegate(IDeviceManage& manager, ViewController::Options options);
+
+    // The organisation and application names settings and folders are filed under;
+    // set once, by main, before anything reads a setting.
+    static void SetApplicationIdentity();
+    // The Quit item's keys: the desktop's own and Ctrl+Q.
+    static QList<QKeySequence> QuitShortcuts();
+    // Moves `window` so that it stands centred on `anchor` (on the anchor's screen).
+    static void CentreOn(QWidget* window, const QWidget* anchor);
     ~AppDelegate() override;
 
     // Shows the main window and applies the current language to the menus.
@@ -61,6 +71,7 @@ class AppDelegate final : public QObject {
     QMenu* appMenu = nullptr;
     QAction* aboutAction = nullptr;
     QAction* feedbackAction = nullptr;
+    QAction* newFeedbackAction = nullptr;
     QAction* updateAction = nullptr;
     QAction* quitAction = nullptr;
     QAction* privacyAction = nullptr;

@@ -56,7 +56,10 @@ std::shared_ptr<DeviceInfo> BackupListReader::ReadPicked(const QString& folder) 
     // The picked folder holds the property lists just read, so it is the backup folder:
     // the analysis opens "<path>/<identifier>" when that exists and the path itself
     // otherwise, and neither a parent cut at the identifier nor an empty path is safe.
-    const QString clean = QDir::cleanPath(folder);
+    QString clean = QDir::cleanPath(folder);
+    // A file of a backup (its "Info.plist", say) stands for the folder it lies in.
+    const QFileInfo picked(clean);
+    if (picked.exists() && !picked.isDir()) clean = QDir::cleanPath(picked.absolutePath());
     auto device = Read(clean, QString());
     if (device) device->SetBackUpPath(clean);
     return device;

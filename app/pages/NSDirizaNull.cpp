@@ -178,6 +178,20 @@ void NSDirizaNull::ShowComplete(bool arabicOrder) {
     operationText->setText(MyExtensions::TextColorHtml(SafeFormat(pattern, {done}), done, QColor(0, 160, 60)));
 }
 
+void NSDirizaNull::ShowStopped(bool arabicOrder) {
+    const QString stopped = LanguageText("ScanStop");
+    const QString pattern = arabicOrder ? QStringLiteral("%@.1") : QStringLiteral("1. %@");
+    operationText->setText(
+        MyExtensions::TextColorHtml(SafeFormat(pattern, {stopped}), stopped, QColor(200, 110, 0)));
+}
+
+void NSDirizaNull::ShowEnded(bool arabicOrder) {
+    if (scanStopped.load())
+        ShowStopped(arabicOrder);
+    else
+        ShowComplete(arabicOrder);
+}
+
 void NSDirizaNull::SetDeviceInfo(const QString& name, const QString& productType, const QString& sysVersion,
                                  const QString& serialNumber) {
     TextProductType->setText(deviceVersion(productType));
@@ -185,29 +199,33 @@ void NSDirizaNull::SetDeviceInfo(const QString& name, const QString& productType
     TextSysVersion->setText(sysVersion);
     TextSerialNumber->setText(serialNumber);
     ShowRunning();
+    scanStopped = false;
     scanComplete = false;
     titleImage = QStringLiteral("default_title");
     TitleImage->setPixmap(AppImage::Pixmap(titleImage, QSize(320, 120)));
     ScanCompleteTimer->start();
 }
 
-void NSDirizaNull::ScanEndText() {
+void NSDirizaNull::ScanEndText(bool stopped) {
+    // The stop flag first: whoever sees the end also sees how it ended.
+    scanStopped = stopped;
     scanComplete = true;
 }
 
 void NSDirizaNull::UpdateScanCompleteTimer() {
     if (!scanComplete.load()) return;
-    titleImage = QStringLiteral("default_title2");
+    // Only a scan that ran to its end gets the completed title with its tick.
+    titleImage = scanStopped.load() ? QStringLiteral("default_title") : QStringLiteral("default_title2");
     TitleImage->setPixmap(AppImage::Pixmap(titleImage, QSize(320, 120)));
     ScanCompleteTimer->stop();
-    ShowComplete(NSLanguageText::shareInstance()->Language() == NSLanguageText::Arabic);
+    ShowEnded(NSLanguageText::shareInstance()->Language() == NSLanguageText::Arabic);
 }
 
 void NSDirizaNull::setLanguage(int) {
     if (ScanCompleteTimer->isActive())
         ShowRunning();
     else
-        ShowComplete(false);
+        ShowEnded(false);
     OperationText2->setText(LanguageText("OperationText2"));
     OperationText3->setText(LanguageText("OperationText3"));
     DeviceName->setText(LanguageText("DeviceName"));

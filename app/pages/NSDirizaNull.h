@@ -19,8 +19,9 @@ class NSDirizaNull final : public QWidget {
     // A scan starts for this device or backup.
     void SetDeviceInfo(const QString& name, const QString& productType, const QString& sysVersion,
                        const QString& serialNumber);
-    // The scan has ended (any thread); the pane shows it at its next timer step.
-    void ScanEndText();
+    // The scan has ended (any thread), by itself or stopped by the user; the pane shows
+    // it at its next timer step. A stopped scan never shows the completed state.
+    void ScanEndText(bool stopped = false);
     // The timer step.
     void UpdateScanCompleteTimer();
     // The model name of a product type; unknown identifiers unchanged.
@@ -29,6 +30,7 @@ class NSDirizaNull final : public QWidget {
     static QStringList KnownProductTypes();
 
     bool isScanComplete() const { return scanComplete.load(); }
+    bool isScanStopped() const { return scanStopped.load(); }
     bool isWaiting() const;
     QString OperationHtml() const;
     QString TitleImageName() const { return titleImage; }
@@ -37,8 +39,11 @@ class NSDirizaNull final : public QWidget {
   private:
     void ShowRunning();
     void ShowComplete(bool arabicOrder);
+    void ShowStopped(bool arabicOrder);
+    void ShowEnded(bool arabicOrder);
 
     std::atomic<bool> scanComplete{false};
+    std::atomic<bool> scanStopped{false};
     QTimer* ScanCompleteTimer;
     QString titleImage;
     QLabel* TitleImage;

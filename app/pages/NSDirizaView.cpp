@@ -15,6 +15,7 @@
 #include "platform/Paths.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QDialog>
 #include <QEvent>
 #include <QGridLayout>
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
@@ -416,6 +418,7 @@ void NSDirizaView::ApplyAppearance() {
 void NSDirizaView::StartScan(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) {
     stopSave = true;
     scanEnded = false;
+    userStopped = false;
     UpdateButtonsForSave();
 
     pDeviceInfo = device;
@@ -515,7 +518,7 @@ NSDirizaView::Progress NSDirizaView::ReadProgress() const {
 }
 
 void NSDirizaView::ScanEnd() {
-    if (pNSDirizaNull) pNSDirizaNull->ScanEndText();
+    if (pNSDirizaNull) pNSDirizaNull->ScanEndText(userStopped.load());
     MainQueue::Post(this, [this] { EndScanUi(); });
 }
 
@@ -558,6 +561,14 @@ void NSDirizaView::UpdataSearchProgress() {
 void NSDirizaView::UpdateDirizaFileNum(int type, qint64 num) {
     if (type == eThumbnailPreviewType) SetShowDeleteFile(type);
     const int n = int(std::clamp<qint64>(num, 0, std::numeric_limits<int>::max()));
+    // After a stop the types whose parser never ran still hand over their empty lists:
+    // they keep showing no count rather than a "(0)" nothing was looked for.
+    if (n == 0 && userStopped.load()) {
+        const auto& known = typeList.Rows();
+        const bool counted = std::any_of(known.begin(), known.end(),
+                                         [type](const auto& r) { return !r.isTypeHead && r.Type == type && r.nNum >= 0; });
+        if (!counted) return;
+    }
     if (!typeList.SetCount(type, n)) return;
     // The view has just shown new data with nothing ticked; a row ticked before (the
     // device box or a head during the scan) still asks for every record of its type.
@@ -583,6 +594,7 @@ void NSDirizaView::StartScanBtEvent() {
 }
 
 void NSDirizaView::StopScanBtEvent() {
+    userStopped = true;
     StartScanBt_->hide();
     PauseScanBt_->hide();
     StopScanBt_->hide();
@@ -751,8 +763,15 @@ void NSDirizaView::SaveThreadEnded(bool completed, DirizaSaveResult result, QStr
         IAlertPresenter::Alert alert;
         alert.informativeText = text;
         alert.buttons = {LanguageText("open"), LanguageText("cancel")};
-        IAlertPresenter::Current().BeginSheet(window(), alert, [folder](int response) {
-            if (response == IAlertPresenter::FirstButton) IOpener::Current().OpenPath(folder);
+        QPointer<QWidget> sheetParent(window());
+        IAlertPresenter::Current().BeginSheet(window(), alert, [folder, sheetParent](int response) {
+            if (response != IAlertPresenter::FirstButton || IOpener::Current().OpenPath(folder)) return;
+            // No program on this desktop opens folders: say where the files are.
+            IAlertPresenter::Alert where;
+            where.informativeText =
+                SafeFormat(LanguageText("SavedFilesFolderTitle"), {QDir::toNativeSeparators(folder)});
+            where.buttons = {LanguageText("ok")};
+            IAlertPresenter::Current().BeginSheet(sheetParent.data(), where, [](int) {});
         });
     }
 }

@@ -221,6 +221,7 @@ class NSDirizaView final : public QWidget,
     QTimer* TimerUpdataSearchProgress = nullptr;
     bool dark = false;
     bool scanEnded = true;
+    std::atomic<bool> userStopped{false}; // the user pressed Stop during the running scan
 
     // Progress of the scan: written on the scan thread, read by the timer.
     mutable std::mutex progressMutex;

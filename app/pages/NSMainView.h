@@ -22,6 +22,8 @@ class NSMainView final : public QObject, private NSGuideViewDelegate {
 
     void ActivationPCRecovery();
     void ActivationMobileRecovery();
+    // Opens the companion download; its window's closing shows the guide.
+    void OpenDownload() { SelectPCRecovery(); }
     NSGuideView* Guide() const;
 
     // Where a window of `size` stands centred in `available`.

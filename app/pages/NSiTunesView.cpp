@@ -89,7 +89,9 @@ void NSiTunesView::SelectDeviceInfo(const std::shared_ptr<DeviceInfo>& backup) {
 
 void NSiTunesView::PreviewBtEvent() {
     IFilePicker::Request request;
-    request.chooseFiles = true;
+    // A backup is a folder: the picker chooses folders (a file picked some other way
+    // stands for the folder it lies in, see ReadPicked).
+    request.chooseFiles = false;
     request.chooseFolders = true;
     request.directory = Paths::BackupsFolder();
     const QStringList picked = IFilePicker::Current().Choose(window(), request);

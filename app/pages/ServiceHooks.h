@@ -21,11 +21,15 @@ struct ServiceHooks {
     // (empty: nobody is told).
     std::function<void(std::function<void()> closed)> showDownloadPackage;
     std::function<void()> showFeedback;
+    // The second feedback window (a kind of feedback, a message and photos).
+    std::function<void()> showNewFeedback;
     std::function<void()> showCheckUpdate;
     // Passes a language change to the service windows.
     std::function<void(int language)> setLanguage;
     // Records that the guide has been answered.
     std::function<void()> saveGuide;
+    // Creates and loads the settings store (its file is written when it is new).
+    std::function<void()> loadSettings;
     // A usage event (1: the application quits).
     std::function<void(int action)> eventAction;
 

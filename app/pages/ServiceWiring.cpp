@@ -1,5 +1,7 @@
 #include "app/pages/ServiceWiring.h"
 
+#include "app/pages/AppDelegate.h"
+#include "app/pages/MainWindow.h"
 #include "app/pages/ServiceHooks.h"
 #include "services/Configuration.h"
 #include "services/MPAuthorizer.h"
@@ -9,7 +11,10 @@
 #include "services/NSPermissionsWindow.h"
 #include "services/NSWindowControllerCheckUpdateApp.h"
 #include "services/NSWindowControllerFeedback.h"
+#include "services/NSWindowControllerNewFeedback.h"
 #include "services/UserActionAnalysis.h"
+
+#include <QApplication>
 
 #include <functional>
 #include <utility>
@@ -28,6 +33,16 @@ class DownloadClosed : public NSDownloadPackageViewDelegate {
     }
     std::function<void()> closed;
 };
+
+// Shows a service window centred on the visible main window (if any).
+void ShowOverMainWindow(QWidget& window, const std::function<void()>& show) {
+    show();
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* main = qobject_cast<MainWindow*>(top); main && main->isVisible()) {
+            AppDelegate::CentreOn(&window, main);
+            break;
+        }
+}
 
 DownloadClosed& DownloadReceiver() {
     static DownloadClosed receiver;
@@ -53,14 +68,25 @@ void ServiceWiring::Install(ServiceHooks& hooks) {
         view.setDelegate(receiver.closed ? &receiver : nullptr);
         view.DownloadPackage(nullptr);
     };
-    hooks.showFeedback = [] { NSWindowControllerFeedback::shareInstance().Show(); };
-    hooks.showCheckUpdate = [] { NSWindowControllerCheckUpdateApp::shareInstance().Show(); };
+    hooks.showFeedback = [] {
+        auto& w = NSWindowControllerFeedback::shareInstance();
+        ShowOverMainWindow(w, [&w] { w.Show(); });
+    };
+    hooks.showNewFeedback = [] {
+        auto& w = NSWindowControllerNewFeedback::shareInstance();
+        ShowOverMainWindow(w, [&w] { w.Show(); });
+    };
+    hooks.showCheckUpdate = [] {
+        auto& w = NSWindowControllerCheckUpdateApp::shareInstance();
+        ShowOverMainWindow(w, [&w] { w.Show(); });
+    };
     hooks.setLanguage = [](int language) {
         NSDownloadPackageView::shareInstance().setLanguage(language);
         NSWindowControllerCheckUpdateApp::shareInstance().setLanguage(language);
         NSWindowControllerFeedback::shareInstance().setLanguage(language);
     };
     hooks.saveGuide = [] { Configuration::shareInstance().SaveGuide(); };
+    hooks.loadSettings = [] { Configuration::shareInstance(); };
     hooks.eventAction = [](int action) {
         if (action == 1) UserActionAnalysis::shareInstance().EventAction(true);
     };

@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -73,6 +74,8 @@ ViewController::ViewController(IDeviceManage& manager, Options options, QWidget*
     : QWidget(parent), manager(manager) {
     if (options.redirectLog)
         logPath = redirectNSlogToDocumentFolder(Paths::LogFolder(), QDateTime::currentDateTime());
+    // The settings store is created and loaded now, before the device manager.
+    if (ServiceHooks::Current().loadSettings) ServiceHooks::Current().loadSettings();
     manager.setDelegate(this);
 
     // Header: application name and logo, the companion download and the help button.
@@ -297,8 +300,18 @@ void ViewController::PermissionsWindowCloseBtEvent() {
 }
 
 void ViewController::DirizaMacEvent() {
+    // Through the launcher when there is one: it shows the guide when the download
+    // window closes.
+    if (downloadRequest) {
+        downloadRequest();
+        return;
+    }
     auto& hooks = ServiceHooks::Current();
     if (hooks.showDownloadPackage) hooks.showDownloadPackage({});
+}
+
+void ViewController::SetDownloadRequest(std::function<void()> request) {
+    downloadRequest = std::move(request);
 }
 
 void ViewController::AddDevice(const std::shared_ptr<DeviceInfo>& device) {
@@ -313,11 +326,13 @@ void ViewController::RemoveDevice(const std::shared_ptr<DeviceInfo>& device) {
 }
 
 void ViewController::DeviceBackUpStartEvent(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) {
+    analysedBackup.reset();
     SwitchView(2);
     pNSBackUpView->StartBackUp(device, selection);
 }
 
 void ViewController::iTunesStartScanEvent(const std::shared_ptr<DeviceInfo>& backup, const QStringList& selection) {
+    analysedBackup = backup;
     SwitchView(2);
     pNSBackUpView->StartAnalyze(backup, selection);
 }
@@ -351,12 +366,32 @@ void ViewController::BackUpFailure() {
             alert.buttons = {LanguageText("ok")};
             IAlertPresenter::Current().BeginSheet(window(), alert, [](int) {});
         }
+    } else if (analysedBackup) {
+        // A backup picked from the list: the message speaks of that backup, not of a device.
+        alert.informativeText = SafeFormat(LanguageText("BackupReadFailureTitle"), {AnalysedFolder(*analysedBackup)});
+        alert.buttons = {LanguageText("ok")};
+        IAlertPresenter::Current().BeginSheet(window(), alert, [](int) {});
     } else {
         alert.informativeText = LanguageText("BackUpFailureTitle");
         alert.buttons = {LanguageText("ok")};
         IAlertPresenter::Current().BeginSheet(window(), alert, [](int) {});
     }
+    // The backup road goes back to the backup list, where another backup can be chosen.
+    if (analysedBackup) {
+        analysedBackup.reset();
+        ShowBackupList();
+        return;
+    }
     GoHome();
+}
+
+QString ViewController::AnalysedFolder(const DeviceInfo& backup) {
+    // The analysis reads "<path>/<identifier>" when that folder exists, else the path.
+    const QString path = backup.GetBackUpPath();
+    const QString identifier = backup.getIdentifyNumber();
+    const QString inner = QDir(path).filePath(identifier);
+    const bool nested = !identifier.isEmpty() && !identifier.contains(QLatin1Char('/')) && QFileInfo(inner).isDir();
+    return QDir::toNativeSeparators(QDir::cleanPath(nested ? inner : path));
 }
 
 void ViewController::BackHomeEvent() {

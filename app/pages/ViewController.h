@@ -60,6 +60,8 @@ class ViewController final : public QWidget,
     void iTunesDirizaButtonEvent();
     void PermissionsWindowCloseBtEvent();
     void DirizaMacEvent();
+    // What the companion-download button does instead of opening the download alone.
+    void SetDownloadRequest(std::function<void()> request);
 
     // DeviceManageDelegate.
     void AddDevice(const std::shared_ptr<DeviceInfo>& device) override;
@@ -95,12 +97,16 @@ class ViewController final : public QWidget,
 
     void ShowBackupList();
     void GoHome();
+    static QString AnalysedFolder(const DeviceInfo& backup);
     void UpdateButtons();
     void Reapply(bool dark);
 
     IDeviceManage& manager;
     QString logPath;
     std::shared_ptr<DeviceInfo> pDeviceInfo;
+    // The backup chosen on the backup list while its analysis runs; empty on the device road.
+    std::shared_ptr<DeviceInfo> analysedBackup;
+    std::function<void()> downloadRequest;
     int eHomeView = 0;
     bool dark = false;
     QStackedWidget* pages;

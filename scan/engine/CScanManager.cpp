@@ -16,6 +16,7 @@
 #include "core/records/WxSessionRecord.h"
 #include "scan/engine/CMediaFileListing.h"
 
+#include <algorithm>
 #include <climits>
 #include <ctime>
 #include <cstring>
@@ -66,17 +67,83 @@ void CScanManager::SetFileSuffixes(const char* photo, const char* video, const c
     otherSuffixes = other ? other : "";
 }
 
+void CScanManager::SetProgressSteps(int total) {
+    if (total < 0) total = 0;
+    if (phaseCount > 0 && phaseHasSteps) {
+        // A later part of the same group (a parser that counts its work in two parts, or
+        // the second parser of one data type) goes on from where the first part ends.
+        stepDone = stepTotal;
+        stepTotal = stepTotal > INT_MAX - total ? INT_MAX : stepTotal + total;
+    } else {
+        stepDone = 0;
+        stepTotal = total;
+    }
+    phaseHasSteps = true;
+}
+
+void CScanManager::AddProgressStep(int n) {
+    if (n <= 0) return;
+    stepDone = stepDone > INT_MAX - n ? INT_MAX : stepDone + n;
+}
+
 void CScanManager::ReportProgress(int dataType, int stage, int done, int total, bool finished) {
-    if (!progress) return;
     if (finished) done = total = 1000;
-    progress->OnProgress(dataType, stage, done, total, stepDone, stepTotal, accountIndex);
+    // The step counter never shows more steps done than its total.
+    const int shownTotal = std::max(stepTotal, 0);
+    const int shownDone = std::clamp(stepDone, 0, shownTotal);
+    if (phaseCount > 0) {
+        const double within = total > 0 ? std::clamp(double(done) / double(total), 0.0, 1.0) : 0.0;
+        const double inPhase =
+            shownTotal > 0 ? std::min(1.0, (double(shownDone) + within) / double(shownTotal)) : within;
+        const double whole = (double(std::min(phaseIndex, phaseCount)) + inPhase) / double(phaseCount);
+        const int value = int(std::clamp(whole, 0.0, 1.0) * kScanProgressScale);
+        // Counts that start again inside a step (one loop after another) hold the bar.
+        if (value > scanProgress.load()) scanProgress.store(value);
+    }
+    if (!progress) return;
+    progress->OnProgress(dataType, stage, done, total, shownDone, shownTotal, accountIndex);
+}
+
+int CScanManager::CountPhases() const {
+    auto wanted = [this](uint32_t bits) { return (typeMask & bits) != 0; };
+    int n = 0;
+    if (wanted(kScanMediaBits)) ++n;
+    if (!wanted(kScanDatabaseBits)) return n;
+    for (uint32_t bits : {uint32_t(ScanBookmarks), uint32_t(ScanCalendar), uint32_t(ScanReminders),
+                          uint32_t(ScanNotes), uint32_t(ScanSms | ScanCallHistory | ScanContacts),
+                          uint32_t(ScanCallHistory), uint32_t(ScanSms), uint32_t(ScanWaChats)})
+        if (wanted(bits)) ++n;
+    // WeChat: the contacts and the chats of one account until the accounts are known.
+    if (wanted(ScanWxContacts | ScanWxChats)) n += 2;
+    return n;
+}
+
+void CScanManager::BeginPhase() {
+    stepDone = 0;
+    stepTotal = 1;
+    phaseHasSteps = false;
+}
+
+void CScanManager::EndPhase() {
+    if (phaseCount <= 0) return;
+    if (phaseIndex < phaseCount) ++phaseIndex;
+    const int value = int(int64_t(phaseIndex) * kScanProgressScale / phaseCount);
+    if (value > scanProgress.load()) scanProgress.store(value);
 }
 
 void CScanManager::Scan() {
     if (!fileParser) return;
     if (backupDate == 0) backupDate = readLastBackupDate(backupDir).value_or(0);
-    if (typeMask & kScanMediaBits) ScanMediaFiles();
+    phaseCount = CountPhases();
+    phaseIndex = 0;
+    scanProgress.store(0);
+    if (typeMask & kScanMediaBits) {
+        BeginPhase();
+        ScanMediaFiles();
+        EndPhase();
+    }
     if (typeMask & kScanDatabaseBits) ScanDatabases();
+    phaseCount = 0;
     if (progress) progress->OnScanData(ScanNone, nullptr);
 }
 
@@ -136,38 +203,53 @@ void CScanManager::ScanDatabases() {
     auto run = [this](const CScanSteps::Run& step) {
         if (step && !cancelled) step(*this);
     };
+    // Each data type is one group of the scan's progress.
+    struct Phase {
+        CScanManager& m;
+        explicit Phase(CScanManager& owner) : m(owner) { m.BeginPhase(); }
+        ~Phase() { m.EndPhase(); }
+        Phase(const Phase&) = delete;
+        Phase& operator=(const Phase&) = delete;
+    };
     auto report = [this](int dataType, void* first) {
         if (progress) progress->OnScanData(dataType, first);
     };
 
     if (wanted(ScanBookmarks)) {
+        Phase phase(*this);
         run(steps.bookmarks);
         report(ScanBookmarks, bookmarkList.first);
     }
     if (wanted(ScanCalendar)) {
+        Phase phase(*this);
         run(steps.calendar);
         report(ScanCalendar, calendarList.first);
     }
     if (wanted(ScanReminders)) {
+        Phase phase(*this);
         run(steps.reminders);
         run(steps.remindersEx);
         report(ScanReminders, reminderList.first);
     }
     if (wanted(ScanNotes)) {
+        Phase phase(*this);
         run(steps.notes);
         report(ScanNotes, noteList.first);
     }
     // Contacts also when only SMS or calls are wanted: they name numbers through
     // FindContactName.
     if (wanted(ScanSms | ScanCallHistory | ScanContacts)) {
+        Phase phase(*this);
         run(steps.contacts);
         if (wanted(ScanContacts)) report(ScanContacts, contactList.first);
     }
     if (wanted(ScanCallHistory)) {
+        Phase phase(*this);
         run(steps.callHistory);
         report(ScanCallHistory, callList.first);
     }
     if (wanted(ScanSms)) {
+        Phase phase(*this);
         run(steps.sms);
         report(ScanSms, smsList.first);
     }
@@ -183,6 +265,12 @@ void CScanManager::ScanDatabases() {
         }
         if (const WxAccountList* accounts = fileParser->GetWeChatAccounts()) wxAccounts = accounts;
         const size_t accountCount = wxAccounts ? wxAccounts->size() : 0;
+        if (phaseCount > 0) {
+            // Two groups per account in place of the one account counted at the start.
+            const int accountPhases = accountCount > size_t(INT_MAX / 4) ? INT_MAX / 4 : 2 * int(accountCount);
+            phaseCount = std::max(phaseIndex, phaseCount - 2) + accountPhases;
+            if (phaseCount <= 0) phaseCount = 1;
+        }
         wxContactLists.clear();
         wxSessionLists.clear();
         wxIndexes.clear();
@@ -195,12 +283,21 @@ void CScanManager::ScanDatabases() {
                 if (cancelled) break;
                 // Account indexes run from 0 to the count minus 1; an entry out of that
                 // range has no lists and is passed over.
-                if (!account || account->index < 0 || static_cast<size_t>(account->index) >= accountCount)
+                if (!account || account->index < 0 || static_cast<size_t>(account->index) >= accountCount) {
+                    EndPhase();
+                    EndPhase();
                     continue;
+                }
                 const int index = account->index;
                 accountIndex = index;
-                if (steps.wxAddressBook) steps.wxAddressBook(*this, index);
-                if (steps.wxSessionAndChat) steps.wxSessionAndChat(*this, index, wanted(ScanWxChats));
+                {
+                    Phase phase(*this);
+                    if (steps.wxAddressBook) steps.wxAddressBook(*this, index);
+                }
+                {
+                    Phase phase(*this);
+                    if (steps.wxSessionAndChat) steps.wxSessionAndChat(*this, index, wanted(ScanWxChats));
+                }
                 if (wanted(ScanWxContacts)) report(ScanWxContacts, wxContactLists[index].first);
                 if (wanted(ScanWxChats)) report(ScanWxChats, wxSessionLists[index].first);
             }
@@ -208,6 +305,7 @@ void CScanManager::ScanDatabases() {
     }
 
     if (wanted(ScanWaChats)) {
+        Phase phase(*this);
         if (!cancelled) {
             if (const WaStoreList* stores = fileParser->GetWhatsAppStores()) waStores = stores;
             run(steps.whatsApp);

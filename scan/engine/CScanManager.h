@@ -46,6 +46,13 @@ public:
     void SetFileSuffixes(const char* photo, const char* video, const char* audio, const char* other);
     void ReportProgress(int dataType, int stage, int done, int total, bool finished) override;
 
+    // Share of the whole scan done so far, 0 to kScanProgressScale. Every parser group
+    // (the media listing, each data type, the contacts and the chats of each WeChat
+    // account) has an equal part; within a group the parser's steps and the position in
+    // its current step count. It never goes down within one scan.
+    static constexpr int kScanProgressScale = 10000;
+    int ScanProgress() const { return scanProgress.load(); }
+
     // The record's own name string, or null.
     const char* FindContactName(const char* phone) const override;
     WxContactRecord* FindChatContact(const char* userName, int accountIndex) override;
@@ -80,11 +87,8 @@ public:
     const std::string& BackupDir() const override { return backupDir; }
     const std::string& OutputDir() const override { return outputDir; }
     IFileParser* FileParser() const override { return fileParser; }
-    void SetProgressSteps(int total) override {
-        stepDone = 0;
-        stepTotal = total;
-    }
-    void AddProgressStep(int n) override { stepDone += n; }
+    void SetProgressSteps(int total) override;
+    void AddProgressStep(int n) override;
     int AccountIndex() const override { return accountIndex; }
     RecordList<ContactRecord>& ContactList() override { return contactList; }
     RecordList<CallRecord>& CallList() override { return callList; }
@@ -144,4 +148,14 @@ private:
 
     CScanSteps steps;
     std::vector<WxAccountIndex> wxIndexes;
+
+    // Parser groups of the running scan; phaseCount is 0 while no Scan runs (a parser
+    // driven on its own keeps its own step counts).
+    int CountPhases() const;
+    void BeginPhase();
+    void EndPhase();
+    int phaseCount = 0;
+    int phaseIndex = 0;
+    bool phaseHasSteps = false;
+    std::atomic<int> scanProgress{0};
 };

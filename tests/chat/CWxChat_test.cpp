@@ -462,3 +462,70 @@ TEST(CWxChat, CarvedColumnsHoldTheirDeclaredKinds) {
         EXPECT_EQ(c.accepted, e.CheckCarvedValue(column, c.kind, &v, size)) << c.column << " kind " << c.kind;
     }
 }
+
+namespace {
+
+// Which stores an account has, and which of them are damaged in the backup.
+struct StepCase {
+    const char* name;
+    bool extraDb, extraDbBroken, brand, brandBroken, fts, ftsBroken, localStore;
+};
+
+class CWxChatSteps : public ::testing::TestWithParam<StepCase> {};
+
+void breakStoredFile(const CScanManager& m, const std::string& stored) {
+    ASSERT_FALSE(stored.empty());
+    std::ofstream out(m.BackupFilePath(stored), std::ios::binary | std::ios::trunc);
+    out << "not a database, only some bytes";
+}
+
+// The chat parser announces as many progress steps as its passes take, whichever
+// stores the account has and whichever of them cannot be read, so that the step
+// counter ends at its total and never passes it.
+TEST_P(CWxChatSteps, StepsTakenMatchTheTotal) {
+    const StepCase& c = GetParam();
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    a.AddFriend("wxid_alice01", "Alice");
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "main live"});
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000110, 1, false, "main gone"}, true);
+    if (c.extraDb) a.AddMessage(WeChatAccountBuilder::MessageDb1, {"wxid_alice01", 1600000200, 1, false, "db1"});
+    if (c.brand) {
+        a.AddFriend("gh_brand0001", "Brand");
+        a.AddMessage(WeChatAccountBuilder::BrandDb, {"gh_brand0001", 1600000500, 1, false, "brand"});
+    }
+    if (c.fts) a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_alice01", 1600000100, 1, false, "main live"});
+    if (c.localStore) a.AddLocalStore({"wxid_alice01", 1600000300, 1, false, "stored"});
+    backup.Add(a);
+    backup.Finish();
+    auto m = backup.Manager(0x3000);
+    const WxAccountEntry* account = m->FindAccount(0);
+    ASSERT_NE(nullptr, account);
+    if (c.extraDbBroken) breakStoredFile(*m, account->messageDbFiles.at(0));
+    if (c.brandBroken) breakStoredFile(*m, account->brandDbPath);
+    if (c.ftsBroken) breakStoredFile(*m, account->ftsDbPath);
+
+    CWxAddressBook(m.get(), 0).Scan();
+    CWxSession session(m.get(), 0);
+    session.Scan();
+    CWxChat(m.get(), &session, 0).Scan();
+    EXPECT_EQ(m->stepTotal, m->stepDone);
+    EXPECT_EQ(CWxChat::StepTotal(int(account->messageDbFiles.size()), !account->brandDbPath.empty(),
+                                 int(account->lsmFiles.size()), !account->ftsDbPath.empty()),
+              m->stepTotal);
+    EXPECT_FALSE(wxtest::find(*m, 0, "main live").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stores, CWxChatSteps,
+    ::testing::Values(StepCase{"MainOnly", false, false, false, false, false, false, false},
+                      StepCase{"SearchIndex", false, false, false, false, true, false, false},
+                      StepCase{"DamagedSearchIndex", false, false, false, false, true, true, false},
+                      StepCase{"ExtraDatabase", true, false, false, false, false, false, false},
+                      StepCase{"DamagedExtraDatabase", true, true, false, false, false, false, false},
+                      StepCase{"ExtraDatabaseAndLocalStore", true, false, false, false, true, false, true},
+                      StepCase{"OfficialAccounts", true, false, true, false, true, false, false},
+                      StepCase{"DamagedOfficialAccounts", false, false, true, true, false, false, false}),
+    [](const ::testing::TestParamInfo<StepCase>& info) { return std::string(info.param.name); });
+
+} // namespace

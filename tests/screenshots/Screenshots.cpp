@@ -52,7 +52,6 @@
 #include "tests/kit/FakePreviewService.h"
 #include "tests/kit/FakeVoiceConverter.h"
 #include "tests/kit/QtTestHome.h"
-#include "tests/kit/SampleBackup.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -73,8 +72,12 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <mutex>
 
 namespace {
@@ -180,6 +183,43 @@ QList<NSDeletedFile> SampleFiles(const QString& stem, int n) {
 }
 
 // The recovery page: scanning, ended with counts, a result view, and the save panel.
+// A scan the user stopped: the status pane says so, the counts of what arrived stay.
+void RecoveryStopped(kit::FakeDeviceManage& manager, const QString& suffix) {
+    ApplicationResultViews views;
+    ViewController::Options options;
+    options.resultViews = views.Factory();
+    ViewController vc(manager, std::move(options));
+    vc.resize(1100, 820);
+    auto* page = dynamic_cast<NSDirizaView*>(vc.RecoveryPage());
+    if (!page) return;
+    vc.SwitchView(3);
+    manager.SetScanScript([](ScanFileDelegate& d, kit::FakeDeviceManage& m) {
+        QList<NSContactData> contacts;
+        for (const char* name : {"Anna Berg", "Marc Olsen", "Mum"}) {
+            NSContactData c;
+            c.setName(QString::fromLatin1(name));
+            contacts << c;
+        }
+        d.ScanContact(contacts);
+        kit::FakeDeviceManage::UntilStopped()(d, m);
+        // What the scan still hands over after the stop: the lists of the parsers it skipped.
+        d.ScanSMS({});
+        d.ScanCallLog({});
+    });
+    QStringList selection;
+    for (int t = 0; t < 17; ++t) selection << QString::fromLatin1(t == 5 || t == 6 || t == 7 ? "1" : "0");
+    page->StartScan(Device(), selection);
+    QTest::qWaitFor([&] { return manager.isScan(); }, 2000);
+    QTest::qWait(1300); // the contacts view reports its count
+    page->StopScanBt()->click();
+    QTest::qWaitFor([&] { return page->DirizaAllButton()->isEnabled(); }, 3000);
+    QTest::qWait(1300); // the views' and the status pane's one-second timers
+    page->StatusPage()->UpdateScanCompleteTimer();
+    Save(&vc, QStringLiteral("recovery-stopped") + suffix);
+    manager.SetScanScript({});
+    page->ClearData();
+}
+
 void RecoveryPages(kit::FakeDeviceManage& manager, const QString& suffix) {
     // With the application's own result views.
     ApplicationResultViews views;
@@ -524,10 +564,20 @@ void MediaViews(const QPalette& light) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // "--sample-backup <folder> [scale]": writes the kit's sample backup (live and deleted
+    // rows of every kind) for trying the application in a real window, and ends.
+    if (argc >= 3 && std::strcmp(argv[1], "--sample-backup") == 0) {
+        const std::filesystem::path folder(argv[2]);
+        const int scale = argc >= 4 ? std::max(1, std::atoi(argv[3])) : 1;
+        kit::SampleBackup::Build(folder, kit::BackupBuilder::Generation::ManifestDb, scale,
+                                 folder.parent_path() / (folder.filename().string() + ".scratch"));
+        std::filesystem::remove_all(folder.parent_path() / (folder.filename().string() + ".scratch"));
+        return 0;
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     kit::QtTestHome home;
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Diriza-IOS"));
+    AppDelegate::SetApplicationIdentity();
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     outFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("build/screenshots");
@@ -547,15 +597,21 @@ int main(int argc, char** argv) {
         int language;
         const char* tag;
     } looks[] = {{NSLanguageText::English, "en"}, {NSLanguageText::SimplifiedChinese, "zh-Hans"},
-                 {NSLanguageText::Arabic, "ar"}};
+                 {NSLanguageText::German, "de"}, {NSLanguageText::Arabic, "ar"}};
     for (const Look& look : looks) {
         SetLanguage(look.language);
         for (bool dark : {false, true}) {
             QApplication::setPalette(dark ? DarkPalette() : light);
             const QString suffix = QStringLiteral("-%1-%2").arg(QLatin1String(look.tag),
                                                                 dark ? QStringLiteral("dark") : QStringLiteral("light"));
-            MainPages(manager, suffix, look.language == NSLanguageText::English || look.language == NSLanguageText::SimplifiedChinese);
-            if (look.language == NSLanguageText::English) RecoveryPages(manager, suffix);
+            const bool allPages = look.language == NSLanguageText::English ||
+                                  look.language == NSLanguageText::SimplifiedChinese ||
+                                  look.language == NSLanguageText::German;
+            MainPages(manager, suffix, allPages);
+            if (look.language == NSLanguageText::English || look.language == NSLanguageText::German) {
+                RecoveryPages(manager, suffix);
+                if (!dark) RecoveryStopped(manager, suffix);
+            }
         }
     }
     QApplication::setPalette(light);
@@ -579,6 +635,11 @@ int main(int argc, char** argv) {
         status.ScanEndText();
         status.UpdateScanCompleteTimer();
         Save(&status, QStringLiteral("status-complete"));
+        status.SetDeviceInfo(QStringLiteral("Lena's iPhone"), QStringLiteral("iPhone12,1"), QStringLiteral("14.2"),
+                             QStringLiteral("F2LXK0ABCD12"));
+        status.ScanEndText(true);
+        status.UpdateScanCompleteTimer();
+        Save(&status, QStringLiteral("status-stopped"));
     }
     {
         NSWindowsAbout about;

@@ -77,7 +77,12 @@ TEST(NSWindowControllerCheckUpdateApp, AnswerTable) {
         EXPECT_EQ(*outcome, tc.update);
         EXPECT_EQ(f.window.isShowingUpdate(), tc.update);
         EXPECT_FALSE(f.window.isChecking());
-        EXPECT_EQ(f.window.titleText(), tc.update ? LanguageText("HasUpdate") : LanguageText("NotUpdate"));
+        // Only a readable answer without a newer version is "latest version"; a failed
+        // request or an unreadable answer says the check could not be made.
+        const bool readable = QString(tc.name) == "equal" || QString(tc.name) == "older";
+        EXPECT_EQ(f.window.titleText(), tc.update  ? LanguageText("HasUpdate")
+                                        : readable ? LanguageText("NotUpdate")
+                                                   : LanguageText("UpdateCheckFailed"));
         EXPECT_EQ(f.window.infoText(), tc.info);
         EXPECT_EQ(f.window.downloadAddress(), tc.download);
         EXPECT_EQ(f.server.requests().value(0).method, "GET");
@@ -91,6 +96,7 @@ TEST(NSWindowControllerCheckUpdateApp, RefusedAndWithoutAddress) {
         UpdateFixture f;
         f.address = "http://127.0.0.1:" + QString::number(kit::LoopbackHttpServer::RefusedPort()) + "/u.json";
         EXPECT_EQ(f.Check(), std::optional<bool>(false));
+        EXPECT_EQ(f.window.titleText(), LanguageText("UpdateCheckFailed"));
     }
     for (const QString& address : {QString(), QString("ftp://example.org/u.json"), QString("http://example.org/u.json"),
                                    QString("not an address")}) {
@@ -98,6 +104,8 @@ TEST(NSWindowControllerCheckUpdateApp, RefusedAndWithoutAddress) {
         f.address = address;
         EXPECT_EQ(f.Check(), std::optional<bool>(false)) << address.toStdString();
         EXPECT_EQ(f.server.requestCount(), 0);
+        // Nothing was checked: never "You are using the latest version".
+        EXPECT_EQ(f.window.titleText(), LanguageText("UpdateCheckFailed"));
     }
 }
 

@@ -5,6 +5,8 @@
 #include "app/pages/MainWindow.h"
 #include "app/pages/NSMainView.h"
 #include "app/pages/NSWindowsAbout.h"
+#include "app/pages/ViewController.h"
+#include "app/pages/NSGuideView.h"
 #include "app/pages/ServiceHooks.h"
 #include "platform/Paths.h"
 #include "tests/kit/FakeAlertPresenter.h"
@@ -12,10 +14,16 @@
 #include "tests/kit/FakeOpener.h"
 #include "tests/kit/QtTestMain.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QKeySequence>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QSettings>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -159,6 +167,86 @@ TEST_F(Delegate, AboutTexts) {
     EXPECT_EQ(about->VersionText()->text(),
               SafeFormat(LanguageText("ShowVersion"), {QCoreApplication::applicationVersion()}));
     about->close();
+}
+
+// Every service window can be reached from the running main window: the settings store
+// is loaded when the main page loads, the second feedback window has its Help item, and
+// the companion download leads to the guide, whose answer is recorded.
+TEST_F(Delegate, ServiceWindowsAreReachableFromTheMainWindow) {
+    int settingsLoads = 0, newFeedbacks = 0, guideAnswers = 0;
+    std::function<void()> downloadClosed;
+    int downloads = 0;
+    ServiceHooks::Current().loadSettings = [&] { ++settingsLoads; };
+    ServiceHooks::Current().showNewFeedback = [&] { ++newFeedbacks; };
+    ServiceHooks::Current().saveGuide = [&] { ++guideAnswers; };
+    ServiceHooks::Current().showDownloadPackage = [&](std::function<void()> closed) {
+        ++downloads;
+        downloadClosed = std::move(closed);
+    };
+    AppDelegate app(manager, {});
+    EXPECT_EQ(settingsLoads, 1);
+    app.applicationDidFinishLaunching();
+
+    QAction* item = app.MenuItem("FeedbackPhotosMenu");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(), LanguageText("FeedbackPhotosMenu"));
+    item->trigger();
+    EXPECT_EQ(newFeedbacks, 1);
+
+    app.Controller()->DownloadButton()->click();
+    EXPECT_EQ(downloads, 1);
+    ASSERT_TRUE(bool(downloadClosed));
+    downloadClosed(); // the download window closes: the guide comes
+    ASSERT_NE(app.Launcher()->Guide(), nullptr);
+    EXPECT_TRUE(app.Launcher()->Guide()->isVisible());
+    app.Launcher()->Guide()->IOSButton()->click();
+    EXPECT_EQ(guideAnswers, 1);
+    EXPECT_FALSE(app.Launcher()->Guide()->isVisible());
+    EXPECT_TRUE(app.Window()->isVisible());
+    app.Window()->close();
+}
+
+// Settings are filed under the organisation and the application; Quit has Ctrl+Q
+// whatever the desktop binds; Qt's own texts follow the language menu.
+TEST_F(Delegate, IdentityQuitKeyAndQtTexts) {
+    const QString organisation = QCoreApplication::organizationName(), name = QCoreApplication::applicationName();
+    AppDelegate::SetApplicationIdentity();
+    EXPECT_EQ(QCoreApplication::organizationName(), "Diriza");
+    EXPECT_EQ(QCoreApplication::applicationName(), "Diriza-IOS");
+    EXPECT_TRUE(QSettings().fileName().contains("Diriza/Diriza-IOS")) << QSettings().fileName().toStdString();
+    QCoreApplication::setOrganizationName(organisation);
+    QCoreApplication::setApplicationName(name);
+
+    AppDelegate app(manager, {});
+    app.applicationDidFinishLaunching();
+    QAction* quit = app.MenuItem("OutApp");
+    ASSERT_NE(quit, nullptr);
+    EXPECT_TRUE(quit->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+    EXPECT_TRUE(AppDelegate::QuitShortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+    quit->trigger();
+    EXPECT_FALSE(app.Window()->isVisible());
+
+    const QString german = QFileInfo::exists(QDir(QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+                                                 .filePath("qtbase_de.qm"))
+                               ? QStringLiteral("Suchen in:")
+                               : QStringLiteral("Look in:");
+    app.setLanguage(NSLanguageText::German);
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), german);
+    app.setLanguage(NSLanguageText::English);
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), "Look in:");
+}
+
+// Closing the main window quits even while another window (a preview, a feedback
+// window) is open: the other windows close with it, after the clean-up.
+TEST_F(Delegate, ClosingTheMainWindowClosesTheOtherWindows) {
+    AppDelegate app(manager, {});
+    app.applicationDidFinishLaunching();
+    QWidget preview;
+    preview.show();
+    ASSERT_TRUE(preview.isVisible());
+    app.Window()->close();
+    EXPECT_FALSE(preview.isVisible());
+    EXPECT_TRUE(app.Window()->isHidden());
 }
 
 } // namespace

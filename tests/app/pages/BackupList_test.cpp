@@ -14,10 +14,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <cstdlib>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <plist/plist.h>
 
@@ -256,6 +258,67 @@ TEST_F(BackupPage, PickingABadFolderShowsErrBackup) {
     ASSERT_NE(page.Selected(), nullptr);
     EXPECT_EQ(page.Selected()->GetBackUpPath(), support.path() + "/pick");
     page.Chooser()->BackButtonWidget()->click();
+    EXPECT_FALSE(page.isChoosing());
+}
+
+// "Open Folder…" asks for a folder; the folder of a backup, or a file inside it such as
+// its "Info.plist", opens the chooser for that backup.
+TEST_F(BackupPage, OpenFolderChoosesAFolderAndAFileTakesItsFolder) {
+    const QString backup = support.path() + "/elsewhere/backup1";
+    WriteFile(backup + "/Info.plist", InfoPlist("Picked", "ABCDEF0123"));
+    const struct {
+        const char* name;
+        QString picked;
+    } cases[] = {
+        {"the backup folder", backup},
+        {"its Info.plist", backup + "/Info.plist"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        NSiTunesView page(manager);
+        page.show();
+        picker.QueueAnswer({c.picked});
+        page.PreviewBtEvent();
+        ASSERT_FALSE(picker.Requests().isEmpty());
+        EXPECT_TRUE(picker.Requests().back().chooseFolders);
+        EXPECT_FALSE(picker.Requests().back().chooseFiles);
+        EXPECT_TRUE(alerts.Texts().isEmpty());
+        EXPECT_TRUE(page.isChoosing());
+        ASSERT_NE(page.Selected(), nullptr);
+        EXPECT_EQ(page.Selected()->GetBackUpPath(), backup);
+        EXPECT_EQ(page.Selected()->getDeviceName(), "Picked");
+    }
+}
+
+// The real picker opens its dialog in folder mode for this request.
+TEST(BackupPageRealPicker, DialogIsInFolderMode) {
+    QTemporaryDir support;
+    Paths::SetApplicationSupport(support.path());
+    kit::FakeDeviceManage manager;
+    kit::FakeAlertPresenter alerts;
+    NSiTunesView page(manager);
+    page.show();
+    bool seen = false;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    bool dirsOnly = false;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        seen = true;
+        mode = dialog->fileMode();
+        dirsOnly = dialog->testOption(QFileDialog::ShowDirsOnly);
+        poll.stop();
+        dialog->reject();
+    });
+    poll.start();
+    page.PreviewBtEvent();
+    Paths::ResetOverrides();
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(mode, QFileDialog::Directory);
+    EXPECT_TRUE(dirsOnly);
+    EXPECT_TRUE(alerts.Texts().isEmpty());
     EXPECT_FALSE(page.isChoosing());
 }
 

@@ -111,6 +111,20 @@ TEST_F(SavePage, ThreeTickedOfFiveRowsCountsToThreeOfThree) {
     EXPECT_EQ(opener.Opened()[0].toLocalFile(), out);
 }
 
+// "open" on a desktop without a program for folders tells the user where the files are.
+TEST_F(SavePage, OpenWithoutADesktopOpenerSaysWhereTheFilesAre) {
+    opener.result = false;
+    page->TickRow(0, true);
+    picker.QueueAnswer({out});
+    page->DirizaAllButton()->click();
+    ASSERT_TRUE(WaitFor([&] { return FinalAlertShown(); }));
+    ASSERT_EQ(opener.Opened().size(), 1);
+    ASSERT_GE(alerts.Alerts().size(), 2);
+    EXPECT_EQ(alerts.Alerts().last().alert.informativeText,
+              SafeFormat(NSLanguageText::Text("SavedFilesFolderTitle"), {QDir::toNativeSeparators(out)}));
+    EXPECT_EQ(alerts.Alerts().last().alert.buttons, QStringList{NSLanguageText::Text("ok")});
+}
+
 TEST_F(SavePage, TheNameLineNamesTheLastRowWritten) {
     page->TickRow(1, true);
     picker.QueueAnswer({out});

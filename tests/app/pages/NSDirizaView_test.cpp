@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextDocument>
 
 #include <thread>
 
@@ -22,6 +23,12 @@ namespace {
 using pagetest::Files;
 using pagetest::Selection;
 using pagetest::WaitFor;
+
+QString PlainText(const QString& html) {
+    QTextDocument doc;
+    doc.setHtml(html);
+    return doc.toPlainText();
+}
 
 class FlagPage : public pagetest::PageTest<pagetest::FlagManager> {};
 class ScanPage : public pagetest::PageTest<kit::FakeDeviceManage> {
@@ -177,6 +184,48 @@ TEST_F(ScanPage, PauseResumeAndStopWhilePaused) {
     ASSERT_TRUE(WaitFor([&] { return page->ProgressView()->isHidden(); }));
     EXPECT_EQ(manager.Calls().filter("SetPauseScan").join(","), "SetPauseScan 0,SetPauseScan 1,SetPauseScan 0");
     EXPECT_TRUE(manager.Calls().contains("StopScan"));
+}
+
+// A stopped scan says so on the status page, never shows the completed state, keeps the
+// count of what arrived before the stop, and shows no "(0)" for a type whose parser the
+// stop cut off (the scan still hands over its empty list).
+TEST_F(ScanPage, StoppedScanSaysStoppedAndKeepsTheArrivedCounts) {
+    NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
+    manager.SetScanScript([](ScanFileDelegate& d, kit::FakeDeviceManage& m) {
+        d.ScanContact(QList<NSContactData>(3));
+        kit::FakeDeviceManage::UntilStopped()(d, m);
+        d.ScanSMS({});
+    });
+    page->StartScan(pagetest::Device(), Selection({5, 7}));
+    auto countOf = [&](int type) {
+        for (const auto& r : page->TypeList().Rows())
+            if (!r.isTypeHead && r.Type == type) return r.nNum;
+        return -2;
+    };
+    ASSERT_TRUE(WaitFor([&] { return countOf(7) == 3; }));
+    page->StopScanBt()->click();
+    ASSERT_TRUE(WaitFor([&] { return page->ProgressView()->isHidden(); }));
+    ASSERT_TRUE(page->StatusPage()->isScanComplete());
+    page->StatusPage()->UpdateScanCompleteTimer();
+    EXPECT_TRUE(page->StatusPage()->isScanStopped());
+    EXPECT_FALSE(page->StatusPage()->isWaiting());
+    EXPECT_EQ(page->StatusPage()->TitleImageName(), "default_title");
+    EXPECT_EQ(PlainText(page->StatusPage()->OperationHtml()), "1. " + NSLanguageText::Text("ScanStop"));
+    EXPECT_EQ(countOf(7), 3);
+    EXPECT_EQ(countOf(5), -1);
+    EXPECT_EQ(CallsOf(5, "AddDirizaFile"), 1);
+    // A language change keeps the stopped state.
+    page->StatusPage()->setLanguage(NSLanguageText::English);
+    EXPECT_EQ(PlainText(page->StatusPage()->OperationHtml()), "1. " + NSLanguageText::Text("ScanStop"));
+    // The next scan that runs to its end is complete again.
+    manager.SetScanScript([](ScanFileDelegate& d, kit::FakeDeviceManage&) { d.ScanSMS({}); });
+    page->StartScan(pagetest::Device(), Selection({5, 7}));
+    ASSERT_TRUE(WaitFor([&] { return page->ProgressView()->isHidden(); }));
+    page->StatusPage()->UpdateScanCompleteTimer();
+    EXPECT_FALSE(page->StatusPage()->isScanStopped());
+    EXPECT_EQ(page->StatusPage()->TitleImageName(), "default_title2");
+    EXPECT_EQ(PlainText(page->StatusPage()->OperationHtml()), "1. " + NSLanguageText::Text("CompleteScanText"));
+    EXPECT_EQ(countOf(5), 0);
 }
 
 TEST_F(ScanPage, BackHomeCancelKeepsEverythingOkClearsAndDropsLateResults) {

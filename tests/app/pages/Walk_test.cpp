@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -113,35 +114,52 @@ TEST(Walk, BackupRoadWithTheRealAnalysis) {
     Paths::ResetOverrides();
 }
 
-TEST(Walk, EncryptedKitBackupEndsWithTheEncryptedAlert) {
+// A backup chosen on the backup list that cannot be analysed: the message speaks of the
+// backup (for an unreadable one, with its folder) and the user stays on the backup list.
+TEST(Walk, UnusableKitBackupsKeepTheUserOnTheBackupList) {
     NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
-    QTemporaryDir support, cache;
-    Paths::SetApplicationSupport(support.path());
-    const std::string udid = "fedcba9876543210fedcba9876543210fedcba98";
-    const std::filesystem::path folder = std::filesystem::path(Paths::BackupsFolder().toStdString()) / udid;
-    {
-        kit::BackupBuilder builder(folder, kit::BackupBuilder::Generation::ManifestDb);
-        builder.SetDevice("Locked", udid, "SER", "iPhone12,1");
-        builder.SetEncrypted(true);
-        builder.Finish();
+    enum Damage { Encrypted, TruncatedManifest };
+    for (Damage damage : {Encrypted, TruncatedManifest}) {
+        SCOPED_TRACE(int(damage));
+        QTemporaryDir support, cache;
+        Paths::SetApplicationSupport(support.path());
+        const std::string udid = "fedcba9876543210fedcba9876543210fedcba98";
+        const std::filesystem::path folder = std::filesystem::path(Paths::BackupsFolder().toStdString()) / udid;
+        {
+            kit::BackupBuilder builder(folder, kit::BackupBuilder::Generation::ManifestDb);
+            builder.SetDevice("Locked", udid, "SER", "iPhone12,1");
+            builder.SetEncrypted(damage == Encrypted);
+            builder.Finish();
+        }
+        if (damage == TruncatedManifest) std::filesystem::resize_file(folder / "Manifest.db", 100);
+        kit::FakeAlertPresenter alerts;
+        DeviceManage::Services services;
+        services.cacheFolder = cache.path();
+        DeviceManage manager(services);
+        {
+            ViewController vc(manager, {});
+            vc.show();
+            vc.BackupButton()->click();
+            ASSERT_EQ(vc.BackupPage()->Model().rowCount(), 1);
+            vc.BackupPage()->SelectDeviceInfo(vc.BackupPage()->Model().At(0));
+            vc.BackupPage()->Chooser()->StartButton()->click();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !alerts.Alerts().isEmpty(); }, 20000));
+            const QString text = alerts.Alerts()[0].alert.informativeText;
+            if (damage == Encrypted) {
+                EXPECT_EQ(text, LanguageText("IsEncryptedTitle"));
+            } else {
+                EXPECT_NE(text, LanguageText("BackUpFailureTitle"));
+                EXPECT_TRUE(text.contains(QString::fromStdString(folder.string()))) << text.toStdString();
+                EXPECT_EQ(text, SafeFormat(LanguageText("BackupReadFailureTitle"),
+                                           {QDir::toNativeSeparators(QString::fromStdString(folder.string()))}));
+            }
+            EXPECT_EQ(vc.CurrentPage(), 1);
+            EXPECT_FALSE(vc.BackupPage()->isChoosing());
+            EXPECT_EQ(vc.BackupPage()->Model().rowCount(), 1);
+            manager.WaitForTasks();
+        }
+        Paths::ResetOverrides();
     }
-    kit::FakeAlertPresenter alerts;
-    DeviceManage::Services services;
-    services.cacheFolder = cache.path();
-    DeviceManage manager(services);
-    {
-        ViewController vc(manager, {});
-        vc.show();
-        vc.BackupButton()->click();
-        ASSERT_EQ(vc.BackupPage()->Model().rowCount(), 1);
-        vc.BackupPage()->SelectDeviceInfo(vc.BackupPage()->Model().At(0));
-        vc.BackupPage()->Chooser()->StartButton()->click();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !alerts.Alerts().isEmpty(); }, 20000));
-        EXPECT_EQ(alerts.Alerts()[0].alert.informativeText, LanguageText("IsEncryptedTitle"));
-        EXPECT_EQ(vc.CurrentPage(), 0);
-        manager.WaitForTasks();
-    }
-    Paths::ResetOverrides();
 }
 
 } // namespace
