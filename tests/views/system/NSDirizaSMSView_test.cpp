@@ -296,11 +296,11 @@ TEST_F(SmsView, CsvFilesWithHostileText) {
     const QByteArray del = LanguageText("Delete").toUtf8(), kept = LanguageText("NotDelete").toUtf8();
     const QByteArray unknown = LanguageText("Unknown").toUtf8();
     EXPECT_EQ(bom + header + "+1666," + unknown + ",2020/01/02 03:04:05," + sent + "," + del +
-                  ",Old\xEF\xBC\x8C deletedline\n" + "+1666," + unknown + ", ," + received + "," + kept + ",hello again\n",
+                  ",\"Old, deleted\nline\"\n" + "+1666," + unknown + ", ," + received + "," + kept + ",hello again\n",
               Read(SmsDir() + "/+1666.csv"));
-    EXPECT_EQ(bom + header + "a/b,Doe\xEF\xBC\x8C Jane,2020/01/02 03:04:05," + received + "," + kept +
-                  ",\"say \"\"hi\"\"now\"\n" + "a/b,Doe\xEF\xBC\x8C Jane,2020/01/02 03:04:05," + sent + "," + kept + "," +
-                  QString::fromUtf8("你好 😀").toUtf8() + "\n" + "a/b,Doe\xEF\xBC\x8C Jane, ," + received + "," + kept + ", \n",
+    EXPECT_EQ(bom + header + "a/b,\"Doe, Jane\",2020/01/02 03:04:05," + received + "," + kept +
+                  ",\"say \"\"hi\"\"\r\nnow\"\n" + "a/b,\"Doe, Jane\",2020/01/02 03:04:05," + sent + "," + kept + "," +
+                  QString::fromUtf8("你好 😀").toUtf8() + "\n" + "a/b,\"Doe, Jane\", ," + received + "," + kept + ", \n",
               Read(SmsDir() + "/a_b.csv"));
     // Keys that come out alike get their own files; the empty key is "Unknown".
     EXPECT_TRUE(Read(SmsDir() + "/a_b (2).csv").endsWith(",x\n"));
