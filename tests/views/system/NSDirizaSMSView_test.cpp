@@ -18,8 +18,10 @@
 #include <QImage>
 #include <QListView>
 #include <QPalette>
+#include <QTest>
 
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -164,6 +166,55 @@ TEST_F(SmsView, ConversationsAndMessages) {
     view.SetShowDeleteFile(true);
     EXPECT_EQ(0, view.MessageModel().Count());
     EXPECT_EQ(QStringList({"+1666"}), ShownKeys());
+}
+
+TEST_F(SmsView, MessagesFollowTheTableAfterClicksAndSearches) {
+    // What the user did after opening "+1555", and what is listed then.
+    struct Case {
+        const char* step;
+        std::function<void()> act;
+        int messages;
+    } cases[] = {
+        {"a click below the last conversation",
+         [this] {
+             auto* table = view.PhoneList();
+             const QRect last = table->visualRect(table->model()->index(table->model()->rowCount() - 1, 1));
+             ASSERT_LT(last.bottom() + 20, table->viewport()->height());
+             QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, QPoint(last.center().x(), last.bottom() + 20));
+         },
+         0},
+        {"a search, then the search cleared",
+         [this] {
+             view.SearchKey("hello");
+             view.SearchKey(QString());
+         },
+         0},
+        {"a search that hides the conversation",
+         [this] { view.SearchKey("who?"); },
+         0},
+        {"a click on another conversation",
+         [this] {
+             auto* table = view.PhoneList();
+             const QRect row = table->visualRect(table->model()->index(RowOf("+1666"), 1));
+             QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, row.center());
+         },
+         2},
+    };
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        view.SearchKey(QString());
+        Load();
+        auto* table = view.PhoneList();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                          table->visualRect(table->model()->index(RowOf("+1555"), 1)).center());
+        ASSERT_EQ(2, view.MessageModel().Count());
+        ASSERT_EQ("Hello there", view.MessageModel().MessageAt(0)->Content());
+        c.act();
+        EXPECT_EQ(c.messages, view.MessageModel().Count());
+        if (c.messages) EXPECT_EQ("Old, deleted\nline", view.MessageModel().MessageAt(0)->Content());
+    }
 }
 
 TEST_F(SmsView, AnEmptyDeliveryShowsNothingFound) {
