@@ -349,8 +349,8 @@ TEST_F(AudioPreviews, RefusedBytesShowTheTextAndPlayDoesNothing) {
     EXPECT_EQ(kNotResources, view->loadingText()->text());
     EXPECT_EQ(0.0, view->durationSeconds());
     EXPECT_TRUE(log.join('\n').contains(QStringLiteral("no decoder")));
-    QTest::qWait(10);  // the refused player is released
-    EXPECT_EQ(nullptr, view->platformPlayer());
+    // The refused player is released.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->platformPlayer() == nullptr; }, 5000));
     view->playEvent();
     EXPECT_FALSE(view->isPlaying());
 }
@@ -421,7 +421,8 @@ class VideoPreviews : public Previews {
     }
     void TearDown() override {
         VideoPreView::DropInstance();
-        QTest::qWait(120);
+        // The dropped window's link goes on its own timer.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return LinksInWork() == 0; }, 5000));
         VideoPreView::SetPlayerFactory({});
         EXPECT_EQ("", kit::FolderSnapshot::Take(backup).DiffFrom(before));
         Previews::TearDown();
@@ -446,12 +447,11 @@ TEST_F(VideoPreviews, LinkLifeAcrossWindows) {
     second->ShowVideoFilePreView(Q(backup / "video"));
     const QString link2 = second->DeleteFilePath();
     EXPECT_NE(link1, link2);
-    QTest::qWait(150);
-    EXPECT_FALSE(QFileInfo(link1).isSymLink());
+    // Each link goes on its window's deletion timer: wait for that, not for a time.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo(link1).isSymLink(); }, 5000));
     EXPECT_TRUE(QFileInfo(link2).isSymLink());
     second->CloesButtonEvent();
-    QTest::qWait(150);
-    EXPECT_FALSE(QFileInfo(link2).isSymLink());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo(link2).isSymLink(); }, 5000));
     EXPECT_EQ(0u, LinksInWork());
 }
 
