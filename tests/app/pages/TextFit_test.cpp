@@ -55,8 +55,22 @@ QString Name(const QWidget* w) {
 QStringList Clipped(QWidget* root) {
     QStringList problems;
     for (QLabel* l : root->findChildren<QLabel*>()) {
-        if (!l->isVisibleTo(root) || l->text().isEmpty() || l->wordWrap() || Qt::mightBeRichText(l->text()))
+        if (!l->isVisibleTo(root) || l->text().isEmpty() || Qt::mightBeRichText(l->text())) continue;
+        if (l->wordWrap()) {
+            // A wrapped text needs the height of its lines, and room for its longest word.
+            // (The label's minimum width is that of its longest unbreakable piece.)
+            const int width = l->width();
+            const int word = l->minimumSizeHint().width();
+            const int height = l->heightForWidth(l->width());
+            if (word > width || height > l->height())
+                problems << QStringLiteral("%1: %2 (wrapped: needs %3x%4, has %5x%6)")
+                                .arg(Name(l), l->text())
+                                .arg(word)
+                                .arg(height)
+                                .arg(width)
+                                .arg(l->height());
             continue;
+        }
         const int need = TextWidth(l->fontMetrics(), l->text());
         const int have = l->contentsRect().width() - 2 * l->margin() - std::max(0, l->indent());
         if (need > have) problems << QStringLiteral("%1: %2 (needs %3, has %4)").arg(Name(l), l->text()).arg(need).arg(have);
@@ -190,7 +204,12 @@ class TextFit : public ::testing::TestWithParam<double> {
 TEST_P(TextFit, HomePages) {
     kit::FakeDeviceManage manager;
     ViewController vc(manager, {});
-    vc.resize(kWindowSize);
+    // As the application's window: sized to its English content when it opens, and kept
+    // at that size when another language is chosen.
+    NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
+    vc.setLanguage(NSLanguageText::English);
+    vc.adjustSize();
+    vc.setFixedSize(vc.size());
     vc.show();
     EachLanguage([&](int language) {
         vc.setLanguage(language);
