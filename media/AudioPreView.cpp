@@ -3,12 +3,15 @@
 #include "media/MediaImages.h"
 #include "media/MediaLog.h"
 #include "media/MediaText.h"
+#include "media/PreviewWindow.h"
 #include "media/QtMediaPlayer.h"
+#include "media/QtPcmSink.h"
 
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QSlider>
@@ -113,10 +116,33 @@ AudioPreView* AudioPreView::shareInstance() {
     return instance;
 }
 
+namespace {
+std::function<bool()>& outputProbe() {
+    static std::function<bool()> probe;
+    return probe;
+}
+} // namespace
+
+void AudioPreView::SetOutputProbe(std::function<bool()> probe) { outputProbe() = std::move(probe); }
+
+bool AudioPreView::checkOutput() {
+    const bool there = outputProbe() ? outputProbe()() : QtPcmSink::HasOutputDevice();
+    if (there) return true;
+    mediaLog(QStringLiteral("AudioPreView: no sound output is available"));
+    showLoading("AudioNoOutput", false);
+    return false;
+}
+
 void AudioPreView::showWindow() {
-    show();
-    raise();
-    activateWindow();
+    PreviewWindow::ShowInFront(this);
+}
+
+void AudioPreView::keyPressEvent(QKeyEvent* event) {
+    if (PreviewWindow::IsCloseKey(event)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void AudioPreView::setButtonImage(const char* name) {
@@ -206,6 +232,11 @@ void AudioPreView::ShowAudFilePreview(const QString& path) {
         showLoading("NotResources", false);
         return;
     }
+    if (!checkOutput()) {
+        AudioFile.clear();
+        duration = 0;
+        return;
+    }
     showControls();
     videoSlider->setRange(0, int(std::min(duration * 1000.0, double(INT_MAX))));
     videoSlider->setValue(0);
@@ -229,6 +260,7 @@ void AudioPreView::ShowAmrFilePreview(const QByteArray& data) {
     setButtonImage("Audio_play_bt");
     videoSlider->setEnabled(true);
     volumeSlider->setEnabled(true);
+    if (!checkOutput()) return;
     player = players(false);
     if (!player) {
         showLoading("NotResources", false);
@@ -285,7 +317,12 @@ void AudioPreView::playEvent() {
             setButtonImage("Audio_pause_bt");
             if (!timer.isActive()) timer.start();
         } else if (!AudioFile.isEmpty()) {
-            if (_AudPlay->APlay(AudioFile) != 1) return;
+            if (_AudPlay->APlay(AudioFile) != 1) {
+                // The decoded sound is gone from the work folder: say so, do not sit silent.
+                AudioFile.clear();
+                showLoading("FileIsNoExists", false);
+                return;
+            }
             isPlay = false;
             setButtonImage("Audio_pause_bt");
             AudFilePlayUpdateTimer.start();

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -24,6 +25,9 @@ class AudioPreView : public QWidget {
     explicit AudioPreView(PcmSinkFactory sinks = {}, MediaPlayerFactory players = {}, QWidget* parent = nullptr);
     ~AudioPreView() override;
     static AudioPreView* shareInstance();
+    // Tells whether a sound output is there to play on (tests; empty: the system's default
+    // audio output). Without one the window says so in place of the controls.
+    static void SetOutputProbe(std::function<bool()> probe);
 
     void showWindow();
     QWidget* window() { return this; }
@@ -65,9 +69,12 @@ class AudioPreView : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void prepare();
+    // False, with the text shown, when no sound output is there.
+    bool checkOutput();
     void showLoading(const char* key, bool spinning);
     void showControls();
     void setReady();

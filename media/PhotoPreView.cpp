@@ -2,12 +2,14 @@
 
 #include "media/MediaLog.h"
 #include "media/MediaText.h"
+#include "media/PreviewWindow.h"
 #include "platform/ImageFileReader.h"
 
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -37,9 +39,15 @@ PhotoPreView* PhotoPreView::shareInstance() {
 }
 
 void PhotoPreView::showWindow() {
-    show();
-    raise();
-    activateWindow();
+    PreviewWindow::ShowInFront(this);
+}
+
+void PhotoPreView::keyPressEvent(QKeyEvent* event) {
+    if (PreviewWindow::IsCloseKey(event)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void PhotoPreView::changeEvent(QEvent* event) {
@@ -50,8 +58,11 @@ void PhotoPreView::changeEvent(QEvent* event) {
 void PhotoPreView::ShowPhotoFilePreview(const QString& path) {
     Text->hide();
     PhotoView->hide();
-    QSize box(1920, 1080);
-    if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) box = s->availableGeometry().size();
+    const QRect area = PreviewWindow::AvailableArea(this);
+    const QMargins frame = PreviewWindow::FrameOf(this);
+    const QMargins margins = layout()->contentsMargins();
+    const QSize chrome(margins.left() + margins.right(), margins.top() + margins.bottom());
+    const QSize box = PreviewWindow::ContentRoom(chrome, frame, area);
     QString why;
     QImage image;
     if (!QFileInfo(path).isFile())
@@ -65,8 +76,10 @@ void PhotoPreView::ShowPhotoFilePreview(const QString& path) {
         Text->show();
         return;
     }
+    // The whole picture on the screen: scaled down with its aspect kept when larger.
+    if (image.width() > box.width() || image.height() > box.height())
+        image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     PhotoView->setPixmap(QPixmap::fromImage(image));
     PhotoView->show();
-    const QSize want = image.size().expandedTo(QSize(200, 150)) + QSize(24, 24);
-    resize(want.boundedTo(box));
+    setGeometry(PreviewWindow::FitGeometry(image.size().expandedTo(QSize(200, 150)), chrome, frame, area));
 }

@@ -19,6 +19,7 @@ class PhotoPreView : public QWidget {
 
   protected:
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QLabel* PhotoView = nullptr;

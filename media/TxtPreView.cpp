@@ -2,11 +2,13 @@
 
 #include "media/MediaLog.h"
 #include "media/MediaText.h"
+#include "media/PreviewWindow.h"
 #include "platform/ImageFileReader.h"
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -19,6 +21,7 @@ TxtPreView::TxtPreView(QWidget* parent) : QWidget(parent, Qt::Window) {
     showText->setObjectName(QStringLiteral("ShowText"));
     showText->setReadOnly(true);
     layout->addWidget(showText);
+    // The text view passes Esc on: it closes the window.
     resize(560, 420);
 }
 
@@ -28,9 +31,15 @@ TxtPreView* TxtPreView::shareInstance() {
 }
 
 void TxtPreView::showWindow() {
-    show();
-    raise();
-    activateWindow();
+    PreviewWindow::ShowInFront(this);
+}
+
+void TxtPreView::keyPressEvent(QKeyEvent* event) {
+    if (PreviewWindow::IsCloseKey(event)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 QString TxtPreView::TextOf(const QByteArray& head, bool more) {

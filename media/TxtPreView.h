@@ -21,6 +21,9 @@ class TxtPreView : public QWidget {
     // kMaxBytes (on a character boundary) with a last line "…" when there was more.
     static QString TextOf(const QByteArray& head, bool more);
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     QPlainTextEdit* showText = nullptr;
 };

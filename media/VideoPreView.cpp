@@ -1,14 +1,18 @@
 #include "media/VideoPreView.h"
 
+#include "media/PreviewWindow.h"
+
 #include "media/MediaLog.h"
 #include "media/MediaText.h"
 #include "media/MediaWorkFolder.h"
+#include "media/PreviewWindow.h"
 #include "media/QtMediaPlayer.h"
 
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
@@ -83,17 +87,24 @@ void VideoPreView::SetPlayerFactory(MediaPlayerFactory f) { defaultPlayers() = s
 void VideoPreView::SetDeletionDelay(int ms) { deletionDelay = ms; }
 
 void VideoPreView::showWindow() {
-    show();
-    raise();
-    activateWindow();
+    PreviewWindow::ShowInFront(this);
+}
+
+void VideoPreView::keyPressEvent(QKeyEvent* event) {
+    if (PreviewWindow::IsCloseKey(event)) {
+        CloesButtonEvent();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 QRect VideoPreView::availableArea() const {
-    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    return s ? s->availableGeometry() : QRect(0, 0, 1280, 800);
+    return PreviewWindow::AvailableArea(this);
 }
 
-QRect VideoPreView::WindowGeometry(const QSize& natural, const QRect& available) {
+QRect VideoPreView::WindowGeometry(const QSize& natural, const QRect& screenArea, const QMargins& frame) {
+    // The client area the framed window may take.
+    const QRect available = screenArea.marginsRemoved(frame);
     QSizeF size(natural.isValid() && !natural.isEmpty() ? natural : kFirstSize);
     const double scale = (size.width() > 1080 || size.height() > 720) ? 2.0 : 1.0;
     size /= scale;
@@ -173,7 +184,7 @@ void VideoPreView::onLoaded() {
     }
     LoadAnimation->hide();
     playView_->show();
-    setGeometry(WindowGeometry(p->videoSize(), availableArea()));
+    setGeometry(WindowGeometry(p->videoSize(), availableArea(), PreviewWindow::FrameOf(this)));
 }
 
 void VideoPreView::PlayerStatusFailed() {

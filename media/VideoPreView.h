@@ -2,6 +2,7 @@
 #include "media/XSMediaPlayer.h"
 #include "platform/IMediaPlayer.h"
 
+#include <QMargins>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -41,8 +42,9 @@ class VideoPreView : public QWidget, public XSMediaPlayerDelegate {
 
     // The window's frame for a video of natural size `natural` on a screen whose available
     // area is `available`: halved when wider than 1080 or taller than 720, then scaled down
-    // to fit (aspect kept), at least 320 x 200, centred in the area.
-    static QRect WindowGeometry(const QSize& natural, const QRect& available);
+    // to fit (aspect kept), at least 320 x 200, centred in the area. With a window `frame`
+    // (title bar, borders) the framed window fits the area.
+    static QRect WindowGeometry(const QSize& natural, const QRect& available, const QMargins& frame = {});
 
     XSMediaPlayer* playView() const { return playView_; }
     QString DeleteFilePath() const { return deleteFilePath; }
@@ -51,6 +53,7 @@ class VideoPreView : public QWidget, public XSMediaPlayerDelegate {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void fail(const QString& why);

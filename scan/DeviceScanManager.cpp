@@ -555,8 +555,10 @@ void DeviceScanManager::ConvertSms(void* records) {
             message.setBDelete(m->deleted);
             message.setLDataTime(m->date);
             message.setAlignment(m->type != 0 ? 1 : 0);
-            message.setTime(
-                QDateTime::fromSecsSinceEpoch(m->date).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+            // A date of 0 is no date known: no time is shown for it.
+            if (m->date != 0)
+                message.setTime(
+                    QDateTime::fromSecsSinceEpoch(m->date).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
             head.mutableSMSDataList().append(message);
         }
         // A conversation without any shown message is left out.

@@ -61,8 +61,14 @@ void NSDirizaTypeListCell::paint(QPainter* painter, const QStyleOptionViewItem& 
     painter->restore();
 }
 
-QSize NSDirizaTypeListCell::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-    return QSize(200, std::max(26, option.fontMetrics.height() + 8));
+QSize NSDirizaTypeListCell::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    // As wide as the row's text needs after the box and the icon.
+    const bool head = index.data(HeadRole).toBool();
+    QFont font = option.font;
+    font.setBold(head);
+    const int text = QFontMetrics(font).horizontalAdvance(index.data(Qt::DisplayRole).toString());
+    const int width = TextRect(QRect(0, 0, 0, 0), head).left() + text + 8;
+    return QSize(std::max(200, width), std::max(26, option.fontMetrics.height() + 8));
 }
 
 bool NSDirizaTypeListCell::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,

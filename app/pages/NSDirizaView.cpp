@@ -27,6 +27,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -261,6 +263,20 @@ void NSDirizaView::ReloadList() {
         listModel.appendRow(item);
     }
     DeviceNameButton_->setChecked(typeList.DeviceTicked());
+    FitTypeList();
+}
+
+void NSDirizaView::FitTypeList() {
+    QStyleOptionViewItem option;
+    option.initFrom(DirizaTypeList_);
+    option.font = DirizaTypeList_->font();
+    option.fontMetrics = QFontMetrics(option.font);
+    int widest = DeviceNameButton_->sizeHint().width();
+    for (int i = 0; i < listModel.rowCount(); ++i)
+        widest = std::max(widest, cell->sizeHint(option, listModel.index(i, 0)).width() +
+                                      2 * DirizaTypeList_->frameWidth() +
+                                      DirizaTypeList_->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    leftPane->setFixedWidth(std::max(240, widest));
 }
 
 void NSDirizaView::SyncTicks() {
@@ -273,6 +289,7 @@ void NSDirizaView::SyncTicks() {
         if (item->text() != text) item->setText(text);
     }
     DeviceNameButton_->setChecked(typeList.DeviceTicked());
+    FitTypeList();
 }
 
 void NSDirizaView::ApplySelection(const DirizaTypeList::ViewSelection& selection) {
@@ -385,6 +402,7 @@ void NSDirizaView::RenewProgressText() {
 
 void NSDirizaView::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange && leftPane) FitTypeList();
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
         const bool nowDark = IAppearance::Dark(this);
         if (nowDark != dark) {

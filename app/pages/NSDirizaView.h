@@ -171,6 +171,8 @@ class NSDirizaView final : public QWidget,
     void LoadDirizaTypeList(const QStringList& selection);
     void ReloadList();
     void SyncTicks();
+    // The left pane as wide as its widest row (type list and device box), at least 240.
+    void FitTypeList();
     void ApplySelection(const DirizaTypeList::ViewSelection& selection);
     // Shows or hides the show-deleted switch and the search field for the type.
     void SetShowDeleteFile(int type);

@@ -43,7 +43,9 @@ NSiTunesView::NSiTunesView(IDeviceManage& manager, QWidget* parent)
     iTunesTable->setFocusPolicy(Qt::NoFocus);
     iTunesTable->verticalHeader()->hide();
     iTunesTable->verticalHeader()->setDefaultSectionSize(44);
-    iTunesTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // Each column as wide as its title and cells; the first (the name) takes the rest.
+    iTunesTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    iTunesTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     iTunesTable->setShowGrid(false);
     iTunesTable->setMouseTracking(true);
     column->addWidget(iTunesTable, 1);

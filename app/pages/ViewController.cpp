@@ -116,6 +116,8 @@ ViewController::ViewController(IDeviceManage& manager, Options options, QWidget*
     DeviceDiriza_Blue = new QLabel(NavigationView);
     DeviceDiriza_Blue->setFixedHeight(4);
     DeviceDiriza_Blue->setScaledContents(true);
+    // Titles and prompts wrap: in every language they fit the window's width.
+    for (QLabel* l : {DeviceDirizaTitle, DeviceDirizaPrompt, iTunesDirizaTitle, iTunesDirizaPrompt}) l->setWordWrap(true);
     auto* deviceText = new QVBoxLayout;
     deviceText->addWidget(DeviceDirizaTitle);
     deviceText->addWidget(DeviceDirizaPrompt);
@@ -127,7 +129,9 @@ ViewController::ViewController(IDeviceManage& manager, Options options, QWidget*
     roads->addWidget(iTunesDiriza_bt, 0, 3);
     roads->addLayout(backupText, 0, 4);
     roads->addWidget(DeviceDiriza_Blue, 1, 3, 1, 2);
+    roads->setColumnStretch(1, 4);
     roads->setColumnStretch(2, 1);
+    roads->setColumnStretch(4, 4);
     roads->setColumnStretch(5, 1);
     connect(DeviceDiriza_bt, &QPushButton::clicked, this, &ViewController::DeviceDirizaButtonEvent);
     connect(iTunesDiriza_bt, &QPushButton::clicked, this, &ViewController::iTunesDirizaButtonEvent);

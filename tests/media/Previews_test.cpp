@@ -1,8 +1,10 @@
 // The photo, text, audio and video preview windows, offscreen, with scripted players.
 #include "media/AudioPreView.h"
+#include "app/common/NSLanguageText.h"
 #include "media/MediaLog.h"
 #include "media/MediaWorkFolder.h"
 #include "media/PhotoPreView.h"
+#include "media/PreviewWindow.h"
 #include "media/TxtPreView.h"
 #include "media/VideoPreView.h"
 #include "platform/ImageFileReader.h"
@@ -26,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -209,6 +212,8 @@ class AudioPreviews : public Previews {
   protected:
     void SetUp() override {
         Previews::SetUp();
+        // The fake sinks are the sound output (the test machine may have none).
+        AudioPreView::SetOutputProbe([] { return true; });
         script = std::make_shared<kit::PcmSinkScript>();
         view = std::make_unique<AudioPreView>(kit::FakePcmSink::Factory(script), players.Factory());
         view->showWindow();
@@ -233,6 +238,7 @@ class AudioPreviews : public Previews {
     }
     void TearDown() override {
         view.reset();
+        AudioPreView::SetOutputProbe({});
         EXPECT_EQ("", kit::FolderSnapshot::Take(backup).DiffFrom(before));
         Previews::TearDown();
     }
@@ -349,8 +355,8 @@ TEST_F(AudioPreviews, RefusedBytesShowTheTextAndPlayDoesNothing) {
     EXPECT_EQ(kNotResources, view->loadingText()->text());
     EXPECT_EQ(0.0, view->durationSeconds());
     EXPECT_TRUE(log.join('\n').contains(QStringLiteral("no decoder")));
-    QTest::qWait(10);  // the refused player is released
-    EXPECT_EQ(nullptr, view->platformPlayer());
+    // The refused player is released.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->platformPlayer() == nullptr; }, 5000));
     view->playEvent();
     EXPECT_FALSE(view->isPlaying());
 }
@@ -392,6 +398,142 @@ TEST_F(AudioPreviews, CloseWhilePlayingSilencesAndAmrThenSilkTakesTheSilkRoad) {
     EXPECT_FALSE(view->isPlaying());
 }
 
+TEST(PreviewGeometry, ContentIsScaledToTheAreaWithItsAspectAndCentred) {
+    const QRect screen(0, 0, 1280, 800);
+    const QMargins frame(4, 30, 4, 4);
+    const QSize chrome(20, 20);
+    const struct {
+        QSize content;
+        QRect available;
+        QMargins frame;
+        QRect expected;
+    } cases[] = {
+        {{200, 100}, screen, {}, {530, 340, 220, 120}},          // small: as it is, centred
+        {{800, 600}, {0, 0, 800, 600}, {}, {3, 0, 793, 600}},     // squeezed into the whole area
+        {{800, 600}, screen, frame, {226 + 4, 73 + 30, 820, 620}}, // fits with its frame: as it is
+        {{4000, 1000}, screen, frame, {4, 216 + 30, 1272, 333}},  // wide: the width decides
+        {{100, 100}, {1280, 100, 1000, 700}, {}, {1280 + 440, 100 + 290, 120, 120}},  // a second screen
+        {{}, screen, {}, {629, 389, 21, 21}},                     // nothing known: the chrome alone
+    };
+    for (const auto& c : cases) {
+        const QRect got = PreviewWindow::FitGeometry(c.content, chrome, c.frame, c.available);
+        EXPECT_EQ(c.expected, got) << c.content.width() << "x" << c.content.height();
+        // The framed window lies inside the area.
+        EXPECT_TRUE(c.available.contains(got.marginsAdded(c.frame))) << c.content.width();
+    }
+}
+
+TEST_F(Previews, APhotoAsLargeAsTheScreenFitsWithItsAspect) {
+    const QRect area = PreviewWindow::AvailableArea(nullptr);
+    const struct {
+        QSize size;
+    } cases[] = {{area.size()}, {{area.width() * 3, area.height()}}, {{300, area.height() * 2}}};
+    PhotoPreView view;
+    view.showWindow();
+    for (const auto& c : cases) {
+        QImage image(c.size, QImage::Format_RGB32);
+        image.fill(Qt::blue);
+        Write(backup / "photo.png", [&] {
+            QByteArray png;
+            QBuffer b(&png);
+            b.open(QIODevice::WriteOnly);
+            image.save(&b, "PNG");
+            return png;
+        }());
+        view.ShowPhotoFilePreview(Q(backup / "photo.png"));
+        ASSERT_TRUE(view.photoView()->isVisible());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(area.contains(view.frameGeometry())) << c.size.width() << "x" << c.size.height();
+        const QSize shown = view.photoView()->pixmap().size();
+        EXPECT_LE(shown.width(), view.photoView()->width());
+        EXPECT_LE(shown.height(), view.photoView()->height());
+        EXPECT_NEAR(double(c.size.width()) / c.size.height(), double(shown.width()) / shown.height(), 0.02);
+    }
+}
+
+TEST_F(Previews, PreviewsOpenInFrontOfTheWindowTheUserWorksIn) {
+    QWidget main;
+    main.setWindowTitle(QStringLiteral("main"));
+    main.resize(640, 480);
+    main.show();
+    QApplication::setActiveWindow(&main);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    PhotoPreView photo;
+    TxtPreView text;
+    kit::FakeMediaPlayers players;
+    AudioPreView audio(kit::FakePcmSink::Factory(std::make_shared<kit::PcmSinkScript>()), players.Factory());
+    for (QWidget* w : std::initializer_list<QWidget*>{&photo, &text, &audio}) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        QApplication::setActiveWindow(&main);
+        if (w == &photo) photo.showWindow();
+        if (w == &text) text.showWindow();
+        if (w == &audio) audio.showWindow();
+        EXPECT_TRUE(w->isVisible());
+        ASSERT_NE(nullptr, w->windowHandle());
+        EXPECT_EQ(main.windowHandle(), w->windowHandle()->transientParent());
+        w->close();
+    }
+}
+
+TEST_F(Previews, EscClosesEveryPreview) {
+    PhotoPreView photo;
+    TxtPreView text;
+    kit::FakeMediaPlayers players;
+    AudioPreView audio(kit::FakePcmSink::Factory(std::make_shared<kit::PcmSinkScript>()), players.Factory());
+    const struct {
+        const char* name;
+        QWidget* window;
+        std::function<void()> show;
+        QWidget* focus;
+    } cases[] = {
+        {"photo", &photo, [&] { photo.showWindow(); }, &photo},
+        {"text", &text, [&] { text.showWindow(); }, text.ShowText()},  // the text view passes it on
+        {"audio", &audio, [&] { audio.showWindow(); }, &audio},
+        {"audio slider", &audio, [&] { audio.showWindow(); }, audio.volumeSliderControl()},
+    };
+    for (const auto& c : cases) {
+        c.show();
+        ASSERT_TRUE(c.window->isVisible()) << c.name;
+        QTest::keyClick(c.focus, Qt::Key_Escape);
+        EXPECT_FALSE(c.window->isVisible()) << c.name;
+    }
+    // Other keys leave the window open.
+    photo.showWindow();
+    QTest::keyClick(&photo, Qt::Key_A);
+    QTest::keyClick(&photo, Qt::Key_Escape, Qt::ControlModifier);
+    EXPECT_TRUE(photo.isVisible());
+    photo.close();
+}
+
+TEST_F(AudioPreviews, WithoutASoundOutputTheWindowSaysSo) {
+    AudioPreView::SetOutputProbe([] { return false; });
+    for (const char* name : {"silk0", "amr"}) {
+        view->ShowAudioPreview(Q(backup / name));
+        EXPECT_TRUE(view->loadingText()->isVisible()) << name;
+        EXPECT_FALSE(view->playView()->isVisible()) << name;
+        EXPECT_EQ(LanguageText("AudioNoOutput"), view->loadingText()->text()) << name;
+        EXPECT_FALSE(view->loadingText()->text().isEmpty());
+        view->playEvent();
+        EXPECT_FALSE(view->isPlaying()) << name;
+    }
+    // With an output the controls come back.
+    AudioPreView::SetOutputProbe([] { return true; });
+    view->ShowAudioPreview(Q(backup / "silk0"));
+    EXPECT_TRUE(view->playView()->isVisible());
+}
+
+TEST_F(AudioPreviews, ADecodedVoiceThatVanishedIsSaidInWords) {
+    view->ShowAudioPreview(Q(backup / "silk0"));
+    ASSERT_TRUE(view->playView()->isVisible());
+    // The decoded sound in the work folder is gone before play.
+    for (auto& e : fs::recursive_directory_iterator(work.path()))
+        if (e.is_regular_file()) fs::remove(e.path());
+    view->playEvent();
+    EXPECT_FALSE(view->isPlaying());
+    EXPECT_TRUE(view->loadingText()->isVisible());
+    EXPECT_EQ(kNoFile, view->loadingText()->text());
+}
+
 TEST(VideoGeometry, SizeAndPositionTable) {
     const QRect screen(0, 0, 1920, 1080);
     const struct {
@@ -408,6 +550,13 @@ TEST(VideoGeometry, SizeAndPositionTable) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, VideoPreView::WindowGeometry(c.natural, c.available)) << c.natural.width();
+    // With a title bar and borders the framed window stays inside the area.
+    const QMargins frame(4, 30, 4, 4);
+    for (const QSize natural : {QSize(1080, 720), QSize(720, 1080), QSize(3840, 2160), QSize(160, 90)}) {
+        const QRect area(0, 0, 1280, 800);
+        EXPECT_TRUE(area.contains(VideoPreView::WindowGeometry(natural, area, frame).marginsAdded(frame)))
+            << natural.width() << "x" << natural.height();
+    }
 }
 
 class VideoPreviews : public Previews {
@@ -421,7 +570,8 @@ class VideoPreviews : public Previews {
     }
     void TearDown() override {
         VideoPreView::DropInstance();
-        QTest::qWait(120);
+        // The dropped window's link goes on its own timer.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return LinksInWork() == 0; }, 5000));
         VideoPreView::SetPlayerFactory({});
         EXPECT_EQ("", kit::FolderSnapshot::Take(backup).DiffFrom(before));
         Previews::TearDown();
@@ -446,12 +596,11 @@ TEST_F(VideoPreviews, LinkLifeAcrossWindows) {
     second->ShowVideoFilePreView(Q(backup / "video"));
     const QString link2 = second->DeleteFilePath();
     EXPECT_NE(link1, link2);
-    QTest::qWait(150);
-    EXPECT_FALSE(QFileInfo(link1).isSymLink());
+    // Each link goes on its window's deletion timer: wait for that, not for a time.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo(link1).isSymLink(); }, 5000));
     EXPECT_TRUE(QFileInfo(link2).isSymLink());
     second->CloesButtonEvent();
-    QTest::qWait(150);
-    EXPECT_FALSE(QFileInfo(link2).isSymLink());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo(link2).isSymLink(); }, 5000));
     EXPECT_EQ(0u, LinksInWork());
 }
 
@@ -480,7 +629,9 @@ TEST_F(VideoPreviews, LoadedVideoIsSizedAndAFailureShowsTheText) {
     p->emitStatus(Status::Loaded);
     EXPECT_TRUE(v->playView()->isVisible());
     EXPECT_FALSE(v->loadAnimation()->isVisible());
-    EXPECT_EQ(VideoPreView::WindowGeometry(QSize(1920, 1080), v->screen()->availableGeometry()), v->geometry());
+    EXPECT_EQ(VideoPreView::WindowGeometry(QSize(1920, 1080), v->screen()->availableGeometry(), PreviewWindow::FrameOf(v)),
+              v->geometry());
+    EXPECT_TRUE(v->screen()->availableGeometry().contains(v->frameGeometry()));
     p->emitStatus(Status::Failed);
     EXPECT_FALSE(v->playView()->isVisible());
     EXPECT_EQ(kNoFile, v->loadingText()->text());

@@ -99,7 +99,8 @@ struct Detection {
         ASSERT_TRUE(lib->Emit(kind, udid, connection));
         ASSERT_TRUE(QTest::qWaitFor([&] { return devices.events.size() >= count; }, 10000));
     }
-    // Lets every queued probe and delivery finish.
+    // Gives queued probes and deliveries time to arrive, for checks that nothing more
+    // came; wait on the event itself for anything that must come.
     void Settle() {
         for (int i = 0; i < 5; ++i) {
             QTest::qWait(30);
@@ -204,10 +205,24 @@ TEST(DeviceDetection, FailingStepsAreLoggedAndReportNothing) {
         if (step == 1) d.validateResult = 7;
         if (step == 2) d.sessionResult = 7;
         QStringList log;
-        ScanLogSink previous = setScanLogSink([&](const QString& l) { log << l; });
+        std::mutex logMutex; // the probe logs on the device worker
+        ScanLogSink previous = setScanLogSink([&](const QString& l) {
+            std::lock_guard<std::mutex> lock(logMutex);
+            log << l;
+        });
         ASSERT_TRUE(t.lib->Emit(DeviceEvent::Connected, "UDID-A"));
+        // Wait for the line and the release of the device; then let anything queued
+        // behind them arrive.
+        const bool logged = QTest::qWaitFor(
+            [&] {
+                std::lock_guard<std::mutex> lock(logMutex);
+                return log.contains(QString::fromUtf8(lines[step]));
+            },
+            10000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return t.lib->Calls().contains("Disconnect UDID-A"); }, 10000)) << step;
         t.Settle();
         setScanLogSink(previous);
+        EXPECT_TRUE(logged) << step;
         EXPECT_TRUE(t.devices.events.isEmpty()) << step;
         EXPECT_TRUE(log.contains(QString::fromUtf8(lines[step]))) << step;
         EXPECT_EQ(t.lib->Calls().last(), "Disconnect UDID-A") << step;
@@ -246,6 +261,7 @@ TEST(DeviceDetection, MissingValuesAndADeviceThatVanishesMidProbe) {
     ASSERT_TRUE(t.lib->Emit(DeviceEvent::Connected, ""));
     ASSERT_TRUE(t.lib->Emit(DeviceEvent::Removed, ""));
     ASSERT_TRUE(t.lib->Emit(99, "UDID-A"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return t.devices.events.size() >= 4; }, 10000));
     t.Settle();
     EXPECT_TRUE(t.lib->Calls().isEmpty());
     EXPECT_EQ(t.devices.events.size(), 4);

@@ -112,6 +112,7 @@ TEST(DeviceScanManagerSms, ConversationsAreKeyedMergedAndFiltered) {
     first555->messages.last->deleted = true;
     auto* second555 = AddConversation(convs, "555", {{"later", 0}});
     second555->contactName = "Other";
+    second555->messages.last->date = 0; // no date known
     AddConversation(convs, "\xff\xfe", {{"\xe9t\xe9", 0}}); // neither is UTF-8
 
     b.bridge.OnScanData(ScanSms, convs.first());
@@ -134,6 +135,7 @@ TEST(DeviceScanManagerSms, ConversationsAreKeyedMergedAndFiltered) {
     EXPECT_EQ(head.SMSDataList()[1].Alignment(), 0);
     EXPECT_TRUE(head.SMSDataList()[1].bDelete());
     EXPECT_EQ(head.SMSDataList()[2].Content(), "later");
+    EXPECT_EQ(head.SMSDataList()[2].Time(), ""); // not 1970/01/01
     EXPECT_EQ(head.SMSDataList()[0].Time(),
               QDateTime::fromSecsSinceEpoch(1500000000).toString("yyyy/MM/dd HH:mm:ss"));
 

@@ -711,11 +711,17 @@ int main(int argc, char** argv) {
             {
                 kit::FakeMediaPlayers players;
                 AudioPreView view(kit::FakePcmSink::Factory(std::make_shared<kit::PcmSinkScript>()), players.Factory());
+                // The fake sink is the sound output; then a machine without one.
+                AudioPreView::SetOutputProbe([] { return true; });
                 view.ShowAudioPreview(QStringLiteral(TEST_DATA_DIR "/media/silk/fixtures/speech_24000.silk"));
                 Save(&view, QStringLiteral("preview-audio") + suffix);
                 view.ShowAudioPreview(media + QStringLiteral("/note.txt"));
-                players.last()->emitStatus(IMediaPlayer::Status::Failed);
+                if (players.last()) players.last()->emitStatus(IMediaPlayer::Status::Failed);
                 Save(&view, QStringLiteral("preview-audio-failed") + suffix);
+                AudioPreView::SetOutputProbe([] { return false; });
+                view.ShowAudioPreview(QStringLiteral(TEST_DATA_DIR "/media/silk/fixtures/speech_24000.silk"));
+                Save(&view, QStringLiteral("preview-audio-no-output") + suffix);
+                AudioPreView::SetOutputProbe({});
             }
             {
                 kit::FakeMediaPlayers players;

@@ -19,6 +19,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
+#include <QMouseEvent>
 #include <QStackedWidget>
 
 namespace {
@@ -96,6 +97,10 @@ NSDirizaSMSView::NSDirizaSMSView(QWidget* parent) : DirizaResultView(parent) {
             [this](const QModelIndex& current, const QModelIndex&) {
                 if (current.isValid()) SelectRowEvent(current.row());
             });
+
+    // Every click on the table is its action: a click below the last conversation
+    // leaves no row selected and no messages listed.
+    PhoneList_->viewport()->installEventFilter(this);
 
     SMSContentList_ = new QListView(DirizaView_);
     SMSContentList_->setModel(&smsModel_);
@@ -245,6 +250,15 @@ void NSDirizaSMSView::SelectRowEvent(int row) {
     smsModel_.SetMessages(data_.MessagesOf(record));
 }
 
+bool NSDirizaSMSView::eventFilter(QObject* watched, QEvent* event) {
+    if (PhoneList_ && watched == PhoneList_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!PhoneList_->indexAt(mouse->position().toPoint()).isValid()) PhoneList_->clearSelection();
+        SelectPhoneEvent();
+    }
+    return DirizaResultView::eventFilter(watched, event);
+}
+
 void NSDirizaSMSView::SelectPhoneEvent() {
     const int record = data_.Frame().RecordAt(PhoneList_->selectedRow());
     smsModel_.SetMessages(record < 0 ? QList<NSSMSData>() : data_.MessagesOf(record));
@@ -272,6 +286,8 @@ void NSDirizaSMSView::SearchKey(const QString& key) {
     }
     if (!changed) return;
     ReloadPhones();
+    // The reload dropped the selection: the messages of the old one go too.
+    SelectPhoneEvent();
     isDirizaSelect();
 }
 

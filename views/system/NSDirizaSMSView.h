@@ -52,8 +52,8 @@ class NSDirizaSMSView : public DirizaResultView, private TableViewEventDelegate 
     // A conversation row was chosen (click or arrow keys): its messages are listed.
     // Rows outside the shown conversations change nothing.
     void SelectRowEvent(int row) override;
-    // The conversation table's selection changed: list the selected row's messages, or
-    // none.
+    // A click on the conversation table (a row or the space below the last one), a
+    // search or a reload of its rows: list the selected row's messages, or none.
     void SelectPhoneEvent();
     // The tick box of one conversation (by key).
     void SelectSMSData(const QString& key);
@@ -78,6 +78,7 @@ class NSDirizaSMSView : public DirizaResultView, private TableViewEventDelegate 
   protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     enum class State { Empty, Loading, NoData, Data };

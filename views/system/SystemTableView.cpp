@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -73,7 +74,8 @@ SystemTableView::SystemTableView(int type, QWidget* parent) : DirizaResultView(p
     table_->setHorizontalHeader(header_);
     header_->setSectionsClickable(true);
     header_->setHighlightSections(false);
-    header_->setStretchLastSection(true);
+    // The title column takes the room, not the last one: titles are what gets elided.
+    header_->setStretchLastSection(false);
     model_ = new SystemTableModel(*this);
     proxy_ = new SystemTableProxy(frame_, this);
     proxy_->setSourceModel(model_);
@@ -131,15 +133,32 @@ void SystemTableView::SetInfoPane(QWidget* pane) {
     pane->setParent(dirizaView_);
     static_cast<QHBoxLayout*>(dirizaView_->layout())->addWidget(pane);
     pane->hide();
-    for (int c = 0; c < ColumnCount(); ++c)
-        if (c + 1 < ColumnCount()) table_->setColumnWidth(c, ColumnWidth(c));
+    FitColumns();
+}
+
+void SystemTableView::FitColumns() {
+    const QFontMetrics fm = header_->fontMetrics();
+    const int margin = 2 * header_->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header_) + 4;
+    // Before the model is attached the header has no sections yet.
+    for (int c = 0; c < ColumnCount() && c < header_->count(); ++c) {
+        const QString title = model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        const int need = title.isEmpty() ? 0 : fm.horizontalAdvance(title) + margin;
+        if (c == StretchColumn()) {
+            // Never narrower than its title: the table scrolls sideways instead.
+            header_->setSectionResizeMode(c, QHeaderView::Stretch);
+            header_->setMinimumSectionSize(std::max(30, need));
+            continue;
+        }
+        header_->setSectionResizeMode(c, c == 0 ? QHeaderView::Fixed : QHeaderView::Interactive);
+        table_->setColumnWidth(c, std::max(ColumnWidth(c), need));
+    }
 }
 
 void SystemTableView::ShowState() {
     const bool hasData = frame_.RecordCount() > 0 && !timer_.isActive();
     loadingInfo_->setText(timer_.isActive() ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
     stack_->setCurrentIndex(hasData ? 1 : 0);
-    for (int c = 0; c + 1 < ColumnCount(); ++c) table_->setColumnWidth(c, ColumnWidth(c));
+    FitColumns();
 }
 
 QString SystemTableView::LoadingText() const {
@@ -150,6 +169,7 @@ void SystemTableView::setLanguage(int) {
     loadingInfo_->setText(timer_.isActive() ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
     RetranslateInfo();
     model_->TextsChanged();
+    FitColumns();
 }
 
 void SystemTableView::StartUpdateUI() {

@@ -97,6 +97,8 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
     // The header tick box adds the shown rows to what is ticked (true) or replaces it.
     virtual bool HeaderKeepsOthers() const { return false; }
     virtual int ColumnWidth(int column) const { return column == 0 ? 30 : 160; }
+    // The column that takes the room left (the title or name column).
+    virtual int StretchColumn() const { return 1; }
 
     // The detail pane: built by the view (FillInfo fills it; -1 hides it).
     void SetInfoPane(QWidget* pane);
@@ -121,6 +123,9 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
 
   private:
     void ShowState();
+    // Every other column at its width, widened to its header's text; the stretch column
+    // takes the rest.
+    void FitColumns();
     void UpdateHeaderTick();
     void ReportAllTicked();
     void ShowInfo(int record);

@@ -276,10 +276,11 @@ TEST_F(BookFixture, CellsAreCleanedAndNamesMadeSafe) {
     view.TickContact(0, true);
     Save();
     const QStringList lines = Lines(File(LanguageText("WXAddressBook") + "(a_b)"));
-    ASSERT_EQ(2, lines.size());
-    EXPECT_EQ(QString::fromUtf8("Nick， Name,,wxid_nick， name,nick， name_id,,,one， twothree,") + LanguageText("NotDelete") +
+    // Each cell as recovered, quoted per RFC 4180: the line feed stays inside its cell.
+    ASSERT_EQ(3, lines.size());
+    EXPECT_EQ("\"Nick, Name\",,\"wxid_nick, name\",\"nick, name_id\",,,\"one, two\nthree\"," + LanguageText("NotDelete") +
                   ",http://example.invalid/h.png",
-              lines[1]);
+              lines[1] + "\n" + lines[2]);
 }
 
 TEST_F(BookFixture, TheDetailPaneShowsNamesAsTheyAre) {

@@ -4,6 +4,7 @@
 
 #include "app/common/NSLanguageText.h"
 #include "app/common/SaveFolder.h"
+#include "tests/kit/CsvReader.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/QtWeChatRecords.h"
 #include "tests/kit/ScratchFolder.h"
@@ -32,6 +33,14 @@ QStringList Lines(const QString& path) {
     QStringList lines = QString::fromUtf8(bytes).split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     return lines;
+}
+
+// The records of a saved CSV file, read with a strict RFC 4180 parser (empty when the
+// file is missing or not well-formed).
+std::vector<kit::CsvRecord> Records(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return kit::ParseCsv(f.readAll().toStdString()).value_or(std::vector<kit::CsvRecord>{});
 }
 
 TEST(WXChatExportRow, ColumnsByKind) {
@@ -68,7 +77,7 @@ TEST(WXChatExportRow, ColumnsByKind) {
         const QStringList row = WXChatExport::Row(m, [](int kind) { return QString("copy %1").arg(kind); });
         ASSERT_EQ(7, row.size());
         EXPECT_EQ("Bob", row[0]);
-        EXPECT_EQ("1970-01-01 00:00:00", row[1]);
+        EXPECT_EQ("", row[1]); // a time of 0 is no time known
         EXPECT_EQ(LanguageText("WXChatRecordReceiveState1"), row[2]);
         EXPECT_EQ(c.label, row[3]) << c.kind;
         EXPECT_EQ(c.content, row[4]) << c.kind << " " << c.callTime;
@@ -144,16 +153,20 @@ TEST_F(ExportFixture, PicturesInOneMillisecondGetTheirOwnFiles) {
     // The picture and the video the backup does not hold are counted apart, not failed.
     EXPECT_EQ((DirizaSaveResult{1, 0, 2}), result);
 
-    const QStringList lines = Lines(AccountFolder("me") + "/Bob.csv");
-    ASSERT_EQ(6, lines.size());
-    EXPECT_EQ(LanguageText("WXChatRecordDataStruct"), lines[0]);
-    const QString prefix = SaveFolder::SafeName(LanguageText("WXChatRecordRes")) + "/" +
-                           SaveFolder::SafeName(LanguageText("WXChatRecordPhoto")) + "/";
-    EXPECT_EQ(prefix + "1700000000001.jpg", lines[1].split(',')[4]);
-    EXPECT_EQ(prefix + "1700000000002.jpg", lines[2].split(',')[4]);
-    EXPECT_EQ(LanguageText("WXChatRecordNotInBackup"), lines[3].split(',')[4]);
-    EXPECT_EQ(LanguageText("WXChatRecordNotInBackup"), lines[4].split(',')[4]);
-    EXPECT_EQ(QString::fromUtf8("one， twothree"), lines[5].split(',')[4]);
+    const auto records = Records(AccountFolder("me") + "/Bob.csv");
+    ASSERT_EQ(6u, records.size());
+    kit::CsvRecord header;
+    for (const QString& name : LanguageText("WXChatRecordDataStruct").split(',')) header.push_back(name.toStdString());
+    EXPECT_EQ(header, records[0]);
+    for (const auto& r : records) ASSERT_EQ(7u, r.size());
+    const std::string prefix = (SaveFolder::SafeName(LanguageText("WXChatRecordRes")) + "/" +
+                                SaveFolder::SafeName(LanguageText("WXChatRecordPhoto")) + "/")
+                                   .toStdString();
+    EXPECT_EQ(prefix + "1700000000001.jpg", records[1][4]);
+    EXPECT_EQ(prefix + "1700000000002.jpg", records[2][4]);
+    EXPECT_EQ(LanguageText("WXChatRecordNotInBackup").toStdString(), records[3][4]);
+    EXPECT_EQ(LanguageText("WXChatRecordNotInBackup").toStdString(), records[4][4]);
+    EXPECT_EQ("one, two\nthree", records[5][4]); // the text as recovered
     // Each copy holds its own picture; the earlier file is untouched.
     QFile a(backup + "/a.png"), b(backup + "/b.png"), c1(photos + "/1700000000001.jpg"), c2(photos + "/1700000000002.jpg"),
         e(photos + "/1700000000000.jpg");

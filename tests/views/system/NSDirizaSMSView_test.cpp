@@ -18,8 +18,10 @@
 #include <QImage>
 #include <QListView>
 #include <QPalette>
+#include <QTest>
 
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -166,6 +168,55 @@ TEST_F(SmsView, ConversationsAndMessages) {
     EXPECT_EQ(QStringList({"+1666"}), ShownKeys());
 }
 
+TEST_F(SmsView, MessagesFollowTheTableAfterClicksAndSearches) {
+    // What the user did after opening "+1555", and what is listed then.
+    struct Case {
+        const char* step;
+        std::function<void()> act;
+        int messages;
+    } cases[] = {
+        {"a click below the last conversation",
+         [this] {
+             auto* table = view.PhoneList();
+             const QRect last = table->visualRect(table->model()->index(table->model()->rowCount() - 1, 1));
+             ASSERT_LT(last.bottom() + 20, table->viewport()->height());
+             QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, QPoint(last.center().x(), last.bottom() + 20));
+         },
+         0},
+        {"a search, then the search cleared",
+         [this] {
+             view.SearchKey("hello");
+             view.SearchKey(QString());
+         },
+         0},
+        {"a search that hides the conversation",
+         [this] { view.SearchKey("who?"); },
+         0},
+        {"a click on another conversation",
+         [this] {
+             auto* table = view.PhoneList();
+             const QRect row = table->visualRect(table->model()->index(RowOf("+1666"), 1));
+             QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, row.center());
+         },
+         2},
+    };
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        view.SearchKey(QString());
+        Load();
+        auto* table = view.PhoneList();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                          table->visualRect(table->model()->index(RowOf("+1555"), 1)).center());
+        ASSERT_EQ(2, view.MessageModel().Count());
+        ASSERT_EQ("Hello there", view.MessageModel().MessageAt(0)->Content());
+        c.act();
+        EXPECT_EQ(c.messages, view.MessageModel().Count());
+        if (c.messages) EXPECT_EQ("Old, deleted\nline", view.MessageModel().MessageAt(0)->Content());
+    }
+}
+
 TEST_F(SmsView, AnEmptyDeliveryShowsNothingFound) {
     Load({});
     EXPECT_TRUE(view.ShowsNoData());
@@ -296,11 +347,11 @@ TEST_F(SmsView, CsvFilesWithHostileText) {
     const QByteArray del = LanguageText("Delete").toUtf8(), kept = LanguageText("NotDelete").toUtf8();
     const QByteArray unknown = LanguageText("Unknown").toUtf8();
     EXPECT_EQ(bom + header + "+1666," + unknown + ",2020/01/02 03:04:05," + sent + "," + del +
-                  ",Old\xEF\xBC\x8C deletedline\n" + "+1666," + unknown + ", ," + received + "," + kept + ",hello again\n",
+                  ",\"Old, deleted\nline\"\n" + "+1666," + unknown + ", ," + received + "," + kept + ",hello again\n",
               Read(SmsDir() + "/+1666.csv"));
-    EXPECT_EQ(bom + header + "a/b,Doe\xEF\xBC\x8C Jane,2020/01/02 03:04:05," + received + "," + kept +
-                  ",\"say \"\"hi\"\"now\"\n" + "a/b,Doe\xEF\xBC\x8C Jane,2020/01/02 03:04:05," + sent + "," + kept + "," +
-                  QString::fromUtf8("你好 😀").toUtf8() + "\n" + "a/b,Doe\xEF\xBC\x8C Jane, ," + received + "," + kept + ", \n",
+    EXPECT_EQ(bom + header + "a/b,\"Doe, Jane\",2020/01/02 03:04:05," + received + "," + kept +
+                  ",\"say \"\"hi\"\"\r\nnow\"\n" + "a/b,\"Doe, Jane\",2020/01/02 03:04:05," + sent + "," + kept + "," +
+                  QString::fromUtf8("你好 😀").toUtf8() + "\n" + "a/b,\"Doe, Jane\", ," + received + "," + kept + ", \n",
               Read(SmsDir() + "/a_b.csv"));
     // Keys that come out alike get their own files; the empty key is "Unknown".
     EXPECT_TRUE(Read(SmsDir() + "/a_b (2).csv").endsWith(",x\n"));

@@ -350,7 +350,7 @@ TEST_F(SystemTables, CallCells) {
     }
     EXPECT_EQ("Unknown", view.Proxy()->index(0, 1).data().toString());
     EXPECT_EQ("+49 1", view.Proxy()->index(0, 2).data().toString());
-    EXPECT_EQ("1970-01-01 00:00:00", view.Proxy()->index(0, 3).data().toString());
+    EXPECT_EQ("", view.Proxy()->index(0, 3).data().toString()); // no date known
 }
 
 TEST_F(SystemTables, DeletedRowsAreRedAndTheTickColumnIsCheckable) {
@@ -373,13 +373,45 @@ TEST_F(SystemTables, TimesInTablesAndFiles) {
     EXPECT_EQ(Bom() + "Title,Time,Content,Deleted\nt,2001-01-01 00:00:45,c,Not deleted\n", ReadFile(OutFile("Notes.csv")));
 }
 
+TEST_F(SystemTables, ADateOfZeroIsShownAndSavedEmpty) {
+    // A note rebuilt from its body alone, a call, a reminder and an event without dates:
+    // no "1970-01-01" anywhere, on screen or in the files.
+    NSDirizaRemindersView notes;
+    Load(notes, QList<NSRemindersData>{Note("body only", "c", 0)});
+    NSDirizaCallLogView calls;
+    Load(calls, QList<NSCallLogData>{Call("a", "1", 5)});
+    NSDirizaMemoView reminders;
+    Load(reminders, QList<NSMemoData>{Reminder("r", "L", "", false)});
+    NSDirizaCalendarView events;
+    NSCalendarData undated = Event("e", "x");
+    undated.setLEndTime(0);
+    Load(events, QList<NSCalendarData>{undated});
+    const struct {
+        DirizaResultView* view;
+        QAbstractItemModel* model;
+        std::vector<int> timeColumns;
+        const char* file;
+    } cases[] = {{&notes, notes.Proxy(), {2}, "Notes.csv"},
+                 {&calls, calls.Proxy(), {3}, "Call history.csv"},
+                 {&reminders, reminders.Proxy(), {5}, "Reminders.csv"},
+                 {&events, events.Proxy(), {3, 4}, "Calendar.csv"}};
+    for (const auto& c : cases) {
+        for (int column : c.timeColumns) EXPECT_EQ("", c.model->index(0, column).data().toString()) << c.file;
+        c.view->AllSelect();
+        EXPECT_EQ((DirizaSaveResult{1, 0}), SaveOnWorker(*c.view, Out())) << c.file;
+        const QByteArray file = ReadFile(OutFile(c.file));
+        EXPECT_FALSE(file.isEmpty()) << c.file;
+        EXPECT_FALSE(file.contains("1970")) << c.file << file.toStdString();
+    }
+}
+
 // ---- CSV files ----
 
 TEST_F(SystemTables, CsvFilesPerView) {
-    // Every free-text field: "," as "，", line breaks removed, quotes per RFC 4180.
+    // Every free-text field as recovered, quoted per RFC 4180 when it holds a comma, a
+    // quote or a line break; a time of 0 (unknown) is an empty field.
     const QString hostile = QStringLiteral("a,b\r\nc \"q\"");
-    const QByteArray cleaned = QStringLiteral("a，bc \"\"q\"\"").toUtf8();
-    const QByteArray quoted = "\"" + cleaned + "\"";
+    const QByteArray quoted = "\"a,b\r\nc \"\"q\"\"\"";
     {
         NSDirizaBookmarksView view;
         Load(view, QList<NSBookmarksData>{Bookmark(QString(), hostile, true)});
@@ -393,8 +425,8 @@ TEST_F(SystemTables, CsvFilesPerView) {
         view.AllSelect();
         SaveOnWorker(view, Out());
         EXPECT_EQ(Bom() + "Name,Phone,Time,Type,Duration,Deleted\n" + quoted +
-                      ",+1，2,1970-01-01 00:00:00,Outgoing,00:01:15,Not deleted\n"
-                      "Unknown,,1970-01-01 00:00:00,Incoming,00:00:00,Not deleted\n",
+                      ",\"+1,2\",,Outgoing,00:01:15,Not deleted\n"
+                      "Unknown,,,Incoming,00:00:00,Not deleted\n",
                   ReadFile(OutFile("Call history.csv")));
     }
     {
@@ -403,7 +435,7 @@ TEST_F(SystemTables, CsvFilesPerView) {
         view.AllSelect();
         SaveOnWorker(view, Out());
         EXPECT_EQ(Bom() + "Title,List,Location,Status,Date,Notes,Deleted\n" + quoted +
-                      ",L，1,P2,Completed,1970-01-01 00:00:00,n,Not deleted\n",
+                      ",\"L,1\",\"P\n2\",Completed,,n,Not deleted\n",
                   ReadFile(OutFile("Reminders.csv")));
     }
     {
@@ -412,7 +444,7 @@ TEST_F(SystemTables, CsvFilesPerView) {
         view.AllSelect();
         SaveOnWorker(view, Out());
         EXPECT_EQ(Bom() + "Title,Location,Start,End,Description,Deleted\n" + quoted +
-                      ",Unknown,1970-01-01 00:00:00,1970-01-01 01:00:00,d，ef,Deleted\n",
+                      ",Unknown,,1970-01-01 01:00:00,\"d,e\nf\",Deleted\n",
                   ReadFile(OutFile("Calendar.csv")));
     }
     {
@@ -420,7 +452,7 @@ TEST_F(SystemTables, CsvFilesPerView) {
         Load(view, QList<NSContactData>{Contact(hostile, "1,2", "e\nf")});
         view.AllSelect();
         SaveOnWorker(view, Out());
-        EXPECT_EQ(Bom() + "Name,Phone,Email,Photo,Deleted\n" + quoted + ",1，2,ef,,Not deleted\n",
+        EXPECT_EQ(Bom() + "Name,Phone,Email,Photo,Deleted\n" + quoted + ",\"1,2\",\"e\nf\",,Not deleted\n",
                   ReadFile(OutFile("Contacts/Contacts.csv")));
     }
 }
@@ -566,7 +598,7 @@ TEST_F(SystemTables, LongAndUnusualTextsAreSavedWhole) {
     EXPECT_EQ((DirizaSaveResult{2, 0}), SaveOnWorker(view, Out()));
     const QByteArray file = ReadFile(OutFile("Notes.csv"));
     EXPECT_TRUE(file.contains(longText.toUtf8() + ",1969-12-31 00:00:00," + longText.toUtf8() + ",Not deleted\n"));
-    EXPECT_TRUE(file.endsWith("\n,1970-01-01 00:00:00,,Not deleted\n"));
+    EXPECT_TRUE(file.endsWith("\n,,,Not deleted\n"));
 }
 
 TEST_F(SystemTables, BadSaveFoldersFailTheirItemsAndWriteNothing) {

@@ -58,15 +58,12 @@ bool CsvWriter::Close() {
 }
 
 QString CsvWriter::Field(const QString& raw) {
+    const bool needsQuotes = raw.contains(QLatin1Char(',')) || raw.contains(QLatin1Char('"')) ||
+                             raw.contains(QLatin1Char('\n')) || raw.contains(QLatin1Char('\r'));
+    if (!needsQuotes) return raw;
     QString s = raw;
-    s.replace(QLatin1Char(','), QChar(0xFF0C));
-    s.remove(QLatin1Char('\n'));
-    s.remove(QLatin1Char('\r'));
-    if (s.contains(QLatin1Char('"'))) {
-        s.replace(QLatin1String("\""), QLatin1String("\"\""));
-        s = QLatin1Char('"') + s + QLatin1Char('"');
-    }
-    return s;
+    s.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
 }
 
 QByteArray CsvWriter::Line(const QStringList& fields) {

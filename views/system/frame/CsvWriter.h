@@ -31,14 +31,14 @@ class CsvWriter {
 
     // The header line (the localised column names, written as they are) and "\n".
     bool WriteHeader(const QString& header);
-    // One record: each field cleaned (see Field), joined with ",", ended with "\n".
+    // One record: each field quoted as needed (see Field), joined with ",", ended with "\n".
     bool WriteLine(const QStringList& fields);
     // Flushes and closes; false when anything written was lost.
     bool Close();
 
-    // A free-text field made safe for one CSV cell: "," becomes the full-width comma
-    // "，", line feeds and carriage returns are removed, and a field holding a double
-    // quote is wrapped in quotes with its inner quotes doubled.
+    // One CSV cell holding `raw` exactly (RFC 4180): a field holding a comma, a double
+    // quote, a carriage return or a line feed is wrapped in double quotes with its inner
+    // quotes doubled; any other field is written as it is.
     static QString Field(const QString& raw);
     // The bytes of one line.
     static QByteArray Line(const QStringList& fields);

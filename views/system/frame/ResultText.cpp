@@ -3,6 +3,8 @@
 #include <QDateTime>
 
 QString ResultText::LocalTime(qint64 unixSeconds, const QString& format) {
+    // 0 is a record without a date (a note rebuilt from its body alone, for example).
+    if (unixSeconds == 0) return QString();
     return QDateTime::fromSecsSinceEpoch(unixSeconds).toString(format);
 }
 

@@ -6,7 +6,8 @@
 class ResultText {
   public:
     ResultText() = delete;
-    // Unix seconds as local time in `format` ("yyyy-MM-dd HH:mm:ss").
+    // Unix seconds as local time in `format` ("yyyy-MM-dd HH:mm:ss"); 0 (no date
+    // known) is the empty text.
     static QString LocalTime(qint64 unixSeconds, const QString& format);
     static QString LocalTime(qint64 unixSeconds) {
         return LocalTime(unixSeconds, QStringLiteral("yyyy-MM-dd HH:mm:ss"));

@@ -1,6 +1,7 @@
 #include "views/system/frame/CsvWriter.h"
 #include "views/system/frame/ResultText.h"
 #include "views/system/frame/SaveNames.h"
+#include "tests/kit/CsvReader.h"
 #include "tests/kit/ScratchFolder.h"
 
 #include <QDir>
@@ -19,7 +20,7 @@ QByteArray ReadAll(const std::filesystem::path& p) {
     return f.readAll();
 }
 
-TEST(CsvWriter, FieldsAreCleaned) {
+TEST(CsvWriter, FieldsAreQuotedAndKeptAsRecovered) {
     struct Case {
         const char* raw;
         const char* field;
@@ -27,16 +28,54 @@ TEST(CsvWriter, FieldsAreCleaned) {
     const Case cases[] = {
         {"", ""},
         {"plain", "plain"},
-        {"a,b", "a\xEF\xBC\x8C" "b"},
-        {"line\nbreak\r\n", "linebreak"},
+        {"a,b", "\"a,b\""},
+        {"line\nbreak\r\n", "\"line\nbreak\r\n\""},
+        {"cr\ronly", "\"cr\ronly\""},
         {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"\"", "\"\"\"\""},
         {"+8613800000000", "+8613800000000"},  // no formula escaping
         {"=1+1", "=1+1"},
-        {"张三, 😀", "张三\xEF\xBC\x8C 😀"},
+        {" padded ", " padded "},
+        {"张三, 😀", "\"张三, 😀\""},
+        {"全角，逗号", "全角，逗号"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(QString::fromUtf8(c.field), CsvWriter::Field(QString::fromUtf8(c.raw))) << c.raw;
-    EXPECT_EQ(QByteArray("a,\xEF\xBC\x8C,\n"), CsvWriter::Line({"a", ",", ""}));
+    EXPECT_EQ(QByteArray("a,\",\",\n"), CsvWriter::Line({"a", ",", ""}));
+}
+
+TEST(CsvWriter, ANoteReadsBackFieldForField) {
+    // Commas, quotes, line feeds, CRLF, a lone CR, a full-width comma, leading and
+    // trailing blanks and an empty field, read back with a strict RFC 4180 parser.
+    const std::vector<std::string> note = {
+        "Title\nbody", "8 Finance Street, Central", "she said \"yes, \"\"twice\"\"\"", "",
+        "one\r\ntwo\rthree", "，kept，", "  blanks  ", "\"", ",", "\n"};
+    kit::ScratchFolder dir("csv");
+    {
+        CsvWriter w(SaveFolder(QString::fromStdString(dir.path().string())), "Notes.csv", {});
+        ASSERT_TRUE(w.IsOpen());
+        EXPECT_TRUE(w.WriteHeader("A,B,C,D,E,F,G,H,I,J"));
+        QStringList fields;
+        for (const auto& f : note) fields << QString::fromStdString(f);
+        EXPECT_TRUE(w.WriteLine(fields));
+        EXPECT_TRUE(w.WriteLine({"second", "row"}));
+        EXPECT_TRUE(w.Close());
+    }
+    const QByteArray bytes = ReadAll(dir.path() / "Notes.csv");
+    EXPECT_TRUE(bytes.startsWith(CsvWriter::Bom()));
+    const auto records = kit::ParseCsv(bytes.toStdString());
+    ASSERT_TRUE(records.has_value()) << bytes.toStdString();
+    ASSERT_EQ(3u, records->size());
+    EXPECT_EQ((kit::CsvRecord{"A", "B", "C", "D", "E", "F", "G", "H", "I", "J"}), (*records)[0]);
+    EXPECT_EQ(note, (*records)[1]);
+    EXPECT_EQ((kit::CsvRecord{"second", "row"}), (*records)[2]);
+}
+
+TEST(CsvWriter, TheTestReaderRejectsWhatTheRfcForbids) {
+    // The reader the saved files are checked with must not accept a loose file.
+    for (const char* bad : {"a\"b\n", "\"a\"b\n", "\"open\n", "a\rb\n", "\"a\"\"\n"})
+        EXPECT_FALSE(kit::ParseCsv(bad).has_value()) << bad;
+    EXPECT_EQ((std::vector<kit::CsvRecord>{{"a", ""}, {"", "b"}}), kit::ParseCsv("a,\r\n,b\n"));
 }
 
 TEST(CsvWriter, NewFileHasTheMarkAndAppendingAddsAHeaderEachTime) {
@@ -49,7 +88,7 @@ TEST(CsvWriter, NewFileHasTheMarkAndAppendingAddsAHeaderEachTime) {
         EXPECT_TRUE(w.WriteLine({"A, B", "http://x/\"q\"", "Delete"}));
         EXPECT_TRUE(w.Close());
     }
-    const QByteArray one = "Title,URL,State\nA\xEF\xBC\x8C B,\"http://x/\"\"q\"\"\",Delete\n";
+    const QByteArray one = "Title,URL,State\n\"A, B\",\"http://x/\"\"q\"\"\",Delete\n";
     EXPECT_EQ(CsvWriter::Bom() + one + one, ReadAll(dir.path() / "Bookmarks.csv"));
 }
 
@@ -130,7 +169,9 @@ TEST(ResultText, Durations) {
 
 TEST(ResultText, LocalTimesUseTheTimeZone) {
     // The tests run with TZ=UTC (see main).
-    EXPECT_EQ("1970-01-01 00:00:00", ResultText::LocalTime(0));
+    EXPECT_EQ("", ResultText::LocalTime(0)); // no date known
+    EXPECT_EQ("", ResultText::LocalTime(0, "yyyy-MM-dd HH:mm"));
+    EXPECT_EQ("1970-01-01 00:00:01", ResultText::LocalTime(1));
     EXPECT_EQ("1969-12-31 23:59:59", ResultText::LocalTime(-1));
     EXPECT_EQ("2001-01-01 00:00", ResultText::LocalTime(978307200, "yyyy-MM-dd HH:mm"));
 }
