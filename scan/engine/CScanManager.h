@@ -59,6 +59,9 @@ public:
     // Time source of the plausibility checks of carved dates (Unix seconds); tests set it.
     std::function<int64_t()> now;
     int64_t Now() const override;
+    void NoteLimitReached(const std::string& what, int64_t leftOut) override {
+        limitNotes.emplace_back(what, leftOut);
+    }
     const WxAccountEntry* FindAccount(int index) const override;
     const WaStoreEntry* FindWhatsAppAccount(int index) const override;
 
@@ -123,6 +126,8 @@ public:
     // Media entries of the manifest left out of the lists because the backup lacks
     // their stored file (an interrupted or partial backup).
     int missingMediaFiles = 0;
+    // Sources a parser stopped reading at a safety limit, with the records left out.
+    std::vector<std::pair<std::string, int64_t>> limitNotes;
     int accountIndex = 0;
 
 private:
