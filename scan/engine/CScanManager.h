@@ -126,6 +126,8 @@ public:
     // Media entries of the manifest left out of the lists because the backup lacks
     // their stored file (an interrupted or partial backup).
     int missingMediaFiles = 0;
+    // Media entries whose stored file is a symbolic link (damaged entries), left out.
+    int linkedMediaFiles = 0;
     // Sources a parser stopped reading at a safety limit, with the records left out.
     std::vector<std::pair<std::string, int64_t>> limitNotes;
     int accountIndex = 0;
