@@ -8,6 +8,7 @@
 #include "core/sqlite/LiveColumn.h"
 #include "core/util/CheckedTime.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <memory>
@@ -160,39 +161,82 @@ void CWaChat::ReadGroupMembers() {
              });
 }
 
+namespace {
+
+// A live message row, or null when a column fails its check.
+std::unique_ptr<WaMessageRow> messageRowOf(sqlite3_stmt* st) {
+    auto row = std::make_unique<WaMessageRow>();
+    int32_t fromMe = 0;
+    if (!liveInteger(st, 0, &row->chatSession) || !liveInteger(st, 1, &row->messageType) ||
+        !liveInteger(st, 2, &fromMe))
+        return nullptr;
+    row->fromMe = fromMe != 0;
+    // Whole seconds of an INTEGER or FLOAT date; a positive one is moved to Unix time
+    // (a date the move would overflow drops the row).
+    const std::optional<int64_t> date = liveSeconds(st, 3);
+    if (!date) return nullptr;
+    if (*date > 0) {
+        const std::optional<int64_t> unix = appleToUnixChecked(*date);
+        if (!unix) return nullptr;
+        row->date = *unix;
+    } else {
+        row->date = *date;
+    }
+    if (sqlite3_column_type(st, 4) == SQLITE_INTEGER) row->groupMember = sqlite3_column_int(st, 4);
+    if (sqlite3_column_type(st, 5) == SQLITE_INTEGER) row->mediaItem = sqlite3_column_int(st, 5);
+    if (sqlite3_column_type(st, 6) == SQLITE_TEXT) copyText(st, 6, &row->fromJid);
+    if (sqlite3_column_type(st, 7) == SQLITE_TEXT) copyText(st, 7, &row->text);
+    if (sqlite3_column_type(st, 8) != SQLITE_TEXT) return nullptr;
+    copyText(st, 8, &row->stanzaId);
+    if (!liveInteger(st, 9, &row->groupEventType)) return nullptr;
+    row->deleted = false;
+    return row;
+}
+
+constexpr char kMessageColumns[] =
+    "select ZCHATSESSION,ZMESSAGETYPE,ZISFROMME,ZMESSAGEDATE,ZGROUPMEMBER,ZMEDIAITEM,ZFROMJID,ZTEXT,ZSTANZAID,"
+    "ZGROUPEVENTTYPE from 'ZWAMESSAGE'";
+
+} // namespace
+
+CWaChat::MessagePass CWaChat::ReadMessagePass(const std::string& sql, int total) {
+    MessagePass pass;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        return pass;
+    }
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
+    progressDone = 0;
+    progressTotal = total > 0 ? total : 1;
+    int rc = SQLITE_ROW;
+    while (!Cancelled() && (rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        if (progressDone < progressTotal) ReportProgress(2, false);
+        ++pass.seen;
+        if (auto row = messageRowOf(st.get())) pass.kept.push_back(std::move(row));
+    }
+    pass.complete = rc == SQLITE_DONE;
+    return pass;
+}
+
 void CWaChat::ReadMessages() {
-    ReadRows(kMessageTable, "where ZCHATSESSION>0",
-             "select ZCHATSESSION,ZMESSAGETYPE,ZISFROMME,ZMESSAGEDATE,ZGROUPMEMBER,ZMEDIAITEM,ZFROMJID,ZTEXT,"
-             "ZSTANZAID,ZGROUPEVENTTYPE from 'ZWAMESSAGE' ORDER BY ZCHATSESSION,ZMESSAGEDATE",
-             [this](sqlite3_stmt* st) {
-                 auto row = std::make_unique<WaMessageRow>();
-                 int32_t fromMe = 0;
-                 if (!liveInteger(st, 0, &row->chatSession) || !liveInteger(st, 1, &row->messageType) ||
-                     !liveInteger(st, 2, &fromMe))
-                     return;
-                 row->fromMe = fromMe != 0;
-                 // Whole seconds of an INTEGER or FLOAT date; a positive one is moved to
-                 // Unix time (a date the move would overflow drops the row).
-                 const std::optional<int64_t> date = liveSeconds(st, 3);
-                 if (!date) return;
-                 if (*date > 0) {
-                     const std::optional<int64_t> unix = appleToUnixChecked(*date);
-                     if (!unix) return;
-                     row->date = *unix;
-                 } else {
-                     row->date = *date;
-                 }
-                 if (sqlite3_column_type(st, 4) == SQLITE_INTEGER)
-                     row->groupMember = sqlite3_column_int(st, 4);
-                 if (sqlite3_column_type(st, 5) == SQLITE_INTEGER) row->mediaItem = sqlite3_column_int(st, 5);
-                 if (sqlite3_column_type(st, 6) == SQLITE_TEXT) copyText(st, 6, &row->fromJid);
-                 if (sqlite3_column_type(st, 7) == SQLITE_TEXT) copyText(st, 7, &row->text);
-                 if (sqlite3_column_type(st, 8) != SQLITE_TEXT) return;
-                 copyText(st, 8, &row->stanzaId);
-                 if (!liveInteger(st, 9, &row->groupEventType)) return;
-                 row->deleted = false;
-                 AppendMessageRow(std::move(row));
-             });
+    if (!db || Cancelled()) return;
+    // The rows the table itself holds, counted without any index.
+    const int inTable = CountRows(kMessageTable, "NOT INDEXED");
+    MessagePass pass = ReadMessagePass(std::string(kMessageColumns) + " ORDER BY ZCHATSESSION,ZMESSAGEDATE", inTable);
+    // The ordered read walks an index: a damaged index fails it part-way or hides rows
+    // that the table still holds. The table is then read on its own and put in order
+    // here (rows of equal keys in table order).
+    if (!Cancelled() && (!pass.complete || pass.seen < int64_t(inTable))) {
+        MessagePass plain = ReadMessagePass(std::string(kMessageColumns) + " NOT INDEXED", inTable);
+        if (plain.seen > pass.seen || (plain.seen == pass.seen && plain.complete && !pass.complete)) {
+            std::stable_sort(plain.kept.begin(), plain.kept.end(), [](const auto& a, const auto& b) {
+                return a->chatSession != b->chatSession ? a->chatSession < b->chatSession : a->date < b->date;
+            });
+            pass = std::move(plain);
+        }
+    }
+    for (auto& row : pass.kept) AppendMessageRow(std::move(row));
 }
 
 void CWaChat::ReadMediaItems() {

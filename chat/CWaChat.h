@@ -7,11 +7,13 @@
 #include "core/util/TupleHash.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 struct WaChatRecord;
 
@@ -46,6 +48,14 @@ class CWaChat : public CCommonInterFace {
     void ReadPushNames();
     void ReadGroupMembers();
     void ReadMessages();
+    // One read of the message rows: the rows kept, how many SQLite gave, and whether
+    // the statement ran to its end.
+    struct MessagePass {
+        std::vector<std::unique_ptr<WaMessageRow>> kept;
+        int64_t seen = 0;
+        bool complete = false;
+    };
+    MessagePass ReadMessagePass(const std::string& sql, int total);
     void ReadMediaItems();
     void CarveDeleted();
     void BuildRecords();

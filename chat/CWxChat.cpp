@@ -26,14 +26,20 @@ bool CWxChat::Scan() {
     if (Cancelled()) return false;
     const WxAccountEntry* account = Account();
     if (!account || account->chatDbPath.empty()) return false;
-    if (!Open(owner->BackupFilePath(account->chatDbPath).c_str(), false)) return false;
+    // A chat database that does not open (damaged, missing, not a file) costs its own
+    // messages only: the account's other stores are read all the same.
+    const bool opened = Open(owner->BackupFilePath(account->chatDbPath).c_str(), false);
     const int n = int(account->messageDbFiles.size());
     const bool brand = !account->brandDbPath.empty();
     SetProgressSteps(StepTotal(n, brand, int(account->lsmFiles.size()), !account->ftsDbPath.empty()));
-    LoadChatTables();
-    FindDroppedTables();
-    ReadLiveMessages();
-    CarveMessages();
+    if (opened) {
+        LoadChatTables();
+        FindDroppedTables();
+        ReadLiveMessages();
+        CarveMessages();
+    } else {
+        AddProgressStep(6); // what the steps above add for a database without chats
+    }
     if (n > 0 && !Cancelled()) {
         CWxMigrationChat(owner, session, accountIndex).Scan();
         // The local-store files are read only for accounts with extra databases.

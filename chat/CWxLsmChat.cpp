@@ -53,6 +53,7 @@ void CWxLsmChat::ScanBytes(const uint8_t* data, size_t size) {
     const WxAccountEntry* account = owner ? owner->FindAccount(accountIndex) : nullptr;
     if (!data || !account) return;
     const std::string& own = account->accountId;
+    counts = StoreCounts{};
     progressDone = 0;
     progressTotal = clampLength(size);
     size_t pos = 0;
@@ -125,6 +126,27 @@ void CWxLsmChat::ScanBytes(const uint8_t* data, size_t size) {
         const bool fromMe = names[0] == own;
         MergeMessage(fromMe ? names[1] : names[0], names[2], type, fromMe, int64_t(time), content);
     }
+    if (counts.leftOut > 0) owner->NoteLimitReached("WeChat local store", counts.leftOut);
+}
+
+WxContactRecord* CWxLsmChat::PeerFor(const std::string& userName) {
+    if (WxContactRecord* known = owner->FindChatContact(userName.c_str(), accountIndex)) return known;
+    if (counts.contacts >= limits.newContacts) {
+        ++counts.leftOut;
+        return nullptr;
+    }
+    WxContactRecord* added = owner->AddChatContact(4, userName.c_str(), accountIndex);
+    if (added) ++counts.contacts;
+    return added;
+}
+
+CWxLsmChat::TimeIndex& CWxLsmChat::IndexOf(WxSessionRecord* session) {
+    auto [at, made] = indexes.try_emplace(session);
+    if (made) {
+        for (WxMessageRecord* m = session->messages.first; m; m = m->next)
+            at->second[m->time].push_back(m);
+    }
+    return at->second;
 }
 
 std::unique_ptr<WxMessageRecord> CWxLsmChat::BuildMessage(WxContactRecord* peer, const std::string& groupSender,
@@ -146,8 +168,7 @@ std::unique_ptr<WxMessageRecord> CWxLsmChat::BuildMessage(WxContactRecord* peer,
         WxContactRecord* from = peer;
         if (peer->kind == 2 && type != 10000 && type != 10002) {
             if (groupSender.empty()) return nullptr;
-            from = owner->FindChatContact(groupSender.c_str(), accountIndex);
-            if (!from) from = owner->AddChatContact(4, groupSender.c_str(), accountIndex);
+            from = PeerFor(groupSender);
             if (!from) return nullptr;
         }
         m->senderUserName = from->userName;
@@ -182,22 +203,41 @@ std::unique_ptr<WxMessageRecord> CWxLsmChat::BuildMessage(WxContactRecord* peer,
 void CWxLsmChat::MergeMessage(const std::string& peerName, const std::string& groupSender, int32_t type,
                               bool fromMe, int64_t time, const std::string& content) {
     if (peerName.empty()) return;
-    WxContactRecord* peer = owner->FindChatContact(peerName.c_str(), accountIndex);
-    if (!peer) peer = owner->AddChatContact(4, peerName.c_str(), accountIndex);
+    if (counts.records >= limits.records) {
+        ++counts.leftOut;
+        return;
+    }
+    WxContactRecord* peer = PeerFor(peerName);
     if (!peer) return;
     auto m = BuildMessage(peer, groupSender, type, fromMe, time, content);
     if (!m) return;
+    // The duplicate test looks only at the messages of the same time, in list order.
     WxSessionRecord* target = nullptr;
     for (WxSessionRecord* s : owner->WxSessionsOfPeer(accountIndex, peer)) {
-        if (wxSessionHasSameMessage(*s, *m)) return;
+        const TimeIndex& index = IndexOf(s);
+        if (const auto same = index.find(time); same != index.end()) {
+            for (WxMessageRecord* e : same->second)
+                if (wxIsSameMessage(*e, *m)) return;
+        }
         target = s;
     }
-    if (!target) target = owner->AddWxSession(accountIndex, peer, true, true);
-    if (!target) return;
-    // Before the target's messages of the same or a later time.
-    int32_t position = 0;
-    for (const WxMessageRecord* e = target->messages.first; e; e = e->next)
-        if (e->time < time) ++position;
+    if (!target) {
+        if (counts.sessions >= limits.newSessions) {
+            ++counts.leftOut;
+            return;
+        }
+        target = owner->AddWxSession(accountIndex, peer, true, true);
+        if (!target) return;
+        ++counts.sessions;
+    }
+    // Before the target's first message of the same or a later time (the messages are
+    // in time order, so after every earlier one).
+    TimeIndex& index = IndexOf(target);
+    const auto later = index.lower_bound(time);
+    WxMessageRecord* before = later == index.end() ? nullptr : later->second.front();
     target->deleted = true;
-    wxMessageListInsert(target->messages, m, position);
+    WxMessageRecord* added = target->messages.insertBefore(before, std::move(m));
+    std::vector<WxMessageRecord*>& sameTime = index[time];
+    sameTime.insert(sameTime.begin(), added);
+    ++counts.records;
 }

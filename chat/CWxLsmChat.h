@@ -3,11 +3,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 struct WxContactRecord;
 struct WxMessageRecord;
+struct WxSessionRecord;
 
 // Reads the account's local-store files ("session/lsm_data/"): not SQLite, but a run of
 // protobuf message records, stale copies of long-deleted messages among them. Every
@@ -16,19 +20,44 @@ class CWxLsmChat : public CCommonInterFace {
   public:
     CWxLsmChat(IParserOwner* owner, int accountIndex);
 
+    // What one store file may add at most: counts no real store reaches, so that a
+    // crafted file cannot take the memory of the machine. Records past a limit are left
+    // out and noted in the scan's log.
+    struct Limits {
+        size_t records = 500000;      // messages filed
+        size_t newContacts = 50000;   // peers and group members not known before
+        size_t newSessions = 50000;   // sessions opened
+    };
+
     bool Scan();
     // Scans the bytes of one local-store file.
     void ScanBytes(const uint8_t* data, size_t size);
+    void SetLimits(const Limits& limits) { this->limits = limits; }
 
     bool PrepareTable() override { return true; }
     bool OnCarvedRecord(CarvedRecord*, int32_t) override { return true; }
     bool CheckCarvedValue(int32_t, uint32_t, CarvedValue*, uint32_t) override { return true; }
 
   private:
+    // Messages of one session by time, each time's messages in list order; built on the
+    // session's first record and kept up to date by MergeMessage, which alone changes
+    // the sessions while the parser runs.
+    using TimeIndex = std::map<int64_t, std::vector<WxMessageRecord*>>;
+    TimeIndex& IndexOf(WxSessionRecord* session);
+    // What one store file has added so far, and what it left out at a limit.
+    struct StoreCounts {
+        size_t records = 0, contacts = 0, sessions = 0;
+        int64_t leftOut = 0;
+    };
+
     void MergeMessage(const std::string& peerName, const std::string& groupSender, int32_t type, bool fromMe,
                       int64_t time, const std::string& content);
     std::unique_ptr<WxMessageRecord> BuildMessage(WxContactRecord* peer, const std::string& groupSender,
                                                   int32_t type, bool fromMe, int64_t time,
                                                   const std::string& content);
+    WxContactRecord* PeerFor(const std::string& userName);
     int accountIndex = 0;
+    Limits limits;
+    StoreCounts counts;
+    std::unordered_map<const WxSessionRecord*, TimeIndex> indexes;
 };

@@ -31,35 +31,7 @@ bool wxSessionHasTime(const WxSessionRecord& session, int64_t time) {
 
 bool wxSessionHasSameMessage(WxSessionRecord& session, const WxMessageRecord& message) {
     for (WxMessageRecord* e = session.messages.first; e; e = e->next) {
-        if (e->time != message.time) continue;
-        switch (message.type) {
-        case 100001:
-            if (e->type == 1 && e->deleted && beginsWith(e->text, kRedPacket)) {
-                e->type = 100001;
-                return true;
-            }
-            if (e->type == 100001) return true;
-            break;
-        case 49:
-            // An empty title neither matches nor upgrades.
-            if (message.title.empty()) break;
-            if (e->type == 1 && e->deleted && beginsWith(e->text, message.title)) {
-                e->type = 49;
-                if (!message.title.empty()) e->title = message.title;
-                if (!message.url.empty()) e->url = message.url;
-                if (!message.description.empty()) e->description = message.description;
-                if (!message.thumbUrl.empty()) e->thumbUrl = message.thumbUrl;
-                return true;
-            }
-            if (e->type == 49 && e->title == message.title) return true;
-            break;
-        case 1:
-            if (fuzzyMatch(message.text.c_str(), e->text.c_str(), 3)) return true;
-            break;
-        default:
-            if (e->type == message.type) return true;
-            break;
-        }
+        if (e->time == message.time && wxIsSameMessage(*e, message)) return true;
     }
     return false;
 }
@@ -105,4 +77,31 @@ bool wxIsReadableText(std::string_view text) {
 
 bool wxIsPlausibleRecoveredMessage(int64_t time, std::string_view text, int64_t latest) {
     return time >= kWxEarliestMessageTime && time <= latest && wxIsReadableText(text);
+}
+
+bool wxIsSameMessage(WxMessageRecord& e, const WxMessageRecord& message) {
+    switch (message.type) {
+    case 100001:
+        if (e.type == 1 && e.deleted && beginsWith(e.text, kRedPacket)) {
+            e.type = 100001;
+            return true;
+        }
+        return e.type == 100001;
+    case 49:
+        // An empty title neither matches nor upgrades.
+        if (message.title.empty()) return false;
+        if (e.type == 1 && e.deleted && beginsWith(e.text, message.title)) {
+            e.type = 49;
+            if (!message.title.empty()) e.title = message.title;
+            if (!message.url.empty()) e.url = message.url;
+            if (!message.description.empty()) e.description = message.description;
+            if (!message.thumbUrl.empty()) e.thumbUrl = message.thumbUrl;
+            return true;
+        }
+        return e.type == 49 && e.title == message.title;
+    case 1:
+        return fuzzyMatch(message.text.c_str(), e.text.c_str(), 3);
+    default:
+        return e.type == message.type;
+    }
 }

@@ -20,6 +20,9 @@ bool wxMessageListInsert(RecordList<WxMessageRecord>& list, std::unique_ptr<WxMe
 // texts: a recovered red packet or app message upgrades a recovered text of the same
 // second).
 bool wxSessionHasSameMessage(WxSessionRecord& session, const WxMessageRecord& message);
+// The same test against one message of the session of the same time (`existing`, which
+// may take over the new message's type and texts as above).
+bool wxIsSameMessage(WxMessageRecord& existing, const WxMessageRecord& message);
 
 // True when the session holds a message of that time.
 bool wxSessionHasTime(const WxSessionRecord& session, int64_t time);

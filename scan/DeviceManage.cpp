@@ -427,8 +427,11 @@ void DeviceManage::RunAnalysis(const QString& root) {
         std::lock_guard<std::mutex> lock(stateMutex);
         backupIosMajor = major;
     }
+    skippedManifestRows = opened ? parser.SkippedFileRows() : 0;
     backUpOpened = opened;
     analysisRunning = false;
+    if (const int skipped = parser.SkippedFileRows(); skipped > 0)
+        scanLog(QStringLiteral("Manifest rows that could not be read, skipped: %1").arg(skipped));
     if (const int undecoded = parser.UndecodedFileRows(); undecoded > 0)
         scanLog(QStringLiteral("清单文件属性无法解码:%1行(按flags列取舍)").arg(undecoded));
     if (opened) {

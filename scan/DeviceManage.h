@@ -93,6 +93,7 @@ class DeviceManage : public QObject, public IDeviceManage {
     static bool isVersionBiggerThanVersion(const QString& v, const QString& w);
     static std::optional<QString> BackUpPath_UID_Get_DeviceName(const QString& folder);
     bool BackUpPath_UID_Get_IsEncrypted(const QString& folder) const override { return IsEncryptedBackup(folder); }
+    int SkippedManifestRows() const override { return skippedManifestRows.load(); }
     static bool IsEncryptedBackup(const QString& folder);
     static std::optional<QString> BackUpPath_UID_Get_ProductVersion(const QString& folder);
     static std::optional<QString> BackUpPath_UID_Get_ProductType(const QString& folder);
@@ -167,6 +168,7 @@ class DeviceManage : public QObject, public IDeviceManage {
     int backupIosMajor = 0;
     std::atomic<bool> backUpOpened{false};
     std::atomic<bool> analysisRunning{false};
+    std::atomic<int> skippedManifestRows{0};
     std::atomic<bool> isScanThread{false};
     std::atomic<bool> shuttingDown{false};
     CMbdbFileParser parser;

@@ -361,6 +361,13 @@ void DeviceScanManager::StartScan(IFileParser* fileParser, int typeMask, const Q
     runningScan = nullptr;
     if (scan->missingMediaFiles > 0)
         scanLog(QStringLiteral("清单列出但备份中没有的媒体文件:%1个,未列出").arg(scan->missingMediaFiles));
+    if (scan->linkedMediaFiles > 0)
+        scanLog(QStringLiteral("Damaged media entries (stored file is a symbolic link): %1, not listed")
+                    .arg(scan->linkedMediaFiles));
+    for (const auto& [what, leftOut] : scan->limitNotes)
+        scanLog(QStringLiteral("%1 reached its record limit: %2 records left out")
+                    .arg(QString::fromStdString(what))
+                    .arg(leftOut));
     // Every list has been converted during the scan: its records are no longer needed.
     std::lock_guard<std::mutex> lock(managerMutex);
     scanManager.reset();

@@ -32,6 +32,9 @@ class IDeviceManage {
     // Opens the manifest of the device's or backup's folder; returns at once, sends
     // Analyze progress, then AnalyzeFinish or BackUpLoser.
     virtual void StartAnalyze(const std::shared_ptr<DeviceInfo>& device) = 0;
+    // Manifest rows the last analysis could not read (damaged records): the rest of the
+    // backup was read, these entries are missing from it.
+    virtual int SkippedManifestRows() const { return 0; }
     // The folder of the backup being worked on; empty before the first analysis.
     virtual QString getBackUpPath() const = 0;
     // The backup cache folder ("<Caches>/<application id>/backup"); empty when unknown.

@@ -344,6 +344,14 @@ void ViewController::iTunesStartScanEvent(const std::shared_ptr<DeviceInfo>& bac
 void ViewController::BackUpFinishEvent(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) {
     SwitchView(3);
     pNSDirizaView->StartScan(device, selection);
+    // Manifest rows that could not be read: the scan goes on without their files, and
+    // the user is told that the backup is incomplete.
+    if (const int skipped = manager.SkippedManifestRows(); skipped > 0) {
+        IAlertPresenter::Alert alert;
+        alert.informativeText = LanguageText("ManifestRowsSkipped").arg(skipped);
+        alert.buttons = {LanguageText("ok")};
+        IAlertPresenter::Current().BeginSheet(window(), alert, [](int) {});
+    }
 }
 
 void ViewController::GoHome() {

@@ -163,17 +163,117 @@ struct FilesRowReader {
 };
 
 // The column list of the "Files" query: with "flags" when the table has it.
-std::string filesQuery(sqlite3* db, const char* order) {
+std::string filesQuery(sqlite3* db, const char* order, const char* extraColumn = nullptr) {
     std::string sql = "select fileID,domain,relativePath,file";
     // A table or a view: whether the column is there, SQLite says by preparing it.
     sqlite3_stmt* probe = nullptr;
     if (sqlite3_prepare_v2(db, "select flags from 'Files' limit 0", -1, &probe, nullptr) == SQLITE_OK)
         sql += ",flags";
     sqlite3_finalize(probe);
+    if (extraColumn) sql += std::string(",") + extraColumn;
     sql += " from 'Files'";
     sql += order;
     return sql;
 }
+
+// A walk over the "Files" rows in the order of one key (the rowid, or fileID) that steps
+// past a row SQLite cannot read (a damaged record): the walk starts again after that
+// row, whose key is found by a query that reads the keys alone. Each such row counts as
+// skipped. A damage that the key query cannot get past either ends the walk as failed.
+class FilesWalk {
+  public:
+    // `select` is the column list and table ("select ... from 'Files'"), `key` the key
+    // column, which the column list holds.
+    FilesWalk(sqlite3* db, std::string select, std::string key)
+        : db(db), select(std::move(select)), key(std::move(key)) {}
+    ~FilesWalk() {
+        sqlite3_finalize(st);
+        sqlite3_value_free(lastKey);
+    }
+    FilesWalk(const FilesWalk&) = delete;
+    FilesWalk& operator=(const FilesWalk&) = delete;
+
+    bool Start() {
+        if (!Prepare(nullptr)) return false;
+        for (int i = 0; i < sqlite3_column_count(st); ++i) {
+            const char* name = sqlite3_column_name(st, i);
+            if (name && sqlite3_stricmp(name, key.c_str()) == 0) keyColumn = i;
+        }
+        return true;
+    }
+    sqlite3_stmt* Statement() const { return st; }
+    // The next row (true), or the end of the walk (false; Failed tells a damage that
+    // could not be stepped past).
+    bool Next() {
+        while (st) {
+            const int rc = sqlite3_step(st);
+            if (rc == SQLITE_ROW) {
+                sqlite3_value_free(lastKey);
+                lastKey = keyColumn >= 0 ? sqlite3_value_dup(sqlite3_column_value(st, keyColumn)) : nullptr;
+                ++seen;
+                return true;
+            }
+            if (rc == SQLITE_DONE) return false;
+            if (!StepPast()) {
+                failed = true;
+                return false;
+            }
+        }
+        return false;
+    }
+    bool Failed() const { return failed; }
+    int Skipped() const { return skipped; }
+    int64_t Seen() const { return seen; }
+
+  private:
+    // Prepares the walk from the start (`after` null) or from the rows whose key is
+    // greater than `after`.
+    bool Prepare(sqlite3_value* after) {
+        sqlite3_finalize(st);
+        st = nullptr;
+        std::string sql = select;
+        if (after) sql += " where " + key + " > ?1";
+        sql += " order by " + key;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(st);
+            st = nullptr;
+            return false;
+        }
+        if (after) sqlite3_bind_value(st, 1, after);
+        return true;
+    }
+
+    // After a failed step: the key of the row that failed, read alone, and the walk
+    // prepared again after it.
+    bool StepPast() {
+        if (keyColumn < 0 || (lastKey == nullptr && seen > 0)) return false;
+        std::string sql = "select " + key + " from 'Files'";
+        if (lastKey) sql += " where " + key + " > ?1";
+        sql += " order by " + key + " limit 1";
+        sqlite3_stmt* probe = nullptr;
+        sqlite3_value* bad = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &probe, nullptr) == SQLITE_OK) {
+            if (lastKey) sqlite3_bind_value(probe, 1, lastKey);
+            if (sqlite3_step(probe) == SQLITE_ROW) bad = sqlite3_value_dup(sqlite3_column_value(probe, 0));
+        }
+        sqlite3_finalize(probe);
+        if (!bad) return false;
+        ++skipped;
+        const bool prepared = Prepare(bad);
+        sqlite3_value_free(lastKey);
+        lastKey = bad; // the next failure is searched for after the skipped row
+        return prepared;
+    }
+
+    sqlite3* db;
+    std::string select, key;
+    int keyColumn = -1;
+    sqlite3_stmt* st = nullptr;
+    sqlite3_value* lastKey = nullptr;
+    int skipped = 0;
+    int64_t seen = 0;
+    bool failed = false;
+};
 
 // Whether "ORDER BY fileID" on "Files" compares plain bytes: a table (not a view) whose
 // fileID column has the default BINARY collation.
@@ -214,17 +314,13 @@ struct SortedEntries {
 // would not be the same).
 bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBefore, double total,
                        DevicePathIndex (&index)[kCategoryCount], SortedEntries& out, const std::string& backupRoot,
-                       int iosMajorVersion, int& undecoded) {
+                       int iosMajorVersion, int& undecoded, int& skipped) {
     if (!fileIdSortsAsBytes(db)) return false;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, filesQuery(db, "").c_str(), -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    struct StatementFinalizer {
-        sqlite3_stmt* st;
-        ~StatementFinalizer() { sqlite3_finalize(st); }
-    } finalizer{st};
+    // The table's own order is the rowid's; a table without one is read by the walk in
+    // fileID order.
+    FilesWalk walk(db, filesQuery(db, "", "rowid"), "rowid");
+    if (!walk.Start()) return false;
+    sqlite3_stmt* st = walk.Statement();
     FilesRowReader reader(st, backupRoot, iosMajorVersion);
     if (reader.fileIdColumn < 0) return false;
 
@@ -246,8 +342,13 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
     };
     std::string keys;                             // every kept row's fileID, back to back
     std::vector<std::pair<size_t, size_t>> keyAt; // offset and length in keys, per record
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    bool complete = false;
+    while (true) {
+        if (!walk.Next()) {
+            complete = !walk.Failed();
+            break;
+        }
+        st = walk.Statement();
         std::unique_ptr<BackupFileRecord> record = reader.Read(st);
         if (!record) continue;
         if (sqlite3_column_type(st, reader.fileIdColumn) != SQLITE_TEXT) break;
@@ -269,8 +370,9 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
         categories.push_back(uint8_t(category));
         reporter.Report(entriesBefore + double(records.size()), total);
     }
-    if (rc != SQLITE_DONE) return false;
+    if (!complete) return false;
     undecoded += reader.undecoded;
+    skipped += walk.Skipped();
 
     // SQLite's BINARY collation: bytes compared up to the shorter length, then the
     // shorter first. The first eight bytes, zero-padded, settle most comparisons (a
@@ -336,6 +438,7 @@ bool CMbdbFileParser::Open(const char* manifestPath, const char* backupRoot, int
                            ProgressCallback progress) {
     cleared = false;
     undecodedFileRows = 0;
+    skippedFileRows = 0;
     byStoredName.clear();
     this->backupRoot = backupRoot ? backupRoot : "";
     this->iosMajorVersion = iosMajorVersion;
@@ -429,7 +532,7 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
 
     SortedEntries sorted;
     if (readInFileIdOrder(db, reporter, entriesBefore, double(total), categoryIndex, sorted, backupRoot,
-                          iosMajorVersion, undecodedFileRows)) {
+                          iosMajorVersion, undecodedFileRows, skippedFileRows)) {
         // The category indexes are complete; the lists take the entries in order.
         for (size_t i = 0; i < sorted.records.size(); ++i) {
             allEntries.push_back(std::move(sorted.records[i]));
@@ -448,23 +551,22 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
     }
 
     // Anything unusual: let SQLite walk the rows in fileID order.
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, filesQuery(db, " ORDER BY fileID").c_str(), -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return false;
-    }
-    FilesRowReader reader(st, backupRoot, iosMajorVersion);
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        std::unique_ptr<BackupFileRecord> record = reader.Read(st);
+    FilesWalk walk(db, filesQuery(db, ""), "fileID");
+    if (!walk.Start()) return false;
+    FilesRowReader reader(walk.Statement(), backupRoot, iosMajorVersion);
+    while (walk.Next()) {
+        std::unique_ptr<BackupFileRecord> record = reader.Read(walk.Statement());
         if (!record) continue;
         AddEntry(std::move(record));
         reporter.Report(double(allEntries.size()), double(total));
     }
     undecodedFileRows += reader.undecoded;
-    sqlite3_finalize(st);
+    skippedFileRows += walk.Skipped();
+    // A damage the walk could not step past leaves the rows after it unread: they count
+    // as skipped too.
+    if (walk.Failed()) skippedFileRows += int(std::max<int64_t>(1, total - walk.Seen() - walk.Skipped()));
     // A database damaged part-way keeps the rows read before the damage.
-    return rc == SQLITE_DONE || !allEntries.empty();
+    return !walk.Failed() || !allEntries.empty();
 }
 
 void CMbdbFileParser::AddEntry(std::unique_ptr<BackupFileRecord> record) {

@@ -47,6 +47,10 @@ class CMbdbFileParser : public IFileParser {
     // Rows of the last Manifest.db read whose "file" blob could not be decoded (kept when
     // their flags say file, dropped otherwise).
     int UndecodedFileRows() const { return undecodedFileRows; }
+    // Rows of the last Manifest.db read that SQLite could not read (damaged records):
+    // stepped over, or left unread after a damage that could not be stepped past. The
+    // rows around them are read.
+    int SkippedFileRows() const { return skippedFileRows; }
     const std::string& BackupRoot() const { return backupRoot; }
 
   private:
@@ -72,5 +76,6 @@ class CMbdbFileParser : public IFileParser {
     std::atomic<bool> cleared{false};
     int iosMajorVersion = 0;
     int undecodedFileRows = 0;
+    int skippedFileRows = 0;
     std::string backupRoot;
 };

@@ -90,6 +90,9 @@ public:
     // Set with the cancel flag when the rest of the scan is dropped: the parsers then
     // keep their working lists (their destructors free them).
     virtual const std::atomic<bool>& StopRestFlag() const = 0;
+    // A parser stopped taking records from one source at a safety limit (a count no
+    // real store reaches): what was left out is noted for the scan's log.
+    virtual void NoteLimitReached(const std::string& what, int64_t leftOut) { (void)what, (void)leftOut; }
     // "Now" of the plausibility checks of carved dates, in Unix seconds.
     virtual int64_t Now() const = 0;
     // The date the backup was made ("Last Backup Date" of its Info.plist), in Unix

@@ -24,8 +24,10 @@ namespace {
 
 sqlite3* openDatabase(const std::string& path, bool withLog) {
     if (path.empty()) return nullptr;
+    // A stored file that is a symbolic link is not opened (it would read a file from
+    // outside the backup).
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(readOnlyDatabaseUri(path, withLog).c_str(), &db,
                              SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);

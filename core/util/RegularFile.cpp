@@ -43,7 +43,12 @@ int RegularFile::Release() {
 
 bool RegularFile::IsRegular(const std::string& path) {
     struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool RegularFile::IsLink(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 bool RegularFile::Open(const std::string& path) {
@@ -51,7 +56,8 @@ bool RegularFile::Open(const std::string& path) {
     if (!IsRegular(path)) return false;
     // O_NONBLOCK: should a pipe take the file's place after the check, the open returns
     // at once instead of waiting for a writer; fstat then refuses it.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    // O_NOFOLLOW: a link put in the file's place after the check is refused too.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
     if (fd < 0) return false;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {

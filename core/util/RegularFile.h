@@ -6,8 +6,10 @@
 // A file of a backup folder opened for reading, only when it is a regular file. A
 // named pipe, a device or a socket in its place would block the open or the first
 // read forever: the path is checked first, then opened without blocking and the
-// descriptor checked again (the path may have changed in between). Every reader of
-// backup files opens them through this class. Closed when the object goes.
+// descriptor checked again (the path may have changed in between). A symbolic link is
+// never followed: a stored file that is a link would hand over a file from outside the
+// backup. Every reader of backup files opens them through this class. Closed when the
+// object goes.
 class RegularFile {
   public:
     RegularFile() = default;
@@ -17,7 +19,8 @@ class RegularFile {
     RegularFile(RegularFile&& other) noexcept;
     RegularFile& operator=(RegularFile&& other) noexcept;
 
-    // False (nothing open) when the path is empty, missing or not a regular file.
+    // False (nothing open) when the path is empty, missing, a symbolic link or not a
+    // regular file.
     bool Open(const std::string& path);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
@@ -33,8 +36,11 @@ class RegularFile {
     // Passes the descriptor on to the caller, who closes it; the object is closed.
     int Release();
 
-    // True when `path` names a regular file (symbolic links followed).
+    // True when `path` names a regular file (a symbolic link does not count, whatever
+    // it points to).
     static bool IsRegular(const std::string& path);
+    // True when `path` itself is a symbolic link.
+    static bool IsLink(const std::string& path);
     // Copies a regular file to `target` (created or replaced). False, leaving no partial
     // copy behind, when the source is not a regular file or a write fails.
     static bool CopyTo(const std::string& source, const std::string& target);

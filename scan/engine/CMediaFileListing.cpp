@@ -135,8 +135,12 @@ void CMediaFileListing::List(int category, RecordList<MediaFileRecord>* const ta
         // An interrupted or partial backup lists files it does not hold: they could be
         // neither shown nor saved. One stat per entry, nothing read.
         std::string storedPath = backupStoredPath(entry->storedName, owner.iosVersion);
-        if (checkedPictures.count(entry) == 0 && !RegularFile::IsRegular(owner.BackupFilePath(storedPath))) {
-            ++owner.missingMediaFiles;
+        // A stored file that is a symbolic link is a damaged entry: it is neither shown nor
+        // read.
+        const std::string fullPath = owner.BackupFilePath(storedPath);
+        if (checkedPictures.count(entry) == 0 && !RegularFile::IsRegular(fullPath)) {
+            if (RegularFile::IsLink(fullPath)) ++owner.linkedMediaFiles;
+            else ++owner.missingMediaFiles;
             continue;
         }
 

@@ -70,6 +70,9 @@ public:
     // scan starts, unless set before (tests set it).
     int64_t backupDate = 0;
     int64_t BackupDate() const override { return backupDate; }
+    void NoteLimitReached(const std::string& what, int64_t leftOut) override {
+        limitNotes.emplace_back(what, leftOut);
+    }
     const WxAccountEntry* FindAccount(int index) const override;
     const WaStoreEntry* FindWhatsAppAccount(int index) const override;
 
@@ -131,6 +134,10 @@ public:
     // Media entries of the manifest left out of the lists because the backup lacks
     // their stored file (an interrupted or partial backup).
     int missingMediaFiles = 0;
+    // Media entries whose stored file is a symbolic link (damaged entries), left out.
+    int linkedMediaFiles = 0;
+    // Sources a parser stopped reading at a safety limit, with the records left out.
+    std::vector<std::pair<std::string, int64_t>> limitNotes;
     int accountIndex = 0;
 
 private:

@@ -13,6 +13,7 @@
 #include "tests/kit/ScratchFolder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <ctime>
 #include <fstream>
@@ -442,6 +443,92 @@ TEST(CWaChat, TruncatedAndScribbledStoresNeverCrash) {
             damaged[100 + rng() % (damaged.size() - 100)] = char(rng());
         std::ofstream(s.Path(), std::ios::binary | std::ios::trunc) << damaged;
         s.Run();
+    }
+}
+
+namespace {
+
+// Root page of a schema object of a database file.
+int64_t rootPageOf(const fs::path& path, const char* name) {
+    sqlite3* db = nullptr;
+    int64_t root = 0;
+    if (sqlite3_open_v2(path.string().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "select rootpage from sqlite_master where name=?1", -1, &st, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(st, 1, name, -1, SQLITE_STATIC);
+            if (sqlite3_step(st) == SQLITE_ROW) root = sqlite3_column_int64(st, 0);
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return root;
+}
+
+// Rows the parser's ordered message query gives, or -1 when it fails.
+int orderedRows(const fs::path& path) {
+    sqlite3* db = nullptr;
+    int rows = -1;
+    if (sqlite3_open_v2(path.string().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "select ZTEXT from ZWAMESSAGE ORDER BY ZCHATSESSION,ZMESSAGEDATE", -1, &st,
+                               nullptr) == SQLITE_OK) {
+            rows = 0;
+            int rc;
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) ++rows;
+            if (rc != SQLITE_DONE) rows = -1;
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return rows;
+}
+
+} // namespace
+
+// A damaged index under the ordered message query (a scribbled page fails the query, an
+// emptied one hides the rows): the table itself is read and its rows put in order, so
+// every live message is found, chats and messages in the usual order.
+TEST(CWaChat, MessagesSurviveADamagedIndex) {
+    enum class Damage { None, Scribbled, Emptied };
+    const std::pair<const char*, Damage> cases[] = {
+        {"intact", Damage::None}, {"scribbled", Damage::Scribbled}, {"emptied", Damage::Emptied}};
+    for (const auto& [name, damage] : cases) {
+        SCOPED_TRACE(name);
+        Store s;
+        {
+            ChatStorageDb db(s.Path());
+            const int64_t ann = db.AddSession(std::string("1@s.whatsapp.net"), std::string("Ann"), int64_t(0));
+            const int64_t bob = db.AddSession(std::string("2@s.whatsapp.net"), std::string("Bob"), int64_t(0));
+            // Interleaved and out of date order in the table.
+            for (int i = 0; i < 50; ++i) {
+                const int64_t session = i % 2 ? ann : bob;
+                db.AddMessage(Text(session, kBase + (i * 37) % 50, "message " + std::to_string(i),
+                                   "S" + std::to_string(i)));
+            }
+        }
+        const int64_t root = rootPageOf(s.Path(), "ZWAMESSAGE_ZCHATSESSION_INDEX");
+        ASSERT_GT(root, 1);
+        if (damage != Damage::None) {
+            std::fstream f(s.Path(), std::ios::binary | std::ios::in | std::ios::out);
+            f.seekp(std::streamoff((root - 1) * 4096));
+            if (damage == Damage::Scribbled) f << std::string(16, '\x77');
+            else f << std::string("\x0a\x00\x00\x00\x00", 5); // an index leaf without cells
+        }
+        ASSERT_EQ(damage == Damage::None ? 50 : damage == Damage::Scribbled ? -1 : 0, orderedRows(s.Path()))
+            << "the damage must reach the ordered query";
+        s.AddStore("ChatStorage.sqlite");
+        ASSERT_TRUE(s.Run());
+        const auto chats = s.Chats();
+        ASSERT_EQ(2u, chats.size());
+        EXPECT_EQ("Ann", chats[0]->name);
+        EXPECT_EQ("Bob", chats[1]->name);
+        size_t total = 0;
+        for (const WaChatRecord* c : chats) {
+            const auto messages = s.Messages(c);
+            total += messages.size();
+            for (size_t i = 1; i < messages.size(); ++i) EXPECT_LE(messages[i - 1]->date, messages[i]->date);
+        }
+        EXPECT_EQ(50u, total);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <dirent.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -24,6 +25,7 @@ namespace {
 
 using kit::WeChatAccountBuilder;
 using Msg = WeChatAccountBuilder::Message;
+namespace fs = std::filesystem;
 
 // Runs the WeChat steps of one account as the scan does.
 void scanAccount(CScanManager& m, int account) {
@@ -209,6 +211,43 @@ TEST(CWxChat, ExtraDatabasesAndOfficialAccounts) {
     EXPECT_EQ(wxtest::find(*m, 0, "db1 live")[0].session->peer, wxtest::find(*m, 0, "db2 live")[0].session->peer);
     EXPECT_EQ(wxtest::find(*m, 0, "main live")[0].session, wxtest::find(*m, 0, "db2 deleted")[0].session);
     backup.ExpectUnchanged();
+}
+
+// A chat database that does not open costs its own messages only: the extra databases,
+// the official-account database, the local store and the search index are read all the
+// same.
+TEST(CWxChat, OtherStoresAreReadWhenTheChatDatabaseDoesNotOpen) {
+    enum class Damage { Garbage, Empty, Missing, Folder };
+    const std::pair<const char*, Damage> cases[] = {
+        {"garbage", Damage::Garbage}, {"empty", Damage::Empty}, {"missing", Damage::Missing}, {"folder", Damage::Folder}};
+    for (const auto& [name, damage] : cases) {
+        wxtest::WxBackup backup;
+        WeChatAccountBuilder a("wxid_owner01", "Owner");
+        a.AddFriend("wxid_alice01", "Alice");
+        a.AddFriend("gh_brand0001", "Brand");
+        a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "main live"});
+        a.AddMessage(WeChatAccountBuilder::MessageDb1, {"wxid_alice01", 1600000200, 1, false, "db1 live"});
+        a.AddMessage(WeChatAccountBuilder::MessageDb2, {"wxid_alice01", 1600000300, 1, false, "db2 live"});
+        a.AddMessage(WeChatAccountBuilder::BrandDb, {"gh_brand0001", 1600000500, 1, false, "brand live"});
+        a.AddLocalStore({"wxid_alice01", 1600000600, 1, false, "local store text"});
+        a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_alice01", 1600000700, 1, false, "search index text"});
+        backup.Add(a);
+        backup.Finish();
+        const WxAccountEntry* account = backup.parser.FindAccount(0);
+        ASSERT_NE(nullptr, account);
+        const fs::path chatDb = backup.builder.root() / account->chatDbPath;
+        ASSERT_TRUE(fs::is_regular_file(chatDb)) << name;
+        fs::remove(chatDb);
+        if (damage == Damage::Garbage) std::ofstream(chatDb, std::ios::binary) << std::string(8192, 'x');
+        if (damage == Damage::Empty) std::ofstream(chatDb, std::ios::binary).flush();
+        if (damage == Damage::Folder) fs::create_directory(chatDb);
+        auto m = backup.Manager(0x3000);
+        scanAccount(*m, 0);
+
+        EXPECT_TRUE(wxtest::find(*m, 0, "main live").empty()) << name;
+        for (const char* text : {"db1 live", "db2 live", "brand live", "local store text", "search index text"})
+            EXPECT_EQ(1u, wxtest::find(*m, 0, text).size()) << name << ": " << text;
+    }
 }
 
 int openDescriptors() {

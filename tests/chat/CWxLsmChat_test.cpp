@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -37,8 +38,9 @@ struct LsmFixture {
         CWxChat(m.get(), &session, 0).Scan();
         EXPECT_TRUE(CWxLsmChat(m.get(), 0).Scan()); // no local-store files: nothing
     }
-    void Scan(const std::string& bytes) {
+    void Scan(const std::string& bytes, const CWxLsmChat::Limits& limits = {}) {
         CWxLsmChat lsm(m.get(), 0);
+        lsm.SetLimits(limits);
         lsm.ScanBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }
 };
@@ -87,6 +89,102 @@ TEST(CWxLsmChat, TruncatedAndRandomBytes) {
         f.Scan(noise);
     }
     EXPECT_EQ(1u, wxtest::find(*f.m, 0, "alice live").size());
+}
+
+// Thousands of records for one peer, in shuffled order, with copies and same-second
+// messages: the session ends in time order (same-second records before the ones already
+// there), every copy is dropped, and a red packet upgrades the recovered text of its
+// second even when that text came from the same file.
+TEST(CWxLsmChat, ManyRecordsOfOnePeerKeepTimeOrderAndDropCopies) {
+    LsmFixture f;
+    constexpr int kRecords = 3000;
+    std::vector<int> order(kRecords);
+    for (int i = 0; i < kRecords; ++i) order[size_t(i)] = i;
+    std::shuffle(order.begin(), order.end(), std::mt19937(11));
+    std::string bytes(16, '\0');
+    const std::string redPacket = "\xe5\xbe\xae\xe4\xbf\xa1\xe7\xba\xa2\xe5\x8c\x85";
+    bytes += record(1600000000 + 7 * 2, 5, redPacket, 1, "wxid_alice01", "wxid_owner01");
+    for (int i : order) {
+        const uint64_t time = 1600000000 + uint64_t(i) * 2 + 1;
+        bytes += record(time, 5, "bulk " + std::to_string(i), 1, "wxid_alice01", "wxid_owner01");
+        // Some seconds hold a second, different message; some records come twice.
+        if (i % 100 == 0)
+            bytes += record(time, 5, "another message of that second, " + std::to_string(i), 1, "wxid_alice01",
+                            "wxid_owner01");
+        if (i % 500 == 0) bytes += record(time, 5, "bulk " + std::to_string(i), 1, "wxid_alice01", "wxid_owner01");
+    }
+    bytes += record(1600000000 + 7 * 2, 5, std::string("<title>") + redPacket + "</title>", 49, "wxid_alice01",
+                    "wxid_owner01");
+    f.Scan(bytes);
+
+    auto live = wxtest::find(*f.m, 0, "alice live");
+    ASSERT_EQ(1u, live.size());
+    const WxSessionRecord& session = *live[0].session;
+    int bulk = 0;
+    int64_t previous = 0;
+    for (const WxMessageRecord* m = session.messages.first; m; m = m->next) {
+        EXPECT_LE(previous, m->time);
+        previous = m->time;
+        if (m->text.rfind("bulk ", 0) == 0) ++bulk;
+    }
+    EXPECT_EQ(kRecords, bulk);
+    for (int i : {0, 500, 2500}) {
+        EXPECT_EQ(1u, wxtest::find(*f.m, 0, "bulk " + std::to_string(i)).size()) << i;
+        auto pair = wxtest::find(*f.m, 0, "another message of that second, " + std::to_string(i));
+        ASSERT_EQ(1u, pair.size()) << i;
+        ASSERT_NE(nullptr, pair[0].message->next);
+        EXPECT_EQ(pair[0].message->time, pair[0].message->next->time) << i;
+    }
+    auto packet = wxtest::find(*f.m, 0, redPacket);
+    ASSERT_EQ(1u, packet.size());
+    EXPECT_EQ(100001, packet[0].message->type);
+    // The live row's second: the recovered record goes before it.
+    const std::string atLive = record(1600000100, 5, "same second as live", 1, "wxid_alice01", "wxid_owner01");
+    f.Scan(std::string(16, '\0') + atLive);
+    auto same = wxtest::find(*f.m, 0, "same second as live");
+    ASSERT_EQ(1u, same.size());
+    ASSERT_NE(nullptr, same[0].message->next);
+    EXPECT_EQ("alice live", same[0].message->next->text);
+}
+
+// One store adds at most so many records, new peers and sessions; what is left out is
+// noted for the log and the rest of the file is still read for the records it may add.
+TEST(CWxLsmChat, OneStoreIsBoundedByItsLimits) {
+    struct Case {
+        const char* name;
+        CWxLsmChat::Limits limits;
+        size_t aliceRecords; // of 6 to the known peer
+        size_t strangers;    // of 4 new peers, one record each
+    };
+    const Case cases[] = {
+        {"records", {5, 100, 100}, 5, 0},
+        {"contacts", {100, 2, 100}, 6, 2},
+        {"sessions", {100, 100, 3}, 6, 3},
+        {"no limit hit", {}, 6, 4},
+    };
+    for (const Case& c : cases) {
+        LsmFixture f;
+        std::string bytes(16, '\0');
+        for (int i = 0; i < 6; ++i)
+            bytes += record(1600001000 + uint64_t(i), 5, "to known " + std::to_string(i), 1, "wxid_alice01",
+                            "wxid_owner01");
+        for (int i = 0; i < 4; ++i)
+            bytes += record(1600002000 + uint64_t(i), 5, "stranger " + std::to_string(i), 1,
+                            "wxid_new000" + std::to_string(i), "wxid_owner01");
+        f.Scan(bytes, c.limits);
+        size_t alice = 0, strangers = 0;
+        for (int i = 0; i < 6; ++i) alice += wxtest::find(*f.m, 0, "to known " + std::to_string(i)).size();
+        for (int i = 0; i < 4; ++i) strangers += wxtest::find(*f.m, 0, "stranger " + std::to_string(i)).size();
+        EXPECT_EQ(c.aliceRecords, alice) << c.name;
+        EXPECT_EQ(c.strangers, strangers) << c.name;
+        const int64_t leftOut = int64_t(6 - c.aliceRecords + 4 - c.strangers);
+        if (leftOut == 0) {
+            EXPECT_TRUE(f.m->limitNotes.empty()) << c.name;
+        } else {
+            ASSERT_EQ(1u, f.m->limitNotes.size()) << c.name;
+            EXPECT_EQ(leftOut, f.m->limitNotes[0].second) << c.name;
+        }
+    }
 }
 
 } // namespace

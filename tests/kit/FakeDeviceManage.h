@@ -39,6 +39,8 @@ class FakeDeviceManage final : public IDeviceManage {
     QString getBackUpPath() const override;
     QString getSaveBackUpPath() const override;
     bool BackUpPath_UID_Get_IsEncrypted(const QString& folder) const override;
+    int SkippedManifestRows() const override { return skippedManifestRows.load(); }
+    void SetSkippedManifestRows(int rows) { skippedManifestRows = rows; }
     // Records the call; starts the scan script (when set) unless a scan runs.
     void StartScan(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) override;
     bool isScan() const override { return scanning.load(); }
@@ -103,6 +105,7 @@ class FakeDeviceManage final : public IDeviceManage {
     std::atomic<bool> scanning{false};
     std::atomic<bool> running{false};
     std::atomic<bool> paused{false};
+    std::atomic<int> skippedManifestRows{0};
 };
 
 } // namespace kit

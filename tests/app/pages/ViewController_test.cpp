@@ -179,6 +179,30 @@ TEST_F(MainPage, FailureAlerts) {
     EXPECT_TRUE(opener.Opened().isEmpty());
 }
 
+// Manifest rows the analysis could not read: the scan starts all the same and the user
+// is told how many entries are missing; a whole manifest shows no notice.
+TEST_F(MainPage, SkippedManifestRowsAreNoticed) {
+    ViewController vc(manager, {});
+    vc.show();
+    manager.SetBackUpPath("/backups/damaged");
+    for (int skipped : {0, 3}) {
+        SCOPED_TRACE(skipped);
+        manager.SetSkippedManifestRows(skipped);
+        vc.SwitchView(2);
+        manager.SendAnalyzeFinish();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return vc.CurrentPage() == 3; }, 3000));
+        if (skipped == 0) {
+            EXPECT_TRUE(alerts.Alerts().isEmpty());
+        } else {
+            ASSERT_EQ(alerts.Alerts().size(), 1);
+            EXPECT_EQ(alerts.Alerts()[0].alert.informativeText, LanguageText("ManifestRowsSkipped").arg(3));
+            EXPECT_TRUE(alerts.Alerts()[0].alert.informativeText.contains(QStringLiteral("3")));
+        }
+        vc.StopAndWait();
+        vc.SwitchView(0);
+    }
+}
+
 TEST_F(MainPage, EncryptedKitBackupWithTutorialAddress) {
     // A tutorial address in the table offers "Tutorial", which opens it.
     QTemporaryDir tables;

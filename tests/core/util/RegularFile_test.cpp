@@ -32,6 +32,13 @@ TEST(RegularFileReaders, OnlyRegularFilesOpenAndPipesNeverBlock) {
     const std::string content = "SQLite format 3" + std::string(1, '\0') + std::string(200, 'x');
     writeFile(dir / "file", content);
     fs::create_directories(dir / "folder");
+    writeFile(dir / "folder" / "inner", content);
+    // A stored file that is a link is never followed, wherever it points; a link among
+    // the folders above the file is followed.
+    fs::create_symlink(dir / "file", dir / "link");
+    fs::create_symlink("folder/inner", dir / "relative-link");
+    fs::create_symlink(dir / "nowhere", dir / "dangling-link");
+    fs::create_directory_symlink(dir / "folder", dir / "linked-folder");
     kit::PipeWatchdog watchdog;
     ASSERT_TRUE(watchdog.MakePipe(dir / "pipe"));
     watchdog.Start();
@@ -42,6 +49,7 @@ TEST(RegularFileReaders, OnlyRegularFilesOpenAndPipesNeverBlock) {
     };
     const Reader readers[] = {
         {"RegularFile", [](const std::string& p) { RegularFile f; return f.Open(p); }},
+        {"IsRegular", [](const std::string& p) { return RegularFile::IsRegular(p); }},
         {"FileBytes", [](const std::string& p) { std::string out; return FileBytes::ReadAll(p, out); }},
         {"MappedFile", [](const std::string& p) { MappedFile m; return m.Open(p); }},
         {"Manifest", [](const std::string& p) { CMbdbFileParser parser; return parser.Open(p.c_str(), "/", 14); }},
@@ -56,7 +64,9 @@ TEST(RegularFileReaders, OnlyRegularFilesOpenAndPipesNeverBlock) {
         bool opens;
     };
     for (const Reader& r : readers) {
-        for (const Case& c : {Case{"file", true}, Case{"pipe", false}, Case{"folder", false}, Case{"absent", false}}) {
+        for (const Case& c : {Case{"file", true}, Case{"pipe", false}, Case{"folder", false}, Case{"absent", false},
+                              Case{"link", false}, Case{"relative-link", false}, Case{"dangling-link", false},
+                              Case{"linked-folder/inner", true}}) {
             // The manifest reader refuses the content of "file" (no manifest): only the
             // refusal of the other three matters there.
             if (std::string(r.name) == "Manifest" && c.opens) continue;

@@ -3,8 +3,11 @@
 #include "ScanFakes.h"
 #include "core/records/MediaFileRecord.h"
 #include "scan/engine/CScanManager.h"
+#include "tests/kit/ScratchFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include <ctime>
 #include <string>
@@ -290,4 +293,30 @@ TEST_F(MediaListingTest, FilesTheBackupLacksAreLeftOutAndCounted) {
     EXPECT_EQ(0, m->smsAttachmentList.count);
     EXPECT_EQ(3, m->missingMediaFiles);
     EXPECT_EQ(5, processed); // every entry is still counted in the progress
+}
+
+// A stored file that is a symbolic link (to a file of the backup or elsewhere) is a
+// damaged entry: never listed, counted apart from the missing ones.
+TEST_F(MediaListingTest, StoredFilesThatAreLinksAreLeftOutAsDamaged) {
+    const std::string base = "/var/mobile/Media/DCIM/100APPLE/";
+    BackupFileRecord* kept = files.Add(CategoryMedia, base + "IMG_0001.JPG", 400);
+    BackupFileRecord* toOutside = files.Add(CategoryMedia, base + "IMG_0002.JPG", 300);
+    BackupFileRecord* toInside = files.Add(CategoryMedia, base + "IMG_0003.JPG", 200);
+    const std::filesystem::path root = files.BackupDir();
+    kit::ScratchFolder elsewhere("outside");
+    const std::filesystem::path outside = elsewhere.path() / "outside-of-backup.jpg";
+    std::ofstream(outside) << "not backup content";
+    for (int ios : {9, 14}) {
+        std::filesystem::remove(root / toOutside->StoredPath(ios));
+        std::filesystem::create_symlink(outside, root / toOutside->StoredPath(ios));
+        std::filesystem::remove(root / toInside->StoredPath(ios));
+        std::filesystem::create_symlink(root / kept->StoredPath(ios), root / toInside->StoredPath(ios));
+    }
+    auto m = Make();
+    CMediaFileListing listing(*m);
+    listing.ListCameraRollMedia(processed, 3);
+    ASSERT_EQ(1, m->photoList.count);
+    EXPECT_EQ(m->photoList.first->storedPath, backupStoredPath(kept->storedName, 14));
+    EXPECT_EQ(2, m->linkedMediaFiles);
+    EXPECT_EQ(0, m->missingMediaFiles);
 }
