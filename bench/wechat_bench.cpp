@@ -15,7 +15,8 @@
 // search index also holds, and a local store of 100,000 records for one peer.
 //
 // Options: --messages N (size of the main account), --seed S, --growth (also parses
-// 4x the messages and prints the time ratio), --no-heavy.
+// 4x the messages and prints the time ratio), --no-heavy, --detail (a few records behind
+// each figure).
 #include "chat/CWxAddressBook.h"
 #include "chat/CWxChat.h"
 #include "chat/CWxSession.h"
@@ -196,6 +197,16 @@ struct MainFigures {
     double seconds = 0;
 };
 
+bool gDetail = false; // --detail: print a few records behind each figure
+
+void detail(const char* what, const WxSessionRecord* s, const WxMessageRecord* m, int tag) {
+    static std::unordered_map<std::string, int> printed;
+    if (!gDetail || printed[what]++ >= 8) return;
+    std::printf("  [%s] tag %d time %lld deleted %d fromMe %d type %d local id %u peer %s (kind %d) text %.40s\n", what,
+                tag, (long long)m->time, int(m->deleted), int(m->fromMe), m->type, m->localId,
+                s->peer ? s->peer->userName.c_str() : "-", s->peer ? s->peer->kind : -1, m->text.c_str());
+}
+
 MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
     MainFigures fig;
     std::mt19937 rng(seed);
@@ -334,7 +345,7 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
     fig.seconds = p.seconds;
 
     size_t recordBytes = 0, shown = 0, shownDeleted = 0, wrongDirection = 0, duplicates = 0, junk = 0;
-    size_t wrongChat = 0, unnamedChat = 0, liveAsDeleted = 0;
+    size_t wrongChat = 0, unnamedChat = 0, liveAsDeleted = 0, recoveredRecords = 0;
     std::vector<int> seen(truth.size(), 0);
     std::unordered_set<int> recoveredTags;
     for (const WxSessionRecord* s = p.manager->wxSessionLists[0].first; s; s = s->next) {
@@ -346,19 +357,21 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
             const int n = tagIn(msg->text);
             // A record is known by its tag and the time written with it.
             if (n < 0 || size_t(n) >= truth.size() || truth[size_t(n)].time != msg->time) {
+                if (msg->deleted) detail("junk", s, msg, n);
                 junk += msg->deleted;
                 continue;
             }
             const Truth& t = truth[size_t(n)];
-            if (++seen[size_t(n)] > 1) ++duplicates;
-            if (!s->peer || s->peer->kind == 4) ++unnamedChat;
-            else if (s->peer->userName != peerOf(t.chat)) ++wrongChat;
+            if (++seen[size_t(n)] > 1) ++duplicates, detail("duplicate", s, msg, n);
+            if (!s->peer || s->peer->kind == 4) ++unnamedChat, detail("unnamed chat", s, msg, n);
+            else if (s->peer->userName != peerOf(t.chat)) ++wrongChat, detail("wrong chat", s, msg, n);
             if (!msg->deleted) continue;
             if (!t.deleted) {
                 ++liveAsDeleted;
                 continue;
             }
-            if (msg->fromMe != t.fromMe) ++wrongDirection;
+            ++recoveredRecords;
+            if (msg->fromMe != t.fromMe) ++wrongDirection, detail("wrong direction", s, msg, n);
             recoveredTags.insert(n);
         }
     }
@@ -384,8 +397,8 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
                 p.beforeKb, recordBytes ? double(p.peakKb - p.beforeKb) * 1024.0 / double(recordBytes) : 0.0);
     std::printf("wechat_record_kb %zu\n", recordBytes / 1024);
     std::printf("wechat_deleted_recovered %zu of %zu whose bytes survive\n", recoveredTags.size(), surviving.size());
-    std::printf("wechat_wrong_direction %zu of %zu recovered (%.2f%%)\n", wrongDirection, shownDeleted - junk,
-                share(wrongDirection, shownDeleted - junk));
+    std::printf("wechat_wrong_direction %zu of %zu recovered records (%.2f%%)\n", wrongDirection, recoveredRecords,
+                share(wrongDirection, recoveredRecords));
     std::printf("wechat_duplicates %zu\n", duplicates);
     std::printf("wechat_junk %zu of %zu deleted records (%.2f%%)\n", junk, shownDeleted, share(junk, shownDeleted));
     std::printf("wechat_wrong_chat %zu (in an unnamed chat %zu)\n", wrongChat, unnamedChat);
@@ -494,8 +507,9 @@ int main(int argc, char** argv) {
         else if (a == "--seed" && i + 1 < argc) seed = uint32_t(std::strtoul(argv[++i], nullptr, 10));
         else if (a == "--growth") growth = true;
         else if (a == "--no-heavy") heavy = false;
+        else if (a == "--detail") gDetail = true;
         else {
-            std::fprintf(stderr, "usage: wechat_bench [--messages N] [--seed S] [--growth] [--no-heavy]\n");
+            std::fprintf(stderr, "usage: wechat_bench [--messages N] [--seed S] [--growth] [--no-heavy] [--detail]\n");
             return 1;
         }
     }

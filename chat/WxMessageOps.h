@@ -36,7 +36,7 @@ class WxSessionTimeIndex {
     explicit WxSessionTimeIndex(WxSessionRecord& session);
 
     WxSessionRecord& Session() const { return *session; }
-    // The messages of that second (in no particular order).
+    // The messages of that second (in no particular order) until `visit` returns true.
     template <class F> void ForEachAt(int64_t time, F&& visit) {
         Sync();
         auto [a, b] = byTime.equal_range(time);

@@ -125,6 +125,8 @@ TEST(CWxFtsChat, AnIndexCopyOfAMessageTheChatHoldsIsNotFiledAgain) {
     const std::vector<Case> cases = {
         {"deleted sent text, same local id", false, 1, sent, 0, WeChatAccountBuilder::LongText(sent), false},
         {"deleted sent text, another local id", false, 1, sent, 777, WeChatAccountBuilder::LongText(sent), false},
+        {"deleted sent text, the index holds more of it", false, 1, sent, 777,
+         WeChatAccountBuilder::LongText(sent) + std::string(300, 'x'), false},
         {"live sent text, same local id", true, 1, "a live sent text", 0, "a live sent text", false},
         {"live app message, index holds its title", true, 49,
          "<msg><appmsg><title>Shared article title</title><url>http://a.test/x</url></appmsg></msg>", 0,
@@ -163,6 +165,8 @@ TEST(CWxFtsChat, AnIndexCopyOfAMessageTheChatHoldsIsNotFiledAgain) {
         EXPECT_TRUE(chat[0].message->fromMe);
         EXPECT_EQ(!c.liveRow, chat[0].message->deleted);
         EXPECT_EQ("wxid_alice01", chat[0].session->peer->userName);
+        // A recovered text cut short takes the whole text the index holds.
+        if (!c.liveRow) EXPECT_EQ(c.indexText, chat[0].message->text);
         if (c.expectIndexCopy) {
             auto copy = wxtest::find(*m, 0, c.indexText);
             ASSERT_EQ(1u, copy.size());
