@@ -15,8 +15,8 @@
 // search index also holds, and a local store of 100,000 records for one peer.
 //
 // Options: --messages N (size of the main account), --seed S, --growth (also parses
-// 4x the messages and prints the time ratio), --no-heavy, --detail (a few records behind
-// each figure).
+// 4x the messages and prints the time ratio), --no-heavy, --no-store (no local-store
+// line), --detail (a few records behind each figure).
 #include "chat/CWxAddressBook.h"
 #include "chat/CWxChat.h"
 #include "chat/CWxSession.h"
@@ -500,7 +500,7 @@ fs::path freshFolder(const fs::path& parent, const char* name) {
 int main(int argc, char** argv) {
     int messages = kDefaultMessages;
     uint32_t seed = 20240601u;
-    bool growth = false, heavy = true;
+    bool growth = false, heavy = true, store = true;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--messages" && i + 1 < argc) messages = std::max(kChats * 2, std::atoi(argv[++i]));
@@ -508,8 +508,10 @@ int main(int argc, char** argv) {
         else if (a == "--growth") growth = true;
         else if (a == "--no-heavy") heavy = false;
         else if (a == "--detail") gDetail = true;
+        else if (a == "--no-store") store = false;
         else {
-            std::fprintf(stderr, "usage: wechat_bench [--messages N] [--seed S] [--growth] [--no-heavy] [--detail]\n");
+            std::fprintf(stderr, "usage: wechat_bench [--messages N] [--seed S] [--growth] [--no-heavy] "
+                                 "[--no-store] [--detail]\n");
             return 1;
         }
     }
@@ -528,7 +530,7 @@ int main(int argc, char** argv) {
     }
     if (heavy) {
         heavyIndexedChat(freshFolder(root, "heavy_index"), 200000);
-        heavyLocalStore(freshFolder(root, "heavy_store"), 100000);
+        if (store) heavyLocalStore(freshFolder(root, "heavy_store"), 100000);
     }
     std::error_code ec;
     fs::remove_all(root, ec);
