@@ -572,6 +572,7 @@ std::unique_ptr<WxMessageRecord> CWxChatEngine::BuildMessage(const WxMessageRow&
     const bool filled = peer->kind == 4 ? FillUnnamedSender(cursor, *m) : FillSender(cursor, *m, peer);
     if (!filled) return nullptr;
     if (!FillByType(cursor, *m)) return nullptr;
+    m->localId = row.mesLocalId;
     // Media files lie in folders named by the MD5 of the peer's user name.
     auto folder = [&](const char* kind) {
         return std::string(kind) + "/" + getMd5String(peer->userName) + "/" + std::to_string(row.mesLocalId);

@@ -73,6 +73,7 @@ bool CWxFtsChat::Scan() {
     AddProgressStep(1);
     CarveTable("fts_message_table_0_content");
     AddProgressStep(1);
+    timeIndexes.clear();
     if (!owner->StopRestFlag()) users.reset();
     return true;
 }
@@ -125,11 +126,7 @@ void CWxFtsChat::ReadContents() {
             row.type = isWxRedPacketText(row.text.c_str()) ? 100001 : 1;
             NoteRow(row);
             const bool listed = deletedIds.count({row.userNameId, row.localId}) != 0;
-            bool file = false;
-            if (currentUser && currentUser->userNameId == row.userNameId) {
-                file = createdHere || listed || !(current && wxSessionHasTime(*current, row.time));
-                row.contact = currentUser->contact;
-            } else {
+            if (!currentUser || currentUser->userNameId != row.userNameId) {
                 currentUser = users->FindOrAddUser(row.userNameId);
                 if (currentUser->contact && currentUser->contact->kind == 4) {
                     if (WxSessionSummary* s = FindSummary(row.time, row.text); s && s->peer) {
@@ -137,19 +134,23 @@ void CWxFtsChat::ReadContents() {
                         row.summary = s;
                     }
                 }
-                row.contact = currentUser->contact;
-                const auto& sessions = owner->WxSessionsOfPeer(accountIndex, row.contact);
+                const auto& sessions = owner->WxSessionsOfPeer(accountIndex, currentUser->contact);
                 if (!sessions.empty()) {
                     current = sessions.front();
                     createdHere = false;
-                    file = listed || !wxSessionHasTime(*current, row.time);
                 } else {
-                    current = owner->AddWxSession(accountIndex, row.contact, true, true);
+                    current = owner->AddWxSession(accountIndex, currentUser->contact, true, true);
                     createdHere = true;
-                    file = true;
                 }
             }
-            if (!file) continue;
+            row.contact = currentUser->contact;
+            // A message the peer's chat already holds (same second, and the same local id
+            // or the same text) is never filed again: the chat's copy keeps its direction.
+            // That covers the deletion list's entries too: after a chat table was dropped
+            // and made again its local ids start anew, so an entry may name a live row.
+            // Other rows of a second the chat has are left to the chat, as before.
+            if (PeerHolds(row.contact, row)) continue;
+            if (!createdHere && !listed && PeerHasTime(row.contact, row.time)) continue;
             // Every filed row looks for a summary of its own.
             if (!row.summary) row.summary = FindSummary(row.time, row.text);
             AddToSession(row, current);
@@ -175,12 +176,51 @@ std::unique_ptr<WxMessageRecord> CWxFtsChat::BuildMessage(const Row& row) {
     return m;
 }
 
+WxSessionTimeIndex& CWxFtsChat::TimeIndex(WxSessionRecord* s) {
+    auto& slot = timeIndexes[s];
+    if (!slot) slot = std::make_unique<WxSessionTimeIndex>(*s);
+    return *slot;
+}
+
+bool CWxFtsChat::PeerHasTime(const WxContactRecord* peer, int64_t time) {
+    for (WxSessionRecord* s : owner->WxSessionsOfPeer(accountIndex, peer))
+        if (TimeIndex(s).HasTime(time)) return true;
+    return false;
+}
+
+bool CWxFtsChat::SessionHolds(WxSessionRecord* s, const Row& row) {
+    bool held = false;
+    TimeIndex(s).ForEachAt(row.time, [&](WxMessageRecord& m) {
+        if (row.localId != 0 && m.localId == uint32_t(row.localId)) held = true;
+        else if (row.type == 100001) held = m.type == 100001 || (m.type == 1 && isWxRedPacketText(m.text.c_str()));
+        else if (m.type == 1)
+            // A recovered text may be cut short where the index holds all of it.
+            held = fuzzyMatch(row.text.c_str(), m.text.c_str(), 3) || beginsWithPart(m.text, row.text);
+            if (!held && m.deleted && m.text.size() >= 4 && row.text.size() > m.text.size() &&
+                row.text.compare(0, m.text.size(), m.text) == 0) {
+                // A recovered text cut short where the index holds all of it: the
+                // message keeps its place and direction and takes the whole text.
+                m.text = row.text;
+                held = true;
+            }
+        else if (m.type == 49)
+            held = (!m.title.empty() && fuzzyMatch(row.text.c_str(), m.title.c_str(), 3)) ||
+                   (!m.url.empty() && fuzzyMatch(row.text.c_str(), m.url.c_str(), 3));
+        return held;
+    });
+    return held;
+}
+
+bool CWxFtsChat::PeerHolds(const WxContactRecord* peer, const Row& row) {
+    for (WxSessionRecord* s : owner->WxSessionsOfPeer(accountIndex, peer))
+        if (SessionHolds(s, row)) return true;
+    return false;
+}
+
 void CWxFtsChat::AddToSession(const Row& row, WxSessionRecord* target) {
     if (!target || !row.contact) return;
-    auto m = BuildMessage(row);
-    int32_t position = 0;
-    for (const WxMessageRecord* e = target->messages.first; e && e->time < row.time; e = e->next) ++position;
-    wxMessageListInsert(target->messages, m, position);
+    // Before the first message of the same second or later.
+    TimeIndex(target).InsertBeforeSameOrLater(BuildMessage(row));
     target->deleted = true;
 }
 
@@ -252,29 +292,18 @@ bool CWxFtsChat::OnCarvedRecord(CarvedRecord* record, int32_t) {
 
 void CWxFtsChat::AddCarvedToSession(const Row& row) {
     RecordList<WxSessionRecord>& sessions = owner->WxSessionLists()[size_t(accountIndex)];
-    auto duplicateIn = [&](const WxSessionRecord& s) {
-        if (!owner->SkipDuplicates()) return false;
-        for (const WxMessageRecord* m = s.messages.first; m; m = m->next) {
-            if (m->time != row.time) continue;
-            if (row.type == 100001 && m->type == 100001) return true;
-            if (row.type != 1) continue;
-            if (m->type == 49 && (fuzzyMatch(row.text.c_str(), m->url.c_str(), 3) ||
-                                  fuzzyMatch(row.text.c_str(), m->title.c_str(), 3)))
-                return true;
-            if (m->type == 1 && (fuzzyMatch(row.text.c_str(), m->text.c_str(), 3) || beginsWithPart(m->text, row.text)))
-                return true;
-        }
-        return false;
-    };
+    // A message a session already holds is not filed again (same second, and the same
+    // local id or the same text).
+    auto duplicateIn = [&](WxSessionRecord* s) { return owner->SkipDuplicates() && SessionHolds(s, row); };
     WxSessionRecord* target = nullptr;
     if (row.contact->kind == 4) {
         for (WxSessionRecord* s = sessions.first; s && !Cancelled(); s = s->next) {
-            if (duplicateIn(*s)) return;
+            if (duplicateIn(s)) return;
             if (s->peer == row.contact) target = s;
         }
     } else {
         for (WxSessionRecord* s : owner->WxSessionsOfPeer(accountIndex, row.contact)) {
-            if (duplicateIn(*s)) return;
+            if (duplicateIn(s)) return;
             target = s;
         }
     }

@@ -7,9 +7,11 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <unordered_set>
 
 class CWxSession;
+class WxSessionTimeIndex;
 struct WxContactRecord;
 struct WxMessageRecord;
 struct WxSessionRecord;
@@ -50,6 +52,14 @@ class CWxFtsChat : public CCommonInterFace {
     void AddCarvedToSession(const Row& row);
     std::unique_ptr<WxMessageRecord> BuildMessage(const Row& row);
     WxSessionSummary* FindSummary(int64_t time, const std::string& text) const;
+    // The time index of a session, built on first use and kept for the whole run.
+    WxSessionTimeIndex& TimeIndex(WxSessionRecord* session);
+    // True when one of the peer's sessions holds a message of that second.
+    bool PeerHasTime(const WxContactRecord* peer, int64_t time);
+    // True when the session already holds the row's message: same second and the same
+    // local id, or the same text.
+    bool SessionHolds(WxSessionRecord* session, const Row& row);
+    bool PeerHolds(const WxContactRecord* peer, const Row& row);
 
     CWxSession* session = nullptr;
     std::unique_ptr<CWxFtsUser> users;
@@ -57,6 +67,7 @@ class CWxFtsChat : public CCommonInterFace {
     int32_t entryCount = 0;
     std::unordered_set<std::tuple<int64_t, int32_t, int32_t>, TupleHash> rowKeys; // time, user id, local id
     std::unordered_set<std::tuple<int32_t, int32_t>, TupleHash> deletedIds;
+    std::unordered_map<const WxSessionRecord*, std::unique_ptr<WxSessionTimeIndex>> timeIndexes;
     int colUser = -1, colLocalId = -1, colTime = -1, colMessage = -1;
     int64_t now = 0;
 };

@@ -3,6 +3,8 @@
 #include "core/util/CommonUtils.h"
 #include "core/records/WxSessionRecord.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 
@@ -104,4 +106,44 @@ bool wxIsSameMessage(WxMessageRecord& e, const WxMessageRecord& message) {
     default:
         return e.type == message.type;
     }
+}
+
+WxSessionTimeIndex::WxSessionTimeIndex(WxSessionRecord& session) : session(&session) {}
+
+void WxSessionTimeIndex::Sync() {
+    if (seenCount == session->messages.count) return;
+    byTime.clear();
+    byRunningMax.clear();
+    orderBuilt = false;
+    byTime.reserve(size_t(std::max<int32_t>(session->messages.count, 0)));
+    for (WxMessageRecord* m = session->messages.first; m; m = m->next) byTime.emplace(m->time, m);
+    seenCount = session->messages.count;
+}
+
+bool WxSessionTimeIndex::HasTime(int64_t time) {
+    Sync();
+    return byTime.find(time) != byTime.end();
+}
+
+WxMessageRecord* WxSessionTimeIndex::InsertBeforeSameOrLater(std::unique_ptr<WxMessageRecord> message) {
+    if (!message) return nullptr;
+    Sync();
+    if (!orderBuilt) {
+        int64_t running = INT64_MIN;
+        for (WxMessageRecord* m = session->messages.first; m; m = m->next) {
+            running = std::max(running, m->time);
+            byRunningMax.emplace_hint(byRunningMax.end(), running, m);
+        }
+        orderBuilt = true;
+    }
+    const int64_t t = message->time;
+    // The first message whose running maximum reaches t is the first one of time t or
+    // later; every message before it is earlier, so the new one's running maximum is t.
+    auto at = byRunningMax.lower_bound(t);
+    WxMessageRecord* m = session->messages.insertBefore(at == byRunningMax.end() ? nullptr : at->second,
+                                                        std::move(message));
+    byRunningMax.emplace_hint(at, t, m);
+    byTime.emplace(t, m);
+    seenCount = session->messages.count;
+    return m;
 }

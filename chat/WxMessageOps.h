@@ -4,8 +4,10 @@
 #include "core/records/WxMessageRecord.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 
 struct WxSessionRecord;
 
@@ -46,3 +48,35 @@ bool wxIsReadableText(std::string_view text);
 // from kWxEarliestMessageTime up to `latest` (wxLatestMessageTime) and its stored text is
 // readable. Fragments of other records fail it.
 bool wxIsPlausibleRecoveredMessage(int64_t time, std::string_view text, int64_t latest);
+
+// The messages of one session by time, built once for a run of look-ups and inserts:
+// the messages of a second come from a hash index, and an insert finds its place by a
+// binary search over the running maximum of the times in list order (for a session in
+// time order that is the time itself), so that it lands exactly where a walk from the
+// head would put it. The index follows its own inserts; when the session's count
+// changed behind its back it is built again.
+class WxSessionTimeIndex {
+  public:
+    explicit WxSessionTimeIndex(WxSessionRecord& session);
+
+    WxSessionRecord& Session() const { return *session; }
+    // The messages of that second (in no particular order) until `visit` returns true.
+    template <class F> void ForEachAt(int64_t time, F&& visit) {
+        Sync();
+        auto [a, b] = byTime.equal_range(time);
+        for (; a != b; ++a)
+            if (visit(*a->second)) return;
+    }
+    bool HasTime(int64_t time);
+    // Links `message` before the first message (from the head) whose time is the same
+    // or later, or at the tail; returns it.
+    WxMessageRecord* InsertBeforeSameOrLater(std::unique_ptr<WxMessageRecord> message);
+
+  private:
+    void Sync();
+    WxSessionRecord* session;
+    int32_t seenCount = -1;
+    bool orderBuilt = false;
+    std::unordered_multimap<int64_t, WxMessageRecord*> byTime;
+    std::multimap<int64_t, WxMessageRecord*> byRunningMax; // in list order
+};

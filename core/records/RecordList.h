@@ -85,8 +85,15 @@ template <class T> struct RecordList {
     T* insertAt(int32_t pos, std::unique_ptr<T> rec) {
         if (pos <= 0) return prepend(std::move(rec));
         if (pos >= count) return append(std::move(rec));
-        T* at = first;
-        for (int32_t i = 0; i < pos && at; ++i) at = at->next;
+        // Walk from the nearer end.
+        T* at = nullptr;
+        if (pos <= count / 2) {
+            at = first;
+            for (int32_t i = 0; i < pos && at; ++i) at = at->next;
+        } else {
+            at = last;
+            for (int32_t i = count - 1; i > pos && at; --i) at = at->prev;
+        }
         return insertBefore(at, std::move(rec));
     }
 

@@ -25,6 +25,7 @@ struct WxMessageRecord {
     std::string cardNickName;
     std::string cardHeadUrl;
     std::string emojiText;
+    uint32_t localId = 0; // MesLocalID of the chat row it was read from (0: not known)
     WxMessageRecord* prev = nullptr;
     WxMessageRecord* next = nullptr;
 };

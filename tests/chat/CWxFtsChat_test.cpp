@@ -6,9 +6,32 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 using kit::WeChatAccountBuilder;
+
+// Runs SQL on a stored file of the backup (a fixture step, before the scan).
+void editStored(wxtest::WxBackup& backup, const std::string& storedPath, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open((backup.builder.root() / storedPath).c_str(), &db));
+    char* error = nullptr;
+    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error)) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+    backup.before = kit::FolderSnapshot::Take(backup.builder.root());
+}
+
+std::unique_ptr<CScanManager> scanChats(wxtest::WxBackup& backup) {
+    auto m = backup.Manager(0x3000);
+    CWxAddressBook(m.get(), 0).Scan();
+    CWxSession session(m.get(), 0);
+    session.Scan();
+    CWxChat(m.get(), &session, 0).Scan();
+    return m;
+}
 
 TEST(CWxFtsChat, LayoutsAAndBFileWhatTheChatsLack) {
     wxtest::WxBackup backup;
@@ -83,6 +106,109 @@ TEST(CWxFtsChat, DeletionListFilesASameSecondRow) {
     CWxSession session2(m2.get(), 0);
     CWxChat(m2.get(), &session2, 0).Scan();
     EXPECT_EQ(1u, wxtest::find(*m2, 0, "another of that second").size());
+}
+
+// A message the chat holds is filed once even when the index's deletion list names it:
+// the index copy neither doubles it nor turns a sent message into a received one.
+TEST(CWxFtsChat, AnIndexCopyOfAMessageTheChatHoldsIsNotFiledAgain) {
+    const int64_t t = 1600000100;
+    struct Case {
+        const char* name;
+        bool liveRow;           // the chat row stays (else it is deleted and carved)
+        int32_t chatType;       // type of the chat row
+        std::string chatText;   // its text
+        int64_t indexLocalId;   // 0: the chat row's local id
+        std::string indexText;  // the index row's text
+        bool expectIndexCopy;   // whether the index row is a message of its own
+    };
+    const std::string sent = "I sent this one and deleted it afterwards";
+    const std::vector<Case> cases = {
+        {"deleted sent text, same local id", false, 1, sent, 0, WeChatAccountBuilder::LongText(sent), false},
+        {"deleted sent text, another local id", false, 1, sent, 777, WeChatAccountBuilder::LongText(sent), false},
+        {"deleted sent text, the index holds more of it", false, 1, sent, 777,
+         WeChatAccountBuilder::LongText(sent) + std::string(300, 'x'), false},
+        {"live sent text, same local id", true, 1, "a live sent text", 0, "a live sent text", false},
+        {"live app message, index holds its title", true, 49,
+         "<msg><appmsg><title>Shared article title</title><url>http://a.test/x</url></appmsg></msg>", 0,
+         "Shared article title", false},
+        {"live row, same local id, other index text", true, 1, "what the chat says", 0, "what the index says",
+         false},
+        {"another message of the same second", true, 1, "what the chat says", 778, "a different message", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        wxtest::WxBackup backup;
+        WeChatAccountBuilder a("wxid_owner01", "Owner");
+        a.AddFriend("wxid_alice01", "Alice");
+        a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", t, c.chatType, true, c.chatText}, !c.liveRow);
+        const int64_t chatLocalId = 200; // the first row written
+        // An index-only message of another second (it also makes the index file).
+        a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_alice01", t - 50, 1, false, "only in the index"});
+        backup.Add(a);
+        backup.Finish();
+        const auto* account = (*backup.parser.GetWeChatAccounts())[0].get();
+        const int64_t localId = c.indexLocalId ? c.indexLocalId : chatLocalId;
+        editStored(backup, account->ftsDbPath,
+                   "INSERT INTO fts_message_table_0(usernameid, MesLocalID, CreateTime, Message) VALUES(1, " +
+                       std::to_string(localId) + ", " + std::to_string(t) + ", '" + c.indexText + "');"
+                       "INSERT INTO fts_msg_delete_table VALUES(1, " + std::to_string(localId) + ");");
+        auto m = scanChats(backup);
+
+        std::vector<const WxMessageRecord*> atT;
+        for (const wxtest::Filed& f : wxtest::allMessages(*m, 0))
+            if (f.message->time == t) atT.push_back(f.message);
+        ASSERT_EQ(c.expectIndexCopy ? 2u : 1u, atT.size());
+        // The chat's own copy keeps its direction and its state.
+        const std::string key = c.chatType == 49 ? "Shared article title" : c.chatText.substr(0, 12);
+        auto chat = wxtest::find(*m, 0, key);
+        ASSERT_EQ(1u, chat.size());
+        EXPECT_TRUE(chat[0].message->fromMe);
+        EXPECT_EQ(!c.liveRow, chat[0].message->deleted);
+        EXPECT_EQ("wxid_alice01", chat[0].session->peer->userName);
+        // A recovered text cut short takes the whole text the index holds.
+        if (!c.liveRow) EXPECT_EQ(c.indexText, chat[0].message->text);
+        if (c.expectIndexCopy) {
+            auto copy = wxtest::find(*m, 0, c.indexText);
+            ASSERT_EQ(1u, copy.size());
+            EXPECT_TRUE(copy[0].message->deleted);
+        }
+        EXPECT_EQ(1u, wxtest::find(*m, 0, "only in the index").size());
+        backup.ExpectUnchanged();
+    }
+}
+
+// After a chat table was dropped and made again its local ids start anew, so entries of
+// the deletion list (rows of the old table) name live rows of the new one: those stay
+// live and are not offered a second time as deleted; the old table's rows are.
+TEST(CWxFtsChat, ARecreatedTableKeepsItsLiveRowsOutOfTheDeletionList) {
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    a.AddFriend("wxid_alice01", "Alice");
+    // The new table: local ids 200 and 201.
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000200, 1, false, "new table first"});
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000300, 1, true, "new table second"});
+    // A row of the old table, only in the index now (local id 202).
+    a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_alice01", 1600000100, 1, false, "old table row"});
+    backup.Add(a);
+    backup.Finish();
+    const auto* account = (*backup.parser.GetWeChatAccounts())[0].get();
+    // The index holds the live rows too; the old table's deleted rows 200 and 201 share
+    // their local ids.
+    editStored(backup, account->ftsDbPath,
+               "INSERT INTO fts_message_table_0(usernameid, MesLocalID, CreateTime, Message) "
+               "VALUES(1, 200, 1600000200, 'new table first'), (1, 201, 1600000300, 'new table second');"
+               "INSERT INTO fts_msg_delete_table VALUES(1, 200), (1, 201), (1, 202);");
+    auto m = scanChats(backup);
+    for (const char* live : {"new table first", "new table second"}) {
+        auto found = wxtest::find(*m, 0, live);
+        ASSERT_EQ(1u, found.size()) << live;
+        EXPECT_FALSE(found[0].message->deleted) << live;
+    }
+    auto old = wxtest::find(*m, 0, "old table row");
+    ASSERT_EQ(1u, old.size());
+    EXPECT_TRUE(old[0].message->deleted);
+    EXPECT_EQ(nullptr, old[0].message->prev); // before the live rows, by time
+    backup.ExpectUnchanged();
 }
 
 } // namespace

@@ -196,6 +196,89 @@ TEST(WxMessageOps, InsertRefusesBadPositions) {
     }
 }
 
+// The times of a list, head to tail.
+std::vector<int64_t> timesOf(const RecordList<WxMessageRecord>& list) {
+    std::vector<int64_t> out;
+    for (const WxMessageRecord* m = list.first; m; m = m->next) out.push_back(m->time);
+    return out;
+}
+
+TEST(WxMessageOps, InsertAtReachesEveryPositionFromEitherEnd) {
+    for (int32_t pos = 0; pos <= 6; ++pos) {
+        RecordList<WxMessageRecord> list;
+        for (int64_t t : {10, 20, 30, 40, 50, 60}) {
+            auto m = std::make_unique<WxMessageRecord>();
+            m->time = t;
+            list.append(std::move(m));
+        }
+        auto m = std::make_unique<WxMessageRecord>();
+        m->time = 99;
+        list.insertAt(pos, std::move(m));
+        std::vector<int64_t> expected = {10, 20, 30, 40, 50, 60};
+        expected.insert(expected.begin() + pos, 99);
+        EXPECT_EQ(expected, timesOf(list)) << "position " << pos;
+        // The back links agree with the forward ones.
+        std::vector<int64_t> back;
+        for (const WxMessageRecord* r = list.last; r; r = r->prev) back.insert(back.begin(), r->time);
+        EXPECT_EQ(expected, back) << "position " << pos;
+    }
+}
+
+// An indexed insert lands where a walk from the head to the first message of the same
+// second or later puts it, also in lists out of time order and after the list was
+// changed behind the index's back.
+TEST(WxMessageOps, TimeIndexInsertsWhereTheWalkFromTheHeadDoes) {
+    struct Case {
+        const char* name;
+        std::vector<int64_t> start;
+        std::vector<int64_t> inserts;
+    };
+    const std::vector<Case> cases = {
+        {"empty", {}, {5, 3, 5, 9, 1}},
+        {"in order", {10, 20, 20, 30}, {20, 5, 35, 25, 10, 30, 20}},
+        {"out of order", {50, 10, 70, 30, 30, 90, 20}, {15, 30, 60, 95, 5, 70, 40, 20}},
+        {"falling", {9, 7, 5, 3, 1}, {8, 6, 4, 2, 0, 10}},
+    };
+    for (const Case& c : cases) {
+        WxSessionRecord session;
+        std::vector<int64_t> expected = c.start;
+        for (int64_t t : c.start) {
+            auto m = std::make_unique<WxMessageRecord>();
+            m->time = t;
+            session.messages.append(std::move(m));
+        }
+        WxSessionTimeIndex index(session);
+        int n = 0;
+        for (int64_t t : c.inserts) {
+            if (++n == 3) {
+                // Someone else appends: the index notices the count and builds again.
+                auto other = std::make_unique<WxMessageRecord>();
+                other->time = 42;
+                session.messages.append(std::move(other));
+                expected.push_back(42);
+            }
+            auto m = std::make_unique<WxMessageRecord>();
+            m->time = t;
+            WxMessageRecord* linked = index.InsertBeforeSameOrLater(std::move(m));
+            ASSERT_NE(nullptr, linked);
+            size_t at = 0;
+            while (at < expected.size() && expected[at] < t) ++at;
+            expected.insert(expected.begin() + long(at), t);
+            EXPECT_EQ(expected, timesOf(session.messages)) << c.name << " after inserting " << t;
+            EXPECT_TRUE(index.HasTime(t));
+            int found = 0;
+            index.ForEachAt(t, [&](const WxMessageRecord& m2) {
+                found += &m2 == linked;
+                return false;
+            });
+            EXPECT_EQ(1, found) << c.name;
+        }
+        EXPECT_EQ(int32_t(expected.size()), session.messages.count);
+        EXPECT_FALSE(index.HasTime(-1));
+        EXPECT_EQ(nullptr, index.InsertBeforeSameOrLater(nullptr));
+    }
+}
+
 TEST(WxMessageOps, DuplicateTest) {
     auto make = [](int32_t type, int64_t time, bool deleted, std::string text, std::string title = {}) {
         auto m = std::make_unique<WxMessageRecord>();
