@@ -1,4 +1,5 @@
 #include "core/sqlite/CCommonInterFace.h"
+#include "core/sqlite/CarverState.h"
 
 #include "core/backup/IFileParser.h"
 #include "core/sqlite/IParserOwner.h"
@@ -99,7 +100,7 @@ std::string trimmed(const std::string& s) {
 // Construction and lifetime
 
 CCommonInterFace::CCommonInterFace(IParserOwner* owner, int32_t dataType)
-    : owner(owner), dataType(static_cast<uint32_t>(dataType)) {}
+    : owner(owner), dataType(static_cast<uint32_t>(dataType)), carver(std::make_unique<CarverState>()) {}
 
 CCommonInterFace::~CCommonInterFace() {
     Close();
@@ -269,14 +270,14 @@ void CCommonInterFace::Close() {
     liveCells.clear();
     cellStarts.clear();
     ClearTableList(skipTables);
-    skipPages.clear();
-    skipCursorPage = 0;
-    skipCursorRanges.clear();
-    skipCursorIndex = 0;
-    FreeRecord(&scratchRecord);
-    columnAccept.clear();
-    pairFilter.clear();
-    filterColumns = -1;
+    carver->skipPages.clear();
+    carver->skipCursorPage = 0;
+    carver->skipCursorRanges.clear();
+    carver->skipCursorIndex = 0;
+    FreeRecord(&carver->scratchRecord);
+    carver->columnAccept.clear();
+    carver->pairFilter.clear();
+    carver->filterColumns = -1;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -717,7 +718,7 @@ bool CCommonInterFace::CollectLiveCellRanges(std::vector<CellRange>& ranges) {
 bool CCommonInterFace::BuildLiveCellMap() {
     if (file < 0 || Cancelled()) return false;
     liveCells.clear();
-    skipCursorPage = 0;
+    carver->skipCursorPage = 0;
     treeDamaged = false;
     cutOffLeafPages = 0;
     std::vector<uint64_t> roots = MapRootPages();
