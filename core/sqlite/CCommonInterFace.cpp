@@ -4,6 +4,7 @@
 #include "core/backup/IFileParser.h"
 #include "core/sqlite/IParserOwner.h"
 #include "core/sqlite/SqliteReadOnly.h"
+#include "core/sqlite/SqliteDeleters.h"
 #include "core/util/RegularFile.h"
 
 #include <fcntl.h>
@@ -37,16 +38,6 @@ inline uint32_t be32(const uint8_t* p) {
 inline uint32_t headerOffset(uint64_t page) {
     return page == 1 ? 100 : 0;
 }
-
-struct StatementDeleter {
-    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
-
-struct SqlTextDeleter {
-    void operator()(char* s) const { sqlite3_free(s); }
-};
-using SqlText = std::unique_ptr<char, SqlTextDeleter>;
 
 Statement prepare(sqlite3* db, const char* sql) {
     if (!db || !sql) return nullptr;
