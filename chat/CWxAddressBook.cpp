@@ -9,25 +9,13 @@
 #include "core/backup/WxAccountEntry.h"
 #include "core/records/WxContactRecord.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/SqliteDeleters.h"
 
 #include <cstring>
 #include <memory>
 #include <unordered_set>
 
 namespace {
-
-struct StatementDeleter {
-    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
-struct SqlTextDeleter {
-    void operator()(char* s) const { sqlite3_free(s); }
-};
-using SqlText = std::unique_ptr<char, SqlTextDeleter>;
-struct DbCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using Connection = std::unique_ptr<sqlite3, DbCloser>;
 
 Statement prepare(sqlite3* db, const char* format, const char* table) {
     SqlText sql(sqlite3_mprintf(format, table));

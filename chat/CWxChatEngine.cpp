@@ -13,6 +13,7 @@
 #include "core/records/WxSessionRecord.h"
 #include "core/records/ScanDataType.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/SqliteDeleters.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,15 +25,6 @@ constexpr char kEmojiText[] = "[\xe8\xa1\xa8\xe6\x83\x85]"; // "[表情]"
 constexpr char kCreateChat[] = "CREATE TABLE Chat_";
 constexpr size_t kCreateChatLength = sizeof kCreateChat - 1; // 18
 constexpr size_t kChatNameLength = 37;                       // "Chat_" + 32 hex digits
-
-struct StatementDeleter {
-    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
-struct SqlTextDeleter {
-    void operator()(char* s) const { sqlite3_free(s); }
-};
-using SqlText = std::unique_ptr<char, SqlTextDeleter>;
 
 bool isChatTableName(std::string_view name) {
     if (name.size() != kChatNameLength || name.compare(0, 5, "Chat_") != 0) return false;

@@ -12,15 +12,11 @@
 #include "core/records/WxMessageRecord.h"
 #include "core/records/WxSessionRecord.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/SqliteDeleters.h"
 
 #include <cstring>
 
 namespace {
-
-struct StatementDeleter {
-    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
 Statement prepare(sqlite3* db, const std::string& sql) {
     sqlite3_stmt* st = nullptr;

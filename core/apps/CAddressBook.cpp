@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -321,52 +322,57 @@ bool CAddressBook::PrepareTable() {
     }
     if (!ok) return false;
 
+    // Per table and column name: the column's rule and the kinds it can hold.
+    struct NamedRule {
+        const char* name;
+        Rule rule;
+        uint32_t kinds;
+    };
+    static constexpr uint32_t kRowidKinds = kindBit(KindOne) | kindBit(KindInt8) | kindBit(KindInt16) |
+                                            kindBit(KindInt24) | kindBit(KindInt32) | kindBit(KindInt48) |
+                                            kindBit(KindInt64);
+    static constexpr NamedRule kMultiValueRules[] = {
+        {"record_id", Rule::RecordId, kRowidKinds},
+        {"property", Rule::Property, kNumberKinds | kindBit(KindNull)},
+        {"identifier", Rule::NotTextOrBlob, kNumberKinds | kindBit(KindNull)},
+        {"label", Rule::NotTextOrBlob, kNumberKinds | kindBit(KindNull)},
+        {"value", Rule::PhoneValue, kTextKinds},
+        {"guid", Rule::Guid36, kTextKinds},
+    };
+    static constexpr NamedRule kPersonRules[] = {
+        {"First", Rule::NameText, kindBit(KindNull) | kTextKinds},
+        {"Last", Rule::NameText, kindBit(KindNull) | kTextKinds},
+        {"Organization", Rule::NameText, kindBit(KindNull) | kTextKinds},
+        {"CreationDate", Rule::CreationDate, kNumberKinds},
+        {"guid", Rule::PersonGuid, kTextKinds},
+    };
+    static constexpr NamedRule kSearchRules[] = {
+        {"c0First", Rule::NameText, kindBit(KindNull) | kTextKinds},
+        {"c1Last", Rule::NameText, kindBit(KindNull) | kTextKinds},
+        {"c15Phone", Rule::SearchPhone, kindBit(KindText)},
+        {"c16Phone", Rule::SearchPhone, kindBit(KindText)},
+    };
+    std::span<const NamedRule> rules = kSearchRules;
+    if (table == Table::MultiValue) rules = kMultiValueRules;
+    else if (table == Table::Person) rules = kPersonRules;
     columnRules.assign(columns.size(), Rule::None);
     acceptedKinds.assign(columns.size(), 0);
     for (size_t i = 0; i < columns.size(); ++i) {
-        const std::string& name = columns[i].name;
         Rule r = Rule::None;
         uint32_t kinds = 0;
-        if (table == Table::MultiValue) {
-            if (name == "record_id") {
-                r = Rule::RecordId;
-                kinds = kindBit(KindOne) | kindBit(KindInt8) | kindBit(KindInt16) | kindBit(KindInt24) |
-                        kindBit(KindInt32) | kindBit(KindInt48) | kindBit(KindInt64);
-            } else if (name == "property") {
-                r = Rule::Property;
-                kinds = kNumberKinds | kindBit(KindNull);
-            } else if (name == "identifier" || name == "label") {
-                r = Rule::NotTextOrBlob;
-                kinds = kNumberKinds | kindBit(KindNull);
-            } else if (name == "value") {
-                r = Rule::PhoneValue;
-                kinds = kTextKinds;
-            } else if (name == "guid") {
-                r = Rule::Guid36;
-                kinds = kTextKinds;
+        bool named = false;
+        for (const NamedRule& entry : rules) {
+            if (columns[i].name == entry.name) {
+                r = entry.rule;
+                kinds = entry.kinds;
+                named = true;
+                break;
             }
-        } else if (table == Table::Person) {
-            if (name == "First" || name == "Last" || name == "Organization") {
-                r = Rule::NameText;
-                kinds = kindBit(KindNull) | kTextKinds;
-            } else if (name == "CreationDate") {
-                r = Rule::CreationDate;
-                kinds = kNumberKinds;
-            } else if (name == "guid") {
-                r = Rule::PersonGuid;
-                kinds = kTextKinds;
-            }
-        } else {
-            if (name == "c0First" || name == "c1Last") {
-                r = Rule::NameText;
-                kinds = kindBit(KindNull) | kTextKinds;
-            } else if (name == "c15Phone" || name == "c16Phone") {
-                r = Rule::SearchPhone;
-                kinds = kindBit(KindText);
-            } else if (i > 0) {
-                r = Rule::TextOrNull;
-                kinds = kindBit(KindNull) | kindBit(KindText);
-            }
+        }
+        // Every other column of the search table but the first holds text or nothing.
+        if (!named && table == Table::Search && i > 0) {
+            r = Rule::TextOrNull;
+            kinds = kindBit(KindNull) | kindBit(KindText);
         }
         if (i == 0 && columns[i].isIntegerPrimaryKey) kinds = 0;
         columnRules[i] = r;

@@ -182,33 +182,31 @@ bool CReminder::PrepareTable() {
 
     // Resolve each column's test once, so the per-candidate check needs no name lookup,
     // and tell the carver which kinds a column can hold at all.
+    struct NamedRule {
+        const char* name;
+        ColumnRule rule;
+        uint32_t kinds;
+    };
+    static constexpr NamedRule kRules[] = {
+        {"summary", ColumnRule::Summary, kindBit(KindText)},
+        {"description", ColumnRule::Description, kindBit(KindNull) | kindBit(KindText)},
+        {"UUID", ColumnRule::Uuid, kindBit(KindText)},
+        {"start_date", ColumnRule::StartDate, kNotTextKinds},
+        {"calendar_id", ColumnRule::CalendarId, kNumberKinds},
+        {"entity_type", ColumnRule::EntityType, kNumberKinds},
+        {"location_id", ColumnRule::LocationId, kNumberKinds | kindBit(KindNull)}, // NULL: no place
+    };
     columnRules.assign(columns.size(), ColumnRule::Any);
     acceptedKinds.assign(columns.size(), 0);
     for (size_t i = 0; i < columns.size(); ++i) {
-        const std::string& name = columns[i].name;
         ColumnRule rule = ColumnRule::Any;
         uint32_t kinds = 0;
-        if (name == "summary") {
-            rule = ColumnRule::Summary;
-            kinds = kindBit(KindText);
-        } else if (name == "description") {
-            rule = ColumnRule::Description;
-            kinds = kindBit(KindNull) | kindBit(KindText);
-        } else if (name == "UUID") {
-            rule = ColumnRule::Uuid;
-            kinds = kindBit(KindText);
-        } else if (name == "start_date") {
-            rule = ColumnRule::StartDate;
-            kinds = kNotTextKinds;
-        } else if (name == "calendar_id") {
-            rule = ColumnRule::CalendarId;
-            kinds = kNumberKinds;
-        } else if (name == "entity_type") {
-            rule = ColumnRule::EntityType;
-            kinds = kNumberKinds;
-        } else if (name == "location_id") {
-            rule = ColumnRule::LocationId;
-            kinds = kNumberKinds | kindBit(KindNull); // NULL: no place
+        for (const NamedRule& entry : kRules) {
+            if (columns[i].name == entry.name) {
+                rule = entry.rule;
+                kinds = entry.kinds;
+                break;
+            }
         }
         // The INTEGER PRIMARY KEY column is never read; leave it unconstrained.
         if (columns[i].isIntegerPrimaryKey && i == 0) kinds = 0;

@@ -200,22 +200,28 @@ bool CReminderEx::PrepareTable() {
         priorityColumn < 0 || addressColumn < 0 || dueDateColumn < 0 || markedForDeletionColumn < 0)
         return false;
 
+    // Per column name: its rule and the kinds it can hold.
+    struct NamedRule {
+        const char* name;
+        ColumnRule rule;
+        uint32_t kinds;
+    };
+    static constexpr NamedRule kRules[] = {
+        {"ZTITLE1", ColumnRule::Title, kindBit(KindText)},
+        {"ZNOTES", ColumnRule::Notes, kindBit(KindNull) | kindBit(KindText)},
+        {"ZDACALENDARITEMUNIQUEIDENTIFIER", ColumnRule::Uuid, kindBit(KindText)},
+        {"ZCREATIONDATE", ColumnRule::Date, kNotTextKinds},
+        {"ZDUEDATE", ColumnRule::Date, kNotTextKinds},
+    };
     columnRules.assign(columns.size(), ColumnRule::Any);
     acceptedKinds.assign(columns.size(), 0);
     for (size_t i = 0; i < columns.size(); ++i) {
-        const std::string& name = columns[i].name;
-        if (name == "ZTITLE1") {
-            columnRules[i] = ColumnRule::Title;
-            acceptedKinds[i] = kindBit(KindText);
-        } else if (name == "ZNOTES") {
-            columnRules[i] = ColumnRule::Notes;
-            acceptedKinds[i] = kindBit(KindNull) | kindBit(KindText);
-        } else if (name == "ZDACALENDARITEMUNIQUEIDENTIFIER") {
-            columnRules[i] = ColumnRule::Uuid;
-            acceptedKinds[i] = kindBit(KindText);
-        } else if (name == "ZCREATIONDATE" || name == "ZDUEDATE") {
-            columnRules[i] = ColumnRule::Date;
-            acceptedKinds[i] = kNotTextKinds;
+        for (const NamedRule& entry : kRules) {
+            if (columns[i].name == entry.name) {
+                columnRules[i] = entry.rule;
+                acceptedKinds[i] = entry.kinds;
+                break;
+            }
         }
         if (columns[i].isIntegerPrimaryKey && i == 0) acceptedKinds[i] = 0;
     }

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <span>
 
 namespace {
 
@@ -304,57 +305,46 @@ bool CSMS::PrepareTable() {
     if (!found) return false;
 
     // Per column: the rule of its name, and the kinds it can hold (a cheap first test).
+    struct NamedRule {
+        const char* name;
+        Rule rule;
+        uint32_t kinds;
+    };
+    static constexpr NamedRule kNewSchemaRules[] = {
+        {"date", Rule::Date, kNumberKinds},
+        {"text", Rule::Text, kindBit(KindText)},
+        {"handle_id", Rule::HandleId, kNumberKinds},
+        {"is_from_me", Rule::ZeroOrOne, kNumberOrNull},
+        {"is_read", Rule::ZeroOrOne, kNumberOrNull},
+        {"service", Rule::Service, kindBit(KindText)},
+        {"guid", Rule::Guid, kTextKinds},
+        {"account_guid", Rule::AccountGuid, kTextKinds},
+        {"attributedBody", Rule::AttributedBody, kindBit(KindBlob) | kindBit(KindNull)},
+    };
+    static constexpr NamedRule kOldSchemaRules[] = {
+        {"date", Rule::Date, kNumberKinds},
+        {"text", Rule::Text, kindBit(KindText)},
+        {"address", Rule::Address, kindBit(KindText)},
+        {"flags", Rule::AnyInteger, kNumberOrNull},
+        {"group_id", Rule::GroupId, kNumberKinds},
+        {"read", Rule::ZeroOrOne, kNumberOrNull},
+        {"country", Rule::Country, kindBit(KindText) | kindBit(KindNull)},
+    };
     columnRules.assign(columns.size(), Rule::None);
     acceptedKinds.assign(columns.size(), 0);
     for (size_t i = 0; i < columns.size(); ++i) {
-        const std::string& name = columns[i].name;
         Rule rule = Rule::None;
         uint32_t kinds = 0;
-        if (name == "date") {
-            rule = Rule::Date;
-            kinds = kNumberKinds;
-        } else if (name == "text") {
-            rule = Rule::Text;
-            // NULL when the words live only in the archived body.
-            kinds = kindBit(KindText) | (attributedBodyColumn >= 0 ? kindBit(KindNull) : 0);
-        } else if (newSchema) {
-            if (name == "handle_id") {
-                rule = Rule::HandleId;
-                kinds = kNumberKinds;
-            } else if (name == "is_from_me" || name == "is_read") {
-                rule = Rule::ZeroOrOne;
-                kinds = kNumberOrNull;
-            } else if (name == "service") {
-                rule = Rule::Service;
-                kinds = kindBit(KindText);
-            } else if (name == "guid") {
-                rule = Rule::Guid;
-                kinds = kTextKinds;
-            } else if (name == "account_guid") {
-                rule = Rule::AccountGuid;
-                kinds = kTextKinds;
-            } else if (name == "attributedBody") {
-                rule = Rule::AttributedBody;
-                kinds = kindBit(KindBlob) | kindBit(KindNull);
-            }
-        } else {
-            if (name == "address") {
-                rule = Rule::Address;
-                kinds = kindBit(KindText);
-            } else if (name == "flags") {
-                rule = Rule::AnyInteger;
-                kinds = kNumberOrNull;
-            } else if (name == "group_id") {
-                rule = Rule::GroupId;
-                kinds = kNumberKinds;
-            } else if (name == "read") {
-                rule = Rule::ZeroOrOne;
-                kinds = kNumberOrNull;
-            } else if (name == "country") {
-                rule = Rule::Country;
-                kinds = kindBit(KindText) | kindBit(KindNull);
+        for (const NamedRule& entry : newSchema ? std::span<const NamedRule>(kNewSchemaRules)
+                                                : std::span<const NamedRule>(kOldSchemaRules)) {
+            if (columns[i].name == entry.name) {
+                rule = entry.rule;
+                kinds = entry.kinds;
+                break;
             }
         }
+        // NULL when the words live only in the archived body.
+        if (rule == Rule::Text && attributedBodyColumn >= 0) kinds |= kindBit(KindNull);
         if (columns[i].isIntegerPrimaryKey && i == 0) kinds = 0; // arrives as "not read"
         columnRules[i] = rule;
         acceptedKinds[i] = kinds;

@@ -53,22 +53,27 @@ bool CSMSHandel::Scan() {
 bool CSMSHandel::PrepareTable() {
     idColumn = GetColumnIndex("id");
     if (idColumn < 0) return false;
+    // Per column name: its rule and the kinds it can hold.
+    struct NamedRule {
+        const char* name;
+        Rule rule;
+        uint32_t kinds;
+    };
+    static constexpr NamedRule kRules[] = {
+        {"id", Rule::Id, kindBit(KindText)},
+        {"service", Rule::Service, kindBit(KindText)},
+        {"uncanonicalized_id", Rule::UncanonicalizedId, kindBit(KindText) | kindBit(KindNull)},
+        {"country", Rule::Country, kindBit(KindText)},
+    };
     columnRules.assign(columns.size(), Rule::None);
     acceptedKinds.assign(columns.size(), 0);
     for (size_t i = 0; i < columns.size(); ++i) {
-        const std::string& name = columns[i].name;
-        if (name == "id") {
-            columnRules[i] = Rule::Id;
-            acceptedKinds[i] = kindBit(KindText);
-        } else if (name == "service") {
-            columnRules[i] = Rule::Service;
-            acceptedKinds[i] = kindBit(KindText);
-        } else if (name == "uncanonicalized_id") {
-            columnRules[i] = Rule::UncanonicalizedId;
-            acceptedKinds[i] = kindBit(KindText) | kindBit(KindNull);
-        } else if (name == "country") {
-            columnRules[i] = Rule::Country;
-            acceptedKinds[i] = kindBit(KindText);
+        for (const NamedRule& entry : kRules) {
+            if (columns[i].name == entry.name) {
+                columnRules[i] = entry.rule;
+                acceptedKinds[i] = entry.kinds;
+                break;
+            }
         }
     }
     return true;

@@ -1,8 +1,10 @@
 #include "core/sqlite/CCommonInterFace.h"
+#include "core/sqlite/CarverState.h"
 
 #include "core/backup/IFileParser.h"
 #include "core/sqlite/IParserOwner.h"
 #include "core/sqlite/SqliteReadOnly.h"
+#include "core/sqlite/SqliteDeleters.h"
 #include "core/util/RegularFile.h"
 
 #include <fcntl.h>
@@ -36,16 +38,6 @@ inline uint32_t be32(const uint8_t* p) {
 inline uint32_t headerOffset(uint64_t page) {
     return page == 1 ? 100 : 0;
 }
-
-struct StatementDeleter {
-    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
-
-struct SqlTextDeleter {
-    void operator()(char* s) const { sqlite3_free(s); }
-};
-using SqlText = std::unique_ptr<char, SqlTextDeleter>;
 
 Statement prepare(sqlite3* db, const char* sql) {
     if (!db || !sql) return nullptr;
@@ -99,7 +91,7 @@ std::string trimmed(const std::string& s) {
 // Construction and lifetime
 
 CCommonInterFace::CCommonInterFace(IParserOwner* owner, int32_t dataType)
-    : owner(owner), dataType(static_cast<uint32_t>(dataType)) {}
+    : owner(owner), dataType(static_cast<uint32_t>(dataType)), carver(std::make_unique<CarverState>()) {}
 
 CCommonInterFace::~CCommonInterFace() {
     Close();
@@ -269,14 +261,14 @@ void CCommonInterFace::Close() {
     liveCells.clear();
     cellStarts.clear();
     ClearTableList(skipTables);
-    skipPages.clear();
-    skipCursorPage = 0;
-    skipCursorRanges.clear();
-    skipCursorIndex = 0;
-    FreeRecord(&scratchRecord);
-    columnAccept.clear();
-    pairFilter.clear();
-    filterColumns = -1;
+    carver->skipPages.clear();
+    carver->skipCursorPage = 0;
+    carver->skipCursorRanges.clear();
+    carver->skipCursorIndex = 0;
+    FreeRecord(&carver->scratchRecord);
+    carver->columnAccept.clear();
+    carver->pairFilter.clear();
+    carver->filterColumns = -1;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -717,7 +709,7 @@ bool CCommonInterFace::CollectLiveCellRanges(std::vector<CellRange>& ranges) {
 bool CCommonInterFace::BuildLiveCellMap() {
     if (file < 0 || Cancelled()) return false;
     liveCells.clear();
-    skipCursorPage = 0;
+    carver->skipCursorPage = 0;
     treeDamaged = false;
     cutOffLeafPages = 0;
     std::vector<uint64_t> roots = MapRootPages();

@@ -2,6 +2,7 @@
 // that no live cell covers as the start of a record's serial-type list, decodes what
 // such a list describes and hands every candidate the parser accepts to OnCarvedRecord.
 #include "core/sqlite/CCommonInterFace.h"
+#include "core/sqlite/CarverState.h"
 
 #include "core/records/ScanDataType.h"
 #include "core/sqlite/CarvedColumn.h"
@@ -139,9 +140,9 @@ bool CCommonInterFace::CarveTable(const char* table) {
     columnKinds.clear();
     columnSizes.clear();
     acceptedKinds.clear();
-    filterColumns = -1;
-    heldValid = false;
-    droppedPage = 0;
+    carver->filterColumns = -1;
+    carver->heldValid = false;
+    carver->droppedPage = 0;
     firstTypeUnderFreeblock = false;
     tableName = table;
     int n = LoadColumns(table);
@@ -157,7 +158,7 @@ bool CCommonInterFace::CarveTable(const char* table) {
     columnKinds.assign(size_t(n), 0);
     columnSizes.assign(size_t(n), 0);
     PrepareFilters();
-    nullCandidate = NullCandidate::Unknown;
+    carver->nullCandidate = CarverState::NullCandidate::Unknown;
     ScanAllPages();
     return true;
 }
@@ -165,16 +166,16 @@ bool CCommonInterFace::CarveTable(const char* table) {
 void CCommonInterFace::ScanAllPages() {
     if (!owner) return;
     // Pages of the skipped tables, as one bit per page.
-    skipPages.assign(pageCount + 1, false);
+    carver->skipPages.assign(pageCount + 1, false);
     for (const TableEntry& t : skipTables) {
         for (uint64_t p : t.pages) {
-            if (p >= 1 && p <= pageCount) skipPages[p] = true;
+            if (p >= 1 && p <= pageCount) carver->skipPages[p] = true;
         }
     }
     for (uint64_t page = 1; page <= pageCount; ++page) {
         if (owner->CancelFlag().load()) break;
         ReportProgress(2, false);
-        if (skipPages[page]) continue;
+        if (carver->skipPages[page]) continue;
         if (!ReadPage(page)) continue;
         CarvePage(page, liveCells.find(page) != liveCells.end());
     }
@@ -183,9 +184,9 @@ void CCommonInterFace::ScanAllPages() {
 bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
     if (!owner) return false;
     // Fresh cursor for this page.
-    skipCursorPage = 0;
-    acceptedSpans.clear();
-    acceptedSpansPage = page;
+    carver->skipCursorPage = 0;
+    carver->acceptedSpans.clear();
+    carver->acceptedSpansPage = page;
     uint32_t offset = 0;
     if (hasLiveCells) offset = SkipLiveRange(page, 0);
     const size_t n = columnCount > 0 ? size_t(columnCount) : 0;
@@ -195,29 +196,29 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
         TryRecordAt(page, &offset);
         return true;
     }
-    if (filterColumns != columnCount) PrepareFilters();
+    if (carver->filterColumns != columnCount) PrepareFilters();
     // With declared kinds the pair filter drops nearly every offset and the walk stops at
     // the first refused kind: the tables would cost more than they save.
-    const bool useSteps = pairFilter.empty();
-    windowValid = false;
+    const bool useSteps = carver->pairFilter.empty();
+    carver->windowValid = false;
     const size_t wanted = n - (FirstColumnIsRowid() ? 1 : 0);
     // A page of zeros (never written, or wiped) holds nothing but refused NULL records.
     if (pageBuffer[0] == 0 && ZeroRunEnd(pageBuffer.data(), 0, pageSize) == pageSize && NullCandidateRefused(page))
         return true;
     if (useSteps) BuildStepTables(wanted, ContentBound(), hasLiveCells);
-    const uint32_t* runs = stepRun.data();
+    const uint32_t* runs = carver->stepRun.data();
     // The same walk as TryRecordAt offset by offset, with the per-page work hoisted: the
     // next live range is known in advance, and the pair filter drops most offsets
     // before any varint is parsed.
     const uint64_t last = pageSize - n; // the last offset with room for one byte per column
     const uint8_t* data = pageBuffer.data();
-    const uint64_t* pairs = pairFilter.empty() ? nullptr : pairFilter.data();
+    const uint64_t* pairs = carver->pairFilter.empty() ? nullptr : carver->pairFilter.data();
     uint64_t nextLive = UINT64_MAX;
     auto refreshNextLive = [&]() {
         nextLive = UINT64_MAX;
         if (!hasLiveCells) return;
-        const std::vector<CellRange>& ranges = skipCursorRanges;
-        for (size_t i = skipCursorIndex; i < ranges.size(); ++i) {
+        const std::vector<CellRange>& ranges = carver->skipCursorRanges;
+        for (size_t i = carver->skipCursorIndex; i < ranges.size(); ++i) {
             if (ranges[i].end > offset) {
                 nextLive = ranges[i].start;
                 break;
@@ -267,21 +268,21 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
 
 void CCommonInterFace::BuildStepTables(size_t typesWanted, uint64_t bound, bool hasLiveCells) {
     const size_t ps = size_t(pageSize);
-    stepLen.resize(ps);
-    stepKind.resize(ps);
-    stepSize.resize(ps);
-    stepRun.resize(ps);
+    carver->stepLen.resize(ps);
+    carver->stepKind.resize(ps);
+    carver->stepSize.resize(ps);
+    carver->stepRun.resize(ps);
     // Only the bytes a candidate can reach: every gap between live ranges plus as many
     // bytes after it as the serial types of one candidate can span.
     // Serial types are mostly one byte long: a chain that runs past this margin (only
     // possible with many longer types) meets an unknown run and takes the plain walk.
     const size_t reach = typesWanted * 2 + 16;
-    std::vector<CellRange>& gaps = stepGaps;
+    std::vector<CellRange>& gaps = carver->stepGaps;
     gaps.clear();
     bool sorted = true;
     if (hasLiveCells) {
         uint64_t at = 0;
-        for (const CellRange& r : skipCursorRanges) {
+        for (const CellRange& r : carver->skipCursorRanges) {
             if (r.start < at || r.end < r.start) {
                 sorted = false;
                 break;
@@ -316,10 +317,10 @@ void CCommonInterFace::FillSteps(size_t lo, size_t hi, size_t limit, size_t type
     // gets that far before it has all the types it needs.
     const size_t ps = size_t(pageSize);
     const uint8_t* data = pageBuffer.data();
-    uint8_t* lens = stepLen.data();
-    uint8_t* kinds = stepKind.data();
-    uint32_t* sizes = stepSize.data();
-    uint32_t* runs = stepRun.data();
+    uint8_t* lens = carver->stepLen.data();
+    uint8_t* kinds = carver->stepKind.data();
+    uint32_t* sizes = carver->stepSize.data();
+    uint32_t* runs = carver->stepRun.data();
     const uint32_t cap = uint32_t(std::min<size_t>(typesWanted, kUnknownRun - 1));
     // Past limit lies either the page end (no more types) or bytes not filled for this
     // page (the run is unknown there, and so is every run that reaches them).
@@ -375,29 +376,29 @@ int CCommonInterFace::ExamineWithSteps(uint64_t page, uint32_t start) {
     const size_t n = size_t(columnCount);
     const size_t startColumn = FirstColumnIsRowid() ? 1 : 0;
     const size_t wanted = n - startColumn;
-    if (stepRun[start] < wanted) return 1; // an invalid type or the page end comes first
-    if (stepRun[start] == kUnknownRun) {
+    if (carver->stepRun[start] < wanted) return 1; // an invalid type or the page end comes first
+    if (carver->stepRun[start] == kUnknownRun) {
         // The chain runs into bytes the tables do not cover.
-        windowValid = false;
+        carver->windowValid = false;
         return ExamineCandidate(page, start);
     }
     if (startColumn == 1) {
         columnKinds[0] = KindNotRead;
         columnSizes[0] = 0;
     }
-    const uint8_t* lens = stepLen.data();
-    const uint32_t* sizes = stepSize.data();
+    const uint8_t* lens = carver->stepLen.data();
+    const uint32_t* sizes = carver->stepSize.data();
     // Content of a candidate never exceeds the page, or its overflow chain's reach.
     const uint64_t bound = ContentBound();
-    if (acceptAll) {
+    if (carver->acceptAll) {
         // Every kind is accepted: only where the types end and how much content they
         // describe matter. When the candidate before started one byte earlier with a
         // one-byte type, this one drops that type and takes in the next one.
         uint64_t end;
         uint64_t total;
-        if (windowValid && windowStart + 1 == start && lens[windowStart] == 1) {
-            total = windowTotal - sizes[windowStart] + sizes[windowEnd];
-            end = windowEnd + lens[windowEnd];
+        if (carver->windowValid && carver->windowStart + 1 == start && lens[carver->windowStart] == 1) {
+            total = carver->windowTotal - sizes[carver->windowStart] + sizes[carver->windowEnd];
+            end = carver->windowEnd + lens[carver->windowEnd];
         } else {
             end = start;
             total = 0;
@@ -406,19 +407,19 @@ int CCommonInterFace::ExamineWithSteps(uint64_t page, uint32_t start) {
                 end += lens[end];
             }
         }
-        windowValid = true;
-        windowStart = start;
-        windowEnd = end;
-        windowTotal = total;
+        carver->windowValid = true;
+        carver->windowStart = start;
+        carver->windowEnd = end;
+        carver->windowTotal = total;
         if (ContentPastBound(end, total, bound)) return 1;
         // The kinds and sizes are copied column by column as DecodeInto reaches them.
-        lazyStepPos = start;
+        carver->lazyStepPos = start;
         const int result = FinishCandidate(page, start, end, total);
-        lazyStepPos = UINT64_MAX;
+        carver->lazyStepPos = UINT64_MAX;
         return result;
     }
-    const uint32_t* accepted = columnAccept.data();
-    const uint8_t* kinds = stepKind.data();
+    const uint32_t* accepted = carver->columnAccept.data();
+    const uint8_t* kinds = carver->stepKind.data();
     uint64_t pos = start;
     uint64_t contentTotal = 0;
     for (size_t c = startColumn; c < n; ++c) {
@@ -453,12 +454,12 @@ uint64_t CCommonInterFace::ZeroRunEnd(const uint8_t* data, uint64_t from, uint64
 }
 
 bool CCommonInterFace::NullCandidateRefused(uint64_t page) {
-    if (nullCandidate == NullCandidate::Unknown) {
+    if (carver->nullCandidate == CarverState::NullCandidate::Unknown) {
         const size_t n = columnCount > 0 ? size_t(columnCount) : 0;
         const size_t startColumn = FirstColumnIsRowid() ? 1 : 0;
         bool refused = false;
         for (size_t c = startColumn; c < n && !refused; ++c)
-            refused = c < columnAccept.size() && (columnAccept[c] & (1u << KindNull)) == 0;
+            refused = c < carver->columnAccept.size() && (carver->columnAccept[c] & (1u << KindNull)) == 0;
         if (!refused && n > startColumn) {
             // Ask the table once, as the decoder would for such a candidate.
             if (startColumn == 1) {
@@ -469,29 +470,29 @@ bool CCommonInterFace::NullCandidateRefused(uint64_t page) {
                 columnKinds[c] = KindNull;
                 columnSizes[c] = 0;
             }
-            const uint64_t savedStep = lazyStepPos;
-            lazyStepPos = UINT64_MAX;
+            const uint64_t savedStep = carver->lazyStepPos;
+            carver->lazyStepPos = UINT64_MAX;
             static const uint8_t kNoContent = 0;
-            refused = !DecodeInto(scratchRecord, page, &kNoContent, 0);
-            lazyStepPos = savedStep;
+            refused = !DecodeInto(carver->scratchRecord, page, &kNoContent, 0);
+            carver->lazyStepPos = savedStep;
         }
-        nullCandidate = refused ? NullCandidate::Refused : NullCandidate::Taken;
+        carver->nullCandidate = refused ? CarverState::NullCandidate::Refused : CarverState::NullCandidate::Taken;
     }
-    return nullCandidate == NullCandidate::Refused;
+    return carver->nullCandidate == CarverState::NullCandidate::Refused;
 }
 
 uint32_t CCommonInterFace::SkipLiveRange(uint64_t page, uint32_t offset) {
-    if (page != skipCursorPage || skipCursorPage == 0) {
-        skipCursorPage = page;
-        skipCursorIndex = 0;
+    if (page != carver->skipCursorPage || carver->skipCursorPage == 0) {
+        carver->skipCursorPage = page;
+        carver->skipCursorIndex = 0;
         auto it = liveCells.find(page);
         if (it == liveCells.end())
-            skipCursorRanges.clear();
+            carver->skipCursorRanges.clear();
         else
-            skipCursorRanges = it->second;
+            carver->skipCursorRanges = it->second;
     }
-    const std::vector<CellRange>& ranges = skipCursorRanges;
-    size_t& i = skipCursorIndex;
+    const std::vector<CellRange>& ranges = carver->skipCursorRanges;
+    size_t& i = carver->skipCursorIndex;
     // The ranges are sorted and merged; the cursor moves back only for an earlier offset.
     while (i > 0 && ranges[i - 1].end > offset)
         --i;
@@ -512,7 +513,7 @@ int CCommonInterFace::TryRecordAt(uint64_t page, uint32_t* offset) {
     const uint32_t start = *offset;
     if (uint64_t(start) + n > pageSize) return 0;
     if (FirstColumnIsRowid() && n == 1) return 0; // nothing but the rowid: no record content to look for
-    if (filterColumns != columnCount) PrepareFilters();
+    if (carver->filterColumns != columnCount) PrepareFilters();
     const int result = ExamineCandidate(page, start);
     FlushHeldCandidate();
     return result;
@@ -520,25 +521,25 @@ int CCommonInterFace::TryRecordAt(uint64_t page, uint32_t* offset) {
 
 void CCommonInterFace::PrepareFilters() {
     const size_t n = columnCount > 0 ? size_t(columnCount) : 0;
-    filterColumns = columnCount;
-    nullCandidate = NullCandidate::Unknown;
-    columnAccept.assign(n, ~0u);
-    columnSoundKinds.assign(n, ~0u);
+    carver->filterColumns = columnCount;
+    carver->nullCandidate = CarverState::NullCandidate::Unknown;
+    carver->columnAccept.assign(n, ~0u);
+    carver->columnSoundKinds.assign(n, ~0u);
     bool declared = false;
     for (size_t c = 0; c < n && c < acceptedKinds.size(); ++c) {
         if (acceptedKinds[c] != 0) {
-            columnAccept[c] = acceptedKinds[c];
+            carver->columnAccept[c] = acceptedKinds[c];
             declared = true;
         }
     }
     for (size_t c = 0; c < n; ++c) {
         if (c < acceptedKinds.size() && acceptedKinds[c] != 0)
-            columnSoundKinds[c] = acceptedKinds[c];
+            carver->columnSoundKinds[c] = acceptedKinds[c];
         else if (c < columns.size() && !(c == 0 && columns[c].isIntegerPrimaryKey))
-            columnSoundKinds[c] = declaredTypeKinds(columns[c].type);
+            carver->columnSoundKinds[c] = declaredTypeKinds(columns[c].type);
     }
-    acceptAll = !declared;
-    pairFilter.clear();
+    carver->acceptAll = !declared;
+    carver->pairFilter.clear();
     const size_t first = FirstColumnIsRowid() ? 1 : 0;
     if (!declared || first + 2 > n) return;
     // Which pairs of bytes can open a serial-type list: the first examined column's type
@@ -546,7 +547,7 @@ void CCommonInterFace::PrepareFilters() {
     // a first type of two bytes must also leave room for its content. A longer varint is
     // left to the full test. The filter only drops candidates the full test would drop.
     const uint64_t bound = ContentBound();
-    const uint32_t a0 = columnAccept[first], a1 = columnAccept[first + 1];
+    const uint32_t a0 = carver->columnAccept[first], a1 = carver->columnAccept[first + 1];
     const bool longOk1 = (a1 & ((1u << KindBlob) | (1u << KindText))) != 0;
     auto acceptedType = [](uint32_t accept, uint64_t type) {
         if (type == 10 || type == 11) return false;
@@ -554,7 +555,7 @@ void CCommonInterFace::PrepareFilters() {
         SerialTypeSize(type, &kind);
         return (accept & (1u << kind)) != 0;
     };
-    pairFilter.assign(65536 / 64, 0);
+    carver->pairFilter.assign(65536 / 64, 0);
     for (uint32_t b0 = 0; b0 < 256; ++b0) {
         for (uint32_t b1 = 0; b1 < 256; ++b1) {
             bool ok;
@@ -570,7 +571,7 @@ void CCommonInterFace::PrepareFilters() {
             } else {
                 ok = acceptedType(a0, b0) && (b1 >= 0x80 ? longOk1 : acceptedType(a1, b1));
             }
-            if (ok) pairFilter[(b0 << 8 | b1) >> 6] |= 1ull << ((b0 << 8 | b1) & 63);
+            if (ok) carver->pairFilter[(b0 << 8 | b1) >> 6] |= 1ull << ((b0 << 8 | b1) & 63);
         }
     }
 }
@@ -588,7 +589,7 @@ int CCommonInterFace::ExamineCandidate(uint64_t page, uint32_t start) {
     }
     // Content of a candidate never exceeds the page, or its overflow chain's reach.
     const uint64_t bound = ContentBound();
-    const uint32_t* accepted = columnAccept.data();
+    const uint32_t* accepted = carver->columnAccept.data();
 
     uint64_t pos = start;
     uint64_t contentTotal = 0;
@@ -637,7 +638,7 @@ int CCommonInterFace::ExamineWithoutFirstType(uint64_t page, uint32_t start) {
     const uint64_t blockEnd = block + size;
     if (size < 4 + n || blockEnd > pageSize) return 1;
     if (next != 0 && (next < blockEnd || next + 4 > pageSize)) return 1;
-    const uint32_t* accepted = columnAccept.data();
+    const uint32_t* accepted = carver->columnAccept.data();
     if ((accepted[0] & ((1u << KindNull) | (1u << KindZero) | (1u << KindOne))) == 0) return 1;
     columnKinds[0] = KindNull;
     columnSizes[0] = 0;
@@ -665,12 +666,12 @@ int CCommonInterFace::ExamineWithoutFirstType(uint64_t page, uint32_t start) {
         columnKinds[c] = kind;
         columnSizes[c] = bytes;
     }
-    const uint64_t savedStep = lazyStepPos;
-    lazyStepPos = UINT64_MAX;
-    const bool savedWindow = windowValid;
+    const uint64_t savedStep = carver->lazyStepPos;
+    carver->lazyStepPos = UINT64_MAX;
+    const bool savedWindow = carver->windowValid;
     const int result = FinishCandidate(page, start, pos, contentTotal);
-    lazyStepPos = savedStep;
-    windowValid = savedWindow;
+    carver->lazyStepPos = savedStep;
+    carver->windowValid = savedWindow;
     return result;
 }
 
@@ -693,7 +694,7 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
     uint64_t end = pos + contentTotal; // end of the candidate's bytes on this page
     if (!followOverflow) {
         if (InsideAcceptedCandidate(page, start, end)) return 1;
-        decoded = DecodeInto(scratchRecord, page, content, contentTotal);
+        decoded = DecodeInto(carver->scratchRecord, page, content, contentTotal);
     } else {
         // The payload as SQLite stores it: header-size varint, the rowid column's NULL
         // type, the other serial types, then the content. Its local part follows the
@@ -706,7 +707,7 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
         if (local >= payload) {
             if (pos + contentTotal > ps) return 1;
             if (InsideAcceptedCandidate(page, start, end)) return 1;
-            decoded = DecodeInto(scratchRecord, page, content, contentTotal);
+            decoded = DecodeInto(carver->scratchRecord, page, content, contentTotal);
         } else {
             if (local <= prefix) return 1; // the serial types themselves would continue elsewhere
             const uint64_t localContent = local - prefix;
@@ -724,59 +725,59 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
             } else if (!ReadOverflow(first, int(pages), content, int(localContent))) {
                 return 1;
             }
-            decoded = DecodeInto(scratchRecord, page, overflowBuffer.data(), contentTotal);
+            decoded = DecodeInto(carver->scratchRecord, page, overflowBuffer.data(), contentTotal);
         }
     }
     if (!decoded) return 1;
 
     int32_t rowid = RecoverRowid(start, headerBytes, contentTotal, int(startColumn));
-    const bool sound = CandidateSound(scratchRecord);
-    if (heldValid) {
-        const bool inside = heldPage == page && start >= heldSpan.start && end <= heldSpan.end &&
-                            end - start < heldSpan.end - heldSpan.start;
+    const bool sound = CandidateSound(carver->scratchRecord);
+    if (carver->heldValid) {
+        const bool inside = carver->heldPage == page && start >= carver->heldSpan.start && end <= carver->heldSpan.end &&
+                            end - start < carver->heldSpan.end - carver->heldSpan.start;
         if (inside) {
             // A sound row inside a candidate that is not: the outer one was that row
             // read from a wrong offset. A candidate no sounder than it is its fragment.
             if (!sound) return 1;
-            heldValid = false;
-            droppedSpan = heldSpan;
-            droppedPage = heldPage;
+            carver->heldValid = false;
+            carver->droppedSpan = carver->heldSpan;
+            carver->droppedPage = carver->heldPage;
         } else {
             FlushHeldCandidate();
         }
     }
     if (!sound) {
         // Another misaligned read of bytes already given to a sound row.
-        if (droppedPage == page && start >= droppedSpan.start && end <= droppedSpan.end) return 1;
-        heldRecord = scratchRecord;
-        for (size_t c = 0; c < heldRecord.values.size() && c < heldRecord.kinds.size(); ++c) {
+        if (carver->droppedPage == page && start >= carver->droppedSpan.start && end <= carver->droppedSpan.end) return 1;
+        carver->heldRecord = carver->scratchRecord;
+        for (size_t c = 0; c < carver->heldRecord.values.size() && c < carver->heldRecord.kinds.size(); ++c) {
             // The copied text and blob slots point at the copy's own buffers.
-            if (heldRecord.kinds[c] == KindText) heldRecord.values[c].text = heldRecord.buffers[c].data();
-            if (heldRecord.kinds[c] == KindBlob)
-                heldRecord.values[c].blob = reinterpret_cast<uint8_t*>(heldRecord.buffers[c].data());
+            if (carver->heldRecord.kinds[c] == KindText) carver->heldRecord.values[c].text = carver->heldRecord.buffers[c].data();
+            if (carver->heldRecord.kinds[c] == KindBlob)
+                carver->heldRecord.values[c].blob = reinterpret_cast<uint8_t*>(carver->heldRecord.buffers[c].data());
         }
-        heldRowid = rowid;
-        heldPage = page;
-        heldSpan = {start, end};
-        heldValid = true;
+        carver->heldRowid = rowid;
+        carver->heldPage = page;
+        carver->heldSpan = {start, end};
+        carver->heldValid = true;
         return 1;
     }
-    if (OnCarvedRecord(&scratchRecord, rowid)) {
-        if (acceptedSpansPage != page) {
-            acceptedSpans.clear();
-            acceptedSpansPage = page;
+    if (OnCarvedRecord(&carver->scratchRecord, rowid)) {
+        if (carver->acceptedSpansPage != page) {
+            carver->acceptedSpans.clear();
+            carver->acceptedSpansPage = page;
         }
-        acceptedSpans.push_back({start, end});
+        carver->acceptedSpans.push_back({start, end});
     }
     return 1;
 }
 
 bool CCommonInterFace::CandidateSound(const CarvedRecord& record) const {
-    const size_t n = std::min<size_t>(record.kinds.size(), columnSoundKinds.size());
+    const size_t n = std::min<size_t>(record.kinds.size(), carver->columnSoundKinds.size());
     for (size_t c = 0; c < n; ++c) {
         const uint32_t kind = record.kinds[c];
         if (kind == KindNotRead) continue;
-        if ((columnSoundKinds[c] & (1u << kind)) == 0) return false;
+        if ((carver->columnSoundKinds[c] & (1u << kind)) == 0) return false;
         if (kind != KindText || c >= record.buffers.size()) continue;
         // The whole content: a NUL inside cut the text short.
         const std::vector<char>& b = record.buffers[c];
@@ -794,15 +795,15 @@ bool CCommonInterFace::CandidateSound(const CarvedRecord& record) const {
 }
 
 void CCommonInterFace::FlushHeldCandidate() {
-    if (!heldValid) return;
-    heldValid = false;
+    if (!carver->heldValid) return;
+    carver->heldValid = false;
     if (Cancelled()) return;
-    if (OnCarvedRecord(&heldRecord, heldRowid)) {
-        if (acceptedSpansPage != heldPage) {
-            acceptedSpans.clear();
-            acceptedSpansPage = heldPage;
+    if (OnCarvedRecord(&carver->heldRecord, carver->heldRowid)) {
+        if (carver->acceptedSpansPage != carver->heldPage) {
+            carver->acceptedSpans.clear();
+            carver->acceptedSpansPage = carver->heldPage;
         }
-        acceptedSpans.push_back(heldSpan);
+        carver->acceptedSpans.push_back(carver->heldSpan);
     }
 }
 
@@ -810,8 +811,8 @@ bool CCommonInterFace::InsideAcceptedCandidate(uint64_t page, uint64_t start, ui
     // A candidate whose bytes lie wholly within a longer candidate already taken from
     // this page is that record read from a wrong offset (a fragment of a name, a text
     // read as a number), not a record of its own.
-    if (acceptedSpansPage != page) return false;
-    for (const CellRange& r : acceptedSpans) {
+    if (carver->acceptedSpansPage != page) return false;
+    for (const CellRange& r : carver->acceptedSpans) {
         if (start >= r.start && end <= r.end && end - start < r.end - r.start) return true;
     }
     return false;
@@ -856,7 +857,7 @@ bool CCommonInterFace::DecodeInto(CarvedRecord& record, uint64_t page, const uin
     }
     uint64_t at = 0;
     // During a page scan the serial types may still sit in the page's step tables.
-    uint64_t step = lazyStepPos;
+    uint64_t step = carver->lazyStepPos;
     const size_t firstStepColumn = FirstColumnIsRowid() ? 1 : 0;
     // The record's arrays belong to the carver: no hook can resize them.
     CarvedValue* values = record.values.data();
@@ -865,9 +866,9 @@ bool CCommonInterFace::DecodeInto(CarvedRecord& record, uint64_t page, const uin
     std::vector<char>* buffers = record.buffers.data();
     for (size_t c = 0; c < n; ++c) {
         if (step != UINT64_MAX && c >= firstStepColumn) {
-            columnKinds[c] = stepKind[step];
-            columnSizes[c] = stepSize[step];
-            step += stepLen[step];
+            columnKinds[c] = carver->stepKind[step];
+            columnSizes[c] = carver->stepSize[step];
+            step += carver->stepLen[step];
         }
         const uint32_t kind = columnKinds[c];
         const uint64_t size = columnSizes[c];

@@ -1,0 +1,5 @@
+#include "core/sqlite/CarverState.h"
+
+CarverState::CarverState() = default;
+
+CarverState::~CarverState() = default;
