@@ -10,6 +10,8 @@
 
 #include <atomic>
 
+class ResultDelivery;
+
 // One result view of the recovery page: it shows the records of one data type, lets
 // the user tick them, and writes the ticked ones into a folder.
 //
@@ -102,6 +104,10 @@ class DirizaResultView : public QWidget {
     virtual void AddDirizaFile(const QList<NSCalendarData>& events) {}                      // 11
     virtual void AddDirizaFile(const QList<NSWXChatAccount>* accounts) {}                   // 12, may be null
     virtual void AddDirizaFile(const QMap<QString, NSWXChatRecordData>& accounts) {}        // 13
+
+    // The view's hand-over of scan results to the GUI thread (ResultDelivery); none for
+    // a view without one.
+    virtual ResultDelivery* Delivery() { return nullptr; }
 
   protected:
     // Helpers for the save: the delegate's answers, safe without a delegate.

@@ -20,6 +20,7 @@
 //   }
 #include "app/common/DirizaResultView.h"
 #include "app/common/MainQueue.h"
+#include "app/common/ResultDelivery.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/QtWaitUntil.h"
 #include "tests/kit/ScratchFolder.h"
@@ -277,9 +278,36 @@ TYPED_TEST_P(ResultViewContract, DeliveriesWhileTheTimerRuns) {
     EXPECT_TRUE(this->delegate.CountsOnGui());
 }
 
+// A delivery begun before StartUpdateUI or ClearData and arriving after it is dropped:
+// nothing waits for the GUI thread and nothing is reported; the next scan's delivery shows.
+TYPED_TEST_P(ResultViewContract, ALateDeliveryIsDropped) {
+    ResultDelivery* handOver = this->view->Delivery();
+    if (!handOver) GTEST_SKIP() << "the view hands its results over in its own way";
+    const std::vector<std::pair<const char*, std::function<void()>>> cases = {
+        {"ClearData", [&] { this->view->ClearData(); }},
+        {"StartUpdateUI", [&] { this->view->StartUpdateUI(); }},
+    };
+    for (const auto& [name, after] : cases) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(this->Load(2));
+        const size_t shown = this->delegate.Counts().size();
+        std::thread late([&] { TypeParam::Deliver(*this->view, 1, this->backup); });
+        late.join();
+        after();
+        QCoreApplication::processEvents(); // the late hand-over reaches the GUI thread
+        EXPECT_FALSE(handOver->Take());
+        EXPECT_EQ(shown, this->delegate.Counts().size());
+        // The next scan's delivery shows as ever.
+        ASSERT_TRUE(this->Load(1));
+        const auto counts = this->delegate.Counts();
+        EXPECT_EQ(shown + 1, counts.size());
+        EXPECT_EQ(TypeParam::Count(1), counts.back().second);
+    }
+}
+
 REGISTER_TYPED_TEST_SUITE_P(ResultViewContract, DeliveryIsReportedOnTheGuiThread, ALaterDeliveryReplacesTheData,
                             StartUpdateUIResetsTheSearchKey, SelectionAndClear, NothingTickedWritesNothing,
                             AllTickedWritesOnlyInsideTheFolder, StopAfterTheFirstItem, ADestinationThatIsAFileFails,
-                            DeliveriesWhileTheTimerRuns);
+                            DeliveriesWhileTheTimerRuns, ALateDeliveryIsDropped);
 
 } // namespace kit

@@ -1,6 +1,5 @@
 #include "views/chat/MediaGridResultView.h"
 
-#include "app/common/MainQueue.h"
 #include "app/common/NSLanguageText.h"
 #include "views/chat/MediaFileCopier.h"
 #include "views/chat/MediaSave.h"
@@ -10,10 +9,9 @@
 
 MediaGridResultView::MediaGridResultView(int type, MediaGrid::Tile tile, IPreviewService& preview, QWidget* parent,
                                          int pollMs)
-    : DirizaResultView(parent), player_(preview) {
+    : DirizaResultView(parent), player_(preview),
+      delivery_(this, pollMs, ResultDelivery::AfterClear::Take, [this] { UpdataUiFinish(); }) {
     SetDirizaType(type);
-    timer_.setInterval(pollMs);
-    connect(&timer_, &QTimer::timeout, this, [this] { UpdataUiFinish(); });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     stack_ = new QStackedWidget(this);
@@ -30,7 +28,7 @@ MediaGridResultView::MediaGridResultView(int type, MediaGrid::Tile tile, IPrevie
 MediaGridResultView::~MediaGridResultView() = default;
 
 void MediaGridResultView::UpdateTexts() {
-    loadingInfo_->setText(timer_.isActive() ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
+    loadingInfo_->setText(delivery_.Waiting() ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
 }
 
 void MediaGridResultView::setLanguage(int) {
@@ -43,48 +41,23 @@ void MediaGridResultView::StartUpdateUI() {
     grid_->SetIndex(MediaDayIndex());
     searchKey_.clear();
     stack_->setCurrentWidget(loadingInfo_);
-    DropPending();
-    if (!timer_.isActive()) timer_.start();
+    delivery_.Begin();
+    pending_.reset();
     UpdateTexts();
 }
 
 void MediaGridResultView::AddDirizaFile(const QList<NSDeletedFile>& files) {
-    const quint64 generation = generation_.load();
-    MediaDayIndex index(files);
-    QHash<int, QString> excerpts;
-    if (grid_->TileKind() == MediaGrid::Tile::Video) excerpts = MediaGrid::TextExcerpts(index);
-    {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        if (generation != generation_.load()) return; // begun before StartUpdateUI or ClearData
-        pending_ = std::move(index);
-        pendingExcerpts_ = std::move(excerpts);
-        isUpDateUI_ = true;
-    }
-    // A delivery after the timer stopped starts it again.
-    MainQueue::Post(this, [this] {
-        if (!timer_.isActive()) timer_.start();
-    });
-}
-
-void MediaGridResultView::DropPending() {
-    std::lock_guard<std::mutex> lock(pendingMutex_);
-    ++generation_;
-    pending_.reset();
-    pendingExcerpts_.clear();
-    isUpDateUI_ = false;
+    const ResultDelivery::Ticket ticket = delivery_.Open();
+    Arrived arrived{MediaDayIndex(files), {}};
+    if (grid_->TileKind() == MediaGrid::Tile::Video) arrived.excerpts = MediaGrid::TextExcerpts(arrived.index);
+    delivery_.Hand(ticket, std::optional<Arrived>(std::move(arrived)), pending_);
 }
 
 void MediaGridResultView::UpdataUiFinish() {
-    if (!isUpDateUI_.exchange(false)) return;
-    timer_.stop();
-    std::optional<MediaDayIndex> index;
-    QHash<int, QString> excerpts;
-    {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        index.swap(pending_);
-        excerpts.swap(pendingExcerpts_);
-    }
-    if (index) grid_->SetIndex(std::move(*index), std::move(excerpts));
+    if (!delivery_.Take()) return;
+    std::optional<Arrived> arrived;
+    arrived.swap(pending_);
+    if (arrived) grid_->SetIndex(std::move(arrived->index), std::move(arrived->excerpts));
     searchKey_.clear();
     const int count = grid_->FileCount();
     if (auto* d = delegate()) d->UpdateDirizaFileNum(DirizaType(), count);
@@ -132,8 +105,8 @@ DirizaSaveResult MediaGridResultView::DirizaData(const QString& folder) {
 
 void MediaGridResultView::ClearData() {
     // A delivery still waiting for the timer goes too: it would bring the files back.
-    timer_.stop();
-    DropPending();
+    delivery_.Clear();
+    pending_.reset();
     grid_->SetIndex(MediaDayIndex());
     searchKey_.clear();
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "app/common/DirizaResultView.h"
+#include "app/common/ResultDelivery.h"
 #include "views/chat/MediaDayIndex.h"
 #include "views/chat/MediaGrid.h"
 #include "views/chat/MediaPlayDispatcher.h"
@@ -7,10 +8,7 @@
 #include <QHash>
 #include <QLabel>
 #include <QStackedWidget>
-#include <QTimer>
 
-#include <atomic>
-#include <mutex>
 #include <optional>
 
 // The result view of one kind of media files shown by day in one grid (photos, videos,
@@ -36,20 +34,24 @@ class MediaGridResultView : public DirizaResultView {
     DirizaSaveResult DirizaData(const QString& folder) override;
     void ClearData() override;
     void AddDirizaFile(const QList<NSDeletedFile>& files) override;
+    ResultDelivery* Delivery() override { return &delivery_; }
 
     MediaGrid& Grid() { return *grid_; }
     MediaPlayDispatcher& Player() { return player_; }
-    bool ShowsLoading() const { return timer_.isActive(); }
-    bool ShowsNoData() const { return stack_->currentWidget() == loadingInfo_ && !timer_.isActive(); }
+    bool ShowsLoading() const { return delivery_.Waiting(); }
+    bool ShowsNoData() const { return stack_->currentWidget() == loadingInfo_ && !delivery_.Waiting(); }
     QString LoadingText() const { return loadingInfo_->text(); }
 
     // The name of the save's subfolder (localised).
     virtual QString FolderName() const = 0;
 
   private:
+    struct Arrived {
+        MediaDayIndex index;
+        QHash<int, QString> excerpts;
+    };
+
     void UpdataUiFinish();
-    // Forgets a delivery waiting for the timer, and any still being built.
-    void DropPending();
     void isAllSelect();
     void UpdateTexts();
 
@@ -57,13 +59,9 @@ class MediaGridResultView : public DirizaResultView {
     MediaGrid* grid_ = nullptr;
     QStackedWidget* stack_ = nullptr;
     QLabel* loadingInfo_ = nullptr;
-    QTimer timer_;
     QString searchKey_;
 
-    std::mutex pendingMutex_;
-    std::optional<MediaDayIndex> pending_;
-    QHash<int, QString> pendingExcerpts_;
-    std::atomic<bool> isUpDateUI_{false};
-    // Counts StartUpdateUI and ClearData: a delivery begun before the latest one is dropped.
-    std::atomic<quint64> generation_{0};
+    // The latest delivery, until the timer shows it (GUI thread).
+    std::optional<Arrived> pending_;
+    ResultDelivery delivery_;
 };

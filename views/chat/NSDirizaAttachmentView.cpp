@@ -1,6 +1,5 @@
 #include "views/chat/NSDirizaAttachmentView.h"
 
-#include "app/common/MainQueue.h"
 #include "app/common/NSLanguageText.h"
 #include "views/chat/MediaSave.h"
 #include "views/chat/VoiceFile.h"
@@ -20,10 +19,9 @@ QLabel* EmptyLabel(QWidget* parent) {
 
 NSDirizaAttachmentView::NSDirizaAttachmentView(IPreviewService& preview, IVoiceConverter& voice, QWidget* parent,
                                                int pollMs)
-    : DirizaResultView(parent), voice_(voice), player_(preview) {
+    : DirizaResultView(parent), voice_(voice), player_(preview),
+      delivery_(this, pollMs, ResultDelivery::AfterClear::Take, [this] { UpdataUiFinish(); }) {
     SetDirizaType(DirizaResultView::SMSAttachment);
-    timer_.setInterval(pollMs);
-    connect(&timer_, &QTimer::timeout, this, [this] { UpdataUiFinish(); });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -96,7 +94,7 @@ QString NSDirizaAttachmentView::FolderName() const {
 void NSDirizaAttachmentView::UpdateTexts() {
     photoSegment_->setText(LanguageText("AttachmentPhoto"));
     mediaSegment_->setText(LanguageText("AttachmentVideo"));
-    loadingInfo_->setText(timer_.isActive() ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
+    loadingInfo_->setText(delivery_.Waiting() ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
     photoLoadingInfo_->setText(LanguageText("ScanNotData"));
     mediaLoadingInfo_->setText(LanguageText("ScanNotData"));
 }
@@ -111,48 +109,25 @@ void NSDirizaAttachmentView::StartUpdateUI() {
     mediaGrid_->SetIndex(MediaDayIndex());
     searchKey_.clear();
     outer_->setCurrentWidget(loadingInfo_);
-    DropPending();
-    if (!timer_.isActive()) timer_.start();
+    delivery_.Begin();
+    pending_.reset();
     UpdateTexts();
 }
 
 void NSDirizaAttachmentView::AddDirizaFile(const QList<NSDeletedFile>& photos, const QList<NSDeletedFile>& media) {
-    const quint64 generation = generation_.load();
-    std::pair<MediaDayIndex, MediaDayIndex> data{MediaDayIndex(photos), MediaDayIndex(media)};
-    QHash<int, QString> excerpts = MediaGrid::TextExcerpts(data.second);
-    {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        if (generation != generation_.load()) return; // begun before StartUpdateUI or ClearData
-        pending_ = std::move(data);
-        pendingExcerpts_ = std::move(excerpts);
-        isUpDateUI_ = true;
-    }
-    MainQueue::Post(this, [this] {
-        if (!timer_.isActive()) timer_.start();
-    });
-}
-
-void NSDirizaAttachmentView::DropPending() {
-    std::lock_guard<std::mutex> lock(pendingMutex_);
-    ++generation_;
-    pending_.reset();
-    pendingExcerpts_.clear();
-    isUpDateUI_ = false;
+    const ResultDelivery::Ticket ticket = delivery_.Open();
+    Arrived arrived{MediaDayIndex(photos), MediaDayIndex(media), {}};
+    arrived.excerpts = MediaGrid::TextExcerpts(arrived.media);
+    delivery_.Hand(ticket, std::optional<Arrived>(std::move(arrived)), pending_);
 }
 
 void NSDirizaAttachmentView::UpdataUiFinish() {
-    if (!isUpDateUI_.exchange(false)) return;
-    timer_.stop();
-    std::optional<std::pair<MediaDayIndex, MediaDayIndex>> data;
-    QHash<int, QString> excerpts;
-    {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        data.swap(pending_);
-        excerpts.swap(pendingExcerpts_);
-    }
-    if (data) {
-        photoGrid_->SetIndex(std::move(data->first));
-        mediaGrid_->SetIndex(std::move(data->second), std::move(excerpts));
+    if (!delivery_.Take()) return;
+    std::optional<Arrived> arrived;
+    arrived.swap(pending_);
+    if (arrived) {
+        photoGrid_->SetIndex(std::move(arrived->photos));
+        mediaGrid_->SetIndex(std::move(arrived->media), std::move(arrived->excerpts));
     }
     searchKey_.clear();
     const int photos = photoGrid_->FileCount();
@@ -218,8 +193,8 @@ DirizaSaveResult NSDirizaAttachmentView::DirizaData(const QString& folder) {
 
 void NSDirizaAttachmentView::ClearData() {
     // A delivery still waiting for the timer goes too: it would bring the files back.
-    timer_.stop();
-    DropPending();
+    delivery_.Clear();
+    pending_.reset();
     photoGrid_->SetIndex(MediaDayIndex());
     mediaGrid_->SetIndex(MediaDayIndex());
     searchKey_.clear();

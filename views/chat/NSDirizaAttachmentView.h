@@ -1,5 +1,6 @@
 #pragma once
 #include "app/common/DirizaResultView.h"
+#include "app/common/ResultDelivery.h"
 #include "views/chat/IVoiceConverter.h"
 #include "views/chat/MediaDayIndex.h"
 #include "views/chat/MediaGrid.h"
@@ -8,11 +9,8 @@
 #include <QButtonGroup>
 #include <QLabel>
 #include <QStackedWidget>
-#include <QTimer>
 #include <QToolButton>
 
-#include <atomic>
-#include <mutex>
 #include <optional>
 
 // The attachment files of one message source (SMS 2, notes 3, WeChat 14: the type set
@@ -38,6 +36,7 @@ class NSDirizaAttachmentView : public DirizaResultView {
     DirizaSaveResult DirizaData(const QString& folder) override;
     void ClearData() override;
     void AddDirizaFile(const QList<NSDeletedFile>& photos, const QList<NSDeletedFile>& media) override;
+    ResultDelivery* Delivery() override { return &delivery_; }
 
     // The segment shown: 0 pictures, 1 media.
     void SelectTab(int tab);
@@ -45,8 +44,8 @@ class NSDirizaAttachmentView : public DirizaResultView {
     MediaGrid& PhotoGrid() { return *photoGrid_; }
     MediaGrid& MediaSection() { return *mediaGrid_; }
     MediaPlayDispatcher& Player() { return player_; }
-    bool ShowsLoading() const { return timer_.isActive(); }
-    bool ShowsNoData() const { return outer_->currentWidget() == loadingInfo_ && !timer_.isActive(); }
+    bool ShowsLoading() const { return delivery_.Waiting(); }
+    bool ShowsNoData() const { return outer_->currentWidget() == loadingInfo_ && !delivery_.Waiting(); }
     // The empty-section texts show ("ScanNotData").
     bool PhotoSectionEmpty() const { return photoStack_->currentWidget() == photoLoadingInfo_; }
     bool MediaSectionEmpty() const { return mediaStack_->currentWidget() == mediaLoadingInfo_; }
@@ -54,15 +53,18 @@ class NSDirizaAttachmentView : public DirizaResultView {
     QString FolderName() const;
 
   private:
+    struct Arrived {
+        MediaDayIndex photos;
+        MediaDayIndex media;
+        QHash<int, QString> excerpts;
+    };
+
     void UpdataUiFinish();
-    // Forgets a delivery waiting for the timer, and any still being built.
-    void DropPending();
     void isAllSelect();
     void UpdateTexts();
 
     IVoiceConverter& voice_;
     MediaPlayDispatcher player_;
-    QTimer timer_;
     QString searchKey_;
     QStackedWidget* outer_ = nullptr;
     QLabel* loadingInfo_ = nullptr;
@@ -77,10 +79,7 @@ class NSDirizaAttachmentView : public DirizaResultView {
     MediaGrid* photoGrid_ = nullptr;
     MediaGrid* mediaGrid_ = nullptr;
 
-    std::mutex pendingMutex_;
-    std::optional<std::pair<MediaDayIndex, MediaDayIndex>> pending_;
-    QHash<int, QString> pendingExcerpts_;
-    std::atomic<bool> isUpDateUI_{false};
-    // Counts StartUpdateUI and ClearData: a delivery begun before the latest one is dropped.
-    std::atomic<quint64> generation_{0};
+    // The latest delivery, until the timer shows it (GUI thread).
+    std::optional<Arrived> pending_;
+    ResultDelivery delivery_;
 };

@@ -1,6 +1,5 @@
 #include "views/chat/NSDirizaWXAddressBookView.h"
 
-#include "app/common/MainQueue.h"
 #include "app/common/NSLanguageText.h"
 #include "views/chat/NSDirizaWXAddressBookContactModel.h"
 #include "views/chat/NSDirizaWXAddressBookGroupModel.h"
@@ -29,7 +28,8 @@
 #include <memory>
 
 NSDirizaWXAddressBookView::NSDirizaWXAddressBookView(NetworkImageFetcher* fetcher, QWidget* parent)
-    : DirizaResultView(parent), fetcher_(fetcher) {
+    : DirizaResultView(parent), fetcher_(fetcher),
+      delivery_(this, 0, ResultDelivery::AfterClear::Take, [this] { ShowDelivery(); }) {
     SetDirizaType(WXAddressBook);
     if (!fetcher_) fetcher_ = new NetworkImageFetcher(this); // owned by the view
 
@@ -153,7 +153,7 @@ void NSDirizaWXAddressBookView::setLanguage(int) {
 }
 
 void NSDirizaWXAddressBookView::StartUpdateUI() {
-    ++delivery_;
+    delivery_.Begin();
     isLoad_ = true;
     searchKey_.clear();
     {
@@ -165,20 +165,23 @@ void NSDirizaWXAddressBookView::StartUpdateUI() {
 }
 
 void NSDirizaWXAddressBookView::AddDirizaFile(const QList<NSWXChatAccount>* accounts) {
-    auto data = std::make_shared<const QList<NSWXChatAccount>>(accounts ? *accounts : QList<NSWXChatAccount>());
-    const quint64 number = ++delivery_;
-    MainQueue::Post(this, [this, data, number] {
-        if (number != delivery_.load()) return;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            state_.SetData(data.get());
-        }
-        isLoad_ = false;
-        const int total = state_.ListedCount();
-        qInfo().noquote() << QString::fromUtf8("总大小：%1").arg(total);
-        if (NSDirizaDataUpdateDelegate* d = delegate()) d->UpdateDirizaFileNum(DirizaType(), total);
-        UpdataUiFinish();
-    });
+    const ResultDelivery::Ticket ticket = delivery_.Open();
+    delivery_.Hand(ticket, accounts ? *accounts : QList<NSWXChatAccount>(), pending_);
+}
+
+void NSDirizaWXAddressBookView::ShowDelivery() {
+    if (!delivery_.Take()) return;
+    const QList<NSWXChatAccount> data = std::move(pending_);
+    pending_.clear();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_.SetData(&data);
+    }
+    isLoad_ = false;
+    const int total = state_.ListedCount();
+    qInfo().noquote() << QString::fromUtf8("总大小：%1").arg(total);
+    if (NSDirizaDataUpdateDelegate* d = delegate()) d->UpdateDirizaFileNum(DirizaType(), total);
+    UpdataUiFinish();
 }
 
 void NSDirizaWXAddressBookView::UpdataUiFinish() {
@@ -408,7 +411,8 @@ DirizaSaveResult NSDirizaWXAddressBookView::DirizaData(const QString& folder) {
 }
 
 void NSDirizaWXAddressBookView::ClearData() {
-    ++delivery_;
+    delivery_.Clear();
+    pending_.clear();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         state_.Clear();

@@ -1,10 +1,10 @@
 #pragma once
 #include "app/common/DirizaResultView.h"
+#include "app/common/ResultDelivery.h"
 #include "views/chat/NSDirizaWXAddressBookState.h"
 
 #include <QStringList>
 
-#include <atomic>
 #include <mutex>
 
 class NetworkImageFetcher;
@@ -42,6 +42,7 @@ class NSDirizaWXAddressBookView : public DirizaResultView {
     void SetShowDeleteFile(bool onlyDeleted) override;
     bool GetShowDeleteFile() const override;
     void AddDirizaFile(const QList<NSWXChatAccount>* accounts) override;
+    ResultDelivery* Delivery() override { return &delivery_; }
 
     // The view's own search field (nicknames).
     void SearchKeyFGP(const QString& text);
@@ -70,6 +71,9 @@ class NSDirizaWXAddressBookView : public DirizaResultView {
     void changeEvent(QEvent* event) override;
 
   private:
+    // The hand-over of a delivery on the GUI thread (no timer: the latest shows at once;
+    // one begun before StartUpdateUI or ClearData is dropped).
+    void ShowDelivery();
     void UpdataUiFinish();
     void ShowAccount();
     void ShowInfo();
@@ -81,7 +85,9 @@ class NSDirizaWXAddressBookView : public DirizaResultView {
     NetworkImageFetcher* fetcher_ = nullptr;
     mutable std::mutex mutex_;
     NSDirizaWXAddressBookState state_;
-    std::atomic<quint64> delivery_{0};
+    // The latest delivery, until it is shown (GUI thread).
+    QList<NSWXChatAccount> pending_;
+    ResultDelivery delivery_;
     bool isLoad_ = false;
     QString searchKey_;
     int shownAccount_ = -1;

@@ -1,6 +1,5 @@
 #include "views/chat/NSDirizaWXChatRecordView.h"
 
-#include "app/common/MainQueue.h"
 #include "app/common/NSLanguageText.h"
 #include "app/common/TableHeadrView.h"
 #include "app/common/TableViewEvent.h"
@@ -29,7 +28,8 @@
 
 NSDirizaWXChatRecordView::NSDirizaWXChatRecordView(IPreviewService& preview, NetworkImageFetcher* fetcher,
                                                    QWidget* parent)
-    : DirizaResultView(parent), preview_(preview), fetcher_(fetcher) {
+    : DirizaResultView(parent), preview_(preview), fetcher_(fetcher),
+      delivery_(this, 0, ResultDelivery::AfterClear::Take, [this] { ShowDelivery(); }) {
     SetDirizaType(WXChat);
     if (!fetcher_) fetcher_ = new NetworkImageFetcher(this); // owned by the view
     images_ = new NSWXChatRecordCellImages(this);
@@ -135,7 +135,7 @@ void NSDirizaWXChatRecordView::setLanguage(int) {
 }
 
 void NSDirizaWXChatRecordView::StartUpdateUI() {
-    ++delivery_; // results of an earlier scan still on their way are dropped
+    delivery_.Begin(); // results of an earlier scan still on their way are dropped
     isLoad_ = true;
     searchKey_.clear();
     {
@@ -148,18 +148,21 @@ void NSDirizaWXChatRecordView::StartUpdateUI() {
 }
 
 void NSDirizaWXChatRecordView::AddDirizaFile(const QMap<QString, NSWXChatRecordData>& accounts) {
-    const auto data = std::make_shared<const QMap<QString, NSWXChatRecordData>>(accounts);
-    const quint64 number = ++delivery_;
-    MainQueue::Post(this, [this, data, number] {
-        if (number != delivery_.load()) return; // a newer delivery follows
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            state_.SetData(*data);
-        }
-        isLoad_ = false;
-        if (NSDirizaDataUpdateDelegate* d = delegate()) d->UpdateDirizaFileNum(DirizaType(), state_.MessageCount());
-        UpdataUiFinish();
-    });
+    const ResultDelivery::Ticket ticket = delivery_.Open();
+    delivery_.Hand(ticket, accounts, pending_);
+}
+
+void NSDirizaWXChatRecordView::ShowDelivery() {
+    if (!delivery_.Take()) return;
+    const QMap<QString, NSWXChatRecordData> data = std::move(pending_);
+    pending_.clear();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_.SetData(data);
+    }
+    isLoad_ = false;
+    if (NSDirizaDataUpdateDelegate* d = delegate()) d->UpdateDirizaFileNum(DirizaType(), state_.MessageCount());
+    UpdataUiFinish();
 }
 
 void NSDirizaWXChatRecordView::UpdataUiFinish() {
@@ -347,7 +350,8 @@ DirizaSaveResult NSDirizaWXChatRecordView::DirizaData(const QString& folder) {
 }
 
 void NSDirizaWXChatRecordView::ClearData() {
-    ++delivery_;
+    delivery_.Clear();
+    pending_.clear();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         state_.Clear();

@@ -1,9 +1,9 @@
 #pragma once
 #include "app/common/DirizaResultView.h"
+#include "app/common/ResultDelivery.h"
 #include "views/chat/NSDirizaWXChatRecordState.h"
 #include "views/chat/WXChatExport.h"
 
-#include <atomic>
 #include <mutex>
 
 class IPreviewService;
@@ -25,7 +25,9 @@ class TableViewEvent;
 // chat bubbles. Saving writes one CSV file per ticked friend with copies of its media.
 //
 // Each delivery (one per account, each with the fuller state) replaces the data; ticks
-// of friends that are still there stay. Head images come from the network fetcher.
+// of friends that are still there stay; it reaches the GUI thread through ResultDelivery
+// (no timer: the latest shows at once; one begun before StartUpdateUI or ClearData is
+// dropped). Head images come from the network fetcher.
 class NSDirizaWXChatRecordView : public DirizaResultView {
   public:
     using DirizaResultView::AddDirizaFile;
@@ -48,6 +50,7 @@ class NSDirizaWXChatRecordView : public DirizaResultView {
     void SetShowDeleteFile(bool onlyDeleted) override;
     bool GetShowDeleteFile() const override;
     void AddDirizaFile(const QMap<QString, NSWXChatRecordData>& accounts) override;
+    ResultDelivery* Delivery() override { return &delivery_; }
 
     // The friend search of the view's own search field.
     void SearchKeyFGP(const QString& text);
@@ -75,6 +78,8 @@ class NSDirizaWXChatRecordView : public DirizaResultView {
     void changeEvent(QEvent* event) override;
 
   private:
+    // The hand-over of a delivery on the GUI thread.
+    void ShowDelivery();
     void UpdataUiFinish();
     void FillAccountBox();
     void ShowAccountImage();
@@ -91,7 +96,9 @@ class NSDirizaWXChatRecordView : public DirizaResultView {
     // Changed on the GUI thread only, under the mutex; the save reads it under the mutex.
     mutable std::mutex mutex_;
     NSDirizaWXChatRecordState state_;
-    std::atomic<quint64> delivery_{0};
+    // The latest delivery, until it is shown (GUI thread).
+    QMap<QString, NSWXChatRecordData> pending_;
+    ResultDelivery delivery_;
     bool isLoad_ = false;
     QString searchKey_;
     WXChatExport::Clock clock_;

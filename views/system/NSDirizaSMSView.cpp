@@ -1,7 +1,6 @@
 #include "views/system/NSDirizaSMSView.h"
 
 #include "app/common/BDTableRowView.h"
-#include "app/common/MainQueue.h"
 #include "app/common/NSLanguageText.h"
 #include "app/common/SaveFolder.h"
 #include "app/common/TableHeadrView.h"
@@ -37,10 +36,9 @@ struct SmsTexts {
 
 } // namespace
 
-NSDirizaSMSView::NSDirizaSMSView(QWidget* parent) : DirizaResultView(parent) {
+NSDirizaSMSView::NSDirizaSMSView(QWidget* parent)
+    : DirizaResultView(parent), delivery_(this, 1000, ResultDelivery::AfterClear::Drop, [this] { UpdataUiFinish(); }) {
     SetDirizaType(SMS);
-    UpdateUiTime_.setInterval(1000);
-    connect(&UpdateUiTime_, &QTimer::timeout, this, [this] { UpdataUiFinish(); });
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -120,31 +118,19 @@ NSDirizaSMSView::NSDirizaSMSView(QWidget* parent) : DirizaResultView(parent) {
 }
 
 NSDirizaSMSView::~NSDirizaSMSView() {
-    UpdateUiTime_.stop();
+    delivery_.Clear();
     PhoneList_->setEventdelegate(nullptr);
 }
 
 // ---- Delivery ---------------------------------------------------------------------
 
 void NSDirizaSMSView::AddDirizaFile(const QMap<QString, NSSMSHeadData>& conversations) {
-    const quint64 generation = generation_.load();
-    QMap<QString, NSSMSHeadData> copy = conversations; // shared, cheap
-    MainQueue::Post(this, [this, generation, copy] { Receive(generation, copy); });
-}
-
-void NSDirizaSMSView::Receive(quint64 generation, const QMap<QString, NSSMSHeadData>& conversations) {
-    if (generation != generation_.load() || !accepting_) return;
-    pending_ = conversations;
-    isUpDateUI_ = true;
-    // A later delivery after the data was shown starts the timer again.
-    if (!UpdateUiTime_.isActive()) UpdateUiTime_.start();
+    const ResultDelivery::Ticket ticket = delivery_.Open();
+    delivery_.Hand(ticket, conversations, pending_); // shared, cheap
 }
 
 void NSDirizaSMSView::StartUpdateUI() {
-    generation_.fetch_add(1);
-    accepting_ = true;
-    isUpDateUI_ = false;
-    pending_.clear();
+    delivery_.Begin();
     {
         std::lock_guard<std::mutex> lock(dataMutex_);
         data_.Frame().ClearSelection();
@@ -152,13 +138,10 @@ void NSDirizaSMSView::StartUpdateUI() {
     }
     SetHeader(false);
     ShowState(State::Loading);
-    if (!UpdateUiTime_.isActive()) UpdateUiTime_.start();
 }
 
 void NSDirizaSMSView::UpdataUiFinish() {
-    if (!isUpDateUI_) return;
-    isUpDateUI_ = false;
-    UpdateUiTime_.stop();
+    if (!delivery_.Take()) return;
     const QMap<QString, NSSMSHeadData> arrived = std::move(pending_);
     pending_.clear();
     {
@@ -173,10 +156,7 @@ void NSDirizaSMSView::UpdataUiFinish() {
 }
 
 void NSDirizaSMSView::ClearData() {
-    generation_.fetch_add(1);
-    accepting_ = false;
-    UpdateUiTime_.stop();
-    isUpDateUI_ = false;
+    delivery_.Clear();
     pending_.clear();
     {
         std::lock_guard<std::mutex> lock(dataMutex_);
@@ -202,7 +182,7 @@ void NSDirizaSMSView::ShowState(State state) {
 
 void NSDirizaSMSView::setLanguage(int) {
     if (state_ == State::Loading || state_ == State::NoData)
-        ShowState(UpdateUiTime_.isActive() ? State::Loading : State::NoData);
+        ShowState(delivery_.Waiting() ? State::Loading : State::NoData);
     phoneModel_->TextsChanged();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "app/common/DirizaResultView.h"
+#include "app/common/ResultDelivery.h"
 #include "app/common/TableViewEventDelegate.h"
 #include "views/system/SmsConversations.h"
 #include "views/system/SmsModels.h"
@@ -23,10 +24,9 @@ class BDTableRowView;
 // messages of the clicked conversation on the right as chat bubbles. Saving writes one
 // CSV file per ticked conversation into the folder "<SMS>" inside the chosen folder.
 //
-// Threads: AddDirizaFile (scan thread) posts the conversations to the GUI thread with
-// the generation of the moment; StartUpdateUI and ClearData begin a new generation, so
-// a late delivery of an earlier one is dropped. The 1.0 s timer shows what arrived
-// (UpdataUiFinish). DirizaData (save thread) takes a snapshot of the conversations to
+// Threads: AddDirizaFile (scan thread) hands the conversations to the GUI thread through
+// ResultDelivery: one begun before StartUpdateUI or ClearData (or sent after ClearData)
+// is dropped, and the 1.0 s timer shows the latest (UpdataUiFinish). DirizaData (save thread) takes a snapshot of the conversations to
 // write under the data lock, then writes from the snapshot only.
 class NSDirizaSMSView : public DirizaResultView, private TableViewEventDelegate {
   public:
@@ -46,6 +46,7 @@ class NSDirizaSMSView : public DirizaResultView, private TableViewEventDelegate 
     bool GetShowDeleteFile() const override;
     using DirizaResultView::AddDirizaFile;
     void AddDirizaFile(const QMap<QString, NSSMSHeadData>& conversations) override;
+    ResultDelivery* Delivery() override { return &delivery_; }
 
     // The timer's step: shows the data that arrived, if any.
     void UpdataUiFinish();
@@ -82,7 +83,6 @@ class NSDirizaSMSView : public DirizaResultView, private TableViewEventDelegate 
 
   private:
     enum class State { Empty, Loading, NoData, Data };
-    void Receive(quint64 generation, const QMap<QString, NSSMSHeadData>& conversations);
     void ShowState(State state);
     void ApplyLook();
     void ReloadPhones();
@@ -95,11 +95,8 @@ class NSDirizaSMSView : public DirizaResultView, private TableViewEventDelegate 
     mutable std::mutex dataMutex_;
     SmsConversations data_;
 
-    std::atomic<quint64> generation_{1};
-    bool accepting_ = true;
-    bool isUpDateUI_ = false;
+    // The latest delivery, until the timer shows it (GUI thread).
     QMap<QString, NSSMSHeadData> pending_;
-    QTimer UpdateUiTime_;
     State state_ = State::Empty;
 
     QStackedWidget* stack_ = nullptr;
@@ -112,4 +109,5 @@ class NSDirizaSMSView : public DirizaResultView, private TableViewEventDelegate 
     SmsMessageModel smsModel_;
     BDTableRowView* phoneRows_ = nullptr;
     NSSMSListCell* smsCell_ = nullptr;
+    ResultDelivery delivery_;
 };

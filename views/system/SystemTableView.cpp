@@ -1,6 +1,5 @@
 #include "views/system/SystemTableView.h"
 
-#include "app/common/MainQueue.h"
 #include "app/common/NSLanguageText.h"
 #include "app/common/TableHeadrView.h"
 #include "app/common/TableViewEvent.h"
@@ -54,7 +53,8 @@ class LookFilter : public QObject {
 
 } // namespace
 
-SystemTableView::SystemTableView(int type, QWidget* parent) : DirizaResultView(parent) {
+SystemTableView::SystemTableView(int type, QWidget* parent)
+    : DirizaResultView(parent), delivery_(this, 1000, ResultDelivery::AfterClear::Drop, [this] { UpdataUiFinish(); }) {
     SetDirizaType(type);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -105,8 +105,6 @@ SystemTableView::SystemTableView(int type, QWidget* parent) : DirizaResultView(p
     table_->installEventFilter(new LookFilter(table_));
     SystemViewLook::ApplyTableLook(table_);
 
-    timer_.setInterval(1000);
-    connect(&timer_, &QTimer::timeout, this, [this] { UpdataUiFinish(); });
     stack_->setCurrentIndex(0);
 }
 
@@ -119,7 +117,7 @@ void SystemTableView::Init() {
 SystemTableView::~SystemTableView() {
     // The view's own parts are gone already: nothing may reach them while the table and
     // the models are taken down.
-    timer_.stop();
+    delivery_.Clear();
     table_->setEventdelegate(nullptr);
     QObject::disconnect(table_->selectionModel(), nullptr, this, nullptr);
     QObject::disconnect(header_, nullptr, this, nullptr);
@@ -155,8 +153,8 @@ void SystemTableView::FitColumns() {
 }
 
 void SystemTableView::ShowState() {
-    const bool hasData = frame_.RecordCount() > 0 && !timer_.isActive();
-    loadingInfo_->setText(timer_.isActive() ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
+    const bool hasData = frame_.RecordCount() > 0 && !delivery_.Waiting();
+    loadingInfo_->setText(delivery_.Waiting() ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
     stack_->setCurrentIndex(hasData ? 1 : 0);
     FitColumns();
 }
@@ -166,17 +164,14 @@ QString SystemTableView::LoadingText() const {
 }
 
 void SystemTableView::setLanguage(int) {
-    loadingInfo_->setText(timer_.isActive() ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
+    loadingInfo_->setText(delivery_.Waiting() ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
     RetranslateInfo();
     model_->TextsChanged();
     FitColumns();
 }
 
 void SystemTableView::StartUpdateUI() {
-    ++generation_;
-    accepting_ = true;
-    pending_ = nullptr;
-    isUpDateUI_ = false;
+    delivery_.Begin();
     proxy_->BeginRefilter();
     {
         std::lock_guard<std::mutex> lock(dataMutex_);
@@ -185,32 +180,20 @@ void SystemTableView::StartUpdateUI() {
     }
     proxy_->EndRefilter();
     header_->setIsSelect(false);
-    if (!timer_.isActive()) timer_.start();
     ShowState();
 }
 
 void SystemTableView::Post(std::function<void()> store) {
-    const quint64 generation = generation_.load();
-    MainQueue::Post(this, [this, generation, store = std::move(store)]() mutable {
-        // A delivery of an earlier scan, or one after the data was cleared, is dropped.
-        if (generation != generation_.load() || !accepting_) return;
-        pending_ = std::move(store);
-        isUpDateUI_ = true;
-        if (!timer_.isActive()) timer_.start();
-    });
+    delivery_.Hand(delivery_.Open(), std::move(store));
 }
 
 void SystemTableView::UpdataUiFinish() {
-    if (!isUpDateUI_) return;
-    isUpDateUI_ = false;
-    timer_.stop();
+    if (!delivery_.Take()) return;
     ShowInfo(-1);
     model_->BeginReset();
     qint64 count = 0;
     {
         std::lock_guard<std::mutex> lock(dataMutex_);
-        if (pending_) pending_();
-        pending_ = nullptr;
         FrameInput in = TakeDelivery();
         frame_.SetRecords(std::move(in.deleted), std::move(in.searchTexts), std::move(in.tickKeys));
         count = frame_.RecordCount();
@@ -222,11 +205,7 @@ void SystemTableView::UpdataUiFinish() {
 }
 
 void SystemTableView::ClearData() {
-    ++generation_;
-    accepting_ = false;
-    pending_ = nullptr;
-    isUpDateUI_ = false;
-    timer_.stop();
+    delivery_.Clear();
     ShowInfo(-1);
     model_->BeginReset();
     {

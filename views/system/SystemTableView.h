@@ -1,5 +1,6 @@
 #pragma once
 #include "app/common/DirizaResultView.h"
+#include "app/common/ResultDelivery.h"
 #include "app/common/TableViewEventDelegate.h"
 #include "views/system/frame/CsvWriter.h"
 #include "views/system/frame/ResultFrame.h"
@@ -26,10 +27,9 @@ class SystemTableProxy;
 // (through ResultFrame), the refresh timer, the detail pane of the picked row, and the
 // CSV save loop.
 //
-// Threads: a delivery is posted to the GUI thread with the generation current when it
-// was sent; StartUpdateUI and ClearData start a new generation, so a late delivery of an
-// earlier scan (or one after ClearData) is dropped. The timer (1.0 s) then shows the
-// data. The save thread reads the frame and the records only under the view's lock,
+// Threads: a delivery reaches the GUI thread through ResultDelivery: one begun before
+// StartUpdateUI or ClearData (or sent after ClearData) is dropped, and the timer (1.0 s)
+// then shows the latest. The save thread reads the frame and the records only under the view's lock,
 // which the GUI side holds whenever it changes them.
 class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
   public:
@@ -47,6 +47,7 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
     void SetShowDeleteFile(bool onlyDeleted) override;
     bool GetShowDeleteFile() const override;
     using DirizaResultView::AddDirizaFile;
+    ResultDelivery* Delivery() override { return &delivery_; }
 
     // The timer's tick: shows data that arrived since the last tick (tests call it in
     // place of waiting for the timer).
@@ -74,7 +75,7 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
     SystemTableModel* Model() const { return model_; }
     // The waiting or empty text; "" while the table is shown.
     QString LoadingText() const;
-    bool TimerRunning() const { return timer_.isActive(); }
+    bool TimerRunning() const { return delivery_.Waiting(); }
     // The record in the detail pane, -1 when it is hidden.
     int InfoRecord() const { return infoRecord_; }
     // Picks a shown row as a click does (-1 or outside the rows: the pane hides).
@@ -139,12 +140,8 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
     SystemTableModel* model_ = nullptr;
     SystemTableProxy* proxy_ = nullptr;
     QWidget* infoPane_ = nullptr;
-    QTimer timer_;
-    std::atomic<quint64> generation_{1};
-    bool accepting_ = true;
-    bool isUpDateUI_ = false;
-    std::function<void()> pending_;
     int infoRecord_ = -1;
+    ResultDelivery delivery_;
 };
 
 // A detail pane: captions with their values, and optionally a picture on top.
