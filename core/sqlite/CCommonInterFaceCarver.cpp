@@ -532,10 +532,12 @@ void CCommonInterFace::PrepareFilters() {
             declared = true;
         }
     }
+    // A candidate is sound when its values fit the schema's declared column types. The
+    // parser's declared kinds are left out of it: a record the parser accepts fits them
+    // anyway, and declaring them must only make the carver faster, never change what it
+    // finds.
     for (size_t c = 0; c < n; ++c) {
-        if (c < acceptedKinds.size() && acceptedKinds[c] != 0)
-            carver->columnSoundKinds[c] = acceptedKinds[c];
-        else if (c < columns.size() && !(c == 0 && columns[c].isIntegerPrimaryKey))
+        if (c < columns.size() && !(c == 0 && columns[c].isIntegerPrimaryKey))
             carver->columnSoundKinds[c] = declaredTypeKinds(columns[c].type);
     }
     carver->acceptAll = !declared;
