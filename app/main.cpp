@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("diriza"));
 
     NSLanguageText::shareInstance();
+    NSLanguageText::ServeScanTexts();
     ServiceWiring::Install(ServiceHooks::Current());
     DeviceManage* manager = DeviceManage::shareInstance();
     MediaWorkFolder::SetProvider([manager] { return manager->ScanOutputFolder(); });

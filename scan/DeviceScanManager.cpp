@@ -11,19 +11,15 @@
 #include "core/records/ScanDataType.h"
 #include "core/records/SmsConversationRecord.h"
 #include "core/records/WxContactRecord.h"
-#include "core/records/WxMessageRecord.h"
 #include "core/records/WxSessionRecord.h"
 #include "scan/engine/CScanManager.h"
 #include "scan/LanguageTable.h"
 #include "scan/ScanFileDelegate.h"
 #include "scan/ScanLog.h"
+#include "scan/ScanRecordConverter.h"
 #include "scan/engine/CScanManager.h"
 
-#include <QDate>
-#include <QImageReader>
-#include <QSet>
 #include <QSettings>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <chrono>
@@ -33,26 +29,9 @@ namespace {
 
 // Longest progress text, in UTF-8 bytes.
 constexpr int kMaxProgressTextBytes = 515;
-// Height of a contact picture, and bounds of its scaled width.
-constexpr int kContactImageHeight = 106;
-constexpr int kContactImageMaxWidth = 4096;
-// Decoding limit for a contact picture read from the scan's output folder, in MB.
-constexpr int kContactImageAllocationLimitMb = 64;
-
-// A record's text as UTF-8, up to its first NUL; nothing when it is not valid UTF-8.
-std::optional<QString> utf8Text(const std::string& bytes) {
-    const size_t end = bytes.find('\0');
-    const QByteArrayView view(bytes.data(), qsizetype(end == std::string::npos ? bytes.size() : end));
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(view);
-    if (decoder.hasError()) return std::nullopt;
-    if (text.isNull()) text = QStringLiteral("");
-    return text;
-}
 
 QString textOrEmpty(const std::string& bytes) {
-    return utf8Text(bytes).value_or(QString());
+    return ScanRecordConverter::TextOrEmpty(bytes);
 }
 
 // Cuts a text to at most `maxBytes` UTF-8 bytes, at a character boundary.
@@ -144,46 +123,17 @@ LogLines logLines(int dataType) {
     }
 }
 
-// A contact picture scaled on read to a height of 106 with its width in proportion;
-// a null image when the file cannot be read within the allocation limit.
-QImage loadContactImage(const QString& path) {
-    QImageReader reader(path);
-    reader.setAllocationLimit(kContactImageAllocationLimitMb);
-    const QSize size = reader.size();
-    if (!size.isValid() || size.width() <= 0 || size.height() <= 0) return QImage();
-    const qint64 width = std::clamp<qint64>(qint64(size.width()) * kContactImageHeight / size.height(), 1,
-                                            kContactImageMaxWidth);
-    const QSize target(int(width), kContactImageHeight);
-    reader.setScaledSize(target);
-    QImage image = reader.read();
-    if (image.isNull()) return QImage();
-    if (image.size() != target) image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return image;
-}
-
-NSDeletedFile deletedFile(const MediaFileRecord& record, const QString& backupRoot) {
-    NSDeletedFile file;
-    file.setBackUpPath(backupRoot);
-    const QDate day = QDate::fromString(textOrEmpty(record.day), QStringLiteral("yyyy-MM-dd"));
-    const QDateTime dayStart = day.isValid() ? day.startOfDay() : QDateTime();
-    file.setMtime(dayStart);
-    file.setAtime(dayStart);
-    file.setCtime(dayStart);
-    const QString name = textOrEmpty(record.displayName);
-    file.setFileName(name);
-    const qsizetype dot = name.indexOf(u'.');
-    if (dot >= 0) file.setSuffix(QStringLiteral("*") + name.mid(dot) + QStringLiteral(";"));
-    file.setSHA1(textOrEmpty(record.storedPath));
-    return file;
-}
-
-template <class T> T* firstRecord(void* records) {
-    return static_cast<T*>(records);
-}
-
 } // namespace
 
-DeviceScanManager::DeviceScanManager() = default;
+DeviceScanManager::DeviceScanManager()
+    : converter({[this] { WaitWhilePaused(); }, [this](const QString& key) { return LocalizedText(key); },
+                 [this](int value, int maximum, const QString& text) { SendProgressText(value, maximum, text); },
+                 [this](const QString& alias, const QString& nickName) {
+                     return wxContactFilter && wxContactFilter(alias, nickName);
+                 },
+                 [this](const QString& devicePath) {
+                     return wxResourceLookup ? wxResourceLookup(devicePath) : QString();
+                 }}) {}
 
 DeviceScanManager::~DeviceScanManager() {
     std::lock_guard<std::mutex> lock(managerMutex);
@@ -480,559 +430,111 @@ void DeviceScanManager::OnScanData(int dataType, void* records) {
     const LogLines lines = logLines(dataType);
     if (!lines.start) return; // WhatsApp and unknown types are not shown
     scanLog(QString::fromUtf8(lines.start));
-    switch (dataType) {
-    case ScanSms:
-        ConvertSms(records);
-        break;
-    case ScanCallHistory:
-        ConvertCalls(records);
-        break;
-    case ScanContacts:
-        ConvertContacts(records);
-        break;
-    case ScanBookmarks:
-        ConvertBookmarks(records);
-        break;
-    case ScanReminders:
-        ConvertReminders(records);
-        break;
-    case ScanNotes:
-        ConvertNotes(records);
-        break;
-    case ScanCalendar:
-        ConvertCalendar(records);
-        break;
-    case ScanPhotos:
-    case ScanVideos:
-    case ScanVoiceMemos:
-        ConvertMedia(dataType, records);
-        break;
-    case ScanSmsAttachments:
-    case ScanNoteAttachments:
-    case ScanWxAttachments:
-        ConvertAttachments(dataType, records);
-        break;
-    case ScanWxContacts:
-        ConvertWxContacts(records);
-        break;
-    case ScanWxChats:
-        ConvertWxChats(records);
-        break;
-    default:
-        break;
-    }
+    ConvertAndDeliver(dataType, records);
     scanLog(QString::fromUtf8(lines.end));
 }
 
-void DeviceScanManager::ConvertSms(void* records) {
-    QMap<QString, NSSMSHeadData> conversations;
-    int unnamed = 1;
-    for (auto* c = firstRecord<SmsConversationRecord>(records); c; c = c->next) {
-        WaitWhilePaused();
-        QString key = utf8Text(c->address).value_or(QString());
-        if (key.isEmpty()) {
-            key = QStringLiteral("%1_%2")
-                      .arg(LocalizedText(QStringLiteral("Unknown")).value_or(QStringLiteral("Unknown")))
-                      .arg(unnamed);
-            ++unnamed;
+void DeviceScanManager::ConvertAndDeliver(int dataType, void* records) {
+    switch (dataType) {
+    case ScanSms: {
+        auto conversations = converter.ConvertSms(static_cast<const SmsConversationRecord*>(records));
+        if (ScanFileDelegate* receiver = Receiver()) receiver->ScanSMS(conversations);
+        break;
+    }
+    case ScanCallHistory: {
+        auto calls = converter.ConvertCalls(static_cast<const CallRecord*>(records));
+        if (ScanFileDelegate* receiver = Receiver()) receiver->ScanCallLog(calls);
+        break;
+    }
+    case ScanContacts: {
+        auto contacts = converter.ConvertContacts(static_cast<const ContactRecord*>(records));
+        if (ScanFileDelegate* receiver = Receiver()) receiver->ScanContact(contacts);
+        break;
+    }
+    case ScanBookmarks: {
+        auto bookmarks = converter.ConvertBookmarks(static_cast<const BookmarkRecord*>(records));
+        if (ScanFileDelegate* receiver = Receiver()) receiver->ScanBookmarks(bookmarks);
+        break;
+    }
+    case ScanReminders: {
+        auto reminders = converter.ConvertReminders(static_cast<const ReminderRecord*>(records));
+        if (ScanFileDelegate* receiver = Receiver()) receiver->ScanReminders(reminders);
+        break;
+    }
+    case ScanNotes: {
+        auto notes = converter.ConvertNotes(static_cast<const NoteRecord*>(records));
+        if (ScanFileDelegate* receiver = Receiver()) receiver->ScanMemo(notes);
+        break;
+    }
+    case ScanCalendar: {
+        auto events = converter.ConvertCalendar(static_cast<const CalendarRecord*>(records));
+        if (ScanFileDelegate* receiver = Receiver()) receiver->ScanCalendar(events);
+        break;
+    }
+    case ScanPhotos:
+    case ScanVideos:
+    case ScanVoiceMemos: {
+        auto files = converter.ConvertMedia(static_cast<const MediaFileRecord*>(records), backupRoot);
+        ScanFileDelegate* receiver = Receiver();
+        if (!receiver) break;
+        if (dataType == ScanPhotos)
+            receiver->ScanPhoto(files);
+        else if (dataType == ScanVideos)
+            receiver->ScanVideo(files);
+        else
+            receiver->ScanMusic(files);
+        break;
+    }
+    case ScanSmsAttachments:
+    case ScanNoteAttachments:
+    case ScanWxAttachments: {
+        auto files = converter.ConvertAttachments(static_cast<const MediaFileRecord*>(records), backupRoot);
+        ScanFileDelegate* receiver = Receiver();
+        if (!receiver) break;
+        if (dataType == ScanSmsAttachments)
+            receiver->ScanSMSAttachment(files.photos, files.media);
+        else if (dataType == ScanNoteAttachments)
+            receiver->ScanMemoAttachment(files.photos, files.media);
+        else
+            receiver->ScanWXAttachment(files.photos, files.media);
+        break;
+    }
+    case ScanWxContacts: {
+        // The scan thread alone changes the account objects: it works on a copy and puts it
+        // back, so the accessors never wait for a conversion (or a pause).
+        QList<NSWXChatAccount> accounts;
+        {
+            std::lock_guard<std::mutex> lock(wxMutex);
+            accounts = wxAccountList;
         }
-        // Two conversations with one key share the first one's head.
-        NSSMSHeadData head;
-        const bool known = conversations.contains(key);
-        if (known) {
-            head = conversations.value(key);
-        } else {
-            head.setPhone(key);
-            head.setName(textOrEmpty(c->contactName));
-            head.setNHandleId(c->handleId);
-            head.setBDelete(c->deleted);
+        const bool anyContacts =
+            converter.ConvertWxContacts(static_cast<const WxContactRecord*>(records), accounts);
+        {
+            std::lock_guard<std::mutex> lock(wxMutex);
+            wxAccountList = accounts;
         }
-        for (auto* m = c->messages.first; m; m = m->next) {
-            QString text = utf8Text(m->text).value_or(QString());
-            if (text.isEmpty() && !m->text.empty() && m->text[0] != '\0') {
-                // Not UTF-8: one character per byte, so the message is still shown.
-                text.reserve(qsizetype(m->text.size()));
-                for (unsigned char b : m->text)
-                    text += QChar(b);
-            }
-            if (text.isEmpty()) continue;
-            NSSMSData message;
-            message.setContent(text);
-            message.setNType(m->type);
-            message.setBDelete(m->deleted);
-            message.setLDataTime(m->date);
-            message.setAlignment(m->type != 0 ? 1 : 0);
-            // A date of 0 is no date known: no time is shown for it.
-            if (m->date != 0)
-                message.setTime(
-                    QDateTime::fromSecsSinceEpoch(m->date).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
-            head.mutableSMSDataList().append(message);
+        // Null only while no account of the scan has any contact.
+        if (ScanFileDelegate* receiver = Receiver())
+            receiver->ScanWXAddressBook(anyContacts ? &accounts : nullptr);
+        break;
+    }
+    case ScanWxChats: {
+        QMap<QString, NSWXChatRecordData> accounts;
+        QHash<QString, QString> keyByIndex;
+        {
+            std::lock_guard<std::mutex> lock(wxMutex);
+            accounts = wxAccountsByKey;
+            keyByIndex = wxAccountKeyByIndex;
         }
-        // A conversation without any shown message is left out.
-        if (!head.SMSDataList().isEmpty()) conversations.insert(key, head);
-    }
-    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanSMS(conversations);
-}
-
-void DeviceScanManager::ConvertCalls(void* records) {
-    QList<NSCallLogData> calls;
-    for (auto* r = firstRecord<CallRecord>(records); r; r = r->next) {
-        WaitWhilePaused();
-        NSCallLogData call;
-        call.setBDelete(r->deleted);
-        call.setName(textOrEmpty(r->name));
-        call.setPhone(textOrEmpty(r->number));
-        call.setNType(r->outgoing ? 1 : 0);
-        call.setLDataTime(r->date);
-        call.setLDuration(r->duration);
-        calls.append(call);
-    }
-    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanCallLog(calls);
-}
-
-void DeviceScanManager::ConvertContacts(void* records) {
-    QList<NSContactData> contacts;
-    for (auto* r = firstRecord<ContactRecord>(records); r; r = r->next) {
-        WaitWhilePaused();
-        NSContactData contact;
-        contact.setBDelete(r->deleted);
-        contact.setName(textOrEmpty(r->name));
-        contact.setPhone(textOrEmpty(r->phone));
-        contact.setEmail(textOrEmpty(r->email));
-        if (!r->imagePath.empty()) {
-            if (auto path = utf8Text(r->imagePath); path && !path->isEmpty())
-                contact.setImage(loadContactImage(*path));
+        converter.ConvertWxChats(static_cast<const WxSessionRecord*>(records), accounts, keyByIndex);
+        {
+            std::lock_guard<std::mutex> lock(wxMutex);
+            wxAccountsByKey = accounts;
         }
-        contacts.append(contact);
+        if (ScanFileDelegate* receiver = Receiver()) receiver->ScanWXChat(accounts);
+        break;
     }
-    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanContact(contacts);
-}
-
-void DeviceScanManager::ConvertBookmarks(void* records) {
-    QList<NSBookmarksData> bookmarks;
-    for (auto* r = firstRecord<BookmarkRecord>(records); r; r = r->next) {
-        WaitWhilePaused();
-        const auto title = utf8Text(r->title);
-        const auto url = utf8Text(r->url);
-        if (!title || title->isEmpty() || !url || url->isEmpty()) continue;
-        NSBookmarksData bookmark;
-        bookmark.setBookMarks(*title);
-        bookmark.setAddress(*url);
-        bookmark.setBDelete(r->deleted);
-        bookmarks.append(bookmark);
-    }
-    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanBookmarks(bookmarks);
-}
-
-void DeviceScanManager::ConvertReminders(void* records) {
-    QList<NSMemoData> reminders;
-    for (auto* r = firstRecord<ReminderRecord>(records); r; r = r->next) {
-        WaitWhilePaused();
-        const auto title = utf8Text(r->title);
-        const auto list = utf8Text(r->listTitle);
-        const auto notes = utf8Text(r->notes);
-        const auto location = utf8Text(r->location);
-        if (!title && !list && !notes && !location) continue;
-        NSMemoData reminder;
-        reminder.setTitle(title.value_or(QString()));
-        reminder.setType(list.value_or(QString()));
-        reminder.setContent(notes.value_or(QString()));
-        reminder.setLocation(location.value_or(QString()));
-        reminder.setBDelete(r->deleted);
-        reminder.setBComplete(r->completed);
-        reminder.setLDataTime(r->date);
-        reminders.append(reminder);
-    }
-    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanReminders(reminders);
-}
-
-void DeviceScanManager::ConvertNotes(void* records) {
-    QList<NSRemindersData> notes;
-    for (auto* r = firstRecord<NoteRecord>(records); r; r = r->next) {
-        WaitWhilePaused();
-        const auto text = utf8Text(r->text);
-        if (!text || text->isEmpty()) continue;
-        NSRemindersData note;
-        note.setTitle(*text);
-        note.setContent(*text);
-        note.setLDataTime(r->date);
-        note.setBDelete(r->deleted);
-        notes.append(note);
-    }
-    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanMemo(notes);
-}
-
-void DeviceScanManager::ConvertCalendar(void* records) {
-    QList<NSCalendarData> events;
-    for (auto* r = firstRecord<CalendarRecord>(records); r; r = r->next) {
-        WaitWhilePaused();
-        NSCalendarData event;
-        event.setBDelete(r->deleted);
-        event.setTitle(textOrEmpty(r->title));
-        event.setContent(textOrEmpty(r->description));
-        event.setLStartTime(r->start);
-        event.setLEndTime(r->end);
-        event.setAddres(textOrEmpty(r->location));
-        events.append(event);
-    }
-    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanCalendar(events);
-}
-
-void DeviceScanManager::ConvertMedia(int dataType, void* records) {
-    QList<NSDeletedFile> files;
-    for (auto* r = firstRecord<MediaFileRecord>(records); r; r = r->next)
-        files.append(deletedFile(*r, backupRoot));
-    ScanFileDelegate* receiver = Receiver();
-    if (!receiver) return;
-    if (dataType == ScanPhotos)
-        receiver->ScanPhoto(files);
-    else if (dataType == ScanVideos)
-        receiver->ScanVideo(files);
-    else
-        receiver->ScanMusic(files);
-}
-
-void DeviceScanManager::ConvertAttachments(int dataType, void* records) {
-    QList<NSDeletedFile> photos, media;
-    for (auto* r = firstRecord<MediaFileRecord>(records); r; r = r->next)
-        (r->kind == 0 ? photos : media).append(deletedFile(*r, backupRoot));
-    ScanFileDelegate* receiver = Receiver();
-    if (!receiver) return;
-    if (dataType == ScanSmsAttachments)
-        receiver->ScanSMSAttachment(photos, media);
-    else if (dataType == ScanNoteAttachments)
-        receiver->ScanMemoAttachment(photos, media);
-    else
-        receiver->ScanWXAttachment(photos, media);
-}
-
-namespace {
-
-// Top nodes of a contact tree, in the order the tree lists them.
-constexpr qint64 kFriendsNode = 0;
-constexpr qint64 kOfficialNode = 1;
-constexpr qint64 kGroupsNode = 2;
-
-qint64 topNodeOf(int kind) {
-    return kind == 1 ? kOfficialNode : kind == 2 ? kGroupsNode : kFriendsNode;
-}
-
-NSAddressBookInfo addressBookInfo(const WxContactRecord& c, const QString& accountKey) {
-    NSAddressBookInfo info;
-    info.setBDelete(c.deleted);
-    info.setBFriend(c.kind == 0);
-    info.setAccount(accountKey);
-    info.setWxId(textOrEmpty(c.alias));
-    info.setRemarkName(textOrEmpty(c.remark));
-    info.setWxDefaultId(textOrEmpty(c.userName));
-    if (!info.WxDefaultId().isEmpty() && info.WxId().isEmpty()) info.setWxId(info.WxDefaultId());
-    info.setNickName(textOrEmpty(c.nickName));
-    info.setAddress(textOrEmpty(c.address));
-    info.setSignature(textOrEmpty(c.signature));
-    info.setURLImage(textOrEmpty(c.headImageUrl));
-    info.setPhone(textOrEmpty(c.phone));
-    return info;
-}
-
-// Message types the chat view shows, mapped onto its display kinds; 0 for the rest.
-qint64 displayKindOf(int32_t type) {
-    switch (type) {
-    case 1:
-    case 3:
-    case 34:
-    case 42:
-    case 47:
-    case 48:
-    case 49:
-    case 50:
-        return type;
-    case 43:
-    case 62:
-        return 43;
-    case 10000:
-    case 10002:
-        return 10000;
-    case 100001:
-        return 10001;
     default:
-        return 0;
+        break;
     }
-}
-
-// The text of a system message ("system message").
-const char kSystemMessageText[] = "\xe7\xb3\xbb\xe7\xbb\x9f\xe6\xb6\x88\xe6\x81\xaf";
-// Progress text of the chat conversion: "analysing WeChat chats...[%d/%d]".
-const char kChatProgressText[] =
-    "\xe6\xad\xa3\xe5\x9c\xa8\xe5\x88\x86\xe6\x9e\x90 "
-    "\xe5\xbe\xae\xe4\xbf\xa1\xe8\x81\x8a\xe5\xa4\xa9\xe8\xae\xb0\xe5\xbd\x95...[%1/%2]";
-
-} // namespace
-
-void DeviceScanManager::ConvertWxContacts(void* records) {
-    // The scan thread alone changes the account objects: it works on a copy and puts it
-    // back, so the accessors never wait for a conversion (or a pause).
-    QList<NSWXChatAccount> accounts;
-    {
-        std::lock_guard<std::mutex> lock(wxMutex);
-        accounts = wxAccountList;
-    }
-    bool anyContacts = false;
-    {
-        int unnamedGroups = 1;
-        for (auto* c = firstRecord<WxContactRecord>(records); c; c = c->next) {
-            WaitWhilePaused();
-            if (c->accountIndex < 0 || c->accountIndex >= accounts.size()) continue;
-            if (c->kind < 0 || c->kind > 4) continue;
-            if (wxContactFilter && wxContactFilter(textOrEmpty(c->alias), textOrEmpty(c->nickName))) continue;
-            NSWXChatAccount& account = accounts[c->accountIndex];
-            QList<NSWXAddressBookData>& tree = account.mutableAccountWXData();
-
-            const qint64 top = topNodeOf(c->kind);
-            qsizetype at = -1;
-            for (qsizetype i = 0; i < tree.size(); ++i)
-                if (tree[i].WXType() == top) {
-                    at = i;
-                    break;
-                }
-            if (at < 0) {
-                NSWXAddressBookData node;
-                node.setWXType(top);
-                const char* nameKey = top == kFriendsNode    ? "HaoYou"
-                                      : top == kOfficialNode ? "GongZhongHao"
-                                                             : "Qun";
-                node.setAddressBookName(LocalizedText(QString::fromLatin1(nameKey)).value_or(QString()));
-                node.setICO(QString::fromLatin1(top == kFriendsNode    ? "friends_ico"
-                                                : top == kOfficialNode ? "public_ico"
-                                                                       : "Group_ico"));
-                tree.append(node);
-                at = tree.size() - 1;
-            }
-            NSWXAddressBookData& node = tree[at];
-
-            if (c->kind != 2) {
-                node.mutableAddressBook().append(addressBookInfo(*c, account.key()));
-                if (c->deleted) node.setBDelete(true);
-                continue;
-            }
-            // A group: a node of its members below the groups node.
-            NSWXAddressBookData group;
-            QString name = textOrEmpty(c->nickName);
-            if (name.isEmpty()) {
-                name = LocalizedText(QStringLiteral("Unknown")).value_or(QString()) +
-                       QString::number(unnamedGroups);
-                ++unnamedGroups;
-            }
-            group.setAddressBookName(name);
-            group.setICO(QStringLiteral("Group_ico"));
-            for (const WxContactRecord* m = c->members.first; m; m = m->next) {
-                NSAddressBookInfo member = addressBookInfo(*m, account.key());
-                if (m->deleted) {
-                    group.setBDelete(true);
-                    node.setBDelete(true);
-                }
-                if (!account.wxid().isEmpty() && member.WxId() == account.wxid()) {
-                    member.setNickName(account.key());
-                    member.setURLImage(account.HeadUrl());
-                }
-                group.mutableAddressBook().append(member);
-            }
-            if (!group.AddressBook().isEmpty()) node.mutableNextObj().append(group);
-        }
-        // Every tree in the order friends, official accounts, groups.
-        for (NSWXChatAccount& account : accounts) {
-            QList<NSWXAddressBookData>& tree = account.mutableAccountWXData();
-            std::stable_sort(tree.begin(), tree.end(),
-                             [](const NSWXAddressBookData& a, const NSWXAddressBookData& b) {
-                                 return a.WXType() < b.WXType();
-                             });
-            if (!tree.isEmpty()) anyContacts = true;
-        }
-    }
-    {
-        std::lock_guard<std::mutex> lock(wxMutex);
-        wxAccountList = accounts;
-    }
-    // Null only while no account of the scan has any contact.
-    if (ScanFileDelegate* receiver = Receiver())
-        receiver->ScanWXAddressBook(anyContacts ? &accounts : nullptr);
-}
-
-QString DeviceScanManager::WxMediaPath(const QString& root, const std::string& mediaPath,
-                                       const char* suffix) const {
-    if (!wxResourceLookup) return QString();
-    return wxResourceLookup(root + QStringLiteral("/") + textOrEmpty(mediaPath) +
-                            QString::fromLatin1(suffix));
-}
-
-void DeviceScanManager::ConvertWxChats(void* records) {
-    QMap<QString, NSWXChatRecordData> accounts;
-    QHash<QString, QString> keyByIndex;
-    {
-        std::lock_guard<std::mutex> lock(wxMutex);
-        accounts = wxAccountsByKey;
-        keyByIndex = wxAccountKeyByIndex;
-    }
-    {
-        const QString progressFormat = QString::fromUtf8(kChatProgressText);
-        const QString stickerText =
-            QStringLiteral("[%1]").arg(LocalizedText(QStringLiteral("WxTypeExp")).value_or(QString()));
-        wxSessionCounter = 0;
-        int unnamedChats = 1;
-        // (account key, chat key) of each chat that got messages, once.
-        QList<QPair<QString, QString>> touched;
-        QSet<QPair<QString, QString>> touchedSet;
-        auto touch = [&](const QString& accountKey, const QString& chatKey) {
-            if (!touchedSet.contains({accountKey, chatKey})) {
-                touchedSet.insert({accountKey, chatKey});
-                touched.append({accountKey, chatKey});
-            }
-        };
-        for (auto* s = firstRecord<WxSessionRecord>(records); s; s = s->next) {
-            ++wxSessionCounter;
-            WaitWhilePaused();
-            const WxContactRecord* peer = s->peer;
-            if (!peer) continue;
-            const auto keyIt = keyByIndex.constFind(QString::number(peer->accountIndex));
-            const auto accountIt =
-                keyIt == keyByIndex.constEnd() ? accounts.end() : accounts.find(keyIt.value());
-            if (accountIt == accounts.end()) {
-                scanLog(QString::fromUtf8(
-                    "\xe6\x89\xbe\xe4\xb8\x8d\xe5\x88\xb0\xe5\xbe\xae\xe4\xbf\xa1\xe7\x94\xa8"
-                    "\xe6\x88\xb7\xe4\xbf\xa1\xe6\x81\xaf!!!"));
-                continue;
-            }
-            NSWXChatRecordData& account = accountIt.value();
-
-            // A chat is keyed by its peer's user name (a generated peer by its remark),
-            // so peers with one display name keep their own chats.
-            QString chatKey = textOrEmpty(peer->userName);
-            if (chatKey.isEmpty()) chatKey = textOrEmpty(peer->remark);
-            if (chatKey.isEmpty()) chatKey = QStringLiteral("\x01session %1").arg(wxSessionCounter);
-            // A chat is made with its first kept message: a chat without one is not listed.
-            NSWXChatFriendData* chat = account.getWXCharFriendobj(chatKey);
-            auto makeChat = [&]() -> NSWXChatFriendData* {
-                NSWXChatFriendData fresh;
-                fresh.setAccount(account.Account());
-                QString name = textOrEmpty(peer->nickName);
-                if (name.isEmpty()) {
-                    name = LocalizedText(QStringLiteral("Qun")).value_or(QString()) +
-                           QString::number(unnamedChats);
-                    ++unnamedChats;
-                }
-                if (name.isEmpty()) name = QStringLiteral(" ");
-                fresh.setFrinedAccount(name);
-                fresh.setCsWxId(textOrEmpty(peer->alias));
-                fresh.setCsWxName(textOrEmpty(peer->alias));
-                fresh.setCsBody(textOrEmpty(peer->signature));
-                fresh.setCsAddress(textOrEmpty(peer->address));
-                fresh.setCsPhone(textOrEmpty(peer->phone));
-                fresh.setFrinedAccountImageUrl(textOrEmpty(peer->headImageUrl));
-                fresh.setAccountImageUrl(account.HeadImageUrl());
-                fresh.setBDelete(peer->deleted);
-                fresh.setBFriend(peer->kind == 0);
-                account.addWXChatFriendObj(&fresh, chatKey);
-                return account.getWXCharFriendobj(chatKey);
-            };
-
-            const QString root = account.sRoot();
-            int i = 0;
-            bool recovered = false;
-            for (const WxMessageRecord* m = s->messages.first; m; m = m->next) {
-                ++i;
-                SendProgressText(wxSessionCounter, 0, progressFormat.arg(i).arg(s->messages.count));
-                if (m->deleted) {
-                    recovered = true;
-                    if (chat) chat->setBDelete(true);
-                }
-                const qint64 kind = displayKindOf(m->type);
-                if (kind == 0) continue;
-                NSWXChatSMSData message;
-                message.setBDelete(m->deleted);
-                message.setBFromMe(m->fromMe);
-                message.setBIsVoice(m->isVoiceCall);
-                message.setEType(kind);
-                switch (kind) {
-                case 1:
-                    message.setContent(textOrEmpty(m->text));
-                    break;
-                case 3:
-                    message.setContent(WxMediaPath(root, m->mediaPath, ".pic_thum"));
-                    message.setResourcesFile(WxMediaPath(root, m->mediaPath, ".pic"));
-                    break;
-                case 34:
-                    message.setContent(QString());
-                    message.setResourcesFile(WxMediaPath(root, m->mediaPath, ".aud"));
-                    break;
-                case 42:
-                    message.setBcardNickName(textOrEmpty(m->cardNickName));
-                    message.setBcardPhone(textOrEmpty(m->cardUserName));
-                    message.setBacrdHeadImage(QStringLiteral("contact_logo"));
-                    break;
-                case 43:
-                    message.setContent(WxMediaPath(root, m->mediaPath, ".video_thum"));
-                    message.setResourcesFile(WxMediaPath(root, m->mediaPath, ".mp4"));
-                    break;
-                case 47:
-                    message.setContent(stickerText);
-                    break;
-                case 48:
-                    message.setContent(textOrEmpty(m->locationLabel));
-                    break;
-                case 49:
-                    message.setULRTitle(textOrEmpty(m->title));
-                    message.setURL(textOrEmpty(m->url));
-                    message.setContent(textOrEmpty(m->description));
-                    message.setULRImage(textOrEmpty(m->thumbUrl));
-                    break;
-                case 50:
-                    message.setCallTime(m->callDuration);
-                    break;
-                case 10000:
-                    message.setContent(QString::fromUtf8(kSystemMessageText));
-                    break;
-                default: // 10001, a red packet: nothing more
-                    break;
-                }
-                if (!chat) {
-                    chat = makeChat();
-                    if (!chat) break;
-                    if (recovered) chat->setBDelete(true);
-                }
-                touch(accountIt.key(), chatKey);
-                if (m->fromMe) {
-                    message.setReceiveState(2);
-                    message.setCsWxId(chat->Account());
-                    message.setImageUrl(chat->AccountImageUrl());
-                } else {
-                    message.setReceiveState(1);
-                    message.setCsWxId(textOrEmpty(m->senderDisplayName));
-                    message.setImageUrl(textOrEmpty(m->senderHeadUrl));
-                }
-                message.setLDataTime(m->time);
-                chat->addWXSMSContent(message);
-            }
-        }
-        // A peer's sessions (one per message database) were added one after the other:
-        // each chat is put in time order, equal times keeping the order they came in, and
-        // shows the day of its last message.
-        for (const auto& [accountKey, chatKey] : touched) {
-            NSWXChatFriendData* chat = accounts[accountKey].getWXCharFriendobj(chatKey);
-            if (!chat || chat->WXSMSData().isEmpty()) continue;
-            auto byTime = [](const NSWXChatSMSData& a, const NSWXChatSMSData& b) {
-                return a.lDataTime() < b.lDataTime();
-            };
-            if (!std::is_sorted(chat->WXSMSData().begin(), chat->WXSMSData().end(), byTime)) {
-                QList<NSWXChatSMSData> messages = chat->WXSMSData();
-                std::stable_sort(messages.begin(), messages.end(), byTime);
-                chat->setWXSMSData(messages);
-            }
-            chat->setDate(QDateTime::fromSecsSinceEpoch(chat->WXSMSData().last().lDataTime())
-                              .toString(QStringLiteral("yyyy-MM-dd")));
-        }
-    }
-    {
-        std::lock_guard<std::mutex> lock(wxMutex);
-        wxAccountsByKey = accounts;
-    }
-    if (ScanFileDelegate* receiver = Receiver()) receiver->ScanWXChat(accounts);
 }

@@ -5,6 +5,7 @@
 #include "scan/NSWXChatAccount.h"
 #include "scan/NSWXChatRecordData.h"
 #include "scan/ScanProgressHolder.h"
+#include "scan/ScanRecordConverter.h"
 
 #include <QHash>
 #include <QList>
@@ -30,10 +31,10 @@ struct ScanSuffixes {
 };
 
 // The bridge between a scan and the recovery page: the progress receiver of
-// CScanManager. It starts, pauses and stops the scan, turns every finished parser
-// record list into result record objects and delivers them to the ScanFileDelegate,
-// and turns parser progress into a localised text and a percentage. Everything but
-// the pause, resume and stop controls runs on the scan thread.
+// CScanManager. It starts, pauses and stops the scan, has every finished parser record
+// list turned into result record objects (ScanRecordConverter) and delivers them to the
+// ScanFileDelegate, and turns parser progress into a localised text and a percentage.
+// Everything but the pause, resume and stop controls runs on the scan thread.
 class DeviceScanManager final : public IScanProgress {
   public:
     // Text of a key of the "Language" table; nothing when there is no table.
@@ -123,18 +124,8 @@ class DeviceScanManager final : public IScanProgress {
     void PrepareWxAccounts(IFileParser* fileParser);
     void LoadLanguageTable() const; // with languageMutex held
 
-    void ConvertSms(void* records);
-    void ConvertCalls(void* records);
-    void ConvertContacts(void* records);
-    void ConvertBookmarks(void* records);
-    void ConvertReminders(void* records);
-    void ConvertNotes(void* records);
-    void ConvertCalendar(void* records);
-    void ConvertMedia(int dataType, void* records);
-    void ConvertAttachments(int dataType, void* records);
-    void ConvertWxContacts(void* records);
-    void ConvertWxChats(void* records);
-    QString WxMediaPath(const QString& root, const std::string& mediaPath, const char* suffix) const;
+    // Converts a finished record list and hands the results to the receiver.
+    void ConvertAndDeliver(int dataType, void* records);
 
     mutable std::mutex accountsMutex;
     std::vector<WxAccountRecord> accountRecords;
@@ -153,7 +144,6 @@ class DeviceScanManager final : public IScanProgress {
     float total = 0;
     QString progressText;
     QString backupRoot;
-    int wxSessionCounter = 0;
 
     // The WeChat account objects of the latest scan (replaced by every StartScan): by
     // account key, in account order, and the account key by account position ("%d").
@@ -174,4 +164,5 @@ class DeviceScanManager final : public IScanProgress {
     TextLookup textLookup;
     ReceiverSource receiverSource;
     ScanManagerHook scanManagerHook;
+    ScanRecordConverter converter; // last: its hooks call the members above
 };

@@ -75,12 +75,13 @@ NSLanguageText::NSLanguageText(Environment env) : environment(std::move(env)) {
 NSLanguageText* NSLanguageText::shareInstance() {
     static NSLanguageText* const shared = [] {
         static NSLanguageText instance;
-        // The scan's progress texts come from the same tables as the windows'.
-        DeviceScanManager::shared().SetTextLookup(
-            [](const QString& key) { return NSLanguageText::TableText(key); });
         return &instance;
     }();
     return shared;
+}
+
+void NSLanguageText::ServeScanTexts() {
+    DeviceScanManager::shared().SetTextLookup([](const QString& key) { return NSLanguageText::TableText(key); });
 }
 
 int NSLanguageText::ChooseLanguage() const {

@@ -74,6 +74,9 @@ class NSLanguageText {
     static QString Text(const QString& key);
     // The same, but nothing when no table could be read at all (the scan's lookup).
     static std::optional<QString> TableText(const QString& key);
+    // Makes the scan bridge take its progress texts from these tables (TableText), so
+    // they follow the windows' language. The application calls it once at start.
+    static void ServeScanTexts();
     // Where the tables are read from (":/" by default); clears the kept tables.
     static void SetResourceRoot(const QString& root);
 

@@ -5,10 +5,9 @@
 #include "views/system/SystemResultViews.h"
 
 ResultViewFactory ApplicationResultViews::Factory() {
-    return [this, fallback = DefaultResultViewFactory()](int type) -> std::unique_ptr<DirizaResultView> {
+    return [this](int type) -> std::unique_ptr<DirizaResultView> {
         if (auto view = MakeSystemResultView(type)) return view;
         if (auto view = MakeChatResultView(type, preview, voice)) return view;
-        if (auto view = MakeWeChatResultView(type, preview)) return view;
-        return fallback(type);
+        return MakeWeChatResultView(type, preview);
     };
 }

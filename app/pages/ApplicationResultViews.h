@@ -8,7 +8,7 @@
 // they use. Lives as long as the recovery page that takes its factory.
 class ApplicationResultViews {
   public:
-    // Views by type number; the plain view for a type no library has a view of.
+    // Views by type number (0 to 14): every type has its own.
     ResultViewFactory Factory();
 
   private:

@@ -73,7 +73,11 @@ NSDirizaView::NSDirizaView(IDeviceManage& manager, ResultViewFactory views, QWid
     StopScanBt_->show();
     DirizaTypeList_->setEventdelegate(this);
     SelectShowDelete_->setChecked(false);
-    CreateView(views ? views : DefaultResultViewFactory());
+    if (!views) {
+        ownViews = std::make_unique<ApplicationResultViews>();
+        views = ownViews->Factory();
+    }
+    CreateView(views);
     dark = IAppearance::Dark(this);
     ApplyAppearance();
     setLanguage(NSLanguageText::shareInstance()->Language());
@@ -84,6 +88,12 @@ NSDirizaView::~NSDirizaView() {
     StopAndWait();
     for (DirizaResultView* v : views)
         if (v) v->setDelegate(nullptr);
+    // The page's own views go before the previews and the voice converter they use.
+    if (ownViews)
+        for (DirizaResultView*& v : views) {
+            delete v;
+            v = nullptr;
+        }
 }
 
 void NSDirizaView::BuildLayout() {
@@ -209,7 +219,11 @@ void NSDirizaView::CreateView(const ResultViewFactory& factory) {
         QWidget* page = nullptr;
         if (IsViewType(type)) {
             std::unique_ptr<DirizaResultView> view = factory(type);
-            if (!view) view = DefaultResultViewFactory()(type);
+            if (!view) {
+                // A type the given factory has no view of gets the application's.
+                if (!ownViews) ownViews = std::make_unique<ApplicationResultViews>();
+                view = ownViews->Factory()(type);
+            }
             view->setDelegate(this);
             // The attachment views learn which kind they hold; the others know theirs.
             if (type == DirizaResultView::SMSAttachment || type == DirizaResultView::MemoAttachment ||

@@ -5,6 +5,7 @@
 #include "app/common/TableViewEventDelegate.h"
 #include "app/pages/IRecoveryPage.h"
 #include "app/recovery/DirizaTypeList.h"
+#include "app/pages/ApplicationResultViews.h"
 #include "app/recovery/ResultViewFactory.h"
 #include "app/recovery/SaveDestination.h"
 #include "scan/IDeviceManage.h"
@@ -51,7 +52,7 @@ class NSDirizaView final : public QWidget,
     static constexpr int TabCount = 18;
 
     // The page becomes the manager's scan receiver; `views` makes the result views of
-    // types 0 to 14 (empty: the plain views).
+    // types 0 to 14 (empty, or nothing for a type: the application's views).
     NSDirizaView(IDeviceManage& manager, ResultViewFactory views = {}, QWidget* parent = nullptr);
     ~NSDirizaView() override;
 
@@ -201,6 +202,8 @@ class NSDirizaView final : public QWidget,
     QStandardItemModel listModel;
     int eThumbnailPreviewType = 0;
     std::array<DirizaResultView*, DirizaResultView::TypeCount> views{};
+    // The application's views when the page makes (some of) its views itself.
+    std::unique_ptr<ApplicationResultViews> ownViews;
     std::vector<QWidget*> ArrayViewItem;
     NSDirizaNull* pNSDirizaNull = nullptr;
 

@@ -484,7 +484,7 @@ void CSMS::BuildConversations() {
     };
     // Messages waiting to be placed, per conversation, with their arrival order.
     struct Pending {
-        const SmsMessageRow* row;
+        SmsMessageRow* row;
         int64_t seq;
     };
     struct ConvState {
@@ -569,7 +569,7 @@ void CSMS::BuildConversations() {
             auto m = std::make_unique<SmsMessageRecord>();
             m->deleted = r.deleted;
             m->type = r.sent ? 1 : 0;
-            m->text = r.text;
+            m->text = std::move(item.row->text); // the rows are cleared below
             m->date = r.date;
             msgs.insertBefore(at, std::move(m));
         }

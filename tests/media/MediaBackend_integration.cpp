@@ -1,5 +1,6 @@
-// The real media backend and sound output with the committed fixtures. Each test probes
-// first and skips, saying why, when this machine lacks a backend, a decoder or an output.
+// The only tests of media/QtMediaPlayer: the real media backend and sound output with the
+// committed fixtures. Each test probes first and skips, saying why, when this machine
+// lacks a backend, a decoder or an output.
 #include "media/AudPlay.h"
 #include "media/MediaBackend.h"
 #include "media/MediaWorkFolder.h"

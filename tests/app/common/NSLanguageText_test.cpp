@@ -242,10 +242,11 @@ TEST_F(LookupTest, LookupsFromThreadsWhileTheLanguageChanges) {
     EXPECT_EQ(wrong.load(), 0);
 }
 
-TEST_F(LookupTest, SharedInstanceIsTheScanLookup) {
+TEST_F(LookupTest, ServedScanTextsFollowTheSharedInstance) {
     NSLanguageText* shared = NSLanguageText::shareInstance();
     ASSERT_NE(shared, nullptr);
     EXPECT_EQ(shared, NSLanguageText::shareInstance());
+    NSLanguageText::ServeScanTexts();
     shared->setLanguage(NSLanguageText::German);
     DeviceScanManager::shared().ScanComplete();
     EXPECT_EQ(DeviceScanManager::shared().progressHolder().Get().text, "Fertig");

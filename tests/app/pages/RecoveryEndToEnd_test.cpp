@@ -5,7 +5,6 @@
 // Both with the plain views and with the application's own result views, on both
 // manifest generations.
 #include "app/common/NSLanguageText.h"
-#include "app/common/PlaceholderResultView.h"
 #include "app/pages/ApplicationResultViews.h"
 #include "app/pages/NSDirizaView.h"
 #include "app/pages/NSSelectDirizaFileTypeView.h"
@@ -28,6 +27,7 @@
 #include <map>
 #include <sstream>
 #include <thread>
+#include <typeinfo>
 
 namespace {
 
@@ -137,8 +137,14 @@ TEST_P(RecoveryEndToEnd, BackupThroughScanToSave) {
         vc.show();
         auto* page = dynamic_cast<NSDirizaView*>(vc.RecoveryPage());
         ASSERT_NE(page, nullptr);
-        for (int type = 0; type < DirizaResultView::TypeCount; ++type)
-            EXPECT_EQ(ownViews, dynamic_cast<PlaceholderResultView*>(page->ResultView(type)) == nullptr) << type;
+        // Without a factory the page makes the application's views itself.
+        ApplicationResultViews expectedViews;
+        for (int type = 0; type < DirizaResultView::TypeCount; ++type) {
+            ASSERT_NE(page->ResultView(type), nullptr) << type;
+            const auto expected = expectedViews.Factory()(type);
+            ASSERT_NE(expected, nullptr) << type;
+            EXPECT_EQ(typeid(*page->ResultView(type)), typeid(*expected)) << type;
+        }
         vc.BackupButton()->click();
         ASSERT_EQ(vc.BackupPage()->Model().rowCount(), 1);
         vc.BackupPage()->SelectDeviceInfo(vc.BackupPage()->Model().At(0));
