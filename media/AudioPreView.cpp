@@ -297,9 +297,9 @@ void AudioPreView::onPlayerStatus(IMediaPlayer::Status s) {
     case IMediaPlayer::Status::Failed: {
         mediaLog(QStringLiteral("AudioPreView: the audio cannot be played: %1").arg(player->error()));
         // Release later: this runs inside the player's own notification.
-        IMediaPlayer* failed = player.release();
-        failed->setStatusHandler({});
-        QTimer::singleShot(0, [failed] { delete failed; });
+        player->setStatusHandler({});
+        retiredPlayer = std::move(player);
+        QTimer::singleShot(0, this, [this] { retiredPlayer.reset(); });
         duration = 0;
         setReady();
         TimerEndText->setText(QStringLiteral("00:00:00"));

@@ -101,6 +101,9 @@ class AudioPreView : public QWidget {
     double duration = 0;
     double currentTime = 0;
     std::unique_ptr<IMediaPlayer> player;
+    // A player that failed inside its own notification: released on the next turn of the
+    // event loop, or with the window.
+    std::unique_ptr<IMediaPlayer> retiredPlayer;
     std::unique_ptr<AudPlay> _AudPlay;
     QString buttonImage = QStringLiteral("Audio_play_bt");
     const char* loadingKey = nullptr;
