@@ -1,5 +1,5 @@
 // The application's entry.
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/AppDelegate.h"
 #include "app/pages/ApplicationResultViews.h"
 #include "app/pages/ServiceHooks.h"

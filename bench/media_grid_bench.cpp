@@ -4,7 +4,7 @@
 // time per page of scrolling (thumbnails loading meanwhile) and the peak memory.
 //
 //   media_grid_bench [files]
-#include "views/chat/NSDirizaPhotoView.h"
+#include "views/media/NSDirizaPhotoView.h"
 
 #include <QApplication>
 #include <QBuffer>

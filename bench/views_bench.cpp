@@ -5,11 +5,11 @@
 // program; prints the times.
 //
 //   views_bench [records] [conversations]     (default 100000 1000)
-#include "app/common/NSDirizaDataUpdateDelegate.h"
+#include "gui/NSDirizaDataUpdateDelegate.h"
 #include "views/system/NSDirizaCallLogView.h"
 #include "views/system/NSDirizaSMSView.h"
 #include "views/system/SystemTableModel.h"
-#include "views/system/frame/ResultFrame.h"
+#include "views/frame/ResultFrame.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

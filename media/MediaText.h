@@ -1,5 +1,5 @@
 #pragma once
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "services/NSDownloadPackageView.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "platform/IOpener.h"
 #include "platform/Paths.h"
 #include "services/GRProgressIndicator.h"

@@ -1,6 +1,6 @@
 #include "services/NSPermissionsWindow.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "services/MPPermissionsKit.h"
 #include "services/ServiceImage.h"
 #include "services/SharedInstance.h"

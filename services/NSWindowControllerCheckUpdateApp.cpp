@@ -1,6 +1,6 @@
 #include "services/NSWindowControllerCheckUpdateApp.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "platform/IAppearance.h"
 #include "platform/IOpener.h"
 #include "services/ServiceImage.h"

@@ -1,6 +1,6 @@
 #include "services/NSWindowControllerFeedback.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "platform/IAlertPresenter.h"
 #include "platform/IAppearance.h"
 #include "services/ServiceImage.h"

@@ -1,8 +1,8 @@
 #include "services/NSWindowControllerNewFeedback.h"
 
-#include "app/common/MyExtensions.h"
-#include "app/common/NSLanguageText.h"
-#include "app/common/ZLImage.h"
+#include "gui/MyExtensions.h"
+#include "gui/NSLanguageText.h"
+#include "gui/ZLImage.h"
 #include "platform/IAlertPresenter.h"
 #include "platform/IFilePicker.h"
 #include "platform/PlistDocument.h"

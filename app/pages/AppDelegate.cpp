@@ -1,7 +1,7 @@
 #include "app/pages/AppDelegate.h"
 
-#include "app/common/NSLanguageText.h"
-#include "app/common/QtTranslations.h"
+#include "gui/NSLanguageText.h"
+#include "gui/QtTranslations.h"
 #include "app/pages/AppImage.h"
 #include "app/pages/MainWindow.h"
 #include "app/pages/NSMainView.h"

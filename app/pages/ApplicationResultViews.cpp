@@ -1,6 +1,6 @@
 #include "app/pages/ApplicationResultViews.h"
 
-#include "views/chat/ChatResultViews.h"
+#include "views/media/ChatResultViews.h"
 #include "views/chat/WeChatResultViews.h"
 #include "views/system/SystemResultViews.h"
 

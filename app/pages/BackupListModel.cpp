@@ -1,6 +1,6 @@
 #include "app/pages/BackupListModel.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 
 void BackupListModel::SetBackups(QList<std::shared_ptr<DeviceInfo>> backups) {
     beginResetModel();

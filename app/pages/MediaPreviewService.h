@@ -1,5 +1,5 @@
 #pragma once
-#include "views/chat/IPreviewService.h"
+#include "views/media/IPreviewService.h"
 
 // The result views' previews on the application's preview windows: each call shows the
 // shared window of its kind, raised, and loads the content.

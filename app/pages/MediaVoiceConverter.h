@@ -1,5 +1,5 @@
 #pragma once
-#include "views/chat/IVoiceConverter.h"
+#include "views/media/IVoiceConverter.h"
 
 // Voice messages to MP3 through the application's shared voice player.
 class MediaVoiceConverter final : public IVoiceConverter {

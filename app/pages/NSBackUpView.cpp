@@ -1,7 +1,7 @@
 #include "app/pages/NSBackUpView.h"
 
-#include "app/common/MainQueue.h"
-#include "app/common/NSLanguageText.h"
+#include "gui/MainQueue.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/AppImage.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "app/pages/NSDeviceLinkView.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/AppImage.h"
 
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "app/pages/NSDirizaNull.h"
 
-#include "app/common/MyExtensions.h"
-#include "app/common/NSLanguageText.h"
+#include "gui/MyExtensions.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/AppImage.h"
 
 #include <QFormLayout>

@@ -1,9 +1,9 @@
 #include "app/pages/NSDirizaView.h"
 
-#include "app/common/ButtonTextColor.h"
-#include "app/common/MainQueue.h"
-#include "app/common/NSLanguageText.h"
-#include "app/common/TableViewEvent.h"
+#include "gui/ButtonTextColor.h"
+#include "gui/MainQueue.h"
+#include "gui/NSLanguageText.h"
+#include "gui/TableViewEvent.h"
 #include "app/pages/AppImage.h"
 #include "app/pages/NSDirizaNull.h"
 #include "app/pages/NSDirizaTypeListCell.h"

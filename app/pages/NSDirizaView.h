@@ -1,8 +1,8 @@
 #pragma once
-#include "app/common/DirizaResultView.h"
-#include "app/common/DirizaSaveResult.h"
-#include "app/common/NSDirizaDataUpdateDelegate.h"
-#include "app/common/TableViewEventDelegate.h"
+#include "gui/DirizaResultView.h"
+#include "gui/DirizaSaveResult.h"
+#include "gui/NSDirizaDataUpdateDelegate.h"
+#include "gui/TableViewEventDelegate.h"
 #include "app/pages/IRecoveryPage.h"
 #include "app/recovery/DirizaTypeList.h"
 #include "app/pages/ApplicationResultViews.h"

@@ -1,7 +1,7 @@
 #include "app/pages/NSiTunesView.h"
 
-#include "app/common/ButtonTextColor.h"
-#include "app/common/NSLanguageText.h"
+#include "gui/ButtonTextColor.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/AppImage.h"
 #include "app/pages/BackupListReader.h"
 #include "app/pages/SelectButtonDelegate.h"

@@ -1,6 +1,6 @@
 #include "app/pages/WebWindowController.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "platform/IOpener.h"
 #include "platform/PlistDocument.h"
 

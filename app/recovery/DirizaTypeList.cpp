@@ -1,6 +1,6 @@
 #include "app/recovery/DirizaTypeList.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 
 #include <algorithm>
 

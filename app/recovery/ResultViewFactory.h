@@ -1,5 +1,5 @@
 #pragma once
-#include "app/common/DirizaResultView.h"
+#include "gui/DirizaResultView.h"
 
 #include <functional>
 #include <memory>

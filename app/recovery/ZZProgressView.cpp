@@ -1,6 +1,6 @@
 #include "app/recovery/ZZProgressView.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "platform/IAppearance.h"
 
 #include <QPainter>

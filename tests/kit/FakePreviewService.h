@@ -1,6 +1,6 @@
 #pragma once
 // A preview service that records every call instead of opening a window.
-#include "views/chat/IPreviewService.h"
+#include "views/media/IPreviewService.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "tests/kit/FakeResultView.h"
 
-#include "app/common/MainQueue.h"
-#include "app/common/SaveFolder.h"
+#include "gui/MainQueue.h"
+#include "gui/SaveFolder.h"
 
 namespace kit {
 

@@ -2,7 +2,7 @@
 // A result view for tests of the recovery page: it keeps the names of what it was given,
 // reports at once through the GUI thread's queue, writes one small text file per record,
 // and lets a test hold each saved item (a latch) or fail every item.
-#include "app/common/DirizaResultView.h"
+#include "gui/DirizaResultView.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #pragma once
 // A voice converter that records every call and answers as scripted: it writes a small
 // stand-in MP3 file, fails, or throws.
-#include "views/chat/IVoiceConverter.h"
+#include "views/media/IVoiceConverter.h"
 
 #include <QString>
 

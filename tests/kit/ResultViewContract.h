@@ -18,9 +18,9 @@
 //   namespace kit {
 //   INSTANTIATE_TYPED_TEST_SUITE_P(MyView, ResultViewContract, ::testing::Types<MyTraits>);
 //   }
-#include "app/common/DirizaResultView.h"
-#include "app/common/MainQueue.h"
-#include "app/common/ResultDelivery.h"
+#include "gui/DirizaResultView.h"
+#include "gui/MainQueue.h"
+#include "gui/ResultDelivery.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/QtWaitUntil.h"
 #include "tests/kit/ScratchFolder.h"

@@ -1,6 +1,6 @@
 // The photo, text, audio and video preview windows, offscreen, with scripted players.
 #include "media/AudioPreView.h"
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "media/MediaLog.h"
 #include "media/MediaWorkFolder.h"
 #include "media/PhotoPreView.h"

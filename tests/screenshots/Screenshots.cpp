@@ -1,6 +1,6 @@
 // Renders every page and window offscreen and writes them as PNG files into a folder
 // (default build/screenshots), with fake devices and small generated backups.
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/AppDelegate.h"
 #include "app/pages/MainWindow.h"
 #include "app/pages/NSBackUpView.h"
@@ -21,8 +21,8 @@
 #include "scan/DeviceManage.h"
 #include "scan/ScanFileDelegate.h"
 #include "scan/DeviceScanManager.h"
-#include "views/chat/ChatResultViews.h"
-#include "views/chat/NSDirizaAttachmentView.h"
+#include "views/media/ChatResultViews.h"
+#include "views/media/NSDirizaAttachmentView.h"
 #include "services/NSDownloadPackageView.h"
 #include "services/NSPermissionsWindow.h"
 #include "services/NSWindowControllerCheckUpdateApp.h"
@@ -45,7 +45,7 @@
 #include "views/system/NSDirizaCallLogView.h"
 #include "views/system/NSDirizaContactView.h"
 #include "views/system/NSDirizaMemoView.h"
-#include "app/common/TableViewEvent.h"
+#include "gui/TableViewEvent.h"
 #include "views/system/NSDirizaRemindersView.h"
 #include "views/system/NSDirizaSMSView.h"
 #include "scan/DeviceScanManager.h"

@@ -2,7 +2,7 @@
 // installed check, the download's outcomes and paths, and clicks while busy.
 #include "services/NSDownloadPackageView.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "services/GRProgressIndicator.h"
 #include "services/NSDownloadPackageViewDelegate.h"
 #include "tests/kit/FakeOpener.h"

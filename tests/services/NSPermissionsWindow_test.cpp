@@ -2,7 +2,7 @@
 // button's request and the presenter's close handler.
 #include "services/NSPermissionsWindow.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "tests/kit/QtTestMain.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 // checks, no address, and the download button's address rules.
 #include "services/NSWindowControllerCheckUpdateApp.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "tests/kit/FakeOpener.h"
 #include "tests/kit/LoopbackHttpServer.h"
 #include "tests/kit/QtTestMain.h"

@@ -2,7 +2,7 @@
 // sending through the reporter, and no address.
 #include "services/NSWindowControllerFeedback.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "services/UserActionAnalysis.h"
 #include "tests/kit/FakeAlertPresenter.h"
 #include "tests/kit/LoopbackHttpServer.h"

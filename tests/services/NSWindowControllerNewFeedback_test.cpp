@@ -3,7 +3,7 @@
 // requests and every kind of answer.
 #include "services/NSWindowControllerNewFeedback.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "tests/kit/FakeAlertPresenter.h"
 #include "tests/kit/FakeFilePicker.h"
 #include "tests/kit/LoopbackHttpServer.h"

@@ -1,10 +1,10 @@
 #include "views/chat/NSDirizaWXAddressBookContactModel.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "views/chat/NSDirizaWXAddressBookState.h"
 #include "views/chat/NSWXChatRecordCellImages.h"
 #include "views/chat/NetworkImageFetcher.h"
-#include "views/system/SystemViewLook.h"
+#include "views/frame/SystemViewLook.h"
 
 #include <QBrush>
 #include <QPixmap>

@@ -1,8 +1,8 @@
 #include "views/chat/NSDirizaWXAddressBookGroupModel.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "views/chat/NSWXChatRecordCellImages.h"
-#include "views/system/SystemViewLook.h"
+#include "views/frame/SystemViewLook.h"
 
 #include <QBrush>
 #include <QIcon>

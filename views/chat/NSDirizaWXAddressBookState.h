@@ -1,5 +1,5 @@
 #pragma once
-#include "app/common/DirizaSaveResult.h"
+#include "gui/DirizaSaveResult.h"
 #include "scan/NSWXChatAccount.h"
 
 #include <QList>

@@ -1,14 +1,14 @@
 #include "views/chat/NSDirizaWXAddressBookView.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "views/chat/NSDirizaWXAddressBookContactModel.h"
 #include "views/chat/NSDirizaWXAddressBookGroupModel.h"
 #include "views/chat/NSWXChatRecordCellImages.h"
 #include "views/chat/NetworkImageFetcher.h"
 #include "views/chat/WXAccountBar.h"
-#include "views/system/SystemViewLook.h"
-#include "views/system/frame/CsvWriter.h"
-#include "views/system/frame/SaveNames.h"
+#include "views/frame/SystemViewLook.h"
+#include "views/frame/CsvWriter.h"
+#include "views/frame/SaveNames.h"
 
 #include <QComboBox>
 #include <QDebug>

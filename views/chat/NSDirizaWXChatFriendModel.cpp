@@ -1,8 +1,8 @@
 #include "views/chat/NSDirizaWXChatFriendModel.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "views/chat/NSDirizaWXChatRecordState.h"
-#include "views/system/SystemViewLook.h"
+#include "views/frame/SystemViewLook.h"
 
 #include <QBrush>
 

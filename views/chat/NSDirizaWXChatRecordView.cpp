@@ -1,15 +1,15 @@
 #include "views/chat/NSDirizaWXChatRecordView.h"
 
-#include "app/common/NSLanguageText.h"
-#include "app/common/TableHeadrView.h"
-#include "app/common/TableViewEvent.h"
+#include "gui/NSLanguageText.h"
+#include "gui/TableHeadrView.h"
+#include "gui/TableViewEvent.h"
 #include "views/chat/NSDirizaWXChatFriendModel.h"
 #include "views/chat/NSDirizaWXChatMessageModel.h"
 #include "views/chat/NSWXChatRecordCellImages.h"
 #include "views/chat/NSWXChatRecordContentCell.h"
 #include "views/chat/NetworkImageFetcher.h"
 #include "views/chat/WXAccountBar.h"
-#include "views/system/SystemViewLook.h"
+#include "views/frame/SystemViewLook.h"
 
 #include <QComboBox>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/common/DirizaResultView.h"
-#include "app/common/ResultDelivery.h"
+#include "gui/DirizaResultView.h"
+#include "gui/ResultDelivery.h"
 #include "views/chat/NSDirizaWXChatRecordState.h"
 #include "views/chat/WXChatExport.h"
 

@@ -1,6 +1,6 @@
 #include "views/chat/NSWXChatRecordCellImages.h"
 
-#include "app/common/MainQueue.h"
+#include "gui/MainQueue.h"
 
 #include <QFile>
 #include <QImageReader>

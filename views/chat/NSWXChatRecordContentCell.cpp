@@ -1,10 +1,10 @@
 #include "views/chat/NSWXChatRecordContentCell.h"
 
-#include "app/common/NSLanguageText.h"
-#include "views/chat/IPreviewService.h"
+#include "gui/NSLanguageText.h"
+#include "views/media/IPreviewService.h"
 #include "views/chat/NSWXChatRecordCellImages.h"
 #include "views/chat/NetworkImageFetcher.h"
-#include "views/system/frame/ResultText.h"
+#include "views/frame/ResultText.h"
 
 #include <QAbstractItemView>
 #include <QDebug>

@@ -1,6 +1,6 @@
 #include "views/chat/NetworkImageFetcher.h"
 
-#include "app/common/MainQueue.h"
+#include "gui/MainQueue.h"
 
 #include <QBuffer>
 #include <QHostAddress>

@@ -1,10 +1,10 @@
 #include "views/chat/WXChatExport.h"
 
-#include "app/common/NSLanguageText.h"
-#include "views/chat/MediaFileCopier.h"
-#include "views/system/frame/CsvWriter.h"
-#include "views/system/frame/ResultText.h"
-#include "views/system/frame/SaveNames.h"
+#include "gui/NSLanguageText.h"
+#include "views/media/MediaFileCopier.h"
+#include "views/frame/CsvWriter.h"
+#include "views/frame/ResultText.h"
+#include "views/frame/SaveNames.h"
 
 #include <QDebug>
 #include <QFile>

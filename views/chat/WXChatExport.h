@@ -1,6 +1,6 @@
 #pragma once
-#include "app/common/DirizaSaveResult.h"
-#include "app/common/SaveFolder.h"
+#include "gui/DirizaSaveResult.h"
+#include "gui/SaveFolder.h"
 #include "scan/NSWXChatFriendData.h"
 
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "views/system/NSDirizaBookmarksView.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 
 NSDirizaBookmarksView::NSDirizaBookmarksView(QWidget* parent)
     : SystemTableViewOf(DirizaResultView::Bookmarks, parent) {

@@ -1,7 +1,7 @@
 #include "views/system/NSDirizaCalendarView.h"
 
-#include "app/common/NSLanguageText.h"
-#include "views/system/frame/ResultText.h"
+#include "gui/NSLanguageText.h"
+#include "views/frame/ResultText.h"
 
 NSDirizaCalendarView::NSDirizaCalendarView(QWidget* parent) : SystemTableViewOf(DirizaResultView::Calendar, parent) {
     info_ = new InfoPane(false, 2, this);

@@ -1,7 +1,7 @@
 #include "views/system/NSDirizaCallLogView.h"
 
-#include "app/common/NSLanguageText.h"
-#include "views/system/frame/ResultText.h"
+#include "gui/NSLanguageText.h"
+#include "views/frame/ResultText.h"
 
 NSDirizaCallLogView::NSDirizaCallLogView(QWidget* parent) : SystemTableViewOf(DirizaResultView::CallLog, parent) {
     Init();

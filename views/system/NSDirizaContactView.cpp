@@ -1,9 +1,9 @@
 #include "views/system/NSDirizaContactView.h"
 
-#include "app/common/NSLanguageText.h"
-#include "views/system/SystemViewLook.h"
-#include "views/system/frame/ResultText.h"
-#include "views/system/frame/SaveNames.h"
+#include "gui/NSLanguageText.h"
+#include "views/frame/SystemViewLook.h"
+#include "views/frame/ResultText.h"
+#include "views/frame/SaveNames.h"
 
 #include <QBuffer>
 #include <QDateTime>

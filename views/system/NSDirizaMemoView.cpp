@@ -1,7 +1,7 @@
 #include "views/system/NSDirizaMemoView.h"
 
-#include "app/common/NSLanguageText.h"
-#include "views/system/frame/ResultText.h"
+#include "gui/NSLanguageText.h"
+#include "views/frame/ResultText.h"
 
 NSDirizaMemoView::NSDirizaMemoView(QWidget* parent) : SystemTableViewOf(DirizaResultView::Reminders, parent) {
     info_ = new InfoPane(false, 2, this);

@@ -1,7 +1,7 @@
 #include "views/system/NSDirizaRemindersView.h"
 
-#include "app/common/NSLanguageText.h"
-#include "views/system/frame/ResultText.h"
+#include "gui/NSLanguageText.h"
+#include "views/frame/ResultText.h"
 
 NSDirizaRemindersView::NSDirizaRemindersView(QWidget* parent) : SystemTableViewOf(DirizaResultView::Notes, parent) {
     info_ = new InfoPane(false, 2, this);

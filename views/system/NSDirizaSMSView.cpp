@@ -1,15 +1,15 @@
 #include "views/system/NSDirizaSMSView.h"
 
-#include "app/common/BDTableRowView.h"
-#include "app/common/NSLanguageText.h"
-#include "app/common/SaveFolder.h"
-#include "app/common/TableHeadrView.h"
-#include "app/common/TableViewEvent.h"
+#include "gui/BDTableRowView.h"
+#include "gui/NSLanguageText.h"
+#include "gui/SaveFolder.h"
+#include "gui/TableHeadrView.h"
+#include "gui/TableViewEvent.h"
 #include "views/system/NSSMSListCell.h"
-#include "views/system/SystemViewLook.h"
-#include "views/system/frame/CsvWriter.h"
-#include "views/system/frame/SaveNames.h"
-#include "views/system/frame/SaveSnapshot.h"
+#include "views/frame/SystemViewLook.h"
+#include "views/frame/CsvWriter.h"
+#include "views/frame/SaveNames.h"
+#include "views/frame/SaveSnapshot.h"
 
 #include <QDebug>
 #include <QEvent>

@@ -1,7 +1,7 @@
 #pragma once
-#include "app/common/DirizaResultView.h"
-#include "app/common/ResultDelivery.h"
-#include "app/common/TableViewEventDelegate.h"
+#include "gui/DirizaResultView.h"
+#include "gui/ResultDelivery.h"
+#include "gui/TableViewEventDelegate.h"
 #include "views/system/SmsConversations.h"
 #include "views/system/SmsModels.h"
 

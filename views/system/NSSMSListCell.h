@@ -1,5 +1,5 @@
 #pragma once
-#include "app/common/BDTableRowView.h"
+#include "gui/BDTableRowView.h"
 
 class SmsMessageModel;
 

@@ -1,6 +1,6 @@
 #pragma once
 #include "scan/NSSMSHeadData.h"
-#include "views/system/frame/ResultFrame.h"
+#include "views/frame/ResultFrame.h"
 
 #include <QList>
 #include <QMap>

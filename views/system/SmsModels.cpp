@@ -1,9 +1,9 @@
 #include "views/system/SmsModels.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "views/system/SmsBubble.h"
 #include "views/system/SmsConversations.h"
-#include "views/system/SystemViewLook.h"
+#include "views/frame/SystemViewLook.h"
 
 #include <QSize>
 

@@ -1,7 +1,7 @@
 #include "views/system/SystemTableModel.h"
 
 #include "views/system/SystemTableView.h"
-#include "views/system/SystemViewLook.h"
+#include "views/frame/SystemViewLook.h"
 
 #include <algorithm>
 

@@ -1,12 +1,12 @@
 #include "views/system/SystemTableView.h"
 
-#include "app/common/NSLanguageText.h"
-#include "app/common/TableHeadrView.h"
-#include "app/common/TableViewEvent.h"
+#include "gui/NSLanguageText.h"
+#include "gui/TableHeadrView.h"
+#include "gui/TableViewEvent.h"
 #include "views/system/SystemRowDelegate.h"
 #include "views/system/SystemTableModel.h"
-#include "views/system/SystemViewLook.h"
-#include "views/system/frame/SaveSnapshot.h"
+#include "views/frame/SystemViewLook.h"
+#include "views/frame/SaveSnapshot.h"
 
 #include <QDebug>
 #include <QEvent>

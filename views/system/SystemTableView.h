@@ -1,10 +1,10 @@
 #pragma once
-#include "app/common/DirizaResultView.h"
-#include "app/common/ResultDelivery.h"
-#include "app/common/TableViewEventDelegate.h"
-#include "views/system/frame/CsvWriter.h"
-#include "views/system/frame/ResultFrame.h"
-#include "views/system/frame/SaveSnapshot.h"
+#include "gui/DirizaResultView.h"
+#include "gui/ResultDelivery.h"
+#include "gui/TableViewEventDelegate.h"
+#include "views/frame/CsvWriter.h"
+#include "views/frame/ResultFrame.h"
+#include "views/frame/SaveSnapshot.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

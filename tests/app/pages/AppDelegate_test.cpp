@@ -1,6 +1,6 @@
 // The application delegate: menus per language, the folder items, and the clean-up at
 // quit (scan stopped and waited for before the cache folder goes).
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/AppDelegate.h"
 #include "app/pages/MainWindow.h"
 #include "app/pages/NSMainView.h"

@@ -1,6 +1,6 @@
 // The backup list: which entries of the backups folder are listed and with what values,
 // where a picked folder's backup is taken from, and the page around them.
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/BackupListReader.h"
 #include "app/pages/NSiTunesView.h"
 #include "platform/Paths.h"

@@ -1,6 +1,6 @@
 // The backup progress page: both roads, the animation, and the device manager's worker
 // messages arriving on the GUI thread (and not at all once the page is gone).
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/NSBackUpView.h"
 #include "tests/kit/FakeDeviceManage.h"
 #include "tests/kit/QtTestMain.h"

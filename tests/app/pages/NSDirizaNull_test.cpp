@@ -1,6 +1,6 @@
 // The scan status pane: the model names, the end of a scan reported from the scan
 // thread, and the completion line per language.
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/NSDirizaNull.h"
 #include "tests/kit/QtTestMain.h"
 

@@ -1,6 +1,6 @@
 // The recovery page with fake views: the order of a scan start, the progress timer,
 // result forwarding, the end of a scan, the way back home, the list's controls and ticks.
-#include "app/common/TableViewEvent.h"
+#include "gui/TableViewEvent.h"
 #include "app/pages/NSDirizaNull.h"
 #include "app/pages/NSDirizaTypeListCell.h"
 #include "app/recovery/ZZProgressView.h"

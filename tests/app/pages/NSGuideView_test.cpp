@@ -1,6 +1,6 @@
 // The guide: each choice closes it; the second records the answer, with or without a
 // receiver; the launcher turns the choices into the main window or the download.
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/NSGuideView.h"
 #include "app/pages/NSMainView.h"
 #include "app/pages/ServiceHooks.h"

@@ -1,7 +1,7 @@
 // The data-type chooser and the device page: the selection a fresh choice gives in each
 // language, select-all, Start and its refusals, and that a selection handed on at Start
 // stays as it was whatever the page does afterwards.
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/NSDeviceLinkView.h"
 #include "app/pages/NSSelectDirizaFileTypeView.h"
 #include "tests/kit/FakeAlertPresenter.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The recovery page with fake result views for page tests, and a device manager whose
 // two scan flags a test sets by hand.
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/NSDirizaView.h"
 #include "tests/kit/FakeAlertPresenter.h"
 #include "tests/kit/FakeDeviceManage.h"

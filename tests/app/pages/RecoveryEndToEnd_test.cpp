@@ -4,7 +4,7 @@
 // the views fed with that headless scan, touching nothing outside the chosen folder.
 // Both with the plain views and with the application's own result views, on both
 // manifest generations.
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/ApplicationResultViews.h"
 #include "app/pages/NSDirizaView.h"
 #include "app/pages/NSSelectDirizaFileTypeView.h"

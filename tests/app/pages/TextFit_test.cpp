@@ -2,13 +2,13 @@
 // default size, in each of the twelve languages, with the system font and with a font a
 // quarter larger; a label, button or table header section whose text does not fit its
 // width is a failure.
-#include "app/common/DirizaResultView.h"
-#include "app/common/NSLanguageText.h"
+#include "gui/DirizaResultView.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/ApplicationResultViews.h"
 #include "app/pages/NSDirizaTypeListCell.h"
 #include "app/pages/NSDirizaView.h"
 #include "app/pages/ViewController.h"
-#include "app/common/TableViewEvent.h"
+#include "gui/TableViewEvent.h"
 #include "tests/app/pages/PageFixture.h"
 #include "tests/kit/QtTestMain.h"
 

@@ -1,6 +1,6 @@
 // The main page: moves between the four pages, the permission gate of the backup road,
 // the failure alerts, device arrivals and removals, and the process log's name.
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/NSBackUpView.h"
 #include "app/pages/NSDeviceLinkView.h"
 #include "app/pages/NSiTunesView.h"

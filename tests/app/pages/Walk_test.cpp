@@ -1,7 +1,7 @@
 // Whole roads through the main page: a device through chooser, backup and analysis to
 // the recovery page; a kit backup through the backup list with the real device manager's
 // analysis, the backup folder left as it was.
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/NSDeviceLinkView.h"
 #include "app/pages/NSiTunesView.h"
 #include "app/pages/NSDirizaView.h"

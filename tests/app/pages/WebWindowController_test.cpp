@@ -1,6 +1,6 @@
 // The terms window: its address, a fetch from a local server that answers, fails or
 // never answers, and links going to the browser.
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "app/pages/WebWindowController.h"
 #include "tests/kit/FakeOpener.h"
 #include "tests/kit/QtTestMain.h"

@@ -2,7 +2,7 @@
 // device box and the result views, and the count texts.
 #include "app/recovery/DirizaTypeList.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "tests/kit/QtTestMain.h"
 
 #include <QCoreApplication>

@@ -2,12 +2,12 @@
 // a save writes per account, searches and the filter, the contract, and rendering.
 #include "views/chat/NSDirizaWXAddressBookView.h"
 
-#include "app/common/NSLanguageText.h"
-#include "app/common/SaveFolder.h"
+#include "gui/NSLanguageText.h"
+#include "gui/SaveFolder.h"
 #include "tests/kit/QtWeChatRecords.h"
 #include "tests/kit/ResultViewContract.h"
 #include "tests/kit/ScratchFolder.h"
-#include "tests/views/chat/ChatTestMain.h"
+#include "tests/views/media/ChatTestMain.h"
 #include "tests/views/chat/FakeImageFetcher.h"
 #include "views/chat/NSDirizaWXAddressBookContactModel.h"
 #include "views/chat/NSDirizaWXAddressBookGroupModel.h"

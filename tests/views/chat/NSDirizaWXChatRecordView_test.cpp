@@ -2,13 +2,13 @@
 // ticks and what a save writes, the result-view contract, and offscreen rendering.
 #include "views/chat/NSDirizaWXChatRecordView.h"
 
-#include "app/common/NSLanguageText.h"
-#include "app/common/TableViewEvent.h"
+#include "gui/NSLanguageText.h"
+#include "gui/TableViewEvent.h"
 #include "tests/kit/FakePreviewService.h"
 #include "tests/kit/QtWeChatRecords.h"
 #include "tests/kit/ResultViewContract.h"
 #include "tests/kit/ScratchFolder.h"
-#include "tests/views/chat/ChatTestMain.h"
+#include "tests/views/media/ChatTestMain.h"
 #include "tests/views/chat/FakeImageFetcher.h"
 #include "views/chat/NSDirizaWXChatFriendModel.h"
 #include "views/chat/NSDirizaWXChatMessageModel.h"

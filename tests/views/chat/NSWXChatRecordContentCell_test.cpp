@@ -2,11 +2,11 @@
 // images through the fetcher, and clicks that open previews.
 #include "views/chat/NSWXChatRecordContentCell.h"
 
-#include "app/common/NSLanguageText.h"
+#include "gui/NSLanguageText.h"
 #include "tests/kit/FakePreviewService.h"
 #include "tests/kit/QtWeChatRecords.h"
 #include "tests/kit/ScratchFolder.h"
-#include "tests/views/chat/ChatTestMain.h"
+#include "tests/views/media/ChatTestMain.h"
 #include "tests/views/chat/FakeImageFetcher.h"
 #include "views/chat/NSWXChatRecordCellImages.h"
 

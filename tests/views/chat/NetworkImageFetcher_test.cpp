@@ -5,7 +5,7 @@
 #include "views/chat/NetworkImageFetcher.h"
 
 #include "tests/kit/LoopbackHttpServer.h"
-#include "tests/views/chat/ChatTestMain.h"
+#include "tests/views/media/ChatTestMain.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

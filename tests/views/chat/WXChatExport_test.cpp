@@ -2,13 +2,13 @@
 // safe and distinct file names, appending on a second save, and failures counted.
 #include "views/chat/WXChatExport.h"
 
-#include "app/common/NSLanguageText.h"
-#include "app/common/SaveFolder.h"
+#include "gui/NSLanguageText.h"
+#include "gui/SaveFolder.h"
 #include "tests/kit/CsvReader.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/QtWeChatRecords.h"
 #include "tests/kit/ScratchFolder.h"
-#include "tests/views/chat/ChatTestMain.h"
+#include "tests/views/media/ChatTestMain.h"
 
 #include <QCoreApplication>
 #include <QDir>

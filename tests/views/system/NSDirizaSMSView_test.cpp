@@ -2,11 +2,11 @@
 // filter, ticks, the CSV files of a save, late deliveries, and how it looks.
 #include "views/system/NSDirizaSMSView.h"
 
-#include "app/common/NSLanguageText.h"
-#include "app/common/TableViewEvent.h"
+#include "gui/NSLanguageText.h"
+#include "gui/TableViewEvent.h"
 #include "scan/LanguageTable.h"
 #include "views/system/SmsResultView.h"
-#include "views/system/frame/CsvWriter.h"
+#include "views/frame/CsvWriter.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/QtTestMain.h"
 #include "tests/kit/ResultViewContract.h"

@@ -3,7 +3,7 @@
 #include "views/system/SmsBubble.h"
 
 #include "scan/NSSMSData.h"
-#include "views/system/SystemViewLook.h"
+#include "views/frame/SystemViewLook.h"
 
 #include <gtest/gtest.h>
 

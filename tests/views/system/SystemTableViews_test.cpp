@@ -1,7 +1,7 @@
 // The system result tables: what they show, how ticks spread, what their CSV files and
 // contact photos hold, and how they take damaged input and bad save folders.
-#include "app/common/TableHeadrView.h"
-#include "app/common/TableViewEvent.h"
+#include "gui/TableHeadrView.h"
+#include "gui/TableViewEvent.h"
 #include "tests/kit/QtTestHome.h"
 #include "tests/kit/QtTestMain.h"
 #include "tests/kit/ScratchFolder.h"

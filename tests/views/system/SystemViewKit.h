@@ -1,8 +1,8 @@
 #pragma once
 // Helpers of the system result table tests: records, a delivery shown at once (without
 // waiting for the timer), a delegate that records what the view reports, file reading.
-#include "app/common/NSDirizaDataUpdateDelegate.h"
-#include "app/common/NSLanguageText.h"
+#include "gui/NSDirizaDataUpdateDelegate.h"
+#include "gui/NSLanguageText.h"
 #include "views/system/SystemTableView.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,0 @@
-#include "views/chat/NSDirizaWXAttachmentView.h"
-
-NSDirizaWXAttachmentView::NSDirizaWXAttachmentView(QWidget* parent) : QWidget(parent) {}

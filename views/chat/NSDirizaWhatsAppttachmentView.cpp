@@ -1,3 +1,0 @@
-#include "views/chat/NSDirizaWhatsAppttachmentView.h"
-
-NSDirizaWhatsAppttachmentView::NSDirizaWhatsAppttachmentView(QWidget* parent) : QWidget(parent) {}

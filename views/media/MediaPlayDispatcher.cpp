@@ -1,0 +1,111 @@
+#include "views/media/MediaPlayDispatcher.h"
+
+#include "platform/Paths.h"
+#include "views/media/MediaFileCopier.h"
+#include "views/media/VoiceFile.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringList>
+#include <QXmlStreamReader>
+
+namespace {
+
+QStringList ReadAudioSuffixes() {
+    QStringList out;
+    QFile conf(QStringLiteral(":/exc/conf"));
+    if (!conf.open(QIODevice::ReadOnly) || conf.size() > 16 * 1024 * 1024) return out;
+    QXmlStreamReader xml(&conf);
+    bool inAudio = false;
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            const auto name = xml.name();
+            if (name == QLatin1String("AudioWildcard")) inAudio = true;
+            else if (name == QLatin1String("Filed") && inAudio)
+                out.append(xml.attributes().value(QLatin1String("FILEEXT")).toString().toUpper());
+        } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("AudioWildcard")) {
+            inAudio = false;
+        }
+    }
+    return out;
+}
+
+qint64 SteadyMs() {
+    static QElapsedTimer timer = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return timer.elapsed();
+}
+
+} // namespace
+
+bool MediaPlayDispatcher::DefaultIsAudio(const QString& suffix) {
+    static const QStringList audio = ReadAudioSuffixes();
+    return audio.contains(suffix.toUpper());
+}
+
+MediaPlayDispatcher::MediaPlayDispatcher(IPreviewService& preview, AudioTest isAudio, Clock clock)
+    : preview_(preview), isAudio_(std::move(isAudio)), clock_(std::move(clock)) {
+    if (!isAudio_) isAudio_ = &MediaPlayDispatcher::DefaultIsAudio;
+    if (!clock_) clock_ = &SteadyMs;
+}
+
+QString MediaPlayDispatcher::CacheFolder() const {
+    if (!cacheFolder_.isEmpty()) return cacheFolder_;
+    QString folder = Paths::Caches();
+    if (folder.isEmpty()) folder = QDir::tempPath();
+    for (const QString& part : {QCoreApplication::organizationName(), QCoreApplication::applicationName()})
+        if (!part.isEmpty()) folder += QLatin1Char('/') + part;
+    return folder + QStringLiteral("/scan/play");
+}
+
+MediaPlayDispatcher::Outcome MediaPlayDispatcher::Play(const NSFileData& file, bool guarded) {
+    if (guarded) {
+        const qint64 now = clock_();
+        if (played_ && now - lastPlay_ < kGuardMs) return Outcome::Guarded;
+        played_ = true;
+        lastPlay_ = now;
+    }
+    const QString path = MediaFileCopier::StoredPath(file);
+    if (!isAudio_(file.Suffix())) {
+        preview_.ShowVideo(path);
+        return Outcome::Video;
+    }
+    QFile in(path);
+    if (!QFileInfo(path).isFile() || !in.open(QIODevice::ReadOnly) || in.size() > kMaxAudioBytes) {
+        qWarning().noquote() << QStringLiteral("【日志】找不到音频资源:Name:%1 , Path:%2").arg(file.FileName(), path);
+        return Outcome::Unreadable;
+    }
+    QByteArray data = in.readAll();
+    if (!VoiceFile::IsAudSuffix(file.Suffix())) {
+        preview_.ShowAudioData(data);
+        return Outcome::AudioData;
+    }
+    if (VoiceFile::StartsWithSilkMark(data.left(10))) {
+        preview_.ShowSilkVoice(path);
+        return Outcome::Silk;
+    }
+    data.prepend(VoiceFile::MissingAmrHeader(data));
+    const QString folder = CacheFolder();
+    QSaveFile amr(QDir(folder).filePath(QStringLiteral("text.amr")));
+    if (!QDir().mkpath(folder) || !amr.open(QIODevice::WriteOnly) || amr.write(data) != data.size() || !amr.commit())
+        qWarning().noquote() << QStringLiteral("【日志】text.amr 写入失败: %1").arg(folder);
+    preview_.ShowAudioData(data);
+    return Outcome::AudioData;
+}
+
+void MediaPlayDispatcher::ShowPhoto(const NSFileData& file) {
+    preview_.ShowPhoto(MediaFileCopier::StoredPath(file), file.FileName());
+}
+
+void MediaPlayDispatcher::ShowText(const NSFileData& file) {
+    preview_.ShowText(MediaFileCopier::StoredPath(file));
+}

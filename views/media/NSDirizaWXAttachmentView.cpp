@@ -1,0 +1,3 @@
+#include "views/media/NSDirizaWXAttachmentView.h"
+
+NSDirizaWXAttachmentView::NSDirizaWXAttachmentView(QWidget* parent) : QWidget(parent) {}

@@ -1,0 +1,3 @@
+#include "views/media/NSDirizaWhatsAppttachmentView.h"
+
+NSDirizaWhatsAppttachmentView::NSDirizaWhatsAppttachmentView(QWidget* parent) : QWidget(parent) {}
