@@ -189,6 +189,7 @@ class FilesWalk {
     ~FilesWalk() {
         sqlite3_finalize(st);
         sqlite3_value_free(lastKey);
+        sqlite3_value_free(lastSkipped);
     }
     FilesWalk(const FilesWalk&) = delete;
     FilesWalk& operator=(const FilesWalk&) = delete;
@@ -211,10 +212,14 @@ class FilesWalk {
                 sqlite3_value_free(lastKey);
                 lastKey = keyColumn >= 0 ? sqlite3_value_dup(sqlite3_column_value(st, keyColumn)) : nullptr;
                 ++seen;
+                failuresInARow = 0;
                 return true;
             }
             if (rc == SQLITE_DONE) return false;
-            if (!StepPast()) {
+            // Without an index on the key SQLite sorts the whole table before the first
+            // row, so a damaged row fails every restart and the rows skipped are not the
+            // damaged one: a run of failures with no row between them ends the walk.
+            if (++failuresInARow > kMaxFailuresInARow || !StepPast()) {
                 failed = true;
                 return false;
             }
@@ -258,6 +263,14 @@ class FilesWalk {
         }
         sqlite3_finalize(probe);
         if (!bad) return false;
+        // The walk must move on: a key read again (keys that compare unlike they sort),
+        // or more skips than any real manifest has rows, ends it.
+        if ((lastSkipped && SameValue(bad, lastSkipped)) || skipped >= kMaxSkipped) {
+            sqlite3_value_free(bad);
+            return false;
+        }
+        sqlite3_value_free(lastSkipped);
+        lastSkipped = sqlite3_value_dup(bad);
         ++skipped;
         const bool prepared = Prepare(bad);
         sqlite3_value_free(lastKey);
@@ -265,11 +278,29 @@ class FilesWalk {
         return prepared;
     }
 
+    static constexpr int kMaxFailuresInARow = 8;
+    static constexpr int kMaxSkipped = 100000;
+
+    // Whether two values are the same value ("IS" in SQL).
+    bool SameValue(sqlite3_value* a, sqlite3_value* b) const {
+        sqlite3_stmt* q = nullptr;
+        bool same = false;
+        if (sqlite3_prepare_v2(db, "select ?1 is ?2", -1, &q, nullptr) == SQLITE_OK) {
+            sqlite3_bind_value(q, 1, a);
+            sqlite3_bind_value(q, 2, b);
+            same = sqlite3_step(q) == SQLITE_ROW && sqlite3_column_int(q, 0) != 0;
+        }
+        sqlite3_finalize(q);
+        return same;
+    }
+
     sqlite3* db;
     std::string select, key;
     int keyColumn = -1;
+    int failuresInARow = 0;
     sqlite3_stmt* st = nullptr;
     sqlite3_value* lastKey = nullptr;
+    sqlite3_value* lastSkipped = nullptr;
     int skipped = 0;
     int64_t seen = 0;
     bool failed = false;
