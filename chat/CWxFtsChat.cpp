@@ -268,6 +268,10 @@ bool CWxFtsChat::OnCarvedRecord(CarvedRecord* record, int32_t) {
     if (!carvedColumnIsText(*record, colMessage)) return false;
     row.text = carvedColumnText(*record, colMessage);
     if (row.text.empty()) return false;
+    // A carved index row is a message only when dated within WeChat's time up to the
+    // backup's date and readable, as the chat tables' carved rows are.
+    if (!wxIsPlausibleRecoveredMessage(row.time, row.text, wxLatestMessageTime(owner->BackupDate(), owner->Now())))
+        return false;
     row.type = isWxRedPacketText(row.text.c_str()) ? 100001 : 1;
     FtsUserRow* user = users->FindOrAddUser(row.userNameId);
     WxSessionSummary* s = FindSummary(row.time, row.text);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -212,3 +213,36 @@ TEST(CWxFtsChat, ARecreatedTableKeepsItsLiveRowsOutOfTheDeletionList) {
 }
 
 } // namespace
+
+// Rows carved from the index's deleted pages are messages only when dated from 2011 up to
+// the backup's date (here the scan clock) and readable; the others are fragments.
+TEST(CWxFtsChat, CarvedIndexRowsOutsideWeChatsTimeOrUnreadableAreNoMessages) {
+    struct Case {
+        const char* text;
+        int64_t time;
+        bool listed;
+    };
+    const int64_t future = int64_t(std::time(nullptr)) + 30 * 86400;
+    const Case cases[] = {
+        {"carved index row in time", 1600000200, true},
+        {"carved index row from 2008", 1200000000, false},
+        {"carved index row from the future", future, false},
+        {"carved index row \x01\x02 with control bytes", 1600000300, false},
+    };
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    a.AddFriend("wxid_alice01", "Alice");
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "alice live"});
+    for (const Case& c : cases)
+        a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_alice01", c.time, 1, false, c.text});
+    backup.Add(a);
+    backup.Finish();
+    const auto* account = (*backup.parser.GetWeChatAccounts())[0].get();
+    editStored(backup, account->ftsDbPath,
+               "PRAGMA secure_delete=OFF; DELETE FROM fts_message_table_0 WHERE Message LIKE 'carved index row%';");
+    auto m = scanChats(backup);
+    for (const Case& c : cases)
+        EXPECT_EQ(c.listed ? 1u : 0u, wxtest::find(*m, 0, c.text).size()) << c.text;
+    backup.ExpectUnchanged();
+}
+
