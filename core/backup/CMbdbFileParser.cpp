@@ -184,8 +184,11 @@ class FilesWalk {
   public:
     // `select` is the column list and table ("select ... from 'Files'"), `key` the key
     // column, which the column list holds.
-    FilesWalk(sqlite3* db, std::string select, std::string key)
-        : db(db), select(std::move(select)), key(std::move(key)) {}
+    // `rows` is the row count SQLite gives for the table (0 when unknown): a walk that
+    // has met as many rows, read or skipped, and is handed another one is going round
+    // (keys that compare unlike they sort) and ends as failed.
+    FilesWalk(sqlite3* db, std::string select, std::string key, int64_t rows = 0)
+        : db(db), select(std::move(select)), key(std::move(key)), rows(rows) {}
     ~FilesWalk() {
         sqlite3_finalize(st);
         sqlite3_value_free(lastKey);
@@ -209,6 +212,10 @@ class FilesWalk {
         while (st) {
             const int rc = sqlite3_step(st);
             if (rc == SQLITE_ROW) {
+                if (rows > 0 && seen + skipped >= rows) {
+                    failed = true;
+                    return false;
+                }
                 sqlite3_value_free(lastKey);
                 lastKey = keyColumn >= 0 ? sqlite3_value_dup(sqlite3_column_value(st, keyColumn)) : nullptr;
                 ++seen;
@@ -298,6 +305,7 @@ class FilesWalk {
     std::string select, key;
     int keyColumn = -1;
     int failuresInARow = 0;
+    int64_t rows = 0;
     sqlite3_stmt* st = nullptr;
     sqlite3_value* lastKey = nullptr;
     sqlite3_value* lastSkipped = nullptr;
@@ -349,7 +357,7 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
     if (!fileIdSortsAsBytes(db)) return false;
     // The table's own order is the rowid's; a table without one is read by the walk in
     // fileID order.
-    FilesWalk walk(db, filesQuery(db, "", "rowid"), "rowid");
+    FilesWalk walk(db, filesQuery(db, "", "rowid"), "rowid", int64_t(total));
     if (!walk.Start()) return false;
     sqlite3_stmt* st = walk.Statement();
     FilesRowReader reader(st, backupRoot, iosMajorVersion);
@@ -582,7 +590,7 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
     }
 
     // Anything unusual: let SQLite walk the rows in fileID order.
-    FilesWalk walk(db, filesQuery(db, ""), "fileID");
+    FilesWalk walk(db, filesQuery(db, ""), "fileID", total);
     if (!walk.Start()) return false;
     FilesRowReader reader(walk.Statement(), backupRoot, iosMajorVersion);
     while (walk.Next()) {
