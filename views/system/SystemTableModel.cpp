@@ -1,33 +1,34 @@
 #include "views/system/SystemTableModel.h"
 
-#include "views/system/SystemTableView.h"
+#include "views/frame/ResultFrame.h"
 #include "views/frame/SystemViewLook.h"
 
 #include <algorithm>
 
-SystemTableModel::SystemTableModel(SystemTableView& view) : QAbstractTableModel(&view), view_(view) {}
+SystemTableModel::SystemTableModel(const ResultFrame& frame, QObject* parent)
+    : QAbstractTableModel(parent), frame_(frame) {}
 
 int SystemTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || detached_ ? 0 : view_.Frame().RecordCount();
+    return parent.isValid() || !text_ ? 0 : frame_.RecordCount();
 }
 
 int SystemTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() || detached_ ? 0 : view_.ColumnCount();
+    return parent.isValid() || !text_ ? 0 : int(headers_.size());
 }
 
 QVariant SystemTableModel::data(const QModelIndex& index, int role) const {
-    if (detached_ || !index.isValid() || index.row() >= view_.Frame().RecordCount()) return {};
+    if (!text_ || !index.isValid() || index.row() >= frame_.RecordCount()) return {};
     const int record = index.row();
     if (index.column() == 0) {
-        if (role == Qt::CheckStateRole) return view_.Frame().IsSelected(record) ? Qt::Checked : Qt::Unchecked;
+        if (role == Qt::CheckStateRole) return frame_.IsSelected(record) ? Qt::Checked : Qt::Unchecked;
         return {};
     }
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return view_.CellText(record, index.column());
+        return text_(record, index.column());
     case Qt::ForegroundRole:
-        if (view_.Frame().IsDeleted(record)) return SystemViewLook::DeletedText();
+        if (frame_.IsDeleted(record)) return SystemViewLook::DeletedText();
         return {};
     default:
         return {};
@@ -35,8 +36,8 @@ QVariant SystemTableModel::data(const QModelIndex& index, int role) const {
 }
 
 bool SystemTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (detached_ || !index.isValid() || index.column() != 0 || role != Qt::CheckStateRole) return false;
-    view_.TickRecord(index.row(), value.toInt() == Qt::Checked);
+    if (!tick_ || !index.isValid() || index.column() != 0 || role != Qt::CheckStateRole) return false;
+    tick_(index.row(), value.toInt() == Qt::Checked);
     return true;
 }
 
@@ -48,8 +49,34 @@ Qt::ItemFlags SystemTableModel::flags(const QModelIndex& index) const {
 }
 
 QVariant SystemTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (detached_ || orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    return section == 0 ? QString() : view_.HeaderText(section);
+    if (!text_ || orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    return section <= 0 || section >= headers_.size() ? QString() : headers_[section];
+}
+
+void SystemTableModel::SetColumns(QStringList headers, CellText text, Tick tick) {
+    beginResetModel();
+    headers_ = std::move(headers);
+    text_ = std::move(text);
+    tick_ = std::move(tick);
+    endResetModel();
+}
+
+void SystemTableModel::SetHeaders(QStringList headers) {
+    if (!text_) return;
+    if (headers.size() != headers_.size()) {
+        beginResetModel();
+        headers_ = std::move(headers);
+        endResetModel();
+        return;
+    }
+    headers_ = std::move(headers);
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+}
+
+void SystemTableModel::ClearColumns() {
+    text_ = nullptr;
+    tick_ = nullptr;
 }
 
 void SystemTableModel::TicksChanged(const std::vector<int>& records) {
@@ -62,11 +89,6 @@ void SystemTableModel::TicksChanged(const std::vector<int>& records) {
 void SystemTableModel::AllTicksChanged() {
     if (rowCount() == 0) return;
     emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
-}
-
-void SystemTableModel::TextsChanged() {
-    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
-    emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
 }
 
 SystemTableProxy::SystemTableProxy(const ResultFrame& frame, QObject* parent)

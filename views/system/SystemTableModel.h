@@ -1,16 +1,24 @@
 #pragma once
 #include <QAbstractTableModel>
 #include <QAbstractProxyModel>
+#include <QStringList>
 
-class SystemTableView;
+#include <functional>
+#include <vector>
+
 class ResultFrame;
 
-// The rows of one result table: one row per record of the delivered collection, in its
-// order. Column 0 is the tick column (CheckStateRole); the other columns and their texts
-// come from the view. Deleted records are drawn in red.
+// The rows of one result table: one row per record of the frame, in its order. Column 0
+// is the tick column (CheckStateRole); the other columns, their headers and the cell texts
+// are what the owner sets. Deleted records are drawn in red.
 class SystemTableModel : public QAbstractTableModel {
   public:
-    explicit SystemTableModel(SystemTableView& view);
+    // The text of a record's cell (GUI thread).
+    using CellText = std::function<QString(int record, int column)>;
+    // A record's tick box was set (true) or cleared.
+    using Tick = std::function<void(int record, bool on)>;
+
+    SystemTableModel(const ResultFrame& frame, QObject* parent);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -19,27 +27,27 @@ class SystemTableModel : public QAbstractTableModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    // New data: every row again (the data changes between the two calls).
+    // The columns: their headers (column 0, the tick column, first) and the texts of the
+    // cells; every row and column again. Until then the table has no rows or columns.
+    void SetColumns(QStringList headers, CellText text, Tick tick);
+    // New texts (language): every cell and the header.
+    void SetHeaders(QStringList headers);
+    // The owner is going: its texts are no longer asked for.
+    void ClearColumns();
+
+    // New data: every row again (the frame changes between the two calls).
     void BeginReset() { beginResetModel(); }
     void EndReset() { endResetModel(); }
     // The tick column of these records repaints.
     void TicksChanged(const std::vector<int>& records);
     // The tick column of every record repaints.
     void AllTicksChanged();
-    // New texts (language): every cell and the header.
-    void TextsChanged();
-    // Rows and columns come from the view only between Attach (the view is built) and
-    // Detach (the view is going).
-    void Attach() {
-        beginResetModel();
-        detached_ = false;
-        endResetModel();
-    }
-    void Detach() { detached_ = true; }
 
   private:
-    SystemTableView& view_;
-    bool detached_ = true;
+    const ResultFrame& frame_;
+    QStringList headers_;
+    CellText text_;
+    Tick tick_;
 };
 
 // The shown rows of a result table: the records the frame shows (the deleted-only

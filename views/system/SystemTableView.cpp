@@ -76,7 +76,7 @@ SystemTableView::SystemTableView(int type, QWidget* parent)
     header_->setHighlightSections(false);
     // The title column takes the room, not the last one: titles are what gets elided.
     header_->setStretchLastSection(false);
-    model_ = new SystemTableModel(*this);
+    model_ = new SystemTableModel(frame_, this);
     proxy_ = new SystemTableProxy(frame_, this);
     proxy_->setSourceModel(model_);
     table_->setModel(proxy_);
@@ -109,7 +109,9 @@ SystemTableView::SystemTableView(int type, QWidget* parent)
 }
 
 void SystemTableView::Init() {
-    model_->Attach();
+    model_->SetColumns(
+        Headers(), [this](int record, int column) { return CellText(record, column); },
+        [this](int record, bool on) { TickRecord(record, on); });
     ShowState();
     setLanguage(0);
 }
@@ -122,7 +124,7 @@ SystemTableView::~SystemTableView() {
     QObject::disconnect(table_->selectionModel(), nullptr, this, nullptr);
     QObject::disconnect(header_, nullptr, this, nullptr);
     infoPane_ = nullptr;
-    model_->Detach();
+    model_->ClearColumns();
     proxy_->setSourceModel(nullptr);
 }
 
@@ -134,11 +136,17 @@ void SystemTableView::SetInfoPane(QWidget* pane) {
     FitColumns();
 }
 
+QStringList SystemTableView::Headers() const {
+    QStringList headers{QString()};
+    for (int c = 1; c < ColumnCount(); ++c) headers << HeaderText(c);
+    return headers;
+}
+
 void SystemTableView::FitColumns() {
     const QFontMetrics fm = header_->fontMetrics();
     const int margin = 2 * header_->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header_) + 4;
-    // Before the model is attached the header has no sections yet.
-    for (int c = 0; c < ColumnCount() && c < header_->count(); ++c) {
+    // Before the model has its columns the header has no sections yet.
+    for (int c = 0; c < header_->count(); ++c) {
         const QString title = model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
         const int need = title.isEmpty() ? 0 : fm.horizontalAdvance(title) + margin;
         if (c == StretchColumn()) {
@@ -166,7 +174,7 @@ QString SystemTableView::LoadingText() const {
 void SystemTableView::setLanguage(int) {
     loadingInfo_->setText(delivery_.Waiting() ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
     RetranslateInfo();
-    model_->TextsChanged();
+    model_->SetHeaders(Headers());
     FitColumns();
 }
 

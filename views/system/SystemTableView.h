@@ -59,7 +59,7 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
     virtual int ColumnCount() const = 0;
     // The localised header of a column (0: none).
     virtual QString HeaderText(int column) const = 0;
-    // The text of a record's cell (GUI thread).
+    // The text of a record's cell (GUI thread; the model asks it from Init on).
     virtual QString CellText(int record, int column) const = 0;
 
     // GUI thread: the row tick box of a record (the records sharing its tick key follow).
@@ -67,7 +67,7 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
     // GUI thread: the header's tick box was clicked.
     void HeaderClicked();
 
-    // For tests and the model.
+    // For tests.
     const ResultFrame& Frame() const { return frame_; }
     TableViewEvent* Table() const { return table_; }
     TableHeadrView* Header() const { return header_; }
@@ -124,6 +124,8 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
 
   private:
     void ShowState();
+    // The model's headers: none for the tick column, then HeaderText of each column.
+    QStringList Headers() const;
     // Every other column at its width, widened to its header's text; the stretch column
     // takes the rest.
     void FitColumns();
