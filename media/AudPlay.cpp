@@ -1,6 +1,6 @@
 #include "media/AudPlay.h"
 
-#include "media/MediaLog.h"
+#include "platform/ProcessLog.h"
 #include "media/MediaWorkFolder.h"
 #include "media/silk/SilkFileDecoder.h"
 
@@ -59,7 +59,7 @@ QString AudPlay::SILK_Decoder(const QString& voicePath) {
     }
     const QString pcm = MediaWorkFolder::UniquePath(QStringLiteral("voice-"), QStringLiteral(".pcm"));
     if (pcm.isEmpty()) {
-        mediaLog(QStringLiteral("AudPlay: no media work folder"));
+        ProcessLog::Write(QStringLiteral("AudPlay: no media work folder"));
         return pcm;
     }
     decodedPcm = pcm;
@@ -67,7 +67,7 @@ QString AudPlay::SILK_Decoder(const QString& voicePath) {
     if (silk::silkFileToPcm(FsPath(voicePath), FsPath(pcm), &duration) == 1)
         playAllLeng.store(duration);
     else
-        mediaLog(QStringLiteral("AudPlay: the voice file cannot be decoded: %1").arg(voicePath));
+        ProcessLog::Write(QStringLiteral("AudPlay: the voice file cannot be decoded: %1").arg(voicePath));
     return pcm;
 }
 
@@ -82,7 +82,7 @@ int AudPlay::APlay(const QString& pcmPath) {
     }
     pcmFile.setFileName(pcmPath);
     if (pcmPath.isEmpty() || !pcmFile.open(QIODevice::ReadOnly)) {
-        mediaLog(QStringLiteral("PlayerViewController PCM文件打开错误..."));
+        ProcessLog::Write(QStringLiteral("PlayerViewController PCM文件打开错误..."));
         return -1;
     }
     pcmDataBuffer.clear();
@@ -113,7 +113,7 @@ void AudPlay::readNextPCMData() {
     case PCMDataPlayer::Result::Busy: break;  // offered again next tick
     case PCMDataPlayer::Result::Failed:
     case PCMDataPlayer::Result::Refused:
-        mediaLog(QStringLiteral("AudPlay: playback of %1 ended, the audio output failed").arg(pcmFile.fileName()));
+        ProcessLog::Write(QStringLiteral("AudPlay: playback of %1 ended, the audio output failed").arg(pcmFile.fileName()));
         sendDataTimer.stop();
         player->stop();
         pcmFile.close();
@@ -142,7 +142,7 @@ void AudPlay::Stop() {
 bool AudPlay::SaveMP3(const QString& voicePath, const QString& mp3Path) {
     QString createdMp3;  // removed on failure; only what this call created
     auto fail = [&](const QString& why) {
-        mediaLog(QStringLiteral("SaveMP3:%1").arg(why));
+        ProcessLog::Write(QStringLiteral("SaveMP3:%1").arg(why));
         if (!createdMp3.isEmpty()) QFile::remove(createdMp3);
         return false;
     };

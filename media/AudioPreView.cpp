@@ -1,7 +1,7 @@
 #include "media/AudioPreView.h"
 
 #include "media/MediaImages.h"
-#include "media/MediaLog.h"
+#include "platform/ProcessLog.h"
 #include "media/MediaText.h"
 #include "media/PreviewWindow.h"
 #include "media/QtMediaPlayer.h"
@@ -128,7 +128,7 @@ void AudioPreView::SetOutputProbe(std::function<bool()> probe) { outputProbe() =
 bool AudioPreView::checkOutput() {
     const bool there = outputProbe() ? outputProbe()() : QtPcmSink::HasOutputDevice();
     if (there) return true;
-    mediaLog(QStringLiteral("AudioPreView: no sound output is available"));
+    ProcessLog::Write(QStringLiteral("AudioPreView: no sound output is available"));
     showLoading("AudioNoOutput", false);
     return false;
 }
@@ -195,7 +195,7 @@ void AudioPreView::ShowAudioPreview(const QString& path) {
     QByteArray bytes;
     bool ok = !path.isEmpty() && QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly);
     if (ok && file.size() > kMaxAudioBytes) {
-        mediaLog(QStringLiteral("AudioPreView: %1 is too large to preview").arg(path));
+        ProcessLog::Write(QStringLiteral("AudioPreView: %1 is too large to preview").arg(path));
         prepare();
         showLoading("NotResources", false);
         return;
@@ -205,7 +205,7 @@ void AudioPreView::ShowAudioPreview(const QString& path) {
         ok = file.error() == QFileDevice::NoError;
     }
     if (!ok) {
-        mediaLog(QStringLiteral("AudioPreView: %1 cannot be read").arg(path));
+        ProcessLog::Write(QStringLiteral("AudioPreView: %1 cannot be read").arg(path));
         // What played before stops with it: the text must not sit over a sound still playing.
         prepare();
         showLoading("FileIsNoExists", false);
@@ -226,7 +226,7 @@ void AudioPreView::ShowAudFilePreview(const QString& path) {
     duration = double(_AudPlay->getPlayAllLeng());
     currentTime = 0;
     if (duration <= 0 || !QFileInfo::exists(AudioFile)) {
-        mediaLog(QStringLiteral("AudioPreView: the voice file %1 cannot be decoded").arg(path));
+        ProcessLog::Write(QStringLiteral("AudioPreView: the voice file %1 cannot be decoded").arg(path));
         AudioFile.clear();
         duration = 0;
         showLoading("NotResources", false);
@@ -295,7 +295,7 @@ void AudioPreView::onPlayerStatus(IMediaPlayer::Status s) {
         setReady();
         break;
     case IMediaPlayer::Status::Failed: {
-        mediaLog(QStringLiteral("AudioPreView: the audio cannot be played: %1").arg(player->error()));
+        ProcessLog::Write(QStringLiteral("AudioPreView: the audio cannot be played: %1").arg(player->error()));
         // Release later: this runs inside the player's own notification.
         player->setStatusHandler({});
         retiredPlayer = std::move(player);

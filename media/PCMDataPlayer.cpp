@@ -1,6 +1,6 @@
 #include "media/PCMDataPlayer.h"
 
-#include "media/MediaLog.h"
+#include "platform/ProcessLog.h"
 #include "media/QtPcmSink.h"
 
 PCMDataPlayer::PCMDataPlayer(PcmSinkFactory f) : factory(f ? std::move(f) : QtPcmSink::Factory()) {
@@ -55,7 +55,7 @@ int PCMDataPlayer::outstanding() {
 
 PCMDataPlayer::Result PCMDataPlayer::play(const char* data, uint32_t length) {
     if (length > kMaxChunk) {
-        mediaLog(QStringLiteral("PCMDataPlayer: chunk of %1 bytes refused (at most %2)").arg(length).arg(kMaxChunk));
+        ProcessLog::Write(QStringLiteral("PCMDataPlayer: chunk of %1 bytes refused (at most %2)").arg(length).arg(kMaxChunk));
         return Result::Refused;
     }
     if (!data && length > 0) return Result::Refused;
@@ -65,7 +65,7 @@ PCMDataPlayer::Result PCMDataPlayer::play(const char* data, uint32_t length) {
         std::lock_guard<std::mutex> lock(sysnLock);
         sink = factory();
         if (!sink || !sink->start(IPcmSink::Format{}, kDeviceBuffer)) {
-            mediaLog(QStringLiteral("PCMDataPlayer: the audio output cannot start: %1")
+            ProcessLog::Write(QStringLiteral("PCMDataPlayer: the audio output cannot start: %1")
                          .arg(sink ? sink->error() : QStringLiteral("no output")));
             sink.reset();
             return Result::Failed;
@@ -73,7 +73,7 @@ PCMDataPlayer::Result PCMDataPlayer::play(const char* data, uint32_t length) {
     }
     std::lock_guard<std::mutex> lock(sysnLock);
     if (sink->failed()) {
-        mediaLog(QStringLiteral("PCMDataPlayer: audio output failed: %1").arg(sink->error()));
+        ProcessLog::Write(QStringLiteral("PCMDataPlayer: audio output failed: %1").arg(sink->error()));
         return Result::Failed;
     }
     const int slot = getNotUsedBuffer();
@@ -86,7 +86,7 @@ PCMDataPlayer::Result PCMDataPlayer::play(const char* data, uint32_t length) {
     if (took != int64_t(length)) {
         audioQueueUsed[slot].store(0);
         if (took <= 0 && !sink->failed()) return Result::Busy;
-        mediaLog(QStringLiteral("PCMDataPlayer: audio output took %1 of %2 bytes: %3")
+        ProcessLog::Write(QStringLiteral("PCMDataPlayer: audio output took %1 of %2 bytes: %3")
                      .arg(took)
                      .arg(length)
                      .arg(sink->error()));

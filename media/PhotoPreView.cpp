@@ -1,6 +1,6 @@
 #include "media/PhotoPreView.h"
 
-#include "media/MediaLog.h"
+#include "platform/ProcessLog.h"
 #include "media/MediaText.h"
 #include "media/PreviewWindow.h"
 #include "platform/ImageFileReader.h"
@@ -70,7 +70,7 @@ void PhotoPreView::ShowPhotoFilePreview(const QString& path) {
     else
         image = ImageFileReader::Read(path, box, &why);
     if (image.isNull()) {
-        mediaLog(QStringLiteral("PhotoPreView: %1 cannot be shown: %2").arg(path, why));
+        ProcessLog::Write(QStringLiteral("PhotoPreView: %1 cannot be shown: %2").arg(path, why));
         PhotoView->clear();
         Text->setText(MediaText("NotResources"));
         Text->show();

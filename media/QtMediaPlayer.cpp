@@ -1,6 +1,6 @@
 #include "media/QtMediaPlayer.h"
 
-#include "media/MediaLog.h"
+#include "platform/ProcessLog.h"
 #include "media/MediaWorkFolder.h"
 
 #include <QAudioOutput>

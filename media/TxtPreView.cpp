@@ -1,6 +1,6 @@
 #include "media/TxtPreView.h"
 
-#include "media/MediaLog.h"
+#include "platform/ProcessLog.h"
 #include "media/MediaText.h"
 #include "media/PreviewWindow.h"
 #include "platform/ImageFileReader.h"
@@ -66,14 +66,14 @@ QString TxtPreView::TextOf(const QByteArray& head, bool more) {
 void TxtPreView::ShowTxtPreview(const QString& path) {
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        mediaLog(QStringLiteral("TxtPreView: %1 cannot be read").arg(path));
+        ProcessLog::Write(QStringLiteral("TxtPreView: %1 cannot be read").arg(path));
         showText->setPlainText(MediaText("FileIsNoExists"));
         return;
     }
     const QByteArray head = file.read(kMaxBytes);
     const bool more = !file.read(1).isEmpty();
     if (file.error() != QFileDevice::NoError) {
-        mediaLog(QStringLiteral("TxtPreView: %1: %2").arg(path, file.errorString()));
+        ProcessLog::Write(QStringLiteral("TxtPreView: %1: %2").arg(path, file.errorString()));
         showText->setPlainText(MediaText("FileIsNoExists"));
         return;
     }

@@ -2,7 +2,7 @@
 
 #include "media/PreviewWindow.h"
 
-#include "media/MediaLog.h"
+#include "platform/ProcessLog.h"
 #include "media/MediaText.h"
 #include "media/MediaWorkFolder.h"
 #include "media/PreviewWindow.h"
@@ -118,7 +118,7 @@ QRect VideoPreView::WindowGeometry(const QSize& natural, const QRect& screenArea
 }
 
 void VideoPreView::fail(const QString& why) {
-    if (!why.isEmpty()) mediaLog(QStringLiteral("VideoPreView: %1").arg(why));
+    if (!why.isEmpty()) ProcessLog::Write(QStringLiteral("VideoPreView: %1").arg(why));
     LoadAnimation->hide();
     LoadingText->setText(MediaText("FileIsNoExists"));
     LoadingText->show();
@@ -147,7 +147,7 @@ void VideoPreView::ShowVideoFilePreView(const QString& path) {
         return;
     }
     // No link possible here: copy on a worker thread, the window stays responsive.
-    mediaLog(QStringLiteral("VideoPreView: no link for %1 (%2), copying").arg(path, QString::fromStdString(ec.message())));
+    ProcessLog::Write(QStringLiteral("VideoPreView: no link for %1 (%2), copying").arg(path, QString::fromStdString(ec.message())));
     deleteFilePath = link;
     auto copied = std::make_shared<bool>(false);
     const QString from = source.absoluteFilePath();
@@ -190,7 +190,7 @@ void VideoPreView::onLoaded() {
 void VideoPreView::PlayerStatusFailed() {
     if (playView_) {
         playView_->hide();
-        mediaLog(QStringLiteral("VideoPreView: the video cannot be played: %1")
+        ProcessLog::Write(QStringLiteral("VideoPreView: the video cannot be played: %1")
                      .arg(playView_->player() ? playView_->player()->error() : QString()));
         playView_->del();
     }

@@ -1,9 +1,9 @@
 #include "scan/DeviceInfo.h"
 
-#include "scan/ScanLog.h"
+#include "platform/ProcessLog.h"
 
 DeviceInfo::~DeviceInfo() {
-    scanLog(QStringLiteral(
+    ProcessLog::Write(QStringLiteral(
         "移除设备 ============================================================================="));
     LogValues();
 }
@@ -16,17 +16,17 @@ void DeviceInfo::SaveDeviceInfo(const QString& name, const QString& identify, co
     ProductType = product;
     SysVersion = version;
     SaveDeviceHandle(handle);
-    scanLog(QStringLiteral(
+    ProcessLog::Write(QStringLiteral(
         "添加设备 ============================================================================="));
     LogValues();
 }
 
 void DeviceInfo::LogValues() const {
-    scanLog(QStringLiteral("设备名称:%1").arg(DeviceName));
-    scanLog(QStringLiteral("设备id:%1").arg(IdentifyNumber));
-    scanLog(QStringLiteral("产品版本:%1").arg(SerialNumber));
-    scanLog(QStringLiteral("产品类型:%1").arg(ProductType));
-    scanLog(QStringLiteral("系统版本:%1").arg(SysVersion));
+    ProcessLog::Write(QStringLiteral("设备名称:%1").arg(DeviceName));
+    ProcessLog::Write(QStringLiteral("设备id:%1").arg(IdentifyNumber));
+    ProcessLog::Write(QStringLiteral("产品版本:%1").arg(SerialNumber));
+    ProcessLog::Write(QStringLiteral("产品类型:%1").arg(ProductType));
+    ProcessLog::Write(QStringLiteral("系统版本:%1").arg(SysVersion));
 }
 
 DeviceRef DeviceInfo::getDeviceHandle() const {

@@ -7,7 +7,7 @@
 #include "platform/Paths.h"
 #include "platform/PlistDocument.h"
 #include "scan/DeviceAuthorizationMessageWindow.h"
-#include "scan/ScanLog.h"
+#include "platform/ProcessLog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -102,7 +102,7 @@ int DeviceManage::CreateDeviceConnection() {
         PostToDeviceWorker([this, event] { HandleDeviceEvent(event); });
     });
     if (status != 0) {
-        scanLog(QStringLiteral("初始化MobileDvice库失败"));
+        ProcessLog::Write(QStringLiteral("初始化MobileDvice库失败"));
         return 5;
     }
     subscribed = true;
@@ -137,11 +137,11 @@ void DeviceManage::ProbeDevice(const DeviceRef& device, bool connect) {
     } release{lib, device};
 
     if (connect && lib.Connect(device) != 0) {
-        scanLog(QStringLiteral("AMDeviceConnect创建失败！"));
+        ProcessLog::Write(QStringLiteral("AMDeviceConnect创建失败！"));
         return;
     }
     if (!lib.IsPaired(device)) {
-        scanLog(QStringLiteral("AMDeviceIsPaired创建失败！"));
+        ProcessLog::Write(QStringLiteral("AMDeviceIsPaired创建失败！"));
         if (connect) {
             PostToGui([this, device] {
                 waitingForTrust.insert({device.udid, device.connection});
@@ -152,11 +152,11 @@ void DeviceManage::ProbeDevice(const DeviceRef& device, bool connect) {
         return;
     }
     if (lib.ValidatePairing(device) != 0) {
-        scanLog(QStringLiteral("AMDeviceValidatePairing创建失败！"));
+        ProcessLog::Write(QStringLiteral("AMDeviceValidatePairing创建失败！"));
         return;
     }
     if (lib.StartSession(device) != 0) {
-        scanLog(QStringLiteral("AMDeviceStartSession创建失败！"));
+        ProcessLog::Write(QStringLiteral("AMDeviceStartSession创建失败！"));
         return;
     }
     DeviceValues values;
@@ -253,43 +253,43 @@ void DeviceManage::StartBackUp(const std::shared_ptr<DeviceInfo>& device) {
     const bool refused = isScanThread.load();
     tasks.start([this, udid, root, refused] {
         if (refused) {
-            scanLog(QStringLiteral("扫描中..."));
+            ProcessLog::Write(QStringLiteral("扫描中..."));
             SendBackUpLoser();
             return;
         }
         if (!isValidUdid(udid)) {
-            scanLog(QStringLiteral("设备标识无效:%1").arg(udid));
+            ProcessLog::Write(QStringLiteral("设备标识无效:%1").arg(udid));
             SendBackUpLoser();
             return;
         }
         if (root.isEmpty() || !QDir().mkpath(root)) {
-            scanLog(QStringLiteral("备份路径无法创建:%1").arg(root));
+            ProcessLog::Write(QStringLiteral("备份路径无法创建:%1").arg(root));
             SendBackUpLoser();
             return;
         }
-        scanLog(QStringLiteral("保存备份路径:%1").arg(root));
+        ProcessLog::Write(QStringLiteral("保存备份路径:%1").arg(root));
         const BackupToolRunner::Result result = BackupToolRunner::Run(
             services.backupTool, udid, root,
-            [](const QString& line) { scanLog(QStringLiteral("备份:") + line); }, &shuttingDown);
+            [](const QString& line) { ProcessLog::Write(QStringLiteral("备份:") + line); }, &shuttingDown);
         switch (result.status) {
         case BackupToolRunner::Status::Finished:
-            scanLog(QStringLiteral("备份完成"));
+            ProcessLog::Write(QStringLiteral("备份完成"));
             if (BackUpDelegate* receiver = backUpdelegate_.load()) receiver->BackUpFinish(root);
             return;
         case BackupToolRunner::Status::NotFound:
-            scanLog(QStringLiteral("备份工具未找到:%1").arg(services.backupTool));
+            ProcessLog::Write(QStringLiteral("备份工具未找到:%1").arg(services.backupTool));
             break;
         case BackupToolRunner::Status::FailedToStart:
-            scanLog(QStringLiteral("备份工具无法启动"));
+            ProcessLog::Write(QStringLiteral("备份工具无法启动"));
             break;
         case BackupToolRunner::Status::Crashed:
-            scanLog(QStringLiteral("备份工具异常退出"));
+            ProcessLog::Write(QStringLiteral("备份工具异常退出"));
             break;
         case BackupToolRunner::Status::ExitedWithError:
-            scanLog(QStringLiteral("备份失败,退出码:%1").arg(result.exitCode));
+            ProcessLog::Write(QStringLiteral("备份失败,退出码:%1").arg(result.exitCode));
             break;
         case BackupToolRunner::Status::Cancelled:
-            scanLog(QStringLiteral("备份已取消"));
+            ProcessLog::Write(QStringLiteral("备份已取消"));
             break;
         }
         SendBackUpLoser();
@@ -382,13 +382,13 @@ void DeviceManage::StartAnalyze(const std::shared_ptr<DeviceInfo>& device) {
     // The manifest reader is shared with the scan: no analysis while a scan runs, and
     // one analysis at a time.
     if (analysisRunning.exchange(true)) {
-        scanLog(QStringLiteral("分析中..."));
+        ProcessLog::Write(QStringLiteral("分析中..."));
         tasks.start([this] { SendBackUpLoser(); });
         return;
     }
     if (isScanThread.load()) {
         analysisRunning = false;
-        scanLog(QStringLiteral("扫描中..."));
+        ProcessLog::Write(QStringLiteral("扫描中..."));
         tasks.start([this] { SendBackUpLoser(); });
         return;
     }
@@ -407,7 +407,7 @@ void DeviceManage::RunAnalysis(const QString& root) {
         backUpOpened = false;
         analysisRunning = false;
         SendBackUpLoser();
-        scanLog(QStringLiteral("备份文件已加密"));
+        ProcessLog::Write(QStringLiteral("备份文件已加密"));
         return;
     }
     const QString manifest = ManifestFileOf(root);
@@ -431,14 +431,14 @@ void DeviceManage::RunAnalysis(const QString& root) {
     backUpOpened = opened;
     analysisRunning = false;
     if (const int skipped = parser.SkippedFileRows(); skipped > 0)
-        scanLog(QStringLiteral("Manifest rows that could not be read, skipped: %1").arg(skipped));
+        ProcessLog::Write(QStringLiteral("Manifest rows that could not be read, skipped: %1").arg(skipped));
     if (const int undecoded = parser.UndecodedFileRows(); undecoded > 0)
-        scanLog(QStringLiteral("清单文件属性无法解码:%1行(按flags列取舍)").arg(undecoded));
+        ProcessLog::Write(QStringLiteral("清单文件属性无法解码:%1行(按flags列取舍)").arg(undecoded));
     if (opened) {
-        scanLog(QStringLiteral("分析文件打开成功"));
+        ProcessLog::Write(QStringLiteral("分析文件打开成功"));
         if (BackUpDelegate* receiver = backUpdelegate_.load()) receiver->AnalyzeFinish();
     } else {
-        scanLog(QStringLiteral("分析文件打开失败"));
+        ProcessLog::Write(QStringLiteral("分析文件打开失败"));
         SendBackUpLoser();
     }
 }
@@ -481,15 +481,15 @@ void DeviceManage::StartScan(const std::shared_ptr<DeviceInfo>& device, const QS
 void DeviceManage::StartScanMask(const std::shared_ptr<DeviceInfo>& device, uint32_t mask) {
     (void)device; // the backup in use is scanned
     if (isScanThread.exchange(true)) {
-        scanLog(QStringLiteral("扫描中..."));
+        ProcessLog::Write(QStringLiteral("扫描中..."));
         return;
     }
     if (analysisRunning.load()) {
         isScanThread = false;
-        scanLog(QStringLiteral("分析中..."));
+        ProcessLog::Write(QStringLiteral("分析中..."));
         return;
     }
-    scanLog(QStringLiteral("开始扫描..."));
+    ProcessLog::Write(QStringLiteral("开始扫描..."));
     // Active before the task starts, so a stop from now on ends this scan.
     bridge->SetScanState(true);
     const auto [root, analysedMajor] = BackupInUse();
@@ -516,13 +516,13 @@ void DeviceManage::RunScan(uint32_t mask, const QString& root, int iosVersion, c
         if (!stores || stores->empty()) parser.ScanWhatsApp();
     }
     if (bridge->IsScanning()) {
-        scanLog(QStringLiteral("cDeviceScanManager.StartScan strat..."));
+        ProcessLog::Write(QStringLiteral("cDeviceScanManager.StartScan strat..."));
         bridge->StartScan(&parser, int(mask), root + QStringLiteral("/"), iosVersion, suffixes, outputDir);
-        scanLog(QStringLiteral("cDeviceScanManager.StartScan end..."));
+        ProcessLog::Write(QStringLiteral("cDeviceScanManager.StartScan end..."));
     }
     bridge->ScanComplete();
     isScanThread = false;
-    scanLog(QStringLiteral("扫描结束..."));
+    ProcessLog::Write(QStringLiteral("扫描结束..."));
     if (ScanFileDelegate* receiver = scanFileDelegate_.load()) receiver->ScanEnd();
 }
 
@@ -550,7 +550,7 @@ void DeviceManage::InitScanFileSuffix() {
 
     QFile conf(services.suffixResource);
     if (!conf.open(QIODevice::ReadOnly) || conf.size() > 16 * 1024 * 1024) {
-        scanLog(QStringLiteral("conf.xml文件解析失败"));
+        ProcessLog::Write(QStringLiteral("conf.xml文件解析失败"));
         return;
     }
     QXmlStreamReader xml(&conf);
@@ -571,9 +571,9 @@ void DeviceManage::InitScanFileSuffix() {
         }
     }
     if (xml.hasError())
-        scanLog(QStringLiteral("conf.xml文件解析失败"));
+        ProcessLog::Write(QStringLiteral("conf.xml文件解析失败"));
     else
-        scanLog(QStringLiteral("conf.xml文件解析成功"));
+        ProcessLog::Write(QStringLiteral("conf.xml文件解析成功"));
 }
 
 bool DeviceManage::isWXChar(const QString& key, const QString& name) const {

@@ -15,7 +15,7 @@
 #include "scan/engine/CScanManager.h"
 #include "scan/LanguageTable.h"
 #include "scan/ScanFileDelegate.h"
-#include "scan/ScanLog.h"
+#include "platform/ProcessLog.h"
 #include "scan/ScanRecordConverter.h"
 #include "scan/engine/CScanManager.h"
 
@@ -310,12 +310,12 @@ void DeviceScanManager::StartScan(IFileParser* fileParser, int typeMask, const Q
     scan->Scan();
     runningScan = nullptr;
     if (scan->missingMediaFiles > 0)
-        scanLog(QStringLiteral("清单列出但备份中没有的媒体文件:%1个,未列出").arg(scan->missingMediaFiles));
+        ProcessLog::Write(QStringLiteral("清单列出但备份中没有的媒体文件:%1个,未列出").arg(scan->missingMediaFiles));
     if (scan->linkedMediaFiles > 0)
-        scanLog(QStringLiteral("Damaged media entries (stored file is a symbolic link): %1, not listed")
+        ProcessLog::Write(QStringLiteral("Damaged media entries (stored file is a symbolic link): %1, not listed")
                     .arg(scan->linkedMediaFiles));
     for (const auto& [what, leftOut] : scan->limitNotes)
-        scanLog(QStringLiteral("%1 reached its record limit: %2 records left out")
+        ProcessLog::Write(QStringLiteral("%1 reached its record limit: %2 records left out")
                     .arg(QString::fromStdString(what))
                     .arg(leftOut));
     // Every list has been converted during the scan: its records are no longer needed.
@@ -429,9 +429,9 @@ void DeviceScanManager::OnScanData(int dataType, void* records) {
     }
     const LogLines lines = logLines(dataType);
     if (!lines.start) return; // WhatsApp and unknown types are not shown
-    scanLog(QString::fromUtf8(lines.start));
+    ProcessLog::Write(QString::fromUtf8(lines.start));
     ConvertAndDeliver(dataType, records);
-    scanLog(QString::fromUtf8(lines.end));
+    ProcessLog::Write(QString::fromUtf8(lines.end));
 }
 
 void DeviceScanManager::ConvertAndDeliver(int dataType, void* records) {

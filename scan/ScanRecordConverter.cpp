@@ -11,7 +11,7 @@
 #include "core/records/WxContactRecord.h"
 #include "core/records/WxMessageRecord.h"
 #include "core/records/WxSessionRecord.h"
-#include "scan/ScanLog.h"
+#include "platform/ProcessLog.h"
 
 #include <QDate>
 #include <QImageReader>
@@ -422,7 +422,7 @@ void ScanRecordConverter::ConvertWxChats(const WxSessionRecord* first, QMap<QStr
             const auto accountIt =
                 keyIt == keyByIndex.constEnd() ? accounts.end() : accounts.find(keyIt.value());
             if (accountIt == accounts.end()) {
-                scanLog(QString::fromUtf8(
+                ProcessLog::Write(QString::fromUtf8(
                     "\xe6\x89\xbe\xe4\xb8\x8d\xe5\x88\xb0\xe5\xbe\xae\xe4\xbf\xa1\xe7\x94\xa8"
                     "\xe6\x88\xb7\xe4\xbf\xa1\xe6\x81\xaf!!!"));
                 continue;

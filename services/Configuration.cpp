@@ -3,7 +3,7 @@
 #include "core/backup/PlistGuard.h"
 #include "platform/Paths.h"
 #include "platform/PlistDocument.h"
-#include "scan/ScanLog.h"
+#include "platform/ProcessLog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -112,14 +112,14 @@ void Configuration::LoadOrCreate() {
         // Keep what was there: an unreadable file is moved aside, never overwritten.
         const QString bad = BadCopyName(saveFileDataPath);
         if (QFile::rename(saveFileDataPath, bad)) {
-            scanLog(QStringLiteral("[配置文件] 无法读取的配置文件已移到 %1").arg(bad));
+            ProcessLog::Write(QStringLiteral("[配置文件] 无法读取的配置文件已移到 %1").arg(bad));
         } else {
-            scanLog(QStringLiteral("[配置文件] 无法移走无法读取的配置文件(%1)").arg(saveFileDataPath));
+            ProcessLog::Write(QStringLiteral("[配置文件] 无法移走无法读取的配置文件(%1)").arg(saveFileDataPath));
         }
     }
     dicSaveData = Own(plist_new_dict());
     if (!QFileInfo::exists(saveFileDataPath) && !WriteFile()) {
-        scanLog(QStringLiteral("[配置文件] 创建文件失败(%1)").arg(saveFileDataPath));
+        ProcessLog::Write(QStringLiteral("[配置文件] 创建文件失败(%1)").arg(saveFileDataPath));
     }
 }
 
@@ -135,7 +135,7 @@ bool Configuration::WriteData(const QString& value, const QString& key) {
     const QByteArray v = value.toUtf8();
     plist_dict_set_item(Dict(dicSaveData), key.toUtf8().constData(), plist_new_string(v.constData()));
     if (WriteFile()) return true;
-    scanLog(QStringLiteral("[配置文件] 写入失败(%1)").arg(saveFileDataPath));
+    ProcessLog::Write(QStringLiteral("[配置文件] 写入失败(%1)").arg(saveFileDataPath));
     return false;
 }
 

@@ -2,7 +2,7 @@
 
 #include "platform/Paths.h"
 #include "platform/PlistDocument.h"
-#include "scan/ScanLog.h"
+#include "platform/ProcessLog.h"
 #include "services/Base64.h"
 #include "services/BufferCipher.h"
 #include "services/ServiceNetwork.h"
@@ -152,13 +152,13 @@ bool UserActionAnalysis::Post(const std::string& json, const QString& endpoint, 
     const LogNames names = Names(logName, logName == QLatin1String("ProductAction"));
     const std::string bodyText = EncryEncode(json);
     if (bodyText.empty()) {
-        scanLog(QStringLiteral("[") + logName + QStringLiteral("]ProductAction - encryptError"));
+        ProcessLog::Write(QStringLiteral("[") + logName + QStringLiteral("]ProductAction - encryptError"));
         return false;
     }
     const QUrl url = ServiceNetwork::ServiceUrl(m_strDomainName, endpoint);
     if (!url.isValid()) {
         // No service address: nothing is sent.
-        scanLog(names.unknown);
+        ProcessLog::Write(names.unknown);
         return !synchronous;
     }
     const QByteArray body = QByteArray::fromStdString(bodyText);
@@ -172,12 +172,12 @@ bool UserActionAnalysis::Post(const std::string& json, const QString& endpoint, 
     auto verdict = [names, synchronous](QNetworkReply* r) {
         const ServiceNetwork::Answer answer = ServiceNetwork::Collect(r, kMaxReplyBytes);
         if (!answer.answered || answer.tooLarge) {
-            scanLog(names.unknown);
+            ProcessLog::Write(names.unknown);
             return false;
         }
         const QString text = QString::fromUtf8(answer.body);
         if (ServiceNetwork::IntegerValue(text) < 1) {
-            scanLog((synchronous ? names.refused : names.refusedAsync) + text);
+            ProcessLog::Write((synchronous ? names.refused : names.refusedAsync) + text);
             return false;
         }
         return true;
@@ -246,7 +246,7 @@ bool UserActionAnalysis::DumpFileAction(const QString& localPath) {
     if (!probe.open(QIODevice::ReadOnly)) return false;
     probe.close();
     if (!url.isValid()) {
-        scanLog(QStringLiteral("[DumpFileAction]ProductAction - unknownError"));
+        ProcessLog::Write(QStringLiteral("[DumpFileAction]ProductAction - unknownError"));
         return true;
     }
     QUrlQuery query;

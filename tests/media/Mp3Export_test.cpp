@@ -1,7 +1,7 @@
 // MP3 export of voice files, checked by decoding the result with libmpg123 (an oracle in the
 // tests only).
 #include "media/AudPlay.h"
-#include "media/MediaLog.h"
+#include "platform/ProcessLog.h"
 #include "media/MediaWorkFolder.h"
 #include "media/silk/SilkFileDecoder.h"
 #include "tests/kit/FakePcmSink.h"
@@ -91,10 +91,10 @@ class Mp3Export : public ::testing::Test {
         backup = out.path() / "backup";
         fs::create_directories(backup);
         fs::copy_file(fs::path(TEST_DATA_DIR) / "media/silk/fixtures/speech_24000.silk", backup / "voice");
-        setMediaLogSink([this](const QString& l) { log << l; });
+        ProcessLog::SetSink([this](const QString& l) { log << l; });
     }
     void TearDown() override {
-        setMediaLogSink({});
+        ProcessLog::SetSink({});
         MediaWorkFolder::SetProvider({});
     }
     QString Q(const fs::path& p) const { return QString::fromStdString(p.string()); }

@@ -1,6 +1,6 @@
 // The chunk player and the voice feed, against a scripted sound output.
 #include "media/AudPlay.h"
-#include "media/MediaLog.h"
+#include "platform/ProcessLog.h"
 #include "media/MediaWorkFolder.h"
 #include "media/PCMDataPlayer.h"
 #include "media/QtPcmSink.h"
@@ -24,9 +24,9 @@ QByteArray Pattern(int n, int seed) {
 struct LogCapture {
     QStringList lines;
     LogCapture() {
-        setMediaLogSink([this](const QString& l) { lines << l; });
+        ProcessLog::SetSink([this](const QString& l) { lines << l; });
     }
-    ~LogCapture() { setMediaLogSink({}); }
+    ~LogCapture() { ProcessLog::SetSink({}); }
 };
 
 } // namespace

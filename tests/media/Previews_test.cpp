@@ -1,7 +1,7 @@
 // The photo, text, audio and video preview windows, offscreen, with scripted players.
 #include "media/AudioPreView.h"
 #include "gui/NSLanguageText.h"
-#include "media/MediaLog.h"
+#include "platform/ProcessLog.h"
 #include "media/MediaWorkFolder.h"
 #include "media/PhotoPreView.h"
 #include "media/PreviewWindow.h"
@@ -95,10 +95,10 @@ class Previews : public ::testing::Test {
         MediaWorkFolder::SetProvider([this] { return Q(work.path()); });
         backup = root.path() / "backup";
         fs::create_directories(backup);
-        setMediaLogSink([this](const QString& l) { log << l; });
+        ProcessLog::SetSink([this](const QString& l) { log << l; });
     }
     void TearDown() override {
-        setMediaLogSink({});
+        ProcessLog::SetSink({});
         MediaWorkFolder::SetProvider({});
     }
     size_t LinksInWork() const {

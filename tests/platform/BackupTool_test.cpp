@@ -3,7 +3,7 @@
 // device road: backup, analysis of the fresh backup and a scan.
 #include "platform/BackupToolRunner.h"
 #include "scan/DeviceManage.h"
-#include "scan/ScanLog.h"
+#include "platform/ProcessLog.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/SampleBackup.h"
 #include "tests/scan/QtGtestMain.h"
@@ -182,10 +182,10 @@ TEST(DeviceRoad, BackupAnalysisAndScanOfAFreshBackup) {
 
     DeviceRoad road;
     QStringList log;
-    ScanLogSink previous = setScanLogSink([&](const QString& l) { log << l; });
+    ProcessLog::Sink previous = ProcessLog::SetSink([&](const QString& l) { log << l; });
     const QString root = road.hub->getSaveBackUpPath();
     EXPECT_EQ(road.BackUp(), QStringList{"BackUpFinish:" + root});
-    setScanLogSink(previous);
+    ProcessLog::SetSink(previous);
     EXPECT_EQ(tool.Args(), (QStringList{"-u", road.device->getIdentifyNumber(), "backup", root}));
     // The tool's output went to the log, line by line.
     EXPECT_TRUE(log.contains(QString::fromUtf8("【日志】备份:Backup Successful.")));

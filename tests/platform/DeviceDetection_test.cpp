@@ -3,7 +3,7 @@
 // trust prompt and shutdown.
 #include "scan/DeviceManage.h"
 
-#include "scan/ScanLog.h"
+#include "platform/ProcessLog.h"
 #include "tests/platform/FakeDeviceService.h"
 #include "tests/scan/QtGtestMain.h"
 
@@ -115,9 +115,9 @@ TEST(DeviceDetection, ATrustedDeviceIsProbedAndReported) {
     Detection t;
     t.Phone("UDID-A");
     QStringList log;
-    ScanLogSink previous = setScanLogSink([&](const QString& l) { log << l; });
+    ProcessLog::Sink previous = ProcessLog::SetSink([&](const QString& l) { log << l; });
     t.EmitAndWait(DeviceEvent::Connected, "UDID-A", 1, 1);
-    setScanLogSink(previous);
+    ProcessLog::SetSink(previous);
 
     ASSERT_EQ(t.devices.events.size(), 1);
     EXPECT_FALSE(t.devices.offGuiThread);
@@ -206,7 +206,7 @@ TEST(DeviceDetection, FailingStepsAreLoggedAndReportNothing) {
         if (step == 2) d.sessionResult = 7;
         QStringList log;
         std::mutex logMutex; // the probe logs on the device worker
-        ScanLogSink previous = setScanLogSink([&](const QString& l) {
+        ProcessLog::Sink previous = ProcessLog::SetSink([&](const QString& l) {
             std::lock_guard<std::mutex> lock(logMutex);
             log << l;
         });
@@ -221,7 +221,7 @@ TEST(DeviceDetection, FailingStepsAreLoggedAndReportNothing) {
             10000);
         EXPECT_TRUE(QTest::qWaitFor([&] { return t.lib->Calls().contains("Disconnect UDID-A"); }, 10000)) << step;
         t.Settle();
-        setScanLogSink(previous);
+        ProcessLog::SetSink(previous);
         EXPECT_TRUE(logged) << step;
         EXPECT_TRUE(t.devices.events.isEmpty()) << step;
         EXPECT_TRUE(log.contains(QString::fromUtf8(lines[step]))) << step;
@@ -272,10 +272,10 @@ TEST(DeviceDetection, TrustPromptAndConfirmation) {
     t.Phone("UDID-A");
     t.lib->Device("UDID-A").paired = false;
     QStringList log;
-    ScanLogSink previous = setScanLogSink([&](const QString& l) { log << l; });
+    ProcessLog::Sink previous = ProcessLog::SetSink([&](const QString& l) { log << l; });
     ASSERT_TRUE(t.lib->Emit(DeviceEvent::Connected, "UDID-A"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return t.prompt.shown; }, 10000));
-    setScanLogSink(previous);
+    ProcessLog::SetSink(previous);
     EXPECT_TRUE(log.contains(QString::fromUtf8("【日志】AMDeviceIsPaired创建失败！")));
     EXPECT_TRUE(t.devices.events.isEmpty());
 
@@ -344,10 +344,10 @@ TEST(DeviceDetection, SubscriptionFailureAndShutdown) {
         s.scanBridge = &bridge;
         s.cacheFolder = cache.path();
         QStringList log;
-        ScanLogSink previous = setScanLogSink([&](const QString& l) { log << l; });
+        ProcessLog::Sink previous = ProcessLog::SetSink([&](const QString& l) { log << l; });
         DeviceManage hub(s);
         EXPECT_EQ(hub.CreateDeviceConnection(), 5);
-        setScanLogSink(previous);
+        ProcessLog::SetSink(previous);
         EXPECT_TRUE(log.contains(QString::fromUtf8("【日志】初始化MobileDvice库失败")));
         EXPECT_FALSE(lib->Emit(DeviceEvent::Connected, "UDID-A"));
     }

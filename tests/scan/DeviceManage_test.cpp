@@ -8,7 +8,7 @@
 #include "core/records/WxContactRecord.h"
 #include "core/records/WxSessionRecord.h"
 #include "platform/Paths.h"
-#include "scan/ScanLog.h"
+#include "platform/ProcessLog.h"
 #include "scan/engine/CScanManager.h"
 #include "tests/scan/engine/ScanFakes.h"
 #include "tests/kit/BackupBuilder.h"
@@ -250,7 +250,7 @@ TEST(DeviceManageSuffixes, SuffixFileSectionsAndDamage) {
         return dir.filePath(name);
     };
     QStringList log;
-    ScanLogSink previous = setScanLogSink([&](const QString& line) { log << line; });
+    ProcessLog::Sink previous = ProcessLog::SetSink([&](const QString& line) { log << line; });
 
     DeviceManage::Services s;
     s.suffixResource =
@@ -282,7 +282,7 @@ TEST(DeviceManageSuffixes, SuffixFileSectionsAndDamage) {
         Hub h(s);
         EXPECT_TRUE(h.hub->csPhotoSuffix().isEmpty());
     }
-    setScanLogSink(previous);
+    ProcessLog::SetSink(previous);
 }
 
 TEST(DeviceManageAnalysis, BackupsOfBothGenerationsOpen) {
@@ -330,10 +330,10 @@ TEST(DeviceManageAnalysis, BadBackupFoldersFail) {
             }
         }
         QStringList log;
-        ScanLogSink previous = setScanLogSink([&](const QString& line) { log << line; });
+        ProcessLog::Sink previous = ProcessLog::SetSink([&](const QString& line) { log << line; });
         const auto before = kit::FolderSnapshot::Take(dir.path().toStdString());
         EXPECT_EQ(h.Analyse(folder), QStringList{"BackUpLoser"}) << d;
-        setScanLogSink(previous);
+        ProcessLog::SetSink(previous);
         EXPECT_FALSE(h.hub->isBackUpLoser()) << d;
         EXPECT_TRUE(log.contains(
             QString::fromUtf8(d == Encrypted ? "【日志】备份文件已加密" : "【日志】分析文件打开失败")))

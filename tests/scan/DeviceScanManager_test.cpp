@@ -12,7 +12,7 @@
 #include "core/records/ScanDataType.h"
 #include "core/records/SmsConversationRecord.h"
 #include "scan/NSFileData.h"
-#include "scan/ScanLog.h"
+#include "platform/ProcessLog.h"
 #include "scan/engine/CScanManager.h"
 #include "tests/scan/QtGtestMain.h"
 #include "tests/scan/RecordingScanReceiver.h"
@@ -522,12 +522,12 @@ TEST(DeviceScanManagerScan, AStopDuringAParserReportsTheRemainingTypesEmpty) {
 
 TEST(DeviceScanManagerLog, StartAndEndLinesPerType) {
     QStringList lines;
-    ScanLogSink previous = setScanLogSink([&](const QString& line) { lines << line; });
+    ProcessLog::Sink previous = ProcessLog::SetSink([&](const QString& line) { lines << line; });
     Bridge b;
     b.bridge.OnScanData(ScanVideos, nullptr);
     b.bridge.OnScanData(ScanSms, nullptr);
     b.bridge.OnScanData(ScanWaChats, nullptr);
-    setScanLogSink(previous);
+    ProcessLog::SetSink(previous);
     EXPECT_EQ(lines, (QStringList{QString::fromUtf8("【日志】<视频>数据开始分析........."),
                                   QString::fromUtf8("【日志】<视频>数据完成分析........."),
                                   QString::fromUtf8("【日志】<短信>数据开始分析........."),

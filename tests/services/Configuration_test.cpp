@@ -1,7 +1,7 @@
 // The settings store in a scratch cache folder with an injected clock.
 #include "services/Configuration.h"
 
-#include "scan/ScanLog.h"
+#include "platform/ProcessLog.h"
 #include "tests/kit/ScratchFolder.h"
 
 #include "platform/PlistDocument.h"
@@ -190,13 +190,13 @@ TEST(Configuration, FailedWriteIsReportedAndLogged) {
     // A plain file where the settings folder belongs: nothing can be written (also as root).
     WriteFile(f.cache() + "/MorvantiIOS", "in the way");
     QStringList lines;
-    auto previous = setScanLogSink([&](const QString& line) { lines << line; });
+    auto previous = ProcessLog::SetSink([&](const QString& line) { lines << line; });
     {
         Configuration c(f.Env());
         EXPECT_FALSE(c.WriteData("v", "k"));
         EXPECT_EQ(c.ReadData("k"), "v"); // kept in memory
     }
-    setScanLogSink(previous);
+    ProcessLog::SetSink(previous);
     EXPECT_TRUE(lines.filter("创建文件失败").size() == 1) << lines.join("\n").toStdString();
     EXPECT_TRUE(lines.filter("写入失败").size() == 1) << lines.join("\n").toStdString();
 }

@@ -3,7 +3,7 @@
 #include "services/UserActionAnalysis.h"
 
 #include "platform/Paths.h"
-#include "scan/ScanLog.h"
+#include "platform/ProcessLog.h"
 #include "tests/kit/LoopbackHttpServer.h"
 #include "tests/kit/ScratchFolder.h"
 #include "tests/scan/QtGtestMain.h"
@@ -64,14 +64,14 @@ struct Reporter {
     UserActionAnalysis reporter{&nam};
     kit::LoopbackHttpServer server;
     QStringList logLines;
-    ScanLogSink previous;
+    ProcessLog::Sink previous;
 
     Reporter() {
         reporter.SetDomainName(server.hostAndPort());
         reporter.SetTransferTimeout(2000);
-        previous = setScanLogSink([this](const QString& line) { logLines << line; });
+        previous = ProcessLog::SetSink([this](const QString& line) { logLines << line; });
     }
-    ~Reporter() { setScanLogSink(previous); }
+    ~Reporter() { ProcessLog::SetSink(previous); }
 
     QJsonObject LastJson() const {
         return QJsonDocument::fromJson(DecryptBody(server.requests().last().body)).object();

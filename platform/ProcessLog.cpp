@@ -1,4 +1,4 @@
-#include "scan/ScanLog.h"
+#include "platform/ProcessLog.h"
 
 #include <QDebug>
 
@@ -9,13 +9,13 @@ std::mutex& sinkMutex() {
     static std::mutex m;
     return m;
 }
-ScanLogSink& sinkSlot() {
-    static ScanLogSink sink;
+ProcessLog::Sink& sinkSlot() {
+    static ProcessLog::Sink sink;
     return sink;
 }
 } // namespace
 
-void scanLog(const QString& text) {
+void ProcessLog::Write(const QString& text) {
     const QString line = QStringLiteral("【日志】") + text;
     {
         std::lock_guard<std::mutex> lock(sinkMutex());
@@ -27,9 +27,9 @@ void scanLog(const QString& text) {
     qInfo().noquote() << line;
 }
 
-ScanLogSink setScanLogSink(ScanLogSink sink) {
+ProcessLog::Sink ProcessLog::SetSink(Sink sink) {
     std::lock_guard<std::mutex> lock(sinkMutex());
-    ScanLogSink previous = std::move(sinkSlot());
+    Sink previous = std::move(sinkSlot());
     sinkSlot() = std::move(sink);
     return previous;
 }
