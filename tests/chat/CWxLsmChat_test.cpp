@@ -147,6 +147,44 @@ TEST(CWxLsmChat, ManyRecordsOfOnePeerKeepTimeOrderAndDropCopies) {
     EXPECT_EQ("alice live", same[0].message->next->text);
 }
 
+// A peer with two sessions (the chat tables' and a recovered one after it): a record
+// either session holds already is dropped, whichever it is in; a new one goes into the
+// last of them in list order, in time order there; no third session is opened.
+TEST(CWxLsmChat, APeerWithTwoSessionsGetsNoCopyAndNoThirdSession) {
+    LsmFixture f;
+    const auto live = wxtest::find(*f.m, 0, "alice live");
+    ASSERT_EQ(1u, live.size());
+    WxContactRecord* alice = live[0].session->peer;
+    WxSessionRecord* second = f.m->AddWxSession(0, alice, true, false);
+    ASSERT_NE(nullptr, second);
+    auto held = std::make_unique<WxMessageRecord>();
+    held->deleted = true;
+    held->type = 1;
+    held->time = 1600000700;
+    held->text = "held by the second session";
+    second->messages.append(std::move(held));
+
+    std::string bytes(16, '\0');
+    bytes += record(1600000100, 5, "alice live", 1, "wxid_alice01", "wxid_owner01");
+    bytes += record(1600000700, 5, "held by the second session", 1, "wxid_alice01", "wxid_owner01");
+    bytes += record(1600000900, 5, "new to both", 1, "wxid_alice01", "wxid_owner01");
+    bytes += record(1600000050, 5, "earlier than both", 1, "wxid_alice01", "wxid_owner01");
+    f.Scan(bytes);
+
+    EXPECT_EQ(1u, wxtest::find(*f.m, 0, "alice live").size());
+    EXPECT_EQ(1u, wxtest::find(*f.m, 0, "held by the second session").size());
+    const auto added = wxtest::find(*f.m, 0, "new to both");
+    ASSERT_EQ(1u, added.size());
+    EXPECT_EQ(second, added[0].session);
+    ASSERT_NE(nullptr, added[0].message->prev);
+    EXPECT_EQ("held by the second session", added[0].message->prev->text);
+    const auto earlier = wxtest::find(*f.m, 0, "earlier than both");
+    ASSERT_EQ(1u, earlier.size());
+    EXPECT_EQ(second, earlier[0].session);
+    EXPECT_EQ(nullptr, earlier[0].message->prev);
+    EXPECT_EQ(2u, f.m->WxSessionsOfPeer(0, alice).size());
+}
+
 // One store adds at most so many records, new peers and sessions; what is left out is
 // noted for the log and the rest of the file is still read for the records it may add.
 TEST(CWxLsmChat, OneStoreIsBoundedByItsLimits) {
