@@ -107,6 +107,24 @@ inline void setLow32(CarvedValue& v, int32_t x) {
     v.i64 = int64_t(uint64_t(uint32_t(x)));
 }
 
+// One serial type at `pos`, its varint ending before `limit`: its kind and content size,
+// with `pos` moved past it. False for a type no record holds (reserved 10 and 11, in any
+// form) or a varint cut at the limit.
+inline bool readSerialType(const uint8_t* data, uint64_t& pos, uint64_t limit, uint32_t& kind, uint64_t& size) {
+    uint64_t type = data[pos];
+    if (type < 0x80) {
+        ++pos;
+        kind = kSmall.kind[type];
+        size = kSmall.size[type];
+        return kind != kReservedKind;
+    }
+    const int len = CCommonInterFace::ParseVarint(data + pos, int32_t(limit - pos), &type);
+    if (len < 0 || type == 10 || type == 11) return false;
+    pos += uint64_t(len);
+    size = CCommonInterFace::SerialTypeSize(type, &kind);
+    return true;
+}
+
 } // namespace
 
 uint64_t CCommonInterFace::SerialTypeSize(uint64_t serialType, uint32_t* kind) {
@@ -597,20 +615,9 @@ int CCommonInterFace::ExamineCandidate(uint64_t page, uint32_t start) {
     uint64_t contentTotal = 0;
     for (size_t c = startColumn; c < n; ++c) {
         if (pos >= ps) return 1;
-        uint64_t type = data[pos];
         uint32_t kind;
         uint64_t size;
-        if (type < 0x80) {
-            ++pos;
-            kind = kSmall.kind[type];
-            size = kSmall.size[type];
-            if (kind == kReservedKind) return 1;
-        } else {
-            int len = ParseVarint(data + pos, int32_t(ps - pos), &type);
-            if (len < 0 || type == 10 || type == 11) return 1; // 10 and 11 also in a longer form
-            pos += uint64_t(len);
-            size = SerialTypeSize(type, &kind);
-        }
+        if (!readSerialType(data, pos, ps, kind, size)) return 1;
         if ((accepted[c] & (1u << kind)) == 0) return 1;
         if (size > bound) return 1;
         contentTotal += size;
@@ -648,20 +655,9 @@ int CCommonInterFace::ExamineWithoutFirstType(uint64_t page, uint32_t start) {
     uint64_t contentTotal = 0;
     for (size_t c = 1; c < n; ++c) {
         if (pos >= blockEnd) return 1;
-        uint64_t type = data[pos];
         uint32_t kind;
         uint64_t bytes;
-        if (type < 0x80) {
-            ++pos;
-            kind = kSmall.kind[type];
-            bytes = kSmall.size[type];
-            if (kind == kReservedKind) return 1;
-        } else {
-            const int len = ParseVarint(data + pos, int32_t(blockEnd - pos), &type);
-            if (len < 0 || type == 10 || type == 11) return 1;
-            pos += uint64_t(len);
-            bytes = SerialTypeSize(type, &kind);
-        }
+        if (!readSerialType(data, pos, blockEnd, kind, bytes)) return 1;
         if ((accepted[c] & (1u << kind)) == 0) return 1;
         contentTotal += bytes;
         if (pos + contentTotal > blockEnd) return 1;
