@@ -32,7 +32,7 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 format:
-	find core chat scan media services views app platform tests bench -name '*.h' -o -name '*.cpp' | xargs -r clang-format -i
+	scripts/format
 
 # Builds the application without sanitizers in its own folder and starts it.
 RUN_BUILD ?= build-run
