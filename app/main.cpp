@@ -15,7 +15,8 @@
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        std::fputs("no graphical session: set DISPLAY or WAYLAND_DISPLAY, or run scripts/screenshots\n", stderr);
+        std::fputs("no graphical session: set DISPLAY or WAYLAND_DISPLAY, or run scripts/screenshots\n",
+                   stderr);
         return 1;
     }
     ChooseMediaBackend();

@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint64_t kTargetBytes = 72ull << 20;  // at least 64 MB after deletion
+constexpr uint64_t kTargetBytes = 72ull << 20; // at least 64 MB after deletion
 
 // Declared type of column c (column 0 is the INTEGER PRIMARY KEY).
 const char* ColumnType(int c) {
@@ -36,7 +36,7 @@ const char* ColumnType(int c) {
 struct DbShape {
     const char* name;
     int columns;
-    int deletePercent;  // rows deleted after the load
+    int deletePercent; // rows deleted after the load
 };
 
 const DbShape kShapes[] = {
@@ -55,8 +55,9 @@ void Exec(sqlite3* db, const std::string& sql) {
 }
 
 std::string Word(std::mt19937_64& rng) {
-    static const char* words[] = {"hello", "meeting", "tomorrow", "photo", "thanks", "ok", "see", "you", "at",
-                                  "the",   "station", "lunch",    "call",  "me",     "when", "free", "love"};
+    static const char* words[] = {"hello", "meeting", "tomorrow", "photo", "thanks",  "ok",
+                                  "see",   "you",     "at",       "the",   "station", "lunch",
+                                  "call",  "me",      "when",     "free",  "love"};
     std::string s;
     int n = 1 + int(rng() % 8);
     for (int i = 0; i < n; ++i) {
@@ -104,7 +105,8 @@ fs::path Generate(const DbShape& shape) {
                 sqlite3_bind_double(st, c, 600000000.0 + double(rng() % 100000000) + 0.25);
             } else {
                 std::string b(size_t(4 + rng() % 40), '\0');
-                for (char& ch : b) ch = char(rng());
+                for (char& ch : b)
+                    ch = char(rng());
                 sqlite3_bind_blob(st, c, b.data(), int(b.size()), SQLITE_TRANSIENT);
             }
         }
@@ -123,15 +125,17 @@ fs::path Generate(const DbShape& shape) {
     Exec(db, "COMMIT");
     // Scattered deletions: whole runs of rows, so that emptied pages go to the freelist,
     // plus single rows that leave freeblocks.
-    Exec(db, "DELETE FROM t WHERE (id / 64) % 100 < " + std::to_string(shape.deletePercent) + " OR id % 97 = 0");
+    Exec(db,
+         "DELETE FROM t WHERE (id / 64) % 100 < " + std::to_string(shape.deletePercent) + " OR id % 97 = 0");
     sqlite3_close(db);
     return p;
 }
 
 // Plausibility rules of a typical parser, by declared column type.
 class BenchCarver : public CCommonInterFace {
-public:
-    BenchCarver(CScanManager* owner, bool declareKinds) : CCommonInterFace(owner, 0x8), declareKinds(declareKinds) {}
+  public:
+    BenchCarver(CScanManager* owner, bool declareKinds)
+        : CCommonInterFace(owner, 0x8), declareKinds(declareKinds) {}
     bool declareKinds;
     uint64_t records = 0;
 
@@ -140,19 +144,24 @@ public:
                               (1u << KindInt16) | (1u << KindInt24) | (1u << KindInt32) | (1u << KindInt48) |
                               (1u << KindInt64);
         if (c == 0) return 0;
-        if (c == 1) return 1u << KindText;  // the row's main text (a message, a name) is never empty
+        if (c == 1) return 1u << KindText; // the row's main text (a message, a name) is never empty
         switch (ColumnType(c)[0]) {
-        case 'T': return (1u << KindNull) | (1u << KindText);
-        case 'I': return ints;
-        case 'R': return ints | (1u << KindDouble);
-        default: return (1u << KindNull) | (1u << KindBlob);
+        case 'T':
+            return (1u << KindNull) | (1u << KindText);
+        case 'I':
+            return ints;
+        case 'R':
+            return ints | (1u << KindDouble);
+        default:
+            return (1u << KindNull) | (1u << KindBlob);
         }
     }
 
     bool PrepareTable() override {
         if (declareKinds) {
             acceptedKinds.resize(size_t(columnCount));
-            for (int c = 0; c < columnCount; ++c) acceptedKinds[size_t(c)] = Accepted(c);
+            for (int c = 0; c < columnCount; ++c)
+                acceptedKinds[size_t(c)] = Accepted(c);
         }
         return true;
     }
@@ -176,7 +185,8 @@ public:
     uint64_t ExaminedBytes() const {
         uint64_t live = 0;
         for (const auto& [page, ranges] : liveCells)
-            for (const CellRange& r : ranges) live += r.end - r.start;
+            for (const CellRange& r : ranges)
+                live += r.end - r.start;
         return pageCount * pageSize - live;
     }
     uint64_t Pages() const { return pageCount; }
@@ -231,7 +241,8 @@ void BM_Carve(benchmark::State& state) {
     const bool declareKinds = state.range(1) != 0;
     const bool follow = state.range(2) != 0;
     fs::path p = Generate(shape);
-    state.SetLabel(std::string(shape.name) + (declareKinds ? " kinds" : " plain") + (follow ? " overflow" : ""));
+    state.SetLabel(std::string(shape.name) + (declareKinds ? " kinds" : " plain") +
+                   (follow ? " overflow" : ""));
     ResetPeak();
     CScanManager owner(0x8, "/tmp", "/tmp", 14, nullptr, nullptr);
     BenchCarver c(&owner, declareKinds);

@@ -34,7 +34,8 @@ class NoPreview final : public IPreviewService {
 void Pump(int ms) {
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
 } // namespace
@@ -73,7 +74,8 @@ int main(int argc, char** argv) {
     t.start();
     view.AddDirizaFile(files);
     const qint64 indexed = t.elapsed();
-    while (view.ShowsLoading()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (view.ShowsLoading())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     QCoreApplication::processEvents();
     const qint64 shown = t.elapsed();
 

@@ -137,8 +137,8 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
         for (const NSSMSHeadData& head : v) {
             CountFlags(ScanDataType::ScanSms, head.SMSDataList());
             for (const NSSMSData& m : head.SMSDataList())
-                Line({"sms", State(m.bDelete()), Field(head.Phone()), Field(head.Name()), Field(m.lDataTime()),
-                      m.nType() != 0 ? "1" : "0", Field(m.Content())});
+                Line({"sms", State(m.bDelete()), Field(head.Phone()), Field(head.Name()),
+                      Field(m.lDataTime()), m.nType() != 0 ? "1" : "0", Field(m.Content())});
         }
     }
     void ScanMemo(const QList<NSRemindersData>& v) override {
@@ -149,8 +149,8 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
     void ScanCalendar(const QList<NSCalendarData>& v) override {
         CountFlags(ScanDataType::ScanCalendar, v);
         for (const NSCalendarData& r : v)
-            Line({"calendar", State(r.bDelete()), Field(r.Title()), Field(r.lStartTime()), Field(r.lEndTime()),
-                  Field(r.addres()), Field(r.Content())});
+            Line({"calendar", State(r.bDelete()), Field(r.Title()), Field(r.lStartTime()),
+                  Field(r.lEndTime()), Field(r.addres()), Field(r.Content())});
     }
     void ScanReminders(const QList<NSMemoData>& v) override {
         CountFlags(ScanDataType::ScanReminders, v);
@@ -186,8 +186,9 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
         auto add = [&](const NSWXChatAccount& account, const NSAddressBookInfo& info) {
             (info.bDelete() ? c.deleted : c.live)++;
             if (keepLines)
-                out.push_back(Join({"wechat_contact", State(info.bDelete()), Field(account.key()),
-                                    Field(info.WxDefaultId()), Field(info.NickName()), Field(info.RemarkName())}));
+                out.push_back(
+                    Join({"wechat_contact", State(info.bDelete()), Field(account.key()),
+                          Field(info.WxDefaultId()), Field(info.NickName()), Field(info.RemarkName())}));
         };
         for (const NSWXChatAccount& account : *accounts)
             for (const NSWXAddressBookData& node : account.AccountWXData()) {

@@ -26,9 +26,9 @@ std::vector<std::vector<uint8_t>> packetsOf(const std::vector<uint8_t>& file) {
     while (pos + 2 <= file.size()) {
         size_t n = static_cast<size_t>(file[pos] | (file[pos + 1] << 8));
         pos += 2;
-        if (pos + n > file.size())
-            break;
-        packets.emplace_back(file.begin() + static_cast<long>(pos), file.begin() + static_cast<long>(pos + n));
+        if (pos + n > file.size()) break;
+        packets.emplace_back(file.begin() + static_cast<long>(pos),
+                             file.begin() + static_cast<long>(pos + n));
         pos += n;
     }
     return packets;
@@ -39,14 +39,14 @@ const std::vector<uint8_t>& stream() {
     static const std::vector<uint8_t> bytes = [] {
         std::vector<std::vector<uint8_t>> parts;
         for (int rate : {8000, 16000, 24000})
-            parts.push_back(readBytes(std::string(SILK_FIXTURE_DIR) + "/speech_" + std::to_string(rate) + ".silk"));
+            parts.push_back(
+                readBytes(std::string(SILK_FIXTURE_DIR) + "/speech_" + std::to_string(rate) + ".silk"));
         std::vector<uint8_t> out = {0x02, '#', '!', 'S', 'I', 'L', 'K', '_', 'V', '3'};
         int count = 0;
         while (count < 3000) {
             for (const auto& f : parts)
                 for (const auto& p : packetsOf(f)) {
-                    if (count == 3000)
-                        break;
+                    if (count == 3000) break;
                     out.push_back(static_cast<uint8_t>(p.size() & 0xFF));
                     out.push_back(static_cast<uint8_t>(p.size() >> 8));
                     out.insert(out.end(), p.begin(), p.end());
@@ -81,7 +81,8 @@ void BM_SilkFileToPcm(benchmark::State& state) {
     fs::path in = dir / "stream.silk", out = dir / "stream.silkp";
     {
         std::ofstream f(in, std::ios::binary);
-        f.write(reinterpret_cast<const char*>(stream().data()), static_cast<std::streamsize>(stream().size()));
+        f.write(reinterpret_cast<const char*>(stream().data()),
+                static_cast<std::streamsize>(stream().size()));
     }
     for (auto _ : state) {
         float duration = 0;

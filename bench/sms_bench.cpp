@@ -1,8 +1,8 @@
 // Messages parser over a generated sms.db: 200,000 messages over 2,000 handles, 20% of
 // them deleted (secure_delete off), in two shapes: the text column filled (up to iOS 15)
-// and the words only in the archived attributedBody (iOS 16 on, text NULL). Measures a whole parser run and how many deleted
-// messages come back out of those whose text still lies in the file, counted without
-// the parser by searching the raw bytes for each deleted message's unique text.
+// and the words only in the archived attributedBody (iOS 16 on, text NULL). Measures a whole parser run and
+// how many deleted messages come back out of those whose text still lies in the file, counted without the
+// parser by searching the raw bytes for each deleted message's unique text.
 #include "core/apps/CSMS.h"
 #include "core/records/SmsConversationRecord.h"
 #include "scan/engine/CScanManager.h"
@@ -214,7 +214,12 @@ void BM_SmsParserRun(benchmark::State& state) {
     state.counters["messages"] = static_cast<double>(messages);
     state.counters["conversations"] = static_cast<double>(conversations);
 }
-BENCHMARK(BM_SmsParserRun)->ArgName("body_only")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SmsParserRun)
+    ->ArgName("body_only")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 } // namespace
 

@@ -36,8 +36,7 @@ struct Timing {
 };
 
 // Shows the view, hands it `data` and searches it for "marigold".
-template <typename View, typename Data>
-Timing LoadAndSearch(View& view, const Data& data, QSize size) {
+template <typename View, typename Data> Timing LoadAndSearch(View& view, const Data& data, QSize size) {
     CountDelegate delegate;
     view.setDelegate(&delegate);
     view.resize(size);
@@ -96,7 +95,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     // Options of other benchmark programs are ignored.
-    auto number = [&](int i, int fallback) { return argc > i && argv[i][0] != '-' ? std::atoi(argv[i]) : fallback; };
+    auto number = [&](int i, int fallback) {
+        return argc > i && argv[i][0] != '-' ? std::atoi(argv[i]) : fallback;
+    };
     const int records = number(1, 100000);
     const int conversations = number(2, 1000);
     if (records <= 0 || conversations <= 0) return 1;
@@ -134,15 +135,16 @@ int main(int argc, char** argv) {
     frame.SetSearchKey(QStringLiteral("marigold"));
     const double frameMs = Ms(frameOnly);
 
-    std::printf("call log table: %d records shown (count %lld) in %.1f ms\n", records, callLog.count, callLog.loadMs);
+    std::printf("call log table: %d records shown (count %lld) in %.1f ms\n", records, callLog.count,
+                callLog.loadMs);
     std::printf("call log table: search for a word in 1%% of the records: %d rows in %.1f ms\n",
                 view.Proxy()->rowCount(), callLog.searchMs);
     std::printf("  of which the shown rows: %d in %.1f ms\n", frame.ShownCount(), frameMs);
 
     NSDirizaSMSView sms;
     const Timing messages = LoadAndSearch(sms, SmsData(records, conversations), QSize(1000, 600));
-    std::printf("SMS view: %d messages in %d conversations shown (count %lld) in %.1f ms\n", records, conversations,
-                messages.count, messages.loadMs);
+    std::printf("SMS view: %d messages in %d conversations shown (count %lld) in %.1f ms\n", records,
+                conversations, messages.count, messages.loadMs);
     std::printf("SMS view: search for a word in 1%% of the messages: %d conversations in %.1f ms\n",
                 sms.ConversationModel().rowCount(), messages.searchMs);
     return callLog.count == records && messages.count == records ? 0 : 1;

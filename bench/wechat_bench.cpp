@@ -89,9 +89,10 @@ size_t stringBytes(const std::string& s) {
 
 size_t messageBytes(const WxMessageRecord& m) {
     size_t n = sizeof(WxMessageRecord);
-    for (const std::string* s : {&m.senderUserName, &m.senderDisplayName, &m.senderHeadUrl, &m.text, &m.mediaPath,
-                                 &m.title, &m.url, &m.description, &m.thumbUrl, &m.locationLabel, &m.cardUserName,
-                                 &m.cardNickName, &m.cardHeadUrl, &m.emojiText})
+    for (const std::string* s :
+         {&m.senderUserName, &m.senderDisplayName, &m.senderHeadUrl, &m.text, &m.mediaPath, &m.title, &m.url,
+          &m.description, &m.thumbUrl, &m.locationLabel, &m.cardUserName, &m.cardNickName, &m.cardHeadUrl,
+          &m.emojiText})
         n += stringBytes(*s);
     return n;
 }
@@ -202,9 +203,10 @@ bool gDetail = false; // --detail: print a few records behind each figure
 void detail(const char* what, const WxSessionRecord* s, const WxMessageRecord* m, int tag) {
     static std::unordered_map<std::string, int> printed;
     if (!gDetail || printed[what]++ >= 8) return;
-    std::printf("  [%s] tag %d time %lld deleted %d fromMe %d type %d local id %u peer %s (kind %d) text %.40s\n", what,
-                tag, (long long)m->time, int(m->deleted), int(m->fromMe), m->type, m->localId,
-                s->peer ? s->peer->userName.c_str() : "-", s->peer ? s->peer->kind : -1, m->text.c_str());
+    std::printf(
+        "  [%s] tag %d time %lld deleted %d fromMe %d type %d local id %u peer %s (kind %d) text %.40s\n",
+        what, tag, (long long)m->time, int(m->deleted), int(m->fromMe), m->type, m->localId,
+        s->peer ? s->peer->userName.c_str() : "-", s->peer ? s->peer->kind : -1, m->text.c_str());
 }
 
 MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
@@ -226,10 +228,12 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
             db.exec("CREATE TABLE " + kit::WeChatAccountBuilder::ChatTable(peerOf(c)) + kChatColumns);
         auto insertSql = [](int c) {
             return "INSERT INTO " + kit::WeChatAccountBuilder::ChatTable(peerOf(c)) +
-                   "(MesLocalID,MesSvrID,CreateTime,Message,Status,ImgStatus,Type,Des) VALUES(?1,?2,?3,?4,2,0,1,?5)";
+                   "(MesLocalID,MesSvrID,CreateTime,Message,Status,ImgStatus,Type,Des) "
+                   "VALUES(?1,?2,?3,?4,2,0,1,?5)";
         };
         std::vector<std::unique_ptr<Stmt>> inserts;
-        for (int c = 0; c < kChats; ++c) inserts.push_back(std::make_unique<Stmt>(db.handle(), insertSql(c)));
+        for (int c = 0; c < kChats; ++c)
+            inserts.push_back(std::make_unique<Stmt>(db.handle(), insertSql(c)));
         // The re-created chat: the first half of its messages go into the old table
         // (dropped afterwards), the second half into the new one, whose local ids
         // start again at 200.
@@ -256,7 +260,8 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
             sqlite3_bind_int64(st.st, 1, localIds[size_t(n)]);
             sqlite3_bind_int64(st.st, 2, (int64_t(1) << 47) + n);
             sqlite3_bind_int64(st.st, 3, t.time);
-            sqlite3_bind_text(st.st, 4, texts[size_t(n)].c_str(), int(texts[size_t(n)].size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(st.st, 4, texts[size_t(n)].c_str(), int(texts[size_t(n)].size()),
+                              SQLITE_TRANSIENT);
             sqlite3_bind_int64(st.st, 5, t.fromMe ? 0 : 1);
             st.step();
         }
@@ -307,8 +312,9 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
         createIndex(db);
         for (int c = 0; c < kChats; ++c)
             db.run("INSERT INTO fts_username_id VALUES(?1,?2,1,0,0,0)", {int64_t(c + 1), peerOf(c)});
-        Stmt row(db.handle(), "INSERT INTO fts_message_table_0_content(c0usernameid,c1MesLocalID,c2CreateTime,"
-                              "c3Message) VALUES(?1,?2,?3,?4)");
+        Stmt row(db.handle(),
+                 "INSERT INTO fts_message_table_0_content(c0usernameid,c1MesLocalID,c2CreateTime,"
+                 "c3Message) VALUES(?1,?2,?3,?4)");
         Stmt gone(db.handle(), "INSERT INTO fts_msg_delete_table VALUES(?1,?2)");
         for (size_t n = 0; n < truth.size(); ++n) {
             if (!indexed[n]) continue;
@@ -328,12 +334,13 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
         db.close();
     }
     kit::WeChatAccountBuilder account(kOwner, "Bench Owner");
-    for (int c = 0; c < kChats; ++c) account.AddFriend(peerOf(c), "Friend " + std::to_string(c));
+    for (int c = 0; c < kChats; ++c)
+        account.AddFriend(peerOf(c), "Friend " + std::to_string(c));
     account.SetChatDbSource(chatDb);
     kit::BackupBuilder backup(root / "backup", kit::BackupBuilder::Generation::ManifestDb);
     account.Write(backup, root / "work");
-    backup.AddFileFrom(kit::WeChatAccountBuilder::Domain(), "Documents/" + getMd5String(kOwner) + "/fts/fts_message.db",
-                       ftsDb);
+    backup.AddFileFrom(kit::WeChatAccountBuilder::Domain(),
+                       "Documents/" + getMd5String(kOwner) + "/fts/fts_message.db", ftsDb);
     backup.Finish();
 
     Parse p;
@@ -363,8 +370,10 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
             }
             const Truth& t = truth[size_t(n)];
             if (++seen[size_t(n)] > 1) ++duplicates, detail("duplicate", s, msg, n);
-            if (!s->peer || s->peer->kind == 4) ++unnamedChat, detail("unnamed chat", s, msg, n);
-            else if (s->peer->userName != peerOf(t.chat)) ++wrongChat, detail("wrong chat", s, msg, n);
+            if (!s->peer || s->peer->kind == 4)
+                ++unnamedChat, detail("unnamed chat", s, msg, n);
+            else if (s->peer->userName != peerOf(t.chat))
+                ++wrongChat, detail("wrong chat", s, msg, n);
             if (!msg->deleted) continue;
             if (!t.deleted) {
                 ++liveAsDeleted;
@@ -386,7 +395,8 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
         }
     }
     size_t deletedCount = 0;
-    for (const Truth& t : truth) deletedCount += t.deleted;
+    for (const Truth& t : truth)
+        deletedCount += t.deleted;
     auto share = [](size_t a, size_t b) { return b ? 100.0 * double(a) / double(b) : 0.0; };
 
     std::printf("wechat_parse_seconds %.3f\n", p.seconds);
@@ -396,11 +406,13 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
     std::printf("wechat_peak_rss_kb %ld during the parse (%ld before it), %.2fx the records\n", p.peakKb,
                 p.beforeKb, recordBytes ? double(p.peakKb - p.beforeKb) * 1024.0 / double(recordBytes) : 0.0);
     std::printf("wechat_record_kb %zu\n", recordBytes / 1024);
-    std::printf("wechat_deleted_recovered %zu of %zu whose bytes survive\n", recoveredTags.size(), surviving.size());
-    std::printf("wechat_wrong_direction %zu of %zu recovered records (%.2f%%)\n", wrongDirection, recoveredRecords,
-                share(wrongDirection, recoveredRecords));
+    std::printf("wechat_deleted_recovered %zu of %zu whose bytes survive\n", recoveredTags.size(),
+                surviving.size());
+    std::printf("wechat_wrong_direction %zu of %zu recovered records (%.2f%%)\n", wrongDirection,
+                recoveredRecords, share(wrongDirection, recoveredRecords));
     std::printf("wechat_duplicates %zu\n", duplicates);
-    std::printf("wechat_junk %zu of %zu deleted records (%.2f%%)\n", junk, shownDeleted, share(junk, shownDeleted));
+    std::printf("wechat_junk %zu of %zu deleted records (%.2f%%)\n", junk, shownDeleted,
+                share(junk, shownDeleted));
     std::printf("wechat_wrong_chat %zu (in an unnamed chat %zu)\n", wrongChat, unnamedChat);
     std::printf("wechat_live_shown_deleted %zu\n", liveAsDeleted);
     return fig;
@@ -453,15 +465,16 @@ void heavyIndexedChat(const fs::path& root, int count) {
     account.SetChatDbSource(chatDb);
     kit::BackupBuilder backup(root / "backup", kit::BackupBuilder::Generation::ManifestDb);
     account.Write(backup, root / "work");
-    backup.AddFileFrom(kit::WeChatAccountBuilder::Domain(), "Documents/" + getMd5String(kOwner) + "/fts/fts_message.db",
-                       ftsDb);
+    backup.AddFileFrom(kit::WeChatAccountBuilder::Domain(),
+                       "Documents/" + getMd5String(kOwner) + "/fts/fts_message.db", ftsDb);
     backup.Finish();
     Parse p;
     runParse(backup, root / "out", p);
     size_t shown = 0, asDeleted = 0;
     if (p.ok)
         for (const WxSessionRecord* s = p.manager->wxSessionLists[0].first; s; s = s->next)
-            for (const WxMessageRecord* m = s->messages.first; m; m = m->next) ++shown, asDeleted += m->deleted;
+            for (const WxMessageRecord* m = s->messages.first; m; m = m->next)
+                ++shown, asDeleted += m->deleted;
     std::printf("heavy indexed_chat %d live messages, all in the search index: %.3f s (%zu shown, %zu as "
                 "deleted)%s\n",
                 count, p.seconds, shown, asDeleted, p.ok ? "" : " [did not open]");
@@ -473,7 +486,8 @@ void heavyLocalStore(const fs::path& root, int count) {
     const std::string peer = peerOf(1);
     kit::WeChatAccountBuilder account(kOwner, "Bench Owner");
     account.AddFriend(peer, "Store friend");
-    account.AddMessage(kit::WeChatAccountBuilder::MessageDb1, {peer, kTime0 - 10, 1, false, "extra database row"});
+    account.AddMessage(kit::WeChatAccountBuilder::MessageDb1,
+                       {peer, kTime0 - 10, 1, false, "extra database row"});
     for (int n = 0; n < count; ++n)
         account.AddLocalStore({peer, kTime0 + n * 5, 1, n % 2 == 0, "Store " + tagOf(n) + " text"});
     kit::BackupBuilder backup(root / "backup", kit::BackupBuilder::Generation::ManifestDb);
@@ -483,7 +497,8 @@ void heavyLocalStore(const fs::path& root, int count) {
     runParse(backup, root / "out", p);
     size_t shown = 0;
     if (p.ok)
-        for (const WxSessionRecord* s = p.manager->wxSessionLists[0].first; s; s = s->next) shown += size_t(s->messages.count);
+        for (const WxSessionRecord* s = p.manager->wxSessionLists[0].first; s; s = s->next)
+            shown += size_t(s->messages.count);
     std::printf("heavy local_store %d records for one peer: %.3f s (%zu shown)%s\n", count, p.seconds, shown,
                 p.ok ? "" : " [did not open]");
 }
@@ -503,12 +518,18 @@ int main(int argc, char** argv) {
     bool growth = false, heavy = true, store = true;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--messages" && i + 1 < argc) messages = std::max(kChats * 2, std::atoi(argv[++i]));
-        else if (a == "--seed" && i + 1 < argc) seed = uint32_t(std::strtoul(argv[++i], nullptr, 10));
-        else if (a == "--growth") growth = true;
-        else if (a == "--no-heavy") heavy = false;
-        else if (a == "--detail") gDetail = true;
-        else if (a == "--no-store") store = false;
+        if (a == "--messages" && i + 1 < argc)
+            messages = std::max(kChats * 2, std::atoi(argv[++i]));
+        else if (a == "--seed" && i + 1 < argc)
+            seed = uint32_t(std::strtoul(argv[++i], nullptr, 10));
+        else if (a == "--growth")
+            growth = true;
+        else if (a == "--no-heavy")
+            heavy = false;
+        else if (a == "--detail")
+            gDetail = true;
+        else if (a == "--no-store")
+            store = false;
         else {
             std::fprintf(stderr, "usage: wechat_bench [--messages N] [--seed S] [--growth] [--no-heavy] "
                                  "[--no-store] [--detail]\n");

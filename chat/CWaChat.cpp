@@ -194,7 +194,8 @@ std::unique_ptr<WaMessageRow> messageRowOf(sqlite3_stmt* st) {
 }
 
 constexpr char kMessageColumns[] =
-    "select ZCHATSESSION,ZMESSAGETYPE,ZISFROMME,ZMESSAGEDATE,ZGROUPMEMBER,ZMEDIAITEM,ZFROMJID,ZTEXT,ZSTANZAID,"
+    "select "
+    "ZCHATSESSION,ZMESSAGETYPE,ZISFROMME,ZMESSAGEDATE,ZGROUPMEMBER,ZMEDIAITEM,ZFROMJID,ZTEXT,ZSTANZAID,"
     "ZGROUPEVENTTYPE from 'ZWAMESSAGE'";
 
 } // namespace
@@ -223,7 +224,8 @@ void CWaChat::ReadMessages() {
     if (!db || Cancelled()) return;
     // The rows the table itself holds, counted without any index.
     const int inTable = CountRows(kMessageTable, "NOT INDEXED");
-    MessagePass pass = ReadMessagePass(std::string(kMessageColumns) + " ORDER BY ZCHATSESSION,ZMESSAGEDATE", inTable);
+    MessagePass pass =
+        ReadMessagePass(std::string(kMessageColumns) + " ORDER BY ZCHATSESSION,ZMESSAGEDATE", inTable);
     // The ordered read walks an index: a damaged index fails it part-way or hides rows
     // that the table still holds. The table is then read on its own and put in order
     // here (rows of equal keys in table order).
@@ -236,7 +238,8 @@ void CWaChat::ReadMessages() {
             pass = std::move(plain);
         }
     }
-    for (auto& row : pass.kept) AppendMessageRow(std::move(row));
+    for (auto& row : pass.kept)
+        AppendMessageRow(std::move(row));
 }
 
 void CWaChat::ReadMediaItems() {

@@ -94,7 +94,8 @@ bool CWxAddressBook::Scan() {
     ownRow.headImageUrl = account->headImageUrl;
     PushFront(std::move(ownRow));
 
-    const std::string chatDb = account->chatDbPath.empty() ? std::string() : owner->BackupFilePath(account->chatDbPath);
+    const std::string chatDb =
+        account->chatDbPath.empty() ? std::string() : owner->BackupFilePath(account->chatDbPath);
     SetProgressSteps(5);
     ReadMmFriend(chatDb);
     AddProgressStep(1);
@@ -136,11 +137,15 @@ void CWxAddressBook::ReadMmFriend(const std::string& chatDb) {
             const int t = sqlite3_column_type(st.get(), c);
             if (!name) continue;
             if (strcmp(name, "Type") == 0) {
-                if (t != SQLITE_INTEGER) stop = true;
-                else type = sqlite3_column_int64(st.get(), c), haveType = true;
+                if (t != SQLITE_INTEGER)
+                    stop = true;
+                else
+                    type = sqlite3_column_int64(st.get(), c), haveType = true;
             } else if (strcmp(name, "UsrName") == 0) {
-                if (t != SQLITE_TEXT) stop = true;
-                else row.userName = textToNul(st.get(), c);
+                if (t != SQLITE_TEXT)
+                    stop = true;
+                else
+                    row.userName = textToNul(st.get(), c);
                 if (row.userName.empty()) stop = true;
             } else if (strcmp(name, "NickName") == 0) {
                 if (t == SQLITE_TEXT) row.nickName = textToNul(st.get(), c);
@@ -149,9 +154,12 @@ void CWxAddressBook::ReadMmFriend(const std::string& chatDb) {
         if (row.userName.empty()) continue;
         int32_t kind = wxContactKindOfName(row.userName);
         if (kind == 0 && haveType) {
-            if (type % 2 != 0) kind = 0;
-            else if (type == 4) kind = 3;
-            else row.deleted = true;
+            if (type % 2 != 0)
+                kind = 0;
+            else if (type == 4)
+                kind = 3;
+            else
+                row.deleted = true;
         }
         row.kind = uint32_t(kind);
         PushBack(std::move(row));
@@ -164,7 +172,8 @@ void CWxAddressBook::ReadMmFriendExt(const std::string& chatDb) {
     if (!db) return;
     const int n = countRows(db.get(), "Friend_Ext", "");
     if (n <= 0) return;
-    Statement st = prepare(db.get(), "select UsrName,ConRemark,ConStrRes2,ConChatRoomMem from %Q", "Friend_Ext");
+    Statement st =
+        prepare(db.get(), "select UsrName,ConRemark,ConStrRes2,ConChatRoomMem from %Q", "Friend_Ext");
     if (!st) return;
     progressDone = 0;
     progressTotal = n;
@@ -192,9 +201,12 @@ void CWxAddressBook::ReadMmFriendExt(const std::string& chatDb) {
             if (!row) break; // a column before the user name
             if (t != SQLITE_TEXT) continue;
             const std::string text = textToNul(st.get(), c);
-            if (strcmp(name, "ConRemark") == 0) row->remark = text;
-            else if (strcmp(name, "ConStrRes2") == 0 && !text.empty()) wxParseFriendExtXml(text, *row);
-            else if (strcmp(name, "ConChatRoomMem") == 0 && !text.empty()) wxSplitMemberText(text, *row);
+            if (strcmp(name, "ConRemark") == 0)
+                row->remark = text;
+            else if (strcmp(name, "ConStrRes2") == 0 && !text.empty())
+                wxParseFriendExtXml(text, *row);
+            else if (strcmp(name, "ConChatRoomMem") == 0 && !text.empty())
+                wxSplitMemberText(text, *row);
         }
     }
 }
@@ -230,15 +242,20 @@ void CWxAddressBook::ReadWcdbFriend() {
             const int t = sqlite3_column_type(st.get(), c);
             if (!name) continue;
             if (strcmp(name, "type") == 0) {
-                if (t != SQLITE_INTEGER) stop = true;
-                else type = sqlite3_column_int64(st.get(), c), haveType = true;
+                if (t != SQLITE_INTEGER)
+                    stop = true;
+                else
+                    type = sqlite3_column_int64(st.get(), c), haveType = true;
             } else if (strcmp(name, "userName") == 0) {
-                if (t != SQLITE_TEXT) stop = true;
-                else row.userName = textToNul(st.get(), c);
+                if (t != SQLITE_TEXT)
+                    stop = true;
+                else
+                    row.userName = textToNul(st.get(), c);
                 if (row.userName.empty()) stop = true;
             } else {
                 for (int i = 0; i < 5; ++i)
-                    if (strcmp(name, kBlobColumns[i]) == 0 && t == SQLITE_BLOB) CopyColumnText(st.get(), c, &blobs[i]);
+                    if (strcmp(name, kBlobColumns[i]) == 0 && t == SQLITE_BLOB)
+                        CopyColumnText(st.get(), c, &blobs[i]);
             }
         }
         if (row.userName.empty()) continue;
@@ -246,15 +263,21 @@ void CWxAddressBook::ReadWcdbFriend() {
         if (kind == 0 && haveType) kind = (type % 2 != 0) ? 0 : 3;
         row.kind = uint32_t(kind);
         DecodeBlobs(row, blobs);
-        if (row.kind == 0) PushFront(std::move(row));
-        else PushBack(std::move(row));
+        if (row.kind == 0)
+            PushFront(std::move(row));
+        else
+            PushBack(std::move(row));
     }
 }
 
 bool CWxAddressBook::PrepareTable() {
     if (tableName != "Friend") return false;
-    static const char* const kNames[ColumnCount] = {"type",           "userName",         "dbContactRemark",
-                                                    "dbContactHeadImage", "dbContactProfile", "dbContactSocial",
+    static const char* const kNames[ColumnCount] = {"type",
+                                                    "userName",
+                                                    "dbContactRemark",
+                                                    "dbContactHeadImage",
+                                                    "dbContactProfile",
+                                                    "dbContactSocial",
                                                     "dbContactChatRoom"};
     for (int i = 0; i < ColumnCount; ++i) {
         columnsOf[i] = GetColumnIndex(kNames[i]);
@@ -266,17 +289,21 @@ bool CWxAddressBook::PrepareTable() {
         const std::string& name = columns[size_t(c)].name;
         Role r = Other;
         uint32_t kinds = 0;
-        if (name == "userName") r = RoleUserName, kinds = kindBit(KindText);
-        else if (name == "type") r = RoleType, kinds = kindBit(KindOne) | kindBit(KindInt8) | kindBit(KindInt16) |
-                                                        kindBit(KindInt24) | kindBit(KindInt32);
-        else if (name == "certificationFlag" || name == "imgStatus")
-            r = RoleFlag, kinds = kindBit(KindZero) | kindBit(KindOne) | kindBit(KindInt8) | kindBit(KindInt16) |
+        if (name == "userName")
+            r = RoleUserName, kinds = kindBit(KindText);
+        else if (name == "type")
+            r = RoleType, kinds = kindBit(KindOne) | kindBit(KindInt8) | kindBit(KindInt16) |
                                   kindBit(KindInt24) | kindBit(KindInt32);
+        else if (name == "certificationFlag" || name == "imgStatus")
+            r = RoleFlag, kinds = kindBit(KindZero) | kindBit(KindOne) | kindBit(KindInt8) |
+                                  kindBit(KindInt16) | kindBit(KindInt24) | kindBit(KindInt32);
         else if (name == "dbContactLocal" || name == "dbContactOther" || name == "dbContactHeadImage" ||
                  name == "dbContactProfile")
             r = RoleBlob, kinds = kindBit(KindBlob);
-        else if (name == "dbContactRemark") r = RoleRemark, kinds = kindBit(KindBlob);
-        else if (name == "dbContactChatRoom") r = RoleChatRoom, kinds = kindBit(KindNull) | kindBit(KindBlob);
+        else if (name == "dbContactRemark")
+            r = RoleRemark, kinds = kindBit(KindBlob);
+        else if (name == "dbContactChatRoom")
+            r = RoleChatRoom, kinds = kindBit(KindNull) | kindBit(KindBlob);
         roles[size_t(c)] = r;
         acceptedKinds[size_t(c)] = kinds;
     }
@@ -310,8 +337,9 @@ bool CWxAddressBook::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     if (!carvedColumnIsText(*record, userColumn)) return false;
     const std::string user = carvedColumnText(*record, userColumn);
     if (user.empty() || FindRow(user)) return false;
-    const auto type = carvedColumnIsText(*record, columnsOf[Type]) ? std::nullopt
-                                                                      : carvedColumnInteger(*record, columnsOf[Type]);
+    const auto type = carvedColumnIsText(*record, columnsOf[Type])
+                          ? std::nullopt
+                          : carvedColumnInteger(*record, columnsOf[Type]);
     const bool isFriend = type && (*type % 2 != 0);
     WxContactRow row;
     row.deleted = true;
@@ -350,8 +378,10 @@ void CWxAddressBook::MergeRow(const WxContactRow& row) {
     if (row.kind == 2) {
         for (const std::string& name : row.memberNames) {
             auto member = std::make_unique<WxContactRecord>();
-            if (const WxContactRow* known = FindRow(name)) fill(*member, *known);
-            else member->userName = name, member->accountIndex = accountIndex;
+            if (const WxContactRow* known = FindRow(name))
+                fill(*member, *known);
+            else
+                member->userName = name, member->accountIndex = accountIndex;
             member->deleted = row.deleted;
             member->kind = 3;
             member->parent = record.get();

@@ -55,8 +55,19 @@ bool isTextType(int32_t type) {
 
 bool isFiledType(uint32_t type) {
     switch (type) {
-    case 1: case 3: case 34: case 42: case 43: case 47: case 48: case 49: case 50: case 62: case 64:
-    case 10000: case 10002:
+    case 1:
+    case 3:
+    case 34:
+    case 42:
+    case 43:
+    case 47:
+    case 48:
+    case 49:
+    case 50:
+    case 62:
+    case 64:
+    case 10000:
+    case 10002:
         return true;
     default:
         return false;
@@ -75,17 +86,23 @@ int32_t mergeKind(int32_t type) {
 bool sameForMerge(const WxMessageRecord& m, const WxMessageRecord& q) {
     if (m.time != q.time || mergeKind(m.type) != mergeKind(q.type)) return false;
     switch (mergeKind(m.type)) {
-    case 1: case 64: case 10000: case 10002: {
+    case 1:
+    case 64:
+    case 10000:
+    case 10002: {
         if (q.text.empty() || m.text.empty()) return false;
         if (fuzzyMatch(m.text.c_str(), q.text.c_str(), 3)) return true;
         const size_t comma = q.text.find(',');
         return comma != std::string::npos && comma > 0 && m.text.size() >= comma &&
                m.text.compare(0, comma, q.text, 0, comma) == 0;
     }
-    case 3: case 34: case 43:
+    case 3:
+    case 34:
+    case 43:
         return !m.mediaPath.empty() && m.mediaPath == q.mediaPath;
     case 42:
-        return !m.cardUserName.empty() && m.cardUserName == q.cardUserName && m.cardNickName == q.cardNickName;
+        return !m.cardUserName.empty() && m.cardUserName == q.cardUserName &&
+               m.cardNickName == q.cardNickName;
     case 48:
         return !m.locationLabel.empty() && m.locationLabel == q.locationLabel;
     case 49:
@@ -93,7 +110,8 @@ bool sameForMerge(const WxMessageRecord& m, const WxMessageRecord& q) {
                m.description == q.description;
     case 50:
         return m.callDuration > 0 && m.callDuration == q.callDuration && m.isVoiceCall == q.isVoiceCall;
-    case 100001: case 100002:
+    case 100001:
+    case 100002:
         return !m.title.empty() && m.title == q.title;
     default:
         return false;
@@ -113,7 +131,8 @@ std::string_view senderPrefix(std::string_view text) {
 
 } // namespace
 
-CWxChatEngine::CWxChatEngine(IParserOwner* owner, CWxSession* session, int accountIndex, WxChatOptions options)
+CWxChatEngine::CWxChatEngine(IParserOwner* owner, CWxSession* session, int accountIndex,
+                             WxChatOptions options)
     : CCommonInterFace(owner, ScanWxChats), session(session), accountIndex(accountIndex), options(options) {
     now = owner ? owner->Now() : 0;
     latestMessageTime = owner ? wxLatestMessageTime(owner->BackupDate(), now) : 0;
@@ -159,13 +178,17 @@ void CWxChatEngine::LoadChatTables() {
     for (TableEntry& t : skipTables) {
         if (t.rootPage <= 0 || uint64_t(t.rootPage) > pageCount) continue;
         const uint8_t type = ReadPageType(uint64_t(t.rootPage));
-        if (type == 2 || type == 5) CollectLeafPages(uint64_t(t.rootPage), t.pages);
-        else if (type == 10 || type == 13) t.pages.push_back(uint64_t(t.rootPage));
+        if (type == 2 || type == 5)
+            CollectLeafPages(uint64_t(t.rootPage), t.pages);
+        else if (type == 10 || type == 13)
+            t.pages.push_back(uint64_t(t.rootPage));
     }
     std::vector<TableEntry> rest;
     for (TableEntry& t : skipTables) {
-        if (t.name.compare(0, 5, "Chat_") == 0) AddTable(std::move(t));
-        else rest.push_back(std::move(t));
+        if (t.name.compare(0, 5, "Chat_") == 0)
+            AddTable(std::move(t));
+        else
+            rest.push_back(std::move(t));
     }
     skipTables = std::move(rest);
 }
@@ -205,8 +228,9 @@ void CWxChatEngine::FindDroppedTables() {
         for (uint64_t page = 1; page <= pageCount && !Cancelled(); ++page) {
             ReportProgress(2, false);
             if (!ReadPage(page)) break;
-            FindSchemaRecords(pageBuffer.data(), pageBuffer.size(),
-                              [&hits](const std::string& name, uint64_t root) { hits.emplace_back(name, root); });
+            FindSchemaRecords(
+                pageBuffer.data(), pageBuffer.size(),
+                [&hits](const std::string& name, uint64_t root) { hits.emplace_back(name, root); });
         }
         for (auto& [name, root] : hits) {
             if (root > pageCount) continue;
@@ -218,8 +242,10 @@ void CWxChatEngine::FindDroppedTables() {
             e.name = name;
             e.rootPage = int64_t(root);
             const uint8_t type = ReadPageType(root);
-            if (type == 10 || type == 13) e.pages.push_back(root);
-            else if (type == 2 || type == 5) CollectLeafPages(root, e.pages);
+            if (type == 10 || type == 13)
+                e.pages.push_back(root);
+            else if (type == 2 || type == 5)
+                CollectLeafPages(root, e.pages);
             AddTable(std::move(e));
         }
         currentPage = 0;
@@ -278,7 +304,8 @@ void CWxChatEngine::ReadLiveMessages() {
     for (TableEntry* t : tables) {
         if (Cancelled()) break;
         SqlText sql(sqlite3_mprintf(
-            "select Type,MesLocalID,Des,CreateTime,MesSvrID,Message from %Q ORDER BY CreateTime", t->name.c_str()));
+            "select Type,MesLocalID,Des,CreateTime,MesSvrID,Message from %Q ORDER BY CreateTime",
+            t->name.c_str()));
         sqlite3_stmt* raw = nullptr;
         if (!sql || sqlite3_prepare_v2(db, sql.get(), -1, &raw, nullptr) != SQLITE_OK) {
             sqlite3_finalize(raw);
@@ -307,19 +334,26 @@ void CWxChatEngine::ReadLiveMessages() {
                 const int type = sqlite3_column_type(st.get(), c);
                 if (!name) continue;
                 if (strcmp(name, "Message") == 0) {
-                    if (type != SQLITE_TEXT) complete = false;
-                    else row.message = columnTextToNul(st.get(), c);
+                    if (type != SQLITE_TEXT)
+                        complete = false;
+                    else
+                        row.message = columnTextToNul(st.get(), c);
                     continue;
                 }
                 if (type != SQLITE_INTEGER) {
                     complete = false;
                     continue;
                 }
-                if (strcmp(name, "Type") == 0) row.type = uint32_t(sqlite3_column_int(st.get(), c));
-                else if (strcmp(name, "MesLocalID") == 0) row.mesLocalId = uint32_t(sqlite3_column_int(st.get(), c));
-                else if (strcmp(name, "Des") == 0) row.des = uint32_t(sqlite3_column_int(st.get(), c));
-                else if (strcmp(name, "CreateTime") == 0) row.createTime = sqlite3_column_int(st.get(), c);
-                else if (strcmp(name, "MesSvrID") == 0) row.mesSvrId = sqlite3_column_int64(st.get(), c);
+                if (strcmp(name, "Type") == 0)
+                    row.type = uint32_t(sqlite3_column_int(st.get(), c));
+                else if (strcmp(name, "MesLocalID") == 0)
+                    row.mesLocalId = uint32_t(sqlite3_column_int(st.get(), c));
+                else if (strcmp(name, "Des") == 0)
+                    row.des = uint32_t(sqlite3_column_int(st.get(), c));
+                else if (strcmp(name, "CreateTime") == 0)
+                    row.createTime = sqlite3_column_int(st.get(), c);
+                else if (strcmp(name, "MesSvrID") == 0)
+                    row.mesSvrId = sqlite3_column_int64(st.get(), c);
             }
             if (!complete || row.mesLocalId == 0) continue;
             row.carved = options.liveRowsAsCarved;
@@ -364,7 +398,8 @@ bool CWxChatEngine::PrepareTable() {
     colMessage = GetColumnIndex("Message");
     colMesLocalID = GetColumnIndex("MesLocalID");
     colMesSvrID = GetColumnIndex("MesSvrID");
-    if (colType < 0 || colDes < 0 || colCreateTime < 0 || colMessage < 0 || colMesLocalID < 0 || colMesSvrID < 0)
+    if (colType < 0 || colDes < 0 || colCreateTime < 0 || colMessage < 0 || colMesLocalID < 0 ||
+        colMesSvrID < 0)
         return false;
     roles.assign(size_t(columnCount), Other);
     acceptedKinds.assign(size_t(columnCount), 0);
@@ -372,16 +407,24 @@ bool CWxChatEngine::PrepareTable() {
         const std::string& name = columns[size_t(c)].name;
         Role r = Other;
         uint32_t kinds = 0;
-        if (c == colType) r = Type, kinds = kNotTextKinds;
-        else if (c == colDes) r = Des, kinds = kNotTextKinds;
-        else if (c == colCreateTime) r = CreateTime, kinds = kindBit(KindInt32);
-        else if (c == colMessage) r = Message, kinds = kTextKinds;
-        else if (c == colMesSvrID) r = MesSvrID, kinds = kindBit(KindInt64) | kindBit(KindZero);
+        if (c == colType)
+            r = Type, kinds = kNotTextKinds;
+        else if (c == colDes)
+            r = Des, kinds = kNotTextKinds;
+        else if (c == colCreateTime)
+            r = CreateTime, kinds = kindBit(KindInt32);
+        else if (c == colMessage)
+            r = Message, kinds = kTextKinds;
+        else if (c == colMesSvrID)
+            r = MesSvrID, kinds = kindBit(KindInt64) | kindBit(KindZero);
         else if (c == colMesLocalID) // the rowid: stored as NULL, or not read when the first column
             r = MesLocalID, kinds = kIntegerOrNullKinds | kindBit(KindNotRead);
-        else if (name == "Status" || name == "ImgStatus") r = Status, kinds = kNumberKinds;
-        else if (name == "TableVer") kinds = kIntegerOrNullKinds;
-        else kinds = declaredTypeKinds(columns[size_t(c)].type);
+        else if (name == "Status" || name == "ImgStatus")
+            r = Status, kinds = kNumberKinds;
+        else if (name == "TableVer")
+            kinds = kIntegerOrNullKinds;
+        else
+            kinds = declaredTypeKinds(columns[size_t(c)].type);
         roles[size_t(c)] = r;
         acceptedKinds[size_t(c)] = kinds;
     }
@@ -412,7 +455,16 @@ bool CWxChatEngine::CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue*
     case Type: {
         if (isTextOrBlob(kind)) return false;
         switch (number()) {
-        case 1: case 3: case 34: case 42: case 43: case 47: case 48: case 49: case 50: case 62:
+        case 1:
+        case 3:
+        case 34:
+        case 42:
+        case 43:
+        case 47:
+        case 48:
+        case 49:
+        case 50:
+        case 62:
             return true;
         default:
             return false;
@@ -436,7 +488,8 @@ bool CWxChatEngine::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     if (!record || Cancelled()) return false;
     WxMessageRow row;
     row.carved = true;
-    row.createTime = carvedColumnIsText(*record, colCreateTime) ? 0 : carvedNumberSlot(*record, colCreateTime);
+    row.createTime =
+        carvedColumnIsText(*record, colCreateTime) ? 0 : carvedNumberSlot(*record, colCreateTime);
     row.mesSvrId = carvedColumnIsText(*record, colMesSvrID) ? 0 : carvedNumberSlot(*record, colMesSvrID);
     if (rowKeys.count({row.mesSvrId, row.createTime})) return false;
     if (!carvedColumnIsText(*record, colMessage)) return false;
@@ -471,7 +524,8 @@ void CWxChatEngine::AddCarvedMessage(const WxMessageRow& row) {
         } else {
             auto entry = std::make_unique<TableEntry>();
             entry->pageKey = row.pageKey;
-            WxSessionSummary* s = session ? session->Summaries().FindSameMessage(row.createTime, row.message) : nullptr;
+            WxSessionSummary* s =
+                session ? session->Summaries().FindSameMessage(row.createTime, row.message) : nullptr;
             entry->peer = s && s->peer ? s->peer : owner->AddUnnamedChatContact(accountIndex);
             peer = entry->peer;
             pseudoTables.emplace(row.pageKey, std::move(entry));
@@ -514,7 +568,8 @@ void CWxChatEngine::InsertAfterSameTime(WxSessionRecord* s, std::unique_ptr<WxMe
         order.byTime.insert(at, added);
     } else {
         WxMessageRecord* before = s->messages.first;
-        while (before && before->time <= t) before = before->next;
+        while (before && before->time <= t)
+            before = before->next;
         s->messages.insertBefore(before, std::move(message));
     }
     order.count = s->messages.count;
@@ -530,7 +585,10 @@ bool CWxChatEngine::FillByType(std::string_view content, WxMessageRecord& messag
         return true;
     }
     switch (type) {
-    case 3: case 34: case 43: case 62:
+    case 3:
+    case 34:
+    case 43:
+    case 62:
         return true;
     case 42:
         return wxParseCard(content, message);
@@ -571,10 +629,18 @@ std::unique_ptr<WxMessageRecord> CWxChatEngine::BuildMessage(const WxMessageRow&
     };
     if (!row.carved) {
         switch (m->type) {
-        case 3: m->mediaPath = folder("Img"); break;
-        case 34: m->mediaPath = folder("Audio"); break;
-        case 43: case 62: m->mediaPath = folder("Video"); break;
-        default: break;
+        case 3:
+            m->mediaPath = folder("Img");
+            break;
+        case 34:
+            m->mediaPath = folder("Audio");
+            break;
+        case 43:
+        case 62:
+            m->mediaPath = folder("Video");
+            break;
+        default:
+            break;
         }
     }
     if (m->type == 100002) {

@@ -85,7 +85,8 @@ class CWxChatEngine : public CCommonInterFace {
   private:
     bool AddRow(const WxMessageRow& row);
     void AddCarvedMessage(const WxMessageRow& row);
-    std::unique_ptr<WxMessageRecord> BuildMessage(const WxMessageRow& row, WxContactRecord* peer, bool recovered);
+    std::unique_ptr<WxMessageRecord> BuildMessage(const WxMessageRow& row, WxContactRecord* peer,
+                                                  bool recovered);
     // Sets the direction of a recovered message from the sender its text names, cutting
     // the owner's own name off.
     void DirectionFromSender(std::string_view& cursor, WxMessageRecord& message, const WxContactRecord* peer);
@@ -113,8 +114,8 @@ class CWxChatEngine : public CCommonInterFace {
     std::unordered_set<std::tuple<int64_t, int64_t>, TupleHash> rowKeys;
     int32_t rowCount = 0;
     std::deque<TableEntry> chatTables;
-    std::unordered_map<std::string, TableEntry*> tableByName;  // first entry of a name
-    std::unordered_map<uint64_t, TableEntry*> tableByPage;     // first entry holding a page
+    std::unordered_map<std::string, TableEntry*> tableByName; // first entry of a name
+    std::unordered_map<uint64_t, TableEntry*> tableByPage;    // first entry holding a page
     std::unordered_map<uint32_t, std::unique_ptr<TableEntry>> pseudoTables;
     // Column roles of the carved table, by column index.
     enum Role : uint8_t { Other, Type, Des, CreateTime, Message, MesLocalID, MesSvrID, Status };

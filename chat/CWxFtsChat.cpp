@@ -78,7 +78,8 @@ void CWxFtsChat::ReadDeletedIds() {
     ReadRows("fts_msg_delete_table", "",
              "select userNameId,localId from 'fts_msg_delete_table' ORDER BY userNameId ASC",
              [this](sqlite3_stmt* st) {
-                 if (sqlite3_column_type(st, 0) != SQLITE_INTEGER || sqlite3_column_type(st, 1) != SQLITE_INTEGER)
+                 if (sqlite3_column_type(st, 0) != SQLITE_INTEGER ||
+                     sqlite3_column_type(st, 1) != SQLITE_INTEGER)
                      return;
                  const int32_t user = sqlite3_column_int(st, 0), local = sqlite3_column_int(st, 1);
                  if (user != 0 && local != 0) deletedIds.emplace(user, local);
@@ -93,7 +94,8 @@ void CWxFtsChat::NoteRow(const Row& row) {
 void CWxFtsChat::ReadContents() {
     if (!db || !users) return;
     int64_t total = 0;
-    for (int i = 0; i < 10; ++i) total += CountRows(("fts_message_table_" + std::to_string(i) + "_content").c_str(), "");
+    for (int i = 0; i < 10; ++i)
+        total += CountRows(("fts_message_table_" + std::to_string(i) + "_content").c_str(), "");
     if (total <= 0) return;
     progressDone = 0;
     progressTotal = int32_t(std::min<int64_t>(total, INT32_MAX));
@@ -111,14 +113,16 @@ void CWxFtsChat::ReadContents() {
         while (!Cancelled() && sqlite3_step(st.get()) == SQLITE_ROW) {
             ReportProgress(2, false);
             bool ok = true;
-            for (int c = 0; c < 3 && ok; ++c) ok = sqlite3_column_type(st.get(), c) == SQLITE_INTEGER;
+            for (int c = 0; c < 3 && ok; ++c)
+                ok = sqlite3_column_type(st.get(), c) == SQLITE_INTEGER;
             if (!ok || sqlite3_column_type(st.get(), 3) != SQLITE_TEXT) continue;
             Row row;
             row.userNameId = sqlite3_column_int(st.get(), 0);
             row.localId = sqlite3_column_int(st.get(), 1);
             row.time = sqlite3_column_int(st.get(), 2);
             const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 3));
-            row.text = text ? std::string(text, strnlen(text, size_t(sqlite3_column_bytes(st.get(), 3)))) : "";
+            row.text =
+                text ? std::string(text, strnlen(text, size_t(sqlite3_column_bytes(st.get(), 3)))) : "";
             row.type = isWxRedPacketText(row.text.c_str()) ? 100001 : 1;
             NoteRow(row);
             const bool listed = deletedIds.count({row.userNameId, row.localId}) != 0;
@@ -187,19 +191,20 @@ bool CWxFtsChat::PeerHasTime(const WxContactRecord* peer, int64_t time) {
 bool CWxFtsChat::SessionHolds(WxSessionRecord* s, const Row& row) {
     bool held = false;
     TimeIndex(s).ForEachAt(row.time, [&](WxMessageRecord& m) {
-        if (row.localId != 0 && m.localId == uint32_t(row.localId)) held = true;
-        else if (row.type == 100001) held = m.type == 100001 || (m.type == 1 && isWxRedPacketText(m.text.c_str()));
+        if (row.localId != 0 && m.localId == uint32_t(row.localId))
+            held = true;
+        else if (row.type == 100001)
+            held = m.type == 100001 || (m.type == 1 && isWxRedPacketText(m.text.c_str()));
         else if (m.type == 1)
             // A recovered text may be cut short where the index holds all of it.
             held = fuzzyMatch(row.text.c_str(), m.text.c_str(), 3) || beginsWithPart(m.text, row.text);
-            if (!held && m.deleted && m.text.size() >= 4 && row.text.size() > m.text.size() &&
-                row.text.compare(0, m.text.size(), m.text) == 0) {
-                // A recovered text cut short where the index holds all of it: the
-                // message keeps its place and direction and takes the whole text.
-                m.text = row.text;
-                held = true;
-            }
-        else if (m.type == 49)
+        if (!held && m.deleted && m.text.size() >= 4 && row.text.size() > m.text.size() &&
+            row.text.compare(0, m.text.size(), m.text) == 0) {
+            // A recovered text cut short where the index holds all of it: the
+            // message keeps its place and direction and takes the whole text.
+            m.text = row.text;
+            held = true;
+        } else if (m.type == 49)
             held = (!m.title.empty() && fuzzyMatch(row.text.c_str(), m.title.c_str(), 3)) ||
                    (!m.url.empty() && fuzzyMatch(row.text.c_str(), m.url.c_str(), 3));
         return held;
@@ -270,7 +275,8 @@ bool CWxFtsChat::OnCarvedRecord(CarvedRecord* record, int32_t) {
     if (row.text.empty()) return false;
     // A carved index row is a message only when dated within WeChat's time up to the
     // backup's date and readable, as the chat tables' carved rows are.
-    if (!wxIsPlausibleRecoveredMessage(row.time, row.text, wxLatestMessageTime(owner->BackupDate(), owner->Now())))
+    if (!wxIsPlausibleRecoveredMessage(row.time, row.text,
+                                       wxLatestMessageTime(owner->BackupDate(), owner->Now())))
         return false;
     row.type = isWxRedPacketText(row.text.c_str()) ? 100001 : 1;
     FtsUserRow* user = users->FindOrAddUser(row.userNameId);

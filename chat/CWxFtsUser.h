@@ -15,7 +15,7 @@ struct WxContactRecord;
 struct FtsUserRow {
     bool deleted = false; // carved
     int32_t userNameId = 0;
-    std::string userName; // empty for an id the user table does not name
+    std::string userName;               // empty for an id the user table does not name
     WxContactRecord* contact = nullptr; // not owned, never null
 };
 

@@ -90,7 +90,8 @@ void CWxLsmChat::ScanBytes(const uint8_t* data, size_t size) {
         // when its tag stands next.
         int32_t type = 0;
         bool failed = false;
-        for (uint8_t tag : {uint8_t(0x28), uint8_t(0x08), uint8_t(0x10), uint8_t(0x18), uint8_t(0x20), uint8_t(0x30)}) {
+        for (uint8_t tag :
+             {uint8_t(0x28), uint8_t(0x08), uint8_t(0x10), uint8_t(0x18), uint8_t(0x20), uint8_t(0x30)}) {
             if (failed || cur >= size || data[cur] != tag) continue;
             if (size - cur < 2) {
                 failed = true;
@@ -149,8 +150,9 @@ CWxLsmChat::TimeIndex& CWxLsmChat::IndexOf(WxSessionRecord* session) {
     return at->second;
 }
 
-std::unique_ptr<WxMessageRecord> CWxLsmChat::BuildMessage(WxContactRecord* peer, const std::string& groupSender,
-                                                          int32_t type, bool fromMe, int64_t time,
+std::unique_ptr<WxMessageRecord> CWxLsmChat::BuildMessage(WxContactRecord* peer,
+                                                          const std::string& groupSender, int32_t type,
+                                                          bool fromMe, int64_t time,
                                                           const std::string& content) {
     const WxAccountEntry* account = owner->FindAccount(accountIndex);
     if (!account) return nullptr;
@@ -176,10 +178,16 @@ std::unique_ptr<WxMessageRecord> CWxLsmChat::BuildMessage(WxContactRecord* peer,
         m->senderHeadUrl = from->headImageUrl;
     }
     switch (type) {
-    case 1: case 64: case 10000: case 10002:
+    case 1:
+    case 64:
+    case 10000:
+    case 10002:
         m->text = content;
         return m;
-    case 3: case 34: case 43: case 62:
+    case 3:
+    case 34:
+    case 43:
+    case 62:
         return m;
     case 42:
         return wxParseCard(content, *m) ? std::move(m) : nullptr;

@@ -24,9 +24,9 @@ class CWxLsmChat : public CCommonInterFace {
     // crafted file cannot take the memory of the machine. Records past a limit are left
     // out and noted in the scan's log.
     struct Limits {
-        size_t records = 500000;      // messages filed
-        size_t newContacts = 50000;   // peers and group members not known before
-        size_t newSessions = 50000;   // sessions opened
+        size_t records = 500000;    // messages filed
+        size_t newContacts = 50000; // peers and group members not known before
+        size_t newSessions = 50000; // sessions opened
     };
 
     bool Scan();

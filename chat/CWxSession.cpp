@@ -43,9 +43,9 @@ struct Cursor {
 } // namespace
 
 struct CWxSession::Reading {
-    WxContactRecord* existing = nullptr;        // the contact of the list the file names
-    std::unique_ptr<WxContactRecord> record;    // the contact being filled
-    bool done = false;                          // resolution ended the reading
+    WxContactRecord* existing = nullptr;     // the contact of the list the file names
+    std::unique_ptr<WxContactRecord> record; // the contact being filled
+    bool done = false;                       // resolution ended the reading
 };
 
 CWxSession::CWxSession(IParserOwner* owner, int accountIndex)
@@ -112,7 +112,8 @@ WxContactRecord* CWxSession::ParseContactPart(const uint8_t** cursor, int32_t* r
     c.Skip(1);
     uint64_t length = 0;
     if (!c.Varint(&length, true)) return nullptr;
-    WxContactRecord* result = firstReading ? ReadFirst(c.p, int32_t(length)) : ReadSecond(c.p, int32_t(length));
+    WxContactRecord* result =
+        firstReading ? ReadFirst(c.p, int32_t(length)) : ReadSecond(c.p, int32_t(length));
     if (!result) return nullptr;
     c.Skip(int32_t(length));
     *cursor = c.p;
@@ -332,8 +333,8 @@ WxContactRecord* CWxSession::ReadSecond(const uint8_t* p, int32_t n) {
     return Finish(r);
 }
 
-std::unique_ptr<WxSessionSummary> CWxSession::ParseLastMessagePart(WxContactRecord* peer, const uint8_t** cursor,
-                                                                   int32_t* remaining) {
+std::unique_ptr<WxSessionSummary>
+CWxSession::ParseLastMessagePart(WxContactRecord* peer, const uint8_t** cursor, int32_t* remaining) {
     if (!peer || !cursor || !*cursor || !remaining || *remaining < 2 || Cancelled()) return nullptr;
     Cursor all{*cursor, *remaining};
     if (!all.Byte(0x12)) return nullptr;

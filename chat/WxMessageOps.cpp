@@ -59,10 +59,14 @@ bool wxIsReadableText(std::string_view text) {
         // no surrogates, nothing above U+10FFFF.
         size_t length = 0;
         uint32_t cp = 0, least = 0;
-        if (c >= 0xc2 && c <= 0xdf) length = 2, cp = c & 0x1fu, least = 0x80;
-        else if (c >= 0xe0 && c <= 0xef) length = 3, cp = c & 0x0fu, least = 0x800;
-        else if (c >= 0xf0 && c <= 0xf4) length = 4, cp = c & 0x07u, least = 0x10000;
-        else return false;
+        if (c >= 0xc2 && c <= 0xdf)
+            length = 2, cp = c & 0x1fu, least = 0x80;
+        else if (c >= 0xe0 && c <= 0xef)
+            length = 3, cp = c & 0x0fu, least = 0x800;
+        else if (c >= 0xf0 && c <= 0xf4)
+            length = 4, cp = c & 0x07u, least = 0x10000;
+        else
+            return false;
         if (text.size() - i < length) return false;
         for (size_t k = 1; k < length; ++k) {
             const auto d = static_cast<unsigned char>(text[i + k]);
@@ -116,7 +120,8 @@ void WxSessionTimeIndex::Sync() {
     byRunningMax.clear();
     orderBuilt = false;
     byTime.reserve(size_t(std::max<int32_t>(session->messages.count, 0)));
-    for (WxMessageRecord* m = session->messages.first; m; m = m->next) byTime.emplace(m->time, m);
+    for (WxMessageRecord* m = session->messages.first; m; m = m->next)
+        byTime.emplace(m->time, m);
     seenCount = session->messages.count;
 }
 
@@ -140,8 +145,8 @@ WxMessageRecord* WxSessionTimeIndex::InsertBeforeSameOrLater(std::unique_ptr<WxM
     // The first message whose running maximum reaches t is the first one of time t or
     // later; every message before it is earlier, so the new one's running maximum is t.
     auto at = byRunningMax.lower_bound(t);
-    WxMessageRecord* m = session->messages.insertBefore(at == byRunningMax.end() ? nullptr : at->second,
-                                                        std::move(message));
+    WxMessageRecord* m =
+        session->messages.insertBefore(at == byRunningMax.end() ? nullptr : at->second, std::move(message));
     byRunningMax.emplace_hint(at, t, m);
     byTime.emplace(t, m);
     seenCount = session->messages.count;

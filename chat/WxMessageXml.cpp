@@ -86,11 +86,15 @@ std::string xmlText(std::string_view raw) {
             const bool hex = name[1] == 'x' || name[1] == 'X';
             const std::string_view digits = name.substr(hex ? 2 : 1);
             uint32_t value = 0;
-            const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
-            done = !digits.empty() && ec == std::errc() && ptr == digits.data() + digits.size() && appendUtf8(out, value);
+            const auto [ptr, ec] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
+            done = !digits.empty() && ec == std::errc() && ptr == digits.data() + digits.size() &&
+                   appendUtf8(out, value);
         }
-        if (done) i = semi + 1;
-        else out += raw[i++];
+        if (done)
+            i = semi + 1;
+        else
+            out += raw[i++];
     }
     return out;
 }
@@ -209,7 +213,8 @@ bool wxParseCard(std::string_view text, WxMessageRecord& message) {
 }
 
 int32_t wxGuessMessageType(std::string_view text) {
-    if ((has(text, "<title><![CDATA[") && has(text, "]]></title>")) || (has(text, "<title>") && has(text, "</title>")))
+    if ((has(text, "<title><![CDATA[") && has(text, "]]></title>")) ||
+        (has(text, "<title>") && has(text, "</title>")))
         return 49;
     if (has(text, "<duration>") && has(text, "</duration>")) return 50;
     if (has(text, "<location") && has(text, "label=\"")) return 48;

@@ -16,7 +16,8 @@ void BDTableRowView::drawSelectionInRect(QPainter& painter, const QRect& rect, b
     painter.fillRect(rect, SelectionColor(dark));
 }
 
-void BDTableRowView::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void BDTableRowView::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const {
     if (!(option.state & QStyle::State_Selected)) {
         QStyledItemDelegate::paint(painter, option, index);
         return;

@@ -22,7 +22,8 @@ class BDTableRowView : public QStyledItemDelegate {
     // Fills the rectangle with the selection colour.
     void drawSelectionInRect(QPainter& painter, const QRect& rect, bool dark) const;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
 
     static QColor DefaultSelection() { return QColor(168, 225, 254); }
 

@@ -94,11 +94,24 @@ void ColorRoles::Paint(QPainter& painter, Role role, bool dark, const QRectF& bo
 
 const char* ColorRoles::Name(Role role) {
     static const char* const names[RoleCount] = {
-        "NSViewColorWhite",      "NSViewColorGray",     "NSViewColorWhitebox",   "NSViewColorGraybox",
-        "NSGrayAquaDark",        "MainViewColor",       "ViewColor",             "NSWhiteAquaDark",
-        "NSTableBackground",     "NSLightGreyDark",     "NSTableRowViewWhite",   "NSTableRowViewGray",
-        "NSTableRowViewGraybox", "NSTableRowViewWhitebox", "ThumbnailItemView",  "GrayColorView",
-        "WhiteView",             "GrayView",
+        "NSViewColorWhite",
+        "NSViewColorGray",
+        "NSViewColorWhitebox",
+        "NSViewColorGraybox",
+        "NSGrayAquaDark",
+        "MainViewColor",
+        "ViewColor",
+        "NSWhiteAquaDark",
+        "NSTableBackground",
+        "NSLightGreyDark",
+        "NSTableRowViewWhite",
+        "NSTableRowViewGray",
+        "NSTableRowViewGraybox",
+        "NSTableRowViewWhitebox",
+        "ThumbnailItemView",
+        "GrayColorView",
+        "WhiteView",
+        "GrayView",
     };
     return role >= 0 && role < RoleCount ? names[role] : "";
 }

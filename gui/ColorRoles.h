@@ -34,13 +34,13 @@ class ColorRoles {
 
     // What a role draws in one appearance.
     struct Look {
-        bool draws = false;     // false: nothing of its own
-        bool box = false;       // false: `fill` over the area being drawn
-        QColor fill;            // the fill, or the box's inner colour
-        QColor frame;           // the box's outer colour
-        double border = 0;      // the box's border width
+        bool draws = false;                         // false: nothing of its own
+        bool box = false;                           // false: `fill` over the area being drawn
+        QColor fill;                                // the fill, or the box's inner colour
+        QColor frame;                               // the box's outer colour
+        double border = 0;                          // the box's border width
         QRectF BoxRect(const QRectF& bounds) const; // where the box goes in `bounds`
-        QMarginsF boxMargins;   // the box's distance from the bounds (left, top, right, bottom)
+        QMarginsF boxMargins; // the box's distance from the bounds (left, top, right, bottom)
     };
 
     ColorRoles() = delete;

@@ -93,17 +93,18 @@ class DirizaResultView : public QWidget {
 
     // Scan thread: the whole result of the view's data type for this scan. Every
     // overload ignores what does not belong to the view.
-    virtual void AddDirizaFile(const QList<NSDeletedFile>& files) {}                        // 0, 1, 4
-    virtual void AddDirizaFile(const QList<NSDeletedFile>& photos, const QList<NSDeletedFile>& media) {} // 2, 3, 14
-    virtual void AddDirizaFile(const QMap<QString, NSSMSHeadData>& conversations) {}        // 5
-    virtual void AddDirizaFile(const QList<NSCallLogData>& calls) {}                        // 6
-    virtual void AddDirizaFile(const QList<NSContactData>& contacts) {}                     // 7
-    virtual void AddDirizaFile(const QList<NSBookmarksData>& bookmarks) {}                  // 8
-    virtual void AddDirizaFile(const QList<NSMemoData>& reminders) {}                       // 9
-    virtual void AddDirizaFile(const QList<NSRemindersData>& notes) {}                      // 10
-    virtual void AddDirizaFile(const QList<NSCalendarData>& events) {}                      // 11
-    virtual void AddDirizaFile(const QList<NSWXChatAccount>* accounts) {}                   // 12, may be null
-    virtual void AddDirizaFile(const QMap<QString, NSWXChatRecordData>& accounts) {}        // 13
+    virtual void AddDirizaFile(const QList<NSDeletedFile>& files) {} // 0, 1, 4
+    virtual void AddDirizaFile(const QList<NSDeletedFile>& photos, const QList<NSDeletedFile>& media) {
+    }                                                                                // 2, 3, 14
+    virtual void AddDirizaFile(const QMap<QString, NSSMSHeadData>& conversations) {} // 5
+    virtual void AddDirizaFile(const QList<NSCallLogData>& calls) {}                 // 6
+    virtual void AddDirizaFile(const QList<NSContactData>& contacts) {}              // 7
+    virtual void AddDirizaFile(const QList<NSBookmarksData>& bookmarks) {}           // 8
+    virtual void AddDirizaFile(const QList<NSMemoData>& reminders) {}                // 9
+    virtual void AddDirizaFile(const QList<NSRemindersData>& notes) {}               // 10
+    virtual void AddDirizaFile(const QList<NSCalendarData>& events) {}               // 11
+    virtual void AddDirizaFile(const QList<NSWXChatAccount>* accounts) {}            // 12, may be null
+    virtual void AddDirizaFile(const QMap<QString, NSWXChatRecordData>& accounts) {} // 13
 
     // The view's hand-over of scan results to the GUI thread (ResultDelivery); none for
     // a view without one.

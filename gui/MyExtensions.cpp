@@ -42,7 +42,8 @@ QString MyExtensions::md5(const QString& text) {
 
 int MyExtensions::TextWidth(const QString& text) {
     int width = 0;
-    for (const Unit& u : UnitsOf(text)) width += u.weight;
+    for (const Unit& u : UnitsOf(text))
+        width += u.weight;
     return width;
 }
 
@@ -57,13 +58,16 @@ QString MyExtensions::thumb17(const QString& text) {
 QString MyExtensions::Abbreviate(const QString& text, int limit, int headLimit, int tailLimit) {
     const std::vector<Unit> units = UnitsOf(text);
     int width = 0;
-    for (const Unit& u : units) width += u.weight;
+    for (const Unit& u : units)
+        width += u.weight;
     if (text.isEmpty() || width <= limit) return text;
 
     size_t head = 0; // characters taken from the start
-    for (int w = 0; head < units.size() && w + units[head].weight <= headLimit; ++head) w += units[head].weight;
+    for (int w = 0; head < units.size() && w + units[head].weight <= headLimit; ++head)
+        w += units[head].weight;
     size_t tail = 0; // characters taken from the end
-    for (int w = 0; tail < units.size() - head && w + units[units.size() - 1 - tail].weight <= tailLimit; ++tail)
+    for (int w = 0; tail < units.size() - head && w + units[units.size() - 1 - tail].weight <= tailLimit;
+         ++tail)
         w += units[units.size() - 1 - tail].weight;
 
     const qsizetype headEnd = head ? units[head - 1].start + units[head - 1].length : 0;
@@ -94,12 +98,14 @@ QString MyExtensions::TextColorHtml(const QString& text, const QString& words, c
     // Mark the coloured characters (ranges may overlap), then emit runs.
     std::vector<bool> coloured(size_t(text.size()), false);
     for (const QTextLayout::FormatRange& r : TextColor(text, words, color))
-        for (int i = r.start; i < r.start + r.length; ++i) coloured[size_t(i)] = true;
+        for (int i = r.start; i < r.start + r.length; ++i)
+            coloured[size_t(i)] = true;
     QString html;
     qsizetype i = 0;
     while (i < text.size()) {
         qsizetype j = i;
-        while (j < text.size() && coloured[size_t(j)] == coloured[size_t(i)]) ++j;
+        while (j < text.size() && coloured[size_t(j)] == coloured[size_t(i)])
+            ++j;
         const QString run = text.mid(i, j - i).toHtmlEscaped();
         if (coloured[size_t(i)])
             html += QStringLiteral("<span style=\"color:%1\">%2</span>").arg(color.name(), run);

@@ -81,7 +81,8 @@ NSLanguageText* NSLanguageText::shareInstance() {
 }
 
 void NSLanguageText::ServeScanTexts() {
-    DeviceScanManager::shared().SetTextLookup([](const QString& key) { return NSLanguageText::TableText(key); });
+    DeviceScanManager::shared().SetTextLookup(
+        [](const QString& key) { return NSLanguageText::TableText(key); });
 }
 
 int NSLanguageText::ChooseLanguage() const {

@@ -90,8 +90,7 @@ class NSLanguageText {
 
 // The one way windows look texts up: always with a string literal key, so that every
 // key the sources use can be collected from them.
-template <std::size_t N>
-inline QString LanguageText(const char (&key)[N]) {
+template <std::size_t N> inline QString LanguageText(const char (&key)[N]) {
     return NSLanguageText::Text(QString::fromUtf8(key, qsizetype(N) - 1));
 }
 

@@ -24,19 +24,31 @@ std::unique_ptr<QTranslator>& installed() {
 // Qt's locale names for a language, the preferred first.
 QStringList localeNames(int language) {
     switch (language) {
-    case NSLanguageText::SimplifiedChinese: return {QStringLiteral("zh_CN")};
-    case NSLanguageText::TraditionalChinese: return {QStringLiteral("zh_HK"), QStringLiteral("zh_TW")};
-    case NSLanguageText::Japanese: return {QStringLiteral("ja")};
-    case NSLanguageText::Korean: return {QStringLiteral("ko")};
-    case NSLanguageText::German: return {QStringLiteral("de")};
-    case NSLanguageText::Russian: return {QStringLiteral("ru")};
-    case NSLanguageText::Arabic: return {QStringLiteral("ar")};
+    case NSLanguageText::SimplifiedChinese:
+        return {QStringLiteral("zh_CN")};
+    case NSLanguageText::TraditionalChinese:
+        return {QStringLiteral("zh_HK"), QStringLiteral("zh_TW")};
+    case NSLanguageText::Japanese:
+        return {QStringLiteral("ja")};
+    case NSLanguageText::Korean:
+        return {QStringLiteral("ko")};
+    case NSLanguageText::German:
+        return {QStringLiteral("de")};
+    case NSLanguageText::Russian:
+        return {QStringLiteral("ru")};
+    case NSLanguageText::Arabic:
+        return {QStringLiteral("ar")};
     // Qt carries Brazilian Portuguese only: nearer to the reader than English.
-    case NSLanguageText::Portuguese: return {QStringLiteral("pt_PT"), QStringLiteral("pt"), QStringLiteral("pt_BR")};
-    case NSLanguageText::Spanish: return {QStringLiteral("es")};
-    case NSLanguageText::French: return {QStringLiteral("fr")};
-    case NSLanguageText::Indonesian: return {QStringLiteral("id")};
-    default: return {};
+    case NSLanguageText::Portuguese:
+        return {QStringLiteral("pt_PT"), QStringLiteral("pt"), QStringLiteral("pt_BR")};
+    case NSLanguageText::Spanish:
+        return {QStringLiteral("es")};
+    case NSLanguageText::French:
+        return {QStringLiteral("fr")};
+    case NSLanguageText::Indonesian:
+        return {QStringLiteral("id")};
+    default:
+        return {};
     }
 }
 

@@ -13,7 +13,8 @@ RMSecondaryScroller::RMSecondaryScroller(QWidget* parent) : QScrollBar(Qt::Verti
     Setup();
 }
 
-RMSecondaryScroller::RMSecondaryScroller(const QRect& frame, QWidget* parent) : QScrollBar(Qt::Vertical, parent) {
+RMSecondaryScroller::RMSecondaryScroller(const QRect& frame, QWidget* parent)
+    : QScrollBar(Qt::Vertical, parent) {
     Setup();
     setGeometry(NarrowFrame(frame, style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this)));
 }
@@ -60,8 +61,7 @@ void RMSecondaryScroller::setObservedScrollView(QAbstractScrollArea* view) {
 
 void RMSecondaryScroller::setHideObservedScrollViewScrollers(bool hide) {
     hideObserved = hide;
-    if (observed)
-        observed->setVerticalScrollBarPolicy(hide ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    if (observed) observed->setVerticalScrollBarPolicy(hide ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
 }
 
 double RMSecondaryScroller::floatValue() const {
@@ -154,7 +154,8 @@ void RMSecondaryScroller::leaveEvent(QEvent* event) {
 void RMSecondaryScroller::paintEvent(QPaintEvent*) {
     QStyleOptionSlider option;
     initStyleOption(&option);
-    const QRect knob = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+    const QRect knob =
+        style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
     if (knob.isEmpty()) return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -165,5 +166,6 @@ void RMSecondaryScroller::paintEvent(QPaintEvent*) {
     const QRectF r = QRectF(knob).adjusted(2, 1, -2, -1);
     const double radius = r.width() / 2;
     painter.setBrush(colour);
-    for (int i = 0; i < (hovered ? 4 : 2); ++i) painter.drawRoundedRect(r, radius, radius);
+    for (int i = 0; i < (hovered ? 4 : 2); ++i)
+        painter.drawRoundedRect(r, radius, radius);
 }

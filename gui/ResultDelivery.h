@@ -40,8 +40,7 @@ class ResultDelivery {
     void Hand(Ticket ticket, std::function<void()> store);
     // Any thread: hands `data` over, to be moved into `slot` (a member of the view that
     // only the GUI thread touches).
-    template <typename T>
-    void Hand(Ticket ticket, T data, T& slot) {
+    template <typename T> void Hand(Ticket ticket, T data, T& slot) {
         auto shared = std::make_shared<T>(std::move(data));
         Hand(ticket, [&slot, shared] { slot = std::move(*shared); });
     }

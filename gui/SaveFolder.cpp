@@ -30,7 +30,8 @@ QString CutUtf8(const QString& s, int maxBytes) {
     QString out;
     int bytes = 0;
     for (qsizetype i = 0; i < s.size();) {
-        const qsizetype len = (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) ? 2 : 1;
+        const qsizetype len =
+            (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) ? 2 : 1;
         const QString ch = s.mid(i, len);
         const int b = Utf8Bytes(ch);
         if (bytes + b > maxBytes) break;

@@ -48,8 +48,7 @@ bool TextFieldCopyPaste::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         // Each receiver of a propagating key passes here: act at the focus widget only.
         QWidget* focus = QApplication::focusWidget();
-        if (focus && watched == focus && Handle(focus, static_cast<const QKeyEvent&>(*event)))
-            return true;
+        if (focus && watched == focus && Handle(focus, static_cast<const QKeyEvent&>(*event))) return true;
     }
     return QObject::eventFilter(watched, event);
 }

@@ -48,8 +48,8 @@ QImage Canvas(const QSize& size) {
 }
 
 bool Usable(const QImage& image, const QSize& size) {
-    return !image.isNull() && image.width() > 0 && image.height() > 0 && size.width() > 0 && size.height() > 0 &&
-           qint64(size.width()) * size.height() <= ZLImage::MaxDecodePixels;
+    return !image.isNull() && image.width() > 0 && image.height() > 0 && size.width() > 0 &&
+           size.height() > 0 && qint64(size.width()) * size.height() <= ZLImage::MaxDecodePixels;
 }
 
 } // namespace
@@ -186,7 +186,8 @@ QImage ZLImage::Decode(const QByteArray& data) {
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty() || qint64(size.width()) * size.height() > MaxDecodePixels) return {};
+    if (!size.isValid() || size.isEmpty() || qint64(size.width()) * size.height() > MaxDecodePixels)
+        return {};
     QImage image;
     if (!reader.read(&image)) return {};
     return image;

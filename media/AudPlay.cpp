@@ -109,11 +109,15 @@ void AudPlay::readNextPCMData() {
         }
     }
     switch (player->play(pcmDataBuffer.constData(), uint32_t(pcmDataBuffer.size()))) {
-    case PCMDataPlayer::Result::Queued: pcmDataBuffer.clear(); break;
-    case PCMDataPlayer::Result::Busy: break;  // offered again next tick
+    case PCMDataPlayer::Result::Queued:
+        pcmDataBuffer.clear();
+        break;
+    case PCMDataPlayer::Result::Busy:
+        break; // offered again next tick
     case PCMDataPlayer::Result::Failed:
     case PCMDataPlayer::Result::Refused:
-        ProcessLog::Write(QStringLiteral("AudPlay: playback of %1 ended, the audio output failed").arg(pcmFile.fileName()));
+        ProcessLog::Write(
+            QStringLiteral("AudPlay: playback of %1 ended, the audio output failed").arg(pcmFile.fileName()));
         sendDataTimer.stop();
         player->stop();
         pcmFile.close();
@@ -140,14 +144,15 @@ void AudPlay::Stop() {
 }
 
 bool AudPlay::SaveMP3(const QString& voicePath, const QString& mp3Path) {
-    QString createdMp3;  // removed on failure; only what this call created
+    QString createdMp3; // removed on failure; only what this call created
     auto fail = [&](const QString& why) {
         ProcessLog::Write(QStringLiteral("SaveMP3:%1").arg(why));
         if (!createdMp3.isEmpty()) QFile::remove(createdMp3);
         return false;
     };
     try {
-        const QString pcmPath = MediaWorkFolder::UniquePath(QStringLiteral("export-"), QStringLiteral(".pcm"));
+        const QString pcmPath =
+            MediaWorkFolder::UniquePath(QStringLiteral("export-"), QStringLiteral(".pcm"));
         if (pcmPath.isEmpty()) return fail(QStringLiteral("no media work folder"));
         RemoveOnExit removePcm{pcmPath};
         float duration = 0.0f;
@@ -177,14 +182,17 @@ bool AudPlay::SaveMP3(const QString& voicePath, const QString& mp3Path) {
         for (;;) {
             const QByteArray bytes = pcm.read(qint64(kSamples) * 2);
             if (bytes.isEmpty()) {
-                if (!pcm.atEnd()) return fail(QStringLiteral("cannot read the decoded voice: %1").arg(pcm.errorString()));
+                if (!pcm.atEnd())
+                    return fail(QStringLiteral("cannot read the decoded voice: %1").arg(pcm.errorString()));
                 break;
             }
-            const int n = int(bytes.size() / 2);  // a trailing odd byte is no sample
+            const int n = int(bytes.size() / 2); // a trailing odd byte is no sample
             const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
-            for (int i = 0; i < n; ++i) samples[size_t(i)] = short(uint16_t(b[2 * i] | (b[2 * i + 1] << 8)));
+            for (int i = 0; i < n; ++i)
+                samples[size_t(i)] = short(uint16_t(b[2 * i] | (b[2 * i + 1] << 8)));
             if (n == 0) continue;
-            const int got = lame_encode_buffer(lame.get(), samples.data(), samples.data(), n, out.data(), int(out.size()));
+            const int got = lame_encode_buffer(lame.get(), samples.data(), samples.data(), n, out.data(),
+                                               int(out.size()));
             if (got < 0) return fail(QStringLiteral("lame_encode_buffer failed (%1)").arg(got));
             if (got > 0 && mp3.write(reinterpret_cast<const char*>(out.data()), got) != got)
                 return fail(QStringLiteral("cannot write %1: %2").arg(mp3Path, mp3.errorString()));
@@ -198,7 +206,8 @@ bool AudPlay::SaveMP3(const QString& voicePath, const QString& mp3Path) {
         const size_t tagSize = lame_get_lametag_frame(lame.get(), tag.data(), tag.size());
         if (tagSize > tag.size()) return fail(QStringLiteral("the LAME tag does not fit"));
         if (tagSize > 0) {
-            if (!mp3.seek(0) || mp3.write(reinterpret_cast<const char*>(tag.data()), qint64(tagSize)) != qint64(tagSize))
+            if (!mp3.seek(0) ||
+                mp3.write(reinterpret_cast<const char*>(tag.data()), qint64(tagSize)) != qint64(tagSize))
                 return fail(QStringLiteral("cannot write the LAME tag to %1").arg(mp3Path));
         }
         if (!mp3.flush()) return fail(QStringLiteral("cannot write %1: %2").arg(mp3Path, mp3.errorString()));

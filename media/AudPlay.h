@@ -54,11 +54,11 @@ class AudPlay : public QObject {
 
     std::unique_ptr<PCMDataPlayer> player;
     QFile pcmFile;
-    QByteArray pcmDataBuffer;  // the chunk read and not yet taken by the player
+    QByteArray pcmDataBuffer; // the chunk read and not yet taken by the player
     QTimer sendDataTimer;
     bool playing = false;
     bool draining = false;
     int drainTicks = 0;
     std::atomic<float> playAllLeng{0.0f};
-    QString decodedPcm;  // the PCM file SILK_Decoder made last
+    QString decodedPcm; // the PCM file SILK_Decoder made last
 };

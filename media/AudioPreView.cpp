@@ -123,7 +123,9 @@ std::function<bool()>& outputProbe() {
 }
 } // namespace
 
-void AudioPreView::SetOutputProbe(std::function<bool()> probe) { outputProbe() = std::move(probe); }
+void AudioPreView::SetOutputProbe(std::function<bool()> probe) {
+    outputProbe() = std::move(probe);
+}
 
 bool AudioPreView::checkOutput() {
     const bool there = outputProbe() ? outputProbe()() : QtPcmSink::HasOutputDevice();
@@ -274,7 +276,8 @@ void AudioPreView::ShowAmrFilePreview(const QByteArray& data) {
 void AudioPreView::onPlayerStatus(IMediaPlayer::Status s) {
     if (!player) return;
     switch (s) {
-    case IMediaPlayer::Status::Loading: break;
+    case IMediaPlayer::Status::Loading:
+        break;
     case IMediaPlayer::Status::Loaded:
     case IMediaPlayer::Status::Buffered:
         if (PlayView->isHidden()) {
@@ -295,7 +298,8 @@ void AudioPreView::onPlayerStatus(IMediaPlayer::Status s) {
         setReady();
         break;
     case IMediaPlayer::Status::Failed: {
-        ProcessLog::Write(QStringLiteral("AudioPreView: the audio cannot be played: %1").arg(player->error()));
+        ProcessLog::Write(
+            QStringLiteral("AudioPreView: the audio cannot be played: %1").arg(player->error()));
         // Release later: this runs inside the player's own notification.
         player->setStatusHandler({});
         retiredPlayer = std::move(player);
@@ -346,7 +350,8 @@ void AudioPreView::AudFilePlayUpdate() {
 void AudioPreView::playProgress() {
     if (!player) return;
     currentTime = double(player->position()) / 1000.0;
-    if (!videoSlider->isSliderDown()) videoSlider->setValue(int(std::min<int64_t>(player->position(), INT_MAX)));
+    if (!videoSlider->isSliderDown())
+        videoSlider->setValue(int(std::min<int64_t>(player->position(), INT_MAX)));
     TimerBeginText->setText(stringFromTime(currentTime));
     if (duration <= currentTime + 0.1) {
         player->stop();

@@ -22,7 +22,8 @@ class AudioPreView : public QWidget {
     Q_OBJECT
   public:
     // `sinks` and `players` make the sound outputs and media players (defaults: the real ones).
-    explicit AudioPreView(PcmSinkFactory sinks = {}, MediaPlayerFactory players = {}, QWidget* parent = nullptr);
+    explicit AudioPreView(PcmSinkFactory sinks = {}, MediaPlayerFactory players = {},
+                          QWidget* parent = nullptr);
     ~AudioPreView() override;
     static AudioPreView* shareInstance();
     // Tells whether a sound output is there to play on (tests; empty: the system's default

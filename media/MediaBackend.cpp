@@ -2,7 +2,9 @@
 
 #include <QtGlobal>
 
-QString DefaultMediaBackend() { return QStringLiteral("ffmpeg"); }
+QString DefaultMediaBackend() {
+    return QStringLiteral("ffmpeg");
+}
 
 void ChooseMediaBackend() {
     if (qEnvironmentVariableIsSet("QT_MEDIA_BACKEND")) return;

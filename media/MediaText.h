@@ -5,4 +5,6 @@
 
 // Texts of the preview windows, looked up each time they are shown (the table named by
 // "AppLanguage", English when unset).
-inline QString MediaText(const char* key) { return NSLanguageText::Text(QString::fromLatin1(key)); }
+inline QString MediaText(const char* key) {
+    return NSLanguageText::Text(QString::fromLatin1(key));
+}

@@ -50,11 +50,8 @@ QString MediaWorkFolder::UniquePath(const QString& prefix, const QString& suffix
     if (folder.isEmpty()) return QString();
     const qint64 pid = QCoreApplication::applicationPid();
     for (;;) {
-        const QString path = QStringLiteral("%1/%2%3-%4%5")
-                                 .arg(folder, prefix)
-                                 .arg(pid)
-                                 .arg(++serial)
-                                 .arg(suffix);
+        const QString path =
+            QStringLiteral("%1/%2%3-%4%5").arg(folder, prefix).arg(pid).arg(++serial).arg(suffix);
         if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) return path;
     }
 }

@@ -4,11 +4,15 @@
 #include "media/QtPcmSink.h"
 
 PCMDataPlayer::PCMDataPlayer(PcmSinkFactory f) : factory(f ? std::move(f) : QtPcmSink::Factory()) {
-    for (auto& m : audioQueueUsed) m.store(0);
-    for (auto& e : slotEnd) e.store(0);
+    for (auto& m : audioQueueUsed)
+        m.store(0);
+    for (auto& e : slotEnd)
+        e.store(0);
 }
 
-PCMDataPlayer::~PCMDataPlayer() { stop(); }
+PCMDataPlayer::~PCMDataPlayer() {
+    stop();
+}
 
 void PCMDataPlayer::stop() {
     std::lock_guard<std::mutex> lock(sysnLock);
@@ -16,11 +20,14 @@ void PCMDataPlayer::stop() {
         sink->stop();
         sink.reset();
     }
-    for (auto& m : audioQueueUsed) m.store(0);
+    for (auto& m : audioQueueUsed)
+        m.store(0);
     written = 0;
 }
 
-void PCMDataPlayer::reset() { stop(); }
+void PCMDataPlayer::reset() {
+    stop();
+}
 
 void PCMDataPlayer::collect() {
     if (!sink) return;
@@ -49,13 +56,16 @@ int PCMDataPlayer::outstanding() {
     std::lock_guard<std::mutex> lock(sysnLock);
     collect();
     int n = 0;
-    for (auto& m : audioQueueUsed) n += m.load() == 1;
+    for (auto& m : audioQueueUsed)
+        n += m.load() == 1;
     return n;
 }
 
 PCMDataPlayer::Result PCMDataPlayer::play(const char* data, uint32_t length) {
     if (length > kMaxChunk) {
-        ProcessLog::Write(QStringLiteral("PCMDataPlayer: chunk of %1 bytes refused (at most %2)").arg(length).arg(kMaxChunk));
+        ProcessLog::Write(QStringLiteral("PCMDataPlayer: chunk of %1 bytes refused (at most %2)")
+                              .arg(length)
+                              .arg(kMaxChunk));
         return Result::Refused;
     }
     if (!data && length > 0) return Result::Refused;
@@ -66,7 +76,7 @@ PCMDataPlayer::Result PCMDataPlayer::play(const char* data, uint32_t length) {
         sink = factory();
         if (!sink || !sink->start(IPcmSink::Format{}, kDeviceBuffer)) {
             ProcessLog::Write(QStringLiteral("PCMDataPlayer: the audio output cannot start: %1")
-                         .arg(sink ? sink->error() : QStringLiteral("no output")));
+                                  .arg(sink ? sink->error() : QStringLiteral("no output")));
             sink.reset();
             return Result::Failed;
         }
@@ -87,9 +97,9 @@ PCMDataPlayer::Result PCMDataPlayer::play(const char* data, uint32_t length) {
         audioQueueUsed[slot].store(0);
         if (took <= 0 && !sink->failed()) return Result::Busy;
         ProcessLog::Write(QStringLiteral("PCMDataPlayer: audio output took %1 of %2 bytes: %3")
-                     .arg(took)
-                     .arg(length)
-                     .arg(sink->error()));
+                              .arg(took)
+                              .arg(length)
+                              .arg(sink->error()));
         return Result::Failed;
     }
     written += length;

@@ -18,7 +18,7 @@ class PCMDataPlayer {
 
     static constexpr int kSlots = 6;
     static constexpr uint32_t kMaxChunk = 2000;
-    static constexpr int kDeviceBuffer = 3840;  // six chunks of 640 bytes, 80 ms
+    static constexpr int kDeviceBuffer = 3840; // six chunks of 640 bytes, 80 ms
 
     // `factory` makes the device outputs (default: the sound device).
     explicit PCMDataPlayer(PcmSinkFactory factory = {});
@@ -49,6 +49,6 @@ class PCMDataPlayer {
     std::unique_ptr<IPcmSink> sink;
     std::mutex sysnLock;
     std::array<std::atomic<int8_t>, kSlots> audioQueueUsed{};
-    std::array<std::atomic<int64_t>, kSlots> slotEnd{};  // device byte count at the chunk's end
+    std::array<std::atomic<int64_t>, kSlots> slotEnd{}; // device byte count at the chunk's end
     int64_t written = 0;
 };

@@ -51,7 +51,8 @@ void PhotoPreView::keyPressEvent(QKeyEvent* event) {
 }
 
 void PhotoPreView::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::LanguageChange && Text->isVisible()) Text->setText(MediaText("NotResources"));
+    if (event->type() == QEvent::LanguageChange && Text->isVisible())
+        Text->setText(MediaText("NotResources"));
     QWidget::changeEvent(event);
 }
 

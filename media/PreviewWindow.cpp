@@ -15,7 +15,8 @@ QWidget* AnchorFor(const QWidget* window) {
     QWidget* active = QApplication::activeWindow();
     if (active && active != window && !active->inherits("QMenu")) return active;
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w == window || !w->isVisible() || w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip) continue;
+        if (w == window || !w->isVisible() || w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip)
+            continue;
         if (w->testAttribute(Qt::WA_DontShowOnScreen)) continue;
         if (w->objectName().endsWith(QLatin1String("PreView"))) continue;
         return w;
@@ -28,7 +29,7 @@ QWidget* AnchorFor(const QWidget* window) {
 void PreviewWindow::ShowInFront(QWidget* window) {
     if (!window) return;
     if (QWidget* anchor = AnchorFor(window)) {
-        window->winId();  // makes the native window, so it can be told its parent
+        window->winId(); // makes the native window, so it can be told its parent
         if (QWindow* handle = window->windowHandle()) {
             anchor->winId();
             if (QWindow* parent = anchor->windowHandle()) {
@@ -56,9 +57,10 @@ QRect PreviewWindow::AvailableArea(const QWidget* window) {
 QMargins PreviewWindow::FrameOf(const QWidget* window) {
     if (window && window->isVisible()) {
         const QRect frame = window->frameGeometry(), client = window->geometry();
-        const QMargins m(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-                         frame.bottom() - client.bottom());
-        if (m.left() >= 0 && m.top() >= 0 && m.right() >= 0 && m.bottom() >= 0 && (m.top() > 0 || m.left() > 0))
+        const QMargins m(client.left() - frame.left(), client.top() - frame.top(),
+                         frame.right() - client.right(), frame.bottom() - client.bottom());
+        if (m.left() >= 0 && m.top() >= 0 && m.right() >= 0 && m.bottom() >= 0 &&
+            (m.top() > 0 || m.left() > 0))
             return m;
     }
     // Not shown yet, or no frame known: room for a usual title bar and border.

@@ -23,7 +23,8 @@ class PreviewWindow {
     // The client geometry for content of `content` size plus `chrome` (margins, controls)
     // inside `available` with the window frame `frame`: the content scaled down with its
     // aspect kept until the framed window fits, never scaled up, centred in the area.
-    static QRect FitGeometry(const QSize& content, const QSize& chrome, const QMargins& frame, const QRect& available);
+    static QRect FitGeometry(const QSize& content, const QSize& chrome, const QMargins& frame,
+                             const QRect& available);
     // The largest content size that fits, with `chrome` and `frame`, into `available`.
     static QSize ContentRoom(const QSize& chrome, const QMargins& frame, const QRect& available);
     // True for the key that closes a preview (Esc without modifiers).

@@ -22,7 +22,9 @@ QtMediaPlayer::QtMediaPlayer(bool withVideo) {
     }
     connect(player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
         switch (s) {
-        case QMediaPlayer::LoadingMedia: report(Status::Loading); break;
+        case QMediaPlayer::LoadingMedia:
+            report(Status::Loading);
+            break;
         case QMediaPlayer::LoadedMedia:
             report(Status::Loaded);
             // Sources here are always local files, which keep up once loaded. Some backends
@@ -30,13 +32,18 @@ QtMediaPlayer::QtMediaPlayer(bool withVideo) {
             // it would never be enabled.
             report(Status::Buffered);
             break;
-        case QMediaPlayer::BufferedMedia: report(Status::Buffered); break;
-        case QMediaPlayer::EndOfMedia: report(Status::End); break;
+        case QMediaPlayer::BufferedMedia:
+            report(Status::Buffered);
+            break;
+        case QMediaPlayer::EndOfMedia:
+            report(Status::End);
+            break;
         case QMediaPlayer::InvalidMedia:
             if (lastError.isEmpty()) lastError = QStringLiteral("invalid media");
             report(Status::Failed);
             break;
-        default: break;
+        default:
+            break;
         }
     });
     connect(player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error e, const QString& text) {
@@ -101,15 +108,33 @@ void QtMediaPlayer::setSourceData(const QByteArray& data) {
     player->setSource(QUrl::fromLocalFile(path));
 }
 
-void QtMediaPlayer::play() { player->play(); }
-void QtMediaPlayer::pause() { player->pause(); }
-void QtMediaPlayer::stop() { player->stop(); }
-void QtMediaPlayer::seek(int64_t ms) { player->setPosition(ms); }
-int64_t QtMediaPlayer::position() const { return player->position(); }
-int64_t QtMediaPlayer::duration() const { return player->duration(); }
-float QtMediaPlayer::volume() const { return output->volume(); }
-void QtMediaPlayer::setVolume(float v) { output->setVolume(v); }
-bool QtMediaPlayer::hasVideo() const { return player->hasVideo(); }
+void QtMediaPlayer::play() {
+    player->play();
+}
+void QtMediaPlayer::pause() {
+    player->pause();
+}
+void QtMediaPlayer::stop() {
+    player->stop();
+}
+void QtMediaPlayer::seek(int64_t ms) {
+    player->setPosition(ms);
+}
+int64_t QtMediaPlayer::position() const {
+    return player->position();
+}
+int64_t QtMediaPlayer::duration() const {
+    return player->duration();
+}
+float QtMediaPlayer::volume() const {
+    return output->volume();
+}
+void QtMediaPlayer::setVolume(float v) {
+    output->setVolume(v);
+}
+bool QtMediaPlayer::hasVideo() const {
+    return player->hasVideo();
+}
 
 QSize QtMediaPlayer::videoSize() const {
     const QVariant resolution = player->metaData().value(QMediaMetaData::Resolution);
@@ -128,8 +153,14 @@ QSize QtMediaPlayer::videoSize() const {
     return {};
 }
 
-QString QtMediaPlayer::error() const { return lastError; }
+QString QtMediaPlayer::error() const {
+    return lastError;
+}
 
-void QtMediaPlayer::setStatusHandler(std::function<void(Status)> handler) { onStatus = std::move(handler); }
+void QtMediaPlayer::setStatusHandler(std::function<void(Status)> handler) {
+    onStatus = std::move(handler);
+}
 
-QWidget* QtMediaPlayer::widget() { return video.data(); }
+QWidget* QtMediaPlayer::widget() {
+    return video.data();
+}

@@ -38,12 +38,12 @@ class QtMediaPlayer final : public QObject, public IMediaPlayer {
     void report(Status status);
     void dropTemporary();
 
-    QMediaPlayer* player = nullptr;     // child
-    QAudioOutput* output = nullptr;     // child
-    QPointer<QVideoWidget> video;       // owned here until reparented
+    QMediaPlayer* player = nullptr; // child
+    QAudioOutput* output = nullptr; // child
+    QPointer<QVideoWidget> video;   // owned here until reparented
     std::function<void(Status)> onStatus;
     QString temporary;
     QString lastError;
     bool failedOnce = false;
-    bool bufferedOnce = false;  // Buffered is reported once per source
+    bool bufferedOnce = false; // Buffered is reported once per source
 };

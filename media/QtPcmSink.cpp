@@ -7,9 +7,13 @@
 
 QtPcmSink::QtPcmSink() = default;
 
-QtPcmSink::~QtPcmSink() { stop(); }
+QtPcmSink::~QtPcmSink() {
+    stop();
+}
 
-bool QtPcmSink::HasOutputDevice() { return !QMediaDevices::defaultAudioOutput().isNull(); }
+bool QtPcmSink::HasOutputDevice() {
+    return !QMediaDevices::defaultAudioOutput().isNull();
+}
 
 PcmSinkFactory QtPcmSink::Factory() {
     return [] { return std::unique_ptr<IPcmSink>(new QtPcmSink); };
@@ -27,7 +31,8 @@ bool QtPcmSink::start(const Format& format, int bufferBytes) {
     f.setChannelCount(format.channels);
     f.setSampleFormat(QAudioFormat::Int16);
     if (!output.isFormatSupported(f)) {
-        startError = QStringLiteral("the audio output does not take 16-bit PCM at %1 Hz").arg(format.sampleRate);
+        startError =
+            QStringLiteral("the audio output does not take 16-bit PCM at %1 Hz").arg(format.sampleRate);
         return false;
     }
     bytesPerSecond = int64_t(format.sampleRate) * format.channels * format.bytesPerSample;
@@ -44,7 +49,9 @@ bool QtPcmSink::start(const Format& format, int bufferBytes) {
     return true;
 }
 
-int64_t QtPcmSink::bytesFree() const { return sink ? sink->bytesFree() : 0; }
+int64_t QtPcmSink::bytesFree() const {
+    return sink ? sink->bytesFree() : 0;
+}
 
 int64_t QtPcmSink::write(const char* data, int64_t n) {
     if (!device) return -1;
@@ -79,9 +86,13 @@ QString QtPcmSink::error() const {
     if (!startError.isEmpty()) return startError;
     if (!sink) return QString();
     switch (sink->error()) {
-    case QAudio::OpenError: return QStringLiteral("audio output open error");
-    case QAudio::IOError: return QStringLiteral("audio output I/O error");
-    case QAudio::FatalError: return QStringLiteral("audio output fatal error (device gone)");
-    default: return QString();
+    case QAudio::OpenError:
+        return QStringLiteral("audio output open error");
+    case QAudio::IOError:
+        return QStringLiteral("audio output I/O error");
+    case QAudio::FatalError:
+        return QStringLiteral("audio output fatal error (device gone)");
+    default:
+        return QString();
     }
 }

@@ -31,7 +31,7 @@ class QtPcmSink final : public IPcmSink {
 
   private:
     std::unique_ptr<QAudioSink> sink;
-    QIODevice* device = nullptr;  // owned by the sink
+    QIODevice* device = nullptr; // owned by the sink
     int64_t bytesPerSecond = 48000;
     QString startError;
 };

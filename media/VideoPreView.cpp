@@ -25,8 +25,8 @@
 #include <memory>
 
 namespace {
-VideoPreView* currentWindow = nullptr;  // shown and not closed
-VideoPreView* lastWindow = nullptr;     // made last, closed or not; owned here
+VideoPreView* currentWindow = nullptr; // shown and not closed
+VideoPreView* lastWindow = nullptr;    // made last, closed or not; owned here
 MediaPlayerFactory& defaultPlayers() {
     static MediaPlayerFactory f;
     return f;
@@ -78,13 +78,19 @@ VideoPreView* VideoPreView::shareInstance() {
 void VideoPreView::DropInstance() {
     if (!lastWindow) return;
     VideoPreView* old = lastWindow;
-    old->CloesButtonEvent();  // its link goes later, on its own timer
+    old->CloesButtonEvent(); // its link goes later, on its own timer
     delete old;
 }
 
-VideoPreView* VideoPreView::current() { return currentWindow; }
-void VideoPreView::SetPlayerFactory(MediaPlayerFactory f) { defaultPlayers() = std::move(f); }
-void VideoPreView::SetDeletionDelay(int ms) { deletionDelay = ms; }
+VideoPreView* VideoPreView::current() {
+    return currentWindow;
+}
+void VideoPreView::SetPlayerFactory(MediaPlayerFactory f) {
+    defaultPlayers() = std::move(f);
+}
+void VideoPreView::SetDeletionDelay(int ms) {
+    deletionDelay = ms;
+}
 
 void VideoPreView::showWindow() {
     PreviewWindow::ShowInFront(this);
@@ -147,7 +153,8 @@ void VideoPreView::ShowVideoFilePreView(const QString& path) {
         return;
     }
     // No link possible here: copy on a worker thread, the window stays responsive.
-    ProcessLog::Write(QStringLiteral("VideoPreView: no link for %1 (%2), copying").arg(path, QString::fromStdString(ec.message())));
+    ProcessLog::Write(QStringLiteral("VideoPreView: no link for %1 (%2), copying")
+                          .arg(path, QString::fromStdString(ec.message())));
     deleteFilePath = link;
     auto copied = std::make_shared<bool>(false);
     const QString from = source.absoluteFilePath();
@@ -191,7 +198,7 @@ void VideoPreView::PlayerStatusFailed() {
     if (playView_) {
         playView_->hide();
         ProcessLog::Write(QStringLiteral("VideoPreView: the video cannot be played: %1")
-                     .arg(playView_->player() ? playView_->player()->error() : QString()));
+                              .arg(playView_->player() ? playView_->player()->error() : QString()));
         playView_->del();
     }
     fail(QString());

@@ -70,7 +70,9 @@ XSMediaPlayer::XSMediaPlayer(std::unique_ptr<IMediaPlayer> player, QWidget* pare
     connect(&playbackTimeObserver, &QTimer::timeout, this, [this] { monitoringPlayback(); });
 }
 
-XSMediaPlayer::~XSMediaPlayer() { del(); }
+XSMediaPlayer::~XSMediaPlayer() {
+    del();
+}
 
 void XSMediaPlayer::setButtonImage(const char* name) {
     buttonImage = QString::fromLatin1(name);
@@ -105,7 +107,8 @@ void XSMediaPlayer::setVideoAsset(const QString& path) {
 void XSMediaPlayer::onStatus(IMediaPlayer::Status s) {
     if (!listening) return;
     switch (s) {
-    case IMediaPlayer::Status::Loading: break;
+    case IMediaPlayer::Status::Loading:
+        break;
     case IMediaPlayer::Status::Loaded: {
         const int64_t ms = media->duration();
         if (ms > 0) {
@@ -121,7 +124,9 @@ void XSMediaPlayer::onStatus(IMediaPlayer::Status s) {
         playButton_->setEnabled(true);
         videoSlider_->setEnabled(true);
         break;
-    case IMediaPlayer::Status::End: moviePlayDidEnd(); break;
+    case IMediaPlayer::Status::End:
+        moviePlayDidEnd();
+        break;
     case IMediaPlayer::Status::Failed:
         playButton_->hide();
         timeText_->hide();

@@ -74,7 +74,7 @@ class XSMediaPlayer : public QWidget {
     QTimer playbackTimeObserver;
     QString totalTime;
     QString buttonImage = QStringLiteral("playVideo");
-    int state = 2;  // 1 playing, 2 at rest, 3 paused
+    int state = 2; // 1 playing, 2 at rest, 3 paused
     bool listening = false;
     bool failedReported = false;
 };

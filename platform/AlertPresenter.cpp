@@ -32,7 +32,8 @@ std::unique_ptr<QMessageBox> MakeBox(QWidget* parent, const IAlertPresenter::Ale
         if (!label->text().isEmpty()) label->setTextFormat(Qt::PlainText);
     QStringList titles = alert.buttons;
     if (titles.isEmpty()) titles << QStringLiteral("OK");
-    for (const QString& title : titles) buttons.append(box->addButton(title, QMessageBox::ActionRole));
+    for (const QString& title : titles)
+        buttons.append(box->addButton(title, QMessageBox::ActionRole));
     box->setDefaultButton(qobject_cast<QPushButton*>(buttons.first()));
     box->setEscapeButton(buttons.last());
     return box;

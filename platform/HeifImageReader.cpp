@@ -86,7 +86,8 @@ QImage HeifImageReader::Read(const QString& path, const QSize& box, int allocati
     }
     heif_image* raw = nullptr;
     // The default options apply the stored rotation and mirroring.
-    heif_error e = heif_decode_image(handle.get(), &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, nullptr);
+    heif_error e =
+        heif_decode_image(handle.get(), &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, nullptr);
     if (e.code != heif_error_Ok || !raw) {
         if (why) *why = QStringLiteral("libheif: ") + ErrorText(e);
         return {};

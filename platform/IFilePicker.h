@@ -9,7 +9,7 @@ class IFilePicker {
   public:
     struct Request {
         QString title;
-        QString directory;     // where the dialog starts; empty: the last one used
+        QString directory; // where the dialog starts; empty: the last one used
         bool chooseFiles = true;
         bool chooseFolders = false;
         bool multiple = false;

@@ -13,11 +13,11 @@ class QWidget;
 class IMediaPlayer {
   public:
     enum class Status {
-        Loading,   // source set, nothing known yet
-        Loaded,    // ready to play: duration and tracks known
-        Buffered,  // likely to keep up: controls may start playback
-        End,       // played to its end
-        Failed,    // the source cannot be played (error() says why)
+        Loading,  // source set, nothing known yet
+        Loaded,   // ready to play: duration and tracks known
+        Buffered, // likely to keep up: controls may start playback
+        End,      // played to its end
+        Failed,   // the source cannot be played (error() says why)
     };
 
     virtual ~IMediaPlayer() = default;
@@ -30,9 +30,9 @@ class IMediaPlayer {
     // Stops and goes back to the start.
     virtual void stop() = 0;
     virtual void seek(int64_t milliseconds) = 0;
-    virtual int64_t position() const = 0;  // milliseconds
-    virtual int64_t duration() const = 0;  // milliseconds; 0 when unknown
-    virtual float volume() const = 0;      // 0..1
+    virtual int64_t position() const = 0; // milliseconds
+    virtual int64_t duration() const = 0; // milliseconds; 0 when unknown
+    virtual float volume() const = 0;     // 0..1
     virtual void setVolume(float volume) = 0;
     virtual bool hasVideo() const = 0;
     // The picture's natural size; invalid when unknown or without picture.

@@ -11,7 +11,7 @@ class IPcmSink {
     struct Format {
         int sampleRate = 24000;
         int channels = 1;
-        int bytesPerSample = 2;  // signed 16-bit, native (little-endian) order
+        int bytesPerSample = 2; // signed 16-bit, native (little-endian) order
     };
 
     virtual ~IPcmSink() = default;

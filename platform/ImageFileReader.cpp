@@ -7,37 +7,32 @@
 namespace {
 
 QSize FitInside(const QSize& size, const QSize& box) {
-    if (box.isEmpty() || (size.width() <= box.width() && size.height() <= box.height()))
-        return size;
+    if (box.isEmpty() || (size.width() <= box.width() && size.height() <= box.height())) return size;
     return size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }
 
-}  // namespace
+} // namespace
 
 QImage ImageFileReader::Read(const QString& path, const QSize& box, QString* why) {
     // Qt has no HEIF reader of its own here; libheif reads those.
-    if (HeifImageReader::CanRead(path))
-        return HeifImageReader::Read(path, box, kAllocationLimitMb, why);
+    if (HeifImageReader::CanRead(path)) return HeifImageReader::Read(path, box, kAllocationLimitMb, why);
     QImageReader reader(path);
     reader.setAutoTransform(true);
     reader.setAllocationLimit(kAllocationLimitMb);
     QSize size = reader.size();
     if (size.isValid()) {
         // The stored size is before orientation: a quarter turn swaps the sides.
-        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
-            size.transpose();
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90) size.transpose();
         const QSize wanted = FitInside(size, box);
         if (wanted != size) {
             QSize scaled = wanted;
-            if (reader.transformation() & QImageIOHandler::TransformationRotate90)
-                scaled.transpose();
+            if (reader.transformation() & QImageIOHandler::TransformationRotate90) scaled.transpose();
             reader.setScaledSize(scaled);
         }
     }
     QImage image = reader.read();
     if (image.isNull()) {
-        if (why)
-            *why = reader.errorString();
+        if (why) *why = reader.errorString();
         return {};
     }
     if (!box.isEmpty() && (image.width() > box.width() || image.height() > box.height()))

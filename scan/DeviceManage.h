@@ -92,7 +92,9 @@ class DeviceManage : public QObject, public IDeviceManage {
     static QString ManifestFileOf(const QString& backupFolder);
     static bool isVersionBiggerThanVersion(const QString& v, const QString& w);
     static std::optional<QString> BackUpPath_UID_Get_DeviceName(const QString& folder);
-    bool BackUpPath_UID_Get_IsEncrypted(const QString& folder) const override { return IsEncryptedBackup(folder); }
+    bool BackUpPath_UID_Get_IsEncrypted(const QString& folder) const override {
+        return IsEncryptedBackup(folder);
+    }
     int SkippedManifestRows() const override { return skippedManifestRows.load(); }
     static bool IsEncryptedBackup(const QString& folder);
     static std::optional<QString> BackUpPath_UID_Get_ProductVersion(const QString& folder);
@@ -173,7 +175,7 @@ class DeviceManage : public QObject, public IDeviceManage {
     std::atomic<bool> shuttingDown{false};
     CMbdbFileParser parser;
     int scanSerial = 0;
-    QString scanOutputFolder;  // guarded by stateMutex
+    QString scanOutputFolder; // guarded by stateMutex
 
     // WeChat media index of the backup in use: device path -> stored path.
     std::mutex wxIndexMutex;

@@ -126,14 +126,15 @@ LogLines logLines(int dataType) {
 } // namespace
 
 DeviceScanManager::DeviceScanManager()
-    : converter({[this] { WaitWhilePaused(); }, [this](const QString& key) { return LocalizedText(key); },
-                 [this](int value, int maximum, const QString& text) { SendProgressText(value, maximum, text); },
-                 [this](const QString& alias, const QString& nickName) {
-                     return wxContactFilter && wxContactFilter(alias, nickName);
-                 },
-                 [this](const QString& devicePath) {
-                     return wxResourceLookup ? wxResourceLookup(devicePath) : QString();
-                 }}) {}
+    : converter(
+          {[this] { WaitWhilePaused(); }, [this](const QString& key) { return LocalizedText(key); },
+           [this](int value, int maximum, const QString& text) { SendProgressText(value, maximum, text); },
+           [this](const QString& alias, const QString& nickName) {
+               return wxContactFilter && wxContactFilter(alias, nickName);
+           },
+           [this](const QString& devicePath) {
+               return wxResourceLookup ? wxResourceLookup(devicePath) : QString();
+           }}) {}
 
 DeviceScanManager::~DeviceScanManager() {
     std::lock_guard<std::mutex> lock(managerMutex);
@@ -310,14 +311,16 @@ void DeviceScanManager::StartScan(IFileParser* fileParser, int typeMask, const Q
     scan->Scan();
     runningScan = nullptr;
     if (scan->missingMediaFiles > 0)
-        ProcessLog::Write(QStringLiteral("清单列出但备份中没有的媒体文件:%1个,未列出").arg(scan->missingMediaFiles));
+        ProcessLog::Write(
+            QStringLiteral("清单列出但备份中没有的媒体文件:%1个,未列出").arg(scan->missingMediaFiles));
     if (scan->linkedMediaFiles > 0)
-        ProcessLog::Write(QStringLiteral("Damaged media entries (stored file is a symbolic link): %1, not listed")
-                    .arg(scan->linkedMediaFiles));
+        ProcessLog::Write(
+            QStringLiteral("Damaged media entries (stored file is a symbolic link): %1, not listed")
+                .arg(scan->linkedMediaFiles));
     for (const auto& [what, leftOut] : scan->limitNotes)
         ProcessLog::Write(QStringLiteral("%1 reached its record limit: %2 records left out")
-                    .arg(QString::fromStdString(what))
-                    .arg(leftOut));
+                              .arg(QString::fromStdString(what))
+                              .arg(leftOut));
     // Every list has been converted during the scan: its records are no longer needed.
     std::lock_guard<std::mutex> lock(managerMutex);
     scanManager.reset();

@@ -391,12 +391,13 @@ bool ScanRecordConverter::ConvertWxContacts(const WxContactRecord* first,
 }
 
 QString ScanRecordConverter::WxMediaPath(const QString& root, const std::string& mediaPath,
-                                       const char* suffix) const {
+                                         const char* suffix) const {
     return hooks.wxResourceLookup(root + QStringLiteral("/") + TextOrEmpty(mediaPath) +
-                            QString::fromLatin1(suffix));
+                                  QString::fromLatin1(suffix));
 }
 
-void ScanRecordConverter::ConvertWxChats(const WxSessionRecord* first, QMap<QString, NSWXChatRecordData>& accounts,
+void ScanRecordConverter::ConvertWxChats(const WxSessionRecord* first,
+                                         QMap<QString, NSWXChatRecordData>& accounts,
                                          const QHash<QString, QString>& keyByIndex) const {
     {
         const QString progressFormat = QString::fromUtf8(kChatProgressText);
@@ -441,8 +442,8 @@ void ScanRecordConverter::ConvertWxChats(const WxSessionRecord* first, QMap<QStr
                 fresh.setAccount(account.Account());
                 QString name = TextOrEmpty(peer->nickName);
                 if (name.isEmpty()) {
-                    name = hooks.text(QStringLiteral("Qun")).value_or(QString()) +
-                           QString::number(unnamedChats);
+                    name =
+                        hooks.text(QStringLiteral("Qun")).value_or(QString()) + QString::number(unnamedChats);
                     ++unnamedChats;
                 }
                 if (name.isEmpty()) name = QStringLiteral(" ");

@@ -60,8 +60,8 @@ constexpr Tables BuildTables() {
 
     for (int i = 0; i < 256; ++i) {
         const uint8_t s = t.sbox[i];
-        const uint32_t f = uint32_t(mul(s, 2)) | (uint32_t(s) << 8) | (uint32_t(s) << 16) |
-                           (uint32_t(mul(s, 3)) << 24);
+        const uint32_t f =
+            uint32_t(mul(s, 2)) | (uint32_t(s) << 8) | (uint32_t(s) << 16) | (uint32_t(mul(s, 3)) << 24);
         const uint8_t v = t.inverseSbox[i];
         const uint32_t r = uint32_t(mul(v, 14)) | (uint32_t(mul(v, 9)) << 8) | (uint32_t(mul(v, 13)) << 16) |
                            (uint32_t(mul(v, 11)) << 24);
@@ -95,8 +95,8 @@ inline void StoreLe(uint32_t v, uint8_t* p) {
 
 inline uint32_t SubWord(uint32_t w) {
     const auto& s = kTables.sbox;
-    return uint32_t(s[w & 0xFF]) | (uint32_t(s[(w >> 8) & 0xFF]) << 8) | (uint32_t(s[(w >> 16) & 0xFF]) << 16) |
-           (uint32_t(s[w >> 24]) << 24);
+    return uint32_t(s[w & 0xFF]) | (uint32_t(s[(w >> 8) & 0xFF]) << 8) |
+           (uint32_t(s[(w >> 16) & 0xFF]) << 16) | (uint32_t(s[w >> 24]) << 24);
 }
 
 bool ValidKeyLength(uint32_t keyLength) {
@@ -109,7 +109,8 @@ void ExpandKey(const uint8_t* key, uint32_t keyLength, AesKeySchedule& schedule)
     schedule.nk = nk;
     auto& w = schedule.roundKeys;
     w.fill(0);
-    for (int i = 0; i < nk; ++i) w[i] = LoadLe(key + 4 * i);
+    for (int i = 0; i < nk; ++i)
+        w[i] = LoadLe(key + 4 * i);
     for (int i = nk; i < total; ++i) {
         uint32_t temp = w[i - 1];
         if (i % nk == 0) {
@@ -141,7 +142,8 @@ bool KnownMode(int32_t mode) {
 }
 
 void XorInto(uint8_t* target, const uint8_t* other, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) target[i] ^= other[i];
+    for (std::size_t i = 0; i < n; ++i)
+        target[i] ^= other[i];
 }
 
 // One block of an encryption: `in` and `out` are 16 bytes and may be the same.
@@ -250,7 +252,8 @@ void StreamTail(aesModeContext& c, uint8_t* output, bool cfbEncrypting) {
         if (n > 0) std::memcpy(output, c.chain.data(), n);
         return;
     }
-    for (uint32_t i = 0; i < n; ++i) output[i] = uint8_t(c.buffer[i] ^ c.chain[i]);
+    for (uint32_t i = 0; i < n; ++i)
+        output[i] = uint8_t(c.buffer[i] ^ c.chain[i]);
 }
 
 } // namespace
@@ -299,10 +302,14 @@ void aesEncryptBlock(const AesKeySchedule& schedule, uint8_t* block) {
     uint32_t x3 = LoadLe(block + 12) ^ rk[3];
     for (int round = 1; round < rounds; ++round) {
         rk += 4;
-        const uint32_t y0 = rk[0] ^ ft[0][x0 & 0xFF] ^ ft[1][(x1 >> 8) & 0xFF] ^ ft[2][(x2 >> 16) & 0xFF] ^ ft[3][x3 >> 24];
-        const uint32_t y1 = rk[1] ^ ft[0][x1 & 0xFF] ^ ft[1][(x2 >> 8) & 0xFF] ^ ft[2][(x3 >> 16) & 0xFF] ^ ft[3][x0 >> 24];
-        const uint32_t y2 = rk[2] ^ ft[0][x2 & 0xFF] ^ ft[1][(x3 >> 8) & 0xFF] ^ ft[2][(x0 >> 16) & 0xFF] ^ ft[3][x1 >> 24];
-        const uint32_t y3 = rk[3] ^ ft[0][x3 & 0xFF] ^ ft[1][(x0 >> 8) & 0xFF] ^ ft[2][(x1 >> 16) & 0xFF] ^ ft[3][x2 >> 24];
+        const uint32_t y0 =
+            rk[0] ^ ft[0][x0 & 0xFF] ^ ft[1][(x1 >> 8) & 0xFF] ^ ft[2][(x2 >> 16) & 0xFF] ^ ft[3][x3 >> 24];
+        const uint32_t y1 =
+            rk[1] ^ ft[0][x1 & 0xFF] ^ ft[1][(x2 >> 8) & 0xFF] ^ ft[2][(x3 >> 16) & 0xFF] ^ ft[3][x0 >> 24];
+        const uint32_t y2 =
+            rk[2] ^ ft[0][x2 & 0xFF] ^ ft[1][(x3 >> 8) & 0xFF] ^ ft[2][(x0 >> 16) & 0xFF] ^ ft[3][x1 >> 24];
+        const uint32_t y3 =
+            rk[3] ^ ft[0][x3 & 0xFF] ^ ft[1][(x0 >> 8) & 0xFF] ^ ft[2][(x1 >> 16) & 0xFF] ^ ft[3][x2 >> 24];
         x0 = y0;
         x1 = y1;
         x2 = y2;
@@ -310,8 +317,8 @@ void aesEncryptBlock(const AesKeySchedule& schedule, uint8_t* block) {
     }
     rk += 4;
     auto last = [&](uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t k) {
-        return k ^ uint32_t(s[a & 0xFF]) ^ (uint32_t(s[(b >> 8) & 0xFF]) << 8) ^ (uint32_t(s[(c >> 16) & 0xFF]) << 16) ^
-               (uint32_t(s[d >> 24]) << 24);
+        return k ^ uint32_t(s[a & 0xFF]) ^ (uint32_t(s[(b >> 8) & 0xFF]) << 8) ^
+               (uint32_t(s[(c >> 16) & 0xFF]) << 16) ^ (uint32_t(s[d >> 24]) << 24);
     };
     StoreLe(last(x0, x1, x2, x3, rk[0]), block);
     StoreLe(last(x1, x2, x3, x0, rk[1]), block + 4);
@@ -330,10 +337,14 @@ void aesDecryptBlock(const AesKeySchedule& schedule, uint8_t* block) {
     uint32_t x3 = LoadLe(block + 12) ^ rk[3];
     for (int round = 1; round < rounds; ++round) {
         rk += 4;
-        const uint32_t y0 = rk[0] ^ rt[0][x0 & 0xFF] ^ rt[1][(x3 >> 8) & 0xFF] ^ rt[2][(x2 >> 16) & 0xFF] ^ rt[3][x1 >> 24];
-        const uint32_t y1 = rk[1] ^ rt[0][x1 & 0xFF] ^ rt[1][(x0 >> 8) & 0xFF] ^ rt[2][(x3 >> 16) & 0xFF] ^ rt[3][x2 >> 24];
-        const uint32_t y2 = rk[2] ^ rt[0][x2 & 0xFF] ^ rt[1][(x1 >> 8) & 0xFF] ^ rt[2][(x0 >> 16) & 0xFF] ^ rt[3][x3 >> 24];
-        const uint32_t y3 = rk[3] ^ rt[0][x3 & 0xFF] ^ rt[1][(x2 >> 8) & 0xFF] ^ rt[2][(x1 >> 16) & 0xFF] ^ rt[3][x0 >> 24];
+        const uint32_t y0 =
+            rk[0] ^ rt[0][x0 & 0xFF] ^ rt[1][(x3 >> 8) & 0xFF] ^ rt[2][(x2 >> 16) & 0xFF] ^ rt[3][x1 >> 24];
+        const uint32_t y1 =
+            rk[1] ^ rt[0][x1 & 0xFF] ^ rt[1][(x0 >> 8) & 0xFF] ^ rt[2][(x3 >> 16) & 0xFF] ^ rt[3][x2 >> 24];
+        const uint32_t y2 =
+            rk[2] ^ rt[0][x2 & 0xFF] ^ rt[1][(x1 >> 8) & 0xFF] ^ rt[2][(x0 >> 16) & 0xFF] ^ rt[3][x3 >> 24];
+        const uint32_t y3 =
+            rk[3] ^ rt[0][x3 & 0xFF] ^ rt[1][(x2 >> 8) & 0xFF] ^ rt[2][(x1 >> 16) & 0xFF] ^ rt[3][x0 >> 24];
         x0 = y0;
         x1 = y1;
         x2 = y2;
@@ -341,8 +352,8 @@ void aesDecryptBlock(const AesKeySchedule& schedule, uint8_t* block) {
     }
     rk += 4;
     auto last = [&](uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t k) {
-        return k ^ uint32_t(s[a & 0xFF]) ^ (uint32_t(s[(b >> 8) & 0xFF]) << 8) ^ (uint32_t(s[(c >> 16) & 0xFF]) << 16) ^
-               (uint32_t(s[d >> 24]) << 24);
+        return k ^ uint32_t(s[a & 0xFF]) ^ (uint32_t(s[(b >> 8) & 0xFF]) << 8) ^
+               (uint32_t(s[(c >> 16) & 0xFF]) << 16) ^ (uint32_t(s[d >> 24]) << 24);
     };
     StoreLe(last(x0, x3, x2, x1, rk[0]), block);
     StoreLe(last(x1, x0, x3, x2, rk[1]), block + 4);
@@ -387,7 +398,8 @@ int32_t aesModeEncryptFinal(aesModeContext& context, uint8_t* output, uint32_t o
         if (context.paddingKind == kAesPaddingPkcs7) {
             if (outputCapacity < kAesBlockSize) return kAesBadParameter;
             const auto pad = uint8_t(kAesBlockSize - n);
-            for (uint32_t i = n; i < kAesBlockSize; ++i) context.buffer[i] = pad;
+            for (uint32_t i = n; i < kAesBlockSize; ++i)
+                context.buffer[i] = pad;
             EncryptOne(context, context.buffer.data(), output);
             context.bufferedCount = 0;
             outputLength = kAesBlockSize;
@@ -419,7 +431,8 @@ int32_t aesModeDecryptFinal(aesModeContext& context, uint8_t* output, uint32_t o
             return kAesOk;
         }
         if (n != kAesBlockSize) return kAesPartialBlock;
-        if (context.paddingKind != kAesPaddingNone && context.paddingKind != kAesPaddingPkcs7) return kAesBadParameter;
+        if (context.paddingKind != kAesPaddingNone && context.paddingKind != kAesPaddingPkcs7)
+            return kAesBadParameter;
         // Decrypt into a scratch block and write only the bytes that survive unpadding.
         aesModeContext scratch = context;
         uint8_t plain[kAesBlockSize];

@@ -12,10 +12,10 @@ enum AesStatus : int32_t {
     // Unknown mode or padding kind, the same buffer for input and output in an update
     // that has a block to process, or an output buffer that is too small.
     kAesBadParameter = 4097,
-    kAesBadKeyLength = 4098,     // the key is not 16, 24 or 32 bytes
-    kAesBadPadding = 4099,       // the last decrypted block is not valid PKCS#7
+    kAesBadKeyLength = 4098,      // the key is not 16, 24 or 32 bytes
+    kAesBadPadding = 4099,        // the last decrypted block is not valid PKCS#7
     kAesUnpaddedRemainder = 4100, // unpadded ECB/CBC encryption with 1 to 15 bytes left
-    kAesPartialBlock = 4101,     // ECB/CBC decryption ends inside a block
+    kAesPartialBlock = 4101,      // ECB/CBC decryption ends inside a block
 };
 
 enum AesMode : int32_t { kAesModeEcb = 1, kAesModeCbc = 2, kAesModeOfb = 3, kAesModeCfb = 4 };

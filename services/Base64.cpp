@@ -6,7 +6,8 @@ namespace {
 
 constexpr std::array<int8_t, 256> BuildDecodeTable() {
     std::array<int8_t, 256> table{};
-    for (auto& v : table) v = -1;
+    for (auto& v : table)
+        v = -1;
     for (std::size_t i = 0; i < kBase64Alphabet.size(); ++i) {
         table[static_cast<unsigned char>(kBase64Alphabet[i])] = int8_t(i);
     }

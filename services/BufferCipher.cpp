@@ -22,7 +22,8 @@ int aesEncryptBuffer(const uint8_t* input, std::size_t inputLength, std::vector<
     if (key == nullptr) return -1;
     if (input == nullptr && inputLength > 0) return -1;
     // Room for 2 x inputLength + 24 bytes, checked before anything is allocated.
-    if (inputLength > (std::numeric_limits<std::size_t>::max() - 24) / 2 || inputLength > kMaxInput) return -1;
+    if (inputLength > (std::numeric_limits<std::size_t>::max() - 24) / 2 || inputLength > kMaxInput)
+        return -1;
     const std::size_t capacity = 2 * inputLength + 24;
     std::vector<uint8_t> buffer;
     try {

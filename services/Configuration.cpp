@@ -45,7 +45,8 @@ std::unique_ptr<QSettings> OpenSettings(const QString& file) {
 // A free name beside `path` for the copy of an unreadable settings file.
 QString BadCopyName(const QString& path) {
     QString name = path + QStringLiteral(".bad");
-    for (int n = 1; QFileInfo::exists(name); ++n) name = path + QStringLiteral(".bad.") + QString::number(n);
+    for (int n = 1; QFileInfo::exists(name); ++n)
+        name = path + QStringLiteral(".bad.") + QString::number(n);
     return name;
 }
 
@@ -114,7 +115,8 @@ void Configuration::LoadOrCreate() {
         if (QFile::rename(saveFileDataPath, bad)) {
             ProcessLog::Write(QStringLiteral("[配置文件] 无法读取的配置文件已移到 %1").arg(bad));
         } else {
-            ProcessLog::Write(QStringLiteral("[配置文件] 无法移走无法读取的配置文件(%1)").arg(saveFileDataPath));
+            ProcessLog::Write(
+                QStringLiteral("[配置文件] 无法移走无法读取的配置文件(%1)").arg(saveFileDataPath));
         }
     }
     dicSaveData = Own(plist_new_dict());
@@ -203,12 +205,14 @@ int Configuration::sysLanguage() const {
 
 bool Configuration::TextBoolValue(const QString& text) {
     qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace()) ++i;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
     if (i == text.size()) return false;
     const QChar c = text[i];
     if (c == u'Y' || c == u'y' || c == u'T' || c == u't') return true;
     if (c == u'+' || c == u'-') ++i;
-    while (i < text.size() && text[i] == u'0') ++i;
+    while (i < text.size() && text[i] == u'0')
+        ++i;
     return i < text.size() && text[i] >= u'1' && text[i] <= u'9';
 }
 

@@ -15,12 +15,12 @@ class Configuration {
   public:
     // Everything the store takes from its surroundings, replaceable in tests.
     struct Environment {
-        QString cacheFolder;             // the user's cache folder (the store adds "MorvantiIOS")
-        QString settingsFile;            // QSettings file of the guide flag; empty: the application's
-        QString bundleConfiguration;     // property list with the default "Partner"
-        QString applicationVersion;      // e.g. "2.1.0"
-        QString systemVersion;           // the running system's version
-        std::function<QDate()> today;    // local date
+        QString cacheFolder;          // the user's cache folder (the store adds "MorvantiIOS")
+        QString settingsFile;         // QSettings file of the guide flag; empty: the application's
+        QString bundleConfiguration;  // property list with the default "Partner"
+        QString applicationVersion;   // e.g. "2.1.0"
+        QString systemVersion;        // the running system's version
+        std::function<QDate()> today; // local date
         std::function<QStringList()> preferredLanguages;
 
         // The running application's: the cache folder of the platform, the application's

@@ -40,31 +40,32 @@ void GRProgressIndicator::setTheme(int theme) {
 void GRProgressIndicator::setupTheme() {
     switch (themeNumber) {
     case 1: // slate grey-blue
-        gradientColors = {QColor(170, 186, 204), QColor(120, 140, 165), QColor(104, 124, 150), QColor(98, 118, 144),
-                          QColor(132, 150, 174)};
+        gradientColors = {QColor(170, 186, 204), QColor(120, 140, 165), QColor(104, 124, 150),
+                          QColor(98, 118, 144), QColor(132, 150, 174)};
         break;
     case 2: // green
-        gradientColors = {QColor(150, 226, 140), QColor(86, 196, 74), QColor(64, 178, 54), QColor(58, 166, 50),
-                          QColor(98, 204, 86)};
+        gradientColors = {QColor(150, 226, 140), QColor(86, 196, 74), QColor(64, 178, 54),
+                          QColor(58, 166, 50), QColor(98, 204, 86)};
         break;
     case 3: // red
-        gradientColors = {QColor(246, 150, 146), QColor(222, 80, 72), QColor(204, 56, 50), QColor(190, 50, 44),
-                          QColor(228, 96, 88)};
+        gradientColors = {QColor(246, 150, 146), QColor(222, 80, 72), QColor(204, 56, 50),
+                          QColor(190, 50, 44), QColor(228, 96, 88)};
         break;
     case 4: // pink
-        gradientColors = {QColor(250, 184, 214), QColor(238, 120, 176), QColor(226, 96, 160), QColor(214, 88, 150),
-                          QColor(240, 134, 186)};
+        gradientColors = {QColor(250, 184, 214), QColor(238, 120, 176), QColor(226, 96, 160),
+                          QColor(214, 88, 150), QColor(240, 134, 186)};
         break;
     case 5: // orange
-        gradientColors = {QColor(255, 206, 140), QColor(250, 160, 60), QColor(240, 138, 30), QColor(228, 128, 26),
-                          QColor(252, 172, 76)};
+        gradientColors = {QColor(255, 206, 140), QColor(250, 160, 60), QColor(240, 138, 30),
+                          QColor(228, 128, 26), QColor(252, 172, 76)};
         break;
     default: // blue
-        gradientColors = {QColor(150, 200, 250), QColor(70, 150, 236), QColor(44, 128, 224), QColor(40, 118, 212),
-                          QColor(86, 160, 238)};
+        gradientColors = {QColor(150, 200, 250), QColor(70, 150, 236), QColor(44, 128, 224),
+                          QColor(40, 118, 212), QColor(86, 160, 238)};
         break;
     }
-    inactiveColors = {QColor(224, 224, 224), QColor(196, 196, 196), QColor(182, 182, 182), QColor(204, 204, 204)};
+    inactiveColors = {QColor(224, 224, 224), QColor(196, 196, 196), QColor(182, 182, 182),
+                      QColor(204, 204, 204)};
     if (!animating) update();
 }
 
@@ -146,10 +147,12 @@ const QLinearGradient& GRProgressIndicator::FillGradient() {
         QLinearGradient g(0, r.top(), 0, r.bottom() + 1);
         if (isActiveWindow()) {
             const double stops[] = {0, 0.48, 0.49, 0.82, 1};
-            for (int i = 0; i < 5; ++i) g.setColorAt(stops[i], gradientColors[i]);
+            for (int i = 0; i < 5; ++i)
+                g.setColorAt(stops[i], gradientColors[i]);
         } else {
             const double stops[] = {0, 0.48, 0.49, 1};
-            for (int i = 0; i < 4; ++i) g.setColorAt(stops[i], inactiveColors[i]);
+            for (int i = 0; i < 4; ++i)
+                g.setColorAt(stops[i], inactiveColors[i]);
         }
         fillGradient = g;
         gradientHeight = r.height();
@@ -233,8 +236,8 @@ void GRProgressIndicator::drawIndeterminateAnimationStep(QPainter& p) {
     for (int i = 0; i < count; ++i) {
         const double x = r.left() - 34 + i * 33 + animationStep;
         QPolygonF stripe;
-        stripe << QPointF(x, r.bottom() + 1) << QPointF(x + 16, r.bottom() + 1) << QPointF(x + 16 + h, r.top())
-               << QPointF(x + h, r.top());
+        stripe << QPointF(x, r.bottom() + 1) << QPointF(x + 16, r.bottom() + 1)
+               << QPointF(x + 16 + h, r.top()) << QPointF(x + h, r.top());
         p.drawPolygon(stripe);
     }
     p.restore();

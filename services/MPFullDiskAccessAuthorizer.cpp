@@ -32,7 +32,8 @@ MPFullDiskAccessAuthorizer::MPFullDiskAccessAuthorizer()
     : MPFullDiskAccessAuthorizer(DefaultBackupsFolder(), FolderProbe::FileSystem(),
                                  [](const QUrl& url) { return IOpener::Current().OpenUrl(url); }) {}
 
-MPFullDiskAccessAuthorizer::MPFullDiskAccessAuthorizer(QString backupsFolder, FolderProbe probe, Opener opener)
+MPFullDiskAccessAuthorizer::MPFullDiskAccessAuthorizer(QString backupsFolder, FolderProbe probe,
+                                                       Opener opener)
     : folder(std::move(backupsFolder)), probe(std::move(probe)), opener(std::move(opener)) {}
 
 QString MPFullDiskAccessAuthorizer::userHomeFolderPath() {

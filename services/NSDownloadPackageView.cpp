@@ -34,7 +34,8 @@ NSDownloadPackageView::Environment NSDownloadPackageView::Environment::System() 
 }
 
 NSDownloadPackageView::NSDownloadPackageView(Environment environment, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), env(std::move(environment)) {
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      env(std::move(environment)) {
     if (!env.manager) env.manager = &ServiceNetwork::manager();
     setWindowTitle(QString());
     resize(640, 400);
@@ -160,7 +161,8 @@ void NSDownloadPackageView::setLanguage(int) {
 
 void NSDownloadPackageView::LookForApplication() {
     const QString folder = env.applicationsFolder();
-    const QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& name : names) {
         if (name.startsWith(u'.')) continue;
         if (!strRunAppName.isEmpty() && name == strRunAppName) {
@@ -225,7 +227,8 @@ void NSDownloadPackageView::StartDownload() {
 
     // The package's place: "<Downloads>/Diriza-IOS/<name>.dmg".
     const QString downloads = env.downloadsFolder();
-    const QString folder = downloads.isEmpty() ? QString() : QDir(downloads).filePath(QStringLiteral("Diriza-IOS"));
+    const QString folder =
+        downloads.isEmpty() ? QString() : QDir(downloads).filePath(QStringLiteral("Diriza-IOS"));
     const QString base = AppBaseName();
     const QUrl url(strDownloadAddress.trimmed());
     if (folder.isEmpty() || !QDir().mkpath(folder) || base.isEmpty() || base.contains(u'/') ||

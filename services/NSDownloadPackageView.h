@@ -43,7 +43,8 @@ class NSDownloadPackageView : public QWidget {
         static Environment System();
     };
 
-    explicit NSDownloadPackageView(Environment environment = Environment::System(), QWidget* parent = nullptr);
+    explicit NSDownloadPackageView(Environment environment = Environment::System(),
+                                   QWidget* parent = nullptr);
     ~NSDownloadPackageView() override;
 
     static NSDownloadPackageView& shareInstance();

@@ -10,7 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-NSPermissionsWindow::NSPermissionsWindow(QWidget* parent, PermissionRequest request, std::function<int()> language)
+NSPermissionsWindow::NSPermissionsWindow(QWidget* parent, PermissionRequest request,
+                                         std::function<int()> language)
     : QDialog(parent), requestPermission(std::move(request)), currentLanguage(std::move(language)) {
     if (!requestPermission) {
         requestPermission = [](unsigned kind) {
@@ -68,11 +69,14 @@ QLabel* NSPermissionsWindow::step(int n) const {
 
 void NSPermissionsWindow::UpdateLanguage() {
     TextTitle->setText(LanguageText("授权“完全磁盘访问权限”"));
-    InstructionsText1->setText(LanguageText("1、点击下方的按钮或打开系统偏好设置 -> 安全性与隐私，然后进入隐私标签页。"));
-    InstructionsText2->setText(LanguageText("2、在系统偏好设置窗口的左下角点击锁定图标并输入您的管理员密码。"));
+    InstructionsText1->setText(
+        LanguageText("1、点击下方的按钮或打开系统偏好设置 -> 安全性与隐私，然后进入隐私标签页。"));
+    InstructionsText2->setText(
+        LanguageText("2、在系统偏好设置窗口的左下角点击锁定图标并输入您的管理员密码。"));
     InstructionsText3->setText(LanguageText("3、找到“Morvanti苹果恢复”，勾选即可。"));
     OpenSetPermissionsBt->setText(LanguageText("前往设置"));
-    imageName = currentLanguage() == 1 ? QStringLiteral("FullDiskAccess_cn") : QStringLiteral("FullDiskAccess_en");
+    imageName =
+        currentLanguage() == 1 ? QStringLiteral("FullDiskAccess_cn") : QStringLiteral("FullDiskAccess_en");
     InstructionsImage->setPixmap(ServiceImage(imageName, QSize(480, 270)));
 }
 

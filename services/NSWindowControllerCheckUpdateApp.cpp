@@ -20,7 +20,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-NSWindowControllerCheckUpdateApp::NSWindowControllerCheckUpdateApp(QNetworkAccessManager* manager, QWidget* parent)
+NSWindowControllerCheckUpdateApp::NSWindowControllerCheckUpdateApp(QNetworkAccessManager* manager,
+                                                                   QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       nam(manager ? manager : &ServiceNetwork::manager()),
       currentVersion(QCoreApplication::applicationVersion()) {

@@ -21,7 +21,8 @@ class NSWindowControllerCheckUpdateApp : public QWidget {
     Q_OBJECT
   public:
     // `manager` null: the process's shared one.
-    explicit NSWindowControllerCheckUpdateApp(QNetworkAccessManager* manager = nullptr, QWidget* parent = nullptr);
+    explicit NSWindowControllerCheckUpdateApp(QNetworkAccessManager* manager = nullptr,
+                                              QWidget* parent = nullptr);
     ~NSWindowControllerCheckUpdateApp() override;
 
     static NSWindowControllerCheckUpdateApp& shareInstance();

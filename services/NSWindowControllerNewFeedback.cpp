@@ -52,7 +52,8 @@ NSWindowControllerNewFeedback::Environment NSWindowControllerNewFeedback::Enviro
 }
 
 NSWindowControllerNewFeedback::NSWindowControllerNewFeedback(Environment environment, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), env(std::move(environment)) {
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      env(std::move(environment)) {
     if (!env.manager) env.manager = &ServiceNetwork::manager();
     if (!env.random) env.random = [](int from, int to) { return getRandomNumber(from, to); };
     if (!env.messageServer) env.messageServer = [] { return QString(); };
@@ -161,7 +162,8 @@ void NSWindowControllerNewFeedback::ResetPhotoSlots() {
 
 void NSWindowControllerNewFeedback::ApplyPhotoLayout() {
     for (int i = 0; i < int(SelectImageArr.size()) && i < kMaxPhotos; ++i) {
-        const QImage thumb = SelectImageArr[i].scaled(kSlotSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        const QImage thumb =
+            SelectImageArr[i].scaled(kSlotSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         selectPhoto[size_t(i)]->setIcon(QIcon(QPixmap::fromImage(thumb)));
         selectPhoto[size_t(i)]->show();
         deletePhoto[size_t(i)]->show();
@@ -185,7 +187,8 @@ void NSWindowControllerNewFeedback::AddPhoto1BtEvent(int tag) {
     request.chooseFiles = true;
     request.chooseFolders = true;
     request.multiple = true;
-    request.fileTypes = {QStringLiteral("jpg"), QStringLiteral("png"), QStringLiteral("jpge"), QStringLiteral("jpeg")};
+    request.fileTypes = {QStringLiteral("jpg"), QStringLiteral("png"), QStringLiteral("jpge"),
+                         QStringLiteral("jpeg")};
     const QStringList chosen = IFilePicker::Current().Choose(this, request);
     if (chosen.isEmpty()) return;
     const int have = int(SelectImageArr.size());
@@ -246,8 +249,8 @@ int NSWindowControllerNewFeedback::getRandomNumber(int from, int to) {
 
 QString NSWindowControllerNewFeedback::Token(int typeId, const QString& ts) {
     // appid, typeid, mobile, m, code, ts and the key, joined without separators.
-    const QString text = QStringLiteral("22") + QString::number(typeId) + QString() + QStringLiteral("0") + QString() +
-                         ts + QString::fromLatin1(kFeedbackKey);
+    const QString text = QStringLiteral("22") + QString::number(typeId) + QString() + QStringLiteral("0") +
+                         QString() + ts + QString::fromLatin1(kFeedbackKey);
     return MyExtensions::md5(text);
 }
 
@@ -281,8 +284,9 @@ QByteArray NSWindowControllerNewFeedback::OrderBody(int typeId, const QString& c
     for (const QByteArray& jpeg : photos) {
         ++n;
         body += getDataWithString(QStringLiteral("--BOUNDARY\r\n"));
-        body += getDataWithString(QStringLiteral("Content-Disposition: form-data; name=\"image\"; filename=\"") + ts +
-                                  QString::number(n) + QStringLiteral(".jpg\"\r\n"));
+        body +=
+            getDataWithString(QStringLiteral("Content-Disposition: form-data; name=\"image\"; filename=\"") +
+                              ts + QString::number(n) + QStringLiteral(".jpg\"\r\n"));
         body += getDataWithString(QStringLiteral("\r\n"));
         body += jpeg;
         body += getDataWithString(QStringLiteral("\r\n"));

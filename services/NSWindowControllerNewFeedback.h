@@ -29,7 +29,8 @@ class NSWindowControllerNewFeedback : public QWidget {
         static Environment System();
     };
 
-    explicit NSWindowControllerNewFeedback(Environment environment = Environment::System(), QWidget* parent = nullptr);
+    explicit NSWindowControllerNewFeedback(Environment environment = Environment::System(),
+                                           QWidget* parent = nullptr);
     ~NSWindowControllerNewFeedback() override;
 
     static NSWindowControllerNewFeedback& shareInstance();
@@ -59,7 +60,8 @@ class NSWindowControllerNewFeedback : public QWidget {
     static QString Token(int typeId, const QString& ts);
     // The form of an order: the eight fields in order, then one part per photo's JPEG
     // data named "image" with the file name ts followed by its number and ".jpg".
-    static QByteArray OrderBody(int typeId, const QString& content, const QString& ts, const QList<QByteArray>& photos);
+    static QByteArray OrderBody(int typeId, const QString& content, const QString& ts,
+                                const QList<QByteArray>& photos);
     // A time stamp the form may carry: 1 to 20 digits.
     static bool IsValidTimeStamp(const QByteArray& ts);
 

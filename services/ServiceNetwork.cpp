@@ -76,7 +76,8 @@ ServiceNetwork::Answer ServiceNetwork::Collect(QNetworkReply* reply, qint64 maxB
 
 qint64 ServiceNetwork::IntegerValue(const QString& text) {
     qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace()) ++i;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
         negative = text[i] == u'-';

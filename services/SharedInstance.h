@@ -5,8 +5,7 @@
 
 #include <memory>
 
-template <class T>
-T& SharedInstance() {
+template <class T> T& SharedInstance() {
     static std::unique_ptr<T> instance;
     if (!instance) {
         instance = std::make_unique<T>();

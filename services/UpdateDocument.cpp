@@ -14,7 +14,8 @@ constexpr qint64 kPartCap = 1'000'000'000'000;
 
 qint64 PartValue(const QString& part) {
     qsizetype i = 0;
-    while (i < part.size() && part[i].isSpace()) ++i;
+    while (i < part.size() && part[i].isSpace())
+        ++i;
     bool negative = false;
     if (i < part.size() && (part[i] == u'-' || part[i] == u'+')) {
         negative = part[i] == u'-';
@@ -39,8 +40,8 @@ std::optional<UpdateDocument> UpdateDocument::Parse(const QByteArray& body) {
     if (!o.value(QLatin1String("version")).isString()) return std::nullopt;
     UpdateDocument d;
     d.version = o.value(QLatin1String("version")).toString();
-    for (const auto& [key, target] : {std::pair{QLatin1String("info"), &d.info},
-                                      std::pair{QLatin1String("download"), &d.download}}) {
+    for (const auto& [key, target] :
+         {std::pair{QLatin1String("info"), &d.info}, std::pair{QLatin1String("download"), &d.download}}) {
         if (!o.contains(key)) continue;
         if (!o.value(key).isString()) return std::nullopt;
         *target = o.value(key).toString();
@@ -68,6 +69,7 @@ bool UpdateDocument::IsVersionBiggerThanVersion(const QString& a, const QString&
     }
     if (pa.size() <= pb.size()) return false;
     qint64 extra = 0;
-    for (qsizetype i = common; i < pa.size(); ++i) extra += PartValue(pa[i]);
+    for (qsizetype i = common; i < pa.size(); ++i)
+        extra += PartValue(pa[i]);
     return extra > 0;
 }

@@ -45,8 +45,10 @@ struct LogNames {
 
 LogNames Names(const QString& tag, bool spaceBeforeAsync = false) {
     const QString prefix = QStringLiteral("[") + tag + QStringLiteral("]");
-    return {prefix + QStringLiteral("ProductAction - unknownError"), prefix + QStringLiteral("ProductAction - Error:"),
-            prefix + (spaceBeforeAsync ? QStringLiteral(" ") : QString()) + QStringLiteral("ProductAction - Error:")};
+    return {prefix + QStringLiteral("ProductAction - unknownError"),
+            prefix + QStringLiteral("ProductAction - Error:"),
+            prefix + (spaceBeforeAsync ? QStringLiteral(" ") : QString()) +
+                QStringLiteral("ProductAction - Error:")};
 }
 
 } // namespace
@@ -65,8 +67,9 @@ UserActionAnalysis& UserActionAnalysis::shareInstance() {
     if (!configured) {
         configured = true;
         // The service address of the bundle's configuration; empty: nothing is sent.
-        reporter.SetDomainName(
-            PlistDocument::FromFile(QStringLiteral(":/Configuration.plist")).String({"DomainName"}).value_or(QString()));
+        reporter.SetDomainName(PlistDocument::FromFile(QStringLiteral(":/Configuration.plist"))
+                                   .String({"DomainName"})
+                                   .value_or(QString()));
     }
     return reporter;
 }
@@ -100,7 +103,8 @@ bool UserActionAnalysis::ProductAction(int typeId, bool synchronous) {
     root["OsBit"] = m_uOSBit;
     root["TypeId"] = typeId;
     root["Version"] = Utf8(m_strVersion);
-    return Post(StyledText(root), QStringLiteral("action.ashx"), QStringLiteral("ProductAction"), synchronous);
+    return Post(StyledText(root), QStringLiteral("action.ashx"), QStringLiteral("ProductAction"),
+                synchronous);
 }
 
 bool UserActionAnalysis::EventAction(bool synchronous) {
@@ -137,7 +141,8 @@ bool UserActionAnalysis::ErrorAction(const std::optional<QString>& content, bool
     return Post(StyledText(root), QStringLiteral("error.ashx"), QStringLiteral("ErrorAction"), synchronous);
 }
 
-bool UserActionAnalysis::Feedback(const std::optional<QString>& content, const std::optional<QString>& contact) {
+bool UserActionAnalysis::Feedback(const std::optional<QString>& content,
+                                  const std::optional<QString>& contact) {
     m_ActionType = 8;
     Json::Value root(Json::objectValue);
     root["AppId"] = m_uAppId;
@@ -200,8 +205,8 @@ bool UserActionAnalysis::Post(const std::string& json, const QString& endpoint, 
 QString UserActionAnalysis::LogFile() const {
     if (!m_strLogFile.isEmpty()) return m_strLogFile;
     // The newest log of the log folder: the one this run writes.
-    const QFileInfoList logs = QDir(Paths::LogFolder())
-                                   .entryInfoList({QStringLiteral("DoviakIOS-*.log")}, QDir::Files, QDir::Time);
+    const QFileInfoList logs =
+        QDir(Paths::LogFolder()).entryInfoList({QStringLiteral("DoviakIOS-*.log")}, QDir::Files, QDir::Time);
     return logs.isEmpty() ? QString() : logs.first().absoluteFilePath();
 }
 
@@ -219,7 +224,8 @@ bool UserActionAnalysis::UploadLogAction() {
 }
 
 UserActionAnalysis::FileRequest UserActionAnalysis::requestWithURl(const QUrl& url, const QString& fileName,
-                                                                 const QString& localPath, const QString& boundary) {
+                                                                   const QString& localPath,
+                                                                   const QString& boundary) {
     FileRequest out;
     out.request = QNetworkRequest(url);
     out.request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
@@ -235,7 +241,8 @@ UserActionAnalysis::FileRequest UserActionAnalysis::requestWithURl(const QUrl& u
         out.fileRead = file.error() == QFileDevice::NoError;
     }
     out.body += "\r\n--" + b + "--\r\n";
-    out.request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("multipart/form-data; boundary=") + b);
+    out.request.setHeader(QNetworkRequest::ContentTypeHeader,
+                          QByteArray("multipart/form-data; boundary=") + b);
     return out;
 }
 

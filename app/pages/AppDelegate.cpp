@@ -110,7 +110,8 @@ WebWindowController* AppDelegate::Terms() {
 }
 
 QAction* AppDelegate::LanguageItem(int language) const {
-    return language >= 0 && language < NSLanguageText::LanguageCount ? languageItems[size_t(language)] : nullptr;
+    return language >= 0 && language < NSLanguageText::LanguageCount ? languageItems[size_t(language)]
+                                                                     : nullptr;
 }
 
 QAction* AppDelegate::MenuItem(const char* key) const {
@@ -159,15 +160,18 @@ void AppDelegate::setLanguage(int n) {
     openBackupAction->setText(LanguageText("OpenbackUpPathMenu"));
     openBackupsAction->setText(LanguageText("OpeniTunesPathMenu"));
     privacyAction->setText(LanguageText("PrivacyMenu"));
-    const QStringList names = {LanguageText("MenuGB"), QString(),           LanguageText("MenuHK"),
-                               LanguageText("MenuJP"), LanguageText("MenuKR"), LanguageText("MenuDE"),
-                               LanguageText("MenuRU"), LanguageText("MenuEG"), LanguageText("MenuPT"),
-                               LanguageText("MenuES"), LanguageText("MenuFR"), LanguageText("MenuID")};
+    const QStringList names = {LanguageText("MenuGB"), QString(),
+                               LanguageText("MenuHK"), LanguageText("MenuJP"),
+                               LanguageText("MenuKR"), LanguageText("MenuDE"),
+                               LanguageText("MenuRU"), LanguageText("MenuEG"),
+                               LanguageText("MenuPT"), LanguageText("MenuES"),
+                               LanguageText("MenuFR"), LanguageText("MenuID")};
     for (int i = 0; i < NSLanguageText::LanguageCount; ++i)
         if (languageItems[size_t(i)]) languageItems[size_t(i)]->setText(names[i]);
 
     // Arabic reads from right to left.
-    QGuiApplication::setLayoutDirection(text->Language() == NSLanguageText::Arabic ? Qt::RightToLeft : Qt::LeftToRight);
+    QGuiApplication::setLayoutDirection(text->Language() == NSLanguageText::Arabic ? Qt::RightToLeft
+                                                                                   : Qt::LeftToRight);
     const bool chinese = text->Language() == NSLanguageText::SimplifiedChinese;
     languageMenu->menuAction()->setVisible(!chinese);
     privacyAction->setVisible(chinese);

@@ -31,21 +31,32 @@ QVariant BackupListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole) return int(Qt::AlignCenter);
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     switch (index.column()) {
-    case Name: return device->getDeviceName();
-    case Date: return device->GetBackUpDate();
-    case Serial: return device->getSerialNumber();
-    case State: return role == Qt::DisplayRole ? QVariant(LanguageText("iTunesSelectBt")) : QVariant();
-    default: return {};
+    case Name:
+        return device->getDeviceName();
+    case Date:
+        return device->GetBackUpDate();
+    case Serial:
+        return device->getSerialNumber();
+    case State:
+        return role == Qt::DisplayRole ? QVariant(LanguageText("iTunesSelectBt")) : QVariant();
+    default:
+        return {};
     }
 }
 
 QVariant BackupListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
-    case Name: return LanguageText("iTunesNameCell");
-    case Date: return LanguageText("iTunesUpdateTimeCell");
-    case Serial: return LanguageText("iTunesNumCell");
-    case State: return LanguageText("iTunesStateCell");
-    default: return {};
+    case Name:
+        return LanguageText("iTunesNameCell");
+    case Date:
+        return LanguageText("iTunesUpdateTimeCell");
+    case Serial:
+        return LanguageText("iTunesNumCell");
+    case State:
+        return LanguageText("iTunesStateCell");
+    default:
+        return {};
     }
 }

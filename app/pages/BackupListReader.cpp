@@ -33,7 +33,8 @@ std::shared_ptr<DeviceInfo> BackupListReader::Read(const QString& folder, const 
         date = DateText(manifest.Date({"Date"}).value_or(QDateTime()));
     }
     auto device = std::make_shared<DeviceInfo>();
-    device->SaveDeviceInfo(name, identifier.isEmpty() ? id : identifier, serial, product, DeviceRef(), version);
+    device->SaveDeviceInfo(name, identifier.isEmpty() ? id : identifier, serial, product, DeviceRef(),
+                           version);
     device->SetBackUpDate(date);
     return device;
 }
@@ -41,8 +42,8 @@ std::shared_ptr<DeviceInfo> BackupListReader::Read(const QString& folder, const 
 QList<std::shared_ptr<DeviceInfo>> BackupListReader::List(const QString& root) {
     QList<std::shared_ptr<DeviceInfo>> list;
     if (root.isEmpty()) return list;
-    const QStringList names =
-        QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    const QStringList names = QDir(root).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString& name : names) {
         auto device = Read(root + QLatin1Char('/') + name, name);
         if (!device) continue;

@@ -11,7 +11,8 @@
 
 NSBackUpView::NSBackUpView(IDeviceManage& manager, QWidget* parent)
     : QWidget(parent), manager(manager), ProgressText(new QLabel(this)), ExplainText(new QLabel(this)),
-      ProgreImageView(new QLabel(this)), BackUpProgress(new QProgressBar(this)), ProgreImageViewTimer(new QTimer(this)) {
+      ProgreImageView(new QLabel(this)), BackUpProgress(new QProgressBar(this)),
+      ProgreImageViewTimer(new QTimer(this)) {
     auto* column = new QVBoxLayout(this);
     column->addStretch();
     ProgreImageView->setAlignment(Qt::AlignCenter);
@@ -43,7 +44,8 @@ NSBackUpView::~NSBackUpView() {
 
 void NSBackUpView::setLanguage(int) {
     ExplainText->setText(LanguageText("BackUpExplainTitle"));
-    ProgressText->setText(BackUpProgress->isVisible() ? LanguageText("TitleAnalysing") : LanguageText("TitleBackuping"));
+    ProgressText->setText(BackUpProgress->isVisible() ? LanguageText("TitleAnalysing")
+                                                      : LanguageText("TitleBackuping"));
 }
 
 bool NSBackUpView::isAnimating() const {

@@ -49,7 +49,6 @@ class NSBackUpView final : public QWidget, public BackUpDelegate {
     QLabel* AnimationView() const { return ProgreImageView; }
 
   private:
-
     IDeviceManage& manager;
     NSBackUpViewDelegate* delegate = nullptr;
     QLabel* ProgressText;

@@ -10,13 +10,15 @@
 
 NSDeviceLinkView::NSDeviceLinkView(IDeviceManage& manager, QWidget* parent)
     : QWidget(parent), AnimationPlayTimer(new QTimer(this)), TabView(new QStackedWidget(this)),
-      DeviceLinkText(new QLabel(this)), pNSSelectDirizaFileTypeView(new NSSelectDirizaFileTypeView(manager, this)) {
+      DeviceLinkText(new QLabel(this)),
+      pNSSelectDirizaFileTypeView(new NSSelectDirizaFileTypeView(manager, this)) {
     auto* connectPane = new QWidget(TabView);
     auto* column = new QVBoxLayout(connectPane);
     column->addStretch();
     for (int i = 0; i < 4; ++i) {
         USBImage[size_t(i)] = new QLabel(connectPane);
-        USBImage[size_t(i)]->setPixmap(AppImage::Pixmap(QStringLiteral("usb_%1").arg(i + 1), QSize(260, 180)));
+        USBImage[size_t(i)]->setPixmap(
+            AppImage::Pixmap(QStringLiteral("usb_%1").arg(i + 1), QSize(260, 180)));
         USBImage[size_t(i)]->setAlignment(Qt::AlignCenter);
         column->addWidget(USBImage[size_t(i)]);
         USBImage[size_t(i)]->setVisible(i == 0);
@@ -50,7 +52,8 @@ void NSDeviceLinkView::setLanguage(int language) {
 void NSDeviceLinkView::AnimationPlay() {
     if (Animation <= 0) return;
     Animation = Animation >= 4 ? 1 : Animation + 1;
-    for (int i = 0; i < 4; ++i) USBImage[size_t(i)]->setVisible(i == Animation - 1);
+    for (int i = 0; i < 4; ++i)
+        USBImage[size_t(i)]->setVisible(i == Animation - 1);
 }
 
 bool NSDeviceLinkView::isChoosing() const {

@@ -9,5 +9,6 @@
 class NSDeviceLinkViewDelegate {
   public:
     virtual ~NSDeviceLinkViewDelegate() = default;
-    virtual void DeviceBackUpStartEvent(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) {}
+    virtual void DeviceBackUpStartEvent(const std::shared_ptr<DeviceInfo>& device,
+                                        const QStringList& selection) {}
 };

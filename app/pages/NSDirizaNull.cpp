@@ -95,7 +95,8 @@ const QHash<QString, QString>& ModelNames() {
         };
         QHash<QString, QString> m;
         for (const ModelRow& row : rows)
-            for (const char* type : row.types) m.insert(QString::fromLatin1(type), QString::fromLatin1(row.name));
+            for (const char* type : row.types)
+                m.insert(QString::fromLatin1(type), QString::fromLatin1(row.name));
         return m;
     }();
     return names;
@@ -167,15 +168,16 @@ QString NSDirizaNull::OperationHtml() const {
 }
 
 void NSDirizaNull::ShowRunning() {
-    operationText->setText(
-        MyExtensions::TextColorHtml(LanguageText("OperationText"), LanguageText("ConnectionText"), QColor(Qt::red)));
+    operationText->setText(MyExtensions::TextColorHtml(LanguageText("OperationText"),
+                                                       LanguageText("ConnectionText"), QColor(Qt::red)));
     operationText->show();
 }
 
 void NSDirizaNull::ShowComplete(bool arabicOrder) {
     const QString done = LanguageText("CompleteScanText");
     const QString pattern = arabicOrder ? QStringLiteral("%@.1") : QStringLiteral("1. %@");
-    operationText->setText(MyExtensions::TextColorHtml(SafeFormat(pattern, {done}), done, QColor(0, 160, 60)));
+    operationText->setText(
+        MyExtensions::TextColorHtml(SafeFormat(pattern, {done}), done, QColor(0, 160, 60)));
 }
 
 void NSDirizaNull::ShowStopped(bool arabicOrder) {

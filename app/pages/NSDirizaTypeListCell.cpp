@@ -48,7 +48,8 @@ void NSDirizaTypeListCell::paint(QPainter* painter, const QStyleOptionViewItem& 
     style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, option.widget);
 
     const QString icon = index.data(IconRole).toString();
-    if (!head && !icon.isEmpty()) painter->drawPixmap(IconRect(option.rect), AppImage::Pixmap(icon, QSize(kPart, kPart)));
+    if (!head && !icon.isEmpty())
+        painter->drawPixmap(IconRect(option.rect), AppImage::Pixmap(icon, QSize(kPart, kPart)));
 
     QFont font = option.font;
     font.setBold(head);
@@ -56,8 +57,8 @@ void NSDirizaTypeListCell::paint(QPainter* painter, const QStyleOptionViewItem& 
     painter->setPen(option.palette.color(QPalette::Text));
     const QRect text = TextRect(option.rect, head);
     painter->drawText(text, Qt::AlignVCenter | Qt::AlignLeft,
-                      painter->fontMetrics().elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
-                                                        text.width()));
+                      painter->fontMetrics().elidedText(index.data(Qt::DisplayRole).toString(),
+                                                        Qt::ElideRight, text.width()));
     painter->restore();
 }
 
@@ -77,7 +78,8 @@ bool NSDirizaTypeListCell::editorEvent(QEvent* event, QAbstractItemModel*, const
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() != Qt::LeftButton) return false;
     const bool head = index.data(HeadRole).toBool();
-    if (!BoxRect(option.rect, head).adjusted(-2, -2, 2, 2).contains(mouse->position().toPoint())) return false;
+    if (!BoxRect(option.rect, head).adjusted(-2, -2, 2, 2).contains(mouse->position().toPoint()))
+        return false;
     if (onTick) onTick(index.data(TypeRole).toInt(), !index.data(TickRole).toBool());
     return true;
 }

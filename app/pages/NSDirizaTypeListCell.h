@@ -24,7 +24,8 @@ class NSDirizaTypeListCell : public BDTableRowView {
     static QRect IconRect(const QRect& row);
     static QRect TextRect(const QRect& row, bool head);
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
   protected:

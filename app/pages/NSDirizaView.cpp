@@ -374,7 +374,8 @@ void NSDirizaView::SetShowDeleteFile(int type) {
 
 void NSDirizaView::SelectShowDeleteEvent() {
     if (!DirizaResultView::HasShowDeletePair(eThumbnailPreviewType)) return;
-    if (DirizaResultView* v = ResultView(eThumbnailPreviewType)) v->SetShowDeleteFile(SelectShowDelete_->isChecked());
+    if (DirizaResultView* v = ResultView(eThumbnailPreviewType))
+        v->SetShowDeleteFile(SelectShowDelete_->isChecked());
 }
 
 void NSDirizaView::SearchKeyEvent() {
@@ -434,8 +435,10 @@ void NSDirizaView::ApplyAppearance() {
     StopScanBt_->setIcon(AppImage::Icon(themed("stop_1_bt"), themed("stop_2_bt")));
     const QColor saveText = dark ? QColor(Qt::black) : QColor(Qt::white);
     const QColor homeText = dark ? QColor(Qt::lightGray) : QColor(1, 156, 255);
-    DirizaAllButton_->setStyleSheet(ImageStyle(themed("AllDiriza_bt_nor"), themed("AllDiriza_bt_hot"), saveText));
-    BackHomeButton_->setStyleSheet(ImageStyle(themed("BackHome_bt_nor"), themed("BackHome_bt_hot"), homeText));
+    DirizaAllButton_->setStyleSheet(
+        ImageStyle(themed("AllDiriza_bt_nor"), themed("AllDiriza_bt_hot"), saveText));
+    BackHomeButton_->setStyleSheet(
+        ImageStyle(themed("BackHome_bt_nor"), themed("BackHome_bt_hot"), homeText));
     ButtonTextColor::setTextColor(DirizaAllButton_, saveText);
     ButtonTextColor::setTextColor(BackHomeButton_, homeText);
     NavigationBackground->setPixmap(AppImage::Pixmap(themed("bottom_background"), QSize(1000, 52)));
@@ -455,8 +458,8 @@ void NSDirizaView::StartScan(const std::shared_ptr<DeviceInfo>& device, const QS
 
     pDeviceInfo = device;
     if (device) {
-        pNSDirizaNull->SetDeviceInfo(device->getDeviceName(), device->getProductType(), device->getSysVersion(),
-                                     device->getSerialNumber());
+        pNSDirizaNull->SetDeviceInfo(device->getDeviceName(), device->getProductType(),
+                                     device->getSysVersion(), device->getSerialNumber());
         DeviceNameButton_->setText(device->getDeviceName());
     }
     DeviceNameButton_->setChecked(false);
@@ -466,7 +469,8 @@ void NSDirizaView::StartScan(const std::shared_ptr<DeviceInfo>& device, const QS
         std::lock_guard<std::mutex> lock(progressMutex);
         progress = Progress{0, 100, LanguageText("ScanLoading")};
     }
-    for (DirizaResultView* v : views) v->StartUpdateUI();
+    for (DirizaResultView* v : views)
+        v->StartUpdateUI();
     dropDeliveries = false;
     if (device) manager.StartScan(device, selection);
 
@@ -484,8 +488,7 @@ void NSDirizaView::StartScan(const std::shared_ptr<DeviceInfo>& device, const QS
     pZZProgressView->setProgress(0, LanguageText("ScanLoading"));
 }
 
-template <typename... Args>
-void NSDirizaView::Forward(int type, const Args&... args) {
+template <typename... Args> void NSDirizaView::Forward(int type, const Args&... args) {
     // Results of a scan the page no longer shows (after Back home) are dropped.
     std::lock_guard<std::mutex> lock(deliveryMutex);
     if (dropDeliveries.load()) return;
@@ -597,16 +600,18 @@ void NSDirizaView::UpdateDirizaFileNum(int type, qint64 num) {
     // they keep showing no count rather than a "(0)" nothing was looked for.
     if (n == 0 && userStopped.load()) {
         const auto& known = typeList.Rows();
-        const bool counted = std::any_of(known.begin(), known.end(),
-                                         [type](const auto& r) { return !r.isTypeHead && r.Type == type && r.nNum >= 0; });
+        const bool counted = std::any_of(known.begin(), known.end(), [type](const auto& r) {
+            return !r.isTypeHead && r.Type == type && r.nNum >= 0;
+        });
         if (!counted) return;
     }
     if (!typeList.SetCount(type, n)) return;
     // The view has just shown new data with nothing ticked; a row ticked before (the
     // device box or a head during the scan) still asks for every record of its type.
     const auto& rows = typeList.Rows();
-    const bool ticked = std::any_of(rows.begin(), rows.end(),
-                                    [type](const auto& r) { return !r.isTypeHead && r.Type == type && r.ticked; });
+    const bool ticked = std::any_of(rows.begin(), rows.end(), [type](const auto& r) {
+        return !r.isTypeHead && r.Type == type && r.ticked;
+    });
     if (ticked && !isSaving())
         if (DirizaResultView* v = ResultView(type)) v->AllSelect();
     SyncTicks();
@@ -657,7 +662,8 @@ void NSDirizaView::ClearData() {
     scanEnded = true;
     typeList.Clear();
     ReloadList();
-    for (DirizaResultView* v : views) v->ClearData();
+    for (DirizaResultView* v : views)
+        v->ClearData();
     UpdateButtonsForSave();
 }
 
@@ -674,7 +680,8 @@ void NSDirizaView::StopAndWait() {
 
 void NSDirizaView::RecroyAllDataEvent() {
     if (isSaving()) return;
-    const bool any = std::any_of(views.begin(), views.end(), [](DirizaResultView* v) { return v->isSelectData(); });
+    const bool any =
+        std::any_of(views.begin(), views.end(), [](DirizaResultView* v) { return v->isSelectData(); });
     if (!any) {
         IAlertPresenter::Alert alert;
         alert.informativeText = LanguageText("NoSelectFile");
@@ -694,7 +701,8 @@ void NSDirizaView::RecroyAllDataEvent() {
 bool NSDirizaView::SaveRecoveryFile(const QString& folder) {
     if (isSaving()) return false;
     // Only an existing folder we can write to, and never one the save reads from.
-    const QStringList sources = {manager.getBackUpPath(), Paths::BackupsFolder(), manager.getSaveBackUpPath()};
+    const QStringList sources = {manager.getBackUpPath(), Paths::BackupsFolder(),
+                                 manager.getSaveBackUpPath()};
     if (SaveDestination::Check(folder, sources, writableProbe) != SaveDestination::Verdict::Ok) {
         IAlertPresenter::Alert alert;
         alert.informativeText = LanguageText("DirizaSaveDestinationBad");
@@ -717,11 +725,13 @@ bool NSDirizaView::SaveRecoveryFile(const QString& folder) {
     SaveFileProgress_->setValue(0);
     RecoveringAll = LanguageText("StartDiriza");
     SaveFileNameText_->setText(RecoveringAll);
-    FileNumShow_->setText(SafeFormat(LanguageText("InRecovering"), {QStringLiteral("0"), QString::number(selectedViews)}));
+    FileNumShow_->setText(
+        SafeFormat(LanguageText("InRecovering"), {QStringLiteral("0"), QString::number(selectedViews)}));
 
     // The thread works on what the list holds now, and the views rest while it writes.
     saveRows.clear();
-    for (const NSSelectDirizaTypeListData& r : typeList.Rows()) saveRows.push_back({r.Type, r.isTypeHead, r.TypeName});
+    for (const NSSelectDirizaTypeListData& r : typeList.Rows())
+        saveRows.push_back({r.Type, r.isTypeHead, r.TypeName});
     ViewFileTypeTab->setEnabled(false);
     leftPane->setEnabled(false);
     topBar->setEnabled(false);
@@ -751,7 +761,8 @@ void NSDirizaView::SaveLoop(QString folder, std::vector<SaveRow> rows, int selec
             MainQueue::Post(this, [this, result, folder] { SaveThreadEnded(false, result, folder); });
             return;
         }
-        MainQueue::Post(this, [this, lastNamed, done, selectedViews] { RowSaved(lastNamed, done, selectedViews); });
+        MainQueue::Post(this,
+                        [this, lastNamed, done, selectedViews] { RowSaved(lastNamed, done, selectedViews); });
     }
     MainQueue::Post(this, [this, result, folder] { SaveThreadEnded(true, result, folder); });
 }
@@ -777,7 +788,8 @@ void NSDirizaView::RowSaved(int lastNamed, int done, int all) {
     if (lastNamed >= 0 && lastNamed < int(saveRows.size()))
         RecoveringAll = SafeFormat(LanguageText("DirizaNum"), {saveRows[size_t(lastNamed)].name});
     SaveFileNameText_->setText(SafeFormat(LanguageText("Dirizaing"), {RecoveringAll}));
-    FileNumShow_->setText(SafeFormat(LanguageText("InRecovering"), {QString::number(done), QString::number(all)}));
+    FileNumShow_->setText(
+        SafeFormat(LanguageText("InRecovering"), {QString::number(done), QString::number(all)}));
 }
 
 void NSDirizaView::SaveThreadEnded(bool completed, DirizaSaveResult result, QString folder) {
@@ -787,7 +799,8 @@ void NSDirizaView::SaveThreadEnded(bool completed, DirizaSaveResult result, QStr
         CloseSaveFileInfoWindow();
         QString text = SafeFormat(LanguageText("DirizaSavePath"), {folder});
         if (result.failed > 0)
-            text += QStringLiteral("\n") + SafeFormat(LanguageText("DirizaSaveFailed"), {QString::number(result.failed)});
+            text += QStringLiteral("\n") +
+                    SafeFormat(LanguageText("DirizaSaveFailed"), {QString::number(result.failed)});
         // Files the device never backed up are no failure of the save: said apart.
         if (result.missing > 0)
             text += QStringLiteral("\n") +

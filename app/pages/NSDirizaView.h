@@ -191,8 +191,7 @@ class NSDirizaView final : public QWidget,
     void ShowSaveProgress();
     void JoinSaveThread();
     void UpdateButtonsForSave();
-    template <typename... Args>
-    void Forward(int type, const Args&... args);
+    template <typename... Args> void Forward(int type, const Args&... args);
 
     IDeviceManage& manager;
     RecoveryPageDelegate* delegate = nullptr;

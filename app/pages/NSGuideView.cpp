@@ -10,9 +10,10 @@
 #include <QVBoxLayout>
 
 NSGuideView::NSGuideView(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), GuideTitle(new QLabel(this)),
-      GuidePCTitle(new QLabel(this)), GuidePCText(new QLabel(this)), GuideIOSTitle(new QLabel(this)),
-      GuideIOSText(new QLabel(this)), pcButton(new QPushButton(this)), iosButton(new QPushButton(this)) {
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      GuideTitle(new QLabel(this)), GuidePCTitle(new QLabel(this)), GuidePCText(new QLabel(this)),
+      GuideIOSTitle(new QLabel(this)), GuideIOSText(new QLabel(this)), pcButton(new QPushButton(this)),
+      iosButton(new QPushButton(this)) {
     setFixedSize(640, 380);
     setObjectName(QStringLiteral("guide"));
     auto* column = new QVBoxLayout(this);
@@ -26,7 +27,8 @@ NSGuideView::NSGuideView(QWidget* parent)
     auto offer = [&](int col, QPushButton* button, const QString& image, QLabel* title, QLabel* text) {
         auto* box = new QWidget(this);
         box->setObjectName(QStringLiteral("offer"));
-        box->setStyleSheet(QStringLiteral("QWidget#offer { background: rgb(4,151,232); border-radius: 10px; }"));
+        box->setStyleSheet(
+            QStringLiteral("QWidget#offer { background: rgb(4,151,232); border-radius: 10px; }"));
         auto* l = new QVBoxLayout(box);
         button->setFlat(true);
         button->setIcon(AppImage::Icon(image));

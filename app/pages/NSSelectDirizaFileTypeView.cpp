@@ -44,8 +44,10 @@ QWidget* MakeGroup(QWidget* parent, QLabel* title, const QList<QCheckBox*>& boxe
     auto* grid = new QGridLayout(body);
     grid->setContentsMargins(16, 10, 16, 10);
     grid->setHorizontalSpacing(18);
-    for (qsizetype i = 0; i < boxes.size(); ++i) grid->addWidget(boxes[i], int(i / columns), int(i % columns));
-    for (int c = 0; c < columns; ++c) grid->setColumnStretch(c, 1);
+    for (qsizetype i = 0; i < boxes.size(); ++i)
+        grid->addWidget(boxes[i], int(i / columns), int(i % columns));
+    for (int c = 0; c < columns; ++c)
+        grid->setColumnStretch(c, 1);
     column->addWidget(head);
     column->addWidget(body);
     titles << head;
@@ -85,7 +87,8 @@ NSSelectDirizaFileTypeView::NSSelectDirizaFileTypeView(IDeviceManage& manager, Q
     nameFont.setPointSize(nameFont.pointSize() + 4);
     nameFont.setBold(true);
     DeviceNameText->setFont(nameFont);
-    connect(StartDirizaButton, &QPushButton::clicked, this, &NSSelectDirizaFileTypeView::StartDirizaButtonEvent);
+    connect(StartDirizaButton, &QPushButton::clicked, this,
+            &NSSelectDirizaFileTypeView::StartDirizaButtonEvent);
     connect(BackButton, &QPushButton::clicked, this, &NSSelectDirizaFileTypeView::BackButtonEvent);
 
     panes = new QStackedWidget(this);
@@ -104,11 +107,13 @@ NSSelectDirizaFileTypeView::NSSelectDirizaFileTypeView(IDeviceManage& manager, Q
                                 {boxes[5], boxes[6], boxes[7], boxes[8], boxes[9], boxes[10], boxes[11]}, 4,
                                 titleFrames, contentFrames));
     choose->addSpacing(8);
-    choose->addWidget(MakeGroup(SelectFileTypeView, PhotoVideoText, {boxes[0], boxes[1], boxes[2], boxes[3], boxes[4]},
-                                4, titleFrames, contentFrames));
+    choose->addWidget(MakeGroup(SelectFileTypeView, PhotoVideoText,
+                                {boxes[0], boxes[1], boxes[2], boxes[3], boxes[4]}, 4, titleFrames,
+                                contentFrames));
     choose->addSpacing(8);
-    choose->addWidget(MakeGroup(SelectFileTypeView, AppText, {boxes[12], boxes[13], boxes[14], boxes[15], boxes[16]},
-                                4, titleFrames, contentFrames, &AppTitleView, &AppView));
+    choose->addWidget(MakeGroup(SelectFileTypeView, AppText,
+                                {boxes[12], boxes[13], boxes[14], boxes[15], boxes[16]}, 4, titleFrames,
+                                contentFrames, &AppTitleView, &AppView));
     choose->addStretch();
     choose->addWidget(StartDirizaButton, 0, Qt::AlignHCenter);
 
@@ -140,7 +145,8 @@ bool NSSelectDirizaFileTypeView::isWaiting() const {
 }
 
 void NSSelectDirizaFileTypeView::ShowWeChat(bool shown) {
-    for (int i = kFirstWeChat; i <= kLastWeChat; ++i) boxes[size_t(i)]->setVisible(shown);
+    for (int i = kFirstWeChat; i <= kLastWeChat; ++i)
+        boxes[size_t(i)]->setVisible(shown);
     AppTitleView->setVisible(shown);
     AppView->setVisible(shown);
     AllSelect->setVisible(shown);
@@ -157,7 +163,8 @@ void NSSelectDirizaFileTypeView::SetDeviceInfo(const QString& name) {
     const bool chinese = SimplifiedChinese();
     ShowWeChat(chinese);
     if (!chinese)
-        for (int i = kFirstWeChat; i <= kLastWeChat; ++i) SelectFileTypeData[i] = QStringLiteral("0");
+        for (int i = kFirstWeChat; i <= kLastWeChat; ++i)
+            SelectFileTypeData[i] = QStringLiteral("0");
     for (int i = kFirstWhatsApp; i < TypeCount; ++i) {
         SelectFileTypeData[i] = QStringLiteral("0");
         boxes[size_t(i)]->hide();
@@ -179,7 +186,8 @@ void NSSelectDirizaFileTypeView::setLanguage(int) {
     AppText->setText(LanguageText("DataTypeGroup3"));
     AllSelect->setText(LanguageText("AllSelectBt"));
     AllSelect2->setText(LanguageText("AllSelectBt"));
-    for (int i = 0; i < TypeCount; ++i) boxes[size_t(i)]->setText(DirizaTypeList::NameOf(i));
+    for (int i = 0; i < TypeCount; ++i)
+        boxes[size_t(i)]->setText(DirizaTypeList::NameOf(i));
     StartDirizaButton->setText(LanguageText("StartDirizaBt"));
     LoadingText->setText(LanguageText("LoadingText"));
     const bool chinese = SimplifiedChinese();
@@ -189,7 +197,8 @@ void NSSelectDirizaFileTypeView::setLanguage(int) {
         SelectFileTypeData[i] = chinese ? QStringLiteral("1") : QStringLiteral("0");
         if (chinese) boxes[size_t(i)]->setChecked(true);
     }
-    for (int i = kFirstWhatsApp; i < TypeCount; ++i) boxes[size_t(i)]->hide();
+    for (int i = kFirstWhatsApp; i < TypeCount; ++i)
+        boxes[size_t(i)]->hide();
     panes->setCurrentWidget(SelectFileTypeView);
     CheckAllSelect();
     Reapply(IAppearance::Dark(this));
@@ -205,11 +214,15 @@ void NSSelectDirizaFileTypeView::AllSelectEvent(QCheckBox* sender) {
     const bool on = sender->isChecked();
     AllSelect->setChecked(on);
     AllSelect2->setChecked(on);
-    for (int i = 0; i < TypeCount; ++i) SelectFileTypeData[i] = on ? QStringLiteral("1") : QStringLiteral("0");
+    for (int i = 0; i < TypeCount; ++i)
+        SelectFileTypeData[i] = on ? QStringLiteral("1") : QStringLiteral("0");
     if (!SimplifiedChinese())
-        for (int i = kFirstWeChat; i <= kLastWeChat; ++i) SelectFileTypeData[i] = QStringLiteral("0");
-    for (int i = kFirstWhatsApp; i < TypeCount; ++i) SelectFileTypeData[i] = QStringLiteral("0");
-    for (int i = 0; i < TypeCount; ++i) boxes[size_t(i)]->setChecked(on);
+        for (int i = kFirstWeChat; i <= kLastWeChat; ++i)
+            SelectFileTypeData[i] = QStringLiteral("0");
+    for (int i = kFirstWhatsApp; i < TypeCount; ++i)
+        SelectFileTypeData[i] = QStringLiteral("0");
+    for (int i = 0; i < TypeCount; ++i)
+        boxes[size_t(i)]->setChecked(on);
 }
 
 void NSSelectDirizaFileTypeView::CheckAllSelect() {
@@ -266,6 +279,6 @@ void NSSelectDirizaFileTypeView::Reapply(bool dark) {
     for (QFrame* f : titleFrames)
         f->setStyleSheet(QStringLiteral("QFrame#groupTitle { background: %1; }").arg(titleBg));
     for (QFrame* f : contentFrames)
-        f->setStyleSheet(
-            QStringLiteral("QFrame#groupContent { background: %1; border: 1px solid %2; }").arg(contentBg, border));
+        f->setStyleSheet(QStringLiteral("QFrame#groupContent { background: %1; border: 1px solid %2; }")
+                             .arg(contentBg, border));
 }

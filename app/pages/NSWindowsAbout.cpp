@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 
 NSWindowsAbout::NSWindowsAbout(QWidget* parent)
-    : QDialog(parent), NavigationBackground(new QLabel(this)), Logo(new QLabel(this)), AppName(new QLabel(this)),
-      ShowVersion(new QLabel(this)), CompanyTitle(new QLabel(this)) {
+    : QDialog(parent), NavigationBackground(new QLabel(this)), Logo(new QLabel(this)),
+      AppName(new QLabel(this)), ShowVersion(new QLabel(this)), CompanyTitle(new QLabel(this)) {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(420, 260);
     auto* column = new QVBoxLayout(this);

@@ -21,8 +21,8 @@
 
 NSiTunesView::NSiTunesView(IDeviceManage& manager, QWidget* parent)
     : QWidget(parent), model(this), TabView(new QStackedWidget(this)), iTunesTable(new QTableView(this)),
-      PreviewBt(new QPushButton(this)), InstructionsTitle(new QLabel(this)), Instructions2Title(new QLabel(this)),
-      Instructions3Title(new QLabel(this)),
+      PreviewBt(new QPushButton(this)), InstructionsTitle(new QLabel(this)),
+      Instructions2Title(new QLabel(this)), Instructions3Title(new QLabel(this)),
       pNSSelectDirizaFileTypeView(new NSSelectDirizaFileTypeView(manager, this)) {
     auto* listPane = new QWidget(TabView);
     auto* column = new QVBoxLayout(listPane);

@@ -9,5 +9,6 @@
 class NSiTunesViewDelegate {
   public:
     virtual ~NSiTunesViewDelegate() = default;
-    virtual void iTunesStartScanEvent(const std::shared_ptr<DeviceInfo>& backup, const QStringList& selection) {}
+    virtual void iTunesStartScanEvent(const std::shared_ptr<DeviceInfo>& backup,
+                                      const QStringList& selection) {}
 };

@@ -11,7 +11,8 @@ QRect SelectButtonDelegate::ButtonRect(const QRect& cell) {
     return r;
 }
 
-void SelectButtonDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void SelectButtonDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                 const QModelIndex& index) const {
     QStyleOptionButton button;
     button.rect = ButtonRect(option.rect);
     button.text = index.data(Qt::DisplayRole).toString();
@@ -26,11 +27,12 @@ QSize SelectButtonDelegate::sizeHint(const QStyleOptionViewItem& option, const Q
     return QSize(120, 40);
 }
 
-bool SelectButtonDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
-                                       const QModelIndex& index) {
+bool SelectButtonDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                                       const QStyleOptionViewItem& option, const QModelIndex& index) {
     if (event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton && ButtonRect(option.rect).contains(mouse->position().toPoint())) {
+        if (mouse->button() == Qt::LeftButton &&
+            ButtonRect(option.rect).contains(mouse->position().toPoint())) {
             emit clicked(index);
             return true;
         }

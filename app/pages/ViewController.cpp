@@ -117,7 +117,8 @@ ViewController::ViewController(IDeviceManage& manager, Options options, QWidget*
     DeviceDiriza_Blue->setFixedHeight(4);
     DeviceDiriza_Blue->setScaledContents(true);
     // Titles and prompts wrap: in every language they fit the window's width.
-    for (QLabel* l : {DeviceDirizaTitle, DeviceDirizaPrompt, iTunesDirizaTitle, iTunesDirizaPrompt}) l->setWordWrap(true);
+    for (QLabel* l : {DeviceDirizaTitle, DeviceDirizaPrompt, iTunesDirizaTitle, iTunesDirizaPrompt})
+        l->setWordWrap(true);
     auto* deviceText = new QVBoxLayout;
     deviceText->addWidget(DeviceDirizaTitle);
     deviceText->addWidget(DeviceDirizaPrompt);
@@ -196,7 +197,8 @@ void ViewController::UpdateButtons() {
     const QColor selected = dark ? QColor(Qt::white) : kSelectedLight;
     SetColor(DeviceDirizaTitle, deviceRoad ? selected : kGray);
     SetColor(iTunesDirizaTitle, deviceRoad ? kGray : selected);
-    DeviceDiriza_Blue->setPixmap(AppImage::Pixmap(dark ? QStringLiteral("white") : QStringLiteral("blue"), QSize(200, 4)));
+    DeviceDiriza_Blue->setPixmap(
+        AppImage::Pixmap(dark ? QStringLiteral("white") : QStringLiteral("blue"), QSize(200, 4)));
 }
 
 void ViewController::Reapply(bool isDark) {
@@ -209,11 +211,22 @@ void ViewController::setLanguage(int language) {
     int title = 19, prompt = 12, backupTitle = 19;
     switch (NSLanguageText::shareInstance()->Language()) {
     case NSLanguageText::Japanese:
-    case NSLanguageText::German: title = backupTitle = 16; prompt = 11; break;
+    case NSLanguageText::German:
+        title = backupTitle = 16;
+        prompt = 11;
+        break;
     case NSLanguageText::Portuguese:
-    case NSLanguageText::French: title = backupTitle = 14; prompt = 11; break;
-    case NSLanguageText::Spanish: title = 14; backupTitle = 13; prompt = 11; break;
-    default: break;
+    case NSLanguageText::French:
+        title = backupTitle = 14;
+        prompt = 11;
+        break;
+    case NSLanguageText::Spanish:
+        title = 14;
+        backupTitle = 13;
+        prompt = 11;
+        break;
+    default:
+        break;
     }
     auto sized = [](QLabel* l, int points, bool bold) {
         QFont f = l->font();
@@ -229,7 +242,8 @@ void ViewController::setLanguage(int language) {
     DeviceDirizaPrompt->setText(LanguageText("DeviceDirizaPrompt"));
     iTunesDirizaTitle->setText(LanguageText("iTunesDirizaTitle"));
     iTunesDirizaPrompt->setText(LanguageText("iTunesDirizaPrompt"));
-    for (QLabel* l : {DeviceDirizaTitle, DeviceDirizaPrompt, iTunesDirizaTitle, iTunesDirizaPrompt}) SetColor(l, kGray);
+    for (QLabel* l : {DeviceDirizaTitle, DeviceDirizaPrompt, iTunesDirizaTitle, iTunesDirizaPrompt})
+        SetColor(l, kGray);
     UpdateButtons();
     DoviakMacBt->setText(SafeFormat(QStringLiteral(" %@"), {LanguageText("DoviakMacBt")}));
     QQBt->setIcon(AppImage::Icon(LanguageText("QQ_nor_bt"), LanguageText("QQ_hor_bt")));
@@ -240,7 +254,8 @@ void ViewController::setLanguage(int language) {
     pNSBackUpView->setLanguage(language);
     pNSDirizaView->setLanguage(language);
     auto& hooks = ServiceHooks::Current();
-    if (permissionsWindow && hooks.permissionsWindowLanguage) hooks.permissionsWindowLanguage(permissionsWindow);
+    if (permissionsWindow && hooks.permissionsWindowLanguage)
+        hooks.permissionsWindowLanguage(permissionsWindow);
 }
 
 void ViewController::DeviceDirizaButtonEvent() {
@@ -292,7 +307,8 @@ void ViewController::PermissionsWindowCloseBtEvent() {
         IAlertPresenter::Alert alert;
         alert.messageText = LanguageText("还未授权“完全磁盘访问权限”，是否继续");
         alert.buttons = {LanguageText("继续"), LanguageText("关闭")};
-        if (IAlertPresenter::Current().RunModal(permissionsWindow, alert) == IAlertPresenter::FirstButton) return;
+        if (IAlertPresenter::Current().RunModal(permissionsWindow, alert) == IAlertPresenter::FirstButton)
+            return;
     }
     ShowBackupList();
     closingPermissions = true;
@@ -329,19 +345,22 @@ void ViewController::RemoveDevice(const std::shared_ptr<DeviceInfo>& device) {
     pNSDeviceLinkView->RemoveDevice();
 }
 
-void ViewController::DeviceBackUpStartEvent(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) {
+void ViewController::DeviceBackUpStartEvent(const std::shared_ptr<DeviceInfo>& device,
+                                            const QStringList& selection) {
     analysedBackup.reset();
     SwitchView(2);
     pNSBackUpView->StartBackUp(device, selection);
 }
 
-void ViewController::iTunesStartScanEvent(const std::shared_ptr<DeviceInfo>& backup, const QStringList& selection) {
+void ViewController::iTunesStartScanEvent(const std::shared_ptr<DeviceInfo>& backup,
+                                          const QStringList& selection) {
     analysedBackup = backup;
     SwitchView(2);
     pNSBackUpView->StartAnalyze(backup, selection);
 }
 
-void ViewController::BackUpFinishEvent(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) {
+void ViewController::BackUpFinishEvent(const std::shared_ptr<DeviceInfo>& device,
+                                       const QStringList& selection) {
     SwitchView(3);
     pNSDirizaView->StartScan(device, selection);
     // Manifest rows that could not be read: the scan goes on without their files, and
@@ -380,7 +399,8 @@ void ViewController::BackUpFailure() {
         }
     } else if (analysedBackup) {
         // A backup picked from the list: the message speaks of that backup, not of a device.
-        alert.informativeText = SafeFormat(LanguageText("BackupReadFailureTitle"), {AnalysedFolder(*analysedBackup)});
+        alert.informativeText =
+            SafeFormat(LanguageText("BackupReadFailureTitle"), {AnalysedFolder(*analysedBackup)});
         alert.buttons = {LanguageText("ok")};
         IAlertPresenter::Current().BeginSheet(window(), alert, [](int) {});
     } else {
@@ -402,7 +422,8 @@ QString ViewController::AnalysedFolder(const DeviceInfo& backup) {
     const QString path = backup.GetBackUpPath();
     const QString identifier = backup.getIdentifyNumber();
     const QString inner = QDir(path).filePath(identifier);
-    const bool nested = !identifier.isEmpty() && !identifier.contains(QLatin1Char('/')) && QFileInfo(inner).isDir();
+    const bool nested =
+        !identifier.isEmpty() && !identifier.contains(QLatin1Char('/')) && QFileInfo(inner).isDir();
     return QDir::toNativeSeparators(QDir::cleanPath(nested ? inner : path));
 }
 

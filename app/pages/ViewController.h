@@ -89,8 +89,10 @@ class ViewController final : public QWidget,
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void DeviceBackUpStartEvent(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) override;
-    void iTunesStartScanEvent(const std::shared_ptr<DeviceInfo>& backup, const QStringList& selection) override;
+    void DeviceBackUpStartEvent(const std::shared_ptr<DeviceInfo>& device,
+                                const QStringList& selection) override;
+    void iTunesStartScanEvent(const std::shared_ptr<DeviceInfo>& backup,
+                              const QStringList& selection) override;
     void BackUpFinishEvent(const std::shared_ptr<DeviceInfo>& device, const QStringList& selection) override;
     void BackUpFailure() override;
     void BackHomeEvent() override;

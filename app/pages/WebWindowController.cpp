@@ -29,7 +29,10 @@ WebWindowController::WebWindowController(QWidget* parent) : QDialog(parent), bro
 }
 
 QString WebWindowController::ConfiguredHost() {
-    return PlistDocument::FromFile(QStringLiteral(":/Configuration.plist")).String({"TermsHost"}).value_or(QString()).trimmed();
+    return PlistDocument::FromFile(QStringLiteral(":/Configuration.plist"))
+        .String({"TermsHost"})
+        .value_or(QString())
+        .trimmed();
 }
 
 QUrl WebWindowController::TermsUrl(const QString& host) {
@@ -44,8 +47,10 @@ QUrl WebWindowController::TermsUrl(const QString& host) {
 
 void WebWindowController::setLanguage(int) {
     setWindowTitle(LanguageText("TermsTitle"));
-    if (isLoading()) browser->setPlainText(LanguageText("TermsLoading"));
-    else if (failed) browser->setPlainText(LanguageText("TermsLoadFailed"));
+    if (isLoading())
+        browser->setPlainText(LanguageText("TermsLoading"));
+    else if (failed)
+        browser->setPlainText(LanguageText("TermsLoadFailed"));
 }
 
 void WebWindowController::Load(const QUrl& url) {

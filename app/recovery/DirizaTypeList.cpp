@@ -6,10 +6,14 @@
 
 std::vector<int> DirizaTypeList::Members(int head) {
     switch (head) {
-    case HeadSystem: return {5, 6, 7, 8, 9, 10, 11};
-    case HeadMedia: return {0, 1, 2, 3, 4};
-    case HeadChat: return {12, 13, 14, 15, 16};
-    default: return {};
+    case HeadSystem:
+        return {5, 6, 7, 8, 9, 10, 11};
+    case HeadMedia:
+        return {0, 1, 2, 3, 4};
+    case HeadChat:
+        return {12, 13, 14, 15, 16};
+    default:
+        return {};
     }
 }
 
@@ -22,37 +26,69 @@ int DirizaTypeList::HeadOf(int type) {
 
 QString DirizaTypeList::NameOf(int type) {
     switch (type) {
-    case 0: return LanguageText("DataTypePhoto");
-    case 1: return LanguageText("DataTypeVideo");
-    case 2: return LanguageText("DataTypeSmsAttach");
-    case 3: return LanguageText("DataTypeMemoAttach");
-    case 4: return LanguageText("DataTypeVoiceMemo");
-    case 5: return LanguageText("DataTypeSms");
-    case 6: return LanguageText("DataTypeCallHistory");
-    case 7: return LanguageText("DataTypeAddressBook");
-    case 8: return LanguageText("DataTypeBookMark");
-    case 9: return LanguageText("DataTypeReminder");
-    case 10: return LanguageText("DataTypeMemo");
-    case 11: return LanguageText("DataTypeCalendar");
-    case 12: return LanguageText("DataTypeWxAddressBook");
-    case 13: return LanguageText("DataTypeWxSms");
-    case 14: return LanguageText("DataTypeWxAttach");
-    case 15: return LanguageText("DataTypeWaSms");
-    case 16: return LanguageText("DataTypeWaSmsAttach");
-    case HeadSystem: return LanguageText("DataTypeGroup1");
-    case HeadMedia: return LanguageText("DataTypeGroup2");
-    case HeadChat: return LanguageText("DataTypeGroup3");
-    default: return QString();
+    case 0:
+        return LanguageText("DataTypePhoto");
+    case 1:
+        return LanguageText("DataTypeVideo");
+    case 2:
+        return LanguageText("DataTypeSmsAttach");
+    case 3:
+        return LanguageText("DataTypeMemoAttach");
+    case 4:
+        return LanguageText("DataTypeVoiceMemo");
+    case 5:
+        return LanguageText("DataTypeSms");
+    case 6:
+        return LanguageText("DataTypeCallHistory");
+    case 7:
+        return LanguageText("DataTypeAddressBook");
+    case 8:
+        return LanguageText("DataTypeBookMark");
+    case 9:
+        return LanguageText("DataTypeReminder");
+    case 10:
+        return LanguageText("DataTypeMemo");
+    case 11:
+        return LanguageText("DataTypeCalendar");
+    case 12:
+        return LanguageText("DataTypeWxAddressBook");
+    case 13:
+        return LanguageText("DataTypeWxSms");
+    case 14:
+        return LanguageText("DataTypeWxAttach");
+    case 15:
+        return LanguageText("DataTypeWaSms");
+    case 16:
+        return LanguageText("DataTypeWaSmsAttach");
+    case HeadSystem:
+        return LanguageText("DataTypeGroup1");
+    case HeadMedia:
+        return LanguageText("DataTypeGroup2");
+    case HeadChat:
+        return LanguageText("DataTypeGroup3");
+    default:
+        return QString();
     }
 }
 
 QString DirizaTypeList::IconOf(int type) {
-    static const char* const icons[] = {"photo_logo",          "video_logo",          "SMSAttachment_logo",
-                                        "MemoAttachment_logo", "VoiceAttachment_logo", "sms_logo",
-                                        "CallLog_logo",        "addressbook_logo",     "bookmarks_logo",
-                                        "Reminders_logo",      "Memo_logo",            "Calendar_logo",
-                                        "WXAddressBook_logo",  "wx_logo",              "WXAddressBook_logo",
-                                        "WhatsAppChatRecord_logo", "whatsAppAttachment_logo"};
+    static const char* const icons[] = {"photo_logo",
+                                        "video_logo",
+                                        "SMSAttachment_logo",
+                                        "MemoAttachment_logo",
+                                        "VoiceAttachment_logo",
+                                        "sms_logo",
+                                        "CallLog_logo",
+                                        "addressbook_logo",
+                                        "bookmarks_logo",
+                                        "Reminders_logo",
+                                        "Memo_logo",
+                                        "Calendar_logo",
+                                        "WXAddressBook_logo",
+                                        "wx_logo",
+                                        "WXAddressBook_logo",
+                                        "WhatsAppChatRecord_logo",
+                                        "whatsAppAttachment_logo"};
     if (type < 0 || type > 16) return QString();
     return QString::fromLatin1(icons[type]);
 }
@@ -94,7 +130,8 @@ void DirizaTypeList::Clear() {
 }
 
 void DirizaTypeList::Relabel() {
-    for (auto& r : rows) r.TypeName = NameOf(r.Type);
+    for (auto& r : rows)
+        r.TypeName = NameOf(r.Type);
 }
 
 bool DirizaTypeList::SetCount(int type, int count) {
@@ -126,7 +163,8 @@ bool DirizaTypeList::AllMembersTicked(int head) const {
 
 void DirizaTypeList::CheckSelectState(int type, bool on) {
     if (!Members(type).empty()) {
-        for (int m : Members(type)) SetTicks(m, on);
+        for (int m : Members(type))
+            SetTicks(m, on);
     } else if (const int head = HeadOf(type)) {
         if (on && AllMembersTicked(head)) SetTicks(head, true);
         if (!on && !AllMembersTicked(head)) SetTicks(head, false);
@@ -140,10 +178,12 @@ void DirizaTypeList::ViewisAllSelect(int type, bool all) {
 }
 
 DirizaTypeList::ViewSelection DirizaTypeList::TickDevice(bool on) {
-    for (auto& r : rows) r.ticked = on;
+    for (auto& r : rows)
+        r.ticked = on;
     device = on;
     ViewSelection v{{}, on};
-    for (int t = 0; t <= 14; ++t) v.types.push_back(t);
+    for (int t = 0; t <= 14; ++t)
+        v.types.push_back(t);
     return v;
 }
 

@@ -62,7 +62,8 @@ void ZZProgressView::PlaceFill() {
 }
 
 void ZZProgressView::PlaceText() {
-    ScanningText->setGeometry(width() / 2 - TextWidth / 2, height() / 2 - TextHeight / 2, TextWidth, TextHeight);
+    ScanningText->setGeometry(width() / 2 - TextWidth / 2, height() / 2 - TextHeight / 2, TextWidth,
+                              TextHeight);
 }
 
 void ZZProgressView::resizeEvent(QResizeEvent*) {

@@ -353,8 +353,10 @@ bool CAddressBook::PrepareTable() {
         {"c16Phone", Rule::SearchPhone, kindBit(KindText)},
     };
     std::span<const NamedRule> rules = kSearchRules;
-    if (table == Table::MultiValue) rules = kMultiValueRules;
-    else if (table == Table::Person) rules = kPersonRules;
+    if (table == Table::MultiValue)
+        rules = kMultiValueRules;
+    else if (table == Table::Person)
+        rules = kPersonRules;
     columnRules.assign(columns.size(), Rule::None);
     acceptedKinds.assign(columns.size(), 0);
     for (size_t i = 0; i < columns.size(); ++i) {
@@ -579,7 +581,8 @@ void CAddressBook::BuildContacts() {
     for (const ContactPhoneRow* row = phoneRows.first; row; row = row->next) {
         if (Cancelled()) return;
         ReportProgress(3, false);
-        if (row->deleted && row->name.empty() && row->email.empty() && pieces.count(row->phone) != 0) continue;
+        if (row->deleted && row->name.empty() && row->email.empty() && pieces.count(row->phone) != 0)
+            continue;
         if (!listed.insert(row->phone).second) continue;
         auto c = std::make_unique<ContactRecord>();
         c->deleted = row->deleted;

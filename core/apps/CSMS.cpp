@@ -139,10 +139,12 @@ void CSMS::ReadChats() {
                  });
     }
     if (chats.empty() || !TableHasColumn("chat_message_join", "message_id")) return;
-    ReadRows("chat_message_join", "", "select chat_id,message_id from 'chat_message_join'", [&](sqlite3_stmt* st) {
-        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER || sqlite3_column_type(st, 1) != SQLITE_INTEGER) return;
-        chatOfMessage.emplace(sqlite3_column_int64(st, 1), sqlite3_column_int64(st, 0));
-    });
+    ReadRows(
+        "chat_message_join", "", "select chat_id,message_id from 'chat_message_join'", [&](sqlite3_stmt* st) {
+            if (sqlite3_column_type(st, 0) != SQLITE_INTEGER || sqlite3_column_type(st, 1) != SQLITE_INTEGER)
+                return;
+            chatOfMessage.emplace(sqlite3_column_int64(st, 1), sqlite3_column_int64(st, 0));
+        });
 }
 
 void CSMS::AssignChat(SmsMessageRow& row, int64_t messageId, const std::string& roomName) const {
@@ -201,7 +203,8 @@ bool CSMS::ReadLiveMessages() {
         row->handleId = handleId;
         row->sent = sent;
         row->date = LiveMessageDate(*raw);
-        const int64_t messageId = sqlite3_column_type(st, 5) == SQLITE_INTEGER ? sqlite3_column_int64(st, 5) : 0;
+        const int64_t messageId =
+            sqlite3_column_type(st, 5) == SQLITE_INTEGER ? sqlite3_column_int64(st, 5) : 0;
         AssignChat(*row, messageId, liveText(st, 6));
         AddLiveRow(std::move(row));
     });

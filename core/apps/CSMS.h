@@ -17,7 +17,7 @@ struct SmsMessageRow {
     bool sent = false;
     std::string address; // old schema: the cleaned address; newer schema: filled from the handle
     std::string text;
-    int64_t date = 0; // Unix seconds, or the raw value when it is 0 or negative
+    int64_t date = 0;     // Unix seconds, or the raw value when it is 0 or negative
     int64_t handleId = 0; // 0: sent by the owner to a group chat (newer schema)
     std::string chatName; // display name of that group chat, when it has one
     SmsMessageRow* prev = nullptr;
@@ -115,8 +115,8 @@ class CSMS : public CCommonInterFace {
         std::string identifier; // cleaned like an address
         std::string name;       // display name, may be empty
     };
-    std::unordered_map<int64_t, ChatInfo> chats;                // by chat rowid
-    std::unordered_map<int64_t, int64_t> chatOfMessage;         // message rowid -> chat rowid
-    std::unordered_map<std::string, std::string> chatNames;     // identifier -> display name
-    std::vector<Rule> columnRules; // per column of the carved table
+    std::unordered_map<int64_t, ChatInfo> chats;            // by chat rowid
+    std::unordered_map<int64_t, int64_t> chatOfMessage;     // message rowid -> chat rowid
+    std::unordered_map<std::string, std::string> chatNames; // identifier -> display name
+    std::vector<Rule> columnRules;                          // per column of the carved table
 };

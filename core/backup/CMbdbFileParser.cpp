@@ -153,7 +153,8 @@ struct FilesRowReader {
             if (!isFile) return nullptr;
             auto record = std::make_unique<BackupFileRecord>(domain, relativePath, 0, 0, 0, 0);
             RegularFile stored;
-            if (stored.Open(backupRoot + "/" + record->StoredPath(iosMajorVersion))) record->size = stored.Size();
+            if (stored.Open(backupRoot + "/" + record->StoredPath(iosMajorVersion)))
+                record->size = stored.Size();
             return record;
         }
         if (attrs.size == 0) return nullptr;
@@ -352,8 +353,8 @@ struct SortedEntries {
 // fileID (their order is SQLite's to choose), or a read error (the rows read before it
 // would not be the same).
 bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBefore, double total,
-                       DevicePathIndex (&index)[kCategoryCount], SortedEntries& out, const std::string& backupRoot,
-                       int iosMajorVersion, int& undecoded, int& skipped) {
+                       DevicePathIndex (&index)[kCategoryCount], SortedEntries& out,
+                       const std::string& backupRoot, int iosMajorVersion, int& undecoded, int& skipped) {
     if (!fileIdSortsAsBytes(db)) return false;
     // The table's own order is the rowid's; a table without one is read by the walk in
     // fileID order.

@@ -20,7 +20,8 @@ bool startsWith(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 bool endsWith(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 struct PlistDeleter {
@@ -77,7 +78,8 @@ size_t CWxAccountDiscovery::ReadSettingsVarint(std::string_view bytes, size_t at
     return used;
 }
 
-CWxAccountDiscovery::Settings CWxAccountDiscovery::ReadMmkvSettings(std::string_view bytes, std::string_view id) {
+CWxAccountDiscovery::Settings CWxAccountDiscovery::ReadMmkvSettings(std::string_view bytes,
+                                                                    std::string_view id) {
     Settings s;
     if (id.empty()) return s;
     bool have87 = false, have88 = false, haveHead = false;
@@ -166,7 +168,8 @@ void CWxAccountDiscovery::ReadAllSettings(WxAccountList& temporary) {
         const size_t at = r->devicePath.find(kSettingsMarker);
         if (at == std::string::npos) continue;
         const std::string id = r->devicePath.substr(at + kSettingsMarker.size());
-        if (id.empty() || id.find('.') != std::string::npos || id.find("(null)") != std::string::npos) continue;
+        if (id.empty() || id.find('.') != std::string::npos || id.find("(null)") != std::string::npos)
+            continue;
         auto entry = std::make_unique<WxAccountEntry>();
         entry->accountId = id;
         entry->userName = id;
@@ -239,11 +242,13 @@ void CWxAccountDiscovery::Discover(WxAccountList& accounts) {
             const std::string full = FullPath(archive);
             // A path that is not UTF-8 cannot name the file to the property-list reader.
             bool ascii = true;
-            for (unsigned char ch : full) ascii = ascii && ch < 0x80;
+            for (unsigned char ch : full)
+                ascii = ascii && ch < 0x80;
             if (!ascii && !isValidUtf8(reinterpret_cast<const uint8_t*>(full.data()), full.size())) continue;
             std::string bytes;
             if (FileBytes::ReadAll(full, bytes))
-                ReadAccountArchive(bytes, avatarPrefix, &entry->userName, &entry->nickName, &entry->headImageUrl);
+                ReadAccountArchive(bytes, avatarPrefix, &entry->userName, &entry->nickName,
+                                   &entry->headImageUrl);
             entry->accountId = entry->userName;
         } else {
             const WxAccountEntry* match = nullptr;

@@ -30,8 +30,8 @@ class CWxAccountDiscovery {
 
     // Reads "mmsetting.archive" bytes into the three names. False only when the bytes do
     // not load as a property list with "$objects" (the names then stay empty).
-    static bool ReadAccountArchive(std::string_view bytes, const std::string& avatarPrefix, std::string* userName,
-                                   std::string* nickName, std::string* headImageUrl);
+    static bool ReadAccountArchive(std::string_view bytes, const std::string& avatarPrefix,
+                                   std::string* userName, std::string* nickName, std::string* headImageUrl);
 
     // A base-128 varint (low group first, at most 9 bytes) at `at`; its value must not
     // exceed the bytes left after it. Returns the bytes used, or 0 on failure.

@@ -27,7 +27,7 @@ enum BackupCategory {
 
 // What the scan side sees of the backup manifest reader.
 class IFileParser {
-public:
+  public:
     // Stored path (relative to the backup root) of the first entry of `category` whose
     // device path is exactly `devicePath`. False, leaving `out` unchanged, when none.
     virtual bool GetBackupFileName(int category, const char* devicePath, std::string* out) = 0;
@@ -47,6 +47,6 @@ public:
         return false;
     }
 
-protected:
+  protected:
     ~IFileParser() = default;
 };

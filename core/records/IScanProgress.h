@@ -2,7 +2,7 @@
 
 // Receiver of a scan's results and progress. Both calls are made on the scan thread.
 class IScanProgress {
-public:
+  public:
     // The finished list of one data type: `records` is the first record of the list
     // (null when empty); the records stay owned by the scan manager. A dataType of 0
     // with null records means the scan has ended.
@@ -11,6 +11,6 @@ public:
     virtual void OnProgress(int dataType, int stage, int done, int total, int stepDone, int stepTotal,
                             int accountIndex) = 0;
 
-protected:
+  protected:
     ~IScanProgress() = default;
 };

@@ -48,8 +48,10 @@ template <class T> struct RecordList {
         T* r = rec.release();
         r->prev = last;
         r->next = nullptr;
-        if (last) last->next = r;
-        else first = r;
+        if (last)
+            last->next = r;
+        else
+            first = r;
         last = r;
         ++count;
         return r;
@@ -60,8 +62,10 @@ template <class T> struct RecordList {
         T* r = rec.release();
         r->prev = nullptr;
         r->next = first;
-        if (first) first->prev = r;
-        else last = r;
+        if (first)
+            first->prev = r;
+        else
+            last = r;
         first = r;
         ++count;
         return r;
@@ -89,20 +93,26 @@ template <class T> struct RecordList {
         T* at = nullptr;
         if (pos <= count / 2) {
             at = first;
-            for (int32_t i = 0; i < pos && at; ++i) at = at->next;
+            for (int32_t i = 0; i < pos && at; ++i)
+                at = at->next;
         } else {
             at = last;
-            for (int32_t i = count - 1; i > pos && at; --i) at = at->prev;
+            for (int32_t i = count - 1; i > pos && at; --i)
+                at = at->prev;
         }
         return insertBefore(at, std::move(rec));
     }
 
     // Unlinks a record of this list and hands its ownership back.
     std::unique_ptr<T> remove(T* r) {
-        if (r->prev) r->prev->next = r->next;
-        else first = r->next;
-        if (r->next) r->next->prev = r->prev;
-        else last = r->prev;
+        if (r->prev)
+            r->prev->next = r->next;
+        else
+            first = r->next;
+        if (r->next)
+            r->next->prev = r->prev;
+        else
+            last = r->prev;
         r->prev = r->next = nullptr;
         --count;
         return std::unique_ptr<T>(r);

@@ -27,7 +27,7 @@ struct TableEntry {
     int64_t rootPage = 0;
     std::vector<uint64_t> pages;
     WxContactRecord* peer = nullptr; // not owned
-    uint32_t pageKey = 0; // the page of the carved rows of a table without a name
+    uint32_t pageKey = 0;            // the page of the carved rows of a table without a name
 };
 
 // Byte range [start, end) of a page.

@@ -110,7 +110,8 @@ inline void setLow32(CarvedValue& v, int32_t x) {
 // One serial type at `pos`, its varint ending before `limit`: its kind and content size,
 // with `pos` moved past it. False for a type no record holds (reserved 10 and 11, in any
 // form) or a varint cut at the limit.
-inline bool readSerialType(const uint8_t* data, uint64_t& pos, uint64_t limit, uint32_t& kind, uint64_t& size) {
+inline bool readSerialType(const uint8_t* data, uint64_t& pos, uint64_t limit, uint32_t& kind,
+                           uint64_t& size) {
     uint64_t type = data[pos];
     if (type < 0x80) {
         ++pos;
@@ -221,7 +222,8 @@ bool CCommonInterFace::CarvePage(uint64_t page, bool hasLiveCells) {
     carver->windowValid = false;
     const size_t wanted = n - (FirstColumnIsRowid() ? 1 : 0);
     // A page of zeros (never written, or wiped) holds nothing but refused NULL records.
-    if (pageBuffer[0] == 0 && ZeroRunEnd(pageBuffer.data(), 0, pageSize) == pageSize && NullCandidateRefused(page))
+    if (pageBuffer[0] == 0 && ZeroRunEnd(pageBuffer.data(), 0, pageSize) == pageSize &&
+        NullCandidateRefused(page))
         return true;
     if (useSteps) BuildStepTables(wanted, ContentBound(), hasLiveCells);
     const uint32_t* runs = carver->stepRun.data();
@@ -494,7 +496,8 @@ bool CCommonInterFace::NullCandidateRefused(uint64_t page) {
             refused = !DecodeInto(carver->scratchRecord, page, &kNoContent, 0);
             carver->lazyStepPos = savedStep;
         }
-        carver->nullCandidate = refused ? CarverState::NullCandidate::Refused : CarverState::NullCandidate::Taken;
+        carver->nullCandidate =
+            refused ? CarverState::NullCandidate::Refused : CarverState::NullCandidate::Taken;
     }
     return carver->nullCandidate == CarverState::NullCandidate::Refused;
 }
@@ -731,7 +734,8 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
     int32_t rowid = RecoverRowid(start, headerBytes, contentTotal, int(startColumn));
     const bool sound = CandidateSound(carver->scratchRecord);
     if (carver->heldValid) {
-        const bool inside = carver->heldPage == page && start >= carver->heldSpan.start && end <= carver->heldSpan.end &&
+        const bool inside = carver->heldPage == page && start >= carver->heldSpan.start &&
+                            end <= carver->heldSpan.end &&
                             end - start < carver->heldSpan.end - carver->heldSpan.start;
         if (inside) {
             // A sound row inside a candidate that is not: the outer one was that row
@@ -746,13 +750,17 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
     }
     if (!sound) {
         // Another misaligned read of bytes already given to a sound row.
-        if (carver->droppedPage == page && start >= carver->droppedSpan.start && end <= carver->droppedSpan.end) return 1;
+        if (carver->droppedPage == page && start >= carver->droppedSpan.start &&
+            end <= carver->droppedSpan.end)
+            return 1;
         carver->heldRecord = carver->scratchRecord;
         for (size_t c = 0; c < carver->heldRecord.values.size() && c < carver->heldRecord.kinds.size(); ++c) {
             // The copied text and blob slots point at the copy's own buffers.
-            if (carver->heldRecord.kinds[c] == KindText) carver->heldRecord.values[c].text = carver->heldRecord.buffers[c].data();
+            if (carver->heldRecord.kinds[c] == KindText)
+                carver->heldRecord.values[c].text = carver->heldRecord.buffers[c].data();
             if (carver->heldRecord.kinds[c] == KindBlob)
-                carver->heldRecord.values[c].blob = reinterpret_cast<uint8_t*>(carver->heldRecord.buffers[c].data());
+                carver->heldRecord.values[c].blob =
+                    reinterpret_cast<uint8_t*>(carver->heldRecord.buffers[c].data());
         }
         carver->heldRowid = rowid;
         carver->heldPage = page;

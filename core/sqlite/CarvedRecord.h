@@ -5,7 +5,7 @@
 
 // Kinds of a carved column value, derived from its SQLite serial type.
 enum CarvedValueKind : uint32_t {
-    KindNotRead = 0,  // the INTEGER PRIMARY KEY column (stored as NULL in the record)
+    KindNotRead = 0, // the INTEGER PRIMARY KEY column (stored as NULL in the record)
     KindNull = 1,
     KindZero = 2,
     KindOne = 3,
@@ -15,7 +15,7 @@ enum CarvedValueKind : uint32_t {
     KindInt32 = 7,
     KindInt48 = 8,
     KindInt64 = 9,
-    KindDouble = 10,  // truncated toward zero; INT64_MIN when not representable
+    KindDouble = 10, // truncated toward zero; INT64_MIN when not representable
     KindBlob = 11,
     KindText = 12,
 };
@@ -34,11 +34,11 @@ union CarvedValue {
 // One candidate row decoded by the carver, lent to OnCarvedRecord.
 struct CarvedRecord {
     bool valid = false;
-    uint32_t page = 0;  // full page number
+    uint32_t page = 0; // full page number
     int32_t columnCount = 0;
     std::vector<CarvedValue> values;
     std::vector<uint32_t> kinds;
-    std::vector<uint32_t> sizes;  // content size in bytes per column
+    std::vector<uint32_t> sizes; // content size in bytes per column
     // Storage behind the text and blob slots (content bytes plus a NUL).
     std::vector<std::vector<char>> buffers;
 

@@ -25,7 +25,7 @@ struct WaStoreEntry;
 // cancel flag, its progress counters, the record lists the parsers fill and the
 // look-ups they share. The scan manager implements it; parsers only borrow it.
 class IParserOwner {
-public:
+  public:
     // Settings of the running scan.
     // Set when the scan is cancelled; parsers poll it between rows and pages.
     virtual const std::atomic<bool>& CancelFlag() const = 0;
@@ -83,7 +83,8 @@ public:
     virtual void MoveChatContactToHead(WxContactRecord* contact) = 0;
     // A new session of an account for `peer`, at the head or the tail of the account's
     // session list; null for an account without a list.
-    virtual WxSessionRecord* AddWxSession(int accountIndex, WxContactRecord* peer, bool deleted, bool atHead) = 0;
+    virtual WxSessionRecord* AddWxSession(int accountIndex, WxContactRecord* peer, bool deleted,
+                                          bool atHead) = 0;
     // The sessions of an account whose peer is `peer`, in list order.
     virtual const std::vector<WxSessionRecord*>& WxSessionsOfPeer(int accountIndex,
                                                                   const WxContactRecord* peer) = 0;
@@ -99,6 +100,6 @@ public:
     // seconds; 0 when unknown. No message of the backup is younger.
     virtual int64_t BackupDate() const { return 0; }
 
-protected:
+  protected:
     ~IParserOwner() = default;
 };

@@ -35,4 +35,6 @@ bool isPlausibleCarvedDate(int64_t unixSeconds, int64_t nowSeconds);
 std::optional<int64_t> carvedInteger(uint32_t kind, const CarvedValue* slot);
 
 // True for the integer kinds 2 to 9 and the double kind 10.
-inline bool isCarvedNumberKind(uint32_t kind) { return kind >= 2 && kind <= 10; }
+inline bool isCarvedNumberKind(uint32_t kind) {
+    return kind >= 2 && kind <= 10;
+}

@@ -122,8 +122,10 @@ bool RegularFile::CopyTo(const std::string& source, const std::string& target) {
         while (ok && written < size_t(r)) {
             const ssize_t w = ::write(fd, buffer.data() + written, size_t(r) - written);
             if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) ok = false;
-            else written += size_t(w);
+            if (w <= 0)
+                ok = false;
+            else
+                written += size_t(w);
         }
         offset += uint64_t(r);
     }

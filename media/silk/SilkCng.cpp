@@ -46,12 +46,14 @@ void silkCng(SilkDecoderState& s, const SilkFrameParameters& p, int16_t* samples
             }
         }
         const size_t sub = static_cast<size_t>(s.subfrLength);
-        std::memmove(cng.excBufQ10.data() + sub, cng.excBufQ10.data(), (kSilkSubframes - 1) * sub * sizeof(int32_t));
+        std::memmove(cng.excBufQ10.data() + sub, cng.excBufQ10.data(),
+                     (kSilkSubframes - 1) * sub * sizeof(int32_t));
         std::copy_n(s.excQ10.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(subfr) * sub), sub,
                     cng.excBufQ10.begin());
         for (int i = 0; i < kSilkSubframes; ++i)
             cng.smthGainQ16 =
-                wrapAdd(cng.smthGainQ16, smulwb(wrapSub(p.gainsQ16[static_cast<size_t>(i)], cng.smthGainQ16), kGainSmoothQ16));
+                wrapAdd(cng.smthGainQ16,
+                        smulwb(wrapSub(p.gainsQ16[static_cast<size_t>(i)], cng.smthGainQ16), kGainSmoothQ16));
     }
 
     if (s.lossCnt) {

@@ -17,8 +17,7 @@ void silkDecodeCore(SilkDecoderState& s, SilkFrameParameters& p, int16_t* out, c
     for (int32_t i = 0; i < L; ++i) {
         seed = silkRand(seed);
         int32_t e = wrapAdd(wrapShl(q[i], 10), offsetQ10);
-        if (seed < 0)
-            e = wrapSub(0, e);
+        if (seed < 0) e = wrapSub(0, e);
         s.excQ10[static_cast<size_t>(i)] = e;
         seed = wrapAdd(seed, q[i]);
     }
@@ -41,8 +40,7 @@ void silkDecodeCore(SilkDecoderState& s, SilkFrameParameters& p, int16_t* out, c
         int32_t invGainQ16 = silkInverse32VarQ(std::max(gainQ16, 1), 32);
         invGainQ16 = std::min(invGainQ16, int32_t{INT16_MAX});
         int32_t gainAdjQ16 = 1 << 16;
-        if (invGainQ16 != s.prevInvGainQ16)
-            gainAdjQ16 = silkDiv32VarQ(invGainQ16, s.prevInvGainQ16, 16);
+        if (invGainQ16 != s.prevInvGainQ16) gainAdjQ16 = silkDiv32VarQ(invGainQ16, s.prevInvGainQ16, 16);
 
         // After a concealed voiced frame, start an unvoiced one with a plain pitch tap.
         if (s.lossCnt && s.prevSigtype == 0 && p.sigtype == 1 && k < 2) {
@@ -60,11 +58,10 @@ void silkDecodeCore(SilkDecoderState& s, SilkFrameParameters& p, int16_t* out, c
                 // Re-whiten the past output with the new coefficients. The start is kept inside
                 // the buffers: a long lag at 12 kHz would otherwise begin before them.
                 int32_t start = std::clamp(L - lag - s.lpcOrder - 2, 0, L - s.lpcOrder);
-                silkMaPrediction(s.outBuf.data() + start + k * s.subfrLength, aQ12, whitened + start, L - start,
-                                 s.lpcOrder);
+                silkMaPrediction(s.outBuf.data() + start + k * s.subfrLength, aQ12, whitened + start,
+                                 L - start, s.lpcOrder);
                 int32_t invGainQ32 = wrapShl(invGainQ16, 16);
-                if (k == 0)
-                    invGainQ32 = wrapShl(smulwb(invGainQ32, p.ltpScaleQ14), 2);
+                if (k == 0) invGainQ32 = wrapShl(smulwb(invGainQ32, p.ltpScaleQ14), 2);
                 const int32_t n = std::min(lag + 2, L - start);
                 for (int32_t i = 0; i < n; ++i)
                     ltp[ltpIx - i - 1] = smulwb(invGainQ32, whitened[L - i - 1]);
@@ -76,7 +73,8 @@ void silkDecodeCore(SilkDecoderState& s, SilkFrameParameters& p, int16_t* out, c
         }
 
         for (int i = 0; i < kSilkMaxLpcOrder; ++i)
-            s.lpcHistoryQ14[static_cast<size_t>(i)] = smulww(gainAdjQ16, s.lpcHistoryQ14[static_cast<size_t>(i)]);
+            s.lpcHistoryQ14[static_cast<size_t>(i)] =
+                smulww(gainAdjQ16, s.lpcHistoryQ14[static_cast<size_t>(i)]);
         s.prevInvGainQ16 = invGainQ16;
 
         if (sigtype == 0) {

@@ -11,8 +11,7 @@ namespace silk {
 using namespace tables;
 
 void silkSetInternalRate(SilkDecoderState& s, int32_t fsKHz) {
-    if (s.fsKHz == fsKHz)
-        return;
+    if (s.fsKHz == fsKHz) return;
     s.fsKHz = fsKHz;
     s.frameLength = 20 * fsKHz;
     s.subfrLength = 5 * fsKHz;
@@ -51,15 +50,12 @@ void silkSetInternalRate(SilkDecoderState& s, int32_t fsKHz) {
 }
 
 int32_t silkLog2Lin(int32_t inLogQ7) {
-    if (inLogQ7 < 0)
-        return 0;
-    if (inLogQ7 >= (31 << 7))
-        return INT32_MAX;
+    if (inLogQ7 < 0) return 0;
+    if (inLogQ7 >= (31 << 7)) return INT32_MAX;
     int32_t out = 1 << (inLogQ7 >> 7);
     int32_t frac = inLogQ7 & 0x7F;
     int32_t fracAdj = smlawb(frac, frac * (128 - frac), -174);
-    if (inLogQ7 < 2048)
-        return out + ((out * fracAdj) >> 7);
+    if (inLogQ7 < 2048) return out + ((out * fracAdj) >> 7);
     return out + (out >> 7) * fracAdj;
 }
 
@@ -98,8 +94,7 @@ void decodeSplit(int32_t& child1, int32_t& child2, SilkRangeDecoder& rc, int32_t
     }
     if (count > kShellMaxCount[level]) {
         // Only a crafted packet hands a split a count its table has no row for.
-        if (!rc.error)
-            rc.error = kSilkRangeCdfOutOfRange;
+        if (!rc.error) rc.error = kSilkRangeCdfOutOfRange;
         child1 = 0;
         child2 = 0;
         return;
@@ -133,8 +128,8 @@ void silkShellDecode(int32_t* p0, SilkRangeDecoder& rc, int32_t count) {
     decodeSplit(p0[14], p0[15], rc, p1[7], t0, 3);
 }
 
-void silkDecodeSigns(SilkRangeDecoder& rc, int32_t* q, int32_t length, int32_t sigtype, int32_t quantOffsetType,
-                     int32_t rateLevelIndex) {
+void silkDecodeSigns(SilkRangeDecoder& rc, int32_t* q, int32_t length, int32_t sigtype,
+                     int32_t quantOffsetType, int32_t rateLevelIndex) {
     size_t i = static_cast<size_t>(9 * (2 * sigtype + quantOffsetType) + rateLevelIndex);
     const uint16_t cdf[3] = {0, sign_CDF[i], 65535};
     for (int32_t k = 0; k < length; ++k) {
@@ -158,8 +153,7 @@ void silkDecodePulses(SilkRangeDecoder& rc, SilkFrameParameters& p, int32_t* q, 
         while (sumPulses[i] == 19) {
             if (++nLshifts[i] > kSilkMaxLsbPlanes) {
                 // More planes than any stream needs: the values would overflow.
-                if (!rc.error)
-                    rc.error = kSilkRangeCdfOutOfRange;
+                if (!rc.error) rc.error = kSilkRangeCdfOutOfRange;
                 nLshifts[i] = 0;
                 sumPulses[i] = 0;
                 break;
@@ -223,16 +217,16 @@ void silkDecodeParameters(SilkDecoderState& s, SilkFrameParameters& p, int32_t* 
 
     p.nlsfInterpCoefQ2 =
         silkRangeDecode(rc, NLSF_interpolation_factor_CDF.data(), NLSF_interpolation_factor_offset);
-    if (s.firstFrameAfterReset == 1)
-        p.nlsfInterpCoefQ2 = 4;
+    if (s.firstFrameAfterReset == 1) p.nlsfInterpCoefQ2 = 4;
 
     if (fullDecoding) {
         silkNlsfToLpcStable(p.predCoefQ12[1].data(), nlsfQ15, s.lpcOrder);
         if (p.nlsfInterpCoefQ2 < 4) {
             int32_t nlsf0Q15[kSilkMaxLpcOrder];
             for (int32_t i = 0; i < s.lpcOrder; ++i)
-                nlsf0Q15[i] = s.prevNlsfQ15[static_cast<size_t>(i)] +
-                              ((p.nlsfInterpCoefQ2 * (nlsfQ15[i] - s.prevNlsfQ15[static_cast<size_t>(i)])) >> 2);
+                nlsf0Q15[i] =
+                    s.prevNlsfQ15[static_cast<size_t>(i)] +
+                    ((p.nlsfInterpCoefQ2 * (nlsfQ15[i] - s.prevNlsfQ15[static_cast<size_t>(i)])) >> 2);
             silkNlsfToLpcStable(p.predCoefQ12[0].data(), nlsf0Q15, s.lpcOrder);
         } else {
             p.predCoefQ12[0] = p.predCoefQ12[1];
@@ -286,10 +280,8 @@ void silkDecodeParameters(SilkDecoderState& s, SilkFrameParameters& p, int32_t* 
     int32_t bytesUsed = 0;
     silkRangeGetLength(rc, bytesUsed);
     s.nBytesLeft = rc.bufferLength - bytesUsed;
-    if (s.nBytesLeft < 0)
-        rc.error = kSilkRangeReadBeyondBuffer;
-    if (s.nBytesLeft == 0)
-        silkRangeCheckTail(rc);
+    if (s.nBytesLeft < 0) rc.error = kSilkRangeReadBeyondBuffer;
+    if (s.nBytesLeft == 0) silkRangeCheckTail(rc);
 }
 
 } // namespace silk

@@ -14,8 +14,8 @@ void silkDecodeParameters(SilkDecoderState& s, SilkFrameParameters& p, int32_t* 
 void silkDecodePulses(SilkRangeDecoder& rc, SilkFrameParameters& p, int32_t* pulses, int32_t frameLength);
 // Splits `count` pulses over a block of 16 values.
 void silkShellDecode(int32_t* pulses16, SilkRangeDecoder& rc, int32_t count);
-void silkDecodeSigns(SilkRangeDecoder& rc, int32_t* pulses, int32_t length, int32_t sigtype, int32_t quantOffsetType,
-                     int32_t rateLevelIndex);
+void silkDecodeSigns(SilkRangeDecoder& rc, int32_t* pulses, int32_t length, int32_t sigtype,
+                     int32_t quantOffsetType, int32_t rateLevelIndex);
 void silkGainsDequant(int32_t* gainsQ16, const int32_t* indices, int32_t& prevIndex, int32_t conditional);
 int32_t silkLog2Lin(int32_t inLogQ7);
 void silkDecodePitch(int32_t lagIndex, int32_t contourIndex, int32_t* pitchLags, int32_t fsKHz);

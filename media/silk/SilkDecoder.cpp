@@ -17,7 +17,9 @@ namespace {
 constexpr int32_t kNoFecThreshold = 10;
 
 // The first non-zero code of a frame wins.
-int32_t keepFirst(int32_t ret, int32_t code) { return ret != 0 ? ret : code; }
+int32_t keepFirst(int32_t ret, int32_t code) {
+    return ret != 0 ? ret : code;
+}
 } // namespace
 
 int32_t SKP_Silk_SDK_Get_Decoder_Size(int32_t* size) {
@@ -45,8 +47,7 @@ int32_t silkDecodeFrame(SilkDecoderState& s, int16_t* out, int16_t& sampleCount,
     usedBytes = 0;
     if (lostFlag == 0) {
         int32_t fsOld = s.fsKHz;
-        if (s.nFramesDecoded == 0)
-            silkRangeDecInit(s.rangeDecoder, payload, payloadBytes);
+        if (s.nFramesDecoded == 0) silkRangeDecInit(s.rangeDecoder, payload, payloadBytes);
         silkDecodeParameters(s, p, pulses, 1);
         if (s.rangeDecoder.error) {
             s.nBytesLeft = 0;
@@ -65,8 +66,7 @@ int32_t silkDecodeFrame(SilkDecoderState& s, int16_t* out, int16_t& sampleCount,
             s.firstFrameAfterReset = 0;
         }
     }
-    if (lostFlag == 1)
-        silkPlc(s, p, out, L, 1);
+    if (lostFlag == 1) silkPlc(s, p, out, L, 1);
 
     std::copy_n(out, L, s.outBuf.begin());
     silkPlcGlueFrames(s, out, L);
@@ -77,22 +77,22 @@ int32_t silkDecodeFrame(SilkDecoderState& s, int16_t* out, int16_t& sampleCount,
     return ret;
 }
 
-int32_t SKP_Silk_SDK_Decode(SilkDecoderState& s, SilkDecControl& control, int32_t lostFlag, const uint8_t* payload,
-                            int32_t payloadBytes, std::span<int16_t, kSilkMaxOutputFrame> samples,
-                            int16_t& sampleCount) {
+int32_t SKP_Silk_SDK_Decode(SilkDecoderState& s, SilkDecControl& control, int32_t lostFlag,
+                            const uint8_t* payload, int32_t payloadBytes,
+                            std::span<int16_t, kSilkMaxOutputFrame> samples, int16_t& sampleCount) {
     int32_t ret = 0;
     std::array<int16_t, kSilkMaxFrameLength> frame{};
     const bool directOutput = s.fsKHz * 1000 <= control.outputRate;
 
-    if (s.moreInternalDecoderFrames == 0)
-        s.nFramesDecoded = 0;
+    if (s.moreInternalDecoderFrames == 0) s.nFramesDecoded = 0;
     if (s.moreInternalDecoderFrames == 0 && lostFlag == 0 && payloadBytes > kSilkMaxPayloadBytes) {
         lostFlag = 1;
         ret = kSilkPayloadTooLarge;
     }
     const int32_t prevFsKHz = s.fsKHz;
     int32_t usedBytes = 0;
-    ret = keepFirst(ret, silkDecodeFrame(s, frame.data(), sampleCount, payload, payloadBytes, lostFlag, usedBytes));
+    ret = keepFirst(
+        ret, silkDecodeFrame(s, frame.data(), sampleCount, payload, payloadBytes, lostFlag, usedBytes));
 
     if (usedBytes) {
         if (s.nBytesLeft > 0 && s.frameTermination == 1 && s.nFramesDecoded < kSilkMaxFramesPerPacket) {
@@ -103,8 +103,7 @@ int32_t SKP_Silk_SDK_Decode(SilkDecoderState& s, SilkDecControl& control, int32_
             if (s.vadFlag == 1) {
                 if (s.frameTermination == 0) {
                     s.noFecCounter++;
-                    if (s.noFecCounter > kNoFecThreshold)
-                        s.inbandFecOffset = 0;
+                    if (s.noFecCounter > kNoFecThreshold) s.inbandFecOffset = 0;
                 } else if (s.frameTermination == 2) {
                     s.inbandFecOffset = 1;
                     s.noFecCounter = 0;
@@ -117,8 +116,7 @@ int32_t SKP_Silk_SDK_Decode(SilkDecoderState& s, SilkDecControl& control, int32_
     }
 
     if (control.outputRate > 48000 || control.outputRate < 8000) {
-        if (directOutput)
-            std::copy_n(frame.begin(), sampleCount, samples.begin());
+        if (directOutput) std::copy_n(frame.begin(), sampleCount, samples.begin());
         return keepFirst(ret, kSilkInvalidOutputRate);
     }
 
@@ -147,8 +145,7 @@ int32_t SKP_Silk_SDK_Decode(SilkDecoderState& s, SilkDecControl& control, int32_
 void silkSearchForLbrr(const uint8_t* payload, int32_t payloadBytes, int32_t lostOffset, uint8_t* fecPayload,
                        int16_t& fecBytes) {
     fecBytes = 0;
-    if (lostOffset < 1 || lostOffset > 2)
-        return;
+    if (lostOffset < 1 || lostOffset > 2) return;
     auto scratch = std::make_unique<SilkDecoderState>();
     SilkDecoderState& s = *scratch;
     s.nFramesDecoded = 0;
@@ -160,12 +157,12 @@ void silkSearchForLbrr(const uint8_t* payload, int32_t payloadBytes, int32_t los
     SilkFrameParameters p;
     for (;;) {
         silkDecodeParameters(s, p, pulses.data(), 0);
-        if (s.rangeDecoder.error)
-            return;
+        if (s.rangeDecoder.error) return;
         if (((s.frameTermination - 1) & lostOffset) && s.frameTermination > 0 && s.nBytesLeft >= 0) {
             fecBytes = static_cast<int16_t>(s.nBytesLeft);
             if (s.nBytesLeft > 0)
-                std::memcpy(fecPayload, payload + (payloadBytes - s.nBytesLeft), static_cast<size_t>(s.nBytesLeft));
+                std::memcpy(fecPayload, payload + (payloadBytes - s.nBytesLeft),
+                            static_cast<size_t>(s.nBytesLeft));
             return;
         }
         // Like the decoder, look at no more than five frames of one packet.
@@ -214,6 +211,8 @@ void silkGetToc(const uint8_t* payload, int32_t payloadBytes, SilkToc& toc) {
     toc.inbandFec = s.frameTermination == 0 ? 0 : s.frameTermination - 1;
 }
 
-const char* silkGetVersion() { return "1.0.9.6"; }
+const char* silkGetVersion() {
+    return "1.0.9.6";
+}
 
 } // namespace silk

@@ -13,11 +13,11 @@ namespace silk {
 inline constexpr int32_t kSilkMaxOutputFrame = 960;
 
 struct SilkDecControl {
-    int32_t outputRate = 24000;   // in: 8000..48000 Hz
-    int32_t frameSize = 0;        // out: outputRate / 50
-    int32_t framesPerPacket = 0;  // out: frames of the last complete packet
-    int32_t moreFrames = 0;       // out: 1 while the packet holds further frames
-    int32_t fecOffset = 0;        // out: 0, 1 or 2 packets until a packet's FEC copy
+    int32_t outputRate = 24000;  // in: 8000..48000 Hz
+    int32_t frameSize = 0;       // out: outputRate / 50
+    int32_t framesPerPacket = 0; // out: frames of the last complete packet
+    int32_t moreFrames = 0;      // out: 1 while the packet holds further frames
+    int32_t fecOffset = 0;       // out: 0, 1 or 2 packets until a packet's FEC copy
 };
 
 struct SilkToc {
@@ -37,8 +37,8 @@ int32_t SKP_Silk_SDK_Decode(SilkDecoderState& state, SilkDecControl& control, in
                             const uint8_t* payload, int32_t payloadBytes,
                             std::span<int16_t, kSilkMaxOutputFrame> samples, int16_t& sampleCount);
 // One frame at the internal rate: 0, -11 or -12.
-int32_t silkDecodeFrame(SilkDecoderState& state, int16_t* samples, int16_t& sampleCount, const uint8_t* payload,
-                        int32_t payloadBytes, int32_t lostFlag, int32_t& usedBytes);
+int32_t silkDecodeFrame(SilkDecoderState& state, int16_t* samples, int16_t& sampleCount,
+                        const uint8_t* payload, int32_t payloadBytes, int32_t lostFlag, int32_t& usedBytes);
 // Looks in a received packet for the FEC copy of the packet lost lostOffset (1 or 2) packets
 // before it. fecPayload needs room for 1024 bytes.
 void silkSearchForLbrr(const uint8_t* payload, int32_t payloadBytes, int32_t lostOffset, uint8_t* fecPayload,

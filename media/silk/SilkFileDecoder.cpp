@@ -22,8 +22,7 @@ struct Slot {
 
 struct FileCloser {
     void operator()(std::FILE* f) const {
-        if (f)
-            std::fclose(f);
+        if (f) std::fclose(f);
     }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
@@ -82,11 +81,9 @@ SilkVoiceResult silkDecodeVoiceStream(const SilkVoiceIo& io) {
     auto readPacket = [&](Slot& slot) -> bool {
         slot.length = 0;
         std::array<uint8_t, 2> len{};
-        if (io.read(len.data(), 2) != 2)
-            return false;
+        if (io.read(len.data(), 2) != 2) return false;
         int16_t n = static_cast<int16_t>(static_cast<uint16_t>(len[0] | (len[1] << 8)));
-        if (n < 0)
-            return false;
+        if (n < 0) return false;
         slot.bytes.resize(static_cast<size_t>(n));
         if (n > 0 && io.read(slot.bytes.data(), static_cast<size_t>(n)) != static_cast<size_t>(n))
             return false;
@@ -99,8 +96,7 @@ SilkVoiceResult silkDecodeVoiceStream(const SilkVoiceIo& io) {
         do {
             int16_t len = 0;
             int32_t ret = SKP_Silk_SDK_Decode(*decoder, control, 0, payload, bytes, frame, len);
-            if (ret)
-                logLine(io.log, "\nSKP_Silk_SDK_Decode returned " + std::to_string(ret));
+            if (ret) logLine(io.log, "\nSKP_Silk_SDK_Decode returned " + std::to_string(ret));
             ++frames;
             packetOut.insert(packetOut.end(), frame.begin(), frame.begin() + len);
             if (frames > kMaxFramesPerPacketOut) {
@@ -119,8 +115,8 @@ SilkVoiceResult silkDecodeVoiceStream(const SilkVoiceIo& io) {
         for (int j = 1; j < kSlots; ++j) {
             if (slots[static_cast<size_t>(j)].length > 0) {
                 int16_t fecBytes = 0;
-                silkSearchForLbrr(slots[static_cast<size_t>(j)].bytes.data(), slots[static_cast<size_t>(j)].length, j,
-                                  fec.data(), fecBytes);
+                silkSearchForLbrr(slots[static_cast<size_t>(j)].bytes.data(),
+                                  slots[static_cast<size_t>(j)].length, j, fec.data(), fecBytes);
                 if (fecBytes > 0) {
                     decodePayload(fec.data(), fecBytes);
                     return;
@@ -133,8 +129,7 @@ SilkVoiceResult silkDecodeVoiceStream(const SilkVoiceIo& io) {
         for (int32_t i = 0; i < frames; ++i) {
             int16_t len = 0;
             int32_t ret = SKP_Silk_SDK_Decode(*decoder, control, 1, nullptr, 0, frame, len);
-            if (ret)
-                logLine(io.log, "\nSKP_Silk_Decode returned " + std::to_string(ret));
+            if (ret) logLine(io.log, "\nSKP_Silk_Decode returned " + std::to_string(ret));
             packetOut.insert(packetOut.end(), frame.begin(), frame.begin() + len);
         }
     };
@@ -153,7 +148,8 @@ SilkVoiceResult silkDecodeVoiceStream(const SilkVoiceIo& io) {
         }
         result.samples += n;
         if (result.capped) {
-            logLine(io.log, "\nOutput stopped at the length limit of " + std::to_string(io.maxSamples) + " samples\n");
+            logLine(io.log, "\nOutput stopped at the length limit of " + std::to_string(io.maxSamples) +
+                                " samples\n");
             return false;
         }
         return true;
@@ -170,8 +166,7 @@ SilkVoiceResult silkDecodeVoiceStream(const SilkVoiceIo& io) {
     for (int i = 0; i < 2 && !ended; ++i)
         ended = !readPacket(slots[static_cast<size_t>(i)]);
     while (running && !ended) {
-        if (!readPacket(slots[2]))
-            break;
+        if (!readPacket(slots[2])) break;
         decodeSlot0();
         running = writeOut();
         shift();
@@ -196,8 +191,7 @@ SilkVoiceResult silkDecodeVoice(std::span<const uint8_t> file, std::vector<int16
     SilkVoiceIo io;
     io.read = [&](uint8_t* dst, size_t n) {
         size_t take = std::min(n, file.size() - pos);
-        if (take > 0)
-            std::memcpy(dst, file.data() + pos, take);
+        if (take > 0) std::memcpy(dst, file.data() + pos, take);
         pos += take;
         return take;
     };
@@ -214,7 +208,8 @@ int silkFileToPcm(const std::filesystem::path& input, const std::filesystem::pat
     // Voice files come from a backup: a pipe or a device in a file's place would block
     // the read for ever, so only a regular file is opened.
     std::error_code regularError;
-    FilePtr in(std::filesystem::is_regular_file(input, regularError) ? std::fopen(input.c_str(), "rb") : nullptr);
+    FilePtr in(std::filesystem::is_regular_file(input, regularError) ? std::fopen(input.c_str(), "rb")
+                                                                     : nullptr);
     if (!in) {
         std::printf("Error: could not open input file %s\n", input.c_str());
         std::fflush(stdout);
@@ -252,23 +247,19 @@ int silkFileToPcm(const std::filesystem::path& input, const std::filesystem::pat
     if (result.status == SilkVoiceStatus::BadHeader || result.status == SilkVoiceStatus::OutputFailed)
         return 0;
     if (!writeError && result.status == SilkVoiceStatus::Decoded) {
-        if (std::fflush(out.get()) != 0 || std::ferror(out.get()))
-            writeError = true;
+        if (std::fflush(out.get()) != 0 || std::ferror(out.get())) writeError = true;
     }
     std::FILE* raw = out.release();
-    if (std::fclose(raw) != 0)
-        writeError = true;
+    if (std::fclose(raw) != 0) writeError = true;
     if (writeError || result.status != SilkVoiceStatus::Decoded) {
         // Remove the partial output, but only a regular file (never a device such as /dev/full).
         std::error_code ec;
-        if (std::filesystem::is_regular_file(output, ec))
-            std::filesystem::remove(output, ec);
+        if (std::filesystem::is_regular_file(output, ec)) std::filesystem::remove(output, ec);
         std::printf("Error: could not write output file %s\n", output.c_str());
         std::fflush(stdout);
         return 0;
     }
-    if (duration)
-        *duration = result.duration;
+    if (duration) *duration = result.duration;
     return 1;
 }
 

@@ -32,15 +32,16 @@ struct SilkVoiceIo {
 
 struct SilkVoiceResult {
     SilkVoiceStatus status = SilkVoiceStatus::BadHeader;
-    uint64_t samples = 0;   // samples written
-    float duration = 0.0f;  // samples / 24000 seconds
-    bool capped = false;    // output stopped at the 30-minute limit
+    uint64_t samples = 0;  // samples written
+    float duration = 0.0f; // samples / 24000 seconds
+    bool capped = false;   // output stopped at the 30-minute limit
 };
 
 // The decoding loop, on any byte source and sample sink.
 SilkVoiceResult silkDecodeVoiceStream(const SilkVoiceIo& io);
 // In-memory: the file's bytes in, the samples appended to `pcm`.
-SilkVoiceResult silkDecodeVoice(std::span<const uint8_t> file, std::vector<int16_t>& pcm, std::FILE* log = nullptr);
+SilkVoiceResult silkDecodeVoice(std::span<const uint8_t> file, std::vector<int16_t>& pcm,
+                                std::FILE* log = nullptr);
 // Decodes `input` into a new raw PCM file at `output` (and nowhere else). Returns 1 when the
 // stream was decoded to its end, 0 when the input cannot be opened, its header is wrong, the
 // output cannot be created or a write fails (the partial output is then removed). Writes

@@ -12,8 +12,7 @@ int32_t silkLpcInversePredGainQ16(int32_t& invGainQ30, int32_t aQ16[2][16], int3
     int32_t* aNew = aQ16[order & 1];
     invGainQ30 = 1 << 30;
     for (int32_t k = order - 1; k > 0; --k) {
-        if (aNew[k] > kALimitQ16 || aNew[k] < -kALimitQ16)
-            return 1;
+        if (aNew[k] > kALimitQ16 || aNew[k] < -kALimitQ16) return 1;
         int32_t rcQ31 = -wrapShl(aNew[k], 15);
         int32_t rcMult1Q30 = (INT32_MAX >> 1) - smmul(rcQ31, rcQ31);
         int32_t rcMult2Q16 = silkInverse32VarQ(rcMult1Q30, 46);
@@ -27,8 +26,7 @@ int32_t silkLpcInversePredGainQ16(int32_t& invGainQ30, int32_t aQ16[2][16], int3
             aNew[n] = wrapShl(smmul(tmp, rcMult2Q16), 16 - headroom);
         }
     }
-    if (aNew[0] > kALimitQ16 || aNew[0] < -kALimitQ16)
-        return 1;
+    if (aNew[0] > kALimitQ16 || aNew[0] < -kALimitQ16) return 1;
     int32_t rcQ31 = -wrapShl(aNew[0], 15);
     int32_t rcMult1Q30 = (INT32_MAX >> 1) - smmul(rcQ31, rcQ31);
     invGainQ30 = wrapShl(smmul(invGainQ30, rcMult1Q30), 2);
@@ -99,8 +97,8 @@ void silkLpcSynthesis(const int16_t* in, const int16_t* aQ12, int32_t gainQ26, i
     }
 }
 
-void silkLpcSynthesisOrder16(const int16_t* in, const int16_t* aQ12, int32_t gainQ26, int32_t* state, int16_t* out,
-                             int32_t len) {
+void silkLpcSynthesisOrder16(const int16_t* in, const int16_t* aQ12, int32_t gainQ26, int32_t* state,
+                             int16_t* out, int32_t len) {
     silkLpcSynthesis(in, aQ12, gainQ26, state, out, len, 16);
 }
 
@@ -120,7 +118,8 @@ void silkSumSquareShift(int32_t& energy, int32_t& shift, const int16_t* x, int32
         }
     }
     for (; i < last; i += 2) {
-        uint32_t tmp = static_cast<uint32_t>(smulbb(x[i], x[i])) + static_cast<uint32_t>(smulbb(x[i + 1], x[i + 1]));
+        uint32_t tmp =
+            static_cast<uint32_t>(smulbb(x[i], x[i])) + static_cast<uint32_t>(smulbb(x[i + 1], x[i + 1]));
         nrg = static_cast<int32_t>(static_cast<uint32_t>(nrg) + (tmp >> shft));
         if (nrg < 0) {
             nrg = static_cast<int32_t>(static_cast<uint32_t>(nrg) >> 2);

@@ -20,8 +20,8 @@ void silkShortTermSynthesis(int32_t* outQ10, const int32_t* resQ10, int32_t* his
 // Synthesis filter with a Q26 input gain and a Q14 state of `order` values (most recent last).
 void silkLpcSynthesis(const int16_t* in, const int16_t* aQ12, int32_t gainQ26, int32_t* state, int16_t* out,
                       int32_t len, int32_t order);
-void silkLpcSynthesisOrder16(const int16_t* in, const int16_t* aQ12, int32_t gainQ26, int32_t* state, int16_t* out,
-                             int32_t len);
+void silkLpcSynthesisOrder16(const int16_t* in, const int16_t* aQ12, int32_t gainQ26, int32_t* state,
+                             int16_t* out, int32_t len);
 
 // Energy of 16-bit samples as energy >> shift, summed in pairs from the first sample.
 void silkSumSquareShift(int32_t& energy, int32_t& shift, const int16_t* x, int32_t len);

@@ -48,8 +48,7 @@ void silkNlsfStabilize(int32_t* nlsf, const int32_t* minDist, int32_t order) {
             minDiff = diff;
             worst = L;
         }
-        if (minDiff >= 0)
-            return;
+        if (minDiff >= 0) return;
         if (worst == 0) {
             nlsf[0] = minDist[0];
         } else if (worst == L) {
@@ -91,7 +90,8 @@ void findPolynomial(int32_t* out, const int32_t* cosQ20, int32_t half) {
         int64_t f = cosQ20[2 * k];
         out[k + 1] = wrapSub(wrapShl(out[k - 1], 1), static_cast<int32_t>(rshiftRound64(f * out[k], 20)));
         for (int32_t n = k; n > 1; --n)
-            out[n] = wrapAdd(out[n], wrapSub(out[n - 2], static_cast<int32_t>(rshiftRound64(f * out[n - 1], 20))));
+            out[n] =
+                wrapAdd(out[n], wrapSub(out[n - 2], static_cast<int32_t>(rshiftRound64(f * out[n - 1], 20))));
         out[1] = wrapSub(out[1], static_cast<int32_t>(f));
     }
 }
@@ -131,8 +131,7 @@ void silkNlsfToLpc(int16_t* aQ12, const int32_t* nlsfQ15, int32_t order) {
                 idx = k;
             }
         }
-        if (maxAbs <= INT16_MAX)
-            break;
+        if (maxAbs <= INT16_MAX) break;
         maxAbs = std::min(maxAbs, 98369);
         int32_t scQ16 = 65470 - ((65470 >> 2) * (maxAbs - INT16_MAX)) / ((maxAbs * (idx + 1)) >> 2);
         silkBandwidthExpand32(a32, order, scQ16);

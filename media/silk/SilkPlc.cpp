@@ -18,8 +18,7 @@ constexpr int32_t kRandBufMask = 127;
 constexpr int32_t kRandScaleFloorQ14 = 3277;
 
 int32_t sqrtApprox(int32_t x) {
-    if (x <= 0)
-        return 0;
+    if (x <= 0) return 0;
     int32_t lz = clz32(x);
     uint32_t ux = static_cast<uint32_t>(x);
     int rot = (24 - lz) & 31;
@@ -30,7 +29,9 @@ int32_t sqrtApprox(int32_t x) {
 }
 } // namespace
 
-void silkPlcReset(SilkDecoderState& s) { s.plc.pitchLQ8 = s.frameLength >> 1; }
+void silkPlcReset(SilkDecoderState& s) {
+    s.plc.pitchLQ8 = s.frameLength >> 1;
+}
 
 void silkPlc(SilkDecoderState& s, SilkFrameParameters& p, int16_t* samples, int32_t length, int32_t lost) {
     if (s.fsKHz != s.plc.fsKHz) {
@@ -51,8 +52,7 @@ void silkPlcUpdate(SilkDecoderState& s, SilkFrameParameters& p) {
     int32_t ltpGainQ14 = 0;
     if (p.sigtype == 0) {
         for (int32_t j = 0; j * s.subfrLength < p.pitchL[kSilkSubframes - 1]; ++j) {
-            if (j >= kSilkSubframes)
-                break;
+            if (j >= kSilkSubframes) break;
             int32_t sum = 0;
             const int16_t* taps = p.ltpCoefQ14.data() + (kSilkSubframes - 1 - j) * kSilkLtpOrder;
             for (int i = 0; i < kSilkLtpOrder; ++i)
@@ -97,7 +97,8 @@ void silkPlcConceal(SilkDecoderState& s, SilkFrameParameters& p, int16_t* sample
     for (int k = 2; k < kSilkSubframes; ++k)
         for (int32_t i = 0; i < sub; ++i)
             excBuf[(k - 2) * sub + i] = static_cast<int16_t>(
-                smulww(s.excQ10[static_cast<size_t>(i + k * sub)], plc.prevGainQ16[static_cast<size_t>(k)]) >> 10);
+                smulww(s.excQ10[static_cast<size_t>(i + k * sub)], plc.prevGainQ16[static_cast<size_t>(k)]) >>
+                10);
     int32_t energy1, shift1, energy2, shift2;
     silkSumSquareShift(energy1, shift1, excBuf, sub);
     silkSumSquareShift(energy2, shift2, excBuf + sub, sub);

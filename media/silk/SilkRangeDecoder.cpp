@@ -11,23 +11,20 @@ void silkRangeDecInit(SilkRangeDecoder& rc, const uint8_t* payload, int32_t byte
         rc.error = kSilkPayloadTooLong;
         return;
     }
-    if (bytes < 0)
-        bytes = 0;
-    if (bytes > 0)
-        std::memcpy(rc.buffer.data(), payload, static_cast<size_t>(bytes));
+    if (bytes < 0) bytes = 0;
+    if (bytes > 0) std::memcpy(rc.buffer.data(), payload, static_cast<size_t>(bytes));
     rc.bufferLength = bytes;
     rc.bufferIx = 0;
     // The first four bytes come from the copy: past a short payload's end they are
     // whatever earlier payloads left there, never bytes past the caller's buffer.
-    rc.baseQ32 = (uint32_t{rc.buffer[0]} << 24) | (uint32_t{rc.buffer[1]} << 16) | (uint32_t{rc.buffer[2]} << 8) |
-                 uint32_t{rc.buffer[3]};
+    rc.baseQ32 = (uint32_t{rc.buffer[0]} << 24) | (uint32_t{rc.buffer[1]} << 16) |
+                 (uint32_t{rc.buffer[2]} << 8) | uint32_t{rc.buffer[3]};
     rc.rangeQ16 = 0xFFFF;
     rc.error = 0;
 }
 
 int32_t silkRangeDecode(SilkRangeDecoder& rc, const uint16_t* cdf, int32_t probIx) {
-    if (rc.error)
-        return 0;
+    if (rc.error) return 0;
     uint32_t base = rc.baseQ32;
     uint32_t range = rc.rangeQ16;
     int32_t bufferIx = rc.bufferIx;
@@ -37,8 +34,7 @@ int32_t silkRangeDecode(SilkRangeDecoder& rc, const uint16_t* cdf, int32_t probI
     if (range * high > base) {
         for (;;) {
             low = cdf[--probIx];
-            if (range * low <= base)
-                break;
+            if (range * low <= base) break;
             high = low;
             if (high == 0) {
                 rc.error = kSilkRangeCdfOutOfRange;
@@ -79,12 +75,10 @@ int32_t silkRangeDecode(SilkRangeDecoder& rc, const uint16_t* cdf, int32_t probI
                 return 0;
             }
             base <<= 8;
-            if (bufferIx < rc.bufferLength)
-                base |= bytes[bufferIx++];
+            if (bufferIx < rc.bufferLength) base |= bytes[bufferIx++];
         }
         base <<= 8;
-        if (bufferIx < rc.bufferLength)
-            base |= bytes[bufferIx++];
+        if (bufferIx < rc.bufferLength) base |= bytes[bufferIx++];
     }
     if (range == 0) {
         rc.error = kSilkRangeZeroInterval;
@@ -117,8 +111,7 @@ void silkRangeCheckTail(SilkRangeDecoder& rc) {
     }
     if (bits & 7) {
         int mask = 0xFF >> (bits & 7);
-        if ((rc.buffer[static_cast<size_t>(bytes - 1)] & mask) != mask)
-            rc.error = kSilkRangeTailCheckFailed;
+        if ((rc.buffer[static_cast<size_t>(bytes - 1)] & mask) != mask) rc.error = kSilkRangeTailCheckFailed;
     }
 }
 

@@ -18,8 +18,7 @@ constexpr int kDownFirOrder = 12;
 
 int32_t silkResamplerInit(SilkResamplerState& s, int32_t inRate, int32_t outRate) {
     s = SilkResamplerState{};
-    if (inRate < 8000 || inRate > 192000 || outRate < 8000 || outRate > 192000)
-        return -1;
+    if (inRate < 8000 || inRate > 192000 || outRate < 8000 || outRate > 192000) return -1;
     if (inRate > 96000) {
         s.nPreDownsamplers = 2;
         s.downPreFunction = silkResamplerDown4;
@@ -112,8 +111,7 @@ int32_t silkResamplerInit(SilkResamplerState& s, int32_t inRate, int32_t outRate
 }
 
 int32_t silkResample(SilkResamplerState& s, int16_t* out, const int16_t* in, int32_t inLen) {
-    if (s.magicNumber != kSilkResamplerMagic || s.resamplerFunction == nullptr)
-        return -1;
+    if (s.magicNumber != kSilkResamplerMagic || s.resamplerFunction == nullptr) return -1;
     if (s.nPreDownsamplers + s.nPostUpsamplers > 0) {
         // Blocks of 10 ms: after a pre-stage at most 480 samples reach the main operation, and
         // before a post-stage it writes about as many (with room for rounding).
@@ -145,8 +143,7 @@ int32_t silkResample(SilkResamplerState& s, int16_t* out, const int16_t* in, int
 }
 
 void silkResamplerCopy(SilkResamplerState&, int16_t* out, const int16_t* in, int32_t inLen) {
-    if (inLen > 0)
-        std::memmove(out, in, static_cast<size_t>(inLen) * sizeof(int16_t));
+    if (inLen > 0) std::memmove(out, in, static_cast<size_t>(inLen) * sizeof(int16_t));
 }
 
 void silkResamplerUp2Hq(int32_t* S, int16_t* out, const int16_t* in, int32_t len) {

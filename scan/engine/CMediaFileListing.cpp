@@ -98,10 +98,11 @@ void CMediaFileListing::List(int category, RecordList<MediaFileRecord>* const ta
             if (owner.cancelled) return;
             if (!splitExtension(entry->devicePath, stem, extension) || extension != "pic") continue;
             if (!isStoredName(entry->storedName)) continue;
-            const int kind = MatchKind(extension, owner.photoSuffixes, owner.videoSuffixes, owner.audioSuffixes,
-                                       owner.otherSuffixes, withOther);
+            const int kind = MatchKind(extension, owner.photoSuffixes, owner.videoSuffixes,
+                                       owner.audioSuffixes, owner.otherSuffixes, withOther);
             if (kind < 0 || !targets[kind]) continue;
-            if (!RegularFile::IsRegular(owner.BackupFilePath(backupStoredPath(entry->storedName, owner.iosVersion))))
+            if (!RegularFile::IsRegular(
+                    owner.BackupFilePath(backupStoredPath(entry->storedName, owner.iosVersion))))
                 continue;
             listedPictures.insert(stem);
             checkedPictures.insert(entry);
@@ -139,8 +140,10 @@ void CMediaFileListing::List(int category, RecordList<MediaFileRecord>* const ta
         // read.
         const std::string fullPath = owner.BackupFilePath(storedPath);
         if (checkedPictures.count(entry) == 0 && !RegularFile::IsRegular(fullPath)) {
-            if (RegularFile::IsLink(fullPath)) ++owner.linkedMediaFiles;
-            else ++owner.missingMediaFiles;
+            if (RegularFile::IsLink(fullPath))
+                ++owner.linkedMediaFiles;
+            else
+                ++owner.missingMediaFiles;
             continue;
         }
 

@@ -267,7 +267,8 @@ void CScanManager::ScanDatabases() {
         const size_t accountCount = wxAccounts ? wxAccounts->size() : 0;
         if (phaseCount > 0) {
             // Two groups per account in place of the one account counted at the start.
-            const int accountPhases = accountCount > size_t(INT_MAX / 4) ? INT_MAX / 4 : 2 * int(accountCount);
+            const int accountPhases =
+                accountCount > size_t(INT_MAX / 4) ? INT_MAX / 4 : 2 * int(accountCount);
             phaseCount = std::max(phaseIndex, phaseCount - 2) + accountPhases;
             if (phaseCount <= 0) phaseCount = 1;
         }
@@ -365,15 +366,18 @@ WxContactRecord* CScanManager::FindChatContact(const char* userName, int index) 
     return it->second;
 }
 
-WxContactRecord* CScanManager::AddWxContact(int index, std::unique_ptr<WxContactRecord> contact, bool atHead) {
+WxContactRecord* CScanManager::AddWxContact(int index, std::unique_ptr<WxContactRecord> contact,
+                                            bool atHead) {
     WxAccountIndex* ix = IndexOf(index);
     if (!ix || !contact) return nullptr;
     SyncContactIndex(index, *ix);
     RecordList<WxContactRecord>& list = wxContactLists[size_t(index)];
     WxContactRecord* r = atHead ? list.prepend(std::move(contact)) : list.append(std::move(contact));
     if (r->accountIndex == index && !r->userName.empty()) {
-        if (atHead) ix->contacts[r->userName] = r;
-        else ix->contacts.emplace(r->userName, r);
+        if (atHead)
+            ix->contacts[r->userName] = r;
+        else
+            ix->contacts.emplace(r->userName, r);
     }
     ix->contactCount = list.count;
     return r;
@@ -414,8 +418,10 @@ WxSessionRecord* CScanManager::AddWxSession(int index, WxContactRecord* peer, bo
     RecordList<WxSessionRecord>& list = wxSessionLists[size_t(index)];
     WxSessionRecord* s = atHead ? list.prepend(std::move(session)) : list.append(std::move(session));
     auto& same = ix->sessions[peer];
-    if (atHead) same.insert(same.begin(), s);
-    else same.push_back(s);
+    if (atHead)
+        same.insert(same.begin(), s);
+    else
+        same.push_back(s);
     ix->sessionCount = list.count;
     return s;
 }

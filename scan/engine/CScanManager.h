@@ -32,7 +32,7 @@ struct WaStoreEntry;
 // database parsers one after the other, keeps their records per data type and hands
 // each finished list to the progress receiver. Owner of every parser while it runs.
 class CScanManager : public IParserOwner {
-public:
+  public:
     CScanManager(int typeMask, const char* outputDir, const char* backupDir, int iosVersion,
                  IScanProgress* progress, IFileParser* fileParser);
     virtual ~CScanManager();
@@ -58,10 +58,13 @@ public:
     WxContactRecord* FindChatContact(const char* userName, int accountIndex) override;
     WxContactRecord* AddChatContact(int kind, const char* userName, int accountIndex) override;
     WxContactRecord* AddUnnamedChatContact(int accountIndex) override;
-    WxContactRecord* AddWxContact(int accountIndex, std::unique_ptr<WxContactRecord> contact, bool atHead) override;
+    WxContactRecord* AddWxContact(int accountIndex, std::unique_ptr<WxContactRecord> contact,
+                                  bool atHead) override;
     void MoveChatContactToHead(WxContactRecord* contact) override;
-    WxSessionRecord* AddWxSession(int accountIndex, WxContactRecord* peer, bool deleted, bool atHead) override;
-    const std::vector<WxSessionRecord*>& WxSessionsOfPeer(int accountIndex, const WxContactRecord* peer) override;
+    WxSessionRecord* AddWxSession(int accountIndex, WxContactRecord* peer, bool deleted,
+                                  bool atHead) override;
+    const std::vector<WxSessionRecord*>& WxSessionsOfPeer(int accountIndex,
+                                                          const WxContactRecord* peer) override;
     const std::atomic<bool>& StopRestFlag() const override { return stopRest; }
     // Time source of the plausibility checks of carved dates (Unix seconds); tests set it.
     std::function<int64_t()> now;
@@ -116,15 +119,15 @@ public:
     std::vector<RecordList<WxContactRecord>> wxContactLists;
     std::vector<RecordList<WxSessionRecord>> wxSessionLists;
     RecordList<WaChatRecord> waChatList;
-    const WxAccountList* wxAccounts = nullptr;  // borrowed from the manifest reader
-    const WaStoreList* waStores = nullptr;      // borrowed from the manifest reader
+    const WxAccountList* wxAccounts = nullptr; // borrowed from the manifest reader
+    const WaStoreList* waStores = nullptr;     // borrowed from the manifest reader
     RecordList<WxContactRecord> unnamedContacts;
     bool skipDuplicates = true;
     uint32_t typeMask = 0;
     std::atomic<bool> cancelled{false};
     std::atomic<bool> stopRest{false};
-    std::string backupDir;  // always ends with '/'
-    std::string outputDir;  // folder for files the parsers write (contact photos)
+    std::string backupDir; // always ends with '/'
+    std::string outputDir; // folder for files the parsers write (contact photos)
     int iosVersion = 0;
     IFileParser* fileParser = nullptr;
     IScanProgress* progress = nullptr;
@@ -140,7 +143,7 @@ public:
     std::vector<std::pair<std::string, int64_t>> limitNotes;
     int accountIndex = 0;
 
-private:
+  private:
     // Contacts by user name (the first of the list wins) and sessions by peer, per
     // account; rebuilt from the lists when a list changed without them.
     struct WxAccountIndex {

@@ -27,7 +27,9 @@ CScanSteps CScanSteps::Default() {
     steps.contacts = [](CScanManager& owner) { return CAddressBook(&owner).Scan(); };
     steps.callHistory = [](CScanManager& owner) { return CCallHistory(&owner).Scan(); };
     steps.sms = [](CScanManager& owner) { return CSMS(&owner).Scan(); };
-    steps.wxAddressBook = [](CScanManager& owner, int account) { return CWxAddressBook(&owner, account).Scan(); };
+    steps.wxAddressBook = [](CScanManager& owner, int account) {
+        return CWxAddressBook(&owner, account).Scan();
+    };
     steps.wxSessionAndChat = [](CScanManager& owner, int account, bool withChats) {
         CWxSession session(&owner, account);
         bool ok = session.Scan();

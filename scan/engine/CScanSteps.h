@@ -14,17 +14,17 @@ struct CScanSteps {
     // over it, within the session parser's lifetime.
     using SessionRun = std::function<bool(CScanManager&, int accountIndex, bool withChats)>;
 
-    Run bookmarks;    // CBookMark
-    Run calendar;     // CCalendar
-    Run reminders;    // CReminder
-    Run remindersEx;  // CReminderEx
-    Run notes;        // CMemo
-    Run contacts;     // CAddressBook
-    Run callHistory;  // CCallHistory
-    Run sms;          // CSMS
-    AccountRun wxAddressBook;  // CWxAddressBook
-    SessionRun wxSessionAndChat;  // CWxSession, then CWxChat
-    Run whatsApp;     // CWaChat
+    Run bookmarks;               // CBookMark
+    Run calendar;                // CCalendar
+    Run reminders;               // CReminder
+    Run remindersEx;             // CReminderEx
+    Run notes;                   // CMemo
+    Run contacts;                // CAddressBook
+    Run callHistory;             // CCallHistory
+    Run sms;                     // CSMS
+    AccountRun wxAddressBook;    // CWxAddressBook
+    SessionRun wxSessionAndChat; // CWxSession, then CWxChat
+    Run whatsApp;                // CWaChat
 
     // The steps of every parser this build has.
     static CScanSteps Default();

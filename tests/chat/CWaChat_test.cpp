@@ -342,7 +342,8 @@ TEST(CWaChat, CarvedDatesFollowTheScanClock) {
         Store s;
         {
             ChatStorageDb db(s.Path());
-            const int64_t bob = db.AddSession(std::string("2@s.whatsapp.net"), std::string("Bob"), int64_t(0));
+            const int64_t bob =
+                db.AddSession(std::string("2@s.whatsapp.net"), std::string("Bob"), int64_t(0));
             db.AddMessage(Text(bob, kBase + 100, "deleted dated", "DC" + std::string(40, 'x')));
             db.DeleteMessages("ZCHATSESSION = " + std::to_string(bob));
         }
@@ -454,7 +455,8 @@ int64_t rootPageOf(const fs::path& path, const char* name) {
     int64_t root = 0;
     if (sqlite3_open_v2(path.string().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "select rootpage from sqlite_master where name=?1", -1, &st, nullptr) == SQLITE_OK) {
+        if (sqlite3_prepare_v2(db, "select rootpage from sqlite_master where name=?1", -1, &st, nullptr) ==
+            SQLITE_OK) {
             sqlite3_bind_text(st, 1, name, -1, SQLITE_STATIC);
             if (sqlite3_step(st) == SQLITE_ROW) root = sqlite3_column_int64(st, 0);
         }
@@ -474,7 +476,8 @@ int orderedRows(const fs::path& path) {
                                nullptr) == SQLITE_OK) {
             rows = 0;
             int rc;
-            while ((rc = sqlite3_step(st)) == SQLITE_ROW) ++rows;
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+                ++rows;
             if (rc != SQLITE_DONE) rows = -1;
         }
         sqlite3_finalize(st);
@@ -497,8 +500,10 @@ TEST(CWaChat, MessagesSurviveADamagedIndex) {
         Store s;
         {
             ChatStorageDb db(s.Path());
-            const int64_t ann = db.AddSession(std::string("1@s.whatsapp.net"), std::string("Ann"), int64_t(0));
-            const int64_t bob = db.AddSession(std::string("2@s.whatsapp.net"), std::string("Bob"), int64_t(0));
+            const int64_t ann =
+                db.AddSession(std::string("1@s.whatsapp.net"), std::string("Ann"), int64_t(0));
+            const int64_t bob =
+                db.AddSession(std::string("2@s.whatsapp.net"), std::string("Bob"), int64_t(0));
             // Interleaved and out of date order in the table.
             for (int i = 0; i < 50; ++i) {
                 const int64_t session = i % 2 ? ann : bob;
@@ -511,10 +516,15 @@ TEST(CWaChat, MessagesSurviveADamagedIndex) {
         if (damage != Damage::None) {
             std::fstream f(s.Path(), std::ios::binary | std::ios::in | std::ios::out);
             f.seekp(std::streamoff((root - 1) * 4096));
-            if (damage == Damage::Scribbled) f << std::string(16, '\x77');
-            else f << std::string("\x0a\x00\x00\x00\x00", 5); // an index leaf without cells
+            if (damage == Damage::Scribbled)
+                f << std::string(16, '\x77');
+            else
+                f << std::string("\x0a\x00\x00\x00\x00", 5); // an index leaf without cells
         }
-        ASSERT_EQ(damage == Damage::None ? 50 : damage == Damage::Scribbled ? -1 : 0, orderedRows(s.Path()))
+        ASSERT_EQ(damage == Damage::None        ? 50
+                  : damage == Damage::Scribbled ? -1
+                                                : 0,
+                  orderedRows(s.Path()))
             << "the damage must reach the ordered query";
         s.AddStore("ChatStorage.sqlite");
         ASSERT_TRUE(s.Run());
@@ -526,7 +536,8 @@ TEST(CWaChat, MessagesSurviveADamagedIndex) {
         for (const WaChatRecord* c : chats) {
             const auto messages = s.Messages(c);
             total += messages.size();
-            for (size_t i = 1; i < messages.size(); ++i) EXPECT_LE(messages[i - 1]->date, messages[i]->date);
+            for (size_t i = 1; i < messages.size(); ++i)
+                EXPECT_LE(messages[i - 1]->date, messages[i]->date);
         }
         EXPECT_EQ(50u, total);
     }

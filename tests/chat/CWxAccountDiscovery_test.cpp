@@ -29,16 +29,20 @@ TEST_P(Discovery, TwoAccountsFromArchiveAndSettingsFile) {
     // A session file with an extension is not listed; an account folder without a name
     // source gives no account.
     backup.builder.AddFile(WeChatAccountBuilder::Domain(),
-                           "Documents/" + getMd5String(std::string("wxid_first01")) + "/session/data/x.bak", "x");
+                           "Documents/" + getMd5String(std::string("wxid_first01")) + "/session/data/x.bak",
+                           "x");
     backup.builder.AddFile(WeChatAccountBuilder::Domain(), "Documents/0123/DB/MM.sqlite", "not a db");
     // Settings files that must be ignored.
-    backup.builder.AddFile(WeChatAccountBuilder::Domain(), "Documents/MMappedKV/mmsetting.archive.a.crc", "x");
-    backup.builder.AddFile(WeChatAccountBuilder::Domain(), "Documents/MMappedKV/mmsetting.archive.(null)", "x");
+    backup.builder.AddFile(WeChatAccountBuilder::Domain(), "Documents/MMappedKV/mmsetting.archive.a.crc",
+                           "x");
+    backup.builder.AddFile(WeChatAccountBuilder::Domain(), "Documents/MMappedKV/mmsetting.archive.(null)",
+                           "x");
     backup.Finish();
 
     const WxAccountList* accounts = backup.parser.GetWeChatAccounts();
     std::string names;
-    for (const auto& e : *accounts) names += e->userName + "@" + e->accountFolder + " ";
+    for (const auto& e : *accounts)
+        names += e->userName + "@" + e->accountFolder + " ";
     ASSERT_EQ(2u, accounts->size()) << names;
     const WxAccountEntry& a = *(*accounts)[0];
     const WxAccountEntry& b = *(*accounts)[1];
@@ -74,7 +78,8 @@ TEST_P(Discovery, TwoAccountsFromArchiveAndSettingsFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothGenerations, Discovery,
-                         ::testing::Values(BackupBuilder::Generation::Mbdb, BackupBuilder::Generation::ManifestDb));
+                         ::testing::Values(BackupBuilder::Generation::Mbdb,
+                                           BackupBuilder::Generation::ManifestDb));
 
 TEST(Discovery, WithoutAvatarHostNoUrlIsTaken) {
     wxtest::WxBackup backup;
@@ -116,16 +121,24 @@ TEST(Discovery, SettingsValues) {
         EXPECT_LE(t.userName.size() + t.nickName.size(), n);
     }
     uint64_t v = 0;
-    EXPECT_EQ(0u, CWxAccountDiscovery::ReadSettingsVarint(std::string("\x05" "abc", 4), 0, &v));
-    EXPECT_EQ(1u, CWxAccountDiscovery::ReadSettingsVarint(std::string("\x03" "abc", 4), 0, &v));
+    EXPECT_EQ(0u, CWxAccountDiscovery::ReadSettingsVarint(std::string("\x05"
+                                                                      "abc",
+                                                                      4),
+                                                          0, &v));
+    EXPECT_EQ(1u, CWxAccountDiscovery::ReadSettingsVarint(std::string("\x03"
+                                                                      "abc",
+                                                                      4),
+                                                          0, &v));
     EXPECT_EQ(0u, CWxAccountDiscovery::ReadSettingsVarint(std::string(9, '\xff'), 0, &v));
 }
 
 TEST(Discovery, BrokenArchives) {
     std::string user = "u", nick = "n", head = "h";
-    for (const std::string& bytes : std::vector<std::string>{std::string(), std::string("bplist00"), std::string(100, '\xff'),
-                                    std::string("<plist><dict><key>$objects</key><string>x</string></dict></plist>")}) {
-        EXPECT_FALSE(CWxAccountDiscovery::ReadAccountArchive(bytes, "http://avatar.test/", &user, &nick, &head));
+    for (const std::string& bytes : std::vector<std::string>{
+             std::string(), std::string("bplist00"), std::string(100, '\xff'),
+             std::string("<plist><dict><key>$objects</key><string>x</string></dict></plist>")}) {
+        EXPECT_FALSE(
+            CWxAccountDiscovery::ReadAccountArchive(bytes, "http://avatar.test/", &user, &nick, &head));
     }
 }
 

@@ -51,14 +51,16 @@ TEST(CWxAddressBook, ChatDatabaseTypesAndNonFriends) {
     const auto* account = (*backup.parser.GetWeChatAccounts())[0].get();
     {
         kit::FixtureDb db(backup.builder.root() / account->chatDbPath);
-        db.exec("CREATE TABLE Friend(UsrName TEXT, NickName TEXT, Type INTEGER);"
-                "CREATE TABLE Friend_Ext(UsrName TEXT, ConRemark TEXT, ConStrRes2 TEXT, ConChatRoomMem TEXT);");
+        db.exec(
+            "CREATE TABLE Friend(UsrName TEXT, NickName TEXT, Type INTEGER);"
+            "CREATE TABLE Friend_Ext(UsrName TEXT, ConRemark TEXT, ConStrRes2 TEXT, ConChatRoomMem TEXT);");
         struct {
             const char* user;
             int64_t type;
-        } rows[] = {{"wxid_type2x", 2},   {"wxid_type3x", 3},      {"wxid_member", 4},
-                    {"strangerx", 4},      {"wxid_noalias", 4},     {"room9@chatroom", 2}};
-        for (const auto& r : rows) db.insert("Friend", {"UsrName", "NickName", "Type"}, {r.user, "N", r.type});
+        } rows[] = {{"wxid_type2x", 2}, {"wxid_type3x", 3},  {"wxid_member", 4},
+                    {"strangerx", 4},   {"wxid_noalias", 4}, {"room9@chatroom", 2}};
+        for (const auto& r : rows)
+            db.insert("Friend", {"UsrName", "NickName", "Type"}, {r.user, "N", r.type});
         db.insert("Friend_Ext", {"UsrName", "ConRemark", "ConStrRes2", "ConChatRoomMem"},
                   {"room9@chatroom", "Room", "", "wxid_member;;x"});
         db.insert("Friend_Ext", {"UsrName", "ConRemark", "ConStrRes2", "ConChatRoomMem"},
@@ -75,8 +77,8 @@ TEST(CWxAddressBook, ChatDatabaseTypesAndNonFriends) {
         const char* user;
         bool deleted;
         int kind;
-    } expected[] = {{"wxid_type2x", true, 0},  {"wxid_type3x", false, 0}, {"wxid_member", false, 3},
-                    {"strangerx", true, 0},    {"wxid_noalias", false, 3}, {"room9@chatroom", false, 2}};
+    } expected[] = {{"wxid_type2x", true, 0}, {"wxid_type3x", false, 0},  {"wxid_member", false, 3},
+                    {"strangerx", true, 0},   {"wxid_noalias", false, 3}, {"room9@chatroom", false, 2}};
     for (const auto& e : expected) {
         const WxContactRecord* c = wxtest::contact(*m, 0, e.user);
         ASSERT_NE(nullptr, c) << e.user;
@@ -116,10 +118,10 @@ TEST(WxContactBlob, Decoders) {
     EXPECT_EQ("Nick", row.nickName);
     EXPECT_EQ("Alias", row.alias);
     EXPECT_EQ("Remark", row.remark);
-    const std::string social =
-        ProtoWriter()
-            .Nested(1, ProtoWriter().VarintField(7, 3).Nested(11, ProtoWriter().Varint(3).Raw("123").Varint(2).Raw("45")))
-            .str();
+    const std::string social = ProtoWriter()
+                                   .Nested(1, ProtoWriter().VarintField(7, 3).Nested(
+                                                  11, ProtoWriter().Varint(3).Raw("123").Varint(2).Raw("45")))
+                                   .str();
     wxParseSocialBlob(reinterpret_cast<const uint8_t*>(social.data()), social.size(), row);
     EXPECT_EQ("123 45", row.phone);
     const std::string room = ProtoWriter().Bytes(6, "x").Bytes(2, "y").Bytes(1, "a;b").str();
@@ -134,23 +136,27 @@ TEST(WxContactBlob, TruncationSweep) {
         ProtoWriter().Bytes(1, "Nick").Bytes(2, "Alias").Bytes(3, "Remark").str(),
         ProtoWriter().VarintField(1, 1).Bytes(2, "http://h.test/x").str(),
         ProtoWriter().VarintField(1, 1).Bytes(2, "C").Bytes(3, "P").Bytes(4, "T").Bytes(5, "Sig").str(),
-        ProtoWriter().Nested(1, ProtoWriter().VarintField(7, 3).Nested(11, ProtoWriter().Varint(3).Raw("123"))).str(),
+        ProtoWriter()
+            .Nested(1, ProtoWriter().VarintField(7, 3).Nested(11, ProtoWriter().Varint(3).Raw("123")))
+            .str(),
         ProtoWriter().Bytes(6, "x").Bytes(2, "y").Bytes(1, "a;b").str(),
     };
     using Decoder = void (*)(const uint8_t*, size_t, WxContactRow&);
-    const Decoder decoders[] = {wxParseRemarkBlob, wxParseHeadImageBlob, wxParseProfileBlob, wxParseSocialBlob,
-                                wxParseChatRoomBlob};
+    const Decoder decoders[] = {wxParseRemarkBlob, wxParseHeadImageBlob, wxParseProfileBlob,
+                                wxParseSocialBlob, wxParseChatRoomBlob};
     for (int i = 0; i < 5; ++i) {
         for (size_t n = 0; n <= blobs[i].size(); ++n) {
             // A copy of exactly n bytes, so that the sanitizer sees any read past it.
             std::vector<uint8_t> bytes(blobs[i].begin(), blobs[i].begin() + long(n));
             WxContactRow row;
-            for (Decoder d : decoders) d(bytes.empty() ? nullptr : bytes.data(), bytes.size(), row);
+            for (Decoder d : decoders)
+                d(bytes.empty() ? nullptr : bytes.data(), bytes.size(), row);
         }
         for (uint8_t b : {0x00, 0x08, 0x0A, 0x12, 0x32, 0xFF}) {
             std::vector<uint8_t> one{b};
             WxContactRow row;
-            for (Decoder d : decoders) d(one.data(), one.size(), row);
+            for (Decoder d : decoders)
+                d(one.data(), one.size(), row);
         }
     }
     SUCCEED();

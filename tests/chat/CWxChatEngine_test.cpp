@@ -126,20 +126,23 @@ TEST(WxMessageOps, ReadableText) {
         {"\xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x98\x80", true}, // CJK and an emoji
         {"", false},
         {" \n\t ", false},
-        {"ab\x01" "cd", false},                // a control byte
-        {"ab\x7f", false},                     // DEL
-        {"ab\xff", false},                     // not UTF-8
-        {"ab\xe4\xb8", false},                 // a sequence cut short
-        {"\xc0\xaf", false},                   // an overlong form
-        {"\xed\xa0\x80", false},               // a surrogate
-        {"\xc2\x85", false},                   // a C1 control character
+        {"ab\x01"
+         "cd",
+         false},                 // a control byte
+        {"ab\x7f", false},       // DEL
+        {"ab\xff", false},       // not UTF-8
+        {"ab\xe4\xb8", false},   // a sequence cut short
+        {"\xc0\xaf", false},     // an overlong form
+        {"\xed\xa0\x80", false}, // a surrogate
+        {"\xc2\x85", false},     // a C1 control character
         {std::string("a\0b", 3), false},
     };
-    for (const auto& c : cases) EXPECT_EQ(c.readable, wxIsReadableText(c.text)) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(c.readable, wxIsReadableText(c.text)) << c.text;
 
     EXPECT_EQ(1600000000 + kWxBackupDateSlack, wxLatestMessageTime(1600000000, 1700000000));
-    EXPECT_EQ(1700000000, wxLatestMessageTime(0, 1700000000));           // no backup date: the clock
-    EXPECT_EQ(1700000000, wxLatestMessageTime(1200000000, 1700000000));  // a date before WeChat: the clock
+    EXPECT_EQ(1700000000, wxLatestMessageTime(0, 1700000000));          // no backup date: the clock
+    EXPECT_EQ(1700000000, wxLatestMessageTime(1200000000, 1700000000)); // a date before WeChat: the clock
     EXPECT_EQ(1700000000, wxLatestMessageTime(INT64_MAX, 1700000000));
     EXPECT_TRUE(wxIsPlausibleRecoveredMessage(kWxEarliestMessageTime, "x", kWxEarliestMessageTime));
     EXPECT_FALSE(wxIsPlausibleRecoveredMessage(kWxEarliestMessageTime - 1, "x", 1700000000));
@@ -208,8 +211,15 @@ TEST(CWxChatEngine, RecoveredDirectionFollowsTheStoredRow) {
         {true, {1600000510, 1, 1, "wxid_owner01:\nowner says hi"}, "owner says hi", true, "wxid_owner01"},
         {true, {1600000520, 1, 0, "owner without a prefix"}, "owner without a prefix", true, "wxid_owner01"},
         {true, {1600000530, 1, 1, "member without a prefix"}, "member without a prefix", false, ""},
-        {false, {1600000540, 1, 0, "wxid_member1:\nbob on a lost page"}, "bob on a lost page", false, "wxid_member1"},
-        {false, {1600000550, 1, 1, "wxid_owner01:\nowner on a lost page"}, "owner on a lost page", true,
+        {false,
+         {1600000540, 1, 0, "wxid_member1:\nbob on a lost page"},
+         "bob on a lost page",
+         false,
+         "wxid_member1"},
+        {false,
+         {1600000550, 1, 1, "wxid_owner01:\nowner on a lost page"},
+         "owner on a lost page",
+         true,
          "wxid_owner01"},
         {false, {1600000560, 1, 1, "Note:\nnot a sender"}, "Note:\nnot a sender", false, ""},
     };
@@ -237,7 +247,8 @@ TEST(CWxChatEngine, RecoveredRowsArePlacedInTimeOrder) {
     const int64_t times[] = {1600000250, 1600000050, 1600000300, 1600000100, 1600000999,
                              1600000250, 1600000001, 1600000300, 1600000150};
     int n = 0;
-    for (int64_t t : times) ASSERT_TRUE(f.Carve(f.alicePage, {t, 1, 1, "recovered " + std::to_string(n++)}));
+    for (int64_t t : times)
+        ASSERT_TRUE(f.Carve(f.alicePage, {t, 1, 1, "recovered " + std::to_string(n++)}));
     const WxSessionRecord* s = f.SessionOf("alice hello");
     ASSERT_NE(nullptr, s);
     std::vector<std::string> order;
@@ -245,13 +256,14 @@ TEST(CWxChatEngine, RecoveredRowsArePlacedInTimeOrder) {
         if (m->next) EXPECT_LE(m->time, m->next->time);
         order.push_back(m->type == 49 ? m->title : m->text);
     }
-    const std::vector<std::string> expected = {
-        "recovered 6", "recovered 1", "alice hello", "recovered 3", "recovered 8", "Alice link",
-        "recovered 0", "recovered 5", "owner answer", "recovered 2", "recovered 7", "recovered 4"};
+    const std::vector<std::string> expected = {"recovered 6",  "recovered 1", "alice hello", "recovered 3",
+                                               "recovered 8",  "Alice link",  "recovered 0", "recovered 5",
+                                               "owner answer", "recovered 2", "recovered 7", "recovered 4"};
     EXPECT_EQ(expected, order);
     // Links run both ways.
     int count = 0;
-    for (const WxMessageRecord* m = s->messages.last; m; m = m->prev) ++count;
+    for (const WxMessageRecord* m = s->messages.last; m; m = m->prev)
+        ++count;
     EXPECT_EQ(s->messages.count, count);
 
     // A chat someone left out of order: after its leading messages of that time or earlier.
@@ -270,7 +282,8 @@ TEST(CWxChatEngine, RecoveredRowsArePlacedInTimeOrder) {
 // A chat of an unnamed peer goes into a named chat only when both hold the same message:
 // the same time, kind and content. A merge drops only messages that are the same.
 TEST(CWxChatEngine, MergeNeedsTheSameMessageAndKeepsEveryDifferentOne) {
-    const std::string otherLink = "<msg><appmsg><title>Carol link</title><url>http://c.test</url></appmsg></msg>";
+    const std::string otherLink =
+        "<msg><appmsg><title>Carol link</title><url>http://c.test</url></appmsg></msg>";
     {
         // A stranger's app message at the same second as Alice's: no merge, nothing lost.
         EngineFixture f;

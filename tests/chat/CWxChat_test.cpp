@@ -42,8 +42,10 @@ TEST(CWxChat, LiveDeletedAndDroppedMessages) {
     a.AddFriend("wxid_bob0001", "Bob", "Bobby");
     a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "alice live one"});
     a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000300, 1, true, "owner live reply"});
-    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000200, 1, false, "alice deleted middle"}, true);
-    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_bob0001", 1600000400, 3, false, "<msg><img aeskey=\"x\"/></msg>"});
+    a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000200, 1, false, "alice deleted middle"},
+                 true);
+    a.AddMessage(WeChatAccountBuilder::MainDb,
+                 {"wxid_bob0001", 1600000400, 3, false, "<msg><img aeskey=\"x\"/></msg>"});
     a.AddDroppedChat("wxid_carol01", {{"", 1600000500, 1, false, "carol dropped text"}});
     backup.Add(a);
     backup.Finish();
@@ -109,11 +111,11 @@ TEST(CWxChat, SchemaRecordsOfDroppedTables) {
         {"\x05", 100, 1, 5},
         {std::string("\x00\x05", 2), 100, 1, 5},
         {std::string("\x00\x01\x00\x05", 4), 100, 1, 65541},
-        {std::string("\x00\x00\x00\x01\x00", 5), 100, 0, 0},             // a 5-byte gap is no root page
+        {std::string("\x00\x00\x00\x01\x00", 5), 100, 0, 0}, // a 5-byte gap is no root page
         {std::string("\x00\x00\x00\x00\x01\x00", 6), 100, 1, 256},
-        {std::string("\x00", 1), 100, 0, 0},                             // root page 0
-        {"\x05", 0, 1, 5},                                               // the copy starts the page
-        {"\x05", 4096 - 38 - 49, 0, 0},                                  // the name runs past the page end
+        {std::string("\x00", 1), 100, 0, 0}, // root page 0
+        {"\x05", 0, 1, 5},                   // the copy starts the page
+        {"\x05", 4096 - 38 - 49, 0, 0},      // the name runs past the page end
     };
     for (const Case& c : cases) {
         const std::string p = page(c.gap, c.at);
@@ -168,16 +170,19 @@ TEST(CWxChat, ExtraDatabasesAndOfficialAccounts) {
     a.AddFriend("gh_brand0001", "Brand");
     a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "main live"});
     a.AddMessage(WeChatAccountBuilder::MessageDb1, {"wxid_alice01", 1600000200, 1, false, "db1 live"});
-    a.AddMessage(WeChatAccountBuilder::MessageDb1, {"wxid_alice01", 1600000210, 1, false, "db1 deleted"}, true);
+    a.AddMessage(WeChatAccountBuilder::MessageDb1, {"wxid_alice01", 1600000210, 1, false, "db1 deleted"},
+                 true);
     a.AddMessage(WeChatAccountBuilder::MessageDb2, {"wxid_alice01", 1600000300, 1, false, "db2 live"});
-    a.AddMessage(WeChatAccountBuilder::MessageDb2, {"wxid_alice01", 1600000310, 1, false, "db2 deleted"}, true);
+    a.AddMessage(WeChatAccountBuilder::MessageDb2, {"wxid_alice01", 1600000310, 1, false, "db2 deleted"},
+                 true);
     a.AddMessage(WeChatAccountBuilder::MessageDb1,
                  {"wxid_alice01", 1600000400, 49, false,
                   "<msg><appmsg><title>report.v2.pdf</title><type>6</type></appmsg></msg>"});
     a.AddMessage(WeChatAccountBuilder::BrandDb,
                  {"gh_brand0001", 1600000500, 1, false,
                   "<msg><appmsg><title>Brand news</title><url>http://n.test</url></appmsg></msg>"});
-    a.AddMessage(WeChatAccountBuilder::BrandDb, {"gh_brand0001", 1600000510, 1, false, "brand deleted"}, true);
+    a.AddMessage(WeChatAccountBuilder::BrandDb, {"gh_brand0001", 1600000510, 1, false, "brand deleted"},
+                 true);
     backup.Add(a);
     backup.Finish();
     auto m = backup.Manager(0x3000);
@@ -208,7 +213,8 @@ TEST(CWxChat, ExtraDatabasesAndOfficialAccounts) {
     EXPECT_EQ("http://n.test", brand[0].message->url);
     // Each database's table of a peer has a session of its own, all with that peer;
     // recovered rows go to the peer's first session.
-    EXPECT_EQ(wxtest::find(*m, 0, "db1 live")[0].session->peer, wxtest::find(*m, 0, "db2 live")[0].session->peer);
+    EXPECT_EQ(wxtest::find(*m, 0, "db1 live")[0].session->peer,
+              wxtest::find(*m, 0, "db2 live")[0].session->peer);
     EXPECT_EQ(wxtest::find(*m, 0, "main live")[0].session, wxtest::find(*m, 0, "db2 deleted")[0].session);
     backup.ExpectUnchanged();
 }
@@ -218,8 +224,10 @@ TEST(CWxChat, ExtraDatabasesAndOfficialAccounts) {
 // same.
 TEST(CWxChat, OtherStoresAreReadWhenTheChatDatabaseDoesNotOpen) {
     enum class Damage { Garbage, Empty, Missing, Folder };
-    const std::pair<const char*, Damage> cases[] = {
-        {"garbage", Damage::Garbage}, {"empty", Damage::Empty}, {"missing", Damage::Missing}, {"folder", Damage::Folder}};
+    const std::pair<const char*, Damage> cases[] = {{"garbage", Damage::Garbage},
+                                                    {"empty", Damage::Empty},
+                                                    {"missing", Damage::Missing},
+                                                    {"folder", Damage::Folder}};
     for (const auto& [name, damage] : cases) {
         wxtest::WxBackup backup;
         WeChatAccountBuilder a("wxid_owner01", "Owner");
@@ -230,7 +238,8 @@ TEST(CWxChat, OtherStoresAreReadWhenTheChatDatabaseDoesNotOpen) {
         a.AddMessage(WeChatAccountBuilder::MessageDb2, {"wxid_alice01", 1600000300, 1, false, "db2 live"});
         a.AddMessage(WeChatAccountBuilder::BrandDb, {"gh_brand0001", 1600000500, 1, false, "brand live"});
         a.AddLocalStore({"wxid_alice01", 1600000600, 1, false, "local store text"});
-        a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_alice01", 1600000700, 1, false, "search index text"});
+        a.AddMessage(WeChatAccountBuilder::FtsIndex,
+                     {"wxid_alice01", 1600000700, 1, false, "search index text"});
         backup.Add(a);
         backup.Finish();
         const WxAccountEntry* account = backup.parser.FindAccount(0);
@@ -245,7 +254,8 @@ TEST(CWxChat, OtherStoresAreReadWhenTheChatDatabaseDoesNotOpen) {
         scanAccount(*m, 0);
 
         EXPECT_TRUE(wxtest::find(*m, 0, "main live").empty()) << name;
-        for (const char* text : {"db1 live", "db2 live", "brand live", "local store text", "search index text"})
+        for (const char* text :
+             {"db1 live", "db2 live", "brand live", "local store text", "search index text"})
             EXPECT_EQ(1u, wxtest::find(*m, 0, text).size()) << name << ": " << text;
     }
 }
@@ -253,7 +263,8 @@ TEST(CWxChat, OtherStoresAreReadWhenTheChatDatabaseDoesNotOpen) {
 int openDescriptors() {
     int n = 0;
     if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d)) ++n;
+        while (readdir(d))
+            ++n;
         closedir(d);
     }
     return n;
@@ -270,7 +281,8 @@ TEST(CWxChat, DescriptorsStayStableOverManyDatabases) {
     // The same two databases listed ten times each.
     auto& entry = const_cast<WxAccountEntry&>(*m->FindAccount(0));
     const auto files = entry.messageDbFiles;
-    for (int i = 0; i < 9; ++i) entry.messageDbFiles.insert(entry.messageDbFiles.end(), files.begin(), files.end());
+    for (int i = 0; i < 9; ++i)
+        entry.messageDbFiles.insert(entry.messageDbFiles.end(), files.begin(), files.end());
     ASSERT_EQ(20u, entry.messageDbFiles.size());
     const int before = openDescriptors();
     CWxSession session(m.get(), 0);
@@ -291,7 +303,8 @@ struct ChatEngine : CWxChatEngine {
 
 // A carved chat row as the carver hands it over: a text message of the owner's at `time`
 // on `page`.
-std::unique_ptr<CarvedRecord> carvedRow(const ChatEngine& e, uint32_t page, int64_t time, const std::string& text) {
+std::unique_ptr<CarvedRecord> carvedRow(const ChatEngine& e, uint32_t page, int64_t time,
+                                        const std::string& text) {
     auto r = std::make_unique<CarvedRecord>();
     r->valid = true;
     r->page = page;
@@ -406,18 +419,22 @@ TEST(CWxChat, ShortDeletedRowsBehindFreeblockHeaders) {
                 "(TableVer INTEGER DEFAULT 1, MesLocalID INTEGER PRIMARY KEY AUTOINCREMENT, MesSvrID INTEGER "
                 "DEFAULT 0, CreateTime INTEGER DEFAULT 0, Message TEXT, Status INTEGER DEFAULT 0, ImgStatus "
                 "INTEGER DEFAULT 0, Type INTEGER, Des INTEGER)");
-        const char* words[] = {"ok", "see you", "lunch?", "on my way", "thanks", "call me", "at the station",
-                               "haha", "good night", "where are you"};
+        const char* words[] = {"ok",      "see you",        "lunch?", "on my way",  "thanks",
+                               "call me", "at the station", "haha",   "good night", "where are you"};
         for (int i = 0; i < 120; ++i) {
             std::string text = "m" + std::to_string(i);
             const int n = 1 + int(rng() % 6);
-            for (int k = 0; k < n; ++k) text += std::string(" ") + words[rng() % 10];
-            db.insert(table, {"MesLocalID", "MesSvrID", "CreateTime", "Message", "Status", "ImgStatus", "Type", "Des"},
-                      {int64_t(i + 1), (int64_t(1) << 47) + i, int64_t(1600000000 + i * 3), text, int64_t(2),
-                       int64_t(0), int64_t(1), int64_t(i % 3 == 0 ? 0 : 1)});
+            for (int k = 0; k < n; ++k)
+                text += std::string(" ") + words[rng() % 10];
+            db.insert(
+                table,
+                {"MesLocalID", "MesSvrID", "CreateTime", "Message", "Status", "ImgStatus", "Type", "Des"},
+                {int64_t(i + 1), (int64_t(1) << 47) + i, int64_t(1600000000 + i * 3), text, int64_t(2),
+                 int64_t(0), int64_t(1), int64_t(i % 3 == 0 ? 0 : 1)});
             written[text] = i % 2 == 1;
         }
-        for (int i = 1; i < 120; i += 2) db.deleteWhere(table, "MesLocalID=" + std::to_string(i + 1));
+        for (int i = 1; i < 120; i += 2)
+            db.deleteWhere(table, "MesLocalID=" + std::to_string(i + 1));
         db.exec("COMMIT");
     }
     std::ifstream in(source, std::ios::binary);
@@ -455,8 +472,9 @@ TEST(CWxChat, ShortDeletedRowsBehindFreeblockHeaders) {
         if (bytes[at - 12 - headerLength + 1] != '\x09') ++typeLost;
         EXPECT_TRUE(seen.count(text)) << "missed: " << text;
     }
-    std::printf("short deleted rows: %zu recovered of %zu surviving (%zu without their first type), %zu junk\n",
-                recovered, surviving, typeLost, junk);
+    std::printf(
+        "short deleted rows: %zu recovered of %zu surviving (%zu without their first type), %zu junk\n",
+        recovered, surviving, typeLost, junk);
     EXPECT_GT(typeLost, 0u);
     EXPECT_GT(surviving, typeLost);
     EXPECT_EQ(0u, junk);
@@ -485,9 +503,9 @@ TEST(CWxChat, CarvedColumnsHoldTheirDeclaredKinds) {
         uint32_t kind;
         bool accepted;
     } cases[] = {
-        {"TableVer", KindOne, true},   {"TableVer", KindInt8, true},   {"TableVer", KindNull, true},
-        {"TableVer", KindText, false}, {"TableVer", KindBlob, false},  {"TableVer", KindDouble, false},
-        {"MesLocalID", KindNull, true}, {"MesLocalID", KindInt16, true}, {"MesLocalID", KindText, false},
+        {"TableVer", KindOne, true},     {"TableVer", KindInt8, true},    {"TableVer", KindNull, true},
+        {"TableVer", KindText, false},   {"TableVer", KindBlob, false},   {"TableVer", KindDouble, false},
+        {"MesLocalID", KindNull, true},  {"MesLocalID", KindInt16, true}, {"MesLocalID", KindText, false},
         {"MesLocalID", KindBlob, false},
     };
     for (const Case& c : cases) {
@@ -528,12 +546,14 @@ TEST_P(CWxChatSteps, StepsTakenMatchTheTotal) {
     a.AddFriend("wxid_alice01", "Alice");
     a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "main live"});
     a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000110, 1, false, "main gone"}, true);
-    if (c.extraDb) a.AddMessage(WeChatAccountBuilder::MessageDb1, {"wxid_alice01", 1600000200, 1, false, "db1"});
+    if (c.extraDb)
+        a.AddMessage(WeChatAccountBuilder::MessageDb1, {"wxid_alice01", 1600000200, 1, false, "db1"});
     if (c.brand) {
         a.AddFriend("gh_brand0001", "Brand");
         a.AddMessage(WeChatAccountBuilder::BrandDb, {"gh_brand0001", 1600000500, 1, false, "brand"});
     }
-    if (c.fts) a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_alice01", 1600000100, 1, false, "main live"});
+    if (c.fts)
+        a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_alice01", 1600000100, 1, false, "main live"});
     if (c.localStore) a.AddLocalStore({"wxid_alice01", 1600000300, 1, false, "stored"});
     backup.Add(a);
     backup.Finish();

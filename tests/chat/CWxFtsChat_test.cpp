@@ -42,7 +42,8 @@ TEST(CWxFtsChat, LayoutsAAndBFileWhatTheChatsLack) {
     // In the index and in the chat (same second): not filed again.
     a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_alice01", 1600000100, 1, false, "alice live"});
     // Only in the index: filed, in time order.
-    a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_alice01", 1600000050, 1, false, "alice indexed only"});
+    a.AddMessage(WeChatAccountBuilder::FtsIndex,
+                 {"wxid_alice01", 1600000050, 1, false, "alice indexed only"});
     a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_bob0001", 1600000060, 1, false, "bob indexed only"});
     a.AddFtsLayoutB({"wxid_carl001", 1600000070, 1, false, "carl in layout b"});
     backup.Add(a);
@@ -74,7 +75,8 @@ TEST(CWxFtsChat, DeletionListFilesASameSecondRow) {
     WeChatAccountBuilder a("wxid_owner01", "Owner");
     a.AddFriend("wxid_alice01", "Alice");
     a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "alice live"});
-    a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_alice01", 1600000100, 1, false, "another of that second"});
+    a.AddMessage(WeChatAccountBuilder::FtsIndex,
+                 {"wxid_alice01", 1600000100, 1, false, "another of that second"});
     backup.Add(a);
     backup.Finish();
     // The index lists the row as deleted: it is filed although its second is taken.
@@ -115,17 +117,18 @@ TEST(CWxFtsChat, AnIndexCopyOfAMessageTheChatHoldsIsNotFiledAgain) {
     const int64_t t = 1600000100;
     struct Case {
         const char* name;
-        bool liveRow;           // the chat row stays (else it is deleted and carved)
-        int32_t chatType;       // type of the chat row
-        std::string chatText;   // its text
-        int64_t indexLocalId;   // 0: the chat row's local id
-        std::string indexText;  // the index row's text
-        bool expectIndexCopy;   // whether the index row is a message of its own
+        bool liveRow;          // the chat row stays (else it is deleted and carved)
+        int32_t chatType;      // type of the chat row
+        std::string chatText;  // its text
+        int64_t indexLocalId;  // 0: the chat row's local id
+        std::string indexText; // the index row's text
+        bool expectIndexCopy;  // whether the index row is a message of its own
     };
     const std::string sent = "I sent this one and deleted it afterwards";
     const std::vector<Case> cases = {
         {"deleted sent text, same local id", false, 1, sent, 0, WeChatAccountBuilder::LongText(sent), false},
-        {"deleted sent text, another local id", false, 1, sent, 777, WeChatAccountBuilder::LongText(sent), false},
+        {"deleted sent text, another local id", false, 1, sent, 777, WeChatAccountBuilder::LongText(sent),
+         false},
         {"deleted sent text, the index holds more of it", false, 1, sent, 777,
          WeChatAccountBuilder::LongText(sent) + std::string(300, 'x'), false},
         {"live sent text, same local id", true, 1, "a live sent text", 0, "a live sent text", false},
@@ -134,14 +137,16 @@ TEST(CWxFtsChat, AnIndexCopyOfAMessageTheChatHoldsIsNotFiledAgain) {
          "Shared article title", false},
         {"live row, same local id, other index text", true, 1, "what the chat says", 0, "what the index says",
          false},
-        {"another message of the same second", true, 1, "what the chat says", 778, "a different message", true},
+        {"another message of the same second", true, 1, "what the chat says", 778, "a different message",
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         wxtest::WxBackup backup;
         WeChatAccountBuilder a("wxid_owner01", "Owner");
         a.AddFriend("wxid_alice01", "Alice");
-        a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", t, c.chatType, true, c.chatText}, !c.liveRow);
+        a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", t, c.chatType, true, c.chatText},
+                     !c.liveRow);
         const int64_t chatLocalId = 200; // the first row written
         // An index-only message of another second (it also makes the index file).
         a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_alice01", t - 50, 1, false, "only in the index"});
@@ -151,8 +156,10 @@ TEST(CWxFtsChat, AnIndexCopyOfAMessageTheChatHoldsIsNotFiledAgain) {
         const int64_t localId = c.indexLocalId ? c.indexLocalId : chatLocalId;
         editStored(backup, account->ftsDbPath,
                    "INSERT INTO fts_message_table_0(usernameid, MesLocalID, CreateTime, Message) VALUES(1, " +
-                       std::to_string(localId) + ", " + std::to_string(t) + ", '" + c.indexText + "');"
-                       "INSERT INTO fts_msg_delete_table VALUES(1, " + std::to_string(localId) + ");");
+                       std::to_string(localId) + ", " + std::to_string(t) + ", '" + c.indexText +
+                       "');"
+                       "INSERT INTO fts_msg_delete_table VALUES(1, " +
+                       std::to_string(localId) + ");");
         auto m = scanChats(backup);
 
         std::vector<const WxMessageRecord*> atT;
@@ -238,11 +245,11 @@ TEST(CWxFtsChat, CarvedIndexRowsOutsideWeChatsTimeOrUnreadableAreNoMessages) {
     backup.Add(a);
     backup.Finish();
     const auto* account = (*backup.parser.GetWeChatAccounts())[0].get();
-    editStored(backup, account->ftsDbPath,
-               "PRAGMA secure_delete=OFF; DELETE FROM fts_message_table_0 WHERE Message LIKE 'carved index row%';");
+    editStored(
+        backup, account->ftsDbPath,
+        "PRAGMA secure_delete=OFF; DELETE FROM fts_message_table_0 WHERE Message LIKE 'carved index row%';");
     auto m = scanChats(backup);
     for (const Case& c : cases)
         EXPECT_EQ(c.listed ? 1u : 0u, wxtest::find(*m, 0, c.text).size()) << c.text;
     backup.ExpectUnchanged();
 }
-

@@ -29,7 +29,8 @@ struct LsmFixture {
     std::unique_ptr<CScanManager> m;
     LsmFixture() {
         account.AddFriend("wxid_alice01", "Alice");
-        account.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_alice01", 1600000100, 1, false, "alice live"});
+        account.AddMessage(WeChatAccountBuilder::MainDb,
+                           {"wxid_alice01", 1600000100, 1, false, "alice live"});
         backup.Add(account);
         backup.Finish();
         m = backup.Manager(0x3000);
@@ -47,7 +48,8 @@ struct LsmFixture {
 
 TEST(CWxLsmChat, RecordsAreFiledUnderTheirPeer) {
     LsmFixture f;
-    std::string bytes = std::string(16, '\0') + record(1600000200, 5, "from alice", 1, "wxid_alice01", "wxid_owner01") +
+    std::string bytes = std::string(16, '\0') +
+                        record(1600000200, 5, "from alice", 1, "wxid_alice01", "wxid_owner01") +
                         record(1600000300, 5, "to alice", 1, "wxid_owner01", "wxid_alice01") +
                         record(1600000050, 5, "first of all", 1, "wxid_alice01", "wxid_owner01") +
                         record(200000000, 4, "short time", 1, "wxid_alice01", "wxid_owner01") +
@@ -79,13 +81,16 @@ TEST(CWxLsmChat, RecordsAreFiledUnderTheirPeer) {
 
 TEST(CWxLsmChat, TruncatedAndRandomBytes) {
     LsmFixture f;
-    const std::string bytes = std::string(8, '\0') + record(1600000200, 5, "cut record", 1, "wxid_alice01", "wxid_owner01");
-    for (size_t n = 0; n <= bytes.size(); ++n) f.Scan(bytes.substr(0, n));
+    const std::string bytes =
+        std::string(8, '\0') + record(1600000200, 5, "cut record", 1, "wxid_alice01", "wxid_owner01");
+    for (size_t n = 0; n <= bytes.size(); ++n)
+        f.Scan(bytes.substr(0, n));
     EXPECT_LE(wxtest::find(*f.m, 0, "cut record").size(), 1u);
     std::mt19937 rng(7);
     for (int round = 0; round < 50; ++round) {
         std::string noise(size_t(rng() % 4096), '\0');
-        for (char& c : noise) c = char(rng() % 8 == 0 ? 0x5A : rng());
+        for (char& c : noise)
+            c = char(rng() % 8 == 0 ? 0x5A : rng());
         f.Scan(noise);
     }
     EXPECT_EQ(1u, wxtest::find(*f.m, 0, "alice live").size());
@@ -99,7 +104,8 @@ TEST(CWxLsmChat, ManyRecordsOfOnePeerKeepTimeOrderAndDropCopies) {
     LsmFixture f;
     constexpr int kRecords = 3000;
     std::vector<int> order(kRecords);
-    for (int i = 0; i < kRecords; ++i) order[size_t(i)] = i;
+    for (int i = 0; i < kRecords; ++i)
+        order[size_t(i)] = i;
     std::shuffle(order.begin(), order.end(), std::mt19937(11));
     std::string bytes(16, '\0');
     const std::string redPacket = "\xe5\xbe\xae\xe4\xbf\xa1\xe7\xba\xa2\xe5\x8c\x85";
@@ -109,12 +115,13 @@ TEST(CWxLsmChat, ManyRecordsOfOnePeerKeepTimeOrderAndDropCopies) {
         bytes += record(time, 5, "bulk " + std::to_string(i), 1, "wxid_alice01", "wxid_owner01");
         // Some seconds hold a second, different message; some records come twice.
         if (i % 100 == 0)
-            bytes += record(time, 5, "another message of that second, " + std::to_string(i), 1, "wxid_alice01",
-                            "wxid_owner01");
-        if (i % 500 == 0) bytes += record(time, 5, "bulk " + std::to_string(i), 1, "wxid_alice01", "wxid_owner01");
+            bytes += record(time, 5, "another message of that second, " + std::to_string(i), 1,
+                            "wxid_alice01", "wxid_owner01");
+        if (i % 500 == 0)
+            bytes += record(time, 5, "bulk " + std::to_string(i), 1, "wxid_alice01", "wxid_owner01");
     }
-    bytes += record(1600000000 + 7 * 2, 5, std::string("<title>") + redPacket + "</title>", 49, "wxid_alice01",
-                    "wxid_owner01");
+    bytes += record(1600000000 + 7 * 2, 5, std::string("<title>") + redPacket + "</title>", 49,
+                    "wxid_alice01", "wxid_owner01");
     f.Scan(bytes);
 
     auto live = wxtest::find(*f.m, 0, "alice live");
@@ -139,7 +146,8 @@ TEST(CWxLsmChat, ManyRecordsOfOnePeerKeepTimeOrderAndDropCopies) {
     ASSERT_EQ(1u, packet.size());
     EXPECT_EQ(100001, packet[0].message->type);
     // The live row's second: the recovered record goes before it.
-    const std::string atLive = record(1600000100, 5, "same second as live", 1, "wxid_alice01", "wxid_owner01");
+    const std::string atLive =
+        record(1600000100, 5, "same second as live", 1, "wxid_alice01", "wxid_owner01");
     f.Scan(std::string(16, '\0') + atLive);
     auto same = wxtest::find(*f.m, 0, "same second as live");
     ASSERT_EQ(1u, same.size());
@@ -211,8 +219,10 @@ TEST(CWxLsmChat, OneStoreIsBoundedByItsLimits) {
                             "wxid_new000" + std::to_string(i), "wxid_owner01");
         f.Scan(bytes, c.limits);
         size_t alice = 0, strangers = 0;
-        for (int i = 0; i < 6; ++i) alice += wxtest::find(*f.m, 0, "to known " + std::to_string(i)).size();
-        for (int i = 0; i < 4; ++i) strangers += wxtest::find(*f.m, 0, "stranger " + std::to_string(i)).size();
+        for (int i = 0; i < 6; ++i)
+            alice += wxtest::find(*f.m, 0, "to known " + std::to_string(i)).size();
+        for (int i = 0; i < 4; ++i)
+            strangers += wxtest::find(*f.m, 0, "stranger " + std::to_string(i)).size();
         EXPECT_EQ(c.aliceRecords, alice) << c.name;
         EXPECT_EQ(c.strangers, strangers) << c.name;
         const int64_t leftOut = int64_t(6 - c.aliceRecords + 4 - c.strangers);

@@ -30,7 +30,12 @@ struct SessionFixture {
 std::string firstReading(const std::string& user, const std::string& nick, const ProtoWriter& before = {},
                          const ProtoWriter& after = {}) {
     ProtoWriter block;
-    block.VarintField(10, 1).Bytes(4, nick).Bytes(1, user).Bytes(6, "Remark").Bytes(2, "alias1").Bytes(14, "http://h.test/1");
+    block.VarintField(10, 1)
+        .Bytes(4, nick)
+        .Bytes(1, user)
+        .Bytes(6, "Remark")
+        .Bytes(2, "alias1")
+        .Bytes(14, "http://h.test/1");
     ProtoWriter contact;
     contact.Raw(before.str()).Nested(1, block).Raw(after.str());
     ProtoWriter file;
@@ -74,16 +79,25 @@ TEST(CWxSession, AddressJoin) {
         const char *a, *b, *c, *out;
     } cases[] = {{"x", "y", "z", "x/y/z"}, {"x", "", "z", "x/z"}, {"x", "y", "", "x/y/"},
                  {"", "y", "z", "/y/z"},   {"", "", "", "/"},     {"x", "", "", "x"}};
-    for (const auto& c : cases) EXPECT_EQ(c.out, CWxSession::JoinAddress(c.a, c.b, c.c));
+    for (const auto& c : cases)
+        EXPECT_EQ(c.out, CWxSession::JoinAddress(c.a, c.b, c.c));
 }
 
 TEST(CWxSession, SecondReadingAndGroupMembers) {
     SessionFixture f;
     CWxSession s(f.m.get(), 0);
     ProtoWriter nested;
-    nested.Bytes(1, "room1@chatroom").Bytes(2, "roomalias").Bytes(4, "Room Nick").Bytes(14, "http://h.test/r");
+    nested.Bytes(1, "room1@chatroom")
+        .Bytes(2, "roomalias")
+        .Bytes(4, "Room Nick")
+        .Bytes(14, "http://h.test/r");
     ProtoWriter contact;
-    contact.Nested(1, nested).Bytes(3, "wxid_m1;;wxid_m2;").VarintField(4, 1).Bytes(6, "A").Bytes(7, "B").Bytes(8, "C")
+    contact.Nested(1, nested)
+        .Bytes(3, "wxid_m1;;wxid_m2;")
+        .VarintField(4, 1)
+        .Bytes(6, "A")
+        .Bytes(7, "B")
+        .Bytes(8, "C")
         .Bytes(9, "group sign");
     ProtoWriter file;
     file.Nested(1, contact);
@@ -114,7 +128,8 @@ TEST(CWxSession, LiveContactUnchangedOwnerBecomesFriend) {
     self->kind = 3;
     WxContactRecord* selfRec = f.m->AddWxContact(0, std::move(self), false);
     CWxSession s(f.m.get(), 0);
-    ASSERT_TRUE(f.Parse(s, firstReading("wxid_live001", "Other Nick") + lastMessage(1600000000, "x", "wxid_live001")));
+    ASSERT_TRUE(f.Parse(s, firstReading("wxid_live001", "Other Nick") +
+                               lastMessage(1600000000, "x", "wxid_live001")));
     EXPECT_EQ("Live", liveRec->nickName);
     EXPECT_FALSE(liveRec->deleted);
     EXPECT_EQ(liveRec, s.Summaries().first()->peer);
@@ -134,11 +149,17 @@ TEST(CWxSession, ShortOrOpenLastPartsGiveNoSummary) {
     EXPECT_EQ(0, s.Summaries().count());
     // A "msgLocalID" text in 0x52 leaves the sender.
     ProtoWriter group;
-    group.Nested(1, ProtoWriter().VarintField(10, 1).Bytes(4, "G").Bytes(1, "room2@chatroom").Bytes(6, "").Bytes(2, "")
+    group.Nested(1, ProtoWriter()
+                        .VarintField(10, 1)
+                        .Bytes(4, "G")
+                        .Bytes(1, "room2@chatroom")
+                        .Bytes(6, "")
+                        .Bytes(2, "")
                         .Bytes(14, ""));
     ProtoWriter file;
     file.Nested(1, group);
-    ASSERT_TRUE(f.Parse(s, file.str() + lastMessage(1600000002, "x", "wxid_m9", "<msgLocalID>1</msgLocalID>")));
+    ASSERT_TRUE(
+        f.Parse(s, file.str() + lastMessage(1600000002, "x", "wxid_m9", "<msgLocalID>1</msgLocalID>")));
     ASSERT_EQ(1, s.Summaries().count());
     EXPECT_EQ("wxid_m9", s.Summaries().first()->sender);
 }
@@ -156,16 +177,27 @@ TEST(CWxSession, TruncatedAndRandomFiles) {
     SessionFixture f;
     CWxSession s(f.m.get(), 0);
     ProtoWriter before;
-    before.Bytes(6, "Country").Bytes(7, "Province").Bytes(8, "City").VarintField(9, 5).Byte(0x48).Varint(1).Byte(0x58).Varint(1);
-    const std::string whole = firstReading("wxid_peer004", "P", before) + lastMessage(1600000000, "hello there", "wxid_peer004");
-    for (size_t n = 0; n < whole.size(); ++n) f.Parse(s, whole.substr(0, n));
+    before.Bytes(6, "Country")
+        .Bytes(7, "Province")
+        .Bytes(8, "City")
+        .VarintField(9, 5)
+        .Byte(0x48)
+        .Varint(1)
+        .Byte(0x58)
+        .Varint(1);
+    const std::string whole =
+        firstReading("wxid_peer004", "P", before) + lastMessage(1600000000, "hello there", "wxid_peer004");
+    for (size_t n = 0; n < whole.size(); ++n)
+        f.Parse(s, whole.substr(0, n));
     std::mt19937 rng(11);
     for (int round = 0; round < 300; ++round) {
         std::string noise = whole;
-        for (int k = 0; k < 4; ++k) noise[rng() % noise.size()] = char(rng());
+        for (int k = 0; k < 4; ++k)
+            noise[rng() % noise.size()] = char(rng());
         f.Parse(s, noise);
         std::string random(size_t(rng() % 200), '\0');
-        for (char& c : random) c = char(rng());
+        for (char& c : random)
+            c = char(rng());
         f.Parse(s, random);
     }
     SUCCEED();

@@ -41,7 +41,8 @@ class WxBackup {
         builder.Finish();
         parser.SetWxAvatarPrefix(avatarPrefix);
         const std::string root = builder.root().string();
-        ASSERT_TRUE(parser.Open(builder.ManifestPath().string().c_str(), root.c_str(), builder.IosMajorVersion()));
+        ASSERT_TRUE(
+            parser.Open(builder.ManifestPath().string().c_str(), root.c_str(), builder.IosMajorVersion()));
         parser.ScanWeChatAccounts();
         before = kit::FolderSnapshot::Take(builder.root());
     }
@@ -76,7 +77,8 @@ struct Filed {
 inline std::vector<Filed> allMessages(const CScanManager& m, int account) {
     std::vector<Filed> out;
     for (const WxSessionRecord* s = m.wxSessionLists[size_t(account)].first; s; s = s->next)
-        for (const WxMessageRecord* msg = s->messages.first; msg; msg = msg->next) out.push_back({s, msg});
+        for (const WxMessageRecord* msg = s->messages.first; msg; msg = msg->next)
+            out.push_back({s, msg});
     return out;
 }
 
@@ -84,7 +86,8 @@ inline std::vector<Filed> allMessages(const CScanManager& m, int account) {
 inline std::vector<Filed> find(const CScanManager& m, int account, const std::string& needle) {
     std::vector<Filed> out;
     for (const Filed& f : allMessages(m, account))
-        if (f.message->text.find(needle) != std::string::npos || f.message->title.find(needle) != std::string::npos)
+        if (f.message->text.find(needle) != std::string::npos ||
+            f.message->title.find(needle) != std::string::npos)
             out.push_back(f);
     return out;
 }

@@ -40,17 +40,20 @@ TEST(WxBadInput, OddChatTables) {
     const auto* account = (*backup.parser.GetWeChatAccounts())[0].get();
     {
         kit::FixtureDb db(backup.builder.root() / account->chatDbPath);
-        db.exec("CREATE TABLE \"Chat_x'y\"(MesLocalID INTEGER PRIMARY KEY, Message TEXT);"
-                "INSERT INTO \"Chat_x'y\" VALUES(1, 'quoted');"
-                "CREATE TABLE Chat_short(MesLocalID INTEGER PRIMARY KEY, Type INTEGER);"
-                "INSERT INTO Chat_short VALUES(5, 1);"
-                "CREATE TABLE Chat_00000000000000000000000000000000(TableVer INTEGER, MesLocalID INTEGER PRIMARY "
-                "KEY, MesSvrID INTEGER, CreateTime INTEGER, Message TEXT, Status INTEGER, ImgStatus INTEGER, "
-                "Type INTEGER, Des INTEGER);"
-                "INSERT INTO Chat_00000000000000000000000000000000 VALUES(1, 7, 0, 'text time', 'bad time', 0, 0, "
-                "1, 1);"
-                "INSERT INTO Chat_00000000000000000000000000000000 VALUES(1, 8, 0, 1600000000, 'good row', 0, 0, 1, "
-                "1);");
+        db.exec(
+            "CREATE TABLE \"Chat_x'y\"(MesLocalID INTEGER PRIMARY KEY, Message TEXT);"
+            "INSERT INTO \"Chat_x'y\" VALUES(1, 'quoted');"
+            "CREATE TABLE Chat_short(MesLocalID INTEGER PRIMARY KEY, Type INTEGER);"
+            "INSERT INTO Chat_short VALUES(5, 1);"
+            "CREATE TABLE Chat_00000000000000000000000000000000(TableVer INTEGER, MesLocalID INTEGER PRIMARY "
+            "KEY, MesSvrID INTEGER, CreateTime INTEGER, Message TEXT, Status INTEGER, ImgStatus INTEGER, "
+            "Type INTEGER, Des INTEGER);"
+            "INSERT INTO Chat_00000000000000000000000000000000 VALUES(1, 7, 0, 'text time', 'bad time', 0, "
+            "0, "
+            "1, 1);"
+            "INSERT INTO Chat_00000000000000000000000000000000 VALUES(1, 8, 0, 1600000000, 'good row', 0, 0, "
+            "1, "
+            "1);");
         db.close();
     }
     backup.before = kit::FolderSnapshot::Take(backup.builder.root());
@@ -79,7 +82,8 @@ TEST(WxBadInput, EmptyMissingRandomAndTruncatedFiles) {
     std::mt19937 rng(3);
     auto random = [&rng](size_t n) {
         std::string s(n, '\0');
-        for (char& c : s) c = char(rng());
+        for (char& c : s)
+            c = char(rng());
         return s;
     };
     // Every file but the main database is damaged in its own way.

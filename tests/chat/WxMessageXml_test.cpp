@@ -24,7 +24,8 @@ const std::vector<std::string> kSamples = {
     "<msg><voicemsg bufid=\"b77\" length=\"3\"/></msg>",
     "<voipinvitemsg><recvtime>1600000001</recvtime></voipinvitemsg><voiplocalinfo>x</voiplocalinfo>",
     "<msg><location x=\"39.9\" y=\"116.3\" label=\"Main Street 1\" poiname=\"p\" /></msg>",
-    "<msg username=\"wxid_card\" alias=\"cardalias\" nickname=\"Card Name\" smallheadimgurl=\"http://h.test/s\" /></msg>",
+    "<msg username=\"wxid_card\" alias=\"cardalias\" nickname=\"Card Name\" "
+    "smallheadimgurl=\"http://h.test/s\" /></msg>",
     "<msg><voipmsg><duration>125</duration><invitetype>1</invitetype></voipmsg></msg>",
 };
 
@@ -35,7 +36,7 @@ TEST(WxMessageXml, GettersReadBetweenMarkers) {
         std::string expected;
     } cases[] = {
         {wxGetXmlTitle, "<title><![CDATA[Hello]]></title>", "Hello"},
-        {wxGetXmlTitle, "<title><![CDATA[]]></title>", ""},       // empty CDATA: absent
+        {wxGetXmlTitle, "<title><![CDATA[]]></title>", ""}, // empty CDATA: absent
         {wxGetXmlTitle, "<title>A</title>", "A"},
         {wxGetXmlTitle, "<title><![CDATA[no closer</title>", ""}, // missing closer: absent
         {wxGetXmlTitle, "<title>open only", ""},
@@ -52,7 +53,8 @@ TEST(WxMessageXml, GettersReadBetweenMarkers) {
         {wxGetCardUserName, "<msg fromusername=\"wxid_from\" alias=\"a\" />", ""},
         {wxGetCardUserName, "<msg fromusername=\"wxid_from\" username=\"wxid_to\" alias=\"a\" />", "wxid_to"},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.expected, c.getter(c.text)) << c.text;
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, c.getter(c.text)) << c.text;
 }
 
 TEST(WxMessageXml, GuessType) {
@@ -60,13 +62,19 @@ TEST(WxMessageXml, GuessType) {
         std::string text;
         int32_t type;
     } cases[] = {
-        {"<msg><title>t</title><img src=\"x\"/></msg>", 49}, {"<msg><img src=\"x\"/></msg>", 3},
-        {"plain text", 1},                                    {kSamples[9], 50},
-        {kSamples[7], 48},                                    {kSamples[8], 42},
-        {kSamples[5], 34},                                    {kSamples[4], 43},
-        {kSamples[2], 47},                                    {"<title>only opener", 1},
+        {"<msg><title>t</title><img src=\"x\"/></msg>", 49},
+        {"<msg><img src=\"x\"/></msg>", 3},
+        {"plain text", 1},
+        {kSamples[9], 50},
+        {kSamples[7], 48},
+        {kSamples[8], 42},
+        {kSamples[5], 34},
+        {kSamples[4], 43},
+        {kSamples[2], 47},
+        {"<title>only opener", 1},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.type, wxGuessMessageType(c.text)) << c.text;
+    for (const Case& c : cases)
+        EXPECT_EQ(c.type, wxGuessMessageType(c.text)) << c.text;
 }
 
 TEST(WxMessageXml, ParsersFillTheirFields) {
@@ -137,7 +145,8 @@ TEST(WxMessageXml, EntitiesOfPlainValuesAreDecoded) {
         {"&lt;b&gt; &quot;q&quot; &apos;a&apos;", "<b> \"q\" 'a'"},
         {"&#65;&#x42;&#X43; &#20013;&#x1F600;", "ABC \xE4\xB8\xAD\xF0\x9F\x98\x80"},
         {"&amp;amp;", "&amp;"},
-        {"AT&T &unknown; &#; &#x; &#0; &#xD800; &#1114112; &#12a; & ;", "AT&T &unknown; &#; &#x; &#0; &#xD800; &#1114112; &#12a; & ;"},
+        {"AT&T &unknown; &#; &#x; &#0; &#xD800; &#1114112; &#12a; & ;",
+         "AT&T &unknown; &#; &#x; &#0; &#xD800; &#1114112; &#12a; & ;"},
         {"&amp", "&amp"},
         {"&" + std::string(40, 'a') + ";", "&" + std::string(40, 'a') + ";"},
     };
@@ -175,7 +184,8 @@ TEST(WxMessageXml, EveryPrefixOfTheSamples) {
             (void)wxGuessMessageType(text);
             const std::string key = wxMessageKeyValue(text);
             if (!key.empty()) EXPECT_NE(std::string::npos, text.find(key));
-            if (n < sample.size() / 2) EXPECT_TRUE(m.locationLabel.empty() || text.find("\" ") != std::string::npos);
+            if (n < sample.size() / 2)
+                EXPECT_TRUE(m.locationLabel.empty() || text.find("\" ") != std::string::npos);
         }
     }
 }
@@ -199,7 +209,8 @@ TEST(WxMessageOps, InsertRefusesBadPositions) {
 // The times of a list, head to tail.
 std::vector<int64_t> timesOf(const RecordList<WxMessageRecord>& list) {
     std::vector<int64_t> out;
-    for (const WxMessageRecord* m = list.first; m; m = m->next) out.push_back(m->time);
+    for (const WxMessageRecord* m = list.first; m; m = m->next)
+        out.push_back(m->time);
     return out;
 }
 
@@ -219,7 +230,8 @@ TEST(WxMessageOps, InsertAtReachesEveryPositionFromEitherEnd) {
         EXPECT_EQ(expected, timesOf(list)) << "position " << pos;
         // The back links agree with the forward ones.
         std::vector<int64_t> back;
-        for (const WxMessageRecord* r = list.last; r; r = r->prev) back.insert(back.begin(), r->time);
+        for (const WxMessageRecord* r = list.last; r; r = r->prev)
+            back.insert(back.begin(), r->time);
         EXPECT_EQ(expected, back) << "position " << pos;
     }
 }
@@ -262,7 +274,8 @@ TEST(WxMessageOps, TimeIndexInsertsWhereTheWalkFromTheHeadDoes) {
             WxMessageRecord* linked = index.InsertBeforeSameOrLater(std::move(m));
             ASSERT_NE(nullptr, linked);
             size_t at = 0;
-            while (at < expected.size() && expected[at] < t) ++at;
+            while (at < expected.size() && expected[at] < t)
+                ++at;
             expected.insert(expected.begin() + long(at), t);
             EXPECT_EQ(expected, timesOf(session.messages)) << c.name << " after inserting " << t;
             EXPECT_TRUE(index.HasTime(t));

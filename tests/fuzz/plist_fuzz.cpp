@@ -80,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     std::string userName, nickName, headImageUrl;
-    CWxAccountDiscovery::ReadAccountArchive(bytes, "http://wx.qlogo.cn/", &userName, &nickName, &headImageUrl);
+    CWxAccountDiscovery::ReadAccountArchive(bytes, "http://wx.qlogo.cn/", &userName, &nickName,
+                                            &headImageUrl);
     CWxAccountDiscovery::ReadMmkvSettings(bytes, "0123456789abcdef0123456789abcdef");
     uint64_t value = 0;
     for (size_t at = 0; at < bytes.size() && at < 4096; at += 7)

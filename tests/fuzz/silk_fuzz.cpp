@@ -31,7 +31,8 @@ void decodePackets(const uint8_t* data, size_t size) {
         silk::SilkToc toc;
         silk::silkGetToc(p, static_cast<int32_t>(n), toc);
         int16_t fecBytes = 0;
-        silk::silkSearchForLbrr(p, static_cast<int32_t>(n), 1 + static_cast<int32_t>(n & 1), fec.data(), fecBytes);
+        silk::silkSearchForLbrr(p, static_cast<int32_t>(n), 1 + static_cast<int32_t>(n & 1), fec.data(),
+                                fecBytes);
         int32_t lost = n == 0 ? 1 : 0;
         int frames = 0;
         do {
@@ -44,8 +45,7 @@ void decodePackets(const uint8_t* data, size_t size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0)
-        return 0;
+    if (size == 0) return 0;
     bool voiceFile = (size >= 10 && data[0] == 0x02) || (size >= 9 && data[1] == '!' && data[2] == 'S');
     if (voiceFile) {
         std::vector<int16_t> pcm;

@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     account->sessionFiles = {FuzzBackup::kStored};
     accounts.push_back(std::move(account));
 
-    CScanManager owner(ScanWxContacts | ScanWxChats, backup.Output().c_str(), backup.Root().c_str(), 14, nullptr,
-                       &backup);
+    CScanManager owner(ScanWxContacts | ScanWxChats, backup.Output().c_str(), backup.Root().c_str(), 14,
+                       nullptr, &backup);
     owner.wxAccounts = &accounts;
     owner.wxContactLists.resize(1);
     owner.wxSessionLists.resize(1);

@@ -72,10 +72,10 @@ struct RoleCase {
 
 TEST(ColorRoles, RolesTimesAppearanceRendered) {
     const RoleCase cases[] = {
-        {ColorRoles::NSViewColorWhite, Paint{255, 255, 255, 0.9}, Paint{255, 255, 255, 0.9}, Paint{255, 255, 255, 0.9},
-         Paint{255, 255, 255, 0.9}},
-        {ColorRoles::NSViewColorGray, Paint{244, 245, 246, 0.5}, Paint{244, 245, 246, 0.5}, Paint{244, 245, 246, 0.5},
-         Paint{244, 245, 246, 0.5}},
+        {ColorRoles::NSViewColorWhite, Paint{255, 255, 255, 0.9}, Paint{255, 255, 255, 0.9},
+         Paint{255, 255, 255, 0.9}, Paint{255, 255, 255, 0.9}},
+        {ColorRoles::NSViewColorGray, Paint{244, 245, 246, 0.5}, Paint{244, 245, 246, 0.5},
+         Paint{244, 245, 246, 0.5}, Paint{244, 245, 246, 0.5}},
         {ColorRoles::NSViewColorWhitebox, kWhite, kFrame197, kWhite, kFrame197},
         {ColorRoles::NSViewColorGraybox, Paint{245, 245, 245}, kGray, kDark, kGray},
         {ColorRoles::NSGrayAquaDark, Paint{245, 245, 245}, kGray, kDark, kGray},
@@ -84,8 +84,8 @@ TEST(ColorRoles, RolesTimesAppearanceRendered) {
         {ColorRoles::ViewColor, Paint{10, 20, 30}, Paint{10, 20, 30}, Paint{10, 20, 30}, Paint{10, 20, 30}},
         {ColorRoles::NSWhiteAquaDark, kNothing, kNothing, kDark, kDark},
         {ColorRoles::NSTableBackground, kWhite, kWhite, Paint{50, 52, 54, 0.5}, Paint{50, 52, 54, 0.5}},
-        {ColorRoles::NSLightGreyDark, Paint{225, 249, 254, 0.9}, Paint{225, 249, 254, 0.9}, Paint{225, 249, 254, 0.4},
-         Paint{225, 249, 254, 0.4}},
+        {ColorRoles::NSLightGreyDark, Paint{225, 249, 254, 0.9}, Paint{225, 249, 254, 0.9},
+         Paint{225, 249, 254, 0.4}, Paint{225, 249, 254, 0.4}},
         {ColorRoles::NSTableRowViewWhite, kWhite, kWhite, kWhite, kWhite},
         {ColorRoles::NSTableRowViewGray, Paint{244, 245, 246}, Paint{244, 245, 246}, Paint{244, 245, 246},
          Paint{244, 245, 246}},
@@ -96,7 +96,8 @@ TEST(ColorRoles, RolesTimesAppearanceRendered) {
         {ColorRoles::GrayColorView, Paint{245, 245, 245}, Paint{245, 245, 245}, Paint{245, 245, 245},
          Paint{245, 245, 245}},
         {ColorRoles::WhiteView, kWhite, kWhite, kWhite, kWhite},
-        {ColorRoles::GrayView, Paint{245, 245, 245}, Paint{245, 245, 245}, Paint{245, 245, 245}, Paint{245, 245, 245}},
+        {ColorRoles::GrayView, Paint{245, 245, 245}, Paint{245, 245, 245}, Paint{245, 245, 245},
+         Paint{245, 245, 245}},
     };
     ASSERT_EQ(int(std::size(cases)), ColorRoles::RoleCount);
     kit::FakeAppearance appearance;
@@ -185,7 +186,8 @@ TEST(BDTableRowView, PaintsSelectedRowsInATable) {
     const QImage image = table.viewport()->grab().toImage();
     const QRect selected = table.visualRect(model.index(1, 0));
     const QRect other = table.visualRect(model.index(2, 0));
-    EXPECT_TRUE(Near(image.pixel(selected.center()), QColor(200, 10, 10))) << Describe(image.pixel(selected.center())).toStdString();
+    EXPECT_TRUE(Near(image.pixel(selected.center()), QColor(200, 10, 10)))
+        << Describe(image.pixel(selected.center())).toStdString();
     EXPECT_FALSE(Near(image.pixel(other.center()), QColor(200, 10, 10)));
     table.setItemDelegate(nullptr);
 }

@@ -11,9 +11,10 @@
 
 namespace {
 
-template <int TypeNumber>
-struct FakeTraits {
-    static std::unique_ptr<DirizaResultView> Make() { return std::make_unique<kit::FakeResultView>(TypeNumber); }
+template <int TypeNumber> struct FakeTraits {
+    static std::unique_ptr<DirizaResultView> Make() {
+        return std::make_unique<kit::FakeResultView>(TypeNumber);
+    }
     static void Deliver(DirizaResultView& view, int records, const QString&) {
         QList<NSCallLogData> calls;
         for (int i = 0; i < records; ++i) {

@@ -21,7 +21,9 @@ class RelayPage : public QObject, public BackUpDelegate, public DeviceManageDele
     void AnalyzeFinish() override { Relay("AnalyzeFinish"); }
     void BackUpLoser() override { Relay("BackUpLoser"); }
     void Analyze(int percent) override { Note("Analyze " + QString::number(percent), true); }
-    void AddDevice(const std::shared_ptr<DeviceInfo>& d) override { Note("AddDevice " + d->getIdentifyNumber(), true); }
+    void AddDevice(const std::shared_ptr<DeviceInfo>& d) override {
+        Note("AddDevice " + d->getIdentifyNumber(), true);
+    }
     void RemoveDevice(const std::shared_ptr<DeviceInfo>&) override { Note("RemoveDevice", true); }
 
     void Relay(const QString& what) {
@@ -90,7 +92,9 @@ TEST(MainQueue, NothingReachesAPageThatIsGone) {
 }
 
 struct Recorder : ScanFileDelegate {
-    void ScanSMS(const QMap<QString, NSSMSHeadData>& c) override { Add("ScanSMS " + QString::number(c.size())); }
+    void ScanSMS(const QMap<QString, NSSMSHeadData>& c) override {
+        Add("ScanSMS " + QString::number(c.size()));
+    }
     void Scanning(int v, int t, const QString& text) override {
         Add(QString("Scanning %1/%2 %3").arg(v).arg(t).arg(text));
     }
@@ -141,8 +145,8 @@ TEST(FakeDeviceManage, ScanRunsUntilStopped) {
     manage.WaitForTasks();
     EXPECT_FALSE(manage.isScan());
     EXPECT_FALSE(manage.isScanStop());
-    EXPECT_EQ(manage.Calls(), (QStringList{"StartScan u3 1", "StartScan u4 1", "SetPauseScan 0", "SetPauseScan 1",
-                                           "StopScan", "WaitForTasks"}));
+    EXPECT_EQ(manage.Calls(), (QStringList{"StartScan u3 1", "StartScan u4 1", "SetPauseScan 0",
+                                           "SetPauseScan 1", "StopScan", "WaitForTasks"}));
 }
 
 TEST(FakeDeviceManage, Answers) {

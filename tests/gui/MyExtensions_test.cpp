@@ -20,7 +20,8 @@ TEST(MyExtensions, Md5Rfc1321Vectors) {
         {"abc", "900150983cd24fb0d6963f7d28e17f72"},
         {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
         {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+         "d174ab98d277d9f5a5611c2c9f419d9f"},
         {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
          "57edf4a22be3c955ac49da2e2107b67a"},
     };
@@ -48,9 +49,8 @@ TEST(MyExtensions, Widths) {
         const char* text;
         int width;
     } cases[] = {
-        {"", 0},         {"abc", 3},      {"é", 1},           {"ߺ", 1}, // U+07FA: two bytes
-        {"ࠀ", 2},        {"中文", 4},     {"😀", 2},           {"a😀b", 4},
-        {"ｶ", 2},        {"한국어", 6},
+        {"", 0},  {"abc", 3},  {"é", 1}, {"ߺ", 1}, // U+07FA: two bytes
+        {"ࠀ", 2}, {"中文", 4}, {"😀", 2}, {"a😀b", 4}, {"ｶ", 2}, {"한국어", 6},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -65,14 +65,14 @@ TEST(MyExtensions, Thumbnails) {
         const char* out;
     } cases[] = {
         {false, "", ""},
-        {false, "abcdefghijk", "abcdefghijk"},         // 11: unchanged
-        {false, "abcdefghijkl", "abcde...hijkl"},      // 12
-        {false, "一二三四五六", "一二...五六"},         // width 12
-        {false, "一二三四五", "一二三四五"},           // width 10
-        {false, "abcd中efghijkl", "abcd...hijkl"},     // the wide one ends the head
+        {false, "abcdefghijk", "abcdefghijk"},     // 11: unchanged
+        {false, "abcdefghijkl", "abcde...hijkl"},  // 12
+        {false, "一二三四五六", "一二...五六"},    // width 12
+        {false, "一二三四五", "一二三四五"},       // width 10
+        {false, "abcd中efghijkl", "abcd...hijkl"}, // the wide one ends the head
         {false, "ab中cdefghijkl", "ab中c...hijkl"},
         {false, "IMG_20240101_0001.JPG", "IMG_2...1.JPG"},
-        {true, "abcdefghijklmno", "abcdefghijklmno"},  // 15
+        {true, "abcdefghijklmno", "abcdefghijklmno"},   // 15
         {true, "abcdefghijklmnop", "abcdef...jklmnop"}, // 16
         {true, "照片二零二四年一月一日", "照片二...月一日"},
     };
@@ -118,7 +118,8 @@ TEST(MyExtensions, EmojiNeverSplit) {
     for (int offset = 0; offset < pool.size(); ++offset)
         for (int len = 0; len < 30; ++len) {
             QString name;
-            for (int i = 0; i < len; ++i) name += pool[(offset + i * 3) % pool.size()];
+            for (int i = 0; i < len; ++i)
+                name += pool[(offset + i * 3) % pool.size()];
             EXPECT_TRUE(WellFormed(MyExtensions::thumb13(name))) << name.toStdString();
             EXPECT_TRUE(WellFormed(MyExtensions::thumb17(name))) << name.toStdString();
             EXPECT_LE(MyExtensions::TextWidth(MyExtensions::thumb13(name)), std::max(11, 5 + 3 + 5));
@@ -141,9 +142,9 @@ TEST(MyExtensions, ColourFirstOccurrenceOfEachWord) {
         QList<QPair<int, int>> ranges;
     } cases[] = {
         {"scan the phone", "phone", {{9, 5}}},
-        {"a b a b", "a b", {{0, 1}, {2, 1}}},   // first occurrences only
-        {"abc", "zzz", {}},                      // absent word: uncoloured
-        {"abc", "a  c", {{0, 1}, {2, 1}}},       // empty piece skipped
+        {"a b a b", "a b", {{0, 1}, {2, 1}}}, // first occurrences only
+        {"abc", "zzz", {}},                   // absent word: uncoloured
+        {"abc", "a  c", {{0, 1}, {2, 1}}},    // empty piece skipped
         {"abc", "", {}},
         {"abc", nullptr, {}},
         {"设备 iPhone 已连接", "iPhone 连接", {{3, 6}, {11, 2}}},
@@ -164,7 +165,8 @@ TEST(MyExtensions, ColourFirstOccurrenceOfEachWord) {
 TEST(MyExtensions, ColouredHtmlIsEscaped) {
     EXPECT_EQ(MyExtensions::TextColorHtml("<b>x</b> y", "y", QColor(0, 151, 255)),
               "&lt;b&gt;x&lt;/b&gt; <span style=\"color:#0097ff\">y</span>");
-    EXPECT_EQ(MyExtensions::TextColorHtml("ab", "ab b", QColor(255, 0, 0)), "<span style=\"color:#ff0000\">ab</span>");
+    EXPECT_EQ(MyExtensions::TextColorHtml("ab", "ab b", QColor(255, 0, 0)),
+              "<span style=\"color:#ff0000\">ab</span>");
 }
 
 } // namespace

@@ -83,10 +83,11 @@ TEST(NSLanguageText, InitTable) {
     for (const InitCase& c : cases) {
         Save(c.savedKey);
         NSLanguageText text(Env(c.international, c.preferred));
-        const QString label = QStringLiteral("edition %1 saved %2 preferred %3")
-                                  .arg(c.international ? QString::number(*c.international) : QStringLiteral("-"))
-                                  .arg(c.savedKey ? *c.savedKey : QStringLiteral("(none)"))
-                                  .arg(c.preferred.join(','));
+        const QString label =
+            QStringLiteral("edition %1 saved %2 preferred %3")
+                .arg(c.international ? QString::number(*c.international) : QStringLiteral("-"))
+                .arg(c.savedKey ? *c.savedKey : QStringLiteral("(none)"))
+                .arg(c.preferred.join(','));
         SCOPED_TRACE(label.toStdString());
         EXPECT_EQ(text.Language(), c.expected);
         EXPECT_EQ(text.isInternational(), c.international.value_or(0) != 0);
@@ -99,7 +100,8 @@ TEST(NSLanguageText, InitTable) {
 
 TEST(NSLanguageText, EveryCombinationKeepsTheEditionRule) {
     const std::optional<long long> editions[] = {kIntl, kChinese, kChineseZero};
-    const std::optional<QString> saved[] = {std::nullopt, QString(), "0", "1", "2", "8", "11", "12", "99", "-1", "abc", " 3 "};
+    const std::optional<QString> saved[] = {std::nullopt, QString(), "0",  "1",  "2",   "8",
+                                            "11",         "12",      "99", "-1", "abc", " 3 "};
     const QStringList firsts[] = {{}, {"en"}, {"zh-Hant-TW"}, {"zh-Hant-HK"}, {"zh-Hans"}, {"ja"}, {"ar"}};
     for (const auto& edition : editions)
         for (const auto& key : saved)
@@ -137,7 +139,8 @@ TEST(NSLanguageText, EditionFromTheBundlePropertyList) {
         const QString path = dir.filePath(QString::fromLatin1(name));
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + body + "</dict></plist>");
+        f.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + body +
+                "</dict></plist>");
         return path;
     };
     const struct {
@@ -166,8 +169,10 @@ TEST(NSLanguageText, EditionFromTheBundlePropertyList) {
 }
 
 TEST(NSLanguageText, FolderNames) {
-    const char* folders[] = {"en", "zh-Hans", "zh-HK", "ja", "ko", "de", "ru", "ar", "pt-PT", "es", "fr", "id"};
-    for (int n = 0; n < 12; ++n) EXPECT_EQ(NSLanguageText::FolderName(n), QString::fromLatin1(folders[n]));
+    const char* folders[] = {"en", "zh-Hans", "zh-HK", "ja", "ko", "de",
+                             "ru", "ar",      "pt-PT", "es", "fr", "id"};
+    for (int n = 0; n < 12; ++n)
+        EXPECT_EQ(NSLanguageText::FolderName(n), QString::fromLatin1(folders[n]));
     EXPECT_EQ(NSLanguageText::FolderName(-1), "zh-Hans");
     EXPECT_EQ(NSLanguageText::FolderName(12), "zh-Hans");
 }
@@ -177,7 +182,8 @@ class LookupTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(root.isValid());
-        Write("en", "\"Hello\" = \"Hello\";\n\"OnlyEnglish\" = \"english only\";\n\"ScanComplete\" = \"Scan complete\";\n");
+        Write("en", "\"Hello\" = \"Hello\";\n\"OnlyEnglish\" = \"english only\";\n\"ScanComplete\" = \"Scan "
+                    "complete\";\n");
         Write("de", "\"Hello\" = \"Hallo\";\n\"ScanComplete\" = \"Fertig\";\n");
         NSLanguageText::SetResourceRoot(root.path());
     }
@@ -236,9 +242,11 @@ TEST_F(LookupTest, LookupsFromThreadsWhileTheLanguageChanges) {
                 if (t != "Hello" && t != "Hallo") ++wrong;
             }
         });
-    for (int i = 0; i < 200; ++i) text.setLanguage(i % 2 ? 5 : 0);
+    for (int i = 0; i < 200; ++i)
+        text.setLanguage(i % 2 ? 5 : 0);
     stop = true;
-    for (auto& t : readers) t.join();
+    for (auto& t : readers)
+        t.join();
     EXPECT_EQ(wrong.load(), 0);
 }
 
@@ -258,7 +266,9 @@ TEST_F(LookupTest, ServedScanTextsFollowTheSharedInstance) {
 // Only string literals are keys: a pointer or a computed text does not compile, so
 // every key in use can be collected from the sources.
 template <typename T>
-concept LookupAccepts = requires(T key) { LanguageText(key); };
+concept LookupAccepts = requires(T key) {
+    LanguageText(key);
+};
 static_assert(LookupAccepts<const char (&)[4]>);
 static_assert(!LookupAccepts<const char*>);
 static_assert(!LookupAccepts<QString>);

@@ -35,7 +35,8 @@ TEST(QtTranslations, CatalogueNames) {
         {NSLanguageText::Portuguese, "qtbase_pt_PT"},
         {99, ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(QtTranslations::CatalogueName(c.language), c.name) << c.language;
+    for (const auto& c : cases)
+        EXPECT_EQ(QtTranslations::CatalogueName(c.language), c.name) << c.language;
 }
 
 TEST(QtTranslations, GermanFileDialogThenEnglishAgain) {

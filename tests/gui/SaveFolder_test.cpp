@@ -30,7 +30,7 @@ struct NameCase {
 TEST(SaveFolderTest, SafeNameTable) {
     const QString longStem(300, QLatin1Char('a'));
     const QString e3 = QString::fromUtf8("\xE2\x82\xAC"); // 3 bytes in UTF-8
-    const QString longEuro = QString(e3).repeated(100);    // 300 bytes
+    const QString longEuro = QString(e3).repeated(100);   // 300 bytes
     const NameCase cases[] = {
         {"plain", "photo.jpg", "photo.jpg"},
         {"parent", "../x", ".._x"},
@@ -44,7 +44,8 @@ TEST(SaveFolderTest, SafeNameTable) {
         {"nul", QString::fromUtf16(u"a\0b", 3), "a_b"},
         {"delete char", QString::fromUtf16(u"a\x7f", 2), "a_"},
         {"hidden", ".profile", ".profile"},
-        {"unicode kept", QString::fromUtf8("\xE7\x85\xA7\xE7\x89\x87.png"), QString::fromUtf8("\xE7\x85\xA7\xE7\x89\x87.png")},
+        {"unicode kept", QString::fromUtf8("\xE7\x85\xA7\xE7\x89\x87.png"),
+         QString::fromUtf8("\xE7\x85\xA7\xE7\x89\x87.png")},
         {"300 bytes, extension kept", longStem + ".jpg", QString(196, QLatin1Char('a')) + ".jpg"},
         {"300 bytes, no extension", longStem, QString(200, QLatin1Char('a'))},
         {"cut at a character boundary", longEuro + ".txt", QString(e3).repeated(65) + ".txt"},
@@ -65,8 +66,9 @@ TEST(SaveFolderTest, FileForStaysInsideTheFolder) {
     const SaveFolder folder(Q(out));
     ASSERT_TRUE(folder.isValid());
     const auto before = kit::FolderSnapshot::Take(scratch.path());
-    for (const QString name : {QString("../x"), QString("/etc/passwd"), QString("a/b"), QString(""), QString("."),
-                               QString(".."), QString(300, QLatin1Char('z')), QString("a\nb")}) {
+    for (const QString name :
+         {QString("../x"), QString("/etc/passwd"), QString("a/b"), QString(""), QString("."), QString(".."),
+          QString(300, QLatin1Char('z')), QString("a\nb")}) {
         SCOPED_TRACE(name.toStdString());
         const auto path = folder.FileFor(name);
         ASSERT_TRUE(path.has_value());

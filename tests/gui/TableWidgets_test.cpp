@@ -25,7 +25,8 @@ struct RowRecorder : TableViewEventDelegate, OutlineViewEventDelegate {
 class TableViewEventTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (int i = 0; i < 5; ++i) model.appendRow(new QStandardItem(QString::number(i)));
+        for (int i = 0; i < 5; ++i)
+            model.appendRow(new QStandardItem(QString::number(i)));
         table.setModel(&model);
         table.setEventdelegate(&recorder);
         table.resize(200, 200);
@@ -47,13 +48,9 @@ TEST_F(TableViewEventTest, ArrowsReportTheRowAfterTheMove) {
         Qt::Key key;
         QList<int> rows;
     } steps[] = {
-        {Qt::Key_Down, {2}},
-        {Qt::Key_Down, {2, 3}},
-        {Qt::Key_Up, {2, 3, 2}},
-        {Qt::Key_Left, {2, 3, 2}},   // other keys send nothing
-        {Qt::Key_Return, {2, 3, 2}},
-        {Qt::Key_PageDown, {2, 3, 2}},
-        {Qt::Key_A, {2, 3, 2}},
+        {Qt::Key_Down, {2}},         {Qt::Key_Down, {2, 3}},        {Qt::Key_Up, {2, 3, 2}},
+        {Qt::Key_Left, {2, 3, 2}}, // other keys send nothing
+        {Qt::Key_Return, {2, 3, 2}}, {Qt::Key_PageDown, {2, 3, 2}}, {Qt::Key_A, {2, 3, 2}},
     };
     for (const auto& s : steps) {
         QTest::keyClick(&table, s.key);
@@ -109,9 +106,7 @@ TEST(TableHeadrView, TickImageAndRedraws) {
     } steps[] = {
         {false, 1}, // no image yet: set and drawn even though the value is unchanged
         {false, 1}, // already shown: nothing
-        {true, 2},
-        {true, 2},
-        {false, 3},
+        {true, 2},  {true, 2}, {false, 3},
     };
     for (const auto& s : steps) {
         header.setIsSelect(s.value);
@@ -133,9 +128,9 @@ TEST(RMSecondaryScroller, ScrollTargetIsClamped) {
         double value, document, view;
         int target;
     } cases[] = {
-        {0.5, 1000, 200, 400}, {0.0, 1000, 200, 0},   {1.0, 1000, 200, 800}, {1.0, 1000.4, 200, 801},
-        {0.5, 100, 300, 0},    {1.0, 100, 300, 0},    {1.0, 300, 300, 0},    {2.0, 1000, 200, 800},
-        {-1.0, 1000, 200, 0},
+        {0.5, 1000, 200, 400},   {0.0, 1000, 200, 0},   {1.0, 1000, 200, 800},
+        {1.0, 1000.4, 200, 801}, {0.5, 100, 300, 0},    {1.0, 100, 300, 0},
+        {1.0, 300, 300, 0},      {2.0, 1000, 200, 800}, {-1.0, 1000, 200, 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(RMSecondaryScroller::ScrollTarget(c.value, c.document, c.view), c.target)
@@ -145,7 +140,8 @@ TEST(RMSecondaryScroller, ScrollTargetIsClamped) {
 class ScrollerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (int i = 0; i < 200; ++i) list.addItem(QString("row %1").arg(i));
+        for (int i = 0; i < 200; ++i)
+            list.addItem(QString("row %1").arg(i));
         list.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
         list.resize(200, 200);
         list.show();

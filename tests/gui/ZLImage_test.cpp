@@ -62,9 +62,11 @@ TEST(ZLImage, CompressionFactorIsClamped) {
         qint64 bytes, aim;
         double factor;
     } cases[] = {
-        {100000, 50, 0.5}, {100000, 200, 1.0}, {100000, 0, 0.0}, {100000, -5, 0.0}, {1000, 1, 1.0}, {0, 10, 1.0},
+        {100000, 50, 0.5}, {100000, 200, 1.0}, {100000, 0, 0.0},
+        {100000, -5, 0.0}, {1000, 1, 1.0},     {0, 10, 1.0},
     };
-    for (const auto& c : cases) EXPECT_DOUBLE_EQ(ZLImage::CompressionFactor(c.bytes, c.aim), c.factor);
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(ZLImage::CompressionFactor(c.bytes, c.aim), c.factor);
 }
 
 TEST(ZLImage, CompressEncodesOnceAtTheFactor) {
@@ -79,11 +81,15 @@ TEST(ZLImage, CompressEncodesOnceAtTheFactor) {
     const qint64 aim = png.size() / 2000; // factor about 0.5
     const QByteArray out = ZLImage::compressImgData(png, aim);
     ASSERT_FALSE(out.isEmpty());
-    EXPECT_EQ(out, ZLImage::compressedImageDataWithImg(ZLImage::Decode(png), ZLImage::CompressionFactor(png.size(), aim)));
+    EXPECT_EQ(out, ZLImage::compressedImageDataWithImg(ZLImage::Decode(png),
+                                                       ZLImage::CompressionFactor(png.size(), aim)));
     // Factors beyond 1 are the same as 1, below 0 the same as 0.
-    EXPECT_EQ(ZLImage::compressedImageDataWithImg(image, 2.0), ZLImage::compressedImageDataWithImg(image, 1.0));
-    EXPECT_EQ(ZLImage::compressedImageDataWithImg(image, -1.0), ZLImage::compressedImageDataWithImg(image, 0.0));
-    EXPECT_GT(ZLImage::compressedImageDataWithImg(image, 1.0).size(), ZLImage::compressedImageDataWithImg(image, 0.1).size());
+    EXPECT_EQ(ZLImage::compressedImageDataWithImg(image, 2.0),
+              ZLImage::compressedImageDataWithImg(image, 1.0));
+    EXPECT_EQ(ZLImage::compressedImageDataWithImg(image, -1.0),
+              ZLImage::compressedImageDataWithImg(image, 0.0));
+    EXPECT_GT(ZLImage::compressedImageDataWithImg(image, 1.0).size(),
+              ZLImage::compressedImageDataWithImg(image, 0.1).size());
     EXPECT_TRUE(ZLImage::compressedImageDataWithImg(QImage(), 0.5).isEmpty());
     EXPECT_TRUE(ZLImage::compressImgData(QByteArray(), 10).isEmpty());
     EXPECT_TRUE(ZLImage::compressImgData(QByteArray("not an image"), 10).isEmpty());
@@ -99,7 +105,8 @@ TEST(ZLImage, DecodeRefusesHugeAndDamagedImages) {
     small.save(&buf, "PNG");
     QByteArray huge = png;
     auto put32 = [&](int at, quint32 v) {
-        for (int i = 0; i < 4; ++i) huge[at + i] = char((v >> (24 - 8 * i)) & 0xFF);
+        for (int i = 0; i < 4; ++i)
+            huge[at + i] = char((v >> (24 - 8 * i)) & 0xFF);
     };
     put32(16, 100000);
     put32(20, 100000);
@@ -123,7 +130,8 @@ TEST(ZLImage, Resizes) {
     EXPECT_TRUE(Near(a.pixel(50, 50), Qt::green));
     EXPECT_TRUE(Near(a.pixel(95, 50), Qt::blue));
     // Filled and cropped from the centre: only the green middle remains.
-    for (const QImage& b : {ZLImage::resizeImage1(src, QSize(100, 100)), ZLImage::resizeImage2(src, QSize(100, 100))}) {
+    for (const QImage& b :
+         {ZLImage::resizeImage1(src, QSize(100, 100)), ZLImage::resizeImage2(src, QSize(100, 100))}) {
         ASSERT_EQ(b.size(), QSize(100, 100));
         for (QPoint p : {QPoint(0, 0), QPoint(1, 50), QPoint(50, 50), QPoint(98, 99), QPoint(99, 0)})
             EXPECT_TRUE(Near(b.pixel(p), Qt::green)) << p.x() << "," << p.y();

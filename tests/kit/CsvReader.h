@@ -25,7 +25,7 @@ inline std::optional<std::vector<CsvRecord>> ParseCsv(std::string text) {
         if (i < n && text[i] == '"') {
             ++i;
             for (;;) {
-                if (i >= n) return std::nullopt;  // never closed
+                if (i >= n) return std::nullopt; // never closed
                 if (text[i] == '"') {
                     if (i + 1 < n && text[i + 1] == '"') {
                         field += '"';
@@ -56,7 +56,7 @@ inline std::optional<std::vector<CsvRecord>> ParseCsv(std::string text) {
             if (i + 1 >= n || text[i + 1] != '\n') return std::nullopt;
             ++i;
         }
-        if (text[i] != '\n') return std::nullopt;  // text after a closing quote
+        if (text[i] != '\n') return std::nullopt; // text after a closing quote
         ++i;
         records.push_back(record);
         record.clear();

@@ -45,7 +45,8 @@ bool FakeAlertPresenter::AnswerSheet(int response) {
 
 QStringList FakeAlertPresenter::Texts() const {
     QStringList texts;
-    for (const Shown& s : shown) texts << s.alert.informativeText;
+    for (const Shown& s : shown)
+        texts << s.alert.informativeText;
     return texts;
 }
 

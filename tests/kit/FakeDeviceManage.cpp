@@ -124,7 +124,8 @@ void FakeDeviceManage::WaitForTasks() {
             joining.swap(threads);
         }
         if (joining.empty()) return;
-        for (std::thread& t : joining) t.join();
+        for (std::thread& t : joining)
+            t.join();
     }
 }
 
@@ -194,7 +195,8 @@ void FakeDeviceManage::RunScan(ScanBody body, const QString& completeText) {
 
 FakeDeviceManage::ScanBody FakeDeviceManage::UntilStopped() {
     return [](ScanFileDelegate&, FakeDeviceManage& manager) {
-        while (manager.running.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        while (manager.running.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     };
 }
 

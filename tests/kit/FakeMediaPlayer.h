@@ -50,7 +50,7 @@ class FakeMediaPlayer final : public IMediaPlayer {
     // Record.
     QString sourceFile;
     QByteArray sourceData;
-    QStringList calls;  // "play", "pause", "stop", "seek:<ms>"
+    QStringList calls; // "play", "pause", "stop", "seek:<ms>"
     bool playing = false;
 
   private:
@@ -60,7 +60,7 @@ class FakeMediaPlayer final : public IMediaPlayer {
 
 // A factory of fake players that remembers each one it made (alive while the owner keeps it).
 struct FakeMediaPlayers {
-    std::vector<FakeMediaPlayer*> made;  // pointers; the last one is the newest
+    std::vector<FakeMediaPlayer*> made; // pointers; the last one is the newest
     MediaPlayerFactory Factory();
     FakeMediaPlayer* last() const { return made.empty() ? nullptr : made.back(); }
 };

@@ -7,7 +7,9 @@ FakePcmSink::FakePcmSink(std::shared_ptr<PcmSinkScript> script) : s(std::move(sc
     ++s->alive;
 }
 
-FakePcmSink::~FakePcmSink() { --s->alive; }
+FakePcmSink::~FakePcmSink() {
+    --s->alive;
+}
 
 bool FakePcmSink::start(const Format& format, int bufferBytes) {
     if (s->failStart) return false;
@@ -19,7 +21,9 @@ bool FakePcmSink::start(const Format& format, int bufferBytes) {
     return true;
 }
 
-int64_t FakePcmSink::bytesFree() const { return s->capacity - (s->writtenThisSink - s->processed); }
+int64_t FakePcmSink::bytesFree() const {
+    return s->capacity - (s->writtenThisSink - s->processed);
+}
 
 int64_t FakePcmSink::write(const char* data, int64_t n) {
     if (s->failNow) return -1;
@@ -30,10 +34,18 @@ int64_t FakePcmSink::write(const char* data, int64_t n) {
     return take;
 }
 
-int64_t FakePcmSink::bytesProcessed() const { return s->processed; }
-void FakePcmSink::stop() { ++s->stops; }
-bool FakePcmSink::failed() const { return s->failNow || s->failStart; }
-QString FakePcmSink::error() const { return failed() ? QStringLiteral("fake device gone") : QString(); }
+int64_t FakePcmSink::bytesProcessed() const {
+    return s->processed;
+}
+void FakePcmSink::stop() {
+    ++s->stops;
+}
+bool FakePcmSink::failed() const {
+    return s->failNow || s->failStart;
+}
+QString FakePcmSink::error() const {
+    return failed() ? QStringLiteral("fake device gone") : QString();
+}
 
 PcmSinkFactory FakePcmSink::Factory(std::shared_ptr<PcmSinkScript> script) {
     return [script] { return std::unique_ptr<IPcmSink>(new FakePcmSink(script)); };

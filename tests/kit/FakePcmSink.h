@@ -9,16 +9,16 @@ namespace kit {
 
 // What a scripted sound output saw and does next; shared by the test and the sinks it makes.
 struct PcmSinkScript {
-    int64_t capacity = 3840;       // device buffer; room = capacity - (written - processed)
-    int64_t processed = 0;         // consumed bytes of the current sink (the test advances it)
-    bool failStart = false;        // start() refuses
-    bool failNow = false;          // the device is gone
-    QByteArray written;            // every byte taken, over all sinks, in order
+    int64_t capacity = 3840; // device buffer; room = capacity - (written - processed)
+    int64_t processed = 0;   // consumed bytes of the current sink (the test advances it)
+    bool failStart = false;  // start() refuses
+    bool failNow = false;    // the device is gone
+    QByteArray written;      // every byte taken, over all sinks, in order
     int64_t writtenThisSink = 0;
     int sinksMade = 0;
     int sinksStarted = 0;
     int stops = 0;
-    int alive = 0;                 // sinks not yet destroyed
+    int alive = 0; // sinks not yet destroyed
     int lastBufferBytes = 0;
     IPcmSink::Format lastFormat;
     // Consumes everything written so far to the current sink.

@@ -34,7 +34,8 @@ std::vector<FakePreviewService::Call> FakePreviewService::Calls() const {
 QStringList FakePreviewService::Kinds() const {
     std::lock_guard<std::mutex> lock(mutex);
     QStringList out;
-    for (const Call& c : calls) out << c.what;
+    for (const Call& c : calls)
+        out << c.what;
     return out;
 }
 

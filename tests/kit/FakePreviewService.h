@@ -14,9 +14,9 @@ namespace kit {
 class FakePreviewService final : public IPreviewService {
   public:
     struct Call {
-        QString what;  // "photo", "video", "silk", "audio", "voice", "text"
-        QString path;  // the path (empty for "audio")
-        QString title; // "photo" only
+        QString what;    // "photo", "video", "silk", "audio", "voice", "text"
+        QString path;    // the path (empty for "audio")
+        QString title;   // "photo" only
         QByteArray data; // "audio" only
     };
 

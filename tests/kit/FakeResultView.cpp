@@ -121,57 +121,67 @@ void FakeResultView::Deliver(QStringList delivered) {
 
 void FakeResultView::AddDirizaFile(const QList<NSDeletedFile>& files) {
     QStringList n;
-    for (const auto& f : files) n << f.FileName();
+    for (const auto& f : files)
+        n << f.FileName();
     Deliver(n);
 }
 
 void FakeResultView::AddDirizaFile(const QList<NSDeletedFile>& photos, const QList<NSDeletedFile>& media) {
     QStringList n;
-    for (const auto& f : photos) n << f.FileName();
-    for (const auto& f : media) n << f.FileName();
+    for (const auto& f : photos)
+        n << f.FileName();
+    for (const auto& f : media)
+        n << f.FileName();
     Deliver(n);
 }
 
 void FakeResultView::AddDirizaFile(const QMap<QString, NSSMSHeadData>& conversations) {
     QStringList n;
     for (const auto& c : conversations)
-        for (qsizetype i = 0; i < c.SMSDataList().size(); ++i) n << c.Phone();
+        for (qsizetype i = 0; i < c.SMSDataList().size(); ++i)
+            n << c.Phone();
     Deliver(n);
 }
 
 void FakeResultView::AddDirizaFile(const QList<NSCallLogData>& calls) {
     QStringList n;
-    for (const auto& c : calls) n << c.Name();
+    for (const auto& c : calls)
+        n << c.Name();
     Deliver(n);
 }
 
 void FakeResultView::AddDirizaFile(const QList<NSContactData>& contacts) {
     QStringList n;
-    for (const auto& c : contacts) n << c.Name();
+    for (const auto& c : contacts)
+        n << c.Name();
     Deliver(n);
 }
 
 void FakeResultView::AddDirizaFile(const QList<NSBookmarksData>& bookmarks) {
     QStringList n;
-    for (const auto& b : bookmarks) n << b.BookMarks();
+    for (const auto& b : bookmarks)
+        n << b.BookMarks();
     Deliver(n);
 }
 
 void FakeResultView::AddDirizaFile(const QList<NSMemoData>& reminders) {
     QStringList n;
-    for (const auto& r : reminders) n << r.Title();
+    for (const auto& r : reminders)
+        n << r.Title();
     Deliver(n);
 }
 
 void FakeResultView::AddDirizaFile(const QList<NSRemindersData>& notes) {
     QStringList n;
-    for (const auto& r : notes) n << r.Title();
+    for (const auto& r : notes)
+        n << r.Title();
     Deliver(n);
 }
 
 void FakeResultView::AddDirizaFile(const QList<NSCalendarData>& events) {
     QStringList n;
-    for (const auto& e : events) n << e.Title();
+    for (const auto& e : events)
+        n << e.Title();
     Deliver(n);
 }
 

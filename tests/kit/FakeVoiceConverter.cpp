@@ -12,9 +12,12 @@ bool FakeVoiceConverter::SaveMP3(const QString& silkPath, const QString& mp3Path
         calls.emplace_back(silkPath, mp3Path);
     }
     switch (answer.load()) {
-    case Answer::Fail: return false;
-    case Answer::Throw: throw std::runtime_error("decoder failed");
-    case Answer::Write: break;
+    case Answer::Fail:
+        return false;
+    case Answer::Throw:
+        throw std::runtime_error("decoder failed");
+    case Answer::Write:
+        break;
     }
     QFile out(mp3Path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return false;

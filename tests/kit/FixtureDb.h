@@ -18,7 +18,7 @@ using Value = std::variant<std::nullptr_t, int64_t, double, std::string, Blob>;
 // so deleted rows stay on the pages for the carver to find. Every failure is a test
 // failure (ADD_FAILURE) naming the SQL.
 class FixtureDb {
-public:
+  public:
     // Creates (replacing) the file. pageSize 0 keeps SQLite's default.
     explicit FixtureDb(const std::filesystem::path& path, int pageSize = 4096);
     ~FixtureDb();
@@ -42,7 +42,7 @@ public:
     // Closes the connection so the file is complete on disk; later calls fail.
     void close();
 
-private:
+  private:
     std::filesystem::path path_;
     sqlite3* db_ = nullptr;
 };

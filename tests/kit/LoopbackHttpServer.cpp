@@ -146,7 +146,8 @@ void LoopbackHttpServer::State::Answer(QTcpSocket* socket, const CannedReply& re
         return;
     }
     QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + Reason(reply.status) + "\r\n";
-    for (const auto& [name, value] : reply.headers) out += name + ": " + value + "\r\n";
+    for (const auto& [name, value] : reply.headers)
+        out += name + ": " + value + "\r\n";
     if (reply.contentLength == -1) {
         out += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
     } else if (reply.contentLength >= 0) {

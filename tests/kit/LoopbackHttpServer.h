@@ -16,11 +16,11 @@ namespace kit {
 
 struct CannedReply {
     enum class Mode {
-        Answer,     // status line, headers, body
+        Answer,      // status line, headers, body
         CloseAtOnce, // drop the connection without a byte
-        Stall,      // send the headers and the body given, then hold the connection for
-                    // stallMs without finishing (the declared length is then usually
-                    // larger than the body), then drop it
+        Stall,       // send the headers and the body given, then hold the connection for
+                     // stallMs without finishing (the declared length is then usually
+                     // larger than the body), then drop it
     };
     Mode mode = Mode::Answer;
     int status = 200;

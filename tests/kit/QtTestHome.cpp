@@ -12,8 +12,11 @@ QtTestHome::QtTestHome() {
         const char* variable;
         const char* folder;
     } folders[] = {
-        {"HOME", "home"},         {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
-        {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "runtime"},
+        {"HOME", "home"},
+        {"XDG_CONFIG_HOME", "config"},
+        {"XDG_DATA_HOME", "data"},
+        {"XDG_CACHE_HOME", "cache"},
+        {"XDG_RUNTIME_DIR", "runtime"},
     };
     for (const auto& f : folders) {
         const QString path = dir.filePath(QString::fromLatin1(f.folder));

@@ -24,7 +24,7 @@ QT_END_NAMESPACE
 
 #define KIT_QT_TEST_MAIN(Application)                                                                        \
     int main(int argc, char** argv) {                                                                        \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");          \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");         \
         kit::QtTestHome home;                                                                                \
         Application app(argc, argv);                                                                         \
         Application::setOrganizationName(QStringLiteral("DirizaTest"));                                      \

@@ -21,8 +21,8 @@ NSWXChatSMSData QtWeChatRecords::Message(qint64 kind, int receiveState, const QS
     return m;
 }
 
-NSWXChatFriendData QtWeChatRecords::Chat(const QString& account, const QString& name, QList<NSWXChatSMSData> messages,
-                                         bool deleted) {
+NSWXChatFriendData QtWeChatRecords::Chat(const QString& account, const QString& name,
+                                         QList<NSWXChatSMSData> messages, bool deleted) {
     NSWXChatFriendData chat;
     chat.setAccount(account);
     chat.setFrinedAccount(name);
@@ -52,7 +52,8 @@ QMap<QString, NSWXChatRecordData> QtWeChatRecords::Chats(const QString& mediaFol
     WritePicture(picture, 120, 90);
     WritePicture(thumb, 160, 90);
     QFile voice(mediaFolder + "/voice.aud");
-    if (voice.open(QIODevice::WriteOnly)) voice.write(QByteArray("\x02#!SILK_V3", 10) + QByteArray(40, '\x01'));
+    if (voice.open(QIODevice::WriteOnly))
+        voice.write(QByteArray("\x02#!SILK_V3", 10) + QByteArray(40, '\x01'));
     voice.close();
 
     qint64 t = 1600000000;
@@ -143,7 +144,8 @@ QList<NSWXChatAccount> QtWeChatRecords::Contacts() {
     me.mutableAccountWXData() << group("Friends", 0, "friends_ico", {a, b});
     me.mutableAccountWXData() << group("Official", 1, "public_ico", {Contact("me", "News")});
     NSWXAddressBookData groups = group("Groups", 2, "Group_ico", {});
-    NSWXAddressBookData g = group("G", 2, "Group_ico", {Contact("me", "M1"), Contact("me", "M2", true), Contact("me", "M3")});
+    NSWXAddressBookData g =
+        group("G", 2, "Group_ico", {Contact("me", "M1"), Contact("me", "M2", true), Contact("me", "M3")});
     g.mutableNextObj() << group("G2", 2, "Group_ico", {Contact("me", "N1")});
     groups.mutableNextObj() << g;
     me.mutableAccountWXData() << groups;

@@ -15,11 +15,11 @@ namespace kit {
 class QtWeChatRecords {
   public:
     // One message.
-    static NSWXChatSMSData Message(qint64 kind, int receiveState, const QString& content, qint64 time = 1600000000,
-                                   bool deleted = false);
+    static NSWXChatSMSData Message(qint64 kind, int receiveState, const QString& content,
+                                   qint64 time = 1600000000, bool deleted = false);
     // A chat with the given messages.
-    static NSWXChatFriendData Chat(const QString& account, const QString& name, QList<NSWXChatSMSData> messages,
-                                   bool deleted = false);
+    static NSWXChatFriendData Chat(const QString& account, const QString& name,
+                                   QList<NSWXChatSMSData> messages, bool deleted = false);
     // A picture file of `width` × `height` at `path` (PNG); false when it could not be written.
     static bool WritePicture(const QString& path, int width, int height);
 

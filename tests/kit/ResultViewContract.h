@@ -103,16 +103,14 @@ inline std::string ChangesOutside(const std::string& diff, const std::string& ou
 }
 
 // Whether a view's traits say a later save appends to every earlier file.
-template <typename Traits>
-constexpr bool AppendsOnSaveAgain() {
+template <typename Traits> constexpr bool AppendsOnSaveAgain() {
     if constexpr (requires { Traits::kAppendsOnSaveAgain; })
         return Traits::kAppendsOnSaveAgain;
     else
         return false;
 }
 
-template <typename Traits>
-class ResultViewContract : public ::testing::Test {
+template <typename Traits> class ResultViewContract : public ::testing::Test {
   protected:
     void SetUp() override {
         view = Traits::Make();
@@ -121,9 +119,7 @@ class ResultViewContract : public ::testing::Test {
         std::filesystem::create_directory(scratch.path() / "backup");
         std::filesystem::create_directory(scratch.path() / "out");
     }
-    void TearDown() override {
-        view->setDelegate(nullptr);
-    }
+    void TearDown() override { view->setDelegate(nullptr); }
     // StartUpdateUI, then a delivery from a worker thread, then the report.
     bool Load(int records = 2) {
         view->StartUpdateUI();
@@ -213,7 +209,8 @@ TYPED_TEST_P(ResultViewContract, AllTickedWritesOnlyInsideTheFolder) {
     const auto progress = this->delegate.Progress();
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back().first, progress.back().second);
-    for (size_t i = 0; i < progress.size(); ++i) EXPECT_EQ(int(i) + 1, progress[i].second);
+    for (size_t i = 0; i < progress.size(); ++i)
+        EXPECT_EQ(int(i) + 1, progress[i].second);
     const std::string diff = FolderSnapshot::Take(this->scratch.path()).DiffFrom(before);
     EXPECT_NE("", diff);
     EXPECT_EQ("", ChangesOutside(diff, "out"));
@@ -265,7 +262,8 @@ TYPED_TEST_P(ResultViewContract, DeliveriesWhileTheTimerRuns) {
     this->view->StartUpdateUI();
     std::atomic<bool> done{false};
     std::thread worker([&] {
-        for (int i = 0; i < 30; ++i) TypeParam::Deliver(*this->view, 1 + i % 2, this->backup);
+        for (int i = 0; i < 30; ++i)
+            TypeParam::Deliver(*this->view, 1 + i % 2, this->backup);
         TypeParam::Deliver(*this->view, 2, this->backup);
         done = true;
     });
@@ -305,9 +303,10 @@ TYPED_TEST_P(ResultViewContract, ALateDeliveryIsDropped) {
     }
 }
 
-REGISTER_TYPED_TEST_SUITE_P(ResultViewContract, DeliveryIsReportedOnTheGuiThread, ALaterDeliveryReplacesTheData,
-                            StartUpdateUIResetsTheSearchKey, SelectionAndClear, NothingTickedWritesNothing,
-                            AllTickedWritesOnlyInsideTheFolder, StopAfterTheFirstItem, ADestinationThatIsAFileFails,
-                            DeliveriesWhileTheTimerRuns, ALateDeliveryIsDropped);
+REGISTER_TYPED_TEST_SUITE_P(ResultViewContract, DeliveryIsReportedOnTheGuiThread,
+                            ALaterDeliveryReplacesTheData, StartUpdateUIResetsTheSearchKey, SelectionAndClear,
+                            NothingTickedWritesNothing, AllTickedWritesOnlyInsideTheFolder,
+                            StopAfterTheFirstItem, ADestinationThatIsAFileFails, DeliveriesWhileTheTimerRuns,
+                            ALateDeliveryIsDropped);
 
 } // namespace kit

@@ -21,16 +21,13 @@ bool encodeShell(SilkRangeEncoder& enc, const int32_t* v, int n, int level) {
     int32_t count = 0;
     for (int i = 0; i < n; ++i)
         count += v[i];
-    if (count == 0 || n == 1)
-        return true;
-    if (count > kShellMax[level])
-        return false; // the decoder stops with an error here
+    if (count == 0 || n == 1) return true;
+    if (count > kShellMax[level]) return false; // the decoder stops with an error here
     int32_t left = 0;
     for (int i = 0; i < n / 2; ++i)
         left += v[i];
     enc.encode(left, tables[level] + t::shell_code_table_offsets[static_cast<size_t>(count)]);
-    if (!encodeShell(enc, v, n / 2, level + 1))
-        return false;
+    if (!encodeShell(enc, v, n / 2, level + 1)) return false;
     return encodeShell(enc, v + n / 2, n / 2, level + 1);
 }
 
@@ -85,30 +82,29 @@ void SilkPacketWriter::addFrame(const SilkFrameSymbols& f) {
     std::vector<int32_t> planes(static_cast<size_t>(blocks), 0);
     bool stop = false;
     for (int32_t b = 0; b < blocks; ++b) {
-        planes[static_cast<size_t>(b)] = b < static_cast<int32_t>(f.lsbPlanes.size()) ? f.lsbPlanes[static_cast<size_t>(b)] : 0;
+        planes[static_cast<size_t>(b)] =
+            b < static_cast<int32_t>(f.lsbPlanes.size()) ? f.lsbPlanes[static_cast<size_t>(b)] : 0;
         int32_t sum = 0;
         for (int i = 0; i < 16; ++i) {
             int32_t m = std::abs(pulses[static_cast<size_t>(b * 16 + i)]) >> planes[static_cast<size_t>(b)];
             high[static_cast<size_t>(b)][static_cast<size_t>(i)] = m;
             sum += m;
         }
-        if (b < static_cast<int32_t>(f.forcedCountSymbols.size()) && !f.forcedCountSymbols[static_cast<size_t>(b)].empty()) {
+        if (b < static_cast<int32_t>(f.forcedCountSymbols.size()) &&
+            !f.forcedCountSymbols[static_cast<size_t>(b)].empty()) {
             const auto& syms = f.forcedCountSymbols[static_cast<size_t>(b)];
             for (size_t k = 0; k < syms.size(); ++k)
                 e.encode(syms[k], k == 0 ? countCdf : lastCdf);
-            if (syms.back() == 19)
-                stop = true; // the decoder refuses the block here
+            if (syms.back() == 19) stop = true; // the decoder refuses the block here
             continue;
         }
         for (int32_t p = 0; p < planes[static_cast<size_t>(b)]; ++p)
             e.encode(19, p == 0 ? countCdf : lastCdf);
         e.encode(sum, planes[static_cast<size_t>(b)] == 0 ? countCdf : lastCdf);
     }
-    if (stop)
-        return;
+    if (stop) return;
     for (int32_t b = 0; b < blocks; ++b)
-        if (!encodeShell(e, high[static_cast<size_t>(b)].data(), 16, 0))
-            return;
+        if (!encodeShell(e, high[static_cast<size_t>(b)].data(), 16, 0)) return;
     for (int32_t b = 0; b < blocks; ++b) {
         for (int i = 0; i < 16 && planes[static_cast<size_t>(b)] > 0; ++i) {
             int32_t m = std::abs(pulses[static_cast<size_t>(b * 16 + i)]);
@@ -116,8 +112,8 @@ void SilkPacketWriter::addFrame(const SilkFrameSymbols& f) {
                 e.encode((m >> p) & 1, t::lsb_CDF.data());
         }
     }
-    const uint16_t signCdf[3] = {0, t::sign_CDF[static_cast<size_t>(9 * (2 * sigtype + offsetType) + f.rateLevel)],
-                                 65535};
+    const uint16_t signCdf[3] = {
+        0, t::sign_CDF[static_cast<size_t>(9 * (2 * sigtype + offsetType) + f.rateLevel)], 65535};
     for (int32_t i = 0; i < frameLength; ++i)
         if (pulses[static_cast<size_t>(i)] != 0)
             e.encode(pulses[static_cast<size_t>(i)] > 0 ? 1 : 0, signCdf);
@@ -142,8 +138,7 @@ std::vector<uint8_t> silkPacket(const SilkFrameSymbols& frame, const std::vector
 std::vector<uint8_t> silkVoiceFile(const std::vector<std::vector<uint8_t>>& packets, bool leading02) {
     static const std::string magic = "#!SILK_V3";
     std::vector<uint8_t> out(magic.begin(), magic.end());
-    if (leading02)
-        out.insert(out.begin(), uint8_t{0x02});
+    if (leading02) out.insert(out.begin(), uint8_t{0x02});
     for (const auto& p : packets) {
         out.push_back(static_cast<uint8_t>(p.size() & 0xFF));
         out.push_back(static_cast<uint8_t>((p.size() >> 8) & 0xFF));

@@ -7,8 +7,7 @@ namespace kit {
 SilkRangeEncoder::SilkRangeEncoder(size_t capacity) : buffer_(capacity, 0) {}
 
 void SilkRangeEncoder::encode(int32_t symbol, const uint16_t* cdf) {
-    if (error_)
-        return;
+    if (error_) return;
     uint32_t low = cdf[symbol];
     uint32_t high = cdf[symbol + 1];
     uint32_t oldBase = base_;
@@ -35,11 +34,9 @@ void SilkRangeEncoder::encode(int32_t symbol, const uint16_t* cdf) {
             range_ = range32 >> 8;
         } else {
             range_ = range32;
-            if (!put())
-                return;
+            if (!put()) return;
         }
-        if (!put())
-            return;
+        if (!put()) return;
     }
 }
 
@@ -61,8 +58,7 @@ void SilkRangeEncoder::wrapUp() {
     }
     if (used_ < buffer_.size()) {
         buffer_[used_++] = static_cast<uint8_t>(base24 >> 16);
-        if (toStore > 8 && used_ < buffer_.size())
-            buffer_[used_++] = static_cast<uint8_t>(base24 >> 8);
+        if (toStore > 8 && used_ < buffer_.size()) buffer_[used_++] = static_cast<uint8_t>(base24 >> 8);
     }
     if (bits & 7) {
         int mask = 0xFF >> (bits & 7);

@@ -15,7 +15,9 @@ class SilkRangeEncoder {
     void wrapUp();
     // Bits written so far (the decoder's silkRangeGetLength agrees on it).
     int32_t lengthBits() const;
-    std::vector<uint8_t> bytes() const { return std::vector<uint8_t>(buffer_.begin(), buffer_.begin() + used_); }
+    std::vector<uint8_t> bytes() const {
+        return std::vector<uint8_t>(buffer_.begin(), buffer_.begin() + used_);
+    }
     bool failed() const { return error_; }
 
   private:

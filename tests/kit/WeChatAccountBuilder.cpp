@@ -54,7 +54,8 @@ std::string WeChatAccountBuilder::ChatTable(const std::string& peer) {
 
 std::string WeChatAccountBuilder::LongText(const std::string& text) {
     std::string out = text;
-    while (out.size() < 140) out += " padding";
+    while (out.size() < 140)
+        out += " padding";
     return out;
 }
 
@@ -66,7 +67,8 @@ std::string WeChatAccountBuilder::AccountFolder() const {
     return "/var/mobile/Applications/com.tencent.xin/" + RelativeFolder();
 }
 
-void WeChatAccountBuilder::AddFriend(const std::string& userName, const std::string& nick, const std::string& remark) {
+void WeChatAccountBuilder::AddFriend(const std::string& userName, const std::string& nick,
+                                     const std::string& remark) {
     friends.push_back({userName, nick, remark, false});
     contacts.push_back({userName, nick, remark, false});
 }
@@ -142,8 +144,9 @@ void WeChatAccountBuilder::WriteChatDb(const fs::path& path, Store store, bool w
     FixtureDb db(path);
     db.exec("BEGIN");
     if (withFriends) {
-        db.exec("CREATE TABLE Friend(UsrName TEXT, NickName TEXT, Type INTEGER);"
-                "CREATE TABLE Friend_Ext(UsrName TEXT, ConRemark TEXT, ConStrRes2 TEXT, ConChatRoomMem TEXT);");
+        db.exec(
+            "CREATE TABLE Friend(UsrName TEXT, NickName TEXT, Type INTEGER);"
+            "CREATE TABLE Friend_Ext(UsrName TEXT, ConRemark TEXT, ConStrRes2 TEXT, ConChatRoomMem TEXT);");
         for (const Friend& f : friends) {
             if (f.deleted) continue;
             db.insert("Friend", {"UsrName", "NickName", "Type"}, {f.userName, f.nickName, int64_t(3)});
@@ -157,20 +160,26 @@ void WeChatAccountBuilder::WriteChatDb(const fs::path& path, Store store, bool w
         return name;
     };
     auto insert = [&](const std::string& name, const Message& m, int64_t localId) {
-        db.insert(name, {"MesLocalID", "MesSvrID", "CreateTime", "Message", "Status", "ImgStatus", "Type", "Des"},
-                  {localId, m.svrId, m.time, m.text, int64_t(2), int64_t(0), int64_t(m.type), int64_t(m.fromMe ? 0 : 1)});
+        db.insert(name,
+                  {"MesLocalID", "MesSvrID", "CreateTime", "Message", "Status", "ImgStatus", "Type", "Des"},
+                  {localId, m.svrId, m.time, m.text, int64_t(2), int64_t(0), int64_t(m.type),
+                   int64_t(m.fromMe ? 0 : 1)});
     };
     if (store == MainDb) {
         for (const auto& [peer, messages] : droppedChats) {
             const std::string name = table(peer);
-            for (const Message& m : messages) insert(name, m, nextLocalId++);
+            for (const Message& m : messages)
+                insert(name, m, nextLocalId++);
         }
     }
-    for (const Row& r : rows[store]) insert(table(r.message.peer), r.message, r.localId);
     for (const Row& r : rows[store])
-        if (r.deleteAfter) db.deleteWhere(ChatTable(r.message.peer), "MesLocalID=" + std::to_string(r.localId));
+        insert(table(r.message.peer), r.message, r.localId);
+    for (const Row& r : rows[store])
+        if (r.deleteAfter)
+            db.deleteWhere(ChatTable(r.message.peer), "MesLocalID=" + std::to_string(r.localId));
     if (store == MainDb)
-        for (const auto& chat : droppedChats) db.exec("DROP TABLE " + ChatTable(chat.first) + ";");
+        for (const auto& chat : droppedChats)
+            db.exec("DROP TABLE " + ChatTable(chat.first) + ";");
     db.exec("COMMIT");
     db.close();
 }
@@ -186,8 +195,13 @@ void WeChatAccountBuilder::WriteContactDb(const fs::path& path) {
         ProtoWriter head;
         head.VarintField(1, 1).Bytes(2, "http://head.test/" + f.userName + std::string(60, 'h'));
         ProtoWriter profile;
-        profile.VarintField(1, 1).Bytes(2, "Country").Bytes(3, "Province").Bytes(4, "City").Bytes(5, "Signature");
-        db.run("INSERT INTO Friend(rowid,userName,type,certificationFlag,imgStatus,dbContactLocal,dbContactOther,"
+        profile.VarintField(1, 1)
+            .Bytes(2, "Country")
+            .Bytes(3, "Province")
+            .Bytes(4, "City")
+            .Bytes(5, "Signature");
+        db.run("INSERT INTO "
+               "Friend(rowid,userName,type,certificationFlag,imgStatus,dbContactLocal,dbContactOther,"
                "dbContactRemark,dbContactHeadImage,dbContactProfile,dbContactSocial,dbContactChatRoom) "
                "VALUES(?1,?2,?3,0,1,?4,?5,?6,?7,?8,NULL,NULL)",
                {rowid++, f.userName, int64_t(3), Blob{"\x0a\x02local"}, Blob{"\x0a\x02other"},
@@ -201,25 +215,27 @@ void WeChatAccountBuilder::WriteContactDb(const fs::path& path) {
 
 void WeChatAccountBuilder::WriteFtsDb(const fs::path& path) {
     FixtureDb db(path);
-    db.exec("CREATE TABLE fts_username_id(usernameid INTEGER PRIMARY KEY, UsrName TEXT, validfalg INTEGER, "
-            "preCursorMesId INTEGER, tableid INTEGER, nextCursorMesId INTEGER);"
-            "CREATE TABLE fts_msg_delete_table(userNameId INTEGER, localId INTEGER);"
-            "CREATE VIRTUAL TABLE fts_message_table_0 USING fts4(usernameid, MesLocalID, CreateTime, Message);"
-            "CREATE TABLE fts_message_table_1_content(docid INTEGER PRIMARY KEY, c0CreateTime, c1MesLocalID, "
-            "c2Message, c3Reserved, c4Reserved, c5usernameid);");
+    db.exec(
+        "CREATE TABLE fts_username_id(usernameid INTEGER PRIMARY KEY, UsrName TEXT, validfalg INTEGER, "
+        "preCursorMesId INTEGER, tableid INTEGER, nextCursorMesId INTEGER);"
+        "CREATE TABLE fts_msg_delete_table(userNameId INTEGER, localId INTEGER);"
+        "CREATE VIRTUAL TABLE fts_message_table_0 USING fts4(usernameid, MesLocalID, CreateTime, Message);"
+        "CREATE TABLE fts_message_table_1_content(docid INTEGER PRIMARY KEY, c0CreateTime, c1MesLocalID, "
+        "c2Message, c3Reserved, c4Reserved, c5usernameid);");
     std::map<std::string, int64_t> ids;
     auto idOf = [&](const std::string& peer) {
         auto it = ids.find(peer);
         if (it != ids.end()) return it->second;
         const int64_t id = int64_t(ids.size()) + 1;
         ids[peer] = id;
-        db.insert("fts_username_id", {"usernameid", "UsrName", "validfalg", "preCursorMesId", "tableid",
-                                      "nextCursorMesId"},
+        db.insert("fts_username_id",
+                  {"usernameid", "UsrName", "validfalg", "preCursorMesId", "tableid", "nextCursorMesId"},
                   {id, peer, int64_t(1), int64_t(0), int64_t(0), int64_t(0)});
         return id;
     };
     for (const Row& r : rows[FtsIndex])
-        db.run("INSERT INTO fts_message_table_0(usernameid, MesLocalID, CreateTime, Message) VALUES(?1,?2,?3,?4)",
+        db.run("INSERT INTO fts_message_table_0(usernameid, MesLocalID, CreateTime, Message) "
+               "VALUES(?1,?2,?3,?4)",
                {idOf(r.message.peer), r.localId, r.message.time, r.message.text});
     int64_t localId = 5000;
     for (const Message& m : ftsLayoutB)
@@ -232,7 +248,8 @@ void WeChatAccountBuilder::WriteFtsDb(const fs::path& path) {
 std::string WeChatAccountBuilder::SessionBytes(const std::string& peer, const std::string& nick,
                                                const Message& last) const {
     ProtoWriter block;
-    block.VarintField(10, 1).Bytes(4, nick).Bytes(1, peer).Bytes(6, "").Bytes(2, "").Bytes(14, "http://head.test/" + peer);
+    block.VarintField(10, 1).Bytes(4, nick).Bytes(1, peer).Bytes(6, "").Bytes(2, "").Bytes(
+        14, "http://head.test/" + peer);
     ProtoWriter contact;
     contact.Bytes(9, "a signature").Nested(1, block);
     ProtoWriter message;
@@ -250,7 +267,11 @@ std::string WeChatAccountBuilder::LocalStoreBytes() const {
     out.Raw(std::string(32, '\0'));
     for (const Message& m : localStore) {
         out.VarintWidth(uint64_t(m.time), 5);
-        out.Bytes(11, m.text).VarintField(5, 1).VarintField(1, 1).VarintField(2, 1).VarintField(3, uint64_t(m.type));
+        out.Bytes(11, m.text)
+            .VarintField(5, 1)
+            .VarintField(1, 1)
+            .VarintField(2, 1)
+            .VarintField(3, uint64_t(m.type));
         out.VarintField(4, 0).VarintField(6, 0);
         out.Bytes(8, m.fromMe ? accountId : m.peer).Bytes(9, m.fromMe ? m.peer : accountId).Bytes(10, "");
         out.Raw(std::string(8, '\0'));
@@ -341,8 +362,10 @@ void WeChatAccountBuilder::Write(BackupBuilder& backup, const fs::path& scratch)
         backup.AddFile(domain, folder + "/session/data/" + getMd5String(sessions[i].peer),
                        SessionBytes(sessions[i].peer, sessions[i].nickName, sessions[i].last));
     if (!localStore.empty()) backup.AddFile(domain, folder + "/session/lsm_data/store0", LocalStoreBytes());
-    if (settingsFile) backup.AddFile(domain, "Documents/MMappedKV/mmsetting.archive." + accountId, SettingsBytes());
-    else backup.AddFile(domain, folder + "/mmsetting.archive", ArchiveBytes());
+    if (settingsFile)
+        backup.AddFile(domain, "Documents/MMappedKV/mmsetting.archive." + accountId, SettingsBytes());
+    else
+        backup.AddFile(domain, folder + "/mmsetting.archive", ArchiveBytes());
 }
 
 } // namespace kit

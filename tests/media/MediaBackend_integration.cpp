@@ -21,7 +21,9 @@
 
 namespace {
 
-QString Fixture(const char* name) { return QStringLiteral(TEST_DATA_DIR "/media/fixtures/") + QString::fromLatin1(name); }
+QString Fixture(const char* name) {
+    return QStringLiteral(TEST_DATA_DIR "/media/fixtures/") + QString::fromLatin1(name);
+}
 
 struct Loaded {
     IMediaPlayer::Status status = IMediaPlayer::Status::Loading;
@@ -49,9 +51,12 @@ Loaded Load(const QString& file, const QByteArray& bytes = {}) {
         player.setSourceFile(file);
     QElapsedTimer t;
     t.start();
-    while (!done && t.elapsed() < 10000) QTest::qWait(20);
+    while (!done && t.elapsed() < 10000)
+        QTest::qWait(20);
     // The picture's size arrives with the first frames on some backends.
-    for (int i = 0; i < 50 && out.status != IMediaPlayer::Status::Failed && player.hasVideo() && !player.videoSize().isValid(); ++i)
+    for (int i = 0; i < 50 && out.status != IMediaPlayer::Status::Failed && player.hasVideo() &&
+                    !player.videoSize().isValid();
+         ++i)
         QTest::qWait(20);
     out.error = player.error();
     out.durationMs = player.duration();
@@ -61,12 +66,12 @@ Loaded Load(const QString& file, const QByteArray& bytes = {}) {
 }
 
 // Skips when the backend cannot load even the plainest fixture (the MP3).
-#define REQUIRE_BACKEND()                                                                                        \
-    do {                                                                                                         \
-        static const Loaded probe = Load(Fixture("tone-1s.mp3"));                                                \
-        if (probe.status == IMediaPlayer::Status::Failed || probe.status == IMediaPlayer::Status::Loading)       \
-            GTEST_SKIP() << "no usable media backend here (" << qgetenv("QT_MEDIA_BACKEND").toStdString()       \
-                         << "): " << probe.error.toStdString();                                                  \
+#define REQUIRE_BACKEND()                                                                                    \
+    do {                                                                                                     \
+        static const Loaded probe = Load(Fixture("tone-1s.mp3"));                                            \
+        if (probe.status == IMediaPlayer::Status::Failed || probe.status == IMediaPlayer::Status::Loading)   \
+            GTEST_SKIP() << "no usable media backend here (" << qgetenv("QT_MEDIA_BACKEND").toStdString()    \
+                         << "): " << probe.error.toStdString();                                              \
     } while (0)
 
 } // namespace
@@ -75,7 +80,7 @@ TEST(MediaBackend, Mp3LoadsWithItsDuration) {
     REQUIRE_BACKEND();
     const Loaded l = Load(Fixture("tone-1s.mp3"));
     ASSERT_NE(IMediaPlayer::Status::Failed, l.status) << l.error.toStdString();
-    EXPECT_NEAR(1000, l.durationMs, 80);  // the file's own padding included
+    EXPECT_NEAR(1000, l.durationMs, 80); // the file's own padding included
     EXPECT_FALSE(l.hasVideo);
 }
 
@@ -112,7 +117,8 @@ TEST(MediaBackend, LoadedVideoIsReadyForTheControlsWithoutPlaying) {
     player.setSourceFile(Fixture("clip-1s.mp4"));
     QElapsedTimer t;
     t.start();
-    while (!buffered && !failed && t.elapsed() < 10000) QTest::qWait(20);
+    while (!buffered && !failed && t.elapsed() < 10000)
+        QTest::qWait(20);
     if (failed) GTEST_SKIP() << "the backend has no H.264 decoder: " << player.error().toStdString();
     EXPECT_TRUE(buffered);
     EXPECT_EQ(0, player.position());
@@ -134,13 +140,15 @@ TEST(MediaBackend, SilkVoicePlaysToItsEndOnTheSoundDevice) {
     kit::ScratchFolder work("mediawork");
     MediaWorkFolder::SetProvider([&] { return QString::fromStdString(work.path().string()); });
     AudPlay aud;
-    const QString pcm = aud.SILK_Decoder(QStringLiteral(TEST_DATA_DIR "/media/silk/fixtures/speech_24000.silk"));
+    const QString pcm =
+        aud.SILK_Decoder(QStringLiteral(TEST_DATA_DIR "/media/silk/fixtures/speech_24000.silk"));
     const double seconds = aud.getPlayAllLeng();
     ASSERT_GT(seconds, 0.5);
     QElapsedTimer t;
     t.start();
     ASSERT_EQ(1, aud.APlay(pcm));
-    while (aud.isFeeding() && t.elapsed() < qint64(seconds * 1000) + 5000) QTest::qWait(10);
+    while (aud.isFeeding() && t.elapsed() < qint64(seconds * 1000) + 5000)
+        QTest::qWait(10);
     EXPECT_FALSE(aud.isFeeding());
     // Paced by the device: not much faster than real time.
     EXPECT_GT(t.elapsed(), qint64(seconds * 1000 * 0.8));
@@ -148,7 +156,9 @@ TEST(MediaBackend, SilkVoicePlaysToItsEndOnTheSoundDevice) {
 }
 
 // The media libraries' own leaks (lsan-media.supp), for this program only.
-extern "C" const char* __lsan_default_options() { return "suppressions=" LSAN_SUPPRESSIONS; }
+extern "C" const char* __lsan_default_options() {
+    return "suppressions=" LSAN_SUPPRESSIONS;
+}
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -80,7 +80,8 @@ Decoded DecodeMp3(const fs::path& file) {
 
 double Rms(const std::vector<int16_t>& s) {
     double sum = 0;
-    for (int16_t v : s) sum += double(v) * v;
+    for (int16_t v : s)
+        sum += double(v) * v;
     return s.empty() ? 0 : std::sqrt(sum / double(s.size()));
 }
 
@@ -100,7 +101,8 @@ class Mp3Export : public ::testing::Test {
     QString Q(const fs::path& p) const { return QString::fromStdString(p.string()); }
     size_t WorkFiles() const {
         size_t n = 0;
-        for (auto it = fs::recursive_directory_iterator(work.path()); it != fs::recursive_directory_iterator(); ++it)
+        for (auto it = fs::recursive_directory_iterator(work.path());
+             it != fs::recursive_directory_iterator(); ++it)
             n += it->is_regular_file();
         return n;
     }
@@ -119,16 +121,17 @@ TEST_F(Mp3Export, WholeVoiceMono24kExactSampleCountWithTagAndLevel) {
         QFile f(Q(backup / "voice"));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         const QByteArray b = f.readAll();
-        ASSERT_EQ(silk::SilkVoiceStatus::Decoded,
-                  silk::silkDecodeVoice({reinterpret_cast<const uint8_t*>(b.constData()), size_t(b.size())}, source)
-                      .status);
+        ASSERT_EQ(
+            silk::SilkVoiceStatus::Decoded,
+            silk::silkDecodeVoice({reinterpret_cast<const uint8_t*>(b.constData()), size_t(b.size())}, source)
+                .status);
     }
     const auto before = kit::FolderSnapshot::Take(backup);
     const fs::path mp3 = out.path() / "saved" / "voice.mp3";
     fs::create_directories(mp3.parent_path());
     ASSERT_TRUE(aud.SaveMP3(Q(backup / "voice"), Q(mp3))) << log.join('\n').toStdString();
     EXPECT_EQ("", kit::FolderSnapshot::Take(backup).DiffFrom(before));
-    EXPECT_EQ(0u, WorkFiles());  // the temporary PCM file is gone
+    EXPECT_EQ(0u, WorkFiles()); // the temporary PCM file is gone
     const Decoded d = DecodeMp3(mp3);
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(24000, d.rate);
@@ -169,7 +172,7 @@ TEST_F(Mp3Export, FailuresGiveFalseAndLeaveNoFile) {
     const fs::path locked = out.path() / "locked";
     fs::create_directories(locked);
     fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-    const bool writable = QFile(Q(locked / "probe")).open(QIODevice::WriteOnly);  // root writes anyway
+    const bool writable = QFile(Q(locked / "probe")).open(QIODevice::WriteOnly); // root writes anyway
     QFile::remove(Q(locked / "probe"));
     if (!writable) {
         EXPECT_FALSE(aud.SaveMP3(Q(backup / "voice"), Q(locked / "voice.mp3")));
@@ -192,7 +195,8 @@ TEST_F(Mp3Export, FailuresGiveFalseAndLeaveNoFile) {
 
 TEST_F(Mp3Export, LongPathsWork) {
     fs::path deep = out.path();
-    for (int i = 0; i < 4; ++i) deep /= std::string(80, char('a' + i));
+    for (int i = 0; i < 4; ++i)
+        deep /= std::string(80, char('a' + i));
     fs::create_directories(deep);
     fs::copy_file(backup / "voice", deep / "voice");
     ASSERT_GT((deep / "voice").string().size(), 300u);
@@ -205,7 +209,8 @@ TEST_F(Mp3Export, ExportOnAWorkerWhilePreviewDecodesTheSameFile) {
     bool saved = false;
     std::thread worker([&] { saved = AudPlay::shareInstance()->SaveMP3(Q(backup / "voice"), Q(mp3)); });
     QString pcm;
-    for (int i = 0; i < 3; ++i) pcm = aud.SILK_Decoder(Q(backup / "voice"));
+    for (int i = 0; i < 3; ++i)
+        pcm = aud.SILK_Decoder(Q(backup / "voice"));
     worker.join();
     EXPECT_TRUE(saved);
     EXPECT_TRUE(DecodeMp3(mp3).ok);

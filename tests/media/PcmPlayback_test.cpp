@@ -17,7 +17,8 @@ namespace {
 
 QByteArray Pattern(int n, int seed) {
     QByteArray b(n, Qt::Uninitialized);
-    for (int i = 0; i < n; ++i) b[i] = char((i * 7 + seed * 13) & 0xFF);
+    for (int i = 0; i < n; ++i)
+        b[i] = char((i * 7 + seed * 13) & 0xFF);
     return b;
 }
 
@@ -37,7 +38,7 @@ struct LogCapture {
 TEST(QtPcmSink, ProcessedTimeGivesBackEveryChunkEnd) {
     constexpr int64_t kBytesPerSecond = 24000 * 2;
     for (int64_t bytes = 0; bytes <= 64 * 2000; bytes += 2) {
-        const int64_t usecs = bytes * 1000000 / kBytesPerSecond;  // as the device counts
+        const int64_t usecs = bytes * 1000000 / kBytesPerSecond; // as the device counts
         ASSERT_EQ(bytes, QtPcmSink::BytesIn(usecs, kBytesPerSecond)) << usecs;
     }
 }
@@ -68,7 +69,7 @@ TEST(PCMDataPlayer, SixChunksOutstandingAtMostThenBusyUntilConsumed) {
 
 TEST(PCMDataPlayer, AcrossAFullSinkEveryByteArrivesOnceInOrder) {
     auto script = std::make_shared<kit::PcmSinkScript>();
-    script->capacity = 2000;  // room for three chunks, less than six slots
+    script->capacity = 2000; // room for three chunks, less than six slots
     PCMDataPlayer player(kit::FakePcmSink::Factory(script));
     QByteArray offered;
     int busy = 0;
@@ -93,11 +94,12 @@ TEST(PCMDataPlayer, StopDiscardsAndTheNextChunkStartsAFreshSink) {
     auto script = std::make_shared<kit::PcmSinkScript>();
     PCMDataPlayer player(kit::FakePcmSink::Factory(script));
     const QByteArray c = Pattern(640, 1);
-    for (int i = 0; i < 6; ++i) player.play(c.constData(), c.size());
+    for (int i = 0; i < 6; ++i)
+        player.play(c.constData(), c.size());
     player.stop();
-    EXPECT_EQ(0, script->alive);  // released, not leaked
+    EXPECT_EQ(0, script->alive); // released, not leaked
     EXPECT_FALSE(player.hasOutput());
-    player.stop();  // without output: nothing
+    player.stop(); // without output: nothing
     EXPECT_EQ(PCMDataPlayer::Result::Queued, player.play(c.constData(), c.size()));
     EXPECT_EQ(2, script->sinksMade);
     EXPECT_EQ(1, player.outstanding());
@@ -173,7 +175,8 @@ TEST_F(AudPlayFeed, ChunksOf640WithAShortLastOneAndTheEndDrainsBeforeTheStop) {
     const QByteArray pcm = Pattern(640 * 3 + 100, 9);
     ASSERT_EQ(1, aud->APlay(WritePcm(pcm)));
     EXPECT_TRUE(aud->isPlay());
-    for (int i = 0; i < 4; ++i) aud->readNextPCMData();
+    for (int i = 0; i < 4; ++i)
+        aud->readNextPCMData();
     EXPECT_EQ(pcm, script->written);
     // End of file with four chunks still queued: they play out, nothing is stopped yet.
     aud->readNextPCMData();
@@ -184,7 +187,7 @@ TEST_F(AudPlayFeed, ChunksOf640WithAShortLastOneAndTheEndDrainsBeforeTheStop) {
     aud->readNextPCMData();
     EXPECT_FALSE(aud->isFeeding());
     EXPECT_EQ(1, script->stops);
-    EXPECT_TRUE(aud->isPlay());  // only Stop clears it
+    EXPECT_TRUE(aud->isPlay()); // only Stop clears it
 }
 
 TEST_F(AudPlayFeed, BusyChunksAreOfferedAgainNotLost) {
@@ -203,11 +206,11 @@ TEST_F(AudPlayFeed, APlayWhileFeedingKeepsTheFileAfterTheEndReopensIt) {
     ASSERT_EQ(1, aud->APlay(path));
     aud->readNextPCMData();
     script->drain();
-    EXPECT_EQ(1, aud->APlay(QStringLiteral("/nonexistent/ignored.pcm")));  // goes on with the open file
+    EXPECT_EQ(1, aud->APlay(QStringLiteral("/nonexistent/ignored.pcm"))); // goes on with the open file
     Tick(50, true);
     EXPECT_EQ(pcm, script->written);
     EXPECT_FALSE(aud->isFeeding());
-    ASSERT_EQ(1, aud->APlay(path));  // from the start again
+    ASSERT_EQ(1, aud->APlay(path)); // from the start again
     Tick(50, true);
     EXPECT_EQ(pcm + pcm, script->written);
 }

@@ -39,7 +39,9 @@ namespace {
 const QString kNotResources = QStringLiteral("This file cannot be previewed.");
 const QString kNoFile = QStringLiteral("The file does not exist or cannot be read.");
 
-QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
+QString Q(const fs::path& p) {
+    return QString::fromStdString(p.string());
+}
 
 void Write(const fs::path& p, const QByteArray& bytes) {
     QFile f(Q(p));
@@ -59,11 +61,11 @@ QByteArray Jpeg(const QImage& image) {
 QByteArray JpegWithOrientation(const QImage& image, uint16_t orientation) {
     const QByteArray plain = Jpeg(image);
     QByteArray tiff("II*\0\x08\0\0\0", 8);
-    tiff += QByteArray("\x01\x00", 2);                                   // one entry
-    tiff += QByteArray("\x12\x01\x03\x00\x01\x00\x00\x00", 8);           // 0x0112 SHORT x1
+    tiff += QByteArray("\x01\x00", 2);                         // one entry
+    tiff += QByteArray("\x12\x01\x03\x00\x01\x00\x00\x00", 8); // 0x0112 SHORT x1
     tiff += char(orientation & 0xFF);
     tiff += char(orientation >> 8);
-    tiff += QByteArray("\0\0\0\0\0\0", 6);                               // pad, no next IFD
+    tiff += QByteArray("\0\0\0\0\0\0", 6); // pad, no next IFD
     const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
     const int len = int(exif.size()) + 2;
     QByteArray app1("\xFF\xE1", 2);
@@ -103,7 +105,8 @@ class Previews : public ::testing::Test {
     }
     size_t LinksInWork() const {
         size_t n = 0;
-        for (auto& e : fs::recursive_directory_iterator(work.path())) n += e.is_symlink() || e.is_regular_file();
+        for (auto& e : fs::recursive_directory_iterator(work.path()))
+            n += e.is_symlink() || e.is_regular_file();
         return n;
     }
     kit::ScratchFolder root{"previews"};
@@ -133,9 +136,11 @@ TEST_F(Previews, PhotoStatesForGoodAndBadFiles) {
         bool shown;
         QSize size;
     } cases[] = {
-        {"good", true, {80, 40}},     {"empty", false, {}},  {"truncated", false, {}}, {"huge", false, {}},
-        {"rotated", true, {40, 80}},  {"heic", true, {64, 48}}, {"folder", false, {}}, {"vanished", false, {}},
-        {"good", true, {80, 40}},  // a good picture after a failure swaps back
+        {"good", true, {80, 40}},    {"empty", false, {}},
+        {"truncated", false, {}},    {"huge", false, {}},
+        {"rotated", true, {40, 80}}, {"heic", true, {64, 48}},
+        {"folder", false, {}},       {"vanished", false, {}},
+        {"good", true, {80, 40}}, // a good picture after a failure swaps back
     };
     for (const auto& c : cases) {
         log.clear();
@@ -146,7 +151,7 @@ TEST_F(Previews, PhotoStatesForGoodAndBadFiles) {
             EXPECT_EQ(c.size, view.photoView()->pixmap().size()) << c.name;
         } else {
             EXPECT_EQ(kNotResources, view.text()->text()) << c.name;
-            EXPECT_FALSE(log.isEmpty()) << c.name;  // the reason is logged
+            EXPECT_FALSE(log.isEmpty()) << c.name; // the reason is logged
         }
     }
     EXPECT_EQ("", kit::FolderSnapshot::Take(backup).DiffFrom(before));
@@ -167,11 +172,13 @@ TEST_F(Previews, HeicIsReadScaledAndItsPixelsAreRight) {
 
 TEST_F(Previews, TextStatesCutAndReplacement) {
     Write(backup / "utf8", QByteArray("Grüße, 你好\nzweite Zeile"));
-    Write(backup / "invalid", QByteArray("ab\xFF\xFE" "cd"));
+    Write(backup / "invalid", QByteArray("ab\xFF\xFE"
+                                         "cd"));
     Write(backup / "binary", QByteArray("\x00\x01\x02\x89PNG\x00", 8));
     QByteArray big(50 * 1024 * 1024, 'x');
-    for (qsizetype i = 63; i < big.size(); i += 64) big[i] = '\n';
-    big[TxtPreView::kMaxBytes - 1] = char(0xE4);  // a character across the cut
+    for (qsizetype i = 63; i < big.size(); i += 64)
+        big[i] = '\n';
+    big[TxtPreView::kMaxBytes - 1] = char(0xE4); // a character across the cut
     big[TxtPreView::kMaxBytes] = char(0xBD);
     big[TxtPreView::kMaxBytes + 1] = char(0xA0);
     Write(backup / "big", big);
@@ -203,9 +210,11 @@ TEST(AudioPreViewTime, StringFromTimeTable) {
     const struct {
         double t;
         const char* text;
-    } cases[] = {{0, "00:00:00"},      {59.5, "00:00:59"},  {3600, "01:00:00"},         {3725.9, "01:02:05"},
-                 {360000, "100:00:00"}, {-1, "00:00:00"},    {std::nan(""), "00:00:00"}, {1e300, "596523:14:07"}};
-    for (const auto& c : cases) EXPECT_EQ(QString::fromLatin1(c.text), AudioPreView::stringFromTime(c.t)) << c.t;
+    } cases[] = {
+        {0, "00:00:00"},       {59.5, "00:00:59"}, {3600, "01:00:00"},         {3725.9, "01:02:05"},
+        {360000, "100:00:00"}, {-1, "00:00:00"},   {std::nan(""), "00:00:00"}, {1e300, "596523:14:07"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(QString::fromLatin1(c.text), AudioPreView::stringFromTime(c.t)) << c.t;
 }
 
 class AudioPreviews : public Previews {
@@ -256,11 +265,11 @@ TEST_F(AudioPreviews, RoutingByContent) {
     const struct {
         const char* name;
         Road road;
-        bool header;  // platform road: "#!AMR\n" once at the start
+        bool header; // platform road: "#!AMR\n" once at the start
     } cases[] = {
-        {"silk02", Silk, false},     {"silk0", Silk, false},        {"amr", Platform, true},
-        {"amrheader", Platform, true}, {"short", Platform, true},    {"headeronly", Platform, true},
-        {"empty", Platform, true},   {"missing", Missing, false},   {"damagedsilk", Refused, false},
+        {"silk02", Silk, false},       {"silk0", Silk, false},      {"amr", Platform, true},
+        {"amrheader", Platform, true}, {"short", Platform, true},   {"headeronly", Platform, true},
+        {"empty", Platform, true},     {"missing", Missing, false}, {"damagedsilk", Refused, false},
     };
     for (const auto& c : cases) {
         const size_t before = players.made.size();
@@ -303,10 +312,11 @@ TEST_F(AudioPreviews, SilkRoadPlaysAndTheEndTickReturnsToReady) {
     EXPECT_TRUE(view->isPlaying());
     EXPECT_EQ(QStringLiteral("Audio_pause_bt"), image());
     EXPECT_TRUE(view->voicePlayer()->isFeeding());
-    view->playEvent();  // no pause on this road
+    view->playEvent(); // no pause on this road
     EXPECT_TRUE(view->isPlaying());
     const int ticks = int(std::ceil(duration / 0.1));
-    for (int i = 0; i < ticks + 2 && view->isPlaying(); ++i) view->AudFilePlayUpdate();
+    for (int i = 0; i < ticks + 2 && view->isPlaying(); ++i)
+        view->AudFilePlayUpdate();
     EXPECT_FALSE(view->isPlaying());
     EXPECT_FALSE(view->timersRunning());
     EXPECT_EQ(QStringLiteral("00:00:00"), view->beginText()->text());
@@ -317,7 +327,7 @@ TEST_F(AudioPreviews, SilkRoadPlaysAndTheEndTickReturnsToReady) {
 TEST_F(AudioPreviews, PlatformRoadPauseResumeStopAndEnd) {
     view->ShowAudioPreview(Q(backup / "amr"));
     kit::FakeMediaPlayer* p = players.last();
-    EXPECT_TRUE(view->loadingView()->isVisible());  // spinner until loaded
+    EXPECT_TRUE(view->loadingView()->isVisible()); // spinner until loaded
     p->durationMs = 1000;
     p->vol = 0.5f;
     p->emitStatus(Status::Loaded);
@@ -328,11 +338,11 @@ TEST_F(AudioPreviews, PlatformRoadPauseResumeStopAndEnd) {
     EXPECT_TRUE(p->playing);
     p->positionMs = 400;
     view->playProgress();
-    view->playEvent();  // pause
+    view->playEvent(); // pause
     EXPECT_FALSE(p->playing);
     EXPECT_FALSE(view->isPlaying());
     EXPECT_EQ(400, p->positionMs);
-    view->playEvent();  // resume where it was
+    view->playEvent(); // resume where it was
     EXPECT_TRUE(p->playing);
     EXPECT_EQ(400, p->positionMs);
     view->StopEvent();
@@ -341,7 +351,7 @@ TEST_F(AudioPreviews, PlatformRoadPauseResumeStopAndEnd) {
     EXPECT_EQ(QStringLiteral("00:00:00"), view->beginText()->text());
     view->playEvent();
     p->positionMs = 950;
-    view->playProgress();  // within 0.1 s of the end
+    view->playProgress(); // within 0.1 s of the end
     EXPECT_FALSE(view->isPlaying());
     EXPECT_FALSE(view->timersRunning());
 }
@@ -408,12 +418,12 @@ TEST(PreviewGeometry, ContentIsScaledToTheAreaWithItsAspectAndCentred) {
         QMargins frame;
         QRect expected;
     } cases[] = {
-        {{200, 100}, screen, {}, {530, 340, 220, 120}},          // small: as it is, centred
-        {{800, 600}, {0, 0, 800, 600}, {}, {3, 0, 793, 600}},     // squeezed into the whole area
+        {{200, 100}, screen, {}, {530, 340, 220, 120}},            // small: as it is, centred
+        {{800, 600}, {0, 0, 800, 600}, {}, {3, 0, 793, 600}},      // squeezed into the whole area
         {{800, 600}, screen, frame, {226 + 4, 73 + 30, 820, 620}}, // fits with its frame: as it is
-        {{4000, 1000}, screen, frame, {4, 216 + 30, 1272, 333}},  // wide: the width decides
-        {{100, 100}, {1280, 100, 1000, 700}, {}, {1280 + 440, 100 + 290, 120, 120}},  // a second screen
-        {{}, screen, {}, {629, 389, 21, 21}},                     // nothing known: the chrome alone
+        {{4000, 1000}, screen, frame, {4, 216 + 30, 1272, 333}},   // wide: the width decides
+        {{100, 100}, {1280, 100, 1000, 700}, {}, {1280 + 440, 100 + 290, 120, 120}}, // a second screen
+        {{}, screen, {}, {629, 389, 21, 21}}, // nothing known: the chrome alone
     };
     for (const auto& c : cases) {
         const QRect got = PreviewWindow::FitGeometry(c.content, chrome, c.frame, c.available);
@@ -487,7 +497,7 @@ TEST_F(Previews, EscClosesEveryPreview) {
         QWidget* focus;
     } cases[] = {
         {"photo", &photo, [&] { photo.showWindow(); }, &photo},
-        {"text", &text, [&] { text.showWindow(); }, text.ShowText()},  // the text view passes it on
+        {"text", &text, [&] { text.showWindow(); }, text.ShowText()}, // the text view passes it on
         {"audio", &audio, [&] { audio.showWindow(); }, &audio},
         {"audio slider", &audio, [&] { audio.showWindow(); }, audio.volumeSliderControl()},
     };
@@ -546,7 +556,7 @@ TEST(VideoGeometry, SizeAndPositionTable) {
         {{1080, 720}, screen, {420, 180, 1080, 720}},
         {{3840, 2160}, {0, 0, 1280, 800}, {0, 40, 1280, 720}},
         {{1920, 1080}, {1920, 100, 1600, 900}, {1920 + 320, 100 + 180, 960, 540}},
-        {{160, 90}, screen, {800, 440, 320, 200}},  // never below the view's minimum
+        {{160, 90}, screen, {800, 440, 320, 200}}, // never below the view's minimum
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, VideoPreView::WindowGeometry(c.natural, c.available)) << c.natural.width();
@@ -629,7 +639,8 @@ TEST_F(VideoPreviews, LoadedVideoIsSizedAndAFailureShowsTheText) {
     p->emitStatus(Status::Loaded);
     EXPECT_TRUE(v->playView()->isVisible());
     EXPECT_FALSE(v->loadAnimation()->isVisible());
-    EXPECT_EQ(VideoPreView::WindowGeometry(QSize(1920, 1080), v->screen()->availableGeometry(), PreviewWindow::FrameOf(v)),
+    EXPECT_EQ(VideoPreView::WindowGeometry(QSize(1920, 1080), v->screen()->availableGeometry(),
+                                           PreviewWindow::FrameOf(v)),
               v->geometry());
     EXPECT_TRUE(v->screen()->availableGeometry().contains(v->frameGeometry()));
     p->emitStatus(Status::Failed);

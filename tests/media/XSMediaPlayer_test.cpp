@@ -41,15 +41,23 @@ struct View {
 } // namespace
 
 TEST(XSMediaPlayer, ConvertTimeIsElapsedTimeInAnyZone) {
-    setenv("TZ", "Asia/Kolkata", 1);  // half-hour offset: a zone-dependent formatter would show it
+    setenv("TZ", "Asia/Kolkata", 1); // half-hour offset: a zone-dependent formatter would show it
     tzset();
     const struct {
         double seconds;
         const char* text;
-    } cases[] = {{0, "00:00"},          {75, "01:15"},         {3599, "59:59"},      {3600, "01:00:00"},
-                 {3725, "01:02:05"},    {90000, "25:00:00"},   {75.4, "01:15"},      {-1, "00:00"},
-                 {std::nan(""), "00:00"}, {std::numeric_limits<double>::infinity(), "00:00"}};
-    for (const auto& c : cases) EXPECT_EQ(QString::fromLatin1(c.text), XSMediaPlayer::convertTime(c.seconds)) << c.seconds;
+    } cases[] = {{0, "00:00"},
+                 {75, "01:15"},
+                 {3599, "59:59"},
+                 {3600, "01:00:00"},
+                 {3725, "01:02:05"},
+                 {90000, "25:00:00"},
+                 {75.4, "01:15"},
+                 {-1, "00:00"},
+                 {std::nan(""), "00:00"},
+                 {std::numeric_limits<double>::infinity(), "00:00"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(QString::fromLatin1(c.text), XSMediaPlayer::convertTime(c.seconds)) << c.seconds;
     unsetenv("TZ");
     tzset();
 }
@@ -84,7 +92,8 @@ TEST(XSMediaPlayer, ControlsWaitForBufferingThenPlayPauseAndTime) {
     EXPECT_EQ(9000, v.fake->positionMs);
     v.fake->positionMs = 9900;
     // The next tick of the one-second timer shows the position.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return v.view->timeText()->text() == QStringLiteral("00:09/01:15"); }, 5000))
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return v.view->timeText()->text() == QStringLiteral("00:09/01:15"); }, 5000))
         << v.view->timeText()->text().toStdString();
     v.view->volumeSlider()->setValue(40);
     EXPECT_FLOAT_EQ(0.4f, v.fake->vol);
@@ -122,7 +131,7 @@ TEST(XSMediaPlayer, DelTwiceAndBeforeReadyAndASmallVideoKeepsTheMinimumView) {
     v.view->del();
     v.view->del();
     EXPECT_FALSE(v.fake->listening());
-    v.fake->emitStatus(Status::Failed);  // nobody listens any more
+    v.fake->emitStatus(Status::Failed); // nobody listens any more
     EXPECT_EQ(0, v.delegate.failures);
     v.view->resize(100, 60);
     EXPECT_GE(v.view->width(), 320);

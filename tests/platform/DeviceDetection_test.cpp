@@ -219,7 +219,8 @@ TEST(DeviceDetection, FailingStepsAreLoggedAndReportNothing) {
                 return log.contains(QString::fromUtf8(lines[step]));
             },
             10000);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return t.lib->Calls().contains("Disconnect UDID-A"); }, 10000)) << step;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return t.lib->Calls().contains("Disconnect UDID-A"); }, 10000))
+            << step;
         t.Settle();
         ProcessLog::SetSink(previous);
         EXPECT_TRUE(logged) << step;

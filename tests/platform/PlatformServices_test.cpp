@@ -137,7 +137,8 @@ TEST(AlertPresenter, BoxShowsTheTextsAndButtonsInOrder) {
     QList<QAbstractButton*> buttons = box->findChild<QDialogButtonBox*>()->buttons();
     std::sort(buttons.begin(), buttons.end(),
               [](QAbstractButton* a, QAbstractButton* b) { return a->x() < b->x(); });
-    for (QAbstractButton* b : buttons) seenButtons << b->text();
+    for (QAbstractButton* b : buttons)
+        seenButtons << b->text();
     EXPECT_EQ(seenText, "Encrypted backup");
     EXPECT_EQ(response, 0); // returns before the answer
     QPointer<QMessageBox> guard(box);
@@ -205,9 +206,9 @@ TEST(Appearance, DarkBelowLightness128) {
         QColor window;
         bool dark;
     } cases[] = {
-        {QColor(0, 0, 0), true},      {QColor(33, 34, 35), true},     {QColor(127, 127, 127), true},
+        {QColor(0, 0, 0), true},        {QColor(33, 34, 35), true},     {QColor(127, 127, 127), true},
         {QColor(128, 128, 128), false}, {QColor(239, 239, 239), false}, {QColor(255, 255, 255), false},
-        {QColor(0, 0, 200), true},    {QColor(255, 255, 0), false},
+        {QColor(0, 0, 200), true},      {QColor(255, 255, 0), false},
     };
     Appearance appearance;
     QWidget w;

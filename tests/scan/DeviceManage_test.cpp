@@ -360,7 +360,8 @@ TEST(DeviceManageAnalysis, PipesInPlaceOfBackupFilesEndTheAnalysis) {
         ASSERT_EQ(1, events.size()) << name;
         // Without Manifest.db the backup cannot be read; without a property list the
         // version comes from the other one.
-        EXPECT_EQ(std::string(name) == "Manifest.db" ? "BackUpLoser" : "AnalyzeFinish", events[0].toStdString())
+        EXPECT_EQ(std::string(name) == "Manifest.db" ? "BackUpLoser" : "AnalyzeFinish",
+                  events[0].toStdString())
             << name;
 
         QTemporaryDir good;

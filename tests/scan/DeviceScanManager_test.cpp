@@ -112,7 +112,7 @@ TEST(DeviceScanManagerSms, ConversationsAreKeyedMergedAndFiltered) {
     first555->messages.last->deleted = true;
     auto* second555 = AddConversation(convs, "555", {{"later", 0}});
     second555->contactName = "Other";
-    second555->messages.last->date = 0; // no date known
+    second555->messages.last->date = 0;                     // no date known
     AddConversation(convs, "\xff\xfe", {{"\xe9t\xe9", 0}}); // neither is UTF-8
 
     b.bridge.OnScanData(ScanSms, convs.first());

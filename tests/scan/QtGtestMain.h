@@ -24,8 +24,8 @@ QT_END_NAMESPACE
 
 #define QT_GTEST_MAIN(Application)                                                                           \
     int main(int argc, char** argv) {                                                                        \
-        /* Tests never need a display: run headless unless told otherwise. */                               \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");          \
+        /* Tests never need a display: run headless unless told otherwise. */                                \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");         \
         QStandardPaths::setTestModeEnabled(true);                                                            \
         Application app(argc, argv);                                                                         \
         ::testing::InitGoogleTest(&argc, argv);                                                              \

@@ -317,13 +317,13 @@ TEST(WxResultConversion, ChatsOfSeveralSessionsAreInTimeOrder) {
 TEST(WxResultConversion, ChatsWithoutAMessageAreNotListed) {
     Bridge b(kOneAccount);
     Records r;
-    r.Session(r.Contact(0, 2, "1@chatroom", ""));                  // emptied by a merge
+    r.Session(r.Contact(0, 2, "1@chatroom", "")); // emptied by a merge
     Records::Message(r.Session(r.Contact(0, 2, "2@chatroom", "")), 64, 1600000000, false, true);
     Records::Message(r.Session(r.Contact(0, 2, "3@chatroom", "")), 100002, 1600000001);
     WxSessionRecord* shown = r.Session(r.Contact(0, 2, "4@chatroom", ""));
     Records::Message(shown, 64, 1600000002, false, true); // not shown, but recovered
     Records::Message(shown, 1, 1600000003)->text = "kept";
-    r.Session(r.Contact(0, 0, "wxid_quiet", "Quiet"));            // a friend without messages
+    r.Session(r.Contact(0, 0, "wxid_quiet", "Quiet")); // a friend without messages
     b.bridge.OnScanData(ScanWxChats, r.sessions.first);
 
     ASSERT_EQ(b.receiver.wxChats.size(), 1);
@@ -335,7 +335,8 @@ TEST(WxResultConversion, ChatsWithoutAMessageAreNotListed) {
     EXPECT_EQ(chat->WXSMSData().size(), 1);
     EXPECT_TRUE(chat->bDelete());
     EXPECT_EQ(chat->Date(), LocalDay(1600000003));
-    for (const NSWXChatFriendData& c : me.WXChatFriendArray().chats()) EXPECT_FALSE(c.WXSMSData().isEmpty());
+    for (const NSWXChatFriendData& c : me.WXChatFriendArray().chats())
+        EXPECT_FALSE(c.WXSMSData().isEmpty());
 }
 
 TEST(WxResultConversion, ProgressCountsMessagesPerSession) {

@@ -121,13 +121,15 @@ QPalette DarkPalette() {
 
 void SetLanguage(int language) {
     NSLanguageText::shareInstance()->setLanguage(language);
-    QGuiApplication::setLayoutDirection(language == NSLanguageText::Arabic ? Qt::RightToLeft : Qt::LeftToRight);
+    QGuiApplication::setLayoutDirection(language == NSLanguageText::Arabic ? Qt::RightToLeft
+                                                                           : Qt::LeftToRight);
 }
 
 std::shared_ptr<DeviceInfo> Device() {
     auto d = std::make_shared<DeviceInfo>();
     d->SaveDeviceInfo(QStringLiteral("Lena's iPhone"), QStringLiteral("00008030-001A2B3C4D5E6F70"),
-                      QStringLiteral("F2LXK0ABCD12"), QStringLiteral("iPhone12,1"), DeviceRef(), QStringLiteral("14.2"));
+                      QStringLiteral("F2LXK0ABCD12"), QStringLiteral("iPhone12,1"), DeviceRef(),
+                      QStringLiteral("14.2"));
     return d;
 }
 
@@ -138,9 +140,12 @@ void WriteBackups(const QString& root) {
         const char* product;
         kit::BackupBuilder::Generation generation;
     } backups[] = {
-        {"0123456789abcdef0123456789abcdef01234567", "Lena's iPhone", "iPhone12,1", kit::BackupBuilder::Generation::ManifestDb},
-        {"89abcdef0123456789abcdef0123456789abcdef", "Family iPad", "iPad8,10", kit::BackupBuilder::Generation::ManifestDb},
-        {"fedcba9876543210fedcba9876543210fedcba98", "Old iPhone", "iPhone8,4", kit::BackupBuilder::Generation::Mbdb},
+        {"0123456789abcdef0123456789abcdef01234567", "Lena's iPhone", "iPhone12,1",
+         kit::BackupBuilder::Generation::ManifestDb},
+        {"89abcdef0123456789abcdef0123456789abcdef", "Family iPad", "iPad8,10",
+         kit::BackupBuilder::Generation::ManifestDb},
+        {"fedcba9876543210fedcba9876543210fedcba98", "Old iPhone", "iPhone8,4",
+         kit::BackupBuilder::Generation::Mbdb},
     };
     for (const B& b : backups) {
         kit::BackupBuilder builder(std::filesystem::path(root.toStdString()) / b.udid, b.generation);
@@ -207,7 +212,8 @@ void RecoveryStopped(kit::FakeDeviceManage& manager, const QString& suffix) {
         d.ScanCallLog({});
     });
     QStringList selection;
-    for (int t = 0; t < 17; ++t) selection << QString::fromLatin1(t == 5 || t == 6 || t == 7 ? "1" : "0");
+    for (int t = 0; t < 17; ++t)
+        selection << QString::fromLatin1(t == 5 || t == 6 || t == 7 ? "1" : "0");
     page->StartScan(Device(), selection);
     QTest::qWaitFor([&] { return manager.isScan(); }, 2000);
     QTest::qWait(1300); // the contacts view reports its count
@@ -232,10 +238,15 @@ void RecoveryPages(kit::FakeDeviceManage& manager, const QString& suffix) {
     vc.SwitchView(3);
     manager.SetScanScript(kit::FakeDeviceManage::UntilStopped());
     QStringList selection;
-    for (int t = 0; t < 17; ++t) selection << QString::fromLatin1(t <= 11 && t != 3 ? "1" : "0");
+    for (int t = 0; t < 17; ++t)
+        selection << QString::fromLatin1(t <= 11 && t != 3 ? "1" : "0");
     page->StartScan(Device(), selection);
     QTest::qWaitFor([&] { return manager.isScan(); }, 2000);
-    page->Scanning(46, 100, SafeFormat(LanguageText("PROGRESSTXT_SMS"), {}).replace("%1", "2").replace("%2", "7").replace("%3", "46"));
+    page->Scanning(46, 100,
+                   SafeFormat(LanguageText("PROGRESSTXT_SMS"), {})
+                       .replace("%1", "2")
+                       .replace("%2", "7")
+                       .replace("%3", "46"));
     page->UpdataSearchProgress();
     Save(&vc, QStringLiteral("recovery-scanning") + suffix);
 
@@ -280,8 +291,10 @@ void RecoveryPages(kit::FakeDeviceManage& manager, const QString& suffix) {
 
     // The save panel as it shows while the second kind of data is written.
     page->SaveFileNameText()->setText(
-        SafeFormat(LanguageText("Dirizaing"), {SafeFormat(LanguageText("DirizaNum"), {LanguageText("DataTypeCallHistory")})}));
-    page->FileNumShow()->setText(SafeFormat(LanguageText("InRecovering"), {QStringLiteral("1"), QStringLiteral("2")}));
+        SafeFormat(LanguageText("Dirizaing"),
+                   {SafeFormat(LanguageText("DirizaNum"), {LanguageText("DataTypeCallHistory")})}));
+    page->FileNumShow()->setText(
+        SafeFormat(LanguageText("InRecovering"), {QStringLiteral("1"), QStringLiteral("2")}));
     page->SaveFileProgress()->setRange(0, 12);
     page->SaveFileProgress()->setValue(5);
     page->StopSaveFileButton()->setEnabled(true);
@@ -304,9 +317,9 @@ class ViewFeeder : public ScanFileDelegate {
     std::atomic<bool> ended{false};
 
   private:
-    template <typename List>
-    void Feed(const List& list) {
-        for (DirizaResultView* v : views_) v->AddDirizaFile(list);
+    template <typename List> void Feed(const List& list) {
+        for (DirizaResultView* v : views_)
+            v->AddDirizaFile(list);
     }
     std::vector<DirizaResultView*> views_;
 };
@@ -342,14 +355,16 @@ void SystemResultViews(const QPalette& light) {
     hub.setBackUpdelegate(&backUp);
     hub.setScanFileDelegate(&feeder);
     auto device = std::make_shared<DeviceInfo>();
-    device->SaveDeviceInfo(QStringLiteral("Backup"), QStringLiteral("00008030-001a2b3c4d5e6f70"), QString(), QString(),
-                           DeviceRef{}, QString());
+    device->SaveDeviceInfo(QStringLiteral("Backup"), QStringLiteral("00008030-001a2b3c4d5e6f70"), QString(),
+                           QString(), DeviceRef{}, QString());
     device->SetBackUpPath(folder);
     hub.StartAnalyze(device);
-    if (!QTest::qWaitFor([&] { return backUp.Ended(); }, 30000)) std::fprintf(stderr, "the sample backup was not read\n");
+    if (!QTest::qWaitFor([&] { return backUp.Ended(); }, 30000))
+        std::fprintf(stderr, "the sample backup was not read\n");
     // Call log, contacts, bookmarks, reminders, notes, calendar.
     QStringList selection;
-    for (int i = 0; i < 15; ++i) selection << (i >= 6 && i <= 11 ? QStringLiteral("1") : QStringLiteral("0"));
+    for (int i = 0; i < 15; ++i)
+        selection << (i >= 6 && i <= 11 ? QStringLiteral("1") : QStringLiteral("0"));
     selection << QStringLiteral("0") << QStringLiteral("0");
     hub.StartScan(device, selection);
     if (!QTest::qWaitFor([&] { return feeder.ended.load(); }, 60000))
@@ -364,8 +379,9 @@ void SystemResultViews(const QPalette& light) {
         v.first->Table()->selectRow(0);
         for (bool dark : {false, true}) {
             QApplication::setPalette(dark ? DarkPalette() : light);
-            Save(v.first, QStringLiteral("system-%1-%2").arg(QLatin1String(v.second),
-                                                             dark ? QStringLiteral("dark") : QStringLiteral("light")));
+            Save(v.first,
+                 QStringLiteral("system-%1-%2")
+                     .arg(QLatin1String(v.second), dark ? QStringLiteral("dark") : QStringLiteral("light")));
         }
         v.first->hide();
     }
@@ -398,15 +414,17 @@ QMap<QString, NSSMSHeadData> SampleSms() {
     hub.setBackUpdelegate(&receiver);
     hub.setScanFileDelegate(&receiver);
     auto device = std::make_shared<DeviceInfo>();
-    device->SaveDeviceInfo(QStringLiteral("Backup"), QStringLiteral("00008030-001a2b3c4d5e6f70"), QString(), QString(),
-                           DeviceRef{}, QString());
+    device->SaveDeviceInfo(QStringLiteral("Backup"), QStringLiteral("00008030-001a2b3c4d5e6f70"), QString(),
+                           QString(), DeviceRef{}, QString());
     device->SetBackUpPath(folder);
     hub.StartAnalyze(device);
-    const bool analyzed = QTest::qWaitFor([&] { return receiver.analyzed.load() || receiver.failed.load(); }, 30000);
+    const bool analyzed =
+        QTest::qWaitFor([&] { return receiver.analyzed.load() || receiver.failed.load(); }, 30000);
     if (analyzed && receiver.analyzed.load()) {
         // SMS only (the scan reads the contacts too, for the names).
         QStringList selection;
-        for (int i = 0; i < 17; ++i) selection << (i == 5 ? QStringLiteral("1") : QStringLiteral("0"));
+        for (int i = 0; i < 17; ++i)
+            selection << (i == 5 ? QStringLiteral("1") : QStringLiteral("0"));
         hub.StartScan(device, selection);
         if (!QTest::qWaitFor([&] { return receiver.ended.load(); }, 60000))
             std::fprintf(stderr, "the sample scan did not end\n");
@@ -434,7 +452,6 @@ void SmsView(const QMap<QString, NSSMSHeadData>& sms, const QString& suffix) {
     Save(&view, QStringLiteral("result-sms") + suffix);
 }
 
-
 // The media of the kit's sample backup as a scan delivers it.
 struct MediaScan : ScanFileDelegate, BackUpDelegate {
     std::mutex mutex;
@@ -443,12 +460,27 @@ struct MediaScan : ScanFileDelegate, BackUpDelegate {
     std::atomic<bool> analysed{false}, ended{false};
     void AnalyzeFinish() override { analysed = true; }
     void BackUpLoser() override { analysed = true; }
-    void ScanPhoto(const QList<NSDeletedFile>& f) override { std::lock_guard<std::mutex> l(mutex); photos = f; }
-    void ScanVideo(const QList<NSDeletedFile>& f) override { std::lock_guard<std::mutex> l(mutex); videos = f; }
-    void ScanMusic(const QList<NSDeletedFile>& f) override { std::lock_guard<std::mutex> l(mutex); music = f; }
-    void ScanSMSAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override { Keep(0, p, m); }
-    void ScanMemoAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override { Keep(1, p, m); }
-    void ScanWXAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override { Keep(2, p, m); }
+    void ScanPhoto(const QList<NSDeletedFile>& f) override {
+        std::lock_guard<std::mutex> l(mutex);
+        photos = f;
+    }
+    void ScanVideo(const QList<NSDeletedFile>& f) override {
+        std::lock_guard<std::mutex> l(mutex);
+        videos = f;
+    }
+    void ScanMusic(const QList<NSDeletedFile>& f) override {
+        std::lock_guard<std::mutex> l(mutex);
+        music = f;
+    }
+    void ScanSMSAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override {
+        Keep(0, p, m);
+    }
+    void ScanMemoAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override {
+        Keep(1, p, m);
+    }
+    void ScanWXAttachment(const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) override {
+        Keep(2, p, m);
+    }
     void ScanEnd() override { ended = true; }
     void Keep(int i, const QList<NSDeletedFile>& p, const QList<NSDeletedFile>& m) {
         std::lock_guard<std::mutex> l(mutex);
@@ -468,8 +500,8 @@ bool WaitFor(const std::atomic<bool>& flag) {
 // A few real pictures beside the sample's stand-in files, so that thumbnails show.
 QList<NSDeletedFile> Pictures(const QString& folder) {
     QList<NSDeletedFile> out;
-    const QColor colors[] = {QColor(231, 111, 81), QColor(42, 157, 143), QColor(233, 196, 106), QColor(38, 70, 83),
-                             QColor(144, 190, 109)};
+    const QColor colors[] = {QColor(231, 111, 81), QColor(42, 157, 143), QColor(233, 196, 106),
+                             QColor(38, 70, 83), QColor(144, 190, 109)};
     QDir().mkpath(folder + "/pics");
     for (int i = 0; i < 5; ++i) {
         QImage image(i % 2 ? 240 : 160, i % 2 ? 160 : 240, QImage::Format_RGB32);
@@ -498,9 +530,9 @@ QList<NSDeletedFile> Pictures(const QString& folder) {
 void MediaViews(const QPalette& light) {
     const QString root = QDir::tempPath() + "/diriza-screenshots-media";
     QDir(root).removeRecursively();
-    const kit::SampleBackup sample = kit::SampleBackup::Build((root + "/backup").toStdString(),
-                                                              kit::BackupBuilder::Generation::ManifestDb, 3,
-                                                              (root + "/scratch").toStdString());
+    const kit::SampleBackup sample =
+        kit::SampleBackup::Build((root + "/backup").toStdString(), kit::BackupBuilder::Generation::ManifestDb,
+                                 3, (root + "/scratch").toStdString());
     (void)sample;
     MediaScan scan;
     {
@@ -517,7 +549,8 @@ void MediaViews(const QPalette& light) {
         hub.StartAnalyze(device);
         if (!WaitFor(scan.analysed)) std::fprintf(stderr, "media: analysis did not end\n");
         QStringList selection;
-        for (int i = 0; i < 17; ++i) selection << (i <= 4 || i == 14 ? "1" : "0");
+        for (int i = 0; i < 17; ++i)
+            selection << (i <= 4 || i == 14 ? "1" : "0");
         hub.StartScan(device, selection);
         if (!WaitFor(scan.ended)) std::fprintf(stderr, "media: scan did not end\n");
         hub.WaitForTasks();
@@ -531,9 +564,13 @@ void MediaViews(const QPalette& light) {
         int type;
         const char* name;
         int tab;
-    } shots[] = {{0, "media-photos", 0},         {1, "media-videos", 0},        {4, "media-voice-memos", 0},
-                 {2, "media-sms-attachments", 0}, {2, "media-sms-attachments-media", 1},
-                 {3, "media-notes-attachments", 0}, {14, "media-wechat-attachments-media", 1}};
+    } shots[] = {{0, "media-photos", 0},
+                 {1, "media-videos", 0},
+                 {4, "media-voice-memos", 0},
+                 {2, "media-sms-attachments", 0},
+                 {2, "media-sms-attachments-media", 1},
+                 {3, "media-notes-attachments", 0},
+                 {14, "media-wechat-attachments-media", 1}};
     for (bool dark : {false, true}) {
         QApplication::setPalette(dark ? DarkPalette() : light);
         for (const Shot& shot : shots) {
@@ -541,18 +578,27 @@ void MediaViews(const QPalette& light) {
             view->resize(760, 520);
             view->StartUpdateUI();
             switch (shot.type) {
-            case 0: view->AddDirizaFile(photos); break;
-            case 1: view->AddDirizaFile(scan.videos); break;
-            case 4: view->AddDirizaFile(scan.music); break;
+            case 0:
+                view->AddDirizaFile(photos);
+                break;
+            case 1:
+                view->AddDirizaFile(scan.videos);
+                break;
+            case 4:
+                view->AddDirizaFile(scan.music);
+                break;
             default: {
                 const int i = shot.type == 2 ? 0 : shot.type == 3 ? 1 : 2;
                 view->AddDirizaFile(scan.attachments[i][0], scan.attachments[i][1]);
             }
             }
-            for (int i = 0; i < 150; ++i) QTest::qWait(10);  // the refresh timer, then the thumbnails
-            if (auto* attachments = dynamic_cast<NSDirizaAttachmentView*>(view.get())) attachments->SelectTab(shot.tab);
+            for (int i = 0; i < 150; ++i)
+                QTest::qWait(10); // the refresh timer, then the thumbnails
+            if (auto* attachments = dynamic_cast<NSDirizaAttachmentView*>(view.get()))
+                attachments->SelectTab(shot.tab);
             view->show();
-            for (int i = 0; i < 50; ++i) QTest::qWait(10);
+            for (int i = 0; i < 50; ++i)
+                QTest::qWait(10);
             if (shot.type == 0) view->AllSelect();
             Save(view.get(), QString::fromLatin1(shot.name) + (dark ? "-dark" : "-light"));
         }
@@ -596,14 +642,16 @@ int main(int argc, char** argv) {
     struct Look {
         int language;
         const char* tag;
-    } looks[] = {{NSLanguageText::English, "en"}, {NSLanguageText::SimplifiedChinese, "zh-Hans"},
-                 {NSLanguageText::German, "de"}, {NSLanguageText::Arabic, "ar"}};
+    } looks[] = {{NSLanguageText::English, "en"},
+                 {NSLanguageText::SimplifiedChinese, "zh-Hans"},
+                 {NSLanguageText::German, "de"},
+                 {NSLanguageText::Arabic, "ar"}};
     for (const Look& look : looks) {
         SetLanguage(look.language);
         for (bool dark : {false, true}) {
             QApplication::setPalette(dark ? DarkPalette() : light);
-            const QString suffix = QStringLiteral("-%1-%2").arg(QLatin1String(look.tag),
-                                                                dark ? QStringLiteral("dark") : QStringLiteral("light"));
+            const QString suffix = QStringLiteral("-%1-%2").arg(
+                QLatin1String(look.tag), dark ? QStringLiteral("dark") : QStringLiteral("light"));
             const bool allPages = look.language == NSLanguageText::English ||
                                   look.language == NSLanguageText::SimplifiedChinese ||
                                   look.language == NSLanguageText::German;
@@ -617,7 +665,8 @@ int main(int argc, char** argv) {
     QApplication::setPalette(light);
 
     // The chooser of each edition: international (no WeChat) and Chinese (WeChat offered).
-    for (const Look& look : {Look{NSLanguageText::English, "international"}, Look{NSLanguageText::SimplifiedChinese, "chinese"}}) {
+    for (const Look& look : {Look{NSLanguageText::English, "international"},
+                             Look{NSLanguageText::SimplifiedChinese, "chinese"}}) {
         SetLanguage(look.language);
         NSSelectDirizaFileTypeView chooser(manager);
         chooser.resize(900, 560);
@@ -629,14 +678,14 @@ int main(int argc, char** argv) {
     {
         NSDirizaNull status;
         status.resize(760, 560);
-        status.SetDeviceInfo(QStringLiteral("Lena's iPhone"), QStringLiteral("iPhone12,1"), QStringLiteral("14.2"),
-                             QStringLiteral("F2LXK0ABCD12"));
+        status.SetDeviceInfo(QStringLiteral("Lena's iPhone"), QStringLiteral("iPhone12,1"),
+                             QStringLiteral("14.2"), QStringLiteral("F2LXK0ABCD12"));
         Save(&status, QStringLiteral("status-scanning"));
         status.ScanEndText();
         status.UpdateScanCompleteTimer();
         Save(&status, QStringLiteral("status-complete"));
-        status.SetDeviceInfo(QStringLiteral("Lena's iPhone"), QStringLiteral("iPhone12,1"), QStringLiteral("14.2"),
-                             QStringLiteral("F2LXK0ABCD12"));
+        status.SetDeviceInfo(QStringLiteral("Lena's iPhone"), QStringLiteral("iPhone12,1"),
+                             QStringLiteral("14.2"), QStringLiteral("F2LXK0ABCD12"));
         status.ScanEndText(true);
         status.UpdateScanCompleteTimer();
         Save(&status, QStringLiteral("status-stopped"));
@@ -686,7 +735,8 @@ int main(int argc, char** argv) {
         QImage photo(360, 240, QImage::Format_RGB32);
         photo.fill(QColor(70, 130, 180));
         for (int y = 150; y < 240; ++y)
-            for (int x = 0; x < 360; ++x) photo.setPixelColor(x, y, QColor(60, 140, 70));
+            for (int x = 0; x < 360; ++x)
+                photo.setPixelColor(x, y, QColor(60, 140, 70));
         photo.save(media + QStringLiteral("/photo.png"));
         QFile text(media + QStringLiteral("/note.txt"));
         if (text.open(QIODevice::WriteOnly))
@@ -710,7 +760,8 @@ int main(int argc, char** argv) {
             }
             {
                 kit::FakeMediaPlayers players;
-                AudioPreView view(kit::FakePcmSink::Factory(std::make_shared<kit::PcmSinkScript>()), players.Factory());
+                AudioPreView view(kit::FakePcmSink::Factory(std::make_shared<kit::PcmSinkScript>()),
+                                  players.Factory());
                 // The fake sink is the sound output; then a machine without one.
                 AudioPreView::SetOutputProbe([] { return true; });
                 view.ShowAudioPreview(QStringLiteral(TEST_DATA_DIR "/media/silk/fixtures/speech_24000.silk"));

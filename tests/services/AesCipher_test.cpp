@@ -18,7 +18,8 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes Hex(const std::string& hex) {
     Bytes out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(uint8_t(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(uint8_t(std::stoul(hex.substr(i, 2), nullptr, 16)));
     return out;
 }
 
@@ -38,8 +39,8 @@ struct Outcome {
     Bytes data;
 };
 
-Outcome RunMode(bool encrypt, int32_t mode, int32_t padding, const Bytes& key, const Bytes& iv, const Bytes& input,
-                const std::vector<std::size_t>& chunks = {}) {
+Outcome RunMode(bool encrypt, int32_t mode, int32_t padding, const Bytes& key, const Bytes& iv,
+                const Bytes& input, const std::vector<std::size_t>& chunks = {}) {
     aesModeContext c;
     aesModeInit(mode, padding, iv.empty() ? nullptr : iv.data(), c);
     const bool decryptSchedule = !encrypt && (mode == kAesModeEcb || mode == kAesModeCbc);
@@ -90,7 +91,8 @@ TEST(AesBlock, ExampleVectorsOfAllKeySizes) {
     } cases[] = {
         {"000102030405060708090a0b0c0d0e0f", "69c4e0d86a7b0430d8cdb78070b4c55a"},
         {"000102030405060708090a0b0c0d0e0f1011121314151617", "dda97ca4864cdfe06eaf70a0ec0d7191"},
-        {"000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f", "8ea2b7ca516745bfeafc49904b496089"},
+        {"000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f",
+         "8ea2b7ca516745bfeafc49904b496089"},
     };
     for (const auto& tc : cases) {
         SCOPED_TRACE(tc.key);
@@ -116,29 +118,41 @@ TEST(AesModes, PublishedModeVectorsBothDirections) {
         std::string cipher;
     } cases[] = {
         {"ECB-128", kAesModeEcb, kKey128,
-         "3ad77bb40d7a3660a89ecaf32466ef97f5d3d58503b9699de785895a96fdbaaf43b1cd7f598ece23881b00e3ed0306887b0c785e27e8ad3f8223207104725dd4"},
+         "3ad77bb40d7a3660a89ecaf32466ef97f5d3d58503b9699de785895a96fdbaaf43b1cd7f598ece23881b00e3ed0306887b0"
+         "c785e27e8ad3f8223207104725dd4"},
         {"ECB-192", kAesModeEcb, kKey192,
-         "bd334f1d6e45f25ff712a214571fa5cc974104846d0ad3ad7734ecb3ecee4eefef7afd2270e2e60adce0ba2face6444e9a4b41ba738d6c72fb16691603c18e0e"},
+         "bd334f1d6e45f25ff712a214571fa5cc974104846d0ad3ad7734ecb3ecee4eefef7afd2270e2e60adce0ba2face6444e9a4"
+         "b41ba738d6c72fb16691603c18e0e"},
         {"ECB-256", kAesModeEcb, kKey256,
-         "f3eed1bdb5d2a03c064b5a7e3db181f8591ccb10d410ed26dc5ba74a31362870b6ed21b99ca6f4f9f153e7b1beafed1d23304b7a39f9f3ff067d8d8f9e24ecc7"},
+         "f3eed1bdb5d2a03c064b5a7e3db181f8591ccb10d410ed26dc5ba74a31362870b6ed21b99ca6f4f9f153e7b1beafed1d233"
+         "04b7a39f9f3ff067d8d8f9e24ecc7"},
         {"CBC-128", kAesModeCbc, kKey128,
-         "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b273bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7"},
+         "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b273bed6b8e3c1743b7116e69e222295163ff"
+         "1caa1681fac09120eca307586e1a7"},
         {"CBC-192", kAesModeCbc, kKey192,
-         "4f021db243bc633d7178183a9fa071e8b4d9ada9ad7dedf4e5e738763f69145a571b242012fb7ae07fa9baac3df102e008b0e27988598881d920a9e64f5615cd"},
+         "4f021db243bc633d7178183a9fa071e8b4d9ada9ad7dedf4e5e738763f69145a571b242012fb7ae07fa9baac3df102e008b"
+         "0e27988598881d920a9e64f5615cd"},
         {"CBC-256", kAesModeCbc, kKey256,
-         "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b"},
+         "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d39f23369a9d9bacfa530e26304231461b2e"
+         "b05e2c39be9fcda6c19078c6a9d1b"},
         {"CFB-128", kAesModeCfb, kKey128,
-         "3b3fd92eb72dad20333449f8e83cfb4ac8a64537a0b3a93fcde3cdad9f1ce58b26751f67a3cbb140b1808cf187a4f4dfc04b05357c5d1c0eeac4c66f9ff7f2e6"},
+         "3b3fd92eb72dad20333449f8e83cfb4ac8a64537a0b3a93fcde3cdad9f1ce58b26751f67a3cbb140b1808cf187a4f4dfc04"
+         "b05357c5d1c0eeac4c66f9ff7f2e6"},
         {"CFB-192", kAesModeCfb, kKey192,
-         "cdc80d6fddf18cab34c25909c99a417467ce7f7f81173621961a2b70171d3d7a2e1e8a1dd59b88b1c8e60fed1efac4c9c05f9f9ca9834fa042ae8fba584b09ff"},
+         "cdc80d6fddf18cab34c25909c99a417467ce7f7f81173621961a2b70171d3d7a2e1e8a1dd59b88b1c8e60fed1efac4c9c05"
+         "f9f9ca9834fa042ae8fba584b09ff"},
         {"CFB-256", kAesModeCfb, kKey256,
-         "dc7e84bfda79164b7ecd8486985d386039ffed143b28b1c832113c6331e5407bdf10132415e54b92a13ed0a8267ae2f975a385741ab9cef82031623d55b1e471"},
+         "dc7e84bfda79164b7ecd8486985d386039ffed143b28b1c832113c6331e5407bdf10132415e54b92a13ed0a8267ae2f975a"
+         "385741ab9cef82031623d55b1e471"},
         {"OFB-128", kAesModeOfb, kKey128,
-         "3b3fd92eb72dad20333449f8e83cfb4a7789508d16918f03f53c52dac54ed8259740051e9c5fecf64344f7a82260edcc304c6528f659c77866a510d9c1d6ae5e"},
+         "3b3fd92eb72dad20333449f8e83cfb4a7789508d16918f03f53c52dac54ed8259740051e9c5fecf64344f7a82260edcc304"
+         "c6528f659c77866a510d9c1d6ae5e"},
         {"OFB-192", kAesModeOfb, kKey192,
-         "cdc80d6fddf18cab34c25909c99a4174fcc28b8d4c63837c09e81700c11004018d9a9aeac0f6596f559c6d4daf59a5f26d9f200857ca6c3e9cac524bd9acc92a"},
+         "cdc80d6fddf18cab34c25909c99a4174fcc28b8d4c63837c09e81700c11004018d9a9aeac0f6596f559c6d4daf59a5f26d9"
+         "f200857ca6c3e9cac524bd9acc92a"},
         {"OFB-256", kAesModeOfb, kKey256,
-         "dc7e84bfda79164b7ecd8486985d38604febdc6740d20b3ac88f6ad82a4fb08d71ab47a086e86eedf39d1c5bba97c4080126141d67f37be8538f5a8be740e484"},
+         "dc7e84bfda79164b7ecd8486985d38604febdc6740d20b3ac88f6ad82a4fb08d71ab47a086e86eedf39d1c5bba97c408012"
+         "6141d67f37be8538f5a8be740e484"},
     };
     const Bytes plain = Hex(kPlain);
     for (const auto& tc : cases) {
@@ -272,13 +286,17 @@ const EVP_CIPHER* OpenSslCipher(int32_t mode, std::size_t keyLength) {
     case kAesModeOfb:
         return keyLength == 16 ? EVP_aes_128_ofb() : keyLength == 24 ? EVP_aes_192_ofb() : EVP_aes_256_ofb();
     default:
-        return keyLength == 16 ? EVP_aes_128_cfb128() : keyLength == 24 ? EVP_aes_192_cfb128() : EVP_aes_256_cfb128();
+        return keyLength == 16   ? EVP_aes_128_cfb128()
+               : keyLength == 24 ? EVP_aes_192_cfb128()
+                                 : EVP_aes_256_cfb128();
     }
 }
 
 Bytes OpenSslRun(bool encrypt, int32_t mode, bool pad, const Bytes& key, const Bytes& iv, const Bytes& in) {
-    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
-    EVP_CipherInit_ex(ctx.get(), OpenSslCipher(mode, key.size()), nullptr, key.data(), iv.data(), encrypt ? 1 : 0);
+    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(),
+                                                                        EVP_CIPHER_CTX_free);
+    EVP_CipherInit_ex(ctx.get(), OpenSslCipher(mode, key.size()), nullptr, key.data(), iv.data(),
+                      encrypt ? 1 : 0);
     EVP_CIPHER_CTX_set_padding(ctx.get(), pad ? 1 : 0);
     Bytes out(in.size() + 32);
     int len = 0;
@@ -295,7 +313,8 @@ TEST(AesModes, AgreesWithLibcryptoOverRandomMessages) {
     std::mt19937 rng(20240613);
     auto randomBytes = [&](std::size_t n) {
         Bytes b(n);
-        for (auto& v : b) v = uint8_t(rng());
+        for (auto& v : b)
+            v = uint8_t(rng());
         return b;
     };
     for (int round = 0; round < 300; ++round) {
@@ -308,7 +327,8 @@ TEST(AesModes, AgreesWithLibcryptoOverRandomMessages) {
         const Bytes iv = randomBytes(16);
         const Bytes plain = randomBytes(length);
         std::vector<std::size_t> chunks;
-        for (int i = 0; i < 4; ++i) chunks.push_back(1 + rng() % 40);
+        for (int i = 0; i < 4; ++i)
+            chunks.push_back(1 + rng() % 40);
         SCOPED_TRACE("mode " + std::to_string(mode) + " pad " + std::to_string(pad) + " key " +
                      std::to_string(keyLength) + " length " + std::to_string(length));
 

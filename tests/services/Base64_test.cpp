@@ -26,8 +26,13 @@ const uint8_t kKey[16] = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a',
 
 TEST(Base64, Rfc4648Vectors) {
     const std::pair<std::string, std::string> cases[] = {
-        {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
     };
     for (const auto& [plain, encoded] : cases) {
         EXPECT_EQ(base64Encode(B(plain)), encoded) << plain;
@@ -35,7 +40,8 @@ TEST(Base64, Rfc4648Vectors) {
     }
     // Every byte value survives, NUL included.
     Bytes all;
-    for (int i = 0; i < 256; ++i) all.push_back(uint8_t(i));
+    for (int i = 0; i < 256; ++i)
+        all.push_back(uint8_t(i));
     EXPECT_EQ(base64Decode(base64Encode(all)), all);
     EXPECT_EQ(base64Decode("AAA="), Bytes({0, 0}));
 }
@@ -73,7 +79,8 @@ TEST(BufferCipher, EqualsLibcryptoAes128Ecb) {
     Bytes ours;
     ASSERT_EQ(aesEncryptBuffer(plain.data(), plain.size(), ours, kKey), 0);
 
-    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
+    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(),
+                                                                        EVP_CIPHER_CTX_free);
     EVP_EncryptInit_ex(ctx.get(), EVP_aes_128_ecb(), nullptr, kKey, nullptr);
     Bytes theirs(plain.size() + 16);
     int len = 0;

@@ -33,7 +33,8 @@ QByteArray ReadFile(const QString& path) {
 
 QByteArray PlistWith(const QList<QPair<QString, QString>>& entries) {
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
-    for (const auto& [k, v] : entries) xml += "<key>" + k.toUtf8() + "</key><string>" + v.toUtf8() + "</string>\n";
+    for (const auto& [k, v] : entries)
+        xml += "<key>" + k.toUtf8() + "</key><string>" + v.toUtf8() + "</string>\n";
     return xml + "</dict>\n</plist>\n";
 }
 
@@ -128,7 +129,8 @@ TEST(Configuration, ScanOtherTypeFlag) {
 
 TEST(Configuration, InstallationMarkTruthTable) {
     const std::pair<QString, bool> cases[] = {
-        {"1", true}, {"2026/12/09", true}, {"0", false}, {"", false}, {"true", true}, {"no", false}, {"  -3", true},
+        {"1", true},    {"2026/12/09", true}, {"0", false},   {"", false},
+        {"true", true}, {"no", false},        {"  -3", true},
     };
     for (const auto& [stored, expected] : cases) {
         Fixture f;
@@ -165,7 +167,8 @@ TEST(Configuration, UnreadableFileIsMovedAsideNotLost) {
     const std::pair<const char*, QByteArray> cases[] = {
         {"empty", QByteArray()},
         {"binary", QByteArray("\x00\x01\xff\xfe garbage", 13)},
-        {"array root", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>a</string></array></plist>"},
+        {"array root",
+         "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>a</string></array></plist>"},
         {"truncated", PlistWith({{"Partner", "S1"}}).left(60)},
     };
     for (const auto& [name, bytes] : cases) {
@@ -212,7 +215,7 @@ TEST(Configuration, ApplicationVersionWithoutDots) {
 
 TEST(Configuration, SystemLanguageComparesWholeEntries) {
     const std::pair<QStringList, int> cases[] = {
-        {{"zh-Hant-HK"}, 2}, {{"zh-Hant-MO", "en"}, 2}, {{"zh-Hant-TW"}, 2}, {{"zh-Hant"}, 0},
+        {{"zh-Hant-HK"}, 2}, {{"zh-Hant-MO", "en"}, 2},    {{"zh-Hant-TW"}, 2},   {{"zh-Hant"}, 0},
         {{"zh-Hans-CN"}, 0}, {{"en-US", "zh-Hant-TW"}, 0}, {{"zh-Hant-TW-x"}, 0}, {{}, 0},
     };
     for (const auto& [languages, expected] : cases) {

@@ -60,7 +60,8 @@ TEST(GRProgressIndicator, FillRectangle) {
         bar.setMaxValue(tc.max);
         bar.setIndeterminate(tc.indeterminate);
         bar.setInternalDoubleValue(tc.value);
-        EXPECT_EQ(bar.progressBarRect(), QRect(1, 2, tc.width, 17)) << tc.min << " " << tc.max << " " << tc.value;
+        EXPECT_EQ(bar.progressBarRect(), QRect(1, 2, tc.width, 17))
+            << tc.min << " " << tc.max << " " << tc.value;
     }
 }
 

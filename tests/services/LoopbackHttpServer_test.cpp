@@ -17,7 +17,8 @@ namespace {
 struct Client {
     QNetworkAccessManager nam;
 
-    std::unique_ptr<QNetworkReply> Send(QNetworkRequest request, const QByteArray& method, const QByteArray& body = {}) {
+    std::unique_ptr<QNetworkReply> Send(QNetworkRequest request, const QByteArray& method,
+                                        const QByteArray& body = {}) {
         request.setTransferTimeout(3000);
         std::unique_ptr<QNetworkReply> reply(method == "GET" ? nam.get(request) : nam.post(request, body));
         QSignalSpy done(reply.get(), &QNetworkReply::finished);

@@ -147,12 +147,14 @@ TEST(NSDownloadPackageView, FailuresLeaveNoPackage) {
         const char* name;
         std::function<void(DownloadFixture&)> arrange;
     } cases[] = {
-        {"404", [](DownloadFixture& f) { f.server.Enqueue(kit::CannedReply::Status(404, "<html>missing</html>")); }},
+        {"404",
+         [](DownloadFixture& f) { f.server.Enqueue(kit::CannedReply::Status(404, "<html>missing</html>")); }},
         {"500", [](DownloadFixture& f) { f.server.Enqueue(kit::CannedReply::Status(500, "oops")); }},
         {"closed", [](DownloadFixture& f) { f.server.Enqueue(kit::CannedReply::Closed()); }},
         {"refused",
          [](DownloadFixture& f) {
-             f.address = "http://127.0.0.1:" + QString::number(kit::LoopbackHttpServer::RefusedPort()) + "/p.dmg";
+             f.address =
+                 "http://127.0.0.1:" + QString::number(kit::LoopbackHttpServer::RefusedPort()) + "/p.dmg";
          }},
         {"length lies",
          [](DownloadFixture& f) {

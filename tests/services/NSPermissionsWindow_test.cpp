@@ -14,10 +14,14 @@
 
 TEST(NSPermissionsWindow, IllustrationFollowsLanguage) {
     const std::pair<int, const char*> cases[] = {
-        {1, "FullDiskAccess_cn"}, {0, "FullDiskAccess_en"}, {2, "FullDiskAccess_en"}, {11, "FullDiskAccess_en"},
+        {1, "FullDiskAccess_cn"},
+        {0, "FullDiskAccess_en"},
+        {2, "FullDiskAccess_en"},
+        {11, "FullDiskAccess_en"},
     };
     int language = 0;
-    NSPermissionsWindow window(nullptr, [](unsigned) {}, [&] { return language; });
+    NSPermissionsWindow window(
+        nullptr, [](unsigned) {}, [&] { return language; });
     for (const auto& [lang, image] : cases) {
         language = lang;
         window.UpdateLanguage();
@@ -27,10 +31,12 @@ TEST(NSPermissionsWindow, IllustrationFollowsLanguage) {
 
 TEST(NSPermissionsWindow, TextsAndButton) {
     QList<unsigned> asked;
-    NSPermissionsWindow window(nullptr, [&](unsigned kind) { asked << kind; }, [] { return 0; });
+    NSPermissionsWindow window(
+        nullptr, [&](unsigned kind) { asked << kind; }, [] { return 0; });
     window.show();
     EXPECT_EQ(window.title()->text(), LanguageText("授权“完全磁盘访问权限”"));
-    for (int i = 1; i <= 3; ++i) EXPECT_FALSE(window.step(i)->text().isEmpty());
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_FALSE(window.step(i)->text().isEmpty());
     EXPECT_EQ(window.openButton()->text(), LanguageText("前往设置"));
     QTest::mouseClick(window.openButton(), Qt::LeftButton);
     EXPECT_EQ(asked, QList<unsigned>{4u});
@@ -39,7 +45,8 @@ TEST(NSPermissionsWindow, TextsAndButton) {
 }
 
 TEST(NSPermissionsWindow, CloseHandlerKeepsTheWindow) {
-    NSPermissionsWindow window(nullptr, [](unsigned) {}, [] { return 0; });
+    NSPermissionsWindow window(
+        nullptr, [](unsigned) {}, [] { return 0; });
     int closes = 0;
     window.SetCloseHandler([&] { ++closes; });
     window.show();

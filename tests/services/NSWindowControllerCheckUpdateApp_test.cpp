@@ -51,8 +51,9 @@ TEST(NSWindowControllerCheckUpdateApp, AnswerTable) {
         QString info;
         QString download;
     } cases[] = {
-        {"newer", kit::CannedReply::Ok(R"({"version":"1.3","info":"Fixes","download":"https://example.org/get"})"), true,
-         "Fixes", "https://example.org/get"},
+        {"newer",
+         kit::CannedReply::Ok(R"({"version":"1.3","info":"Fixes","download":"https://example.org/get"})"),
+         true, "Fixes", "https://example.org/get"},
         {"equal", kit::CannedReply::Ok(R"({"version":"1.2.0"})"), false, "", ""},
         {"older", kit::CannedReply::Ok(R"({"version":"1.1.9"})"), false, "", ""},
         {"no version", kit::CannedReply::Ok(R"({"info":"x"})"), false, "", ""},
@@ -65,8 +66,8 @@ TEST(NSWindowControllerCheckUpdateApp, AnswerTable) {
         {"500", kit::CannedReply::Status(500, ""), false, "", ""},
         {"closed", kit::CannedReply::Closed(), false, "", ""},
         {"no download", kit::CannedReply::Ok(R"({"version":"2"})"), true, "", ""},
-        {"html info", kit::CannedReply::Ok(R"({"version":"2","info":"<b>bold</b> &amp;"})"), true, "<b>bold</b> &amp;",
-         ""},
+        {"html info", kit::CannedReply::Ok(R"({"version":"2","info":"<b>bold</b> &amp;"})"), true,
+         "<b>bold</b> &amp;", ""},
     };
     for (const auto& tc : cases) {
         SCOPED_TRACE(tc.name);
@@ -98,8 +99,8 @@ TEST(NSWindowControllerCheckUpdateApp, RefusedAndWithoutAddress) {
         EXPECT_EQ(f.Check(), std::optional<bool>(false));
         EXPECT_EQ(f.window.titleText(), LanguageText("UpdateCheckFailed"));
     }
-    for (const QString& address : {QString(), QString("ftp://example.org/u.json"), QString("http://example.org/u.json"),
-                                   QString("not an address")}) {
+    for (const QString& address : {QString(), QString("ftp://example.org/u.json"),
+                                   QString("http://example.org/u.json"), QString("not an address")}) {
         UpdateFixture f;
         f.address = address;
         EXPECT_EQ(f.Check(), std::optional<bool>(false)) << address.toStdString();
@@ -111,15 +112,13 @@ TEST(NSWindowControllerCheckUpdateApp, RefusedAndWithoutAddress) {
 
 TEST(NSWindowControllerCheckUpdateApp, DownloadButtonOpensOnlyWebAddresses) {
     const std::pair<const char*, bool> cases[] = {
-        {"https://example.org/get", true},
-        {"http://example.org/get", true},
-        {"file:///etc/passwd", false},
-        {"javascript:alert(1)", false},
-        {"diriza://open", false},
+        {"https://example.org/get", true}, {"http://example.org/get", true}, {"file:///etc/passwd", false},
+        {"javascript:alert(1)", false},    {"diriza://open", false},
     };
     for (const auto& [download, opens] : cases) {
         UpdateFixture f;
-        f.server.Enqueue(kit::CannedReply::Ok(QByteArray(R"({"version":"5","download":")") + download + "\"}"));
+        f.server.Enqueue(
+            kit::CannedReply::Ok(QByteArray(R"({"version":"5","download":")") + download + "\"}"));
         ASSERT_EQ(f.Check(), std::optional<bool>(true));
         QTest::mouseClick(f.window.updateButton(), Qt::LeftButton);
         EXPECT_EQ(f.opener.Opened().size(), opens ? 1 : 0) << download;

@@ -68,14 +68,16 @@ struct NewFeedbackFixture {
 
     QList<QRgb> Colours() const {
         QList<QRgb> out;
-        for (const QImage& i : window->selectedImages()) out << i.pixel(0, 0);
+        for (const QImage& i : window->selectedImages())
+            out << i.pixel(0, 0);
         return out;
     }
 };
 
 int VisibleSlots(const NSWindowControllerNewFeedback& w) {
     int n = 0;
-    for (int i = 0; i < 5; ++i) n += w.photoSlot(i)->isVisibleTo(&w) ? 1 : 0;
+    for (int i = 0; i < 5; ++i)
+        n += w.photoSlot(i)->isVisibleTo(&w) ? 1 : 0;
     return n;
 }
 
@@ -90,7 +92,8 @@ TEST(NSWindowControllerNewFeedback, InitialForm) {
     EXPECT_EQ(f.window->selectedType(), 1);
     EXPECT_TRUE(f.window->typeButton(0)->isChecked());
     EXPECT_EQ(VisibleSlots(*f.window), 1);
-    for (int i = 0; i < 5; ++i) EXPECT_FALSE(f.window->deleteButton(i)->isVisibleTo(f.window.get()));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(f.window->deleteButton(i)->isVisibleTo(f.window.get()));
     EXPECT_FALSE(f.window->grab().isNull());
 }
 
@@ -110,7 +113,8 @@ TEST(NSWindowControllerNewFeedback, PhotoSlots) {
     NewFeedbackFixture f;
     const QColor colours[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan, Qt::magenta};
     QStringList paths;
-    for (int i = 0; i < 6; ++i) paths << f.Image(QString("p%1.png").arg(i), colours[i]);
+    for (int i = 0; i < 6; ++i)
+        paths << f.Image(QString("p%1.png").arg(i), colours[i]);
 
     f.Add(paths.mid(0, 3));
     EXPECT_EQ(f.window->selectedImages().size(), 3);
@@ -131,12 +135,13 @@ TEST(NSWindowControllerNewFeedback, PhotoSlots) {
     f.Add(paths.mid(3, 2));
     EXPECT_EQ(f.window->selectedImages().size(), 5);
     EXPECT_EQ(VisibleSlots(*f.window), 5); // no add slot remains
-    for (int i = 0; i < 5; ++i) EXPECT_TRUE(f.window->deleteButton(i)->isVisibleTo(f.window.get()));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(f.window->deleteButton(i)->isVisibleTo(f.window.get()));
 
     // Removing the middle photo moves the later ones up.
     QTest::mouseClick(f.window->deleteButton(2), Qt::LeftButton);
-    EXPECT_EQ(f.Colours(), (QList<QRgb>{QColor(Qt::red).rgb(), QColor(Qt::green).rgb(), QColor(Qt::yellow).rgb(),
-                                        QColor(Qt::cyan).rgb()}));
+    EXPECT_EQ(f.Colours(), (QList<QRgb>{QColor(Qt::red).rgb(), QColor(Qt::green).rgb(),
+                                        QColor(Qt::yellow).rgb(), QColor(Qt::cyan).rgb()}));
     EXPECT_EQ(VisibleSlots(*f.window), 5);
     EXPECT_FALSE(f.window->deleteButton(4)->isVisibleTo(f.window.get()));
     // Clicking a slot that shows a photo removes it.
@@ -169,7 +174,10 @@ TEST(NSWindowControllerNewFeedback, EntriesThatAreNoImagesAreSkippedAndNamed) {
 
 TEST(NSWindowControllerNewFeedback, PhotosShrinkTo1080) {
     const std::pair<QSize, QSize> cases[] = {
-        {{4000, 3000}, {1080, 810}}, {{1000, 800}, {1000, 800}}, {{800, 4000}, {216, 1080}}, {{1080, 1080}, {1080, 1080}},
+        {{4000, 3000}, {1080, 810}},
+        {{1000, 800}, {1000, 800}},
+        {{800, 4000}, {216, 1080}},
+        {{1080, 1080}, {1080, 1080}},
     };
     for (const auto& [in, out] : cases) {
         QImage image(in, QImage::Format_RGB32);
@@ -190,7 +198,8 @@ TEST(NSWindowControllerNewFeedback, TokenAndFormBytes) {
     const QByteArray jpeg("\xff\xd8 jpeg \r\n bytes", 16);
     QByteArray expected;
     auto field = [&](const QByteArray& name, const QByteArray& value) {
-        expected += "--BOUNDARY\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+        expected +=
+            "--BOUNDARY\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
     };
     field("appid", "22");
     field("typeid", "3");
@@ -228,7 +237,8 @@ TEST(NSWindowControllerNewFeedback, SubmissionPostsTheSignedForm) {
     EXPECT_EQ(requests[1].header("Content-Type"), "multipart/form-data; boundary=BOUNDARY");
     EXPECT_EQ(requests[1].header("Content-Length"), QByteArray::number(requests[1].body.size()));
     const QByteArray photo = NSWindowControllerNewFeedback::imageTo1080(f.window->selectedImages()[0]);
-    EXPECT_EQ(requests[1].body, NSWindowControllerNewFeedback::OrderBody(4, "Please add exports", "1700000000", {photo}));
+    EXPECT_EQ(requests[1].body,
+              NSWindowControllerNewFeedback::OrderBody(4, "Please add exports", "1700000000", {photo}));
     EXPECT_TRUE(f.window->submitButton()->isEnabled());
 }
 
@@ -256,8 +266,9 @@ TEST(NSWindowControllerNewFeedback, TimeFailuresPostNothing) {
         EXPECT_FALSE(outcome->first);
         EXPECT_EQ(f.alerts.Texts(),
                   QStringList{QString(tc.key) == "ErrServerReply" ? LanguageText("ErrServerReply")
-                                                                 : LanguageText("ErrNetworkLost")});
-        for (const auto& r : f.server.requests()) EXPECT_NE(r.path, "/order");
+                                                                  : LanguageText("ErrNetworkLost")});
+        for (const auto& r : f.server.requests())
+            EXPECT_NE(r.path, "/order");
         EXPECT_TRUE(f.window->isVisible());
         EXPECT_TRUE(f.window->submitButton()->isEnabled());
     }
@@ -271,7 +282,8 @@ TEST(NSWindowControllerNewFeedback, OrderAnswers) {
         QString text; // empty: the localised key below
         const char* key;
     } cases[] = {
-        {"refused with msg", kit::CannedReply::Ok(R"({"result":0,"msg":"<b>busy</b>"})"), false, "<b>busy</b>", ""},
+        {"refused with msg", kit::CannedReply::Ok(R"({"result":0,"msg":"<b>busy</b>"})"), false,
+         "<b>busy</b>", ""},
         {"result as text", kit::CannedReply::Ok(R"({"result":"1"})"), true, "", "suggestOK"},
         {"array", kit::CannedReply::Ok(R"([{"result":1}])"), false, "", "suggestFail"},
         {"no result", kit::CannedReply::Ok(R"({"msg":"x"})"), false, "", "suggestFail"},
@@ -287,7 +299,8 @@ TEST(NSWindowControllerNewFeedback, OrderAnswers) {
         const auto outcome = f.Submit("hello");
         ASSERT_TRUE(outcome.has_value());
         EXPECT_EQ(outcome->first, tc.sent);
-        const QString expected = tc.text.isEmpty() ? NSLanguageText::Text(QString::fromLatin1(tc.key)) : tc.text;
+        const QString expected =
+            tc.text.isEmpty() ? NSLanguageText::Text(QString::fromLatin1(tc.key)) : tc.text;
         EXPECT_EQ(outcome->second, expected);
         EXPECT_EQ(f.alerts.Texts(), QStringList{expected});
         EXPECT_EQ(f.window->isVisible(), !tc.sent);

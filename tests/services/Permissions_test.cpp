@@ -29,7 +29,8 @@ TEST(Permissions, RawStatusMappings) {
         {3, MPAccessStateGranted},   {4, MPAccessStatePartial}, {5, MPAccessStateRefused},
         {99, MPAccessStateRefused},
     };
-    for (const auto& [raw, state] : photos) EXPECT_EQ(MPPhotosAuthorizer::StateFromRawStatus(raw), state) << raw;
+    for (const auto& [raw, state] : photos)
+        EXPECT_EQ(MPPhotosAuthorizer::StateFromRawStatus(raw), state) << raw;
     EXPECT_EQ(MPCalendarAuthorizer::events()->entityType, 0u);
     EXPECT_EQ(MPCalendarAuthorizer::reminders()->entityType, 1u);
 }
@@ -106,11 +107,11 @@ TEST(Permissions, KitAnswersEveryKind) {
     refusing.exists = [](const QString&) { return true; };
     refusing.canList = [](const QString&) { return false; };
     int opens = 0;
-    MPPermissionsKit::setAuthorizer(4, std::make_shared<MPFullDiskAccessAuthorizer>("/x/MobileSync/Backup", refusing,
-                                                                                    [&](const QUrl&) {
-                                                                                        ++opens;
-                                                                                        return true;
-                                                                                    }));
+    MPPermissionsKit::setAuthorizer(
+        4, std::make_shared<MPFullDiskAccessAuthorizer>("/x/MobileSync/Backup", refusing, [&](const QUrl&) {
+            ++opens;
+            return true;
+        }));
     EXPECT_EQ(MPPermissionsKit::authorizationStatusForPermissionType(4), MPAccessStateRefused);
     std::optional<MPAccessState> got;
     MPPermissionsKit::requestAuthorizationForPermissionType(4, [&](MPAccessState s) { got = s; });

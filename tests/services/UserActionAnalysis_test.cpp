@@ -31,14 +31,16 @@ namespace {
 // The JSON text inside a posted body: base64, then AES-128-ECB with PKCS#7.
 QByteArray DecryptBody(const QByteArray& body) {
     const QByteArray cipher = QByteArray::fromBase64(body);
-    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
+    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(),
+                                                                        EVP_CIPHER_CTX_free);
     EVP_DecryptInit_ex(ctx.get(), EVP_aes_128_ecb(), nullptr,
                        reinterpret_cast<const unsigned char*>(UserActionAnalysis::kBodyKey), nullptr);
     QByteArray out(cipher.size() + 16, '\0');
     int len = 0;
     int fin = 0;
     if (EVP_DecryptUpdate(ctx.get(), reinterpret_cast<unsigned char*>(out.data()), &len,
-                          reinterpret_cast<const unsigned char*>(cipher.constData()), int(cipher.size())) != 1 ||
+                          reinterpret_cast<const unsigned char*>(cipher.constData()),
+                          int(cipher.size())) != 1 ||
         EVP_DecryptFinal_ex(ctx.get(), reinterpret_cast<unsigned char*>(out.data()) + len, &fin) != 1) {
         return "<undecryptable>";
     }
@@ -51,7 +53,8 @@ QStringList MemberOrder(const QByteArray& json) {
     QStringList names;
     const QJsonObject object = QJsonDocument::fromJson(json).object();
     QList<QPair<qsizetype, QString>> at;
-    for (const QString& key : object.keys()) at.append({json.indexOf("\n   \"" + key.toUtf8() + "\" :"), key});
+    for (const QString& key : object.keys())
+        at.append({json.indexOf("\n   \"" + key.toUtf8() + "\" :"), key});
     std::sort(at.begin(), at.end());
     for (const auto& [pos, key] : at) {
         if (pos >= 0) names << key;
@@ -95,18 +98,25 @@ TEST(UserActionAnalysis, EachReportPostsItsSortedJson) {
         QStringList members;
         int actionType;
     } cases[] = {
-        {"/action.ashx", [&] { return r.reporter.ProductAction(3, true); },
-         {"AppId", "ChannelCode", "MachineCode", "Os", "OsBit", "TypeId", "Version"}, 3},
+        {"/action.ashx",
+         [&] { return r.reporter.ProductAction(3, true); },
+         {"AppId", "ChannelCode", "MachineCode", "Os", "OsBit", "TypeId", "Version"},
+         3},
         {"/event.ashx",
          [&] {
              r.reporter.AddLog("Start", 1, false, "ignored");
              return r.reporter.EventAction(true);
          },
-         {"AppId", "Logs", "MachineCode", "OsBit", "Username", "Version"}, 5},
-        {"/error.ashx", [&] { return r.reporter.ErrorAction(QString("crash"), true); },
-         {"AppId", "Content", "Os", "OsBit", "Version"}, 6},
-        {"/suggest.ashx", [&] { return r.reporter.Feedback(QString("hi"), QString("me@x")); },
-         {"AppId", "Contact", "Content", "Version"}, 8},
+         {"AppId", "Logs", "MachineCode", "OsBit", "Username", "Version"},
+         5},
+        {"/error.ashx",
+         [&] { return r.reporter.ErrorAction(QString("crash"), true); },
+         {"AppId", "Content", "Os", "OsBit", "Version"},
+         6},
+        {"/suggest.ashx",
+         [&] { return r.reporter.Feedback(QString("hi"), QString("me@x")); },
+         {"AppId", "Contact", "Content", "Version"},
+         8},
     };
     for (const auto& tc : cases) {
         SCOPED_TRACE(tc.path);
@@ -138,7 +148,8 @@ TEST(UserActionAnalysis, ReplyVerdicts) {
         r.server.Enqueue(kit::CannedReply::Ok(body));
         EXPECT_EQ(r.reporter.ProductAction(1, true), accepted) << body.toStdString();
         if (!accepted) {
-            EXPECT_TRUE(r.logLines.contains("【日志】[ProductAction]ProductAction - Error:" + QString::fromUtf8(body)))
+            EXPECT_TRUE(r.logLines.contains("【日志】[ProductAction]ProductAction - Error:" +
+                                            QString::fromUtf8(body)))
                 << r.logLines.join("\n").toStdString();
         }
     }
@@ -244,7 +255,8 @@ TEST(UserActionAnalysis, LogUploadSendsThisProcessLog) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("x");
         f.flush();
-        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(age), QFileDevice::FileModificationTime));
+        ASSERT_TRUE(
+            f.setFileTime(QDateTime::currentDateTime().addSecs(age), QFileDevice::FileModificationTime));
     }
     EXPECT_EQ(QFileInfo(r.reporter.LogFile()).fileName(), "DoviakIOS-2026-12-10 09:00:00.log");
     Paths::ResetOverrides();
@@ -298,10 +310,11 @@ TEST(UserActionAnalysis, FileUploadMultipartBytes) {
     EXPECT_EQ(query.queryItemValue("os", QUrl::FullyDecoded), "Linux&x");
     EXPECT_EQ(query.queryItemValue("b"), "64");
     const QByteArray boundary = "-RYEOL-FB3B405B7EAE495aB0C0295C54D4E096-";
-    const QByteArray expected = "\r\n--" + boundary + "\r\n" +
-                                "Content-Disposition: form-data; name=\"File\"; filename=\"12312asdasd.tmp\"\r\n" +
-                                "Content-Type:text/plain \r\n" + "Content-Transfer-Encoding: binary\r\n\r\n" +
-                                QByteArray("AB\0\r\nC", 6) + "\r\n--" + boundary + "--\r\n";
+    const QByteArray expected =
+        "\r\n--" + boundary + "\r\n" +
+        "Content-Disposition: form-data; name=\"File\"; filename=\"12312asdasd.tmp\"\r\n" +
+        "Content-Type:text/plain \r\n" + "Content-Transfer-Encoding: binary\r\n\r\n" +
+        QByteArray("AB\0\r\nC", 6) + "\r\n--" + boundary + "--\r\n";
     EXPECT_EQ(req.body, expected);
     EXPECT_EQ(req.header("Content-Type"), "multipart/form-data; boundary=" + boundary);
 }

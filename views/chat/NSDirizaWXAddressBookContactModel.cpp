@@ -60,8 +60,10 @@ Qt::ItemFlags NSDirizaWXAddressBookContactModel::flags(const QModelIndex& index)
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable;
 }
 
-QVariant NSDirizaWXAddressBookContactModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == 0) return LanguageText("NameCell");
+QVariant NSDirizaWXAddressBookContactModel::headerData(int section, Qt::Orientation orientation,
+                                                       int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == 0)
+        return LanguageText("NameCell");
     return {};
 }
 

@@ -9,16 +9,20 @@
 #include <QPixmap>
 
 NSDirizaWXAddressBookGroupModel::NSDirizaWXAddressBookGroupModel(
-    const NSDirizaWXAddressBookState& state, std::function<void(const NSDirizaWXAddressBookState::Group&, bool)> onTick,
-    QObject* parent)
+    const NSDirizaWXAddressBookState& state,
+    std::function<void(const NSDirizaWXAddressBookState::Group&, bool)> onTick, QObject* parent)
     : QAbstractItemModel(parent), state_(state), onTick_(std::move(onTick)) {}
 
-void NSDirizaWXAddressBookGroupModel::Add(const NSDirizaWXAddressBookState::Group& group, int parent, int row) {
+void NSDirizaWXAddressBookGroupModel::Add(const NSDirizaWXAddressBookState::Group& group, int parent,
+                                          int row) {
     const int id = int(nodes_.size());
     nodes_.push_back({&group, parent, row, {}});
-    if (parent < 0) roots_.push_back(id);
-    else nodes_[size_t(parent)].children.push_back(id);
-    for (int i = 0; i < group.children.size(); ++i) Add(group.children[i], id, i);
+    if (parent < 0)
+        roots_.push_back(id);
+    else
+        nodes_[size_t(parent)].children.push_back(id);
+    for (int i = 0; i < group.children.size(); ++i)
+        Add(group.children[i], id, i);
 }
 
 void NSDirizaWXAddressBookGroupModel::SetAccount(int account) {
@@ -27,7 +31,8 @@ void NSDirizaWXAddressBookGroupModel::SetAccount(int account) {
     roots_.clear();
     const auto& accounts = state_.InForce();
     if (account >= 0 && account < accounts.size())
-        for (int i = 0; i < accounts[account].groups.size(); ++i) Add(accounts[account].groups[i], -1, i);
+        for (int i = 0; i < accounts[account].groups.size(); ++i)
+            Add(accounts[account].groups[i], -1, i);
     endResetModel();
 }
 
@@ -54,7 +59,8 @@ int NSDirizaWXAddressBookGroupModel::columnCount(const QModelIndex&) const {
     return 1;
 }
 
-const NSDirizaWXAddressBookState::Group* NSDirizaWXAddressBookGroupModel::GroupAt(const QModelIndex& index) const {
+const NSDirizaWXAddressBookState::Group*
+NSDirizaWXAddressBookGroupModel::GroupAt(const QModelIndex& index) const {
     if (!index.isValid() || index.internalId() >= nodes_.size()) return nullptr;
     return nodes_[size_t(index.internalId())].group;
 }
@@ -84,8 +90,11 @@ QVariant NSDirizaWXAddressBookGroupModel::data(const QModelIndex& index, int rol
     case Qt::CheckStateRole:
         return state_.GroupTicked(*group) ? Qt::Checked : Qt::Unchecked;
     case Qt::DecorationRole: {
-        const QImage icon = NSWXChatRecordCellImages::BundleImage(group->ico.isEmpty() ? QStringLiteral("Group_ico") : group->ico);
-        return icon.isNull() ? QVariant() : QVariant(QPixmap::fromImage(icon.scaled(20, 20, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        const QImage icon = NSWXChatRecordCellImages::BundleImage(
+            group->ico.isEmpty() ? QStringLiteral("Group_ico") : group->ico);
+        return icon.isNull() ? QVariant()
+                             : QVariant(QPixmap::fromImage(
+                                   icon.scaled(20, 20, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     }
     case Qt::ForegroundRole:
         if (group->deleted) return QBrush(SystemViewLook::DeletedText());
@@ -114,7 +123,8 @@ void NSDirizaWXAddressBookGroupModel::Refresh() {
         const int rows = rowCount(parent);
         if (rows == 0) return;
         emit dataChanged(index(0, 0, parent), index(rows - 1, 0, parent));
-        for (int r = 0; r < rows; ++r) walk(index(r, 0, parent));
+        for (int r = 0; r < rows; ++r)
+            walk(index(r, 0, parent));
     };
     walk(QModelIndex());
 }

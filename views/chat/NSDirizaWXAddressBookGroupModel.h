@@ -12,9 +12,10 @@
 class NSDirizaWXAddressBookGroupModel : public QAbstractItemModel {
     Q_OBJECT
   public:
-    NSDirizaWXAddressBookGroupModel(const NSDirizaWXAddressBookState& state,
-                                    std::function<void(const NSDirizaWXAddressBookState::Group&, bool)> onTick,
-                                    QObject* parent = nullptr);
+    NSDirizaWXAddressBookGroupModel(
+        const NSDirizaWXAddressBookState& state,
+        std::function<void(const NSDirizaWXAddressBookState::Group&, bool)> onTick,
+        QObject* parent = nullptr);
 
     QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex& child) const override;

@@ -21,7 +21,8 @@ NSDirizaWXAddressBookState::Group NSDirizaWXAddressBookState::Convert(const NSWX
         contacts_.push_back(contact);
         accountOf_.push_back(account);
     }
-    for (const NSWXAddressBookData& sub : from.NextObj()) group.children.append(Convert(sub, account));
+    for (const NSWXAddressBookData& sub : from.NextObj())
+        group.children.append(Convert(sub, account));
     return group;
 }
 
@@ -30,14 +31,17 @@ void NSDirizaWXAddressBookState::SetData(const QList<NSWXChatAccount>* accounts)
     if (!accounts) return;
     for (const NSWXChatAccount& from : *accounts) {
         Account account{from.key(), from.HeadUrl(), {}};
-        for (const NSWXAddressBookData& group : from.AccountWXData()) account.groups.append(Convert(group, from.key()));
+        for (const NSWXAddressBookData& group : from.AccountWXData())
+            account.groups.append(Convert(group, from.key()));
         accounts_.append(account);
     }
     for (const Account& account : accounts_) {
         Account copy{account.key, account.headUrl, {}};
         for (const Group& group : account.groups) {
             Group g;
-            if (CopyGroup(group, [this](int id) { return contacts_[size_t(id)].bDelete(); }, &g)) copy.groups.append(g);
+            if (CopyGroup(
+                    group, [this](int id) { return contacts_[size_t(id)].bDelete(); }, &g))
+                copy.groups.append(g);
         }
         deleted_.append(copy);
     }
@@ -59,7 +63,8 @@ void NSDirizaWXAddressBookState::Clear() {
 int NSDirizaWXAddressBookState::ListedCount() const {
     int total = 0;
     for (const Account& account : accounts_)
-        for (const Group& group : account.groups) total += int(group.contacts.size() + group.children.size());
+        for (const Group& group : account.groups)
+            total += int(group.contacts.size() + group.children.size());
     return total;
 }
 
@@ -77,7 +82,8 @@ const QList<NSDirizaWXAddressBookState::Account>& NSDirizaWXAddressBookState::In
     return accounts_;
 }
 
-bool NSDirizaWXAddressBookState::CopyGroup(const Group& from, const std::function<bool(int)>& keep, Group* to) {
+bool NSDirizaWXAddressBookState::CopyGroup(const Group& from, const std::function<bool(int)>& keep,
+                                           Group* to) {
     to->name = from.name;
     to->ico = from.ico;
     to->type = from.type;
@@ -136,18 +142,22 @@ void NSDirizaWXAddressBookState::Rebuild() {
 
 QList<int> NSDirizaWXAddressBookState::Members(const Group& group) {
     QList<int> ids = group.contacts;
-    for (const Group& sub : group.children) ids.append(Members(sub));
+    for (const Group& sub : group.children)
+        ids.append(Members(sub));
     return ids;
 }
 
 void NSDirizaWXAddressBookState::Tick(int id, bool on) {
     if (!Contact(id)) return;
-    if (on) ticked_.insert(id);
-    else ticked_.remove(id);
+    if (on)
+        ticked_.insert(id);
+    else
+        ticked_.remove(id);
 }
 
 void NSDirizaWXAddressBookState::TickGroup(const Group& group, bool on) {
-    for (int id : Members(group)) Tick(id, on);
+    for (int id : Members(group))
+        Tick(id, on);
 }
 
 bool NSDirizaWXAddressBookState::GroupTicked(const Group& group) const {
@@ -159,16 +169,19 @@ bool NSDirizaWXAddressBookState::GroupTicked(const Group& group) const {
 }
 
 void NSDirizaWXAddressBookState::TickAll() {
-    for (int id = 0; id < ContactCount(); ++id) ticked_.insert(id);
+    for (int id = 0; id < ContactCount(); ++id)
+        ticked_.insert(id);
 }
 
-QList<NSDirizaWXAddressBookState::File> NSDirizaWXAddressBookState::SaveFiles(
-    const QString& allName, const std::function<QString(const QString&)>& accountName) const {
+QList<NSDirizaWXAddressBookState::File>
+NSDirizaWXAddressBookState::SaveFiles(const QString& allName,
+                                      const std::function<QString(const QString&)>& accountName) const {
     QList<File> files;
     if (ticked_.isEmpty()) return files;
     if (AllTicked()) {
         File all{allName, {}};
-        for (int id = 0; id < ContactCount(); ++id) all.ids.append(id);
+        for (int id = 0; id < ContactCount(); ++id)
+            all.ids.append(id);
         files.append(all);
         return files;
     }

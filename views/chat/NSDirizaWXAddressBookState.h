@@ -78,7 +78,8 @@ class NSDirizaWXAddressBookState {
         QString name;
         QList<int> ids;
     };
-    QList<File> SaveFiles(const QString& allName, const std::function<QString(const QString& account)>& accountName) const;
+    QList<File> SaveFiles(const QString& allName,
+                          const std::function<QString(const QString& account)>& accountName) const;
 
   private:
     Group Convert(const NSWXAddressBookData& group, const QString& account);

@@ -54,8 +54,8 @@ NSDirizaWXAddressBookView::NSDirizaWXAddressBookView(NetworkImageFetcher* fetche
     tree_->setHeaderHidden(true);
     tree_->setMinimumWidth(200);
     table_ = new QTableView(splitter);
-    contactModel_ = new NSDirizaWXAddressBookContactModel(state_, *fetcher_, [this](int id, bool on) { TickContact(id, on); },
-                                                          this);
+    contactModel_ = new NSDirizaWXAddressBookContactModel(
+        state_, *fetcher_, [this](int id, bool on) { TickContact(id, on); }, this);
     table_->setModel(contactModel_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -141,11 +141,15 @@ void NSDirizaWXAddressBookView::changeEvent(QEvent* event) {
 
 void NSDirizaWXAddressBookView::setLanguage(int) {
     const QString colon = QString::fromUtf8("%@：");
-    const QString texts[kInfoRows] = {LanguageText("NameCell"),           LanguageText("WXAddressBookRemark"),
-                                      LanguageText("WXAddressBookUserName"), LanguageText("BcardFormat"),
-                                      LanguageText("WXAddressBookAddres"),   LanguageText("WXAddressBookPhone"),
+    const QString texts[kInfoRows] = {LanguageText("NameCell"),
+                                      LanguageText("WXAddressBookRemark"),
+                                      LanguageText("WXAddressBookUserName"),
+                                      LanguageText("BcardFormat"),
+                                      LanguageText("WXAddressBookAddres"),
+                                      LanguageText("WXAddressBookPhone"),
                                       LanguageText("WXAddressBookSignature")};
-    for (int i = 0; i < kInfoRows; ++i) captions_[i]->setText(SafeFormat(colon, {texts[i]}));
+    for (int i = 0; i < kInfoRows; ++i)
+        captions_[i]->setText(SafeFormat(colon, {texts[i]}));
     search_->setPlaceholderText(LanguageText("WXAddressBookSearchTitle"));
     loadingInfo_->setText(isLoad_ ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
     groupModel_->Refresh();
@@ -191,7 +195,8 @@ void NSDirizaWXAddressBookView::UpdataUiFinish() {
     search_->blockSignals(false);
     fillingBox_ = true;
     accountBox_->clear();
-    for (const auto& account : state_.AllAccounts()) accountBox_->addItem(account.key);
+    for (const auto& account : state_.AllAccounts())
+        accountBox_->addItem(account.key);
     fillingBox_ = false;
     if (state_.AllAccounts().isEmpty()) {
         loadingInfo_->setText(LanguageText("ScanNotData"));
@@ -234,7 +239,8 @@ void NSDirizaWXAddressBookView::ShowAccountImage() {
     QImage image;
     if (shownAccount_ >= 0 && shownAccount_ < accounts.size() && !accounts[shownAccount_].headUrl.isEmpty())
         image = fetcher_->Image(accounts[shownAccount_].headUrl);
-    if (image.isNull()) image = NSWXChatRecordCellImages::BundleImage("AddressBookInfo_logo", SystemViewLook::IsDark(this));
+    if (image.isNull())
+        image = NSWXChatRecordCellImages::BundleImage("AddressBookInfo_logo", SystemViewLook::IsDark(this));
     accountImage_->setPixmap(QPixmap::fromImage(image));
 }
 
@@ -257,17 +263,20 @@ void NSDirizaWXAddressBookView::ShowInfo() {
     infoView_->setVisible(c != nullptr);
     if (!c) {
         headName_->clear();
-        for (QLabel* value : values_) value->clear();
+        for (QLabel* value : values_)
+            value->clear();
         return;
     }
     // Each field on its own line, as stored: the nickname, the remark, both ids.
     headName_->setText(c->NickName());
     const QString fields[kInfoRows] = {c->NickName(), c->RemarkName(), c->WxDefaultId(), c->WxId(),
                                        c->Address(),  c->Phone(),      c->Signature()};
-    for (int i = 0; i < kInfoRows; ++i) values_[i]->setText(fields[i]);
+    for (int i = 0; i < kInfoRows; ++i)
+        values_[i]->setText(fields[i]);
     QImage head = c->Head();
     if (head.isNull() && !c->URLImage().isEmpty()) head = fetcher_->Image(c->URLImage());
-    if (head.isNull()) head = NSWXChatRecordCellImages::BundleImage("AddressBookInfo_logo", SystemViewLook::IsDark(this));
+    if (head.isNull())
+        head = NSWXChatRecordCellImages::BundleImage("AddressBookInfo_logo", SystemViewLook::IsDark(this));
     headImage_->setPixmap(QPixmap::fromImage(head));
 }
 
@@ -360,13 +369,16 @@ DirizaSaveResult NSDirizaWXAddressBookView::DirizaData(const QString& folder) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         const QString base = LanguageText("WXAddressBook");
-        files = state_.SaveFiles(base, [&](const QString& account) { return SafeFormat("%@(%@)", {base, account}); });
+        files = state_.SaveFiles(base, [&](const QString& account) {
+            return SafeFormat("%@(%@)", {base, account});
+        });
         if (files.isEmpty()) return {};
         contacts = state_.Contacts(); // a copy: the save reads only this
     }
     DirizaSaveResult result;
     int total = 0;
-    for (const auto& file : files) total += int(file.ids.size());
+    for (const auto& file : files)
+        total += int(file.ids.size());
     int done = 0;
     const SaveFolder out(folder);
     const QString header = LanguageText("WXAddressBookDataStruct");
@@ -375,8 +387,8 @@ DirizaSaveResult NSDirizaWXAddressBookView::DirizaData(const QString& folder) {
     SaveNames names(QStringLiteral(".csv"));
     for (const auto& file : files) {
         CsvWriter csv(out, names.NameFor(file.name),
-                      {QString::fromUtf8("【日志】微信联系人.csv, 没有足够可用空间"), QString::fromUtf8("【日志】写入错误"),
-                       QString::fromUtf8("【日志】无法写入内容")});
+                      {QString::fromUtf8("【日志】微信联系人.csv, 没有足够可用空间"),
+                       QString::fromUtf8("【日志】写入错误"), QString::fromUtf8("【日志】无法写入内容")});
         if (!csv.IsOpen()) {
             result.failed += int(file.ids.size());
             done += int(file.ids.size());
@@ -400,10 +412,13 @@ DirizaSaveResult NSDirizaWXAddressBookView::DirizaData(const QString& folder) {
             }
             ReportSaveProgress(total, ++done);
             const NSAddressBookInfo& c = contacts[size_t(id)];
-            const bool ok = csv.WriteLine({c.NickName(), c.RemarkName(), c.WxDefaultId(), c.WxId(), c.Address(), c.Phone(),
-                                           c.Signature(), c.bDelete() ? deleted : kept, c.URLImage()});
-            if (ok) ++written;
-            else ++result.failed;
+            const bool ok =
+                csv.WriteLine({c.NickName(), c.RemarkName(), c.WxDefaultId(), c.WxId(), c.Address(),
+                               c.Phone(), c.Signature(), c.bDelete() ? deleted : kept, c.URLImage()});
+            if (ok)
+                ++written;
+            else
+                ++result.failed;
         }
         close();
     }
@@ -438,6 +453,7 @@ bool NSDirizaWXAddressBookView::ShowsLoading() const {
 
 QStringList NSDirizaWXAddressBookView::InfoValues() const {
     QStringList texts;
-    for (const QLabel* value : values_) texts << value->text();
+    for (const QLabel* value : values_)
+        texts << value->text();
     return texts;
 }

@@ -23,7 +23,8 @@ QVariant NSDirizaWXChatFriendModel::data(const QModelIndex& index, int role) con
     if (!ref.data) return {};
     switch (index.column()) {
     case Select:
-        if (role == Qt::CheckStateRole) return state_.IsTicked(ref.account, ref.key) ? Qt::Checked : Qt::Unchecked;
+        if (role == Qt::CheckStateRole)
+            return state_.IsTicked(ref.account, ref.key) ? Qt::Checked : Qt::Unchecked;
         break;
     case Friends:
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return ref.data->FrinedAccount();
@@ -44,7 +45,8 @@ QVariant NSDirizaWXChatFriendModel::data(const QModelIndex& index, int role) con
 }
 
 bool NSDirizaWXChatFriendModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (index.column() != Select || role != Qt::CheckStateRole || !state_.FriendAt(index.row()).data) return false;
+    if (index.column() != Select || role != Qt::CheckStateRole || !state_.FriendAt(index.row()).data)
+        return false;
     if (onTick_) onTick_(index.row(), value.toInt() == Qt::Checked);
     return true;
 }
@@ -75,7 +77,8 @@ void NSDirizaWXChatFriendModel::Reload() {
 }
 
 void NSDirizaWXChatFriendModel::TicksChanged() {
-    if (rowCount() > 0) emit dataChanged(index(0, Select), index(rowCount() - 1, Select), {Qt::CheckStateRole});
+    if (rowCount() > 0)
+        emit dataChanged(index(0, Select), index(rowCount() - 1, Select), {Qt::CheckStateRole});
 }
 
 void NSDirizaWXChatFriendModel::TextsChanged() {

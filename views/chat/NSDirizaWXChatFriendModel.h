@@ -13,8 +13,8 @@ class NSDirizaWXChatFriendModel : public QAbstractTableModel {
   public:
     enum Column { Select = 0, Friends = 1, Date = 2, AllNum = 3, ColumnCount = 4 };
 
-    NSDirizaWXChatFriendModel(const NSDirizaWXChatRecordState& state, std::function<void(int row, bool on)> onTick,
-                              QObject* parent = nullptr);
+    NSDirizaWXChatFriendModel(const NSDirizaWXChatRecordState& state,
+                              std::function<void(int row, bool on)> onTick, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -9,7 +9,8 @@ int NSDirizaWXChatMessageModel::rowCount(const QModelIndex& parent) const {
 QVariant NSDirizaWXChatMessageModel::data(const QModelIndex& index, int role) const {
     const NSWXChatSMSData* m = MessageAt(index.row());
     if (!m) return {};
-    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) return NSWXChatRecordContentCell::DisplayText(*m);
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+        return NSWXChatRecordContentCell::DisplayText(*m);
     return {};
 }
 

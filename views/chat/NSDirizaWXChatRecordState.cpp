@@ -2,8 +2,9 @@
 
 #include "views/chat/NSWXChatRecordContentCell.h"
 
-NSWXChatRecordData NSDirizaWXChatRecordState::CopyWith(const NSWXChatRecordData& account,
-                                                       const std::function<bool(const NSWXChatFriendData&)>& keep) {
+NSWXChatRecordData
+NSDirizaWXChatRecordState::CopyWith(const NSWXChatRecordData& account,
+                                    const std::function<bool(const NSWXChatFriendData&)>& keep) {
     NSWXChatRecordData copy = account;
     copy.setWXChatFriendArray(WXChatFriendDictionary());
     const WXChatFriendDictionary& friends = account.WXChatFriendArray();
@@ -121,7 +122,8 @@ bool NSDirizaWXChatRecordState::SetShowDeleteFile(bool on) {
 bool NSDirizaWXChatRecordState::SearchFriends(const QString& text) {
     // The shown account's friends lose their ticks.
     if (const NSWXChatRecordData* account = ShownAccountData())
-        for (const QString& key : account->WXChatFriendArray().keys()) ticked_.remove(FriendId(account->Account(), key));
+        for (const QString& key : account->WXChatFriendArray().keys())
+            ticked_.remove(FriendId(account->Account(), key));
     search_.clear();
     if (text.isEmpty()) {
         if (!searching_) return false;
@@ -161,20 +163,24 @@ QList<NSWXChatSMSData> NSDirizaWXChatRecordState::ShownMessages() const {
 }
 
 void NSDirizaWXChatRecordState::Tick(const QString& account, const QString& key, bool on) {
-    if (on) ticked_.insert(FriendId(account, key));
-    else ticked_.remove(FriendId(account, key));
+    if (on)
+        ticked_.insert(FriendId(account, key));
+    else
+        ticked_.remove(FriendId(account, key));
 }
 
 void NSDirizaWXChatRecordState::TickShownAccount(bool on) {
     const NSWXChatRecordData* account = ShownAccountData();
     if (!account) return;
-    for (const QString& key : account->WXChatFriendArray().keys()) Tick(account->Account(), key, on);
+    for (const QString& key : account->WXChatFriendArray().keys())
+        Tick(account->Account(), key, on);
 }
 
 void NSDirizaWXChatRecordState::TickAll() {
     ticked_.clear();
     for (const NSWXChatRecordData& account : accounts_)
-        for (const QString& key : account.WXChatFriendArray().keys()) ticked_.insert(FriendId(account.Account(), key));
+        for (const QString& key : account.WXChatFriendArray().keys())
+            ticked_.insert(FriendId(account.Account(), key));
 }
 
 bool NSDirizaWXChatRecordState::HeaderTicked() const {

@@ -25,7 +25,9 @@ class NSDirizaWXChatRecordState {
         const NSWXChatFriendData* data = nullptr;
     };
 
-    static QString FriendId(const QString& account, const QString& key) { return account + QChar(0x1f) + key; }
+    static QString FriendId(const QString& account, const QString& key) {
+        return account + QChar(0x1f) + key;
+    }
 
     // New data (accounts in key order); filter and searches end, the shown account is
     // the first, ticks of friends that remain are kept.
@@ -68,7 +70,9 @@ class NSDirizaWXChatRecordState {
     static bool MessageMatches(const NSWXChatSMSData& message, const QString& key);
 
     // Ticks.
-    bool IsTicked(const QString& account, const QString& key) const { return ticked_.contains(FriendId(account, key)); }
+    bool IsTicked(const QString& account, const QString& key) const {
+        return ticked_.contains(FriendId(account, key));
+    }
     void Tick(const QString& account, const QString& key, bool on);
     // Every friend of the shown account on or off (the header box).
     void TickShownAccount(bool on);

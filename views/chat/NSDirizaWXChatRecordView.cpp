@@ -51,7 +51,8 @@ NSDirizaWXChatRecordView::NSDirizaWXChatRecordView(IPreviewService& preview, Net
     friendTable_ = new TableViewEvent(splitter);
     header_ = new TableHeadrView(friendTable_);
     friendTable_->setHorizontalHeader(header_);
-    friendModel_ = new NSDirizaWXChatFriendModel(state_, [this](int row, bool on) { TickFriend(row, on); }, this);
+    friendModel_ = new NSDirizaWXChatFriendModel(
+        state_, [this](int row, bool on) { TickFriend(row, on); }, this);
     friendTable_->setModel(friendModel_);
     friendTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
     friendTable_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -89,8 +90,9 @@ NSDirizaWXChatRecordView::NSDirizaWXChatRecordView(IPreviewService& preview, Net
     connect(accountBox_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!fillingBox_) SelectAccountEvent(index);
     });
-    connect(friendTable_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) { SelectFriendsEvent(current.isValid() ? current.row() : -1); });
+    connect(
+        friendTable_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        [this](const QModelIndex& current) { SelectFriendsEvent(current.isValid() ? current.row() : -1); });
     connect(header_, &QHeaderView::sectionClicked, this, [this](int section) {
         if (section == NSDirizaWXChatFriendModel::Select) SelectAllFriendsEvent(!header_->isSelect());
     });
@@ -161,7 +163,8 @@ void NSDirizaWXChatRecordView::ShowDelivery() {
         state_.SetData(data);
     }
     isLoad_ = false;
-    if (NSDirizaDataUpdateDelegate* d = delegate()) d->UpdateDirizaFileNum(DirizaType(), state_.MessageCount());
+    if (NSDirizaDataUpdateDelegate* d = delegate())
+        d->UpdateDirizaFileNum(DirizaType(), state_.MessageCount());
     UpdataUiFinish();
 }
 
@@ -183,7 +186,8 @@ void NSDirizaWXChatRecordView::UpdataUiFinish() {
 void NSDirizaWXChatRecordView::FillAccountBox() {
     fillingBox_ = true;
     accountBox_->clear();
-    for (const NSWXChatRecordData& account : state_.Shown()) accountBox_->addItem(account.Account());
+    for (const NSWXChatRecordData& account : state_.Shown())
+        accountBox_->addItem(account.Account());
     accountBox_->setCurrentIndex(state_.ShownAccount());
     fillingBox_ = false;
 }
@@ -192,8 +196,10 @@ void NSDirizaWXChatRecordView::ShowAccountImage() {
     const NSWXChatRecordData* account = state_.ShownAccountData();
     QImage image;
     if (account) image = account->image();
-    if (image.isNull() && account && !account->HeadImageUrl().isEmpty()) image = fetcher_->Image(account->HeadImageUrl());
-    if (image.isNull()) image = NSWXChatRecordCellImages::BundleImage("AddressBookInfo_logo", SystemViewLook::IsDark(this));
+    if (image.isNull() && account && !account->HeadImageUrl().isEmpty())
+        image = fetcher_->Image(account->HeadImageUrl());
+    if (image.isNull())
+        image = NSWXChatRecordCellImages::BundleImage("AddressBookInfo_logo", SystemViewLook::IsDark(this));
     headImage_->setPixmap(QPixmap::fromImage(image));
 }
 
@@ -339,13 +345,15 @@ DirizaSaveResult NSDirizaWXChatRecordView::DirizaData(const QString& folder) {
     WXChatExport::Clock clock;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (const auto& ref : state_.SaveItems()) items.append({ref.account, ref.key, *ref.data});
+        for (const auto& ref : state_.SaveItems())
+            items.append({ref.account, ref.key, *ref.data});
         clock = clock_;
     }
     if (items.isEmpty()) return {};
     if (!clock) clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
     WXChatExport exporter(
-        clock, [this] { return StopRequested(); }, [this](int total, int current) { ReportSaveProgress(total, current); });
+        clock, [this] { return StopRequested(); },
+        [this](int total, int current) { ReportSaveProgress(total, current); });
     return exporter.Save(folder, items);
 }
 

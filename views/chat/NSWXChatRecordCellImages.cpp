@@ -26,7 +26,8 @@ QSize NSWXChatRecordCellImages::SizeOf(const QString& path) {
     ++sizeReads_;
     QImageReader reader(path);
     QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty() || size.width() > MaxSide || size.height() > MaxSide) size = QSize();
+    if (!size.isValid() || size.isEmpty() || size.width() > MaxSide || size.height() > MaxSide)
+        size = QSize();
     sizes_.insert(path, size);
     return size;
 }

@@ -63,7 +63,8 @@ QString NSWXChatRecordContentCell::DisplayText(const NSWXChatSMSData& message) {
 QSizeF NSWXChatRecordContentCell::TextSize(const QString& text) {
     if (text.isEmpty()) return {0, 0};
     const QFontMetricsF metrics(ContentFont());
-    const QRectF r = metrics.boundingRect(QRectF(0, 0, kTextWidth, 1e6), Qt::TextWordWrap | Qt::TextWrapAnywhere, text);
+    const QRectF r =
+        metrics.boundingRect(QRectF(0, 0, kTextWidth, 1e6), Qt::TextWordWrap | Qt::TextWrapAnywhere, text);
     return {std::ceil(r.width()), std::ceil(r.height())};
 }
 
@@ -81,7 +82,9 @@ QSizeF NSWXChatRecordContentCell::PictureSize(const NSWXChatSMSData& message, bo
     const QSize size = images_.SizeOf(message.Content());
     if (size.isValid()) return size;
     if (damaged) *damaged = true;
-    return NSWXChatRecordCellImages::BundleImage(kind == 3 ? QStringLiteral("Damage") : QStringLiteral("DamageVideo")).size();
+    return NSWXChatRecordCellImages::BundleImage(kind == 3 ? QStringLiteral("Damage")
+                                                           : QStringLiteral("DamageVideo"))
+        .size();
 }
 
 qreal NSWXChatRecordContentCell::RowHeight(const NSWXChatSMSData& message) const {
@@ -110,7 +113,7 @@ qreal NSWXChatRecordContentCell::RowHeight(const NSWXChatSMSData& message) const
 }
 
 NSWXChatRecordContentCell::Layout NSWXChatRecordContentCell::LayoutFor(const NSWXChatSMSData& m, qreal W,
-                                                                        qreal H) const {
+                                                                       qreal H) const {
     Layout L;
     const int state = m.receiveState();
     if (state != 1 && state != 2) return L;
@@ -200,7 +203,8 @@ int NSWXChatRecordContentCell::BubbleStyle(qreal w, qreal h, qreal c) {
     return 10;
 }
 
-QPainterPath NSWXChatRecordContentCell::makeBubble(QPainterPath path, const QRectF& rect, qreal corner, int position) {
+QPainterPath NSWXChatRecordContentCell::makeBubble(QPainterPath path, const QRectF& rect, qreal corner,
+                                                   int position) {
     if (position == 2 || position == 4) {
         // The arrow at the bottom: the top-arrow outline mirrored about the middle.
         QTransform mirror;
@@ -215,7 +219,8 @@ QPainterPath NSWXChatRecordContentCell::makeBubble(QPainterPath path, const QRec
     const qreal r = corner > 0 ? std::min(corner, m / 2) : 0;
     const int style = BubbleStyle(w, h, corner);
     const qreal minX = rect.left(), maxX = rect.right(), minY = rect.top(), maxY = rect.bottom();
-    const QPointF lt(minX + r, maxY - r), rt(maxX - r, maxY - r), rb(maxX - r, minY + r), lb(minX + r, minY + r);
+    const QPointF lt(minX + r, maxY - r), rt(maxX - r, maxY - r), rb(maxX - r, minY + r),
+        lb(minX + r, minY + r);
     QPainterPath p;
     if (style == 0) {
         qreal yb, yt;
@@ -271,10 +276,12 @@ QPainterPath NSWXChatRecordContentCell::makeBubble(QPainterPath path, const QRec
 }
 
 QRectF NSWXChatRecordContentCell::ToView(const QRectF& r, const QRectF& cell) const {
-    return QRectF(cell.left() + r.x(), cell.top() + cell.height() - r.y() - r.height(), r.width(), r.height());
+    return QRectF(cell.left() + r.x(), cell.top() + cell.height() - r.y() - r.height(), r.width(),
+                  r.height());
 }
 
-QSize NSWXChatRecordContentCell::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+QSize NSWXChatRecordContentCell::sizeHint(const QStyleOptionViewItem& option,
+                                          const QModelIndex& index) const {
     const NSWXChatSMSData* m = messageAt_ ? messageAt_(index.row()) : nullptr;
     // The list gives every row its full width; the hint asks for no more.
     Q_UNUSED(option);
@@ -308,7 +315,8 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
     if (head.isNull() && !m->ImageUrl().isEmpty()) head = fetcher_.Image(m->ImageUrl());
     if (head.isNull()) head = NSWXChatRecordCellImages::BundleImage("AddressBookInfo_logo", dark);
     const QRectF headRect = ToView(L.head, cell);
-    painter->drawImage(headRect, head.scaled(headRect.size().toSize() * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    painter->drawImage(
+        headRect, head.scaled(headRect.size().toSize() * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     const QString time = ResultText::LocalTime(m->lDataTime());
     const QString nameText = L.right ? time + "  " + m->csWxId() : m->csWxId() + "  " + time;
     const QColor red(255, 59, 48);
@@ -326,21 +334,27 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
     auto drawCentred = [&](const QImage& image, const QRectF& area) {
         if (image.isNull()) return;
         QSizeF size = image.size();
-        if (size.width() > area.width() || size.height() > area.height()) size.scale(area.size(), Qt::KeepAspectRatio);
+        if (size.width() > area.width() || size.height() > area.height())
+            size.scale(area.size(), Qt::KeepAspectRatio);
         painter->drawImage(QRectF(area.center() - QPointF(size.width() / 2, size.height() / 2), size), image);
     };
     if (IsTextKind(kind)) {
         painter->setFont(ContentFont());
         painter->setPen(textColour);
-        painter->drawText(C, Qt::TextWordWrap | Qt::TextWrapAnywhere | Qt::AlignLeft | Qt::AlignTop, DisplayText(*m));
-        if (!L.iconName.isEmpty()) drawCentred(NSWXChatRecordCellImages::BundleImage(L.iconName, false), ToView(L.icon, cell));
+        painter->drawText(C, Qt::TextWordWrap | Qt::TextWrapAnywhere | Qt::AlignLeft | Qt::AlignTop,
+                          DisplayText(*m));
+        if (!L.iconName.isEmpty())
+            drawCentred(NSWXChatRecordCellImages::BundleImage(L.iconName, false), ToView(L.icon, cell));
     } else if (kind == 3 || kind == 43 || kind == 62) {
         bool damaged = false;
         PictureSize(*m, &damaged);
-        QImage picture = damaged ? NSWXChatRecordCellImages::BundleImage(kind == 3 ? "Damage" : "DamageVideo", false)
-                                 : images_.Picture(m->Content());
-        if (picture.isNull()) painter->fillRect(C, QColor(220, 220, 220));
-        else painter->drawImage(C, picture);
+        QImage picture =
+            damaged ? NSWXChatRecordCellImages::BundleImage(kind == 3 ? "Damage" : "DamageVideo", false)
+                    : images_.Picture(m->Content());
+        if (picture.isNull())
+            painter->fillRect(C, QColor(220, 220, 220));
+        else
+            painter->drawImage(C, picture);
         if (kind != 3) drawCentred(NSWXChatRecordCellImages::BundleImage("play_bt_nor", false), C);
     } else if (kind == 10001) {
         painter->drawImage(C, NSWXChatRecordCellImages::BundleImage(RedPacketImage(), false));
@@ -351,7 +365,8 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
         painter->setFont(font);
         painter->setPen(Qt::black);
         const QString title = kind == 42 ? LanguageText("WxTypeBcard") : LanguageText("WxTypeUrl");
-        painter->drawText(ToView(L.title, cell).adjusted(8, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, title);
+        painter->drawText(ToView(L.title, cell).adjusted(8, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                          title);
         const QFontMetricsF metrics(font);
         QString first, second;
         QImage picture;
@@ -359,7 +374,8 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
             first = SafeFormat("%@:%@", {LanguageText("WXSMSNum"), m->BcardPhone()});
             second = m->BcardNickName();
             picture = NSWXChatRecordCellImages::BundleImage(m->BacrdHeadImage(), dark);
-            if (picture.isNull()) picture = NSWXChatRecordCellImages::BundleImage("AddressBookInfo_logo", dark);
+            if (picture.isNull())
+                picture = NSWXChatRecordCellImages::BundleImage("AddressBookInfo_logo", dark);
         } else {
             first = m->Content();
             second = m->ULRTitle();
@@ -382,7 +398,8 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
 
 bool NSWXChatRecordContentCell::editorEvent(QEvent* event, QAbstractItemModel* model,
                                             const QStyleOptionViewItem& option, const QModelIndex& index) {
-    if (event->type() != QEvent::MouseButtonRelease) return QStyledItemDelegate::editorEvent(event, model, option, index);
+    if (event->type() != QEvent::MouseButtonRelease)
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() != Qt::LeftButton) return false;
     const NSWXChatSMSData* m = messageAt_ ? messageAt_(index.row()) : nullptr;

@@ -29,9 +29,9 @@ class NSWXChatRecordContentCell : public QStyledItemDelegate {
         bool right = false;   // sent by the owner
         QRectF content;       // text, picture, block
         QRectF bubble;
-        QRectF icon;          // kind icon or voice button (empty: none)
+        QRectF icon; // kind icon or voice button (empty: none)
         QString iconName;
-        QRectF click;         // the clickable area (empty: none)
+        QRectF click; // the clickable area (empty: none)
         QRectF head, name;
         // Contact card and link blocks.
         QRectF line, title, firstLine, secondLine, titleImage;
@@ -40,10 +40,12 @@ class NSWXChatRecordContentCell : public QStyledItemDelegate {
     // The message being drawn and what the view knows about it.
     using MessageAt = std::function<const NSWXChatSMSData*(int row)>;
 
-    NSWXChatRecordContentCell(MessageAt messageAt, NSWXChatRecordCellImages& images, NetworkImageFetcher& fetcher,
-                              IPreviewService& preview, QObject* parent = nullptr);
+    NSWXChatRecordContentCell(MessageAt messageAt, NSWXChatRecordCellImages& images,
+                              NetworkImageFetcher& fetcher, IPreviewService& preview,
+                              QObject* parent = nullptr);
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;

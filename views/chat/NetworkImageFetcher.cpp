@@ -46,7 +46,8 @@ bool isSpecialIpv4(quint32 a) {
 }
 
 quint32 ipv4At(const Q_IPV6ADDR& a, int at) {
-    return (quint32(a[at]) << 24) | (quint32(a[at + 1]) << 16) | (quint32(a[at + 2]) << 8) | quint32(a[at + 3]);
+    return (quint32(a[at]) << 24) | (quint32(a[at + 1]) << 16) | (quint32(a[at + 2]) << 8) |
+           quint32(a[at + 3]);
 }
 
 bool allZero(const Q_IPV6ADDR& a, int from, int to) {
@@ -68,7 +69,8 @@ QByteArray hostHeader(const QUrl& url) {
 class HostLookup : public QObject {
     Q_OBJECT
   public:
-    HostLookup(std::function<void(const QHostInfo&)> done, QObject* owner) : QObject(owner), done_(std::move(done)) {}
+    HostLookup(std::function<void(const QHostInfo&)> done, QObject* owner)
+        : QObject(owner), done_(std::move(done)) {}
 
   public slots:
     void Found(const QHostInfo& info) {
@@ -108,7 +110,8 @@ QImage NetworkImageFetcher::Image(const QString& url) {
     if (failed_.contains(url) || pending_.contains(url)) return {};
     const QUrl parsed(url, QUrl::StrictMode);
     const QString scheme = parsed.scheme().toLower();
-    if (url.isEmpty() || !parsed.isValid() || parsed.host().isEmpty() || (scheme != "http" && scheme != "https") ||
+    if (url.isEmpty() || !parsed.isValid() || parsed.host().isEmpty() ||
+        (scheme != "http" && scheme != "https") ||
         !parsed.userInfo().isEmpty()) { // no credentials ever leave with a request
         failed_.insert(url);
         return {};
@@ -127,13 +130,13 @@ bool NetworkImageFetcher::IsPublicAddress(const QHostAddress& address) {
     const quint32 v4 = address.toIPv4Address(&isV4); // also an IPv4-mapped IPv6 address
     if (isV4) return !isSpecialIpv4(v4);
     if (address.protocol() != QAbstractSocket::IPv6Protocol) return false;
-    if (address.isLoopback() || address.isLinkLocal() || address.isSiteLocal() || address.isUniqueLocalUnicast() ||
-        address.isMulticast() || !address.isGlobal())
+    if (address.isLoopback() || address.isLinkLocal() || address.isSiteLocal() ||
+        address.isUniqueLocalUnicast() || address.isMulticast() || !address.isGlobal())
         return false;
     const Q_IPV6ADDR a = address.toIPv6Address();
     if (allZero(a, 0, 12)) return false; // unspecified, and IPv4-compatible forms
     if (a[0] == 0x20 && a[1] == 0x02) return !isSpecialIpv4(ipv4At(a, 2)); // 6to4
-    if (a[0] == 0x00 && a[1] == 0x64 && a[2] == 0xff && a[3] == 0x9b) // NAT64
+    if (a[0] == 0x00 && a[1] == 0x64 && a[2] == 0xff && a[3] == 0x9b)      // NAT64
         return !isSpecialIpv4(ipv4At(a, 12));
     if (a[0] == 0x20 && a[1] == 0x01 && a[2] == 0x0d && a[3] == 0xb8) return false; // documentation
     return true;
@@ -156,30 +159,32 @@ void NetworkImageFetcher::Resolve(const QString& key, const QUrl& url, int hops)
         *settled = true;
         Finish(key, {}, false);
     });
-    auto* lookup = new HostLookup([this, key, url, hops, settled](const QHostInfo& info) {
-        if (*settled) return;
-        *settled = true;
-        const QList<QHostAddress> addresses = info.addresses();
-        // Every address the name stands for must be allowed: which one a connection
-        // would take is not ours to know, and the one taken is the one checked.
-        bool ok = info.error() == QHostInfo::NoError && !addresses.isEmpty();
-        for (const QHostAddress& a : addresses)
-            ok = ok && Allowed(a);
-        if (!ok) {
-            Finish(key, {}, false);
-            return;
-        }
-        QHostAddress chosen = addresses.first();
-        for (const QHostAddress& a : addresses) {
-            bool isV4 = false;
-            a.toIPv4Address(&isV4);
-            if (isV4) {
-                chosen = a;
-                break;
+    auto* lookup = new HostLookup(
+        [this, key, url, hops, settled](const QHostInfo& info) {
+            if (*settled) return;
+            *settled = true;
+            const QList<QHostAddress> addresses = info.addresses();
+            // Every address the name stands for must be allowed: which one a connection
+            // would take is not ours to know, and the one taken is the one checked.
+            bool ok = info.error() == QHostInfo::NoError && !addresses.isEmpty();
+            for (const QHostAddress& a : addresses)
+                ok = ok && Allowed(a);
+            if (!ok) {
+                Finish(key, {}, false);
+                return;
             }
-        }
-        Get(key, url, chosen, hops);
-    }, this); // owned by this object until it answers
+            QHostAddress chosen = addresses.first();
+            for (const QHostAddress& a : addresses) {
+                bool isV4 = false;
+                a.toIPv4Address(&isV4);
+                if (isV4) {
+                    chosen = a;
+                    break;
+                }
+            }
+            Get(key, url, chosen, hops);
+        },
+        this); // owned by this object until it answers
     QHostInfo::lookupHost(url.host(), lookup, SLOT(Found(QHostInfo)));
 }
 
@@ -231,7 +236,8 @@ void NetworkImageFetcher::Get(const QString& key, const QUrl& url, const QHostAd
             Resolve(key, next, hops + 1);
             return;
         }
-        const bool ok = reply->error() == QNetworkReply::NoError && !tooLarge() && (status == 0 || status / 100 == 2);
+        const bool ok =
+            reply->error() == QNetworkReply::NoError && !tooLarge() && (status == 0 || status / 100 == 2);
         Finish(key, ok ? reply->readAll() : QByteArray(), ok);
     });
 }
@@ -240,7 +246,8 @@ void NetworkImageFetcher::Finish(const QString& url, const QByteArray& body, boo
     const QStringList urls = waiting_.take(url);
     if (urls.isEmpty()) return;
     if (!ok || body.isEmpty() || body.size() > limits_.maxBytes) {
-        for (const QString& u : urls) Done(u, QImage());
+        for (const QString& u : urls)
+            Done(u, QImage());
         return;
     }
     const int maxSide = limits_.maxSide;
@@ -256,7 +263,8 @@ void NetworkImageFetcher::Finish(const QString& url, const QByteArray& body, boo
         std::lock_guard<std::mutex> lock(relay->mutex);
         if (NetworkImageFetcher* owner = relay->owner)
             MainQueue::Post(owner, [owner, urls, image] {
-                for (const QString& u : urls) owner->Done(u, image);
+                for (const QString& u : urls)
+                    owner->Done(u, image);
             });
     });
 }

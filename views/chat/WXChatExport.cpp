@@ -28,7 +28,8 @@ class CsvNames {
         if (const auto it = byId_.constFind(id); it != byId_.constEnd()) return *it;
         const QString stem = SaveFolder::SafeName(friendName.isEmpty() ? key : friendName);
         QString name = SaveFolder::SafeName(stem + ".csv");
-        for (int n = 2; used_.contains(name.toLower()); ++n) name = SaveFolder::SafeName(stem + QString(" (%1).csv").arg(n));
+        for (int n = 2; used_.contains(name.toLower()); ++n)
+            name = SaveFolder::SafeName(stem + QString(" (%1).csv").arg(n));
         used_.insert(name.toLower());
         byId_.insert(id, name);
         return name;
@@ -66,8 +67,9 @@ QStringList WXChatExport::Row(const NSWXChatSMSData& m, const std::function<QStr
         break;
     case 42:
         label = LanguageText("WXChatRecordMP");
-        content = SafeFormat(QString::fromUtf8("%@:%@ ，%@:%@"), {LanguageText("WXChatRecordMPName"), m.BcardNickName(),
-                                                                  LanguageText("WXChatRecordMPWX"), m.BcardPhone()});
+        content = SafeFormat(QString::fromUtf8("%@:%@ ，%@:%@"),
+                             {LanguageText("WXChatRecordMPName"), m.BcardNickName(),
+                              LanguageText("WXChatRecordMPWX"), m.BcardPhone()});
         break;
     case 47:
         label = LanguageText("WXChatRecordBQ");
@@ -99,15 +101,16 @@ QStringList WXChatExport::Row(const NSWXChatSMSData& m, const std::function<QStr
     }
     return {OrEmpty(m.csWxId()),
             ResultText::LocalTime(m.lDataTime()),
-            m.receiveState() == 1 ? LanguageText("WXChatRecordReceiveState1") : LanguageText("WXChatRecordReceiveState2"),
+            m.receiveState() == 1 ? LanguageText("WXChatRecordReceiveState1")
+                                  : LanguageText("WXChatRecordReceiveState2"),
             label,
             content,
             m.bDelete() ? LanguageText("Delete") : LanguageText("NotDelete"),
             m.ImageUrl()};
 }
 
-WXChatExport::CopyOutcome WXChatExport::Copy(const QString& source, const SaveFolder& folder, const QString& extension,
-                                             QString* name) {
+WXChatExport::CopyOutcome WXChatExport::Copy(const QString& source, const SaveFolder& folder,
+                                             const QString& extension, QString* name) {
     // The stored file is opened without following a link; a link or anything but a
     // regular file in its place is a damaged entry.
     QFile in;
@@ -123,7 +126,8 @@ WXChatExport::CopyOutcome WXChatExport::Copy(const QString& source, const SaveFo
     QSet<qint64>& used = usedNumbers_[folder.folder()];
     qint64 number = clock_ ? clock_() : 0;
     for (int attempt = 0; attempt < 1000; ++attempt, ++number) {
-        while (used.contains(number) || QFileInfo::exists(folder.folder() + "/" + QString::number(number) + extension))
+        while (used.contains(number) ||
+               QFileInfo::exists(folder.folder() + "/" + QString::number(number) + extension))
             ++number;
         used.insert(number);
         const QString fileName = QString::number(number) + extension;
@@ -138,8 +142,10 @@ WXChatExport::CopyOutcome WXChatExport::Copy(const QString& source, const SaveFo
         bool ok = true;
         while (ok && !in.atEnd()) {
             const QByteArray chunk = in.read(kChunk);
-            if (chunk.isEmpty() && in.error() != QFileDevice::NoError) ok = false;
-            else ok = out.write(chunk) == chunk.size();
+            if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
+                ok = false;
+            else
+                ok = out.write(chunk) == chunk.size();
         }
         ok = ok && in.error() == QFileDevice::NoError && out.flush();
         out.close();
@@ -193,8 +199,8 @@ DirizaSaveResult WXChatExport::Save(const QString& folder, const QList<Item>& fr
         const QString csvName = csvNames[account->folder()].NameFor(item.account + QChar(0x1f) + item.key,
                                                                     item.chat.FrinedAccount(), item.key);
         CsvWriter csv(*account, csvName,
-                      {QString::fromUtf8("【日志】短信.csv, 没有足够可用空间"), QString::fromUtf8("【日志】写入错误"),
-                       QString::fromUtf8("【日志】无法写入内容")});
+                      {QString::fromUtf8("【日志】短信.csv, 没有足够可用空间"),
+                       QString::fromUtf8("【日志】写入错误"), QString::fromUtf8("【日志】无法写入内容")});
         if (!csv.IsOpen()) {
             ++result.failed;
             continue;
@@ -212,9 +218,10 @@ DirizaSaveResult WXChatExport::Save(const QString& folder, const QList<Item>& fr
                 QString fileName;
                 // What the log names: the stored file, or the message when the backup has none.
                 const QString what = message.ResourcesFile().isEmpty()
-                                         ? QStringLiteral("%1/%2 %3 %4").arg(accountKey, item.chat.FrinedAccount(),
-                                                                             ResultText::LocalTime(message.lDataTime()),
-                                                                             QString::number(message.eType()))
+                                         ? QStringLiteral("%1/%2 %3 %4")
+                                               .arg(accountKey, item.chat.FrinedAccount(),
+                                                    ResultText::LocalTime(message.lDataTime()),
+                                                    QString::number(message.eType()))
                                          : message.ResourcesFile();
                 switch (Copy(message.ResourcesFile(), media, extension, &fileName)) {
                 case CopyOutcome::Copied:
@@ -236,8 +243,10 @@ DirizaSaveResult WXChatExport::Save(const QString& folder, const QList<Item>& fr
             ok = csv.WriteLine(Row(message, copy)) && ok;
         }
         ok = csv.Close() && ok;
-        if (ok) ++result.written;
-        else ++result.failed;
+        if (ok)
+            ++result.written;
+        else
+            ++result.failed;
     }
     return result;
 }

@@ -45,7 +45,8 @@ class WXChatExport {
 
   private:
     enum class CopyOutcome { Copied, Missing, Unreadable, WriteFailed };
-    CopyOutcome Copy(const QString& source, const SaveFolder& folder, const QString& extension, QString* name);
+    CopyOutcome Copy(const QString& source, const SaveFolder& folder, const QString& extension,
+                     QString* name);
 
     Clock clock_;
     std::function<bool()> stop_;

@@ -16,7 +16,8 @@ void ResultFrame::SetRecords(std::vector<char> deleted, Matcher matcher, std::ve
     tickKeys_ = std::move(tickKeys);
     if (!tickKeys_.empty()) tickKeys_.resize(deleted_.size());
     byKey_.clear();
-    for (int i = 0; i < int(tickKeys_.size()); ++i) byKey_[tickKeys_[size_t(i)]].push_back(i);
+    for (int i = 0; i < int(tickKeys_.size()); ++i)
+        byKey_[tickKeys_[size_t(i)]].push_back(i);
     selected_.assign(deleted_.size(), 0);
     selectedCount_ = 0;
     onlyDeleted_ = false;

@@ -31,7 +31,8 @@ QString SaveNames::NameFor(const QString& key) {
         return SaveFolder::SafeName(cut + suffix + extension_);
     };
     QString name = compose(QString());
-    for (int n = 2; used_.contains(name.toLower()); ++n) name = compose(QStringLiteral(" (%1)").arg(n));
+    for (int n = 2; used_.contains(name.toLower()); ++n)
+        name = compose(QStringLiteral(" (%1)").arg(n));
     used_.insert(name.toLower());
     byKey_.insert(key, name);
     return name;
@@ -40,7 +41,8 @@ QString SaveNames::NameFor(const QString& key) {
 std::optional<SaveFolder> SaveNames::SubFolder(const SaveFolder& folder, const QString& name) {
     if (!folder.isValid()) return std::nullopt;
     const QString safe = SaveFolder::SafeName(name);
-    const std::filesystem::path path = std::filesystem::path(folder.folder().toStdString()) / safe.toStdString();
+    const std::filesystem::path path =
+        std::filesystem::path(folder.folder().toStdString()) / safe.toStdString();
     std::error_code ec;
     const auto st = std::filesystem::symlink_status(path, ec);
     if (std::filesystem::is_symlink(st)) return std::nullopt;

@@ -8,8 +8,7 @@
 // What one save writes, taken under the view's lock in one short step: the records (an
 // implicitly shared copy, cheap), the positions of the items to write and the texts
 // of the moment. The writing then reads the snapshot only.
-template <typename Records, typename Texts>
-struct SaveSnapshot {
+template <typename Records, typename Texts> struct SaveSnapshot {
     Records records;
     std::vector<int> items;
     Texts texts;
@@ -20,7 +19,8 @@ struct SaveSnapshot {
         if (!frame.HasSelection()) return {};
         if (frame.AllTicked()) {
             std::vector<int> all(size_t(frame.RecordCount()));
-            for (int i = 0; i < frame.RecordCount(); ++i) all[size_t(i)] = i;
+            for (int i = 0; i < frame.RecordCount(); ++i)
+                all[size_t(i)] = i;
             return all;
         }
         return frame.SelectedRecords();

@@ -11,6 +11,6 @@ class MediaCheckPainter {
   public:
     MediaCheckPainter() = delete;
     // The box at `box`, then `text` from the box's right edge to the end of `line`.
-    static void Paint(QPainter& painter, const QRect& box, const QRect& line, bool checked, const QString& text,
-                      const QColor& textColor, const QWidget* widget);
+    static void Paint(QPainter& painter, const QRect& box, const QRect& line, bool checked,
+                      const QString& text, const QColor& textColor, const QWidget* widget);
 };

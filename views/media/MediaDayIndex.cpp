@@ -84,7 +84,8 @@ std::vector<int> MediaDayIndex::FilesOfDay(const QString& day) const {
 
 int MediaDayIndex::ShownCount() const {
     int n = 0;
-    for (const auto& files : shownByDay_) n += int(files.size());
+    for (const auto& files : shownByDay_)
+        n += int(files.size());
     return n;
 }
 
@@ -103,11 +104,13 @@ bool MediaDayIndex::Untick(int file) {
 }
 
 void MediaDayIndex::TickDay(const QString& day) {
-    for (int f : FilesOfDay(day)) Tick(f);
+    for (int f : FilesOfDay(day))
+        Tick(f);
 }
 
 void MediaDayIndex::UntickDay(const QString& day) {
-    for (int f : FilesOfDay(day)) Untick(f);
+    for (int f : FilesOfDay(day))
+        Untick(f);
 }
 
 bool MediaDayIndex::IsDayTicked(const QString& day) const {

@@ -80,9 +80,11 @@ QString MediaFileCopier::StoredPath(const NSFileData& file) {
 QString MediaFileCopier::StoredPath(const QString& backUpPath, const QString& sha1) {
     if (backUpPath.isEmpty()) return sha1;
     QString root = backUpPath;
-    while (root.size() > 1 && root.endsWith(QLatin1Char('/'))) root.chop(1);
+    while (root.size() > 1 && root.endsWith(QLatin1Char('/')))
+        root.chop(1);
     QString rel = sha1;
-    while (rel.startsWith(QLatin1Char('/'))) rel.remove(0, 1);
+    while (rel.startsWith(QLatin1Char('/')))
+        rel.remove(0, 1);
     if (root == QStringLiteral("/")) return root + rel;
     return root + QLatin1Char('/') + rel;
 }
@@ -101,8 +103,8 @@ MediaFileCopier::Source MediaFileCopier::OpenStored(const QString& path, QFile& 
     return Source::Readable;
 }
 
-MediaFileCopier::Result MediaFileCopier::Copy(const SaveFolder& folder, const QString& name, const QString& source,
-                                              const QByteArray& prefix) {
+MediaFileCopier::Result MediaFileCopier::Copy(const SaveFolder& folder, const QString& name,
+                                              const QString& source, const QByteArray& prefix) {
     Result result;
     QFile in;
     switch (OpenStored(source, in)) {
@@ -120,7 +122,7 @@ MediaFileCopier::Result MediaFileCopier::Copy(const SaveFolder& folder, const QS
     for (int n = 1; n <= kMaxDuplicates; ++n) {
         const auto path = folder.FileFor(SaveFolder::NumberedName(name, n));
         if (!path) {
-            if (n == 1) return result;  // no place for it at all
+            if (n == 1) return result; // no place for it at all
             continue;
         }
         if (QFileInfo::exists(*path)) {

@@ -17,15 +17,15 @@ class MediaFileCopier {
     MediaFileCopier() = delete;
 
     enum class Outcome {
-        Written,           // a new file was written
-        Identical,         // a file with the same content was already there
-        SourceMissing,     // the backup does not hold the file (no stored file, or none there)
-        SourceUnreadable,  // the stored file is damaged (a link, not a regular file) or cannot be read
-        WriteFailed,       // no place in the folder, or the write failed
+        Written,          // a new file was written
+        Identical,        // a file with the same content was already there
+        SourceMissing,    // the backup does not hold the file (no stored file, or none there)
+        SourceUnreadable, // the stored file is damaged (a link, not a regular file) or cannot be read
+        WriteFailed,      // no place in the folder, or the write failed
     };
     struct Result {
         Outcome outcome = Outcome::WriteFailed;
-        QString path;  // the file written or found identical
+        QString path; // the file written or found identical
         bool ok() const { return outcome == Outcome::Written || outcome == Outcome::Identical; }
     };
 

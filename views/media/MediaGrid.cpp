@@ -74,7 +74,8 @@ int MediaGrid::TickedCount() const {
 std::vector<NSFileData> MediaGrid::FilesToSave() const {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<NSFileData> out;
-    for (int f : index_.FilesToSave()) out.push_back(index_.File(f));
+    for (int f : index_.FilesToSave())
+        out.push_back(index_.File(f));
     return out;
 }
 
@@ -104,14 +105,18 @@ void MediaGrid::Activate(int file) {
     if (file < 0 || file >= index_.FileCount()) return;
     const NSFileData& f = index_.File(file);
     switch (tile_) {
-    case Tile::Photo: player_.ShowPhoto(f); break;
+    case Tile::Photo:
+        player_.ShowPhoto(f);
+        break;
     case Tile::Video:
         if (NSDirizaVideoViewItem::IsTextSuffix(f.Suffix()))
             player_.ShowText(f);
         else
             player_.Play(f, true);
         break;
-    case Tile::Music: player_.Play(f, false); break;
+    case Tile::Music:
+        player_.Play(f, false);
+        break;
     }
 }
 
@@ -121,7 +126,7 @@ QHash<int, QString> MediaGrid::TextExcerpts(const MediaDayIndex& index) {
         if (!NSDirizaVideoViewItem::IsTextSuffix(index.File(i).Suffix())) continue;
         // The start of the text, decoded leniently; an unreadable file shows nothing.
         excerpts.insert(i, QString::fromUtf8(MediaFileCopier::Head(MediaFileCopier::StoredPath(index.File(i)),
-                                                                    NSDirizaVideoViewItem::kExcerptBytes)));
+                                                                   NSDirizaVideoViewItem::kExcerptBytes)));
     }
     return excerpts;
 }

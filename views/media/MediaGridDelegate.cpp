@@ -25,15 +25,16 @@ QSize MediaGridDelegate::sizeHint(const QStyleOptionViewItem& option, const QMod
     return MediaTileGeometry::TileSize();
 }
 
-void MediaGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void MediaGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
     const bool dark = IAppearance::Dark(grid_.List());
     const bool ticked = index.data(MediaGridModel::TickedRole).toBool();
     const QWidget* widget = grid_.List();
     painter->save();
     painter->setClipRect(option.rect);
     if (index.data(MediaGridModel::IsHeaderRole).toBool()) {
-        NSHeadersCollectionView::Paint(*painter, option.rect, index.data(Qt::DisplayRole).toString(), ticked, dark,
-                                       widget);
+        NSHeadersCollectionView::Paint(*painter, option.rect, index.data(Qt::DisplayRole).toString(), ticked,
+                                       dark, widget);
         painter->restore();
         return;
     }
@@ -54,18 +55,24 @@ void MediaGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
             picture = NSDirizaPhotoViewItem::Picture::Ready;
         } else {
             switch (grid_.Thumbnails().Get(MediaFileCopier::StoredPath(f), &thumb, f.FileName())) {
-            case ThumbnailLoader::State::Ready: picture = NSDirizaPhotoViewItem::Picture::Ready; break;
-            case ThumbnailLoader::State::Failed: picture = NSDirizaPhotoViewItem::Picture::Damaged; break;
-            case ThumbnailLoader::State::Loading: break;
+            case ThumbnailLoader::State::Ready:
+                picture = NSDirizaPhotoViewItem::Picture::Ready;
+                break;
+            case ThumbnailLoader::State::Failed:
+                picture = NSDirizaPhotoViewItem::Picture::Damaged;
+                break;
+            case ThumbnailLoader::State::Loading:
+                break;
             }
         }
-        NSDirizaPhotoViewItem::Paint(*painter, option.rect, f.FileName(), ticked, picture, thumb, dark, widget);
+        NSDirizaPhotoViewItem::Paint(*painter, option.rect, f.FileName(), ticked, picture, thumb, dark,
+                                     widget);
         break;
     }
     case MediaGrid::Tile::Video: {
         const bool isText = NSDirizaVideoViewItem::IsTextSuffix(f.Suffix());
-        NSDirizaVideoViewItem::Paint(*painter, option.rect, f.FileName(), ticked, isText, grid_.Excerpt(file), hovered,
-                                     dark, widget);
+        NSDirizaVideoViewItem::Paint(*painter, option.rect, f.FileName(), ticked, isText, grid_.Excerpt(file),
+                                     hovered, dark, widget);
         break;
     }
     case MediaGrid::Tile::Music:
@@ -75,8 +82,8 @@ void MediaGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->restore();
 }
 
-bool MediaGridDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
-                                    const QModelIndex& index) {
+bool MediaGridDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                                    const QStyleOptionViewItem& option, const QModelIndex& index) {
     if (event->type() != QEvent::MouseButtonRelease) return false;
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() != Qt::LeftButton) return false;

@@ -7,7 +7,8 @@
 
 #include <QResizeEvent>
 
-MediaGridListView::MediaGridListView(ThumbnailLoader& loader, QWidget* parent) : QListView(parent), loader_(loader) {
+MediaGridListView::MediaGridListView(ThumbnailLoader& loader, QWidget* parent)
+    : QListView(parent), loader_(loader) {
     setViewMode(QListView::IconMode);
     setFlow(QListView::LeftToRight);
     setWrapping(true);

@@ -13,14 +13,19 @@ QVariant MediaGridModel::data(const QModelIndex& index, int role) const {
     if (row.day < 0 || row.day >= index_.Days().size()) return QVariant();
     const QString& day = index_.Days()[row.day];
     switch (role) {
-    case IsHeaderRole: return row.file < 0;
-    case FileRole: return row.file;
-    case DayRole: return day;
-    case TickedRole: return row.file < 0 ? index_.IsDayTicked(day) : index_.IsTicked(row.file);
+    case IsHeaderRole:
+        return row.file < 0;
+    case FileRole:
+        return row.file;
+    case DayRole:
+        return day;
+    case TickedRole:
+        return row.file < 0 ? index_.IsDayTicked(day) : index_.IsTicked(row.file);
     case Qt::DisplayRole:
         if (row.file < 0) return MediaDayIndex::HeaderText(day, int(index_.FilesOfDay(day).size()));
         return index_.File(row.file).FileName();
-    default: return QVariant();
+    default:
+        return QVariant();
     }
 }
 

@@ -11,10 +11,10 @@ class MediaGridModel : public QAbstractListModel {
     Q_OBJECT
   public:
     enum Role {
-        IsHeaderRole = Qt::UserRole + 1,  // bool
-        FileRole,                         // int: the file's position, -1 on a header
-        DayRole,                          // QString: the day key
-        TickedRole,                       // bool: the file or the whole day is ticked
+        IsHeaderRole = Qt::UserRole + 1, // bool
+        FileRole,                        // int: the file's position, -1 on a header
+        DayRole,                         // QString: the day key
+        TickedRole,                      // bool: the file or the whole day is ticked
     };
 
     explicit MediaGridModel(const MediaDayIndex& index, QObject* parent = nullptr);
@@ -31,8 +31,8 @@ class MediaGridModel : public QAbstractListModel {
 
   private:
     struct Row {
-        int file;  // -1: the header of `day`
-        int day;   // position in the index's shown days
+        int file; // -1: the header of `day`
+        int day;  // position in the index's shown days
     };
     const MediaDayIndex& index_;
     std::vector<Row> rows_;

@@ -7,8 +7,8 @@
 
 #include <QVBoxLayout>
 
-MediaGridResultView::MediaGridResultView(int type, MediaGrid::Tile tile, IPreviewService& preview, QWidget* parent,
-                                         int pollMs)
+MediaGridResultView::MediaGridResultView(int type, MediaGrid::Tile tile, IPreviewService& preview,
+                                         QWidget* parent, int pollMs)
     : DirizaResultView(parent), player_(preview),
       delivery_(this, pollMs, ResultDelivery::AfterClear::Take, [this] { UpdataUiFinish(); }) {
     SetDirizaType(type);
@@ -49,7 +49,8 @@ void MediaGridResultView::StartUpdateUI() {
 void MediaGridResultView::AddDirizaFile(const QList<NSDeletedFile>& files) {
     const ResultDelivery::Ticket ticket = delivery_.Open();
     Arrived arrived{MediaDayIndex(files), {}};
-    if (grid_->TileKind() == MediaGrid::Tile::Video) arrived.excerpts = MediaGrid::TextExcerpts(arrived.index);
+    if (grid_->TileKind() == MediaGrid::Tile::Video)
+        arrived.excerpts = MediaGrid::TextExcerpts(arrived.index);
     delivery_.Hand(ticket, std::optional<Arrived>(std::move(arrived)), pending_);
 }
 
@@ -95,8 +96,9 @@ void MediaGridResultView::isAllSelect() {
 DirizaSaveResult MediaGridResultView::DirizaData(const QString& folder) {
     const std::vector<NSFileData> files = grid_->FilesToSave();
     if (files.empty()) return {};
-    MediaSave save(FolderName(), int(files.size()), [this] { return StopRequested(); },
-                   [this](int total, int done) { ReportSaveProgress(total, done); });
+    MediaSave save(
+        FolderName(), int(files.size()), [this] { return StopRequested(); },
+        [this](int total, int done) { ReportSaveProgress(total, done); });
     if (!save.Open(folder)) return save.Result();
     for (const NSFileData& f : files)
         if (!save.CopyFile(f)) break;

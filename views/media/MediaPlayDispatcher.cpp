@@ -26,7 +26,8 @@ QStringList ReadAudioSuffixes() {
         const auto token = xml.readNext();
         if (token == QXmlStreamReader::StartElement) {
             const auto name = xml.name();
-            if (name == QLatin1String("AudioWildcard")) inAudio = true;
+            if (name == QLatin1String("AudioWildcard"))
+                inAudio = true;
             else if (name == QLatin1String("Filed") && inAudio)
                 out.append(xml.attributes().value(QLatin1String("FILEEXT")).toString().toUpper());
         } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("AudioWildcard")) {
@@ -81,7 +82,8 @@ MediaPlayDispatcher::Outcome MediaPlayDispatcher::Play(const NSFileData& file, b
     }
     QFile in(path);
     if (!QFileInfo(path).isFile() || !in.open(QIODevice::ReadOnly) || in.size() > kMaxAudioBytes) {
-        qWarning().noquote() << QStringLiteral("【日志】找不到音频资源:Name:%1 , Path:%2").arg(file.FileName(), path);
+        qWarning().noquote()
+            << QStringLiteral("【日志】找不到音频资源:Name:%1 , Path:%2").arg(file.FileName(), path);
         return Outcome::Unreadable;
     }
     QByteArray data = in.readAll();
@@ -96,7 +98,8 @@ MediaPlayDispatcher::Outcome MediaPlayDispatcher::Play(const NSFileData& file, b
     data.prepend(VoiceFile::MissingAmrHeader(data));
     const QString folder = CacheFolder();
     QSaveFile amr(QDir(folder).filePath(QStringLiteral("text.amr")));
-    if (!QDir().mkpath(folder) || !amr.open(QIODevice::WriteOnly) || amr.write(data) != data.size() || !amr.commit())
+    if (!QDir().mkpath(folder) || !amr.open(QIODevice::WriteOnly) || amr.write(data) != data.size() ||
+        !amr.commit())
         qWarning().noquote() << QStringLiteral("【日志】text.amr 写入失败: %1").arg(folder);
     preview_.ShowAudioData(data);
     return Outcome::AudioData;

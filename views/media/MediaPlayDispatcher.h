@@ -21,11 +21,11 @@ class MediaPlayDispatcher {
     explicit MediaPlayDispatcher(IPreviewService& preview, AudioTest isAudio = {}, Clock clock = {});
 
     enum class Outcome {
-        Video,       // the video window got the path
-        Silk,        // the voice window got the SILK file's path
-        AudioData,   // the voice window got the file's bytes
-        Guarded,     // a second play within 2 s of the last: nothing
-        Unreadable,  // the stored file could not be read: logged, nothing opened
+        Video,      // the video window got the path
+        Silk,       // the voice window got the SILK file's path
+        AudioData,  // the voice window got the file's bytes
+        Guarded,    // a second play within 2 s of the last: nothing
+        Unreadable, // the stored file could not be read: logged, nothing opened
     };
 
     // The play button. `guarded`: a second play within 2 s of the first does nothing.

@@ -12,7 +12,8 @@
 #include <exception>
 #include <unistd.h>
 
-MediaSave::MediaSave(QString folderName, int total, std::function<bool()> stop, std::function<void(int, int)> progress)
+MediaSave::MediaSave(QString folderName, int total, std::function<bool()> stop,
+                     std::function<void(int, int)> progress)
     : folderName_(std::move(folderName)), run_(total, std::move(stop), std::move(progress)) {}
 
 bool MediaSave::Open(const QString& folder) {
@@ -51,7 +52,7 @@ bool MediaSave::CopyFile(const NSFileData& file) {
     const auto r = MediaFileCopier::Copy(*target_, file.FileName(), source);
     Count(file.FileName(), source, r.outcome,
           r.outcome == MediaFileCopier::Outcome::SourceUnreadable ? QStringLiteral("读取文件失败")
-                                                                   : QStringLiteral("写入文件失败"));
+                                                                  : QStringLiteral("写入文件失败"));
     return true;
 }
 
@@ -74,7 +75,8 @@ bool MediaSave::Convert(const QString& source, const QString& mp3Name, IVoiceCon
         own.path = part;
     } catch (const std::exception& e) {
         own.path = part;
-        qWarning().noquote() << QStringLiteral("【日志】MP3 转换异常:%1 , Path:%2").arg(QString::fromUtf8(e.what()), source);
+        qWarning().noquote()
+            << QStringLiteral("【日志】MP3 转换异常:%1 , Path:%2").arg(QString::fromUtf8(e.what()), source);
         return false;
     } catch (...) {
         own.path = part;
@@ -85,7 +87,8 @@ bool MediaSave::Convert(const QString& source, const QString& mp3Name, IVoiceCon
     for (int attempt = 0; attempt < 100; ++attempt) {
         const auto mp3 = target_->UniqueFileFor(mp3Name);
         if (!mp3) return false;
-        if (::link(QFile::encodeName(part).constData(), QFile::encodeName(*mp3).constData()) == 0) return true;
+        if (::link(QFile::encodeName(part).constData(), QFile::encodeName(*mp3).constData()) == 0)
+            return true;
         if (errno != EEXIST) return false;
     }
     return false;
@@ -104,8 +107,9 @@ bool MediaSave::SaveVoice(const NSFileData& file, IVoiceConverter& converter) {
         return true;
     }
     if (!VoiceFile::HasSilkMark(head)) {
-        const auto r = MediaFileCopier::Copy(*target_, VoiceFile::WithExtension(file.FileName(), QStringLiteral(".amr")),
-                                             source, VoiceFile::MissingAmrHeader(head));
+        const auto r =
+            MediaFileCopier::Copy(*target_, VoiceFile::WithExtension(file.FileName(), QStringLiteral(".amr")),
+                                  source, VoiceFile::MissingAmrHeader(head));
         Count(file.FileName(), source, r.outcome, QStringLiteral("写入语音失败"));
         return true;
     }

@@ -17,7 +17,8 @@
 // backup does not hold is logged and counted apart. Every log line names the file.
 class MediaSave {
   public:
-    MediaSave(QString folderName, int total, std::function<bool()> stop, std::function<void(int, int)> progress);
+    MediaSave(QString folderName, int total, std::function<bool()> stop,
+              std::function<void(int, int)> progress);
 
     // Makes (or finds) the subfolder; false, with every file counted as failed, when it
     // cannot be made.
@@ -35,7 +36,8 @@ class MediaSave {
     const std::optional<SaveFolder>& Target() const { return target_; }
 
   private:
-    void Count(const QString& name, const QString& source, MediaFileCopier::Outcome outcome, const QString& what);
+    void Count(const QString& name, const QString& source, MediaFileCopier::Outcome outcome,
+               const QString& what);
     bool Convert(const QString& source, const QString& mp3Name, IVoiceConverter& converter);
 
     QString folderName_;

@@ -17,7 +17,9 @@ class MediaTileGeometry {
         return QRect(tile.x() + (tile.width() - 109) / 2, tile.y() + 6, 109, 124);
     }
     // The tick box with the file name below the picture.
-    static QRect NameRect(const QRect& tile) { return QRect(tile.x() + 4, tile.y() + 136, tile.width() - 8, 20); }
+    static QRect NameRect(const QRect& tile) {
+        return QRect(tile.x() + 4, tile.y() + 136, tile.width() - 8, 20);
+    }
     static QRect CheckRect(const QRect& tile) {
         const QRect name = NameRect(tile);
         return QRect(name.x(), name.y() + (name.height() - kCheckSize) / 2, kCheckSize, kCheckSize);

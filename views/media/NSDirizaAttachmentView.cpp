@@ -17,8 +17,8 @@ QLabel* EmptyLabel(QWidget* parent) {
 
 } // namespace
 
-NSDirizaAttachmentView::NSDirizaAttachmentView(IPreviewService& preview, IVoiceConverter& voice, QWidget* parent,
-                                               int pollMs)
+NSDirizaAttachmentView::NSDirizaAttachmentView(IPreviewService& preview, IVoiceConverter& voice,
+                                               QWidget* parent, int pollMs)
     : DirizaResultView(parent), voice_(voice), player_(preview),
       delivery_(this, pollMs, ResultDelivery::AfterClear::Take, [this] { UpdataUiFinish(); }) {
     SetDirizaType(DirizaResultView::SMSAttachment);
@@ -84,10 +84,14 @@ void NSDirizaAttachmentView::SelectTab(int tab) {
 
 QString NSDirizaAttachmentView::FolderName() const {
     switch (DirizaType()) {
-    case DirizaResultView::SMSAttachment: return LanguageText("SMSAppttachment");
-    case DirizaResultView::MemoAttachment: return LanguageText("MemoAppttachment");
-    case DirizaResultView::WXAttachment: return LanguageText("WXAppttachment");
-    default: return LanguageText("Appttachment");
+    case DirizaResultView::SMSAttachment:
+        return LanguageText("SMSAppttachment");
+    case DirizaResultView::MemoAttachment:
+        return LanguageText("MemoAppttachment");
+    case DirizaResultView::WXAttachment:
+        return LanguageText("WXAppttachment");
+    default:
+        return LanguageText("Appttachment");
     }
 }
 
@@ -114,7 +118,8 @@ void NSDirizaAttachmentView::StartUpdateUI() {
     UpdateTexts();
 }
 
-void NSDirizaAttachmentView::AddDirizaFile(const QList<NSDeletedFile>& photos, const QList<NSDeletedFile>& media) {
+void NSDirizaAttachmentView::AddDirizaFile(const QList<NSDeletedFile>& photos,
+                                           const QList<NSDeletedFile>& media) {
     const ResultDelivery::Ticket ticket = delivery_.Open();
     Arrived arrived{MediaDayIndex(photos), MediaDayIndex(media), {}};
     arrived.excerpts = MediaGrid::TextExcerpts(arrived.media);
@@ -179,12 +184,14 @@ DirizaSaveResult NSDirizaAttachmentView::DirizaData(const QString& folder) {
     const std::vector<NSFileData> media = mediaGrid_->FilesToSave();
     const int total = int(photos.size() + media.size());
     if (total == 0) return {};
-    MediaSave save(FolderName(), total, [this] { return StopRequested(); },
-                   [this](int all, int done) { ReportSaveProgress(all, done); });
+    MediaSave save(
+        FolderName(), total, [this] { return StopRequested(); },
+        [this](int all, int done) { ReportSaveProgress(all, done); });
     if (!save.Open(folder)) return save.Result();
     for (const auto* files : {&photos, &media}) {
         for (const NSFileData& f : *files) {
-            const bool going = VoiceFile::IsAudSuffix(f.Suffix()) ? save.SaveVoice(f, voice_) : save.CopyFile(f);
+            const bool going =
+                VoiceFile::IsAudSuffix(f.Suffix()) ? save.SaveVoice(f, voice_) : save.CopyFile(f);
             if (!going) return save.Result();
         }
     }

@@ -1,7 +1,8 @@
 #pragma once
 #include "views/media/MediaGridResultView.h"
 
-// The grid of voice memos and other audio files by day; the play button plays the file. Saves copies into the localised "Music" folder.
+// The grid of voice memos and other audio files by day; the play button plays the file. Saves copies into the
+// localised "Music" folder.
 class NSDirizaMusicView : public MediaGridResultView {
     Q_OBJECT
   public:

@@ -10,6 +10,6 @@ class QWidget;
 class NSDirizaMusicViewItem {
   public:
     NSDirizaMusicViewItem() = delete;
-    static void Paint(QPainter& painter, const QRect& tile, const QString& fileName, bool checked, bool hovered,
-                      bool dark, const QWidget* widget);
+    static void Paint(QPainter& painter, const QRect& tile, const QString& fileName, bool checked,
+                      bool hovered, bool dark, const QWidget* widget);
 };

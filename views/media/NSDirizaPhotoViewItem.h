@@ -12,6 +12,6 @@ class NSDirizaPhotoViewItem {
   public:
     enum class Picture { Loading, Ready, Damaged };
     NSDirizaPhotoViewItem() = delete;
-    static void Paint(QPainter& painter, const QRect& tile, const QString& fileName, bool checked, Picture state,
-                      const QImage& thumbnail, bool dark, const QWidget* widget);
+    static void Paint(QPainter& painter, const QRect& tile, const QString& fileName, bool checked,
+                      Picture state, const QImage& thumbnail, bool dark, const QWidget* widget);
 };

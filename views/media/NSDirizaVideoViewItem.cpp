@@ -13,7 +13,8 @@ bool NSDirizaVideoViewItem::IsTextSuffix(const QString& suffix) {
 }
 
 void NSDirizaVideoViewItem::Paint(QPainter& painter, const QRect& tile, const QString& fileName, bool checked,
-                                  bool isText, const QString& text, bool hovered, bool dark, const QWidget* widget) {
+                                  bool isText, const QString& text, bool hovered, bool dark,
+                                  const QWidget* widget) {
     const QRect box = MediaTileGeometry::PictureRect(tile);
     const QColor ink = dark ? QColor(235, 235, 235) : QColor(20, 20, 20);
     if (isText) {
@@ -30,9 +31,10 @@ void NSDirizaVideoViewItem::Paint(QPainter& painter, const QRect& tile, const QS
     } else {
         painter.drawPixmap(box, MediaImages::Pixmap(QStringLiteral("DamageVideo"), box.size(), dark));
         const QRect play = MediaTileGeometry::PlayRect(tile);
-        painter.drawPixmap(play, MediaImages::Pixmap(hovered ? QStringLiteral("play_bt_hot") : QStringLiteral("play_bt_nor"),
-                                                     play.size(), dark));
+        painter.drawPixmap(
+            play, MediaImages::Pixmap(hovered ? QStringLiteral("play_bt_hot") : QStringLiteral("play_bt_nor"),
+                                      play.size(), dark));
     }
-    MediaCheckPainter::Paint(painter, MediaTileGeometry::CheckRect(tile), MediaTileGeometry::NameRect(tile), checked,
-                             MyExtensions::thumb13(fileName), ink, widget);
+    MediaCheckPainter::Paint(painter, MediaTileGeometry::CheckRect(tile), MediaTileGeometry::NameRect(tile),
+                             checked, MyExtensions::thumb13(fileName), ink, widget);
 }

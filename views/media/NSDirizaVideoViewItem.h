@@ -16,6 +16,6 @@ class NSDirizaVideoViewItem {
     // True for the suffix patterns of text files ("*.txt;", "*.text;").
     static bool IsTextSuffix(const QString& suffix);
     // `text`: the text tile's excerpt (null for other files).
-    static void Paint(QPainter& painter, const QRect& tile, const QString& fileName, bool checked, bool isText,
-                      const QString& text, bool hovered, bool dark, const QWidget* widget);
+    static void Paint(QPainter& painter, const QRect& tile, const QString& fileName, bool checked,
+                      bool isText, const QString& text, bool hovered, bool dark, const QWidget* widget);
 };

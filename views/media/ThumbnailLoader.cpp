@@ -48,7 +48,8 @@ ThumbnailLoader::State ThumbnailLoader::Get(const QString& path, QImage* image, 
         {
             std::lock_guard<std::mutex> lock(shared->mutex);
             if (!shared->wanted.contains(path)) {
-                MainQueue::Post(this, [this, path, generation] { Finished(path, QImage(), true, generation); });
+                MainQueue::Post(this,
+                                [this, path, generation] { Finished(path, QImage(), true, generation); });
                 return;
             }
         }
@@ -64,7 +65,7 @@ ThumbnailLoader::State ThumbnailLoader::Get(const QString& path, QImage* image, 
 }
 
 void ThumbnailLoader::Finished(const QString& path, const QImage& image, bool dropped, quint64 generation) {
-    if (generation != generation_) return;  // from before Clear
+    if (generation != generation_) return; // from before Clear
     pending_.remove(path);
     if (dropped) {
         if (!dropNotified_) {
@@ -80,7 +81,7 @@ void ThumbnailLoader::Finished(const QString& path, const QImage& image, bool dr
         failed_.insert(path);
     } else {
         const int cost = int(std::max<qint64>(1, image.sizeInBytes() / 1024));
-        cache_.insert(path, new QImage(image), cost);  // the cache owns it
+        cache_.insert(path, new QImage(image), cost); // the cache owns it
     }
     emit Ready(path);
 }

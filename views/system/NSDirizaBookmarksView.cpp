@@ -13,18 +13,24 @@ void NSDirizaBookmarksView::AddDirizaFile(const QList<NSBookmarksData>& bookmark
 
 QString NSDirizaBookmarksView::HeaderText(int column) const {
     switch (column) {
-    case 1: return LanguageText("BookmarksCell");
-    case 2: return LanguageText("BookmarksURLCell");
-    default: return QString();
+    case 1:
+        return LanguageText("BookmarksCell");
+    case 2:
+        return LanguageText("BookmarksURLCell");
+    default:
+        return QString();
     }
 }
 
 QString NSDirizaBookmarksView::CellText(int record, int column) const {
     const NSBookmarksData& r = At(record);
     switch (column) {
-    case 1: return r.BookMarks();
-    case 2: return r.Address();
-    default: return QString();
+    case 1:
+        return r.BookMarks();
+    case 2:
+        return r.Address();
+    default:
+        return QString();
     }
 }
 
@@ -38,12 +44,14 @@ BookmarksTexts NSDirizaBookmarksView::SaveTexts() const {
 }
 
 DirizaSaveResult NSDirizaBookmarksView::Write(const SaveFolder& folder, const QList<NSBookmarksData>& records,
-                                              const std::vector<int>& items, const BookmarksTexts& texts) const {
-    const CsvWriter::LogLines log{QStringLiteral("【日志】书签.csv, 没有足够可用空间"), QStringLiteral("【日志】写入错误"),
-                                  QStringLiteral("【日志】无法写入内容")};
-    return WriteCsv(folder, texts.file, texts.header, log, int(items.size()), [&](int i, QStringList& fields) {
-        const NSBookmarksData& r = records[items[size_t(i)]];
-        fields = {r.BookMarks(), r.Address(), r.bDelete() ? texts.deleted : texts.kept};
-        return true;
-    });
+                                              const std::vector<int>& items,
+                                              const BookmarksTexts& texts) const {
+    const CsvWriter::LogLines log{QStringLiteral("【日志】书签.csv, 没有足够可用空间"),
+                                  QStringLiteral("【日志】写入错误"), QStringLiteral("【日志】无法写入内容")};
+    return WriteCsv(folder, texts.file, texts.header, log, int(items.size()),
+                    [&](int i, QStringList& fields) {
+                        const NSBookmarksData& r = records[items[size_t(i)]];
+                        fields = {r.BookMarks(), r.Address(), r.bDelete() ? texts.deleted : texts.kept};
+                        return true;
+                    });
 }

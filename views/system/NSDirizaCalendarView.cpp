@@ -3,7 +3,8 @@
 #include "gui/NSLanguageText.h"
 #include "views/frame/ResultText.h"
 
-NSDirizaCalendarView::NSDirizaCalendarView(QWidget* parent) : SystemTableViewOf(DirizaResultView::Calendar, parent) {
+NSDirizaCalendarView::NSDirizaCalendarView(QWidget* parent)
+    : SystemTableViewOf(DirizaResultView::Calendar, parent) {
     info_ = new InfoPane(false, 2, this);
     SetInfoPane(info_);
     Init();
@@ -15,31 +16,45 @@ void NSDirizaCalendarView::AddDirizaFile(const QList<NSCalendarData>& events) {
 
 QString NSDirizaCalendarView::HeaderText(int column) const {
     switch (column) {
-    case 1: return LanguageText("TitleCell");
-    case 2: return LanguageText("AddresCell");
-    case 3: return LanguageText("StartTimeCell");
-    case 4: return LanguageText("EndTimeCell");
-    default: return QString();
+    case 1:
+        return LanguageText("TitleCell");
+    case 2:
+        return LanguageText("AddresCell");
+    case 3:
+        return LanguageText("StartTimeCell");
+    case 4:
+        return LanguageText("EndTimeCell");
+    default:
+        return QString();
     }
 }
 
 int NSDirizaCalendarView::ColumnWidth(int column) const {
     switch (column) {
-    case 0: return 30;
-    case 1: return 170;
-    case 2: return 120;
-    default: return 130;
+    case 0:
+        return 30;
+    case 1:
+        return 170;
+    case 2:
+        return 120;
+    default:
+        return 130;
     }
 }
 
 QString NSDirizaCalendarView::CellText(int record, int column) const {
     const NSCalendarData& r = At(record);
     switch (column) {
-    case 1: return r.Title();
-    case 2: return ResultText::OrElse(r.addres(), LanguageText("Unknown"));
-    case 3: return ResultText::LocalTime(r.lStartTime(), QStringLiteral("yyyy-MM-dd HH:mm"));
-    case 4: return ResultText::LocalTime(r.lEndTime(), QStringLiteral("yyyy-MM-dd HH:mm"));
-    default: return QString();
+    case 1:
+        return r.Title();
+    case 2:
+        return ResultText::OrElse(r.addres(), LanguageText("Unknown"));
+    case 3:
+        return ResultText::LocalTime(r.lStartTime(), QStringLiteral("yyyy-MM-dd HH:mm"));
+    case 4:
+        return ResultText::LocalTime(r.lEndTime(), QStringLiteral("yyyy-MM-dd HH:mm"));
+    default:
+        return QString();
     }
 }
 
@@ -63,18 +78,20 @@ CalendarTexts NSDirizaCalendarView::SaveTexts() const {
 }
 
 DirizaSaveResult NSDirizaCalendarView::Write(const SaveFolder& folder, const QList<NSCalendarData>& records,
-                                             const std::vector<int>& items, const CalendarTexts& texts) const {
+                                             const std::vector<int>& items,
+                                             const CalendarTexts& texts) const {
     const CsvWriter::LogLines log{QStringLiteral("【日志】日历.csv, 没有足够可用空间"),
                                   QStringLiteral("【日志】日历.csv, 写入错误"),
                                   QStringLiteral("【日志】日历.csv, 无法写入内容")};
-    return WriteCsv(folder, texts.file, texts.header, log, int(items.size()), [&](int i, QStringList& fields) {
-        const NSCalendarData& r = records[items[size_t(i)]];
-        fields = {r.Title(),
-                  ResultText::OrElse(r.addres(), texts.unknown),
-                  ResultText::LocalTime(r.lStartTime()),
-                  ResultText::LocalTime(r.lEndTime()),
-                  r.Content(),
-                  r.bDelete() ? texts.deleted : texts.kept};
-        return true;
-    });
+    return WriteCsv(folder, texts.file, texts.header, log, int(items.size()),
+                    [&](int i, QStringList& fields) {
+                        const NSCalendarData& r = records[items[size_t(i)]];
+                        fields = {r.Title(),
+                                  ResultText::OrElse(r.addres(), texts.unknown),
+                                  ResultText::LocalTime(r.lStartTime()),
+                                  ResultText::LocalTime(r.lEndTime()),
+                                  r.Content(),
+                                  r.bDelete() ? texts.deleted : texts.kept};
+                        return true;
+                    });
 }

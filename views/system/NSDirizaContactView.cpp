@@ -47,7 +47,8 @@ std::optional<QString> SavePhoto(const SaveFolder& folder, const QString& name, 
 
 } // namespace
 
-NSDirizaContactView::NSDirizaContactView(QWidget* parent) : SystemTableViewOf(DirizaResultView::Contact, parent) {
+NSDirizaContactView::NSDirizaContactView(QWidget* parent)
+    : SystemTableViewOf(DirizaResultView::Contact, parent) {
     info_ = new InfoPane(true, 3, this);
     SetInfoPane(info_);
     Init();
@@ -86,10 +87,12 @@ void NSDirizaContactView::FillInfo(int record) {
         picture = QPixmap::fromImage(r.image());
     } else {
         const bool dark = SystemViewLook::IsDark(this);
-        picture = QIcon(dark ? QStringLiteral(":/images/contact_logo_black.svg") : QStringLiteral(":/images/contact_logo.svg"))
+        picture = QIcon(dark ? QStringLiteral(":/images/contact_logo_black.svg")
+                             : QStringLiteral(":/images/contact_logo.svg"))
                       .pixmap(96, 96);
     }
-    info_->Picture()->setPixmap(picture.scaledToHeight(qMin(picture.height(), 110), Qt::SmoothTransformation));
+    info_->Picture()->setPixmap(
+        picture.scaledToHeight(qMin(picture.height(), 110), Qt::SmoothTransformation));
 }
 
 QString NSDirizaContactView::PhotoName(qint32 stamp, const QString& phone) {
@@ -110,24 +113,26 @@ DirizaSaveResult NSDirizaContactView::Write(const SaveFolder& folder, const QLis
         qWarning().noquote() << QStringLiteral("【日志】联系人文件夹无法创建") << texts.folder;
         return DirizaSaveResult{0, int(items.size())};
     }
-    const CsvWriter::LogLines log{QStringLiteral("【日志】联系人.csv, 没有足够可用空间"), QStringLiteral("【日志】写入错误"),
-                                  QStringLiteral("【日志】无法写入内容")};
-    return WriteCsv(*sub, texts.folder, texts.header, log, int(items.size()), [&](int i, QStringList& fields) {
-        const NSContactData& r = records[items[size_t(i)]];
-        bool ok = true;
-        QString photo;
-        if (!r.image().isNull()) {
-            const QByteArray png = PngOf(r.image());
-            const auto saved = png.isEmpty() ? std::nullopt : SavePhoto(*sub, PhotoName(texts.stamp, r.Phone()), png);
-            if (saved) {
-                photo = *saved;
-            } else {
-                qWarning().noquote() << QStringLiteral("【日志】联系人头像无法写入") << r.Phone();
-                ok = false;
+    const CsvWriter::LogLines log{QStringLiteral("【日志】联系人.csv, 没有足够可用空间"),
+                                  QStringLiteral("【日志】写入错误"), QStringLiteral("【日志】无法写入内容")};
+    return WriteCsv(
+        *sub, texts.folder, texts.header, log, int(items.size()), [&](int i, QStringList& fields) {
+            const NSContactData& r = records[items[size_t(i)]];
+            bool ok = true;
+            QString photo;
+            if (!r.image().isNull()) {
+                const QByteArray png = PngOf(r.image());
+                const auto saved =
+                    png.isEmpty() ? std::nullopt : SavePhoto(*sub, PhotoName(texts.stamp, r.Phone()), png);
+                if (saved) {
+                    photo = *saved;
+                } else {
+                    qWarning().noquote() << QStringLiteral("【日志】联系人头像无法写入") << r.Phone();
+                    ok = false;
+                }
             }
-        }
-        fields = {ResultText::OrElse(r.Name(), texts.unknown), r.Phone(), r.Email(), photo,
-                  r.bDelete() ? texts.deleted : texts.kept};
-        return ok;
-    });
+            fields = {ResultText::OrElse(r.Name(), texts.unknown), r.Phone(), r.Email(), photo,
+                      r.bDelete() ? texts.deleted : texts.kept};
+            return ok;
+        });
 }

@@ -15,33 +15,49 @@ void NSDirizaMemoView::AddDirizaFile(const QList<NSMemoData>& reminders) {
 
 QString NSDirizaMemoView::HeaderText(int column) const {
     switch (column) {
-    case 1: return LanguageText("TitleCell");
-    case 2: return LanguageText("ListCell");
-    case 3: return LanguageText("LocationCell");
-    case 4: return LanguageText("StateCell");
-    case 5: return LanguageText("DateCell");
-    default: return QString();
+    case 1:
+        return LanguageText("TitleCell");
+    case 2:
+        return LanguageText("ListCell");
+    case 3:
+        return LanguageText("LocationCell");
+    case 4:
+        return LanguageText("StateCell");
+    case 5:
+        return LanguageText("DateCell");
+    default:
+        return QString();
     }
 }
 
 int NSDirizaMemoView::ColumnWidth(int column) const {
     switch (column) {
-    case 0: return 30;
-    case 1: return 150;
-    case 4: return 110;
-    default: return 90;
+    case 0:
+        return 30;
+    case 1:
+        return 150;
+    case 4:
+        return 110;
+    default:
+        return 90;
     }
 }
 
 QString NSDirizaMemoView::CellText(int record, int column) const {
     const NSMemoData& r = At(record);
     switch (column) {
-    case 1: return r.Title();
-    case 2: return r.Type();
-    case 3: return r.Location();
-    case 4: return r.bComplete() ? LanguageText("CompleteCell") : LanguageText("NotCompleteCell");
-    case 5: return ResultText::LocalTime(r.lDataTime());
-    default: return QString();
+    case 1:
+        return r.Title();
+    case 2:
+        return r.Type();
+    case 3:
+        return r.Location();
+    case 4:
+        return r.bComplete() ? LanguageText("CompleteCell") : LanguageText("NotCompleteCell");
+    case 5:
+        return ResultText::LocalTime(r.lDataTime());
+    default:
+        return QString();
     }
 }
 
@@ -60,23 +76,24 @@ void NSDirizaMemoView::FillInfo(int record) {
 }
 
 RemindersTexts NSDirizaMemoView::SaveTexts() const {
-    return {LanguageText("Reminders"),   LanguageText("RemindersDataStruct"), LanguageText("Delete"),
-            LanguageText("NotDelete"),   LanguageText("CompleteCell"),        LanguageText("NotCompleteCell")};
+    return {LanguageText("Reminders"), LanguageText("RemindersDataStruct"), LanguageText("Delete"),
+            LanguageText("NotDelete"), LanguageText("CompleteCell"),        LanguageText("NotCompleteCell")};
 }
 
 DirizaSaveResult NSDirizaMemoView::Write(const SaveFolder& folder, const QList<NSMemoData>& records,
                                          const std::vector<int>& items, const RemindersTexts& texts) const {
-    const CsvWriter::LogLines log{QStringLiteral("【日志】提醒事项.csv, 没有足够可用空间"), QStringLiteral("【日志】写入错误"),
-                                  QStringLiteral("【日志】无法写入内容")};
-    return WriteCsv(folder, texts.file, texts.header, log, int(items.size()), [&](int i, QStringList& fields) {
-        const NSMemoData& r = records[items[size_t(i)]];
-        fields = {r.Title(),
-                  r.Type(),
-                  r.Location(),
-                  r.bComplete() ? texts.complete : texts.notComplete,
-                  ResultText::LocalTime(r.lDataTime()),
-                  r.Content(),
-                  r.bDelete() ? texts.deleted : texts.kept};
-        return true;
-    });
+    const CsvWriter::LogLines log{QStringLiteral("【日志】提醒事项.csv, 没有足够可用空间"),
+                                  QStringLiteral("【日志】写入错误"), QStringLiteral("【日志】无法写入内容")};
+    return WriteCsv(folder, texts.file, texts.header, log, int(items.size()),
+                    [&](int i, QStringList& fields) {
+                        const NSMemoData& r = records[items[size_t(i)]];
+                        fields = {r.Title(),
+                                  r.Type(),
+                                  r.Location(),
+                                  r.bComplete() ? texts.complete : texts.notComplete,
+                                  ResultText::LocalTime(r.lDataTime()),
+                                  r.Content(),
+                                  r.bDelete() ? texts.deleted : texts.kept};
+                        return true;
+                    });
 }

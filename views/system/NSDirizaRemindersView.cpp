@@ -3,7 +3,8 @@
 #include "gui/NSLanguageText.h"
 #include "views/frame/ResultText.h"
 
-NSDirizaRemindersView::NSDirizaRemindersView(QWidget* parent) : SystemTableViewOf(DirizaResultView::Notes, parent) {
+NSDirizaRemindersView::NSDirizaRemindersView(QWidget* parent)
+    : SystemTableViewOf(DirizaResultView::Notes, parent) {
     info_ = new InfoPane(false, 2, this);
     SetInfoPane(info_);
     Init();
@@ -15,18 +16,24 @@ void NSDirizaRemindersView::AddDirizaFile(const QList<NSRemindersData>& notes) {
 
 QString NSDirizaRemindersView::HeaderText(int column) const {
     switch (column) {
-    case 1: return LanguageText("TitleCell");
-    case 2: return LanguageText("TimeCell");
-    default: return QString();
+    case 1:
+        return LanguageText("TitleCell");
+    case 2:
+        return LanguageText("TimeCell");
+    default:
+        return QString();
     }
 }
 
 QString NSDirizaRemindersView::CellText(int record, int column) const {
     const NSRemindersData& r = At(record);
     switch (column) {
-    case 1: return r.Title();
-    case 2: return ResultText::LocalTime(r.lDataTime(), QStringLiteral("yyyy-MM-dd HH:mm"));
-    default: return QString();
+    case 1:
+        return r.Title();
+    case 2:
+        return ResultText::LocalTime(r.lDataTime(), QStringLiteral("yyyy-MM-dd HH:mm"));
+    default:
+        return QString();
     }
 }
 
@@ -45,7 +52,8 @@ void NSDirizaRemindersView::FillInfo(int record) {
 }
 
 NotesTexts NSDirizaRemindersView::SaveTexts() const {
-    return {LanguageText("Memo"), LanguageText("MemoDataStruct"), LanguageText("Delete"), LanguageText("NotDelete")};
+    return {LanguageText("Memo"), LanguageText("MemoDataStruct"), LanguageText("Delete"),
+            LanguageText("NotDelete")};
 }
 
 DirizaSaveResult NSDirizaRemindersView::Write(const SaveFolder& folder, const QList<NSRemindersData>& records,
@@ -53,9 +61,11 @@ DirizaSaveResult NSDirizaRemindersView::Write(const SaveFolder& folder, const QL
     const CsvWriter::LogLines log{QStringLiteral("【日志】备忘录.csv, 没有足够可用空间"),
                                   QStringLiteral("【日志】备忘录.csv, 写入错误"),
                                   QStringLiteral("【日志】备忘录.csv, 无法写入内容")};
-    return WriteCsv(folder, texts.file, texts.header, log, int(items.size()), [&](int i, QStringList& fields) {
-        const NSRemindersData& r = records[items[size_t(i)]];
-        fields = {r.Title(), ResultText::LocalTime(r.lDataTime()), r.Content(), r.bDelete() ? texts.deleted : texts.kept};
-        return true;
-    });
+    return WriteCsv(folder, texts.file, texts.header, log, int(items.size()),
+                    [&](int i, QStringList& fields) {
+                        const NSRemindersData& r = records[items[size_t(i)]];
+                        fields = {r.Title(), ResultText::LocalTime(r.lDataTime()), r.Content(),
+                                  r.bDelete() ? texts.deleted : texts.kept};
+                        return true;
+                    });
 }

@@ -37,7 +37,8 @@ struct SmsTexts {
 } // namespace
 
 NSDirizaSMSView::NSDirizaSMSView(QWidget* parent)
-    : DirizaResultView(parent), delivery_(this, 1000, ResultDelivery::AfterClear::Drop, [this] { UpdataUiFinish(); }) {
+    : DirizaResultView(parent),
+      delivery_(this, 1000, ResultDelivery::AfterClear::Drop, [this] { UpdataUiFinish(); }) {
     SetDirizaType(SMS);
 
     auto* layout = new QHBoxLayout(this);
@@ -173,9 +174,15 @@ void NSDirizaSMSView::ClearData() {
 void NSDirizaSMSView::ShowState(State state) {
     state_ = state;
     switch (state) {
-    case State::Loading: LoadingInfo_->setText(LanguageText("ScanLoading")); break;
-    case State::NoData: LoadingInfo_->setText(LanguageText("ScanNotData")); break;
-    default: LoadingInfo_->setText(QString()); break;
+    case State::Loading:
+        LoadingInfo_->setText(LanguageText("ScanLoading"));
+        break;
+    case State::NoData:
+        LoadingInfo_->setText(LanguageText("ScanNotData"));
+        break;
+    default:
+        LoadingInfo_->setText(QString());
+        break;
     }
     stack_->setCurrentWidget(state == State::Data ? DirizaView_ : static_cast<QWidget*>(LoadingInfo_));
 }
@@ -381,8 +388,9 @@ DirizaSaveResult NSDirizaSMSView::DirizaData(const QString& folder) {
         return {0, total};
     }
     SaveNames names(QStringLiteral(".csv"));
-    SaveRun run(total, [this] { return StopRequested(); },
-                [this](int all, int done) { ReportSaveProgress(all, done); });
+    SaveRun run(
+        total, [this] { return StopRequested(); },
+        [this](int all, int done) { ReportSaveProgress(all, done); });
     for (const int item : snap.items) {
         if (!run.Next()) break;
         const QString& key = snap.records.keys[item];
@@ -390,8 +398,8 @@ DirizaSaveResult NSDirizaSMSView::DirizaData(const QString& folder) {
         const QString address = key.isEmpty() ? text.unknown : key;
         const QString name = names.NameFor(address);
         CsvWriter csv(*smsFolder, name,
-                      {QStringLiteral("【日志】 %1, 没有足够可用空间").arg(name), QStringLiteral("【日志】写入错误"),
-                       QStringLiteral("【日志】无法写入内容")});
+                      {QStringLiteral("【日志】 %1, 没有足够可用空间").arg(name),
+                       QStringLiteral("【日志】写入错误"), QStringLiteral("【日志】无法写入内容")});
         if (!csv.IsOpen()) {
             run.Failed();
             continue;
@@ -401,7 +409,8 @@ DirizaSaveResult NSDirizaSMSView::DirizaData(const QString& folder) {
         for (const NSSMSData& m : head.SMSDataList()) {
             if (m.Alignment() == 2) continue;
             ok = csv.WriteLine({address, contact, m.Time().isEmpty() ? QStringLiteral(" ") : m.Time(),
-                                m.Alignment() == 0 ? text.received : text.sent, m.bDelete() ? text.deleted : text.kept,
+                                m.Alignment() == 0 ? text.received : text.sent,
+                                m.bDelete() ? text.deleted : text.kept,
                                 m.Content().isEmpty() ? QStringLiteral(" ") : m.Content()}) &&
                  ok;
         }

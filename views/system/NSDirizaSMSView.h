@@ -26,8 +26,8 @@ class BDTableRowView;
 //
 // Threads: AddDirizaFile (scan thread) hands the conversations to the GUI thread through
 // ResultDelivery: one begun before StartUpdateUI or ClearData (or sent after ClearData)
-// is dropped, and the 1.0 s timer shows the latest (UpdataUiFinish). DirizaData (save thread) takes a snapshot of the conversations to
-// write under the data lock, then writes from the snapshot only.
+// is dropped, and the 1.0 s timer shows the latest (UpdataUiFinish). DirizaData (save thread) takes a
+// snapshot of the conversations to write under the data lock, then writes from the snapshot only.
 class NSDirizaSMSView : public DirizaResultView, private TableViewEventDelegate {
   public:
     explicit NSDirizaSMSView(QWidget* parent = nullptr);

@@ -21,13 +21,16 @@ int RowWidth(const QStyleOptionViewItem& option) {
 
 } // namespace
 
-NSSMSListCell::NSSMSListCell(const SmsMessageModel& model, QObject* parent) : BDTableRowView(parent), model_(model) {
+NSSMSListCell::NSSMSListCell(const SmsMessageModel& model, QObject* parent)
+    : BDTableRowView(parent), model_(model) {
     setColor(QColor(255, 255, 255));
     setColorDarkAqua(QColor(33, 34, 35));
 }
 
-void NSSMSListCell::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    if (option.state & QStyle::State_Selected) drawSelectionInRect(*painter, option.rect, IAppearance::Dark(option.widget));
+void NSSMSListCell::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const {
+    if (option.state & QStyle::State_Selected)
+        drawSelectionInRect(*painter, option.rect, IAppearance::Dark(option.widget));
     const NSSMSData* message = model_.MessageAt(index.row());
     if (message == nullptr) return;
     const SmsCellLayout layout = LayoutSmsCell(*message, QSizeF(RowWidth(option), option.rect.height()));

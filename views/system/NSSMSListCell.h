@@ -11,7 +11,8 @@ class NSSMSListCell : public BDTableRowView {
   public:
     explicit NSSMSListCell(const SmsMessageModel& model, QObject* parent = nullptr);
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
   private:

@@ -158,7 +158,8 @@ SmsCellLayout LayoutSmsCell(const NSSMSData& message, const QSizeF& cell) {
         out.text = QColor(Qt::gray);
         out.pixelSize = 12;
         out.alignRight = message.nType() != 0;
-        out.textRect = QRectF(out.alignRight ? W - w + 5 : 15, 10, std::max<qreal>(0, w - 20), std::max<qreal>(0, H - 20));
+        out.textRect = QRectF(out.alignRight ? W - w + 5 : 15, 10, std::max<qreal>(0, w - 20),
+                              std::max<qreal>(0, H - 20));
         break;
     }
     return out;

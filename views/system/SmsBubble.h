@@ -28,12 +28,12 @@ QPainterPath makeBubble(const QRectF& rect, qreal corner, int position);
 
 // How one message cell is drawn in a cell of `cell` size.
 struct SmsCellLayout {
-    bool bubble = false;  // false: a plain line, or nothing for an empty text
-    int position = 0;     // the bubble's tail position
+    bool bubble = false; // false: a plain line, or nothing for an empty text
+    int position = 0;    // the bubble's tail position
     QRectF bubbleRect;
     QRectF textRect;
-    QColor fill;          // the bubble's colour
-    QColor text;          // the text colour
+    QColor fill; // the bubble's colour
+    QColor text; // the text colour
     int pixelSize = 14;
     bool alignRight = false;
 };

@@ -14,12 +14,14 @@ void SmsConversations::SetData(const QMap<QString, NSSMSHeadData>& conversations
         t.key = keys_[i].isEmpty() ? QString::fromUtf8("未知") : keys_[i].toLower();
         t.name = head.Name().toLower();
         t.messages.reserve(head.SMSDataList().size());
-        for (const NSSMSData& m : head.SMSDataList()) t.messages << m.Content().toLower();
+        for (const NSSMSData& m : head.SMSDataList())
+            t.messages << m.Content().toLower();
         messageCount_ += head.SMSDataList().size();
         texts_.push_back(std::move(t));
         deleted.push_back(head.bDelete() ? 1 : 0);
     }
-    frame_.SetRecords(std::move(deleted), [this](int record, const QString& key) { return Matches(record, key); });
+    frame_.SetRecords(std::move(deleted),
+                      [this](int record, const QString& key) { return Matches(record, key); });
 }
 
 void SmsConversations::Clear() {

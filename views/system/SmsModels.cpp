@@ -45,9 +45,12 @@ QVariant SmsConversationModel::data(const QModelIndex& index, int role) const {
 QVariant SmsConversationModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
-    case Phone: return LanguageText("AllContactCell");
-    case Name: return LanguageText("NameCell");
-    default: return QString();
+    case Phone:
+        return LanguageText("AllContactCell");
+    case Name:
+        return LanguageText("NameCell");
+    default:
+        return QString();
     }
 }
 
@@ -87,7 +90,8 @@ void SmsMessageModel::SetMessages(QList<NSSMSData> messages) {
     messages_ = std::move(messages);
     heights_.clear();
     heights_.reserve(size_t(messages_.size()));
-    for (const NSSMSData& m : messages_) heights_.push_back(int(std::ceil(getFontPixelHeight(m.Content()))));
+    for (const NSSMSData& m : messages_)
+        heights_.push_back(int(std::ceil(getFontPixelHeight(m.Content()))));
     endResetModel();
 }
 
@@ -109,8 +113,11 @@ QVariant SmsMessageModel::data(const QModelIndex& index, int role) const {
     const NSSMSData* m = MessageAt(index.row());
     if (!index.isValid() || m == nullptr) return {};
     switch (role) {
-    case Qt::DisplayRole: return m->Content();
-    case Qt::SizeHintRole: return QSize(1, HeightAt(index.row()));
-    default: return {};
+    case Qt::DisplayRole:
+        return m->Content();
+    case Qt::SizeHintRole:
+        return QSize(1, HeightAt(index.row()));
+    default:
+        return {};
     }
 }

@@ -10,13 +10,21 @@
 
 std::unique_ptr<DirizaResultView> MakeSystemResultView(int type) {
     switch (type) {
-    case DirizaResultView::SMS: return MakeSmsResultView();
-    case DirizaResultView::CallLog: return std::make_unique<NSDirizaCallLogView>();
-    case DirizaResultView::Contact: return std::make_unique<NSDirizaContactView>();
-    case DirizaResultView::Bookmarks: return std::make_unique<NSDirizaBookmarksView>();
-    case DirizaResultView::Reminders: return std::make_unique<NSDirizaMemoView>();
-    case DirizaResultView::Notes: return std::make_unique<NSDirizaRemindersView>();
-    case DirizaResultView::Calendar: return std::make_unique<NSDirizaCalendarView>();
-    default: return nullptr;
+    case DirizaResultView::SMS:
+        return MakeSmsResultView();
+    case DirizaResultView::CallLog:
+        return std::make_unique<NSDirizaCallLogView>();
+    case DirizaResultView::Contact:
+        return std::make_unique<NSDirizaContactView>();
+    case DirizaResultView::Bookmarks:
+        return std::make_unique<NSDirizaBookmarksView>();
+    case DirizaResultView::Reminders:
+        return std::make_unique<NSDirizaMemoView>();
+    case DirizaResultView::Notes:
+        return std::make_unique<NSDirizaRemindersView>();
+    case DirizaResultView::Calendar:
+        return std::make_unique<NSDirizaCalendarView>();
+    default:
+        return nullptr;
     }
 }

@@ -10,8 +10,7 @@ constexpr int BoxSize = 14;
 }
 
 SystemRowDelegate::SystemRowDelegate(QObject* parent)
-    : BDTableRowView(parent),
-      ticked_(QStringLiteral(":/images/check_ok.svg")),
+    : BDTableRowView(parent), ticked_(QStringLiteral(":/images/check_ok.svg")),
       unticked_(QStringLiteral(":/images/check_no.svg")) {}
 
 QRect SystemRowDelegate::BoxRect(const QRect& cell) {
@@ -24,7 +23,8 @@ void SystemRowDelegate::initStyleOption(QStyleOptionViewItem* option, const QMod
     if (index.column() == 0) option->features &= ~QStyleOptionViewItem::HasCheckIndicator;
 }
 
-void SystemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void SystemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
     BDTableRowView::paint(painter, option, index);
     if (index.column() != 0) return;
     const bool on = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
@@ -32,8 +32,8 @@ void SystemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     if (!image.isNull()) painter->drawPixmap(BoxRect(option.rect), image);
 }
 
-bool SystemRowDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
-                                    const QModelIndex& index) {
+bool SystemRowDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                                    const QStyleOptionViewItem& option, const QModelIndex& index) {
     if (index.column() != 0 || !(index.flags() & Qt::ItemIsUserCheckable))
         return BDTableRowView::editorEvent(event, model, option, index);
     const bool on = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
@@ -43,7 +43,8 @@ bool SystemRowDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, co
         return BoxRect(option.rect).contains(static_cast<QMouseEvent*>(event)->position().toPoint());
     case QEvent::MouseButtonRelease: {
         const auto* e = static_cast<QMouseEvent*>(event);
-        if (e->button() != Qt::LeftButton || !BoxRect(option.rect).contains(e->position().toPoint())) return false;
+        if (e->button() != Qt::LeftButton || !BoxRect(option.rect).contains(e->position().toPoint()))
+            return false;
         return model->setData(index, on ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
     }
     case QEvent::KeyPress: {

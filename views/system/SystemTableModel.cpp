@@ -96,13 +96,16 @@ SystemTableProxy::SystemTableProxy(const ResultFrame& frame, QObject* parent)
 
 void SystemTableProxy::setSourceModel(QAbstractItemModel* source) {
     beginResetModel();
-    for (const auto& c : connections_) disconnect(c);
+    for (const auto& c : connections_)
+        disconnect(c);
     connections_.clear();
     QAbstractProxyModel::setSourceModel(source);
     if (source) {
-        connections_ << connect(source, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
+        connections_ << connect(source, &QAbstractItemModel::modelAboutToBeReset, this,
+                                [this] { beginResetModel(); });
         connections_ << connect(source, &QAbstractItemModel::modelReset, this, [this] { endResetModel(); });
-        connections_ << connect(source, &QAbstractItemModel::dataChanged, this, &SystemTableProxy::SourceDataChanged);
+        connections_ << connect(source, &QAbstractItemModel::dataChanged, this,
+                                &SystemTableProxy::SourceDataChanged);
         connections_ << connect(source, &QAbstractItemModel::headerDataChanged, this,
                                 &QAbstractItemModel::headerDataChanged);
     }

@@ -70,7 +70,8 @@ class SystemTableProxy : public QAbstractProxyModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
-    void SourceDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles);
+    void SourceDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                           const QList<int>& roles);
 
     const ResultFrame& frame_;
     QList<QMetaObject::Connection> connections_;

@@ -46,7 +46,8 @@ class LookFilter : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::PaletteChange) SystemViewLook::ApplyTableLook(static_cast<QWidget*>(watched));
+        if (event->type() == QEvent::PaletteChange)
+            SystemViewLook::ApplyTableLook(static_cast<QWidget*>(watched));
         return false;
     }
 };
@@ -54,7 +55,8 @@ class LookFilter : public QObject {
 } // namespace
 
 SystemTableView::SystemTableView(int type, QWidget* parent)
-    : DirizaResultView(parent), delivery_(this, 1000, ResultDelivery::AfterClear::Drop, [this] { UpdataUiFinish(); }) {
+    : DirizaResultView(parent),
+      delivery_(this, 1000, ResultDelivery::AfterClear::Drop, [this] { UpdataUiFinish(); }) {
     SetDirizaType(type);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -138,7 +140,8 @@ void SystemTableView::SetInfoPane(QWidget* pane) {
 
 QStringList SystemTableView::Headers() const {
     QStringList headers{QString()};
-    for (int c = 1; c < ColumnCount(); ++c) headers << HeaderText(c);
+    for (int c = 1; c < ColumnCount(); ++c)
+        headers << HeaderText(c);
     return headers;
 }
 
@@ -355,11 +358,12 @@ void SystemTableView::showEvent(QShowEvent* event) {
     ApplyLook();
 }
 
-DirizaSaveResult SystemTableView::WriteCsv(const SaveFolder& folder, const QString& fileName, const QString& header,
-                                           const CsvWriter::LogLines& log, int count,
+DirizaSaveResult SystemTableView::WriteCsv(const SaveFolder& folder, const QString& fileName,
+                                           const QString& header, const CsvWriter::LogLines& log, int count,
                                            const std::function<bool(int, QStringList&)>& line) const {
-    SaveRun run(count, [this] { return StopRequested(); },
-                [this](int total, int current) { ReportSaveProgress(total, current); });
+    SaveRun run(
+        count, [this] { return StopRequested(); },
+        [this](int total, int current) { ReportSaveProgress(total, current); });
     if (count <= 0) return run.result;
     CsvWriter writer(folder, fileName + QStringLiteral(".csv"), log);
     if (!writer.IsOpen()) {

@@ -163,8 +163,7 @@ class InfoPane : public QWidget {
 
 // The result table of one kind of record: keeps the delivered collection (an implicitly
 // shared list) and takes the save snapshot from it.
-template <typename Record, typename Texts>
-class SystemTableViewOf : public SystemTableView {
+template <typename Record, typename Texts> class SystemTableViewOf : public SystemTableView {
   public:
     using SystemTableView::SystemTableView;
 
@@ -199,7 +198,8 @@ class SystemTableViewOf : public SystemTableView {
         for (const Record& r : records_) {
             in.deleted.push_back(r.bDelete() ? 1 : 0);
             QStringList fields = SearchFields(r);
-            for (QString& f : fields) f = f.toLower();
+            for (QString& f : fields)
+                f = f.toLower();
             in.searchTexts.push_back(std::move(fields));
             if (HasTickKeys()) in.tickKeys.push_back(TickKey(r));
         }

@@ -121,7 +121,8 @@ TEST_F(Delegate, QuitStopsTheScanWaitsThenRemovesTheCache) {
     // before the folder is removed.
     std::atomic<bool> cacheSeenByScanEnd{false};
     manager.RunScan([&](ScanFileDelegate&, kit::FakeDeviceManage& m) {
-        while (m.isScanStop()) QThread::msleep(2);
+        while (m.isScanStop())
+            QThread::msleep(2);
         QThread::msleep(50);
         cacheSeenByScanEnd = QDir(backup).exists();
     });
@@ -209,7 +210,8 @@ TEST_F(Delegate, ServiceWindowsAreReachableFromTheMainWindow) {
 // Settings are filed under the organisation and the application; Quit has Ctrl+Q
 // whatever the desktop binds; Qt's own texts follow the language menu.
 TEST_F(Delegate, IdentityQuitKeyAndQtTexts) {
-    const QString organisation = QCoreApplication::organizationName(), name = QCoreApplication::applicationName();
+    const QString organisation = QCoreApplication::organizationName(),
+                  name = QCoreApplication::applicationName();
     AppDelegate::SetApplicationIdentity();
     EXPECT_EQ(QCoreApplication::organizationName(), "Diriza");
     EXPECT_EQ(QCoreApplication::applicationName(), "Diriza-IOS");
@@ -226,10 +228,10 @@ TEST_F(Delegate, IdentityQuitKeyAndQtTexts) {
     quit->trigger();
     EXPECT_FALSE(app.Window()->isVisible());
 
-    const QString german = QFileInfo::exists(QDir(QLibraryInfo::path(QLibraryInfo::TranslationsPath))
-                                                 .filePath("qtbase_de.qm"))
-                               ? QStringLiteral("Suchen in:")
-                               : QStringLiteral("Look in:");
+    const QString german =
+        QFileInfo::exists(QDir(QLibraryInfo::path(QLibraryInfo::TranslationsPath)).filePath("qtbase_de.qm"))
+            ? QStringLiteral("Suchen in:")
+            : QStringLiteral("Look in:");
     app.setLanguage(NSLanguageText::German);
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), german);
     app.setLanguage(NSLanguageText::English);

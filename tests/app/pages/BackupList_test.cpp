@@ -94,8 +94,10 @@ QByteArray WrongTypedInfo() {
 
 QString ExpectedDate() {
     // 600000000 seconds after 2001-01-01 UTC, shown in local time.
-    return QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC).addSecs(600000000).toLocalTime().toString(
-        QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC)
+        .addSecs(600000000)
+        .toLocalTime()
+        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 TEST(BackupListReader, FixtureTreeListsTheTwoBackups) {
@@ -105,15 +107,16 @@ TEST(BackupListReader, FixtureTreeListsTheTwoBackups) {
     WriteFile(r + "/plainfile", "not a backup");
     WriteFile(r + "/aaaa1111/Info.plist", InfoPlist("Info Phone", "IGNORED-UDID"));
     WriteFile(r + "/bbbb2222/Manifest.plist", ManifestPlist("Lockdown Pad", "IGNORED"));
-    WriteFile(r + "/cccc3333/Manifest.plist", Binary(plist_new_dict()));          // no Lockdown
-    WriteFile(r + "/dddd4444/Info.plist", "<plist><dict><key>x</key>");          // damaged
-    QDir().mkpath(r + "/eeee5555");                                              // empty
-    WriteFile(r + "/.hidden6666/Info.plist", InfoPlist("Hidden Phone", "H"));     // hidden folder, still a backup
+    WriteFile(r + "/cccc3333/Manifest.plist", Binary(plist_new_dict()));      // no Lockdown
+    WriteFile(r + "/dddd4444/Info.plist", "<plist><dict><key>x</key>");       // damaged
+    QDir().mkpath(r + "/eeee5555");                                           // empty
+    WriteFile(r + "/.hidden6666/Info.plist", InfoPlist("Hidden Phone", "H")); // hidden folder, still a backup
     const auto before = kit::FolderSnapshot::Take(r.toStdString());
 
     const auto list = BackupListReader::List(r);
     QStringList names;
-    for (const auto& d : list) names << d->getDeviceName();
+    for (const auto& d : list)
+        names << d->getDeviceName();
     names.sort();
     EXPECT_EQ(names, (QStringList{"Hidden Phone", "Info Phone", "Lockdown Pad"}));
     for (const auto& d : list) {
@@ -168,7 +171,8 @@ TEST(BackupListReader, PickedFolderIsTheBackupPath) {
         QString pickedPath; // what the user picked
     } cases[] = {
         {"named by the lower-case id", r + "/" + lower, false, r + "/" + lower},
-        {"id occurs earlier in the path", r + "/" + lower + "/copy/" + lower, false, r + "/" + lower + "/copy/" + lower},
+        {"id occurs earlier in the path", r + "/" + lower + "/copy/" + lower, false,
+         r + "/" + lower + "/copy/" + lower},
         {"named otherwise", r + "/mybackup", true, r + "/mybackup"},
         {"upper-case name", r + "/" + QString::fromLatin1(udid), false, r + "/" + QString::fromLatin1(udid)},
         {"trailing separator", r + "/trail", true, r + "/trail/"},
@@ -228,7 +232,8 @@ TEST_F(BackupPage, ListSelectStartReturnsToTheList) {
     page.setDelegate(&r);
     page.show();
     ASSERT_EQ(page.Model().rowCount(), 1);
-    EXPECT_EQ(page.Model().index(0, BackupListModel::State).data().toString(), LanguageText("iTunesSelectBt"));
+    EXPECT_EQ(page.Model().index(0, BackupListModel::State).data().toString(),
+              LanguageText("iTunesSelectBt"));
     page.SelectDeviceInfo(page.Model().At(0));
     EXPECT_TRUE(page.isChoosing());
     EXPECT_TRUE(page.Chooser()->BackButtonWidget()->isVisible());

@@ -31,18 +31,30 @@ TEST(ModelNames, AllIdentifiers) {
         const char* type;
         const char* name;
     } cases[] = {
-        {"iPhone12,1", "iPhone 11"}, {"iPad8,10", "iPad Pro 11-inch 2nd gen"}, {"x86_64", "Simulator"},
-        {"i386", "Simulator"},       {"iPhone1,1", "iPhone 1G"},               {"iPad5,2", "iPad mini 4"},
-        {"iPod7,1", "iPod Touch 6G"}, {"iPhone13,4", "iPhone 12 Pro Max"},    {"iPad13,2", "iPad Air 4"},
+        {"iPhone12,1", "iPhone 11"},
+        {"iPad8,10", "iPad Pro 11-inch 2nd gen"},
+        {"x86_64", "Simulator"},
+        {"i386", "Simulator"},
+        {"iPhone1,1", "iPhone 1G"},
+        {"iPad5,2", "iPad mini 4"},
+        {"iPod7,1", "iPod Touch 6G"},
+        {"iPhone13,4", "iPhone 12 Pro Max"},
+        {"iPad13,2", "iPad Air 4"},
         // Names the table once had wrong.
-        {"iPhone8,3", "iPhone SE"},  {"iPhone8,4", "iPhone SE"}, {"iPhone10,4", "iPhone 8"},
+        {"iPhone8,3", "iPhone SE"},
+        {"iPhone8,4", "iPhone SE"},
+        {"iPhone10,4", "iPhone 8"},
         {"iPhone3,2", "iPhone 4"},
         // Not in the table: unchanged.
-        {"iPhone14,2", "iPhone14,2"}, {"", ""}, {"iphone12,1", "iphone12,1"}, {"IPHONE12,1", "IPHONE12,1"},
+        {"iPhone14,2", "iPhone14,2"},
+        {"", ""},
+        {"iphone12,1", "iphone12,1"},
+        {"IPHONE12,1", "IPHONE12,1"},
         {" iPhone12,1", " iPhone12,1"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(NSDirizaNull::deviceVersion(QString::fromLatin1(c.type)), QString::fromLatin1(c.name)) << c.type;
+        EXPECT_EQ(NSDirizaNull::deviceVersion(QString::fromLatin1(c.type)), QString::fromLatin1(c.name))
+            << c.type;
 }
 
 TEST(StatusPane, ScanEndFromAWorkerShowsAtTheNextStep) {

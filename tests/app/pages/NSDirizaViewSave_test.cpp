@@ -64,7 +64,8 @@ class SavePage : public pagetest::PageTest<kit::FakeDeviceManage> {
         manager.SetScanScript([](ScanFileDelegate&, kit::FakeDeviceManage&) {});
         page->StartScan(pagetest::Device(), Selection({0, 1, 5, 6, 7}));
         ASSERT_TRUE(WaitFor([&] { return page->ProgressView()->isHidden(); }));
-        for (int t : {0, 1, 5, 6, 7}) fakes[size_t(t)]->AddDirizaFile(Files(2, QString("t%1").arg(t)));
+        for (int t : {0, 1, 5, 6, 7})
+            fakes[size_t(t)]->AddDirizaFile(Files(2, QString("t%1").arg(t)));
     }
     void TearDown() override {
         latch->Open();
@@ -98,9 +99,11 @@ TEST_F(SavePage, ThreeTickedOfFiveRowsCountsToThreeOfThree) {
     EXPECT_FALSE(page->isSaving());
     EXPECT_EQ(page->FileNumShow()->text(), SafeFormat(NSLanguageText::Text("InRecovering"), {"3", "3"}));
     EXPECT_TRUE(page->SaveFileInfoWindow()->isHidden());
-    EXPECT_EQ(FilesIn(out), QStringList({"t0 0.txt", "t0 1.txt", "t5 0.txt", "t5 1.txt", "t7 0.txt", "t7 1.txt"}));
+    EXPECT_EQ(FilesIn(out),
+              QStringList({"t0 0.txt", "t0 1.txt", "t5 0.txt", "t5 1.txt", "t7 0.txt", "t7 1.txt"}));
     // Every listed view was asked, ticked or not; the panel's bar followed the items.
-    for (int t : {0, 1, 5, 6, 7}) EXPECT_EQ(CallsOf(t, "DirizaData"), 1) << t;
+    for (int t : {0, 1, 5, 6, 7})
+        EXPECT_EQ(CallsOf(t, "DirizaData"), 1) << t;
     EXPECT_EQ(page->SaveFileProgress()->maximum(), 2);
     EXPECT_TRUE(page->DirizaAllButton()->isEnabled());
     EXPECT_TRUE(page->BackHomeButton()->isEnabled());
@@ -131,7 +134,8 @@ TEST_F(SavePage, TheNameLineNamesTheLastRowWritten) {
     page->DirizaAllButton()->click();
     ASSERT_TRUE(WaitFor([&] { return FinalAlertShown(); }));
     // The system group comes first: the last row of the list is videos (type 1).
-    const QString name = SafeFormat(NSLanguageText::Text("DirizaNum"), {NSLanguageText::Text("DataTypeVideo")});
+    const QString name =
+        SafeFormat(NSLanguageText::Text("DirizaNum"), {NSLanguageText::Text("DataTypeVideo")});
     EXPECT_EQ(page->SaveFileNameText()->text(), SafeFormat(NSLanguageText::Text("Dirizaing"), {name}));
 }
 
@@ -173,7 +177,8 @@ TEST_F(SavePage, StopMidSaveClosesThePanelAndHoldsTheButtonsUntilTheThreadEnds) 
         // The view stopped before its next item; rows after it were not asked.
         EXPECT_EQ(CallsOf(7, "DirizaData"), 0);
         fakes[5]->beforeItem = nullptr;
-        for (const QString& f : FilesIn(out)) QFile::remove(out + "/" + f);
+        for (const QString& f : FilesIn(out))
+            QFile::remove(out + "/" + f);
     }
 }
 
@@ -197,13 +202,15 @@ TEST_F(SavePage, FilesNotInTheBackupAreToldApart) {
         QStringList lines;
     } cases[] = {
         {false, true, {SafeFormat(NSLanguageText::Text("DirizaSaveNotInBackup"), {"2"})}},
-        {true, true,
+        {true,
+         true,
          {SafeFormat(NSLanguageText::Text("DirizaSaveFailed"), {"2"}),
           SafeFormat(NSLanguageText::Text("DirizaSaveNotInBackup"), {"2"})}},
         {false, false, {}},
     };
     for (const Case& c : cases) {
-        for (const QString& f : FilesIn(out)) QFile::remove(out + "/" + f);
+        for (const QString& f : FilesIn(out))
+            QFile::remove(out + "/" + f);
         page->TickRow(5, true);
         page->TickRow(6, true);
         fakes[5]->failEveryItem = c.fail5;
@@ -251,7 +258,8 @@ TEST_F(SavePage, DestinationTable) {
         page->DirizaAllButton()->click();
         EXPECT_FALSE(page->isSaving());
         EXPECT_EQ(alerts.Texts().last(), NSLanguageText::Text("DirizaSaveDestinationBad"));
-        for (int t = 0; t < 15; ++t) EXPECT_EQ(CallsOf(t, "DirizaData"), 0);
+        for (int t = 0; t < 15; ++t)
+            EXPECT_EQ(CallsOf(t, "DirizaData"), 0);
     }
     EXPECT_EQ(kit::FolderSnapshot::Take(root.path().toStdString()).DiffFrom(before), "");
 }

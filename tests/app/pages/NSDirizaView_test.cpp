@@ -49,7 +49,8 @@ TEST_F(FlagPage, ScanStartResetsProgressAndViewsBeforeTheScanRuns) {
     // A report that arrives while StartScan is still running belongs to the new scan.
     QStringList seenAtStart;
     manager.onStartScan = [&] {
-        for (auto* v : fakes) seenAtStart << QString::number(v->Calls().count("StartUpdateUI"));
+        for (auto* v : fakes)
+            seenAtStart << QString::number(v->Calls().count("StartUpdateUI"));
         manager.scanning = manager.running = true;
         manager.receiver.load()->Scanning(42, 100, "early report");
     };
@@ -88,7 +89,8 @@ TEST_F(FlagPage, ProgressTimerTable) {
         manager.scanning = c.scan;
         manager.running = c.running;
         page->UpdataSearchProgress();
-        const QString expected = QString(c.text) == "Reading" ? QString("Reading") : NSLanguageText::Text(c.text);
+        const QString expected =
+            QString(c.text) == "Reading" ? QString("Reading") : NSLanguageText::Text(c.text);
         EXPECT_EQ(page->ProgressView()->Text(), expected);
         EXPECT_DOUBLE_EQ(page->ProgressView()->getProgress(), c.progress);
         if (c.progress > 0) {
@@ -135,7 +137,8 @@ TEST_F(ScanPage, ResultsReachTheirViewsUnchanged) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         std::array<int, 15> before{};
-        for (int t = 0; t < 15; ++t) before[size_t(t)] = CallsOf(t, "AddDirizaFile");
+        for (int t = 0; t < 15; ++t)
+            before[size_t(t)] = CallsOf(t, "AddDirizaFile");
         std::thread scan([&] { c.send(*page); });
         scan.join();
         for (int t = 0; t < 15; ++t)
@@ -166,7 +169,8 @@ TEST_F(ScanPage, ScanEndFromTheScanThreadEndsTheScanState) {
     EXPECT_FALSE(page->ProgressTimerRunning());
     EXPECT_TRUE(page->StatusPage()->isScanComplete());
     EXPECT_EQ(page->ProgressValue(), 100);
-    for (const auto& r : page->TypeList().Rows()) EXPECT_EQ(r.nNum, -1) << r.Type;
+    for (const auto& r : page->TypeList().Rows())
+        EXPECT_EQ(r.nNum, -1) << r.Type;
 }
 
 TEST_F(ScanPage, PauseResumeAndStopWhilePaused) {
@@ -182,7 +186,8 @@ TEST_F(ScanPage, PauseResumeAndStopWhilePaused) {
     EXPECT_TRUE(page->StopScanBt()->isHidden());
     EXPECT_EQ(page->ProgressView()->FillWidth(), 0);
     ASSERT_TRUE(WaitFor([&] { return page->ProgressView()->isHidden(); }));
-    EXPECT_EQ(manager.Calls().filter("SetPauseScan").join(","), "SetPauseScan 0,SetPauseScan 1,SetPauseScan 0");
+    EXPECT_EQ(manager.Calls().filter("SetPauseScan").join(","),
+              "SetPauseScan 0,SetPauseScan 1,SetPauseScan 0");
     EXPECT_TRUE(manager.Calls().contains("StopScan"));
 }
 
@@ -224,7 +229,8 @@ TEST_F(ScanPage, StoppedScanSaysStoppedAndKeepsTheArrivedCounts) {
     page->StatusPage()->UpdateScanCompleteTimer();
     EXPECT_FALSE(page->StatusPage()->isScanStopped());
     EXPECT_EQ(page->StatusPage()->TitleImageName(), "default_title2");
-    EXPECT_EQ(PlainText(page->StatusPage()->OperationHtml()), "1. " + NSLanguageText::Text("CompleteScanText"));
+    EXPECT_EQ(PlainText(page->StatusPage()->OperationHtml()),
+              "1. " + NSLanguageText::Text("CompleteScanText"));
     EXPECT_EQ(countOf(5), 0);
 }
 
@@ -250,7 +256,8 @@ TEST_F(ScanPage, BackHomeCancelKeepsEverythingOkClearsAndDropsLateResults) {
     EXPECT_EQ(receiver.backs, 1);
     EXPECT_TRUE(page->TypeList().Rows().empty());
     EXPECT_EQ(page->ListModel().rowCount(), 0);
-    for (int t = 0; t < 15; ++t) EXPECT_EQ(CallsOf(t, "ClearData"), 1) << t;
+    for (int t = 0; t < 15; ++t)
+        EXPECT_EQ(CallsOf(t, "ClearData"), 1) << t;
     EXPECT_TRUE(manager.Calls().contains("StopScan"));
     // The stopped scan's late results find the views cleared and leave them so.
     const int deliveries = CallsOf(0, "AddDirizaFile");
@@ -290,7 +297,8 @@ TEST_F(ScanPage, SwitchAndSearchFollowTheTypeAndTheScan) {
     struct Case {
         int type;
         bool showDeleted, search;
-    } cases[] = {{0, false, true}, {5, true, true}, {14, false, true}, {16, false, false}, {17, false, false}};
+    } cases[] = {
+        {0, false, true}, {5, true, true}, {14, false, true}, {16, false, false}, {17, false, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
         page->SwitchThumbnailPreviewView(c.type);
@@ -315,12 +323,14 @@ TEST_F(ScanPage, SwitchAndSearchFollowTheTypeAndTheScan) {
     EXPECT_EQ(page->ShownType(), 5);
     const auto rows = page->TypeList().Rows();
     page->UpdateDirizaFileNum(7, 12);
-    for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(page->TypeList().Rows()[i].nNum, rows[i].nNum);
+    for (size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(page->TypeList().Rows()[i].nNum, rows[i].nNum);
 }
 
 TEST_F(ScanPage, TicksReachTheViewsAndSurviveALanguageReload) {
     Start(Selection({0, 1, 5, 6}));
-    for (int t : {0, 1, 5, 6}) fakes[size_t(t)]->AddDirizaFile(Files(2));
+    for (int t : {0, 1, 5, 6})
+        fakes[size_t(t)]->AddDirizaFile(Files(2));
     EndScan();
     // The head of the media group ticks its rows and selects its views.
     page->TickRow(DirizaTypeList::HeadMedia, true);
@@ -341,21 +351,25 @@ TEST_F(ScanPage, TicksReachTheViewsAndSurviveALanguageReload) {
     const auto& rows = page->TypeList().Rows();
     for (int i = 0; i < page->ListModel().rowCount(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(page->ListModel().item(i)->data(NSDirizaTypeListCell::TickRole).toBool(), rows[size_t(i)].ticked);
+        EXPECT_EQ(page->ListModel().item(i)->data(NSDirizaTypeListCell::TickRole).toBool(),
+                  rows[size_t(i)].ticked);
         EXPECT_EQ(page->ListModel().item(i)->text(), DirizaTypeList::RowText(rows[size_t(i)]));
     }
-    EXPECT_TRUE(rows[1].ticked); // type 5
+    EXPECT_TRUE(rows[1].ticked);  // type 5
     EXPECT_FALSE(rows[2].ticked); // type 6
     EXPECT_EQ(rows[1].TypeName, NSLanguageText::Text("DataTypeSms"));
     EXPECT_TRUE(fakes[0]->isSelectData());
-    for (int t = 0; t < 15; ++t) EXPECT_EQ(CallsOf(t, "setLanguage 5"), 1) << t;
+    for (int t = 0; t < 15; ++t)
+        EXPECT_EQ(CallsOf(t, "setLanguage 5"), 1) << t;
     NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
 
     // The device box selects and clears every view.
     page->DeviceNameButton()->click();
-    for (int t : {0, 1, 5, 6}) EXPECT_TRUE(fakes[size_t(t)]->isSelectData()) << t;
+    for (int t : {0, 1, 5, 6})
+        EXPECT_TRUE(fakes[size_t(t)]->isSelectData()) << t;
     page->DeviceNameButton()->click();
-    for (int t : {0, 1, 5, 6}) EXPECT_FALSE(fakes[size_t(t)]->isSelectData()) << t;
+    for (int t : {0, 1, 5, 6})
+        EXPECT_FALSE(fakes[size_t(t)]->isSelectData()) << t;
 }
 
 TEST_F(ScanPage, ClickOnTheTickBoxOfARow) {

@@ -51,7 +51,9 @@ TEST(Guide, ChoicesCloseTheGuide) {
 TEST(Guide, LauncherRoads) {
     ServiceHooks::Current() = ServiceHooks();
     std::function<void()> downloadClosed;
-    ServiceHooks::Current().showDownloadPackage = [&](std::function<void()> closed) { downloadClosed = closed; };
+    ServiceHooks::Current().showDownloadPackage = [&](std::function<void()> closed) {
+        downloadClosed = closed;
+    };
     QWidget main;
     main.resize(500, 400);
     NSMainView launcher(&main);

@@ -40,8 +40,8 @@ QString Joined(const QStringList& l) {
 
 std::shared_ptr<DeviceInfo> Device(const QString& name) {
     auto d = std::make_shared<DeviceInfo>();
-    d->SaveDeviceInfo(name, QStringLiteral("00008030-001A"), QStringLiteral("SER"), QStringLiteral("iPhone12,1"),
-                      DeviceRef(), QStringLiteral("14.2"));
+    d->SaveDeviceInfo(name, QStringLiteral("00008030-001A"), QStringLiteral("SER"),
+                      QStringLiteral("iPhone12,1"), DeviceRef(), QStringLiteral("14.2"));
     return d;
 }
 
@@ -145,7 +145,8 @@ TEST_F(Chooser, StartWhileAScanRunsIsRefused) {
     page.show();
     page.SetDeviceInfo(QStringLiteral("Phone"));
     manager.RunScan(kit::FakeDeviceManage::UntilStopped());
-    for (int i = 0; i < 200 && !manager.isScan(); ++i) QThread::msleep(5);
+    for (int i = 0; i < 200 && !manager.isScan(); ++i)
+        QThread::msleep(5);
     ASSERT_TRUE(manager.isScan());
     page.StartButton()->click();
     EXPECT_TRUE(r.starts.isEmpty());
@@ -162,12 +163,17 @@ TEST_F(Chooser, SelectionHandedOnIsNotChangedByTheLaterPage) {
         const char* name;
         std::function<void(NSSelectDirizaFileTypeView&)> later;
     } cases[] = {
-        {"language", [](NSSelectDirizaFileTypeView& p) {
+        {"language",
+         [](NSSelectDirizaFileTypeView& p) {
              NSLanguageText::shareInstance()->setLanguage(NSLanguageText::SimplifiedChinese);
              p.setLanguage(NSLanguageText::SimplifiedChinese);
          }},
         {"new device", [](NSSelectDirizaFileTypeView& p) { p.SetDeviceInfo(QStringLiteral("Other")); }},
-        {"select all", [](NSSelectDirizaFileTypeView& p) { p.SetDeviceInfo(QStringLiteral("Other")); p.AllSelect2Box()->click(); }},
+        {"select all",
+         [](NSSelectDirizaFileTypeView& p) {
+             p.SetDeviceInfo(QStringLiteral("Other"));
+             p.AllSelect2Box()->click();
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -53,16 +53,18 @@ class FlagManager final : public IDeviceManage {
 
 inline std::shared_ptr<DeviceInfo> Device(const QString& name = QStringLiteral("Test Phone")) {
     auto d = std::make_shared<DeviceInfo>();
-    d->SaveDeviceInfo(name, QStringLiteral("UDID-1"), QStringLiteral("SER"), QStringLiteral("iPhone12,1"), DeviceRef(),
-                      QStringLiteral("14.2"));
+    d->SaveDeviceInfo(name, QStringLiteral("UDID-1"), QStringLiteral("SER"), QStringLiteral("iPhone12,1"),
+                      DeviceRef(), QStringLiteral("14.2"));
     return d;
 }
 
 // A selection of the given type numbers.
 inline QStringList Selection(std::initializer_list<int> types) {
     QStringList s;
-    for (int i = 0; i < 17; ++i) s << QStringLiteral("0");
-    for (int t : types) s[t] = QStringLiteral("1");
+    for (int i = 0; i < 17; ++i)
+        s << QStringLiteral("0");
+    for (int t : types)
+        s[t] = QStringLiteral("1");
     return s;
 }
 
@@ -81,8 +83,7 @@ inline bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
 }
 
 // The page over a manager with fifteen fake views.
-template <typename Manager>
-class PageTest : public ::testing::Test {
+template <typename Manager> class PageTest : public ::testing::Test {
   protected:
     void SetUp() override {
         NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);

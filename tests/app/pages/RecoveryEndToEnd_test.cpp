@@ -47,7 +47,8 @@ void Replay(const scantest::RecordingScanReceiver& r, ScanFileDelegate& to) {
         if (m == "ScanMusic") to.ScanMusic(r.music);
         if (m == "ScanSMSAttachment") to.ScanSMSAttachment(r.smsAttachments.first, r.smsAttachments.second);
         if (m == "ScanWXAttachment") to.ScanWXAttachment(r.wxAttachments.first, r.wxAttachments.second);
-        if (m == "ScanMemoAttachment") to.ScanMemoAttachment(r.noteAttachments.first, r.noteAttachments.second);
+        if (m == "ScanMemoAttachment")
+            to.ScanMemoAttachment(r.noteAttachments.first, r.noteAttachments.second);
         if (m == "ScanWXAddressBook") {
             const auto& book = r.wxAddressBooks[wxBook++];
             to.ScanWXAddressBook(book ? &*book : nullptr);
@@ -67,9 +68,9 @@ std::map<int, int> Counts(const NSDirizaView& page) {
 bool AllCounted(const NSDirizaView& page, const QStringList& delivered) {
     // A type the scan delivered has its count once its view has shown the data.
     static const std::map<QString, int> typeOf = {
-        {"ScanPhoto", 0},    {"ScanVideo", 1},   {"ScanSMSAttachment", 2}, {"ScanMemoAttachment", 3},
-        {"ScanMusic", 4},    {"ScanSMS", 5},     {"ScanCallLog", 6},       {"ScanContact", 7},
-        {"ScanBookmarks", 8}, {"ScanReminders", 9}, {"ScanMemo", 10},     {"ScanCalendar", 11},
+        {"ScanPhoto", 0},     {"ScanVideo", 1},     {"ScanSMSAttachment", 2}, {"ScanMemoAttachment", 3},
+        {"ScanMusic", 4},     {"ScanSMS", 5},       {"ScanCallLog", 6},       {"ScanContact", 7},
+        {"ScanBookmarks", 8}, {"ScanReminders", 9}, {"ScanMemo", 10},         {"ScanCalendar", 11},
     };
     const auto counts = Counts(page);
     for (const QString& m : delivered) {
@@ -188,7 +189,8 @@ TEST_P(RecoveryEndToEnd, BackupThroughScanToSave) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return AllCounted(reference, receiver.Messages()); }, 10000));
         EXPECT_EQ(Counts(*page), Counts(reference));
         int records = 0;
-        for (const auto& [type, n] : Counts(*page)) records += std::max(0, n);
+        for (const auto& [type, n] : Counts(*page))
+            records += std::max(0, n);
         EXPECT_GT(records, 20);
 
         // Tick everything and save through the chooser.
@@ -196,7 +198,8 @@ TEST_P(RecoveryEndToEnd, BackupThroughScanToSave) {
         picker.QueueAnswer({out});
         page->DirizaAllButton()->click();
         const QString done = SafeFormat(NSLanguageText::Text("DirizaSavePath"), {out});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return alerts.Texts().contains(done); }, 60000)) << alerts.Texts().join("|").toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return alerts.Texts().contains(done); }, 60000))
+            << alerts.Texts().join("|").toStdString();
 
         const QString refOut = refPlace.path();
         reference.AllSelectDeviceNameEvent(true);
@@ -209,7 +212,9 @@ TEST_P(RecoveryEndToEnd, BackupThroughScanToSave) {
         manager.WaitForTasks();
     }
     EXPECT_EQ(kit::FolderSnapshot::Take(folder).DiffFrom(backupBefore), "");
-    EXPECT_EQ(ChangesOutside(kit::FolderSnapshot::Take(place.path().toStdString()).DiffFrom(placeBefore), "out"), "");
+    EXPECT_EQ(
+        ChangesOutside(kit::FolderSnapshot::Take(place.path().toStdString()).DiffFrom(placeBefore), "out"),
+        "");
     Paths::ResetOverrides();
 }
 

@@ -35,7 +35,8 @@ constexpr QSize kWindowSize(980, 700);
 
 int TextWidth(const QFontMetrics& fm, const QString& text) {
     int widest = 0;
-    for (const QString& line : text.split(QLatin1Char('\n'))) widest = std::max(widest, fm.horizontalAdvance(line));
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, fm.horizontalAdvance(line));
     return widest;
 }
 
@@ -73,14 +74,19 @@ QStringList Clipped(QWidget* root) {
         }
         const int need = TextWidth(l->fontMetrics(), l->text());
         const int have = l->contentsRect().width() - 2 * l->margin() - std::max(0, l->indent());
-        if (need > have) problems << QStringLiteral("%1: %2 (needs %3, has %4)").arg(Name(l), l->text()).arg(need).arg(have);
+        if (need > have)
+            problems
+                << QStringLiteral("%1: %2 (needs %3, has %4)").arg(Name(l), l->text()).arg(need).arg(have);
     }
     for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
         if (!b->isVisibleTo(root) || b->text().isEmpty()) continue;
         if (!qobject_cast<QPushButton*>(b) && !qobject_cast<QCheckBox*>(b)) continue;
         const int need = b->sizeHint().width();
         if (need > b->width())
-            problems << QStringLiteral("%1: %2 (needs %3, has %4)").arg(Name(b), b->text()).arg(need).arg(b->width());
+            problems << QStringLiteral("%1: %2 (needs %3, has %4)")
+                            .arg(Name(b), b->text())
+                            .arg(need)
+                            .arg(b->width());
     }
     for (QHeaderView* h : root->findChildren<QHeaderView*>()) {
         if (!h->isVisibleTo(root) || !h->model() || h->orientation() != Qt::Horizontal) continue;
@@ -171,7 +177,8 @@ void DeliverSystemRecords(NSDirizaView& page) {
 }
 
 void Settle() {
-    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
 }
 
 class TextFit : public ::testing::TestWithParam<double> {
@@ -231,14 +238,16 @@ TEST_P(TextFit, RecoveryPageAndEveryResultView) {
     // The page's room in the window: all of it but the header.
     page.resize(kWindowSize.width(), kWindowSize.height() - 100);
     page.show();
-    page.StartScan(pagetest::Device(), pagetest::Selection({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+    page.StartScan(pagetest::Device(),
+                   pagetest::Selection({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
     // One record of each system kind, so every table shows its header; large counts
     // for the widest rows of the type list.
     DeliverSystemRecords(page);
     page.ScanEnd();
     ASSERT_TRUE(pagetest::WaitFor([&] {
         int counted = 0;
-        for (const auto& r : page.TypeList().Rows()) counted += !r.isTypeHead && r.nNum > 0;
+        for (const auto& r : page.TypeList().Rows())
+            counted += !r.isTypeHead && r.nNum > 0;
         return counted >= 7;
     }));
     EachLanguage([&](int language) {

@@ -70,7 +70,8 @@ TEST(LogName, CalendarYear) {
         {QDate(2026, 6, 15), "DoviakIOS-2026-06-15 08:09:10.log"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ViewController::LogFileName(QDateTime(c.date, QTime(8, 9, 10))), QString::fromLatin1(c.name));
+        EXPECT_EQ(ViewController::LogFileName(QDateTime(c.date, QTime(8, 9, 10))),
+                  QString::fromLatin1(c.name));
 }
 
 TEST_F(MainPage, PagesAndHomeButtons) {
@@ -226,7 +227,8 @@ TEST_F(MainPage, EncryptedKitBackupWithTutorialAddress) {
         alerts.QueueResponse(1000);
         manager.SendBackUpLoser();
         ASSERT_TRUE(QTest::qWaitFor([&] { return alerts.Alerts().size() == 1; }, 3000));
-        EXPECT_EQ(alerts.Alerts()[0].alert.buttons, (QStringList{LanguageText("Tutorial"), LanguageText("ok")}));
+        EXPECT_EQ(alerts.Alerts()[0].alert.buttons,
+                  (QStringList{LanguageText("Tutorial"), LanguageText("ok")}));
         ASSERT_EQ(opener.Opened().size(), 1);
         EXPECT_EQ(opener.Opened()[0].toString(), "https://help.example.org/encrypted");
     }

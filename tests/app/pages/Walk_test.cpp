@@ -67,7 +67,8 @@ TEST(Walk, BackupRoadWithTheRealAnalysis) {
     Paths::SetApplicationSupport(support.path());
     const std::string udid = "0123456789abcdef0123456789abcdef01234567";
     const std::filesystem::path folder = std::filesystem::path(Paths::BackupsFolder().toStdString()) / udid;
-    kit::SampleBackup::Build(folder, kit::BackupBuilder::Generation::ManifestDb, 1, scratch.path().toStdString());
+    kit::SampleBackup::Build(folder, kit::BackupBuilder::Generation::ManifestDb, 1,
+                             scratch.path().toStdString());
     const auto before = kit::FolderSnapshot::Take(folder);
 
     DeviceManage::Services services;
@@ -124,7 +125,8 @@ TEST(Walk, UnusableKitBackupsKeepTheUserOnTheBackupList) {
         QTemporaryDir support, cache;
         Paths::SetApplicationSupport(support.path());
         const std::string udid = "fedcba9876543210fedcba9876543210fedcba98";
-        const std::filesystem::path folder = std::filesystem::path(Paths::BackupsFolder().toStdString()) / udid;
+        const std::filesystem::path folder =
+            std::filesystem::path(Paths::BackupsFolder().toStdString()) / udid;
         {
             kit::BackupBuilder builder(folder, kit::BackupBuilder::Generation::ManifestDb);
             builder.SetDevice("Locked", udid, "SER", "iPhone12,1");
@@ -150,8 +152,9 @@ TEST(Walk, UnusableKitBackupsKeepTheUserOnTheBackupList) {
             } else {
                 EXPECT_NE(text, LanguageText("BackUpFailureTitle"));
                 EXPECT_TRUE(text.contains(QString::fromStdString(folder.string()))) << text.toStdString();
-                EXPECT_EQ(text, SafeFormat(LanguageText("BackupReadFailureTitle"),
-                                           {QDir::toNativeSeparators(QString::fromStdString(folder.string()))}));
+                EXPECT_EQ(text,
+                          SafeFormat(LanguageText("BackupReadFailureTitle"),
+                                     {QDir::toNativeSeparators(QString::fromStdString(folder.string()))}));
             }
             EXPECT_EQ(vc.CurrentPage(), 1);
             EXPECT_FALSE(vc.BackupPage()->isChoosing());

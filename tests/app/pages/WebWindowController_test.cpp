@@ -35,7 +35,8 @@ class LocalServer {
         });
     }
     QUrl Url(const char* path) const {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(QLatin1String(path)));
+        return QUrl(
+            QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(QLatin1String(path)));
     }
     QList<QByteArray> requests;
 
@@ -45,7 +46,8 @@ class LocalServer {
 };
 
 QByteArray Http(const char* status, const QByteArray& body) {
-    return QByteArray("HTTP/1.1 ") + status + "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+    return QByteArray("HTTP/1.1 ") + status +
+           "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
            QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
@@ -62,14 +64,17 @@ TEST(Terms, Address) {
         {"a b", ""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(WebWindowController::TermsUrl(QString::fromLatin1(c.host)).toString(), QString::fromLatin1(c.url))
+        EXPECT_EQ(WebWindowController::TermsUrl(QString::fromLatin1(c.host)).toString(),
+                  QString::fromLatin1(c.url))
             << c.host;
     // The shipped configuration names no host.
     EXPECT_EQ(WebWindowController::ConfiguredHost(), "");
 }
 
 TEST(Terms, ShowsThePage) {
-    LocalServer server(Http("200 OK", "<html><body><h1>Our terms</h1><a href=\"https://example.org/more\">more</a></body></html>"));
+    LocalServer server(
+        Http("200 OK",
+             "<html><body><h1>Our terms</h1><a href=\"https://example.org/more\">more</a></body></html>"));
     WebWindowController window;
     window.show();
     QSignalSpy done(&window, &WebWindowController::loaded);

@@ -11,14 +11,17 @@ namespace {
 
 QStringList Selection(std::initializer_list<int> chosen) {
     QStringList s;
-    for (int i = 0; i < 17; ++i) s << "0";
-    for (int c : chosen) s[c] = "1";
+    for (int i = 0; i < 17; ++i)
+        s << "0";
+    for (int c : chosen)
+        s[c] = "1";
     return s;
 }
 
 std::vector<int> Types(const DirizaTypeList& list) {
     std::vector<int> t;
-    for (const auto& r : list.Rows()) t.push_back(r.Type);
+    for (const auto& r : list.Rows())
+        t.push_back(r.Type);
     return t;
 }
 
@@ -30,7 +33,8 @@ struct LoadCase {
 
 TEST(DirizaTypeListTest, LoadTable) {
     const LoadCase cases[] = {
-        {"every system and media type", Selection({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}),
+        {"every system and media type",
+         Selection({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}),
          {101, 5, 6, 7, 8, 9, 10, 11, 102, 0, 1, 2, 3, 4}},
         {"no system type starts at 102", Selection({0, 4}), {102, 0, 4}},
         {"chat apps", Selection({6, 13}), {101, 6, 103, 13}},
@@ -66,8 +70,10 @@ TEST(DirizaTypeListTest, TickPropagationTable) {
         {"both heads tick the device", {{101, true}, {102, true}}, {101, 5, 6, 102, 0, 1}, true},
         {"unticking a member unticks head and device", {{-1, true}, {5, false}}, {6, 102, 0, 1}, false},
         {"last member ticks the head", {{5, true}, {6, true}}, {101, 5, 6}, false},
-        {"last member of the last group ticks the device", {{102, true}, {5, true}, {6, true}},
-         {101, 5, 6, 102, 0, 1}, true},
+        {"last member of the last group ticks the device",
+         {{102, true}, {5, true}, {6, true}},
+         {101, 5, 6, 102, 0, 1},
+         true},
         {"head unticked unticks members", {{-1, true}, {102, false}}, {101, 5, 6}, false},
         {"device off", {{-1, true}, {-1, false}}, {}, false},
     };

@@ -49,7 +49,8 @@ TEST(SaveDestinationTest, Table) {
     };
     for (const DestinationCase& c : cases) {
         SCOPED_TRACE(c.label);
-        EXPECT_EQ(c.verdict, SaveDestination::Check(Q(c.folder), sources, [&](const QString&) { return c.writable; }));
+        EXPECT_EQ(c.verdict,
+                  SaveDestination::Check(Q(c.folder), sources, [&](const QString&) { return c.writable; }));
     }
     EXPECT_EQ(V::Missing, SaveDestination::Check(QString(), sources, [](const QString&) { return true; }));
 }

@@ -21,8 +21,9 @@ TEST(ZZProgressViewTest, ProgressIsClampedToTheTotal) {
     ZZProgressView view;
     view.resize(200, 20);
     const ClampCase cases[] = {
-        {"half", 50, 50, 100},      {"above the total", 150, 100, 200}, {"negative", -5, 0, 0},
-        {"total", 100, 100, 200},   {"zero", 0, 0, 0},                  {"quarter", 25, 25, 50},
+        {"half", 50, 50, 100},  {"above the total", 150, 100, 200},
+        {"negative", -5, 0, 0}, {"total", 100, 100, 200},
+        {"zero", 0, 0, 0},      {"quarter", 25, 25, 50},
     };
     for (const ClampCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -105,8 +106,10 @@ TEST(ZZProgressViewTest, RenderShowsTheFillUpToItsEdge) {
         const QColor inside = image.pixelColor(48, 10);
         const QColor outside = image.pixelColor(53, 10);
         EXPECT_NE(inside, outside);
-        if (!dark) EXPECT_GT(inside.blue() - inside.red(), 20);
-        else EXPECT_LT(std::abs(inside.blue() - inside.red()), 5);
+        if (!dark)
+            EXPECT_GT(inside.blue() - inside.red(), 20);
+        else
+            EXPECT_LT(std::abs(inside.blue() - inside.red()), 5);
     }
 }
 

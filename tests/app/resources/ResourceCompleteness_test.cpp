@@ -24,7 +24,8 @@
 
 namespace {
 
-const QStringList kLanguages = {"en", "zh-Hans", "zh-HK", "ja", "ko", "de", "ru", "ar", "pt-PT", "es", "fr", "id"};
+const QStringList kLanguages = {"en", "zh-Hans", "zh-HK", "ja", "ko", "de",
+                                "ru", "ar",      "pt-PT", "es", "fr", "id"};
 
 QString SourceRoot() {
     return QDir::cleanPath(QStringLiteral(TEST_DATA_DIR "/.."));
@@ -124,10 +125,12 @@ const std::vector<Source>& Sources() {
         std::vector<Source> v;
         const QDir root(SourceRoot());
         for (const char* folder : {"app", "services", "media", "views", "scan", "platform"}) {
-            QDirIterator it(root.filePath(folder), {"*.h", "*.cpp"}, QDir::Files, QDirIterator::Subdirectories);
+            QDirIterator it(root.filePath(folder), {"*.h", "*.cpp"}, QDir::Files,
+                            QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 const QString path = it.next();
-                if (auto text = ReadText(path)) v.push_back({root.relativeFilePath(path), StripComments(*text)});
+                if (auto text = ReadText(path))
+                    v.push_back({root.relativeFilePath(path), StripComments(*text)});
             }
         }
         return v;
@@ -138,7 +141,8 @@ const std::vector<Source>& Sources() {
 // Every key looked up through the one call form LanguageText("Key"), with the file that
 // uses it; `misuses` gets every call whose argument is not a string literal.
 std::map<QString, QString> CodeKeys(QStringList* misuses) {
-    static const QRegularExpression call(QStringLiteral(R"re(\bLanguageText\s*\(\s*("((?:[^"\\]|\\.)*)"\s*\))?)re"));
+    static const QRegularExpression call(
+        QStringLiteral(R"re(\bLanguageText\s*\(\s*("((?:[^"\\]|\\.)*)"\s*\))?)re"));
     std::map<QString, QString> keys;
     for (const Source& s : Sources()) {
         // The lookup's own declaration and definition take a parameter, not a literal.
@@ -157,12 +161,25 @@ std::map<QString, QString> CodeKeys(QStringList* misuses) {
 // The keys of the scan's and the chat parsers' own texts (progress formats, the trust
 // prompt, group names), looked up through the scan's text lookup, which the application
 // points at the same tables.
-const QStringList kScanKeys = {
-    "PROGRESSTXT_NOUSE", "PROGRESSTXT_SMS",      "PROGRESSTXT_CALL",      "PROGRESSTXT_CONTACT",
-    "PROGRESSTXT_SAFARI", "PROGRESSTXT_REMINDER", "PROGRESSTXT_NOTE",      "PROGRESSTXT_CALENDAR",
-    "PROGRESSTXT_WXCONTACT", "PROGRESSTXT_WXCHAT", "ScanComplete",          "Unknown",
-    "HaoYou",            "GongZhongHao",         "Qun",                   "WxTypeExp",
-    "DeviceTrustTitle",  "DeviceTrustTip",       "DeviceTrustContinue"};
+const QStringList kScanKeys = {"PROGRESSTXT_NOUSE",
+                               "PROGRESSTXT_SMS",
+                               "PROGRESSTXT_CALL",
+                               "PROGRESSTXT_CONTACT",
+                               "PROGRESSTXT_SAFARI",
+                               "PROGRESSTXT_REMINDER",
+                               "PROGRESSTXT_NOTE",
+                               "PROGRESSTXT_CALENDAR",
+                               "PROGRESSTXT_WXCONTACT",
+                               "PROGRESSTXT_WXCHAT",
+                               "ScanComplete",
+                               "Unknown",
+                               "HaoYou",
+                               "GongZhongHao",
+                               "Qun",
+                               "WxTypeExp",
+                               "DeviceTrustTitle",
+                               "DeviceTrustTip",
+                               "DeviceTrustContinue"};
 
 // Addresses that no part of the application may invent: present and empty in every table.
 const QStringList kAddressKeys = {"NewVersioneURL", "DownloadPackageURL", "TutorialURL"};
@@ -178,13 +195,20 @@ const QStringList kDarkImageKeys = {"DeviceDiriza_2_bt", "iTunesDiriza_2_bt"};
 bool LanguageNeutral(const QString& key) {
     static const QSet<QString> keys = {"OpenAppName", "ok", "OK", "DirizaNum"};
     return keys.contains(key) || kImageKeys.contains(key) || kAddressKeys.contains(key) ||
-           QRegularExpression(QStringLiteral("^Menu(GB|HK|JP|KR|DE|RU|EG|PT|ES|FR|ID)$")).match(key).hasMatch();
+           QRegularExpression(QStringLiteral("^Menu(GB|HK|JP|KR|DE|RU|EG|PT|ES|FR|ID)$"))
+               .match(key)
+               .hasMatch();
 }
 // Words spelled as in English in one language.
 const std::set<std::pair<QString, QString>> kSameAsEnglish = {
-    {"de", "DataTypeVideo"}, {"fr", "DataTypePhoto"}, {"fr", "DataTypeMemo"},
+    {"de", "DataTypeVideo"},
+    {"fr", "DataTypePhoto"},
+    {"fr", "DataTypeMemo"},
     // Column names and file names of the result tables.
-    {"de", "SurnameCell"},   {"fr", "DateCell"},      {"fr", "TypeCell"},     {"fr", "Memo"},
+    {"de", "SurnameCell"},
+    {"fr", "DateCell"},
+    {"fr", "TypeCell"},
+    {"fr", "Memo"},
     {"fr", "联系人"}};
 
 // The placeholders a text is filled through: "%@" and "%d" in order, and the positional
@@ -206,21 +230,72 @@ QStringList Positional(const QString& text) {
 }
 
 // Images the windows name, each with its dark-mode drawing where the window appends "_black".
-const QStringList kImages = {
-    "bottom_background", "FullDiskAccess_cn", "FullDiskAccess_en", "download_bt", "NSAddTemplate", "logo",
-    "AppIcon", "DeviceDiriza_1_bt", "DeviceDiriza_2_bt", "iTunesDiriza_1_bt", "iTunesDiriza_2_bt", "QQ_nor_bt",
-    "QQ_hor_bt", "blue", "white", "Select_Back_nor", "Select_Back_hot", "AllDiriza_bt_nor", "AllDiriza_bt_hot",
-    "start_1_bt", "start_2_bt", "pause_1_bt", "pause_2_bt", "stop_1_bt", "stop_2_bt", "BackHome_bt_nor",
-    "BackHome_bt_hot", "progress_1", "progress_2", "progress_3", "progress_4", "progress_5", "progress_6",
-    "progress_7", "usb_1", "usb_2", "usb_3", "usb_4", "default_title", "default_title2", "check_ok", "check_no",
-    "photo_logo", "video_logo", "SMSAttachment_logo", "MemoAttachment_logo", "VoiceAttachment_logo", "sms_logo",
-    "CallLog_logo", "addressbook_logo", "bookmarks_logo", "Reminders_logo", "Memo_logo", "Calendar_logo",
-    "WXAddressBook_logo", "wx_logo", "WhatsAppChatRecord_logo", "whatsAppAttachment_logo", "friends_ico",
-    "public_ico", "Group_ico", "contact_logo"};
+const QStringList kImages = {"bottom_background",
+                             "FullDiskAccess_cn",
+                             "FullDiskAccess_en",
+                             "download_bt",
+                             "NSAddTemplate",
+                             "logo",
+                             "AppIcon",
+                             "DeviceDiriza_1_bt",
+                             "DeviceDiriza_2_bt",
+                             "iTunesDiriza_1_bt",
+                             "iTunesDiriza_2_bt",
+                             "QQ_nor_bt",
+                             "QQ_hor_bt",
+                             "blue",
+                             "white",
+                             "Select_Back_nor",
+                             "Select_Back_hot",
+                             "AllDiriza_bt_nor",
+                             "AllDiriza_bt_hot",
+                             "start_1_bt",
+                             "start_2_bt",
+                             "pause_1_bt",
+                             "pause_2_bt",
+                             "stop_1_bt",
+                             "stop_2_bt",
+                             "BackHome_bt_nor",
+                             "BackHome_bt_hot",
+                             "progress_1",
+                             "progress_2",
+                             "progress_3",
+                             "progress_4",
+                             "progress_5",
+                             "progress_6",
+                             "progress_7",
+                             "usb_1",
+                             "usb_2",
+                             "usb_3",
+                             "usb_4",
+                             "default_title",
+                             "default_title2",
+                             "check_ok",
+                             "check_no",
+                             "photo_logo",
+                             "video_logo",
+                             "SMSAttachment_logo",
+                             "MemoAttachment_logo",
+                             "VoiceAttachment_logo",
+                             "sms_logo",
+                             "CallLog_logo",
+                             "addressbook_logo",
+                             "bookmarks_logo",
+                             "Reminders_logo",
+                             "Memo_logo",
+                             "Calendar_logo",
+                             "WXAddressBook_logo",
+                             "wx_logo",
+                             "WhatsAppChatRecord_logo",
+                             "whatsAppAttachment_logo",
+                             "friends_ico",
+                             "public_ico",
+                             "Group_ico",
+                             "contact_logo"};
 const QStringList kDarkImages = {
     "bottom_background", "DeviceDiriza_2_bt", "iTunesDiriza_2_bt", "Select_Back_nor", "Select_Back_hot",
-    "AllDiriza_bt_nor", "AllDiriza_bt_hot", "start_1_bt", "start_2_bt", "pause_1_bt", "pause_2_bt", "stop_1_bt",
-    "stop_2_bt", "BackHome_bt_nor", "BackHome_bt_hot"};
+    "AllDiriza_bt_nor",  "AllDiriza_bt_hot",  "start_1_bt",        "start_2_bt",      "pause_1_bt",
+    "pause_2_bt",        "stop_1_bt",         "stop_2_bt",         "BackHome_bt_nor", "BackHome_bt_hot"};
 
 QString ImagePath(const QString& name) {
     return QStringLiteral(":/images/%1.svg").arg(name);
@@ -233,8 +308,9 @@ std::map<QString, QString> CodeImages() {
     static const QRegularExpression path(QStringLiteral(R"re(":/images/([A-Za-z0-9_]+)\.svg")re"));
     static const QRegularExpression named(QStringLiteral(
         R"re(\b(\w*(?:Image|Icon|Pixmap)\w*)\s*\(\s*(?:QStringLiteral\s*\(\s*)?"([A-Za-z][A-Za-z0-9_]*)")re"));
-    static const QRegularExpression writer(QStringLiteral("^(save|write|grab|render|store|export|shot|capture)"),
-                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression writer(
+        QStringLiteral("^(save|write|grab|render|store|export|shot|capture)"),
+        QRegularExpression::CaseInsensitiveOption);
     std::map<QString, QString> names;
     for (const Source& s : Sources()) {
         for (auto it = path.globalMatch(s.code); it.hasNext();)
@@ -289,7 +365,8 @@ TEST(ResourceCompleteness, TablesHoldEveryKeyTheSourcesLookUp) {
     for (const auto& [language, table] : Tables())
         for (const auto& [key, file] : keys)
             EXPECT_TRUE(table.texts.Contains(key))
-                << language.toStdString() << " lacks \"" << key.toStdString() << "\" (" << file.toStdString() << ")";
+                << language.toStdString() << " lacks \"" << key.toStdString() << "\" (" << file.toStdString()
+                << ")";
 
     // The scan's keys are in every table: the known ones, and those its sources look up
     // through its own lookup or name as progress formats.
@@ -306,7 +383,8 @@ TEST(ResourceCompleteness, TablesHoldEveryKeyTheSourcesLookUp) {
     EXPECT_TRUE(scanKeys.contains("ScanComplete") && scanKeys.contains("PROGRESSTXT_SMS"));
     for (const QString& key : scanKeys)
         for (const auto& [language, table] : Tables())
-            EXPECT_TRUE(table.texts.Contains(key)) << language.toStdString() << " lacks " << key.toStdString();
+            EXPECT_TRUE(table.texts.Contains(key))
+                << language.toStdString() << " lacks " << key.toStdString();
 }
 
 TEST(ResourceCompleteness, TextsAreFilledTranslatedAndKeepTheirPlaceholders) {
@@ -330,7 +408,8 @@ TEST(ResourceCompleteness, TextsAreFilledTranslatedAndKeepTheirPlaceholders) {
             }
         }
         for (const QString& key : kImageKeys)
-            EXPECT_EQ(table.texts.Text(key), en.texts.Text(key)) << key.toStdString() << " names another image";
+            EXPECT_EQ(table.texts.Text(key), en.texts.Text(key))
+                << key.toStdString() << " names another image";
         for (const char* key : {"ok", "OK", "OpenAppName"})
             EXPECT_FALSE(table.texts.Text(QString::fromLatin1(key)).isEmpty()) << key;
     }
@@ -359,8 +438,8 @@ TEST(ResourceCompleteness, TextsSpeakOfThisSystem) {
 
     // The backups-folder window tells where the backups are and how to give read access.
     for (const auto& [language, table] : Tables()) {
-        const QString step2 = table.texts.Text(QString::fromUtf8(
-            "2、在系统偏好设置窗口的左下角点击锁定图标并输入您的管理员密码。"));
+        const QString step2 = table.texts.Text(
+            QString::fromUtf8("2、在系统偏好设置窗口的左下角点击锁定图标并输入您的管理员密码。"));
         EXPECT_TRUE(step2.contains("~/.local/share/MobileSync/Backup")) << language.toStdString();
         EXPECT_TRUE(step2.contains("chmod -R u+rX")) << language.toStdString();
     }
@@ -376,7 +455,8 @@ TEST(ResourceCompleteness, EveryNamedImageIsOursAndLoads) {
             if (kDarkImageKeys.contains(key)) required << table.texts.Text(key) + "_black";
         }
     for (const auto& [name, file] : CodeImages())
-        EXPECT_TRUE(QFile::exists(ImagePath(name))) << name.toStdString() << " (named in " << file.toStdString() << ")";
+        EXPECT_TRUE(QFile::exists(ImagePath(name)))
+            << name.toStdString() << " (named in " << file.toStdString() << ")";
     for (const QString& name : required)
         EXPECT_TRUE(QFile::exists(ImagePath(name))) << name.toStdString();
 

@@ -600,17 +600,17 @@ TEST_P(ContactsTest, PiecesOfNumbersAndMisreadNamesAreNoContacts) {
     };
     const Want wants[] = {
         {"14155550123", true, false, "PersonLive"},
-        {"110", true, false, "PersonLive"},             // a live short code
-        {"13900002222", true, true, "GoneAnn"},         // a deleted person's number
-        {"10086", true, true, "GoneAnn"},               // a short code a live row holds
-        {"6200777", true, true, "FriendOld"},           // a deleted seven-digit number with a name
-        {"087", false, false, ""},                      // pieces of other values
+        {"110", true, false, "PersonLive"},     // a live short code
+        {"13900002222", true, true, "GoneAnn"}, // a deleted person's number
+        {"10086", true, true, "GoneAnn"},       // a short code a live row holds
+        {"6200777", true, true, "FriendOld"},   // a deleted seven-digit number with a name
+        {"087", false, false, ""},              // pieces of other values
         {"1996", false, false, ""},
         {"000735", false, false, ""},
-        {"95588", false, false, ""},                    // a short code no live row holds
+        {"95588", false, false, ""}, // a short code no live row holds
         {"0871", false, false, ""},
-        {"5550123", false, false, ""},                  // nameless piece of a live number
-        {"14155550199", false, false, ""},              // a name run into other columns
+        {"5550123", false, false, ""},     // nameless piece of a live number
+        {"14155550199", false, false, ""}, // a name run into other columns
     };
     for (const Want& w : wants) {
         SCOPED_TRACE(w.phone);

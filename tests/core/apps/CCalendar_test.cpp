@@ -204,8 +204,8 @@ TEST(CalendarPlaces, DeletedEventsWithoutAPlace) {
         db.insert("Location", {"title"}, {std::string("Office")});
         addItem(db, std::string("Lunch"), nullptr, nullptr, 600000000.0, 600003600.0);
         int64_t a = addItem(db, std::string("Cancelled yoga"), nullptr, nullptr, 600100000.0, 600103600.0);
-        int64_t b = addItem(db, std::string("Cancelled review"), int64_t(1), std::string("agenda"), 600200000.0,
-                            600203600.0);
+        int64_t b = addItem(db, std::string("Cancelled review"), int64_t(1), std::string("agenda"),
+                            600200000.0, 600203600.0);
         int64_t c = addItem(db, std::string("Cancelled dinner"), nullptr, std::string("table for 4"),
                             600300000.0, 600307200.0);
         addItem(db, std::string("Gym"), nullptr, nullptr, 600400000.0, 600403600.0);
@@ -221,9 +221,8 @@ TEST(CalendarPlaces, DeletedEventsWithoutAPlace) {
     std::vector<std::string> got;
     for (const Event& e : eventsOf(m))
         got.push_back(e.title + (e.deleted ? " (deleted) " : " ") + e.location);
-    const std::vector<std::string> want = {
-        "Cancelled dinner (deleted) ", "Cancelled review (deleted) Office", "Cancelled yoga (deleted) ",
-        "Gym ", "Lunch "};
+    const std::vector<std::string> want = {"Cancelled dinner (deleted) ", "Cancelled review (deleted) Office",
+                                           "Cancelled yoga (deleted) ", "Gym ", "Lunch "};
     EXPECT_EQ(want, got);
 }
 
@@ -250,13 +249,14 @@ TEST(CalendarUntypedItems, AnUntypedItemWithAStartDateIsAnEvent) {
         std::string gone;
         int n = 100;
         for (const Case& c : cases) {
-            const int64_t rowid = db.insert(
-                "CalendarItem",
-                {"summary", "location_id", "description", "start_date", "end_date", "calendar_id", "UUID",
-                 "entity_type"},
-                {std::string(c.title), nullptr, std::string("notes of ") + c.title, c.start,
-                 std::holds_alternative<double>(c.start) ? Value(std::get<double>(c.start) + 3600) : Value(nullptr),
-                 int64_t(1), uuid(++n), c.entityType});
+            const int64_t rowid =
+                db.insert("CalendarItem",
+                          {"summary", "location_id", "description", "start_date", "end_date", "calendar_id",
+                           "UUID", "entity_type"},
+                          {std::string(c.title), nullptr, std::string("notes of ") + c.title, c.start,
+                           std::holds_alternative<double>(c.start) ? Value(std::get<double>(c.start) + 3600)
+                                                                   : Value(nullptr),
+                           int64_t(1), uuid(++n), c.entityType});
             if (c.deleteAfter) gone += (gone.empty() ? "" : ",") + std::to_string(rowid);
         }
         db.deleteWhere("CalendarItem", "ROWID IN (" + gone + ")");
@@ -290,8 +290,8 @@ TEST(CalendarDamage, RowsBeforeADamagedPageAreRead) {
         db.exec(kItemSchema);
         db.exec("BEGIN");
         for (int i = 0; i < 2000; ++i)
-            addItem(db, std::string("Event number ") + std::to_string(i) + " with some words", nullptr, nullptr,
-                    600000000.0 + i * 60, 600000000.0 + i * 60 + 30);
+            addItem(db, std::string("Event number ") + std::to_string(i) + " with some words", nullptr,
+                    nullptr, 600000000.0 + i * 60, 600000000.0 + i * 60 + 30);
         db.exec("COMMIT");
         db.close();
     }
@@ -696,8 +696,8 @@ void writeBytes(const std::filesystem::path& p, const std::string& bytes) {
 }
 
 uint32_t be32At(const std::string& b, size_t at) {
-    return uint32_t(uint8_t(b[at])) << 24 | uint32_t(uint8_t(b[at + 1])) << 16 | uint32_t(uint8_t(b[at + 2])) << 8 |
-           uint8_t(b[at + 3]);
+    return uint32_t(uint8_t(b[at])) << 24 | uint32_t(uint8_t(b[at + 1])) << 16 |
+           uint32_t(uint8_t(b[at + 2])) << 8 | uint8_t(b[at + 3]);
 }
 
 } // namespace

@@ -150,14 +150,10 @@ TEST(CallHistoryLegacy, LiveAndDeletedCallsNamedAndOrdered) {
     ASSERT_TRUE(run.result);
     EXPECT_EQ("", run.folderDiff);
     const std::vector<Call> expected = {
-        {true, true, "5550105000", "", 1500000000, 30},
-        {true, false, "13800138000", "Alice", 1400000000, 12},
-        {true, false, "5550109000", "", 978278400, 5},
-        {false, false, "5550104000", "", 1600003000, 0},
-        {false, false, "Unknown", "", 1600002000, 3},
-        {false, false, "5550102000", "", 1600001000, 10},
-        {false, true, "5550106000", "", 1600000500, 7},
-        {false, true, "13800138000", "Alice", 1600000000, 65},
+        {true, true, "5550105000", "", 1500000000, 30}, {true, false, "13800138000", "Alice", 1400000000, 12},
+        {true, false, "5550109000", "", 978278400, 5},  {false, false, "5550104000", "", 1600003000, 0},
+        {false, false, "Unknown", "", 1600002000, 3},   {false, false, "5550102000", "", 1600001000, 10},
+        {false, true, "5550106000", "", 1600000500, 7}, {false, true, "13800138000", "Alice", 1600000000, 65},
     };
     EXPECT_EQ(expected, callsOf(run.owner->callList));
     EXPECT_EQ(static_cast<int>(expected.size()), run.owner->callList.count);
@@ -185,7 +181,8 @@ TEST_P(CallHistoryModern, LiveAndDeletedCallsNamedAndOrdered) {
         addModern(db, int64_t(0), int64_t(std::numeric_limits<int64_t>::max()), 3.0,
                   std::string("5550007777"));
         addModern(db, int64_t(0), 699980000.0, 1e300, std::string("5550008888")); // not a duration
-        addModern(db, int64_t(1), 699970000.0, 60.0, std::string(" Li.Huang@Example.com")); // FaceTime by e-mail
+        addModern(db, int64_t(1), 699970000.0, 60.0,
+                  std::string(" Li.Huang@Example.com")); // FaceTime by e-mail
         // Deleted below.
         const int64_t firstDeleted =
             addModern(db, int64_t(0), 690000000.5, 20.0, std::string("+86 139-0000-1111")); // float date
@@ -232,14 +229,14 @@ TEST_P(CallHistoryModern, JunkIsNotADeletedCall) {
             return db.insert("ZCALLRECORD",
                              {"Z_ENT", "Z_OPT", "ZANSWERED", "ZCALLTYPE", "ZORIGINATED", "ZREAD", "ZDATE",
                               "ZDURATION", "ZISO_COUNTRY_CODE", "ZUNIQUE_ID", "ZADDRESS"},
-                             {int64_t(2), int64_t(1), int64_t(1), int64_t(1), int64_t(0), int64_t(1), date, 5.0,
-                              std::string("us"), uid, address});
+                             {int64_t(2), int64_t(1), int64_t(1), int64_t(1), int64_t(0), int64_t(1), date,
+                              5.0, std::string("us"), uid, address});
         };
         add("3F2504E0-4F89-11D3-9A0C-000000000001", 700000000.0, "5550000001"); // live
         const int64_t first = add("3F2504E0-4F89-11D3-9A0C-000000000002", 690000000.0, "5550000002");
         add("not-a-uuid-but-thirty-six-chars-long", 690000100.0, "5550000003");
-        add("3F2504E04F8911D39A0C0000000000000004", 690000200.0, "5550000004"); // no hyphens
-        add("3F2504E0-4F89-11D3-9A0C-000000000005", int64_t(2), "5550000005");  // 2001-01-01 00:00:02
+        add("3F2504E04F8911D39A0C0000000000000004", 690000200.0, "5550000004");    // no hyphens
+        add("3F2504E0-4F89-11D3-9A0C-000000000005", int64_t(2), "5550000005");     // 2001-01-01 00:00:02
         add("3F2504E0-4F89-11D3-9A0C-000000000006", int64_t(86400), "5550000006"); // 2001-01-02 00:00:00
         add("3F2504E0-4F89-11D3-9A0C-000000000007", int64_t(86401), "5550000007");
         db.deleteWhere("ZCALLRECORD", "Z_PK >= " + std::to_string(first));

@@ -291,7 +291,8 @@ TEST(ReminderStoreBadInput, PipeInPlaceOfAStore) {
     {
         kit::FixtureDb db(backup.Work("store.sqlite"));
         createStoreSchema(db);
-        addStoreReminder(db, {.pk = 1, .title = std::string("After the pipe"), .created = int64_t(600000000)});
+        addStoreReminder(db,
+                         {.pk = 1, .title = std::string("After the pipe"), .created = int64_t(600000000)});
     }
     const std::string pipe = backup.PutStoreBytes("pipe.sqlite", "");
     kit::PipeWatchdog watchdog(std::chrono::seconds(10));

@@ -201,12 +201,17 @@ TEST(CalendarReminderCarving, DeletedRemindersWithoutAPlace) {
         createCalendarSchema(db);
         int64_t list = addCalendar(db, "Household", 2304);
         addItem(db, {.summary = "Water the plants", .calendarId = list, .locationId = nullptr});
-        int64_t gone1 = addItem(db, {.summary = "Renew the passport", .startDate = 600200000.0,
-                                     .calendarId = list, .locationId = nullptr});
-        int64_t gone2 = addItem(db, {.summary = "Call the plumber", .startDate = 600100000.0,
-                                     .calendarId = list, .locationId = nullptr});
+        int64_t gone1 = addItem(db, {.summary = "Renew the passport",
+                                     .startDate = 600200000.0,
+                                     .calendarId = list,
+                                     .locationId = nullptr});
+        int64_t gone2 = addItem(db, {.summary = "Call the plumber",
+                                     .startDate = 600100000.0,
+                                     .calendarId = list,
+                                     .locationId = nullptr});
         addItem(db, {.summary = "Feed the cat", .calendarId = list, .locationId = nullptr});
-        db.deleteWhere("CalendarItem", "ROWID in (" + std::to_string(gone1) + "," + std::to_string(gone2) + ")");
+        db.deleteWhere("CalendarItem",
+                       "ROWID in (" + std::to_string(gone1) + "," + std::to_string(gone2) + ")");
     }
     backup.PutCalendar(backup.Work("cal.db"));
     auto m = backup.Manager();
@@ -215,8 +220,10 @@ TEST(CalendarReminderCarving, DeletedRemindersWithoutAPlace) {
     std::vector<std::pair<std::string, bool>> got;
     for (const auto* r : records(*m))
         got.push_back({r->title, r->deleted});
-    const std::vector<std::pair<std::string, bool>> want = {
-        {"Renew the passport", true}, {"Call the plumber", true}, {"Water the plants", false}, {"Feed the cat", false}};
+    const std::vector<std::pair<std::string, bool>> want = {{"Renew the passport", true},
+                                                            {"Call the plumber", true},
+                                                            {"Water the plants", false},
+                                                            {"Feed the cat", false}};
     EXPECT_EQ(want, got);
 }
 
@@ -231,11 +238,14 @@ TEST(CalendarReminderCarving, ControlBytesAreNoReminder) {
         addItem(db, {.summary = "Water the plants", .calendarId = list});
         int64_t a = addItem(db, {.summary = std::string("\x01\x02\x03\x04\x05"), .calendarId = list});
         int64_t b = addItem(db, {.summary = "Title\x1b[0m", .calendarId = list});
-        int64_t c = addItem(db, {.summary = "Fine title", .description = std::string("notes\x07\x08"), .calendarId = list});
+        int64_t c = addItem(
+            db, {.summary = "Fine title", .description = std::string("notes\x07\x08"), .calendarId = list});
         int64_t d = addItem(db, {.summary = "Bad \xC3 UTF-8", .calendarId = list});
-        int64_t e = addItem(db, {.summary = "Line one\nline two\twith a tab", .startDate = 600300000.0, .calendarId = list});
+        int64_t e = addItem(
+            db, {.summary = "Line one\nline two\twith a tab", .startDate = 600300000.0, .calendarId = list});
         db.deleteWhere("CalendarItem", "ROWID in (" + std::to_string(a) + "," + std::to_string(b) + "," +
-                                           std::to_string(c) + "," + std::to_string(d) + "," + std::to_string(e) + ")");
+                                           std::to_string(c) + "," + std::to_string(d) + "," +
+                                           std::to_string(e) + ")");
     }
     backup.PutCalendar(backup.Work("cal.db"));
     auto m = backup.Manager();

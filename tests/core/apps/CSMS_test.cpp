@@ -73,9 +73,9 @@ class NewSmsDb {
                          {"guid", "text", "handle_id", "attributedBody", "service", "account", "account_guid",
                           "date", "date_read", "date_delivered", "is_from_me", "is_read", "is_delivered",
                           "is_finished", "is_sent"},
-                         {guidFor(n), nullptr, handle, kit::Blob{kit::archivedBody(text)}, std::string("iMessage"),
-                          std::string("e:"), guidFor(n + 100000), date, int64_t(0), int64_t(0), int64_t(fromMe),
-                          int64_t(1), int64_t(1), int64_t(1), int64_t(fromMe)});
+                         {guidFor(n), nullptr, handle, kit::Blob{kit::archivedBody(text)},
+                          std::string("iMessage"), std::string("e:"), guidFor(n + 100000), date, int64_t(0),
+                          int64_t(0), int64_t(fromMe), int64_t(1), int64_t(1), int64_t(1), int64_t(fromMe)});
     }
 
     kit::FixtureDb db;
@@ -396,10 +396,11 @@ TEST_F(SmsTest, LongDeletedMessagesOnOverflowPages) {
         int64_t first = f.BodyOnly(h, t - 100, 0, longText + " (first)");
         f.db.deleteWhere("message", "ROWID = " + std::to_string(first));
         // A long text-column message beside it, deleted with it.
-        int64_t other = f.db.insert("message", {"guid", "text", "handle_id", "service", "account_guid", "date",
-                                                "is_from_me", "is_read"},
-                                    {guidFor(700), longText + " (text column)", h, std::string("SMS"), guidFor(701),
-                                     t - 50, int64_t(1), int64_t(1)});
+        int64_t other = f.db.insert(
+            "message",
+            {"guid", "text", "handle_id", "service", "account_guid", "date", "is_from_me", "is_read"},
+            {guidFor(700), longText + " (text column)", h, std::string("SMS"), guidFor(701), t - 50,
+             int64_t(1), int64_t(1)});
         int64_t gone = f.BodyOnly(h, t, 1, longText);
         f.Message(h, t + 3, 0, "a short live message");
         for (int i = 0; i < 40; ++i)
@@ -426,8 +427,9 @@ TEST_F(SmsTest, OwnersMessagesInGroupChats) {
         f.db.exec("ALTER TABLE chat ADD COLUMN display_name TEXT");
         int64_t h = f.Handle("13800138000");
         auto chat = [&](const std::string& id, kit::Value name) {
-            return f.db.insert("chat", {"guid", "style", "chat_identifier", "service_name", "display_name"},
-                               {std::string("iMessage;+;") + id, int64_t(43), id, std::string("iMessage"), name});
+            return f.db.insert(
+                "chat", {"guid", "style", "chat_identifier", "service_name", "display_name"},
+                {std::string("iMessage;+;") + id, int64_t(43), id, std::string("iMessage"), name});
         };
         int64_t family = chat("chat111111111", std::string("Family"));
         int64_t team = chat("chat222222222", std::string(""));
@@ -441,7 +443,8 @@ TEST_F(SmsTest, OwnersMessagesInGroupChats) {
         int64_t gone = f.Message(0, t + 3, 1, "mine, to the family, deleted");
         join(family, gone);
         int64_t goneRoom = f.Message(0, t + 4, 1, "mine, to the team, deleted, room name only");
-        f.db.exec("UPDATE message SET cache_roomnames = 'chat222222222' WHERE ROWID = " + std::to_string(goneRoom));
+        f.db.exec("UPDATE message SET cache_roomnames = 'chat222222222' WHERE ROWID = " +
+                  std::to_string(goneRoom));
         f.Message(0, t + 5, 1, "mine, no chat known");
         // The lower cell first, so that the upper one keeps its rowid (the key of its join row).
         f.db.deleteWhere("message", "ROWID = " + std::to_string(goneRoom));
@@ -459,7 +462,8 @@ TEST_F(SmsTest, OwnersMessagesInGroupChats) {
     }
     const std::map<std::string, std::vector<std::string>> want = {
         {"13800138000||1", {"from a friend in the family chat"}},
-        {"chat111111111|Family|0", {"mine, to the family, deleted (deleted) (sent)", "mine, to the family (sent)"}},
+        {"chat111111111|Family|0",
+         {"mine, to the family, deleted (deleted) (sent)", "mine, to the family (sent)"}},
         {"chat222222222||0",
          {"mine, to the team, deleted, room name only (deleted) (sent)", "mine, to the team (sent)"}},
         {"||0", {"mine, no chat known (sent)"}},

@@ -30,8 +30,10 @@ std::string infoWith(plist_t value, bool binary) {
     if (value) plist_dict_set_item(dict, "Last Backup Date", value);
     char* data = nullptr;
     uint32_t length = 0;
-    if (binary) plist_to_bin(dict, &data, &length);
-    else plist_to_xml(dict, &data, &length);
+    if (binary)
+        plist_to_bin(dict, &data, &length);
+    else
+        plist_to_xml(dict, &data, &length);
     std::string out = data ? std::string(data, length) : std::string();
     free(data);
     plist_free(dict);

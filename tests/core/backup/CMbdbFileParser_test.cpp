@@ -555,8 +555,9 @@ TEST(DbManifest, OddFilesRowsAreSkipped) {
     {
         sqlite3* db = nullptr;
         ASSERT_EQ(SQLITE_OK, sqlite3_open((dir / "Manifest.db").c_str(), &db));
-        EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, "UPDATE Files SET flags=2 WHERE fileID IN ('005','007','008','011')",
-                                          nullptr, nullptr, nullptr));
+        EXPECT_EQ(SQLITE_OK,
+                  sqlite3_exec(db, "UPDATE Files SET flags=2 WHERE fileID IN ('005','007','008','011')",
+                               nullptr, nullptr, nullptr));
         sqlite3_close(db);
     }
     // The stored file of "a" is there: its size comes from it.
@@ -744,8 +745,8 @@ std::vector<ExpectedEntry> straightforwardReading(const fs::path& path) {
     }
     sqlite3_finalize(st);
     st = nullptr;
-    if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file,flags from 'Files' ORDER BY fileID", -1,
-                           &st, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "select fileID,domain,relativePath,file,flags from 'Files' ORDER BY fileID",
+                           -1, &st, nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);
         sqlite3_close(db);
         return out;
@@ -954,7 +955,8 @@ TEST(DbManifest, EntriesFollowFileIdOrderWhateverTheTableOrder) {
 bool isSubsequence(const std::vector<ExpectedEntry>& part, const std::vector<ExpectedEntry>& whole) {
     size_t at = 0;
     for (const ExpectedEntry& e : part) {
-        while (at < whole.size() && !(whole[at] == e)) ++at;
+        while (at < whole.size() && !(whole[at] == e))
+            ++at;
         if (at == whole.size()) return false;
         ++at;
     }
@@ -1029,14 +1031,18 @@ TEST(DbManifest, OneDamagedRowIsSkipped) {
         {"a middle row", "", 170},
         {"last row but one", "", 398},
         {"a middle row, fileIDs of another collation",
-         "CREATE TABLE Files (fileID TEXT COLLATE NOCASE PRIMARY KEY, domain, relativePath, flags, file)", 170},
+         "CREATE TABLE Files (fileID TEXT COLLATE NOCASE PRIMARY KEY, domain, relativePath, flags, file)",
+         170},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path path = dir / "Manifest.db";
-        const std::vector<OddRow> rows = shuffledRows(400, 3, [&](int i) { return kit::Value(ids[size_t(i)]); });
-        if (c.schema.empty()) writeFilesTable(path, rows);
-        else writeFilesTable(path, rows, c.schema);
+        const std::vector<OddRow> rows =
+            shuffledRows(400, 3, [&](int i) { return kit::Value(ids[size_t(i)]); });
+        if (c.schema.empty())
+            writeFilesTable(path, rows);
+        else
+            writeFilesTable(path, rows, c.schema);
         const std::vector<ExpectedEntry> whole = straightforwardReading(path);
         ASSERT_GT(whole.size(), 200u);
         // The damaged row's record: its fileID stands first in the record body, right
@@ -1047,14 +1053,14 @@ TEST(DbManifest, OneDamagedRowIsSkipped) {
         for (size_t at = bytes.find(id); at != std::string::npos && !done; at = bytes.find(id, at + 1)) {
             for (size_t k = 4; k <= 8 && k <= at && !done; ++k) {
                 if (uint8_t(bytes[at - k]) != k) continue;
-                for (size_t b = at - k + 1; b < at; ++b) bytes[b] = '\xff'; // column types past the record
+                for (size_t b = at - k + 1; b < at; ++b)
+                    bytes[b] = '\xff'; // column types past the record
                 done = true;
             }
         }
         ASSERT_TRUE(done);
         writeFile(path, bytes);
-        ASSERT_LT(straightforwardReading(path).size(), whole.size())
-            << "the damage must stop a plain walk";
+        ASSERT_LT(straightforwardReading(path).size(), whole.size()) << "the damage must stop a plain walk";
 
         CMbdbFileParser parser;
         ASSERT_TRUE(parser.Open(path.c_str(), dir.c_str(), 14));

@@ -120,7 +120,9 @@ TEST(ManifestFileBlob, ReadsTheFourAttributesOfWellFormedArchives) {
     utf16KeyBlob[utf16KeyBlob.find(utf16) + 8] = 'e';
 
     const std::vector<Case> cases = {
-        {"kit blob", kit::buildManifestFileBlob({"HomeDomain", "a", 1234, 11, 12, 13}), {1234, 11, 12, 13, true}},
+        {"kit blob",
+         kit::buildManifestFileBlob({"HomeDomain", "a", 1234, 11, 12, 13}),
+         {1234, 11, 12, 13, true}},
         {"times as reals", archive(reals), {9, 1600000000, 0, -5, true}},
         {"wide values, many keys", archive(wide), {uint64_t(1) << 40, -1, INT32_MAX, INT32_MIN, true}},
         {"size as text", archive(sizeAsText), {0, 0, 0, 7, true}},

@@ -120,7 +120,7 @@ namespace {
 // the key, the value, the offset table and the trailer.
 std::string oneKeyDictionary(const std::u16string& key) {
     std::string s = "bplist00";
-    s += "\xD1\x01\x02"; // object 0 at 8: dictionary, refs 1 and 2
+    s += "\xD1\x01\x02";          // object 0 at 8: dictionary, refs 1 and 2
     s += char(0x60 | key.size()); // object 1 at 11: the key, UTF-16 big-endian
     for (char16_t c : key) {
         s += char(c >> 8);
@@ -157,5 +157,4 @@ TEST(PlistGuard, NulInADictionaryKeyIsDamage) {
     ASSERT_NE(nullptr, value);
     EXPECT_EQ(PLIST_STRING, plist_get_node_type(value));
     plist_free(root);
-
 }

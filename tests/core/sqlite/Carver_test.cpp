@@ -541,7 +541,7 @@ TEST(Carver, FragmentInsideAnAcceptedRowIsNoRecordOfItsOwn) {
     const std::string outerB = "VXPT!#" + innerA + innerB + "ZXVTRPB";
     struct Case {
         const char* what;
-        bool refuseOuter; // the check turns the row holding the fragment down
+        bool refuseOuter;                  // the check turns the row holding the fragment down
         std::vector<std::string> expected; // texts a of the records handed over
     } cases[] = {
         {"fragment inside an accepted row", false, {"RZDHBN", "BRDL"}},
@@ -572,7 +572,8 @@ TEST(Carver, FragmentInsideAnAcceptedRowIsNoRecordOfItsOwn) {
         ASSERT_TRUE(c.BuildLiveCellMap());
         ASSERT_TRUE(c.CarveTable("t"));
         std::vector<std::string> got;
-        for (const Carved& r : c.records) got.push_back(r.texts[1]);
+        for (const Carved& r : c.records)
+            got.push_back(r.texts[1]);
         std::sort(got.begin(), got.end());
         std::vector<std::string> expected = k.expected;
         std::sort(expected.begin(), expected.end());
@@ -648,9 +649,9 @@ TEST(Carver, DeclaredTypeKinds) {
         const char* type;
         uint32_t kinds;
     } cases[] = {
-        {"INTEGER", numbers}, {"int", numbers},        {"BIGINT", numbers},   {"TEXT", texts},
-        {"VARCHAR(20)", texts}, {"clob", texts},       {"BLOB", every},       {"", every},
-        {"REAL", numbers},    {"DOUBLE", numbers},     {"NUMERIC", every},    {"BOOLEAN", every},
+        {"INTEGER", numbers},   {"int", numbers},    {"BIGINT", numbers}, {"TEXT", texts},
+        {"VARCHAR(20)", texts}, {"clob", texts},     {"BLOB", every},     {"", every},
+        {"REAL", numbers},      {"DOUBLE", numbers}, {"NUMERIC", every},  {"BOOLEAN", every},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.kinds, declaredTypeKinds(c.type)) << c.type;

@@ -209,7 +209,9 @@ TEST(CommonUtils, NormalizeAddress) {
         {"+86 138-0013-8000", false, "13800138000"},
         {"+1 (415) 555-0100", false, "14155550100"},
         {"415.555.0100", false, "4155550100"},
-        {"12\xC2\xA0" "34", false, "1234"},                 // no-break space
+        {"12\xC2\xA0"
+         "34",
+         false, "1234"},                                                   // no-break space
         {"\xE2\x80\xAA+1 415 555 0100\xE2\x80\xAC", false, "14155550100"}, // direction marks
         {"", false, ""},
         {"   ", false, ""},
@@ -238,16 +240,17 @@ TEST(CommonUtils, ReadableText) {
         {"title\x1B", false},
         {"a\rb", false},
         {std::string("a\0b", 3), false},
-        {"\xC3", false},            // cut short
-        {"\xA9", false},            // continuation byte first
-        {"\xC0\xAF", false},        // overlong
-        {"\xE0\x80\xAF", false},    // overlong
-        {"\xED\xA0\x80", false},    // surrogate
+        {"\xC3", false},             // cut short
+        {"\xA9", false},             // continuation byte first
+        {"\xC0\xAF", false},         // overlong
+        {"\xE0\x80\xAF", false},     // overlong
+        {"\xED\xA0\x80", false},     // surrogate
         {"\xF4\x90\x80\x80", false}, // past U+10FFFF
         {"\xFF", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.readable, isReadableText(c.bytes.data(), c.bytes.size())) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(c.readable, isReadableText(c.bytes.data(), c.bytes.size()))
+            << testing::PrintToString(c.bytes);
     }
     EXPECT_FALSE(isReadableText(nullptr, 3));
 }

@@ -48,12 +48,29 @@ TEST(RegularFileReaders, OnlyRegularFilesOpenAndPipesNeverBlock) {
         std::function<bool(const std::string&)> open;
     };
     const Reader readers[] = {
-        {"RegularFile", [](const std::string& p) { RegularFile f; return f.Open(p); }},
+        {"RegularFile",
+         [](const std::string& p) {
+             RegularFile f;
+             return f.Open(p);
+         }},
         {"IsRegular", [](const std::string& p) { return RegularFile::IsRegular(p); }},
-        {"FileBytes", [](const std::string& p) { std::string out; return FileBytes::ReadAll(p, out); }},
-        {"MappedFile", [](const std::string& p) { MappedFile m; return m.Open(p); }},
-        {"Manifest", [](const std::string& p) { CMbdbFileParser parser; return parser.Open(p.c_str(), "/", 14); }},
-        {"SQLite", [](const std::string& p) {
+        {"FileBytes",
+         [](const std::string& p) {
+             std::string out;
+             return FileBytes::ReadAll(p, out);
+         }},
+        {"MappedFile",
+         [](const std::string& p) {
+             MappedFile m;
+             return m.Open(p);
+         }},
+        {"Manifest",
+         [](const std::string& p) {
+             CMbdbFileParser parser;
+             return parser.Open(p.c_str(), "/", 14);
+         }},
+        {"SQLite",
+         [](const std::string& p) {
              sqlite3* db = openReadOnlyDatabase(p);
              sqlite3_close(db);
              return db != nullptr;
@@ -64,9 +81,9 @@ TEST(RegularFileReaders, OnlyRegularFilesOpenAndPipesNeverBlock) {
         bool opens;
     };
     for (const Reader& r : readers) {
-        for (const Case& c : {Case{"file", true}, Case{"pipe", false}, Case{"folder", false}, Case{"absent", false},
-                              Case{"link", false}, Case{"relative-link", false}, Case{"dangling-link", false},
-                              Case{"linked-folder/inner", true}}) {
+        for (const Case& c : {Case{"file", true}, Case{"pipe", false}, Case{"folder", false},
+                              Case{"absent", false}, Case{"link", false}, Case{"relative-link", false},
+                              Case{"dangling-link", false}, Case{"linked-folder/inner", true}}) {
             // The manifest reader refuses the content of "file" (no manifest): only the
             // refusal of the other three matters there.
             if (std::string(r.name) == "Manifest" && c.opens) continue;

@@ -16,7 +16,8 @@ using namespace silk;
 
 namespace {
 
-std::vector<int16_t> decodeOne(SilkDecoderState& s, SilkDecControl& c, const std::vector<uint8_t>& p, int lost) {
+std::vector<int16_t> decodeOne(SilkDecoderState& s, SilkDecControl& c, const std::vector<uint8_t>& p,
+                               int lost) {
     std::array<int16_t, kSilkMaxOutputFrame> frame{};
     int16_t n = 0;
     SKP_Silk_SDK_Decode(s, c, lost, p.data(), static_cast<int32_t>(p.size()), frame, n);

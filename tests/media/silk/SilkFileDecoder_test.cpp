@@ -35,7 +35,9 @@ std::vector<uint8_t> fixture() {
     return readBytes(fs::path(TEST_DATA_DIR) / "media/silk/fixtures/speech_16000.silk");
 }
 
-std::vector<uint8_t> header(bool leading02 = true) { return kit::silkVoiceFile({}, leading02); }
+std::vector<uint8_t> header(bool leading02 = true) {
+    return kit::silkVoiceFile({}, leading02);
+}
 
 void appendPacket(std::vector<uint8_t>& file, const std::vector<uint8_t>& payload, int lengthField = -1) {
     int n = lengthField >= 0 ? lengthField : static_cast<int>(payload.size());
@@ -44,7 +46,9 @@ void appendPacket(std::vector<uint8_t>& file, const std::vector<uint8_t>& payloa
     file.insert(file.end(), payload.begin(), payload.end());
 }
 
-std::vector<uint8_t> goodPacket() { return kit::silkPacket(kit::SilkFrameSymbols{}); }
+std::vector<uint8_t> goodPacket() {
+    return kit::silkPacket(kit::SilkFrameSymbols{});
+}
 
 struct Case {
     std::string name;
@@ -146,8 +150,7 @@ TEST(SilkFileDecoder, DamagedAndUnusualFiles) {
             continue;
         }
         auto size = static_cast<long>(fs::file_size(out));
-        if (c.samples >= 0)
-            EXPECT_EQ(size, 2 * c.samples);
+        if (c.samples >= 0) EXPECT_EQ(size, 2 * c.samples);
         EXPECT_FLOAT_EQ(duration, static_cast<float>(size / 2) / 24000.0f);
         // The in-memory core gives the same samples.
         std::vector<int16_t> pcm;
@@ -187,8 +190,7 @@ TEST(SilkFileDecoder, MissingInputAndUncreatableOutput) {
 }
 
 TEST(SilkFileDecoder, FailedWritesReturnZero) {
-    if (!fs::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     kit::ScratchFolder dir("silk");
     fs::path in = dir.path() / "in.silk";
     writeBytes(in, fixture());

@@ -18,7 +18,8 @@ TEST(SilkFixedPoint, Q16MultipliesAtTheBounds) {
     } cases[] = {
         {INT32_MIN, 1, -32768, -32768},
         {INT32_MIN, -1, 32768, 32768},
-        {INT32_MAX, INT32_MAX, -32768, static_cast<int32_t>(static_cast<uint32_t>((int64_t{INT32_MAX} * INT32_MAX) >> 16))},
+        {INT32_MAX, INT32_MAX, -32768,
+         static_cast<int32_t>(static_cast<uint32_t>((int64_t{INT32_MAX} * INT32_MAX) >> 16))},
         {-1, 1, -1, -1},
         {1, -1, -1, -1},
         {65536, 0x18000, -32768, 0x18000}, // low half of b is -32768
@@ -107,7 +108,9 @@ TEST(SilkFixedPoint, NlsfStabiliseFallsBackToSortAndClamp) {
     silkNlsfStabilize(nlsf.data(), minDist.data(), 16);
     EXPECT_GE(nlsf[0], minDist[0]);
     for (int i = 1; i < 16; ++i)
-        EXPECT_GE(nlsf[static_cast<size_t>(i)] - nlsf[static_cast<size_t>(i - 1)], minDist[static_cast<size_t>(i)]) << i;
+        EXPECT_GE(nlsf[static_cast<size_t>(i)] - nlsf[static_cast<size_t>(i - 1)],
+                  minDist[static_cast<size_t>(i)])
+            << i;
     EXPECT_LE(nlsf[15], 32768 - minDist[16]);
 }
 
@@ -138,7 +141,7 @@ TEST(SilkFixedPoint, InversePredictionGain) {
     int32_t inv = 0;
     EXPECT_EQ(silkLpcInversePredGain(inv, a.data(), 16), 0);
     EXPECT_NEAR(inv, 1 << 30, 1 << 8); // 1.0 in Q30, less the rounding of 16 steps
-    a[0] = 4096; // a single coefficient of 1.0: on the unit circle
+    a[0] = 4096;                       // a single coefficient of 1.0: on the unit circle
     EXPECT_EQ(silkLpcInversePredGain(inv, a.data(), 16), 1);
     a[0] = 2048; // 0.5: stable, gain 1 - 0.25
     EXPECT_EQ(silkLpcInversePredGain(inv, a.data(), 16), 0);

@@ -15,7 +15,9 @@
 
 namespace {
 
-std::string fixturePath(const std::string& name) { return std::string(TEST_DATA_DIR) + "/media/silk/fixtures/" + name; }
+std::string fixturePath(const std::string& name) {
+    return std::string(TEST_DATA_DIR) + "/media/silk/fixtures/" + name;
+}
 
 std::vector<uint8_t> readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -34,8 +36,7 @@ std::vector<int16_t> readPcm(const std::string& path) {
 long firstDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i)
-        if (a[i] != b[i])
-            return static_cast<long>(i);
+        if (a[i] != b[i]) return static_cast<long>(i);
     return a.size() == b.size() ? -1 : static_cast<long>(n);
 }
 
@@ -45,9 +46,9 @@ std::vector<std::vector<uint8_t>> packetsOf(const std::vector<uint8_t>& file) {
     while (pos + 2 <= file.size()) {
         int16_t n = static_cast<int16_t>(static_cast<uint16_t>(file[pos] | (file[pos + 1] << 8)));
         pos += 2;
-        if (n < 0 || pos + static_cast<size_t>(n) > file.size())
-            break;
-        packets.emplace_back(file.begin() + static_cast<long>(pos), file.begin() + static_cast<long>(pos) + n);
+        if (n < 0 || pos + static_cast<size_t>(n) > file.size()) break;
+        packets.emplace_back(file.begin() + static_cast<long>(pos),
+                             file.begin() + static_cast<long>(pos) + n);
         pos += static_cast<size_t>(n);
     }
     return packets;
@@ -75,8 +76,8 @@ TEST_P(SilkFixture, DecodesSampleForSampleWithAndWithoutLeadingByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, SilkFixture,
-                         ::testing::Values("speech_8000", "speech_12000", "speech_16000", "speech_24000", "lossy_8000",
-                                           "lossy_16000"));
+                         ::testing::Values("speech_8000", "speech_12000", "speech_16000", "speech_24000",
+                                           "lossy_8000", "lossy_16000"));
 
 TEST(SilkFixtureFile, FileToPcmWritesTheSameSamples) {
     kit::ScratchFolder dir("silk");
@@ -106,7 +107,9 @@ TEST_P(SilkOutputRate, MatchesReferenceAtRate) {
     for (const auto& p : packets) {
         do {
             int16_t n = 0;
-            EXPECT_EQ(silk::SKP_Silk_SDK_Decode(state, control, 0, p.data(), static_cast<int32_t>(p.size()), frame, n), 0);
+            EXPECT_EQ(silk::SKP_Silk_SDK_Decode(state, control, 0, p.data(), static_cast<int32_t>(p.size()),
+                                                frame, n),
+                      0);
             EXPECT_EQ(n, rate / 50);
             pcm.insert(pcm.end(), frame.begin(), frame.begin() + n);
         } while (control.moreFrames);

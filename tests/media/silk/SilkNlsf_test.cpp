@@ -72,13 +72,16 @@ TEST(SilkNlsf, CoefficientsRoundTheWholeSum) {
     } cases[] = {
         {"even spacing, 10", {2979, 5958, 8937, 11916, 14895, 17873, 20852, 23831, 26810, 29789}},
         {"even spacing, 16",
-         {1928, 3855, 5783, 7710, 9638, 11565, 13493, 15420, 17348, 19275, 21203, 23130, 25058, 26985, 28913, 30840}},
+         {1928, 3855, 5783, 7710, 9638, 11565, 13493, 15420, 17348, 19275, 21203, 23130, 25058, 26985, 28913,
+          30840}},
         {"low formants, 10", {1100, 2300, 4100, 5600, 8200, 10900, 14000, 18500, 23000, 28100}},
         {"voiced shape, 16",
-         {1500, 2600, 4900, 6100, 8300, 9700, 12100, 13600, 16000, 18200, 20100, 22500, 24300, 26900, 28800, 31000}},
+         {1500, 2600, 4900, 6100, 8300, 9700, 12100, 13600, 16000, 18200, 20100, 22500, 24300, 26900, 28800,
+          31000}},
         {"uneven, 10", {700, 3300, 4000, 9100, 9900, 15500, 17000, 21300, 26600, 30200}},
         {"uneven, 16",
-         {900, 1700, 4400, 5300, 7900, 8800, 11900, 12500, 15800, 17400, 19900, 21900, 23800, 26100, 28700, 31700}},
+         {900, 1700, 4400, 5300, 7900, 8800, 11900, 12500, 15800, 17400, 19900, 21900, 23800, 26100, 28700,
+          31700}},
     };
     // The fixed-point polynomials carry a few units of rounding in Q20; coefficients whose exact
     // value lies this close to a rounding boundary are not compared.
@@ -93,12 +96,10 @@ TEST(SilkNlsf, CoefficientsRoundTheWholeSum) {
             const double exact = r.exact[static_cast<size_t>(k)];
             ASSERT_LT(std::fabs(exact), 32767.0) << c.name << ": a case for the unexpanded filter";
             const double frac = exact - std::floor(exact);
-            if (std::fabs(frac - 0.5) < kMargin)
-                continue;
+            if (std::fabs(frac - 0.5) < kMargin) continue;
             const double rounded = std::floor(exact + 0.5);
             EXPECT_EQ(a[static_cast<size_t>(k)], static_cast<int16_t>(rounded)) << c.name << " k=" << k;
-            if (r.perTerm[static_cast<size_t>(k)] != rounded)
-                perTermWouldDiffer = true;
+            if (r.perTerm[static_cast<size_t>(k)] != rounded) perTermWouldDiffer = true;
         }
     }
     // The table holds a coefficient where rounding each part alone would come out differently.

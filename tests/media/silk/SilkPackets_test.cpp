@@ -45,7 +45,8 @@ Decoded decodePacket(SilkDecoderState& s, SilkDecControl& c, const std::vector<u
     int guard = 0;
     do {
         int16_t n = 0;
-        d.codes.push_back(SKP_Silk_SDK_Decode(s, c, lost, p.data(), static_cast<int32_t>(p.size()), frame, n));
+        d.codes.push_back(
+            SKP_Silk_SDK_Decode(s, c, lost, p.data(), static_cast<int32_t>(p.size()), frame, n));
         d.samples.insert(d.samples.end(), frame.begin(), frame.begin() + n);
         ++d.frames;
     } while (c.moreFrames && ++guard < 10);
@@ -58,13 +59,13 @@ struct Fresh {
     Fresh() { SKP_Silk_InitDecoder(state); }
 };
 
-std::vector<uint8_t> multiFrame(int frames, int lastTermination = 0, const std::vector<uint8_t>& trailer = {}) {
+std::vector<uint8_t> multiFrame(int frames, int lastTermination = 0,
+                                const std::vector<uint8_t>& trailer = {}) {
     kit::SilkPacketWriter w;
     for (int i = 0; i < frames; ++i) {
         SilkFrameSymbols f = voicedFrame();
         f.termination = i + 1 < frames ? 1 : lastTermination;
-        if (i > 0)
-            f.gainIndices[0] = 4;
+        if (i > 0) f.gainIndices[0] = 4;
         w.addFrame(f);
     }
     return w.finish(trailer);
@@ -140,7 +141,8 @@ TEST(SilkPackets, FecSearchByTerminationAndOffset) {
         bool found;
     } cases[] = {{0, 1, false}, {0, 2, false}, {2, 1, true}, {2, 2, false}, {3, 1, false}, {3, 2, true}};
     for (const Case& c : cases) {
-        std::vector<uint8_t> packet = multiFrame(1, c.termination, c.termination ? fec : std::vector<uint8_t>{});
+        std::vector<uint8_t> packet =
+            multiFrame(1, c.termination, c.termination ? fec : std::vector<uint8_t>{});
         std::array<uint8_t, 1024> out{};
         int16_t n = -1;
         silkSearchForLbrr(packet.data(), static_cast<int32_t>(packet.size()), c.offset, out.data(), n);
@@ -198,8 +200,7 @@ TEST(SilkPackets, LongLagAtTwelveKilohertz) {
     // buffers; it is kept inside them.
     int contour = -1;
     for (int c = 0; c < 34; ++c)
-        if (silk::tables::CB_lags_stage3[static_cast<size_t>(c)] == 8)
-            contour = c;
+        if (silk::tables::CB_lags_stage3[static_cast<size_t>(c)] == 8) contour = c;
     ASSERT_GE(contour, 0);
     SilkFrameSymbols f = voicedFrame(1);
     f.lagIndex = 192;
@@ -272,7 +273,8 @@ TEST(SilkPackets, ShellCountBeyondItsTableIsAnError) {
             EXPECT_EQ(v, 0);
     }
     // Every codable split of every level keeps both halves within the next level's rows.
-    const uint16_t* tables[3] = {silk::tables::shell_code_table3.data(), silk::tables::shell_code_table2.data(),
+    const uint16_t* tables[3] = {silk::tables::shell_code_table3.data(),
+                                 silk::tables::shell_code_table2.data(),
                                  silk::tables::shell_code_table1.data()};
     const int maxCount[3] = {18, 12, 8}, childMax[3] = {12, 8, 6};
     for (int l = 0; l < 3; ++l)

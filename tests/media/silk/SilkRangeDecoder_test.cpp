@@ -20,8 +20,7 @@ std::vector<uint16_t> randomCdf(std::mt19937& rng, int symbols) {
         bool seen = false;
         for (uint16_t x : inner)
             seen |= x == v;
-        if (!seen)
-            inner.push_back(static_cast<uint16_t>(v));
+        if (!seen) inner.push_back(static_cast<uint16_t>(v));
     }
     std::sort(inner.begin(), inner.end());
     std::vector<uint16_t> cdf = {0};
@@ -53,8 +52,9 @@ TEST(SilkRangeDecoder, RoundTripsRandomSymbols) {
         SilkRangeDecoder rc;
         silkRangeDecInit(rc, bytes.data(), static_cast<int32_t>(bytes.size()));
         for (int i = 0; i < count; ++i)
-            ASSERT_EQ(silkRangeDecode(rc, cdfs[static_cast<size_t>(i)].data(), starts[static_cast<size_t>(i)]),
-                      symbols[static_cast<size_t>(i)])
+            ASSERT_EQ(
+                silkRangeDecode(rc, cdfs[static_cast<size_t>(i)].data(), starts[static_cast<size_t>(i)]),
+                symbols[static_cast<size_t>(i)])
                 << "trial " << trial << " symbol " << i;
         EXPECT_EQ(rc.error, 0);
         int32_t decodedBytes = 0;

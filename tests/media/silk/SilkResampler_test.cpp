@@ -20,12 +20,14 @@ constexpr int16_t kUnwritten = -32768;
 std::vector<int16_t> sine(int32_t rate, double hz, int n, double amplitude = 8000) {
     std::vector<int16_t> x(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
-        x[static_cast<size_t>(i)] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * M_PI * hz * i / rate)));
+        x[static_cast<size_t>(i)] =
+            static_cast<int16_t>(std::lround(amplitude * std::sin(2 * M_PI * hz * i / rate)));
     return x;
 }
 
 // Resamples `in` in the given chunk sizes (repeated); returns everything written.
-std::vector<int16_t> run(int32_t inRate, int32_t outRate, const std::vector<int16_t>& in, std::vector<int> chunks) {
+std::vector<int16_t> run(int32_t inRate, int32_t outRate, const std::vector<int16_t>& in,
+                         std::vector<int> chunks) {
     SilkResamplerState s;
     EXPECT_EQ(silkResamplerInit(s, inRate, outRate), 0);
     std::vector<int16_t> out;
@@ -61,7 +63,8 @@ TEST(SilkResampler, OutputCounts) {
                  {48000, 8000, 960, 160}};
     for (const Case& c : cases) {
         std::vector<int16_t> x = sine(c.in, 440, c.n);
-        EXPECT_EQ(run(c.in, c.out, x, {c.n}).size(), static_cast<size_t>(c.expected)) << c.in << " -> " << c.out;
+        EXPECT_EQ(run(c.in, c.out, x, {c.n}).size(), static_cast<size_t>(c.expected))
+            << c.in << " -> " << c.out;
     }
 }
 
@@ -70,12 +73,10 @@ TEST(SilkResampler, ChunksGiveTheSameSignal) {
     struct Case {
         int32_t in, out;
         std::vector<int> chunks;
-    } cases[] = {{12000, 24000, {1, 7, 33, 240}},  {24000, 24000, {5, 100}},
-                 {16000, 24000, {160, 320, 480}},  {8000, 24000, {80, 160, 240}},
-                 {24000, 16000, {240, 480}},       {24000, 8000, {240, 720}},
-                 {24000, 44100, {240, 480}},       {44100, 8000, {441, 882}},
-                 {96000, 24000, {960, 1920}},      {192000, 16000, {1920, 3840}},
-                 {24000, 96000, {240, 480}},       {24000, 192000, {240, 720}}};
+    } cases[] = {{12000, 24000, {1, 7, 33, 240}}, {24000, 24000, {5, 100}},   {16000, 24000, {160, 320, 480}},
+                 {8000, 24000, {80, 160, 240}},   {24000, 16000, {240, 480}}, {24000, 8000, {240, 720}},
+                 {24000, 44100, {240, 480}},      {44100, 8000, {441, 882}},  {96000, 24000, {960, 1920}},
+                 {192000, 16000, {1920, 3840}},   {24000, 96000, {240, 480}}, {24000, 192000, {240, 720}}};
     for (const Case& c : cases) {
         std::vector<int16_t> x = sine(c.in, 300, c.in / 10);
         std::vector<int16_t> whole = run(c.in, c.out, x, {static_cast<int>(x.size())});
@@ -89,9 +90,9 @@ TEST(SilkResampler, SineKeepsItsFrequency) {
     // ARMA4 prefilter of the 441 ratios.
     struct Case {
         int32_t in, out;
-    } cases[] = {{44100, 8000},  {44100, 12000}, {44100, 16000}, {44100, 24000}, {44100, 32000},
+    } cases[] = {{44100, 8000},  {44100, 12000},  {44100, 16000}, {44100, 24000},  {44100, 32000},
                  {96000, 24000}, {192000, 16000}, {24000, 96000}, {24000, 192000}, {8000, 24000},
-                 {12000, 24000}, {24000, 8000},   {32000, 24000}, {48000, 8000},  {48000, 12000}};
+                 {12000, 24000}, {24000, 8000},   {32000, 24000}, {48000, 8000},   {48000, 12000}};
     for (const Case& c : cases) {
         const double hz = 500;
         std::vector<int16_t> x = sine(c.in, hz, c.in / 2);
@@ -147,7 +148,9 @@ namespace ref {
 
 using namespace silk::tables;
 
-double clamp16(double v) { return std::clamp(v, -32768.0, 32767.0); }
+double clamp16(double v) {
+    return std::clamp(v, -32768.0, 32767.0);
+}
 
 // One first-order all-pass branch in the codec's form: t = c * (x - s), out = s + t, s = x + t,
 // with c in Q16; a coefficient above one half is stored as c - 1 (negative) in 16 bits.
@@ -290,8 +293,10 @@ struct Resampler {
         struct Arma {
             int num;
             const int16_t* coefs;
-        } armas[] = {{80, Resampler_80_441_ARMA4_COEFS.data()},   {120, Resampler_120_441_ARMA4_COEFS.data()},
-                     {160, Resampler_160_441_ARMA4_COEFS.data()},  {240, Resampler_240_441_ARMA4_COEFS.data()},
+        } armas[] = {{80, Resampler_80_441_ARMA4_COEFS.data()},
+                     {120, Resampler_120_441_ARMA4_COEFS.data()},
+                     {160, Resampler_160_441_ARMA4_COEFS.data()},
+                     {240, Resampler_240_441_ARMA4_COEFS.data()},
                      {320, Resampler_320_441_ARMA4_COEFS.data()}};
         if (out == in) {
             kind = Copy;
@@ -327,7 +332,8 @@ struct Resampler {
     void iirFir(const std::vector<double>& in, std::vector<double>& out) {
         for (size_t pos = 0; pos < in.size() || pos == 0;) {
             size_t n = std::min(in.size() - pos, static_cast<size_t>(batch));
-            std::vector<double> x(in.begin() + static_cast<long>(pos), in.begin() + static_cast<long>(pos + n));
+            std::vector<double> x(in.begin() + static_cast<long>(pos),
+                                  in.begin() + static_cast<long>(pos + n));
             std::vector<double> buf = hist;
             if (arma)
                 arma4.run(x, coefs, buf);
@@ -340,20 +346,21 @@ struct Resampler {
                 const double* b = buf.data() + (index >> 16);
                 const int16_t* f = resampler_frac_FIR_144.data() + 3 * phase;
                 const int16_t* g = resampler_frac_FIR_144.data() + 3 * (143 - phase);
-                double sum = b[0] * f[0] + b[1] * f[1] + b[2] * f[2] + b[3] * g[2] + b[4] * g[1] + b[5] * g[0];
+                double sum =
+                    b[0] * f[0] + b[1] * f[1] + b[2] * f[2] + b[3] * g[2] + b[4] * g[1] + b[5] * g[0];
                 out.push_back(clamp16(sum / 32768));
             }
             hist.assign(buf.end() - 6, buf.end());
             pos += n;
-            if (n == 0)
-                break;
+            if (n == 0) break;
         }
     }
 
     void downFir(const std::vector<double>& in, std::vector<double>& out) {
         for (size_t pos = 0;;) {
             size_t n = std::min(in.size() - pos, static_cast<size_t>(batch));
-            std::vector<double> x(in.begin() + static_cast<long>(pos), in.begin() + static_cast<long>(pos + n));
+            std::vector<double> x(in.begin() + static_cast<long>(pos),
+                                  in.begin() + static_cast<long>(pos + n));
             if (halve) {
                 std::vector<double> h;
                 down2.run(x, h);
@@ -374,8 +381,7 @@ struct Resampler {
             }
             hist.assign(buf.end() - 12, buf.end());
             pos += x.size() << halve;
-            if (in.size() - pos <= static_cast<size_t>(halve))
-                break;
+            if (in.size() - pos <= static_cast<size_t>(halve)) break;
         }
     }
 
@@ -405,7 +411,8 @@ struct Resampler {
         }
         for (size_t pos = 0; pos < in.size();) {
             size_t n = std::min(in.size() - pos, static_cast<size_t>(batchPrePost));
-            std::vector<double> x(in.begin() + static_cast<long>(pos), in.begin() + static_cast<long>(pos + n));
+            std::vector<double> x(in.begin() + static_cast<long>(pos),
+                                  in.begin() + static_cast<long>(pos + n));
             const size_t nOut = static_cast<size_t>((ratioQ16 * static_cast<int64_t>(n)) >> 16);
             if (pre > 0) {
                 std::vector<double> d;
@@ -437,8 +444,8 @@ struct Signal {
 std::vector<Signal> testSignals(int32_t rate) {
     const int n = rate / 8;
     std::vector<Signal> signals;
-    std::vector<int16_t> sweep(static_cast<size_t>(n)), noise(static_cast<size_t>(n)), impulse(static_cast<size_t>(n)),
-        fullScale(static_cast<size_t>(n));
+    std::vector<int16_t> sweep(static_cast<size_t>(n)), noise(static_cast<size_t>(n)),
+        impulse(static_cast<size_t>(n)), fullScale(static_cast<size_t>(n));
     uint32_t seed = 12345;
     for (int i = 0; i < n; ++i) {
         // Sweep from 50 Hz to 90 % of the input's Nyquist frequency.
@@ -461,8 +468,8 @@ std::vector<Signal> testSignals(int32_t rate) {
 
 // Resamples with the code and the model in the same chunks; returns the largest difference
 // (and fails on a different output count).
-double largestError(int32_t inRate, int32_t outRate, const std::vector<int16_t>& in, const std::vector<int>& chunks,
-                    const std::string& what) {
+double largestError(int32_t inRate, int32_t outRate, const std::vector<int16_t>& in,
+                    const std::vector<int>& chunks, const std::string& what) {
     SilkResamplerState s;
     EXPECT_EQ(silkResamplerInit(s, inRate, outRate), 0);
     ref::Resampler model(inRate, outRate);
@@ -505,7 +512,9 @@ struct PathCase {
 // step; the FIR and interpolation sections that follow a rounded buffer have gains near 1, so
 // its half step reaches the output about unchanged. Largest errors seen: 0.50 (2x) and 0.63
 // (FIRs alone) with one rounding, 1.29 with two, 1.68 with three.
-double tolerance(const PathCase& c) { return 0.5 * (c.roundings + 1); }
+double tolerance(const PathCase& c) {
+    return 0.5 * (c.roundings + 1);
+}
 
 void checkPaths(const std::vector<PathCase>& cases) {
     for (const PathCase& c : cases) {
@@ -514,10 +523,11 @@ void checkPaths(const std::vector<PathCase>& cases) {
             struct Chunking {
                 const char* name;
                 std::vector<int> sizes;
-            } chunkings[] = {{"10 ms blocks", {block}}, {"odd chunks", {1, 7, 33, 113, block + 3, 2 * block - 1}}};
+            } chunkings[] = {{"10 ms blocks", {block}},
+                             {"odd chunks", {1, 7, 33, 113, block + 3, 2 * block - 1}}};
             for (const Chunking& ch : chunkings) {
-                std::string what = std::string(c.path) + " " + std::to_string(c.in) + " -> " + std::to_string(c.out) +
-                                   ", " + sig.name + ", " + ch.name;
+                std::string what = std::string(c.path) + " " + std::to_string(c.in) + " -> " +
+                                   std::to_string(c.out) + ", " + sig.name + ", " + ch.name;
                 double worst = largestError(c.in, c.out, sig.samples, ch.sizes, what);
                 EXPECT_LE(worst, tolerance(c)) << what;
             }

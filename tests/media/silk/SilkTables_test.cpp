@@ -32,7 +32,8 @@ std::vector<Cdf> allCdfs() {
         {"LTPscale", t::LTPscale_CDF.data(), 4, t::LTPscale_offset},
         {"vadflag", t::vadflag_CDF.data(), 3, t::vadflag_offset},
         {"SamplingRates", t::SamplingRates_CDF.data(), 5, t::SamplingRates_offset},
-        {"NLSF_interpolation", t::NLSF_interpolation_factor_CDF.data(), 6, t::NLSF_interpolation_factor_offset},
+        {"NLSF_interpolation", t::NLSF_interpolation_factor_CDF.data(), 6,
+         t::NLSF_interpolation_factor_offset},
         {"FrameTermination", t::FrameTermination_CDF.data(), 5, t::FrameTermination_offset},
         {"Seed", t::Seed_CDF.data(), 5, t::Seed_offset},
         {"lsb", t::lsb_CDF.data(), 3, 1},
@@ -50,17 +51,20 @@ std::vector<Cdf> allCdfs() {
                      t::pulses_per_block_CDF_offset});
     const int32_t ltpSizes[3] = {11, 21, 41};
     for (int r = 0; r < 3; ++r)
-        v.push_back({"LTP_gain " + std::to_string(r), t::LTP_gain_CDF_ptrs[static_cast<size_t>(r)], ltpSizes[r],
-                     t::LTP_gain_CDF_offsets[static_cast<size_t>(r)]});
+        v.push_back({"LTP_gain " + std::to_string(r), t::LTP_gain_CDF_ptrs[static_cast<size_t>(r)],
+                     ltpSizes[r], t::LTP_gain_CDF_offsets[static_cast<size_t>(r)]});
     struct Shell {
         const uint16_t* table;
         int maxCount;
-    } shells[4] = {{t::shell_code_table3.data(), 18}, {t::shell_code_table2.data(), 12},
-                   {t::shell_code_table1.data(), 8}, {t::shell_code_table0.data(), 6}};
+    } shells[4] = {{t::shell_code_table3.data(), 18},
+                   {t::shell_code_table2.data(), 12},
+                   {t::shell_code_table1.data(), 8},
+                   {t::shell_code_table0.data(), 6}};
     for (int l = 0; l < 4; ++l)
         for (int n = 1; n <= shells[l].maxCount; ++n)
             v.push_back({"shell " + std::to_string(l) + " count " + std::to_string(n),
-                         shells[l].table + t::shell_code_table_offsets[static_cast<size_t>(n)], n + 2, n >> 1});
+                         shells[l].table + t::shell_code_table_offsets[static_cast<size_t>(n)], n + 2,
+                         n >> 1});
     const t::NlsfCodebook* cbs[4] = {&t::NLSF_CB0_10, &t::NLSF_CB1_10, &t::NLSF_CB0_16, &t::NLSF_CB1_16};
     for (int c = 0; c < 4; ++c)
         for (int s = 0; s < cbs[c]->nStages; ++s)
@@ -119,7 +123,8 @@ TEST(SilkTables, NlsfStagesFillTheirCodebooks) {
     for (const Case& c : cases) {
         size_t vectors = 0, cdf = 0;
         for (int s = 0; s < c.cb->nStages; ++s) {
-            EXPECT_EQ(c.cb->stages[s].vectorsQ15, c.cb->stages[0].vectorsQ15 + vectors * static_cast<size_t>(c.order));
+            EXPECT_EQ(c.cb->stages[s].vectorsQ15,
+                      c.cb->stages[0].vectorsQ15 + vectors * static_cast<size_t>(c.order));
             EXPECT_EQ(c.cb->startPtr[s], c.cb->cdf + cdf);
             vectors += static_cast<size_t>(c.cb->stages[s].nVectors);
             cdf += static_cast<size_t>(c.cb->stages[s].nVectors) + 1;

@@ -53,7 +53,8 @@ std::ostream& operator<<(std::ostream& os, const Row& r) {
 class MediaListingTest : public ::testing::Test {
   protected:
     std::unique_ptr<CScanManager> Make(int iosVersion = 14) {
-        auto m = std::make_unique<CScanManager>(0, "/out", files.BackupDir().c_str(), iosVersion, &progress, &files);
+        auto m = std::make_unique<CScanManager>(0, "/out", files.BackupDir().c_str(), iosVersion, &progress,
+                                                &files);
         m->SetFileSuffixes(kPhotos, kVideos, kAudio, kOther);
         return m;
     }
@@ -278,7 +279,8 @@ TEST_F(MediaListingTest, FilesTheBackupLacksAreLeftOutAndCounted) {
     BackupFileRecord* missing = files.Add(CategoryMedia, base + "IMG_0002.JPG", 300);
     files.Add(CategoryMedia, base + "IMG_0003.JPG", 200);
     BackupFileRecord* missingVideo = files.Add(CategoryMedia, base + "IMG_0004.MP4", 100);
-    BackupFileRecord* missingAttachment = files.Add(CategorySms, "/var/mobile/Library/SMS/Attachments/x.pdf", 50);
+    BackupFileRecord* missingAttachment =
+        files.Add(CategorySms, "/var/mobile/Library/SMS/Attachments/x.pdf", 50);
     files.RemoveStoredFile(*missing);
     files.RemoveStoredFile(*missingVideo);
     files.RemoveStoredFile(*missingAttachment);

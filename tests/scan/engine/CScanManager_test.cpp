@@ -68,8 +68,8 @@ class ScanManagerTest : public ::testing::Test {
         files.AddAccount(0);
     }
     std::unique_ptr<CScanManager> Make(uint32_t mask) {
-        auto m =
-            std::make_unique<CScanManager>(static_cast<int>(mask), "/out", files.BackupDir().c_str(), 14, &progress, &files);
+        auto m = std::make_unique<CScanManager>(static_cast<int>(mask), "/out", files.BackupDir().c_str(), 14,
+                                                &progress, &files);
         m->SetSteps(LoggingSteps(log));
         return m;
     }
@@ -114,7 +114,8 @@ TEST_F(ScanManagerTest, RunsAndReportsTheStepsOfEachMaskInOrder) {
 }
 
 TEST_F(ScanManagerTest, DefaultStepsReportEveryChosenTypeEmpty) {
-    CScanManager m(static_cast<int>(kScanDatabaseBits), "/out", files.BackupDir().c_str(), 14, &progress, &files);
+    CScanManager m(static_cast<int>(kScanDatabaseBits), "/out", files.BackupDir().c_str(), 14, &progress,
+                   &files);
     m.Scan();
     EXPECT_EQ((std::vector<int>{0x8, 0x40, 0x10, 0x20, 0x4, 0x2, 0x1, 0x1000, 0x2000, 0x8000, 0}),
               progress.Types());
@@ -133,8 +134,8 @@ TEST_F(ScanManagerTest, DefaultStepsReportEveryChosenTypeEmpty) {
 }
 
 TEST_F(ScanManagerTest, WithoutManifestReaderNothingRunsAndNothingIsReported) {
-    CScanManager m(static_cast<int>(kScanDatabaseBits | kScanMediaBits), "/out", files.BackupDir().c_str(), 14, &progress,
-                   nullptr);
+    CScanManager m(static_cast<int>(kScanDatabaseBits | kScanMediaBits), "/out", files.BackupDir().c_str(),
+                   14, &progress, nullptr);
     m.SetSteps(LoggingSteps(log));
     m.Scan();
     EXPECT_TRUE(log.empty());
@@ -145,7 +146,8 @@ TEST_F(ScanManagerTest, WithoutManifestReaderNothingRunsAndNothingIsReported) {
 TEST_F(ScanManagerTest, NoMediaEntriesGiveNoMediaReport) {
     FakeFileParser empty;       // no category lists at all
     empty.lists[CategoryMedia]; // and one that exists but is empty
-    CScanManager m(static_cast<int>(kScanMediaBits | ScanSms), "/out", files.BackupDir().c_str(), 14, &progress, &empty);
+    CScanManager m(static_cast<int>(kScanMediaBits | ScanSms), "/out", files.BackupDir().c_str(), 14,
+                   &progress, &empty);
     m.SetSteps(LoggingSteps(log));
     m.Scan();
     EXPECT_EQ((std::vector<int>{0x1, 0}), progress.Types());
@@ -264,7 +266,8 @@ TEST_F(ScanManagerTest, StopInsideAnAccountEndsTheAccountsAfterIt) {
 
 TEST_F(ScanManagerTest, NoWeChatAccountReportsBothEmpty) {
     FakeFileParser noAccounts;
-    CScanManager m(ScanWxContacts | ScanWxChats, "/out", files.BackupDir().c_str(), 14, &progress, &noAccounts);
+    CScanManager m(ScanWxContacts | ScanWxChats, "/out", files.BackupDir().c_str(), 14, &progress,
+                   &noAccounts);
     m.SetSteps(LoggingSteps(log));
     m.Scan();
     EXPECT_TRUE(log.empty());
@@ -311,8 +314,7 @@ TEST_F(ScanManagerTest, MediaProgressSharesOneCounterOverAllListings) {
     media.Add(CategorySms, "/var/mobile/Library/SMS/Attachments/c.jpg", 7);
     media.Add(CategoryWeChat, "/var/mobile/Applications/com.tencent.xin/d.txt", 8); // counted, not listed
     CScanManager m(ScanPhotos | ScanSmsAttachments | ScanWxAttachments | ScanNotes, "/out",
-                   media.BackupDir().c_str(), 14,
-                   &progress, &media);
+                   media.BackupDir().c_str(), 14, &progress, &media);
     m.SetSteps(LoggingSteps(log));
     m.SetFileSuffixes("*.jpg;", "", "", "");
     m.Scan();

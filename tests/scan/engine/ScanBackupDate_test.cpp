@@ -32,8 +32,8 @@ TEST(ScanBackupDate, ScanReadsTheBackupsDateOnce) {
     }
     {
         // No Info.plist: unknown.
-        CScanManager m(0, (scratch.path() / "out").string().c_str(), scratch.path().string().c_str(), 14, nullptr,
-                       &parser);
+        CScanManager m(0, (scratch.path() / "out").string().c_str(), scratch.path().string().c_str(), 14,
+                       nullptr, &parser);
         m.Scan();
         EXPECT_EQ(0, m.BackupDate());
     }

@@ -37,7 +37,8 @@ TEST(WxIndexes, AgreeWithTheWalks) {
             const std::string name = "wxid_" + std::to_string(rng() % 40);
             switch (rng() % 6) {
             case 0:
-                if (WxContactRecord* c = m.AddChatContact(int(rng() % 3), name.c_str(), account)) made.push_back(c);
+                if (WxContactRecord* c = m.AddChatContact(int(rng() % 3), name.c_str(), account))
+                    made.push_back(c);
                 break;
             case 1: {
                 auto c = std::make_unique<WxContactRecord>();
@@ -65,7 +66,8 @@ TEST(WxIndexes, AgreeWithTheWalks) {
             }
             }
             const std::string probe = "wxid_" + std::to_string(rng() % 40);
-            for (int a = 0; a < 2; ++a) ASSERT_EQ(walkContact(m, probe, a), m.FindChatContact(probe.c_str(), a));
+            for (int a = 0; a < 2; ++a)
+                ASSERT_EQ(walkContact(m, probe, a), m.FindChatContact(probe.c_str(), a));
             if (!made.empty()) {
                 WxContactRecord* peer = made[rng() % made.size()];
                 const int a = peer->accountIndex;

@@ -32,7 +32,9 @@ using kit::QtWeChatRecords;
 
 namespace {
 
-QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+QString Q(const std::filesystem::path& p) {
+    return QString::fromStdString(p.string());
+}
 
 QStringList Lines(const QString& path) {
     QFile f(path);
@@ -58,10 +60,13 @@ NSWXAddressBookData Group(const QString& name, qint64 type, QList<NSAddressBookI
 QList<NSWXChatAccount> Fixture() {
     NSWXChatAccount me;
     me.setKey("me");
-    me.mutableAccountWXData() << Group("Friends", 0, {QtWeChatRecords::Contact("me", "A"), QtWeChatRecords::Contact("me", "B")});
-    me.mutableAccountWXData() << Group("Groups", 2, {},
-                                       {Group("G", 2, {QtWeChatRecords::Contact("me", "M1"), QtWeChatRecords::Contact("me", "M2"),
-                                                       QtWeChatRecords::Contact("me", "M3")})});
+    me.mutableAccountWXData() << Group(
+        "Friends", 0, {QtWeChatRecords::Contact("me", "A"), QtWeChatRecords::Contact("me", "B")});
+    me.mutableAccountWXData() << Group(
+        "Groups", 2, {},
+        {Group("G", 2,
+               {QtWeChatRecords::Contact("me", "M1"), QtWeChatRecords::Contact("me", "M2"),
+                QtWeChatRecords::Contact("me", "M3")})});
     return {me};
 }
 
@@ -147,7 +152,8 @@ TEST_F(BookFixture, AGroupTickHoldsSubgroupMembersOnce) {
 TEST_F(BookFixture, TheCountHasOneRowPerGroupChat) {
     auto members = [](int n, const QString& prefix) {
         QList<NSAddressBookInfo> list;
-        for (int i = 0; i < n; ++i) list << QtWeChatRecords::Contact("me", prefix + QString::number(i));
+        for (int i = 0; i < n; ++i)
+            list << QtWeChatRecords::Contact("me", prefix + QString::number(i));
         return list;
     };
     auto account = [](const QString& key, QList<NSWXAddressBookData> groups) {
@@ -165,10 +171,12 @@ TEST_F(BookFixture, TheCountHasOneRowPerGroupChat) {
         {"one chat of three", Fixture(), 3},
         {"two chats sharing members, an official account",
          {account("me", {Group("Official", 1, members(1, "O")),
-                         Group("Groups", 2, {}, {Group("G1", 2, members(3, "M")), Group("G2", 2, members(50, "M"))})})},
+                         Group("Groups", 2, {},
+                               {Group("G1", 2, members(3, "M")), Group("G2", 2, members(50, "M"))})})},
          3},
         {"two accounts",
-         {account("me", {Group("Friends", 0, members(2, "F")), Group("Groups", 2, {}, {Group("G", 2, members(4, "M"))})}),
+         {account("me", {Group("Friends", 0, members(2, "F")),
+                         Group("Groups", 2, {}, {Group("G", 2, members(4, "M"))})}),
           account("work", {Group("Friends", 0, members(1, "W")), Group("Official", 1, members(2, "O"))})},
          6},
     };
@@ -214,8 +222,9 @@ TEST_F(BookFixture, AccountsWhoseNamesComeOutTheSameGetAFileEach) {
         for (const QString& key : {first, second}) {
             NSWXChatAccount a;
             a.setKey(key);
-            a.mutableAccountWXData() << Group("Friends", 0,
-                                              {QtWeChatRecords::Contact(key, "Of " + key.right(1)), QtWeChatRecords::Contact(key, "Z")});
+            a.mutableAccountWXData() << Group(
+                "Friends", 0,
+                {QtWeChatRecords::Contact(key, "Of " + key.right(1)), QtWeChatRecords::Contact(key, "Z")});
             accounts << a;
         }
         Deliver(&accounts);
@@ -242,7 +251,8 @@ TEST_F(BookFixture, AStopBeforeTheFirstContactLeavesTheHeaderOnly) {
     view.AllSelect();
     delegate.stopAfter = 0;
     EXPECT_EQ(DirizaSaveResult{}, Save());
-    EXPECT_EQ(QStringList{LanguageText("WXAddressBookDataStruct")}, Lines(File(LanguageText("WXAddressBook"))));
+    EXPECT_EQ(QStringList{LanguageText("WXAddressBookDataStruct")},
+              Lines(File(LanguageText("WXAddressBook"))));
 }
 
 TEST_F(BookFixture, ContactsLostWhenTheFileClosesAreCountedFailed) {
@@ -278,8 +288,8 @@ TEST_F(BookFixture, CellsAreCleanedAndNamesMadeSafe) {
     const QStringList lines = Lines(File(LanguageText("WXAddressBook") + "(a_b)"));
     // Each cell as recovered, quoted per RFC 4180: the line feed stays inside its cell.
     ASSERT_EQ(3, lines.size());
-    EXPECT_EQ("\"Nick, Name\",,\"wxid_nick, name\",\"nick, name_id\",,,\"one, two\nthree\"," + LanguageText("NotDelete") +
-                  ",http://example.invalid/h.png",
+    EXPECT_EQ("\"Nick, Name\",,\"wxid_nick, name\",\"nick, name_id\",,,\"one, two\nthree\"," +
+                  LanguageText("NotDelete") + ",http://example.invalid/h.png",
               lines[1] + "\n" + lines[2]);
 }
 
@@ -305,7 +315,8 @@ TEST_F(BookFixture, SearchesAndTheFilter) {
     Deliver(&accounts);
     auto shown = [&] {
         QStringList names;
-        for (int id : view.ContactModel()->Ids()) names << view.State().Contact(id)->NickName();
+        for (int id : view.ContactModel()->Ids())
+            names << view.State().Contact(id)->NickName();
         return names;
     };
     EXPECT_EQ(QStringList({"A", "B"}), shown());
@@ -365,7 +376,9 @@ TEST_F(BookFixture, HeadImagesComeFromTheFetcher) {
     buffer.open(QIODevice::WriteOnly);
     picture.save(&buffer, "PNG");
     fetcher.Answer("http://example.invalid/h.png", png);
-    ASSERT_TRUE(kit::WaitUntil([&] { return fetcher.StateOf("http://example.invalid/h.png") == NetworkImageFetcher::State::Ready; }));
+    ASSERT_TRUE(kit::WaitUntil([&] {
+        return fetcher.StateOf("http://example.invalid/h.png") == NetworkImageFetcher::State::Ready;
+    }));
     EXPECT_TRUE(view.State().Contact(0)->Head().isNull());
 }
 
@@ -379,8 +392,10 @@ TEST_F(BookFixture, RendersInBothAppearances) {
         view.setPalette(palette);
         const QImage shot = view.grab().toImage();
         EXPECT_EQ(QSize(900, 600), shot.size());
-        EXPECT_EQ(dark ? QColor(33, 34, 35) : QColor(236, 236, 236), view.ContactTable()->palette().color(QPalette::Base));
-        EXPECT_EQ(dark ? QColor(33, 34, 35) : QColor(236, 236, 236), view.GroupTree()->palette().color(QPalette::Base));
+        EXPECT_EQ(dark ? QColor(33, 34, 35) : QColor(236, 236, 236),
+                  view.ContactTable()->palette().color(QPalette::Base));
+        EXPECT_EQ(dark ? QColor(33, 34, 35) : QColor(236, 236, 236),
+                  view.GroupTree()->palette().color(QPalette::Base));
     }
 }
 

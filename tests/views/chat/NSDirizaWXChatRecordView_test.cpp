@@ -27,7 +27,9 @@ using kit::QtWeChatRecords;
 
 namespace {
 
-QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+QString Q(const std::filesystem::path& p) {
+    return QString::fromStdString(p.string());
+}
 
 kit::FakePreviewService& Preview() {
     static kit::FakePreviewService preview;
@@ -43,10 +45,12 @@ void Deliver(NSDirizaWXChatRecordView& view, kit::ContractDelegate& delegate,
     ASSERT_TRUE(kit::WaitUntil([&] { return delegate.Counts().size() > before; }));
 }
 
-NSWXChatRecordData Account(const QString& name, const QList<std::pair<QString, NSWXChatFriendData>>& friends) {
+NSWXChatRecordData Account(const QString& name,
+                           const QList<std::pair<QString, NSWXChatFriendData>>& friends) {
     NSWXChatRecordData account;
     account.setAccount(name);
-    for (const auto& [key, chat] : friends) account.addWXChatFriendObj(&chat, key);
+    for (const auto& [key, chat] : friends)
+        account.addWXChatFriendObj(&chat, key);
     return account;
 }
 
@@ -64,8 +68,13 @@ struct ChatViewFixture : ::testing::Test {
         QtWeChatRecords::WritePicture(picture, 40, 30);
         auto pic = QtWeChatRecords::Message(3, 1, picture);
         pic.setResourcesFile(picture);
-        return {{"A", Account("A", {{"wxid_bob", QtWeChatRecords::Chat("A", "Bob", {QtWeChatRecords::Message(1, 1, "hi"), pic})},
-                                    {"wxid_ann", QtWeChatRecords::Chat("A", "Ann, Lee", {QtWeChatRecords::Message(1, 2, "yo")}, true)}})}};
+        return {
+            {"A",
+             Account("A",
+                     {{"wxid_bob",
+                       QtWeChatRecords::Chat("A", "Bob", {QtWeChatRecords::Message(1, 1, "hi"), pic})},
+                      {"wxid_ann", QtWeChatRecords::Chat("A", "Ann, Lee",
+                                                         {QtWeChatRecords::Message(1, 2, "yo")}, true)}})}};
     }
     QStringList CsvFiles(const QString& out, const QString& account) {
         return QDir(out + "/" + SaveFolder::SafeName(LanguageText("WXChatRecord")) + "/" + account)
@@ -119,21 +128,27 @@ TEST_F(ChatViewFixture, APartialSelectionSavesExactlyTheTickedFriends) {
 TEST_F(ChatViewFixture, TheDeletedFilterShowsRecoveredMessagesOnly) {
     using R = QtWeChatRecords;
     QMap<QString, NSWXChatRecordData> accounts{
-        {"A", Account("A", {{"wxid_bob", R::Chat("A", "Bob", {R::Message(1, 1, "live", 1), R::Message(1, 1, "gone", 2, true),
-                                                              R::Message(1, 2, "kept", 3)}, true)},
-                            {"wxid_carl", R::Chat("A", "Carl", {R::Message(1, 1, "all live", 4)})},
-                            {"wxid_dan", R::Chat("A", "Dan", {R::Message(1, 1, "of a deleted chat", 5)}, true)}})}};
+        {"A",
+         Account("A",
+                 {{"wxid_bob", R::Chat("A", "Bob",
+                                       {R::Message(1, 1, "live", 1), R::Message(1, 1, "gone", 2, true),
+                                        R::Message(1, 2, "kept", 3)},
+                                       true)},
+                  {"wxid_carl", R::Chat("A", "Carl", {R::Message(1, 1, "all live", 4)})},
+                  {"wxid_dan", R::Chat("A", "Dan", {R::Message(1, 1, "of a deleted chat", 5)}, true)}})}};
     Deliver(view, delegate, accounts);
     auto* model = static_cast<NSDirizaWXChatMessageModel*>(view.MessageList()->model());
     auto shown = [&] {
         QStringList texts;
-        for (int r = 0; r < model->rowCount(); ++r) texts << model->MessageAt(r)->Content();
+        for (int r = 0; r < model->rowCount(); ++r)
+            texts << model->MessageAt(r)->Content();
         return texts;
     };
     auto counts = [&] {
         QStringList texts;
         for (int r = 0; r < view.FriendTable()->model()->rowCount(); ++r)
-            texts << view.FriendTable()->model()->index(r, NSDirizaWXChatFriendModel::AllNum).data().toString();
+            texts
+                << view.FriendTable()->model()->index(r, NSDirizaWXChatFriendModel::AllNum).data().toString();
         return texts;
     };
     struct Step {
@@ -171,7 +186,8 @@ TEST_F(ChatViewFixture, MessageSearchSkipsPicturesVoiceAndVideo) {
     auto call = QtWeChatRecords::Message(50, 1, "");
     call.setCallTime(125);
     QList<NSWXChatSMSData> messages;
-    for (qint64 kind : {1, 3, 34, 43, 62, 48}) messages << QtWeChatRecords::Message(kind, 1, QString("x%1 Key").arg(kind));
+    for (qint64 kind : {1, 3, 34, 43, 62, 48})
+        messages << QtWeChatRecords::Message(kind, 1, QString("x%1 Key").arg(kind));
     messages << call;
     Deliver(view, delegate, {{"A", Account("A", {{"k", QtWeChatRecords::Chat("A", "Bob", messages)}})}});
     view.SelectFriendsEvent(0);
@@ -180,7 +196,8 @@ TEST_F(ChatViewFixture, MessageSearchSkipsPicturesVoiceAndVideo) {
     EXPECT_EQ("KEY", view.GetSearchKey());
     QList<qint64> kinds;
     auto* model = static_cast<NSDirizaWXChatMessageModel*>(view.MessageList()->model());
-    for (int r = 0; r < model->rowCount(); ++r) kinds << model->MessageAt(r)->eType();
+    for (int r = 0; r < model->rowCount(); ++r)
+        kinds << model->MessageAt(r)->eType();
     EXPECT_EQ((QList<qint64>{1, 62, 48}), kinds);
     // A call is found by the text it shows; the record keeps its content.
     view.SearchKey(":2:5");
@@ -192,7 +209,9 @@ TEST_F(ChatViewFixture, MessageSearchSkipsPicturesVoiceAndVideo) {
 
 TEST_F(ChatViewFixture, FriendSearchAndFilterChangeOnlyTheShownList) {
     auto data = BobAndAnn();
-    data.insert("B", Account("B", {{"c", QtWeChatRecords::Chat("B", "Carol", {QtWeChatRecords::Message(1, 1, "x")})}}));
+    data.insert(
+        "B",
+        Account("B", {{"c", QtWeChatRecords::Chat("B", "Carol", {QtWeChatRecords::Message(1, 1, "x")})}}));
     data.insert("C", Account("C", {})); // an account without friends
     Deliver(view, delegate, data);
     EXPECT_EQ(3, view.AccountBox()->count());
@@ -233,8 +252,9 @@ TEST_F(ChatViewFixture, AFullerDeliveryKeepsTheTicksOfFriendsThatRemain) {
     view.TickFriend(0, true); // Bob
     view.TickFriend(1, true); // Ann, Lee
     auto fuller = first;
-    NSWXChatRecordData a = Account("A", {{"wxid_bob", QtWeChatRecords::Chat("A", "Bob", {QtWeChatRecords::Message(1, 1, "hi")})},
-                                         {"wxid_new", QtWeChatRecords::Chat("A", "New", {QtWeChatRecords::Message(1, 1, "n")})}});
+    NSWXChatRecordData a = Account(
+        "A", {{"wxid_bob", QtWeChatRecords::Chat("A", "Bob", {QtWeChatRecords::Message(1, 1, "hi")})},
+              {"wxid_new", QtWeChatRecords::Chat("A", "New", {QtWeChatRecords::Message(1, 1, "n")})}});
     fuller["A"] = a;
     fuller.insert("B", Account("B", {{"c", QtWeChatRecords::Chat("B", "Carol", {})}}));
     Deliver(view, delegate, fuller);
@@ -267,7 +287,8 @@ TEST_F(ChatViewFixture, RendersInBothAppearances) {
         const QImage list = view.MessageList()->viewport()->grab().toImage();
         int white = 0;
         for (int y = 0; y < list.height(); y += 3)
-            for (int x = 0; x < list.width(); x += 3) white += list.pixelColor(x, y) == QColor(Qt::white);
+            for (int x = 0; x < list.width(); x += 3)
+                white += list.pixelColor(x, y) == QColor(Qt::white);
         EXPECT_GT(white, 100) << dark;
         EXPECT_EQ(dark ? QColor(33, 34, 35) : QColor(236, 236, 236),
                   view.MessageList()->palette().color(QPalette::Base));
@@ -284,11 +305,16 @@ TEST(WeChatResultViews, MakesOnlyTheWeChatViews) {
 }
 
 struct ChatViewTraits {
-    static std::unique_ptr<DirizaResultView> Make() { return MakeWeChatResultView(DirizaResultView::WXChat, Preview()); }
+    static std::unique_ptr<DirizaResultView> Make() {
+        return MakeWeChatResultView(DirizaResultView::WXChat, Preview());
+    }
     static void Deliver(DirizaResultView& view, int records, const QString&) {
         QList<std::pair<QString, NSWXChatFriendData>> friends;
-        friends.append({"k0", QtWeChatRecords::Chat("../x\n", "../x\n", {QtWeChatRecords::Message(1, 1, "a")}, true)});
-        if (records > 1) friends.append({"k1", QtWeChatRecords::Chat("../x\n", "/etc/passwd", {QtWeChatRecords::Message(1, 1, "b")})});
+        friends.append(
+            {"k0", QtWeChatRecords::Chat("../x\n", "../x\n", {QtWeChatRecords::Message(1, 1, "a")}, true)});
+        if (records > 1)
+            friends.append({"k1", QtWeChatRecords::Chat("../x\n", "/etc/passwd",
+                                                        {QtWeChatRecords::Message(1, 1, "b")})});
         view.AddDirizaFile(QMap<QString, NSWXChatRecordData>{{"../x\n", Account("../x\n", friends)}});
     }
     static qint64 Count(int records) { return records; }

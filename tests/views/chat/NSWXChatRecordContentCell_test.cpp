@@ -29,10 +29,13 @@ struct CellFixture : ::testing::Test {
     FakeImageFetcher fetcher;
     kit::FakePreviewService preview;
     QList<NSWXChatSMSData> messages;
-    NSWXChatRecordContentCell cell{[this](int row) { return row >= 0 && row < messages.size() ? &messages[row] : nullptr; },
-                                   images, fetcher, preview};
+    NSWXChatRecordContentCell cell{
+        [this](int row) { return row >= 0 && row < messages.size() ? &messages[row] : nullptr; }, images,
+        fetcher, preview};
     kit::ScratchFolder scratch{"cell"};
-    QString Path(const QString& name) const { return QString::fromStdString((scratch.path() / name.toStdString()).string()); }
+    QString Path(const QString& name) const {
+        return QString::fromStdString((scratch.path() / name.toStdString()).string());
+    }
 
     void Paint(int row, int width = 600) {
         QImage target(width, int(cell.RowHeight(messages[row])), QImage::Format_ARGB32);
@@ -56,17 +59,17 @@ TEST(WXChatBubble, StyleByShape) {
         qreal w, h, corner;
         int style;
     } cases[] = {
-        {15, 10, 5, 40},  // an empty text: 5 / 10 > 0.33
-        {20, 16, 5, 0},   // 5 / 16 < 0.33
-        {100, 40, 5, 0},  // 30 <= m <= 50, q = 0.125
+        {15, 10, 5, 40},   // an empty text: 5 / 10 > 0.33
+        {20, 16, 5, 0},    // 5 / 16 < 0.33
+        {100, 40, 5, 0},   // 30 <= m <= 50, q = 0.125
         {100, 40, 10, 40}, // q = 0.25
         {100, 40, 20, 10}, // q = 0.5
-        {100, 60, 5, 0},  // m > 50, corner below 10
-        {100, 60, 12, 40},
-        {100, 60, 20, 10},
+        {100, 60, 5, 0},   // m > 50, corner below 10
+        {100, 60, 12, 40}, {100, 60, 20, 10},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.style, NSWXChatRecordContentCell::BubbleStyle(c.w, c.h, c.corner)) << c.w << "x" << c.h << " r" << c.corner;
+        EXPECT_EQ(c.style, NSWXChatRecordContentCell::BubbleStyle(c.w, c.h, c.corner))
+            << c.w << "x" << c.h << " r" << c.corner;
 }
 
 TEST(WXChatBubble, ArrowTipsAndOutline) {
@@ -81,7 +84,8 @@ TEST(WXChatBubble, ArrowTipsAndOutline) {
     EXPECT_NEAR(50, right.boundingRect().left(), 0.01);
     // A tall bubble has its arrow near the top: base from maxY - r - d down 10 points.
     const QRectF tall(50, 5, 100, 200);
-    EXPECT_NEAR(205 - 5 - (190.0 / 30) - 5, NSWXChatRecordContentCell::makeBubble({}, tall, 5, 1).elementAt(0).y, 0.01);
+    EXPECT_NEAR(205 - 5 - (190.0 / 30) - 5,
+                NSWXChatRecordContentCell::makeBubble({}, tall, 5, 1).elementAt(0).y, 0.01);
     // An empty text (15 x 10): style 40, the tip at the top corner.
     const QRectF empty(50, 5, 15, 10);
     const QPainterPath e = NSWXChatRecordContentCell::makeBubble(QPainterPath(), empty, 5, 1);
@@ -203,11 +207,13 @@ TEST_F(CellFixture, HeadImagesAreFetchedOncePerAddress) {
     noAddress.setImageUrl("file:///etc/passwd");
     messages << noAddress;
     for (int round = 0; round < 2; ++round)
-        for (int row = 0; row < messages.size(); ++row) Paint(row);
+        for (int row = 0; row < messages.size(); ++row)
+            Paint(row);
     EXPECT_EQ(QStringList{"http://example.invalid/head.png"}, fetcher.started);
     // A failed fetch is remembered: no new request on later paints.
     fetcher.Answer("http://example.invalid/head.png", QByteArray(), false);
-    for (int row = 0; row < messages.size(); ++row) Paint(row);
+    for (int row = 0; row < messages.size(); ++row)
+        Paint(row);
     EXPECT_EQ(1, fetcher.RequestCount());
     EXPECT_EQ(NetworkImageFetcher::State::Failed, fetcher.StateOf("file:///etc/passwd"));
 }
@@ -244,11 +250,13 @@ TEST_F(CellFixture, ClicksOpenThePreviewOfTheKind) {
 TEST_F(CellFixture, EveryKindPaintsOnBothSides) {
     for (qint64 kind : {1, 3, 34, 42, 43, 47, 48, 49, 50, 62, 10000, 10001, 12345})
         for (int state : {0, 1, 2}) {
-            auto m = QtWeChatRecords::Message(kind, state, kind == 3 || kind == 43 ? Path("none.jpg") : "text");
+            auto m =
+                QtWeChatRecords::Message(kind, state, kind == 3 || kind == 43 ? Path("none.jpg") : "text");
             m.setBDelete(state == 2);
             messages << m;
         }
-    for (int row = 0; row < messages.size(); ++row) Paint(row, row % 2 ? 600 : 120);
+    for (int row = 0; row < messages.size(); ++row)
+        Paint(row, row % 2 ? 600 : 120);
     SUCCEED();
 }
 

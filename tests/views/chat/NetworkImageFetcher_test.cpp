@@ -60,7 +60,8 @@ TEST(NetworkImageFetcher, FetchesOncePerAddressAndRemembersFailures) {
     NetworkImageFetcher fetcher;
     AllowLoopback(fetcher);
     QSignalSpy ready(&fetcher, &NetworkImageFetcher::ImageReady);
-    const QString good = server.url("/head.png"), missing = server.url("/missing.png"), junk = server.url("/junk.png");
+    const QString good = server.url("/head.png"), missing = server.url("/missing.png"),
+                  junk = server.url("/junk.png");
     EXPECT_TRUE(fetcher.Image(good).isNull()); // not there yet
     EXPECT_TRUE(fetcher.Image(good).isNull());
     ASSERT_TRUE(Settled(fetcher, good));
@@ -97,8 +98,9 @@ TEST(NetworkImageFetcher, AnAddressSpeltOtherwiseThanItsRequestStillSettles) {
 
 TEST(NetworkImageFetcher, OnlyWebAddressesAreFetched) {
     NetworkImageFetcher fetcher;
-    for (const char* url : {"", "file:///etc/passwd", "ftp://example.invalid/a.png", "data:image/png;base64,AAAA",
-                            "http://", "not an address", "javascript:alert(1)"}) {
+    for (const char* url :
+         {"", "file:///etc/passwd", "ftp://example.invalid/a.png", "data:image/png;base64,AAAA", "http://",
+          "not an address", "javascript:alert(1)"}) {
         EXPECT_TRUE(fetcher.Image(url).isNull()) << url;
         EXPECT_EQ(NetworkImageFetcher::State::Failed, fetcher.StateOf(url)) << url;
     }
@@ -147,17 +149,39 @@ TEST(NetworkImageFetcher, PublicAddressesOnly) {
         bool isPublic;
     };
     const Case cases[] = {
-        {"93.184.216.34", true},   {"8.8.8.8", true},           {"100.63.255.255", true},
-        {"172.32.0.1", true},      {"2606:4700::1111", true},   {"::ffff:93.184.216.34", true},
-        {"127.0.0.1", false},      {"127.255.0.9", false},      {"0.0.0.0", false},
-        {"10.1.2.3", false},       {"172.16.0.1", false},       {"172.31.255.255", false},
-        {"192.168.1.1", false},    {"100.64.0.1", false},       {"169.254.169.254", false},
-        {"224.0.0.1", false},      {"239.255.255.250", false},  {"255.255.255.255", false},
-        {"240.0.0.1", false},      {"192.0.2.1", false},        {"::1", false},
-        {"::", false},             {"fe80::1", false},          {"fc00::1", false},
-        {"fd12:3456::1", false},   {"fec0::1", false},          {"ff02::1", false},
-        {"::ffff:127.0.0.1", false}, {"::ffff:10.0.0.1", false}, {"::127.0.0.1", false},
-        {"2002:7f00:1::1", false}, {"2002:5db8:d822::1", true}, {"64:ff9b::a00:1", false},
+        {"93.184.216.34", true},
+        {"8.8.8.8", true},
+        {"100.63.255.255", true},
+        {"172.32.0.1", true},
+        {"2606:4700::1111", true},
+        {"::ffff:93.184.216.34", true},
+        {"127.0.0.1", false},
+        {"127.255.0.9", false},
+        {"0.0.0.0", false},
+        {"10.1.2.3", false},
+        {"172.16.0.1", false},
+        {"172.31.255.255", false},
+        {"192.168.1.1", false},
+        {"100.64.0.1", false},
+        {"169.254.169.254", false},
+        {"224.0.0.1", false},
+        {"239.255.255.250", false},
+        {"255.255.255.255", false},
+        {"240.0.0.1", false},
+        {"192.0.2.1", false},
+        {"::1", false},
+        {"::", false},
+        {"fe80::1", false},
+        {"fc00::1", false},
+        {"fd12:3456::1", false},
+        {"fec0::1", false},
+        {"ff02::1", false},
+        {"::ffff:127.0.0.1", false},
+        {"::ffff:10.0.0.1", false},
+        {"::127.0.0.1", false},
+        {"2002:7f00:1::1", false},
+        {"2002:5db8:d822::1", true},
+        {"64:ff9b::a00:1", false},
         {"2001:db8::1", false},
     };
     for (const Case& c : cases) {
@@ -175,9 +199,10 @@ TEST(NetworkImageFetcher, LoopbackAndLocalAddressesAreNeverAsked) {
     server.Enqueue(kit::CannedReply::Ok(Png(4, 4), "image/png"));
     NetworkImageFetcher fetcher; // no rule: only public addresses
     const QString port = QString::number(server.port());
-    for (const QString& url : {server.url("/head.png"), "http://localhost:" + port + "/head.png",
-                               "http://[::ffff:127.0.0.1]:" + port + "/head.png",
-                               "http://2130706433:" + port + "/head.png", "http://[::1]:" + port + "/head.png"}) {
+    for (const QString& url :
+         {server.url("/head.png"), "http://localhost:" + port + "/head.png",
+          "http://[::ffff:127.0.0.1]:" + port + "/head.png", "http://2130706433:" + port + "/head.png",
+          "http://[::1]:" + port + "/head.png"}) {
         fetcher.Image(url);
         ASSERT_TRUE(Settled(fetcher, url)) << url.toStdString();
         EXPECT_EQ(NetworkImageFetcher::State::Failed, fetcher.StateOf(url)) << url.toStdString();
@@ -299,7 +324,8 @@ TEST(NetworkImageFetcher, GoingAwayWithFetchesPendingIsSafe) {
     }
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (t.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     SUCCEED();
 }
 

@@ -23,7 +23,9 @@ using kit::QtWeChatRecords;
 
 namespace {
 
-QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+QString Q(const std::filesystem::path& p) {
+    return QString::fromStdString(p.string());
+}
 
 QStringList Lines(const QString& path) {
     QFile f(path);
@@ -56,7 +58,8 @@ TEST(WXChatExportRow, ColumnsByKind) {
         {43, 0, LanguageText("WXChatRecordVideo"), "copy 43"},
         {62, 0, LanguageText("WXChatRecordVideo"), "copy 43"},
         {42, 0, LanguageText("WXChatRecordMP"),
-         LanguageText("WXChatRecordMPName") + ":Dana " + QString::fromUtf8("，") + LanguageText("WXChatRecordMPWX") + ":dana_wx"},
+         LanguageText("WXChatRecordMPName") + ":Dana " + QString::fromUtf8("，") +
+             LanguageText("WXChatRecordMPWX") + ":dana_wx"},
         {47, 0, LanguageText("WXChatRecordBQ"), "[" + LanguageText("WXChatRecordBQ") + "]"},
         {48, 0, LanguageText("WXChatRecordPos"), "text"},
         {49, 0, LanguageText("WXChatRecordUrl"), "https://example.invalid/"},
@@ -148,7 +151,8 @@ TEST_F(ExportFixture, PicturesInOneMillisecondGetTheirOwnFiles) {
         earlier.write("earlier");
     }
     const auto backupBefore = kit::FolderSnapshot::Take(scratch.path() / "backup");
-    const auto result = Save({{"me", "wxid_bob", QtWeChatRecords::Chat("me", "Bob", {p1, p2, missing, video, text})}});
+    const auto result =
+        Save({{"me", "wxid_bob", QtWeChatRecords::Chat("me", "Bob", {p1, p2, missing, video, text})}});
     EXPECT_EQ("", kit::FolderSnapshot::Take(scratch.path() / "backup").DiffFrom(backupBefore));
     // The picture and the video the backup does not hold are counted apart, not failed.
     EXPECT_EQ((DirizaSaveResult{1, 0, 2}), result);
@@ -156,9 +160,11 @@ TEST_F(ExportFixture, PicturesInOneMillisecondGetTheirOwnFiles) {
     const auto records = Records(AccountFolder("me") + "/Bob.csv");
     ASSERT_EQ(6u, records.size());
     kit::CsvRecord header;
-    for (const QString& name : LanguageText("WXChatRecordDataStruct").split(',')) header.push_back(name.toStdString());
+    for (const QString& name : LanguageText("WXChatRecordDataStruct").split(','))
+        header.push_back(name.toStdString());
     EXPECT_EQ(header, records[0]);
-    for (const auto& r : records) ASSERT_EQ(7u, r.size());
+    for (const auto& r : records)
+        ASSERT_EQ(7u, r.size());
     const std::string prefix = (SaveFolder::SafeName(LanguageText("WXChatRecordRes")) + "/" +
                                 SaveFolder::SafeName(LanguageText("WXChatRecordPhoto")) + "/")
                                    .toStdString();
@@ -168,9 +174,10 @@ TEST_F(ExportFixture, PicturesInOneMillisecondGetTheirOwnFiles) {
     EXPECT_EQ(LanguageText("WXChatRecordNotInBackup").toStdString(), records[4][4]);
     EXPECT_EQ("one, two\nthree", records[5][4]); // the text as recovered
     // Each copy holds its own picture; the earlier file is untouched.
-    QFile a(backup + "/a.png"), b(backup + "/b.png"), c1(photos + "/1700000000001.jpg"), c2(photos + "/1700000000002.jpg"),
-        e(photos + "/1700000000000.jpg");
-    for (QFile* f : {&a, &b, &c1, &c2, &e}) ASSERT_TRUE(f->open(QIODevice::ReadOnly)) << f->fileName().toStdString();
+    QFile a(backup + "/a.png"), b(backup + "/b.png"), c1(photos + "/1700000000001.jpg"),
+        c2(photos + "/1700000000002.jpg"), e(photos + "/1700000000000.jpg");
+    for (QFile* f : {&a, &b, &c1, &c2, &e})
+        ASSERT_TRUE(f->open(QIODevice::ReadOnly)) << f->fileName().toStdString();
     EXPECT_EQ(a.readAll(), c1.readAll());
     EXPECT_EQ(b.readAll(), c2.readAll());
     EXPECT_EQ("earlier", e.readAll());
@@ -234,10 +241,10 @@ TEST_F(ExportFixture, MissingAndDamagedMediaAreToldApart) {
         QString resource;
         bool damaged;
     } cases[] = {
-        {3, "", false},                        // the scan found no stored file
+        {3, "", false}, // the scan found no stored file
         {34, "", false},
         {43, "", false},
-        {3, backup + "/gone.jpg", false},      // a stored file name, nothing there
+        {3, backup + "/gone.jpg", false}, // a stored file name, nothing there
         {3, backup + "/link.jpg", true},
         {43, backup + "/inside.jpg", true},
         {3, backup + "/dir.jpg", true},
@@ -261,7 +268,8 @@ TEST_F(ExportFixture, MissingAndDamagedMediaAreToldApart) {
     const QStringList lines = Lines(AccountFolder("me") + "/X.csv");
     ASSERT_EQ(int(std::size(cases)) + 2, lines.size());
     for (int i = 0; i < int(std::size(cases)); ++i)
-        EXPECT_EQ(cases[i].damaged ? QString("") : LanguageText("WXChatRecordNotInBackup"), lines[i + 1].split(',')[4])
+        EXPECT_EQ(cases[i].damaged ? QString("") : LanguageText("WXChatRecordNotInBackup"),
+                  lines[i + 1].split(',')[4])
             << i;
     QFile csv(AccountFolder("me") + "/X.csv");
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));

@@ -33,7 +33,7 @@ TEST(CsvWriter, FieldsAreQuotedAndKeptAsRecovered) {
         {"cr\ronly", "\"cr\ronly\""},
         {"say \"hi\"", "\"say \"\"hi\"\"\""},
         {"\"", "\"\"\"\""},
-        {"+8613800000000", "+8613800000000"},  // no formula escaping
+        {"+8613800000000", "+8613800000000"}, // no formula escaping
         {"=1+1", "=1+1"},
         {" padded ", " padded "},
         {"张三, 😀", "\"张三, 😀\""},
@@ -47,16 +47,24 @@ TEST(CsvWriter, FieldsAreQuotedAndKeptAsRecovered) {
 TEST(CsvWriter, ANoteReadsBackFieldForField) {
     // Commas, quotes, line feeds, CRLF, a lone CR, a full-width comma, leading and
     // trailing blanks and an empty field, read back with a strict RFC 4180 parser.
-    const std::vector<std::string> note = {
-        "Title\nbody", "8 Finance Street, Central", "she said \"yes, \"\"twice\"\"\"", "",
-        "one\r\ntwo\rthree", "，kept，", "  blanks  ", "\"", ",", "\n"};
+    const std::vector<std::string> note = {"Title\nbody",
+                                           "8 Finance Street, Central",
+                                           "she said \"yes, \"\"twice\"\"\"",
+                                           "",
+                                           "one\r\ntwo\rthree",
+                                           "，kept，",
+                                           "  blanks  ",
+                                           "\"",
+                                           ",",
+                                           "\n"};
     kit::ScratchFolder dir("csv");
     {
         CsvWriter w(SaveFolder(QString::fromStdString(dir.path().string())), "Notes.csv", {});
         ASSERT_TRUE(w.IsOpen());
         EXPECT_TRUE(w.WriteHeader("A,B,C,D,E,F,G,H,I,J"));
         QStringList fields;
-        for (const auto& f : note) fields << QString::fromStdString(f);
+        for (const auto& f : note)
+            fields << QString::fromStdString(f);
         EXPECT_TRUE(w.WriteLine(fields));
         EXPECT_TRUE(w.WriteLine({"second", "row"}));
         EXPECT_TRUE(w.Close());
@@ -126,7 +134,7 @@ TEST(SaveNames, UnsafeKeysGiveSafeUniqueNames) {
     EXPECT_EQ("a_b.csv", names.NameFor("a/b"));
     EXPECT_EQ("a_b (2).csv", names.NameFor("a\\b"));
     EXPECT_EQ("a_b (3).csv", names.NameFor("a\nb"));
-    EXPECT_EQ("a_b.csv", names.NameFor("a/b"));  // the same key, the same file
+    EXPECT_EQ("a_b.csv", names.NameFor("a/b")); // the same key, the same file
     const QString longKey(300, QChar(0x4E2D));
     const QString first = names.NameFor(longKey);
     const QString second = names.NameFor(longKey + "x");
@@ -149,7 +157,8 @@ TEST(SaveNames, SubFolderIsMadeOnceAndNeverFollowsALink) {
     auto dots = SaveNames::SubFolder(out, "../up");
     ASSERT_TRUE(dots);
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / ".._up"));
-    EXPECT_FALSE(SaveNames::SubFolder(SaveFolder(QString::fromStdString((dir.path() / "none").string())), "x"));
+    EXPECT_FALSE(
+        SaveNames::SubFolder(SaveFolder(QString::fromStdString((dir.path() / "none").string())), "x"));
 }
 
 TEST(ResultText, Durations) {
@@ -158,12 +167,14 @@ TEST(ResultText, Durations) {
         const char* text;
     };
     const Case cases[] = {
-        {0, "00:00:00"},     {59, "00:00:59"},         {60, "00:01:00"},
-        {75, "00:01:15"},    {3599, "00:59:59"},       {3600, "01:00:00"},
-        {360000, "100:00:00"}, {-5, "-00:00:05"},      {-3661, "-01:01:01"},
-        {8589934592LL, "2386092:56:32"},
+        {0, "00:00:00"},       {59, "00:00:59"},
+        {60, "00:01:00"},      {75, "00:01:15"},
+        {3599, "00:59:59"},    {3600, "01:00:00"},
+        {360000, "100:00:00"}, {-5, "-00:00:05"},
+        {-3661, "-01:01:01"},  {8589934592LL, "2386092:56:32"},
     };
-    for (const auto& c : cases) EXPECT_EQ(QString(c.text), ResultText::Duration(c.seconds)) << c.seconds;
+    for (const auto& c : cases)
+        EXPECT_EQ(QString(c.text), ResultText::Duration(c.seconds)) << c.seconds;
     EXPECT_FALSE(ResultText::Duration(std::numeric_limits<qint64>::min()).isEmpty());
 }
 

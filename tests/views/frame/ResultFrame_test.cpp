@@ -11,9 +11,10 @@ namespace {
 // 4 "GAMMA" deleted; the second field of each is its address.
 ResultFrame Sample() {
     ResultFrame f;
-    f.SetRecords({0, 1, 1, 0, 1},
-                 std::vector<QStringList>{{"alpha", "a.com"}, {"beta", "b.com"}, {"alphabet", "c.org"},
-                                          {"", ""}, {"gamma", "alpha.net"}});
+    f.SetRecords(
+        {0, 1, 1, 0, 1},
+        std::vector<QStringList>{
+            {"alpha", "a.com"}, {"beta", "b.com"}, {"alphabet", "c.org"}, {"", ""}, {"gamma", "alpha.net"}});
     return f;
 }
 
@@ -25,12 +26,10 @@ struct FilterCase {
 
 TEST(ResultFrame, ShownRowsFollowTheFilterThenTheSearch) {
     const std::vector<FilterCase> cases = {
-        {false, "", {0, 1, 2, 3, 4}},
-        {true, "", {1, 2, 4}},
-        {false, "ALPHA", {0, 2, 4}},  // key lower-cased; the address counts too
-        {true, "alpha", {2, 4}},      // the search runs inside the filter
-        {false, ".org", {2}},
-        {false, "zzz", {}},
+        {false, "", {0, 1, 2, 3, 4}}, {true, "", {1, 2, 4}},
+        {false, "ALPHA", {0, 2, 4}}, // key lower-cased; the address counts too
+        {true, "alpha", {2, 4}},     // the search runs inside the filter
+        {false, ".org", {2}},         {false, "zzz", {}},
         {true, "a.com", {}},
     };
     for (const auto& c : cases) {
@@ -80,8 +79,8 @@ TEST(ResultFrame, TicksOnlyReachShownRecords) {
     ResultFrame f;
     f.SetRecords({1, 0, 1}, std::vector<QStringList>{{"x"}, {"x"}, {"y"}}, {"X", "X", "Y"});
     f.SetShowDeleteFile(true);
-    EXPECT_EQ((std::vector<int>{0}), f.Select(0));  // record 1 shares the key but is hidden
-    EXPECT_TRUE(f.Select(1).empty());               // not shown: nothing happens
+    EXPECT_EQ((std::vector<int>{0}), f.Select(0)); // record 1 shares the key but is hidden
+    EXPECT_TRUE(f.Select(1).empty());              // not shown: nothing happens
     EXPECT_FALSE(f.HeaderTicked());
     f.Select(2);
     EXPECT_TRUE(f.HeaderTicked());
@@ -109,7 +108,8 @@ TEST(ResultFrame, HeaderAndAllTicked) {
     EXPECT_FALSE(f.HasSelection());
     // Every record ticked one by one is all ticked.
     f.SetSearchKey("");
-    for (int r = 0; r < 5; ++r) f.Select(r);
+    for (int r = 0; r < 5; ++r)
+        f.Select(r);
     EXPECT_TRUE(f.AllTicked());
     // With no shown rows the header is off unless asked otherwise.
     f.SetSearchKey("nothing");
@@ -144,7 +144,8 @@ TEST(ResultFrame, MatcherReplacesTheFields) {
 TEST(SaveRun, StopsBeforeTheNextItem) {
     int polls = 0;
     std::vector<std::pair<int, int>> progress;
-    SaveRun run(3, [&] { return ++polls > 2; }, [&](int t, int d) { progress.emplace_back(t, d); });
+    SaveRun run(
+        3, [&] { return ++polls > 2; }, [&](int t, int d) { progress.emplace_back(t, d); });
     EXPECT_TRUE(run.Next());
     EXPECT_TRUE(run.Next());
     EXPECT_FALSE(run.Next());

@@ -37,7 +37,8 @@ class Render : public ::testing::TestWithParam<bool> {
     QImage Shot(QWidget& view) {
         view.resize(720, 480);
         view.show();
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
         return view.grab().toImage();
     }
     // Most pixels of the image have the colour (the background shows).
@@ -86,7 +87,8 @@ TEST_P(Render, GridsInBothAppearances) {
     }
     {
         NSDirizaVideoView view(preview, nullptr, 20);
-        ASSERT_TRUE(Show(view, {Record(backup, "000001.mov", "v/mov"), Record(backup, "000002.txt", "v/txt")}));
+        ASSERT_TRUE(
+            Show(view, {Record(backup, "000001.mov", "v/mov"), Record(backup, "000002.txt", "v/txt")}));
         EXPECT_TRUE(Mostly(Shot(view), background));
     }
     {

@@ -62,7 +62,8 @@ TEST(MakeChatResultView, TypesOfThisLibraryOnly) {
         if (media) {
             ASSERT_NE(view, nullptr) << type;
             EXPECT_EQ(view->DirizaType(), type);
-            EXPECT_EQ(dynamic_cast<NSDirizaAttachmentView*>(view.get()) != nullptr, type == 2 || type == 3 || type == 14);
+            EXPECT_EQ(dynamic_cast<NSDirizaAttachmentView*>(view.get()) != nullptr,
+                      type == 2 || type == 3 || type == 14);
         } else if (type != DirizaResultView::WXAddressBook && type != DirizaResultView::WXChat) {
             EXPECT_EQ(view, nullptr) << type;
         }

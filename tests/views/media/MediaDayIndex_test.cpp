@@ -21,7 +21,9 @@ QList<NSDeletedFile> Files(const std::vector<std::pair<const char*, const char*>
 } // namespace
 
 TEST(MediaDayIndex, DaysRunNewestFirstByTheirNumbers) {
-    const MediaDayIndex index(Files({{"a.jpg", "2019-12-31"}, {"b.jpg", "2020-01-01"}, {"c.jpg", "2019-01-15"},
+    const MediaDayIndex index(Files({{"a.jpg", "2019-12-31"},
+                                     {"b.jpg", "2020-01-01"},
+                                     {"c.jpg", "2019-01-15"},
                                      {"d.jpg", "2019-12-31"}}));
     EXPECT_EQ(index.Days(), QStringList({"2020-01-01", "2019-12-31", "2019-01-15"}));
     // Files of a day keep their arrival order.
@@ -30,7 +32,8 @@ TEST(MediaDayIndex, DaysRunNewestFirstByTheirNumbers) {
     EXPECT_EQ(MediaDayIndex::DayKey(On("2021-03-04", 23)), "2021-03-04");
     EXPECT_EQ(MediaDayIndex::DayKey(QDateTime()), "");
     // A file without a time sorts last (its key counts as 0).
-    const MediaDayIndex undated({Record("/b", "x.jpg", "x", QDateTime()), Record("/b", "y.jpg", "y", On("2001-01-01"))});
+    const MediaDayIndex undated(
+        {Record("/b", "x.jpg", "x", QDateTime()), Record("/b", "y.jpg", "y", On("2001-01-01"))});
     EXPECT_EQ(undated.Days(), QStringList({"2001-01-01", ""}));
 }
 
@@ -61,7 +64,8 @@ TEST(MediaDayIndex, TicksOfFilesTurnTheDayOnAndOff) {
 }
 
 TEST(MediaDayIndex, ADayHeaderTicksOnlyTheSearchHits) {
-    MediaDayIndex index(Files({{"IMG_1.jpg", "2020-01-01"}, {"clip.mov", "2020-01-01"}, {"IMG_2.jpg", "2019-01-01"}}));
+    MediaDayIndex index(
+        Files({{"IMG_1.jpg", "2020-01-01"}, {"clip.mov", "2020-01-01"}, {"IMG_2.jpg", "2019-01-01"}}));
     EXPECT_TRUE(index.SetSearchKey("img"));
     EXPECT_EQ(index.SearchKey(), "img");
     EXPECT_EQ(index.FilesOfDay("2020-01-01"), (std::vector<int>{0}));

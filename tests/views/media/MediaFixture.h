@@ -23,7 +23,8 @@ namespace mediatest {
 
 // A local time on `day` (the day key is the local date, whatever the time zone).
 inline QDateTime On(const char* day, int hour = 12) {
-    return QDateTime(QDate::fromString(QString::fromLatin1(day), QStringLiteral("yyyy-MM-dd")), QTime(hour, 0));
+    return QDateTime(QDate::fromString(QString::fromLatin1(day), QStringLiteral("yyyy-MM-dd")),
+                     QTime(hour, 0));
 }
 
 // A record as the scan delivers it: BackUpPath is the backup folder with a trailing "/".

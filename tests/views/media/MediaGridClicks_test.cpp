@@ -40,9 +40,15 @@ void Click(MediaGrid& grid, int row, QPoint (*at)(const QRect&)) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at(rect));
 }
 
-QPoint NameOf(const QRect& r) { return MediaTileGeometry::NameRect(r).center(); }
-QPoint PictureOf(const QRect& r) { return MediaTileGeometry::PictureRect(r).center(); }
-QPoint HeaderOf(const QRect& r) { return MediaTileGeometry::HeaderCheckRect(r).center(); }
+QPoint NameOf(const QRect& r) {
+    return MediaTileGeometry::NameRect(r).center();
+}
+QPoint PictureOf(const QRect& r) {
+    return MediaTileGeometry::PictureRect(r).center();
+}
+QPoint HeaderOf(const QRect& r) {
+    return MediaTileGeometry::HeaderCheckRect(r).center();
+}
 
 } // namespace
 
@@ -54,7 +60,8 @@ TEST(MediaGridClicks, TicksAndPreviews) {
     Spy spy;
     NSDirizaPhotoView view(preview, nullptr, 20);
     view.setDelegate(&spy);
-    ASSERT_TRUE(Show(view, {Record(backup, "a.jpg", "x/1", On("2020-01-01")), Record(backup, "b.jpg", "x/2", On("2020-01-01")),
+    ASSERT_TRUE(Show(view, {Record(backup, "a.jpg", "x/1", On("2020-01-01")),
+                            Record(backup, "b.jpg", "x/2", On("2020-01-01")),
                             Record(backup, "c.jpg", "x/3", On("2019-01-01"))}));
     MediaGrid& grid = view.Grid();
     // Rows: header 2020-01-01, a, b, header 2019-01-01, c.
@@ -96,7 +103,7 @@ TEST(MediaGridClicks, TheVideoTilePlaysOrOpensTheText) {
     MediaGrid& grid = view.Grid();
     EXPECT_EQ(grid.Excerpt(1), "some text");
     Click(grid, 1, &PictureOf);
-    Click(grid, 1, &PictureOf);  // within 2 s: nothing
+    Click(grid, 1, &PictureOf); // within 2 s: nothing
     Click(grid, 2, &PictureOf);
     EXPECT_EQ(preview.Kinds(), QStringList({"video", "text"}));
 }

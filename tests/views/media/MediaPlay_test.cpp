@@ -34,9 +34,9 @@ TEST(MediaPlay, DispatchByKindAndContent) {
     struct Case {
         const char* name;
         QByteArray bytes;
-        QString kind;         // the preview call, "" for none
-        QByteArray data;      // the audio bytes handed over ("audio" calls)
-        bool textAmr;         // "text.amr" written with `data`
+        QString kind;    // the preview call, "" for none
+        QByteArray data; // the audio bytes handed over ("audio" calls)
+        bool textAmr;    // "text.amr" written with `data`
         MediaPlayDispatcher::Outcome outcome;
     } cases[] = {
         {"v.aud", kSilk, "silk", {}, false, MediaPlayDispatcher::Outcome::Silk},
@@ -44,7 +44,8 @@ TEST(MediaPlay, DispatchByKindAndContent) {
         {"raw.aud", kRawAmr, "audio", kAmr, true, MediaPlayDispatcher::Outcome::AudioData},
         {"amr.aud", kAmr, "audio", kAmr, true, MediaPlayDispatcher::Outcome::AudioData},
         // A SILK mark without its leading byte, and a 5-byte file, are played as AMR.
-        {"nolead.aud", kSilk.mid(1), "audio", "#!AMR\n" + kSilk.mid(1), true, MediaPlayDispatcher::Outcome::AudioData},
+        {"nolead.aud", kSilk.mid(1), "audio", "#!AMR\n" + kSilk.mid(1), true,
+         MediaPlayDispatcher::Outcome::AudioData},
         {"short.aud", "12345", "audio", "#!AMR\n12345", true, MediaPlayDispatcher::Outcome::AudioData},
         {"song.mp3", "ID3mp3", "audio", "ID3mp3", false, MediaPlayDispatcher::Outcome::AudioData},
         {"clip.mov", "mov", "video", {}, false, MediaPlayDispatcher::Outcome::Video},
@@ -65,8 +66,10 @@ TEST(MediaPlay, DispatchByKindAndContent) {
         const auto calls = preview.Calls();
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].what, c.kind);
-        if (c.kind == "audio") EXPECT_EQ(calls[0].data, c.data);
-        else EXPECT_EQ(calls[0].path, backup + "/" + stored);  // one "/" between the two
+        if (c.kind == "audio")
+            EXPECT_EQ(calls[0].data, c.data);
+        else
+            EXPECT_EQ(calls[0].path, backup + "/" + stored); // one "/" between the two
         EXPECT_EQ(QFile::exists(cache + "/text.amr"), c.textAmr);
         if (c.textAmr) EXPECT_EQ(ReadAll(cache + "/text.amr"), c.data);
         EXPECT_EQ("", kit::FolderSnapshot::Take(backup.toStdString()).DiffFrom(before));
@@ -106,8 +109,9 @@ TEST(MediaPlay, TheVideoTileIgnoresASecondPlayWithinTwoSeconds) {
         qint64 at;
         bool guarded;
         bool opens;
-    } steps[] = {{10000, true, true},  {11999, true, false}, {11999, false, true},  // the audio tile has no guard
-                 {12000, true, true},  {12500, true, false}, {14000, true, true}};
+    } steps[] = {
+        {10000, true, true}, {11999, true, false}, {11999, false, true}, // the audio tile has no guard
+        {12000, true, true}, {12500, true, false}, {14000, true, true}};
     size_t expected = 0;
     for (const Step& s : steps) {
         now = s.at;

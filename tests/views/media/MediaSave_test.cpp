@@ -57,14 +57,22 @@ TEST_F(GridSave, CopiesAreByteIdenticalAndNeverReplaceADifferentFile) {
     const QByteArray a = Png(20, 10), b("video bytes\0\x01\x02", 14), c = QByteArray(3 << 20, 'z');
     ASSERT_TRUE(Store(backup, "aa/1111", a));
     ASSERT_TRUE(Store(backup, "bb/2222", b));
-    ASSERT_TRUE(Store(backup, "cc/3333", c));  // larger than one copy chunk
+    ASSERT_TRUE(Store(backup, "cc/3333", c)); // larger than one copy chunk
     NSDirizaPhotoView view(preview, nullptr, 20);
     ASSERT_TRUE(Show(view, {Record(backup, "000001.jpg", "aa/1111"), Record(backup, "000002.mov", "bb/2222"),
                             Record(backup, "000003.png", "cc/3333", On("2019-05-05"))}));
     // A different file of the first name is already there, an identical one of the second.
     ASSERT_TRUE(QDir().mkpath(out + "/Photos"));
-    { QFile f(out + "/Photos/000001.jpg"); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); f.write("mine"); }
-    { QFile f(out + "/Photos/000002.mov"); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); f.write(b); }
+    {
+        QFile f(out + "/Photos/000001.jpg");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("mine");
+    }
+    {
+        QFile f(out + "/Photos/000002.mov");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(b);
+    }
     const auto before = kit::FolderSnapshot::Take(backup.toStdString());
     view.AllSelect();
     const DirizaSaveResult r = SaveOnWorker(view);
@@ -85,7 +93,8 @@ TEST_F(GridSave, TwoFilesOfOneNameAreBothKept) {
     ASSERT_TRUE(Store(backup, "aa/1", "first"));
     ASSERT_TRUE(Store(backup, "aa/2", "second"));
     NSDirizaPhotoView view(preview, nullptr, 20);
-    ASSERT_TRUE(Show(view, {Record(backup, "IMG.jpg", "aa/1", On("2020-02-02")), Record(backup, "IMG.jpg", "aa/2")}));
+    ASSERT_TRUE(
+        Show(view, {Record(backup, "IMG.jpg", "aa/1", On("2020-02-02")), Record(backup, "IMG.jpg", "aa/2")}));
     view.AllSelect();
     EXPECT_EQ(SaveOnWorker(view), (DirizaSaveResult{2, 0}));
     EXPECT_EQ(ReadAll(out + "/Photos/IMG.jpg"), "first");
@@ -96,8 +105,9 @@ TEST_F(GridSave, UnreadableStoredFilesAreCountedAndTheRestSaved) {
     ASSERT_TRUE(Store(backup, "aa/ok", "fine"));
     ASSERT_TRUE(QDir().mkpath(backup + "/bb/dir"));
     NSDirizaMusicView view(preview, nullptr, 20);
-    ASSERT_TRUE(Show(view, {Record(backup, "000001.m4a", "aa/missing"), Record(backup, "000002.m4a", "aa/ok"),
-                            Record(backup, "000003.m4a", "bb/dir"), Record(backup, "../../evil.m4a", "aa/ok")}));
+    ASSERT_TRUE(
+        Show(view, {Record(backup, "000001.m4a", "aa/missing"), Record(backup, "000002.m4a", "aa/ok"),
+                    Record(backup, "000003.m4a", "bb/dir"), Record(backup, "../../evil.m4a", "aa/ok")}));
     view.AllSelect();
     // The missing file is not in the backup (counted apart), the folder is damaged.
     EXPECT_EQ(SaveOnWorker(view), (DirizaSaveResult{2, 1, 1}));
@@ -211,7 +221,8 @@ TEST_F(GridSave, ClearDataDropsADeliveryStillWaitingForTheTimer) {
     view.ClearData(); // the user left the page before the timer showed the files
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 400) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (t.elapsed() < 400)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(0, view.Grid().FileCount());
     view.AllSelect();
     EXPECT_EQ(SaveOnWorker(view), DirizaSaveResult{});
@@ -224,9 +235,15 @@ TEST_F(GridSave, ClearDataDropsADeliveryStillWaitingForTheTimer) {
 TEST(Thumbnail, FitsTheBoxByTheNarrowerSide) {
     struct Case {
         QSize in, out;
-    } cases[] = {{{218, 100}, {109, 50}}, {{100, 248}, {50, 124}}, {{109, 124}, {109, 124}},
-                 {{10, 10}, {109, 109}},   {{1, 60000}, {1, 124}},   {{60000, 1}, {109, 1}}, {{0, 5}, {}}};
-    for (const Case& c : cases) EXPECT_EQ(ThumbnailLoader::ThumbnailSize(c.in), c.out) << c.in.width() << "x" << c.in.height();
+    } cases[] = {{{218, 100}, {109, 50}},
+                 {{100, 248}, {50, 124}},
+                 {{109, 124}, {109, 124}},
+                 {{10, 10}, {109, 109}},
+                 {{1, 60000}, {1, 124}},
+                 {{60000, 1}, {109, 1}},
+                 {{0, 5}, {}}};
+    for (const Case& c : cases)
+        EXPECT_EQ(ThumbnailLoader::ThumbnailSize(c.in), c.out) << c.in.width() << "x" << c.in.height();
 }
 
 TEST(Thumbnail, ReadsPicturesAndRefusesDamagedOnes) {
@@ -254,14 +271,17 @@ TEST(Thumbnail, LoadsOffTheGuiThreadIntoTheCache) {
     QImage image;
     EXPECT_EQ(loader.Get(dir + "/wide.png", &image), ThumbnailLoader::State::Loading);
     EXPECT_EQ(loader.Get(dir + "/bad.png", &image), ThumbnailLoader::State::Loading);
-    ASSERT_TRUE(WaitUntil([&] { return loader.Get(dir + "/wide.png", &image) == ThumbnailLoader::State::Ready; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return loader.Get(dir + "/wide.png", &image) == ThumbnailLoader::State::Ready; }));
     EXPECT_EQ(image.size(), QSize(109, 50));
-    ASSERT_TRUE(WaitUntil([&] { return loader.Get(dir + "/bad.png", nullptr) == ThumbnailLoader::State::Failed; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return loader.Get(dir + "/bad.png", nullptr) == ThumbnailLoader::State::Failed; }));
     // Work for a tile no longer painted is dropped, and asked for again later.
     loader.Clear();
     EXPECT_EQ(loader.Get(dir + "/wide.png", &image), ThumbnailLoader::State::Loading);
     loader.BeginFrame();
-    ASSERT_TRUE(WaitUntil([&] { return loader.Get(dir + "/wide.png", &image) == ThumbnailLoader::State::Ready; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return loader.Get(dir + "/wide.png", &image) == ThumbnailLoader::State::Ready; }));
 }
 
 KIT_QT_TEST_MAIN(QApplication)

@@ -87,16 +87,17 @@ TEST_F(Attachments, SaveTable) {
     ASSERT_TRUE(Show({Record(backup, "000001.jpg", "p/1")},
                      {Record(backup, "000002.aud", "v/silk"), Record(backup, "000003.aud", "v/amr"),
                       Record(backup, "000004.AUD", "v/raw"), Record(backup, "000005.aud", "v/five"),
-                      Record(backup, "000006.aud", "v/missing"), Record(backup, "000007.mp4", "m/clip", On("2018-01-01"))}));
+                      Record(backup, "000006.aud", "v/missing"),
+                      Record(backup, "000007.mp4", "m/clip", On("2018-01-01"))}));
     ASSERT_EQ(spy.counts.size(), 1u);
     EXPECT_EQ(spy.counts[0], (std::pair<int, qint64>{14, 7}));
     const auto before = kit::FolderSnapshot::Take(backup.toStdString());
     view.AllSelect();
-    EXPECT_EQ(SaveOnWorker(), (DirizaSaveResult{6, 0, 1}));  // the missing voice file is counted apart
+    EXPECT_EQ(SaveOnWorker(), (DirizaSaveResult{6, 0, 1})); // the missing voice file is counted apart
     const QString folder = out + "/WeChat Attachments";
     EXPECT_EQ(ReadAll(folder + "/000001.jpg"), Png(30, 20));
     EXPECT_EQ(ReadAll(folder + "/000002.mp3"), kit::FakeVoiceConverter::Mp3Bytes());
-    EXPECT_EQ(ReadAll(folder + "/000003.amr"), kAmr);  // the header once
+    EXPECT_EQ(ReadAll(folder + "/000003.amr"), kAmr); // the header once
     EXPECT_EQ(ReadAll(folder + "/000004.AMR"), "#!AMR\nrawamr");
     EXPECT_EQ(ReadAll(folder + "/000005.amr"), "#!AMR\n12345");
     EXPECT_EQ(ReadAll(folder + "/000007.mp4"), "mp4");
@@ -172,7 +173,8 @@ TEST_F(Attachments, AFailedConversionRemovesOnlyWhatTheSaveMade) {
         EXPECT_EQ(ReadAll(folder + "/000001.aud"), kSilk); // the raw voice file is kept
         ASSERT_EQ(converter.parts.size(), 1u);
         EXPECT_FALSE(QFile::exists(converter.parts[0]));
-        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList({"000001.aud", "000001.mp3"}));
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                  QStringList({"000001.aud", "000001.mp3"}));
     }
 }
 
@@ -184,7 +186,8 @@ TEST_F(Attachments, ClearDataDropsADeliveryStillWaitingForTheTimer) {
     view.ClearData(); // before the timer showed the files
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 200) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (t.elapsed() < 200)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(0, view.PhotoGrid().FileCount() + view.MediaSection().FileCount());
     view.AllSelect();
     EXPECT_EQ(SaveOnWorker(), DirizaSaveResult{});

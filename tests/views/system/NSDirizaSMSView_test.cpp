@@ -32,7 +32,8 @@ class English : public ::testing::Environment {
 };
 const auto* const english = ::testing::AddGlobalTestEnvironment(new English);
 
-NSSMSData Msg(const QString& text, qint64 alignment, bool deleted = false, const QString& time = "2020/01/02 03:04:05") {
+NSSMSData Msg(const QString& text, qint64 alignment, bool deleted = false,
+              const QString& time = "2020/01/02 03:04:05") {
     NSSMSData m;
     m.setContent(text);
     m.setAlignment(alignment);
@@ -57,7 +58,8 @@ QMap<QString, NSSMSHeadData> Fixture() {
     QMap<QString, NSSMSHeadData> m;
     m.insert("", Head("", "", false, {Msg("who?", 0)}));
     m.insert("+1555", Head("+1555", "Anna", false, {Msg("Hello there", 0), Msg("See you", 1)}));
-    m.insert("+1666", Head("+1666", "", true, {Msg("Old, deleted\nline", 1, true), Msg("hello again", 0, false, "")}));
+    m.insert("+1666",
+             Head("+1666", "", true, {Msg("Old, deleted\nline", 1, true), Msg("hello again", 0, false, "")}));
     m.insert("+1777", Head("+1777", "Bob", false, {Msg("system line", 2)}));
     return m;
 }
@@ -96,7 +98,8 @@ class SmsView : public ::testing::Test {
     }
     QStringList ShownKeys() const {
         QStringList keys;
-        for (int r = 0; r < view.ConversationModel().rowCount(); ++r) keys << view.KeyAtRow(r);
+        for (int r = 0; r < view.ConversationModel().rowCount(); ++r)
+            keys << view.KeyAtRow(r);
         return keys;
     }
     int RowOf(const QString& key) const { return int(ShownKeys().indexOf(key)); }
@@ -108,7 +111,9 @@ class SmsView : public ::testing::Test {
     }
     QString Out() const { return QString::fromStdString((scratch.path() / "out").string()); }
     QString SmsDir() const { return Out() + "/" + LanguageText("SMS"); }
-    QStringList SavedFiles() const { return QDir(SmsDir()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot); }
+    QStringList SavedFiles() const {
+        return QDir(SmsDir()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    }
 
     kit::ScratchFolder scratch{"smsview"};
     Recorder recorder;
@@ -180,7 +185,8 @@ TEST_F(SmsView, MessagesFollowTheTableAfterClicksAndSearches) {
              auto* table = view.PhoneList();
              const QRect last = table->visualRect(table->model()->index(table->model()->rowCount() - 1, 1));
              ASSERT_LT(last.bottom() + 20, table->viewport()->height());
-             QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, QPoint(last.center().x(), last.bottom() + 20));
+             QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                               QPoint(last.center().x(), last.bottom() + 20));
          },
          0},
         {"a search, then the search cleared",
@@ -189,9 +195,7 @@ TEST_F(SmsView, MessagesFollowTheTableAfterClicksAndSearches) {
              view.SearchKey(QString());
          },
          0},
-        {"a search that hides the conversation",
-         [this] { view.SearchKey("who?"); },
-         0},
+        {"a search that hides the conversation", [this] { view.SearchKey("who?"); }, 0},
         {"a click on another conversation",
          [this] {
              auto* table = view.PhoneList();
@@ -239,7 +243,7 @@ TEST_F(SmsView, SearchInsideTheFilter) {
         {false, "HELLO", {"+1555", "+1666"}, "+1666", 1},
         {true, "hello", {"+1666"}, "+1666", 1},
         {false, QString::fromUtf8("未"), {""}, "", 1}, // an empty address matches "未知"
-        {false, "anna", {"+1555"}, "+1555", 2},         // a name hit lists the whole conversation
+        {false, "anna", {"+1555"}, "+1555", 2},        // a name hit lists the whole conversation
         {false, "+16", {"+1666"}, "+1666", 2},
         {false, "zzz", {}, "", 0},
         {true, "", {"+1666"}, "+1666", 2},
@@ -290,7 +294,8 @@ TEST_F(SmsView, TickingASearchHitSavesTheWholeConversation) {
 TEST_F(SmsView, Ticks) {
     Load();
     // Ticking every conversation one by one is "everything ticked": the unfiltered save.
-    for (const QString& key : ShownKeys()) view.SelectSMSData(key);
+    for (const QString& key : ShownKeys())
+        view.SelectSMSData(key);
     view.SelectSMSData("+1555"); // twice: still one tick
     EXPECT_EQ((std::vector<bool>{false, false, false, true, true}), recorder.allTicked);
     EXPECT_TRUE(view.HeaderTicked());
@@ -302,7 +307,8 @@ TEST_F(SmsView, Ticks) {
     EXPECT_EQ(Qt::Checked, model.data(model.index(RowOf("+1555"), 0), Qt::CheckStateRole).toInt());
     EXPECT_EQ(Qt::Unchecked, model.data(model.index(RowOf("+1666"), 0), Qt::CheckStateRole).toInt());
     // A tick through the model reaches the view.
-    const_cast<SmsConversationModel&>(model).setData(model.index(RowOf("+1666"), 0), Qt::Checked, Qt::CheckStateRole);
+    const_cast<SmsConversationModel&>(model).setData(model.index(RowOf("+1666"), 0), Qt::Checked,
+                                                     Qt::CheckStateRole);
     EXPECT_TRUE(recorder.allTicked.back());
 
     // The header ticks the shown conversations only.
@@ -331,7 +337,8 @@ TEST_F(SmsView, CsvFilesWithHostileText) {
     QMap<QString, NSSMSHeadData> data;
     data.insert("+1666", Fixture().value("+1666"));
     data.insert("a/b", Head("a/b", "Doe, Jane", false,
-                            {Msg("say \"hi\"\r\nnow", 0), Msg(QString::fromUtf8("你好 😀"), 1), Msg("", 0, false, "")}));
+                            {Msg("say \"hi\"\r\nnow", 0), Msg(QString::fromUtf8("你好 😀"), 1),
+                             Msg("", 0, false, "")}));
     data.insert("a_b", Head("a_b", "", false, {Msg("x", 0)}));
     data.insert("..", Head("..", "", false, {Msg("dots", 0)}));
     data.insert("", Head("", "", false, {Msg("who?", 0)}));
@@ -347,16 +354,19 @@ TEST_F(SmsView, CsvFilesWithHostileText) {
     const QByteArray del = LanguageText("Delete").toUtf8(), kept = LanguageText("NotDelete").toUtf8();
     const QByteArray unknown = LanguageText("Unknown").toUtf8();
     EXPECT_EQ(bom + header + "+1666," + unknown + ",2020/01/02 03:04:05," + sent + "," + del +
-                  ",\"Old, deleted\nline\"\n" + "+1666," + unknown + ", ," + received + "," + kept + ",hello again\n",
+                  ",\"Old, deleted\nline\"\n" + "+1666," + unknown + ", ," + received + "," + kept +
+                  ",hello again\n",
               Read(SmsDir() + "/+1666.csv"));
     EXPECT_EQ(bom + header + "a/b,\"Doe, Jane\",2020/01/02 03:04:05," + received + "," + kept +
-                  ",\"say \"\"hi\"\"\r\nnow\"\n" + "a/b,\"Doe, Jane\",2020/01/02 03:04:05," + sent + "," + kept + "," +
-                  QString::fromUtf8("你好 😀").toUtf8() + "\n" + "a/b,\"Doe, Jane\", ," + received + "," + kept + ", \n",
+                  ",\"say \"\"hi\"\"\r\nnow\"\n" + "a/b,\"Doe, Jane\",2020/01/02 03:04:05," + sent + "," +
+                  kept + "," + QString::fromUtf8("你好 😀").toUtf8() + "\n" + "a/b,\"Doe, Jane\", ," +
+                  received + "," + kept + ", \n",
               Read(SmsDir() + "/a_b.csv"));
     // Keys that come out alike get their own files; the empty key is "Unknown".
     EXPECT_TRUE(Read(SmsDir() + "/a_b (2).csv").endsWith(",x\n"));
     EXPECT_TRUE(Read(SmsDir() + "/_.csv").endsWith(",dots\n"));
-    EXPECT_EQ(bom + header + unknown + "," + unknown + ",2020/01/02 03:04:05," + received + "," + kept + ",who?\n",
+    EXPECT_EQ(bom + header + unknown + "," + unknown + ",2020/01/02 03:04:05," + received + "," + kept +
+                  ",who?\n",
               Read(SmsDir() + "/" + LanguageText("Unknown") + ".csv"));
     // Only lines that are messages: a conversation of other lines is the header alone.
     EXPECT_EQ(bom + header, Read(SmsDir() + "/+1777.csv"));
@@ -365,8 +375,9 @@ TEST_F(SmsView, CsvFilesWithHostileText) {
 
     // Saving again appends a header and the rows, without a second mark.
     EXPECT_EQ((DirizaSaveResult{7, 0}), Save());
-    EXPECT_EQ(bom + header + unknown + "," + unknown + ",2020/01/02 03:04:05," + received + "," + kept + ",who?\n" + header +
-                  unknown + "," + unknown + ",2020/01/02 03:04:05," + received + "," + kept + ",who?\n",
+    EXPECT_EQ(bom + header + unknown + "," + unknown + ",2020/01/02 03:04:05," + received + "," + kept +
+                  ",who?\n" + header + unknown + "," + unknown + ",2020/01/02 03:04:05," + received + "," +
+                  kept + ",who?\n",
               Read(SmsDir() + "/" + LanguageText("Unknown") + ".csv"));
     EXPECT_EQ(7, SavedFiles().size());
 }
@@ -483,7 +494,8 @@ TEST(SmsTexts, EveryTableNamesTheSixColumns) {
         SCOPED_TRACE(folder.toStdString());
         const auto table = LanguageTable::ForLanguage(folder);
         ASSERT_TRUE(table.has_value());
-        for (const char* key : {"SMS", "SMSDataStruct", "SMSState1", "SMSState2", "AllContactCell", "NameCell"})
+        for (const char* key :
+             {"SMS", "SMSDataStruct", "SMSState1", "SMSState2", "AllContactCell", "NameCell"})
             EXPECT_TRUE(table->Contains(QString::fromLatin1(key))) << key;
         // As many column names as a message line has fields.
         EXPECT_EQ(6, table->Text("SMSDataStruct").split(QLatin1Char(',')).size());
@@ -497,7 +509,8 @@ struct SmsTraits {
     static void Deliver(DirizaResultView& view, int records, const QString&) {
         QMap<QString, NSSMSHeadData> data;
         data.insert("../x\n", Head("../x\n", "../x\n", true, {Msg("first", 0, true)}));
-        if (records > 1) data.insert("/etc/passwd", Head("/etc/passwd", "/etc/passwd", false, {Msg("second", 1)}));
+        if (records > 1)
+            data.insert("/etc/passwd", Head("/etc/passwd", "/etc/passwd", false, {Msg("second", 1)}));
         view.AddDirizaFile(data);
     }
     static qint64 Count(int records) { return records; }

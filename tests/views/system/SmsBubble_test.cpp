@@ -11,7 +11,8 @@ namespace {
 
 QString Repeat(const QString& s, int n) {
     QString out;
-    for (int i = 0; i < n; ++i) out += s;
+    for (int i = 0; i < n; ++i)
+        out += s;
     return out;
 }
 
@@ -30,7 +31,8 @@ TEST(SmsBubble, WidthsAndHeights) {
         {"a line feed", QStringLiteral("a\nb"), 33, 58},
         {"19 CJK wrap once", Repeat(QString::fromUtf8("中"), 19), 370, 58},
         {"18 CJK fit", Repeat(QString::fromUtf8("中"), 18), 360, 40},
-        {"the CJK range is U+4E01..U+9FFE", QString(QChar(0x4E00)) + QChar(0x4E01) + QChar(0x9FFE) + QChar(0x9FFF), 62, 40},
+        {"the CJK range is U+4E01..U+9FFE",
+         QString(QChar(0x4E00)) + QChar(0x4E01) + QChar(0x9FFE) + QChar(0x9FFF), 62, 40},
         {"an emoji is two units", QString::fromUtf8("😀"), 22, 40},
         {"exactly two lines of width", Repeat("a", 370 * 2 / 11 + 1), 370, 76},
         {"10,000 characters", Repeat("x", 10000), 370, 40 + 18 * 297},
@@ -48,9 +50,9 @@ TEST(SmsBubble, TailAngleByShapeAndCorner) {
         qreal m, r, corner;
         int angle;
     } cases[] = {
-        {20, 8, 8, 40},   {20, 10, 10, 40}, {20, 5, 5, 0},   {20, 6.6, 6.6, 0}, {40, 10, 10, 40}, {40, 16, 16, 10},
-        {40, 20, 20, 10}, {40, 5, 5, 0},    {50, 10, 10, 0}, {60, 12, 12, 40},  {60, 10, 10, 40}, {60, 15, 15, 40},
-        {60, 20, 20, 10}, {60, 5, 5, 0},    {0, 0, 5, 0},
+        {20, 8, 8, 40},   {20, 10, 10, 40}, {20, 5, 5, 0},    {20, 6.6, 6.6, 0}, {40, 10, 10, 40},
+        {40, 16, 16, 10}, {40, 20, 20, 10}, {40, 5, 5, 0},    {50, 10, 10, 0},   {60, 12, 12, 40},
+        {60, 10, 10, 40}, {60, 15, 15, 40}, {60, 20, 20, 10}, {60, 5, 5, 0},     {0, 0, 5, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.m << " " << c.r << " " << c.corner);
@@ -100,7 +102,8 @@ TEST(SmsBubble, BubbleGeometry) {
         EXPECT_NEAR(first.x, last.x, 1e-6);
         EXPECT_NEAR(first.y, last.y, 1e-6);
         // Rounded corners leave the rect's corner points out; sharp ones keep them in.
-        const QPointF away = c.position <= 2 ? c.rect.topRight() + QPointF(-0.5, 0.5) : c.rect.topLeft() + QPointF(0.5, 0.5);
+        const QPointF away =
+            c.position <= 2 ? c.rect.topRight() + QPointF(-0.5, 0.5) : c.rect.topLeft() + QPointF(0.5, 0.5);
         EXPECT_EQ(c.corner <= 0, path.contains(away));
     }
     // Without a tail position the bubble is the rounded rect alone.
@@ -133,11 +136,23 @@ TEST(SmsBubble, CellLayouts) {
         int pixelSize;
     } cases[] = {
         {"sent", Message(hello, 1), true, 4, {325, 10, 55, 20}, {320, 0, 70, 40}, Qt::white, 14},
-        {"sent and deleted: red on green", Message(hello, 1, true), true, 4, {325, 10, 55, 20}, {320, 0, 70, 40},
-         SystemViewLook::DeletedText(), 14},
+        {"sent and deleted: red on green",
+         Message(hello, 1, true),
+         true,
+         4,
+         {325, 10, 55, 20},
+         {320, 0, 70, 40},
+         SystemViewLook::DeletedText(),
+         14},
         {"received", Message(hello, 0), true, 2, {15, 10, 55, 20}, {10, 5, 65, 30}, Qt::black, 14},
-        {"received and deleted", Message(hello, 0, true), true, 2, {15, 10, 55, 20}, {10, 5, 65, 30},
-         SystemViewLook::DeletedText(), 14},
+        {"received and deleted",
+         Message(hello, 0, true),
+         true,
+         2,
+         {15, 10, 55, 20},
+         {10, 5, 65, 30},
+         SystemViewLook::DeletedText(),
+         14},
         {"a line of the owner", Message("ab", 2, false, 1), false, 0, {383, 10, 2, 20}, {}, Qt::gray, 12},
         {"a short line: no negative width", Message("a", 2), false, 0, {15, 10, 0, 20}, {}, Qt::gray, 12},
     };

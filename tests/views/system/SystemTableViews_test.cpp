@@ -41,7 +41,8 @@ NSBookmarksData Bookmark(const QString& title, const QString& address = QString(
     return b;
 }
 
-NSCallLogData Call(const QString& name, const QString& phone, qint64 duration, int type = 0, bool deleted = false) {
+NSCallLogData Call(const QString& name, const QString& phone, qint64 duration, int type = 0,
+                   bool deleted = false) {
     NSCallLogData c;
     c.setName(name);
     c.setPhone(phone);
@@ -83,7 +84,8 @@ NSCalendarData Event(const QString& title, const QString& location, const QStrin
     return e;
 }
 
-NSContactData Contact(const QString& name, const QString& phone, const QString& email, QColor photo = QColor()) {
+NSContactData Contact(const QString& name, const QString& phone, const QString& email,
+                      QColor photo = QColor()) {
     NSContactData c;
     c.setName(name);
     c.setPhone(phone);
@@ -135,7 +137,8 @@ TEST_F(SystemTables, BookmarksWithOneTitleAreTickedOnceAndTogether) {
 
 TEST_F(SystemTables, ShownRowsRepaintWhenTheirRecordsAreTicked) {
     NSDirizaBookmarksView view;
-    Load(view, QList<NSBookmarksData>{Bookmark("C"), Bookmark("News", "a"), Bookmark("D"), Bookmark("News", "b")});
+    Load(view,
+         QList<NSBookmarksData>{Bookmark("C"), Bookmark("News", "a"), Bookmark("D"), Bookmark("News", "b")});
     view.SearchKey("news");
     ASSERT_EQ(2, view.Proxy()->rowCount());
     EXPECT_EQ("b", view.Proxy()->index(1, 2).data().toString());
@@ -222,7 +225,8 @@ TEST_F(SystemTables, NotesWithOneTitleTickTogetherAndTheHeaderFollowsASearch) {
 
 TEST_F(SystemTables, RemindersWithOneTitleTickAlone) {
     NSDirizaMemoView view;
-    Load(view, QList<NSMemoData>{Reminder("Call", "Work", "Office", true), Reminder("Call", "Home", "Garden", false)});
+    Load(view, QList<NSMemoData>{Reminder("Call", "Work", "Office", true),
+                                 Reminder("Call", "Home", "Garden", false)});
     view.TickRecord(0, true);
     EXPECT_EQ((std::vector<int>{0}), view.Frame().SelectedRecords());
 }
@@ -322,7 +326,8 @@ TEST_F(SystemTables, TheDetailPaneFollowsShownRowsOnly) {
 
 TEST_F(SystemTables, ContactPaneShowsFieldsAsTheyAreAndTheTableShowsUnknown) {
     NSDirizaContactView view;
-    Load(view, QList<NSContactData>{Contact("", "+1 555", "x@example.org"), Contact("Bo", "2", "", Qt::green)});
+    Load(view,
+         QList<NSContactData>{Contact("", "+1 555", "x@example.org"), Contact("Bo", "2", "", Qt::green)});
     EXPECT_EQ("Unknown", view.Proxy()->index(0, 1).data().toString());
     view.SelectRowEvent(0);
     EXPECT_EQ("", view.Info()->Value(0));
@@ -338,15 +343,17 @@ TEST_F(SystemTables, CallCells) {
     struct Case {
         qint64 seconds;
         const char* text;
-    } cases[] = {{0, "00:00:00"},   {59, "00:00:59"},      {60, "00:01:00"},   {75, "00:01:15"},
-                 {3599, "00:59:59"}, {3600, "01:00:00"},   {360000, "100:00:00"}, {-5, "-00:00:05"}};
+    } cases[] = {{0, "00:00:00"},    {59, "00:00:59"},   {60, "00:01:00"},      {75, "00:01:15"},
+                 {3599, "00:59:59"}, {3600, "01:00:00"}, {360000, "100:00:00"}, {-5, "-00:00:05"}};
     QList<NSCallLogData> calls;
-    for (const Case& c : cases) calls << Call("", "+49 1", c.seconds, c.seconds > 100 ? 1 : 0);
+    for (const Case& c : cases)
+        calls << Call("", "+49 1", c.seconds, c.seconds > 100 ? 1 : 0);
     NSDirizaCallLogView view;
     Load(view, calls);
     for (int i = 0; i < int(std::size(cases)); ++i) {
         EXPECT_EQ(cases[i].text, view.Proxy()->index(i, 5).data().toString()) << cases[i].seconds;
-        EXPECT_EQ(cases[i].seconds > 100 ? "Outgoing" : "Incoming", view.Proxy()->index(i, 4).data().toString());
+        EXPECT_EQ(cases[i].seconds > 100 ? "Outgoing" : "Incoming",
+                  view.Proxy()->index(i, 4).data().toString());
     }
     EXPECT_EQ("Unknown", view.Proxy()->index(0, 1).data().toString());
     EXPECT_EQ("+49 1", view.Proxy()->index(0, 2).data().toString());
@@ -370,7 +377,8 @@ TEST_F(SystemTables, TimesInTablesAndFiles) {
     EXPECT_EQ("2001-01-01 00:00", notes.Proxy()->index(0, 2).data().toString());
     notes.AllSelect();
     SaveOnWorker(notes, Out());
-    EXPECT_EQ(Bom() + "Title,Time,Content,Deleted\nt,2001-01-01 00:00:45,c,Not deleted\n", ReadFile(OutFile("Notes.csv")));
+    EXPECT_EQ(Bom() + "Title,Time,Content,Deleted\nt,2001-01-01 00:00:45,c,Not deleted\n",
+              ReadFile(OutFile("Notes.csv")));
 }
 
 TEST_F(SystemTables, ADateOfZeroIsShownAndSavedEmpty) {
@@ -396,7 +404,8 @@ TEST_F(SystemTables, ADateOfZeroIsShownAndSavedEmpty) {
                  {&reminders, reminders.Proxy(), {5}, "Reminders.csv"},
                  {&events, events.Proxy(), {3, 4}, "Calendar.csv"}};
     for (const auto& c : cases) {
-        for (int column : c.timeColumns) EXPECT_EQ("", c.model->index(0, column).data().toString()) << c.file;
+        for (int column : c.timeColumns)
+            EXPECT_EQ("", c.model->index(0, column).data().toString()) << c.file;
         c.view->AllSelect();
         EXPECT_EQ((DirizaSaveResult{1, 0}), SaveOnWorker(*c.view, Out())) << c.file;
         const QByteArray file = ReadFile(OutFile(c.file));
@@ -417,7 +426,8 @@ TEST_F(SystemTables, CsvFilesPerView) {
         Load(view, QList<NSBookmarksData>{Bookmark(QString(), hostile, true)});
         view.AllSelect();
         SaveOnWorker(view, Out());
-        EXPECT_EQ(Bom() + "Title,Address,Deleted\n," + quoted + ",Deleted\n", ReadFile(OutFile("Bookmarks.csv")));
+        EXPECT_EQ(Bom() + "Title,Address,Deleted\n," + quoted + ",Deleted\n",
+                  ReadFile(OutFile("Bookmarks.csv")));
     }
     {
         NSDirizaCallLogView view;
@@ -496,8 +506,9 @@ TEST_F(SystemTables, EveryDataStructHeaderNamesTheColumnsOfItsRows) {
         SystemTableView* view;
         const char* file;
         int columns;
-    } cases[] = {{&bookmarks, "Bookmarks.csv", 3}, {&calls, "Call history.csv", 6}, {&notes, "Notes.csv", 4},
-                 {&reminders, "Reminders.csv", 7}, {&calendar, "Calendar.csv", 6},   {&contacts, "Contacts/Contacts.csv", 5}};
+    } cases[] = {{&bookmarks, "Bookmarks.csv", 3}, {&calls, "Call history.csv", 6},
+                 {&notes, "Notes.csv", 4},         {&reminders, "Reminders.csv", 7},
+                 {&calendar, "Calendar.csv", 6},   {&contacts, "Contacts/Contacts.csv", 5}};
     for (int language = 0; language < NSLanguageText::LanguageCount; ++language) {
         NSLanguageText::shareInstance()->setLanguage(language);
         kit::ScratchFolder out("columns");
@@ -508,12 +519,14 @@ TEST_F(SystemTables, EveryDataStructHeaderNamesTheColumnsOfItsRows) {
         }
         for (const auto& entry : std::filesystem::recursive_directory_iterator(out.path())) {
             if (entry.path().extension() != ".csv") continue;
-            const QList<QByteArray> lines = ReadFile(QString::fromStdString(entry.path().string())).split('\n');
+            const QList<QByteArray> lines =
+                ReadFile(QString::fromStdString(entry.path().string())).split('\n');
             ASSERT_GE(lines.size(), 2);
             const int header = int(lines[0].count(',')) + 1, row = int(lines[1].count(',')) + 1;
             EXPECT_EQ(header, row) << entry.path() << " " << language;
             bool known = false;
-            for (const Case& c : cases) known = known || c.columns == header;
+            for (const Case& c : cases)
+                known = known || c.columns == header;
             EXPECT_TRUE(known) << entry.path();
         }
     }
@@ -597,7 +610,8 @@ TEST_F(SystemTables, LongAndUnusualTextsAreSavedWhole) {
     view.AllSelect();
     EXPECT_EQ((DirizaSaveResult{2, 0}), SaveOnWorker(view, Out()));
     const QByteArray file = ReadFile(OutFile("Notes.csv"));
-    EXPECT_TRUE(file.contains(longText.toUtf8() + ",1969-12-31 00:00:00," + longText.toUtf8() + ",Not deleted\n"));
+    EXPECT_TRUE(
+        file.contains(longText.toUtf8() + ",1969-12-31 00:00:00," + longText.toUtf8() + ",Not deleted\n"));
     EXPECT_TRUE(file.endsWith("\n,,,Not deleted\n"));
 }
 

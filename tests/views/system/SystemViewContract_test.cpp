@@ -23,8 +23,7 @@ QString NameOf(int i) {
     return i == 0 ? HostileName : SecondName;
 }
 
-template <typename Record, typename Fill>
-QList<Record> Records(int n, Fill fill) {
+template <typename Record, typename Fill> QList<Record> Records(int n, Fill fill) {
     QList<Record> out;
     for (int i = 0; i < n; ++i) {
         Record r;
@@ -35,8 +34,7 @@ QList<Record> Records(int n, Fill fill) {
     return out;
 }
 
-template <int Type>
-struct Traits {
+template <int Type> struct Traits {
     static std::unique_ptr<DirizaResultView> Make() { return MakeSystemResultView(Type); }
     static qint64 Count(int records) { return records; }
     static void Deliver(DirizaResultView& view, int n, const QString&) {

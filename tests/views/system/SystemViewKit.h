@@ -37,8 +37,7 @@ class RecordingDelegate : public NSDirizaDataUpdateDelegate {
 };
 
 // Starts a scan, delivers `records` and shows them (the timer's tick, called directly).
-template <typename View, typename Record>
-void Load(View& view, const QList<Record>& records) {
+template <typename View, typename Record> void Load(View& view, const QList<Record>& records) {
     view.StartUpdateUI();
     view.AddDirizaFile(records);
     QCoreApplication::processEvents();
@@ -70,7 +69,7 @@ inline int ShownRowOf(const SystemTableView& view, int record) {
 #define SYSVIEWS_TEST_MAIN()                                                                                 \
     int main(int argc, char** argv) {                                                                        \
         qputenv("TZ", "UTC");                                                                                \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");          \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");         \
         kit::QtTestHome home;                                                                                \
         QApplication app(argc, argv);                                                                        \
         QApplication::setOrganizationName(QStringLiteral("DirizaTest"));                                     \
