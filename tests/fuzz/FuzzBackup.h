@@ -40,7 +40,11 @@ class FuzzBackup : public IFileParser {
 
     // Writes the input as the stored file (or as `name` beside it); false on a write error.
     bool Write(const uint8_t* data, size_t size, const std::string& name = kStored) const {
-        int fd = ::open((root + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        return WriteFile(root + name, data, size);
+    }
+    // Writes the input as the file at `path` (created or emptied); false on a write error.
+    static bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (fd < 0) return false;
         size_t done = 0;
         while (done < size) {

@@ -3,8 +3,8 @@
 // modes, with a parser that takes every candidate; nothing may crash, hang or leak.
 #include "core/sqlite/CCommonInterFace.h"
 #include "scan/engine/CScanManager.h"
+#include "tests/fuzz/FuzzBackup.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -73,19 +73,6 @@ std::string& FilePath() {
     return path;
 }
 
-bool WriteInput(const uint8_t* data, size_t size) {
-    int fd = ::open(FilePath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    size_t done = 0;
-    while (done < size) {
-        ssize_t w = ::write(fd, data + done, size - done);
-        if (w <= 0) break;
-        done += size_t(w);
-    }
-    ::close(fd);
-    return done == size;
-}
-
 void FieldHelpers(const uint8_t* data, size_t size) {
     int32_t n = int32_t(size > 4096 ? 4096 : size);
     uint64_t v = 0;
@@ -105,7 +92,7 @@ void FieldHelpers(const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FieldHelpers(data, size);
-    if (!WriteInput(data, size)) return 0;
+    if (!FuzzBackup::WriteFile(FilePath(), data, size)) return 0;
     for (bool follow : {false, true}) {
         uint64_t digest[2] = {0, 0}, count[2] = {0, 0};
         for (int declare = 0; declare < 2; ++declare) {
