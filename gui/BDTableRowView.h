@@ -26,6 +26,8 @@ class BDTableRowView : public QStyledItemDelegate {
                const QModelIndex& index) const override;
 
     static QColor DefaultSelection() { return QColor(168, 225, 254); }
+    // The dark-mode fill of the result tables and the type list: light text stays readable.
+    static QColor DarkSelection() { return QColor(36, 78, 120); }
 
   private:
     QColor color_;

@@ -106,6 +106,10 @@ void NSDirizaView::BuildLayout() {
     DirizaTypeList_ = new TableViewEvent(leftPane);
     DirizaTypeList_->setModel(&listModel);
     cell = new NSDirizaTypeListCell(DirizaTypeList_);
+    // The picked type's row: the tables' selection fills, so its text stays readable in
+    // the dark appearance too.
+    cell->setColor(BDTableRowView::DefaultSelection());
+    cell->setColorDarkAqua(BDTableRowView::DarkSelection());
     DirizaTypeList_->setItemDelegate(cell);
     DirizaTypeList_->horizontalHeader()->hide();
     DirizaTypeList_->horizontalHeader()->setStretchLastSection(true);

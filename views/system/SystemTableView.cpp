@@ -84,7 +84,7 @@ SystemTableView::SystemTableView(int type, QWidget* parent)
     table_->setModel(proxy_);
     auto* rows = new SystemRowDelegate(table_);
     rows->setColor(BDTableRowView::DefaultSelection());
-    rows->setColorDarkAqua(QColor(36, 78, 120));
+    rows->setColorDarkAqua(BDTableRowView::DarkSelection());
     table_->setItemDelegate(rows);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -7,6 +7,7 @@
 #include "scan/NSWXChatAccount.h"
 #include "scan/NSWXChatRecordData.h"
 #include "tests/app/pages/PageFixture.h"
+#include "tests/kit/FakeAppearance.h"
 #include "tests/kit/QtTestMain.h"
 #include "views/system/NSDirizaBookmarksView.h"
 
@@ -386,6 +387,24 @@ TEST_F(ScanPage, ClickOnTheTickBoxOfARow) {
     QTest::mouseClick(page->List()->viewport(), Qt::LeftButton, {}, row.center() + QPoint(40, 0));
     EXPECT_EQ(page->ShownType(), 5);
     EXPECT_TRUE(page->TypeList().Rows()[1].ticked);
+}
+
+// The picked type's row is filled with the tables' selection colour of the appearance,
+// so its light text in the dark appearance stays readable.
+TEST_F(ScanPage, ThePickedTypeRowIsFilledForTheAppearance) {
+    Start(Selection({5, 6}));
+    fakes[5]->AddDirizaFile(Files(1));
+    EndScan();
+    page->List()->resizeRowsToContents();
+    const QRect row = page->List()->visualRect(page->ListModel().index(1, 0));
+    QTest::mouseClick(page->List()->viewport(), Qt::LeftButton, {}, row.center() + QPoint(40, 0));
+    ASSERT_EQ(page->ShownType(), 5);
+    for (bool dark : {false, true}) {
+        kit::FakeAppearance appearance(dark);
+        const QImage image = page->List()->viewport()->grab().toImage();
+        const QColor fill = image.pixelColor(row.right() - 2, row.center().y());
+        EXPECT_EQ(fill, dark ? BDTableRowView::DarkSelection() : BDTableRowView::DefaultSelection()) << dark;
+    }
 }
 
 // A row ticked before its data arrives (the device box during the scan) still means
