@@ -95,6 +95,8 @@ void NSiTunesView::PreviewBtEvent() {
     // stands for the folder it lies in, see ReadPicked).
     request.chooseFiles = false;
     request.chooseFolders = true;
+    // The picker's title names what it is for, as the button does.
+    request.title = LanguageText("iTunesOpenBt");
     request.directory = Paths::BackupsFolder();
     const QStringList picked = IFilePicker::Current().Choose(window(), request);
     if (picked.isEmpty()) return;

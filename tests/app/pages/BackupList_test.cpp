@@ -287,6 +287,7 @@ TEST_F(BackupPage, OpenFolderChoosesAFolderAndAFileTakesItsFolder) {
         ASSERT_FALSE(picker.Requests().isEmpty());
         EXPECT_TRUE(picker.Requests().back().chooseFolders);
         EXPECT_FALSE(picker.Requests().back().chooseFiles);
+        EXPECT_EQ(picker.Requests().back().title, LanguageText("iTunesOpenBt"));
         EXPECT_TRUE(alerts.Texts().isEmpty());
         EXPECT_TRUE(page.isChoosing());
         ASSERT_NE(page.Selected(), nullptr);
