@@ -127,7 +127,8 @@ void CWxLsmChat::ScanBytes(const uint8_t* data, size_t size) {
         const bool fromMe = names[0] == own;
         MergeMessage(fromMe ? names[1] : names[0], names[2], type, fromMe, int64_t(time), content);
     }
-    if (counts.leftOut > 0) owner->NoteLimitReached("WeChat local store", counts.leftOut);
+    if (counts.leftOut > 0)
+        owner->NoteLoss({ScanWxChats, ScanLoss::Kind::LeftOut, counts.leftOut, "WeChat local store"});
 }
 
 WxContactRecord* CWxLsmChat::PeerFor(const std::string& userName) {

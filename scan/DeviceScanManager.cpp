@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -317,13 +318,47 @@ void DeviceScanManager::StartScan(IFileParser* fileParser, int typeMask, const Q
         ProcessLog::Write(
             QStringLiteral("Damaged media entries (stored file is a symbolic link): %1, not listed")
                 .arg(scan->linkedMediaFiles));
-    for (const auto& [what, leftOut] : scan->limitNotes)
-        ProcessLog::Write(QStringLiteral("%1 reached its record limit: %2 records left out")
-                              .arg(QString::fromStdString(what))
-                              .arg(leftOut));
+    for (const ScanLoss& loss : scan->losses) {
+        const QString what = QString::fromStdString(loss.what);
+        switch (loss.kind) {
+        case ScanLoss::Kind::UnreadableRows:
+            ProcessLog::Write(
+                QStringLiteral("%1: %2 rows could not be read, skipped").arg(what).arg(loss.count));
+            break;
+        case ScanLoss::Kind::LogNotApplied:
+            ProcessLog::Write(
+                QStringLiteral("%1: its write-ahead log could not be applied, read without it").arg(what));
+            break;
+        case ScanLoss::Kind::LeftOut:
+            ProcessLog::Write(
+                QStringLiteral("%1 reached its record limit: %2 records left out").arg(what).arg(loss.count));
+            break;
+        case ScanLoss::Kind::FileChanged:
+            ProcessLog::Write(
+                QStringLiteral("%1 changed while it was read: read up to the change").arg(what));
+            break;
+        }
+    }
+    if (!scan->losses.empty())
+        if (ScanFileDelegate* receiver = Receiver()) receiver->ScanLosses(SummariseLosses(scan->losses));
     // Every list has been converted during the scan: its records are no longer needed.
     std::lock_guard<std::mutex> lock(managerMutex);
     scanManager.reset();
+}
+
+std::vector<ScanLoss> DeviceScanManager::SummariseLosses(const std::vector<ScanLoss>& losses) {
+    std::vector<ScanLoss> summary;
+    for (const ScanLoss& loss : losses) {
+        auto same = std::find_if(summary.begin(), summary.end(), [&](const ScanLoss& s) {
+            return s.dataType == loss.dataType && s.kind == loss.kind;
+        });
+        if (same == summary.end()) {
+            summary.push_back({loss.dataType, loss.kind, loss.count, std::string()});
+        } else if (loss.count > 0) {
+            same->count = loss.count > INT64_MAX - same->count ? INT64_MAX : same->count + loss.count;
+        }
+    }
+    return summary;
 }
 
 void DeviceScanManager::ScanComplete() {

@@ -1,6 +1,7 @@
 #pragma once
 #include "core/backup/IFileParser.h"
 #include "core/records/IScanProgress.h"
+#include "core/records/ScanLoss.h"
 #include "scan/LanguageTable.h"
 #include "scan/NSWXChatAccount.h"
 #include "scan/NSWXChatRecordData.h"
@@ -117,6 +118,10 @@ class DeviceScanManager final : public IScanProgress {
     // "%1", "%2", "%3" of a progress format filled with the step done, the step count and
     // the percentage; "%%" is a percent sign. Other text stays as it is.
     static QString FillProgressFormat(const QString& format, int stepDone, int stepTotal, double percent);
+
+    // What a scan could not read, one entry per data type and kind, counts summed, in the
+    // order each was first noted.
+    static std::vector<ScanLoss> SummariseLosses(const std::vector<ScanLoss>& losses);
 
   private:
     void WaitWhilePaused();

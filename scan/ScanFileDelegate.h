@@ -7,6 +7,7 @@
 #include "scan/NSMemoData.h"
 #include "scan/NSRemindersData.h"
 #include "scan/NSSMSHeadData.h"
+#include "core/records/ScanLoss.h"
 
 #include <QList>
 #include <QMap>
@@ -49,6 +50,9 @@ class ScanFileDelegate {
     // Progress: value out of nTotalProgress, and the progress text. The latest values
     // are also kept in the scan's ScanProgressHolder for a timer to read.
     virtual void Scanning(int value, int nTotalProgress, const QString& ScanText) {}
+    // What the scan could not read, one entry per data type and kind with the counts
+    // summed; sent once, before ScanEnd, and only when something was lost.
+    virtual void ScanLosses(const std::vector<ScanLoss>& losses) {}
     // The scan is over; always the last message of a scan.
     virtual void ScanEnd() {}
 };

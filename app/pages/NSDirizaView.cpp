@@ -9,6 +9,7 @@
 #include "app/pages/NSDirizaTypeListCell.h"
 #include "app/recovery/ZZProgressView.h"
 #include "platform/IAlertPresenter.h"
+#include "app/recovery/ScanLossNotice.h"
 #include "platform/IAppearance.h"
 #include "platform/IFilePicker.h"
 #include "platform/IOpener.h"
@@ -458,6 +459,7 @@ void NSDirizaView::StartScan(const std::shared_ptr<DeviceInfo>& device, const QS
     stopSave = true;
     scanEnded = false;
     userStopped = false;
+    scanLosses.clear();
     UpdateButtonsForSave();
 
     pDeviceInfo = device;
@@ -556,6 +558,12 @@ NSDirizaView::Progress NSDirizaView::ReadProgress() const {
     return progress;
 }
 
+void NSDirizaView::ScanLosses(const std::vector<ScanLoss>& losses) {
+    MainQueue::Post(this, [this, losses] {
+        if (!dropDeliveries.load()) scanLosses = losses;
+    });
+}
+
 void NSDirizaView::ScanEnd() {
     if (pNSDirizaNull) pNSDirizaNull->ScanEndText(userStopped.load());
     MainQueue::Post(this, [this] { EndScanUi(); });
@@ -572,6 +580,14 @@ void NSDirizaView::EndScanUi() {
     pZZProgressView->HiddenRogress();
     // The switch and the search field of the shown view come back with the bar gone.
     SetShowDeleteFile(eThumbnailPreviewType);
+    // Once per scan: what could not be read, so that no damage goes unsaid.
+    if (!scanLosses.empty()) {
+        IAlertPresenter::Alert alert;
+        alert.informativeText = ScanLossNotice::Text(scanLosses);
+        alert.buttons = {LanguageText("ok")};
+        scanLosses.clear();
+        IAlertPresenter::Current().BeginSheet(window(), alert, [](int) {});
+    }
 }
 
 void NSDirizaView::UpdataSearchProgress() {

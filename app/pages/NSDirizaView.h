@@ -80,6 +80,7 @@ class NSDirizaView final : public QWidget,
     void ScanWXAddressBook(const QList<NSWXChatAccount>* accounts) override;
     void ScanWXChat(const QMap<QString, NSWXChatRecordData>& accounts) override;
     void Scanning(int value, int nTotalProgress, const QString& ScanText) override;
+    void ScanLosses(const std::vector<ScanLoss>& losses) override;
     void ScanEnd() override;
 
     // NSDirizaDataUpdateDelegate (counts and ticks on the GUI thread; progress and the
@@ -226,6 +227,8 @@ class NSDirizaView final : public QWidget,
     bool dark = false;
     bool scanEnded = true;
     std::atomic<bool> userStopped{false}; // the user pressed Stop during the running scan
+    // What the running scan could not read, told to the user when it ends (GUI thread).
+    std::vector<ScanLoss> scanLosses;
 
     // Progress of the scan: written on the scan thread, read by the timer.
     mutable std::mutex progressMutex;

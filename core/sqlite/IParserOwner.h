@@ -1,5 +1,6 @@
 #pragma once
 #include "core/records/RecordList.h"
+#include "core/records/ScanLoss.h"
 
 #include <atomic>
 #include <cstdint>
@@ -91,9 +92,10 @@ class IParserOwner {
     // Set with the cancel flag when the rest of the scan is dropped: the parsers then
     // keep their working lists (their destructors free them).
     virtual const std::atomic<bool>& StopRestFlag() const = 0;
-    // A parser stopped taking records from one source at a safety limit (a count no
-    // real store reaches): what was left out is noted for the scan's log.
-    virtual void NoteLimitReached(const std::string& what, int64_t leftOut) { (void)what, (void)leftOut; }
+    // Something the running parser could not read (rows stepped past, a log not applied,
+    // records left out at a limit, a file that changed under the reader): kept for the
+    // scan's log and told to the user when the scan ends.
+    virtual void NoteLoss(const ScanLoss& loss) { (void)loss; }
     // "Now" of the plausibility checks of carved dates, in Unix seconds.
     virtual int64_t Now() const = 0;
     // The date the backup was made ("Last Backup Date" of its Info.plist), in Unix

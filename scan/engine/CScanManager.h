@@ -3,6 +3,7 @@
 #include "core/records/IScanProgress.h"
 #include "core/records/RecordList.h"
 #include "core/records/ScanDataType.h"
+#include "core/records/ScanLoss.h"
 #include "core/sqlite/IParserOwner.h"
 #include "scan/engine/CScanSteps.h"
 
@@ -73,9 +74,7 @@ class CScanManager : public IParserOwner {
     // scan starts, unless set before (tests set it).
     int64_t backupDate = 0;
     int64_t BackupDate() const override { return backupDate; }
-    void NoteLimitReached(const std::string& what, int64_t leftOut) override {
-        limitNotes.emplace_back(what, leftOut);
-    }
+    void NoteLoss(const ScanLoss& loss) override { losses.push_back(loss); }
     const WxAccountEntry* FindAccount(int index) const override;
     const WaStoreEntry* FindWhatsAppAccount(int index) const override;
 
@@ -139,8 +138,8 @@ class CScanManager : public IParserOwner {
     int missingMediaFiles = 0;
     // Media entries whose stored file is a symbolic link (damaged entries), left out.
     int linkedMediaFiles = 0;
-    // Sources a parser stopped reading at a safety limit, with the records left out.
-    std::vector<std::pair<std::string, int64_t>> limitNotes;
+    // What the parsers could not read, in the order they noted it.
+    std::vector<ScanLoss> losses;
     int accountIndex = 0;
 
   private:

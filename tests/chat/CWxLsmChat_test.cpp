@@ -227,10 +227,12 @@ TEST(CWxLsmChat, OneStoreIsBoundedByItsLimits) {
         EXPECT_EQ(c.strangers, strangers) << c.name;
         const int64_t leftOut = int64_t(6 - c.aliceRecords + 4 - c.strangers);
         if (leftOut == 0) {
-            EXPECT_TRUE(f.m->limitNotes.empty()) << c.name;
+            EXPECT_TRUE(f.m->losses.empty()) << c.name;
         } else {
-            ASSERT_EQ(1u, f.m->limitNotes.size()) << c.name;
-            EXPECT_EQ(leftOut, f.m->limitNotes[0].second) << c.name;
+            ASSERT_EQ(1u, f.m->losses.size()) << c.name;
+            EXPECT_EQ(leftOut, f.m->losses[0].count) << c.name;
+            EXPECT_EQ(ScanLoss::Kind::LeftOut, f.m->losses[0].kind) << c.name;
+            EXPECT_EQ(uint32_t(ScanWxChats), f.m->losses[0].dataType) << c.name;
         }
     }
 }

@@ -520,6 +520,50 @@ TEST(DeviceScanManagerScan, AStopDuringAParserReportsTheRemainingTypesEmpty) {
     b.bridge.StopScan();
 }
 
+// What the parsers could not read is logged line by line and reaches the receiver once,
+// after the results, summed per data type and kind; a scan that lost nothing sends nothing.
+TEST(DeviceScanManagerScan, LossesAreLoggedAndToldOncePerTypeAndKind) {
+    QStringList lines;
+    ProcessLog::Sink previous = ProcessLog::SetSink([&](const QString& line) { lines << line; });
+    Bridge b;
+    scantest::FakeFileParser parser;
+    b.bridge.SetScanManagerHook([&](CScanManager& m) {
+        CScanSteps steps;
+        steps.bookmarks = [](CScanManager& mgr) {
+            mgr.NoteLoss({ScanBookmarks, ScanLoss::Kind::UnreadableRows, 2, "Bookmarks.db bookmarks"});
+            mgr.NoteLoss({ScanBookmarks, ScanLoss::Kind::LogNotApplied, 0, "Bookmarks.db"});
+            mgr.NoteLoss({ScanBookmarks, ScanLoss::Kind::UnreadableRows, 5, "Bookmarks.db folders"});
+            return true;
+        };
+        steps.notes = [](CScanManager& mgr) {
+            mgr.NoteLoss({ScanNotes, ScanLoss::Kind::UnreadableRows, INT64_MAX, "notes"});
+            mgr.NoteLoss({ScanNotes, ScanLoss::Kind::UnreadableRows, 1, "notes"});
+            return true;
+        };
+        m.SetSteps(steps);
+    });
+    b.bridge.SetScanState(true);
+    b.bridge.StartScan(&parser, ScanBookmarks | ScanNotes, "/b/", 9, {}, "/tmp/out");
+    ProcessLog::SetSink(previous);
+    EXPECT_EQ(b.receiver.Messages(), (QStringList{"ScanBookmarks", "ScanMemo", "ScanLosses"}));
+    ASSERT_EQ(b.receiver.losses.size(), 3u);
+    EXPECT_EQ(b.receiver.losses[0].dataType, uint32_t(ScanBookmarks));
+    EXPECT_EQ(b.receiver.losses[0].kind, ScanLoss::Kind::UnreadableRows);
+    EXPECT_EQ(b.receiver.losses[0].count, 7);
+    EXPECT_EQ(b.receiver.losses[1].kind, ScanLoss::Kind::LogNotApplied);
+    EXPECT_EQ(b.receiver.losses[2].dataType, uint32_t(ScanNotes));
+    EXPECT_EQ(b.receiver.losses[2].count, INT64_MAX);
+    EXPECT_EQ(lines.filter("Bookmarks.db folders: 5 rows could not be read").size(), 1)
+        << lines.join("\n").toStdString();
+    EXPECT_EQ(lines.filter("Bookmarks.db: its write-ahead log could not be applied").size(), 1);
+
+    Bridge quiet;
+    quiet.bridge.SetScanManagerHook([](CScanManager& m) { m.SetSteps(CScanSteps{}); });
+    quiet.bridge.SetScanState(true);
+    quiet.bridge.StartScan(&parser, ScanBookmarks, "/b/", 9, {}, "/tmp/out");
+    EXPECT_FALSE(quiet.receiver.Messages().contains("ScanLosses"));
+}
+
 TEST(DeviceScanManagerLog, StartAndEndLinesPerType) {
     QStringList lines;
     ProcessLog::Sink previous = ProcessLog::SetSink([&](const QString& line) { lines << line; });

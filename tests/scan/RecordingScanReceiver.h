@@ -73,6 +73,9 @@ class RecordingScanReceiver : public ScanFileDelegate {
         progress.append({value, maximum, text});
         if (onProgress) onProgress(value, maximum, text);
     }
+    void ScanLosses(const std::vector<ScanLoss>& v) override {
+        Note("ScanLosses", [&] { losses = v; });
+    }
     void ScanEnd() override {
         Note("ScanEnd", [&] { progressAtEnd = int(progress.size()); });
         ended = true;
@@ -96,6 +99,7 @@ class RecordingScanReceiver : public ScanFileDelegate {
     QList<std::optional<QList<NSWXChatAccount>>> wxAddressBooks;
     QList<QMap<QString, NSWXChatRecordData>> wxChats;
     QList<Progress> progress;
+    std::vector<ScanLoss> losses;
     std::atomic<bool> ended{false};
     int progressAtEnd = -1; // progress messages received before ScanEnd
     std::function<void(int, int, const QString&)> onProgress;

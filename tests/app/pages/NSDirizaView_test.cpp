@@ -4,6 +4,7 @@
 #include "app/pages/NSDirizaNull.h"
 #include "app/pages/NSDirizaTypeListCell.h"
 #include "app/recovery/ZZProgressView.h"
+#include "core/records/ScanDataType.h"
 #include "scan/NSWXChatAccount.h"
 #include "scan/NSWXChatRecordData.h"
 #include "tests/app/pages/PageFixture.h"
@@ -172,6 +173,39 @@ TEST_F(ScanPage, ScanEndFromTheScanThreadEndsTheScanState) {
     EXPECT_EQ(page->ProgressValue(), 100);
     for (const auto& r : page->TypeList().Rows())
         EXPECT_EQ(r.nNum, -1) << r.Type;
+}
+
+// What a scan could not read is told once, when it ends, one line per data type and kind;
+// a scan that lost nothing says nothing, and a later scan does not repeat the notice.
+TEST_F(ScanPage, WhatTheScanCouldNotReadIsToldOnceAtTheEnd) {
+    NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
+    manager.SetScanScript([](ScanFileDelegate& d, kit::FakeDeviceManage&) {
+        d.ScanLosses({{ScanSms, ScanLoss::Kind::UnreadableRows, 3, ""},
+                      {ScanCallHistory, ScanLoss::Kind::LogNotApplied, 0, ""},
+                      {ScanWxChats, ScanLoss::Kind::LeftOut, 1200, ""},
+                      {ScanNone, ScanLoss::Kind::FileChanged, 0, ""}});
+    });
+    const int before = alerts.Texts().size();
+    page->StartScan(pagetest::Device(), Selection({5, 6}));
+    ASSERT_TRUE(WaitFor([&] { return alerts.Texts().size() == before + 1; }));
+    const QStringList lines = alerts.Texts().last().split(u'\n');
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines[0], NSLanguageText::Text("ScanLossTitle"));
+    EXPECT_EQ(lines[1],
+              SafeFormat(NSLanguageText::Text("ScanLossRows"), {NSLanguageText::Text("DataTypeSms"), "3"}));
+    EXPECT_EQ(lines[2],
+              SafeFormat(NSLanguageText::Text("ScanLossLog"), {NSLanguageText::Text("DataTypeCallHistory")}));
+    EXPECT_EQ(lines[3], SafeFormat(NSLanguageText::Text("ScanLossLeftOut"),
+                                   {NSLanguageText::Text("DataTypeWxSms"), "1200"}));
+    EXPECT_EQ(lines[4], SafeFormat(NSLanguageText::Text("ScanLossFileChanged"),
+                                   {NSLanguageText::Text("ScanLossBackup")}));
+    EXPECT_TRUE(lines[1].contains("3"));
+
+    manager.SetScanScript([](ScanFileDelegate& d, kit::FakeDeviceManage&) { d.ScanSMS({}); });
+    page->StartScan(pagetest::Device(), Selection({5}));
+    ASSERT_TRUE(WaitFor([&] { return page->ProgressView()->isHidden(); }));
+    QApplication::processEvents();
+    EXPECT_EQ(alerts.Texts().size(), before + 1);
 }
 
 TEST_F(ScanPage, PauseResumeAndStopWhilePaused) {
