@@ -11,9 +11,10 @@
 //       static void Deliver(DirizaResultView& view, int records, const QString& backupFolder);
 //       // The count the view reports for `records` delivered records.
 //       static qint64 Count(int records);
-//       // Optional: a save into a folder that holds an earlier save appends to every file
-//       // (a second header and the rows again) rather than leaving it as it was.
-//       static constexpr bool kAppendsOnSaveAgain = true;
+//       // Optional: a save into a folder that holds an earlier save writes files of its
+//       // own (numbered names) beside the earlier ones; without it the second save may
+//       // find everything saved already (same files reused).
+//       static constexpr bool kWritesNewFilesOnSaveAgain = true;
 //   };
 //   namespace kit {
 //   INSTANTIATE_TYPED_TEST_SUITE_P(MyView, ResultViewContract, ::testing::Types<MyTraits>);
@@ -102,10 +103,10 @@ inline std::string ChangesOutside(const std::string& diff, const std::string& ou
     return rest;
 }
 
-// Whether a view's traits say a later save appends to every earlier file.
-template <typename Traits> constexpr bool AppendsOnSaveAgain() {
-    if constexpr (requires { Traits::kAppendsOnSaveAgain; })
-        return Traits::kAppendsOnSaveAgain;
+// Whether a view's traits say a later save writes files of its own.
+template <typename Traits> constexpr bool WritesNewFilesOnSaveAgain() {
+    if constexpr (requires { Traits::kWritesNewFilesOnSaveAgain; })
+        return Traits::kWritesNewFilesOnSaveAgain;
     else
         return false;
 }
@@ -214,9 +215,8 @@ TYPED_TEST_P(ResultViewContract, AllTickedWritesOnlyInsideTheFolder) {
     const std::string diff = FolderSnapshot::Take(this->scratch.path()).DiffFrom(before);
     EXPECT_NE("", diff);
     EXPECT_EQ("", ChangesOutside(diff, "out"));
-    // Saving again never replaces what is there: a file stays as it was, or grows at its
-    // end (a CSV file gets a second header and the rows again); views that append do so to
-    // every file.
+    // Saving again never changes what is there: every file of the first save stays byte
+    // for byte as it was; views that write files write new ones beside them.
     const auto outPath = this->scratch.path() / "out";
     const auto firstFiles = FolderSnapshot::Take(outPath);
     std::map<std::string, std::string> firstBytes;
@@ -224,17 +224,12 @@ TYPED_TEST_P(ResultViewContract, AllTickedWritesOnlyInsideTheFolder) {
         if (!entry.isDirectory) firstBytes[name] = ReadBytes(outPath / name);
     this->SaveOnWorker(this->Out());
     const auto secondFiles = FolderSnapshot::Take(outPath);
-    for (const auto& [name, entry] : firstFiles.entries) {
-        if (entry.isDirectory) continue;
-        const auto it = secondFiles.entries.find(name);
-        ASSERT_NE(secondFiles.entries.end(), it) << name;
-        const std::string now = ReadBytes(outPath / name);
-        if (AppendsOnSaveAgain<TypeParam>())
-            EXPECT_GT(now.size(), firstBytes[name].size()) << name << " did not get the rows again";
-        else if (entry == it->second)
-            continue;
-        EXPECT_EQ(0u, now.rfind(firstBytes[name], 0)) << name << " was rewritten";
+    for (const auto& [name, bytes] : firstBytes) {
+        ASSERT_TRUE(secondFiles.entries.count(name)) << name;
+        EXPECT_EQ(bytes, ReadBytes(outPath / name)) << name << " was changed by a later save";
     }
+    if (WritesNewFilesOnSaveAgain<TypeParam>())
+        EXPECT_GT(secondFiles.entries.size(), firstFiles.entries.size()) << "the second save wrote nothing";
 }
 
 TYPED_TEST_P(ResultViewContract, StopAfterTheFirstItem) {

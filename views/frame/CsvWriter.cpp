@@ -1,21 +1,22 @@
 #include "views/frame/CsvWriter.h"
 
 #include <QDebug>
+#include <QFileInfo>
 
 #include <utility>
 
 CsvWriter::CsvWriter(const SaveFolder& folder, const QString& fileName, LogLines log) : log_(std::move(log)) {
-    const auto path = folder.FileFor(fileName);
-    if (!path) {
-        qWarning().noquote() << log_.noSpace;
-        return;
+    // A free name is created exclusively; one taken between the look and the creation
+    // (another program writing there) sends the writer on to the next free name.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const auto path = folder.UniqueFileFor(fileName);
+        if (!path) break;
+        file_.setFileName(*path);
+        if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return;
+        if (!QFileInfo::exists(*path) && !QFileInfo(*path).isSymLink()) break;
     }
-    file_.setFileName(*path);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        qWarning().noquote() << log_.noSpace << file_.errorString();
-        return;
-    }
-    needBom_ = file_.size() == 0;
+    qWarning().noquote() << log_.noSpace << file_.errorString();
+    file_.setFileName(QString());
 }
 
 CsvWriter::~CsvWriter() {
@@ -33,13 +34,11 @@ bool CsvWriter::Write(const QByteArray& bytes, const QString& failure) {
 }
 
 bool CsvWriter::WriteHeader(const QString& header) {
-    QByteArray bytes;
-    if (needBom_) bytes = Bom();
+    // The file is new: the mark goes before its first (and only) header.
+    QByteArray bytes = file_.isOpen() && file_.pos() == 0 ? Bom() : QByteArray();
     bytes += header.toUtf8();
     bytes += '\n';
-    const bool ok = Write(bytes, log_.header);
-    if (ok) needBom_ = false;
-    return ok;
+    return Write(bytes, log_.header);
 }
 
 bool CsvWriter::WriteLine(const QStringList& fields) {
@@ -54,6 +53,8 @@ bool CsvWriter::Close() {
         qWarning().noquote() << log_.line << file_.errorString();
         failed_ = true;
     }
+    // This writer created the file: cut short, it goes (its rows are counted as failed).
+    if (failed_ && file_.remove()) qWarning().noquote() << log_.line << file_.fileName();
     return !failed_;
 }
 

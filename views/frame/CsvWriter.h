@@ -6,10 +6,13 @@
 #include <QString>
 #include <QStringList>
 
-// Writes one CSV file of a save: opened for appending inside the chosen folder, a
-// byte-order mark when the file is new (or empty), a header line per save, then one
-// line per record. Every write is checked whole; a failure is logged with the file's
-// log texts and reported to the caller, who counts it.
+// Writes one CSV file of a save: a new file inside the chosen folder (a name already
+// taken, by an earlier save or anything else, gives "name (2).csv", "name (3).csv"...; a
+// file that was there before is never written to), a byte-order mark, the header line,
+// then one line per record. Every write is checked whole; a failure is logged with the
+// file's log texts and reported to the caller, who counts it, and the file the failed
+// write leaves cut is removed when the writer closes, so that no cut file passes for a
+// complete save.
 class CsvWriter {
   public:
     // The log texts of one file: open failure (no room), header and line failures.
@@ -19,7 +22,7 @@ class CsvWriter {
         QString line;
     };
 
-    // Opens `fileName` (made safe) inside `folder` for appending.
+    // Creates `fileName` (made safe), or the next free numbered name, inside `folder`.
     CsvWriter(const SaveFolder& folder, const QString& fileName, LogLines log);
     ~CsvWriter();
     CsvWriter(const CsvWriter&) = delete;
@@ -33,7 +36,7 @@ class CsvWriter {
     bool WriteHeader(const QString& header);
     // One record: each field quoted as needed (see Field), joined with ",", ended with "\n".
     bool WriteLine(const QStringList& fields);
-    // Flushes and closes; false when anything written was lost.
+    // Flushes and closes; false when anything written was lost (the file is then removed).
     bool Close();
 
     // One CSV cell holding `raw` exactly (RFC 4180): a field holding a comma, a double
@@ -50,6 +53,5 @@ class CsvWriter {
 
     QFile file_;
     LogLines log_;
-    bool needBom_ = false;
     bool failed_ = false;
 };

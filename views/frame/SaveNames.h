@@ -10,7 +10,8 @@
 // File names of one save, one per item key (a conversation, a friend): the key made
 // safe by SaveFolder, plus the extension. Two different keys that come out the same
 // get "name (2).ext", "name (3).ext"... in the order they are asked for; the same key
-// always gets the same name, so saving again appends to the same file.
+// always gets the same name within one save (the writer still takes a numbered name of
+// its own where a file of that name is already in the folder).
 class SaveNames {
   public:
     explicit SaveNames(QString extension) : extension_(std::move(extension)) {}

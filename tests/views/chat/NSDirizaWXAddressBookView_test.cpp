@@ -411,8 +411,8 @@ struct BookTraits {
         view.AddDirizaFile(&accounts);
     }
     static qint64 Count(int records) { return records; }
-    // A later save into the same folder appends to every file.
-    static constexpr bool kAppendsOnSaveAgain = true;
+    // A later save into the same folder writes files of its own.
+    static constexpr bool kWritesNewFilesOnSaveAgain = true;
 };
 
 } // namespace

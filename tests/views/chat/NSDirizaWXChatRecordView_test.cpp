@@ -318,8 +318,8 @@ struct ChatViewTraits {
         view.AddDirizaFile(QMap<QString, NSWXChatRecordData>{{"../x\n", Account("../x\n", friends)}});
     }
     static qint64 Count(int records) { return records; }
-    // A later save into the same folder appends to every file.
-    static constexpr bool kAppendsOnSaveAgain = true;
+    // A later save into the same folder writes files of its own.
+    static constexpr bool kWritesNewFilesOnSaveAgain = true;
 };
 
 } // namespace

@@ -1,5 +1,5 @@
 // Saving WeChat chats: the columns by kind, media copies with their millisecond numbers,
-// safe and distinct file names, appending on a second save, and failures counted.
+// safe and distinct file names, a second save into files of its own, and failures counted.
 #include "views/chat/WXChatExport.h"
 
 #include "gui/NSLanguageText.h"
@@ -183,7 +183,7 @@ TEST_F(ExportFixture, PicturesInOneMillisecondGetTheirOwnFiles) {
     EXPECT_EQ("earlier", e.readAll());
 }
 
-TEST_F(ExportFixture, NamesAreSafeDistinctAndAppended) {
+TEST_F(ExportFixture, NamesAreSafeDistinctAndNeverReused) {
     const auto msg = QtWeChatRecords::Message(1, 1, "hi", 0);
     QList<WXChatExport::Item> items = {
         {"me", "k1", QtWeChatRecords::Chat("me", "a/b", {msg})},
@@ -211,15 +211,27 @@ TEST_F(ExportFixture, NamesAreSafeDistinctAndAppended) {
     for (const auto& [name, entry] : kit::FolderSnapshot::Take(scratch.path()).entries)
         if (!before.entries.count(name)) EXPECT_EQ(0u, name.rfind("out", 0)) << name;
 
-    // Saving again appends a second header and the rows; the byte-order mark stays single.
+    // Saving again writes files of its own next to the first save's, which stay as they
+    // were; each new file has one mark and one header.
+    const QStringList first = QDir(AccountFolder("me")).entryList({"*.csv"}, QDir::Files, QDir::Name);
+    QMap<QString, QByteArray> firstBytes;
+    for (const QString& name : first) {
+        QFile f(AccountFolder("me") + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        firstBytes[name] = f.readAll();
+    }
     progress.clear();
-    Save(items);
-    const QStringList again = Lines(AccountFolder("me") + "/Bob (2).csv");
-    ASSERT_EQ(6, again.size());
-    EXPECT_EQ(again[0], again[3]);
-    QFile f(AccountFolder("me") + "/Bob (2).csv");
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(1, f.readAll().count("\xEF\xBB\xBF"));
+    EXPECT_EQ((DirizaSaveResult{7, 0}), Save(items));
+    const QStringList both = QDir(AccountFolder("me")).entryList({"*.csv"}, QDir::Files, QDir::Name);
+    EXPECT_EQ(2 * first.size(), both.size());
+    for (const QString& name : both) {
+        QFile f(AccountFolder("me") + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        if (firstBytes.contains(name)) EXPECT_EQ(firstBytes[name], bytes) << name.toStdString();
+        EXPECT_EQ(1, bytes.count("\xEF\xBB\xBF")) << name.toStdString();
+        EXPECT_EQ(1, bytes.count(LanguageText("WXChatRecordDataStruct").toUtf8())) << name.toStdString();
+    }
 }
 
 // Media the backup does not hold (no stored file found, or none at the path) are said so

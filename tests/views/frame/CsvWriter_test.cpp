@@ -6,11 +6,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -86,7 +91,10 @@ TEST(CsvWriter, TheTestReaderRejectsWhatTheRfcForbids) {
     EXPECT_EQ((std::vector<kit::CsvRecord>{{"a", ""}, {"", "b"}}), kit::ParseCsv("a,\r\n,b\n"));
 }
 
-TEST(CsvWriter, NewFileHasTheMarkAndAppendingAddsAHeaderEachTime) {
+// Every save writes files of its own: a second save of the same name (or a file of
+// that name already there, whoever put it there) takes the next numbered name, and
+// the earlier file stays byte for byte as it was. Each file has one mark and one header.
+TEST(CsvWriter, ANameAlreadyTakenGivesTheNextNumberedNewFile) {
     kit::ScratchFolder dir("csv");
     const SaveFolder out(QString::fromStdString(dir.path().string()));
     for (int round = 0; round < 2; ++round) {
@@ -97,34 +105,77 @@ TEST(CsvWriter, NewFileHasTheMarkAndAppendingAddsAHeaderEachTime) {
         EXPECT_TRUE(w.Close());
     }
     const QByteArray one = "Title,URL,State\n\"A, B\",\"http://x/\"\"q\"\"\",Delete\n";
-    EXPECT_EQ(CsvWriter::Bom() + one + one, ReadAll(dir.path() / "Bookmarks.csv"));
-}
+    EXPECT_EQ(CsvWriter::Bom() + one, ReadAll(dir.path() / "Bookmarks.csv"));
+    EXPECT_EQ(CsvWriter::Bom() + one, ReadAll(dir.path() / "Bookmarks (2).csv"));
 
-TEST(CsvWriter, AnExistingNonEmptyFileGetsNoMark) {
-    kit::ScratchFolder dir("csv");
     std::ofstream(dir.path() / "x.csv") << "old\n";
     {
-        CsvWriter w(SaveFolder(QString::fromStdString(dir.path().string())), "x.csv", {});
+        CsvWriter w(out, "x.csv", {});
         EXPECT_TRUE(w.WriteHeader("h"));
+        EXPECT_TRUE(w.Path().endsWith("x (2).csv")) << w.Path().toStdString();
     }
-    EXPECT_EQ(QByteArray("old\nh\n"), ReadAll(dir.path() / "x.csv"));
+    EXPECT_EQ(QByteArray("old\n"), ReadAll(dir.path() / "x.csv"));
+    EXPECT_EQ(CsvWriter::Bom() + "h\n", ReadAll(dir.path() / "x (2).csv"));
 }
 
-TEST(CsvWriter, PlacesThatCannotBeWrittenFail) {
+TEST(CsvWriter, PlacesThatCannotBeWrittenAreLeftAlone) {
     kit::ScratchFolder dir("csv");
     const QString root = QString::fromStdString(dir.path().string());
-    // The name taken by a folder; a link; a folder that is gone.
+    // A name taken by a folder or a link: that place stays as it is, and the file goes to
+    // the next free name.
     std::filesystem::create_directory(dir.path() / "taken.csv");
-    std::filesystem::create_symlink("/tmp", dir.path() / "link.csv");
+    kit::ScratchFolder target("csvtarget");
+    std::filesystem::create_symlink(target.path(), dir.path() / "link.csv");
     for (const char* name : {"taken.csv", "link.csv"}) {
         CsvWriter w(SaveFolder(root), name, {});
-        EXPECT_FALSE(w.IsOpen()) << name;
-        EXPECT_FALSE(w.WriteHeader("h"));
-        EXPECT_FALSE(w.WriteLine({"a"}));
+        ASSERT_TRUE(w.IsOpen()) << name;
+        EXPECT_TRUE(w.WriteHeader("h"));
+        EXPECT_TRUE(w.Close());
+        EXPECT_EQ(QFileInfo(w.Path()).dir().absolutePath(), QDir(root).absolutePath()) << name;
+        EXPECT_TRUE(QFileInfo(w.Path()).fileName().endsWith(" (2).csv")) << name;
     }
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "taken.csv"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "taken.csv"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "link.csv"));
+    EXPECT_TRUE(std::filesystem::is_empty(target.path()));
+    // A folder that is gone: nothing is written, nothing is created.
     CsvWriter gone(SaveFolder(root + "/missing"), "a.csv", {});
     EXPECT_FALSE(gone.IsOpen());
+    EXPECT_FALSE(gone.WriteHeader("h"));
+    EXPECT_FALSE(gone.WriteLine({"a"}));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));
+}
+
+// A disk that fills during a save: the save of that file fails, and the cut file it
+// created is removed, so nobody takes it for a complete save. Files of earlier saves stay.
+TEST(CsvWriter, AFileCutByAFullDiskIsRemoved) {
+    kit::ScratchFolder dir("csv");
+    const SaveFolder out(QString::fromStdString(dir.path().string()));
+    std::ofstream(dir.path() / "Calls.csv") << "earlier save\n";
+    rlimit old{};
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    if (setrlimit(RLIMIT_FSIZE, &small) != 0) GTEST_SKIP() << "file size limit not settable";
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    bool wrote = true, closed = true;
+    QString path;
+    {
+        CsvWriter w(out, "Calls.csv", {"no space", "header", "line"});
+        path = w.Path();
+        wrote = w.WriteHeader("Number,Name");
+        for (int i = 0; i < 1000; ++i)
+            wrote = w.WriteLine({QString::number(i), QString(40, QChar(u'x'))}) && wrote;
+        closed = w.Close();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_FALSE(wrote && closed);
+    EXPECT_TRUE(path.endsWith("Calls (2).csv")) << path.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_EQ(QByteArray("earlier save\n"), ReadAll(dir.path() / "Calls.csv"));
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir.path()),
+                               std::filesystem::directory_iterator()));
 }
 
 TEST(SaveNames, UnsafeKeysGiveSafeUniqueNames) {

@@ -20,6 +20,9 @@
 #include <QPalette>
 #include <QTest>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -373,24 +376,41 @@ TEST_F(SmsView, CsvFilesWithHostileText) {
     EXPECT_TRUE(Read(SmsDir() + "/long.csv").contains(QByteArray(10000, 'z')));
     EXPECT_EQ(7, SavedFiles().size());
 
-    // Saving again appends a header and the rows, without a second mark.
+    // Saving again writes files of its own, each with one mark and one header; the first
+    // save's files stay as they were.
+    const QByteArray unknownFile = Read(SmsDir() + "/" + LanguageText("Unknown") + ".csv");
     EXPECT_EQ((DirizaSaveResult{7, 0}), Save());
-    EXPECT_EQ(bom + header + unknown + "," + unknown + ",2020/01/02 03:04:05," + received + "," + kept +
-                  ",who?\n" + header + unknown + "," + unknown + ",2020/01/02 03:04:05," + received + "," +
-                  kept + ",who?\n",
-              Read(SmsDir() + "/" + LanguageText("Unknown") + ".csv"));
-    EXPECT_EQ(7, SavedFiles().size());
+    EXPECT_EQ(unknownFile, Read(SmsDir() + "/" + LanguageText("Unknown") + ".csv"));
+    EXPECT_EQ(unknownFile, Read(SmsDir() + "/" + LanguageText("Unknown") + " (2).csv"));
+    EXPECT_EQ(bom + header, Read(SmsDir() + "/+1777 (2).csv"));
+    EXPECT_EQ(14, SavedFiles().size());
 }
 
-TEST_F(SmsView, AFailedFileIsCountedAndTheSaveGoesOn) {
-    Load();
+TEST_F(SmsView, AFailedFileIsCountedRemovedAndTheSaveGoesOn) {
+    auto data = Fixture();
+    data.insert("+1888", Head("+1888", "Big", false, {Msg(QString(20000, QChar(u'z')), 0)}));
+    Load(data);
     view.AllSelect();
-    // A folder in place of one conversation's file.
+    // A name taken by a folder: the folder stays, the conversation takes the next name.
     ASSERT_TRUE(QDir().mkpath(SmsDir() + "/+1555.csv"));
-    const auto before = kit::FolderSnapshot::Take(scratch.path());
-    EXPECT_EQ((DirizaSaveResult{3, 1}), Save());
+    // Files may not grow beyond 4 KiB (a disk that fills): the big conversation's file
+    // fails and is removed, the others are written.
+    rlimit old{};
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    if (setrlimit(RLIMIT_FSIZE, &small) != 0) GTEST_SKIP() << "file size limit not settable";
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    const DirizaSaveResult cut = Save();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ((DirizaSaveResult{4, 1}), cut);
     EXPECT_TRUE(QFileInfo(SmsDir() + "/+1555.csv").isDir());
-    EXPECT_EQ(4, SavedFiles().size());
+    EXPECT_TRUE(Read(SmsDir() + "/+1555 (2).csv").endsWith(",See you\n"));
+    EXPECT_FALSE(QFileInfo::exists(SmsDir() + "/+1888.csv"));
+    EXPECT_EQ(5, SavedFiles().size());
+    Load(); // the fixture's four conversations
+    view.AllSelect();
     // A stop after the first conversation writes that one only.
     struct Stopper : Recorder {
         bool isStopSave() override { return ++asked > 1; }
@@ -514,6 +534,8 @@ struct SmsTraits {
         view.AddDirizaFile(data);
     }
     static qint64 Count(int records) { return records; }
+    // Each save writes CSV files of its own.
+    static constexpr bool kWritesNewFilesOnSaveAgain = true;
 };
 
 } // namespace

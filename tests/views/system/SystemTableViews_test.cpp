@@ -467,14 +467,17 @@ TEST_F(SystemTables, CsvFilesPerView) {
     }
 }
 
-TEST_F(SystemTables, SavingTwiceAppendsAHeaderAndTheRowsWithOneMark) {
+// A second save into the same folder never adds to the first save's file: it writes a
+// file of its own under the next numbered name, each with one mark and one header.
+TEST_F(SystemTables, SavingTwiceWritesTwoFilesEachWithOneHeader) {
     NSDirizaBookmarksView view;
     Load(view, QList<NSBookmarksData>{Bookmark("a", "b")});
     view.AllSelect();
-    SaveOnWorker(view, Out());
-    SaveOnWorker(view, Out());
+    EXPECT_EQ((DirizaSaveResult{1, 0}), SaveOnWorker(view, Out()));
+    EXPECT_EQ((DirizaSaveResult{1, 0}), SaveOnWorker(view, Out()));
     const QByteArray once = "Title,Address,Deleted\na,b,Not deleted\n";
-    EXPECT_EQ(Bom() + once + once, ReadFile(OutFile("Bookmarks.csv")));
+    EXPECT_EQ(Bom() + once, ReadFile(OutFile("Bookmarks.csv")));
+    EXPECT_EQ(Bom() + once, ReadFile(OutFile("Bookmarks (2).csv")));
 }
 
 TEST_F(SystemTables, AStopAfterTheFirstItemLeavesTheHeaderAndOneLine) {
@@ -628,12 +631,15 @@ TEST_F(SystemTables, BadSaveFoldersFailTheirItemsAndWriteNothing) {
     EXPECT_EQ((DirizaSaveResult{0, 1}), SaveOnWorker(contacts, OutFile("gone")));
     EXPECT_FALSE(QFileInfo::exists(OutFile("gone")));
 
-    // The CSV name taken by a folder; the contacts' subfolder taken by a file.
+    // The CSV name taken by a folder: the folder stays, the file takes the next name.
+    // The contacts' subfolder taken by a file: nothing can be written there.
     ASSERT_TRUE(QDir(Out()).mkdir("Call history.csv"));
     QFile taken(OutFile("Contacts"));
     ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
     taken.close();
-    EXPECT_EQ((DirizaSaveResult{0, 2}), SaveOnWorker(calls, Out()));
+    EXPECT_EQ((DirizaSaveResult{2, 0}), SaveOnWorker(calls, Out()));
+    EXPECT_TRUE(QDir(OutFile("Call history.csv")).isEmpty());
+    EXPECT_TRUE(QFileInfo(OutFile("Call history (2).csv")).isFile());
     EXPECT_EQ((DirizaSaveResult{0, 1}), SaveOnWorker(contacts, Out()));
     EXPECT_EQ(0, QFileInfo(OutFile("Contacts")).size());
 

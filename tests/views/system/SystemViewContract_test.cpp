@@ -37,6 +37,8 @@ template <typename Record, typename Fill> QList<Record> Records(int n, Fill fill
 template <int Type> struct Traits {
     static std::unique_ptr<DirizaResultView> Make() { return MakeSystemResultView(Type); }
     static qint64 Count(int records) { return records; }
+    // Each save writes a CSV file of its own.
+    static constexpr bool kWritesNewFilesOnSaveAgain = true;
     static void Deliver(DirizaResultView& view, int n, const QString&) {
         switch (Type) {
         case DirizaResultView::Bookmarks:
