@@ -3,6 +3,10 @@
 // and the words only in the archived attributedBody (iOS 16 on, text NULL). Measures a whole parser run and
 // how many deleted messages come back out of those whose text still lies in the file, counted without the
 // parser by searching the raw bytes for each deleted message's unique text.
+// A third shape holds 17,000 messages, every tenth 2,900 to 5,700 characters long (Latin
+// and Chinese words), with the text column filled: its long deleted messages whose start
+// still lies in the file are counted apart, as recovered whole or as their first part
+// (a record whose overflow chain broke).
 #include "core/apps/CSMS.h"
 #include "core/records/SmsConversationRecord.h"
 #include "scan/engine/CScanManager.h"
@@ -31,6 +35,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kMessages = 200000;
+constexpr int kLongShapeMessages = 17000;
 constexpr int kHandles = 2000;
 constexpr double kDeletedShare = 0.20;
 constexpr const char* kRelative = "Library/SMS/sms.db";
@@ -42,6 +47,9 @@ struct Fixture {
     kit::DevicePathManifest parser;
     std::vector<std::string> deletedTexts;
     size_t surviving = 0; // deleted messages whose text is still in the file
+    // Long shape: the long deleted messages, and how many start (first 100 bytes) in the file.
+    std::vector<std::string> deletedLong;
+    size_t longStarting = 0;
 };
 
 std::string guidFor(int n) {
@@ -65,8 +73,29 @@ std::string textFor(int n, std::mt19937& rng) {
     return t;
 }
 
-Fixture& fixture(bool bodyOnly) {
-    auto build = [bodyOnly] {
+// A long text of 2,900 to 5,700 characters, unique by its "msg #<n> " start.
+std::string longTextFor(int n, std::mt19937& rng) {
+    static const char* const words[] = {
+        "the weather ", "tomorrow ",       "\xe6\x98\x8e\xe5\xa4\xa9 ", "\xe4\xbc\x9a\xe8\xae\xae ",
+        "remember to ", "bring the keys ", "\xe8\xb0\xa2\xe8\xb0\xa2 ", "and then "};
+    std::string t = "msg #" + std::to_string(n) + " long ";
+    const size_t chars = 2900 + rng() % 2801;
+    size_t count = 0;
+    while (count < chars) {
+        const std::string w = words[rng() % 8];
+        t += w;
+        for (unsigned char c : w)
+            count += (c & 0xC0) != 0x80;
+    }
+    return t;
+}
+
+// shape 0: text column, 1: archived body only, 2: long messages (text column).
+Fixture& fixture(int shape) {
+    const bool bodyOnly = shape == 1;
+    const bool longShape = shape == 2;
+    const int total = longShape ? kLongShapeMessages : kMessages;
+    auto build = [bodyOnly, longShape, total] {
         Fixture x;
         std::string tmpl = (fs::temp_directory_path() / "smsbench-XXXXXX").string();
         x.root = mkdtemp(tmpl.data());
@@ -90,10 +119,10 @@ Fixture& fixture(bool bodyOnly) {
                                -1, &st, nullptr);
             const std::string accountGuid = "A1B2C3D4-0000-4000-8000-00000000ACC0";
             int64_t date = (1500000000LL - 978307200LL) * 1000000000LL;
-            std::vector<std::string> texts(kMessages + 1);
-            for (int i = 1; i <= kMessages; ++i) {
+            std::vector<std::string> texts(size_t(total) + 1);
+            for (int i = 1; i <= total; ++i) {
                 std::string guid = guidFor(i);
-                std::string text = textFor(i, rng);
+                std::string text = longShape && i % 10 == 0 ? longTextFor(i, rng) : textFor(i, rng);
                 texts[size_t(i)] = text;
                 // The text shape's archive holds another token, so that a text found in
                 // the file is the text column itself; the other shape has only the archive.
@@ -120,18 +149,21 @@ Fixture& fixture(bool bodyOnly) {
 
             // 20% of the messages, picked at random, are deleted one statement at a time
             // as the phone does.
-            std::vector<int> ids(kMessages);
-            for (int i = 0; i < kMessages; ++i)
-                ids[i] = i + 1;
+            std::vector<int> ids(static_cast<size_t>(total));
+            for (int i = 0; i < total; ++i)
+                ids[size_t(i)] = i + 1;
             std::shuffle(ids.begin(), ids.end(), rng);
-            ids.resize(static_cast<size_t>(kMessages * kDeletedShare));
+            ids.resize(static_cast<size_t>(total * kDeletedShare));
             f.exec("BEGIN");
             sqlite3_prepare_v2(f.handle(), "SELECT 1 FROM message WHERE ROWID=?1", -1, &st, nullptr);
             sqlite3_stmt* del = nullptr;
             sqlite3_prepare_v2(f.handle(), "DELETE FROM message WHERE ROWID=?1", -1, &del, nullptr);
             for (int id : ids) {
                 sqlite3_bind_int(st, 1, id);
-                if (sqlite3_step(st) == SQLITE_ROW) x.deletedTexts.push_back(texts[size_t(id)]);
+                if (sqlite3_step(st) == SQLITE_ROW) {
+                    x.deletedTexts.push_back(texts[size_t(id)]);
+                    if (longShape && id % 10 == 0) x.deletedLong.push_back(texts[size_t(id)]);
+                }
                 sqlite3_reset(st);
                 sqlite3_bind_int(del, 1, id);
                 sqlite3_step(del);
@@ -158,6 +190,15 @@ Fixture& fixture(bool bodyOnly) {
                 }
             }
         }
+        for (const std::string& t : x.deletedLong) {
+            auto [lo, hi] = at.equal_range(std::strtol(t.c_str() + 5, nullptr, 10));
+            for (auto it = lo; it != hi; ++it) {
+                if (raw.compare(it->second, 100, t, 0, 100) == 0) {
+                    ++x.longStarting;
+                    break;
+                }
+            }
+        }
 
         kit::BackupBuilder b(x.backup, kit::BackupBuilder::Generation::Mbdb);
         b.AddFileFrom("HomeDomain", kRelative, db);
@@ -173,7 +214,12 @@ Fixture& fixture(bool bodyOnly) {
             fs::remove_all(root, ec);
         }
     };
-    if (bodyOnly) {
+    if (shape == 1) {
+        static Fixture f = build();
+        static Remover remover{f.root};
+        return f;
+    }
+    if (shape == 2) {
         static Fixture f = build();
         static Remover remover{f.root};
         return f;
@@ -183,27 +229,38 @@ Fixture& fixture(bool bodyOnly) {
     return f;
 }
 
-// state.range(0): 0 text column, 1 archived body only.
+// state.range(0): 0 text column, 1 archived body only, 2 long messages.
 void BM_SmsParserRun(benchmark::State& state) {
-    Fixture& f = fixture(state.range(0) != 0);
+    Fixture& f = fixture(int(state.range(0)));
     std::unordered_set<std::string> deleted(f.deletedTexts.begin(), f.deletedTexts.end());
-    size_t recovered = 0, falseDeleted = 0, messages = 0, conversations = 0;
+    // Long deleted messages by their unique start.
+    std::unordered_map<std::string, const std::string*> longByStart;
+    for (const std::string& t : f.deletedLong)
+        longByStart.emplace(t.substr(0, 100), &t);
+    size_t recovered = 0, falseDeleted = 0, messages = 0, conversations = 0, longWhole = 0, longPart = 0;
     for (auto _ : state) {
         CScanManager mgr(ScanSms, f.out.c_str(), f.backup.c_str(), 12, nullptr, &f.parser);
         CSMS parser(&mgr);
         bool ok = parser.Scan();
         benchmark::DoNotOptimize(ok);
         state.PauseTiming();
-        recovered = falseDeleted = messages = 0;
+        recovered = falseDeleted = messages = longWhole = longPart = 0;
         conversations = static_cast<size_t>(mgr.smsList.count);
         for (const SmsConversationRecord* c = mgr.smsList.first; c; c = c->next)
             for (const SmsMessageRecord* m = c->messages.first; m; m = m->next) {
                 ++messages;
                 if (!m->deleted) continue;
-                if (deleted.count(m->text))
+                const auto longOne =
+                    m->text.size() >= 100 ? longByStart.find(m->text.substr(0, 100)) : longByStart.end();
+                if (longOne != longByStart.end() && m->text == *longOne->second) ++longWhole;
+                if (deleted.count(m->text)) {
                     ++recovered;
-                else
+                } else if (longOne != longByStart.end() &&
+                           longOne->second->compare(0, m->text.size(), m->text) == 0) {
+                    ++longPart; // the first part of a long message whose end is lost
+                } else {
                     ++falseDeleted;
+                }
             }
         state.ResumeTiming();
     }
@@ -213,11 +270,18 @@ void BM_SmsParserRun(benchmark::State& state) {
     state.counters["not_real"] = static_cast<double>(falseDeleted);
     state.counters["messages"] = static_cast<double>(messages);
     state.counters["conversations"] = static_cast<double>(conversations);
+    if (!f.deletedLong.empty()) {
+        state.counters["long_deleted"] = static_cast<double>(f.deletedLong.size());
+        state.counters["long_starting"] = static_cast<double>(f.longStarting);
+        state.counters["long_whole"] = static_cast<double>(longWhole);
+        state.counters["long_part"] = static_cast<double>(longPart);
+    }
 }
 BENCHMARK(BM_SmsParserRun)
     ->ArgName("body_only")
     ->Arg(0)
     ->Arg(1)
+    ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 

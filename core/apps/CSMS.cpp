@@ -17,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <span>
+#include <string_view>
 
 namespace {
 
@@ -284,6 +285,33 @@ void CSMS::CarveDeletedRows() {
         CarveTable("message");
         AddProgressStep(2);
     }
+    DropCutCopies();
+}
+
+void CSMS::DropCutCopies() {
+    bool anyCut = false;
+    for (const SmsMessageRow* r = rows.first; r && !anyCut; r = r->next)
+        anyCut = r->cut;
+    if (!anyCut) return;
+    // Every listed text, sorted (the texts that begin with a given text follow it), and
+    // the texts read whole.
+    std::vector<std::string_view> texts;
+    std::unordered_set<std::string_view> whole;
+    for (const SmsMessageRow* r = rows.first; r; r = r->next) {
+        texts.emplace_back(r->text);
+        if (!r->cut) whole.insert(r->text);
+    }
+    std::sort(texts.begin(), texts.end());
+    std::vector<SmsMessageRow*> copies;
+    for (SmsMessageRow* r = rows.first; r; r = r->next) {
+        if (!r->cut) continue;
+        const std::string_view text = r->text;
+        const auto longer = std::upper_bound(texts.begin(), texts.end(), text);
+        if (whole.count(text) || (longer != texts.end() && longer->substr(0, text.size()) == text))
+            copies.push_back(r);
+    }
+    for (SmsMessageRow* r : copies)
+        rows.remove(r);
 }
 
 bool CSMS::PrepareTable() {
@@ -428,17 +456,26 @@ bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
     }
     if (row->text.empty() || !isReadableText(row->text.data(), row->text.size())) return false;
 
+    // A record cut by a broken overflow chain keeps its message when what was read passes;
+    // a column past the break is unknown (date 0, no direction, no address).
+    row->cut = record->cut;
+    auto unread = [&](int column) {
+        return record->cut && hasCarvedColumn(*record, column) &&
+               record->kinds[size_t(column)] == KindNotRead;
+    };
     auto date = carvedColumnInteger(*record, dateColumn);
-    if (!date) return false;
+    if (!date && !unread(dateColumn)) return false;
     if (NewSchema()) {
         auto handleId = carvedColumnInteger(*record, handleIdColumn);
-        if (!handleId) return false;
-        row->handleId = *handleId;
+        if (!handleId && !unread(handleIdColumn)) return false;
+        row->handleId = handleId ? *handleId : -1;
         auto sent = carvedColumnInteger(*record, directionColumn);
         row->sent = sent && *sent != 0;
-        auto unix = CarvedMessageDate(*date);
-        if (!unix) return false;
-        row->date = *unix;
+        if (date) {
+            auto unix = CarvedMessageDate(*date);
+            if (!unix) return false;
+            row->date = *unix;
+        }
         if (carvedColumnIsText(*record, guidColumn) && liveGuids.count(record->Text(guidColumn)))
             return true; // an old copy of a live message
         AssignChat(*row, rowid, carvedColumnText(*record, roomNamesColumn));
@@ -449,8 +486,10 @@ bool CSMS::OnCarvedRecord(CarvedRecord* record, int32_t rowid) {
         }
         auto flags = carvedColumnInteger(*record, directionColumn);
         row->sent = flags && *flags == 3;
-        if (*date == 0) return false;
-        row->date = *date;
+        if (date) {
+            if (*date == 0) return false;
+            row->date = *date;
+        }
     }
     row->deleted = true;
 

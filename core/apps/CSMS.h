@@ -20,6 +20,10 @@ struct SmsMessageRow {
     int64_t date = 0;     // Unix seconds, or the raw value when it is 0 or negative
     int64_t handleId = 0; // 0: sent by the owner to a group chat (newer schema)
     std::string chatName; // display name of that group chat, when it has one
+    // Carved from a record whose end the backup lost (its overflow chain broke): the text
+    // is the message's first part, and what lay past the break (a date, the direction)
+    // is unknown.
+    bool cut = false;
     SmsMessageRow* prev = nullptr;
     SmsMessageRow* next = nullptr;
 };
@@ -91,6 +95,9 @@ class CSMS : public CCommonInterFace {
     void ReadLiveGuids();
     bool ReadLiveMessagesOld();
     void CarveDeletedRows();
+    // Drops the cut rows whose text begins a longer listed message (or equals a whole
+    // one): the same message, found whole elsewhere.
+    void DropCutCopies();
     void BuildConversations();
     void AddLiveRow(std::unique_ptr<SmsMessageRow> row);
     std::string RowKey(const SmsMessageRow& row) const;

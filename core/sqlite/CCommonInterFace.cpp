@@ -589,9 +589,10 @@ bool CCommonInterFace::WalkTree(uint64_t page, std::vector<uint64_t>& leaves, st
     return true;
 }
 
-std::vector<bool> CCommonInterFace::FreelistPages(bool* complete) const {
+std::vector<bool> CCommonInterFace::FreelistPages(bool* complete, std::vector<bool>* trunks) const {
     std::vector<bool> free(pageCount + 1, false);
     if (complete) *complete = false;
+    if (trunks) trunks->assign(pageCount + 1, false);
     uint8_t header[8];
     if (!ReadAt(32, header, sizeof header)) return free;
     uint64_t trunk = be32(header);
@@ -607,6 +608,7 @@ std::vector<bool> CCommonInterFace::FreelistPages(bool* complete) const {
             break;
         }
         free[trunk] = true;
+        if (trunks) (*trunks)[trunk] = true;
         ++counted;
         const uint64_t next = be32(page.data());
         const uint64_t count = be32(page.data() + 4);

@@ -98,7 +98,13 @@ class CCommonInterFace {
     uint32_t SkipLiveRange(uint64_t page, uint32_t offset);
     int TryRecordAt(uint64_t page, uint32_t* offset);
     static uint64_t SerialTypeSize(uint64_t serialType, uint32_t* kind);
-    bool ReadOverflow(uint64_t firstPage, int pages, const uint8_t* local, int localLength);
+    // Assembles a record's content in overflowBuffer: its local part, then the content of
+    // up to `pages` overflow pages from `firstPage` while the chain holds. The chain breaks
+    // at a page out of the file, page 1, a page met before, a b-tree page or a freelist
+    // trunk; what was read before the break stays. `reached` receives the content bytes
+    // held (localLength when no page could be read). False only for unusable arguments.
+    bool ReadOverflow(uint64_t firstPage, int pages, const uint8_t* local, int localLength,
+                      uint64_t* reached);
     CarvedRecord* DecodeRecord(uint64_t page, const uint8_t* content, uint64_t contentLength, int columns);
     static void FreeRecord(CarvedRecord* record);
     bool FirstColumnIsRowid() const;
@@ -182,12 +188,17 @@ class CCommonInterFace {
     std::vector<uint64_t> MapRootPages();
     // Per page: whether the freelist holds it (trunk or leaf); `complete` tells whether
     // the whole freelist could be read.
-    std::vector<bool> FreelistPages(bool* complete) const;
+    std::vector<bool> FreelistPages(bool* complete, std::vector<bool>* trunks = nullptr) const;
     bool LooksLikeLeafPage() const;
     void AddCutOffLeaves(const std::vector<bool>& reached);
     bool WalkTree(uint64_t page, std::vector<uint64_t>& leaves, std::vector<bool>& visited, int depth);
     uint64_t LocalPayloadSize(uint64_t payload, bool indexPage) const;
-    bool DecodeInto(CarvedRecord& record, uint64_t page, const uint8_t* content, uint64_t contentLength);
+    // Decodes the columns of a candidate from `content`; only its first `available` bytes
+    // were read (the rest: a broken overflow chain), see CarvedRecord::cut.
+    bool DecodeInto(CarvedRecord& record, uint64_t page, const uint8_t* content, uint64_t contentLength,
+                    uint64_t available);
+    // Whether `page`, whose first bytes are `head`, can be a page of an overflow chain.
+    bool OverflowChainPage(uint64_t page, const uint8_t head[4]) const;
     int32_t RecoverRowid(uint32_t start, uint32_t headerBytes, uint64_t contentTotal, int startColumn) const;
     int ExamineCandidate(uint64_t page, uint32_t start);
     int ExamineWithSteps(uint64_t page, uint32_t start);

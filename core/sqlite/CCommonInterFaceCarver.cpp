@@ -22,6 +22,19 @@ inline uint32_t be32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
 
+// The longest start of the first `n` bytes of `p` that ends with a whole UTF-8
+// character: a character the end cuts through is left out.
+uint64_t Utf8WholeLength(const uint8_t* p, uint64_t n) {
+    // The last lead byte among the final four, and whether its character fits.
+    for (uint64_t back = 1; back <= 4 && back <= n; ++back) {
+        const uint8_t b = p[n - back];
+        if ((b & 0xC0) == 0x80) continue; // a continuation byte: look further back
+        const uint64_t need = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
+        return need <= back ? n : n - back;
+    }
+    return n;
+}
+
 // Serial types 10 and 11 are reserved: never part of a record.
 constexpr uint32_t kReservedKind = 0xffffffffu;
 
@@ -177,6 +190,11 @@ bool CCommonInterFace::CarveTable(const char* table) {
     columnKinds.assign(size_t(n), 0);
     columnSizes.assign(size_t(n), 0);
     PrepareFilters();
+    // Where an overflow chain can no longer go on: the freelist's trunk pages.
+    if (followOverflow)
+        FreelistPages(nullptr, &carver->freelistTrunks);
+    else
+        carver->freelistTrunks.clear();
     carver->nullCandidate = CarverState::NullCandidate::Unknown;
     ScanAllPages();
     return true;
@@ -493,7 +511,7 @@ bool CCommonInterFace::NullCandidateRefused(uint64_t page) {
             const uint64_t savedStep = carver->lazyStepPos;
             carver->lazyStepPos = UINT64_MAX;
             static const uint8_t kNoContent = 0;
-            refused = !DecodeInto(carver->scratchRecord, page, &kNoContent, 0);
+            refused = !DecodeInto(carver->scratchRecord, page, &kNoContent, 0, 0);
             carver->lazyStepPos = savedStep;
         }
         carver->nullCandidate =
@@ -695,7 +713,7 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
     uint64_t end = pos + contentTotal; // end of the candidate's bytes on this page
     if (!followOverflow) {
         if (InsideAcceptedCandidate(page, start, end)) return 1;
-        decoded = DecodeInto(carver->scratchRecord, page, content, contentTotal);
+        decoded = DecodeInto(carver->scratchRecord, page, content, contentTotal, contentTotal);
     } else {
         // The payload as SQLite stores it: header-size varint, the rowid column's NULL
         // type, the other serial types, then the content. Its local part follows the
@@ -708,7 +726,7 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
         if (local >= payload) {
             if (pos + contentTotal > ps) return 1;
             if (InsideAcceptedCandidate(page, start, end)) return 1;
-            decoded = DecodeInto(carver->scratchRecord, page, content, contentTotal);
+            decoded = DecodeInto(carver->scratchRecord, page, content, contentTotal, contentTotal);
         } else {
             if (local <= prefix) return 1; // the serial types themselves would continue elsewhere
             const uint64_t localContent = local - prefix;
@@ -719,14 +737,12 @@ int CCommonInterFace::FinishCandidate(uint64_t page, uint32_t start, uint64_t po
             const uint64_t perPage = usableSize - 4;
             const uint64_t pages = (contentTotal - localContent + perPage - 1) / perPage;
             if (pages < 1 || pages > uint64_t(kMaxOverflowPages)) return 1;
-            if (first == 0 || first > pageCount) {
-                // No overflow chain left: the local bytes, followed by zeros.
-                overflowBuffer.assign(std::max<uint64_t>(3 * ps, contentTotal), 0);
-                memcpy(overflowBuffer.data(), content, size_t(localContent));
-            } else if (!ReadOverflow(first, int(pages), content, int(localContent))) {
-                return 1;
-            }
-            decoded = DecodeInto(carver->scratchRecord, page, overflowBuffer.data(), contentTotal);
+            // The chain is followed while it holds; a record whose chain broke keeps what
+            // was read before the break (its columns past it are not read).
+            uint64_t reached = 0;
+            if (!ReadOverflow(first, int(pages), content, int(localContent), &reached)) return 1;
+            decoded = DecodeInto(carver->scratchRecord, page, overflowBuffer.data(), contentTotal,
+                                 std::min(reached, contentTotal));
         }
     }
     if (!decoded) return 1;
@@ -824,9 +840,23 @@ bool CCommonInterFace::InsideAcceptedCandidate(uint64_t page, uint64_t start, ui
     return false;
 }
 
-bool CCommonInterFace::ReadOverflow(uint64_t firstPage, int pages, const uint8_t* local, int localLength) {
-    if (!local || pages < 1 || pages > kMaxOverflowPages || pageSize == 0 || usableSize < 480 || file < 0 ||
-        localLength < 0 || uint64_t(localLength) >= pageSize)
+bool CCommonInterFace::OverflowChainPage(uint64_t page, const uint8_t head[4]) const {
+    if (page < 2 || page > pageCount) return false;
+    if (page < carver->freelistTrunks.size() && carver->freelistTrunks[page]) return false;
+    if (liveCells.count(page)) return false;
+    // An overflow page starts with the number of the next one, whose first byte is 0 or 1
+    // in a file of fewer than 2^25 pages; a b-tree page starts with its type instead.
+    if (pageCount < (uint64_t(1) << 25)) {
+        const uint8_t type = head[0];
+        if (type == 2 || type == 5 || type == 10 || type == 13) return false;
+    }
+    return true;
+}
+
+bool CCommonInterFace::ReadOverflow(uint64_t firstPage, int pages, const uint8_t* local, int localLength,
+                                    uint64_t* reached) {
+    if (!local || !reached || pages < 1 || pages > kMaxOverflowPages || pageSize == 0 || usableSize < 480 ||
+        file < 0 || localLength < 0 || uint64_t(localLength) >= pageSize)
         return false;
     const uint64_t perPage = usableSize - 4;
     const uint64_t need = uint64_t(localLength) + uint64_t(pages) * perPage;
@@ -834,26 +864,36 @@ bool CCommonInterFace::ReadOverflow(uint64_t firstPage, int pages, const uint8_t
     memcpy(overflowBuffer.data(), local, size_t(localLength));
     uint64_t next = firstPage;
     uint64_t at = uint64_t(localLength);
+    std::vector<uint64_t> seen;
     for (int i = 0; i < pages; ++i) {
-        // Every page of the chain must lie in the file.
-        if (next == 0 || next > pageCount) return false;
+        // A chain that leaves the file, loops, or runs into a page that is now something
+        // else (a b-tree page, a freelist trunk whose first bytes list page numbers) is
+        // broken there: what its pages held before stays, nothing after is guessed.
+        if (next == 0 || next > pageCount || std::find(seen.begin(), seen.end(), next) != seen.end()) break;
         const uint64_t start = (next - 1) * pageSize;
         uint8_t link[4];
-        if (!ReadAt(start, link, sizeof link)) return false;
-        if (!ReadAt(start + 4, overflowBuffer.data() + at, size_t(perPage))) return false;
+        if (!ReadAt(start, link, sizeof link) || !OverflowChainPage(next, link)) break;
+        if (!ReadAt(start + 4, overflowBuffer.data() + at, size_t(perPage))) {
+            std::fill(overflowBuffer.begin() + std::ptrdiff_t(at), overflowBuffer.end(), uint8_t(0));
+            break;
+        }
+        seen.push_back(next);
         at += perPage;
         next = be32(link);
     }
+    *reached = at;
     return true;
 }
 
 bool CCommonInterFace::DecodeInto(CarvedRecord& record, uint64_t page, const uint8_t* content,
-                                  uint64_t contentLength) {
+                                  uint64_t contentLength, uint64_t available) {
     const size_t n = columnCount > 0 ? size_t(columnCount) : 0;
     if (n == 0 || !content || columnKinds.size() < n || columnSizes.size() < n) return false;
     record.valid = true;
+    record.cut = false;
     record.page = uint32_t(page);
     record.columnCount = columnCount;
+    available = std::min(available, contentLength);
     if (record.values.size() != n || record.kinds.size() != n || record.sizes.size() != n ||
         record.buffers.size() != n) {
         record.values.resize(n);
@@ -877,13 +917,29 @@ bool CCommonInterFace::DecodeInto(CarvedRecord& record, uint64_t page, const uin
             step += carver->stepLen[step];
         }
         const uint32_t kind = columnKinds[c];
-        const uint64_t size = columnSizes[c];
+        uint64_t size = columnSizes[c];
         if (size > contentLength - at) return false;
         const uint8_t* p = content + at;
         CarvedValue v;
         v.i64 = 0;
         std::vector<char>& buffer = buffers[c];
         buffer.clear();
+        const uint64_t begin = at;
+        at += size; // where the next column's bytes begin
+        if (size > 0 && begin + size > available) {
+            // Bytes past a break of the overflow chain: a text or blob keeps what was read
+            // of it (a text up to its last whole character), any other value is not read.
+            record.cut = true;
+            uint64_t have = begin < available ? available - begin : 0;
+            if (kind == KindText) have = Utf8WholeLength(p, have);
+            if (have == 0 || (kind != KindText && kind != KindBlob)) {
+                kinds[c] = KindNotRead;
+                sizes[c] = 0;
+                values[c] = v;
+                continue;
+            }
+            size = have;
+        }
         switch (kind) {
         case KindNotRead:
         case KindNull:
@@ -932,7 +988,6 @@ bool CCommonInterFace::DecodeInto(CarvedRecord& record, uint64_t page, const uin
         sizes[c] = uint32_t(size);
         values[c] = v;
         if (!CheckCarvedValue(int32_t(c), kind, &values[c], uint32_t(size))) return false;
-        at += size;
     }
     return true;
 }
@@ -941,7 +996,7 @@ CarvedRecord* CCommonInterFace::DecodeRecord(uint64_t page, const uint8_t* conte
                                              int columnsWanted) {
     if (columnCount < 1 || columnsWanted != columnCount) return nullptr;
     auto record = std::make_unique<CarvedRecord>();
-    if (!DecodeInto(*record, page, content, contentLength)) return nullptr;
+    if (!DecodeInto(*record, page, content, contentLength, contentLength)) return nullptr;
     return record.release();
 }
 

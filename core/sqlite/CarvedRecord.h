@@ -34,6 +34,11 @@ union CarvedValue {
 // One candidate row decoded by the carver, lent to OnCarvedRecord.
 struct CarvedRecord {
     bool valid = false;
+    // The record's content ended early: its overflow chain broke (a page out of the
+    // file, a b-tree page or a freelist trunk in its place). Columns whose bytes lay past
+    // the break hold KindNotRead; a text or blob the break ran through holds what was
+    // read of it (a text cut at a character boundary).
+    bool cut = false;
     uint32_t page = 0; // full page number
     int32_t columnCount = 0;
     std::vector<CarvedValue> values;

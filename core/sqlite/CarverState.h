@@ -58,6 +58,9 @@ class CarverState {
     uint64_t windowTotal = 0;
     enum class NullCandidate { Unknown, Refused, Taken };
     NullCandidate nullCandidate = NullCandidate::Unknown;
+    // Per page: a trunk page of the freelist (page numbers where an overflow chain may once
+    // have gone on); built by CarveTable when overflow pages are followed.
+    std::vector<bool> freelistTrunks;
     // Start of the serial types DecodeInto copies from the step tables (none: UINT64_MAX).
     uint64_t lazyStepPos = UINT64_MAX;
 };

@@ -417,6 +417,102 @@ TEST_F(SmsTest, LongDeletedMessagesOnOverflowPages) {
     EXPECT_EQ(1630000000, m->date);
 }
 
+// A deleted long message whose overflow chain broke (its second overflow page became a
+// free-list trunk, whose first bytes now hold page numbers) comes back with the part
+// read before the break; its date, stored past the break, is unknown. Where the whole
+// message is listed too, the cut copy goes.
+TEST_F(SmsTest, ALongDeletedMessageWithABrokenChainKeepsItsFirstPart) {
+    auto be32 = [](const std::string& s, size_t at) {
+        return (uint32_t(uint8_t(s[at])) << 24) | (uint32_t(uint8_t(s[at + 1])) << 16) |
+               (uint32_t(uint8_t(s[at + 2])) << 8) | uint32_t(uint8_t(s[at + 3]));
+    };
+    auto put32 = [](std::string& s, size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            s[at + size_t(i)] = char(v >> (24 - 8 * i));
+    };
+    std::string longText = "broken chain:";
+    while (longText.size() < 9000)
+        longText += " the quick brown fox " + std::to_string(longText.size());
+    const std::string wholeElsewhere = "kept whole: " + longText;
+    for (bool withWholeCopy : {false, true}) {
+        SCOPED_TRACE(withWholeCopy);
+        fs::remove_all(DbPath().parent_path());
+        fs::remove_all(BackupRoot());
+        fs::create_directories(DbPath().parent_path());
+        const std::string text = withWholeCopy ? wholeElsewhere : longText;
+        std::string goneGuid;
+        {
+            NewSmsDb f(DbPath());
+            // A free-list trunk with room first: the overflow pages freed below become its
+            // leaves and keep their bytes.
+            f.db.exec("CREATE TABLE spare(b BLOB)");
+            f.db.insert("spare", {"b"}, {kit::Blob{std::string(60000, 's')}});
+            int64_t h = f.Handle("13800138000");
+            int64_t t = apple(1630000000);
+            for (int i = 0; i < 20; ++i)
+                f.Message(h, t - 1000 - i, 0, "neighbour " + std::to_string(i));
+            int64_t gone = f.Message(h, t, 1, text);
+            goneGuid = guidFor(f.n);
+            if (withWholeCopy) f.Message(h, t + 5, 1, text); // the same message, live
+            for (int i = 0; i < 20; ++i)
+                f.Message(h, t + 1000 + i, 0, "later neighbour " + std::to_string(i));
+            f.db.deleteWhere("spare", "1");
+            f.db.deleteWhere("message", "ROWID = " + std::to_string(gone));
+        }
+        // The deleted cell's local part (in a table leaf page) ends with the number of its
+        // first overflow page, whose own first bytes name the second.
+        std::string raw = readFile(DbPath());
+        const size_t ps = 4096;
+        size_t local = std::string::npos;
+        for (size_t at = raw.find(text.substr(0, 100)); at != std::string::npos;
+             at = raw.find(text.substr(0, 100), at + 1)) {
+            const size_t page = at / ps;
+            // The deleted copy's guid comes right before its text.
+            if (uint8_t(raw[page * ps + (page == 0 ? 100 : 0)]) == 13 && at >= 36 &&
+                raw.compare(at - 36, 36, goneGuid) == 0) {
+                local = at;
+                break;
+            }
+        }
+        ASSERT_NE(std::string::npos, local);
+        size_t k = 0;
+        while (local + k < raw.size() && k < text.size() && raw[local + k] == text[k])
+            ++k;
+        const uint32_t first = be32(raw, local + k);
+        ASSERT_GT(first, 1u);
+        ASSERT_LE(first, raw.size() / ps);
+        const uint32_t second = be32(raw, (first - 1) * ps);
+        ASSERT_GT(second, 1u);
+        ASSERT_LE(second, raw.size() / ps);
+        // The second page becomes the free list's first trunk (leading to the old one).
+        put32(raw, (second - 1) * ps, be32(raw, 32));
+        put32(raw, (second - 1) * ps + 4, 0);
+        put32(raw, 32, second);
+        writeFile(DbPath(), raw);
+
+        ASSERT_TRUE(Run(16));
+        auto convs = conversations(*mgr);
+        expectOrdered(convs);
+        std::vector<const Msg*> parts;
+        for (const Conv& c : convs)
+            for (const Msg& m : c.messages)
+                if (m.deleted && m.text.size() >= 100 && text.compare(0, m.text.size(), m.text) == 0)
+                    parts.push_back(&m);
+        if (withWholeCopy) {
+            EXPECT_TRUE(parts.empty());
+            EXPECT_NE(nullptr, findMsg(convs, text));
+        } else {
+            ASSERT_EQ(1u, parts.size());
+            // The local part and the whole first overflow page.
+            EXPECT_GT(parts[0]->text.size(), 4092u);
+            EXPECT_LT(parts[0]->text.size(), text.size());
+            EXPECT_EQ(0, parts[0]->date);
+        }
+        EXPECT_NE(nullptr, findMsg(convs, "later neighbour 19"));
+        mgr.reset();
+    }
+}
+
 // What the owner sends to a group chat has handle 0: it belongs to the chat's
 // conversation (the chat identifier as address, the chat's display name as name), live
 // and deleted; without the join row the message's cached room name finds the chat, and

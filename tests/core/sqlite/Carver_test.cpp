@@ -193,31 +193,49 @@ TEST(Carver, LongTextsFollowOverflowPagesWhole) {
     ASSERT_GT(first, 1u);
     ASSERT_LE(first, raw.size() / ps);
 
-    // A broken chain: the second page's number points past the file, the record is dropped.
-    Patch(p, (first - 1) * ps, std::string("\x7f\xff\xff\xff", 4));
-    {
+    // A broken chain keeps what was read before the break: the text up to there, and
+    // the columns that lay past it are not read. The chain breaks at a page number past
+    // the file, at a free-list trunk (whose first bytes list page numbers now), and at a
+    // b-tree page.
+    const size_t localText = local - serialTypes - 1;
+    const uint32_t second = (uint8_t(raw[(first - 1) * ps]) << 24) |
+                            (uint8_t(raw[(first - 1) * ps + 1]) << 16) |
+                            (uint8_t(raw[(first - 1) * ps + 2]) << 8) | uint8_t(raw[(first - 1) * ps + 3]);
+    ASSERT_GT(second, 1u);
+    ASSERT_LE(second, raw.size() / ps);
+    auto be = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
+    struct Break {
+        const char* name;
+        std::vector<std::pair<uint64_t, std::string>> patches;
+        size_t textRead;
+    };
+    const Break breaks[] = {
+        {"second page number past the file", {{(first - 1) * ps, be(0x7fffffff)}}, localText + ps - 4},
+        {"second page a free-list trunk",
+         {{(second - 1) * ps, raw.substr(32, 4) + be(0)}, {32, be(second)}},
+         localText + ps - 4},
+        {"second page a b-tree leaf",
+         {{(second - 1) * ps, std::string("\x0d\x00\x00\x00", 4)}},
+         localText + ps - 4},
+        {"no chain at all", {{linkAt, std::string(4, '\0')}}, localText},
+    };
+    for (const Break& b : breaks) {
+        SCOPED_TRACE(b.name);
+        WriteFile(p, raw);
+        for (const auto& [at, bytes] : b.patches)
+            Patch(p, at, bytes);
         Owner o;
         TestCarver c(&o.manager);
         c.check = longText;
         ASSERT_TRUE(c.Open(p.c_str(), true));
         ASSERT_TRUE(c.BuildLiveCellMap());
         ASSERT_TRUE(c.CarveTable("t"));
-        EXPECT_EQ(1u, c.records.size());
-        EXPECT_TRUE(WithText(c.records, 1, t10000).empty());
-    }
-    // No chain at all: the local bytes come back, then zeros (the text ends there).
-    Patch(p, linkAt, std::string(4, '\0'));
-    {
-        Owner o;
-        TestCarver c(&o.manager);
-        c.check = longText;
-        ASSERT_TRUE(c.Open(p.c_str(), true));
-        ASSERT_TRUE(c.BuildLiveCellMap());
-        ASSERT_TRUE(c.CarveTable("t"));
-        auto cut = WithText(c.records, 1, t10000.substr(0, local - serialTypes - 1));
-        ASSERT_EQ(1u, cut.size()) << "local part alone";
-        EXPECT_EQ(10000u, cut[0].sizes[1]);
-        EXPECT_EQ(0, cut[0].ints[2]); // n lay on the missing pages
+        EXPECT_EQ(1u, WithText(c.records, 1, t6000).size());
+        auto cut = WithText(c.records, 1, t10000.substr(0, b.textRead));
+        ASSERT_EQ(1u, cut.size());
+        EXPECT_EQ(b.textRead, cut[0].sizes[1]);
+        EXPECT_EQ(uint32_t(KindNotRead), cut[0].kinds[2]); // n lay past the break
+        EXPECT_EQ(2u, c.records.size());
     }
 }
 
