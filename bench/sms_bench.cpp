@@ -120,9 +120,10 @@ Fixture& fixture(int shape) {
             const std::string accountGuid = "A1B2C3D4-0000-4000-8000-00000000ACC0";
             int64_t date = (1500000000LL - 978307200LL) * 1000000000LL;
             std::vector<std::string> texts(size_t(total) + 1);
-            for (int i = 1; i <= total; ++i) {
+            auto add = [&](int i) {
                 std::string guid = guidFor(i);
                 std::string text = longShape && i % 10 == 0 ? longTextFor(i, rng) : textFor(i, rng);
+                if (size_t(i) >= texts.size()) texts.resize(size_t(i) + 1);
                 texts[size_t(i)] = text;
                 // The text shape's archive holds another token, so that a text found in
                 // the file is the text column itself; the other shape has only the archive.
@@ -143,8 +144,9 @@ Fixture& fixture(int shape) {
                 sqlite3_bind_int(st, 7, static_cast<int>(rng() % 2));
                 sqlite3_step(st);
                 sqlite3_reset(st);
-            }
-            sqlite3_finalize(st);
+            };
+            for (int i = 1; i <= total; ++i)
+                add(i);
             f.exec("COMMIT");
 
             // 20% of the messages, picked at random, are deleted one statement at a time
@@ -154,23 +156,30 @@ Fixture& fixture(int shape) {
                 ids[size_t(i)] = i + 1;
             std::shuffle(ids.begin(), ids.end(), rng);
             ids.resize(static_cast<size_t>(total * kDeletedShare));
+            // In the long shape new messages keep arriving between the deletions (one after
+            // each), as on a phone in use: they take pages from the free list, so that the
+            // list runs empty and freed overflow pages become its trunk pages.
+            int next = total;
             f.exec("BEGIN");
-            sqlite3_prepare_v2(f.handle(), "SELECT 1 FROM message WHERE ROWID=?1", -1, &st, nullptr);
+            sqlite3_stmt* exists = nullptr;
+            sqlite3_prepare_v2(f.handle(), "SELECT 1 FROM message WHERE ROWID=?1", -1, &exists, nullptr);
             sqlite3_stmt* del = nullptr;
             sqlite3_prepare_v2(f.handle(), "DELETE FROM message WHERE ROWID=?1", -1, &del, nullptr);
             for (int id : ids) {
-                sqlite3_bind_int(st, 1, id);
-                if (sqlite3_step(st) == SQLITE_ROW) {
+                sqlite3_bind_int(exists, 1, id);
+                if (sqlite3_step(exists) == SQLITE_ROW) {
                     x.deletedTexts.push_back(texts[size_t(id)]);
                     if (longShape && id % 10 == 0) x.deletedLong.push_back(texts[size_t(id)]);
                 }
-                sqlite3_reset(st);
+                sqlite3_reset(exists);
                 sqlite3_bind_int(del, 1, id);
                 sqlite3_step(del);
                 sqlite3_reset(del);
+                if (longShape) add(++next);
             }
-            sqlite3_finalize(st);
+            sqlite3_finalize(exists);
             sqlite3_finalize(del);
+            sqlite3_finalize(st);
             f.exec("COMMIT");
         }
 
