@@ -618,8 +618,9 @@ std::unique_ptr<WxMessageRecord> CWxChatEngine::BuildMessage(const WxMessageRow&
     m->type = int32_t(row.type);
     if (row.carved && row.type == 1) m->type = wxGuessMessageType(row.message);
     std::string_view cursor(row.message);
-    if (recovered) DirectionFromSender(cursor, *m, peer);
-    const bool filled = peer->kind == 4 ? FillUnnamedSender(cursor, *m) : FillSender(cursor, *m, peer);
+    const bool prefixIsSender = !recovered || DirectionFromSender(cursor, *m, peer);
+    const bool filled =
+        peer->kind == 4 ? FillUnnamedSender(cursor, *m) : FillSender(cursor, *m, peer, prefixIsSender);
     if (!filled) return nullptr;
     if (!FillByType(cursor, *m)) return nullptr;
     m->localId = row.mesLocalId;
@@ -650,28 +651,33 @@ std::unique_ptr<WxMessageRecord> CWxChatEngine::BuildMessage(const WxMessageRow&
     return m;
 }
 
-void CWxChatEngine::DirectionFromSender(std::string_view& cursor, WxMessageRecord& message,
+bool CWxChatEngine::DirectionFromSender(std::string_view& cursor, WxMessageRecord& message,
                                         const WxContactRecord* peer) {
-    // A group message names its sender before its text; the owner's own messages name
-    // the owner or nobody. That name, where there is one, outweighs the row's Des.
+    // A group row names its sender before its text; the owner's own rows name the owner or
+    // nobody. A name the account knows (the owner, or a contact that is not a group)
+    // outweighs the row's Des. Any other word and colon at the start belong to the text
+    // (the owner's "Todo:" note), and Des stands; only a received group row, which always
+    // names its sender, takes a word shaped like a user name as a sender the account does
+    // not know.
     const std::string_view name = senderPrefix(cursor);
-    if (name.empty()) return;
+    if (name.empty()) return false;
     const WxAccountEntry* account = Account();
     if (account && !account->userName.empty() && name == account->userName) {
         message.fromMe = true;
         cursor.remove_prefix(name.size() + 2);
-        return;
+        return false;
     }
-    if (peer->kind == 2) {
+    if (peer->kind != 2 && peer->kind != 4) return false;
+    const std::string member(name);
+    if (WxContactRecord* c = owner->FindChatContact(member.c_str(), accountIndex); c && c->kind != 2) {
         message.fromMe = false;
-    } else if (peer->kind == 4) {
-        const std::string member(name);
-        if (WxContactRecord* c = owner->FindChatContact(member.c_str(), accountIndex); c && c->kind != 2)
-            message.fromMe = false;
+        return true;
     }
+    return peer->kind == 2 && !message.fromMe && isAccountIdText(member.c_str());
 }
 
-bool CWxChatEngine::FillSender(std::string_view& cursor, WxMessageRecord& message, WxContactRecord* peer) {
+bool CWxChatEngine::FillSender(std::string_view& cursor, WxMessageRecord& message, WxContactRecord* peer,
+                               bool prefixIsSender) {
     const WxAccountEntry* account = Account();
     if (message.fromMe) {
         if (!account) return false;
@@ -682,7 +688,7 @@ bool CWxChatEngine::FillSender(std::string_view& cursor, WxMessageRecord& messag
     }
     if (peer->kind == 2) {
         std::string member;
-        const size_t colon = cursor.find(":\n");
+        const size_t colon = prefixIsSender ? cursor.find(":\n") : std::string_view::npos;
         if (colon != std::string_view::npos) {
             member.assign(cursor.substr(0, colon));
             cursor.remove_prefix(colon + 2);
@@ -746,14 +752,24 @@ bool CWxChatEngine::FillUnnamedSender(std::string_view& cursor, WxMessageRecord&
             }
         }
     }
-    if (name.empty()) return true;
-    if (WxContactRecord* c = owner->FindChatContact(name.c_str(), accountIndex)) {
+    WxContactRecord* c = name.empty() ? nullptr : owner->FindChatContact(name.c_str(), accountIndex);
+    // The owner's row is never given to a group its text happens to name.
+    if (c && !(message.fromMe && c->kind == 2)) {
         message.senderUserName = name;
         message.senderDisplayName = displayName(*c);
         message.senderHeadUrl = c->headImageUrl;
         if (colon != std::string_view::npos) cursor.remove_prefix(colon + 2);
-    } else {
-        message.senderUserName.clear();
+        return true;
+    }
+    message.senderUserName.clear();
+    if (message.fromMe) {
+        // The owner's row whose text merely begins with a word and a colon: the owner
+        // sent it, and the text stays whole.
+        const WxAccountEntry* account = Account();
+        if (!account) return false;
+        message.senderUserName = account->userName;
+        message.senderDisplayName = account->nickName;
+        message.senderHeadUrl = account->headImageUrl;
     }
     return true;
 }

@@ -87,10 +87,12 @@ class CWxChatEngine : public CCommonInterFace {
     void AddCarvedMessage(const WxMessageRow& row);
     std::unique_ptr<WxMessageRecord> BuildMessage(const WxMessageRow& row, WxContactRecord* peer,
                                                   bool recovered);
-    // Sets the direction of a recovered message from the sender its text names, cutting
-    // the owner's own name off.
-    void DirectionFromSender(std::string_view& cursor, WxMessageRecord& message, const WxContactRecord* peer);
-    bool FillSender(std::string_view& cursor, WxMessageRecord& message, WxContactRecord* peer);
+    // Sets the direction of a recovered message from the sender its text names when the
+    // account knows that name, cutting the owner's own name off. True when a group sender
+    // prefix left at the cursor is the sender (FillSender may then take it off).
+    bool DirectionFromSender(std::string_view& cursor, WxMessageRecord& message, const WxContactRecord* peer);
+    bool FillSender(std::string_view& cursor, WxMessageRecord& message, WxContactRecord* peer,
+                    bool prefixIsSender = true);
     bool FillUnnamedSender(std::string_view& cursor, WxMessageRecord& message);
     bool FillByType(std::string_view content, WxMessageRecord& message);
     void AddSummaryMessage(const WxSessionSummary& summary);

@@ -196,8 +196,9 @@ TEST(CWxChatEngine, WithoutABackupDateTheClockBoundsRecoveredRows) {
     EXPECT_EQ(0u, f.Find("after the clock").size());
 }
 
-// The direction of a recovered message is what its row says: Des, and in a group the
-// sender its text names, which outweighs Des.
+// The direction of a recovered message is what its row says: Des, and in a group a sender
+// its text names that the account knows (the owner or a contact), which outweighs Des.
+// Any other "word:\n" at the start is the text itself and Des stands.
 TEST(CWxChatEngine, RecoveredDirectionFollowsTheStoredRow) {
     EngineFixture f;
     const struct {
@@ -222,6 +223,28 @@ TEST(CWxChatEngine, RecoveredDirectionFollowsTheStoredRow) {
          true,
          "wxid_owner01"},
         {false, {1600000560, 1, 1, "Note:\nnot a sender"}, "Note:\nnot a sender", false, ""},
+        // The owner's own text that begins with a word and a colon stays the owner's, whole.
+        {true, {1600000570, 1, 0, "Todo:\nbuy milk"}, "Todo:\nbuy milk", true, "wxid_owner01"},
+        {false, {1600000580, 1, 0, "Todo:\nbuy bread"}, "Todo:\nbuy bread", true, "wxid_owner01"},
+        {true,
+         {1600000590, 1, 0, "wxid_nobody9:\nowner quoting a name"},
+         "wxid_nobody9:\nowner quoting a name",
+         true,
+         "wxid_owner01"},
+        // A received text whose first word is not a user name keeps it.
+        {true, {1600000600, 1, 1, "Todo:\nbuy eggs"}, "Todo:\nbuy eggs", false, ""},
+        // A received group row names its sender, known to the account or not.
+        {true,
+         {1600000610, 1, 1, "wxid_stranger9:\nstranger in the group"},
+         "stranger in the group",
+         false,
+         "wxid_stranger9"},
+        // A group's name is no sender of the owner's row.
+        {false,
+         {1600000620, 1, 0, "12345@chatroom:\nowner names the group"},
+         "12345@chatroom:\nowner names the group",
+         true,
+         "wxid_owner01"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row.text);
