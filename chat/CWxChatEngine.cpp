@@ -129,6 +129,33 @@ std::string_view senderPrefix(std::string_view text) {
     return name;
 }
 
+bool beginsWithText(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Two copies of one message meet and `kept` stays. The copy whose direction rests on more
+// (a stored row over a stored sender name over nothing) decides the direction and the
+// sender, whichever of the two arrived first; the other only lends what `kept` lacks: the
+// sender fields of the same direction, its local id, and its whole text where `kept`
+// holds that text cut short.
+void keepStrongerDirection(WxMessageRecord& kept, const WxMessageRecord& other) {
+    if (other.directionFrom > kept.directionFrom) {
+        kept.fromMe = other.fromMe;
+        kept.senderUserName = other.senderUserName;
+        kept.senderDisplayName = other.senderDisplayName;
+        kept.senderHeadUrl = other.senderHeadUrl;
+        kept.directionFrom = other.directionFrom;
+    } else if (other.fromMe == kept.fromMe) {
+        if (kept.senderUserName.empty()) kept.senderUserName = other.senderUserName;
+        if (kept.senderDisplayName.empty()) kept.senderDisplayName = other.senderDisplayName;
+        if (kept.senderHeadUrl.empty()) kept.senderHeadUrl = other.senderHeadUrl;
+    }
+    if (kept.localId == 0) kept.localId = other.localId;
+    if (isTextType(kept.type) && kept.type == other.type && other.text.size() > kept.text.size() &&
+        beginsWithText(other.text, kept.text))
+        kept.text = other.text;
+}
+
 } // namespace
 
 CWxChatEngine::CWxChatEngine(IParserOwner* owner, CWxSession* session, int accountIndex,
@@ -538,15 +565,18 @@ void CWxChatEngine::AddCarvedMessage(const WxMessageRow& row) {
     if (!s) s = owner->AddWxSession(accountIndex, peer, true, true);
     if (!s) return;
     if (message->deleted) s->deleted = true;
+    // A copy of this message filed before from a source that keeps no direction (the
+    // search index) takes this row's direction and sender; no second copy is listed.
+    if (WxMessageRecord* weaker = WeakerCopyIn(s, *message)) {
+        keepStrongerDirection(*weaker, *message);
+        return;
+    }
     InsertAfterSameTime(s, std::move(message));
 }
 
-void CWxChatEngine::InsertAfterSameTime(WxSessionRecord* s, std::unique_ptr<WxMessageRecord> message) {
-    // After every message of the same or an earlier time. The messages of a session in
-    // time order are kept by time in a vector (built once, and again whenever someone
-    // else changed the session), and the place is found by binary search; a session out
-    // of order gets the place after its leading messages of that time or earlier.
-    const int64_t t = message->time;
+CWxChatEngine::SessionOrder& CWxChatEngine::SyncOrder(WxSessionRecord* s) {
+    // The messages of a session in time order are kept by time in a vector (built once,
+    // and again whenever someone else changed the session).
     SessionOrder& order = orderCache[s];
     const bool ends = order.byTime.empty() ? !order.ordered || s->messages.count == 0
                                            : order.byTime.front() == s->messages.first &&
@@ -559,7 +589,35 @@ void CWxChatEngine::InsertAfterSameTime(WxSessionRecord* s, std::unique_ptr<WxMe
             if (order.ordered) order.byTime.push_back(m);
         }
         if (!order.ordered) order.byTime = {};
+        order.count = s->messages.count;
     }
+    return order;
+}
+
+WxMessageRecord* CWxChatEngine::WeakerCopyIn(WxSessionRecord* s, const WxMessageRecord& message) {
+    auto weaker = [&](const WxMessageRecord* m) {
+        return m->time == message.time && m->directionFrom < message.directionFrom &&
+               sameForMerge(*m, message);
+    };
+    SessionOrder& order = SyncOrder(s);
+    if (order.ordered) {
+        auto at = std::lower_bound(order.byTime.begin(), order.byTime.end(), message.time,
+                                   [](const WxMessageRecord* m, int64_t time) { return m->time < time; });
+        for (; at != order.byTime.end() && (*at)->time == message.time; ++at)
+            if (weaker(*at)) return *at;
+        return nullptr;
+    }
+    for (WxMessageRecord* m = s->messages.first; m; m = m->next)
+        if (weaker(m)) return m;
+    return nullptr;
+}
+
+void CWxChatEngine::InsertAfterSameTime(WxSessionRecord* s, std::unique_ptr<WxMessageRecord> message) {
+    // After every message of the same or an earlier time, found by binary search in a
+    // session in time order; a session out of order gets the place after its leading
+    // messages of that time or earlier.
+    const int64_t t = message->time;
+    SessionOrder& order = SyncOrder(s);
     if (order.ordered) {
         auto at = std::upper_bound(order.byTime.begin(), order.byTime.end(), t,
                                    [](int64_t time, const WxMessageRecord* m) { return time < m->time; });
@@ -617,6 +675,7 @@ std::unique_ptr<WxMessageRecord> CWxChatEngine::BuildMessage(const WxMessageRow&
     m->fromMe = row.des == 0;
     m->type = int32_t(row.type);
     if (row.carved && row.type == 1) m->type = wxGuessMessageType(row.message);
+    m->directionFrom = WxMessageRecord::DirectionFrom::StoredRow;
     std::string_view cursor(row.message);
     const bool prefixIsSender = !recovered || DirectionFromSender(cursor, *m, peer);
     const bool filled =
@@ -786,6 +845,7 @@ std::unique_ptr<WxMessageRecord> CWxChatEngine::BuildSummaryMessage(const WxSess
     m->time = int64_t(summary.time);
     m->type = wxGuessMessageType(summary.content);
     m->fromMe = summary.sender == account->userName;
+    m->directionFrom = WxMessageRecord::DirectionFrom::SenderName;
     if (m->fromMe) {
         m->senderUserName = account->userName;
         m->senderDisplayName = account->nickName;
@@ -862,6 +922,14 @@ bool CWxChatEngine::MergeUnnamedSession(WxSessionRecord* unnamed, MergeIndex& in
     }
     if (!target) return false;
     const size_t targetRank = index.rank[target];
+    // A received message of a chat with one person comes from that person: a row read
+    // before its chat was known names no sender.
+    auto senderFromPeer = [peer = target->peer](WxMessageRecord& m) {
+        if (m.fromMe || !m.senderUserName.empty() || !peer || peer->kind == 2 || peer->kind == 4) return;
+        m.senderUserName = peer->userName;
+        m.senderDisplayName = displayName(*peer);
+        m.senderHeadUrl = peer->headImageUrl;
+    };
     WxMessageRecord* q = unnamed->messages.first;
     while (q) {
         WxMessageRecord* next = q->next;
@@ -872,13 +940,14 @@ bool CWxChatEngine::MergeUnnamedSession(WxSessionRecord* unnamed, MergeIndex& in
                 break;
             }
         if (same) {
-            // The same message: it only lends its sender to the one kept.
-            if (same->senderUserName.empty()) same->senderUserName = q->senderUserName;
-            if (same->senderDisplayName.empty()) same->senderDisplayName = q->senderDisplayName;
-            if (same->senderHeadUrl.empty()) same->senderHeadUrl = q->senderHeadUrl;
+            // The same message: one copy stays in the named chat, and a copy read from a
+            // stored row decides its direction and sender over an index copy.
+            keepStrongerDirection(*same, *q);
+            senderFromPeer(*same);
             unnamed->messages.remove(q);
         } else {
             std::unique_ptr<WxMessageRecord> moved = unnamed->messages.remove(q);
+            senderFromPeer(*moved);
             int32_t position = 0;
             for (WxMessageRecord* m = target->messages.first; m; m = m->next)
                 if (m->time < moved->time) ++position;

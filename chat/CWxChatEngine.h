@@ -111,6 +111,9 @@ class CWxChatEngine : public CCommonInterFace {
     void AddTable(TableEntry entry);
     WxSessionRecord* FirstSessionOf(WxContactRecord* peer);
     void InsertAfterSameTime(WxSessionRecord* session, std::unique_ptr<WxMessageRecord> message);
+    // A message of the session that is the same as `message` but whose direction rests on
+    // less, or null.
+    WxMessageRecord* WeakerCopyIn(WxSessionRecord* session, const WxMessageRecord& message);
 
     // Rows read so far, by (MesSvrID, CreateTime), for the duplicate check of carved rows.
     std::unordered_set<std::tuple<int64_t, int64_t>, TupleHash> rowKeys;
@@ -134,4 +137,5 @@ class CWxChatEngine : public CCommonInterFace {
         std::vector<WxMessageRecord*> byTime;
     };
     std::unordered_map<const WxSessionRecord*, SessionOrder> orderCache;
+    SessionOrder& SyncOrder(WxSessionRecord* session);
 };
