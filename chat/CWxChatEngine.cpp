@@ -74,6 +74,10 @@ bool isFiledType(uint32_t type) {
     }
 }
 
+// Bytes a recovered text cut short keeps at least to be taken for the start of another
+// copy's text.
+constexpr size_t kCutShortMinimum = 8;
+
 // The kind of a message for comparing two of them: video in either code is one kind.
 int32_t mergeKind(int32_t type) {
     return type == 62 ? 43 : type;
@@ -92,6 +96,11 @@ bool sameForMerge(const WxMessageRecord& m, const WxMessageRecord& q) {
     case 10002: {
         if (q.text.empty() || m.text.empty()) return false;
         if (fuzzyMatch(m.text.c_str(), q.text.c_str(), 3)) return true;
+        // A recovered text cut short (the rest of its row overwritten) is the start of
+        // the whole text another copy holds.
+        if (q.deleted && q.text.size() >= kCutShortMinimum && m.text.size() > q.text.size() &&
+            m.text.compare(0, q.text.size(), q.text) == 0)
+            return true;
         const size_t comma = q.text.find(',');
         return comma != std::string::npos && comma > 0 && m.text.size() >= comma &&
                m.text.compare(0, comma, q.text, 0, comma) == 0;

@@ -359,7 +359,8 @@ TEST(CWxChatEngine, MergeNeedsTheSameMessageAndKeepsEveryDifferentOne) {
 
 // A search-index copy of a message keeps no direction; a copy read from its chat row does.
 // Wherever the two meet, in whichever order they were filed, one message is listed, with
-// the row's direction and sender and the longer of the two texts.
+// the row's direction and sender and the longer of the two texts (a carved text may be cut
+// short where the rest of its row was overwritten).
 TEST(CWxChatEngine, TheStoredRowDecidesTheDirectionOverAnIndexCopy) {
     enum Road {
         CarvedUnnamedIndexNamed, // the row's page left its table; the index names the chat
@@ -373,8 +374,9 @@ TEST(CWxChatEngine, TheStoredRowDecidesTheDirectionOverAnIndexCopy) {
             SCOPED_TRACE(std::string(names[road]) + (des == 0 ? ", sent" : ", received"));
             EngineFixture f;
             const int64_t t = 1600000700;
-            const std::string text = des == 0 ? "sent and deleted, #1" : "received and deleted, #1";
-            const std::string whole = text + " and the rest the index holds";
+            const std::string text = des == 0 ? "sent and deleted #1" : "received and deleted #1";
+            // The carved text is cut short: the index holds three times as much.
+            const std::string whole = text + " and the rest the index holds" + std::string(60, '.');
             auto indexCopy = [&] {
                 auto m = std::make_unique<WxMessageRecord>();
                 m->deleted = true;
