@@ -20,10 +20,16 @@
 //       <live|deleted> <file name> <stored path>
 //   wechat_contact <live|deleted> <account> <user name> <nickname> <remark>
 //   wechat_message <live|deleted> <account> <peer user name> <date> <type> <from_me 0|1> <text>
+//       <direction from: row (its chat row) | sender (a stored sender name) | none (an index
+//       copy: nothing stored says it)>
 //   whatsapp_message <live|deleted> <chat> <sender> <date> <from_me 0|1> <text>
 // (WeChat deliveries hold everything found so far: their lines are those of the last one.)
+// A WeChat scan also prints its deleted messages by what their direction rests on.
 #include "core/records/ScanDataType.h"
 #include "core/records/WaChatRecord.h"
+#include "core/records/WxContactRecord.h"
+#include "core/records/WxMessageRecord.h"
+#include "core/records/WxSessionRecord.h"
 #include "scan/engine/CScanManager.h"
 #include "scan/engine/CScanSteps.h"
 #include "scan/DeviceManage.h"
@@ -112,6 +118,23 @@ std::string Field(long long number) {
 
 const char* State(bool deleted) {
     return deleted ? "deleted" : "live";
+}
+
+const char* DirectionFromName(WxMessageRecord::DirectionFrom from) {
+    switch (from) {
+    case WxMessageRecord::DirectionFrom::StoredRow:
+        return "row";
+    case WxMessageRecord::DirectionFrom::SenderName:
+        return "sender";
+    default:
+        return "none";
+    }
+}
+
+// A delivered WeChat message as the parser records know it: peer, date, direction, and
+// the text of a text message.
+std::string WxMessageKey(const std::string& peer, long long date, bool fromMe, const std::string& text) {
+    return peer + '\t' + std::to_string(date) + '\t' + (fromMe ? "1" : "0") + '\t' + text;
 }
 
 // Counts every delivered record by type and, when asked, keeps one line per record.
@@ -215,10 +238,14 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
                 (chat.bDelete() ? chats.deleted : chats.live)++;
                 for (const NSWXChatSMSData& m : chat.WXSMSData()) {
                     (m.bDelete() ? messages.deleted : messages.live)++;
-                    if (keepLines)
-                        out.push_back(Join({"wechat_message", State(m.bDelete()), Field(account.Account()),
-                                            Field(peer), Field(m.lDataTime()), Field(m.eType()),
-                                            m.bFromMe() ? "1" : "0", Field(m.Content())}));
+                    if (!keepLines) continue;
+                    auto from =
+                        wxDirection.find(WxMessageKey(peer.toStdString(), m.lDataTime(), m.bFromMe(),
+                                                      m.eType() == 1 ? m.Content().toStdString() : ""));
+                    out.push_back(
+                        Join({"wechat_message", State(m.bDelete()), Field(account.Account()), Field(peer),
+                              Field(m.lDataTime()), Field(m.eType()), m.bFromMe() ? "1" : "0",
+                              Field(m.Content()), from == wxDirection.end() ? "none" : from->second}));
                 }
             }
         }
@@ -237,6 +264,20 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
                                           m->fromMe ? "1" : "0", Field(QString::fromStdString(m->text))}));
             }
         }
+    }
+    // After an account's chats, before they are delivered: what the direction of each of
+    // its messages rests on, for the record lines, and the deleted ones counted.
+    void NoteWxDirections(const CScanManager& manager, int account) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (account < 0 || size_t(account) >= manager.wxSessionLists.size()) return;
+        for (const WxSessionRecord* s = manager.wxSessionLists[size_t(account)].first; s; s = s->next)
+            for (const WxMessageRecord* m = s->messages.first; m; m = m->next) {
+                if (m->deleted) ++wxDeletedFrom[m->directionFrom];
+                if (keepLines && s->peer)
+                    wxDirection[WxMessageKey(s->peer->userName, m->time, m->fromMe,
+                                             m->type == 1 ? m->text : "")] =
+                        DirectionFromName(m->directionFrom);
+            }
     }
     // The lines of the last WeChat deliveries joined to the others.
     std::vector<std::string> AllLines() {
@@ -258,6 +299,8 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
     }
 
     std::map<uint32_t, Counts> counts;
+    std::map<WxMessageRecord::DirectionFrom, long> wxDeletedFrom;
+    std::map<std::string, const char*> wxDirection;
     bool keepLines = false;
     std::vector<std::string> lines;
     std::map<std::string, std::vector<std::string>> kindLines; // replaced on each delivery
@@ -357,6 +400,12 @@ int main(int argc, char** argv) {
             counter.CountWhatsApp(owner.waChatList);
             return ok;
         };
+        steps.wxSessionAndChat = [&counter, run = steps.wxSessionAndChat](CScanManager& owner, int account,
+                                                                          bool withChats) {
+            const bool ok = run && run(owner, account, withChats);
+            if (withChats) counter.NoteWxDirections(owner, account);
+            return ok;
+        };
         manager.SetSteps(std::move(steps));
     });
 
@@ -386,6 +435,12 @@ int main(int argc, char** argv) {
             const Counts m = counter.counts[messages];
             std::printf("%-20s live %9ld deleted %9ld\n",
                         t.bit == ScanWxChats ? "wechat_messages" : "whatsapp_messages", m.live, m.deleted);
+            if (t.bit == ScanWxChats) {
+                using From = WxMessageRecord::DirectionFrom;
+                std::printf("wechat_deleted_direction_from row %ld sender %ld none %ld\n",
+                            counter.wxDeletedFrom[From::StoredRow], counter.wxDeletedFrom[From::SenderName],
+                            counter.wxDeletedFrom[From::None]);
+            }
         }
     }
     if (!recordsFile.empty()) {

@@ -2,14 +2,19 @@
 // 200,000 messages over 500 chats, 20% of them deleted again with secure_delete off),
 // its contacts, and a search index that holds a copy of every fifth message (its
 // deletion list naming the deleted ones), some messages found only in the index, and
-// one chat whose table was dropped and re-created (its local ids start again).
+// one chat whose table was dropped and re-created (its local ids start again). Besides,
+// ten chats the user cleared (every row deleted at once, their pages freed) and five
+// chats dropped together with their friend (no contact record left), the index holding a
+// copy of each of their messages, sent and received.
 //
 // Prints the time of the contacts, session and chat parsers together, the peak memory of
 // the parse beside the size of the records delivered, and what a user would see: how
 // many deleted messages came back out of those whose text still lies in a file (counted
 // without the parser, by searching the raw bytes for each message's unique tag), wrong
-// directions, duplicates, junk (deleted records matching no written message), messages
-// in another peer's chat, and live messages also offered as deleted.
+// directions (split by what the direction rests on: a stored row, a stored sender name,
+// nothing; and those among deleted messages whose chat row survives), duplicates, junk
+// (deleted records matching no written message), messages in another peer's chat, and
+// live messages also offered as deleted.
 //
 // Then two heavy lines ("heavy ..."): one peer with 200,000 live messages whose rows the
 // search index also holds, and a local store of 100,000 records for one peer.
@@ -23,6 +28,7 @@
 #include "core/backup/CMbdbFileParser.h"
 #include "core/backup/WxAccountEntry.h"
 #include "core/records/WxContactRecord.h"
+#include "core/records/WxMessageRecord.h"
 #include "core/records/WxSessionRecord.h"
 #include "core/util/MD5_CTX.h"
 #include "scan/engine/CScanManager.h"
@@ -54,6 +60,14 @@ constexpr int kDefaultMessages = 200000;
 constexpr int kChats = 500;
 constexpr double kDeletedShare = 0.20;
 constexpr int kRecreatedChat = kChats - 1; // its table is dropped half way and made again
+// Chats the user cleared, and chats dropped with their friend; the index holds all of both.
+constexpr int kClearedChats = 10, kDroppedChats = 5;
+bool isCleared(int chat) {
+    return chat < kClearedChats;
+}
+bool isDropped(int chat) {
+    return chat >= kClearedChats && chat < kClearedChats + kDroppedChats;
+}
 constexpr int64_t kTime0 = 1500000000;
 const char kOwner[] = "wxid_benchowner";
 
@@ -254,8 +268,10 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
                 continue;
             }
             localIds[size_t(n)] = c == kRecreatedChat ? recreatedId++ : 200 + n;
-            if (c == kRecreatedChat) t.deleted = true; // its table is dropped
-            if (c == kRecreatedChat) indexed[size_t(n)] = true;
+            if (c == kRecreatedChat || isCleared(c) || isDropped(c)) {
+                t.deleted = true; // its table is dropped or cleared
+                indexed[size_t(n)] = true;
+            }
             Stmt& st = *inserts[size_t(c)];
             sqlite3_bind_int64(st.st, 1, localIds[size_t(n)]);
             sqlite3_bind_int64(st.st, 2, (int64_t(1) << 47) + n);
@@ -265,11 +281,16 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
             sqlite3_bind_int64(st.st, 5, t.fromMe ? 0 : 1);
             st.step();
         }
-        for (int n = 0; n < messages; ++n)
-            if (truth[size_t(n)].deleted && truth[size_t(n)].chat != kRecreatedChat)
+        for (int n = 0; n < messages; ++n) {
+            const int c = truth[size_t(n)].chat;
+            if (truth[size_t(n)].deleted && c != kRecreatedChat && !isCleared(c) && !isDropped(c))
                 db.exec("DELETE FROM " + kit::WeChatAccountBuilder::ChatTable(peerOf(n % kChats)) +
                         " WHERE MesLocalID=" + std::to_string(200 + n));
+        }
         inserts.clear();
+        for (int c = 0; c < kClearedChats + kDroppedChats; ++c)
+            db.exec((isCleared(c) ? "DELETE FROM " : "DROP TABLE ") +
+                    kit::WeChatAccountBuilder::ChatTable(peerOf(c)));
         const std::string recreated = kit::WeChatAccountBuilder::ChatTable(peerOf(kRecreatedChat));
         db.exec("DROP TABLE " + recreated);
         db.exec("CREATE TABLE " + recreated + kChatColumns);
@@ -298,7 +319,7 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
     for (int k = 0; k < indexOnly; ++k) {
         const int n = messages + k;
         Truth& t = truth[size_t(n)];
-        t.chat = int(rng() % (kChats - 1));
+        t.chat = kClearedChats + kDroppedChats + int(rng() % (kChats - 1 - kClearedChats - kDroppedChats));
         t.time = kTime0 + int64_t(rng() % unsigned(messages)) * 7 + 3;
         t.fromMe = false;
         t.deleted = true;
@@ -335,7 +356,7 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
     }
     kit::WeChatAccountBuilder account(kOwner, "Bench Owner");
     for (int c = 0; c < kChats; ++c)
-        account.AddFriend(peerOf(c), "Friend " + std::to_string(c));
+        if (!isDropped(c)) account.AddFriend(peerOf(c), "Friend " + std::to_string(c));
     account.SetChatDbSource(chatDb);
     kit::BackupBuilder backup(root / "backup", kit::BackupBuilder::Generation::ManifestDb);
     account.Write(backup, root / "work");
@@ -351,6 +372,17 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
     }
     fig.seconds = p.seconds;
 
+    // Deleted messages whose chat row still lies in the chat database.
+    std::unordered_set<int> rowSurvives;
+    {
+        const std::string bytes = readBytes(chatDb);
+        for (size_t at = bytes.find("#m"); at != std::string::npos; at = bytes.find("#m", at + 2)) {
+            const int n = tagIn(bytes.substr(at, 9));
+            if (n >= 0 && size_t(n) < truth.size() && truth[size_t(n)].deleted) rowSurvives.insert(n);
+        }
+    }
+    using From = WxMessageRecord::DirectionFrom;
+    size_t wrongFrom[3] = {0, 0, 0}, wrongWithRow = 0;
     size_t recordBytes = 0, shown = 0, shownDeleted = 0, wrongDirection = 0, duplicates = 0, junk = 0;
     size_t wrongChat = 0, unnamedChat = 0, liveAsDeleted = 0, recoveredRecords = 0;
     std::vector<int> seen(truth.size(), 0);
@@ -380,7 +412,11 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
                 continue;
             }
             ++recoveredRecords;
-            if (msg->fromMe != t.fromMe) ++wrongDirection, detail("wrong direction", s, msg, n);
+            if (msg->fromMe != t.fromMe) {
+                ++wrongDirection, detail("wrong direction", s, msg, n);
+                ++wrongFrom[size_t(msg->directionFrom)];
+                if (rowSurvives.count(n)) ++wrongWithRow;
+            }
             recoveredTags.insert(n);
         }
     }
@@ -408,8 +444,13 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
     std::printf("wechat_record_kb %zu\n", recordBytes / 1024);
     std::printf("wechat_deleted_recovered %zu of %zu whose bytes survive\n", recoveredTags.size(),
                 surviving.size());
-    std::printf("wechat_wrong_direction %zu of %zu recovered records (%.2f%%)\n", wrongDirection,
-                recoveredRecords, share(wrongDirection, recoveredRecords));
+    std::printf("wechat_wrong_direction %zu of %zu recovered records (%.2f%%): from a stored row %zu, from a "
+                "sender name %zu, from nothing (index copy) %zu\n",
+                wrongDirection, recoveredRecords, share(wrongDirection, recoveredRecords),
+                wrongFrom[size_t(From::StoredRow)], wrongFrom[size_t(From::SenderName)],
+                wrongFrom[size_t(From::None)]);
+    std::printf("wechat_wrong_direction_row_survives %zu of %zu deleted messages whose chat row survives\n",
+                wrongWithRow, rowSurvives.size());
     std::printf("wechat_duplicates %zu\n", duplicates);
     std::printf("wechat_junk %zu of %zu deleted records (%.2f%%)\n", junk, shownDeleted,
                 share(junk, shownDeleted));

@@ -378,11 +378,14 @@ void CWxAddressBook::MergeRow(const WxContactRow& row) {
     if (row.kind == 2) {
         for (const std::string& name : row.memberNames) {
             auto member = std::make_unique<WxContactRecord>();
+            // A member the account holds a record of is that record: deleted only when it
+            // is, whatever became of the group, so that no live contact is offered a
+            // second time as deleted (nor a deleted one as live).
+            member->deleted = row.deleted;
             if (const WxContactRow* known = FindRow(name))
-                fill(*member, *known);
+                fill(*member, *known), member->deleted = known->deleted;
             else
                 member->userName = name, member->accountIndex = accountIndex;
-            member->deleted = row.deleted;
             member->kind = 3;
             member->parent = record.get();
             record->members.append(std::move(member));

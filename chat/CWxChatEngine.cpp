@@ -74,6 +74,10 @@ bool isFiledType(uint32_t type) {
     }
 }
 
+// Bytes a recovered text cut short keeps at least to be taken for the start of another
+// copy's text.
+constexpr size_t kCutShortMinimum = 8;
+
 // The kind of a message for comparing two of them: video in either code is one kind.
 int32_t mergeKind(int32_t type) {
     return type == 62 ? 43 : type;
@@ -92,6 +96,11 @@ bool sameForMerge(const WxMessageRecord& m, const WxMessageRecord& q) {
     case 10002: {
         if (q.text.empty() || m.text.empty()) return false;
         if (fuzzyMatch(m.text.c_str(), q.text.c_str(), 3)) return true;
+        // A recovered text cut short (the rest of its row overwritten) is the start of
+        // the whole text another copy holds.
+        if (q.deleted && q.text.size() >= kCutShortMinimum && m.text.size() > q.text.size() &&
+            m.text.compare(0, q.text.size(), q.text) == 0)
+            return true;
         const size_t comma = q.text.find(',');
         return comma != std::string::npos && comma > 0 && m.text.size() >= comma &&
                m.text.compare(0, comma, q.text, 0, comma) == 0;
@@ -127,6 +136,33 @@ std::string_view senderPrefix(std::string_view text) {
     for (char c : name)
         if (c == ' ' || c == '\n' || c == '\r' || c == '\t') return {};
     return name;
+}
+
+bool beginsWithText(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Two copies of one message meet and `kept` stays. The copy whose direction rests on more
+// (a stored row over a stored sender name over nothing) decides the direction and the
+// sender, whichever of the two arrived first; the other only lends what `kept` lacks: the
+// sender fields of the same direction, its local id, and its whole text where `kept`
+// holds that text cut short.
+void keepStrongerDirection(WxMessageRecord& kept, const WxMessageRecord& other) {
+    if (other.directionFrom > kept.directionFrom) {
+        kept.fromMe = other.fromMe;
+        kept.senderUserName = other.senderUserName;
+        kept.senderDisplayName = other.senderDisplayName;
+        kept.senderHeadUrl = other.senderHeadUrl;
+        kept.directionFrom = other.directionFrom;
+    } else if (other.fromMe == kept.fromMe) {
+        if (kept.senderUserName.empty()) kept.senderUserName = other.senderUserName;
+        if (kept.senderDisplayName.empty()) kept.senderDisplayName = other.senderDisplayName;
+        if (kept.senderHeadUrl.empty()) kept.senderHeadUrl = other.senderHeadUrl;
+    }
+    if (kept.localId == 0) kept.localId = other.localId;
+    if (isTextType(kept.type) && kept.type == other.type && other.text.size() > kept.text.size() &&
+        beginsWithText(other.text, kept.text))
+        kept.text = other.text;
 }
 
 } // namespace
@@ -538,15 +574,18 @@ void CWxChatEngine::AddCarvedMessage(const WxMessageRow& row) {
     if (!s) s = owner->AddWxSession(accountIndex, peer, true, true);
     if (!s) return;
     if (message->deleted) s->deleted = true;
+    // A copy of this message filed before from a source that keeps no direction (the
+    // search index) takes this row's direction and sender; no second copy is listed.
+    if (WxMessageRecord* weaker = WeakerCopyIn(s, *message)) {
+        keepStrongerDirection(*weaker, *message);
+        return;
+    }
     InsertAfterSameTime(s, std::move(message));
 }
 
-void CWxChatEngine::InsertAfterSameTime(WxSessionRecord* s, std::unique_ptr<WxMessageRecord> message) {
-    // After every message of the same or an earlier time. The messages of a session in
-    // time order are kept by time in a vector (built once, and again whenever someone
-    // else changed the session), and the place is found by binary search; a session out
-    // of order gets the place after its leading messages of that time or earlier.
-    const int64_t t = message->time;
+CWxChatEngine::SessionOrder& CWxChatEngine::SyncOrder(WxSessionRecord* s) {
+    // The messages of a session in time order are kept by time in a vector (built once,
+    // and again whenever someone else changed the session).
     SessionOrder& order = orderCache[s];
     const bool ends = order.byTime.empty() ? !order.ordered || s->messages.count == 0
                                            : order.byTime.front() == s->messages.first &&
@@ -559,7 +598,35 @@ void CWxChatEngine::InsertAfterSameTime(WxSessionRecord* s, std::unique_ptr<WxMe
             if (order.ordered) order.byTime.push_back(m);
         }
         if (!order.ordered) order.byTime = {};
+        order.count = s->messages.count;
     }
+    return order;
+}
+
+WxMessageRecord* CWxChatEngine::WeakerCopyIn(WxSessionRecord* s, const WxMessageRecord& message) {
+    auto weaker = [&](const WxMessageRecord* m) {
+        return m->time == message.time && m->directionFrom < message.directionFrom &&
+               sameForMerge(*m, message);
+    };
+    SessionOrder& order = SyncOrder(s);
+    if (order.ordered) {
+        auto at = std::lower_bound(order.byTime.begin(), order.byTime.end(), message.time,
+                                   [](const WxMessageRecord* m, int64_t time) { return m->time < time; });
+        for (; at != order.byTime.end() && (*at)->time == message.time; ++at)
+            if (weaker(*at)) return *at;
+        return nullptr;
+    }
+    for (WxMessageRecord* m = s->messages.first; m; m = m->next)
+        if (weaker(m)) return m;
+    return nullptr;
+}
+
+void CWxChatEngine::InsertAfterSameTime(WxSessionRecord* s, std::unique_ptr<WxMessageRecord> message) {
+    // After every message of the same or an earlier time, found by binary search in a
+    // session in time order; a session out of order gets the place after its leading
+    // messages of that time or earlier.
+    const int64_t t = message->time;
+    SessionOrder& order = SyncOrder(s);
     if (order.ordered) {
         auto at = std::upper_bound(order.byTime.begin(), order.byTime.end(), t,
                                    [](int64_t time, const WxMessageRecord* m) { return time < m->time; });
@@ -617,9 +684,11 @@ std::unique_ptr<WxMessageRecord> CWxChatEngine::BuildMessage(const WxMessageRow&
     m->fromMe = row.des == 0;
     m->type = int32_t(row.type);
     if (row.carved && row.type == 1) m->type = wxGuessMessageType(row.message);
+    m->directionFrom = WxMessageRecord::DirectionFrom::StoredRow;
     std::string_view cursor(row.message);
-    if (recovered) DirectionFromSender(cursor, *m, peer);
-    const bool filled = peer->kind == 4 ? FillUnnamedSender(cursor, *m) : FillSender(cursor, *m, peer);
+    const bool prefixIsSender = !recovered || DirectionFromSender(cursor, *m, peer);
+    const bool filled =
+        peer->kind == 4 ? FillUnnamedSender(cursor, *m) : FillSender(cursor, *m, peer, prefixIsSender);
     if (!filled) return nullptr;
     if (!FillByType(cursor, *m)) return nullptr;
     m->localId = row.mesLocalId;
@@ -650,28 +719,33 @@ std::unique_ptr<WxMessageRecord> CWxChatEngine::BuildMessage(const WxMessageRow&
     return m;
 }
 
-void CWxChatEngine::DirectionFromSender(std::string_view& cursor, WxMessageRecord& message,
+bool CWxChatEngine::DirectionFromSender(std::string_view& cursor, WxMessageRecord& message,
                                         const WxContactRecord* peer) {
-    // A group message names its sender before its text; the owner's own messages name
-    // the owner or nobody. That name, where there is one, outweighs the row's Des.
+    // A group row names its sender before its text; the owner's own rows name the owner or
+    // nobody. A name the account knows (the owner, or a contact that is not a group)
+    // outweighs the row's Des. Any other word and colon at the start belong to the text
+    // (the owner's "Todo:" note), and Des stands; only a received group row, which always
+    // names its sender, takes a word shaped like a user name as a sender the account does
+    // not know.
     const std::string_view name = senderPrefix(cursor);
-    if (name.empty()) return;
+    if (name.empty()) return false;
     const WxAccountEntry* account = Account();
     if (account && !account->userName.empty() && name == account->userName) {
         message.fromMe = true;
         cursor.remove_prefix(name.size() + 2);
-        return;
+        return false;
     }
-    if (peer->kind == 2) {
+    if (peer->kind != 2 && peer->kind != 4) return false;
+    const std::string member(name);
+    if (WxContactRecord* c = owner->FindChatContact(member.c_str(), accountIndex); c && c->kind != 2) {
         message.fromMe = false;
-    } else if (peer->kind == 4) {
-        const std::string member(name);
-        if (WxContactRecord* c = owner->FindChatContact(member.c_str(), accountIndex); c && c->kind != 2)
-            message.fromMe = false;
+        return true;
     }
+    return peer->kind == 2 && !message.fromMe && isAccountIdText(member.c_str());
 }
 
-bool CWxChatEngine::FillSender(std::string_view& cursor, WxMessageRecord& message, WxContactRecord* peer) {
+bool CWxChatEngine::FillSender(std::string_view& cursor, WxMessageRecord& message, WxContactRecord* peer,
+                               bool prefixIsSender) {
     const WxAccountEntry* account = Account();
     if (message.fromMe) {
         if (!account) return false;
@@ -682,7 +756,7 @@ bool CWxChatEngine::FillSender(std::string_view& cursor, WxMessageRecord& messag
     }
     if (peer->kind == 2) {
         std::string member;
-        const size_t colon = cursor.find(":\n");
+        const size_t colon = prefixIsSender ? cursor.find(":\n") : std::string_view::npos;
         if (colon != std::string_view::npos) {
             member.assign(cursor.substr(0, colon));
             cursor.remove_prefix(colon + 2);
@@ -746,14 +820,24 @@ bool CWxChatEngine::FillUnnamedSender(std::string_view& cursor, WxMessageRecord&
             }
         }
     }
-    if (name.empty()) return true;
-    if (WxContactRecord* c = owner->FindChatContact(name.c_str(), accountIndex)) {
+    WxContactRecord* c = name.empty() ? nullptr : owner->FindChatContact(name.c_str(), accountIndex);
+    // The owner's row is never given to a group its text happens to name.
+    if (c && !(message.fromMe && c->kind == 2)) {
         message.senderUserName = name;
         message.senderDisplayName = displayName(*c);
         message.senderHeadUrl = c->headImageUrl;
         if (colon != std::string_view::npos) cursor.remove_prefix(colon + 2);
-    } else {
-        message.senderUserName.clear();
+        return true;
+    }
+    message.senderUserName.clear();
+    if (message.fromMe) {
+        // The owner's row whose text merely begins with a word and a colon: the owner
+        // sent it, and the text stays whole.
+        const WxAccountEntry* account = Account();
+        if (!account) return false;
+        message.senderUserName = account->userName;
+        message.senderDisplayName = account->nickName;
+        message.senderHeadUrl = account->headImageUrl;
     }
     return true;
 }
@@ -770,6 +854,7 @@ std::unique_ptr<WxMessageRecord> CWxChatEngine::BuildSummaryMessage(const WxSess
     m->time = int64_t(summary.time);
     m->type = wxGuessMessageType(summary.content);
     m->fromMe = summary.sender == account->userName;
+    m->directionFrom = WxMessageRecord::DirectionFrom::SenderName;
     if (m->fromMe) {
         m->senderUserName = account->userName;
         m->senderDisplayName = account->nickName;
@@ -846,6 +931,14 @@ bool CWxChatEngine::MergeUnnamedSession(WxSessionRecord* unnamed, MergeIndex& in
     }
     if (!target) return false;
     const size_t targetRank = index.rank[target];
+    // A received message of a chat with one person comes from that person: a row read
+    // before its chat was known names no sender.
+    auto senderFromPeer = [peer = target->peer](WxMessageRecord& m) {
+        if (m.fromMe || !m.senderUserName.empty() || !peer || peer->kind == 2 || peer->kind == 4) return;
+        m.senderUserName = peer->userName;
+        m.senderDisplayName = displayName(*peer);
+        m.senderHeadUrl = peer->headImageUrl;
+    };
     WxMessageRecord* q = unnamed->messages.first;
     while (q) {
         WxMessageRecord* next = q->next;
@@ -856,13 +949,14 @@ bool CWxChatEngine::MergeUnnamedSession(WxSessionRecord* unnamed, MergeIndex& in
                 break;
             }
         if (same) {
-            // The same message: it only lends its sender to the one kept.
-            if (same->senderUserName.empty()) same->senderUserName = q->senderUserName;
-            if (same->senderDisplayName.empty()) same->senderDisplayName = q->senderDisplayName;
-            if (same->senderHeadUrl.empty()) same->senderHeadUrl = q->senderHeadUrl;
+            // The same message: one copy stays in the named chat, and a copy read from a
+            // stored row decides its direction and sender over an index copy.
+            keepStrongerDirection(*same, *q);
+            senderFromPeer(*same);
             unnamed->messages.remove(q);
         } else {
             std::unique_ptr<WxMessageRecord> moved = unnamed->messages.remove(q);
+            senderFromPeer(*moved);
             int32_t position = 0;
             for (WxMessageRecord* m = target->messages.first; m; m = m->next)
                 if (m->time < moved->time) ++position;

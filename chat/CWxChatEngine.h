@@ -87,10 +87,12 @@ class CWxChatEngine : public CCommonInterFace {
     void AddCarvedMessage(const WxMessageRow& row);
     std::unique_ptr<WxMessageRecord> BuildMessage(const WxMessageRow& row, WxContactRecord* peer,
                                                   bool recovered);
-    // Sets the direction of a recovered message from the sender its text names, cutting
-    // the owner's own name off.
-    void DirectionFromSender(std::string_view& cursor, WxMessageRecord& message, const WxContactRecord* peer);
-    bool FillSender(std::string_view& cursor, WxMessageRecord& message, WxContactRecord* peer);
+    // Sets the direction of a recovered message from the sender its text names when the
+    // account knows that name, cutting the owner's own name off. True when a group sender
+    // prefix left at the cursor is the sender (FillSender may then take it off).
+    bool DirectionFromSender(std::string_view& cursor, WxMessageRecord& message, const WxContactRecord* peer);
+    bool FillSender(std::string_view& cursor, WxMessageRecord& message, WxContactRecord* peer,
+                    bool prefixIsSender = true);
     bool FillUnnamedSender(std::string_view& cursor, WxMessageRecord& message);
     bool FillByType(std::string_view content, WxMessageRecord& message);
     void AddSummaryMessage(const WxSessionSummary& summary);
@@ -109,6 +111,9 @@ class CWxChatEngine : public CCommonInterFace {
     void AddTable(TableEntry entry);
     WxSessionRecord* FirstSessionOf(WxContactRecord* peer);
     void InsertAfterSameTime(WxSessionRecord* session, std::unique_ptr<WxMessageRecord> message);
+    // A message of the session that is the same as `message` but whose direction rests on
+    // less, or null.
+    WxMessageRecord* WeakerCopyIn(WxSessionRecord* session, const WxMessageRecord& message);
 
     // Rows read so far, by (MesSvrID, CreateTime), for the duplicate check of carved rows.
     std::unordered_set<std::tuple<int64_t, int64_t>, TupleHash> rowKeys;
@@ -132,4 +137,5 @@ class CWxChatEngine : public CCommonInterFace {
         std::vector<WxMessageRecord*> byTime;
     };
     std::unordered_map<const WxSessionRecord*, SessionOrder> orderCache;
+    SessionOrder& SyncOrder(WxSessionRecord* session);
 };

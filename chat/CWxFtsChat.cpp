@@ -171,6 +171,7 @@ std::unique_ptr<WxMessageRecord> CWxFtsChat::BuildMessage(const Row& row) {
         m->senderHeadUrl = from.headImageUrl;
         const WxAccountEntry* account = owner->FindAccount(accountIndex);
         m->fromMe = account && m->senderUserName == account->userName;
+        m->directionFrom = WxMessageRecord::DirectionFrom::SenderName;
     }
     if (row.type != 100001) m->text = row.text;
     return m;

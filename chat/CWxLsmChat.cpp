@@ -163,6 +163,7 @@ std::unique_ptr<WxMessageRecord> CWxLsmChat::BuildMessage(WxContactRecord* peer,
     m->time = time;
     m->type = type;
     m->fromMe = fromMe;
+    m->directionFrom = WxMessageRecord::DirectionFrom::SenderName;
     if (fromMe) {
         m->senderUserName = account->userName;
         m->senderDisplayName = account->nickName;

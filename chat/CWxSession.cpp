@@ -149,8 +149,9 @@ void CWxSession::ReadMembers(Reading& r, const std::string& text) {
         auto member = std::make_unique<WxContactRecord>();
         member->deleted = true;
         const std::string piece = text.substr(start, end - start);
+        // A member the account knows is that contact, deleted only when it is.
         if (WxContactRecord* known = owner->FindChatContact(piece.c_str(), accountIndex))
-            wxContactMerge(*member, *known);
+            wxContactMerge(*member, *known), member->deleted = known->deleted;
         else
             member->userName = piece;
         member->accountIndex = accountIndex;

@@ -98,6 +98,80 @@ TEST(CWxAddressBook, ChatDatabaseTypesAndNonFriends) {
     backup.ExpectUnchanged();
 }
 
+// A group's member that the account holds a record of is that record: a live friend in
+// a deleted group is not offered again as deleted, nor a deleted friend in a live group as
+// live. Members known only by name take the group's state.
+TEST(CWxAddressBook, GroupMembersKeepTheStateOfTheirOwnRecord) {
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    a.AddFriend("wxid_alice01", "Alice");
+    backup.Add(a);
+    backup.Finish();
+    const auto* account = (*backup.parser.GetWeChatAccounts())[0].get();
+    auto hex = [](const std::string& bytes) {
+        std::string out = "X'";
+        for (unsigned char c : bytes) {
+            const char digits[] = "0123456789abcdef";
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        }
+        return out + "'";
+    };
+    // A contacts-database row: user name, type, nickname, member list.
+    auto row = [&](int rowid, const std::string& user, int type, const std::string& nick,
+                   const std::string& members) {
+        return "INSERT INTO Friend(rowid,userName,type,certificationFlag,imgStatus,dbContactLocal,"
+               "dbContactOther,dbContactRemark,dbContactHeadImage,dbContactProfile,dbContactSocial,"
+               "dbContactChatRoom) VALUES(" +
+               std::to_string(rowid) + ",'" + user + "'," + std::to_string(type) + ",0,1," +
+               hex("\x0a\x02local") + "," + hex("\x0a\x02other") + "," +
+               hex(ProtoWriter().Bytes(1, nick).str()) + "," +
+               hex(ProtoWriter().VarintField(1, 1).Bytes(2, "http://h.test/" + user).str()) + "," +
+               hex(ProtoWriter().VarintField(1, 1).Bytes(2, "C").str()) + ",NULL," +
+               (members.empty() ? std::string("NULL") : hex(ProtoWriter().Bytes(1, members).str())) + ");";
+    };
+    // A group chat and a friend deleted from the contacts database (a live row between
+    // them keeps their cells apart), and a group chat still in the chat database's friend
+    // tables; both groups list a live friend, the deleted friend, the owner and someone
+    // the account holds no record of.
+    const std::string members = "wxid_alice01;wxid_gone001;wxid_owner01;wxid_stranger1";
+    backup.EditStored(account->contactDbPath, row(900, "old1@chatroom", 2, "Old Room", members) +
+                                                  row(901, "wxid_spacer1", 3, "Spacer", "") +
+                                                  row(902, "wxid_gone001", 3, "Gone Friend", "") +
+                                                  "DELETE FROM Friend WHERE rowid IN (900, 902);");
+    backup.EditStored(account->chatDbPath,
+                      "INSERT INTO Friend(UsrName,NickName,Type) VALUES('live1@chatroom','Live Room',3);"
+                      "INSERT INTO Friend_Ext(UsrName,ConRemark,ConStrRes2,ConChatRoomMem) VALUES("
+                      "'live1@chatroom','','','" +
+                          members + "');");
+    auto m = backup.Manager(0x1000);
+    ASSERT_TRUE(CWxAddressBook(m.get(), 0).Scan());
+    const WxContactRecord* old = wxtest::contact(*m, 0, "old1@chatroom");
+    const WxContactRecord* live = wxtest::contact(*m, 0, "live1@chatroom");
+    ASSERT_NE(nullptr, old);
+    ASSERT_NE(nullptr, live);
+    EXPECT_TRUE(old->deleted);
+    EXPECT_FALSE(live->deleted);
+    for (const WxContactRecord* group : {old, live}) {
+        SCOPED_TRACE(group->userName);
+        ASSERT_EQ(4, group->members.count);
+        for (const WxContactRecord* member = group->members.first; member; member = member->next) {
+            SCOPED_TRACE(member->userName);
+            const WxContactRecord* own = wxtest::contact(*m, 0, member->userName);
+            // Known: the member's state is its record's; unknown: the group's.
+            EXPECT_EQ(own ? own->deleted : group->deleted, member->deleted);
+            if (own) EXPECT_EQ(own->nickName, member->nickName);
+        }
+    }
+    const WxContactRecord* alice = wxtest::contact(*m, 0, "wxid_alice01");
+    const WxContactRecord* gone = wxtest::contact(*m, 0, "wxid_gone001");
+    ASSERT_NE(nullptr, alice);
+    ASSERT_NE(nullptr, gone);
+    EXPECT_FALSE(alice->deleted);
+    EXPECT_TRUE(gone->deleted);
+    backup.ExpectUnchanged();
+}
+
 TEST(CWxAddressBook, WithoutContactsDatabaseTheOwnerStays) {
     wxtest::WxBackup backup;
     WeChatAccountBuilder a("wxid_owner01", "Owner");

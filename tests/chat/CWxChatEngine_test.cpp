@@ -196,8 +196,9 @@ TEST(CWxChatEngine, WithoutABackupDateTheClockBoundsRecoveredRows) {
     EXPECT_EQ(0u, f.Find("after the clock").size());
 }
 
-// The direction of a recovered message is what its row says: Des, and in a group the
-// sender its text names, which outweighs Des.
+// The direction of a recovered message is what its row says: Des, and in a group a sender
+// its text names that the account knows (the owner or a contact), which outweighs Des.
+// Any other "word:\n" at the start is the text itself and Des stands.
 TEST(CWxChatEngine, RecoveredDirectionFollowsTheStoredRow) {
     EngineFixture f;
     const struct {
@@ -222,6 +223,28 @@ TEST(CWxChatEngine, RecoveredDirectionFollowsTheStoredRow) {
          true,
          "wxid_owner01"},
         {false, {1600000560, 1, 1, "Note:\nnot a sender"}, "Note:\nnot a sender", false, ""},
+        // The owner's own text that begins with a word and a colon stays the owner's, whole.
+        {true, {1600000570, 1, 0, "Todo:\nbuy milk"}, "Todo:\nbuy milk", true, "wxid_owner01"},
+        {false, {1600000580, 1, 0, "Todo:\nbuy bread"}, "Todo:\nbuy bread", true, "wxid_owner01"},
+        {true,
+         {1600000590, 1, 0, "wxid_nobody9:\nowner quoting a name"},
+         "wxid_nobody9:\nowner quoting a name",
+         true,
+         "wxid_owner01"},
+        // A received text whose first word is not a user name keeps it.
+        {true, {1600000600, 1, 1, "Todo:\nbuy eggs"}, "Todo:\nbuy eggs", false, ""},
+        // A received group row names its sender, known to the account or not.
+        {true,
+         {1600000610, 1, 1, "wxid_stranger9:\nstranger in the group"},
+         "stranger in the group",
+         false,
+         "wxid_stranger9"},
+        // A group's name is no sender of the owner's row.
+        {false,
+         {1600000620, 1, 0, "12345@chatroom:\nowner names the group"},
+         "12345@chatroom:\nowner names the group",
+         true,
+         "wxid_owner01"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row.text);
@@ -232,6 +255,7 @@ TEST(CWxChatEngine, RecoveredDirectionFollowsTheStoredRow) {
         EXPECT_EQ(c.fromMe, bool(msg.fromMe));
         EXPECT_EQ(c.shown, msg.text);
         EXPECT_EQ(c.sender, msg.senderUserName);
+        EXPECT_EQ(WxMessageRecord::DirectionFrom::StoredRow, msg.directionFrom);
         if (c.group) EXPECT_EQ("12345@chatroom", found[0].session->peer->userName);
     }
     // Live rows keep the direction their Des gives.
@@ -331,6 +355,82 @@ TEST(CWxChatEngine, MergeNeedsTheSameMessageAndKeepsEveryDifferentOne) {
         EXPECT_EQ(4, lost->peer->kind);
         EXPECT_EQ(2, lost->messages.count);
     }
+}
+
+// A search-index copy of a message keeps no direction; a copy read from its chat row does.
+// Wherever the two meet, in whichever order they were filed, one message is listed, with
+// the row's direction and sender and the longer of the two texts (a carved text may be cut
+// short where the rest of its row was overwritten).
+TEST(CWxChatEngine, TheStoredRowDecidesTheDirectionOverAnIndexCopy) {
+    enum Road {
+        CarvedUnnamedIndexNamed, // the row's page left its table; the index names the chat
+        IndexUnnamedCarvedNamed, // the index's user id is unknown; the row is on its table's page
+        IndexFirstThenCarved,    // the index copy is in the chat when the row is carved
+    };
+    const char* names[] = {"carved row unnamed, index copy named", "index copy unnamed, carved row named",
+                           "index copy first, carved row after"};
+    for (Road road : {CarvedUnnamedIndexNamed, IndexUnnamedCarvedNamed, IndexFirstThenCarved})
+        for (int des : {0, 1}) {
+            SCOPED_TRACE(std::string(names[road]) + (des == 0 ? ", sent" : ", received"));
+            EngineFixture f;
+            const int64_t t = 1600000700;
+            const std::string text = des == 0 ? "sent and deleted #1" : "received and deleted #1";
+            // The carved text is cut short: the index holds three times as much.
+            const std::string whole = text + " and the rest the index holds" + std::string(60, '.');
+            auto indexCopy = [&] {
+                auto m = std::make_unique<WxMessageRecord>();
+                m->deleted = true;
+                m->type = 1;
+                m->time = t;
+                m->text = whole;
+                m->directionFrom = WxMessageRecord::DirectionFrom::None;
+                return m;
+            };
+            auto* alice = const_cast<WxSessionRecord*>(f.SessionOf("alice hello"));
+            ASSERT_NE(nullptr, alice);
+            auto indexIntoUnnamed = [&] {
+                WxContactRecord* unknown = f.m->AddUnnamedChatContact(0);
+                WxSessionRecord* s = f.m->AddWxSession(0, unknown, true, true);
+                ASSERT_NE(nullptr, s);
+                s->messages.append(indexCopy());
+            };
+            switch (road) {
+            case CarvedUnnamedIndexNamed:
+                ASSERT_TRUE(f.Carve(kLostPage, {t, 1, des, text}));
+                alice->messages.append(indexCopy());
+                break;
+            case IndexUnnamedCarvedNamed:
+                indexIntoUnnamed();
+                ASSERT_TRUE(f.Carve(f.alicePage, {t, 1, des, text}));
+                break;
+            case IndexFirstThenCarved:
+                alice->messages.append(indexCopy());
+                ASSERT_TRUE(f.Carve(f.alicePage, {t, 1, des, text}));
+                break;
+            }
+            f.e->MergeResults();
+            auto found = f.Find(text);
+            ASSERT_EQ(1u, found.size());
+            const WxMessageRecord& msg = *found[0].message;
+            EXPECT_EQ("wxid_alice01", found[0].session->peer->userName);
+            EXPECT_EQ(des == 0, msg.fromMe);
+            EXPECT_EQ(WxMessageRecord::DirectionFrom::StoredRow, msg.directionFrom);
+            EXPECT_EQ(des == 0 ? "wxid_owner01" : "wxid_alice01", msg.senderUserName);
+            EXPECT_EQ(whole, msg.text);
+            EXPECT_TRUE(msg.deleted);
+        }
+}
+
+// Two recovered rows of one second with like texts are two messages: only a copy that
+// keeps no direction gives way to a row.
+TEST(CWxChatEngine, RowsOfOneSecondStayTwoMessages) {
+    EngineFixture f;
+    ASSERT_TRUE(f.Carve(f.alicePage, {1600000800, 1, 0, "ok, see you"}));
+    ASSERT_TRUE(f.Carve(f.alicePage, {1600000800, 1, 1, "ok, see you"}));
+    f.e->MergeResults();
+    auto found = f.Find("ok, see you");
+    ASSERT_EQ(2u, found.size());
+    EXPECT_NE(found[0].message->fromMe, found[1].message->fromMe);
 }
 
 } // namespace

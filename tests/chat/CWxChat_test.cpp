@@ -163,6 +163,76 @@ TEST(CWxChat, SummaryFiledOnceAndUnknownPeerMerged) {
     EXPECT_TRUE(dave[0].session->peer->deleted);
 }
 
+// Every recovered message whose chat row survives shows the direction its row stores, on
+// every road a deleted row takes, while the search index also holds a copy of it: rows
+// deleted from a chat that lives on, a chat the user cleared (its pages freed), and a
+// chat dropped with its friend (the friend's record gone); each message once. A message
+// only the index holds has no stored direction: it says so, unless the session file names
+// its sender.
+TEST(CWxChat, RecoveredDirectionFollowsTheStoredRowOnEveryRoad) {
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    a.AddFriend("wxid_alice01", "Alice");
+    a.AddFriend("wxid_bob0001", "Bob");
+    a.AddFriend("wxid_dave001", "Dave");
+    int64_t t = 1600000000;
+    // A chat that lives on: some rows deleted.
+    for (int i = 0; i < 6; ++i) {
+        a.AddIndexedMessage({"wxid_alice01", t += 10, 1, i % 2 == 0, "live table " + std::to_string(i)},
+                            i >= 2);
+    }
+    // A cleared chat: enough rows for several pages, every one deleted.
+    for (int i = 0; i < 90; ++i)
+        a.AddIndexedMessage({"wxid_bob0001", t += 10, 1, i % 3 != 0, "cleared table " + std::to_string(i)},
+                            true);
+    // A chat dropped together with its friend.
+    std::vector<Msg> dropped;
+    for (int i = 0; i < 12; ++i)
+        dropped.push_back({"", t += 10, 1, i % 2 == 1, "dropped table " + std::to_string(i)});
+    a.AddDroppedChat("wxid_carol01", dropped, true);
+    // Only in the index: one the session file names as the owner's, one it does not.
+    a.AddMessage(WeChatAccountBuilder::FtsIndex, {"wxid_dave001", t += 10, 1, false, "index only, unnamed"});
+    a.AddMessage(WeChatAccountBuilder::FtsIndex,
+                 {"wxid_dave001", t += 10, 1, true, "index only, the owner's"});
+    a.AddSession("wxid_dave001", "Dave", {"", t, 1, true, "index only, the owner's"});
+    backup.Add(a);
+    backup.Finish();
+    auto m = backup.Manager(0x3000);
+    scanAccount(*m, 0);
+
+    using From = WxMessageRecord::DirectionFrom;
+    std::map<std::string, int> checked; // per peer
+    for (const auto& truth : a.Messages()) {
+        const std::string& text = truth.message.text;
+        if (truth.store != WeChatAccountBuilder::MainDb || (truth.deleted && !truth.bytesSurvive)) continue;
+        SCOPED_TRACE(text);
+        auto found = wxtest::find(*m, 0, text);
+        ASSERT_EQ(1u, found.size());
+        const WxMessageRecord& msg = *found[0].message;
+        EXPECT_EQ(truth.deleted, msg.deleted);
+        EXPECT_EQ(truth.message.fromMe, msg.fromMe);
+        EXPECT_EQ(From::StoredRow, msg.directionFrom);
+        if (truth.message.fromMe) EXPECT_EQ("wxid_owner01", msg.senderUserName);
+        EXPECT_EQ(truth.message.peer, found[0].session->peer->userName);
+        ++checked[truth.message.peer];
+    }
+    // Every road is there: the live table's six, and the cleared and dropped rows whose
+    // bytes survive.
+    EXPECT_EQ(6, checked["wxid_alice01"]);
+    EXPECT_GT(checked["wxid_bob0001"], 30);
+    EXPECT_GT(checked["wxid_carol01"], 6);
+
+    auto unnamed = wxtest::find(*m, 0, "index only, unnamed");
+    ASSERT_EQ(1u, unnamed.size());
+    EXPECT_FALSE(unnamed[0].message->fromMe);
+    EXPECT_EQ(From::None, unnamed[0].message->directionFrom);
+    auto owners = wxtest::find(*m, 0, "index only, the owner's");
+    ASSERT_EQ(1u, owners.size());
+    EXPECT_TRUE(owners[0].message->fromMe);
+    EXPECT_EQ(From::SenderName, owners[0].message->directionFrom);
+    backup.ExpectUnchanged();
+}
+
 TEST(CWxChat, ExtraDatabasesAndOfficialAccounts) {
     wxtest::WxBackup backup;
     WeChatAccountBuilder a("wxid_owner01", "Owner");

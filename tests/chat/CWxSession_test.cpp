@@ -117,6 +117,33 @@ TEST(CWxSession, SecondReadingAndGroupMembers) {
     EXPECT_EQ("wxid_real1", s.Summaries().first()->sender); // the group sender replaces 0x42
 }
 
+// A member of a group found only in a session file is deleted like its group, unless the
+// account holds a record of that member: then the member keeps that record's state.
+TEST(CWxSession, GroupMembersTheAccountKnowsKeepTheirState) {
+    SessionFixture f;
+    auto live = std::make_unique<WxContactRecord>();
+    live->userName = "wxid_m1";
+    live->nickName = "Member One";
+    f.m->AddWxContact(0, std::move(live), false);
+    CWxSession s(f.m.get(), 0);
+    ProtoWriter nested;
+    nested.Bytes(1, "room2@chatroom").Bytes(2, "").Bytes(4, "Room Two").Bytes(14, "http://h.test/r");
+    ProtoWriter contact;
+    contact.Nested(1, nested).Bytes(3, "wxid_m1;wxid_m2");
+    ProtoWriter file;
+    file.Nested(1, contact);
+    ASSERT_TRUE(f.Parse(s, file.str()));
+    const WxContactRecord* g = wxtest::contact(*f.m, 0, "room2@chatroom");
+    ASSERT_NE(nullptr, g);
+    EXPECT_TRUE(g->deleted);
+    ASSERT_EQ(2, g->members.count);
+    for (const WxContactRecord* member = g->members.first; member; member = member->next) {
+        SCOPED_TRACE(member->userName);
+        EXPECT_EQ(member->userName == "wxid_m2", member->deleted);
+    }
+    EXPECT_EQ("Member One", g->members.last->nickName); // members are read in reverse
+}
+
 TEST(CWxSession, LiveContactUnchangedOwnerBecomesFriend) {
     SessionFixture f;
     auto live = std::make_unique<WxContactRecord>();

@@ -13,6 +13,7 @@
 #include "tests/kit/WeChatAccountBuilder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <memory>
@@ -57,6 +58,20 @@ class WxBackup {
         m->wxContactLists.resize(m->wxAccounts->size());
         m->wxSessionLists.resize(m->wxAccounts->size());
         return m;
+    }
+
+    // Runs SQL on a stored file of the backup (a fixture step, before the scan); deleted
+    // rows stay on their pages.
+    void EditStored(const std::string& storedPath, const std::string& sql) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(SQLITE_OK, sqlite3_open((builder.root() / storedPath).c_str(), &db));
+        char* error = nullptr;
+        EXPECT_EQ(SQLITE_OK,
+                  sqlite3_exec(db, ("PRAGMA secure_delete=OFF;" + sql).c_str(), nullptr, nullptr, &error))
+            << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+        before = kit::FolderSnapshot::Take(builder.root());
     }
 
     // The backup folder is as it was after Finish.

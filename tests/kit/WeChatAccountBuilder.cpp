@@ -94,7 +94,13 @@ void WeChatAccountBuilder::AddMessage(Store store, Message message, bool deleteA
     truth.push_back(t);
 }
 
-void WeChatAccountBuilder::AddDroppedChat(const std::string& peer, std::vector<Message> messages) {
+void WeChatAccountBuilder::AddIndexedMessage(Message message, bool deleteAfter) {
+    AddMessage(MainDb, std::move(message), deleteAfter);
+    indexCopies.push_back(rows[MainDb].back());
+}
+
+void WeChatAccountBuilder::AddDroppedChat(const std::string& peer, std::vector<Message> messages,
+                                          bool indexed) {
     for (Message& m : messages) {
         m.peer = peer;
         m.text = LongText(m.text);
@@ -105,7 +111,7 @@ void WeChatAccountBuilder::AddDroppedChat(const std::string& peer, std::vector<M
         t.deleted = true;
         truth.push_back(t);
     }
-    droppedChats.emplace_back(peer, std::move(messages));
+    droppedChats.push_back({peer, std::move(messages), indexed});
 }
 
 void WeChatAccountBuilder::AddSession(const std::string& peer, const std::string& nick, const Message& last) {
@@ -166,10 +172,12 @@ void WeChatAccountBuilder::WriteChatDb(const fs::path& path, Store store, bool w
                    int64_t(m.fromMe ? 0 : 1)});
     };
     if (store == MainDb) {
-        for (const auto& [peer, messages] : droppedChats) {
-            const std::string name = table(peer);
-            for (const Message& m : messages)
+        for (const DroppedChat& chat : droppedChats) {
+            const std::string name = table(chat.peer);
+            for (const Message& m : chat.messages) {
+                if (chat.indexed) indexCopies.push_back({m, nextLocalId, true});
                 insert(name, m, nextLocalId++);
+            }
         }
     }
     for (const Row& r : rows[store])
@@ -178,8 +186,8 @@ void WeChatAccountBuilder::WriteChatDb(const fs::path& path, Store store, bool w
         if (r.deleteAfter)
             db.deleteWhere(ChatTable(r.message.peer), "MesLocalID=" + std::to_string(r.localId));
     if (store == MainDb)
-        for (const auto& chat : droppedChats)
-            db.exec("DROP TABLE " + ChatTable(chat.first) + ";");
+        for (const DroppedChat& chat : droppedChats)
+            db.exec("DROP TABLE " + ChatTable(chat.peer) + ";");
     db.exec("COMMIT");
     db.close();
 }
@@ -237,6 +245,14 @@ void WeChatAccountBuilder::WriteFtsDb(const fs::path& path) {
         db.run("INSERT INTO fts_message_table_0(usernameid, MesLocalID, CreateTime, Message) "
                "VALUES(?1,?2,?3,?4)",
                {idOf(r.message.peer), r.localId, r.message.time, r.message.text});
+    for (const Row& r : indexCopies) {
+        db.run("INSERT INTO fts_message_table_0(usernameid, MesLocalID, CreateTime, Message) "
+               "VALUES(?1,?2,?3,?4)",
+               {idOf(r.message.peer), r.localId, r.message.time, r.message.text});
+        if (r.deleteAfter)
+            db.run("INSERT INTO fts_msg_delete_table(userNameId, localId) VALUES(?1,?2)",
+                   {idOf(r.message.peer), r.localId});
+    }
     int64_t localId = 5000;
     for (const Message& m : ftsLayoutB)
         db.run("INSERT INTO fts_message_table_1_content(c0CreateTime,c1MesLocalID,c2Message,c5usernameid) "
@@ -354,7 +370,7 @@ void WeChatAccountBuilder::Write(BackupBuilder& backup, const fs::path& scratch)
         NoteSurvivors(dir / "BrandMsg.db", BrandDb);
         backup.AddFileFrom(domain, folder + "/Brand/BrandMsg.db", dir / "BrandMsg.db");
     }
-    if (!rows[FtsIndex].empty() || !ftsLayoutB.empty()) {
+    if (!rows[FtsIndex].empty() || !ftsLayoutB.empty() || !indexCopies.empty()) {
         WriteFtsDb(dir / "fts_message.db");
         backup.AddFileFrom(domain, folder + "/fts/fts_message.db", dir / "fts_message.db");
     }

@@ -50,8 +50,12 @@ class WeChatAccountBuilder {
     // A message row; `deleteAfter` deletes it again (its text is padded so that the row
     // stays carvable). MainDb, MessageDb1/2, BrandDb and FtsIndex (layout A) only.
     void AddMessage(Store store, Message message, bool deleteAfter = false);
-    // A whole chat of the main database whose table is dropped afterwards.
-    void AddDroppedChat(const std::string& peer, std::vector<Message> messages);
+    // A message of the main database whose search index holds a copy of it (same local id
+    // and text; a deleted row is also on the index's deletion list).
+    void AddIndexedMessage(Message message, bool deleteAfter = false);
+    // A whole chat of the main database whose table is dropped afterwards; `indexed`: the
+    // search index holds a copy of each of its messages.
+    void AddDroppedChat(const std::string& peer, std::vector<Message> messages, bool indexed = false);
     // A session file for a chat (the contact part names the peer) with its last message.
     void AddSession(const std::string& peer, const std::string& nickName, const Message& last);
     // A record of the local-store file.
@@ -104,7 +108,14 @@ class WeChatAccountBuilder {
     };
     std::vector<Friend> friends;
     std::map<Store, std::vector<Row>> rows;
-    std::vector<std::pair<std::string, std::vector<Message>>> droppedChats;
+    struct DroppedChat {
+        std::string peer;
+        std::vector<Message> messages;
+        bool indexed = false;
+    };
+    std::vector<DroppedChat> droppedChats;
+    // Search-index copies of chat rows: the message, its local id, whether it was deleted.
+    std::vector<Row> indexCopies;
     struct Session {
         std::string peer, nickName;
         Message last;
