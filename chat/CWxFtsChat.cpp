@@ -195,15 +195,15 @@ bool CWxFtsChat::SessionHolds(WxSessionRecord* s, const Row& row) {
             held = true;
         else if (row.type == 100001)
             held = m.type == 100001 || (m.type == 1 && isWxRedPacketText(m.text.c_str()));
-        else if (m.type == 1)
-            // A recovered text may be cut short where the index holds all of it.
+        else if (m.type == 1) {
             held = fuzzyMatch(row.text.c_str(), m.text.c_str(), 3) || beginsWithPart(m.text, row.text);
-        if (!held && m.deleted && m.text.size() >= 4 && row.text.size() > m.text.size() &&
-            row.text.compare(0, m.text.size(), m.text) == 0) {
-            // A recovered text cut short where the index holds all of it: the
-            // message keeps its place and direction and takes the whole text.
-            m.text = row.text;
-            held = true;
+            if (!held && m.deleted && m.text.size() >= 4 && row.text.size() > m.text.size() &&
+                row.text.compare(0, m.text.size(), m.text) == 0) {
+                // A recovered text cut short where the index holds all of it: the
+                // message keeps its place and direction and takes the whole text.
+                m.text = row.text;
+                held = true;
+            }
         } else if (m.type == 49)
             held = (!m.title.empty() && fuzzyMatch(row.text.c_str(), m.title.c_str(), 3)) ||
                    (!m.url.empty() && fuzzyMatch(row.text.c_str(), m.url.c_str(), 3));
