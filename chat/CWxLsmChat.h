@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+class FileWindow;
 struct WxContactRecord;
 struct WxMessageRecord;
 struct WxSessionRecord;
@@ -16,6 +17,8 @@ struct WxSessionRecord;
 // Reads the account's local-store files ("session/lsm_data/"): not SQLite, but a run of
 // protobuf message records, stale copies of long-deleted messages among them. Every
 // record found is filed as a recovered message unless its session already holds it.
+// The files are read through a bounded window: one that shrinks while it is read ends
+// its own read, noted for the user, and the other files are read on.
 class CWxLsmChat : public CCommonInterFace {
   public:
     CWxLsmChat(IParserOwner* owner, int accountIndex);
@@ -50,6 +53,7 @@ class CWxLsmChat : public CCommonInterFace {
         int64_t leftOut = 0;
     };
 
+    void ScanStore(FileWindow& bytes);
     void MergeMessage(const std::string& peerName, const std::string& groupSender, int32_t type, bool fromMe,
                       int64_t time, const std::string& content);
     std::unique_ptr<WxMessageRecord> BuildMessage(WxContactRecord* peer, const std::string& groupSender,

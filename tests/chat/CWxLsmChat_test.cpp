@@ -2,12 +2,15 @@
 #include "chat/CWxChat.h"
 #include "chat/CWxLsmChat.h"
 #include "chat/CWxSession.h"
+#include "core/records/IScanProgress.h"
+#include "core/util/MD5_CTX.h"
 #include "tests/chat/WxBackupFixture.h"
 #include "tests/kit/ProtoWriter.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
 
 namespace {
@@ -43,6 +46,27 @@ struct LsmFixture {
         CWxLsmChat lsm(m.get(), 0);
         lsm.SetLimits(limits);
         lsm.ScanBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    }
+};
+
+// An account whose local-store files are the given bytes (store0, store1, ...), with the
+// scan manager over it.
+struct StoresFixture {
+    wxtest::WxBackup backup;
+    std::vector<std::filesystem::path> files;
+    std::unique_ptr<CScanManager> m;
+    explicit StoresFixture(const std::vector<std::string>& stores) {
+        WeChatAccountBuilder account("wxid_owner01", "Owner");
+        account.AddFriend("wxid_alice01", "Alice");
+        backup.Add(account);
+        const std::string folder =
+            "Documents/" + getMd5String(std::string("wxid_owner01")) + "/session/lsm_data/";
+        for (size_t i = 0; i < stores.size(); ++i)
+            files.push_back(backup.builder.AddFile(WeChatAccountBuilder::Domain(),
+                                                   folder + "store" + std::to_string(i), stores[i]));
+        backup.Finish();
+        m = backup.Manager(0x3000);
+        CWxAddressBook(m.get(), 0).Scan();
     }
 };
 
@@ -234,6 +258,52 @@ TEST(CWxLsmChat, OneStoreIsBoundedByItsLimits) {
             EXPECT_EQ(ScanLoss::Kind::LeftOut, f.m->losses[0].kind) << c.name;
             EXPECT_EQ(uint32_t(ScanWxChats), f.m->losses[0].dataType) << c.name;
         }
+    }
+}
+
+// A store that shrinks while it is read (a sync, another program) ends its own read where
+// its bytes are gone, with the loss noted for the user; what was read before stays, and
+// the account's other stores are read on. Nothing is mapped, so no signal can come.
+TEST(CWxLsmChat, AStoreThatShrinksWhileReadEndsItsOwnRead) {
+    struct Case {
+        const char* name;
+        int keptQuarters; // of the file's size, after the first record
+    };
+    for (const Case& c : {Case{"to nothing", 0}, Case{"to a quarter", 1}}) {
+        SCOPED_TRACE(c.name);
+        const std::string shrinking =
+            std::string(16, '\0') +
+            record(1600000200, 5, "before the cut", 1, "wxid_alice01", "wxid_owner01") +
+            std::string(size_t(3) << 20, '\0') +
+            record(1600000300, 5, "after the cut", 1, "wxid_alice01", "wxid_owner01");
+        StoresFixture f({shrinking, std::string(16, '\0') + record(1600000400, 5, "in the next store", 1,
+                                                                   "wxid_alice01", "wxid_owner01")});
+        // Cuts the first store once its reader has filed a record and gone on.
+        struct Cutter : IScanProgress {
+            std::filesystem::path file;
+            uint64_t size = 0;
+            int keptQuarters = 0;
+            bool cut = false;
+            void OnScanData(int, void*) override {}
+            void OnProgress(int, int stage, int done, int total, int, int, int) override {
+                if (cut || stage != 2 || done <= 0 || total != int(size)) return;
+                std::filesystem::resize_file(file, size / 4 * uint64_t(keptQuarters));
+                cut = true;
+            }
+        } cutter;
+        cutter.file = f.files[0];
+        cutter.size = shrinking.size();
+        cutter.keptQuarters = c.keptQuarters;
+        f.m->progress = &cutter;
+
+        EXPECT_TRUE(CWxLsmChat(f.m.get(), 0).Scan());
+        EXPECT_TRUE(cutter.cut);
+        EXPECT_EQ(1u, wxtest::find(*f.m, 0, "before the cut").size());
+        EXPECT_TRUE(wxtest::find(*f.m, 0, "after the cut").empty());
+        EXPECT_EQ(1u, wxtest::find(*f.m, 0, "in the next store").size());
+        ASSERT_EQ(1u, f.m->losses.size());
+        EXPECT_EQ(ScanLoss::Kind::FileChanged, f.m->losses[0].kind);
+        EXPECT_EQ(uint32_t(ScanWxChats), f.m->losses[0].dataType);
     }
 }
 
