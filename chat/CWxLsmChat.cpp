@@ -84,6 +84,7 @@ bool CWxLsmChat::Scan() {
         }
         AddProgressStep(1);
     }
+    NoteLeftOut();
     return true;
 }
 
@@ -91,13 +92,20 @@ void CWxLsmChat::ScanBytes(const uint8_t* data, size_t size) {
     if (!data || !owner) return;
     FileWindow bytes(data, size);
     ScanStore(bytes);
+    NoteLeftOut();
+}
+
+void CWxLsmChat::NoteLeftOut() {
+    if (!owner || counts.leftOut == counts.leftOutNoted) return;
+    owner->NoteLoss({ScanWxChats, ScanLoss::Kind::LeftOut, counts.leftOut - counts.leftOutNoted,
+                     "WeChat local stores of account " + std::to_string(accountIndex)});
+    counts.leftOutNoted = counts.leftOut;
 }
 
 void CWxLsmChat::ScanStore(FileWindow& in) {
     const WxAccountEntry* account = owner ? owner->FindAccount(accountIndex) : nullptr;
     if (!account) return;
     const std::string& own = account->accountId;
-    counts = StoreCounts{};
     const uint64_t size = in.Size();
     progressDone = 0;
     progressTotal = clampLength(size);
@@ -179,8 +187,6 @@ void CWxLsmChat::ScanStore(FileWindow& in) {
         const bool fromMe = names[0] == own;
         MergeMessage(fromMe ? names[1] : names[0], names[2], type, fromMe, int64_t(time), content);
     }
-    if (counts.leftOut > 0)
-        owner->NoteLoss({ScanWxChats, ScanLoss::Kind::LeftOut, counts.leftOut, "WeChat local store"});
 }
 
 WxContactRecord* CWxLsmChat::PeerFor(const std::string& userName) {

@@ -218,7 +218,7 @@ TEST(CWxLsmChat, APeerWithTwoSessionsGetsNoCopyAndNoThirdSession) {
 }
 
 // One store adds at most so many records, new peers and sessions; what is left out is
-// noted for the log and the rest of the file is still read for the records it may add.
+// noted for the user and the rest of the file is still read for the records it may add.
 TEST(CWxLsmChat, OneStoreIsBoundedByItsLimits) {
     struct Case {
         const char* name;
@@ -305,6 +305,28 @@ TEST(CWxLsmChat, AStoreThatShrinksWhileReadEndsItsOwnRead) {
         EXPECT_EQ(ScanLoss::Kind::FileChanged, f.m->losses[0].kind);
         EXPECT_EQ(uint32_t(ScanWxChats), f.m->losses[0].dataType);
     }
+}
+
+// The limits hold for all local stores of an account together: more files do not add
+// more records than one may; what is left out is counted once for the account.
+TEST(CWxLsmChat, TheLimitsHoldForAllStoresOfTheAccount) {
+    std::vector<std::string> stores;
+    for (int file = 0; file < 3; ++file) {
+        std::string bytes(16, '\0');
+        for (int i = 0; i < 4; ++i)
+            bytes += record(1600001000 + uint64_t(file * 10 + i), 5,
+                            "store " + std::to_string(file) + " record " + std::to_string(i), 1,
+                            "wxid_alice01", "wxid_owner01");
+        stores.push_back(bytes);
+    }
+    StoresFixture f(stores);
+    CWxLsmChat lsm(f.m.get(), 0);
+    lsm.SetLimits({5, 100, 100});
+    EXPECT_TRUE(lsm.Scan());
+    EXPECT_EQ(5u, wxtest::find(*f.m, 0, "store ").size());
+    ASSERT_EQ(1u, f.m->losses.size());
+    EXPECT_EQ(ScanLoss::Kind::LeftOut, f.m->losses[0].kind);
+    EXPECT_EQ(7, f.m->losses[0].count);
 }
 
 } // namespace
