@@ -204,7 +204,7 @@ CWxLsmChat::TimeIndex& CWxLsmChat::IndexOf(WxSessionRecord* session) {
     auto [at, made] = indexes.try_emplace(session);
     if (made) {
         for (WxMessageRecord* m = session->messages.first; m; m = m->next)
-            at->second[m->time].push_back(m);
+            at->second[m->time].PushBack(m);
     }
     return at->second;
 }
@@ -281,10 +281,17 @@ void CWxLsmChat::MergeMessage(const std::string& peerName, const std::string& gr
     // The duplicate test looks only at the messages of the same time, in list order.
     WxSessionRecord* target = nullptr;
     for (WxSessionRecord* s : owner->WxSessionsOfPeer(accountIndex, peer)) {
-        const TimeIndex& index = IndexOf(s);
+        TimeIndex& index = IndexOf(s);
         if (const auto same = index.find(time); same != index.end()) {
-            for (WxMessageRecord* e : same->second)
-                if (wxIsSameMessage(*e, *m)) return;
+            switch (wxSecondHasSameMessage(same->second, *m)) {
+            case WxSameInSecond::Same:
+                return;
+            case WxSameInSecond::LeftOut:
+                ++counts.leftOut;
+                return;
+            case WxSameInSecond::New:
+                break;
+            }
         }
         target = s;
     }
@@ -301,10 +308,9 @@ void CWxLsmChat::MergeMessage(const std::string& peerName, const std::string& gr
     // in time order, so after every earlier one).
     TimeIndex& index = IndexOf(target);
     const auto later = index.lower_bound(time);
-    WxMessageRecord* before = later == index.end() ? nullptr : later->second.front();
+    WxMessageRecord* before = later == index.end() ? nullptr : later->second.Front();
     target->deleted = true;
     WxMessageRecord* added = target->messages.insertBefore(before, std::move(m));
-    std::vector<WxMessageRecord*>& sameTime = index[time];
-    sameTime.insert(sameTime.begin(), added);
+    index[time].PushFront(added);
     ++counts.records;
 }

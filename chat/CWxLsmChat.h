@@ -1,4 +1,5 @@
 #pragma once
+#include "chat/WxSecondIndex.h"
 #include "core/sqlite/CCommonInterFace.h"
 
 #include <cstddef>
@@ -44,10 +45,10 @@ class CWxLsmChat : public CCommonInterFace {
     bool CheckCarvedValue(int32_t, uint32_t, CarvedValue*, uint32_t) override { return true; }
 
   private:
-    // Messages of one session by time, each time's messages in list order; built on the
-    // session's first record and kept up to date by MergeMessage, which alone changes
-    // the sessions while the parser runs.
-    using TimeIndex = std::map<int64_t, std::vector<WxMessageRecord*>>;
+    // Messages of one session by time, each time's messages in list order (searched by
+    // key once a second holds many); built on the session's first record and kept up to
+    // date by MergeMessage, which alone changes the sessions while the parser runs.
+    using TimeIndex = std::map<int64_t, WxSecondIndex>;
     TimeIndex& IndexOf(WxSessionRecord* session);
     // What the account's stores have added so far, and what they left out at a limit.
     struct StoreCounts {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 
@@ -259,6 +260,46 @@ TEST(CWxLsmChat, OneStoreIsBoundedByItsLimits) {
             EXPECT_EQ(uint32_t(ScanWxChats), f.m->losses[0].dataType) << c.name;
         }
     }
+}
+
+// Hundreds of records of one second (a crowded second is searched by key): copies are
+// dropped, and a red packet and a link upgrade the recovered texts of that second they
+// match, as they do in a second of few records.
+TEST(CWxLsmChat, ACrowdedSecondDropsCopiesAndUpgradesAsAFewDo) {
+    LsmFixture f;
+    const uint64_t t = 1600000500;
+    const std::string redPacket = "\xe5\xbe\xae\xe4\xbf\xa1\xe7\xba\xa2\xe5\x8c\x85";
+    auto text = [](int i) {
+        char b[8];
+        std::snprintf(b, sizeof b, "%03d", i);
+        return std::string(b) + " record of a crowded second";
+    };
+    std::string bytes(16, '\0');
+    bytes += record(t, 5, redPacket + " and more", 1, "wxid_alice01", "wxid_owner01");
+    for (int i = 0; i < 300; ++i) {
+        bytes += record(t, 5, text(i), 1, "wxid_alice01", "wxid_owner01");
+        if (i % 10 == 0) bytes += record(t, 5, text(i), 1, "wxid_owner01", "wxid_alice01");
+    }
+    bytes += record(t, 5, "<msg><appmsg><title>" + redPacket + "</title></appmsg></msg>", 49, "wxid_alice01",
+                    "wxid_owner01");
+    bytes += record(t, 5, "<msg><appmsg><title>123 record</title><url>http://link.test/</url></appmsg></msg>",
+                    49, "wxid_alice01", "wxid_owner01");
+    f.Scan(bytes);
+
+    size_t atT = 0;
+    for (const wxtest::Filed& m : wxtest::allMessages(*f.m, 0))
+        atT += m.message->time == int64_t(t);
+    EXPECT_EQ(301u, atT);
+    for (int i : {0, 10, 123, 299})
+        EXPECT_EQ(1u, wxtest::find(*f.m, 0, text(i)).size()) << i;
+    const auto packet = wxtest::find(*f.m, 0, redPacket);
+    ASSERT_EQ(1u, packet.size());
+    EXPECT_EQ(100001, packet[0].message->type);
+    const auto link = wxtest::find(*f.m, 0, text(123));
+    ASSERT_EQ(1u, link.size());
+    EXPECT_EQ(49, link[0].message->type);
+    EXPECT_EQ("http://link.test/", link[0].message->url);
+    EXPECT_TRUE(f.m->losses.empty());
 }
 
 // A store that shrinks while it is read (a sync, another program) ends its own read where
