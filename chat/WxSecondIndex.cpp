@@ -72,6 +72,8 @@ struct WxSecondIndex::Keys {
     }
 };
 
+WxSecondIndex::More::More() = default;
+WxSecondIndex::More::~More() = default;
 WxSecondIndex::WxSecondIndex() = default;
 WxSecondIndex::~WxSecondIndex() = default;
 WxSecondIndex::WxSecondIndex(WxSecondIndex&& other) noexcept = default;
@@ -79,26 +81,38 @@ WxSecondIndex& WxSecondIndex::operator=(WxSecondIndex&& other) noexcept = defaul
 
 void WxSecondIndex::PushBack(WxMessageRecord* message) {
     if (!message) return;
-    back.push_back(message);
-    if (keys) File(message, int64_t(back.size()) - 1);
+    if (!first) {
+        first = message;
+        return;
+    }
+    if (!more) more = std::make_unique<More>();
+    more->back.push_back(message);
+    if (more->keys) File(message, int64_t(more->back.size()));
 }
 
 void WxSecondIndex::PushFront(WxMessageRecord* message) {
     if (!message) return;
-    front.push_back(message);
-    if (keys) File(message, -int64_t(front.size()));
+    if (!first) {
+        first = message;
+        return;
+    }
+    if (!more) more = std::make_unique<More>();
+    more->front.push_back(message);
+    if (more->keys) File(message, -int64_t(more->front.size()));
 }
 
 bool WxSecondIndex::Keyed(Facets facets, size_t oneByOne) {
-    if (keys) return true;
-    if (!facets || Size() <= oneByOne) return false;
-    keys = std::make_unique<Keys>();
-    keys->of = facets;
-    keys->order.reserve(Size());
-    for (size_t i = 0; i < front.size(); ++i)
-        File(front[i], -int64_t(i) - 1);
-    for (size_t i = 0; i < back.size(); ++i)
-        File(back[i], int64_t(i));
+    if (KeysOf()) return true;
+    if (!facets || Size() <= oneByOne || !first) return false;
+    if (!more) more = std::make_unique<More>();
+    more->keys = std::make_unique<Keys>();
+    more->keys->of = facets;
+    more->keys->order.reserve(Size());
+    File(first, 0);
+    for (size_t i = 0; i < more->front.size(); ++i)
+        File(more->front[i], -int64_t(i) - 1);
+    for (size_t i = 0; i < more->back.size(); ++i)
+        File(more->back[i], int64_t(i) + 1);
     return true;
 }
 
@@ -119,12 +133,14 @@ void WxSecondIndex::File(WxMessageRecord* message, int64_t order) {
             at->second.emplace(order, message);
         }
     };
-    keys->order[message] = order;
-    Filer filer(*keys, message, order);
-    keys->of(*message, filer);
+    Keys& keys = *more->keys;
+    keys.order[message] = order;
+    Filer filer(keys, message, order);
+    keys.of(*message, filer);
 }
 
 void WxSecondIndex::Unfile(WxMessageRecord* message) {
+    Keys* keys = KeysOf();
     if (!keys || !message) return;
     const auto known = keys->order.find(message);
     if (known == keys->order.end()) return;
@@ -148,12 +164,14 @@ void WxSecondIndex::Unfile(WxMessageRecord* message) {
 }
 
 void WxSecondIndex::Refile(WxMessageRecord* message) {
+    const Keys* keys = KeysOf();
     if (!keys || !message) return;
     const auto known = keys->order.find(message);
     if (known != keys->order.end()) File(message, known->second);
 }
 
 WxMessageRecord* WxSecondIndex::FirstWithKey(int facet, std::string_view key) const {
+    const Keys* keys = KeysOf();
     const Keys::Facet* f = keys ? keys->Find(facet) : nullptr;
     if (!f) return nullptr;
     const auto at = f->byKey.find(key);
@@ -161,6 +179,7 @@ WxMessageRecord* WxSecondIndex::FirstWithKey(int facet, std::string_view key) co
 }
 
 bool WxSecondIndex::AnyWithPrefix(int facet, std::string_view prefix) const {
+    const Keys* keys = KeysOf();
     const Keys::Facet* f = keys ? keys->Find(facet) : nullptr;
     if (!f) return false;
     const auto at = f->byKey.lower_bound(prefix);
@@ -170,6 +189,7 @@ bool WxSecondIndex::AnyWithPrefix(int facet, std::string_view prefix) const {
 WxMessageRecord* WxSecondIndex::FirstWithPrefix(int facet, std::string_view prefix, size_t budget,
                                                 bool* complete) const {
     if (complete) *complete = true;
+    const Keys* keys = KeysOf();
     const Keys::Facet* f = keys ? keys->Find(facet) : nullptr;
     if (!f) return nullptr;
     WxMessageRecord* best = nullptr;
@@ -189,6 +209,7 @@ WxMessageRecord* WxSecondIndex::FirstWithPrefix(int facet, std::string_view pref
 }
 
 WxMessageRecord* WxSecondIndex::FirstKeyBeginning(int facet, std::string_view text, size_t minLength) {
+    Keys* keys = KeysOf();
     if (!keys) return nullptr;
     const auto fit = keys->facets.find(facet);
     if (fit == keys->facets.end()) return nullptr;
@@ -226,7 +247,7 @@ WxMessageRecord* WxSecondIndex::FirstKeyBeginning(int facet, std::string_view te
 WxMessageRecord* WxSecondIndex::Earlier(WxMessageRecord* a, WxMessageRecord* b) const {
     if (!a) return b;
     if (!b || a == b) return a;
-    if (keys) {
+    if (const Keys* keys = KeysOf()) {
         const auto x = keys->order.find(a), y = keys->order.find(b);
         if (x != keys->order.end() && y != keys->order.end()) return x->second < y->second ? a : b;
     }

@@ -44,18 +44,19 @@ class WxSecondIndex {
     void PushBack(WxMessageRecord* message);
     // A message linked before the others of the second.
     void PushFront(WxMessageRecord* message);
-    size_t Size() const { return front.size() + back.size(); }
+    size_t Size() const { return (first ? 1 : 0) + (more ? more->front.size() + more->back.size() : 0); }
     // The first message of the second in list order, or null.
-    WxMessageRecord* Front() const {
-        return !front.empty() ? front.back() : back.empty() ? nullptr : back.front();
-    }
+    WxMessageRecord* Front() const { return more && !more->front.empty() ? more->front.back() : first; }
 
     // Visits the messages in list order until `visit` returns true; returns that message.
     template <class F> WxMessageRecord* FirstWhere(F&& visit) const {
-        for (auto at = front.rbegin(); at != front.rend(); ++at)
-            if (visit(**at)) return *at;
-        for (WxMessageRecord* m : back)
-            if (visit(*m)) return m;
+        if (more)
+            for (auto at = more->front.rbegin(); at != more->front.rend(); ++at)
+                if (visit(**at)) return *at;
+        if (first && visit(*first)) return first;
+        if (more)
+            for (WxMessageRecord* m : more->back)
+                if (visit(*m)) return m;
         return nullptr;
     }
 
@@ -85,12 +86,21 @@ class WxSecondIndex {
 
   private:
     struct Keys;
+    // The messages after the first one pushed, and the keys: held only by a second of
+    // more than one message (most seconds hold one).
+    struct More {
+        More();
+        ~More();
+        std::vector<WxMessageRecord*> front; // linked before `first`, the last one first
+        std::vector<WxMessageRecord*> back;  // after `first`, in list order
+        std::unique_ptr<Keys> keys;
+    };
+    Keys* KeysOf() const { return more ? more->keys.get() : nullptr; }
     void File(WxMessageRecord* message, int64_t order);
 
-    // List order: `front` from its end to its start, then `back`. A message's order (its
-    // key in list order) is its place in `back`, or minus one less its place in `front`,
-    // and never changes.
-    std::vector<WxMessageRecord*> front;
-    std::vector<WxMessageRecord*> back;
-    std::unique_ptr<Keys> keys;
+    // List order: `front` from its end to its start, `first`, then `back`. A message's
+    // order (its key in list order) is 0 for `first`, one more than its place in `back`,
+    // or minus one less its place in `front`; it never changes.
+    WxMessageRecord* first = nullptr;
+    std::unique_ptr<More> more;
 };
