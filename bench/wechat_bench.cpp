@@ -16,17 +16,25 @@
 // (deleted records matching no written message), messages in another peer's chat, and
 // live messages also offered as deleted.
 //
-// Then two heavy lines ("heavy ..."): one peer with 200,000 live messages whose rows the
-// search index also holds, and a local store of 100,000 records for one peer.
+// Then the heavy lines ("heavy ..."): one peer with 200,000 live messages whose rows the
+// search index also holds, a local store of 100,000 records for one peer, and the
+// "same second" pair: a local store and a search index whose records (80,000 by default)
+// all carry one second, every eighth a copy of the one before and every fiftieth in the
+// store a link whose title begins an earlier text.
 //
 // Options: --messages N (size of the main account), --seed S, --growth (also parses
 // 4x the messages and prints the time ratio), --no-heavy, --no-store (no local-store
-// line), --detail (a few records behind each figure).
+// lines), --detail (a few records behind each figure), --no-main (no main account),
+// --same-second N (records of the same-second lines), --same-second-series (the
+// same-second lines at 10,000, 20,000, 40,000 and 80,000), --stores N (peak memory of one
+// account with N local stores of 600,000 records each; one count per run, so that no
+// earlier parse's memory stays in the figure).
 #include "chat/CWxAddressBook.h"
 #include "chat/CWxChat.h"
 #include "chat/CWxSession.h"
 #include "core/backup/CMbdbFileParser.h"
 #include "core/backup/WxAccountEntry.h"
+#include "core/records/ScanLoss.h"
 #include "core/records/WxContactRecord.h"
 #include "core/records/WxMessageRecord.h"
 #include "core/records/WxSessionRecord.h"
@@ -34,6 +42,7 @@
 #include "scan/engine/CScanManager.h"
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/FixtureDb.h"
+#include "tests/kit/ProtoWriter.h"
 #include "tests/kit/WeChatAccountBuilder.h"
 
 #include <sys/resource.h>
@@ -544,6 +553,137 @@ void heavyLocalStore(const fs::path& root, int count) {
                 p.ok ? "" : " [did not open]");
 }
 
+// One local-store record (the layout the store reader looks for).
+void appendStoreRecord(kit::ProtoWriter& out, int64_t time, int32_t type, const std::string& from,
+                       const std::string& to, const std::string& text) {
+    out.VarintWidth(uint64_t(time), 5);
+    out.Bytes(11, text).VarintField(5, 1).VarintField(1, 1).VarintField(2, 1).VarintField(3, uint64_t(type));
+    out.VarintField(4, 0).VarintField(6, 0);
+    out.Bytes(8, from).Bytes(9, to).Bytes(10, "");
+    out.Raw(std::string(8, '\0'));
+}
+
+// Text n of a same-second line: distinct from every other within the leading third that
+// the duplicate test compares.
+std::string sameSecondText(int n) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%010d", n);
+    return std::string(b) + std::string(20, char('a' + n % 26));
+}
+
+size_t shownOf(const Parse& p) {
+    size_t shown = 0;
+    if (p.ok)
+        for (const WxSessionRecord* s = p.manager->wxSessionLists[0].first; s; s = s->next)
+            shown += size_t(s->messages.count);
+    return shown;
+}
+
+// A local store of `count` records for one peer, all of one second.
+void heavySameSecondStore(const fs::path& root, int count) {
+    const std::string peer = peerOf(2);
+    kit::WeChatAccountBuilder account(kOwner, "Bench Owner");
+    account.AddFriend(peer, "Store friend");
+    account.AddMessage(kit::WeChatAccountBuilder::MessageDb1,
+                       {peer, kTime0 - 10, 1, false, "extra database row"});
+    kit::BackupBuilder backup(root / "backup", kit::BackupBuilder::Generation::ManifestDb);
+    account.Write(backup, root / "work");
+    kit::ProtoWriter out;
+    out.Raw(std::string(32, '\0'));
+    for (int n = 0; n < count; ++n) {
+        const bool fromMe = n % 2 == 0;
+        std::string text = sameSecondText(n);
+        int32_t type = 1;
+        if (n % 8 == 7) {
+            text = sameSecondText(n - 1); // a copy
+        } else if (n % 50 == 49) {
+            type = 49; // a link whose title begins an earlier text
+            text = "<msg><appmsg><title>" + sameSecondText(n - 3).substr(0, 10) +
+                   "</title><url>http://link.test/</url></appmsg></msg>";
+        }
+        appendStoreRecord(out, kTime0, type, fromMe ? kOwner : peer, fromMe ? peer : kOwner, text);
+    }
+    backup.AddFile(kit::WeChatAccountBuilder::Domain(),
+                   "Documents/" + getMd5String(kOwner) + "/session/lsm_data/store0", out.str());
+    backup.Finish();
+    Parse p;
+    runParse(backup, root / "out", p);
+    std::printf("heavy same_second local_store %d records of one second: %.3f s (%zu shown)%s\n", count,
+                p.seconds, shownOf(p), p.ok ? "" : " [did not open]");
+}
+
+// A search index of `count` rows of one second for a peer without a chat (every row is
+// filed, each looked up among those filed before it).
+void heavySameSecondIndex(const fs::path& root, int count) {
+    const std::string peer = peerOf(3);
+    const fs::path ftsDb = root / "fts_message.db";
+    {
+        kit::FixtureDb db(ftsDb);
+        db.exec("BEGIN");
+        createIndex(db);
+        db.run("INSERT INTO fts_username_id VALUES(1,?1,1,0,0,0)", {peer});
+        Stmt st(db.handle(), "INSERT INTO fts_message_table_0_content(c0usernameid,c1MesLocalID,c2CreateTime,"
+                             "c3Message) VALUES(1,?1,?2,?3)");
+        for (int n = 0; n < count; ++n) {
+            const std::string text = sameSecondText(n % 8 == 7 ? n - 1 : n);
+            sqlite3_bind_int64(st.st, 1, 200 + n);
+            sqlite3_bind_int64(st.st, 2, kTime0);
+            sqlite3_bind_text(st.st, 3, text.c_str(), int(text.size()), SQLITE_TRANSIENT);
+            st.step();
+        }
+        db.exec("COMMIT");
+        db.close();
+    }
+    kit::WeChatAccountBuilder account(kOwner, "Bench Owner");
+    account.AddFriend(peerOf(4), "Other friend");
+    account.AddMessage(kit::WeChatAccountBuilder::MainDb, {peerOf(4), kTime0 - 10, 1, false, "a live row"});
+    kit::BackupBuilder backup(root / "backup", kit::BackupBuilder::Generation::ManifestDb);
+    account.Write(backup, root / "work");
+    backup.AddFileFrom(kit::WeChatAccountBuilder::Domain(),
+                       "Documents/" + getMd5String(kOwner) + "/fts/fts_message.db", ftsDb);
+    backup.Finish();
+    Parse p;
+    runParse(backup, root / "out", p);
+    std::printf("heavy same_second search_index %d rows of one second: %.3f s (%zu shown)%s\n", count,
+                p.seconds, shownOf(p), p.ok ? "" : " [did not open]");
+}
+
+// One account with `stores` local stores of `perStore` records each (every record its
+// own second): the peak memory of the parse.
+void storesMemory(const fs::path& root, int stores, int perStore) {
+    const std::string peer = peerOf(5);
+    kit::WeChatAccountBuilder account(kOwner, "Bench Owner");
+    account.AddFriend(peer, "Store friend");
+    account.AddMessage(kit::WeChatAccountBuilder::MessageDb1,
+                       {peer, kTime0 - 10, 1, false, "extra database row"});
+    kit::BackupBuilder backup(root / "backup", kit::BackupBuilder::Generation::ManifestDb);
+    account.Write(backup, root / "work");
+    for (int f = 0; f < stores; ++f) {
+        kit::ProtoWriter out;
+        out.Raw(std::string(32, '\0'));
+        for (int n = 0; n < perStore; ++n) {
+            const int64_t k = int64_t(f) * perStore + n;
+            const bool fromMe = n % 2 == 0;
+            appendStoreRecord(out, kTime0 + k * 3, 1, fromMe ? kOwner : peer, fromMe ? peer : kOwner,
+                              "Store " + std::to_string(f) + " record " + std::to_string(n) + " text");
+        }
+        backup.AddFile(kit::WeChatAccountBuilder::Domain(),
+                       "Documents/" + getMd5String(kOwner) + "/session/lsm_data/store" + std::to_string(f),
+                       out.str());
+    }
+    backup.Finish();
+    Parse p;
+    runParse(backup, root / "out", p);
+    int64_t leftOut = 0;
+    if (p.ok)
+        for (const ScanLoss& loss : p.manager->losses)
+            if (loss.kind == ScanLoss::Kind::LeftOut) leftOut += loss.count;
+    std::printf("stores %d of %d records: peak %ld MB during the parse (%ld MB before), %.3f s, %zu shown, "
+                "%lld left out%s\n",
+                stores, perStore, p.peakKb / 1024, p.beforeKb / 1024, p.seconds, shownOf(p),
+                (long long)leftOut, p.ok ? "" : " [did not open]");
+}
+
 fs::path freshFolder(const fs::path& parent, const char* name) {
     const fs::path dir = parent / name;
     std::error_code ec;
@@ -556,7 +696,9 @@ fs::path freshFolder(const fs::path& parent, const char* name) {
 int main(int argc, char** argv) {
     int messages = kDefaultMessages;
     uint32_t seed = 20240601u;
-    bool growth = false, heavy = true, store = true;
+    bool growth = false, heavy = true, store = true, mainAccount = true, sameSecondSeries = false;
+    int stores = 0;
+    int sameSecond = 80000;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--messages" && i + 1 < argc)
@@ -571,9 +713,18 @@ int main(int argc, char** argv) {
             gDetail = true;
         else if (a == "--no-store")
             store = false;
+        else if (a == "--no-main")
+            mainAccount = false;
+        else if (a == "--same-second" && i + 1 < argc)
+            sameSecond = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--same-second-series")
+            sameSecondSeries = true;
+        else if (a == "--stores" && i + 1 < argc)
+            stores = std::max(1, std::atoi(argv[++i]));
         else {
             std::fprintf(stderr, "usage: wechat_bench [--messages N] [--seed S] [--growth] [--no-heavy] "
-                                 "[--no-store] [--detail]\n");
+                                 "[--no-store] [--detail] [--no-main] [--same-second N] "
+                                 "[--same-second-series] [--stores N]\n");
             return 1;
         }
     }
@@ -582,9 +733,12 @@ int main(int argc, char** argv) {
     if (!made) return 1;
     const fs::path root = made;
 
-    std::printf("wechat_size %d messages, %d chats\n", messages, kChats);
-    const MainFigures base = runMain(freshFolder(root, "main"), messages, seed);
-    if (growth) {
+    MainFigures base;
+    if (mainAccount) {
+        std::printf("wechat_size %d messages, %d chats\n", messages, kChats);
+        base = runMain(freshFolder(root, "main"), messages, seed);
+    }
+    if (growth && mainAccount) {
         std::printf("-- 4x the messages --\n");
         const MainFigures big = runMain(freshFolder(root, "growth"), messages * 4, seed);
         std::printf("wechat_growth_4x %.2fx the time (%.3f s vs %.3f s)\n",
@@ -593,7 +747,17 @@ int main(int argc, char** argv) {
     if (heavy) {
         heavyIndexedChat(freshFolder(root, "heavy_index"), 200000);
         if (store) heavyLocalStore(freshFolder(root, "heavy_store"), 100000);
+        if (store) heavySameSecondStore(freshFolder(root, "same_second_store"), sameSecond);
+        heavySameSecondIndex(freshFolder(root, "same_second_index"), sameSecond);
     }
+    if (sameSecondSeries) {
+        for (int n : {10000, 20000, 40000, 80000}) {
+            const std::string tag = std::to_string(n);
+            heavySameSecondStore(freshFolder(root, ("series_store_" + tag).c_str()), n);
+            heavySameSecondIndex(freshFolder(root, ("series_index_" + tag).c_str()), n);
+        }
+    }
+    if (stores > 0) storesMemory(freshFolder(root, "stores"), stores, 600000);
     std::error_code ec;
     fs::remove_all(root, ec);
     return 0;

@@ -32,6 +32,23 @@ bool beginsWithPart(const std::string& text, const std::string& row) {
     return comma != std::string::npos && text.size() >= comma && text.compare(0, comma, row, 0, comma) == 0;
 }
 
+// Facets of CWxFtsChat::RowFacets.
+enum RowFacet { kLocalId, kRedPacket, kText, kRecoveredText, kAppTitle, kAppUrl };
+
+std::string_view localIdKey(const uint32_t& localId) {
+    return {reinterpret_cast<const char*>(&localId), sizeof localId};
+}
+
+// A key of `facet` that fuzzyMatch(text, key, 3) holds for: the key begins with the
+// text's first third (at least one byte), or, for an empty text, is empty itself (as
+// read up to its first NUL).
+bool anyFuzzyKey(const WxSecondIndex& second, int facet, const std::string& text) {
+    const std::string_view t(text.c_str(), std::strlen(text.c_str()));
+    if (t.empty())
+        return second.FirstWithKey(facet, {}) || second.AnyWithPrefix(facet, std::string_view("\0", 1));
+    return second.AnyWithPrefix(facet, t.substr(0, t.size() > 3 ? t.size() / 3 : 1));
+}
+
 } // namespace
 
 CWxFtsChat::CWxFtsChat(IParserOwner* owner, CWxSession* session, int accountIndex)
@@ -189,28 +206,66 @@ bool CWxFtsChat::PeerHasTime(const WxContactRecord* peer, int64_t time) {
     return false;
 }
 
+void CWxFtsChat::RowFacets(const WxMessageRecord& m, WxSecondIndex::Sink& sink) {
+    const uint32_t localId = m.localId;
+    sink.File(kLocalId, localIdKey(localId));
+    if (m.type == 100001 || (m.type == 1 && isWxRedPacketText(m.text.c_str()))) sink.File(kRedPacket, {});
+    if (m.type == 1) {
+        sink.File(kText, m.text);
+        if (m.deleted && m.text.size() >= 4) sink.File(kRecoveredText, m.text);
+    }
+    if (m.type == 49) {
+        if (!m.title.empty()) sink.File(kAppTitle, m.title);
+        if (!m.url.empty()) sink.File(kAppUrl, m.url);
+    }
+}
+
+bool CWxFtsChat::SecondHoldsRow(WxSecondIndex& second, int32_t type, int32_t localId, const std::string& text,
+                                size_t oneByOne) {
+    // The recovered text the row's text continues takes the whole of it: the message
+    // keeps its place and direction.
+    auto takeWholeText = [&](WxMessageRecord* cut) {
+        second.Unfile(cut);
+        cut->text = text;
+        second.Refile(cut);
+        return true;
+    };
+    if (!second.Keyed(RowFacets, oneByOne)) {
+        const auto copy = [&](const WxMessageRecord& m) {
+            if (localId != 0 && m.localId == uint32_t(localId)) return true;
+            if (type == 100001) return m.type == 100001 || (m.type == 1 && isWxRedPacketText(m.text.c_str()));
+            if (m.type == 1)
+                return fuzzyMatch(text.c_str(), m.text.c_str(), 3) || beginsWithPart(m.text, text);
+            if (m.type == 49)
+                return (!m.title.empty() && fuzzyMatch(text.c_str(), m.title.c_str(), 3)) ||
+                       (!m.url.empty() && fuzzyMatch(text.c_str(), m.url.c_str(), 3));
+            return false;
+        };
+        if (second.FirstWhere(copy)) return true;
+        if (type == 100001) return false;
+        WxMessageRecord* cut = second.FirstWhere([&](const WxMessageRecord& m) {
+            return m.type == 1 && m.deleted && m.text.size() >= 4 && text.size() > m.text.size() &&
+                   text.compare(0, m.text.size(), m.text) == 0;
+        });
+        return cut && takeWholeText(cut);
+    }
+    if (localId != 0) {
+        const uint32_t key = uint32_t(localId);
+        if (second.FirstWithKey(kLocalId, localIdKey(key))) return true;
+    }
+    if (type == 100001) return second.FirstWithKey(kRedPacket, {}) != nullptr;
+    if (anyFuzzyKey(second, kText, text)) return true;
+    if (const size_t comma = text.find(',');
+        comma != std::string::npos && second.AnyWithPrefix(kText, std::string_view(text).substr(0, comma)))
+        return true;
+    if (anyFuzzyKey(second, kAppTitle, text) || anyFuzzyKey(second, kAppUrl, text)) return true;
+    WxMessageRecord* cut = second.FirstKeyBeginning(kRecoveredText, text, 4);
+    return cut && takeWholeText(cut);
+}
+
 bool CWxFtsChat::SessionHolds(WxSessionRecord* s, const Row& row) {
-    bool held = false;
-    TimeIndex(s).ForEachAt(row.time, [&](WxMessageRecord& m) {
-        if (row.localId != 0 && m.localId == uint32_t(row.localId))
-            held = true;
-        else if (row.type == 100001)
-            held = m.type == 100001 || (m.type == 1 && isWxRedPacketText(m.text.c_str()));
-        else if (m.type == 1)
-            // A recovered text may be cut short where the index holds all of it.
-            held = fuzzyMatch(row.text.c_str(), m.text.c_str(), 3) || beginsWithPart(m.text, row.text);
-        if (!held && m.deleted && m.text.size() >= 4 && row.text.size() > m.text.size() &&
-            row.text.compare(0, m.text.size(), m.text) == 0) {
-            // A recovered text cut short where the index holds all of it: the
-            // message keeps its place and direction and takes the whole text.
-            m.text = row.text;
-            held = true;
-        } else if (m.type == 49)
-            held = (!m.title.empty() && fuzzyMatch(row.text.c_str(), m.title.c_str(), 3)) ||
-                   (!m.url.empty() && fuzzyMatch(row.text.c_str(), m.url.c_str(), 3));
-        return held;
-    });
-    return held;
+    WxSecondIndex* second = TimeIndex(s).At(row.time);
+    return second && SecondHoldsRow(*second, row.type, row.localId, row.text);
 }
 
 bool CWxFtsChat::PeerHolds(const WxContactRecord* peer, const Row& row) {

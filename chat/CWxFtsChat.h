@@ -1,5 +1,6 @@
 #pragma once
 #include "chat/CWxFtsUser.h"
+#include "chat/WxSecondIndex.h"
 #include "core/sqlite/CCommonInterFace.h"
 #include "core/util/TupleHash.h"
 
@@ -31,6 +32,18 @@ class CWxFtsChat : public CCommonInterFace {
     // Forgets the rows read (after the results are filed).
     void ClearEntries();
 
+    // True when the messages of one second of a chat already hold an index row of that
+    // second (its type, local id and text): a message of the same local id; for a red
+    // packet another red packet; else a text the row's text matches (its first third, or
+    // its part before the first comma) or an app message whose title or link it matches.
+    // Failing those, a recovered text of that second that the row's text continues (cut
+    // short where the index holds all of it) takes the whole text and holds the row; the
+    // first such in list order. A second of more than `oneByOne` messages is searched by
+    // key (RowFacets).
+    static bool SecondHoldsRow(WxSecondIndex& second, int32_t type, int32_t localId, const std::string& text,
+                               size_t oneByOne = WxSecondIndex::kOneByOne);
+    static void RowFacets(const WxMessageRecord& message, WxSecondIndex::Sink& sink);
+
     bool PrepareTable() override;
     bool OnCarvedRecord(CarvedRecord* record, int32_t rowid) override;
     bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) override;
@@ -56,8 +69,7 @@ class CWxFtsChat : public CCommonInterFace {
     WxSessionTimeIndex& TimeIndex(WxSessionRecord* session);
     // True when one of the peer's sessions holds a message of that second.
     bool PeerHasTime(const WxContactRecord* peer, int64_t time);
-    // True when the session already holds the row's message: same second and the same
-    // local id, or the same text.
+    // True when the session already holds the row's message (SecondHoldsRow).
     bool SessionHolds(WxSessionRecord* session, const Row& row);
     bool PeerHolds(const WxContactRecord* peer, const Row& row);
 

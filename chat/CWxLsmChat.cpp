@@ -3,7 +3,7 @@
 #include "chat/WxContactOps.h"
 #include "chat/WxMessageOps.h"
 #include "chat/WxMessageXml.h"
-#include "core/util/MappedFile.h"
+#include "core/util/FileWindow.h"
 #include "core/records/ScanDataType.h"
 #include "core/backup/WxAccountEntry.h"
 #include "core/records/WxContactRecord.h"
@@ -19,15 +19,47 @@ namespace {
 
 constexpr char kEmojiText[] = "[\xe8\xa1\xa8\xe6\x83\x85]"; // "[表情]"
 
-int32_t clampLength(size_t n) {
-    return n > size_t(INT32_MAX) ? INT32_MAX : int32_t(n);
+// Larger files are no local store: they are passed over.
+constexpr uint64_t kLargestStore = uint64_t(1) << 30;
+
+int32_t clampLength(uint64_t n) {
+    return n > uint64_t(INT32_MAX) ? INT32_MAX : int32_t(n);
 }
 
-// A varint at `at`, within `size`; the bytes used (0 on failure).
-size_t varintAt(const uint8_t* data, size_t size, size_t at, uint64_t* value, bool checked) {
-    if (at >= size) return 0;
-    const int used = CCommonInterFace::ParseVarintChecked(data + at, clampLength(size - at), value, checked);
-    return used < 0 ? 0 : size_t(used);
+// A varint at `at` whose bytes lie before `end`; when `checked`, its value must not exceed
+// the bytes after it up to `end`. Returns the bytes used (0 on failure, also when the
+// file no longer has them).
+size_t varintAt(FileWindow& in, uint64_t end, uint64_t at, uint64_t* value, bool checked) {
+    *value = 0;
+    if (at >= end) return 0;
+    uint8_t bytes[9];
+    const size_t n = size_t(std::min<uint64_t>(sizeof bytes, end - at));
+    if (!in.Read(at, n, bytes)) return 0;
+    const int used = CCommonInterFace::ParseVarintChecked(bytes, int32_t(n), value, false);
+    if (used < 0) return 0;
+    if (checked && *value > uint64_t(clampLength(end - at)) - uint64_t(used)) {
+        *value = 0;
+        return 0;
+    }
+    return size_t(used);
+}
+
+bool byteAt(FileWindow& in, uint64_t at, uint8_t* b) {
+    return at < in.Size() && in.Read(at, 1, b);
+}
+
+// Whether the 'Z' at `z` opens a record: its string field (length varint and bytes) is
+// followed by fields 5, 1 and 2, with at least 12 bytes after the field. Gives where the
+// string's bytes begin and how many there are.
+bool isCandidate(FileWindow& in, uint64_t z, uint64_t* start, uint64_t* length) {
+    const uint64_t size = in.Size();
+    const size_t used = varintAt(in, size, z + 1, length, true);
+    if (used == 0) return false;
+    *start = z + 1 + used;
+    const uint64_t end = *start + *length;
+    uint8_t after[5];
+    return size - end >= 12 && in.Read(end, sizeof after, after) && after[0] == 0x28 && after[2] == 0x08 &&
+           after[4] == 0x10;
 }
 
 } // namespace
@@ -41,64 +73,91 @@ bool CWxLsmChat::Scan() {
     if (!account) return false;
     for (const std::string& stored : account->lsmFiles) {
         if (Cancelled()) break;
-        MappedFile file;
+        FileWindow file;
         // Files that do not open, or larger than a local store can be, are passed over.
-        if (!stored.empty() && file.Open(owner->BackupFilePath(stored))) ScanBytes(file.data(), file.size());
+        if (!stored.empty() && file.Open(owner->BackupFilePath(stored), kLargestStore)) {
+            ScanStore(file);
+            // The records read before the file changed stay; the rest of it is not read.
+            if (file.Changed())
+                owner->NoteLoss(
+                    {ScanWxChats, ScanLoss::Kind::FileChanged, 0, "WeChat local store " + stored});
+        }
         AddProgressStep(1);
     }
+    NoteLeftOut();
     return true;
 }
 
 void CWxLsmChat::ScanBytes(const uint8_t* data, size_t size) {
+    if (!data || !owner) return;
+    FileWindow bytes(data, size);
+    ScanStore(bytes);
+    NoteLeftOut();
+}
+
+void CWxLsmChat::NoteLeftOut() {
+    if (!owner || counts.leftOut == counts.leftOutNoted) return;
+    owner->NoteLoss({ScanWxChats, ScanLoss::Kind::LeftOut, counts.leftOut - counts.leftOutNoted,
+                     "WeChat local stores of account " + std::to_string(accountIndex)});
+    counts.leftOutNoted = counts.leftOut;
+}
+
+void CWxLsmChat::ScanStore(FileWindow& in) {
     const WxAccountEntry* account = owner ? owner->FindAccount(accountIndex) : nullptr;
-    if (!data || !account) return;
+    if (!account) return;
     const std::string& own = account->accountId;
-    counts = StoreCounts{};
+    const uint64_t size = in.Size();
     progressDone = 0;
     progressTotal = clampLength(size);
-    size_t pos = 0;
-    while (size - pos > 24 && !Cancelled()) {
+    uint64_t pos = 0;
+    while (size - pos > 24 && !Cancelled() && !in.Changed()) {
         ReportProgressAt(2, clampLength(pos));
-        // The next 'Z' whose string field is followed by fields 5, 1 and 2.
-        size_t z = SIZE_MAX;
-        for (; size - pos >= 20; ++pos) {
-            if (data[pos] != 0x5A) continue;
-            uint64_t length = 0;
-            const size_t used = varintAt(data, size, pos + 1, &length, true);
-            if (used == 0) continue;
-            const size_t end = pos + 1 + used + size_t(length);
-            if (size - end >= 12 && data[end] == 0x28 && data[end + 2] == 0x08 && data[end + 4] == 0x10) {
+        // The next 'Z' whose string field is followed by fields 5, 1 and 2, looked for up
+        // to 20 bytes before the end.
+        uint64_t z = UINT64_MAX, contentStart = 0, contentLength = 0;
+        while (size - pos >= 20) {
+            const uint8_t* span = nullptr;
+            size_t n = 0;
+            if (!in.Span(pos, &span, &n)) break;
+            n = size_t(std::min<uint64_t>(n, size - 20 - pos + 1));
+            const auto* hit = static_cast<const uint8_t*>(std::memchr(span, 0x5A, n));
+            if (!hit) {
+                pos += n;
+                continue;
+            }
+            pos += uint64_t(hit - span);
+            if (isCandidate(in, pos, &contentStart, &contentLength)) {
                 z = pos;
                 break;
             }
+            if (in.Changed()) break;
+            ++pos;
         }
-        if (z == SIZE_MAX) break;
+        if (z == UINT64_MAX) break;
         uint64_t time = 0;
-        if (z < 5 || varintAt(data, z, z - 5, &time, false) != 5) {
+        if (z < 5 || varintAt(in, z, z - 5, &time, false) != 5) {
             pos = z + 1;
             continue;
         }
         // The content always steps over its payload.
-        size_t cur = z + 1;
-        uint64_t length = 0;
-        size_t used = varintAt(data, size, cur, &length, true);
-        cur += used;
-        std::string content(reinterpret_cast<const char*>(data + cur), size_t(length));
+        std::string content;
+        if (!in.Read(contentStart, size_t(contentLength), content)) break;
         content.resize(strnlen(content.c_str(), content.size()));
-        cur += size_t(length);
+        uint64_t cur = contentStart + contentLength;
         // Fields 5, 1, 2, 3 (type), 4, 6 as varints, then 8, 9, 10 as strings, each only
         // when its tag stands next.
         int32_t type = 0;
         bool failed = false;
+        uint8_t at = 0;
         for (uint8_t tag :
              {uint8_t(0x28), uint8_t(0x08), uint8_t(0x10), uint8_t(0x18), uint8_t(0x20), uint8_t(0x30)}) {
-            if (failed || cur >= size || data[cur] != tag) continue;
+            if (failed || !byteAt(in, cur, &at) || at != tag) continue;
             if (size - cur < 2) {
                 failed = true;
                 continue;
             }
             uint64_t v = 0;
-            const size_t n = varintAt(data, size, cur + 1, &v, false);
+            const size_t n = varintAt(in, size, cur + 1, &v, false);
             if (n == 0) {
                 failed = true;
                 continue;
@@ -110,25 +169,24 @@ void CWxLsmChat::ScanBytes(const uint8_t* data, size_t size) {
         bool have[3] = {false, false, false};
         const uint8_t nameTags[3] = {0x42, 0x4A, 0x52};
         for (int i = 0; i < 3 && !failed; ++i) {
-            if (cur >= size || data[cur] != nameTags[i]) continue;
+            if (!byteAt(in, cur, &at) || at != nameTags[i]) continue;
             uint64_t n = 0;
-            const size_t u = varintAt(data, size, cur + 1, &n, true);
-            if (u == 0) {
+            const size_t u = varintAt(in, size, cur + 1, &n, true);
+            if (u == 0 || !in.Read(cur + 1 + u, size_t(n), names[i])) {
                 failed = true;
                 break;
             }
-            const char* text = reinterpret_cast<const char*>(data + cur + 1 + u);
-            names[i].assign(text, strnlen(text, size_t(n)));
+            names[i].resize(strnlen(names[i].c_str(), names[i].size()));
             have[i] = true;
-            cur += 1 + u + size_t(n);
+            cur += 1 + u + n;
         }
+        // A record the file changed under is not taken.
+        if (in.Changed()) break;
         pos = cur;
         if (!have[0] || !have[1] || !have[2]) continue;
         const bool fromMe = names[0] == own;
         MergeMessage(fromMe ? names[1] : names[0], names[2], type, fromMe, int64_t(time), content);
     }
-    if (counts.leftOut > 0)
-        owner->NoteLoss({ScanWxChats, ScanLoss::Kind::LeftOut, counts.leftOut, "WeChat local store"});
 }
 
 WxContactRecord* CWxLsmChat::PeerFor(const std::string& userName) {
@@ -146,7 +204,7 @@ CWxLsmChat::TimeIndex& CWxLsmChat::IndexOf(WxSessionRecord* session) {
     auto [at, made] = indexes.try_emplace(session);
     if (made) {
         for (WxMessageRecord* m = session->messages.first; m; m = m->next)
-            at->second[m->time].push_back(m);
+            at->second[m->time].PushBack(m);
     }
     return at->second;
 }
@@ -224,10 +282,17 @@ void CWxLsmChat::MergeMessage(const std::string& peerName, const std::string& gr
     // The duplicate test looks only at the messages of the same time, in list order.
     WxSessionRecord* target = nullptr;
     for (WxSessionRecord* s : owner->WxSessionsOfPeer(accountIndex, peer)) {
-        const TimeIndex& index = IndexOf(s);
+        TimeIndex& index = IndexOf(s);
         if (const auto same = index.find(time); same != index.end()) {
-            for (WxMessageRecord* e : same->second)
-                if (wxIsSameMessage(*e, *m)) return;
+            switch (wxSecondHasSameMessage(same->second, *m)) {
+            case WxSameInSecond::Same:
+                return;
+            case WxSameInSecond::LeftOut:
+                ++counts.leftOut;
+                return;
+            case WxSameInSecond::New:
+                break;
+            }
         }
         target = s;
     }
@@ -244,10 +309,9 @@ void CWxLsmChat::MergeMessage(const std::string& peerName, const std::string& gr
     // in time order, so after every earlier one).
     TimeIndex& index = IndexOf(target);
     const auto later = index.lower_bound(time);
-    WxMessageRecord* before = later == index.end() ? nullptr : later->second.front();
+    WxMessageRecord* before = later == index.end() ? nullptr : later->second.Front();
     target->deleted = true;
     WxMessageRecord* added = target->messages.insertBefore(before, std::move(m));
-    std::vector<WxMessageRecord*>& sameTime = index[time];
-    sameTime.insert(sameTime.begin(), added);
+    index[time].PushFront(added);
     ++counts.records;
 }

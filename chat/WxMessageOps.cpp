@@ -16,6 +16,19 @@ bool beginsWith(const std::string& text, const std::string& prefix) {
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
+// Facets of wxRecoveredMessageFacets.
+enum RecoveredFacet { kAnyText, kType, kRecoveredText, kRedPacketText, kAppTitle };
+
+// A type as a key (its four bytes).
+std::string_view typeKey(const int32_t& type) {
+    return {reinterpret_cast<const char*>(&type), sizeof type};
+}
+
+// The text up to its first NUL, as the text comparisons read it.
+std::string_view cText(const std::string& text) {
+    return {text.c_str(), std::strlen(text.c_str())};
+}
+
 } // namespace
 
 bool wxMessageListInsert(RecordList<WxMessageRecord>& list, std::unique_ptr<WxMessageRecord>& message,
@@ -112,6 +125,64 @@ bool wxIsSameMessage(WxMessageRecord& e, const WxMessageRecord& message) {
     }
 }
 
+void wxRecoveredMessageFacets(const WxMessageRecord& e, WxSecondIndex::Sink& sink) {
+    sink.File(kAnyText, e.text);
+    sink.File(kType, typeKey(e.type));
+    if (e.type == 1 && e.deleted) {
+        sink.File(kRecoveredText, e.text);
+        if (beginsWith(e.text, kRedPacket)) sink.File(kRedPacketText, {});
+    }
+    if (e.type == 49) sink.File(kAppTitle, e.title);
+}
+
+WxSameInSecond wxSecondHasSameMessage(WxSecondIndex& second, const WxMessageRecord& message,
+                                      size_t oneByOne) {
+    if (!second.Keyed(wxRecoveredMessageFacets, oneByOne)) {
+        const bool same = second.FirstWhere([&](WxMessageRecord& e) { return wxIsSameMessage(e, message); });
+        return same ? WxSameInSecond::Same : WxSameInSecond::New;
+    }
+    // The first message in list order of the two kinds that decide: `upgraded` takes
+    // the new message's type and texts, `same` is a copy as it stands.
+    auto decide = [&](WxMessageRecord* upgraded, WxMessageRecord* same) {
+        WxMessageRecord* first = second.Earlier(upgraded, same);
+        if (!first) return WxSameInSecond::New;
+        if (first == upgraded) {
+            second.Unfile(upgraded);
+            wxIsSameMessage(*upgraded, message);
+            second.Refile(upgraded);
+        }
+        return WxSameInSecond::Same;
+    };
+    switch (message.type) {
+    case 100001: {
+        const int32_t packet = 100001;
+        return decide(second.FirstWithKey(kRedPacketText, {}), second.FirstWithKey(kType, typeKey(packet)));
+    }
+    case 49: {
+        if (message.title.empty()) return WxSameInSecond::New;
+        bool complete = true;
+        WxMessageRecord* text =
+            second.FirstWithPrefix(kRecoveredText, message.title, kWxTitleCandidates, &complete);
+        if (!complete) return WxSameInSecond::LeftOut;
+        return decide(text, second.FirstWithKey(kAppTitle, message.title));
+    }
+    case 1: {
+        // fuzzyMatch(text, e.text, 3): e.text begins with the first third of the text
+        // (at least one byte); an empty text matches only an empty one.
+        const std::string_view text = cText(message.text);
+        bool same = false;
+        if (text.empty())
+            same = second.FirstWithKey(kAnyText, {}) ||
+                   second.AnyWithPrefix(kAnyText, std::string_view("\0", 1));
+        else
+            same = second.AnyWithPrefix(kAnyText, text.substr(0, text.size() > 3 ? text.size() / 3 : 1));
+        return same ? WxSameInSecond::Same : WxSameInSecond::New;
+    }
+    default:
+        return second.FirstWithKey(kType, typeKey(message.type)) ? WxSameInSecond::Same : WxSameInSecond::New;
+    }
+}
+
 WxSessionTimeIndex::WxSessionTimeIndex(WxSessionRecord& session) : session(&session) {}
 
 void WxSessionTimeIndex::Sync() {
@@ -119,15 +190,19 @@ void WxSessionTimeIndex::Sync() {
     byTime.clear();
     byRunningMax.clear();
     orderBuilt = false;
-    byTime.reserve(size_t(std::max<int32_t>(session->messages.count, 0)));
     for (WxMessageRecord* m = session->messages.first; m; m = m->next)
-        byTime.emplace(m->time, m);
+        byTime[m->time].PushBack(m);
     seenCount = session->messages.count;
 }
 
-bool WxSessionTimeIndex::HasTime(int64_t time) {
+WxSecondIndex* WxSessionTimeIndex::At(int64_t time) {
     Sync();
-    return byTime.find(time) != byTime.end();
+    const auto at = byTime.find(time);
+    return at == byTime.end() ? nullptr : &at->second;
+}
+
+bool WxSessionTimeIndex::HasTime(int64_t time) {
+    return At(time) != nullptr;
 }
 
 WxMessageRecord* WxSessionTimeIndex::InsertBeforeSameOrLater(std::unique_ptr<WxMessageRecord> message) {
@@ -143,12 +218,13 @@ WxMessageRecord* WxSessionTimeIndex::InsertBeforeSameOrLater(std::unique_ptr<WxM
     }
     const int64_t t = message->time;
     // The first message whose running maximum reaches t is the first one of time t or
-    // later; every message before it is earlier, so the new one's running maximum is t.
+    // later; every message before it is earlier, so the new one's running maximum is t,
+    // and it comes before every other message of its second.
     auto at = byRunningMax.lower_bound(t);
     WxMessageRecord* m =
         session->messages.insertBefore(at == byRunningMax.end() ? nullptr : at->second, std::move(message));
     byRunningMax.emplace_hint(at, t, m);
-    byTime.emplace(t, m);
+    byTime[t].PushFront(m);
     seenCount = session->messages.count;
     return m;
 }

@@ -1,12 +1,15 @@
 #include "chat/CWxAddressBook.h"
 #include "chat/CWxChat.h"
+#include "chat/CWxFtsChat.h"
 #include "chat/CWxSession.h"
+#include "core/util/CommonUtils.h"
 #include "tests/chat/WxBackupFixture.h"
 #include "tests/kit/FixtureDb.h"
 
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -135,6 +138,9 @@ TEST(CWxFtsChat, AnIndexCopyOfAMessageTheChatHoldsIsNotFiledAgain) {
         {"live app message, index holds its title", true, 49,
          "<msg><appmsg><title>Shared article title</title><url>http://a.test/x</url></appmsg></msg>", 0,
          "Shared article title", false},
+        {"live app message, same local id, other index text", true, 49,
+         "<msg><appmsg><title>Shared article title</title><url>http://a.test/x</url></appmsg></msg>", 0,
+         "what the index says", false},
         {"live row, same local id, other index text", true, 1, "what the chat says", 0, "what the index says",
          false},
         {"another message of the same second", true, 1, "what the chat says", 778, "a different message",
@@ -217,6 +223,86 @@ TEST(CWxFtsChat, ARecreatedTableKeepsItsLiveRowsOutOfTheDeletionList) {
     EXPECT_TRUE(old[0].message->deleted);
     EXPECT_EQ(nullptr, old[0].message->prev); // before the live rows, by time
     backup.ExpectUnchanged();
+}
+
+// Random seconds of a chat (texts, app messages and red packets of a few letters, with
+// local ids, some recovered and cut short) and a run of index rows: whether the second
+// holds a row, and which recovered text takes a row's whole text, is the same whether
+// the second is walked or searched by key; rows it does not hold are filed into it.
+TEST(CWxFtsChat, AKeyedSecondHoldsRowsAsTheWalkDoes) {
+    const std::string packet =
+        "\xe5\xbe\xae\xe4\xbf\xa1\xe7\xba\xa2\xe5\x8c\x85 "
+        "\xe6\x88\x91\xe7\xbb\x99\xe4\xbd\xa0\xe5\x8f\x91\xe4\xba\x86\xe4\xb8\x80\xe4\xb8\xaa"
+        "\xe7\xba\xa2\xe5\x8c\x85,\xe8\xb5\xb6\xe7\xb4\xa7\xe5\x8e\xbb\xe6\x8b\x86!";
+    ASSERT_TRUE(isWxRedPacketText(packet.c_str()));
+    std::mt19937 rng(31);
+    auto word = [&](size_t most) {
+        std::string w(rng() % (most + 1), 'a');
+        for (char& ch : w)
+            ch = "ab,b"[rng() % 4];
+        return w;
+    };
+    auto chatMessage = [&]() {
+        static const int32_t types[] = {1, 1, 1, 49, 100001, 3};
+        auto m = std::make_unique<WxMessageRecord>();
+        m->type = types[rng() % 6];
+        m->deleted = rng() % 3 != 0;
+        m->localId = rng() % 3 == 0 ? 0 : 200 + rng() % 20;
+        if (m->type == 1) m->text = rng() % 8 == 0 ? packet : word(rng() % 3 == 0 ? 5 : 30);
+        if (m->type == 49) {
+            m->title = word(6);
+            m->url = rng() % 2 ? word(6) : "";
+        }
+        return m;
+    };
+    auto state = [](const WxSecondIndex& s) {
+        std::string out;
+        s.FirstWhere([&](const WxMessageRecord& m) {
+            out += std::to_string(m.type) + "|" + m.text + "\n";
+            return false;
+        });
+        return out;
+    };
+    int held = 0, filed = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::unique_ptr<WxMessageRecord>> owned;
+        WxSecondIndex walk, keyed;
+        auto link = [&](std::unique_ptr<WxMessageRecord> m, bool front) {
+            auto copy = std::make_unique<WxMessageRecord>(*m);
+            for (auto [s, p] : {std::pair{&walk, m.get()}, std::pair{&keyed, copy.get()}}) {
+                if (front)
+                    s->PushFront(p);
+                else
+                    s->PushBack(p);
+            }
+            owned.push_back(std::move(m));
+            owned.push_back(std::move(copy));
+        };
+        const int start = int(rng() % 10);
+        for (int i = 0; i < start; ++i)
+            link(chatMessage(), false);
+        for (int i = 0; i < 30; ++i) {
+            const int32_t type = rng() % 6 == 0 ? 100001 : 1;
+            const int32_t localId = rng() % 2 ? 0 : int32_t(200 + rng() % 30);
+            const std::string text = type == 100001 ? packet : word(rng() % 2 ? 12 : 40);
+            const bool a = CWxFtsChat::SecondHoldsRow(walk, type, localId, text, size_t(-1));
+            const bool b = CWxFtsChat::SecondHoldsRow(keyed, type, localId, text, 0);
+            ASSERT_EQ(a, b) << "round " << round << " row " << i << " " << text;
+            ASSERT_EQ(state(walk), state(keyed)) << "round " << round << " row " << i << " " << text;
+            if (a) {
+                ++held;
+                continue;
+            }
+            ++filed;
+            auto m = std::make_unique<WxMessageRecord>();
+            m->type = type;
+            m->deleted = true;
+            if (type != 100001) m->text = text;
+            link(std::move(m), true);
+        }
+    }
+    EXPECT_GT(held, 1000);
+    EXPECT_GT(filed, 1000);
 }
 
 } // namespace

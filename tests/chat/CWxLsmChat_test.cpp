@@ -2,12 +2,16 @@
 #include "chat/CWxChat.h"
 #include "chat/CWxLsmChat.h"
 #include "chat/CWxSession.h"
+#include "core/records/IScanProgress.h"
+#include "core/util/MD5_CTX.h"
 #include "tests/chat/WxBackupFixture.h"
 #include "tests/kit/ProtoWriter.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <random>
 
 namespace {
@@ -43,6 +47,27 @@ struct LsmFixture {
         CWxLsmChat lsm(m.get(), 0);
         lsm.SetLimits(limits);
         lsm.ScanBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    }
+};
+
+// An account whose local-store files are the given bytes (store0, store1, ...), with the
+// scan manager over it.
+struct StoresFixture {
+    wxtest::WxBackup backup;
+    std::vector<std::filesystem::path> files;
+    std::unique_ptr<CScanManager> m;
+    explicit StoresFixture(const std::vector<std::string>& stores) {
+        WeChatAccountBuilder account("wxid_owner01", "Owner");
+        account.AddFriend("wxid_alice01", "Alice");
+        backup.Add(account);
+        const std::string folder =
+            "Documents/" + getMd5String(std::string("wxid_owner01")) + "/session/lsm_data/";
+        for (size_t i = 0; i < stores.size(); ++i)
+            files.push_back(backup.builder.AddFile(WeChatAccountBuilder::Domain(),
+                                                   folder + "store" + std::to_string(i), stores[i]));
+        backup.Finish();
+        m = backup.Manager(0x3000);
+        CWxAddressBook(m.get(), 0).Scan();
     }
 };
 
@@ -194,7 +219,7 @@ TEST(CWxLsmChat, APeerWithTwoSessionsGetsNoCopyAndNoThirdSession) {
 }
 
 // One store adds at most so many records, new peers and sessions; what is left out is
-// noted for the log and the rest of the file is still read for the records it may add.
+// noted for the user and the rest of the file is still read for the records it may add.
 TEST(CWxLsmChat, OneStoreIsBoundedByItsLimits) {
     struct Case {
         const char* name;
@@ -235,6 +260,114 @@ TEST(CWxLsmChat, OneStoreIsBoundedByItsLimits) {
             EXPECT_EQ(uint32_t(ScanWxChats), f.m->losses[0].dataType) << c.name;
         }
     }
+}
+
+// Hundreds of records of one second (a crowded second is searched by key): copies are
+// dropped, and a red packet and a link upgrade the recovered texts of that second they
+// match, as they do in a second of few records.
+TEST(CWxLsmChat, ACrowdedSecondDropsCopiesAndUpgradesAsAFewDo) {
+    LsmFixture f;
+    const uint64_t t = 1600000500;
+    const std::string redPacket = "\xe5\xbe\xae\xe4\xbf\xa1\xe7\xba\xa2\xe5\x8c\x85";
+    auto text = [](int i) {
+        char b[8];
+        std::snprintf(b, sizeof b, "%03d", i);
+        return std::string(b) + " record of a crowded second";
+    };
+    std::string bytes(16, '\0');
+    bytes += record(t, 5, redPacket + " and more", 1, "wxid_alice01", "wxid_owner01");
+    for (int i = 0; i < 300; ++i) {
+        bytes += record(t, 5, text(i), 1, "wxid_alice01", "wxid_owner01");
+        if (i % 10 == 0) bytes += record(t, 5, text(i), 1, "wxid_owner01", "wxid_alice01");
+    }
+    bytes += record(t, 5, "<msg><appmsg><title>" + redPacket + "</title></appmsg></msg>", 49, "wxid_alice01",
+                    "wxid_owner01");
+    bytes += record(t, 5, "<msg><appmsg><title>123 record</title><url>http://link.test/</url></appmsg></msg>",
+                    49, "wxid_alice01", "wxid_owner01");
+    f.Scan(bytes);
+
+    size_t atT = 0;
+    for (const wxtest::Filed& m : wxtest::allMessages(*f.m, 0))
+        atT += m.message->time == int64_t(t);
+    EXPECT_EQ(301u, atT);
+    for (int i : {0, 10, 123, 299})
+        EXPECT_EQ(1u, wxtest::find(*f.m, 0, text(i)).size()) << i;
+    const auto packet = wxtest::find(*f.m, 0, redPacket);
+    ASSERT_EQ(1u, packet.size());
+    EXPECT_EQ(100001, packet[0].message->type);
+    const auto link = wxtest::find(*f.m, 0, text(123));
+    ASSERT_EQ(1u, link.size());
+    EXPECT_EQ(49, link[0].message->type);
+    EXPECT_EQ("http://link.test/", link[0].message->url);
+    EXPECT_TRUE(f.m->losses.empty());
+}
+
+// A store that shrinks while it is read (a sync, another program) ends its own read where
+// its bytes are gone, with the loss noted for the user; what was read before stays, and
+// the account's other stores are read on. Nothing is mapped, so no signal can come.
+TEST(CWxLsmChat, AStoreThatShrinksWhileReadEndsItsOwnRead) {
+    struct Case {
+        const char* name;
+        int keptQuarters; // of the file's size, after the first record
+    };
+    for (const Case& c : {Case{"to nothing", 0}, Case{"to a quarter", 1}}) {
+        SCOPED_TRACE(c.name);
+        const std::string shrinking =
+            std::string(16, '\0') +
+            record(1600000200, 5, "before the cut", 1, "wxid_alice01", "wxid_owner01") +
+            std::string(size_t(3) << 20, '\0') +
+            record(1600000300, 5, "after the cut", 1, "wxid_alice01", "wxid_owner01");
+        StoresFixture f({shrinking, std::string(16, '\0') + record(1600000400, 5, "in the next store", 1,
+                                                                   "wxid_alice01", "wxid_owner01")});
+        // Cuts the first store once its reader has filed a record and gone on.
+        struct Cutter : IScanProgress {
+            std::filesystem::path file;
+            uint64_t size = 0;
+            int keptQuarters = 0;
+            bool cut = false;
+            void OnScanData(int, void*) override {}
+            void OnProgress(int, int stage, int done, int total, int, int, int) override {
+                if (cut || stage != 2 || done <= 0 || total != int(size)) return;
+                std::filesystem::resize_file(file, size / 4 * uint64_t(keptQuarters));
+                cut = true;
+            }
+        } cutter;
+        cutter.file = f.files[0];
+        cutter.size = shrinking.size();
+        cutter.keptQuarters = c.keptQuarters;
+        f.m->progress = &cutter;
+
+        EXPECT_TRUE(CWxLsmChat(f.m.get(), 0).Scan());
+        EXPECT_TRUE(cutter.cut);
+        EXPECT_EQ(1u, wxtest::find(*f.m, 0, "before the cut").size());
+        EXPECT_TRUE(wxtest::find(*f.m, 0, "after the cut").empty());
+        EXPECT_EQ(1u, wxtest::find(*f.m, 0, "in the next store").size());
+        ASSERT_EQ(1u, f.m->losses.size());
+        EXPECT_EQ(ScanLoss::Kind::FileChanged, f.m->losses[0].kind);
+        EXPECT_EQ(uint32_t(ScanWxChats), f.m->losses[0].dataType);
+    }
+}
+
+// The limits hold for all local stores of an account together: more files do not add
+// more records than one may; what is left out is counted once for the account.
+TEST(CWxLsmChat, TheLimitsHoldForAllStoresOfTheAccount) {
+    std::vector<std::string> stores;
+    for (int file = 0; file < 3; ++file) {
+        std::string bytes(16, '\0');
+        for (int i = 0; i < 4; ++i)
+            bytes += record(1600001000 + uint64_t(file * 10 + i), 5,
+                            "store " + std::to_string(file) + " record " + std::to_string(i), 1,
+                            "wxid_alice01", "wxid_owner01");
+        stores.push_back(bytes);
+    }
+    StoresFixture f(stores);
+    CWxLsmChat lsm(f.m.get(), 0);
+    lsm.SetLimits({5, 100, 100});
+    EXPECT_TRUE(lsm.Scan());
+    EXPECT_EQ(5u, wxtest::find(*f.m, 0, "store ").size());
+    ASSERT_EQ(1u, f.m->losses.size());
+    EXPECT_EQ(ScanLoss::Kind::LeftOut, f.m->losses[0].kind);
+    EXPECT_EQ(7, f.m->losses[0].count);
 }
 
 } // namespace

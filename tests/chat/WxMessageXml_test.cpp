@@ -279,12 +279,18 @@ TEST(WxMessageOps, TimeIndexInsertsWhereTheWalkFromTheHeadDoes) {
             expected.insert(expected.begin() + long(at), t);
             EXPECT_EQ(expected, timesOf(session.messages)) << c.name << " after inserting " << t;
             EXPECT_TRUE(index.HasTime(t));
-            int found = 0;
+            // The messages of the second in list order: the new one first.
+            std::vector<const WxMessageRecord*> atT;
             index.ForEachAt(t, [&](const WxMessageRecord& m2) {
-                found += &m2 == linked;
+                atT.push_back(&m2);
                 return false;
             });
-            EXPECT_EQ(1, found) << c.name;
+            std::vector<const WxMessageRecord*> walked;
+            for (const WxMessageRecord* m2 = session.messages.first; m2; m2 = m2->next)
+                if (m2->time == t) walked.push_back(m2);
+            EXPECT_EQ(walked, atT) << c.name;
+            ASSERT_FALSE(atT.empty());
+            EXPECT_EQ(linked, atT.front()) << c.name;
         }
         EXPECT_EQ(int32_t(expected.size()), session.messages.count);
         EXPECT_FALSE(index.HasTime(-1));
