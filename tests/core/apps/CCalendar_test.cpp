@@ -768,7 +768,9 @@ TEST(CalendarWriteAheadLog, LogThatCannotBeAppliedCostsOnlyItsOwnRows) {
         EXPECT_NE(std::string::npos, m.losses[0].what.find(kDevicePath)) << m.losses[0].what;
         EXPECT_EQ("", kit::FolderSnapshot::Take(backup.BackupDir()).DiffFrom(before)) << c.name;
         const auto cache = backup.dir / "output" / "logged";
-        if (std::filesystem::is_directory(cache)) EXPECT_TRUE(std::filesystem::is_empty(cache)) << c.name;
+        if (std::filesystem::is_directory(cache)) {
+            EXPECT_TRUE(std::filesystem::is_empty(cache)) << c.name;
+        }
     }
 }
 
@@ -854,8 +856,9 @@ TEST(CalendarStoredFile, LinksAndPipesAreRefused) {
         EXPECT_EQ(c.live, liveCount(events)) << c.name;
         EXPECT_EQ(nullptr, find(events, "Logged event 0")) << c.name;
         EXPECT_EQ(c.lossNoted ? 1u : 0u, m.losses.size()) << c.name;
-        if (c.lossNoted && !m.losses.empty())
+        if (c.lossNoted && !m.losses.empty()) {
             EXPECT_EQ(ScanLoss::Kind::LogNotApplied, m.losses[0].kind) << c.name;
+        }
     }
 }
 
