@@ -200,7 +200,9 @@ bool registerVfs() {
     static bool registered = false;
     std::call_once(once, [] {
         if (sqlite3_initialize() != SQLITE_OK) return;
-        baseVfs = sqlite3_vfs_find(nullptr);
+        // The platform's own layer, by name: whatever layer is the default at this moment.
+        baseVfs = sqlite3_vfs_find("unix");
+        if (!baseVfs) baseVfs = sqlite3_vfs_find(nullptr);
         if (!baseVfs) return;
         static sqlite3_vfs vfs{};
         vfs.iVersion = 2;

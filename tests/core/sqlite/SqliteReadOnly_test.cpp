@@ -154,3 +154,28 @@ TEST(SqliteReadOnly, FileSwappedForAPipeAfterTheCheckIsNeverOpened) {
     EXPECT_EQ(3, count(db, "SELECT count(*) FROM t"));
     sqlite3_close(db);
 }
+
+// What SQLite keeps aside while it reads (a sort larger than its cache, a temporary
+// table) goes to its own temporary files, never beside the database.
+TEST(SqliteReadOnly, TemporaryFilesOfALargeSortWork) {
+    TempDir dir("sort");
+    const fs::path p = dir.path / "big.db";
+    {
+        kit::FixtureDb db(p);
+        db.exec("CREATE TABLE t(x TEXT); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                "WHERE i < "
+                "20000) INSERT INTO t SELECT hex(randomblob(40)) FROM n;");
+    }
+    const auto before = kit::FolderSnapshot::Take(dir.path);
+    sqlite3* db = openReadOnlyDatabase(p.string());
+    ASSERT_NE(nullptr, db);
+    ASSERT_EQ(SQLITE_OK,
+              sqlite3_exec(db, "PRAGMA cache_size=2; PRAGMA temp_store=FILE;", nullptr, nullptr, nullptr));
+    EXPECT_EQ(20000, count(db, "SELECT count(*) FROM (SELECT x FROM t ORDER BY x DESC)"));
+    EXPECT_EQ(1, count(db, "SELECT (SELECT x FROM t ORDER BY x LIMIT 1) = (SELECT min(x) FROM t)"));
+    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, "CREATE TEMP TABLE k AS SELECT x FROM t WHERE rowid % 2 = 0",
+                                      nullptr, nullptr, nullptr));
+    EXPECT_EQ(10000, count(db, "SELECT count(*) FROM temp.k"));
+    sqlite3_close(db);
+    EXPECT_EQ("", kit::FolderSnapshot::Take(dir.path).DiffFrom(before));
+}
