@@ -3,13 +3,18 @@
 #include "platform/ProcessLog.h"
 #include "media/MediaWorkFolder.h"
 #include "media/silk/SilkFileDecoder.h"
+#include "core/util/RegularFile.h"
 
 #include <QFileInfo>
 
+#include <unistd.h>
+
 #include <lame/lame.h>
 
+#include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -30,6 +35,24 @@ struct RemoveOnExit {
 struct LameDeleter {
     void operator()(lame_global_flags* g) const { lame_close(g); }
 };
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Decodes a stored voice file of the backup into raw PCM at `pcm`: the voice file is
+// opened without following a link below the backup folder and never as a pipe.
+int decodeStoredVoice(const QString& voicePath, const QString& pcm, float* duration) {
+    RegularFile stored;
+    if (!stored.OpenStoredPath(FsPath(voicePath).string())) return 0;
+    const int fd = stored.Release();
+    std::unique_ptr<std::FILE, FileCloser> in(::fdopen(fd, "rb"));
+    if (!in) {
+        ::close(fd);
+        return 0;
+    }
+    return silk::silkFileToPcm(in.get(), FsPath(pcm), duration);
+}
 
 } // namespace
 
@@ -64,7 +87,7 @@ QString AudPlay::SILK_Decoder(const QString& voicePath) {
     }
     decodedPcm = pcm;
     float duration = 0.0f;
-    if (silk::silkFileToPcm(FsPath(voicePath), FsPath(pcm), &duration) == 1)
+    if (decodeStoredVoice(voicePath, pcm, &duration) == 1)
         playAllLeng.store(duration);
     else
         ProcessLog::Write(QStringLiteral("AudPlay: the voice file cannot be decoded: %1").arg(voicePath));
@@ -156,7 +179,7 @@ bool AudPlay::SaveMP3(const QString& voicePath, const QString& mp3Path) {
         if (pcmPath.isEmpty()) return fail(QStringLiteral("no media work folder"));
         RemoveOnExit removePcm{pcmPath};
         float duration = 0.0f;
-        if (silk::silkFileToPcm(FsPath(voicePath), FsPath(pcmPath), &duration) != 1)
+        if (decodeStoredVoice(voicePath, pcmPath, &duration) != 1)
             return fail(QStringLiteral("cannot decode %1").arg(voicePath));
         playAllLeng.store(duration);
 

@@ -2,6 +2,7 @@
 
 #include "media/MediaImages.h"
 #include "platform/ProcessLog.h"
+#include "platform/StoredFileReader.h"
 #include "media/MediaText.h"
 #include "media/PreviewWindow.h"
 #include "media/QtMediaPlayer.h"
@@ -193,9 +194,9 @@ void AudioPreView::prepare() {
 }
 
 void AudioPreView::ShowAudioPreview(const QString& path) {
-    QFile file(path);
+    QFile file;
     QByteArray bytes;
-    bool ok = !path.isEmpty() && QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly);
+    bool ok = StoredFileReader::Open(path, file);
     if (ok && file.size() > kMaxAudioBytes) {
         ProcessLog::Write(QStringLiteral("AudioPreView: %1 is too large to preview").arg(path));
         prepare();

@@ -4,9 +4,9 @@
 #include "media/MediaText.h"
 #include "media/PreviewWindow.h"
 #include "platform/ImageFileReader.h"
+#include "platform/StoredFileReader.h"
 #include <QEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -64,8 +64,8 @@ QString TxtPreView::TextOf(const QByteArray& head, bool more) {
 }
 
 void TxtPreView::ShowTxtPreview(const QString& path) {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!StoredFileReader::Open(path, file)) {
         ProcessLog::Write(QStringLiteral("TxtPreView: %1 cannot be read").arg(path));
         showText->setPlainText(MediaText("FileIsNoExists"));
         return;

@@ -1,5 +1,7 @@
 #include "media/VideoPreView.h"
 
+#include "core/util/RegularFile.h"
+
 #include "media/PreviewWindow.h"
 
 #include "platform/ProcessLog.h"
@@ -10,7 +12,6 @@
 
 #include <QCloseEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,8 +22,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <system_error>
 
 namespace {
 VideoPreView* currentWindow = nullptr; // shown and not closed
@@ -132,9 +137,11 @@ void VideoPreView::fail(const QString& why) {
 
 void VideoPreView::ShowVideoFilePreView(const QString& path) {
     if (closed) return;
-    const QFileInfo source(path);
-    if (path.isEmpty() || !source.isFile()) {
-        fail(QStringLiteral("%1 does not exist").arg(path));
+    // A stored file of the backup: opened once, without following a link below the backup
+    // folder and never as a pipe; the player then reads that open file.
+    auto stored = std::make_shared<RegularFile>();
+    if (path.isEmpty() || !stored->OpenStoredPath(FsPath(path).string())) {
+        fail(QStringLiteral("%1 does not exist or is not a regular file").arg(path));
         return;
     }
     const QString link = MediaWorkFolder::UniquePath(QStringLiteral("WXVideo-"), QStringLiteral(".mp4"));
@@ -142,8 +149,16 @@ void VideoPreView::ShowVideoFilePreView(const QString& path) {
         fail(QStringLiteral("no media work folder"));
         return;
     }
+    storedVideo = stored;
+    // The link names the open descriptor (/proc/<pid>/fd/<n>), which stays the file that
+    // was opened whatever later happens at its path.
+    const std::filesystem::path opened =
+        "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(stored->Descriptor());
     std::error_code ec;
-    std::filesystem::create_symlink(FsPath(source.absoluteFilePath()), FsPath(link), ec);
+    if (std::filesystem::exists(opened, ec))
+        std::filesystem::create_symlink(opened, FsPath(link), ec);
+    else
+        ec = std::make_error_code(std::errc::no_such_file_or_directory);
     LoadingText->hide();
     LoadAnimation->show();
     resize(kFirstSize);
@@ -157,8 +172,8 @@ void VideoPreView::ShowVideoFilePreView(const QString& path) {
                           .arg(path, QString::fromStdString(ec.message())));
     deleteFilePath = link;
     auto copied = std::make_shared<bool>(false);
-    const QString from = source.absoluteFilePath();
-    QThread* worker = QThread::create([from, link, copied] { *copied = QFile::copy(from, link); });
+    const std::string to = FsPath(link).string();
+    QThread* worker = QThread::create([stored, to, copied] { *copied = stored->CopyTo(to); });
     QPointer<VideoPreView> self(this);
     connect(worker, &QThread::finished, this, [self, link, copied] {
         if (!self || self->closed) return;
@@ -210,6 +225,7 @@ void VideoPreView::CloesButtonEvent() {
     LoadAnimation->hide();
     close();
     if (playView_) playView_->del();
+    storedVideo.reset();
     if (!deleteFilePath.isEmpty()) {
         // Only this window's own link goes, whatever window is current by then.
         const QString path = deleteFilePath;

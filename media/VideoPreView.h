@@ -8,6 +8,10 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
+class RegularFile;
+
 class QLabel;
 class QProgressBar;
 class QStackedLayout;
@@ -67,5 +71,7 @@ class VideoPreView : public QWidget, public XSMediaPlayerDelegate {
     QProgressBar* LoadAnimation = nullptr;
     XSMediaPlayer* playView_ = nullptr;
     QString deleteFilePath;
+    // The stored video, open while it plays: the player reads it through this descriptor.
+    std::shared_ptr<RegularFile> storedVideo;
     bool closed = false;
 };

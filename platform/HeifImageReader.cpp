@@ -1,9 +1,8 @@
 #include "platform/HeifImageReader.h"
 
-#include <QFile>
-
 #include <libheif/heif.h>
 
+#include <cstdint>
 #include <memory>
 
 namespace {
@@ -25,15 +24,40 @@ QString ErrorText(const heif_error& e) {
     return QString::fromUtf8(e.message ? e.message : "unknown libheif error");
 }
 
+// libheif reads the open file through these.
+int64_t devicePosition(void* device) {
+    return static_cast<QIODevice*>(device)->pos();
+}
+
+int deviceRead(void* data, size_t size, void* device) {
+    auto* d = static_cast<QIODevice*>(device);
+    if (size > size_t(INT64_MAX)) return 1;
+    return d->read(static_cast<char*>(data), qint64(size)) == qint64(size) ? 0 : 1;
+}
+
+int deviceSeek(int64_t position, void* device) {
+    return static_cast<QIODevice*>(device)->seek(position) ? 0 : 1;
+}
+
+heif_reader_grow_status deviceWaitForSize(int64_t size, void* device) {
+    return size <= static_cast<QIODevice*>(device)->size() ? heif_reader_grow_status_size_reached
+                                                           : heif_reader_grow_status_size_beyond_eof;
+}
+
+const heif_reader kDeviceReader = {1, devicePosition, deviceRead, deviceSeek, deviceWaitForSize};
+
 // Opens the file and its primary image; null handle with `why` set on failure.
-Handle OpenPrimary(const QString& path, Context& context, QString* why) {
+Handle OpenPrimary(QIODevice& file, Context& context, QString* why) {
     context.reset(heif_context_alloc());
     if (!context) {
         if (why) *why = QStringLiteral("libheif: no context");
         return {};
     }
-    const QByteArray name = QFile::encodeName(path);
-    heif_error e = heif_context_read_from_file(context.get(), name.constData(), nullptr);
+    if (!file.seek(0)) {
+        if (why) *why = QStringLiteral("libheif: the file cannot be read");
+        return {};
+    }
+    heif_error e = heif_context_read_from_reader(context.get(), &kDeviceReader, &file, nullptr);
     if (e.code != heif_error_Ok) {
         if (why) *why = QStringLiteral("libheif: ") + ErrorText(e);
         return {};
@@ -49,19 +73,18 @@ Handle OpenPrimary(const QString& path, Context& context, QString* why) {
 
 } // namespace
 
-bool HeifImageReader::CanRead(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray head = file.read(64);
+bool HeifImageReader::CanRead(QIODevice& file) {
+    if (!file.isReadable()) return false;
+    const QByteArray head = file.peek(64);
     if (head.size() < 12) return false;
     const heif_filetype_result kind =
         heif_check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()));
     return kind == heif_filetype_yes_supported;
 }
 
-QSize HeifImageReader::SizeOf(const QString& path) {
+QSize HeifImageReader::SizeOf(QIODevice& file) {
     Context context;
-    Handle handle = OpenPrimary(path, context, nullptr);
+    Handle handle = OpenPrimary(file, context, nullptr);
     if (!handle) return {};
     const int w = heif_image_handle_get_width(handle.get());
     const int h = heif_image_handle_get_height(handle.get());
@@ -69,9 +92,9 @@ QSize HeifImageReader::SizeOf(const QString& path) {
     return QSize(w, h);
 }
 
-QImage HeifImageReader::Read(const QString& path, const QSize& box, int allocationLimitMb, QString* why) {
+QImage HeifImageReader::Read(QIODevice& file, const QSize& box, int allocationLimitMb, QString* why) {
     Context context;
-    Handle handle = OpenPrimary(path, context, why);
+    Handle handle = OpenPrimary(file, context, why);
     if (!handle) return {};
     const int w = heif_image_handle_get_width(handle.get());
     const int h = heif_image_handle_get_height(handle.get());

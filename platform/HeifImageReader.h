@@ -1,4 +1,5 @@
 #pragma once
+#include <QIODevice>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -10,12 +11,15 @@ class HeifImageReader {
   public:
     HeifImageReader() = delete;
 
+    // The pictures are read from `file`, an open file (a stored file opened by
+    // StoredFileReader): libheif reads through it, never by a path.
+
     // True when the file starts like a HEIF container that libheif can read.
-    static bool CanRead(const QString& path);
+    static bool CanRead(QIODevice& file);
     // The primary image, scaled (aspect kept) to fit `box` when larger; empty `box`: own size.
     // Null on failure, with the reason in `why`. Pictures whose decoded RGBA size would
     // exceed `allocationLimitMb` megabytes are refused without decoding.
-    static QImage Read(const QString& path, const QSize& box, int allocationLimitMb, QString* why = nullptr);
+    static QImage Read(QIODevice& file, const QSize& box, int allocationLimitMb, QString* why = nullptr);
     // The primary image's size after orientation, without decoding; invalid when unknown.
-    static QSize SizeOf(const QString& path);
+    static QSize SizeOf(QIODevice& file);
 };

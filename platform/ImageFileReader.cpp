@@ -1,7 +1,9 @@
 #include "platform/ImageFileReader.h"
 
 #include "platform/HeifImageReader.h"
+#include "platform/StoredFileReader.h"
 
+#include <QFile>
 #include <QImageReader>
 
 namespace {
@@ -14,9 +16,14 @@ QSize FitInside(const QSize& size, const QSize& box) {
 } // namespace
 
 QImage ImageFileReader::Read(const QString& path, const QSize& box, QString* why) {
+    QFile file;
+    if (!StoredFileReader::Open(path, file)) {
+        if (why) *why = QStringLiteral("not a regular file");
+        return {};
+    }
     // Qt has no HEIF reader of its own here; libheif reads those.
-    if (HeifImageReader::CanRead(path)) return HeifImageReader::Read(path, box, kAllocationLimitMb, why);
-    QImageReader reader(path);
+    if (HeifImageReader::CanRead(file)) return HeifImageReader::Read(file, box, kAllocationLimitMb, why);
+    QImageReader reader(&file);
     reader.setAutoTransform(true);
     reader.setAllocationLimit(kAllocationLimitMb);
     QSize size = reader.size();
@@ -41,8 +48,10 @@ QImage ImageFileReader::Read(const QString& path, const QSize& box, QString* why
 }
 
 QSize ImageFileReader::SizeOf(const QString& path) {
-    if (HeifImageReader::CanRead(path)) return HeifImageReader::SizeOf(path);
-    QImageReader reader(path);
+    QFile file;
+    if (!StoredFileReader::Open(path, file)) return {};
+    if (HeifImageReader::CanRead(file)) return HeifImageReader::SizeOf(file);
+    QImageReader reader(&file);
     reader.setAutoTransform(true);
     QSize size = reader.size();
     if (size.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))

@@ -5,7 +5,9 @@
 
 // The one way pictures are read from disk, for previews and thumbnails alike: orientation
 // applied, an allocation limit against hostile headers, and scaled on read so a large photo
-// is never decoded at full size when a smaller picture is shown.
+// is never decoded at full size when a smaller picture is shown. The file is opened as a
+// stored file of a backup (StoredFileReader): no link below the backup folder followed,
+// never blocking on a pipe.
 class ImageFileReader {
   public:
     // Largest decoded picture we accept, in megabytes.

@@ -316,7 +316,8 @@ void DeviceScanManager::StartScan(IFileParser* fileParser, int typeMask, const Q
             QStringLiteral("清单列出但备份中没有的媒体文件:%1个,未列出").arg(scan->missingMediaFiles));
     if (scan->linkedMediaFiles > 0)
         ProcessLog::Write(
-            QStringLiteral("Damaged media entries (stored file is a symbolic link): %1, not listed")
+            QStringLiteral(
+                "Damaged media entries (stored file or its folder is a symbolic link): %1, not listed")
                 .arg(scan->linkedMediaFiles));
     for (const ScanLoss& loss : scan->losses) {
         const QString what = QString::fromStdString(loss.what);

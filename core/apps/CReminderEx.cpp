@@ -47,7 +47,7 @@ bool looksLikeDatabase(const std::string& path) {
                                     'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
     RegularFile in;
     char head[16] = {};
-    if (!in.Open(path) || !in.ReadAt(0, head, sizeof head)) return false;
+    if (!in.OpenStoredPath(path) || !in.ReadAt(0, head, sizeof head)) return false;
     return std::memcmp(head, kMagic, sizeof head) == 0;
 }
 

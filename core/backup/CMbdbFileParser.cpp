@@ -153,7 +153,7 @@ struct FilesRowReader {
             if (!isFile) return nullptr;
             auto record = std::make_unique<BackupFileRecord>(domain, relativePath, 0, 0, 0, 0);
             RegularFile stored;
-            if (stored.Open(backupRoot + "/" + record->StoredPath(iosMajorVersion)))
+            if (stored.OpenStored(backupRoot, record->StoredPath(iosMajorVersion)))
                 record->size = stored.Size();
             return record;
         }

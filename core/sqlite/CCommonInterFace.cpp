@@ -19,6 +19,8 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -113,7 +115,18 @@ std::string CCommonInterFace::StoredFilePath(int category, const std::string& de
 
 bool CCommonInterFace::OpenStoredDatabase(int category, const std::string& devicePath, bool follow) {
     const std::string path = StoredFilePath(category, devicePath);
-    return !path.empty() && Open(path.c_str(), follow);
+    return !path.empty() && OpenAs(path.c_str(), follow, devicePath);
+}
+
+bool CCommonInterFace::OpenBackupFile(const std::string& path, RegularFile& out) const {
+    // A stored file is opened relative to the backup folder: no link below it is followed.
+    if (owner) {
+        const std::string& root = owner->BackupDir();
+        if (!root.empty() && path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
+            (root.back() == '/' || path[root.size()] == '/'))
+            return out.OpenStored(root, path.substr(root.size()));
+    }
+    return out.OpenStoredPath(path);
 }
 
 bool CCommonInterFace::ReadRows(const char* table, const char* where, const char* sql,
@@ -134,58 +147,120 @@ bool CCommonInterFace::ReadRows(const char* table, const char* where, const char
 }
 
 bool CCommonInterFace::Open(const char* path, bool follow) {
+    return OpenAs(path, follow, std::string());
+}
+
+bool CCommonInterFace::OpenAs(const char* path, bool follow, const std::string& name) {
     Close();
     if (!path || !*path) return false;
     dbPath = path;
     rawPath = path;
     followOverflow = follow;
+    // One descriptor, opened without following a link and without blocking, serves
+    // SQLite, the raw pages and the copy: the path is not opened again.
+    RegularFile raw;
+    if (!OpenBackupFile(rawPath, raw)) {
+        Close();
+        return false;
+    }
     // Rows kept only in the database's write-ahead log are read from a copy of both in
-    // the scan's cache folder; the pages carved stay those of the stored file.
-    const std::string copy = CopyWithLog();
+    // the scan's cache folder; the pages carved stay those of the stored file. When the
+    // log cannot be applied the database is read without it, and the scan says so.
+    std::string why;
+    const std::string copy = CopyWithLog(raw, &why);
     if (!copy.empty()) {
         db = openReadOnlyDatabaseWithLog(copy);
-        if (db) dbPath = copy;
+        // SQLite reads the log when the schema is first read: a copy it cannot read (its
+        // index of the log could not be made, say) gives way to the stored file.
+        if (db &&
+            sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) == SQLITE_OK) {
+            dbPath = copy;
+        } else {
+            if (db) sqlite3_close_v2(db);
+            db = nullptr;
+            RemoveLogCopy(logCopy);
+            logCopy.clear();
+            why = "the copy with its log does not open";
+        }
     }
-    if (!db) db = openReadOnlyDatabase(rawPath);
+    if (!db) db = openReadOnlyDatabase(raw);
     if (!db) {
         Close();
         return false;
     }
-    RegularFile raw;
-    if (raw.Open(rawPath)) file = raw.Release();
-    if (file < 0 || !ReadHeader()) {
+    file = raw.Release();
+    if (!ReadHeader()) {
         Close();
         return false;
+    }
+    if (!why.empty() && owner) {
+        const std::string& root = owner->BackupDir();
+        const std::string what = !name.empty()                                ? name
+                                 : rawPath.compare(0, root.size(), root) == 0 ? rawPath.substr(root.size())
+                                                                              : rawPath;
+        owner->NoteLoss({dataType, ScanLoss::Kind::LogNotApplied, 0, what + " (" + why + ")"});
     }
     return true;
 }
 
-std::string CCommonInterFace::CopyWithLog() {
+namespace {
+
+// Room the cache must keep beside a copy: SQLite's index of the log, and what else the
+// scan writes there.
+constexpr uint64_t kCopyMargin = uint64_t(64) << 20;
+
+std::string megabytes(uint64_t bytes) {
+    return std::to_string((bytes + (uint64_t(1) << 20) - 1) >> 20) + " MB";
+}
+
+} // namespace
+
+std::string CCommonInterFace::CopyWithLog(const RegularFile& raw, std::string* why) {
     if (!owner || !owner->FileParser()) return {};
     const std::string& backupDir = owner->BackupDir();
     const std::string& outputDir = owner->OutputDir();
-    if (backupDir.empty() || outputDir.empty() || rawPath.size() <= backupDir.size() ||
+    if (backupDir.empty() || rawPath.size() <= backupDir.size() ||
         rawPath.compare(0, backupDir.size(), backupDir) != 0)
         return {};
-    // Derived files never go into the backup folder.
-    if (outputDir.compare(0, backupDir.size(), backupDir) == 0) return {};
     const std::string stored = rawPath.substr(backupDir.size());
     std::string logStored;
     if (!owner->FileParser()->GetLogFileName(stored, &logStored) || logStored.empty()) return {};
-    const std::string logPath = owner->BackupFilePath(logStored);
-    {
-        RegularFile log;
-        if (!log.Open(logPath) || log.Size() == 0) return {}; // an empty log holds no rows
+    RegularFile log;
+    RegularFile::Kind found = RegularFile::Kind::Missing;
+    if (!log.OpenStored(backupDir, logStored, &found)) {
+        // A log the backup does not hold was empty; one that is not a file is damage.
+        if (found != RegularFile::Kind::Missing) *why = "its log is not a regular file";
+        return {};
+    }
+    if (log.Size() == 0) return {}; // an empty log holds no rows
+    // Derived files never go into the backup folder.
+    if (outputDir.empty() || outputDir.compare(0, backupDir.size(), backupDir) == 0) {
+        *why = "no cache folder outside the backup";
+        return {};
     }
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::path(outputDir) / "logged";
     std::filesystem::create_directories(folder, ec);
-    if (ec) return {};
+    if (ec) {
+        *why = "the cache folder cannot be made: " + ec.message();
+        return {};
+    }
+    // Only the data is copied (the holes of a sparse file stay holes), and only when the
+    // cache has room for it: a copy never fills the disk.
+    const uint64_t rawData = raw.DataBytes(), logData = log.DataBytes();
+    const uint64_t need = rawData > UINT64_MAX - logData ? UINT64_MAX : rawData + logData;
+    const std::optional<uint64_t> room = owner->CacheFreeBytes(folder.string());
+    if (room && (*room < need || *room - need < kCopyMargin + need / 10)) {
+        *why = "the cache has " + megabytes(*room) + " free, the copy needs " + megabytes(need) +
+               " and room beside it";
+        return {};
+    }
     static std::atomic<uint64_t> serial{0};
     const std::string copy = (folder / ("db-" + std::to_string(++serial))).string();
     RemoveLogCopy(copy);
-    if (!RegularFile::CopyTo(rawPath, copy) || !RegularFile::CopyTo(logPath, copy + "-wal")) {
+    if (!raw.CopyTo(copy, &owner->CancelFlag()) || !log.CopyTo(copy + "-wal", &owner->CancelFlag())) {
         RemoveLogCopy(copy);
+        if (!Cancelled()) *why = "the copy into the cache failed";
         return {};
     }
     logCopy = copy;

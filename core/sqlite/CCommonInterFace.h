@@ -12,6 +12,7 @@
 
 class CarverState;
 class IParserOwner;
+class RegularFile;
 struct WxContactRecord;
 
 // One row of "PRAGMA table_info".
@@ -50,8 +51,10 @@ class CCommonInterFace {
     virtual bool OnCarvedRecord(CarvedRecord* record, int32_t rowid) = 0;
     virtual bool CheckCarvedValue(int32_t column, uint32_t kind, CarvedValue* value, uint32_t size) = 0;
 
-    // Construction and lifetime. Open goes through the read-only immutable helper and
-    // reads raw pages with positioned reads on one descriptor.
+    // Construction and lifetime. Open opens the file once (below the owner's backup
+    // folder without following a link, never blocking on a pipe); SQLite reads it through
+    // that descriptor with the read-only immutable helper, and raw pages are read from it
+    // with positioned reads.
     bool Open(const char* path, bool followOverflow);
     bool ReadHeader();
     void Close();
@@ -121,6 +124,9 @@ class CCommonInterFace {
     // Opens that stored file as this parser's database (see Open). False when the backup
     // has no such file or it does not open.
     bool OpenStoredDatabase(int category, const std::string& devicePath, bool followOverflow);
+    // Opens a file of the backup named by its full path: below the owner's backup folder
+    // no link is followed (RegularFile::OpenStored).
+    bool OpenBackupFile(const std::string& path, RegularFile& out) const;
     // The live-row loop of a parser: counts the rows of `table` matching `where` (a
     // clause the parser writes; none: true at once), runs `sql` and hands each row to
     // `onRow`, reporting progress of stage 2 per row, until the rows end or the scan is
@@ -178,10 +184,14 @@ class CCommonInterFace {
     uint64_t currentPage = 0;
 
   private:
+    // Open, with the device path `name` (empty when unknown) naming the database in the
+    // scan's log.
+    bool OpenAs(const char* path, bool followOverflow, const std::string& name);
     // When the manifest lists a non-empty write-ahead log beside the stored file at
-    // rawPath: copies both into the scan's cache folder and returns the copy's path;
-    // empty otherwise (or when a copy fails).
-    std::string CopyWithLog();
+    // rawPath (open as `raw`): copies both into the scan's cache folder and returns the
+    // copy's path. Empty when there is no such log, or when it cannot be applied: then
+    // `why` says why.
+    std::string CopyWithLog(const RegularFile& raw, std::string* why);
     static void RemoveLogCopy(const std::string& copy);
     std::string logCopy; // removed, with its log, on Close
     bool ReadAt(uint64_t offset, void* buffer, size_t length) const;

@@ -1,10 +1,12 @@
 #pragma once
 #include "core/records/RecordList.h"
 #include "core/records/ScanLoss.h"
+#include "core/util/RegularFile.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,11 @@ class IParserOwner {
     virtual IFileParser* FileParser() const = 0;
     // Full path of a stored file: the backup root joined with its stored path.
     virtual std::string BackupFilePath(const std::string& storedPath) const = 0;
+    // Bytes still free for new files in `folder` (below the output folder); nothing when
+    // it cannot be told. A copy that would not fit is not begun.
+    virtual std::optional<uint64_t> CacheFreeBytes(const std::string& folder) const {
+        return RegularFile::FreeBytes(folder);
+    }
 
     // Progress of the running step.
     virtual void ReportProgress(int dataType, int stage, int done, int total, bool finished) = 0;

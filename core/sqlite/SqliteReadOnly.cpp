@@ -1,6 +1,7 @@
 #include "core/sqlite/SqliteReadOnly.h"
 
-#include <sys/stat.h>
+#include "core/sqlite/DescriptorVfs.h"
+#include "core/util/RegularFile.h"
 
 std::string readOnlyDatabaseUri(const std::string& path, bool withLog) {
     static const char hex[] = "0123456789ABCDEF";
@@ -22,21 +23,10 @@ std::string readOnlyDatabaseUri(const std::string& path, bool withLog) {
 
 namespace {
 
-sqlite3* openDatabase(const std::string& path, bool withLog) {
-    if (path.empty()) return nullptr;
-    // A stored file that is a symbolic link is not opened (it would read a file from
-    // outside the backup).
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(readOnlyDatabaseUri(path, withLog).c_str(), &db,
-                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
-    if (rc != SQLITE_OK) {
-        sqlite3_close(db);
-        return nullptr;
-    }
-    // A crafted schema must not run code of ours or reach SQLite's internals: defensive
-    // mode on, untrusted schema, no fts3_tokenizer() pointers.
+// A crafted schema must not run code of ours or reach SQLite's internals: defensive
+// mode on, untrusted schema, no fts3_tokenizer() pointers.
+sqlite3* guarded(sqlite3* db) {
+    if (!db) return nullptr;
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
@@ -45,10 +35,32 @@ sqlite3* openDatabase(const std::string& path, bool withLog) {
 
 } // namespace
 
+sqlite3* openReadOnlyDatabase(const RegularFile& file) {
+    if (!file.IsOpen()) return nullptr;
+    return guarded(DescriptorVfs::Open(file.Descriptor()));
+}
+
+sqlite3* openReadOnlyDatabase(const std::string& root, const std::string& relative) {
+    RegularFile file;
+    if (!file.OpenStored(root, relative)) return nullptr;
+    return openReadOnlyDatabase(file);
+}
+
 sqlite3* openReadOnlyDatabase(const std::string& path) {
-    return openDatabase(path, false);
+    RegularFile file;
+    if (path.empty() || !file.OpenStoredPath(path)) return nullptr;
+    return openReadOnlyDatabase(file);
 }
 
 sqlite3* openReadOnlyDatabaseWithLog(const std::string& copyPath) {
-    return openDatabase(copyPath, true);
+    // Our own copy in our own cache folder; it is a regular file, never a link.
+    RegularFile check;
+    if (copyPath.empty() || !check.Open(copyPath)) return nullptr;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(readOnlyDatabaseUri(copyPath, true).c_str(), &db,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    return guarded(db);
 }

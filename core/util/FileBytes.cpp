@@ -5,6 +5,6 @@
 bool FileBytes::ReadAll(const std::string& path, std::string& out, size_t limit) {
     out.clear();
     RegularFile file;
-    if (!file.Open(path)) return false;
+    if (!file.OpenStoredPath(path)) return false;
     return file.ReadAll(out, limit);
 }

@@ -22,7 +22,7 @@ bool MappedFile::Open(const std::string& path, size_t limit) {
     Close();
     if (path.empty()) return false;
     RegularFile file;
-    if (!file.Open(path)) return false;
+    if (!file.OpenStoredPath(path)) return false;
     const uint64_t size = file.Size();
     bool ok = size <= limit;
     if (ok && size > 0) {

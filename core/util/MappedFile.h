@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <string>
 
-// A regular file mapped read-only into memory, unmapped when the object goes.
+// A regular file mapped read-only into memory, unmapped when the object goes. A stored
+// file of a backup is opened by RegularFile::OpenStoredPath (no link below the backup
+// folder followed, never blocking on a pipe).
 class MappedFile {
   public:
     static constexpr size_t kDefaultLimit = size_t(1) << 30;

@@ -215,10 +215,15 @@ int silkFileToPcm(const std::filesystem::path& input, const std::filesystem::pat
         std::fflush(stdout);
         return 0;
     }
+    return silkFileToPcm(in.get(), output, duration);
+}
+
+int silkFileToPcm(std::FILE* in, const std::filesystem::path& output, float* duration) {
+    if (!in) return 0;
     FilePtr out;
     bool writeError = false;
     SilkVoiceIo io;
-    io.read = [&](uint8_t* dst, size_t n) { return std::fread(dst, 1, n, in.get()); };
+    io.read = [&](uint8_t* dst, size_t n) { return std::fread(dst, 1, n, in); };
     io.openOutput = [&] {
         out.reset(std::fopen(output.c_str(), "wb"));
         if (!out) {

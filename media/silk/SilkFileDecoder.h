@@ -47,5 +47,8 @@ SilkVoiceResult silkDecodeVoice(std::span<const uint8_t> file, std::vector<int16
 // output cannot be created or a write fails (the partial output is then removed). Writes
 // *duration only on success.
 int silkFileToPcm(const std::filesystem::path& input, const std::filesystem::path& output, float* duration);
+// The same for an input the caller opened (a stored file of a backup, opened without
+// following links and checked as a regular file); it stays the caller's to close.
+int silkFileToPcm(std::FILE* input, const std::filesystem::path& output, float* duration);
 
 } // namespace silk

@@ -101,8 +101,9 @@ void CMediaFileListing::List(int category, RecordList<MediaFileRecord>* const ta
             const int kind = MatchKind(extension, owner.photoSuffixes, owner.videoSuffixes,
                                        owner.audioSuffixes, owner.otherSuffixes, withOther);
             if (kind < 0 || !targets[kind]) continue;
-            if (!RegularFile::IsRegular(
-                    owner.BackupFilePath(backupStoredPath(entry->storedName, owner.iosVersion))))
+            if (RegularFile::Probe(owner.BackupDir(),
+                                   backupStoredPath(entry->storedName, owner.iosVersion)) !=
+                RegularFile::Kind::Regular)
                 continue;
             listedPictures.insert(stem);
             checkedPictures.insert(entry);
@@ -136,15 +137,17 @@ void CMediaFileListing::List(int category, RecordList<MediaFileRecord>* const ta
         // An interrupted or partial backup lists files it does not hold: they could be
         // neither shown nor saved. One stat per entry, nothing read.
         std::string storedPath = backupStoredPath(entry->storedName, owner.iosVersion);
-        // A stored file that is a symbolic link is a damaged entry: it is neither shown nor
-        // read.
-        const std::string fullPath = owner.BackupFilePath(storedPath);
-        if (checkedPictures.count(entry) == 0 && !RegularFile::IsRegular(fullPath)) {
-            if (RegularFile::IsLink(fullPath))
-                ++owner.linkedMediaFiles;
-            else
-                ++owner.missingMediaFiles;
-            continue;
+        // A stored file that is a symbolic link, or sits in a folder that is one, is a
+        // damaged entry: it is neither shown nor read.
+        if (checkedPictures.count(entry) == 0) {
+            const RegularFile::Kind kind = RegularFile::Probe(owner.BackupDir(), storedPath);
+            if (kind != RegularFile::Kind::Regular) {
+                if (kind == RegularFile::Kind::Link)
+                    ++owner.linkedMediaFiles;
+                else
+                    ++owner.missingMediaFiles;
+                continue;
+            }
         }
 
         auto record = std::make_unique<MediaFileRecord>();

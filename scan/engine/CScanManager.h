@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <string>
 #include <vector>
@@ -75,6 +76,11 @@ class CScanManager : public IParserOwner {
     int64_t backupDate = 0;
     int64_t BackupDate() const override { return backupDate; }
     void NoteLoss(const ScanLoss& loss) override { losses.push_back(loss); }
+    // Free space of the cache folder (tests set it; unset, the file system says).
+    std::function<std::optional<uint64_t>(const std::string& folder)> cacheFreeBytes;
+    std::optional<uint64_t> CacheFreeBytes(const std::string& folder) const override {
+        return cacheFreeBytes ? cacheFreeBytes(folder) : IParserOwner::CacheFreeBytes(folder);
+    }
     const WxAccountEntry* FindAccount(int index) const override;
     const WaStoreEntry* FindWhatsAppAccount(int index) const override;
 
@@ -136,7 +142,8 @@ class CScanManager : public IParserOwner {
     // Media entries of the manifest left out of the lists because the backup lacks
     // their stored file (an interrupted or partial backup).
     int missingMediaFiles = 0;
-    // Media entries whose stored file is a symbolic link (damaged entries), left out.
+    // Media entries whose stored file, or its folder, is a symbolic link (damaged
+    // entries), left out.
     int linkedMediaFiles = 0;
     // What the parsers could not read, in the order they noted it.
     std::vector<ScanLoss> losses;

@@ -23,6 +23,11 @@ bool PipeWatchdog::MakePipe(const std::filesystem::path& path) {
     return true;
 }
 
+void PipeWatchdog::Watch(const std::filesystem::path& path) {
+    std::lock_guard<std::mutex> lock(mutex);
+    pipes.push_back(path);
+}
+
 void PipeWatchdog::Start() {
     if (watcher.joinable()) return;
     watcher = std::thread([this] {

@@ -22,6 +22,9 @@ class PipeWatchdog {
 
     // Makes a named pipe at `path` (replacing a file there); false when mkfifo fails.
     bool MakePipe(const std::filesystem::path& path);
+    // Also releases a reader of a pipe that a test puts at `path` later (a file swapped
+    // for a pipe while it is read); the path is removed with the others.
+    void Watch(const std::filesystem::path& path);
     // Starts the clock; call once the pipes are in place.
     void Start();
     // Stops the watchdog; true when it had to release a blocked reader.

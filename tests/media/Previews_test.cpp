@@ -11,6 +11,7 @@
 #include "tests/kit/FakeMediaPlayer.h"
 #include "tests/kit/FakePcmSink.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/PipeWatchdog.h"
 #include "tests/kit/QtTestMain.h"
 #include "tests/kit/ScratchFolder.h"
 
@@ -27,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <filesystem>
@@ -155,6 +157,39 @@ TEST_F(Previews, PhotoStatesForGoodAndBadFiles) {
         }
     }
     EXPECT_EQ("", kit::FolderSnapshot::Take(backup).DiffFrom(before));
+}
+
+// A stored file is shown only from inside the backup: a picture or a text in a
+// two-character folder made a link to a folder outside, or a pipe in a stored file's
+// place, is refused at once; the same file inside the backup is shown.
+TEST_F(Previews, StoredFilesBehindALinkedFolderOrAPipeAreNotShown) {
+    QImage wide(80, 40, QImage::Format_RGB32);
+    wide.fill(Qt::red);
+    const fs::path outside = root.path() / "outside";
+    fs::create_directories(outside);
+    Write(outside / "cd01", Jpeg(wide));
+    fs::create_directory_symlink(outside, backup / "cd");
+    fs::create_directories(backup / "ab");
+    Write(backup / "ab" / "ab01", Jpeg(wide));
+    fs::create_directories(backup / "ef");
+    kit::PipeWatchdog watchdog(std::chrono::seconds(10));
+    ASSERT_TRUE(watchdog.MakePipe(backup / "ef" / "ef01"));
+    watchdog.Start();
+
+    PhotoPreView photo;
+    photo.showWindow();
+    TxtPreView text;
+    text.showWindow();
+    for (const char* stored : {"cd/cd01", "ef/ef01", "ab/ab01"}) {
+        const bool shown = std::string(stored) == "ab/ab01";
+        photo.ShowPhotoFilePreview(Q(backup / stored));
+        EXPECT_EQ(shown, photo.photoView()->isVisible()) << stored;
+        EXPECT_EQ(shown, !ImageFileReader::Read(Q(backup / stored), QSize()).isNull()) << stored;
+        EXPECT_EQ(shown, ImageFileReader::SizeOf(Q(backup / stored)).isValid()) << stored;
+        text.ShowTxtPreview(Q(backup / stored));
+        EXPECT_EQ(shown, text.ShowText()->toPlainText() != kNoFile) << stored;
+    }
+    EXPECT_FALSE(watchdog.Stop()) << "a preview blocked on the pipe";
 }
 
 TEST_F(Previews, HeicIsReadScaledAndItsPixelsAreRight) {
@@ -544,6 +579,25 @@ TEST_F(AudioPreviews, ADecodedVoiceThatVanishedIsSaidInWords) {
     EXPECT_EQ(kNoFile, view->loadingText()->text());
 }
 
+// A voice file in a two-character folder made a link to a folder outside the backup is
+// neither played nor decoded.
+TEST_F(AudioPreviews, VoiceBehindALinkedFolderIsNotPlayed) {
+    const fs::path outside = root.path() / "outside";
+    fs::create_directories(outside);
+    fs::copy_file(backup / "silk02", outside / "cd01");
+    fs::create_directory_symlink(outside, backup / "cd");
+    before = kit::FolderSnapshot::Take(backup);
+    const size_t made = players.made.size();
+    view->ShowAudioPreview(Q(backup / "cd" / "cd01"));
+    EXPECT_TRUE(view->loadingView()->isVisible());
+    EXPECT_EQ(kNoFile, view->loadingText()->text());
+    view->ShowAudFilePreview(Q(backup / "cd" / "cd01"));
+    EXPECT_TRUE(view->loadingView()->isVisible());
+    EXPECT_EQ(kNotResources, view->loadingText()->text());
+    EXPECT_FALSE(view->onSilkRoad());
+    EXPECT_EQ(made, players.made.size());
+}
+
 TEST(VideoGeometry, SizeAndPositionTable) {
     const QRect screen(0, 0, 1920, 1080);
     const struct {
@@ -624,6 +678,42 @@ TEST_F(VideoPreviews, MissingSourceLeavesNoLinkAndShowsTheText) {
         EXPECT_FALSE(v->loadAnimation()->isVisible());
         EXPECT_EQ(0u, LinksInWork());
     }
+}
+
+// The player reads the stored file that was opened and checked: the link it is given
+// names that open file, not the file's path; a video in a two-character folder made a
+// link to a folder outside the backup is not played.
+TEST_F(VideoPreviews, ThePlayerReadsTheFileOpenedInsideTheBackup) {
+    fs::create_directories(backup / "ab");
+    fs::copy_file(backup / "video", backup / "ab" / "ab01");
+    const fs::path outside = root.path() / "outside";
+    fs::create_directories(outside);
+    fs::copy_file(backup / "video", outside / "cd01");
+    fs::create_directory_symlink(outside, backup / "cd");
+    before = kit::FolderSnapshot::Take(backup);
+
+    VideoPreView* v = VideoPreView::shareInstance();
+    v->showWindow();
+    v->ShowVideoFilePreView(Q(backup / "ab" / "ab01"));
+    const QString link = v->DeleteFilePath();
+    ASSERT_FALSE(link.isEmpty());
+    const fs::path target = fs::read_symlink(link.toStdString());
+    EXPECT_EQ(0u, target.string().rfind("/proc/", 0)) << target;
+    // Whatever happens at the stored path now, the link reads the file opened.
+    fs::remove(backup / "ab" / "ab01");
+    EXPECT_EQ(fs::file_size(backup / "video"), fs::file_size(link.toStdString()));
+    fs::copy_file(backup / "video", backup / "ab" / "ab01");
+    before = kit::FolderSnapshot::Take(backup);
+    v->CloesButtonEvent();
+
+    VideoPreView* linked = VideoPreView::shareInstance();
+    linked->showWindow();
+    const size_t made = players.made.size();
+    linked->ShowVideoFilePreView(Q(backup / "cd" / "cd01"));
+    EXPECT_TRUE(linked->loadingText()->isVisible());
+    EXPECT_EQ(kNoFile, linked->loadingText()->text());
+    EXPECT_EQ(made, players.made.size());
+    EXPECT_TRUE(linked->DeleteFilePath().isEmpty());
 }
 
 TEST_F(VideoPreviews, LoadedVideoIsSizedAndAFailureShowsTheText) {

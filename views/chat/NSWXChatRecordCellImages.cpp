@@ -1,6 +1,7 @@
 #include "views/chat/NSWXChatRecordCellImages.h"
 
 #include "gui/MainQueue.h"
+#include "platform/StoredFileReader.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -24,8 +25,10 @@ QSize NSWXChatRecordCellImages::SizeOf(const QString& path) {
     if (path.isEmpty()) return {};
     if (const auto it = sizes_.constFind(path); it != sizes_.constEnd()) return *it;
     ++sizeReads_;
-    QImageReader reader(path);
-    QSize size = reader.size();
+    // A stored file of the backup: no link below the backup folder, never a pipe.
+    QFile file;
+    QSize size;
+    if (StoredFileReader::Open(path, file)) size = QImageReader(&file).size();
     if (!size.isValid() || size.isEmpty() || size.width() > MaxSide || size.height() > MaxSide)
         size = QSize();
     sizes_.insert(path, size);
@@ -42,11 +45,14 @@ QImage NSWXChatRecordCellImages::Picture(const QString& path) {
     if (loading_.contains(path) || failed_.contains(path)) return {};
     loading_.insert(path);
     pool_.start([relay = relay_, path] {
-        QImageReader reader(path);
-        reader.setAllocationLimit(64);
-        const QSize size = reader.size();
+        QFile file;
         QImage image;
-        if (size.isValid() && size.width() <= MaxSide && size.height() <= MaxSide) image = reader.read();
+        if (StoredFileReader::Open(path, file)) {
+            QImageReader reader(&file);
+            reader.setAllocationLimit(64);
+            const QSize size = reader.size();
+            if (size.isValid() && size.width() <= MaxSide && size.height() <= MaxSide) image = reader.read();
+        }
         std::lock_guard<std::mutex> lock(relay->mutex);
         if (NSWXChatRecordCellImages* owner = relay->owner)
             MainQueue::Post(owner, [owner, path, image] { owner->Done(path, image); });

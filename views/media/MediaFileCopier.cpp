@@ -1,15 +1,10 @@
 #include "views/media/MediaFileCopier.h"
 
+#include "platform/StoredFileReader.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <utility>
 
 namespace {
 
@@ -30,15 +25,6 @@ bool SameContent(const QString& path, QFile& source, const QByteArray& prefix) {
     }
     return true;
 }
-
-// A descriptor closed when it goes, unless handed on.
-struct Descriptor {
-    int fd = -1;
-    ~Descriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-    int Release() { return std::exchange(fd, -1); }
-};
 
 // Streams `prefix` and `source` into a new file at `path`; nothing is left behind on failure.
 bool WriteCopy(const QString& path, QFile& source, const QByteArray& prefix) {
@@ -90,17 +76,9 @@ QString MediaFileCopier::StoredPath(const QString& backUpPath, const QString& sh
 }
 
 MediaFileCopier::Source MediaFileCopier::OpenStored(const QString& path, QFile& file) {
-    if (path.isEmpty()) return Source::Missing;
-    const QByteArray native = QFile::encodeName(path);
-    // O_NOFOLLOW: a link in the file's place is refused; O_NONBLOCK: a pipe does not
-    // hold the open.
-    Descriptor d{::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-    if (d.fd < 0) return errno == ENOENT ? Source::Missing : Source::Damaged;
-    struct stat st {};
-    if (::fstat(d.fd, &st) != 0 || !S_ISREG(st.st_mode)) return Source::Damaged;
-    if (!file.open(d.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return Source::Damaged;
-    d.Release(); // the QFile closes it now
-    return Source::Readable;
+    RegularFile::Kind found = RegularFile::Kind::Missing;
+    if (StoredFileReader::Open(path, file, &found)) return Source::Readable;
+    return found == RegularFile::Kind::Missing ? Source::Missing : Source::Damaged;
 }
 
 MediaFileCopier::Result MediaFileCopier::Copy(const SaveFolder& folder, const QString& name,

@@ -10,8 +10,9 @@
 // through QSaveFile (videos reach gigabytes); a file already there with the same
 // content is left alone, a different one is never replaced: the copy then goes to
 // "name (2).ext", "name (3).ext" ... composed within the name length limit by
-// SaveFolder::UniqueFileFor. A stored file is opened without following a link: a link,
-// a folder, a pipe or a device in its place is a damaged entry and never read.
+// SaveFolder::UniqueFileFor. A stored file is opened without following a link below the
+// backup folder (StoredFileReader): a link in its place or in its two-character folder's,
+// a folder, a pipe or a device is a damaged entry and never read.
 class MediaFileCopier {
   public:
     MediaFileCopier() = delete;
@@ -40,8 +41,8 @@ class MediaFileCopier {
 
     // What is at a stored file's path.
     enum class Source { Readable, Missing, Damaged };
-    // Opens the stored file at `path` for reading without following a link on its last
-    // component (and without blocking on a pipe); `file` then reads it. Only a regular
+    // Opens the stored file at `path` for reading without following a link below the
+    // backup folder (and without blocking on a pipe); `file` then reads it. Only a regular
     // file is Readable; "" and a path naming nothing are Missing; anything else Damaged.
     static Source OpenStored(const QString& path, QFile& file);
 

@@ -1,6 +1,7 @@
 #include "views/media/MediaPlayDispatcher.h"
 
 #include "platform/Paths.h"
+#include "platform/StoredFileReader.h"
 #include "views/media/MediaFileCopier.h"
 #include "views/media/VoiceFile.h"
 
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 #include <QXmlStreamReader>
@@ -80,8 +80,8 @@ MediaPlayDispatcher::Outcome MediaPlayDispatcher::Play(const NSFileData& file, b
         preview_.ShowVideo(path);
         return Outcome::Video;
     }
-    QFile in(path);
-    if (!QFileInfo(path).isFile() || !in.open(QIODevice::ReadOnly) || in.size() > kMaxAudioBytes) {
+    QFile in;
+    if (!StoredFileReader::Open(path, in) || in.size() > kMaxAudioBytes) {
         qWarning().noquote()
             << QStringLiteral("【日志】找不到音频资源:Name:%1 , Path:%2").arg(file.FileName(), path);
         return Outcome::Unreadable;

@@ -4,13 +4,17 @@
 #include "tests/core/apps/SystemAppBackup.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/PipeWatchdog.h"
 #include "tests/kit/SystemSchemas.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <ctime>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <iterator>
 #include <algorithm>
 #include <random>
@@ -680,6 +684,181 @@ TEST(CalendarWriteAheadLog, LiveRowsOnlyInTheLogAreRead) {
         EXPECT_EQ("", kit::FolderSnapshot::Take(backup.BackupDir()).DiffFrom(before));
         // The copy, its log and SQLite's index of it went with the parser.
         if (copied) EXPECT_TRUE(std::filesystem::is_empty(backup.dir / "output" / "logged"));
+    }
+}
+
+namespace {
+
+const char* kCalendarRelative = "Library/Calendar/Calendar.sqlitedb";
+
+// A calendar database in write-ahead mode as a backup holds it: 30 events in the
+// database, 20 more only in its log.
+void addLoggedCalendar(testsupport::SystemAppBackup& backup) {
+    const auto path = backup.Scratch("Calendar.sqlitedb");
+    const auto dbCopy = backup.Scratch("copy.sqlitedb");
+    const auto logCopy = backup.Scratch("copy.sqlitedb-wal");
+    {
+        FixtureDb db(path);
+        db.exec("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;");
+        db.exec(kItemSchema);
+        for (int i = 0; i < 30; ++i)
+            addItem(db, "Checkpointed event " + std::to_string(i), nullptr, nullptr, 600000000.0 + i * 60,
+                    600000000.0 + i * 60 + 30);
+        db.exec("PRAGMA wal_checkpoint(TRUNCATE);");
+        for (int i = 0; i < 20; ++i)
+            addItem(db, "Logged event " + std::to_string(i), nullptr, nullptr, 610000000.0 + i * 60,
+                    610000000.0 + i * 60 + 30);
+        std::filesystem::copy_file(path, dbCopy);
+        std::filesystem::copy_file(path.string() + "-wal", logCopy);
+    }
+    backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", kCalendarRelative, dbCopy);
+    backup.Add(CategoryCalendar, std::string(kDevicePath) + "-wal", "HomeDomain",
+               std::string(kCalendarRelative) + "-wal", logCopy);
+}
+
+std::filesystem::path storedFile(const testsupport::SystemAppBackup& backup, const std::string& relative) {
+    return backup.BackupDir() / backup.builder->StoredPath("HomeDomain", relative);
+}
+
+int liveCount(const std::vector<Event>& events) {
+    int live = 0;
+    for (const Event& e : events)
+        live += !e.deleted;
+    return live;
+}
+
+} // namespace
+
+// A log that cannot be applied (no room for the copy in the cache, or no cache folder)
+// costs the rows only the log holds, never the database's own: those are all read from
+// the stored file, and the scan notes that the log was left out, for its log and the
+// user. Nothing is left in the cache.
+TEST(CalendarWriteAheadLog, LogThatCannotBeAppliedCostsOnlyItsOwnRows) {
+    struct Case {
+        const char* name;
+        std::function<void(testsupport::SystemAppBackup&, CScanManager&)> breakCache;
+    };
+    const Case cases[] = {
+        {"no room in the cache",
+         [](testsupport::SystemAppBackup&, CScanManager& m) {
+             m.cacheFreeBytes = [](const std::string&) { return std::optional<uint64_t>(uint64_t(1) << 20); };
+         }},
+        {"no cache folder",
+         [](testsupport::SystemAppBackup& backup, CScanManager&) {
+             std::ofstream(backup.dir / "output" / "logged") << "a file where the folder goes";
+         }},
+    };
+    for (const Case& c : cases) {
+        testsupport::SystemAppBackup backup{14};
+        addLoggedCalendar(backup);
+        CScanManager& m = backup.Manager(0x40);
+        c.breakCache(backup, m);
+        const auto before = kit::FolderSnapshot::Take(backup.BackupDir());
+        {
+            CCalendar cal(&m);
+            EXPECT_TRUE(cal.Scan()) << c.name;
+        }
+        const auto events = eventsOf(m);
+        EXPECT_EQ(30, liveCount(events)) << c.name;
+        EXPECT_NE(nullptr, find(events, "Checkpointed event 29")) << c.name;
+        EXPECT_EQ(nullptr, find(events, "Logged event 19")) << c.name;
+        ASSERT_EQ(1u, m.losses.size()) << c.name;
+        EXPECT_EQ(ScanLoss::Kind::LogNotApplied, m.losses[0].kind) << c.name;
+        EXPECT_EQ(uint32_t(ScanCalendar), m.losses[0].dataType) << c.name;
+        EXPECT_NE(std::string::npos, m.losses[0].what.find(kDevicePath)) << m.losses[0].what;
+        EXPECT_EQ("", kit::FolderSnapshot::Take(backup.BackupDir()).DiffFrom(before)) << c.name;
+        const auto cache = backup.dir / "output" / "logged";
+        if (std::filesystem::is_directory(cache)) {
+            EXPECT_TRUE(std::filesystem::is_empty(cache)) << c.name;
+        }
+    }
+}
+
+// The room a copy needs is that of the data it holds: a sparse store (a large file of
+// mostly holes) with a log is copied, holes kept, into a cache that could not take its
+// full length.
+TEST(CalendarWriteAheadLog, SparseStoreNeedsRoomForItsDataOnly) {
+    testsupport::SystemAppBackup backup{14};
+    addLoggedCalendar(backup);
+    CScanManager& m = backup.Manager(0x40);
+    const uint64_t length = uint64_t(128) << 20;
+    std::filesystem::resize_file(storedFile(backup, kCalendarRelative), length);
+    std::vector<std::string> asked;
+    m.cacheFreeBytes = [&](const std::string& folder) {
+        asked.push_back(folder);
+        return std::optional<uint64_t>(uint64_t(96) << 20); // less than the file's length
+    };
+    {
+        CCalendar cal(&m);
+        EXPECT_TRUE(cal.Scan());
+    }
+    const auto events = eventsOf(m);
+    EXPECT_EQ(50, liveCount(events));
+    EXPECT_NE(nullptr, find(events, "Logged event 19"));
+    EXPECT_TRUE(m.losses.empty());
+    ASSERT_EQ(1u, asked.size());
+    EXPECT_EQ((backup.dir / "output" / "logged").string(), asked[0]);
+}
+
+// A stored database or its log is read only from inside the backup folder, and only
+// when it is a regular file: a two-character folder made a link to a folder outside,
+// a stored file that is a link, or a pipe in its place is refused at once. Refused, the
+// database gives no events; refused, its log is not applied, and the scan says so.
+TEST(CalendarStoredFile, LinksAndPipesAreRefused) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* name;
+        std::string relative; // what is damaged: the database or its log
+        enum { FolderLink, FileLink, Pipe } damage;
+        int live;       // events read
+        bool lossNoted; // a log not applied
+    };
+    const std::string logRelative = std::string(kCalendarRelative) + "-wal";
+    const Case cases[] = {
+        {"database's folder is a link", kCalendarRelative, Case::FolderLink, 0, false},
+        {"database is a link", kCalendarRelative, Case::FileLink, 0, false},
+        {"database is a pipe", kCalendarRelative, Case::Pipe, 0, false},
+        {"log's folder is a link", logRelative, Case::FolderLink, 30, true},
+        {"log is a link", logRelative, Case::FileLink, 30, true},
+        {"log is a pipe", logRelative, Case::Pipe, 30, true},
+    };
+    for (const Case& c : cases) {
+        testsupport::SystemAppBackup backup{14};
+        addLoggedCalendar(backup);
+        CScanManager& m = backup.Manager(0x40);
+        const fs::path target = storedFile(backup, c.relative);
+        const fs::path outside = backup.dir / "outside";
+        fs::create_directories(outside);
+        kit::PipeWatchdog watchdog(std::chrono::seconds(10));
+        switch (c.damage) {
+        case Case::FolderLink: {
+            // The whole folder moves out of the backup and a link takes its place.
+            const fs::path folder = target.parent_path();
+            fs::rename(folder, outside / folder.filename());
+            fs::create_directory_symlink(outside / folder.filename(), folder);
+            break;
+        }
+        case Case::FileLink:
+            fs::rename(target, outside / target.filename());
+            fs::create_symlink(outside / target.filename(), target);
+            break;
+        case Case::Pipe:
+            ASSERT_TRUE(watchdog.MakePipe(target));
+            break;
+        }
+        watchdog.Start();
+        {
+            CCalendar cal(&m);
+            EXPECT_EQ(c.live > 0, cal.Scan()) << c.name;
+        }
+        EXPECT_FALSE(watchdog.Stop()) << c.name << ": blocked on the pipe";
+        const auto events = eventsOf(m);
+        EXPECT_EQ(c.live, liveCount(events)) << c.name;
+        EXPECT_EQ(nullptr, find(events, "Logged event 0")) << c.name;
+        EXPECT_EQ(c.lossNoted ? 1u : 0u, m.losses.size()) << c.name;
+        if (c.lossNoted && !m.losses.empty()) {
+            EXPECT_EQ(ScanLoss::Kind::LogNotApplied, m.losses[0].kind) << c.name;
+        }
     }
 }
 

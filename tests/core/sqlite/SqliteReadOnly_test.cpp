@@ -1,10 +1,15 @@
 #include "core/sqlite/SqliteReadOnly.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/PipeWatchdog.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
 
 namespace fs = std::filesystem;
 
@@ -85,4 +90,92 @@ TEST(SqliteReadOnly, ConnectionIsDefensiveAndTrustsNoSchema) {
         EXPECT_EQ(c.expected, value) << c.option;
     }
     sqlite3_close(db);
+}
+
+namespace {
+
+// Stands in for a stored database swapped for a named pipe right after our check of it:
+// while installed as SQLite's default file layer, the first open of `target` by its path
+// renames the pipe over it first, then opens the path as SQLite would.
+class SwapForPipeOnOpen {
+  public:
+    SwapForPipeOnOpen(const fs::path& target, const fs::path& pipe) {
+        target_ = target.string();
+        pipe_ = pipe.string();
+        base_ = sqlite3_vfs_find(nullptr);
+        vfs_ = *base_;
+        vfs_.zName = "swap-for-pipe";
+        vfs_.xOpen = &SwapForPipeOnOpen::Open;
+        sqlite3_vfs_register(&vfs_, 1);
+    }
+    ~SwapForPipeOnOpen() {
+        sqlite3_vfs_unregister(&vfs_);
+        sqlite3_vfs_register(base_, 1);
+    }
+    static int swaps;
+
+  private:
+    static int Open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags) {
+        if (name && target_ == name && std::rename(pipe_.c_str(), target_.c_str()) == 0) ++swaps;
+        return base_->xOpen(base_, name, f, flags, outFlags);
+    }
+    static inline sqlite3_vfs* base_ = nullptr;
+    static inline std::string target_, pipe_;
+    sqlite3_vfs vfs_{};
+};
+int SwapForPipeOnOpen::swaps = 0;
+
+} // namespace
+
+// The database is opened once, without blocking, and SQLite reads that descriptor: a
+// pipe put in its place after the check is never opened (SQLite's own open of a pipe
+// waits for a writer for ever, and a stop cannot end it).
+TEST(SqliteReadOnly, FileSwappedForAPipeAfterTheCheckIsNeverOpened) {
+    TempDir dir("swap");
+    const fs::path p = dir.path / "ab" / "ab01";
+    fs::create_directories(p.parent_path());
+    {
+        kit::FixtureDb db(p);
+        db.exec("CREATE TABLE t(x); INSERT INTO t VALUES(1),(2),(3);");
+    }
+    kit::PipeWatchdog watchdog(std::chrono::seconds(5));
+    ASSERT_TRUE(watchdog.MakePipe(dir.path / "pipe"));
+    watchdog.Watch(p);
+    SwapForPipeOnOpen::swaps = 0;
+    sqlite3* db = nullptr;
+    {
+        SwapForPipeOnOpen swap(p, dir.path / "pipe");
+        watchdog.Start();
+        db = openReadOnlyDatabase(p.string());
+    }
+    EXPECT_FALSE(watchdog.Stop()) << "the open blocked on the pipe";
+    EXPECT_EQ(0, SwapForPipeOnOpen::swaps) << "SQLite opened the path again after the check";
+    ASSERT_NE(nullptr, db);
+    EXPECT_EQ(3, count(db, "SELECT count(*) FROM t"));
+    sqlite3_close(db);
+}
+
+// What SQLite keeps aside while it reads (a sort larger than its cache, a temporary
+// table) goes to its own temporary files, never beside the database.
+TEST(SqliteReadOnly, TemporaryFilesOfALargeSortWork) {
+    TempDir dir("sort");
+    const fs::path p = dir.path / "big.db";
+    {
+        kit::FixtureDb db(p);
+        db.exec("CREATE TABLE t(x TEXT); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                "WHERE i < "
+                "20000) INSERT INTO t SELECT hex(randomblob(40)) FROM n;");
+    }
+    const auto before = kit::FolderSnapshot::Take(dir.path);
+    sqlite3* db = openReadOnlyDatabase(p.string());
+    ASSERT_NE(nullptr, db);
+    ASSERT_EQ(SQLITE_OK,
+              sqlite3_exec(db, "PRAGMA cache_size=2; PRAGMA temp_store=FILE;", nullptr, nullptr, nullptr));
+    EXPECT_EQ(20000, count(db, "SELECT count(*) FROM (SELECT x FROM t ORDER BY x DESC)"));
+    EXPECT_EQ(1, count(db, "SELECT (SELECT x FROM t ORDER BY x LIMIT 1) = (SELECT min(x) FROM t)"));
+    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, "CREATE TEMP TABLE k AS SELECT x FROM t WHERE rowid % 2 = 0",
+                                      nullptr, nullptr, nullptr));
+    EXPECT_EQ(10000, count(db, "SELECT count(*) FROM temp.k"));
+    sqlite3_close(db);
+    EXPECT_EQ("", kit::FolderSnapshot::Take(dir.path).DiffFrom(before));
 }

@@ -118,8 +118,9 @@ TEST_F(GridSave, UnreadableStoredFilesAreCountedAndTheRestSaved) {
 }
 
 // A stored file is read only when it is a regular file of the backup: a link (to a file
-// outside the backup, or dangling), a folder or a pipe in its place is damaged and never
-// copied; a path naming nothing is a file the backup does not hold.
+// outside the backup, or dangling) in its place or in its two-character folder's, a folder
+// or a pipe in its place is damaged and never copied; a path naming nothing is a file the
+// backup does not hold.
 TEST_F(GridSave, StoredFilesAreReadWithoutFollowingLinks) {
     const QString outside = QString::fromStdString((scratch.path() / "outside.bin").string());
     {
@@ -134,6 +135,10 @@ TEST_F(GridSave, StoredFilesAreReadWithoutFollowingLinks) {
     ASSERT_TRUE(QFile::link(backup + "/aa/ok", backup + "/bb/inside")); // a link, even to a backup file
     ASSERT_TRUE(QDir().mkpath(backup + "/bb/dir"));
     ASSERT_EQ(0, ::mkfifo((backup + "/bb/pipe").toLocal8Bit().constData(), 0600));
+    // A two-character folder that is a link to a folder outside the backup.
+    const QString outsideFolder = QString::fromStdString((scratch.path() / "outside").string());
+    ASSERT_TRUE(Store(outsideFolder, "cc01", "not of the backup"));
+    ASSERT_TRUE(QFile::link(outsideFolder, backup + "/cc"));
     struct Case {
         const char* stored;
         MediaFileCopier::Outcome outcome;
@@ -144,6 +149,7 @@ TEST_F(GridSave, StoredFilesAreReadWithoutFollowingLinks) {
         {"bb/inside", MediaFileCopier::Outcome::SourceUnreadable},
         {"bb/dir", MediaFileCopier::Outcome::SourceUnreadable},
         {"bb/pipe", MediaFileCopier::Outcome::SourceUnreadable},
+        {"cc/cc01", MediaFileCopier::Outcome::SourceUnreadable},
         {"bb/missing", MediaFileCopier::Outcome::SourceMissing},
         {"", MediaFileCopier::Outcome::SourceMissing},
     };
@@ -254,8 +260,12 @@ TEST(Thumbnail, ReadsPicturesAndRefusesDamagedOnes) {
     ASSERT_TRUE(Store(dir, "empty.png", QByteArray()));
     ASSERT_TRUE(Store(dir, "cut.png", Png(300, 300).left(60)));
     ASSERT_TRUE(Store(dir, "text.jpg", "jpeg 0"));
+    // A picture in a two-character folder that is a link to a folder outside the backup.
+    const QString outside = QString::fromStdString((scratch.path() / "outside").string());
+    ASSERT_TRUE(Store(outside, "cd01", Png(218, 100)));
+    ASSERT_TRUE(QFile::link(outside, dir + "/cd"));
     EXPECT_EQ(ThumbnailLoader::MakeThumbnail(dir + "/wide.png").size(), QSize(109, 50));
-    for (const char* bad : {"huge.png", "empty.png", "cut.png", "text.jpg", "missing.png"}) {
+    for (const char* bad : {"huge.png", "empty.png", "cut.png", "text.jpg", "missing.png", "cd/cd01"}) {
         QString why;
         EXPECT_TRUE(ThumbnailLoader::MakeThumbnail(dir + "/" + bad, &why).isNull()) << bad;
         EXPECT_FALSE(why.isEmpty()) << bad;
