@@ -19,7 +19,8 @@ bool FileWindow::Open(const std::string& path, uint64_t limit, size_t window) {
     buffer_.clear();
     start_ = 0;
     changed_ = false;
-    if (!file_.Open(path)) return false;
+    // A stored file of a backup: no link below the backup folder is followed.
+    if (!file_.OpenStoredPath(path)) return false;
     if (file_.Size() > limit) {
         file_.Close();
         return false;

@@ -22,7 +22,8 @@ class FileWindow {
     FileWindow(const FileWindow&) = delete;
     FileWindow& operator=(const FileWindow&) = delete;
 
-    // Opens a regular file of at most `limit` bytes, read `window` bytes at a time. False
+    // Opens the stored file of a backup at `path` (see RegularFile::OpenStoredPath) when it
+    // is a regular file of at most `limit` bytes, read `window` bytes at a time. False
     // when it does not open or is larger than `limit`.
     bool Open(const std::string& path, uint64_t limit, size_t window = kDefaultWindow);
 

@@ -6,7 +6,7 @@
 #include "core/backup/CMbdbFileParser.h"
 #include "core/sqlite/SqliteReadOnly.h"
 #include "core/util/FileBytes.h"
-#include "core/util/MappedFile.h"
+#include "core/util/FileWindow.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/PipeWatchdog.h"
 #include "tests/kit/ScratchFolder.h"
@@ -80,10 +80,10 @@ TEST(RegularFileReaders, OnlyRegularFilesOpenAndPipesNeverBlock) {
              std::string out;
              return FileBytes::ReadAll(p, out);
          }},
-        {"MappedFile",
+        {"FileWindow",
          [](const std::string& p) {
-             MappedFile m;
-             return m.Open(p);
+             FileWindow w;
+             return w.Open(p, UINT64_MAX);
          }},
         {"Manifest",
          [](const std::string& p) {
@@ -289,10 +289,10 @@ TEST(RegularFileStored, NoLinkBelowTheBackupFolderIsFollowed) {
              return FileBytes::ReadAll(c.root + "/" + c.relative, out);
          },
          true},
-        {"MappedFile",
+        {"FileWindow",
          [](const Case& c) {
-             MappedFile m;
-             return m.Open(c.root + "/" + c.relative);
+             FileWindow w;
+             return w.Open(c.root + "/" + c.relative, UINT64_MAX);
          },
          true},
         {"SQLite by path",
