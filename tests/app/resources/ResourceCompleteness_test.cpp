@@ -202,6 +202,7 @@ bool LanguageNeutral(const QString& key) {
 // Words spelled as in English in one language.
 const std::set<std::pair<QString, QString>> kSameAsEnglish = {
     {"de", "DataTypeVideo"},
+    {"de", "ScanLossBackup"},
     {"fr", "DataTypePhoto"},
     {"fr", "DataTypeMemo"},
     // Column names and file names of the result tables.
