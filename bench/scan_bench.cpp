@@ -10,9 +10,9 @@
 // --damage-rows damages, in place, the record of the n-th row in rowid order (default
 // 101; the middle row of a smaller table) of each main table of every database in the
 // folder: Messages, call history, Notes, Safari bookmarks, Calendar and reminders,
-// Contacts, WhatsApp messages and the largest WeChat chat table. Only for sample backups: it
-// writes into the folder it is given. A scan then prints, after the counts, one "lost"
-// line per data type with the rows its parsers could not read.
+// Contacts, WhatsApp messages and the largest WeChat chat table. Only for sample
+// backups: it writes into the folder it is given. A scan then prints, after the counts,
+// one "lost" line per data type with the rows its parsers could not read.
 //
 // --records FILE writes every record the scan delivers, one a line, tab-separated, with
 // backslash, tab, newline and carriage return inside a field written as \\, \t, \n, \r and
