@@ -3,6 +3,7 @@
 
 #include "core/backup/IFileParser.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/LiveRowReader.h"
 #include "core/sqlite/SqliteReadOnly.h"
 #include "core/sqlite/SqliteDeleters.h"
 #include "core/util/RegularFile.h"

@@ -1,6 +1,6 @@
 #pragma once
 #include "core/sqlite/CarvedRecord.h"
-#include "core/sqlite/LiveRowReader.h"
+#include "core/sqlite/LiveQuery.h"
 
 #include <sqlite3.h>
 
