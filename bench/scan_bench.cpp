@@ -5,6 +5,14 @@
 //   scan_bench [--records FILE] <backup folder> [type mask]
 //                                                (mask in decimal or 0x hex; default 0xffff)
 //   scan_bench --build-sample <folder> [scale]  (writes a kit-built sample backup)
+//   scan_bench --damage-rows <folder> [n]       (damages one record in each main table)
+//
+// --damage-rows damages, in place, the record of the n-th row in rowid order (default
+// 101; the middle row of a smaller table) of each main table of every database in the
+// folder: Messages, call history, Notes, Safari bookmarks, Calendar and reminders,
+// Contacts, WhatsApp messages and the largest WeChat chat table. Only for sample
+// backups: it writes into the folder it is given. A scan then prints, after the counts,
+// one "lost" line per data type with the rows its parsers could not read.
 //
 // --records FILE writes every record the scan delivers, one a line, tab-separated, with
 // backslash, tab, newline and carriage return inside a field written as \\, \t, \n, \r and
@@ -33,6 +41,7 @@
 #include "scan/engine/CScanManager.h"
 #include "scan/engine/CScanSteps.h"
 #include "scan/DeviceManage.h"
+#include "tests/kit/RecordDamage.h"
 #include "tests/kit/SampleBackup.h"
 
 #include <QCoreApplication>
@@ -42,6 +51,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <sqlite3.h>
 #include <sys/resource.h>
 
 #include <atomic>
@@ -287,6 +297,10 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
             all.insert(all.end(), kept.begin(), kept.end());
         return all;
     }
+    void ScanLosses(const std::vector<ScanLoss>& summary) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        losses = summary;
+    }
     void ScanEnd() override { scanEnded = true; }
 
     void BackUpLoser() override {
@@ -301,6 +315,7 @@ class Counter : public ScanFileDelegate, public BackUpDelegate {
     std::map<uint32_t, Counts> counts;
     std::map<WxMessageRecord::DirectionFrom, long> wxDeletedFrom;
     std::map<std::string, const char*> wxDirection;
+    std::vector<ScanLoss> losses;
     bool keepLines = false;
     std::vector<std::string> lines;
     std::map<std::string, std::vector<std::string>> kindLines; // replaced on each delivery
@@ -352,8 +367,73 @@ long PeakMemoryKb() {
 
 int Usage() {
     std::fprintf(stderr, "usage: scan_bench [--records FILE] <backup folder> [type mask]\n"
-                         "       scan_bench --build-sample <folder> [scale]\n");
+                         "       scan_bench --build-sample <folder> [scale]\n"
+                         "       scan_bench --damage-rows <folder> [n]\n");
     return 2;
+}
+
+// Whether a table is one of the main tables --damage-rows damages.
+bool MainTable(const std::string& name) {
+    static const char* const kTables[] = {
+        "message",      "call",      "ZCALLRECORD",  "ZICCLOUDSYNCINGOBJECT",
+        "ZNOTE",        "bookmarks", "CalendarItem", "Event",
+        "ZREMCDOBJECT", "ABPerson",  "ABMultiValue", "ZWAMESSAGE"};
+    for (const char* t : kTables)
+        if (name == t) return true;
+    return name.rfind("Chat_", 0) == 0;
+}
+
+// The tables of a SQLite file with their row counts; empty for any other file.
+std::vector<std::pair<std::string, int64_t>> TablesOf(const std::filesystem::path& file) {
+    std::vector<std::pair<std::string, int64_t>> out;
+    {
+        std::ifstream in(file, std::ios::binary);
+        char head[16] = {};
+        if (!in.read(head, 16) || std::string(head, 15) != "SQLite format 3") return out;
+    }
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.string().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "select name from sqlite_master where type='table'", -1, &st, nullptr) ==
+            SQLITE_OK) {
+            while (sqlite3_step(st) == SQLITE_ROW)
+                out.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), 0);
+        }
+        sqlite3_finalize(st);
+        for (auto& [name, rows] : out) {
+            char* sql = sqlite3_mprintf("select count(*) from %Q", name.c_str());
+            if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+                rows = sqlite3_column_int64(st, 0);
+            sqlite3_finalize(st);
+            sqlite3_free(sql);
+        }
+    }
+    sqlite3_close(db);
+    return out;
+}
+
+int DamageRows(const std::filesystem::path& folder, int64_t n) {
+    int damaged = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file() || entry.path().filename() == "Manifest.db") continue;
+        const auto tables = TablesOf(entry.path());
+        // Of a WeChat database's chat tables, the one with the most rows.
+        std::string chat;
+        int64_t chatRows = 0;
+        for (const auto& [table, rows] : tables)
+            if (table.rfind("Chat_", 0) == 0 && rows > chatRows) chat = table, chatRows = rows;
+        for (const auto& [table, rows] : tables) {
+            if (!MainTable(table) || rows < 3 || (table.rfind("Chat_", 0) == 0 && table != chat)) continue;
+            const int64_t nth = rows >= n ? n : (rows + 1) / 2;
+            const int64_t rowid = kit::RecordDamage::NthRowid(entry.path(), table, nth);
+            if (rowid == 0 || !kit::RecordDamage::DamageRecord(entry.path(), table, rowid)) continue;
+            std::printf("damaged %s table %s: row %lld of %lld (rowid %lld)\n",
+                        entry.path().filename().string().c_str(), table.c_str(), (long long)nth,
+                        (long long)rows, (long long)rowid);
+            ++damaged;
+        }
+    }
+    return damaged > 0 ? 0 : 1;
 }
 
 } // namespace
@@ -369,6 +449,10 @@ int main(int argc, char** argv) {
         std::filesystem::remove_all(scratch);
         std::printf("sample backup written to %s (scale %d)\n", argv[2], scale);
         return 0;
+    }
+    if (std::string(argv[1]) == "--damage-rows") {
+        if (argc < 3) return Usage();
+        return DamageRows(argv[2], argc > 3 ? std::max<int64_t>(1, std::atoll(argv[3])) : 101);
     }
     std::string recordsFile;
     if (std::string(argv[1]) == "--records") {
@@ -442,6 +526,16 @@ int main(int argc, char** argv) {
                             counter.wxDeletedFrom[From::None]);
             }
         }
+    }
+    for (const ScanLoss& loss : counter.losses) {
+        const char* name = "backup";
+        for (const TypeName& t : kTypes)
+            if (t.bit == loss.dataType) name = t.name;
+        const char* kind = loss.kind == ScanLoss::Kind::UnreadableRows  ? "unreadable_rows"
+                           : loss.kind == ScanLoss::Kind::LogNotApplied ? "log_not_applied"
+                           : loss.kind == ScanLoss::Kind::LeftOut       ? "left_out"
+                                                                        : "file_changed";
+        std::printf("lost %-15s %-16s %9lld\n", name, kind, (long long)loss.count);
     }
     if (!recordsFile.empty()) {
         std::ofstream out(recordsFile, std::ios::binary | std::ios::trunc);

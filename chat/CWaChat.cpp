@@ -104,9 +104,9 @@ void CWaChat::ReadLive() {
 }
 
 void CWaChat::ReadSessions() {
-    ReadRows("ZWACHATSESSION", "where ZHIDDEN=0",
-             "select Z_PK,ZCONTACTJID,ZSESSIONTYPE,ZPARTNERNAME from 'ZWACHATSESSION' where ZHIDDEN=0 ORDER "
-             "BY Z_PK",
+    ReadRows(LiveQuery("ZWACHATSESSION", "Z_PK,ZCONTACTJID,ZSESSIONTYPE,ZPARTNERNAME")
+                 .Where("ZHIDDEN=0")
+                 .OrderBy("Z_PK"),
              [this](sqlite3_stmt* st) {
                  if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
                  const int32_t pk = sqlite3_column_int(st, 0);
@@ -127,21 +127,20 @@ void CWaChat::ReadSessions() {
 }
 
 void CWaChat::ReadPushNames() {
-    ReadRows("ZWAPROFILEPUSHNAME", "", "select ZJID,ZPUSHNAME from 'ZWAPROFILEPUSHNAME' ORDER BY Z_PK",
-             [this](sqlite3_stmt* st) {
-                 if (sqlite3_column_type(st, 0) != SQLITE_TEXT) return;
-                 auto row = std::make_unique<WaSessionRow>();
-                 copyText(st, 0, &row->jid);
-                 if (sqlite3_column_type(st, 1) == SQLITE_TEXT) copyText(st, 1, &row->name);
-                 const WaSessionRow* r = pushNames.append(std::move(row));
-                 pushNameByJid.emplace(std::string_view(r->jid), r);
-             });
+    ReadRows(LiveQuery("ZWAPROFILEPUSHNAME", "ZJID,ZPUSHNAME").OrderBy("Z_PK"), [this](sqlite3_stmt* st) {
+        if (sqlite3_column_type(st, 0) != SQLITE_TEXT) return;
+        auto row = std::make_unique<WaSessionRow>();
+        copyText(st, 0, &row->jid);
+        if (sqlite3_column_type(st, 1) == SQLITE_TEXT) copyText(st, 1, &row->name);
+        const WaSessionRow* r = pushNames.append(std::move(row));
+        pushNameByJid.emplace(std::string_view(r->jid), r);
+    });
 }
 
 void CWaChat::ReadGroupMembers() {
-    ReadRows("ZWAGROUPMEMBER", "where ZCHATSESSION>0",
-             "select Z_PK,ZCHATSESSION,ZMEMBERJID from 'ZWAGROUPMEMBER' where ZCHATSESSION>0 ORDER BY "
-             "ZCHATSESSION",
+    ReadRows(LiveQuery("ZWAGROUPMEMBER", "Z_PK,ZCHATSESSION,ZMEMBERJID")
+                 .Where("ZCHATSESSION>0")
+                 .OrderBy("ZCHATSESSION"),
              [this](sqlite3_stmt* st) {
                  int32_t pk = 0, session = 0;
                  if (!liveInteger(st, 0, &pk) || !liveInteger(st, 1, &session)) return;
@@ -194,78 +193,51 @@ std::unique_ptr<WaMessageRow> messageRowOf(sqlite3_stmt* st) {
 }
 
 constexpr char kMessageColumns[] =
-    "select "
     "ZCHATSESSION,ZMESSAGETYPE,ZISFROMME,ZMESSAGEDATE,ZGROUPMEMBER,ZMEDIAITEM,ZFROMJID,ZTEXT,ZSTANZAID,"
-    "ZGROUPEVENTTYPE from 'ZWAMESSAGE'";
+    "ZGROUPEVENTTYPE";
 
 } // namespace
 
-CWaChat::MessagePass CWaChat::ReadMessagePass(const std::string& sql, int total) {
-    MessagePass pass;
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(raw);
-        return pass;
-    }
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
-    progressDone = 0;
-    progressTotal = total > 0 ? total : 1;
-    int rc = SQLITE_ROW;
-    while (!Cancelled() && (rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-        if (progressDone < progressTotal) ReportProgress(2, false);
-        ++pass.seen;
-        if (auto row = messageRowOf(st.get())) pass.kept.push_back(std::move(row));
-    }
-    pass.complete = rc == SQLITE_DONE;
-    return pass;
-}
-
 void CWaChat::ReadMessages() {
     if (!db || Cancelled()) return;
-    // The rows the table itself holds, counted without any index.
-    const int inTable = CountRows(kMessageTable, "NOT INDEXED");
-    MessagePass pass =
-        ReadMessagePass(std::string(kMessageColumns) + " ORDER BY ZCHATSESSION,ZMESSAGEDATE", inTable);
-    // The ordered read walks an index: a damaged index fails it part-way or hides rows
-    // that the table still holds. The table is then read on its own and put in order
-    // here (rows of equal keys in table order).
-    if (!Cancelled() && (!pass.complete || pass.seen < int64_t(inTable))) {
-        MessagePass plain = ReadMessagePass(std::string(kMessageColumns) + " NOT INDEXED", inTable);
-        if (plain.seen > pass.seen || (plain.seen == pass.seen && plain.complete && !pass.complete)) {
-            std::stable_sort(plain.kept.begin(), plain.kept.end(), [](const auto& a, const auto& b) {
-                return a->chatSession != b->chatSession ? a->chatSession < b->chatSession : a->date < b->date;
-            });
-            pass = std::move(plain);
-        }
-    }
-    for (auto& row : pass.kept)
+    std::vector<std::unique_ptr<WaMessageRow>> kept;
+    ReadRows(LiveQuery(kMessageTable, kMessageColumns).OrderBy("ZCHATSESSION,ZMESSAGEDATE"),
+             [&](sqlite3_stmt* st) {
+                 if (auto row = messageRowOf(st)) kept.push_back(std::move(row));
+             });
+    // Rows that a damaged index hid from the ordered read come after the others: they are
+    // put in their place here (rows of equal keys stay in the order read).
+    std::stable_sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) {
+        return a->chatSession != b->chatSession ? a->chatSession < b->chatSession : a->date < b->date;
+    });
+    for (auto& row : kept)
         AppendMessageRow(std::move(row));
 }
 
 void CWaChat::ReadMediaItems() {
-    ReadRows(
-        "ZWAMEDIAITEM", "",
-        "select Z_PK,ZLATITUDE,ZLONGITUDE,ZVCARDSTRING,ZMEDIALOCALPATH,ZAUTHORNAME from 'ZWAMEDIAITEM' ORDER "
-        "BY Z_PK",
-        [this](sqlite3_stmt* st) {
-            // An item without a key cannot be referred to by any message.
-            if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
-            auto item = std::make_unique<WaMediaItemRow>();
-            item->pk = sqlite3_column_int(st, 0);
-            // Each column on its own: an item without coordinates keeps its card,
-            // file and author.
-            if (sqlite3_column_type(st, 1) == SQLITE_FLOAT) item->latitude = sqlite3_column_double(st, 1);
-            if (sqlite3_column_type(st, 2) == SQLITE_FLOAT) item->longitude = sqlite3_column_double(st, 2);
-            if (sqlite3_column_type(st, 3) == SQLITE_TEXT) {
-                std::string cards;
-                copyText(st, 3, &cards);
-                item->vCardText = parseVCards(cards);
-            }
-            if (sqlite3_column_type(st, 4) == SQLITE_TEXT) copyText(st, 4, &item->localPath);
-            if (sqlite3_column_type(st, 5) == SQLITE_TEXT) copyText(st, 5, &item->authorName);
-            const WaMediaItemRow* r = mediaItems.append(std::move(item));
-            mediaByPk.emplace(r->pk, r);
-        });
+    ReadRows(LiveQuery("ZWAMEDIAITEM", "Z_PK,ZLATITUDE,ZLONGITUDE,ZVCARDSTRING,ZMEDIALOCALPATH,ZAUTHORNAME")
+                 .OrderBy("Z_PK"),
+             [this](sqlite3_stmt* st) {
+                 // An item without a key cannot be referred to by any message.
+                 if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+                 auto item = std::make_unique<WaMediaItemRow>();
+                 item->pk = sqlite3_column_int(st, 0);
+                 // Each column on its own: an item without coordinates keeps its card,
+                 // file and author.
+                 if (sqlite3_column_type(st, 1) == SQLITE_FLOAT)
+                     item->latitude = sqlite3_column_double(st, 1);
+                 if (sqlite3_column_type(st, 2) == SQLITE_FLOAT)
+                     item->longitude = sqlite3_column_double(st, 2);
+                 if (sqlite3_column_type(st, 3) == SQLITE_TEXT) {
+                     std::string cards;
+                     copyText(st, 3, &cards);
+                     item->vCardText = parseVCards(cards);
+                 }
+                 if (sqlite3_column_type(st, 4) == SQLITE_TEXT) copyText(st, 4, &item->localPath);
+                 if (sqlite3_column_type(st, 5) == SQLITE_TEXT) copyText(st, 5, &item->authorName);
+                 const WaMediaItemRow* r = mediaItems.append(std::move(item));
+                 mediaByPk.emplace(r->pk, r);
+             });
 }
 
 std::string CWaChat::parseVCards(std::string_view text) {

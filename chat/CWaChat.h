@@ -48,14 +48,6 @@ class CWaChat : public CCommonInterFace {
     void ReadPushNames();
     void ReadGroupMembers();
     void ReadMessages();
-    // One read of the message rows: the rows kept, how many SQLite gave, and whether
-    // the statement ran to its end.
-    struct MessagePass {
-        std::vector<std::unique_ptr<WaMessageRow>> kept;
-        int64_t seen = 0;
-        bool complete = false;
-    };
-    MessagePass ReadMessagePass(const std::string& sql, int total);
     void ReadMediaItems();
     void CarveDeleted();
     void BuildRecords();

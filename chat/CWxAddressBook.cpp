@@ -17,16 +17,6 @@
 
 namespace {
 
-Statement prepare(sqlite3* db, const char* format, const char* table) {
-    SqlText sql(sqlite3_mprintf(format, table));
-    sqlite3_stmt* st = nullptr;
-    if (!sql || sqlite3_prepare_v2(db, sql.get(), -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return nullptr;
-    }
-    return Statement(st);
-}
-
 std::string textToNul(sqlite3_stmt* st, int column) {
     const unsigned char* t = sqlite3_column_text(st, column);
     if (!t) return {};
@@ -120,38 +110,35 @@ void CWxAddressBook::ReadMmFriend(const std::string& chatDb) {
     if (chatDb.empty() || Cancelled()) return;
     Connection db(openReadOnlyDatabase(chatDb));
     if (!db) return;
+    // The count sizes the progress only: a damaged page fails it, not the rows before.
     const int n = countRows(db.get(), "Friend", "");
-    if (n <= 0) return;
-    Statement st = prepare(db.get(), "select Type,UsrName,NickName from %Q", "Friend");
-    if (!st) return;
     progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st.get()) == SQLITE_ROW) {
-        ReportProgress(2, false);
+    progressTotal = n > 0 ? n : 1;
+    StepRows(db.get(), LiveQuery("Friend", "Type,UsrName,NickName"), [&](sqlite3_stmt* st) {
+        if (progressDone < progressTotal) ReportProgress(2, false);
         bool haveType = false, stop = false;
         int64_t type = 0;
         WxContactRow row;
-        const int columns = sqlite3_column_count(st.get());
-        for (int c = 0; c < columns && !stop; ++c) {
-            const char* name = sqlite3_column_name(st.get(), c);
-            const int t = sqlite3_column_type(st.get(), c);
+        for (int c = 0; c < 3 && !stop; ++c) {
+            const char* name = sqlite3_column_name(st, c);
+            const int t = sqlite3_column_type(st, c);
             if (!name) continue;
             if (strcmp(name, "Type") == 0) {
                 if (t != SQLITE_INTEGER)
                     stop = true;
                 else
-                    type = sqlite3_column_int64(st.get(), c), haveType = true;
+                    type = sqlite3_column_int64(st, c), haveType = true;
             } else if (strcmp(name, "UsrName") == 0) {
                 if (t != SQLITE_TEXT)
                     stop = true;
                 else
-                    row.userName = textToNul(st.get(), c);
+                    row.userName = textToNul(st, c);
                 if (row.userName.empty()) stop = true;
             } else if (strcmp(name, "NickName") == 0) {
-                if (t == SQLITE_TEXT) row.nickName = textToNul(st.get(), c);
+                if (t == SQLITE_TEXT) row.nickName = textToNul(st, c);
             }
         }
-        if (row.userName.empty()) continue;
+        if (row.userName.empty()) return;
         int32_t kind = wxContactKindOfName(row.userName);
         if (kind == 0 && haveType) {
             if (type % 2 != 0)
@@ -163,7 +150,7 @@ void CWxAddressBook::ReadMmFriend(const std::string& chatDb) {
         }
         row.kind = uint32_t(kind);
         PushBack(std::move(row));
-    }
+    });
 }
 
 void CWxAddressBook::ReadMmFriendExt(const std::string& chatDb) {
@@ -171,44 +158,40 @@ void CWxAddressBook::ReadMmFriendExt(const std::string& chatDb) {
     Connection db(openReadOnlyDatabase(chatDb));
     if (!db) return;
     const int n = countRows(db.get(), "Friend_Ext", "");
-    if (n <= 0) return;
-    Statement st =
-        prepare(db.get(), "select UsrName,ConRemark,ConStrRes2,ConChatRoomMem from %Q", "Friend_Ext");
-    if (!st) return;
     progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st.get()) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        WxContactRow* row = nullptr;
-        const int columns = sqlite3_column_count(st.get());
-        for (int c = 0; c < columns; ++c) {
-            const char* name = sqlite3_column_name(st.get(), c);
-            const int t = sqlite3_column_type(st.get(), c);
-            if (!name) continue;
-            if (strcmp(name, "UsrName") == 0) {
-                if (t != SQLITE_TEXT) break;
-                const std::string user = textToNul(st.get(), c);
-                if (user.empty()) break;
-                row = FindRow(user);
-                if (!row) {
-                    WxContactRow fresh;
-                    fresh.userName = user;
-                    fresh.kind = uint32_t(wxContactKindOfName(user));
-                    row = &PushBack(std::move(fresh));
-                }
-                continue;
-            }
-            if (!row) break; // a column before the user name
-            if (t != SQLITE_TEXT) continue;
-            const std::string text = textToNul(st.get(), c);
-            if (strcmp(name, "ConRemark") == 0)
-                row->remark = text;
-            else if (strcmp(name, "ConStrRes2") == 0 && !text.empty())
-                wxParseFriendExtXml(text, *row);
-            else if (strcmp(name, "ConChatRoomMem") == 0 && !text.empty())
-                wxSplitMemberText(text, *row);
-        }
-    }
+    progressTotal = n > 0 ? n : 1;
+    StepRows(db.get(), LiveQuery("Friend_Ext", "UsrName,ConRemark,ConStrRes2,ConChatRoomMem"),
+             [&](sqlite3_stmt* st) {
+                 if (progressDone < progressTotal) ReportProgress(2, false);
+                 WxContactRow* row = nullptr;
+                 for (int c = 0; c < 4; ++c) {
+                     const char* name = sqlite3_column_name(st, c);
+                     const int t = sqlite3_column_type(st, c);
+                     if (!name) continue;
+                     if (strcmp(name, "UsrName") == 0) {
+                         if (t != SQLITE_TEXT) break;
+                         const std::string user = textToNul(st, c);
+                         if (user.empty()) break;
+                         row = FindRow(user);
+                         if (!row) {
+                             WxContactRow fresh;
+                             fresh.userName = user;
+                             fresh.kind = uint32_t(wxContactKindOfName(user));
+                             row = &PushBack(std::move(fresh));
+                         }
+                         continue;
+                     }
+                     if (!row) break; // a column before the user name
+                     if (t != SQLITE_TEXT) continue;
+                     const std::string text = textToNul(st, c);
+                     if (strcmp(name, "ConRemark") == 0)
+                         row->remark = text;
+                     else if (strcmp(name, "ConStrRes2") == 0 && !text.empty())
+                         wxParseFriendExtXml(text, *row);
+                     else if (strcmp(name, "ConChatRoomMem") == 0 && !text.empty())
+                         wxSplitMemberText(text, *row);
+                 }
+             });
 }
 
 void CWxAddressBook::DecodeBlobs(WxContactRow& row, const std::string* blobs) {
@@ -219,55 +202,48 @@ void CWxAddressBook::DecodeBlobs(WxContactRow& row, const std::string* blobs) {
 
 void CWxAddressBook::ReadWcdbFriend() {
     if (!db || Cancelled()) return;
-    const int n = CountRows("Friend", "");
-    if (n <= 0) return;
-    Statement st = prepare(db,
-                           "select type,userName,dbContactRemark,dbContactHeadImage,dbContactProfile,"
-                           "dbContactSocial,dbContactChatRoom from %Q ORDER BY type ASC",
-                           "Friend");
-    if (!st) return;
     static const char* const kBlobColumns[5] = {"dbContactRemark", "dbContactHeadImage", "dbContactProfile",
                                                 "dbContactSocial", "dbContactChatRoom"};
-    progressDone = 0;
-    progressTotal = n;
-    while (!Cancelled() && sqlite3_step(st.get()) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        bool haveType = false, stop = false;
-        int64_t type = 0;
-        WxContactRow row;
-        std::string blobs[5];
-        const int columns = sqlite3_column_count(st.get());
-        for (int c = 0; c < columns && !stop; ++c) {
-            const char* name = sqlite3_column_name(st.get(), c);
-            const int t = sqlite3_column_type(st.get(), c);
-            if (!name) continue;
-            if (strcmp(name, "type") == 0) {
-                if (t != SQLITE_INTEGER)
-                    stop = true;
-                else
-                    type = sqlite3_column_int64(st.get(), c), haveType = true;
-            } else if (strcmp(name, "userName") == 0) {
-                if (t != SQLITE_TEXT)
-                    stop = true;
-                else
-                    row.userName = textToNul(st.get(), c);
-                if (row.userName.empty()) stop = true;
-            } else {
-                for (int i = 0; i < 5; ++i)
-                    if (strcmp(name, kBlobColumns[i]) == 0 && t == SQLITE_BLOB)
-                        CopyColumnText(st.get(), c, &blobs[i]);
-            }
-        }
-        if (row.userName.empty()) continue;
-        int32_t kind = wxContactKindOfName(row.userName);
-        if (kind == 0 && haveType) kind = (type % 2 != 0) ? 0 : 3;
-        row.kind = uint32_t(kind);
-        DecodeBlobs(row, blobs);
-        if (row.kind == 0)
-            PushFront(std::move(row));
-        else
-            PushBack(std::move(row));
-    }
+    ReadRows(LiveQuery("Friend",
+                       "type,userName,dbContactRemark,dbContactHeadImage,dbContactProfile,dbContactSocial,"
+                       "dbContactChatRoom")
+                 .OrderBy("type ASC"),
+             [&](sqlite3_stmt* st) {
+                 bool haveType = false, stop = false;
+                 int64_t type = 0;
+                 WxContactRow row;
+                 std::string blobs[5];
+                 for (int c = 0; c < 7 && !stop; ++c) {
+                     const char* name = sqlite3_column_name(st, c);
+                     const int t = sqlite3_column_type(st, c);
+                     if (!name) continue;
+                     if (strcmp(name, "type") == 0) {
+                         if (t != SQLITE_INTEGER)
+                             stop = true;
+                         else
+                             type = sqlite3_column_int64(st, c), haveType = true;
+                     } else if (strcmp(name, "userName") == 0) {
+                         if (t != SQLITE_TEXT)
+                             stop = true;
+                         else
+                             row.userName = textToNul(st, c);
+                         if (row.userName.empty()) stop = true;
+                     } else {
+                         for (int i = 0; i < 5; ++i)
+                             if (strcmp(name, kBlobColumns[i]) == 0 && t == SQLITE_BLOB)
+                                 CopyColumnText(st, c, &blobs[i]);
+                     }
+                 }
+                 if (row.userName.empty()) return;
+                 int32_t kind = wxContactKindOfName(row.userName);
+                 if (kind == 0 && haveType) kind = (type % 2 != 0) ? 0 : 3;
+                 row.kind = uint32_t(kind);
+                 DecodeBlobs(row, blobs);
+                 if (row.kind == 0)
+                     PushFront(std::move(row));
+                 else
+                     PushBack(std::move(row));
+             });
 }
 
 bool CWxAddressBook::PrepareTable() {

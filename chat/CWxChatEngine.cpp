@@ -326,28 +326,22 @@ void CWxChatEngine::ReadLiveMessages() {
     progressTotal = int32_t(chatTables.size());
     int64_t sum = 0;
     std::vector<TableEntry*> tables; // each name once, at its first entry
+    std::vector<int64_t> counts;     // their rows, counted without an index
     for (TableEntry& t : chatTables) {
         if (Cancelled()) return;
         ReportProgress(2, false);
         if (FirstTableNamed(t.name) != &t) continue;
         tables.push_back(&t);
-        sum += CountRows(t.name.c_str(), "");
+        counts.push_back(CountRows(t.name.c_str(), "NOT INDEXED"));
+        sum += counts.back();
     }
     AddProgressStep(1);
     if (sum <= 0) return;
     progressDone = 0;
     progressTotal = int32_t(std::min<int64_t>(sum, INT32_MAX));
-    for (TableEntry* t : tables) {
+    for (size_t ti = 0; ti < tables.size(); ++ti) {
+        TableEntry* t = tables[ti];
         if (Cancelled()) break;
-        SqlText sql(sqlite3_mprintf(
-            "select Type,MesLocalID,Des,CreateTime,MesSvrID,Message from %Q ORDER BY CreateTime",
-            t->name.c_str()));
-        sqlite3_stmt* raw = nullptr;
-        if (!sql || sqlite3_prepare_v2(db, sql.get(), -1, &raw, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(raw);
-            continue;
-        }
-        Statement st(raw);
         WxContactRecord* peer = t->peer;
         WxSessionRecord* target = nullptr;
         auto sessionForRows = [&]() -> WxSessionRecord* {
@@ -358,52 +352,57 @@ void CWxChatEngine::ReadLiveMessages() {
         };
         if (!options.reuseFirstPeerSession) sessionForRows();
         const bool newsApp = peer && peer->userName.find("newsapp") != std::string::npos;
-        while (!Cancelled() && sqlite3_step(st.get()) == SQLITE_ROW) {
-            ReportProgress(2, false);
-            WxMessageRow row;
-            row.tableName = t->name;
-            row.pageKey = t->pageKey;
-            bool complete = true;
-            const int n = sqlite3_column_count(st.get());
-            for (int c = 0; c < n && complete; ++c) {
-                const char* name = sqlite3_column_name(st.get(), c);
-                const int type = sqlite3_column_type(st.get(), c);
-                if (!name) continue;
-                if (strcmp(name, "Message") == 0) {
-                    if (type != SQLITE_TEXT)
+        const LiveQuery query =
+            LiveQuery(t->name, "Type,MesLocalID,Des,CreateTime,MesSvrID,Message").OrderBy("CreateTime");
+        StepRows(
+            nullptr, query,
+            [&](sqlite3_stmt* st) {
+                ReportProgress(2, false);
+                WxMessageRow row;
+                row.tableName = t->name;
+                row.pageKey = t->pageKey;
+                bool complete = true;
+                const int n = 6;
+                for (int c = 0; c < n && complete; ++c) {
+                    const char* name = sqlite3_column_name(st, c);
+                    const int type = sqlite3_column_type(st, c);
+                    if (!name) continue;
+                    if (strcmp(name, "Message") == 0) {
+                        if (type != SQLITE_TEXT)
+                            complete = false;
+                        else
+                            row.message = columnTextToNul(st, c);
+                        continue;
+                    }
+                    if (type != SQLITE_INTEGER) {
                         complete = false;
-                    else
-                        row.message = columnTextToNul(st.get(), c);
-                    continue;
+                        continue;
+                    }
+                    if (strcmp(name, "Type") == 0)
+                        row.type = uint32_t(sqlite3_column_int(st, c));
+                    else if (strcmp(name, "MesLocalID") == 0)
+                        row.mesLocalId = uint32_t(sqlite3_column_int(st, c));
+                    else if (strcmp(name, "Des") == 0)
+                        row.des = uint32_t(sqlite3_column_int(st, c));
+                    else if (strcmp(name, "CreateTime") == 0)
+                        row.createTime = sqlite3_column_int(st, c);
+                    else if (strcmp(name, "MesSvrID") == 0)
+                        row.mesSvrId = sqlite3_column_int64(st, c);
                 }
-                if (type != SQLITE_INTEGER) {
-                    complete = false;
-                    continue;
-                }
-                if (strcmp(name, "Type") == 0)
-                    row.type = uint32_t(sqlite3_column_int(st.get(), c));
-                else if (strcmp(name, "MesLocalID") == 0)
-                    row.mesLocalId = uint32_t(sqlite3_column_int(st.get(), c));
-                else if (strcmp(name, "Des") == 0)
-                    row.des = uint32_t(sqlite3_column_int(st.get(), c));
-                else if (strcmp(name, "CreateTime") == 0)
-                    row.createTime = sqlite3_column_int(st.get(), c);
-                else if (strcmp(name, "MesSvrID") == 0)
-                    row.mesSvrId = sqlite3_column_int64(st.get(), c);
-            }
-            if (!complete || row.mesLocalId == 0) continue;
-            row.carved = options.liveRowsAsCarved;
-            AddRow(row);
-            if (newsApp && row.type == 1) row.type = uint32_t(wxGuessMessageType(row.message));
-            if (options.skipLiveRowsMatchingSummary && peer && session &&
-                session->Summaries().FindSameMessage(row.createTime, row.message))
-                continue;
-            WxSessionRecord* s = sessionForRows();
-            if (!s) continue;
-            auto message = BuildMessage(row, peer, false);
-            if (!message) continue;
-            s->messages.append(std::move(message));
-        }
+                if (!complete || row.mesLocalId == 0) return;
+                row.carved = options.liveRowsAsCarved;
+                AddRow(row);
+                if (newsApp && row.type == 1) row.type = uint32_t(wxGuessMessageType(row.message));
+                if (options.skipLiveRowsMatchingSummary && peer && session &&
+                    session->Summaries().FindSameMessage(row.createTime, row.message))
+                    return;
+                WxSessionRecord* s = sessionForRows();
+                if (!s) return;
+                auto message = BuildMessage(row, peer, false);
+                if (!message) return;
+                s->messages.append(std::move(message));
+            },
+            counts[ti]);
     }
 }
 

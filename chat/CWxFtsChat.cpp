@@ -18,15 +18,6 @@
 
 namespace {
 
-Statement prepare(sqlite3* db, const std::string& sql) {
-    sqlite3_stmt* st = nullptr;
-    if (!db || sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return nullptr;
-    }
-    return Statement(st);
-}
-
 bool beginsWithPart(const std::string& text, const std::string& row) {
     const size_t comma = row.find(',');
     return comma != std::string::npos && text.size() >= comma && text.compare(0, comma, row, 0, comma) == 0;
@@ -92,8 +83,7 @@ bool CWxFtsChat::Scan() {
 }
 
 void CWxFtsChat::ReadDeletedIds() {
-    ReadRows("fts_msg_delete_table", "",
-             "select userNameId,localId from 'fts_msg_delete_table' ORDER BY userNameId ASC",
+    ReadRows(LiveQuery("fts_msg_delete_table", "userNameId,localId").OrderBy("userNameId ASC"),
              [this](sqlite3_stmt* st) {
                  if (sqlite3_column_type(st, 0) != SQLITE_INTEGER ||
                      sqlite3_column_type(st, 1) != SQLITE_INTEGER)
@@ -117,29 +107,36 @@ void CWxFtsChat::ReadContents() {
     progressDone = 0;
     progressTotal = int32_t(std::min<int64_t>(total, INT32_MAX));
     for (int i = 0; i < 10 && !Cancelled(); ++i) {
-        const std::string table = "'fts_message_table_" + std::to_string(i) + "_content'";
-        Statement st = prepare(db, "select c0usernameid,c1MesLocalID,c2CreateTime,c3Message from " + table +
-                                       " ORDER BY c0usernameid,c2CreateTime ASC");
-        if (!st)
-            st = prepare(db, "select c5usernameid,c1MesLocalID,c0CreateTime,c2Message from " + table +
-                                 " ORDER BY c5usernameid,c0CreateTime ASC");
-        if (!st) continue;
-        FtsUserRow* currentUser = nullptr;
-        WxSessionRecord* current = nullptr;
-        bool createdHere = false;
-        while (!Cancelled() && sqlite3_step(st.get()) == SQLITE_ROW) {
+        // The rows of one table, read first: a damaged one is stepped past.
+        std::vector<Row> rows;
+        auto onRow = [&](sqlite3_stmt* st) {
             ReportProgress(2, false);
             bool ok = true;
             for (int c = 0; c < 3 && ok; ++c)
-                ok = sqlite3_column_type(st.get(), c) == SQLITE_INTEGER;
-            if (!ok || sqlite3_column_type(st.get(), 3) != SQLITE_TEXT) continue;
+                ok = sqlite3_column_type(st, c) == SQLITE_INTEGER;
+            if (!ok || sqlite3_column_type(st, 3) != SQLITE_TEXT) return;
             Row row;
-            row.userNameId = sqlite3_column_int(st.get(), 0);
-            row.localId = sqlite3_column_int(st.get(), 1);
-            row.time = sqlite3_column_int(st.get(), 2);
-            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 3));
-            row.text =
-                text ? std::string(text, strnlen(text, size_t(sqlite3_column_bytes(st.get(), 3)))) : "";
+            row.userNameId = sqlite3_column_int(st, 0);
+            row.localId = sqlite3_column_int(st, 1);
+            row.time = sqlite3_column_int(st, 2);
+            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 3));
+            row.text = text ? std::string(text, strnlen(text, size_t(sqlite3_column_bytes(st, 3)))) : "";
+            rows.push_back(std::move(row));
+        };
+        const std::string table = "fts_message_table_" + std::to_string(i) + "_content";
+        if (!StepRows(nullptr,
+                      LiveQuery(table, "c0usernameid,c1MesLocalID,c2CreateTime,c3Message")
+                          .OrderBy("c0usernameid,c2CreateTime ASC"),
+                      onRow))
+            StepRows(nullptr,
+                     LiveQuery(table, "c5usernameid,c1MesLocalID,c0CreateTime,c2Message")
+                         .OrderBy("c5usernameid,c0CreateTime ASC"),
+                     onRow);
+        FtsUserRow* currentUser = nullptr;
+        WxSessionRecord* current = nullptr;
+        bool createdHere = false;
+        for (Row& row : rows) {
+            if (Cancelled()) break;
             row.type = isWxRedPacketText(row.text.c_str()) ? 100001 : 1;
             NoteRow(row);
             const bool listed = deletedIds.count({row.userNameId, row.localId}) != 0;

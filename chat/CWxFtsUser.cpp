@@ -53,21 +53,19 @@ bool CWxFtsUser::Scan() {
 }
 
 void CWxFtsUser::ReadUsers() {
-    ReadRows(
-        "fts_username_id", "", "select usernameid,UsrName from 'fts_username_id'", [this](sqlite3_stmt* st) {
-            if (sqlite3_column_type(st, 0) != SQLITE_INTEGER || sqlite3_column_type(st, 1) != SQLITE_TEXT)
-                return;
-            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
-            const std::string name =
-                text ? std::string(text, strnlen(text, size_t(sqlite3_column_bytes(st, 1)))) : std::string();
-            WxContactRecord* c = name.empty() ? nullptr : ContactOf(name);
-            if (!c) return;
-            FtsUserRow row;
-            row.userNameId = sqlite3_column_int(st, 0);
-            row.userName = name;
-            row.contact = c;
-            AddUser(std::move(row));
-        });
+    ReadRows(LiveQuery("fts_username_id", "usernameid,UsrName"), [this](sqlite3_stmt* st) {
+        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER || sqlite3_column_type(st, 1) != SQLITE_TEXT) return;
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+        const std::string name =
+            text ? std::string(text, strnlen(text, size_t(sqlite3_column_bytes(st, 1)))) : std::string();
+        WxContactRecord* c = name.empty() ? nullptr : ContactOf(name);
+        if (!c) return;
+        FtsUserRow row;
+        row.userNameId = sqlite3_column_int(st, 0);
+        row.userName = name;
+        row.contact = c;
+        AddUser(std::move(row));
+    });
 }
 
 bool CWxFtsUser::PrepareTable() {

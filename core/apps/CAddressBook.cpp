@@ -5,6 +5,7 @@
 #include "core/records/ScanDataType.h"
 #include "core/sqlite/CarvedColumn.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/SqliteDeleters.h"
 #include "core/sqlite/SqliteReadOnly.h"
 #include "core/util/CheckedTime.h"
 #include "core/util/CommonUtils.h"
@@ -153,9 +154,9 @@ bool CAddressBook::Scan() {
 }
 
 bool CAddressBook::ReadLivePhones() {
-    return ReadRows("ABMultiValue", "where (property=3 or property=4)",
-                    "select property,record_id,value from 'ABMultiValue' where (property=3 or "
-                    "property=4) ORDER BY record_id",
+    return ReadRows(LiveQuery("ABMultiValue", "property,record_id,value")
+                        .Where("property=3 or property=4")
+                        .OrderBy("record_id"),
                     [&](sqlite3_stmt* st) {
                         if (sqlite3_column_type(st, 0) != SQLITE_INTEGER ||
                             sqlite3_column_type(st, 1) != SQLITE_INTEGER)
@@ -185,22 +186,21 @@ bool CAddressBook::ReadLivePhones() {
 }
 
 bool CAddressBook::ReadLiveNames() {
-    return ReadRows(
-        "ABPerson", "", "SELECT ROWID,Last,First,Organization from 'ABPerson'", [&](sqlite3_stmt* st) {
-            if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
-            int64_t id = sqlite3_column_int64(st, 0);
-            if (id == 0) return;
-            bool any = false;
-            for (int c = 1; c <= 3; ++c)
-                any = any || sqlite3_column_type(st, c) == SQLITE_TEXT;
-            if (!any) return;
-            auto e = std::make_unique<ContactNameEntry>();
-            e->recordId = id;
-            e->name = textColumn(st, 1) + textColumn(st, 2);
-            e->organization = textColumn(st, 3);
-            nameKeys.insert(std::to_string(e->name.size()) + ":" + e->name + "|" + e->organization);
-            names.append(std::move(e));
-        });
+    return ReadRows(LiveQuery("ABPerson", "ROWID,Last,First,Organization"), [&](sqlite3_stmt* st) {
+        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+        int64_t id = sqlite3_column_int64(st, 0);
+        if (id == 0) return;
+        bool any = false;
+        for (int c = 1; c <= 3; ++c)
+            any = any || sqlite3_column_type(st, c) == SQLITE_TEXT;
+        if (!any) return;
+        auto e = std::make_unique<ContactNameEntry>();
+        e->recordId = id;
+        e->name = textColumn(st, 1) + textColumn(st, 2);
+        e->organization = textColumn(st, 3);
+        nameKeys.insert(std::to_string(e->name.size()) + ":" + e->name + "|" + e->organization);
+        names.append(std::move(e));
+    });
 }
 
 bool CAddressBook::ReadPhotos() {
@@ -214,82 +214,70 @@ bool CAddressBook::ReadPhotos() {
     fs::path folder = fs::path(owner->OutputDir()) / kPhotoFolder;
     if (!owner->BackupDir().empty() && isWithin(folder, owner->BackupDir())) return false;
 
-    sqlite3* images_db = openReadOnlyDatabase(imagesPath);
-    if (!images_db) return false;
+    Connection imageDb(openReadOnlyDatabase(imagesPath));
+    if (!imageDb) return false;
     // The count sizes the progress only: a damaged page fails it, not the rows before.
-    int n = countRows(images_db, "ABFullSizeImage", "");
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(images_db, "SELECT record_id,data from 'ABFullSizeImage'", -1, &st, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_finalize(st);
-        sqlite3_close(images_db);
-        return false;
-    }
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    bool folderOk = !ec && fs::is_directory(folder, ec);
-
+    int n = countRows(imageDb.get(), "ABFullSizeImage", "");
+    // The folder is made with the first photo.
+    bool folderOk = true, folderMade = false;
     progressDone = 0;
     progressTotal = n > 0 ? n : 1;
-    while (folderOk && !Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        if (progressDone < progressTotal) ReportProgress(2, false);
-        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) continue;
-        int64_t id = sqlite3_column_int64(st, 0);
-        if (id == 0 || sqlite3_column_type(st, 1) != SQLITE_BLOB) continue;
-        const void* data = sqlite3_column_blob(st, 1);
-        int size = sqlite3_column_bytes(st, 1);
-        if (!data || size <= 0) continue;
-        fs::path file = folder / (std::to_string(id) + ".jpg");
-        if (!writeWholeFile(file, data, static_cast<size_t>(size))) continue;
-        auto e = std::make_unique<ContactImageEntry>();
-        e->recordId = id;
-        e->path = file.string();
-        images.append(std::move(e));
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(images_db);
-    return folderOk;
+    const bool prepared =
+        StepRows(imageDb.get(), LiveQuery("ABFullSizeImage", "record_id,data"), [&](sqlite3_stmt* st) {
+            if (progressDone < progressTotal) ReportProgress(2, false);
+            if (!folderOk || sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+            int64_t id = sqlite3_column_int64(st, 0);
+            if (id == 0 || sqlite3_column_type(st, 1) != SQLITE_BLOB) return;
+            const void* data = sqlite3_column_blob(st, 1);
+            int size = sqlite3_column_bytes(st, 1);
+            if (!data || size <= 0) return;
+            if (!folderMade) {
+                std::error_code ec;
+                fs::create_directories(folder, ec);
+                folderOk = !ec && fs::is_directory(folder, ec);
+                folderMade = true;
+                if (!folderOk) return;
+            }
+            fs::path file = folder / (std::to_string(id) + ".jpg");
+            if (!writeWholeFile(file, data, static_cast<size_t>(size))) return;
+            auto e = std::make_unique<ContactImageEntry>();
+            e->recordId = id;
+            e->path = file.string();
+            images.append(std::move(e));
+        });
+    return prepared && folderOk;
 }
 
 bool CAddressBook::ReadLiveSearch() {
     if (!db || Cancelled()) return false;
-    int n = CountRows("ABPersonFullTextSearch_content", ""); // sizes the progress only
-    static const char* const kQueries[] = {
-        "SELECT c0First,c1Last,c6Organization,c16Phone,c17Email from 'ABPersonFullTextSearch_content'",
-        "SELECT c0First,c1Last,c16Phone,c17Email from 'ABPersonFullTextSearch_content'",
-        "SELECT c0First,c1Last,c15Phone,c16Email from 'ABPersonFullTextSearch_content'",
+    static const char* const kColumns[] = {
+        "c0First,c1Last,c6Organization,c16Phone,c17Email",
+        "c0First,c1Last,c16Phone,c17Email",
+        "c0First,c1Last,c15Phone,c16Email",
     };
-    sqlite3_stmt* st = nullptr;
-    bool withOrganization = false;
-    for (int i = 0; i < 3 && !st; ++i) {
-        if (sqlite3_prepare_v2(db, kQueries[i], -1, &st, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(st);
-            st = nullptr;
-        } else {
-            withOrganization = i == 0;
-        }
+    // The first column list the table has.
+    for (int i = 0; i < 3; ++i) {
+        const bool withOrganization = i == 0;
+        const int phoneCol = withOrganization ? 3 : 2;
+        const bool read =
+            ReadRows(LiveQuery("ABPersonFullTextSearch_content", kColumns[i]), [&](sqlite3_stmt* st) {
+                auto e = std::make_unique<ContactSearchEntry>();
+                std::string first = textColumn(st, 0);
+                std::string last = textColumn(st, 1);
+                e->name = last + first;
+                if (withOrganization) e->organization = textColumn(st, 2);
+                e->phone = textColumn(st, phoneCol);
+                e->email = textColumn(st, phoneCol + 1);
+                searchKeys.insert(e->phone);
+                std::vector<std::string> numbers;
+                splitPhoneNumbers(this, e->phone.c_str(), numbers);
+                liveNumbers.insert(numbers.begin(), numbers.end());
+                searches.append(std::move(e));
+            });
+        if (read) return true;
+        if (!db || Cancelled()) return false;
     }
-    if (!st) return false;
-    int phoneCol = withOrganization ? 3 : 2;
-    progressDone = 0;
-    progressTotal = n > 0 ? n : 1;
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        if (progressDone < progressTotal) ReportProgress(2, false);
-        auto e = std::make_unique<ContactSearchEntry>();
-        std::string first = textColumn(st, 0);
-        std::string last = textColumn(st, 1);
-        e->name = last + first;
-        if (withOrganization) e->organization = textColumn(st, 2);
-        e->phone = textColumn(st, phoneCol);
-        e->email = textColumn(st, phoneCol + 1);
-        searchKeys.insert(e->phone);
-        std::vector<std::string> numbers;
-        splitPhoneNumbers(this, e->phone.c_str(), numbers);
-        liveNumbers.insert(numbers.begin(), numbers.end());
-        searches.append(std::move(e));
-    }
-    sqlite3_finalize(st);
-    return true;
+    return false;
 }
 
 bool CAddressBook::PrepareTable() {

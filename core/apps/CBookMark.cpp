@@ -52,8 +52,7 @@ bool CBookMark::ReadLiveRows() {
 }
 
 bool CBookMark::QueryBookmarks() {
-    return ReadRows(kBookmarkTable, "where num_children=0",
-                    "select url,title from 'bookmarks' where num_children=0 and type=0 ORDER BY id",
+    return ReadRows(LiveQuery(kBookmarkTable, "url,title").Where("num_children=0 and type=0").OrderBy("id"),
                     [&](sqlite3_stmt* stmt) {
                         std::unique_ptr<BookmarkRecord> rec;
                         bool dropped = false;

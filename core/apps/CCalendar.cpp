@@ -88,19 +88,17 @@ void CCalendar::ReadLive() {
 bool CCalendar::ReadCalendarItems() {
     // Some stores leave the type of their events NULL: an item with a start date and no
     // type is an event (reminders are typed 3).
-    return ReadEvents(kItemTable, "where (entity_type=2 or (entity_type is null and start_date is not null))",
-                      "select summary,location_id,start_date,end_date,description from 'CalendarItem' where "
-                      "(entity_type=2 or (entity_type is null and start_date is not null))",
+    return ReadEvents(LiveQuery(kItemTable, "summary,location_id,start_date,end_date,description")
+                          .Where("entity_type=2 or (entity_type is null and start_date is not null)"),
                       true);
 }
 
 bool CCalendar::ReadEventTable() {
-    return ReadEvents(kEventTable, "", "select summary,start_date,end_date,location,description from 'Event'",
-                      false);
+    return ReadEvents(LiveQuery(kEventTable, "summary,start_date,end_date,location,description"), false);
 }
 
-bool CCalendar::ReadEvents(const char* table, const char* where, const char* sql, bool withLocationId) {
-    return ReadRows(table, where, sql, [&](sqlite3_stmt* st) {
+bool CCalendar::ReadEvents(const LiveQuery& query, bool withLocationId) {
+    return ReadRows(query, [&](sqlite3_stmt* st) {
         const int columnsInRow = sqlite3_column_count(st);
         std::unique_ptr<CalendarEventRow> row;
         for (int c = 0; c < columnsInRow; ++c) {
@@ -131,7 +129,7 @@ bool CCalendar::ReadEvents(const char* table, const char* where, const char* sql
 }
 
 bool CCalendar::ReadLocations() {
-    return ReadRows("Location", "", "select ROWID,title from 'Location'", [&](sqlite3_stmt* st) {
+    return ReadRows(LiveQuery("Location", "ROWID,title"), [&](sqlite3_stmt* st) {
         if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
         int64_t rowid = sqlite3_column_int64(st, 0);
         if (rowid == 0 || sqlite3_column_type(st, 1) != SQLITE_TEXT) return;

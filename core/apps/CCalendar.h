@@ -56,7 +56,7 @@ class CCalendar : public CCommonInterFace {
     bool ReadCalendarItems();
     bool ReadLocations();
     bool ReadEventTable();
-    bool ReadEvents(const char* table, const char* where, const char* sql, bool withLocationId);
+    bool ReadEvents(const LiveQuery& query, bool withLocationId);
     void CarveDeleted();
     // Appends a working row and notes its duplicate keys.
     void AppendEvent(std::unique_ptr<CalendarEventRow> row);

@@ -115,15 +115,15 @@ bool CCallHistory::Scan() {
 
 bool CCallHistory::ReadLiveRows(bool modern) {
     const char* table = modern ? kModernTable : kLegacyTable;
-    const char* sql =
-        modern ? "select ZORIGINATED,ZDATE,ZDURATION,ZADDRESS from 'ZCALLRECORD' ORDER BY ZDATE DESC"
-               : "select flags,date,duration,address from 'call' ORDER BY date DESC";
+    const LiveQuery query =
+        modern ? LiveQuery(table, "ZORIGINATED,ZDATE,ZDURATION,ZADDRESS").OrderBy("ZDATE DESC")
+               : LiveQuery(table, "flags,date,duration,address").OrderBy("date DESC");
     const char* directionName = modern ? "ZORIGINATED" : "flags";
     const char* dateName = modern ? "ZDATE" : "date";
     const char* durationName = modern ? "ZDURATION" : "duration";
     const char* addressName = modern ? "ZADDRESS" : "address";
 
-    return ReadRows(table, "", sql, [&](sqlite3_stmt* stmt) {
+    return ReadRows(query, [&](sqlite3_stmt* stmt) {
         auto row = std::make_unique<CallRow>();
         bool addressReached = false;
         bool bad = false;

@@ -138,79 +138,76 @@ bool CMemo::Scan() {
 }
 
 bool CMemo::ReadTitleRowsNew() {
-    return ReadRows(kNewTitleTable, "where ZNOTEDATA>0",
-                    "select ZNOTEDATA,ZMODIFICATIONDATE1,ZMARKEDFORDELETION,ZTITLE1,ZSUMMARY,ZSNIPPET from "
-                    "'ZICCLOUDSYNCINGOBJECT' where ZNOTEDATA>0 ORDER BY ZMODIFICATIONDATE1 DESC",
-                    [this](sqlite3_stmt* st) {
-                        int64_t noteId = liveNonZeroInteger(st, 0);
-                        if (noteId == 0) return;
-                        auto row = std::make_unique<NoteTitleRow>();
-                        row->noteId = noteId;
-                        row->date = liveAppleDate(st, 1);
-                        if (sqlite3_column_type(st, 2) == SQLITE_INTEGER)
-                            row->deleted = sqlite3_column_int64(st, 2) != 0;
-                        if (sqlite3_column_type(st, 3) != SQLITE_TEXT) return;
-                        row->title = liveText(st, 3);
-                        if (row->title.empty() && sqlite3_column_type(st, 4) == SQLITE_TEXT)
-                            row->title = liveText(st, 4);
-                        if (sqlite3_column_type(st, 5) == SQLITE_TEXT) row->summary = liveText(st, 5);
-                        if (row->title.empty()) return;
-                        AppendTitleRow(std::move(row));
-                    });
-}
-
-bool CMemo::ReadBodyRowsNew() {
     return ReadRows(
-        kNewBodyTable, "", "select Z_PK,ZNOTE,ZDATA from 'ZICNOTEDATA'", [this](sqlite3_stmt* st) {
-            int64_t id = liveNonZeroInteger(st, 0);
-            int64_t ownerId = liveNonZeroInteger(st, 1);
-            if (id == 0 || ownerId == 0) return;
-            if (sqlite3_column_type(st, 2) != SQLITE_BLOB) return;
-            const void* blob = sqlite3_column_blob(st, 2);
-            int bytes = sqlite3_column_bytes(st, 2);
-            if (!blob || bytes < 1) return;
-            std::string text;
-            if (!DecodeNoteData(static_cast<const char*>(blob), static_cast<size_t>(bytes), &text)) return;
-            auto entry = std::make_unique<NoteBodyEntry>();
-            entry->id = id;
-            entry->ownerId = ownerId;
-            entry->text = std::move(text);
-            AppendBodyEntry(std::move(entry));
+        LiveQuery(kNewTitleTable, "ZNOTEDATA,ZMODIFICATIONDATE1,ZMARKEDFORDELETION,ZTITLE1,ZSUMMARY,ZSNIPPET")
+            .Where("ZNOTEDATA>0")
+            .OrderBy("ZMODIFICATIONDATE1 DESC"),
+        [this](sqlite3_stmt* st) {
+            int64_t noteId = liveNonZeroInteger(st, 0);
+            if (noteId == 0) return;
+            auto row = std::make_unique<NoteTitleRow>();
+            row->noteId = noteId;
+            row->date = liveAppleDate(st, 1);
+            if (sqlite3_column_type(st, 2) == SQLITE_INTEGER) row->deleted = sqlite3_column_int64(st, 2) != 0;
+            if (sqlite3_column_type(st, 3) != SQLITE_TEXT) return;
+            row->title = liveText(st, 3);
+            if (row->title.empty() && sqlite3_column_type(st, 4) == SQLITE_TEXT) row->title = liveText(st, 4);
+            if (sqlite3_column_type(st, 5) == SQLITE_TEXT) row->summary = liveText(st, 5);
+            if (row->title.empty()) return;
+            AppendTitleRow(std::move(row));
         });
 }
 
+bool CMemo::ReadBodyRowsNew() {
+    return ReadRows(LiveQuery(kNewBodyTable, "Z_PK,ZNOTE,ZDATA"), [this](sqlite3_stmt* st) {
+        int64_t id = liveNonZeroInteger(st, 0);
+        int64_t ownerId = liveNonZeroInteger(st, 1);
+        if (id == 0 || ownerId == 0) return;
+        if (sqlite3_column_type(st, 2) != SQLITE_BLOB) return;
+        const void* blob = sqlite3_column_blob(st, 2);
+        int bytes = sqlite3_column_bytes(st, 2);
+        if (!blob || bytes < 1) return;
+        std::string text;
+        if (!DecodeNoteData(static_cast<const char*>(blob), static_cast<size_t>(bytes), &text)) return;
+        auto entry = std::make_unique<NoteBodyEntry>();
+        entry->id = id;
+        entry->ownerId = ownerId;
+        entry->text = std::move(text);
+        AppendBodyEntry(std::move(entry));
+    });
+}
+
 bool CMemo::ReadTitleRowsOld() {
-    return ReadRows(kOldTitleTable, "",
-                    "select ZBODY,ZCREATIONDATE,ZTITLE,ZSUMMARY from 'ZNOTE' ORDER BY ZCREATIONDATE DESC",
-                    [this](sqlite3_stmt* st) {
-                        int64_t noteId = liveNonZeroInteger(st, 0);
-                        if (noteId == 0) return;
-                        if (sqlite3_column_type(st, 2) != SQLITE_TEXT) return;
-                        auto row = std::make_unique<NoteTitleRow>();
-                        row->noteId = noteId;
-                        row->date = liveAppleDate(st, 1);
-                        row->title = liveText(st, 2);
-                        if (sqlite3_column_type(st, 3) == SQLITE_TEXT) row->summary = liveText(st, 3);
-                        AppendTitleRow(std::move(row));
-                    });
+    return ReadRows(
+        LiveQuery(kOldTitleTable, "ZBODY,ZCREATIONDATE,ZTITLE,ZSUMMARY").OrderBy("ZCREATIONDATE DESC"),
+        [this](sqlite3_stmt* st) {
+            int64_t noteId = liveNonZeroInteger(st, 0);
+            if (noteId == 0) return;
+            if (sqlite3_column_type(st, 2) != SQLITE_TEXT) return;
+            auto row = std::make_unique<NoteTitleRow>();
+            row->noteId = noteId;
+            row->date = liveAppleDate(st, 1);
+            row->title = liveText(st, 2);
+            if (sqlite3_column_type(st, 3) == SQLITE_TEXT) row->summary = liveText(st, 3);
+            AppendTitleRow(std::move(row));
+        });
 }
 
 bool CMemo::ReadBodyRowsOld() {
-    return ReadRows(kOldBodyTable, "", "select Z_PK,ZOWNER,ZCONTENT from 'ZNOTEBODY'",
-                    [this](sqlite3_stmt* st) {
-                        int64_t id = liveNonZeroInteger(st, 0);
-                        int64_t ownerId = liveNonZeroInteger(st, 1);
-                        if (id == 0 || ownerId == 0) return;
-                        if (sqlite3_column_type(st, 2) != SQLITE_TEXT) return;
-                        std::string html = liveText(st, 2);
-                        std::string text;
-                        if (!cleanNoteHtml(html.c_str(), &text)) return;
-                        auto entry = std::make_unique<NoteBodyEntry>();
-                        entry->id = id;
-                        entry->ownerId = ownerId;
-                        entry->text = std::move(text);
-                        AppendBodyEntry(std::move(entry));
-                    });
+    return ReadRows(LiveQuery(kOldBodyTable, "Z_PK,ZOWNER,ZCONTENT"), [this](sqlite3_stmt* st) {
+        int64_t id = liveNonZeroInteger(st, 0);
+        int64_t ownerId = liveNonZeroInteger(st, 1);
+        if (id == 0 || ownerId == 0) return;
+        if (sqlite3_column_type(st, 2) != SQLITE_TEXT) return;
+        std::string html = liveText(st, 2);
+        std::string text;
+        if (!cleanNoteHtml(html.c_str(), &text)) return;
+        auto entry = std::make_unique<NoteBodyEntry>();
+        entry->id = id;
+        entry->ownerId = ownerId;
+        entry->text = std::move(text);
+        AppendBodyEntry(std::move(entry));
+    });
 }
 
 bool CMemo::DecodeNoteData(const char* data, size_t length, std::string* text) {

@@ -88,48 +88,46 @@ void CReminder::ReadLive() {
 }
 
 void CReminder::ReadReminders() {
-    ReadRows(kItemTable, "where entity_type=3",
-             "select ROWID,calendar_id,start_date,completion_date,priority,summary,description from "
-             "'CalendarItem' where entity_type=3",
-             [&](sqlite3_stmt* s) {
-                 auto rowid = liveId(s, 0);
-                 if (!rowid) return;
-                 auto calendarId = liveId(s, 1);
-                 if (!calendarId) return;
-                 const int64_t date = liveAppleDate(s, 2);
-                 bool completed = false;
-                 if (auto done = liveSeconds(s, 3)) completed = *done > 0;
-                 int32_t priority =
-                     sqlite3_column_type(s, 4) == SQLITE_INTEGER ? sqlite3_column_int(s, 4) : 0;
-                 if (sqlite3_column_type(s, 5) != SQLITE_TEXT) return;
-                 auto row = std::make_unique<ReminderRow>();
-                 CopyColumnText(s, 5, &row->title);
-                 if (sqlite3_column_type(s, 6) == SQLITE_TEXT) CopyColumnText(s, 6, &row->notes);
-                 row->rowid = *rowid;
-                 row->calendarId = *calendarId;
-                 row->priority = priority;
-                 row->date = date;
-                 row->completed = completed;
-                 row->deleted = false;
-                 rowKeys.insert(rowKey(*row));
-                 reminders.append(std::move(row));
-             });
+    ReadRows(
+        LiveQuery(kItemTable, "ROWID,calendar_id,start_date,completion_date,priority,summary,description")
+            .Where("entity_type=3"),
+        [&](sqlite3_stmt* s) {
+            auto rowid = liveId(s, 0);
+            if (!rowid) return;
+            auto calendarId = liveId(s, 1);
+            if (!calendarId) return;
+            const int64_t date = liveAppleDate(s, 2);
+            bool completed = false;
+            if (auto done = liveSeconds(s, 3)) completed = *done > 0;
+            int32_t priority = sqlite3_column_type(s, 4) == SQLITE_INTEGER ? sqlite3_column_int(s, 4) : 0;
+            if (sqlite3_column_type(s, 5) != SQLITE_TEXT) return;
+            auto row = std::make_unique<ReminderRow>();
+            CopyColumnText(s, 5, &row->title);
+            if (sqlite3_column_type(s, 6) == SQLITE_TEXT) CopyColumnText(s, 6, &row->notes);
+            row->rowid = *rowid;
+            row->calendarId = *calendarId;
+            row->priority = priority;
+            row->date = date;
+            row->completed = completed;
+            row->deleted = false;
+            rowKeys.insert(rowKey(*row));
+            reminders.append(std::move(row));
+        });
 }
 
 void CReminder::ReadLists() {
-    ReadRows("Calendar", "where flags=2304", "select ROWID,title from 'Calendar' where flags=2304",
-             [&](sqlite3_stmt* s) {
-                 auto rowid = liveId(s, 0);
-                 if (!rowid) return;
-                 auto row = std::make_unique<ReminderListRow>();
-                 row->rowid = *rowid;
-                 if (sqlite3_column_type(s, 1) == SQLITE_TEXT) CopyColumnText(s, 1, &row->title);
-                 lists.append(std::move(row));
-             });
+    ReadRows(LiveQuery("Calendar", "ROWID,title").Where("flags=2304"), [&](sqlite3_stmt* s) {
+        auto rowid = liveId(s, 0);
+        if (!rowid) return;
+        auto row = std::make_unique<ReminderListRow>();
+        row->rowid = *rowid;
+        if (sqlite3_column_type(s, 1) == SQLITE_TEXT) CopyColumnText(s, 1, &row->title);
+        lists.append(std::move(row));
+    });
 }
 
 void CReminder::ReadLocations() {
-    ReadRows("Location", "", "select ROWID,title from 'Location'", [&](sqlite3_stmt* s) {
+    ReadRows(LiveQuery("Location", "ROWID,title"), [&](sqlite3_stmt* s) {
         auto rowid = liveId(s, 0);
         if (!rowid) return;
         auto row = std::make_unique<ReminderLocationRow>();
@@ -155,10 +153,8 @@ void CReminder::ReadAlarms() {
         alarms.append(std::move(row));
     };
     // Newer databases name the owner column calendaritem_owner_id, older ones owner_id.
-    if (!ReadRows("Alarm", "where location_id>0",
-                  "select location_id,calendaritem_owner_id from 'Alarm' where location_id>0", onRow))
-        ReadRows("Alarm", "where location_id>0",
-                 "select location_id,owner_id from 'Alarm' where location_id>0", onRow);
+    if (!ReadRows(LiveQuery("Alarm", "location_id,calendaritem_owner_id").Where("location_id>0"), onRow))
+        ReadRows(LiveQuery("Alarm", "location_id,owner_id").Where("location_id>0"), onRow);
 }
 
 void CReminder::CarveDeleted() {

@@ -25,21 +25,6 @@ const char kReminderEntity[] = "REMCDReminder";
 const char kLocationTriggerEntity[] = "REMCDAlarmLocationTrigger";
 const char kAlarmEntity[] = "REMCDAlarm";
 
-// A prepared statement that finalizes itself.
-struct Statement {
-    sqlite3_stmt* stmt = nullptr;
-    Statement(sqlite3* db, const char* sql) {
-        if (db && sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(stmt);
-            stmt = nullptr;
-        }
-    }
-    ~Statement() { sqlite3_finalize(stmt); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    explicit operator bool() const { return stmt != nullptr; }
-};
-
 // The store folder also holds write-ahead logs, shared-memory files and whatever else
 // the app keeps there; only files that start like a SQLite database are opened.
 bool looksLikeDatabase(const std::string& path) {
@@ -116,35 +101,35 @@ void CReminderEx::ReadLive() {
 
 void CReminderEx::ReadEntities() {
     reminderEntity = locationTriggerEntity = alarmEntity = -1;
-    Statement q(Db(), "select Z_ENT,Z_NAME from 'Z_PRIMARYKEY' where Z_NAME='REMCDReminder' or "
-                      "Z_NAME='REMCDAlarmLocationTrigger' or Z_NAME='REMCDAlarm'");
-    if (!q) return;
-    while (!Cancelled() && sqlite3_step(q.stmt) == SQLITE_ROW) {
-        ReportProgress(2, false);
-        if (sqlite3_column_type(q.stmt, 0) != SQLITE_INTEGER) continue;
-        int ent = sqlite3_column_int(q.stmt, 0);
-        if (ent <= 0 || sqlite3_column_type(q.stmt, 1) != SQLITE_TEXT) continue;
-        const char* name = reinterpret_cast<const char*>(sqlite3_column_text(q.stmt, 1));
-        if (!name) continue;
-        if (std::strcmp(name, kReminderEntity) == 0)
-            reminderEntity = ent;
-        else if (std::strcmp(name, kLocationTriggerEntity) == 0)
-            locationTriggerEntity = ent;
-        else if (std::strcmp(name, kAlarmEntity) == 0)
-            alarmEntity = ent;
-    }
+    ReadRows(
+        LiveQuery("Z_PRIMARYKEY", "Z_ENT,Z_NAME")
+            .Where("Z_NAME='REMCDReminder' or Z_NAME='REMCDAlarmLocationTrigger' or Z_NAME='REMCDAlarm'"),
+        [&](sqlite3_stmt* s) {
+            if (sqlite3_column_type(s, 0) != SQLITE_INTEGER) return;
+            int ent = sqlite3_column_int(s, 0);
+            if (ent <= 0 || sqlite3_column_type(s, 1) != SQLITE_TEXT) return;
+            const char* name = reinterpret_cast<const char*>(sqlite3_column_text(s, 1));
+            if (!name) return;
+            if (std::strcmp(name, kReminderEntity) == 0)
+                reminderEntity = ent;
+            else if (std::strcmp(name, kLocationTriggerEntity) == 0)
+                locationTriggerEntity = ent;
+            else if (std::strcmp(name, kAlarmEntity) == 0)
+                alarmEntity = ent;
+        });
 }
 
 void CReminderEx::ReadObjects() {
     if (reminderEntity <= 0 || locationTriggerEntity <= 0 || alarmEntity <= 0) return;
     // The condition holds only numbers read as integers, so it is safe to format.
     char condition[96];
-    std::snprintf(condition, sizeof condition, "where Z_ENT=%d or Z_ENT=%d or Z_ENT=%d", reminderEntity,
+    std::snprintf(condition, sizeof condition, "Z_ENT=%d or Z_ENT=%d or Z_ENT=%d", reminderEntity,
                   locationTriggerEntity, alarmEntity);
-    std::string sql = "select ZTITLE1,ZNOTES,ZADDRESS,ZMARKEDFORDELETION,ZPRIORITY,ZCREATIONDATE,"
-                      "ZCOMPLETIONDATE,ZDUEDATE,Z_PK,Z_ENT,ZREMINDER,ZTRIGGER from 'ZREMCDOBJECT' ";
-    sql += condition;
-    ReadRows(kObjectTable, condition, sql.c_str(), [&](sqlite3_stmt* s) {
+    const LiveQuery query =
+        LiveQuery(kObjectTable, "ZTITLE1,ZNOTES,ZADDRESS,ZMARKEDFORDELETION,ZPRIORITY,ZCREATIONDATE,"
+                                "ZCOMPLETIONDATE,ZDUEDATE,Z_PK,Z_ENT,ZREMINDER,ZTRIGGER")
+            .Where(condition);
+    ReadRows(query, [&](sqlite3_stmt* s) {
         auto row = std::make_unique<ReminderObjectRow>();
         if (sqlite3_column_type(s, 0) == SQLITE_TEXT) CopyColumnText(s, 0, &row->title);
         if (sqlite3_column_type(s, 1) == SQLITE_TEXT) CopyColumnText(s, 1, &row->notes);

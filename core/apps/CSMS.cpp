@@ -67,7 +67,6 @@ bool CSMS::Scan() {
     SetProgressSteps(5);
     if (NewSchema()) {
         ReadLiveMessages();
-        ReadLiveGuids();
         AddProgressStep(1);
         ReadLiveHandles();
         AddProgressStep(1);
@@ -125,27 +124,25 @@ void CSMS::ReadChats() {
     if (!db || Cancelled()) return;
     const bool hasName = TableHasColumn("chat", "display_name");
     if (TableHasColumn("chat", "chat_identifier")) {
-        ReadRows("chat", "",
-                 hasName ? "select ROWID,chat_identifier,display_name from 'chat'"
-                         : "select ROWID,chat_identifier,NULL from 'chat'",
-                 [&](sqlite3_stmt* st) {
-                     if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
-                     ChatInfo info;
-                     info.identifier = liveText(st, 1);
-                     normalizeAddress(info.identifier);
-                     if (info.identifier.empty()) return;
-                     info.name = liveText(st, 2);
-                     chatNames.emplace(info.identifier, info.name);
-                     chats.emplace(sqlite3_column_int64(st, 0), std::move(info));
-                 });
+        ReadRows(
+            LiveQuery("chat", hasName ? "ROWID,chat_identifier,display_name" : "ROWID,chat_identifier,NULL"),
+            [&](sqlite3_stmt* st) {
+                if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
+                ChatInfo info;
+                info.identifier = liveText(st, 1);
+                normalizeAddress(info.identifier);
+                if (info.identifier.empty()) return;
+                info.name = liveText(st, 2);
+                chatNames.emplace(info.identifier, info.name);
+                chats.emplace(sqlite3_column_int64(st, 0), std::move(info));
+            });
     }
     if (chats.empty() || !TableHasColumn("chat_message_join", "message_id")) return;
-    ReadRows(
-        "chat_message_join", "", "select chat_id,message_id from 'chat_message_join'", [&](sqlite3_stmt* st) {
-            if (sqlite3_column_type(st, 0) != SQLITE_INTEGER || sqlite3_column_type(st, 1) != SQLITE_INTEGER)
-                return;
-            chatOfMessage.emplace(sqlite3_column_int64(st, 1), sqlite3_column_int64(st, 0));
-        });
+    ReadRows(LiveQuery("chat_message_join", "chat_id,message_id"), [&](sqlite3_stmt* st) {
+        if (sqlite3_column_type(st, 0) != SQLITE_INTEGER || sqlite3_column_type(st, 1) != SQLITE_INTEGER)
+            return;
+        chatOfMessage.emplace(sqlite3_column_int64(st, 1), sqlite3_column_int64(st, 0));
+    });
 }
 
 void CSMS::AssignChat(SmsMessageRow& row, int64_t messageId, const std::string& roomName) const {
@@ -172,13 +169,21 @@ bool CSMS::ReadLiveMessages() {
     // From iOS 16 most messages keep their words only in the archived attributedBody.
     const bool hasBody = TableHasColumn("message", "attributedBody");
     const bool hasRooms = TableHasColumn("message", "cache_roomnames");
+    const bool hasGuid = TableHasColumn("message", "guid");
     ReadChats();
-    std::string sql = "select handle_id,date,is_from_me,text,";
-    sql += hasBody ? "attributedBody" : "NULL";
-    sql += ",ROWID,";
-    sql += hasRooms ? "cache_roomnames" : "NULL";
-    sql += " from 'message' ORDER BY handle_id";
-    return ReadRows("message", "", sql.c_str(), [&](sqlite3_stmt* st) {
+    std::string columns = "handle_id,date,is_from_me,text,";
+    columns += hasBody ? "attributedBody" : "NULL";
+    columns += ",ROWID,";
+    columns += hasRooms ? "cache_roomnames" : "NULL";
+    columns += hasGuid ? ",guid" : ",NULL";
+    return ReadRows(LiveQuery("message", columns).OrderBy("handle_id"), [&](sqlite3_stmt* st) {
+        // Every live message's guid, whatever becomes of the row.
+        const int guidType = sqlite3_column_type(st, 7);
+        if (guidType == SQLITE_TEXT || guidType == SQLITE_BLOB) {
+            std::string guid;
+            CopyColumnText(st, 7, &guid);
+            if (!guid.empty()) liveGuids.insert(std::move(guid));
+        }
         if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
         int64_t handleId = sqlite3_column_int64(st, 0);
         const std::optional<int64_t> raw = liveSeconds(st, 1);
@@ -211,25 +216,8 @@ bool CSMS::ReadLiveMessages() {
     });
 }
 
-void CSMS::ReadLiveGuids() {
-    if (!db || Cancelled()) return;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "select guid from 'message'", -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return;
-    }
-    while (!Cancelled() && sqlite3_step(st) == SQLITE_ROW) {
-        int type = sqlite3_column_type(st, 0);
-        if (type != SQLITE_TEXT && type != SQLITE_BLOB) continue;
-        std::string guid;
-        CopyColumnText(st, 0, &guid);
-        if (!guid.empty()) liveGuids.insert(std::move(guid));
-    }
-    sqlite3_finalize(st);
-}
-
 bool CSMS::ReadLiveHandles() {
-    return ReadRows("handle", "", "select ROWID,id from 'handle'", [&](sqlite3_stmt* st) {
+    return ReadRows(LiveQuery("handle", "ROWID,id"), [&](sqlite3_stmt* st) {
         if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
         int64_t id = sqlite3_column_int64(st, 0);
         if (id == 0) return;
@@ -248,7 +236,7 @@ bool CSMS::ReadLiveHandles() {
 }
 
 bool CSMS::ReadLiveMessagesOld() {
-    return ReadRows("message", "", "select date,flags,address,text from 'message' ORDER BY address",
+    return ReadRows(LiveQuery("message", "date,flags,address,text").OrderBy("address"),
                     [&](sqlite3_stmt* st) {
                         const std::optional<int64_t> date = liveSeconds(st, 0);
                         if (!date) return;

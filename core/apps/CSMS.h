@@ -92,7 +92,6 @@ class CSMS : public CCommonInterFace {
     // table names for the message's rowid, else the chat of its cached room name.
     void AssignChat(SmsMessageRow& row, int64_t messageId, const std::string& roomName) const;
     bool ReadLiveHandles();
-    void ReadLiveGuids();
     bool ReadLiveMessagesOld();
     void CarveDeletedRows();
     // Drops the cut rows whose text begins a longer listed message (or equals a whole

@@ -3,6 +3,7 @@
 
 #include "core/backup/IFileParser.h"
 #include "core/sqlite/IParserOwner.h"
+#include "core/sqlite/LiveRowReader.h"
 #include "core/sqlite/SqliteReadOnly.h"
 #include "core/sqlite/SqliteDeleters.h"
 #include "core/util/RegularFile.h"
@@ -129,21 +130,43 @@ bool CCommonInterFace::OpenBackupFile(const std::string& path, RegularFile& out)
     return out.OpenStoredPath(path);
 }
 
-bool CCommonInterFace::ReadRows(const char* table, const char* where, const char* sql,
-                                const std::function<void(sqlite3_stmt*)>& onRow) {
+std::string CCommonInterFace::CountClause(const LiveQuery& query) {
+    std::string clause = query.orderBy.empty() ? "" : "NOT INDEXED";
+    if (!query.where.empty()) clause += (clause.empty() ? "where (" : " where (") + query.where + ")";
+    return clause;
+}
+
+bool CCommonInterFace::ReadRows(const LiveQuery& query, const std::function<void(sqlite3_stmt*)>& onRow) {
     if (!db || Cancelled()) return false;
-    // The count only sizes the progress: a damaged page makes SQLite fail the count
-    // (read as 0) while the rows before the damage can still be read, and are.
-    const int n = CountRows(table, where);
-    Statement st = prepare(db, sql);
-    if (!st) return false;
+    // The count sizes the progress (and tells a sorted read how many rows to expect): a
+    // damaged page makes SQLite fail the count (read as 0) while the other rows can still
+    // be read, and are.
+    const int n = CountRows(query.table.c_str(), CountClause(query).c_str());
     progressDone = 0;
     progressTotal = n > 0 ? n : 1;
-    while (!Cancelled() && sqlite3_step(st.get()) == SQLITE_ROW) {
-        if (progressDone < progressTotal) ReportProgress(2, false);
-        onRow(st.get());
+    return StepRows(
+        db, query,
+        [&](sqlite3_stmt* st) {
+            if (progressDone < progressTotal) ReportProgress(2, false);
+            onRow(st);
+        },
+        query.orderBy.empty() ? 0 : n);
+}
+
+bool CCommonInterFace::StepRows(sqlite3* connection, const LiveQuery& query,
+                                const std::function<void(sqlite3_stmt*)>& onRow, int64_t expected) {
+    if (!connection) connection = db;
+    if (!connection || Cancelled()) return false;
+    LiveRowReader reader(connection, query);
+    const LiveRowReader::Outcome read = reader.Read([this] { return Cancelled(); }, onRow, expected);
+    if (read.lost > 0 && owner) {
+        // For the log: the stored file (a copy with its log read in its place) and the table.
+        const char* other = connection == db ? nullptr : sqlite3_db_filename(connection, "main");
+        const std::string path = other ? other : rawPath;
+        const std::string what = path.substr(path.find_last_of('/') + 1) + ", table " + query.table;
+        owner->NoteLoss({dataType, ScanLoss::Kind::UnreadableRows, read.lost, what});
     }
-    return true;
+    return read.prepared;
 }
 
 bool CCommonInterFace::Open(const char* path, bool follow) {

@@ -1,5 +1,6 @@
 #pragma once
 #include "core/sqlite/CarvedRecord.h"
+#include "core/sqlite/LiveQuery.h"
 
 #include <sqlite3.h>
 
@@ -127,13 +128,20 @@ class CCommonInterFace {
     // Opens a file of the backup named by its full path: below the owner's backup folder
     // no link is followed (RegularFile::OpenStored).
     bool OpenBackupFile(const std::string& path, RegularFile& out) const;
-    // The live-row loop of a parser: counts the rows of `table` matching `where` (a
-    // clause the parser writes; none: true at once), runs `sql` and hands each row to
-    // `onRow`, reporting progress of stage 2 per row, until the rows end or the scan is
-    // cancelled. False when there is no database, the scan is cancelled or `sql` does
-    // not prepare.
-    bool ReadRows(const char* table, const char* where, const char* sql,
-                  const std::function<void(sqlite3_stmt*)>& onRow);
+    // The live-row loop of a parser: reads the rows of `query` (see LiveRowReader) and
+    // hands each to `onRow`, reporting progress of stage 2 per row against the rows the
+    // table holds for the query, until the rows end or the scan is cancelled. A row SQLite
+    // cannot read is stepped past; what was lost is noted with the owner (see NoteLoss).
+    // False when there is no database, the scan is cancelled or the query does not
+    // prepare.
+    bool ReadRows(const LiveQuery& query, const std::function<void(sqlite3_stmt*)>& onRow);
+    // The same read without progress, on `connection` (this parser's database when null),
+    // for a caller that keeps its own progress. `expected`: see LiveRowReader::Read.
+    bool StepRows(sqlite3* connection, const LiveQuery& query,
+                  const std::function<void(sqlite3_stmt*)>& onRow, int64_t expected = 0);
+    // The clause that counts the rows `query` reads ("NOT INDEXED" for a sorted query, so
+    // that a damaged index cannot hide rows from the count).
+    static std::string CountClause(const LiveQuery& query);
 
     IParserOwner* owner = nullptr;
     sqlite3* db = nullptr;

@@ -10,6 +10,7 @@
 #include "tests/scan/engine/ScanFakes.h"
 #include "tests/kit/ChatStorageDb.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/RecordDamage.h"
 #include "tests/kit/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -490,11 +491,14 @@ int orderedRows(const fs::path& path) {
 
 // A damaged index under the ordered message query (a scribbled page fails the query, an
 // emptied one hides the rows): the table itself is read and its rows put in order, so
-// every live message is found, chats and messages in the usual order.
+// every live message is found, chats and messages in the usual order. A damaged message
+// record (which fails the ordered query too) costs that message alone, and is noted.
 TEST(CWaChat, MessagesSurviveADamagedIndex) {
-    enum class Damage { None, Scribbled, Emptied };
-    const std::pair<const char*, Damage> cases[] = {
-        {"intact", Damage::None}, {"scribbled", Damage::Scribbled}, {"emptied", Damage::Emptied}};
+    enum class Damage { None, Scribbled, Emptied, Record };
+    const std::pair<const char*, Damage> cases[] = {{"intact", Damage::None},
+                                                    {"scribbled", Damage::Scribbled},
+                                                    {"emptied", Damage::Emptied},
+                                                    {"damaged record", Damage::Record}};
     for (const auto& [name, damage] : cases) {
         SCOPED_TRACE(name);
         Store s;
@@ -513,7 +517,10 @@ TEST(CWaChat, MessagesSurviveADamagedIndex) {
         }
         const int64_t root = rootPageOf(s.Path(), "ZWAMESSAGE_ZCHATSESSION_INDEX");
         ASSERT_GT(root, 1);
-        if (damage != Damage::None) {
+        if (damage == Damage::Record) {
+            ASSERT_TRUE(kit::RecordDamage::DamageRecord(
+                s.Path(), "ZWAMESSAGE", kit::RecordDamage::NthRowid(s.Path(), "ZWAMESSAGE", 25)));
+        } else if (damage != Damage::None) {
             std::fstream f(s.Path(), std::ios::binary | std::ios::in | std::ios::out);
             f.seekp(std::streamoff((root - 1) * 4096));
             if (damage == Damage::Scribbled)
@@ -521,9 +528,9 @@ TEST(CWaChat, MessagesSurviveADamagedIndex) {
             else
                 f << std::string("\x0a\x00\x00\x00\x00", 5); // an index leaf without cells
         }
-        ASSERT_EQ(damage == Damage::None        ? 50
-                  : damage == Damage::Scribbled ? -1
-                                                : 0,
+        ASSERT_EQ(damage == Damage::None                                    ? 50
+                  : damage == Damage::Scribbled || damage == Damage::Record ? -1
+                                                                            : 0,
                   orderedRows(s.Path()))
             << "the damage must reach the ordered query";
         s.AddStore("ChatStorage.sqlite");
@@ -539,7 +546,14 @@ TEST(CWaChat, MessagesSurviveADamagedIndex) {
             for (size_t i = 1; i < messages.size(); ++i)
                 EXPECT_LE(messages[i - 1]->date, messages[i]->date);
         }
-        EXPECT_EQ(50u, total);
+        EXPECT_EQ(damage == Damage::Record ? 49u : 50u, total);
+        if (damage == Damage::Record) {
+            ASSERT_EQ(1u, s.manager->losses.size());
+            EXPECT_EQ(uint32_t(ScanWaChats), s.manager->losses[0].dataType);
+            EXPECT_EQ(1, s.manager->losses[0].count);
+        } else {
+            EXPECT_TRUE(s.manager->losses.empty());
+        }
     }
 }
 

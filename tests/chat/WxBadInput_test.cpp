@@ -9,6 +9,8 @@
 #include "chat/CWxSession.h"
 #include "tests/chat/WxBackupFixture.h"
 #include "tests/kit/FixtureDb.h"
+#include "tests/kit/RecordDamage.h"
+#include "core/records/ScanDataType.h"
 
 #include <gtest/gtest.h>
 
@@ -119,6 +121,60 @@ TEST(WxBadInput, EmptyMissingRandomAndTruncatedFiles) {
     EXPECT_FALSE(CWxAddressBook(m.get(), 5).Scan());
     EXPECT_FALSE(CWxLsmChat(m.get(), 5).Scan());
     EXPECT_FALSE(CWxMigrationChat(m.get(), &session, 5).Scan());
+}
+
+// One damaged record in each table a WeChat parser reads on its own road: a chat table
+// (read in time order), the search index's content table (sorted by user and time) and
+// the two friend tables (the contacts database's, sorted by type, and the chat
+// database's, on its own connection). Each costs its row alone, and is noted under its
+// data type; a friend whose row one table lost is still named by the other.
+TEST(WxBadInput, OneDamagedRecordCostsOnlyItsRow) {
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    for (int i = 1; i <= 30; ++i)
+        a.AddFriend("wxid_friend" + std::to_string(100 + i), "Friend " + std::to_string(i));
+    for (int i = 1; i <= 40; ++i) {
+        a.AddMessage(WeChatAccountBuilder::MainDb, {"wxid_friend101", 1600000000 + i * 60, 1, i % 2 == 0,
+                                                    "chat line " + std::to_string(i)});
+        a.AddMessage(WeChatAccountBuilder::FtsIndex,
+                     {"wxid_other01", 1600100000 + i * 60, 1, false, "index line " + std::to_string(i)});
+    }
+    backup.Add(a);
+    backup.Finish();
+    const auto* account = (*backup.parser.GetWeChatAccounts())[0].get();
+    const auto root = backup.builder.root();
+    const std::string chatTable = WeChatAccountBuilder::ChatTable("wxid_friend101");
+    struct Damage {
+        std::filesystem::path file;
+        const char* table;
+    } damages[] = {{root / account->chatDbPath, chatTable.c_str()},
+                   {root / account->ftsDbPath, "fts_message_table_0_content"},
+                   {root / account->contactDbPath, "Friend"},
+                   {root / account->chatDbPath, "Friend"}};
+    int nth = 15;
+    for (const Damage& d : damages) {
+        const int64_t rowid = kit::RecordDamage::NthRowid(d.file, d.table, nth++);
+        ASSERT_TRUE(kit::RecordDamage::DamageRecord(d.file, d.table, rowid)) << d.table;
+    }
+    backup.before = kit::FolderSnapshot::Take(root);
+    auto m = backup.Manager(0x3000);
+    runAll(*m);
+    EXPECT_EQ(39u, wxtest::find(*m, 0, "chat line").size());
+    EXPECT_EQ(39u, wxtest::find(*m, 0, "index line").size());
+    for (int i = 1; i <= 30; ++i) {
+        const WxContactRecord* c = wxtest::contact(*m, 0, "wxid_friend" + std::to_string(100 + i));
+        ASSERT_NE(nullptr, c) << i;
+        EXPECT_FALSE(c->deleted) << i;
+    }
+    int64_t chats = 0, contacts = 0;
+    for (const ScanLoss& loss : m->losses) {
+        EXPECT_EQ(ScanLoss::Kind::UnreadableRows, loss.kind);
+        (loss.dataType == ScanWxChats ? chats : contacts) += loss.count;
+        if (loss.dataType != ScanWxChats) EXPECT_EQ(uint32_t(ScanWxContacts), loss.dataType);
+    }
+    EXPECT_EQ(2, chats);
+    EXPECT_EQ(2, contacts);
+    backup.ExpectUnchanged();
 }
 
 TEST(WxBadInput, CancelledScansStopAtOnce) {

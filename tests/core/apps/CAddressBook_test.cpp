@@ -8,6 +8,7 @@
 #include "scan/engine/CScanManager.h"
 #include "tests/core/apps/SystemParserSupport.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/RecordDamage.h"
 #include "tests/kit/ScratchFolder.h"
 #include "tests/kit/SystemSchemas.h"
 
@@ -15,6 +16,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <sys/stat.h>
 
 using namespace systest;
@@ -220,6 +222,46 @@ TEST_P(ContactsTest, LiveAndDeletedContacts) {
     for (auto& e : fs::recursive_directory_iterator(OutRoot()))
         files += e.is_regular_file();
     EXPECT_EQ(2u, files);
+}
+
+// One damaged record in the phone table (read sorted, under a condition) and one in the
+// person table: every other number is a live contact (the person whose record is
+// damaged keeps the number, without a name), and both lost rows are noted for the user.
+TEST_P(ContactsTest, DamagedRecordsCostOnlyTheirRows) {
+    fs::create_directories(tmp.path() / "fixture");
+    std::vector<int64_t> phoneRows;
+    {
+        BookDb b(BookPath(), GetParam());
+        for (int i = 1; i <= 30; ++i) {
+            const std::string first = "First" + std::to_string(i), last = "Last" + std::to_string(i);
+            const std::string phone = "1380000" + std::to_string(1000 + i);
+            const int64_t person = b.Person(first, last, std::nullopt);
+            phoneRows.push_back(b.Value(person, 3, phone));
+            b.Value(person, 4, "p" + std::to_string(i) + "@example.com");
+            b.Search(person, first, last, "", phone, "");
+        }
+    }
+    MakeImages({});
+    ASSERT_TRUE(kit::RecordDamage::DamageRecord(BookPath(), "ABMultiValue", phoneRows[9]));
+    ASSERT_TRUE(kit::RecordDamage::DamageRecord(BookPath(), "ABPerson", 20));
+    ASSERT_TRUE(Run());
+    std::set<std::string> live;
+    for (const Contact& c : contactsOf(*mgr)) {
+        if (c.deleted) continue;
+        live.insert(c.phone);
+        if (c.phone == "13800001021") EXPECT_EQ("Last21First21", c.name);
+    }
+    EXPECT_EQ(29u, live.size());
+    EXPECT_EQ(0u, live.count("13800001010"));
+    EXPECT_EQ(1u, live.count("13800001020"));
+    int64_t lost = 0;
+    for (const ScanLoss& loss : mgr->losses) {
+        EXPECT_EQ(uint32_t(ScanContacts), loss.dataType);
+        EXPECT_EQ(ScanLoss::Kind::UnreadableRows, loss.kind);
+        lost += loss.count;
+    }
+    EXPECT_EQ(2u, mgr->losses.size());
+    EXPECT_EQ(2, lost);
 }
 
 // Numbers written with parentheses or dots: the deleted search rows that hold them are

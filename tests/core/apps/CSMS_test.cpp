@@ -8,6 +8,7 @@
 #include "tests/core/apps/SystemParserSupport.h"
 #include "tests/kit/ArchivedBody.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/RecordDamage.h"
 #include "tests/kit/ScratchFolder.h"
 #include "tests/kit/SystemSchemas.h"
 
@@ -803,6 +804,59 @@ TEST_F(SmsTest, OldSchemaLiveAndDeleted) {
     EXPECT_EQ("5550102222", convs[2].address);
     ASSERT_EQ(2u, convs[2].messages.size());
     EXPECT_EQ(1300000500, convs[2].messages[0].date);
+}
+
+// One damaged message record in the middle of the table, both schemas (each sorts its
+// rows, which SQLite does by reading them all first): every other message is read live,
+// in its conversation and order, and the one lost row is noted for the user. (An older
+// copy of the damaged row that SQLite left in free space may come back as deleted.)
+TEST_F(SmsTest, OneDamagedMessageCostsOnlyItself) {
+    for (int ios : {7, 4}) {
+        SCOPED_TRACE(ios);
+        std::set<std::string> written;
+        {
+            const int64_t t = 600000000;
+            if (ios >= 5) {
+                NewSmsDb f(DbPath());
+                const int64_t handles[] = {f.Handle("13800000001"), f.Handle("13800000002"),
+                                           f.Handle("13800000003")};
+                for (int i = 1; i <= 40; ++i) {
+                    const std::string text = "message " + std::to_string(i);
+                    f.Message(handles[(i * 7) % 3], t + i * 60, i % 2, text);
+                    written.insert(text);
+                }
+            } else {
+                OldSmsDb f(DbPath());
+                for (int i = 1; i <= 40; ++i) {
+                    const std::string text = "message " + std::to_string(i);
+                    f.Message("1380000000" + std::to_string((i * 7) % 3), int64_t(1300000000 + i * 60), 2,
+                              text);
+                    written.insert(text);
+                }
+            }
+        }
+        const int64_t rowid = kit::RecordDamage::NthRowid(DbPath(), "message", 20);
+        ASSERT_TRUE(kit::RecordDamage::DamageRecord(DbPath(), "message", rowid));
+        written.erase("message " + std::to_string(rowid));
+
+        ASSERT_TRUE(Run(ios));
+        const auto convs = conversations(*mgr);
+        expectOrdered(convs);
+        std::set<std::string> read;
+        for (const Conv& c : convs)
+            for (const Msg& m : c.messages) {
+                if (m.deleted)
+                    EXPECT_EQ("message " + std::to_string(rowid), m.text);
+                else
+                    read.insert(m.text);
+            }
+        EXPECT_EQ(written, read);
+        EXPECT_EQ(3u, convs.size());
+        ASSERT_EQ(1u, mgr->losses.size());
+        EXPECT_EQ(uint32_t(ScanSms), mgr->losses[0].dataType);
+        EXPECT_EQ(ScanLoss::Kind::UnreadableRows, mgr->losses[0].kind);
+        EXPECT_EQ(1, mgr->losses[0].count);
+    }
 }
 
 // The old schema never looks at a handle table, even when a file has one.

@@ -2,7 +2,7 @@
 // (header included or not), the file cut short, one page copied over another. Whatever
 // the damage, a parser neither crashes nor hangs, leaves the backup folder as it was and
 // keeps its list well-formed with the deleted records first; a damaged Reminders store
-// does not keep the next store from being read.
+// does not keep the next store from being read. One damaged record costs its row alone.
 #include "core/apps/CBookMark.h"
 #include "core/apps/CCalendar.h"
 #include "core/apps/CCallHistory.h"
@@ -15,10 +15,12 @@
 #include "core/records/CallRecord.h"
 #include "core/records/NoteRecord.h"
 #include "core/records/ReminderRecord.h"
+#include "core/records/ScanDataType.h"
 #include "tests/core/apps/SystemAppBackup.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/NoteBody.h"
+#include "tests/kit/RecordDamage.h"
 
 #include <gtest/gtest.h>
 
@@ -46,18 +48,24 @@ struct Target {
     Parser parser;
     int category;
     const char* devicePath;
+    // The parser's main table, and a live row in its middle that the parser reads.
+    const char* table;
+    int64_t rowid;
+    uint32_t dataType;
 };
 
 const Target kTargets[] = {
-    {"Bookmarks", Parser::Bookmarks, CategorySafari, "/var/mobile/Library/Safari/Bookmarks.db"},
+    {"Bookmarks", Parser::Bookmarks, CategorySafari, "/var/mobile/Library/Safari/Bookmarks.db", "bookmarks",
+     151, ScanBookmarks},
     {"CallHistory", Parser::CallHistory, CategoryCallHistory,
-     "/var/mobile/Library/CallHistoryDB/CallHistory.storedata"},
-    {"Notes", Parser::Notes, CategoryNotes,
-     "/var/mobile/Applications/group.com.apple.notes/NoteStore.sqlite"},
-    {"Calendar", Parser::Calendar, CategoryCalendar, "/var/mobile/Library/Calendar/Calendar.sqlitedb"},
+     "/var/mobile/Library/CallHistoryDB/CallHistory.storedata", "ZCALLRECORD", 151, ScanCallHistory},
+    {"Notes", Parser::Notes, CategoryNotes, "/var/mobile/Applications/group.com.apple.notes/NoteStore.sqlite",
+     "ZICCLOUDSYNCINGOBJECT", 31, ScanNotes},
+    {"Calendar", Parser::Calendar, CategoryCalendar, "/var/mobile/Library/Calendar/Calendar.sqlitedb",
+     "CalendarItem", 151, ScanCalendar},
     {"CalendarReminders", Parser::CalendarReminders, CategoryCalendarReminders,
-     "/var/mobile/Library/Calendar/Calendar.sqlitedb"},
-    {"ReminderStores", Parser::ReminderStores, 0, ""},
+     "/var/mobile/Library/Calendar/Calendar.sqlitedb", "CalendarItem", 153, ScanReminders},
+    {"ReminderStores", Parser::ReminderStores, 0, "", "ZREMCDOBJECT", 153, ScanReminders},
 };
 
 std::string uuid(int n) {
@@ -319,6 +327,52 @@ TEST_P(SystemParserDamage, DamagedDatabasesFailSoftly) {
                 EXPECT_EQ(1u, titles.count(title)) << title;
         }
     }
+}
+
+namespace {
+
+int liveRecords(const CScanManager& m) {
+    int n = 0;
+    auto count = [&n](const auto& list) {
+        for (const auto* r = list.first; r; r = r->next)
+            n += r->deleted ? 0 : 1;
+    };
+    count(m.bookmarkList);
+    count(m.callList);
+    count(m.noteList);
+    count(m.calendarList);
+    count(m.reminderList);
+    return n;
+}
+
+} // namespace
+
+// One damaged record in the middle of the parser's main table (each parser reads it with
+// its own query, sorted or not): that record alone is missing, and the loss is noted
+// once, under the parser's data type.
+TEST_P(SystemParserDamage, OneDamagedRecordCostsOnlyItsRow) {
+    const Target& t = GetParam();
+    testsupport::SystemAppBackup backup(14);
+    const std::filesystem::path base = backup.Scratch("base.db");
+    buildDatabase(base, t.parser);
+    kit::DevicePathManifest files;
+    std::unique_ptr<CScanManager> holder;
+
+    const std::string intact = storedPath(0);
+    writeStored(backup, intact, readFile(base));
+    const int live = liveRecords(runParser(t, backup, intact, {}, files, holder));
+    ASSERT_GT(live, 10);
+    EXPECT_TRUE(holder->losses.empty());
+
+    ASSERT_TRUE(kit::RecordDamage::DamageRecord(base, t.table, t.rowid));
+    const std::string damaged = storedPath(1);
+    writeStored(backup, damaged, readFile(base));
+    const CScanManager& m = runParser(t, backup, damaged, {}, files, holder);
+    EXPECT_EQ(live - 1, liveRecords(m));
+    ASSERT_EQ(1u, m.losses.size());
+    EXPECT_EQ(t.dataType, m.losses[0].dataType);
+    EXPECT_EQ(ScanLoss::Kind::UnreadableRows, m.losses[0].kind);
+    EXPECT_EQ(1, m.losses[0].count);
 }
 
 INSTANTIATE_TEST_SUITE_P(Parsers, SystemParserDamage, ::testing::ValuesIn(kTargets),
