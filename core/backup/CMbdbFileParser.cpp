@@ -97,6 +97,7 @@ struct ProgressReporter {
 // name buffers are reused from row to row.
 struct FilesRowReader {
     int fileIdColumn = -1, domainColumn = -1, pathColumn = -1, fileColumn = -1, flagsColumn = -1;
+    int rowidColumn = -1;
     std::string domain, relativePath;
     std::string scratch; // for the blob decoder
     // Where the stored files lie, for the size of a file whose blob does not decode.
@@ -104,6 +105,10 @@ struct FilesRowReader {
     int iosMajorVersion = 0;
     // Rows of a known domain whose blob could not be decoded.
     int undecoded = 0;
+    // Whether the last row read came back without its names: every real row has a
+    // domain and a relative path (empty for a domain's own folder), so a row without
+    // them is a damaged record whose cell survived, not a row to drop unnoticed.
+    bool unreadable = false;
 
     FilesRowReader(sqlite3_stmt* st, const std::string& backupRoot, int iosMajorVersion)
         : backupRoot(backupRoot), iosMajorVersion(iosMajorVersion) {
@@ -120,6 +125,8 @@ struct FilesRowReader {
                 fileColumn = i;
             else if (std::strcmp(name, "flags") == 0)
                 flagsColumn = i;
+            else if (std::strcmp(name, "rowid") == 0)
+                rowidColumn = i;
         }
     }
 
@@ -131,10 +138,13 @@ struct FilesRowReader {
             out.assign(reinterpret_cast<const char*>(text));
     }
 
-    // The record of the current row, or null when the row is not kept.
+    // The record of the current row, or null when the row is not kept (`unreadable`
+    // tells a row that came back without its names).
     std::unique_ptr<BackupFileRecord> Read(sqlite3_stmt* st) {
         ReadText(st, domainColumn, domain);
         ReadText(st, pathColumn, relativePath);
+        unreadable = domainColumn >= 0 && pathColumn >= 0 &&
+                     (domain.empty() || sqlite3_column_type(st, pathColumn) != SQLITE_TEXT);
         // Rows without both names, or of a domain with no device path, are dropped
         // whatever their attributes say: their blobs are not decoded at all.
         if (domain.empty() || relativePath.empty() || !backupDomainKnown(domain)) return nullptr;
@@ -151,17 +161,178 @@ struct FilesRowReader {
             const bool isFile = flagsColumn >= 0 && sqlite3_column_type(st, flagsColumn) == SQLITE_INTEGER &&
                                 sqlite3_column_int64(st, flagsColumn) == 1;
             if (!isFile) return nullptr;
-            auto record = std::make_unique<BackupFileRecord>(domain, relativePath, 0, 0, 0, 0);
-            RegularFile stored;
-            if (stored.OpenStored(backupRoot, record->StoredPath(iosMajorVersion)))
-                record->size = stored.Size();
-            return record;
+            return WithoutAttributes(domain, relativePath);
         }
         if (attrs.size == 0) return nullptr;
         return std::make_unique<BackupFileRecord>(domain, relativePath, attrs.size, attrs.mtime, attrs.atime,
                                                   attrs.ctime);
     }
+
+    // The record of a file whose attributes are unknown: its size is that of the stored
+    // file when there is one, its times 0.
+    std::unique_ptr<BackupFileRecord> WithoutAttributes(const std::string& domain,
+                                                        const std::string& relativePath) const {
+        auto record = std::make_unique<BackupFileRecord>(domain, relativePath, 0, 0, 0, 0);
+        RegularFile stored;
+        if (stored.OpenStored(backupRoot, record->StoredPath(iosMajorVersion))) record->size = stored.Size();
+        return record;
+    }
+
+    // Where the current row stands in the table: its rowid, or for a table without one
+    // its fileID; empty when neither can be read.
+    struct Locator {
+        bool byRowid = false;
+        int64_t rowid = 0;
+        std::string fileId;
+        bool Empty() const { return !byRowid && fileId.empty(); }
+    };
+    Locator Locate(sqlite3_stmt* st) const {
+        Locator at;
+        if (rowidColumn >= 0) {
+            if (sqlite3_column_type(st, rowidColumn) == SQLITE_INTEGER) {
+                at.byRowid = true;
+                at.rowid = sqlite3_column_int64(st, rowidColumn);
+            }
+            return at;
+        }
+        ReadText(st, fileIdColumn, at.fileId);
+        return at;
+    }
 };
+
+// The names of rows whose record came back without them, read from the indexes over
+// "Files" that hold them (an index entry holds its columns and the row's rowid, or the
+// fileID of a table without rowid): the index entries of a damaged record are apart
+// from it and usually intact.
+struct RowNames {
+    std::string fileId, domain, relativePath;
+    bool hasFileId = false, hasDomain = false, hasPath = false, hasFlags = false;
+    int64_t flags = 0;
+};
+
+class IndexedNames {
+  public:
+    using Locator = FilesRowReader::Locator;
+
+    // Rows to look for; call before Read.
+    void Want(const Locator& at) {
+        if (at.byRowid)
+            byRowid.emplace(at.rowid, RowNames());
+        else if (!at.fileId.empty())
+            byFileId.emplace(at.fileId, RowNames());
+    }
+    bool Empty() const { return byRowid.empty() && byFileId.empty(); }
+
+    // One covering walk per index that holds one of the wanted columns. An index that
+    // cannot be read to its end gives what was read before the damage.
+    void Read(sqlite3* db) {
+        if (Empty()) return;
+        const bool withRowid = !byRowid.empty();
+        std::vector<std::string> indexes;
+        sqlite3_stmt* list = nullptr;
+        if (sqlite3_prepare_v2(db, "select name from pragma_index_list('Files')", -1, &list, nullptr) ==
+            SQLITE_OK) {
+            while (sqlite3_step(list) == SQLITE_ROW) {
+                if (const unsigned char* name = sqlite3_column_text(list, 0))
+                    indexes.emplace_back(reinterpret_cast<const char*>(name));
+            }
+        }
+        sqlite3_finalize(list);
+        static const char* const kColumns[] = {"fileID", "domain", "relativePath", "flags"};
+        for (const std::string& index : indexes) {
+            // The wanted columns this index holds, in the fixed spelling.
+            std::vector<int> held;
+            sqlite3_stmt* info = nullptr;
+            if (sqlite3_prepare_v2(db, "select name from pragma_index_info(?1)", -1, &info, nullptr) ==
+                SQLITE_OK) {
+                sqlite3_bind_text(info, 1, index.c_str(), -1, SQLITE_TRANSIENT);
+                while (sqlite3_step(info) == SQLITE_ROW) {
+                    const char* name = reinterpret_cast<const char*>(sqlite3_column_text(info, 0));
+                    for (int c = 0; c < 4 && name; ++c) {
+                        if (sqlite3_stricmp(name, kColumns[c]) == 0 &&
+                            std::find(held.begin(), held.end(), c) == held.end())
+                            held.push_back(c);
+                    }
+                }
+            }
+            sqlite3_finalize(info);
+            if (held.empty()) continue;
+            std::string sql = withRowid ? "select rowid" : "select fileID";
+            for (int c : held)
+                sql += std::string(",") + kColumns[c];
+            sql += " from 'Files' indexed by \"";
+            for (char ch : index)
+                sql += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+            sql += "\"";
+            sqlite3_stmt* st = nullptr;
+            if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+                while (sqlite3_step(st) == SQLITE_ROW) {
+                    RowNames* names = Find(st, withRowid);
+                    if (!names) continue;
+                    for (size_t k = 0; k < held.size(); ++k)
+                        Take(st, int(k) + 1, held[k], *names);
+                }
+            }
+            sqlite3_finalize(st);
+        }
+    }
+
+    const RowNames* Names(const Locator& at) const {
+        if (at.byRowid) {
+            auto it = byRowid.find(at.rowid);
+            return it == byRowid.end() ? nullptr : &it->second;
+        }
+        auto it = byFileId.find(at.fileId);
+        return it == byFileId.end() ? nullptr : &it->second;
+    }
+
+  private:
+    RowNames* Find(sqlite3_stmt* st, bool withRowid) {
+        if (withRowid) {
+            if (sqlite3_column_type(st, 0) != SQLITE_INTEGER) return nullptr;
+            auto it = byRowid.find(sqlite3_column_int64(st, 0));
+            return it == byRowid.end() ? nullptr : &it->second;
+        }
+        std::string id;
+        FilesRowReader::ReadText(st, 0, id);
+        auto it = byFileId.find(id);
+        return id.empty() || it == byFileId.end() ? nullptr : &it->second;
+    }
+
+    static void Take(sqlite3_stmt* st, int column, int which, RowNames& names) {
+        if (which == 3) {
+            if (sqlite3_column_type(st, column) != SQLITE_INTEGER) return;
+            names.flags = sqlite3_column_int64(st, column);
+            names.hasFlags = true;
+            return;
+        }
+        if (sqlite3_column_type(st, column) != SQLITE_TEXT) return;
+        std::string* out = which == 0 ? &names.fileId : which == 1 ? &names.domain : &names.relativePath;
+        bool* has = which == 0 ? &names.hasFileId : which == 1 ? &names.hasDomain : &names.hasPath;
+        FilesRowReader::ReadText(st, column, *out);
+        *has = true;
+    }
+
+    std::unordered_map<int64_t, RowNames> byRowid;
+    std::unordered_map<std::string, RowNames> byFileId;
+};
+
+// The record of a row read back from the indexes, or null when it is not kept: a
+// folder, a domain with no device path, or names the indexes do not hold (`lost`).
+std::unique_ptr<BackupFileRecord> recordFromNames(const RowNames* names, const FilesRowReader& reader,
+                                                  bool& lost) {
+    lost = !names || !names->hasDomain || !names->hasPath || names->domain.empty();
+    if (lost) return nullptr;
+    if (names->relativePath.empty() || !backupDomainKnown(names->domain)) return nullptr;
+    if (names->hasFlags && names->flags != 1) return nullptr; // a folder
+    std::unique_ptr<BackupFileRecord> record = reader.WithoutAttributes(names->domain, names->relativePath);
+    // Flags that cannot be read either: a file is kept when the backup holds it.
+    if (!names->hasFlags && record->size == 0) {
+        RegularFile stored;
+        if (!stored.OpenStored(reader.backupRoot, record->StoredPath(reader.iosMajorVersion))) return nullptr;
+    }
+    return record;
+}
 
 // The column list of the "Files" query: with "flags" when the table has it.
 std::string filesQuery(sqlite3* db, const char* order, const char* extraColumn = nullptr) {
@@ -178,9 +349,11 @@ std::string filesQuery(sqlite3* db, const char* order, const char* extraColumn =
 }
 
 // A walk over the "Files" rows in the order of one key (the rowid, or fileID) that steps
-// past a row SQLite cannot read (a damaged record): the walk starts again after that
-// row, whose key is found by a query that reads the keys alone. Each such row counts as
-// skipped. A damage that the key query cannot get past either ends the walk as failed.
+// past a row SQLite cannot read (a damaged record): the walk starts again after the last
+// key it has read, leaving out the rows since then, the unreadable one included. A
+// damaged record's own key is never used: it may be anything, and a restart after it
+// would leave out every row up to wherever it sorts. Each such row counts as skipped.
+// A damage that the restarts cannot get past ends the walk as failed.
 class FilesWalk {
   public:
     // `select` is the column list and table ("select ... from 'Files'"), `key` the key
@@ -193,13 +366,12 @@ class FilesWalk {
     ~FilesWalk() {
         sqlite3_finalize(st);
         sqlite3_value_free(lastKey);
-        sqlite3_value_free(lastSkipped);
     }
     FilesWalk(const FilesWalk&) = delete;
     FilesWalk& operator=(const FilesWalk&) = delete;
 
     bool Start() {
-        if (!Prepare(nullptr)) return false;
+        if (!Prepare()) return false;
         for (int i = 0; i < sqlite3_column_count(st); ++i) {
             const char* name = sqlite3_column_name(st, i);
             if (name && sqlite3_stricmp(name, key.c_str()) == 0) keyColumn = i;
@@ -217,8 +389,14 @@ class FilesWalk {
                     failed = true;
                     return false;
                 }
-                sqlite3_value_free(lastKey);
-                lastKey = keyColumn >= 0 ? sqlite3_value_dup(sqlite3_column_value(st, keyColumn)) : nullptr;
+                sqlite3_value* value = keyColumn >= 0 ? sqlite3_column_value(st, keyColumn) : nullptr;
+                if (value && sqlite3_value_type(value) != SQLITE_NULL) {
+                    sqlite3_value_free(lastKey);
+                    lastKey = sqlite3_value_dup(value);
+                    sinceKey = 0;
+                } else {
+                    ++sinceKey; // a NULL key sorts before every key: the restart counts it
+                }
                 ++seen;
                 failuresInARow = 0;
                 return true;
@@ -239,68 +417,37 @@ class FilesWalk {
     int64_t Seen() const { return seen; }
 
   private:
-    // Prepares the walk from the start (`after` null) or from the rows whose key is
-    // greater than `after`.
-    bool Prepare(sqlite3_value* after) {
+    // Prepares the walk from the start, or after the last key read, leaving out the
+    // first `sinceKey` rows (those already handed on or skipped since that key).
+    // OFFSET passes over rows without reading their columns.
+    bool Prepare() {
         sqlite3_finalize(st);
         st = nullptr;
         std::string sql = select;
-        if (after) sql += " where " + key + " > ?1";
+        if (lastKey) sql += " where " + key + " > ?1";
         sql += " order by " + key;
+        if (sinceKey > 0) sql += " limit -1 offset ?2";
         if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
             sqlite3_finalize(st);
             st = nullptr;
             return false;
         }
-        if (after) sqlite3_bind_value(st, 1, after);
+        if (lastKey) sqlite3_bind_value(st, 1, lastKey);
+        if (sinceKey > 0) sqlite3_bind_int64(st, 2, sinceKey);
         return true;
     }
 
-    // After a failed step: the key of the row that failed, read alone, and the walk
-    // prepared again after it.
+    // After a failed step: the row that failed is the next after those handed on since
+    // the last key; the walk starts again past it.
     bool StepPast() {
-        if (keyColumn < 0 || (lastKey == nullptr && seen > 0)) return false;
-        std::string sql = "select " + key + " from 'Files'";
-        if (lastKey) sql += " where " + key + " > ?1";
-        sql += " order by " + key + " limit 1";
-        sqlite3_stmt* probe = nullptr;
-        sqlite3_value* bad = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &probe, nullptr) == SQLITE_OK) {
-            if (lastKey) sqlite3_bind_value(probe, 1, lastKey);
-            if (sqlite3_step(probe) == SQLITE_ROW) bad = sqlite3_value_dup(sqlite3_column_value(probe, 0));
-        }
-        sqlite3_finalize(probe);
-        if (!bad) return false;
-        // The walk must move on: a key read again (keys that compare unlike they sort),
-        // or more skips than any real manifest has rows, ends it.
-        if ((lastSkipped && SameValue(bad, lastSkipped)) || skipped >= kMaxSkipped) {
-            sqlite3_value_free(bad);
-            return false;
-        }
-        sqlite3_value_free(lastSkipped);
-        lastSkipped = sqlite3_value_dup(bad);
+        if (keyColumn < 0 || skipped >= kMaxSkipped) return false;
+        ++sinceKey;
         ++skipped;
-        const bool prepared = Prepare(bad);
-        sqlite3_value_free(lastKey);
-        lastKey = bad; // the next failure is searched for after the skipped row
-        return prepared;
+        return Prepare();
     }
 
     static constexpr int kMaxFailuresInARow = 8;
     static constexpr int kMaxSkipped = 100000;
-
-    // Whether two values are the same value ("IS" in SQL).
-    bool SameValue(sqlite3_value* a, sqlite3_value* b) const {
-        sqlite3_stmt* q = nullptr;
-        bool same = false;
-        if (sqlite3_prepare_v2(db, "select ?1 is ?2", -1, &q, nullptr) == SQLITE_OK) {
-            sqlite3_bind_value(q, 1, a);
-            sqlite3_bind_value(q, 2, b);
-            same = sqlite3_step(q) == SQLITE_ROW && sqlite3_column_int(q, 0) != 0;
-        }
-        sqlite3_finalize(q);
-        return same;
-    }
 
     sqlite3* db;
     std::string select, key;
@@ -308,8 +455,10 @@ class FilesWalk {
     int failuresInARow = 0;
     int64_t rows = 0;
     sqlite3_stmt* st = nullptr;
+    // The key of the last row handed on whose key was not NULL, and the rows met since
+    // it in key order.
     sqlite3_value* lastKey = nullptr;
-    sqlite3_value* lastSkipped = nullptr;
+    int64_t sinceKey = 0;
     int skipped = 0;
     int64_t seen = 0;
     bool failed = false;
@@ -382,23 +531,13 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
     };
     std::string keys;                             // every kept row's fileID, back to back
     std::vector<std::pair<size_t, size_t>> keyAt; // offset and length in keys, per record
-    bool complete = false;
-    while (true) {
-        if (!walk.Next()) {
-            complete = !walk.Failed();
-            break;
-        }
-        st = walk.Statement();
-        std::unique_ptr<BackupFileRecord> record = reader.Read(st);
-        if (!record) continue;
-        if (sqlite3_column_type(st, reader.fileIdColumn) != SQLITE_TEXT) break;
-        const unsigned char* id = sqlite3_column_text(st, reader.fileIdColumn);
-        const int idLength = sqlite3_column_bytes(st, reader.fileIdColumn);
-        if (!id || idLength < 0) break;
+    // Files a kept record under its fileID; false when the fileID is not plain ASCII.
+    auto keep = [&](std::unique_ptr<BackupFileRecord> record, const unsigned char* id, int idLength) {
+        if (!id || idLength < 0) return false;
         bool plain = true;
         for (int i = 0; i < idLength && plain; ++i)
             plain = id[i] != 0 && id[i] < 0x80;
-        if (!plain) break;
+        if (!plain) return false;
         keyAt.emplace_back(keys.size(), size_t(idLength));
         keys.append(reinterpret_cast<const char*>(id), size_t(idLength));
 
@@ -409,10 +548,51 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
         records.push_back(std::move(record));
         categories.push_back(uint8_t(category));
         reporter.Report(entriesBefore + double(records.size()), total);
+        return true;
+    };
+    std::vector<FilesRowReader::Locator> unreadable; // rows that came back without names
+    bool complete = false;
+    while (true) {
+        if (!walk.Next()) {
+            complete = !walk.Failed();
+            break;
+        }
+        st = walk.Statement();
+        std::unique_ptr<BackupFileRecord> record = reader.Read(st);
+        if (!record) {
+            if (reader.unreadable) unreadable.push_back(reader.Locate(st));
+            continue;
+        }
+        if (sqlite3_column_type(st, reader.fileIdColumn) != SQLITE_TEXT) break;
+        if (!keep(std::move(record), sqlite3_column_text(st, reader.fileIdColumn),
+                  sqlite3_column_bytes(st, reader.fileIdColumn)))
+            break;
     }
     if (!complete) return false;
+    // Rows without names: read back from the indexes, with their fileID to sort them by.
+    int lost = 0;
+    if (!unreadable.empty()) {
+        IndexedNames names;
+        for (const auto& at : unreadable)
+            names.Want(at);
+        names.Read(db);
+        for (const auto& at : unreadable) {
+            const RowNames* found = at.Empty() ? nullptr : names.Names(at);
+            bool missing = false;
+            std::unique_ptr<BackupFileRecord> record = recordFromNames(found, reader, missing);
+            if (missing || (record && !found->hasFileId)) {
+                ++lost;
+                continue;
+            }
+            if (!record) continue;
+            ++reader.undecoded;
+            const std::string& id = found->fileId;
+            if (!keep(std::move(record), reinterpret_cast<const unsigned char*>(id.data()), int(id.size())))
+                return false;
+        }
+    }
     undecoded += reader.undecoded;
-    skipped += walk.Skipped();
+    skipped += walk.Skipped() + lost;
 
     // SQLite's BINARY collation: bytes compared up to the shorter length, then the
     // shorter first. The first eight bytes, zero-padded, settle most comparisons (a
@@ -464,6 +644,54 @@ bool readInFileIdOrder(sqlite3* db, ProgressReporter& reporter, double entriesBe
         out.categories.push_back(categories[k.record]);
     }
     return true;
+}
+
+// Whether "Files" is a table with a rowid (not a view, not WITHOUT ROWID).
+bool filesHasRowid(sqlite3* db) {
+    sqlite3_stmt* probe = nullptr;
+    const bool has =
+        sqlite3_prepare_v2(db, "select rowid from 'Files' limit 0", -1, &probe, nullptr) == SQLITE_OK;
+    sqlite3_finalize(probe);
+    return has;
+}
+
+// What a walk of "Files" in fileID order read: the kept records in order, with a place
+// left (a null record and where the row stands) for each row that came back without
+// its names.
+struct FileIdOrderRead {
+    struct Row {
+        std::unique_ptr<BackupFileRecord> record;
+        FilesRowReader::Locator at;
+    };
+    std::vector<Row> rows;
+    bool started = false, failed = false;
+    int64_t seen = 0;
+    int skipped = 0, undecoded = 0, unreadable = 0;
+};
+
+FileIdOrderRead readThroughSqlite(sqlite3* db, std::string select, int64_t total, ProgressReporter& reporter,
+                                  double entriesBefore, const std::string& backupRoot, int iosMajorVersion) {
+    FileIdOrderRead read;
+    FilesWalk walk(db, std::move(select), "fileID", total);
+    if (!walk.Start()) return read;
+    read.started = true;
+    FilesRowReader reader(walk.Statement(), backupRoot, iosMajorVersion);
+    size_t kept = 0;
+    while (walk.Next()) {
+        std::unique_ptr<BackupFileRecord> record = reader.Read(walk.Statement());
+        if (record) {
+            read.rows.push_back({std::move(record), {}});
+            reporter.Report(entriesBefore + double(++kept), double(total));
+        } else if (reader.unreadable) {
+            read.rows.push_back({nullptr, reader.Locate(walk.Statement())});
+            ++read.unreadable;
+        }
+    }
+    read.failed = walk.Failed();
+    read.seen = walk.Seen();
+    read.skipped = walk.Skipped();
+    read.undecoded = reader.undecoded;
+    return read;
 }
 
 } // namespace
@@ -590,23 +818,45 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
         if (category == CategoryCalendar) categoryIndex[CategoryCalendarReminders - 1].Claim(entry.get());
     }
 
-    // Anything unusual: let SQLite walk the rows in fileID order.
-    FilesWalk walk(db, filesQuery(db, ""), "fileID", total);
-    if (!walk.Start()) return false;
-    FilesRowReader reader(walk.Statement(), backupRoot, iosMajorVersion);
-    while (walk.Next()) {
-        std::unique_ptr<BackupFileRecord> record = reader.Read(walk.Statement());
-        if (!record) continue;
-        AddEntry(std::move(record));
-        reporter.Report(double(allEntries.size()), double(total));
+    // Anything unusual: let SQLite walk the rows in fileID order. That walk goes through
+    // the fileID index, whose damage could hide rows of an intact table: a walk that
+    // reads fewer rows than the table counts is tried again on the table alone (SQLite
+    // then sorts it), and the reading that gets further is kept.
+    const bool withRowid = filesHasRowid(db);
+    FileIdOrderRead read = readThroughSqlite(db, filesQuery(db, "", withRowid ? "rowid" : nullptr), total,
+                                             reporter, entriesBefore, backupRoot, iosMajorVersion);
+    if (!read.started) return false;
+    if (withRowid && read.seen < total) {
+        FileIdOrderRead table = readThroughSqlite(db, filesQuery(db, " not indexed", "rowid"), total, reporter,
+                                                  entriesBefore, backupRoot, iosMajorVersion);
+        if (table.started && !table.failed && table.seen > read.seen) read = std::move(table);
     }
-    undecodedFileRows += reader.undecoded;
-    skippedFileRows += walk.Skipped();
+    // Rows without names: read back from the indexes, in their place in the order.
+    int lost = 0;
+    if (read.unreadable > 0) {
+        IndexedNames names;
+        for (const auto& row : read.rows)
+            if (!row.record) names.Want(row.at);
+        names.Read(db);
+        FilesRowReader reader(nullptr, backupRoot, iosMajorVersion);
+        for (auto& row : read.rows) {
+            if (row.record) continue;
+            bool missing = false;
+            row.record = recordFromNames(row.at.Empty() ? nullptr : names.Names(row.at), reader, missing);
+            if (missing) ++lost;
+            if (row.record) ++read.undecoded;
+        }
+    }
+    for (auto& row : read.rows) {
+        if (row.record) AddEntry(std::move(row.record));
+    }
+    undecodedFileRows += read.undecoded;
+    skippedFileRows += read.skipped + lost;
     // A damage the walk could not step past leaves the rows after it unread: they count
     // as skipped too.
-    if (walk.Failed()) skippedFileRows += int(std::max<int64_t>(1, total - walk.Seen() - walk.Skipped()));
+    if (read.failed) skippedFileRows += int(std::max<int64_t>(1, total - read.seen - read.skipped));
     // A database damaged part-way keeps the rows read before the damage.
-    return !walk.Failed() || !allEntries.empty();
+    return !read.failed || !allEntries.empty();
 }
 
 void CMbdbFileParser::AddEntry(std::unique_ptr<BackupFileRecord> record) {

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -34,16 +35,18 @@ struct Cell {
     uint32_t page;
     size_t record; // file offset of the record (its header-size varint)
     int64_t rowid;
+    uint64_t payload; // the record's length
 };
 
-int64_t rootPage(const std::filesystem::path& db, const std::string& table) {
+int64_t rootPage(const std::filesystem::path& db, const std::string& table, const char* type = "table") {
     sqlite3* c = nullptr;
     int64_t root = 0;
     if (sqlite3_open_v2(db.string().c_str(), &c, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(c, "select rootpage from sqlite_master where type='table' and name=?1", -1,
+        if (sqlite3_prepare_v2(c, "select rootpage from sqlite_master where type=?2 and name=?1", -1,
                                &st, nullptr) == SQLITE_OK) {
             sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, type, -1, SQLITE_STATIC);
             if (sqlite3_step(st) == SQLITE_ROW) root = sqlite3_column_int64(st, 0);
         }
         sqlite3_finalize(st);
@@ -76,9 +79,9 @@ std::vector<Cell> cellsOf(const std::string& file, int64_t root) {
         if (type == 13) {
             for (uint32_t i = 0; i < count; ++i) {
                 size_t at = base + be16(file, header + 8 + 2 * i);
-                varint(file, at); // payload size
+                const uint64_t payload = varint(file, at);
                 const int64_t rowid = int64_t(varint(file, at));
-                cells.push_back({page, at, rowid});
+                cells.push_back({page, at, rowid, payload});
             }
         } else if (type == 5) {
             for (uint32_t i = 0; i < count; ++i)
@@ -88,6 +91,40 @@ std::vector<Cell> cellsOf(const std::string& file, int64_t root) {
     };
     walk(uint32_t(root), 0);
     return cells;
+}
+
+// The record offsets (their header-size varint) of every entry of an index b-tree in
+// key order: an interior page's entries stand between its children.
+std::vector<size_t> keyedEntriesOf(const std::string& file, int64_t root) {
+    std::vector<size_t> entries;
+    if (file.size() < 100 || root < 1) return entries;
+    uint32_t pageSize = be16(file, 16);
+    if (pageSize == 1) pageSize = 65536;
+    std::function<void(uint32_t, int)> walk = [&](uint32_t page, int depth) {
+        if (page < 1 || depth > 20 || size_t(page) * pageSize > file.size()) return;
+        const size_t base = size_t(page - 1) * pageSize;
+        const size_t header = base + (page == 1 ? 100 : 0);
+        const uint8_t type = uint8_t(file[header]);
+        const uint32_t count = be16(file, header + 3);
+        if (type == 10) {
+            for (uint32_t i = 0; i < count; ++i) {
+                size_t at = base + be16(file, header + 8 + 2 * i);
+                varint(file, at); // payload size
+                entries.push_back(at);
+            }
+        } else if (type == 2) {
+            for (uint32_t i = 0; i < count; ++i) {
+                size_t at = base + be16(file, header + 12 + 2 * i);
+                walk(be32(file, at), depth + 1);
+                at += 4;
+                varint(file, at);
+                entries.push_back(at);
+            }
+            walk(be32(file, header + 8), depth + 1);
+        }
+    };
+    walk(uint32_t(root), 0);
+    return entries;
 }
 
 } // namespace
@@ -128,6 +165,47 @@ int RecordDamage::DamageLeafOf(const std::filesystem::path& db, const std::strin
         return rows;
     }
     return 0;
+}
+
+int RecordDamage::ZeroLeafRecordsOf(const std::filesystem::path& db, const std::string& table, int64_t rowid) {
+    std::string file = readAll(db);
+    const std::vector<Cell> cells = cellsOf(file, rootPage(db, table));
+    uint32_t pageSize = be16(file, 16);
+    if (pageSize == 1) pageSize = 65536;
+    for (const Cell& c : cells) {
+        if (c.rowid != rowid) continue;
+        int rows = 0;
+        for (const Cell& d : cells) {
+            if (d.page != c.page) continue;
+            ++rows;
+            const size_t from = d.record;
+            const size_t pageEnd = size_t(d.page) * pageSize;
+            const uint64_t payload = d.payload;
+            const size_t end = size_t(std::min<uint64_t>(pageEnd, from + payload));
+            for (size_t i = from; i < end; ++i)
+                file[i] = 0;
+        }
+        writeAll(db, file);
+        return rows;
+    }
+    return 0;
+}
+
+bool RecordDamage::GarbleKeyedEntry(const std::filesystem::path& db, const std::string& tree, int64_t n) {
+    std::string file = readAll(db);
+    int64_t root = rootPage(db, tree, "index");
+    if (root < 1) root = rootPage(db, tree, "table");
+    const std::vector<size_t> entries = keyedEntriesOf(file, root);
+    if (n < 1 || n > int64_t(entries.size())) return false;
+    size_t at = entries[size_t(n - 1)];
+    size_t p = at;
+    const uint64_t headerSize = varint(file, p);
+    varint(file, p); // the key's type
+    const size_t secondType = p;
+    file[at + size_t(headerSize)] = char(0xFF);
+    file[secondType] = 0x7f; // a text of 57 bytes
+    writeAll(db, file);
+    return true;
 }
 
 } // namespace kit

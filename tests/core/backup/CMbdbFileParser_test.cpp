@@ -5,6 +5,7 @@
 #include "tests/kit/BackupBuilder.h"
 #include "tests/kit/FixtureDb.h"
 #include "tests/kit/FolderSnapshot.h"
+#include "tests/kit/RecordDamage.h"
 
 #include <gtest/gtest.h>
 #include <plist/plist.h>
@@ -1104,5 +1105,198 @@ TEST(DbManifest, EarlierOpensKeepTheirDevicePaths) {
     }
     EXPECT_EQ(3u, parser.GetEntryList(CategoryMedia)->size());
     EXPECT_EQ(5u, parser.AllEntries().size());
+    fs::remove_all(dir);
+}
+
+// ---- Manifest.db rows that come back without their names ------------------------------
+
+namespace {
+
+void execSql(const fs::path& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(path.c_str(), &db));
+    char* err = nullptr;
+    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err)) << (err ? err : "") << sql;
+    sqlite3_free(err);
+    sqlite3_close(db);
+}
+
+// The rowid of the row with a relative path (read from the table itself), or the type
+// of the row's domain (read by rowid).
+int64_t rowidOf(const fs::path& path, const std::string& relativePath) {
+    sqlite3* db = openReadOnlyDatabase(path);
+    sqlite3_stmt* st = nullptr;
+    int64_t rowid = 0;
+    if (db && sqlite3_prepare_v2(db, "select rowid from Files not indexed where relativePath=?1", -1, &st,
+                                 nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, relativePath.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st) == SQLITE_ROW) rowid = sqlite3_column_int64(st, 0);
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return rowid;
+}
+
+int domainTypeOf(const fs::path& path, int64_t rowid) {
+    sqlite3* db = openReadOnlyDatabase(path);
+    sqlite3_stmt* st = nullptr;
+    int type = 0;
+    if (db && sqlite3_prepare_v2(db, "select domain from Files where rowid=?1", -1, &st, nullptr) ==
+                  SQLITE_OK) {
+        sqlite3_bind_int64(st, 1, rowid);
+        if (sqlite3_step(st) == SQLITE_ROW) type = sqlite3_column_type(st, 0);
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return type;
+}
+
+} // namespace
+
+// A record zeroed behind a cell that survived comes back as a row of NULLs. Such a row
+// is never dropped unnoticed: its names are read back from the indexes that hold them
+// (the entry is kept, its size taken from the stored file, its times unknown), and when
+// no index holds them the row counts as skipped.
+TEST(DbManifest, RowsWithoutNamesAreReadFromTheIndexesOrCountedAsSkipped) {
+    const std::string wa = "ChatStorage.sqlite", wx = "Documents/abc/DB/MM.sqlite", sms = "Library/SMS/sms.db";
+    struct Case {
+        const char* name;
+        std::string damaged;    // relative path of a row whose page is zeroed
+        std::string schemaEdit; // SQL run on the manifest before the damage
+        bool namesFromIndexes;  // the domain and path indexes stay
+    };
+    const Case cases[] = {
+        {"the WhatsApp store's page", wa, "", true},
+        {"the WeChat database's page", wx, "", true},
+        {"the only SMS database's page", sms, "", true},
+        {"the SMS page, rows read in fileID order",
+         sms,
+         "CREATE TABLE F2 (fileID TEXT COLLATE NOCASE PRIMARY KEY, domain TEXT, relativePath TEXT, "
+         "flags INTEGER, file BLOB); INSERT INTO F2 SELECT * FROM Files ORDER BY rowid; DROP TABLE Files; "
+         "ALTER TABLE F2 RENAME TO Files; CREATE INDEX FilesDomainIdx ON Files(domain); "
+         "CREATE INDEX FilesRelativePathIdx ON Files(relativePath); CREATE INDEX FilesFlagsIdx ON Files(flags);",
+         true},
+        {"the SMS page, no index of the names", sms,
+         "DROP INDEX FilesDomainIdx; DROP INDEX FilesRelativePathIdx;", false},
+        {"the SMS page in fileID order, no index of the names", sms,
+         "CREATE TABLE F2 (fileID TEXT COLLATE NOCASE PRIMARY KEY, domain TEXT, relativePath TEXT, "
+         "flags INTEGER, file BLOB); INSERT INTO F2 SELECT * FROM Files ORDER BY rowid; DROP TABLE Files; "
+         "ALTER TABLE F2 RENAME TO Files;",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path root = tempDir("nameless_rows");
+        kit::BackupBuilder builder(root, Generation::ManifestDb);
+        for (int i = 0; i < 120; ++i)
+            builder.AddFile("HomeDomain", "Library/Fill/f" + std::to_string(i), "fill " + std::to_string(i));
+        builder.AddFile("HomeDomain", sms, "sms database");
+        builder.AddFile("AppDomain-com.tencent.xin", wx, "wechat database");
+        builder.AddFile("AppDomainGroup-group.net.whatsapp.WhatsApp.shared", wa, "whatsapp store");
+        builder.AddFolder("HomeDomain", "Library/Folder");
+        builder.Finish();
+        const fs::path manifest = builder.ManifestPath();
+        if (!c.schemaEdit.empty()) execSql(manifest, c.schemaEdit);
+
+        CMbdbFileParser intact;
+        ASSERT_TRUE(intact.Open(manifest.c_str(), root.c_str(), 14));
+        const size_t all = intact.AllEntries().size();
+        ASSERT_EQ(123u, all);
+
+        const int64_t rowid = rowidOf(manifest, c.damaged);
+        const int zeroed = kit::RecordDamage::ZeroLeafRecordsOf(manifest, "Files", rowid);
+        ASSERT_GT(zeroed, 1);
+        ASSERT_EQ(SQLITE_NULL, domainTypeOf(manifest, rowid)) << "the row must read as NULLs";
+        // Files among the zeroed rows (the page may hold the folder too).
+        const size_t files = all - straightforwardReading(manifest).size();
+        ASSERT_GT(files, 1u);
+
+        CMbdbFileParser parser;
+        ASSERT_TRUE(parser.Open(manifest.c_str(), root.c_str(), 14));
+        std::string stored;
+        const bool found = parser.GetBackupFileName(
+            c.damaged == sms ? CategorySms : c.damaged == wx ? CategoryWeChat : CategoryWhatsApp,
+            (c.damaged == sms  ? "/var/mobile/" + sms
+             : c.damaged == wx ? "/var/mobile/Applications/com.tencent.xin/" + wx
+                               : "/var/mobile/Applications/group.net.whatsapp.WhatsApp.shared/" + wa)
+                .c_str(),
+            &stored);
+        if (c.namesFromIndexes) {
+            // Every row of the page is back, in the place the intact manifest gives it.
+            EXPECT_TRUE(found);
+            ASSERT_EQ(all, parser.AllEntries().size());
+            for (size_t i = 0; i < all; ++i) {
+                const BackupFileRecord& want = *intact.AllEntries()[i];
+                const BackupFileRecord& got = *parser.AllEntries()[i];
+                EXPECT_EQ(want.relativePath, got.relativePath);
+                EXPECT_EQ(want.size, got.size) << got.relativePath; // the stored file's size
+            }
+            EXPECT_EQ(0, parser.SkippedFileRows());
+            EXPECT_EQ(int(files), parser.UndecodedFileRows());
+        } else {
+            EXPECT_FALSE(found);
+            EXPECT_EQ(all - files, parser.AllEntries().size());
+            EXPECT_EQ(zeroed, parser.SkippedFileRows());
+        }
+        fs::remove_all(root);
+    }
+}
+
+// A damaged entry whose key still reads but sorts far from its place (a WITHOUT ROWID
+// table's own record, or an entry of the fileID index) costs that entry only: the walk
+// goes on from the last key it read, the count of skipped rows is what was skipped, and
+// a damaged index does not hide the rows of an intact table.
+TEST(DbManifest, DamagedKeysCostOnlyTheirEntry) {
+    fs::path dir = tempDir("damaged_keys");
+    std::mt19937 rng(12);
+    std::vector<std::string> ids;
+    for (int i = 0; i < 837; ++i)
+        ids.push_back(randomHexId(rng, false));
+    struct Case {
+        const char* name;
+        std::string schema;
+        std::string tree; // the b-tree of the damaged entry
+        int entry;        // its place in key order
+        bool tableIntact;
+    };
+    const Case cases[] = {
+        {"a table WITHOUT ROWID",
+         "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER, "
+         "file BLOB) WITHOUT ROWID",
+         "Files", 534, false},
+        {"a table WITHOUT ROWID, the first entry",
+         "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER, "
+         "file BLOB) WITHOUT ROWID",
+         "Files", 1, false},
+        {"the fileID index over an intact table",
+         "CREATE TABLE Files (fileID TEXT COLLATE NOCASE PRIMARY KEY, domain TEXT, relativePath TEXT, "
+         "flags INTEGER, file BLOB)",
+         "sqlite_autoindex_Files_1", 69, true},
+        {"the fileID index over an intact table, the last entry",
+         "CREATE TABLE Files (fileID TEXT COLLATE NOCASE PRIMARY KEY, domain TEXT, relativePath TEXT, "
+         "flags INTEGER, file BLOB)",
+         "sqlite_autoindex_Files_1", 837, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path path = dir / "Manifest.db";
+        fs::remove(path);
+        writeFilesTable(path, shuffledRows(837, 4, [&](int i) { return kit::Value(ids[size_t(i)]); }), c.schema);
+        const std::vector<ExpectedEntry> whole = straightforwardReading(path);
+        ASSERT_GT(whole.size(), 500u);
+        ASSERT_TRUE(kit::RecordDamage::GarbleKeyedEntry(path, c.tree, c.entry));
+
+        CMbdbFileParser parser;
+        ASSERT_TRUE(parser.Open(path.c_str(), dir.c_str(), 14));
+        const std::vector<ExpectedEntry> got = readEntries(parser);
+        EXPECT_TRUE(isSubsequence(got, whole));
+        if (c.tableIntact) {
+            EXPECT_EQ(whole.size(), got.size());
+            EXPECT_EQ(0, parser.SkippedFileRows());
+        } else {
+            EXPECT_GE(got.size() + 1, whole.size());
+            EXPECT_EQ(1, parser.SkippedFileRows());
+        }
+    }
     fs::remove_all(dir);
 }
