@@ -167,28 +167,46 @@ int RecordDamage::DamageLeafOf(const std::filesystem::path& db, const std::strin
     return 0;
 }
 
+namespace {
+
+// Zeroes the part of a record that lies on its page.
+void zeroRecord(std::string& file, const Cell& cell) {
+    uint32_t pageSize = be16(file, 16);
+    if (pageSize == 1) pageSize = 65536;
+    const size_t pageEnd = size_t(cell.page) * pageSize;
+    const size_t end = size_t(std::min<uint64_t>(pageEnd, cell.record + cell.payload));
+    for (size_t i = cell.record; i < end && i < file.size(); ++i)
+        file[i] = 0;
+}
+
+} // namespace
+
 int RecordDamage::ZeroLeafRecordsOf(const std::filesystem::path& db, const std::string& table, int64_t rowid) {
     std::string file = readAll(db);
     const std::vector<Cell> cells = cellsOf(file, rootPage(db, table));
-    uint32_t pageSize = be16(file, 16);
-    if (pageSize == 1) pageSize = 65536;
     for (const Cell& c : cells) {
         if (c.rowid != rowid) continue;
         int rows = 0;
         for (const Cell& d : cells) {
             if (d.page != c.page) continue;
             ++rows;
-            const size_t from = d.record;
-            const size_t pageEnd = size_t(d.page) * pageSize;
-            const uint64_t payload = d.payload;
-            const size_t end = size_t(std::min<uint64_t>(pageEnd, from + payload));
-            for (size_t i = from; i < end; ++i)
-                file[i] = 0;
+            zeroRecord(file, d);
         }
         writeAll(db, file);
         return rows;
     }
     return 0;
+}
+
+bool RecordDamage::ZeroRecord(const std::filesystem::path& db, const std::string& table, int64_t rowid) {
+    std::string file = readAll(db);
+    for (const Cell& c : cellsOf(file, rootPage(db, table))) {
+        if (c.rowid != rowid) continue;
+        zeroRecord(file, c);
+        writeAll(db, file);
+        return true;
+    }
+    return false;
 }
 
 bool RecordDamage::GarbleKeyedEntry(const std::filesystem::path& db, const std::string& tree, int64_t n) {

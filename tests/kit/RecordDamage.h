@@ -30,6 +30,8 @@ class RecordDamage {
     // each of those rows as a row of NULLs. Returns the number of rows the page held, 0
     // when the row is not found.
     static int ZeroLeafRecordsOf(const std::filesystem::path& db, const std::string& table, int64_t rowid);
+    // The same for the record of the row with `rowid` alone; false when not found.
+    static bool ZeroRecord(const std::filesystem::path& db, const std::string& table, int64_t rowid);
 
     // The n-th entry (1-based, in key order) of a b-tree keyed by its record: an index,
     // or a table WITHOUT ROWID, found by name. The first byte of its key becomes 0xFF (a
