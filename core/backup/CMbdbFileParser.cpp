@@ -361,8 +361,10 @@ class FilesWalk {
     // `rows` is the row count SQLite gives for the table (0 when unknown): a walk that
     // has met as many rows, read or skipped, and is handed another one is going round
     // (keys that compare unlike they sort) and ends as failed.
-    FilesWalk(sqlite3* db, std::string select, std::string key, int64_t rows = 0)
-        : db(db), select(std::move(select)), key(std::move(key)), rows(rows) {}
+    // `stepPast` false ends the walk at the first row that cannot be read (a walk whose
+    // every restart would sort the whole table again).
+    FilesWalk(sqlite3* db, std::string select, std::string key, int64_t rows = 0, bool stepPast = true)
+        : db(db), select(std::move(select)), key(std::move(key)), rows(rows), stepPast(stepPast) {}
     ~FilesWalk() {
         sqlite3_finalize(st);
         sqlite3_value_free(lastKey);
@@ -405,7 +407,7 @@ class FilesWalk {
             // Without an index on the key SQLite sorts the whole table before the first
             // row, so a damaged row fails every restart and the rows skipped are not the
             // damaged one: a run of failures with no row between them ends the walk.
-            if (++failuresInARow > kMaxFailuresInARow || !StepPast()) {
+            if (!stepPast || ++failuresInARow > kMaxFailuresInARow || !StepPast()) {
                 failed = true;
                 return false;
             }
@@ -454,6 +456,7 @@ class FilesWalk {
     int keyColumn = -1;
     int failuresInARow = 0;
     int64_t rows = 0;
+    bool stepPast = true;
     sqlite3_stmt* st = nullptr;
     // The key of the last row handed on whose key was not NULL, and the rows met since
     // it in key order.
@@ -669,10 +672,11 @@ struct FileIdOrderRead {
     int skipped = 0, undecoded = 0, unreadable = 0;
 };
 
-FileIdOrderRead readThroughSqlite(sqlite3* db, std::string select, int64_t total, ProgressReporter& reporter,
-                                  double entriesBefore, const std::string& backupRoot, int iosMajorVersion) {
+FileIdOrderRead readThroughSqlite(sqlite3* db, std::string select, int64_t total, bool stepPast,
+                                  ProgressReporter& reporter, double entriesBefore,
+                                  const std::string& backupRoot, int iosMajorVersion) {
     FileIdOrderRead read;
-    FilesWalk walk(db, std::move(select), "fileID", total);
+    FilesWalk walk(db, std::move(select), "fileID", total, stepPast);
     if (!walk.Start()) return read;
     read.started = true;
     FilesRowReader reader(walk.Statement(), backupRoot, iosMajorVersion);
@@ -824,11 +828,13 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
     // then sorts it), and the reading that gets further is kept.
     const bool withRowid = filesHasRowid(db);
     FileIdOrderRead read = readThroughSqlite(db, filesQuery(db, "", withRowid ? "rowid" : nullptr), total,
-                                             reporter, entriesBefore, backupRoot, iosMajorVersion);
+                                             true, reporter, entriesBefore, backupRoot, iosMajorVersion);
     if (!read.started) return false;
     if (withRowid && read.seen < total) {
-        FileIdOrderRead table = readThroughSqlite(db, filesQuery(db, " not indexed", "rowid"), total, reporter,
-                                                  entriesBefore, backupRoot, iosMajorVersion);
+        // SQLite sorts the whole table before the first row: a damaged row of the table
+        // fails it at once, and the index walk stands.
+        FileIdOrderRead table = readThroughSqlite(db, filesQuery(db, " not indexed", "rowid"), total, false,
+                                                  reporter, entriesBefore, backupRoot, iosMajorVersion);
         if (table.started && !table.failed && table.seen > read.seen) read = std::move(table);
     }
     // Rows without names: read back from the indexes, in their place in the order.

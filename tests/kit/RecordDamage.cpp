@@ -43,8 +43,8 @@ int64_t rootPage(const std::filesystem::path& db, const std::string& table, cons
     int64_t root = 0;
     if (sqlite3_open_v2(db.string().c_str(), &c, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(c, "select rootpage from sqlite_master where type=?2 and name=?1", -1,
-                               &st, nullptr) == SQLITE_OK) {
+        if (sqlite3_prepare_v2(c, "select rootpage from sqlite_master where type=?2 and name=?1", -1, &st,
+                               nullptr) == SQLITE_OK) {
             sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(st, 2, type, -1, SQLITE_STATIC);
             if (sqlite3_step(st) == SQLITE_ROW) root = sqlite3_column_int64(st, 0);
@@ -181,7 +181,8 @@ void zeroRecord(std::string& file, const Cell& cell) {
 
 } // namespace
 
-int RecordDamage::ZeroLeafRecordsOf(const std::filesystem::path& db, const std::string& table, int64_t rowid) {
+int RecordDamage::ZeroLeafRecordsOf(const std::filesystem::path& db, const std::string& table,
+                                    int64_t rowid) {
     std::string file = readAll(db);
     const std::vector<Cell> cells = cellsOf(file, rootPage(db, table));
     for (const Cell& c : cells) {

@@ -1141,8 +1141,8 @@ int domainTypeOf(const fs::path& path, int64_t rowid) {
     sqlite3* db = openReadOnlyDatabase(path);
     sqlite3_stmt* st = nullptr;
     int type = 0;
-    if (db && sqlite3_prepare_v2(db, "select domain from Files where rowid=?1", -1, &st, nullptr) ==
-                  SQLITE_OK) {
+    if (db &&
+        sqlite3_prepare_v2(db, "select domain from Files where rowid=?1", -1, &st, nullptr) == SQLITE_OK) {
         sqlite3_bind_int64(st, 1, rowid);
         if (sqlite3_step(st) == SQLITE_ROW) type = sqlite3_column_type(st, 0);
     }
@@ -1158,7 +1158,8 @@ int domainTypeOf(const fs::path& path, int64_t rowid) {
 // (the entry is kept, its size taken from the stored file, its times unknown), and when
 // no index holds them the row counts as skipped.
 TEST(DbManifest, RowsWithoutNamesAreReadFromTheIndexesOrCountedAsSkipped) {
-    const std::string wa = "ChatStorage.sqlite", wx = "Documents/abc/DB/MM.sqlite", sms = "Library/SMS/sms.db";
+    const std::string wa = "ChatStorage.sqlite", wx = "Documents/abc/DB/MM.sqlite",
+                      sms = "Library/SMS/sms.db";
     struct Case {
         const char* name;
         std::string damaged;    // relative path of a row whose record is zeroed
@@ -1172,12 +1173,12 @@ TEST(DbManifest, RowsWithoutNamesAreReadFromTheIndexesOrCountedAsSkipped) {
          "DROP INDEX FilesDomainIdx; DROP INDEX FilesRelativePathIdx;", false, false},
         {"the WeChat database's page", wx, "", true},
         {"the only SMS database's page", sms, "", true},
-        {"the SMS page, rows read in fileID order",
-         sms,
+        {"the SMS page, rows read in fileID order", sms,
          "CREATE TABLE F2 (fileID TEXT COLLATE NOCASE PRIMARY KEY, domain TEXT, relativePath TEXT, "
          "flags INTEGER, file BLOB); INSERT INTO F2 SELECT * FROM Files ORDER BY rowid; DROP TABLE Files; "
          "ALTER TABLE F2 RENAME TO Files; CREATE INDEX FilesDomainIdx ON Files(domain); "
-         "CREATE INDEX FilesRelativePathIdx ON Files(relativePath); CREATE INDEX FilesFlagsIdx ON Files(flags);",
+         "CREATE INDEX FilesRelativePathIdx ON Files(relativePath); CREATE INDEX FilesFlagsIdx ON "
+         "Files(flags);",
          true},
         {"the SMS page, no index of the names", sms,
          "DROP INDEX FilesDomainIdx; DROP INDEX FilesRelativePathIdx;", false},
@@ -1222,7 +1223,9 @@ TEST(DbManifest, RowsWithoutNamesAreReadFromTheIndexesOrCountedAsSkipped) {
         ASSERT_TRUE(parser.Open(manifest.c_str(), root.c_str(), 14));
         std::string stored;
         const bool found = parser.GetBackupFileName(
-            c.damaged == sms ? CategorySms : c.damaged == wx ? CategoryWeChat : CategoryWhatsApp,
+            c.damaged == sms  ? CategorySms
+            : c.damaged == wx ? CategoryWeChat
+                              : CategoryWhatsApp,
             (c.damaged == sms  ? "/var/mobile/" + sms
              : c.damaged == wx ? "/var/mobile/Applications/com.tencent.xin/" + wx
                                : "/var/mobile/Applications/group.net.whatsapp.WhatsApp.shared/" + wa)
@@ -1288,7 +1291,8 @@ TEST(DbManifest, DamagedKeysCostOnlyTheirEntry) {
         SCOPED_TRACE(c.name);
         const fs::path path = dir / "Manifest.db";
         fs::remove(path);
-        writeFilesTable(path, shuffledRows(837, 4, [&](int i) { return kit::Value(ids[size_t(i)]); }), c.schema);
+        writeFilesTable(path, shuffledRows(837, 4, [&](int i) { return kit::Value(ids[size_t(i)]); }),
+                        c.schema);
         const std::vector<ExpectedEntry> whole = straightforwardReading(path);
         ASSERT_GT(whole.size(), 500u);
         ASSERT_TRUE(kit::RecordDamage::GarbleKeyedEntry(path, c.tree, c.entry));
