@@ -45,11 +45,13 @@ class CMbdbFileParser : public IFileParser {
     const std::vector<std::unique_ptr<BackupFileRecord>>& AllEntries() const { return allEntries; }
     int IosMajorVersion() const { return iosMajorVersion; }
     // Rows of the last Manifest.db read whose "file" blob could not be decoded (kept when
-    // their flags say file, dropped otherwise).
+    // their flags say file, dropped otherwise), those whose names were read back from the
+    // table's indexes included.
     int UndecodedFileRows() const { return undecodedFileRows; }
     // Rows of the last Manifest.db read that SQLite could not read (damaged records):
-    // stepped over, or left unread after a damage that could not be stepped past. The
-    // rows around them are read.
+    // stepped over, left unread after a damage that could not be stepped past, or come
+    // back without their names where no index of the table holds them. The rows around
+    // them are read.
     int SkippedFileRows() const { return skippedFileRows; }
     const std::string& BackupRoot() const { return backupRoot; }
 
