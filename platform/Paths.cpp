@@ -1,6 +1,7 @@
 #include "platform/Paths.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <mutex>
@@ -53,6 +54,25 @@ QString Paths::BackupsFolder() {
 }
 QString Paths::LogFolder() {
     return Under(ApplicationSupport(), "Diriza-IOS");
+}
+
+QString Paths::ForDisplay(const QString& folder) {
+    const QString home = QDir::cleanPath(QDir::homePath());
+    const QString clean = QDir::cleanPath(folder);
+    if (home.isEmpty() || home == QStringLiteral("/")) return clean;
+    if (clean == home) return QStringLiteral("~");
+    if (clean.startsWith(home + QLatin1Char('/'))) return QStringLiteral("~") + clean.mid(home.size());
+    return clean;
+}
+
+QString Paths::ShellWord(const QString& folder) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./+@%,:=-]+$"));
+    const QString shown = ForDisplay(folder);
+    // "~" only stands for the home folder outside quotes.
+    if (plain.match(shown.startsWith(QStringLiteral("~/")) ? shown.mid(2) : shown).hasMatch()) return shown;
+    QString quoted = QDir::cleanPath(folder);
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
 void Paths::SetCaches(const QString& folder) {

@@ -19,6 +19,12 @@ class Paths {
     // The folder of the application's log files: "<ApplicationSupport>/Diriza-IOS".
     static QString LogFolder();
 
+    // `folder` as the user reads it in a text: below the home folder it starts with "~".
+    static QString ForDisplay(const QString& folder);
+    // `folder` as one word of a shell command: "~/..." or the path as it is when it holds
+    // only plain characters, else the whole path in single quotes.
+    static QString ShellWord(const QString& folder);
+
     static void SetCaches(const QString& folder);
     static void SetApplicationSupport(const QString& folder);
     static void SetDownloads(const QString& folder);

@@ -1,6 +1,7 @@
 #include "services/NSPermissionsWindow.h"
 
 #include "gui/NSLanguageText.h"
+#include "platform/Paths.h"
 #include "services/MPPermissionsKit.h"
 #include "services/ServiceImage.h"
 #include "services/SharedInstance.h"
@@ -69,10 +70,14 @@ QLabel* NSPermissionsWindow::step(int n) const {
 
 void NSPermissionsWindow::UpdateLanguage() {
     TextTitle->setText(LanguageText("授权“完全磁盘访问权限”"));
+    // The folder named is the one the backup list reads.
+    const QString folder = Paths::BackupsFolder();
     InstructionsText1->setText(
-        LanguageText("1、点击下方的按钮或打开系统偏好设置 -> 安全性与隐私，然后进入隐私标签页。"));
+        SafeFormat(LanguageText("1、点击下方的按钮或打开系统偏好设置 -> 安全性与隐私，然后进入隐私标签页。"),
+                   {Paths::ForDisplay(folder)}));
     InstructionsText2->setText(
-        LanguageText("2、在系统偏好设置窗口的左下角点击锁定图标并输入您的管理员密码。"));
+        SafeFormat(LanguageText("2、在系统偏好设置窗口的左下角点击锁定图标并输入您的管理员密码。"),
+                   {Paths::ShellWord(folder)}));
     InstructionsText3->setText(LanguageText("3、找到“Morvanti苹果恢复”，勾选即可。"));
     OpenSetPermissionsBt->setText(LanguageText("前往设置"));
     imageName =

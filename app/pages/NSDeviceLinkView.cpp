@@ -1,16 +1,54 @@
 #include "app/pages/NSDeviceLinkView.h"
 
+#include "gui/MainQueue.h"
 #include "gui/NSLanguageText.h"
 #include "app/pages/AppImage.h"
+#include "platform/UsbmuxdSocket.h"
 
+#include <QCoreApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QStackedWidget>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <mutex>
+
+namespace {
+
+// How long the page waits before asking a silent daemon again.
+constexpr int kDaemonRecheckMs = 3000;
+
+struct DaemonCheckHook {
+    std::mutex mutex;
+    NSDeviceLinkView::DaemonCheck check;
+};
+
+DaemonCheckHook& daemonCheckHook() {
+    static DaemonCheckHook hook;
+    return hook;
+}
+
+NSDeviceLinkView::DaemonCheck CurrentDaemonCheck() {
+    DaemonCheckHook& hook = daemonCheckHook();
+    std::lock_guard<std::mutex> lock(hook.mutex);
+    if (hook.check) return hook.check;
+    return [] { return UsbmuxdSocket::DaemonAnswers(); };
+}
+
+} // namespace
+
+void NSDeviceLinkView::SetDaemonCheck(DaemonCheck check) {
+    DaemonCheckHook& hook = daemonCheckHook();
+    std::lock_guard<std::mutex> lock(hook.mutex);
+    hook.check = std::move(check);
+}
+
 NSDeviceLinkView::NSDeviceLinkView(IDeviceManage& manager, QWidget* parent)
     : QWidget(parent), AnimationPlayTimer(new QTimer(this)), TabView(new QStackedWidget(this)),
-      DeviceLinkText(new QLabel(this)),
+      DeviceLinkText(new QLabel(this)), UsbmuxdNote(new QLabel(this)), DaemonRecheckTimer(new QTimer(this)),
+      daemonCheck(CurrentDaemonCheck()),
       pNSSelectDirizaFileTypeView(new NSSelectDirizaFileTypeView(manager, this)) {
     auto* connectPane = new QWidget(TabView);
     auto* column = new QVBoxLayout(connectPane);
@@ -29,6 +67,12 @@ NSDeviceLinkView::NSDeviceLinkView(IDeviceManage& manager, QWidget* parent)
     font.setPointSize(font.pointSize() + 3);
     DeviceLinkText->setFont(font);
     column->addWidget(DeviceLinkText);
+    UsbmuxdNote->setAlignment(Qt::AlignCenter);
+    UsbmuxdNote->setWordWrap(true);
+    UsbmuxdNote->setTextFormat(Qt::PlainText);
+    UsbmuxdNote->setTextInteractionFlags(Qt::TextSelectableByMouse); // the command can be copied
+    UsbmuxdNote->setVisible(false);
+    column->addWidget(UsbmuxdNote);
     column->addStretch();
     TabView->addWidget(connectPane);
     TabView->addWidget(pNSSelectDirizaFileTypeView);
@@ -41,11 +85,38 @@ NSDeviceLinkView::NSDeviceLinkView(IDeviceManage& manager, QWidget* parent)
     connect(AnimationPlayTimer, &QTimer::timeout, this, &NSDeviceLinkView::AnimationPlay);
     AnimationPlayTimer->start();
     TabView->setCurrentIndex(0);
+    DaemonRecheckTimer->setSingleShot(true);
+    DaemonRecheckTimer->setInterval(kDaemonRecheckMs);
+    connect(DaemonRecheckTimer, &QTimer::timeout, this, &NSDeviceLinkView::CheckDaemon);
     setLanguage(NSLanguageText::shareInstance()->Language());
+    CheckDaemon();
+}
+
+void NSDeviceLinkView::CheckDaemon() {
+    if (checkingDaemon) return;
+    checkingDaemon = true;
+    DaemonRecheckTimer->stop();
+    // The answer goes through the application object, which outlives the pool's tasks
+    // (it waits for them when it ends); the page may be gone by then.
+    QPointer<NSDeviceLinkView> page(this);
+    QThreadPool::globalInstance()->start([check = daemonCheck, page] {
+        const bool answers = check();
+        MainQueue::Post(QCoreApplication::instance(), [page, answers] {
+            if (page) page->ShowDaemonState(answers);
+        });
+    });
+}
+
+void NSDeviceLinkView::ShowDaemonState(bool answers) {
+    checkingDaemon = false;
+    UsbmuxdNote->setVisible(!answers);
+    if (!answers) DaemonRecheckTimer->start();
+    emit daemonChecked(answers);
 }
 
 void NSDeviceLinkView::setLanguage(int language) {
     DeviceLinkText->setText(LanguageText("DeviceLink"));
+    UsbmuxdNote->setText(LanguageText("UsbmuxdNotAnswering"));
     pNSSelectDirizaFileTypeView->setLanguage(language);
 }
 
@@ -69,6 +140,8 @@ void NSDeviceLinkView::SetDeviceInfo(const std::shared_ptr<DeviceInfo>& device) 
 void NSDeviceLinkView::RemoveDevice() {
     TabView->setCurrentIndex(0);
     pDeviceInfo.reset();
+    // The daemon may have gone with the device.
+    CheckDaemon();
 }
 
 void NSDeviceLinkView::BackUpStartEvent(const QStringList& selection) {

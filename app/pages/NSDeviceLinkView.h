@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -13,11 +14,19 @@ class QStackedWidget;
 class QTimer;
 
 // Home page of the device road: asks for a device to be connected (with a USB
-// animation) and, once one is, offers the data-type chooser for it.
+// animation) and, once one is, offers the data-type chooser for it. Devices are seen
+// only through the usbmuxd daemon: while it does not answer, the page says so under the
+// animation and asks again every few seconds.
 class NSDeviceLinkView final : public QWidget, private NSSelectDirizaFileTypeViewDelegate {
     Q_OBJECT
   public:
     NSDeviceLinkView(IDeviceManage& manager, QWidget* parent = nullptr);
+
+    // Whether the usbmuxd daemon answers; called on a worker thread. The default asks
+    // its socket (UsbmuxdSocket::DaemonAnswers); an empty function restores it. Pages
+    // created afterwards use it.
+    using DaemonCheck = std::function<bool()>;
+    static void SetDaemonCheck(DaemonCheck check);
 
     void setDelegate(NSDeviceLinkViewDelegate* receiver) { delegate = receiver; }
     void setLanguage(int language);
@@ -31,9 +40,18 @@ class NSDeviceLinkView final : public QWidget, private NSSelectDirizaFileTypeVie
     bool isChoosing() const;
     std::shared_ptr<DeviceInfo> Device() const { return pDeviceInfo; }
     NSSelectDirizaFileTypeView* Chooser() const { return pNSSelectDirizaFileTypeView; }
+    // The note shown while the usbmuxd daemon does not answer.
+    QLabel* DaemonNote() const { return UsbmuxdNote; }
+
+  signals:
+    // A check of the usbmuxd daemon has ended (after the note was updated).
+    void daemonChecked(bool answers);
 
   private:
     void BackUpStartEvent(const QStringList& selection) override;
+    // Asks, off the GUI thread, whether the daemon answers (once at a time).
+    void CheckDaemon();
+    void ShowDaemonState(bool answers);
 
     NSDeviceLinkViewDelegate* delegate = nullptr;
     std::array<QLabel*, 4> USBImage{};
@@ -41,6 +59,10 @@ class NSDeviceLinkView final : public QWidget, private NSSelectDirizaFileTypeVie
     QTimer* AnimationPlayTimer;
     QStackedWidget* TabView;
     QLabel* DeviceLinkText;
+    QLabel* UsbmuxdNote;
+    QTimer* DaemonRecheckTimer;
+    DaemonCheck daemonCheck;
+    bool checkingDaemon = false;
     NSSelectDirizaFileTypeView* pNSSelectDirizaFileTypeView;
     std::shared_ptr<DeviceInfo> pDeviceInfo;
 };

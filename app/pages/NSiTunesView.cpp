@@ -71,6 +71,7 @@ bool NSiTunesView::isChoosing() const {
 }
 
 void NSiTunesView::LoadiTunesData() {
+    ShowBackupsFolder();
     const QString root = Paths::BackupsFolder();
     if (root.isEmpty()) {
         qInfo() << "backup list: no backups folder";
@@ -127,12 +128,17 @@ void NSiTunesView::BackBtEvent() {
 
 void NSiTunesView::setLanguage(int language) {
     InstructionsTitle->setText(LanguageText("iTunesTitle"));
-    Instructions2Title->setText(LanguageText("iTunes1Title"));
+    ShowBackupsFolder();
     Instructions3Title->setText(LanguageText("iTunes2Title"));
     PreviewBt->setText(LanguageText("iTunesOpenBt"));
     pNSSelectDirizaFileTypeView->setLanguage(language);
     model.Retitle();
     Reapply(IAppearance::Dark(this));
+}
+
+void NSiTunesView::ShowBackupsFolder() {
+    Instructions2Title->setText(
+        SafeFormat(LanguageText("iTunes1Title"), {Paths::ForDisplay(Paths::BackupsFolder())}));
 }
 
 void NSiTunesView::Reapply(bool dark) {

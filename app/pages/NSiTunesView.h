@@ -32,6 +32,7 @@ class NSiTunesView final : public QWidget, private NSSelectDirizaFileTypeViewDel
     void InitData();
 
     const BackupListModel& Model() const { return model; }
+    QLabel* FolderHint() const { return Instructions2Title; }
     QTableView* Table() const { return iTunesTable; }
     std::shared_ptr<DeviceInfo> Selected() const { return selected; }
     bool isChoosing() const;
@@ -41,6 +42,8 @@ class NSiTunesView final : public QWidget, private NSSelectDirizaFileTypeViewDel
     void BackUpStartEvent(const QStringList& selection) override;
     void BackBtEvent() override;
     void Reapply(bool dark);
+    // The hint that names the backups folder, as it is now.
+    void ShowBackupsFolder();
 
     NSiTunesViewDelegate* delegate = nullptr;
     BackupListModel model;

@@ -57,6 +57,31 @@ TEST(Paths, OverridesAndReset) {
     EXPECT_EQ(Paths::ApplicationSupport(), qEnvironmentVariable("XDG_DATA_HOME"));
 }
 
+// Folders named in texts: the home written "~", and a shell word that stays one word
+// whatever the folder's name holds.
+TEST(Paths, FoldersForTextsAndCommands) {
+    const QString home = QDir::cleanPath(QDir::homePath());
+    struct Case {
+        QString folder, display, shell;
+    };
+    const Case cases[] = {
+        {home + "/.local/share/MobileSync/Backup", "~/.local/share/MobileSync/Backup",
+         "~/.local/share/MobileSync/Backup"},
+        {"/srv/data/MobileSync/Backup", "/srv/data/MobileSync/Backup", "/srv/data/MobileSync/Backup"},
+        {"/srv/my data/MobileSync/Backup/", "/srv/my data/MobileSync/Backup",
+         "'/srv/my data/MobileSync/Backup'"},
+        {"/srv/it's/Backup", "/srv/it's/Backup", "'/srv/it'\\''s/Backup'"},
+        {home + "/My Data/Backup", "~/My Data/Backup", "'" + home + "/My Data/Backup'"},
+        {home + "/$(rm -rf x)", "~/$(rm -rf x)", "'" + home + "/$(rm -rf x)'"},
+        {home + "x/Backup", home + "x/Backup", home + "x/Backup"}, // a sibling of the home
+        {home, "~", "'" + home + "'"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Paths::ForDisplay(c.folder), c.display) << c.folder.toStdString();
+        EXPECT_EQ(Paths::ShellWord(c.folder), c.shell) << c.folder.toStdString();
+    }
+}
+
 // Clicks the button with `title` of the next message box to appear.
 void ClickWhenShown(const QString& title) {
     QTimer::singleShot(0, [title] {

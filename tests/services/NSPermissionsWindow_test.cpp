@@ -3,6 +3,7 @@
 #include "services/NSPermissionsWindow.h"
 
 #include "gui/NSLanguageText.h"
+#include "platform/Paths.h"
 #include "tests/kit/QtTestMain.h"
 
 #include <QApplication>
@@ -42,6 +43,32 @@ TEST(NSPermissionsWindow, TextsAndButton) {
     EXPECT_EQ(asked, QList<unsigned>{4u});
     EXPECT_TRUE(window.isVisible()); // the window stays open
     EXPECT_FALSE(window.grab().isNull());
+}
+
+// The steps name the backups folder the application reads, in every language, and the
+// command of step 2 takes it as one shell word.
+TEST(NSPermissionsWindow, StepsNameTheFolderRead) {
+    const std::pair<QString, QString> cases[] = {
+        {"/srv/elsewhere", "/srv/elsewhere/MobileSync/Backup"},
+        {"/srv/my data", "'/srv/my data/MobileSync/Backup'"},
+    };
+    for (int language = 0; language < NSLanguageText::LanguageCount; ++language) {
+        NSLanguageText::shareInstance()->setLanguage(language);
+        for (const auto& [support, word] : cases) {
+            Paths::SetApplicationSupport(support);
+            NSPermissionsWindow window(
+                nullptr, [](unsigned) {}, [&] { return language; });
+            const QString folder = support + "/MobileSync/Backup";
+            EXPECT_TRUE(window.step(1)->text().contains(folder))
+                << language << window.step(1)->text().toStdString();
+            EXPECT_TRUE(window.step(2)->text().contains("chmod -R u+rX " + word))
+                << language << window.step(2)->text().toStdString();
+            EXPECT_FALSE(window.step(1)->text().contains("%@"));
+            EXPECT_FALSE(window.step(2)->text().contains(".local/share"));
+        }
+    }
+    Paths::ResetOverrides();
+    NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
 }
 
 TEST(NSPermissionsWindow, CloseHandlerKeepsTheWindow) {

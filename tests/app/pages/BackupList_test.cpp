@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <cstdlib>
@@ -243,6 +244,25 @@ TEST_F(BackupPage, ListSelectStartReturnsToTheList) {
     EXPECT_EQ(r.selection.size(), 17);
     EXPECT_FALSE(page.isChoosing());
     EXPECT_EQ(page.Selected(), nullptr);
+}
+
+// The hint names the folder the list is read from: an override, or the data folder of
+// XDG_DATA_HOME, followed when the list is read again.
+TEST_F(BackupPage, HintNamesTheFolderRead) {
+    NSiTunesView page(manager);
+    EXPECT_EQ(page.FolderHint()->text(),
+              SafeFormat(LanguageText("iTunes1Title"), {support.path() + "/MobileSync/Backup"}));
+    QTemporaryDir elsewhere;
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", elsewhere.path().toLocal8Bit());
+    Paths::ResetOverrides();
+    page.LoadiTunesData();
+    EXPECT_TRUE(page.FolderHint()->text().contains(elsewhere.path() + "/MobileSync/Backup"))
+        << page.FolderHint()->text().toStdString();
+    EXPECT_FALSE(page.FolderHint()->text().contains(".local/share"));
+    page.setLanguage(NSLanguageText::English);
+    EXPECT_TRUE(page.FolderHint()->text().contains(elsewhere.path() + "/MobileSync/Backup"));
+    qputenv("XDG_DATA_HOME", saved);
 }
 
 TEST_F(BackupPage, PickingABadFolderShowsErrBackup) {

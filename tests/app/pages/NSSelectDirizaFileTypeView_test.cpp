@@ -13,8 +13,20 @@
 #include <QLabel>
 #include <QThread>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -233,6 +245,70 @@ TEST_F(Chooser, DevicePageAnimationAndDevices) {
     page.RemoveDevice();
     EXPECT_FALSE(page.isChoosing());
     EXPECT_EQ(page.Device(), nullptr);
+}
+
+// The device page asks the daemon's socket (named through USBMUXD_SOCKET_ADDRESS) and
+// says so while nothing answers; once a daemon listens, the next check hides the note.
+TEST_F(Chooser, DevicePageSaysWhenUsbmuxdDoesNotAnswer) {
+    QTemporaryDir dir;
+    const QByteArray file = dir.filePath("usbmuxd").toLocal8Bit();
+    ::setenv("USBMUXD_SOCKET_ADDRESS", ("UNIX:" + file).constData(), 1);
+    NSDeviceLinkView::SetDaemonCheck({});
+    NSDeviceLinkView page(manager);
+    QSignalSpy checked(&page, &NSDeviceLinkView::daemonChecked);
+    page.show();
+    ASSERT_TRUE(checked.wait(10000));
+    EXPECT_FALSE(checked.takeFirst().at(0).toBool());
+    EXPECT_TRUE(page.DaemonNote()->isVisible());
+    EXPECT_EQ(page.DaemonNote()->text(), LanguageText("UsbmuxdNotAnswering"));
+    EXPECT_TRUE(page.DaemonNote()->text().contains("usbmuxd"));
+
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::memcpy(a.sun_path, file.constData(), size_t(file.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)), 0);
+    ASSERT_EQ(::listen(fd, 4), 0);
+    page.RemoveDevice(); // asks again at once
+    ASSERT_TRUE(checked.count() > 0 || checked.wait(10000));
+    EXPECT_TRUE(checked.takeFirst().at(0).toBool());
+    EXPECT_FALSE(page.DaemonNote()->isVisible());
+    ::close(fd);
+    ::unsetenv("USBMUXD_SOCKET_ADDRESS");
+}
+
+// The check runs off the GUI thread: a slow answer leaves the page working meanwhile, and
+// a page closed before the answer comes is left alone.
+TEST_F(Chooser, DevicePageDaemonCheckRunsOffTheGuiThread) {
+    std::atomic<bool> release{false};
+    std::atomic<bool> onGuiThread{true};
+    NSDeviceLinkView::SetDaemonCheck([&] {
+        onGuiThread = QThread::currentThread() == qApp->thread();
+        while (!release)
+            QThread::yieldCurrentThread();
+        return false;
+    });
+    {
+        auto page = std::make_unique<NSDeviceLinkView>(manager);
+        QSignalSpy checked(page.get(), &NSDeviceLinkView::daemonChecked);
+        page->show();
+        page->AnimationPlay(); // the page answers while the check waits
+        EXPECT_EQ(page->AnimationFrame(), 2);
+        EXPECT_FALSE(page->DaemonNote()->isVisible());
+        release = true;
+        ASSERT_TRUE(checked.wait(10000));
+        EXPECT_FALSE(onGuiThread);
+        EXPECT_TRUE(page->DaemonNote()->isVisible());
+    }
+    release = false;
+    {
+        auto page = std::make_unique<NSDeviceLinkView>(manager);
+        page.reset();
+        release = true;
+    }
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents(); // the answer for the gone page finds nobody
+    NSDeviceLinkView::SetDaemonCheck({});
 }
 
 } // namespace

@@ -436,12 +436,19 @@ TEST(ResourceCompleteness, TextsSpeakOfThisSystem) {
                 << language.toStdString() << " " << key.toStdString() << ": " << text.toStdString();
         }
 
-    // The backups-folder window tells where the backups are and how to give read access.
+    // The backups-folder window tells where the backups are and how to give read access;
+    // the window fills in the folder it reads.
     for (const auto& [language, table] : Tables()) {
         const QString step2 = table.texts.Text(
             QString::fromUtf8("2、在系统偏好设置窗口的左下角点击锁定图标并输入您的管理员密码。"));
-        EXPECT_TRUE(step2.contains("~/.local/share/MobileSync/Backup")) << language.toStdString();
-        EXPECT_TRUE(step2.contains("chmod -R u+rX")) << language.toStdString();
+        EXPECT_TRUE(step2.contains("chmod -R u+rX %@")) << language.toStdString();
+        for (const char* key :
+             {"1、点击下方的按钮或打开系统偏好设置 -> 安全性与隐私，然后进入隐私标签页。",
+              "2、在系统偏好设置窗口的左下角点击锁定图标并输入您的管理员密码。", "iTunes1Title"}) {
+            const QString text = table.texts.Text(QString::fromUtf8(key));
+            EXPECT_EQ(text.count("%@"), 1) << language.toStdString() << " " << key;
+            EXPECT_FALSE(text.contains("MobileSync")) << language.toStdString() << " " << key;
+        }
     }
 }
 
