@@ -631,6 +631,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot create %s\n", outFolder.toLocal8Bit().constData());
         return 1;
     }
+    // The device page shows the usbmuxd daemon as answering, whatever runs on this machine.
+    NSDeviceLinkView::SetDaemonCheck([] { return true; });
     Paths::SetApplicationSupport(home.dataHome());
     Paths::SetCaches(home.cacheHome());
     WriteBackups(Paths::BackupsFolder());
