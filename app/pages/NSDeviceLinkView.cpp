@@ -93,7 +93,8 @@ NSDeviceLinkView::NSDeviceLinkView(IDeviceManage& manager, QWidget* parent)
 }
 
 void NSDeviceLinkView::CheckDaemon() {
-    if (checkingDaemon) return;
+    // Only the connect pane tells of the daemon; RemoveDevice brings the checks back.
+    if (checkingDaemon || TabView->currentIndex() != 0) return;
     checkingDaemon = true;
     DaemonRecheckTimer->stop();
     // The answer goes through the application object, which outlives the pool's tasks
@@ -110,7 +111,9 @@ void NSDeviceLinkView::CheckDaemon() {
 void NSDeviceLinkView::ShowDaemonState(bool answers) {
     checkingDaemon = false;
     UsbmuxdNote->setVisible(!answers);
-    if (!answers) DaemonRecheckTimer->start();
+    // The daemon may stop or start at any time (it usually runs only while a device is
+    // plugged in): ask again while the connect pane is shown.
+    if (TabView->currentIndex() == 0) DaemonRecheckTimer->start();
     emit daemonChecked(answers);
 }
 

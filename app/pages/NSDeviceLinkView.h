@@ -16,7 +16,7 @@ class QTimer;
 // Home page of the device road: asks for a device to be connected (with a USB
 // animation) and, once one is, offers the data-type chooser for it. Devices are seen
 // only through the usbmuxd daemon: while it does not answer, the page says so under the
-// animation and asks again every few seconds.
+// animation. The connect pane asks the daemon again every few seconds.
 class NSDeviceLinkView final : public QWidget, private NSSelectDirizaFileTypeViewDelegate {
     Q_OBJECT
   public:
@@ -49,7 +49,8 @@ class NSDeviceLinkView final : public QWidget, private NSSelectDirizaFileTypeVie
 
   private:
     void BackUpStartEvent(const QStringList& selection) override;
-    // Asks, off the GUI thread, whether the daemon answers (once at a time).
+    // Asks, off the GUI thread, whether the daemon answers (once at a time, and only while
+    // the connect pane is shown).
     void CheckDaemon();
     void ShowDaemonState(bool answers);
 
