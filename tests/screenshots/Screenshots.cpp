@@ -633,7 +633,9 @@ int main(int argc, char** argv) {
     }
     // The device page shows the usbmuxd daemon as answering, whatever runs on this machine.
     NSDeviceLinkView::SetDaemonCheck([] { return true; });
-    Paths::SetApplicationSupport(home.dataHome());
+    // The data folder where it usually is, so the texts that name the backups folder read
+    // "~/.local/share/MobileSync/Backup" on every run.
+    Paths::SetApplicationSupport(home.path() + QStringLiteral("/home/.local/share"));
     Paths::SetCaches(home.cacheHome());
     WriteBackups(Paths::BackupsFolder());
 
