@@ -67,6 +67,7 @@ DeviceManage::~DeviceManage() {
     tasks.waitForDone();
     bridge->SetReceiverSource(nullptr);
     bridge->SetWxLookups(nullptr, nullptr);
+    RemoveScanFolders();
 }
 
 DeviceManage* DeviceManage::shareInstance() {

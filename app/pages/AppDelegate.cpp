@@ -4,6 +4,7 @@
 #include "gui/QtTranslations.h"
 #include "app/pages/AppImage.h"
 #include "app/pages/MainWindow.h"
+#include "app/pages/NSGuideView.h"
 #include "app/pages/NSMainView.h"
 #include "app/pages/NSWindowsAbout.h"
 #include "app/pages/ServiceHooks.h"
@@ -207,6 +208,7 @@ void AppDelegate::ShowNoPathAlert() {
 
 void AppDelegate::GuideMenuEvent() {
     launcher->ActivationMobileRecovery();
+    CentreOn(launcher->Guide(), window.get());
 }
 
 void AppDelegate::OpenLogPathMenuEvent() {
