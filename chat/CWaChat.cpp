@@ -82,10 +82,9 @@ bool CWaChat::Scan() {
     const std::string path = owner->BackupFilePath(store->storedPath);
     if (!Open(path.c_str(), false)) return false;
 
-    SetProgressSteps(7);
+    SetProgressSteps(9); // reading and carving, then the records
     ReadLive();
     CarveDeleted();
-    SetProgressSteps(2);
     BuildRecords();
     return true;
 }

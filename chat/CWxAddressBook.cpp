@@ -86,7 +86,7 @@ bool CWxAddressBook::Scan() {
 
     const std::string chatDb =
         account->chatDbPath.empty() ? std::string() : owner->BackupFilePath(account->chatDbPath);
-    SetProgressSteps(5);
+    SetProgressSteps(8); // five steps of reading and carving, three of merging
     ReadMmFriend(chatDb);
     AddProgressStep(1);
     ReadMmFriendExt(chatDb);
@@ -101,7 +101,6 @@ bool CWxAddressBook::Scan() {
         carvingFriend = false;
     }
     AddProgressStep(1);
-    SetProgressSteps(3);
     MergeContacts();
     return opened;
 }

@@ -1,5 +1,7 @@
 #include "scan/DeviceManage.h"
 
+#include "platform/CacheFolder.h"
+
 #include "core/backup/BackupFileRecord.h"
 #include "core/records/ScanDataType.h"
 #include "platform/BackupToolRunner.h"
@@ -65,6 +67,7 @@ DeviceManage::~DeviceManage() {
     tasks.waitForDone();
     bridge->SetReceiverSource(nullptr);
     bridge->SetWxLookups(nullptr, nullptr);
+    RemoveScanFolders();
 }
 
 DeviceManage* DeviceManage::shareInstance() {
@@ -453,20 +456,52 @@ uint32_t DeviceManage::SelectionToMask(const QStringList& selection) {
     return mask;
 }
 
-QString DeviceManage::NewScanOutputFolder() {
+QString DeviceManage::ScanCacheRoot() const {
     QString cache = services.cacheFolder;
     if (cache.isEmpty()) cache = ApplicationCacheFolder();
     if (cache.isEmpty()) cache = QDir::tempPath();
-    // Files of the previous scan (contact pictures) were read into its results.
+    return cache;
+}
+
+QString DeviceManage::NewScanOutputFolder() {
+    const QString cache = ScanCacheRoot();
+    // The files of the previous scan (contact pictures) were read into its results: its
+    // folder goes when the new scan takes over.
+    RemoveScanFolders();
     const QString scans = cache + QStringLiteral("/scan");
-    QDir(scans).removeRecursively();
-    const QString folder = scans + QStringLiteral("/%1").arg(++scanSerial);
-    QDir().mkpath(folder);
+    // A folder of its own: one left behind by another run of the application, or in use
+    // by one running beside this one, is neither reused nor removed.
+    QString folder;
+    for (int tries = 0; tries < 1000; ++tries) {
+        const QString name = QString::number(++scanSerial);
+        if (CacheFolder::MakeNew(scans, name)) {
+            folder = scans + QLatin1Char('/') + name;
+            break;
+        }
+        if (!QFileInfo(scans).isDir()) break; // the parent cannot be made: no folder
+    }
+    std::lock_guard<std::mutex> lock(stateMutex);
+    scanOutputFolder = folder;
+    if (!folder.isEmpty()) createdScanFolders.push_back(folder);
+    return folder;
+}
+
+void DeviceManage::RemoveScanFolders() {
+    std::vector<QString> folders;
     {
         std::lock_guard<std::mutex> lock(stateMutex);
-        scanOutputFolder = folder;
+        folders.swap(createdScanFolders);
     }
-    return folder;
+    const QString root = ScanCacheRoot();
+    std::vector<QString> left;
+    for (const QString& folder : folders) {
+        if (!CacheFolder::RemoveInside(folder, root)) {
+            ProcessLog::Write(QStringLiteral("Scan cache folder could not be removed: %1").arg(folder));
+            left.push_back(folder);
+        }
+    }
+    std::lock_guard<std::mutex> lock(stateMutex);
+    createdScanFolders.insert(createdScanFolders.begin(), left.begin(), left.end());
 }
 
 QString DeviceManage::ScanOutputFolder() const {

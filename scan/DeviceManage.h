@@ -23,6 +23,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <vector>
 
 // The hub of the device side: notices devices and has them trusted, backs a device up
 // with the backup tool, analyses a backup (opens its manifest) and starts, pauses and
@@ -87,6 +88,9 @@ class DeviceManage : public QObject, public IDeviceManage {
     // The cache folder the latest scan made (its derived files live there); empty before
     // the first scan. Any thread.
     QString ScanOutputFolder() const;
+    // Removes the scan folders this object made (never one it did not make, never through
+    // a symbolic link). Call it with no scan running.
+    void RemoveScanFolders() override;
     // The manifest of the backup in use ("Manifest.db" above iOS 9.9.9, else "Manifest.mbdb").
     QString getManifestFile() const;
     static QString ManifestFileOf(const QString& backupFolder);
@@ -152,6 +156,8 @@ class DeviceManage : public QObject, public IDeviceManage {
     void RunScan(uint32_t mask, const QString& root, int iosVersion, const ScanSuffixes& suffixes,
                  const QString& outputDir);
     QString NewScanOutputFolder();
+    // The application's cache folder the scan folders are made in.
+    QString ScanCacheRoot() const;
     std::pair<QString, int> BackupInUse() const;
 
     Services services;
@@ -175,7 +181,8 @@ class DeviceManage : public QObject, public IDeviceManage {
     std::atomic<bool> shuttingDown{false};
     CMbdbFileParser parser;
     int scanSerial = 0;
-    QString scanOutputFolder; // guarded by stateMutex
+    QString scanOutputFolder;                // guarded by stateMutex
+    std::vector<QString> createdScanFolders; // made by this object; guarded by stateMutex
 
     // WeChat media index of the backup in use: device path -> stored path.
     std::mutex wxIndexMutex;

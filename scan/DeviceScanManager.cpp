@@ -129,7 +129,7 @@ LogLines logLines(int dataType) {
 DeviceScanManager::DeviceScanManager()
     : converter(
           {[this] { WaitWhilePaused(); }, [this](const QString& key) { return LocalizedText(key); },
-           [this](int value, int maximum, const QString& text) { SendProgressText(value, maximum, text); },
+           [this](int value, int maximum, const QString& text) { ConversionProgress(value, maximum, text); },
            [this](const QString& alias, const QString& nickName) {
                return wxContactFilter && wxContactFilter(alias, nickName);
            },
@@ -407,8 +407,11 @@ void DeviceScanManager::OnProgress(int dataType, int stage, int done, int stepTo
     WaitWhilePaused();
     if (runningScan) {
         // The bar and the percentage show the share of the whole scan, which only grows;
-        // the figures of one step start again at every step and every parser.
-        current = float(runningScan->ScanProgress());
+        // the figures of one step start again at every step and every parser. A full bar
+        // means a finished scan: until ScanComplete it stops at 99.9 %.
+        constexpr int kLastBeforeEnd =
+            CScanManager::kScanProgressScale - CScanManager::kScanProgressScale / 1000;
+        current = float(std::min(runningScan->ScanProgress(), kLastBeforeEnd));
         total = float(CScanManager::kScanProgressScale);
     } else {
         current = float(done);
@@ -432,6 +435,23 @@ void DeviceScanManager::UpdateProgress() {
     }
     holder.Set(percent, 100, progressText);
     if (ScanFileDelegate* receiver = Receiver()) receiver->Scanning(percent, 100, progressText);
+}
+
+void DeviceScanManager::ConversionProgress(int value, int maximum, const QString& text) {
+    // The chat conversion counts sessions without a total; during a scan the bar moves
+    // through the chats' hand-over by the sessions converted so far.
+    if (runningScan && maximum == 0 && conversionTotal > 0) {
+        runningScan->AdvanceWithinPhase(value, conversionTotal);
+        constexpr int kLastBeforeEnd =
+            CScanManager::kScanProgressScale - CScanManager::kScanProgressScale / 1000;
+        current = float(std::min(runningScan->ScanProgress(), kLastBeforeEnd));
+        total = float(CScanManager::kScanProgressScale);
+        // The text goes with the bar: a later report of the stored progress shows both.
+        progressText = capUtf8(text, kMaxProgressTextBytes);
+        UpdateProgress();
+        return;
+    }
+    SendProgressText(value, maximum, text);
 }
 
 void DeviceScanManager::SendProgressText(int value, int maximum, const QString& text) {
@@ -565,7 +585,12 @@ void DeviceScanManager::ConvertAndDeliver(int dataType, void* records) {
             accounts = wxAccountsByKey;
             keyByIndex = wxAccountKeyByIndex;
         }
+        conversionTotal = 0;
+        for (auto* s = static_cast<const WxSessionRecord*>(records); s && conversionTotal < INT32_MAX;
+             s = s->next)
+            ++conversionTotal;
         converter.ConvertWxChats(static_cast<const WxSessionRecord*>(records), accounts, keyByIndex);
+        conversionTotal = 0;
         {
             std::lock_guard<std::mutex> lock(wxMutex);
             wxAccountsByKey = accounts;

@@ -125,6 +125,8 @@ class DeviceScanManager final : public IScanProgress {
 
   private:
     void WaitWhilePaused();
+    // Progress of the conversion of a delivered list (the converter's texts).
+    void ConversionProgress(int value, int maximum, const QString& text);
     ScanFileDelegate* Receiver() const;
     void PrepareWxAccounts(IFileParser* fileParser);
     void LoadLanguageTable() const; // with languageMutex held
@@ -147,6 +149,7 @@ class DeviceScanManager final : public IScanProgress {
     // Written on the scan thread (and by SetScanState before the scan block starts).
     float current = 0;
     float total = 0;
+    int conversionTotal = 0; // sessions of the chat list being converted
     QString progressText;
     QString backupRoot;
 

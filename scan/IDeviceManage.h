@@ -57,4 +57,6 @@ class IDeviceManage {
     virtual const ScanProgressHolder& scanProgress() const = 0;
     // Blocks until every backup, analysis and scan task has ended (quit).
     virtual void WaitForTasks() = 0;
+    // Removes the per-scan cache folders this manager made (quit, after WaitForTasks).
+    virtual void RemoveScanFolders() {}
 };

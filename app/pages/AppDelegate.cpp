@@ -4,10 +4,12 @@
 #include "gui/QtTranslations.h"
 #include "app/pages/AppImage.h"
 #include "app/pages/MainWindow.h"
+#include "app/pages/NSGuideView.h"
 #include "app/pages/NSMainView.h"
 #include "app/pages/NSWindowsAbout.h"
 #include "app/pages/ServiceHooks.h"
 #include "app/pages/WebWindowController.h"
+#include "platform/CacheFolder.h"
 #include "platform/IAlertPresenter.h"
 #include "platform/IOpener.h"
 #include "platform/Paths.h"
@@ -65,8 +67,11 @@ AppDelegate::AppDelegate(IDeviceManage& manager, ViewController::Options options
     });
     privacyAction = helpMenu->addAction(QString(), this, &AppDelegate::PrivacyMenuEvent);
 
+    // The guide has a road of its own: the companion download of the main window tells
+    // nobody when it closes.
+    guideAction = helpMenu->addAction(QString(), this, &AppDelegate::GuideMenuEvent);
+
     launcher = std::make_unique<NSMainView>(window.get());
-    controller->SetDownloadRequest([this] { launcher->OpenDownload(); });
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -119,6 +124,7 @@ QAction* AppDelegate::MenuItem(const char* key) const {
     if (k == QLatin1String("AboutMenu")) return aboutAction;
     if (k == QLatin1String("UpdateMenu")) return updateAction;
     if (k == QLatin1String("OutApp")) return quitAction;
+    if (k == QLatin1String("GuideMenu")) return guideAction;
     if (k == QLatin1String("Feedback")) return feedbackAction;
     if (k == QLatin1String("FeedbackPhotosMenu")) return newFeedbackAction;
     if (k == QLatin1String("OpenLogPathMenu")) return openLogAction;
@@ -154,6 +160,7 @@ void AppDelegate::setLanguage(int n) {
     feedbackAction->setText(LanguageText("Feedback"));
     newFeedbackAction->setText(LanguageText("FeedbackPhotosMenu"));
     helpMenu->setTitle(LanguageText("HelpMenu"));
+    guideAction->setText(LanguageText("GuideMenu"));
     languageMenu->setTitle(LanguageText("LanguageMenu"));
     debugMenu->setTitle(LanguageText("DebugMenu"));
     openLogAction->setText(LanguageText("OpenLogPathMenu"));
@@ -199,6 +206,11 @@ void AppDelegate::ShowNoPathAlert() {
     IAlertPresenter::Current().RunModal(window.get(), alert);
 }
 
+void AppDelegate::GuideMenuEvent() {
+    launcher->ActivationMobileRecovery();
+    CentreOn(launcher->Guide(), window.get());
+}
+
 void AppDelegate::OpenLogPathMenuEvent() {
     // The folder the process log is written to.
     const QString folder = Paths::LogFolder();
@@ -231,8 +243,11 @@ void AppDelegate::applicationShouldTerminate() {
     controller->StopAndWait();
     if (manager.isScan()) manager.StopScan();
     manager.WaitForTasks();
+    // The folders the scans made (contact pictures and other derived files) and the
+    // backup cache: none outlives the application. A symbolic link is never followed.
+    manager.RemoveScanFolders();
     const QString cache = manager.getSaveBackUpPath();
-    if (!cache.isEmpty()) QDir(cache).removeRecursively();
+    if (!cache.isEmpty()) CacheFolder::RemoveInside(cache, QFileInfo(cache).absolutePath());
     if (about) about->close();
     if (terms) terms->close();
     // Closing the main window quits: previews, feedback and other windows still open

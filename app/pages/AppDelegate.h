@@ -41,6 +41,8 @@ class AppDelegate final : public QObject {
 
     void AboutMenuEvent();
     void PrivacyMenuEvent();
+    // Shows the guide (the choice between this computer and the device).
+    void GuideMenuEvent();
     void OpenLogPathMenuEvent();
     void OpenBackupPathMenuEvent();
     void OpeniTunesPathMenuEvent();
@@ -75,6 +77,7 @@ class AppDelegate final : public QObject {
     QAction* updateAction = nullptr;
     QAction* quitAction = nullptr;
     QAction* privacyAction = nullptr;
+    QAction* guideAction = nullptr;
     QAction* openLogAction = nullptr;
     QAction* openBackupAction = nullptr;
     QAction* openBackupsAction = nullptr;

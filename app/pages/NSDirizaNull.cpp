@@ -173,6 +173,24 @@ void NSDirizaNull::ShowRunning() {
     operationText->show();
 }
 
+void NSDirizaNull::ShowPaused(bool arabicOrder) {
+    const QString text = LanguageText("ScanPaused");
+    const QString pattern = arabicOrder ? QStringLiteral("%@.1") : QStringLiteral("1. %@");
+    operationText->setText(
+        MyExtensions::TextColorHtml(SafeFormat(pattern, {text}), text, QColor(200, 110, 0)));
+    operationText->show();
+}
+
+void NSDirizaNull::SetPaused(bool on) {
+    paused = on;
+    // Only while the scan has not ended: the end's text stays.
+    if (!ScanCompleteTimer->isActive()) return;
+    if (paused)
+        ShowPaused(NSLanguageText::shareInstance()->Language() == NSLanguageText::Arabic);
+    else
+        ShowRunning();
+}
+
 void NSDirizaNull::ShowComplete(bool arabicOrder) {
     const QString done = LanguageText("CompleteScanText");
     const QString pattern = arabicOrder ? QStringLiteral("%@.1") : QStringLiteral("1. %@");
@@ -200,6 +218,7 @@ void NSDirizaNull::SetDeviceInfo(const QString& name, const QString& productType
     TextDeviceName->setText(name);
     TextSysVersion->setText(sysVersion);
     TextSerialNumber->setText(serialNumber);
+    paused = false;
     ShowRunning();
     scanStopped = false;
     scanComplete = false;
@@ -220,11 +239,14 @@ void NSDirizaNull::UpdateScanCompleteTimer() {
     titleImage = scanStopped.load() ? QStringLiteral("default_title") : QStringLiteral("default_title2");
     TitleImage->setPixmap(AppImage::Pixmap(titleImage, QSize(320, 120)));
     ScanCompleteTimer->stop();
+    paused = false;
     ShowEnded(NSLanguageText::shareInstance()->Language() == NSLanguageText::Arabic);
 }
 
 void NSDirizaNull::setLanguage(int) {
-    if (ScanCompleteTimer->isActive())
+    if (ScanCompleteTimer->isActive() && paused)
+        ShowPaused(NSLanguageText::shareInstance()->Language() == NSLanguageText::Arabic);
+    else if (ScanCompleteTimer->isActive())
         ShowRunning();
     else
         ShowEnded(false);

@@ -22,6 +22,8 @@ class NSDirizaNull final : public QWidget {
     // The scan has ended (any thread), by itself or stopped by the user; the pane shows
     // it at its next timer step. A stopped scan never shows the completed state.
     void ScanEndText(bool stopped = false);
+    // While the scan runs: says that it is paused, or running again.
+    void SetPaused(bool paused);
     // The timer step.
     void UpdateScanCompleteTimer();
     // The model name of a product type; unknown identifiers unchanged.
@@ -38,12 +40,14 @@ class NSDirizaNull final : public QWidget {
 
   private:
     void ShowRunning();
+    void ShowPaused(bool arabicOrder);
     void ShowComplete(bool arabicOrder);
     void ShowStopped(bool arabicOrder);
     void ShowEnded(bool arabicOrder);
 
     std::atomic<bool> scanComplete{false};
     std::atomic<bool> scanStopped{false};
+    bool paused = false; // GUI thread
     QTimer* ScanCompleteTimer;
     QString titleImage;
     QLabel* TitleImage;

@@ -459,6 +459,7 @@ void NSDirizaView::StartScan(const std::shared_ptr<DeviceInfo>& device, const QS
     stopSave = true;
     scanEnded = false;
     userStopped = false;
+    scanPaused = false;
     scanLosses.clear();
     UpdateButtonsForSave();
 
@@ -571,6 +572,7 @@ void NSDirizaView::ScanEnd() {
 
 void NSDirizaView::EndScanUi() {
     scanEnded = true;
+    scanPaused = false;
     UpdateButtonsForSave();
     StartScanBt_->hide();
     PauseScanBt_->hide();
@@ -603,7 +605,10 @@ void NSDirizaView::UpdataSearchProgress() {
         pZZProgressView->ShowTitle(LanguageText("StopRecover"));
         return;
     }
-    const QString text = scanning ? p.text : LanguageText("ScanComplete");
+    // A paused scan says so, its bar resting where the scan stopped.
+    const QString text = !scanning    ? LanguageText("ScanComplete")
+                         : scanPaused ? LanguageText("ScanPaused")
+                                      : p.text;
     if (p.maximum > 0) {
         pZZProgressView->setTotatProgress(p.maximum);
         pZZProgressView->setProgress(p.value, text);
@@ -641,6 +646,7 @@ void NSDirizaView::PauseScanBtEvent() {
     StartScanBt_->show();
     PauseScanBt_->hide();
     manager.SetPauseScan(false);
+    SetScanPaused(true);
 }
 
 void NSDirizaView::StartScanBtEvent() {
@@ -648,10 +654,18 @@ void NSDirizaView::StartScanBtEvent() {
     PauseScanBt_->show();
     StopScanBt_->show();
     manager.SetPauseScan(true);
+    SetScanPaused(false);
+}
+
+void NSDirizaView::SetScanPaused(bool paused) {
+    scanPaused = paused;
+    if (pNSDirizaNull) pNSDirizaNull->SetPaused(paused);
+    if (TimerUpdataSearchProgress->isActive()) UpdataSearchProgress();
 }
 
 void NSDirizaView::StopScanBtEvent() {
     userStopped = true;
+    SetScanPaused(false);
     StartScanBt_->hide();
     PauseScanBt_->hide();
     StopScanBt_->hide();
@@ -766,13 +780,13 @@ bool NSDirizaView::SaveRecoveryFile(const QString& folder) {
 
 void NSDirizaView::SaveLoop(QString folder, std::vector<SaveRow> rows, int selectedViews) {
     int done = 0;
-    int lastNamed = -1;
     DirizaSaveResult result;
     for (int i = 0; i < int(rows.size()); ++i) {
         const SaveRow& row = rows[size_t(i)];
-        if (!row.head) lastNamed = i;
         if (!row.head) {
             if (DirizaResultView* v = ResultView(row.type)) {
+                // The name line names the type being written, before its first item.
+                if (v->isSelectData()) MainQueue::Post(this, [this, i] { RowStarted(i); });
                 result += v->DirizaData(folder);
                 if (v->isSelectData()) ++done;
             }
@@ -781,8 +795,7 @@ void NSDirizaView::SaveLoop(QString folder, std::vector<SaveRow> rows, int selec
             MainQueue::Post(this, [this, result, folder] { SaveThreadEnded(false, result, folder); });
             return;
         }
-        MainQueue::Post(this,
-                        [this, lastNamed, done, selectedViews] { RowSaved(lastNamed, done, selectedViews); });
+        MainQueue::Post(this, [this, done, selectedViews] { RowSaved(done, selectedViews); });
     }
     MainQueue::Post(this, [this, result, folder] { SaveThreadEnded(true, result, folder); });
 }
@@ -803,11 +816,15 @@ void NSDirizaView::ShowSaveProgress() {
     if (SaveFileProgress_->value() != current) SaveFileProgress_->setValue(current);
 }
 
-void NSDirizaView::RowSaved(int lastNamed, int done, int all) {
+void NSDirizaView::RowStarted(int row) {
     if (stopSave.load() || !isSaving()) return;
-    if (lastNamed >= 0 && lastNamed < int(saveRows.size()))
-        RecoveringAll = SafeFormat(LanguageText("DirizaNum"), {saveRows[size_t(lastNamed)].name});
+    if (row < 0 || row >= int(saveRows.size())) return;
+    RecoveringAll = SafeFormat(LanguageText("DirizaNum"), {saveRows[size_t(row)].name});
     SaveFileNameText_->setText(SafeFormat(LanguageText("Dirizaing"), {RecoveringAll}));
+}
+
+void NSDirizaView::RowSaved(int done, int all) {
+    if (stopSave.load() || !isSaving()) return;
     FileNumShow_->setText(
         SafeFormat(LanguageText("InRecovering"), {QString::number(done), QString::number(all)}));
 }

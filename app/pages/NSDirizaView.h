@@ -130,6 +130,7 @@ class NSDirizaView final : public QWidget,
     std::shared_ptr<DeviceInfo> ScannedDevice() const { return pDeviceInfo; }
     QWidget* ShownPage() const;
     NSDirizaNull* StatusPage() const { return pNSDirizaNull; }
+    bool isScanPaused() const { return scanPaused; }
     TableViewEvent* List() const { return DirizaTypeList_; }
     NSDirizaTypeListCell* ListCell() const { return cell; }
     QCheckBox* DeviceNameButton() const { return DeviceNameButton_; }
@@ -156,6 +157,8 @@ class NSDirizaView final : public QWidget,
     void changeEvent(QEvent* event) override;
 
   private:
+    // The paused state of the running scan, on the bar and the status page.
+    void SetScanPaused(bool paused);
     // One row of the save's snapshot.
     struct SaveRow {
         int type = 0;
@@ -187,7 +190,8 @@ class NSDirizaView final : public QWidget,
     // Save thread.
     void SaveLoop(QString folder, std::vector<SaveRow> rows, int selectedViews);
     // GUI thread, posted by the save thread.
-    void RowSaved(int lastNamedRow, int done, int all);
+    void RowStarted(int row);         // names the row about to be written
+    void RowSaved(int done, int all); // the count line after a row
     void SaveThreadEnded(bool completed, DirizaSaveResult result, QString folder);
     void ShowSaveProgress();
     void JoinSaveThread();
@@ -226,6 +230,7 @@ class NSDirizaView final : public QWidget,
     QTimer* TimerUpdataSearchProgress = nullptr;
     bool dark = false;
     bool scanEnded = true;
+    bool scanPaused = false;              // the user paused the running scan (GUI thread)
     std::atomic<bool> userStopped{false}; // the user pressed Stop during the running scan
     // What the running scan could not read, told to the user when it ends (GUI thread).
     std::vector<ScanLoss> scanLosses;

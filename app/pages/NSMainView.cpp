@@ -18,6 +18,14 @@ QPoint NSMainView::CentredOrigin(const QRect& available, const QSize& size) {
 
 void NSMainView::ActivationPCRecovery() {
     if (!Window) return;
+    // A main window already on screen keeps the size and place the user gave it: it only
+    // comes to the front.
+    if (Window->isVisible()) {
+        if (Window->isMinimized()) Window->setWindowState(Window->windowState() & ~Qt::WindowMinimized);
+        Window->raise();
+        Window->activateWindow();
+        return;
+    }
     Window->setWindowFlag(Qt::WindowMinMaxButtonsHint, true);
     Window->adjustSize();
     Window->setMinimumSize(Window->size());

@@ -20,9 +20,11 @@ class NSMainView final : public QObject, private NSGuideViewDelegate {
     explicit NSMainView(QWidget* mainWindow);
     ~NSMainView() override;
 
+    // Opens the main window centred on the primary screen; one already open only comes
+    // to the front, its size and place unchanged.
     void ActivationPCRecovery();
     void ActivationMobileRecovery();
-    // Opens the companion download; its window's closing shows the guide.
+    // Opens the companion download from the guide: its window's closing shows the guide again.
     void OpenDownload() { SelectPCRecovery(); }
     NSGuideView* Guide() const;
 

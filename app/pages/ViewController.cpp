@@ -320,18 +320,8 @@ void ViewController::PermissionsWindowCloseBtEvent() {
 }
 
 void ViewController::DirizaMacEvent() {
-    // Through the launcher when there is one: it shows the guide when the download
-    // window closes.
-    if (downloadRequest) {
-        downloadRequest();
-        return;
-    }
     auto& hooks = ServiceHooks::Current();
     if (hooks.showDownloadPackage) hooks.showDownloadPackage({});
-}
-
-void ViewController::SetDownloadRequest(std::function<void()> request) {
-    downloadRequest = std::move(request);
 }
 
 void ViewController::AddDevice(const std::shared_ptr<DeviceInfo>& device) {

@@ -59,9 +59,8 @@ class ViewController final : public QWidget,
     void DeviceDirizaButtonEvent();
     void iTunesDirizaButtonEvent();
     void PermissionsWindowCloseBtEvent();
+    // Opens the companion download; its closing is reported to nobody.
     void DirizaMacEvent();
-    // What the companion-download button does instead of opening the download alone.
-    void SetDownloadRequest(std::function<void()> request);
 
     // DeviceManageDelegate.
     void AddDevice(const std::shared_ptr<DeviceInfo>& device) override;
@@ -108,7 +107,6 @@ class ViewController final : public QWidget,
     std::shared_ptr<DeviceInfo> pDeviceInfo;
     // The backup chosen on the backup list while its analysis runs; empty on the device road.
     std::shared_ptr<DeviceInfo> analysedBackup;
-    std::function<void()> downloadRequest;
     int eHomeView = 0;
     bool dark = false;
     QStackedWidget* pages;

@@ -130,7 +130,7 @@ bool CAddressBook::Scan() {
     if (!OpenStoredDatabase(CategoryAddressBook, std::string(kAddressBookFolder) + kAddressBookFile, false))
         return false;
 
-    SetProgressSteps(8);
+    SetProgressSteps(12); // eight steps of reading and carving, four of building
     ReadLivePhones();
     AddProgressStep(1);
     ReadLiveNames();
@@ -148,7 +148,6 @@ bool CAddressBook::Scan() {
     CarveTable("ABPersonFullTextSearch_content");
     AddProgressStep(1);
 
-    SetProgressSteps(4);
     BuildContacts();
     return true;
 }

@@ -35,11 +35,10 @@ bool CBookMark::Scan() {
     if (!OpenStoredDatabase(CategorySafari, std::string(kBookmarkFolder) + kBookmarkFile, false))
         return false;
 
-    SetProgressSteps(3);
+    SetProgressSteps(5); // reading and carving, then the hand-over
     ReadLiveRows();
     CarveDeletedRows();
 
-    SetProgressSteps(2);
     HandOverRecords();
     return true;
 }

@@ -65,10 +65,9 @@ bool CCalendar::Scan() {
     if (!OpenStoredDatabase(CategoryCalendar, "/var/mobile/Library/Calendar/Calendar.sqlitedb", false))
         return false;
 
-    SetProgressSteps(4);
+    SetProgressSteps(6); // reading and carving, then the records
     ReadLive();
     CarveDeleted();
-    SetProgressSteps(2);
     BuildRecords();
     return true;
 }

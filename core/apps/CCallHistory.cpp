@@ -98,7 +98,8 @@ bool CCallHistory::Scan() {
     const char* table = modern ? kModernTable : kLegacyTable;
     if (!OpenStoredDatabase(CategoryCallHistory, devicePath, false)) return false;
 
-    SetProgressSteps(3);
+    // Reading and carving, then the hand-over: five steps.
+    SetProgressSteps(5);
     if (!Cancelled()) ReadLiveRows(modern);
     AddProgressStep(1);
     if (!Cancelled()) {
@@ -108,7 +109,6 @@ bool CCallHistory::Scan() {
         AddProgressStep(1);
     }
 
-    SetProgressSteps(2);
     AddCallsToOwner();
     return true;
 }

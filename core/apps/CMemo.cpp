@@ -112,7 +112,8 @@ bool CMemo::Scan() {
               : std::string("/var/mobile/Library/Notes/") + "notes.sqlite";
     if (!OpenStoredDatabase(CategoryNotes, device, true)) return false;
 
-    SetProgressSteps(5);
+    // Reading and carving, then the notes: nine steps.
+    SetProgressSteps(9);
     if (newer)
         ReadTitleRowsNew();
     else
@@ -132,7 +133,6 @@ bool CMemo::Scan() {
     CarveTable(newer ? kNewBodyTable : kOldBodyTable);
     AddProgressStep(1);
 
-    SetProgressSteps(4);
     BuildNotes();
     return true;
 }

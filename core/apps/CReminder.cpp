@@ -68,10 +68,9 @@ bool CReminder::Scan() {
     if (!OpenStoredDatabase(CategoryCalendarReminders, std::string(kCalendarFolder) + kCalendarFile, false))
         return false;
 
-    SetProgressSteps(6);
+    SetProgressSteps(8); // reading and carving, then the records
     ReadLive();
     CarveDeleted();
-    SetProgressSteps(2);
     BuildRecords();
     return true;
 }

@@ -70,19 +70,22 @@ bool CReminderEx::Scan() {
     if (Cancelled() || !owner->FileParser()) return false;
     const std::vector<std::string>* stores = owner->FileParser()->GetReminderStores();
     const size_t storeCount = stores ? stores->size() : 0;
-    SetProgressSteps(storeCount > size_t(INT_MAX / 4) ? INT_MAX : static_cast<int>(4 * storeCount));
+    // Four steps per store, then three to build the records.
+    SetProgressSteps(storeCount > size_t((INT_MAX - 3) / 4) ? INT_MAX : static_cast<int>(4 * storeCount + 3));
 
     bool opened = true;
     for (size_t i = 0; i < storeCount && !Cancelled(); ++i) {
         Close();
         currentStore = static_cast<int32_t>(i < size_t(INT32_MAX) ? i : INT32_MAX);
         opened = OpenStore(owner->BackupFilePath((*stores)[i]));
-        if (!opened) continue; // not a database, or unreadable: skipped
+        if (!opened) {
+            AddProgressStep(4); // not a database, or unreadable: skipped
+            continue;
+        }
         ReadLive();
         CarveDeleted();
     }
 
-    SetProgressSteps(3);
     BuildRecords();
     return opened;
 }

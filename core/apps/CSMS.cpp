@@ -64,7 +64,8 @@ bool CSMS::Scan() {
     // Long messages spill onto overflow pages: the carver follows them.
     if (!OpenStoredDatabase(CategorySms, std::string(kSmsFolder) + kSmsFile, true)) return false;
 
-    SetProgressSteps(5);
+    // Reading and carving, then the conversations: seven steps.
+    SetProgressSteps(7);
     if (NewSchema()) {
         ReadLiveMessages();
         AddProgressStep(1);
@@ -76,7 +77,6 @@ bool CSMS::Scan() {
     }
     CarveDeletedRows();
 
-    SetProgressSteps(2);
     BuildConversations();
     return true;
 }

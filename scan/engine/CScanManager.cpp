@@ -68,16 +68,10 @@ void CScanManager::SetFileSuffixes(const char* photo, const char* video, const c
 }
 
 void CScanManager::SetProgressSteps(int total) {
-    if (total < 0) total = 0;
-    if (phaseCount > 0 && phaseHasSteps) {
-        // A later part of the same group (a parser that counts its work in two parts, or
-        // the second parser of one data type) goes on from where the first part ends.
-        stepDone = stepTotal;
-        stepTotal = stepTotal > INT_MAX - total ? INT_MAX : stepTotal + total;
-    } else {
-        stepDone = 0;
-        stepTotal = total;
-    }
+    // A parser announces all of its steps once, before its first one: the total of a
+    // step counter never changes while it counts.
+    stepDone = 0;
+    stepTotal = total < 0 ? 0 : total;
     phaseHasSteps = true;
 }
 
@@ -95,8 +89,7 @@ void CScanManager::ReportProgress(int dataType, int stage, int done, int total, 
         const double within = total > 0 ? std::clamp(double(done) / double(total), 0.0, 1.0) : 0.0;
         const double inPhase =
             shownTotal > 0 ? std::min(1.0, (double(shownDone) + within) / double(shownTotal)) : within;
-        const double whole = (double(std::min(phaseIndex, phaseCount)) + inPhase) / double(phaseCount);
-        const int value = int(std::clamp(whole, 0.0, 1.0) * kScanProgressScale);
+        const int value = ShareOf(inPhase);
         // Counts that start again inside a step (one loop after another) hold the bar.
         if (value > scanProgress.load()) scanProgress.store(value);
     }
@@ -109,13 +102,36 @@ int CScanManager::CountPhases() const {
     int n = 0;
     if (wanted(kScanMediaBits)) ++n;
     if (!wanted(kScanDatabaseBits)) return n;
-    for (uint32_t bits : {uint32_t(ScanBookmarks), uint32_t(ScanCalendar), uint32_t(ScanReminders),
-                          uint32_t(ScanNotes), uint32_t(ScanSms | ScanCallHistory | ScanContacts),
-                          uint32_t(ScanCallHistory), uint32_t(ScanSms), uint32_t(ScanWaChats)})
+    // Reminders: the calendar store's parser and the reminder stores' parser.
+    for (uint32_t bits :
+         {uint32_t(ScanBookmarks), uint32_t(ScanCalendar), uint32_t(ScanReminders), uint32_t(ScanReminders),
+          uint32_t(ScanNotes), uint32_t(ScanSms | ScanCallHistory | ScanContacts), uint32_t(ScanCallHistory),
+          uint32_t(ScanSms), uint32_t(ScanWaChats)})
         if (wanted(bits)) ++n;
-    // WeChat: the contacts and the chats of one account until the accounts are known.
-    if (wanted(ScanWxContacts | ScanWxChats)) n += 2;
+    // WeChat: the groups of one account until the accounts are known.
+    if (wanted(ScanWxContacts | ScanWxChats)) n += WxPhasesPerAccount();
     return n;
+}
+
+int CScanManager::WxPhasesPerAccount() const {
+    // The contacts, the chats, and the hand-over of the chats (their conversion into
+    // results takes as long as reading them).
+    return (typeMask & ScanWxChats) ? 3 : 2;
+}
+
+void CScanManager::AdvanceWithinPhase(int done, int total) {
+    if (phaseCount <= 0 || total <= 0) return;
+    const int value = ShareOf(std::clamp(double(done) / double(total), 0.0, 1.0));
+    if (value > scanProgress.load()) scanProgress.store(value);
+}
+
+int CScanManager::ShareOf(double inPhase) const {
+    // The groups from baseIndex on share what the bar had left when they were counted.
+    const int remaining = phaseCount - baseIndex;
+    if (remaining <= 0) return kScanProgressScale;
+    const double groups = double(std::clamp(phaseIndex, baseIndex, phaseCount) - baseIndex) + inPhase;
+    const double whole = baseShare + (1.0 - baseShare) * groups / double(remaining);
+    return int(std::clamp(whole, 0.0, 1.0) * kScanProgressScale);
 }
 
 void CScanManager::BeginPhase() {
@@ -127,7 +143,7 @@ void CScanManager::BeginPhase() {
 void CScanManager::EndPhase() {
     if (phaseCount <= 0) return;
     if (phaseIndex < phaseCount) ++phaseIndex;
-    const int value = int(int64_t(phaseIndex) * kScanProgressScale / phaseCount);
+    const int value = ShareOf(0.0);
     if (value > scanProgress.load()) scanProgress.store(value);
 }
 
@@ -136,6 +152,8 @@ void CScanManager::Scan() {
     if (backupDate == 0) backupDate = readLastBackupDate(backupDir).value_or(0);
     phaseCount = CountPhases();
     phaseIndex = 0;
+    baseIndex = 0;
+    baseShare = 0.0;
     scanProgress.store(0);
     if (typeMask & kScanMediaBits) {
         BeginPhase();
@@ -226,9 +244,15 @@ void CScanManager::ScanDatabases() {
         report(ScanCalendar, calendarList.first);
     }
     if (wanted(ScanReminders)) {
-        Phase phase(*this);
-        run(steps.reminders);
-        run(steps.remindersEx);
+        // Each of the two parsers is a group of its own, with its own step counter.
+        {
+            Phase phase(*this);
+            run(steps.reminders);
+        }
+        {
+            Phase phase(*this);
+            run(steps.remindersEx);
+        }
         report(ScanReminders, reminderList.first);
     }
     if (wanted(ScanNotes)) {
@@ -266,10 +290,15 @@ void CScanManager::ScanDatabases() {
         if (const WxAccountList* accounts = fileParser->GetWeChatAccounts()) wxAccounts = accounts;
         const size_t accountCount = wxAccounts ? wxAccounts->size() : 0;
         if (phaseCount > 0) {
-            // Two groups per account in place of the one account counted at the start.
-            const int accountPhases =
-                accountCount > size_t(INT_MAX / 4) ? INT_MAX / 4 : 2 * int(accountCount);
-            phaseCount = std::max(phaseIndex, phaseCount - 2) + accountPhases;
+            // The groups of every account in place of the one account counted at the start.
+            const int perAccount = WxPhasesPerAccount();
+            const int accountPhases = accountCount > size_t(INT_MAX / 4 / perAccount)
+                                          ? INT_MAX / 4
+                                          : perAccount * int(accountCount);
+            // The bar goes on from where it is: the groups still to come share the rest.
+            baseShare = double(scanProgress.load()) / kScanProgressScale;
+            baseIndex = phaseIndex;
+            phaseCount = std::max(phaseIndex, phaseCount - perAccount) + accountPhases;
             if (phaseCount <= 0) phaseCount = 1;
         }
         wxContactLists.clear();
@@ -285,8 +314,8 @@ void CScanManager::ScanDatabases() {
                 // Account indexes run from 0 to the count minus 1; an entry out of that
                 // range has no lists and is passed over.
                 if (!account || account->index < 0 || static_cast<size_t>(account->index) >= accountCount) {
-                    EndPhase();
-                    EndPhase();
+                    for (int n = WxPhasesPerAccount(); n > 0; --n)
+                        EndPhase();
                     continue;
                 }
                 const int index = account->index;
@@ -300,7 +329,11 @@ void CScanManager::ScanDatabases() {
                     if (steps.wxSessionAndChat) steps.wxSessionAndChat(*this, index, wanted(ScanWxChats));
                 }
                 if (wanted(ScanWxContacts)) report(ScanWxContacts, wxContactLists[index].first);
-                if (wanted(ScanWxChats)) report(ScanWxChats, wxSessionLists[index].first);
+                if (wanted(ScanWxChats)) {
+                    // The receiver moves the bar through this group (AdvanceWithinPhase).
+                    Phase phase(*this);
+                    report(ScanWxChats, wxSessionLists[index].first);
+                }
             }
         }
     }

@@ -54,6 +54,9 @@ class CScanManager : public IParserOwner {
     // its current step count. It never goes down within one scan.
     static constexpr int kScanProgressScale = 10000;
     int ScanProgress() const { return scanProgress.load(); }
+    // Moves the share of the whole scan to `done` of `total` through the running group
+    // (the receiver's conversion of a delivered list); it never goes back.
+    void AdvanceWithinPhase(int done, int total);
 
     // The record's own name string, or null.
     const char* FindContactName(const char* phone) const override;
@@ -168,10 +171,16 @@ class CScanManager : public IParserOwner {
     // Parser groups of the running scan; phaseCount is 0 while no Scan runs (a parser
     // driven on its own keeps its own step counts).
     int CountPhases() const;
+    int WxPhasesPerAccount() const;
     void BeginPhase();
     void EndPhase();
     int phaseCount = 0;
     int phaseIndex = 0;
+    // The share of the bar reached when the groups were last counted, and the group
+    // index from which the rest of the bar is shared out.
+    double baseShare = 0.0;
+    int baseIndex = 0;
+    int ShareOf(double inPhase) const; // share of the scan at inPhase of the running group
     bool phaseHasSteps = false;
     std::atomic<int> scanProgress{0};
 };

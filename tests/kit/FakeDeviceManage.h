@@ -49,11 +49,12 @@ class FakeDeviceManage final : public IDeviceManage {
     void StopScan() override;
     const ScanProgressHolder& scanProgress() const override { return progress; }
     void WaitForTasks() override;
+    void RemoveScanFolders() override { Record(QStringLiteral("RemoveScanFolders")); }
 
     // The calls so far, one text each: "setDelegate", "setBackUpdelegate",
     // "setScanFileDelegate", "StartBackUp <udid>", "StartAnalyze <udid>",
     // "StartScan <udid> <selection joined by ','>", "SetPauseScan 0|1", "StopScan",
-    // "WaitForTasks" (getters are not recorded).
+    // "WaitForTasks", "RemoveScanFolders" (getters are not recorded).
     QStringList Calls() const;
     // The device and the selection of the last StartScan (the selection is a copy).
     std::shared_ptr<DeviceInfo> LastScanDevice() const;

@@ -216,7 +216,7 @@ void WriteWhatsApp(const std::filesystem::path& path, int rows, int deleted, int
 } // namespace
 
 SampleBackup SampleBackup::Build(const std::filesystem::path& root, BackupBuilder::Generation generation,
-                                 int scale, const std::filesystem::path& scratch) {
+                                 int scale, const std::filesystem::path& scratch, int wxAccounts) {
     BackupBuilder b(root, generation);
     SampleBackup s;
     int32_t time = 1500000000;
@@ -302,6 +302,20 @@ SampleBackup SampleBackup::Build(const std::filesystem::path& root, BackupBuilde
     wx.AddSession("wxid_friend100", "Friend 0", {"", 1500000090, 1, false, "WeChat last message"});
     s.wxDeletedMessages += 1;
     wx.Write(b, scratch / "wechat");
+    for (int a = 2; a <= wxAccounts; ++a) {
+        const std::string tag = std::to_string(a);
+        WeChatAccountBuilder other("wxid_sample0" + tag, "Account " + tag + " Owner");
+        for (int i = 0; i < scale; ++i) {
+            const std::string peer = "wxid_acc" + tag + "friend" + std::to_string(100 + i);
+            other.AddFriend(peer, "Account " + tag + " friend " + std::to_string(i));
+            for (int k = 0; k < 4; ++k)
+                other.AddMessage(
+                    WeChatAccountBuilder::MainDb,
+                    {peer, 1510000000 + i * 100 + k, 1, k % 2 == 0,
+                     "Account " + tag + " message " + std::to_string(i) + "." + std::to_string(k)});
+        }
+        other.Write(b, scratch / ("wechat" + tag));
+    }
 
     b.Finish();
     return s;

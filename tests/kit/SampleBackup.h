@@ -34,8 +34,11 @@ struct SampleBackup {
     int wxContacts = 0, wxMessages = 0, wxDeletedMessages = 0;
 
     // Writes the databases into `scratch` before copying them into the backup.
+    // `wxAccounts` WeChat accounts: the first as described above, each further one with
+    // friends and messages of its own (its names carry the account number: "Account 2
+    // friend 0", "Account 2 message 0.1"); the counts above are the first account's.
     static SampleBackup Build(const std::filesystem::path& root, BackupBuilder::Generation generation,
-                              int scale, const std::filesystem::path& scratch);
+                              int scale, const std::filesystem::path& scratch, int wxAccounts = 1);
 };
 
 } // namespace kit

@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -494,6 +495,55 @@ TEST(DeviceManageScan, PauseAndResume) {
     h.hub->SetPauseScan(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return h.receiver.ended.load(); }, 20000));
     EXPECT_EQ(step.load(), 2);
+}
+
+// Each scan writes its derived files into a folder of its own under the cache folder;
+// the folder goes when the next scan starts and when RemoveScanFolders runs (quit).
+// Folders the hub did not make, and whatever a symbolic link in a scan folder points
+// to, stay.
+TEST(DeviceManageScan, ScanFoldersGoWithTheNextScanAndAtQuit) {
+    Hub h;
+    QTemporaryDir outside;
+    const QString kept = outside.path() + "/user-picture.jpg";
+    {
+        QFile f(kept);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("mine");
+    }
+    const QString scans = h.cache.path() + "/scan";
+    // Left behind by another run: neither reused nor removed.
+    ASSERT_TRUE(QDir().mkpath(scans + "/1"));
+    QFile(scans + "/1/other.png").open(QIODevice::WriteOnly);
+
+    QString first;
+    h.bridge.SetScanManagerHook([&](CScanManager& mgr) {
+        const QString out = QString::fromStdString(mgr.OutputDir());
+        if (first.isEmpty()) first = out;
+        // What a contacts parser leaves there, and a link out of the cache.
+        QFile(out + "/contact-1.png").open(QIODevice::WriteOnly);
+        QDir().mkpath(out + "/sub");
+        QFile::link(outside.path(), out + "/sub/link-to-folder");
+        QFile::link(kept, out + "/link-to-file");
+        mgr.SetSteps(CScanSteps());
+    });
+    h.ScanAndWait(Selection({8}));
+    ASSERT_FALSE(first.isEmpty());
+    EXPECT_NE(first, scans + "/1");
+    EXPECT_TRUE(QFileInfo::exists(first + "/contact-1.png"));
+    EXPECT_EQ(h.hub->ScanOutputFolder(), first);
+
+    h.ScanAndWait(Selection({8}));
+    const QString second = h.hub->ScanOutputFolder();
+    EXPECT_NE(second, first);
+    EXPECT_FALSE(QFileInfo::exists(first)) << first.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(second + "/contact-1.png"));
+
+    h.hub->RemoveScanFolders();
+    EXPECT_FALSE(QFileInfo::exists(second)) << second.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(scans + "/1/other.png"));
+    EXPECT_TRUE(QFileInfo::exists(kept));
+    EXPECT_TRUE(QFileInfo(outside.path()).isDir());
+    h.hub->RemoveScanFolders(); // nothing left to remove: harmless
 }
 
 TEST(DeviceManageLookups, WeChatResourcesThroughThePerScanIndex) {

@@ -18,6 +18,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <bit>
+#include <set>
+
 #include <gtest/gtest.h>
 
 using scantest::RecordingBackUp;
@@ -89,8 +93,9 @@ class ScanRoad : public ::testing::TestWithParam<kit::BackupBuilder::Generation>
 TEST_P(ScanRoad, WholeScansOfAKitBackup) {
     QTemporaryDir dir;
     const QString folder = dir.path() + "/backup";
+    // Two WeChat accounts: each has its own part of the bar.
     const kit::SampleBackup sample = kit::SampleBackup::Build(folder.toStdString(), GetParam(), 1,
-                                                              (dir.path() + "/scratch").toStdString());
+                                                              (dir.path() + "/scratch").toStdString(), 2);
     const auto before = kit::FolderSnapshot::Take(folder.toStdString());
 
     Road road;
@@ -133,17 +138,48 @@ TEST_P(ScanRoad, WholeScansOfAKitBackup) {
         // without a total and leave the bar as it is.)
         static const QRegularExpression counter(QStringLiteral("\\((\\d+)/(\\d+)\\)\\.\\.\\. ([0-9.]+)%"));
         int previous = 0, counted = 0;
-        for (const auto& p : receiver.progress) {
+        std::set<int> barValues;
+        // The step counter of one step keeps the total it started with: a step is the
+        // run of texts with the same words before the counter.
+        QString stepName;
+        int stepTotal = -1, stepDone = 0, stepFirstDone = 0;
+        double stepFirstPercent = 0;
+        const int beforeEnd = receiver.progressAtEnd - 1;
+        for (int i = 0; i < beforeEnd; ++i) {
+            const auto& p = receiver.progress[i];
             if (p.maximum == 0) continue; // a text without a total leaves the bar as it is
             EXPECT_GE(p.value, previous) << p.text.toStdString();
             previous = std::max(previous, p.value);
+            barValues.insert(p.value);
+            // Only the end of the scan fills the bar.
+            EXPECT_LT(p.value, 100) << p.text.toStdString();
             const QRegularExpressionMatch m = counter.match(p.text);
             if (!m.hasMatch()) continue;
             ++counted;
-            EXPECT_LE(m.captured(1).toInt(), m.captured(2).toInt()) << p.text.toStdString();
+            const int done = m.captured(1).toInt(), total = m.captured(2).toInt();
+            EXPECT_LE(done, total) << p.text.toStdString();
             EXPECT_NEAR(m.captured(3).toDouble(), double(p.value), 1.0) << p.text.toStdString();
+            EXPECT_LT(m.captured(3).toDouble(), 100.0) << p.text.toStdString();
+            const QString name = p.text.left(p.text.indexOf(u'('));
+            const double percent = m.captured(3).toDouble();
+            if (name == stepName && done >= stepDone) {
+                EXPECT_EQ(total, stepTotal) << p.text.toStdString();
+                // Steps done move the bar: it does not rest while the counter goes on.
+                if (done >= stepFirstDone + 2) EXPECT_GT(percent, stepFirstPercent) << p.text.toStdString();
+            } else {
+                stepName = name;
+                stepTotal = total;
+                stepFirstDone = done;
+                stepFirstPercent = percent;
+            }
+            stepDone = done;
         }
         if (mask & 0x207f) EXPECT_GT(counted, 0);
+        // The bar moves while the scan runs: it passes through values between empty and
+        // full, more of them the more parsers run.
+        const size_t parsers = size_t(std::popcount(mask & 0x207fu) + ((mask & 0x4f80u) ? 1 : 0));
+        EXPECT_GE(barValues.size(), std::min<size_t>(parsers, 3)) << "bar values seen: " << barValues.size();
+        EXPECT_TRUE(std::any_of(barValues.begin(), barValues.end(), [](int v) { return v > 0 && v < 100; }));
         EXPECT_FALSE(road.hub->isScan());
 
         if (mask & 0x80) {

@@ -610,13 +610,15 @@ void MediaViews(const QPalette& light) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // "--sample-backup <folder> [scale]": writes the kit's sample backup (live and deleted
-    // rows of every kind) for trying the application in a real window, and ends.
+    // "--sample-backup <folder> [scale] [WeChat accounts]": writes the kit's sample backup
+    // (live and deleted rows of every kind) for trying the application in a real window,
+    // and ends.
     if (argc >= 3 && std::strcmp(argv[1], "--sample-backup") == 0) {
         const std::filesystem::path folder(argv[2]);
         const int scale = argc >= 4 ? std::max(1, std::atoi(argv[3])) : 1;
+        const int accounts = argc >= 5 ? std::clamp(std::atoi(argv[4]), 1, 9) : 1;
         kit::SampleBackup::Build(folder, kit::BackupBuilder::Generation::ManifestDb, scale,
-                                 folder.parent_path() / (folder.filename().string() + ".scratch"));
+                                 folder.parent_path() / (folder.filename().string() + ".scratch"), accounts);
         std::filesystem::remove_all(folder.parent_path() / (folder.filename().string() + ".scratch"));
         return 0;
     }

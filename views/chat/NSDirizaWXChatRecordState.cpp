@@ -120,16 +120,18 @@ bool NSDirizaWXChatRecordState::SetShowDeleteFile(bool on) {
 }
 
 bool NSDirizaWXChatRecordState::SearchFriends(const QString& text) {
-    // The shown account's friends lose their ticks.
-    if (const NSWXChatRecordData* account = ShownAccountData())
-        for (const QString& key : account->WXChatFriendArray().keys())
-            ticked_.remove(FriendId(account->Account(), key));
-    search_.clear();
+    // The account the user is on, by name (the search shows copies of the accounts). The
+    // ticks stay as they are: they name friends, whichever list shows them.
+    const NSWXChatRecordData* before = ShownAccountData();
+    const QString current = before ? before->Account() : QString();
+    const bool hadAccount = before != nullptr;
     if (text.isEmpty()) {
         if (!searching_) return false;
         searching_ = false;
         friendKey_.clear();
+        search_.clear();
     } else {
+        search_.clear();
         friendKey_ = text.toLower();
         const QByteArray needle = friendKey_.toUtf8();
         const auto& source = showDelete_ ? deleted_ : accounts_;
@@ -140,7 +142,23 @@ bool NSDirizaWXChatRecordState::SearchFriends(const QString& text) {
             }));
         searching_ = true;
     }
-    ShowFirst();
+    const auto& shown = Shown();
+    int keep = -1;
+    if (hadAccount)
+        for (int i = 0; i < shown.size(); ++i)
+            if (shown[i].Account() == current) {
+                keep = i;
+                break;
+            }
+    // A search whose matches all lie in other accounts shows the first of those.
+    if (searching_ && (keep < 0 || shown[keep].WXChatFriendArray().isEmpty()))
+        for (int i = 0; i < shown.size(); ++i)
+            if (!shown[i].WXChatFriendArray().isEmpty()) {
+                keep = i;
+                break;
+            }
+    shownAccount_ = keep >= 0 ? keep : (shown.isEmpty() ? -1 : 0);
+    shownFriend_ = -1;
     return true;
 }
 

@@ -57,8 +57,9 @@ class NSDirizaWXChatRecordState {
     // The deleted-only filter; unchanged value: false (nothing done).
     bool SetShowDeleteFile(bool on);
     bool ShowDeleteFile() const { return showDelete_; }
-    // The friend search (by name); an empty text ends it. The shown account's friends
-    // lose their ticks. False when nothing changed.
+    // The friend search (by name); an empty text ends it. The account shown stays shown
+    // when it is in the new list (while searching: when it has matches; else the first
+    // account with matches is shown). Ticks are kept. False when nothing changed.
     bool SearchFriends(const QString& text);
     bool IsSearchingFriends() const { return searching_; }
     // The message search key (lower-cased); the shown friend's messages that match.

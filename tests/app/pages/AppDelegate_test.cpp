@@ -138,6 +138,10 @@ TEST_F(Delegate, QuitStopsTheScanWaitsThenRemovesTheCache) {
         EXPECT_FALSE(QDir(backup).exists());
         EXPECT_TRUE(manager.Calls().contains("StopScan"));
         EXPECT_TRUE(manager.Calls().contains("WaitForTasks"));
+        // The scan folders go too, once every task has ended.
+        ASSERT_TRUE(manager.Calls().contains("RemoveScanFolders"));
+        EXPECT_GT(manager.Calls().lastIndexOf("RemoveScanFolders"),
+                  manager.Calls().lastIndexOf("WaitForTasks"));
         EXPECT_EQ(events, 1);
     }
     // Quitting with no cache folder at all is silent.
@@ -171,11 +175,13 @@ TEST_F(Delegate, AboutTexts) {
 }
 
 // Every service window can be reached from the running main window: the settings store
-// is loaded when the main page loads, the second feedback window has its Help item, and
-// the companion download leads to the guide, whose answer is recorded.
+// is loaded when the main page loads, the second feedback window has its Help item, the
+// companion download opens from the main page and tells nobody when it closes, and the
+// guide has a Help item of its own, whose answer is recorded and brings the main window
+// to the front as the user left it.
 TEST_F(Delegate, ServiceWindowsAreReachableFromTheMainWindow) {
     int settingsLoads = 0, newFeedbacks = 0, guideAnswers = 0;
-    std::function<void()> downloadClosed;
+    std::function<void()> downloadClosed = [] {};
     int downloads = 0;
     ServiceHooks::Current().loadSettings = [&] { ++settingsLoads; };
     ServiceHooks::Current().showNewFeedback = [&] { ++newFeedbacks; };
@@ -194,16 +200,35 @@ TEST_F(Delegate, ServiceWindowsAreReachableFromTheMainWindow) {
     item->trigger();
     EXPECT_EQ(newFeedbacks, 1);
 
+    // The user made the main window larger and moved it.
+    app.Window()->resize(app.Window()->size() + QSize(300, 200));
+    app.Window()->move(37, 41);
+    const QSize size = app.Window()->size();
+    const QPoint place = app.Window()->pos();
+
     app.Controller()->DownloadButton()->click();
     EXPECT_EQ(downloads, 1);
-    ASSERT_TRUE(bool(downloadClosed));
-    downloadClosed(); // the download window closes: the guide comes
+    EXPECT_FALSE(bool(downloadClosed)); // its closing is reported to nobody
+    EXPECT_TRUE(app.Launcher()->Guide() == nullptr || !app.Launcher()->Guide()->isVisible());
+
+    QAction* guideItem = app.MenuItem("GuideMenu");
+    ASSERT_NE(guideItem, nullptr);
+    EXPECT_EQ(guideItem->text(), LanguageText("GuideMenu"));
+    guideItem->trigger();
     ASSERT_NE(app.Launcher()->Guide(), nullptr);
+    EXPECT_TRUE(app.Launcher()->Guide()->isVisible());
+    // From the guide the download's closing brings the guide back.
+    app.Launcher()->Guide()->PCButton()->click();
+    EXPECT_EQ(downloads, 2);
+    ASSERT_TRUE(bool(downloadClosed));
+    downloadClosed();
     EXPECT_TRUE(app.Launcher()->Guide()->isVisible());
     app.Launcher()->Guide()->IOSButton()->click();
     EXPECT_EQ(guideAnswers, 1);
     EXPECT_FALSE(app.Launcher()->Guide()->isVisible());
     EXPECT_TRUE(app.Window()->isVisible());
+    EXPECT_EQ(app.Window()->size(), size);
+    EXPECT_EQ(app.Window()->pos(), place);
     app.Window()->close();
 }
 

@@ -139,6 +139,26 @@ TEST_F(SavePage, TheNameLineNamesTheLastRowWritten) {
     EXPECT_EQ(page->SaveFileNameText()->text(), SafeFormat(NSLanguageText::Text("Dirizaing"), {name}));
 }
 
+// While a type is written the name line names that type, not the one before it.
+TEST_F(SavePage, TheNameLineNamesTheTypeBeingWritten) {
+    page->TickRow(5, true);
+    page->TickRow(6, true);
+    HoldView(6);
+    picker.QueueAnswer({out});
+    page->DirizaAllButton()->click();
+    ASSERT_TRUE(WaitFor([&] { return latch->Arrived(); }));
+    QString name;
+    for (const auto& r : page->TypeList().Rows())
+        if (!r.isTypeHead && r.Type == 6) name = r.TypeName;
+    ASSERT_FALSE(name.isEmpty());
+    const QString expected = SafeFormat(NSLanguageText::Text("Dirizaing"),
+                                        {SafeFormat(NSLanguageText::Text("DirizaNum"), {name})});
+    EXPECT_TRUE(WaitFor([&] { return page->SaveFileNameText()->text() == expected; }))
+        << page->SaveFileNameText()->text().toStdString();
+    latch->Open();
+    ASSERT_TRUE(WaitFor([&] { return FinalAlertShown(); }));
+}
+
 TEST_F(SavePage, StopMidSaveClosesThePanelAndHoldsTheButtonsUntilTheThreadEnds) {
     struct Case {
         const char* how;

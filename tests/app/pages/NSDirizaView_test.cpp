@@ -226,6 +226,40 @@ TEST_F(ScanPage, PauseResumeAndStopWhilePaused) {
     EXPECT_TRUE(manager.Calls().contains("StopScan"));
 }
 
+// A paused scan says paused on the bar (which rests where it was) and on the status
+// page, also after a language change; resuming brings the scan's own text back.
+TEST_F(ScanPage, APausedScanSaysPaused) {
+    NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
+    Start(Selection({5}));
+    page->Scanning(40, 100, "Reading messages");
+    page->UpdataSearchProgress();
+    const QString running = PlainText(page->StatusPage()->OperationHtml());
+    EXPECT_EQ(page->ProgressView()->Text(), "Reading messages");
+
+    page->PauseScanBt()->click();
+    page->UpdataSearchProgress();
+    EXPECT_TRUE(page->isScanPaused());
+    EXPECT_EQ(page->ProgressView()->Text(), NSLanguageText::Text("ScanPaused"));
+    EXPECT_DOUBLE_EQ(page->ProgressView()->getProgress(), 40);
+    EXPECT_EQ(PlainText(page->StatusPage()->OperationHtml()), "1. " + NSLanguageText::Text("ScanPaused"));
+    page->StatusPage()->setLanguage(NSLanguageText::English);
+    EXPECT_EQ(PlainText(page->StatusPage()->OperationHtml()), "1. " + NSLanguageText::Text("ScanPaused"));
+
+    page->StartScanBt()->click();
+    page->UpdataSearchProgress();
+    EXPECT_FALSE(page->isScanPaused());
+    EXPECT_EQ(page->ProgressView()->Text(), "Reading messages");
+    EXPECT_EQ(PlainText(page->StatusPage()->OperationHtml()), running);
+
+    // Stopped while paused: the end says stopped, not paused.
+    page->PauseScanBt()->click();
+    page->StopScanBt()->click();
+    EXPECT_FALSE(page->isScanPaused());
+    ASSERT_TRUE(WaitFor([&] { return page->ProgressView()->isHidden(); }));
+    page->StatusPage()->UpdateScanCompleteTimer();
+    EXPECT_EQ(PlainText(page->StatusPage()->OperationHtml()), "1. " + NSLanguageText::Text("ScanStop"));
+}
+
 // A stopped scan says so on the status page, never shows the completed state, keeps the
 // count of what arrived before the stop, and shows no "(0)" for a type whose parser the
 // stop cut off (the scan still hands over its empty list).

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -351,6 +352,70 @@ TEST_F(ScanManagerTest, StopDuringMediaListingSkipsTheLaterGroups) {
     EXPECT_EQ(2, m.photoList.count);
     EXPECT_EQ((std::vector<int>{0x80, 0x100, 0x800, 0x8, 0}), progress.Types());
     EXPECT_TRUE(log.empty());
+}
+
+// The share of the whole scan: each reminder parser counts its own steps from 0 to the
+// total it announced, the bar never goes back, and with two WeChat accounts the hand-over
+// of each account's chats has its own part, through which the receiver moves the bar.
+TEST_F(ScanManagerTest, EveryParserCountsItsOwnStepsAndTheChatHandOverHasItsPart) {
+    files.AddAccount(1);
+    auto m = Make(ScanReminders | ScanWxChats);
+    CScanSteps steps = LoggingSteps(log);
+    auto counting = [](int total, int type) {
+        return [total, type](CScanManager& s) {
+            s.SetProgressSteps(total);
+            for (int i = 0; i < total; ++i) {
+                s.ReportProgress(type, 2, i, total, false);
+                s.AddProgressStep(1);
+            }
+            s.ReportProgress(type, 2, total, total, false);
+            return true;
+        };
+    };
+    steps.reminders = counting(8, ScanReminders);
+    steps.remindersEx = counting(3, ScanReminders);
+    steps.wxSessionAndChat = [](CScanManager& s, int, bool) {
+        s.SetProgressSteps(2);
+        s.AddProgressStep(2);
+        s.ReportProgress(ScanWxChats, 2, 1, 1, false);
+        return true;
+    };
+    m->SetSteps(steps);
+    std::vector<int> shares;
+    progress.onProgress = [&](const scantest::Progress&) { shares.push_back(m->ScanProgress()); };
+    // Reminders: two groups, of five while one WeChat account is assumed (contacts, chats
+    // and the chats' hand-over); once two accounts are known their six groups share the
+    // rest of the bar.
+    const int group = CScanManager::kScanProgressScale / 5;
+    const int wxGroup = (CScanManager::kScanProgressScale - 2 * group) / 6;
+    std::vector<int> atHandOver;
+    progress.onData = [&](int type) {
+        if (type != ScanWxChats) return;
+        atHandOver.push_back(m->ScanProgress());
+        m->AdvanceWithinPhase(1, 2);
+        atHandOver.push_back(m->ScanProgress());
+        m->AdvanceWithinPhase(0, 2); // never back
+        atHandOver.push_back(m->ScanProgress());
+    };
+    m->Scan();
+
+    std::vector<std::pair<int, int>> counters;
+    for (const auto& p : progress.progress)
+        if (p.dataType == ScanReminders) counters.push_back({p.stepDone, p.stepTotal});
+    ASSERT_EQ(counters.size(), 13u);
+    for (size_t i = 0; i < 9; ++i)
+        EXPECT_EQ(counters[i], std::make_pair(int(i), 8)) << i;
+    for (size_t i = 9; i < 13; ++i)
+        EXPECT_EQ(counters[i], std::make_pair(int(i - 9), 3)) << i;
+    EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+    EXPECT_EQ(shares[8], group); // the first reminder parser fills its own group only
+    ASSERT_EQ(atHandOver.size(), 6u);
+    EXPECT_NEAR(atHandOver[0], 2 * group + 2 * wxGroup, 1); // after account 0's contacts and chats
+    EXPECT_NEAR(atHandOver[1], 2 * group + 2 * wxGroup + wxGroup / 2, 1);
+    EXPECT_EQ(atHandOver[2], atHandOver[1]);
+    EXPECT_NEAR(atHandOver[3], 2 * group + 5 * wxGroup, 1);
+    EXPECT_NEAR(atHandOver[4], 2 * group + 5 * wxGroup + wxGroup / 2, 1);
+    EXPECT_EQ(m->ScanProgress(), CScanManager::kScanProgressScale);
 }
 
 TEST(ScanManager, ConstructorDefaultsAndPaths) {

@@ -216,15 +216,17 @@ TEST_F(ChatViewFixture, FriendSearchAndFilterChangeOnlyTheShownList) {
     Deliver(view, delegate, data);
     EXPECT_EQ(3, view.AccountBox()->count());
     view.TickFriend(0, true);
-    // No match: every account stays in the box, each with no friends; the shown
-    // account's ticks go.
+    // No match: every account stays in the box, each with no friends; the ticks stay.
     view.SearchKeyFGP("zzz");
     EXPECT_EQ(3, view.AccountBox()->count());
+    EXPECT_EQ(0, view.AccountBox()->currentIndex());
     EXPECT_TRUE(Friends().isEmpty());
-    EXPECT_FALSE(view.isSelectData());
+    EXPECT_TRUE(view.isSelectData());
+    // Matches only in another account: that account is shown.
     view.SearchKeyFGP("AROL");
-    view.SelectAccountEvent(1);
+    EXPECT_EQ(1, view.AccountBox()->currentIndex());
     EXPECT_EQ(QStringList({"Carol"}), Friends());
+    view.ClearSelect();
     // The filter leaves the search result shown and the ticks alone.
     view.TickFriend(0, true);
     view.SetShowDeleteFile(true);
@@ -244,6 +246,41 @@ TEST_F(ChatViewFixture, FriendSearchAndFilterChangeOnlyTheShownList) {
     view.SelectAllFriendsEvent(true);
     EXPECT_FALSE(view.HeaderTicked());
     EXPECT_FALSE(view.isSelectData());
+}
+
+// Two accounts that both have a matching friend: the search stays on the account the
+// user is on, and no tick is lost on the way (the ticked friends are still saved).
+TEST_F(ChatViewFixture, FriendSearchStaysOnTheAccountAndKeepsTheTicks) {
+    QMap<QString, NSWXChatRecordData> data;
+    data.insert(
+        "A",
+        Account("A", {{"a1", QtWeChatRecords::Chat("A", "Anna", {QtWeChatRecords::Message(1, 1, "a")})},
+                      {"a2", QtWeChatRecords::Chat("A", "Otto", {QtWeChatRecords::Message(1, 1, "o")})}}));
+    data.insert(
+        "B",
+        Account("B", {{"b1", QtWeChatRecords::Chat("B", "Annie", {QtWeChatRecords::Message(1, 1, "b")})},
+                      {"b2", QtWeChatRecords::Chat("B", "Zed", {QtWeChatRecords::Message(1, 1, "z")})}}));
+    Deliver(view, delegate, data);
+    view.SelectAccountEvent(1);
+    view.AccountBox()->setCurrentIndex(1);
+    view.SelectAllFriendsEvent(true); // Annie and Zed ticked
+    ASSERT_TRUE(view.HeaderTicked());
+    view.SearchKeyFGP("ann");
+    EXPECT_EQ(1, view.AccountBox()->currentIndex());
+    EXPECT_EQ(QStringList({"Annie"}), Friends());
+    EXPECT_TRUE(view.isSelectData());
+    EXPECT_TRUE(view.HeaderTicked());
+    view.SearchKeyFGP("");
+    EXPECT_EQ(1, view.AccountBox()->currentIndex());
+    EXPECT_EQ(QStringList({"Annie", "Zed"}), Friends());
+    EXPECT_TRUE(view.HeaderTicked());
+
+    const QString out = Q(scratch.path() / "out");
+    QDir().mkpath(out);
+    std::thread saver([&] { view.DirizaData(out); });
+    saver.join();
+    EXPECT_EQ(2, CsvFiles(out, "B").size()) << CsvFiles(out, "B").join(",").toStdString();
+    EXPECT_TRUE(CsvFiles(out, "A").isEmpty());
 }
 
 TEST_F(ChatViewFixture, AFullerDeliveryKeepsTheTicksOfFriendsThatRemain) {
