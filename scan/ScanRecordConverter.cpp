@@ -306,10 +306,6 @@ qint64 displayKindOf(int32_t type) {
 
 // The text of a system message ("system message").
 const char kSystemMessageText[] = "\xe7\xb3\xbb\xe7\xbb\x9f\xe6\xb6\x88\xe6\x81\xaf";
-// Progress text of the chat conversion: "analysing WeChat chats...[%d/%d]".
-const char kChatProgressText[] =
-    "\xe6\xad\xa3\xe5\x9c\xa8\xe5\x88\x86\xe6\x9e\x90 "
-    "\xe5\xbe\xae\xe4\xbf\xa1\xe8\x81\x8a\xe5\xa4\xa9\xe8\xae\xb0\xe5\xbd\x95...[%1/%2]";
 
 } // namespace
 
@@ -400,7 +396,9 @@ void ScanRecordConverter::ConvertWxChats(const WxSessionRecord* first,
                                          QMap<QString, NSWXChatRecordData>& accounts,
                                          const QHash<QString, QString>& keyByIndex) const {
     {
-        const QString progressFormat = QString::fromUtf8(kChatProgressText);
+        // "analysing WeChat chats...[i/n]", in the interface language.
+        const QString progressFormat =
+            hooks.text(QStringLiteral("PROGRESSTXT_WXCONVERT")).value_or(QStringLiteral("%1/%2"));
         const QString stickerText =
             QStringLiteral("[%1]").arg(hooks.text(QStringLiteral("WxTypeExp")).value_or(QString()));
         int wxSessionCounter = 0;
