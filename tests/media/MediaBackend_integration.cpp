@@ -155,6 +155,32 @@ TEST(MediaBackend, SilkVoicePlaysToItsEndOnTheSoundDevice) {
     MediaWorkFolder::SetProvider({});
 }
 
+// Without a sound output device the video plays silent to its end: the player attaches no
+// sound output, so the backend starts no audio thread that would have nowhere to write
+// (that thread brought the whole application down). The clip has an AAC track.
+TEST(MediaBackend, WithoutASoundOutputAVideoWithSoundPlaysSilentToItsEnd) {
+    REQUIRE_BACKEND();
+    QtMediaPlayer::SetOutputProbe([] { return false; });
+    QtMediaPlayer player(true);
+    QtMediaPlayer::SetOutputProbe({});
+    EXPECT_FALSE(player.hasSoundOutput());
+    player.setVolume(0.25f);
+    EXPECT_FLOAT_EQ(0.25f, player.volume());
+    bool buffered = false, ended = false, failed = false;
+    player.setStatusHandler([&](IMediaPlayer::Status s) {
+        buffered = buffered || s == IMediaPlayer::Status::Buffered;
+        ended = ended || s == IMediaPlayer::Status::End;
+        failed = failed || s == IMediaPlayer::Status::Failed;
+    });
+    player.setSourceFile(Fixture("clip-1s.mp4"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return buffered || failed; }, 10000));
+    if (failed) GTEST_SKIP() << "the backend has no H.264 decoder: " << player.error().toStdString();
+    player.play();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended || failed; }, 15000));
+    EXPECT_FALSE(failed) << player.error().toStdString();
+    EXPECT_TRUE(ended);
+}
+
 // The media libraries' own leaks (lsan-media.supp), for this program only.
 extern "C" const char* __lsan_default_options() {
     return "suppressions=" LSAN_SUPPRESSIONS;
