@@ -165,18 +165,22 @@ void AudioPreView::changeEvent(QEvent* event) {
 }
 
 void AudioPreView::showLoading(const char* key, bool spinning) {
+    const QSize before = size();
     loadingKey = key;
     View->show();
     PlayView->hide();
     LoadingText->setText(key ? MediaText(key) : QString());
     LoadingText->setVisible(key != nullptr);
     LoadAnimation->setVisible(spinning);
+    PreviewWindow::KeepCentre(this, before);
 }
 
 void AudioPreView::showControls() {
+    const QSize before = size();
     loadingKey = nullptr;
     View->hide();
     PlayView->show();
+    PreviewWindow::KeepCentre(this, before);
 }
 
 void AudioPreView::setReady() {

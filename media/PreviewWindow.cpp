@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QVariant>
 #include <QScreen>
 #include <QWidget>
@@ -74,6 +75,17 @@ void PreviewWindow::Centre(QWidget* window) {
     window->move(at); // a window's position is that of its frame
 }
 
+void PreviewWindow::KeepCentre(QWidget* window, const QSize& before) {
+    if (!window || !window->isVisible()) return;
+    if (QLayout* layout = window->layout()) layout->activate();
+    const QSize now = window->size();
+    if (now == before) return;
+    // A resize keeps the top left corner: the frame goes back by half the growth.
+    const QRect framed = window->frameGeometry();
+    const QPoint shift((now.width() - before.width()) / 2, (now.height() - before.height()) / 2);
+    window->move(Place(framed.size(), QRect(framed.topLeft() - shift, framed.size()), AvailableArea(window)));
+}
+
 QPoint PreviewWindow::Place(const QSize& framed, const QRect& over, const QRect& available) {
     const QRect middle = over.isValid() && !over.isEmpty() ? over : available;
     int x = middle.x() + (middle.width() - framed.width()) / 2;
@@ -105,7 +117,12 @@ QMargins PreviewWindow::FrameOf(const QWidget* window) {
             (m.top() > 0 || m.left() > 0))
             return m;
     }
-    // Not shown yet, or no frame known: room for a usual title bar and border.
+    // Not shown yet: what the window system already knows of its frame, if anything.
+    if (const QWindow* handle = window ? window->windowHandle() : nullptr; handle && handle->handle()) {
+        const QMargins m = handle->frameMargins();
+        if (m.top() > 0 || m.left() > 0) return m;
+    }
+    // No frame known: room for a usual title bar and border.
     return QGuiApplication::platformName() == QLatin1String("offscreen") ? QMargins() : QMargins(8, 40, 8, 8);
 }
 

@@ -30,6 +30,9 @@ class PreviewWindow {
     // Moves `window`, at its present size, to the middle of its anchor (or of the
     // available area without one), inside the available area.
     static void Centre(QWidget* window);
+    // After the content of a shown `window` changed: when that changed the window's size
+    // from `before`, moves it so that its middle stays where it was (inside the area).
+    static void KeepCentre(QWidget* window, const QSize& before);
     // The available area of the screen `window` is on (or will be on: its anchor's).
     static QRect AvailableArea(const QWidget* window);
     // The frame a window manager adds around `window` (a guess before it is shown).

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QSettings>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
@@ -518,6 +519,112 @@ TEST_F(Previews, PreviewsOpenInFrontOfTheWindowTheUserWorksIn) {
         EXPECT_EQ(main.windowHandle(), w->windowHandle()->transientParent());
         w->close();
     }
+}
+
+// Every preview, the failed ones too, is a dialog window transient for the window the
+// user works in (a window manager keeps such a window above it; a plain window goes
+// behind at the first click on the main window), opens centred on that window and
+// carries a title from the language tables.
+TEST_F(Previews, PreviewsStayAboveOpenCentredOnTheirWindowAndAreTitled) {
+    QSettings().setValue("AppLanguage", "en");
+    QWidget main;
+    main.setWindowTitle(QStringLiteral("main"));
+    // Off the middle of the screen, so that a preview centred on the screen is seen.
+    const QRect area = PreviewWindow::AvailableArea(nullptr);
+    main.setGeometry(area.x() + 10, area.y() + 10, area.width() * 3 / 4, area.height() * 3 / 4);
+    main.show();
+    QApplication::setActiveWindow(&main);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    Write(backup / "notes.txt", "words");
+    PhotoPreView photo;
+    TxtPreView text;
+    kit::FakeMediaPlayers audioPlayers;
+    AudioPreView audio(kit::FakePcmSink::Factory(std::make_shared<kit::PcmSinkScript>()),
+                       audioPlayers.Factory());
+    kit::FakeMediaPlayers videoPlayers;
+    VideoPreView video(videoPlayers.Factory());
+    const struct {
+        const char* name;
+        QWidget* window;
+        std::function<void()> show;
+        QString title;
+    } cases[] = {
+        {"photo that fails", &photo,
+         [&] {
+             photo.showWindow();
+             photo.ShowPhotoFilePreview(Q(backup / "missing.jpg"));
+         },
+         LanguageText("PreviewPhotoTitle")},
+        {"photo of no kind", &photo,
+         [&] {
+             photo.showWindow();
+             photo.ShowNoPreview();
+         },
+         LanguageText("PreviewPhotoTitle")},
+        {"text", &text,
+         [&] {
+             text.showWindow();
+             text.ShowTxtPreview(Q(backup / "notes.txt"));
+         },
+         LanguageText("PreviewTextTitle")},
+        {"audio", &audio,
+         [&] {
+             audio.showWindow();
+             audio.ShowAudioPreview(Q(backup / "missing.amr"));
+         },
+         LanguageText("PreviewAudioTitle")},
+        {"video that fails", &video,
+         [&] {
+             video.showWindow();
+             video.ShowVideoFilePreView(Q(backup / "missing.mp4"));
+         },
+         LanguageText("PreviewVideoTitle")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QApplication::setActiveWindow(&main);
+        c.show();
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(c.window->isVisible());
+        EXPECT_EQ(Qt::Dialog, c.window->windowType());
+        ASSERT_NE(nullptr, c.window->windowHandle());
+        EXPECT_EQ(main.windowHandle(), c.window->windowHandle()->transientParent());
+        EXPECT_EQ(c.title, c.window->windowTitle());
+        EXPECT_FALSE(c.title.isEmpty());
+        const QPoint off = c.window->frameGeometry().center() - main.frameGeometry().center();
+        EXPECT_LE(off.manhattanLength(), 2) << off.x() << "," << off.y();
+        c.window->close();
+    }
+    // A title of the caller's stays until the window is shown again.
+    photo.showWindow();
+    PreviewWindow::SetOwnTitle(&photo, QStringLiteral("IMG_0001.JPG"));
+    EXPECT_EQ(QStringLiteral("IMG_0001.JPG"), photo.windowTitle());
+    photo.showWindow();
+    EXPECT_EQ(LanguageText("PreviewPhotoTitle"), photo.windowTitle());
+    photo.close();
+}
+
+// A thumbnail shown in place of its missing picture says so, in the window and its title.
+TEST_F(Previews, AThumbnailSaysItIsOne) {
+    QSettings().setValue("AppLanguage", "en");
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    Write(backup / "thumb", Jpeg(image));
+    PhotoPreView view;
+    view.showWindow();
+    view.ShowThumbnailPreview(Q(backup / "thumb"));
+    ASSERT_TRUE(view.photoView()->isVisible());
+    EXPECT_EQ(QSize(40, 30), view.photoView()->pixmap().size());
+    EXPECT_TRUE(view.note()->isVisible());
+    EXPECT_EQ(LanguageText("PreviewThumbnailNote"), view.note()->text());
+    EXPECT_EQ(LanguageText("PreviewThumbnailTitle"), view.windowTitle());
+    // The next picture is a whole one again.
+    Write(backup / "full", Jpeg(image));
+    view.showWindow();
+    view.ShowPhotoFilePreview(Q(backup / "full"));
+    EXPECT_FALSE(view.note()->isVisible());
+    EXPECT_EQ(LanguageText("PreviewPhotoTitle"), view.windowTitle());
+    view.close();
 }
 
 TEST_F(Previews, EscClosesEveryPreview) {
