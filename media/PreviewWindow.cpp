@@ -53,7 +53,11 @@ void PreviewWindow::ShowInFront(QWidget* window) {
     if (!window->isVisible()) {
         // Opened in the middle of the window it is shown for; shown for the same window
         // again, it stays where the user put it.
-        if (!wasVisible) Centre(window);
+        if (!wasVisible) {
+            // At the size its content asks for, which showing would give it.
+            if (QLayout* layout = window->layout()) layout->activate();
+            Centre(window);
+        }
         window->show();
     }
     window->raise();
@@ -72,7 +76,8 @@ void PreviewWindow::Centre(QWidget* window) {
     const QMargins frame = FrameOf(window);
     const QSize framed = window->size().grownBy(frame);
     const QPoint at = Place(framed, AnchorFrame(window), AvailableArea(window));
-    window->move(at); // a window's position is that of its frame
+    // The client area's place: move() takes a frame position only once the frame is known.
+    window->setGeometry(QRect(at + QPoint(frame.left(), frame.top()), window->size()));
 }
 
 void PreviewWindow::KeepCentre(QWidget* window, const QSize& before) {
@@ -81,9 +86,12 @@ void PreviewWindow::KeepCentre(QWidget* window, const QSize& before) {
     const QSize now = window->size();
     if (now == before) return;
     // A resize keeps the top left corner: the frame goes back by half the growth.
-    const QRect framed = window->frameGeometry();
+    const QMargins frame = FrameOf(window);
+    const QRect framed = window->geometry().marginsAdded(frame);
     const QPoint shift((now.width() - before.width()) / 2, (now.height() - before.height()) / 2);
-    window->move(Place(framed.size(), QRect(framed.topLeft() - shift, framed.size()), AvailableArea(window)));
+    const QPoint at =
+        Place(framed.size(), QRect(framed.topLeft() - shift, framed.size()), AvailableArea(window));
+    window->setGeometry(QRect(at + QPoint(frame.left(), frame.top()), now));
 }
 
 QPoint PreviewWindow::Place(const QSize& framed, const QRect& over, const QRect& available) {
@@ -121,6 +129,11 @@ QMargins PreviewWindow::FrameOf(const QWidget* window) {
     if (const QWindow* handle = window ? window->windowHandle() : nullptr; handle && handle->handle()) {
         const QMargins m = handle->frameMargins();
         if (m.top() > 0 || m.left() > 0) return m;
+        // The window manager frames it as the window it is shown for.
+        if (const QWindow* parent = handle->transientParent(); parent && parent->isVisible()) {
+            const QMargins p = parent->frameMargins();
+            if (p.top() > 0 || p.left() > 0) return p;
+        }
     }
     // No frame known: room for a usual title bar and border.
     return QGuiApplication::platformName() == QLatin1String("offscreen") ? QMargins() : QMargins(8, 40, 8, 8);
