@@ -6,18 +6,24 @@
 #include "media/MediaWorkFolder.h"
 #include "media/QtMediaPlayer.h"
 #include "media/QtPcmSink.h"
+#include "media/VideoPreView.h"
+#include "media/XSMediaPlayer.h"
 #include "tests/kit/QtTestHome.h"
 #include "tests/kit/ScratchFolder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
+#include <QSlider>
+#include <QToolButton>
 #include <QMediaPlayer>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 namespace {
 
@@ -179,6 +185,42 @@ TEST(MediaBackend, WithoutASoundOutputAVideoWithSoundPlaysSilentToItsEnd) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended || failed; }, 15000));
     EXPECT_FALSE(failed) << player.error().toStdString();
     EXPECT_TRUE(ended);
+}
+
+// The video window as the user drives it on a machine without a sound device: Play in the
+// window plays the video (with its sound track) silent to its end, and the application
+// goes on.
+TEST(MediaBackend, PlayInTheVideoWindowWithoutASoundOutputPlaysToTheEnd) {
+    REQUIRE_BACKEND();
+    kit::ScratchFolder backup("videowindow"), work("videowork");
+    MediaWorkFolder::SetProvider([&] { return QString::fromStdString(work.path().string()); });
+    QtMediaPlayer::SetOutputProbe([] { return false; });
+    const std::filesystem::path stored = backup.path() / "ab" / "abcdef";
+    std::filesystem::create_directories(stored.parent_path());
+    std::filesystem::copy_file(Fixture("clip-1s.mp4").toStdString(), stored);
+    {
+        VideoPreView window; // the real players
+        window.showWindow();
+        window.ShowVideoFilePreView(QString::fromStdString(stored.string()));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return window.loadingText()->isVisible() ||
+                       (window.playView() && window.playView()->playButton()->isEnabled());
+            },
+            10000));
+        if (window.loadingText()->isVisible()) GTEST_SKIP() << "the backend cannot play the clip here";
+        XSMediaPlayer* view = window.playView();
+        EXPECT_FALSE(view->player()->hasSoundOutput());
+        EXPECT_FALSE(view->volumeSlider()->isEnabled());
+        QTest::mouseClick(view->playButton(), Qt::LeftButton);
+        EXPECT_EQ(1, view->playState());
+        // Back at rest once it played to its end.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view->playState() == 2; }, 15000));
+        EXPECT_FALSE(window.loadingText()->isVisible());
+        window.CloesButtonEvent();
+    }
+    QtMediaPlayer::SetOutputProbe({});
+    MediaWorkFolder::SetProvider({});
 }
 
 // The media libraries' own leaks (lsan-media.supp), for this program only.
