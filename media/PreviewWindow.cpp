@@ -13,12 +13,12 @@
 
 namespace {
 
-// The window the user works in: the active one, else the first visible top-level window
-// that is no preview.
 bool IsPreview(const QWidget* w) {
     return w->objectName().endsWith(QLatin1String("PreView"));
 }
 
+// The window the user works in: the active one, else the first visible top-level window
+// (neither of them a preview).
 QWidget* AnchorFor(const QWidget* window) {
     QWidget* active = QApplication::activeWindow();
     if (active && active != window && !active->inherits("QMenu") && !IsPreview(active)) return active;

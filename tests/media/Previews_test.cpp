@@ -461,6 +461,11 @@ TEST(PreviewGeometry, ContentIsScaledToTheAreaWithItsAspectAndCentred) {
         {{100, 100}, {1280, 100, 1000, 700}, {}, {1280 + 440, 100 + 290, 120, 120}}, // a second screen
         {{}, screen, {}, {629, 389, 21, 21}}, // nothing known: the chrome alone
     };
+    // Centred on the window it is shown for, inside the area.
+    EXPECT_EQ(QRect(150 + 4, 300 + 30, 220, 120),
+              PreviewWindow::FitGeometry({200, 100}, chrome, frame, screen, QRect(100, 200, 328, 354)));
+    EXPECT_EQ(QRect(1280 - 228 + 4, 800 - 154 + 30, 220, 120),
+              PreviewWindow::FitGeometry({200, 100}, chrome, frame, screen, QRect(1200, 750, 200, 100)));
     for (const auto& c : cases) {
         const QRect got = PreviewWindow::FitGeometry(c.content, chrome, c.frame, c.available);
         EXPECT_EQ(c.expected, got) << c.content.width() << "x" << c.content.height();
@@ -721,6 +726,19 @@ TEST(VideoGeometry, SizeAndPositionTable) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, VideoPreView::WindowGeometry(c.natural, c.available)) << c.natural.width();
+    // Shown for a window: centred on that window's frame, moved inside the area.
+    const struct {
+        QSize natural;
+        QRect over;
+        QMargins frame;
+        QRect expected;
+    } anchored[] = {
+        {{1920, 1080}, {100, 100, 800, 600}, {}, {20, 130, 960, 540}},
+        {{640, 360}, {100, 100, 800, 600}, {1, 20, 1, 5}, {179 + 1, 207 + 20, 640, 360}},
+        {{1920, 1080}, {1500, 900, 400, 150}, {}, {960, 540, 960, 540}}, // kept on the screen
+    };
+    for (const auto& c : anchored)
+        EXPECT_EQ(c.expected, VideoPreView::WindowGeometry(c.natural, screen, c.frame, c.over)) << c.over.x();
     // With a title bar and borders the framed window stays inside the area.
     const QMargins frame(4, 30, 4, 4);
     for (const QSize natural : {QSize(1080, 720), QSize(720, 1080), QSize(3840, 2160), QSize(160, 90)}) {
