@@ -24,11 +24,13 @@ namespace {
 class NoPreview final : public IPreviewService {
   public:
     void ShowPhoto(const QString&, const QString&) override {}
+    void ShowPhotoThumbnail(const QString&) override {}
     void ShowVideo(const QString&) override {}
     void ShowSilkVoice(const QString&) override {}
     void ShowAudioData(const QByteArray&) override {}
     void ShowVoiceFile(const QString&) override {}
     void ShowText(const QString&) override {}
+    void ShowNoPreview(const QString&) override {}
 };
 
 void Pump(int ms) {

@@ -30,7 +30,7 @@ constexpr qint64 kMaxAudioBytes = 256LL * 1024 * 1024;
 } // namespace
 
 AudioPreView::AudioPreView(PcmSinkFactory sinks, MediaPlayerFactory p, QWidget* parent)
-    : QWidget(parent, Qt::Window), players(p ? std::move(p) : QtMediaPlayer::Factory()),
+    : QWidget(parent, PreviewWindow::kFlags), players(p ? std::move(p) : QtMediaPlayer::Factory()),
       _AudPlay(std::make_unique<AudPlay>(std::move(sinks))) {
     setObjectName(QStringLiteral("AudioPreView"));
     auto* layout = new QVBoxLayout(this);
@@ -94,6 +94,7 @@ AudioPreView::AudioPreView(PcmSinkFactory sinks, MediaPlayerFactory p, QWidget* 
     layout->addWidget(PlayView);
     View->hide();
     setButtonImage("Audio_play_bt");
+    PreviewWindow::SetTitle(this, "PreviewAudioTitle");
     resize(420, 130);
 
     connect(playButton_, &QToolButton::clicked, this, [this] { playEvent(); });
@@ -156,23 +157,30 @@ void AudioPreView::setButtonImage(const char* name) {
 
 void AudioPreView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) playButton_->setIcon(MediaIcon(buttonImage, this));
-    if (event->type() == QEvent::LanguageChange && loadingKey) LoadingText->setText(MediaText(loadingKey));
+    if (event->type() == QEvent::LanguageChange) {
+        if (loadingKey) LoadingText->setText(MediaText(loadingKey));
+        PreviewWindow::Retitle(this);
+    }
     QWidget::changeEvent(event);
 }
 
 void AudioPreView::showLoading(const char* key, bool spinning) {
+    const QSize before = size();
     loadingKey = key;
     View->show();
     PlayView->hide();
     LoadingText->setText(key ? MediaText(key) : QString());
     LoadingText->setVisible(key != nullptr);
     LoadAnimation->setVisible(spinning);
+    PreviewWindow::KeepCentre(this, before);
 }
 
 void AudioPreView::showControls() {
+    const QSize before = size();
     loadingKey = nullptr;
     View->hide();
     PlayView->show();
+    PreviewWindow::KeepCentre(this, before);
 }
 
 void AudioPreView::setReady() {

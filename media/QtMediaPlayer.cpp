@@ -4,17 +4,38 @@
 #include "media/MediaWorkFolder.h"
 
 #include <QAudioOutput>
+#include <QAudioDevice>
 #include <QFile>
+#include <QMediaDevices>
 #include <QMediaMetaData>
 #include <QMediaPlayer>
 #include <QUrl>
 #include <QVideoSink>
 #include <QVideoWidget>
 
+namespace {
+std::function<bool()>& outputProbe() {
+    static std::function<bool()> probe;
+    return probe;
+}
+bool HasOutputDevice() {
+    if (outputProbe()) return outputProbe()();
+    return !QMediaDevices::defaultAudioOutput().isNull();
+}
+} // namespace
+
+void QtMediaPlayer::SetOutputProbe(std::function<bool()> probe) {
+    outputProbe() = std::move(probe);
+}
+
 QtMediaPlayer::QtMediaPlayer(bool withVideo) {
     player = new QMediaPlayer(this);
-    output = new QAudioOutput(this);
-    player->setAudioOutput(output);
+    if (HasOutputDevice()) {
+        output = new QAudioOutput(this);
+        player->setAudioOutput(output);
+    } else {
+        ProcessLog::Write(QStringLiteral("QtMediaPlayer: no sound output device, the sound is not played"));
+    }
     if (withVideo) {
         video = new QVideoWidget;
         video->setAspectRatioMode(Qt::KeepAspectRatio);
@@ -127,10 +148,16 @@ int64_t QtMediaPlayer::duration() const {
     return player->duration();
 }
 float QtMediaPlayer::volume() const {
-    return output->volume();
+    return output ? output->volume() : silentVolume;
 }
 void QtMediaPlayer::setVolume(float v) {
-    output->setVolume(v);
+    if (output)
+        output->setVolume(v);
+    else
+        silentVolume = v;
+}
+bool QtMediaPlayer::hasSoundOutput() const {
+    return output != nullptr;
 }
 bool QtMediaPlayer::hasVideo() const {
     return player->hasVideo();

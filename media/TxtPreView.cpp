@@ -14,7 +14,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-TxtPreView::TxtPreView(QWidget* parent) : QWidget(parent, Qt::Window) {
+TxtPreView::TxtPreView(QWidget* parent) : QWidget(parent, PreviewWindow::kFlags) {
     setObjectName(QStringLiteral("TxtPreView"));
     auto* layout = new QVBoxLayout(this);
     showText = new QPlainTextEdit(this);
@@ -22,6 +22,7 @@ TxtPreView::TxtPreView(QWidget* parent) : QWidget(parent, Qt::Window) {
     showText->setReadOnly(true);
     layout->addWidget(showText);
     // The text view passes Esc on: it closes the window.
+    PreviewWindow::SetTitle(this, "PreviewTextTitle");
     resize(560, 420);
 }
 
@@ -32,6 +33,11 @@ TxtPreView* TxtPreView::shareInstance() {
 
 void TxtPreView::showWindow() {
     PreviewWindow::ShowInFront(this);
+}
+
+void TxtPreView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) PreviewWindow::Retitle(this);
+    QWidget::changeEvent(event);
 }
 
 void TxtPreView::keyPressEvent(QKeyEvent* event) {

@@ -22,6 +22,7 @@ class TxtPreView : public QWidget {
     static QString TextOf(const QByteArray& head, bool more);
 
   protected:
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:

@@ -45,7 +45,7 @@ std::filesystem::path FsPath(const QString& path) {
 } // namespace
 
 VideoPreView::VideoPreView(MediaPlayerFactory p, QWidget* parent)
-    : QWidget(parent, Qt::Window), players(p ? std::move(p) : QtMediaPlayer::Factory()) {
+    : QWidget(parent, PreviewWindow::kFlags), players(p ? std::move(p) : QtMediaPlayer::Factory()) {
     setObjectName(QStringLiteral("VideoPreView"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -65,6 +65,7 @@ VideoPreView::VideoPreView(MediaPlayerFactory p, QWidget* parent)
     inner->addWidget(LoadingText, 1);
     inner->addWidget(LoadAnimation);
     layout->addWidget(View);
+    PreviewWindow::SetTitle(this, "PreviewVideoTitle");
     resize(kFirstSize);
 }
 
@@ -101,6 +102,14 @@ void VideoPreView::showWindow() {
     PreviewWindow::ShowInFront(this);
 }
 
+void VideoPreView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        PreviewWindow::Retitle(this);
+        if (LoadingText->isVisible()) LoadingText->setText(MediaText("FileIsNoExists"));
+    }
+    QWidget::changeEvent(event);
+}
+
 void VideoPreView::keyPressEvent(QKeyEvent* event) {
     if (PreviewWindow::IsCloseKey(event)) {
         CloesButtonEvent();
@@ -113,7 +122,8 @@ QRect VideoPreView::availableArea() const {
     return PreviewWindow::AvailableArea(this);
 }
 
-QRect VideoPreView::WindowGeometry(const QSize& natural, const QRect& screenArea, const QMargins& frame) {
+QRect VideoPreView::WindowGeometry(const QSize& natural, const QRect& screenArea, const QMargins& frame,
+                                   const QRect& over) {
     // The client area the framed window may take.
     const QRect available = screenArea.marginsRemoved(frame);
     QSizeF size(natural.isValid() && !natural.isEmpty() ? natural : kFirstSize);
@@ -123,6 +133,10 @@ QRect VideoPreView::WindowGeometry(const QSize& natural, const QRect& screenArea
         size.scale(QSizeF(available.size()), Qt::KeepAspectRatio);
     QSize s = size.toSize().expandedTo(QSize(320, 200));
     if (!available.isEmpty()) s = s.boundedTo(available.size());
+    if (over.isValid() && !over.isEmpty()) {
+        const QPoint at = PreviewWindow::Place(s.grownBy(frame), over, screenArea);
+        return QRect(at + QPoint(frame.left(), frame.top()), s);
+    }
     const int x = available.x() + (available.width() - s.width()) / 2;
     const int y = available.y() + (available.height() - s.height()) / 2;
     return QRect(QPoint(x, y), s);
@@ -161,7 +175,10 @@ void VideoPreView::ShowVideoFilePreView(const QString& path) {
         ec = std::make_error_code(std::errc::no_such_file_or_directory);
     LoadingText->hide();
     LoadAnimation->show();
-    resize(kFirstSize);
+    if (size() != kFirstSize) {
+        resize(kFirstSize);
+        PreviewWindow::Centre(this);
+    }
     if (!ec) {
         deleteFilePath = link;
         load(link);
@@ -206,7 +223,8 @@ void VideoPreView::onLoaded() {
     }
     LoadAnimation->hide();
     playView_->show();
-    setGeometry(WindowGeometry(p->videoSize(), availableArea(), PreviewWindow::FrameOf(this)));
+    setGeometry(WindowGeometry(p->videoSize(), availableArea(), PreviewWindow::FrameOf(this),
+                               PreviewWindow::AnchorFrame(this)));
 }
 
 void VideoPreView::PlayerStatusFailed() {

@@ -47,8 +47,10 @@ class VideoPreView : public QWidget, public XSMediaPlayerDelegate {
     // The window's frame for a video of natural size `natural` on a screen whose available
     // area is `available`: halved when wider than 1080 or taller than 720, then scaled down
     // to fit (aspect kept), at least 320 x 200, centred in the area. With a window `frame`
-    // (title bar, borders) the framed window fits the area.
-    static QRect WindowGeometry(const QSize& natural, const QRect& available, const QMargins& frame = {});
+    // (title bar, borders) the framed window fits the area. With the frame of the window
+    // it is shown for (`over`), it is centred on that window instead, inside the area.
+    static QRect WindowGeometry(const QSize& natural, const QRect& available, const QMargins& frame = {},
+                                const QRect& over = QRect());
 
     XSMediaPlayer* playView() const { return playView_; }
     QString DeleteFilePath() const { return deleteFilePath; }
@@ -56,6 +58,7 @@ class VideoPreView : public QWidget, public XSMediaPlayerDelegate {
     QProgressBar* loadAnimation() const { return LoadAnimation; }
 
   protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 

@@ -1,6 +1,7 @@
 #include "media/XSMediaPlayer.h"
 
 #include "media/MediaImages.h"
+#include "media/MediaText.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -56,6 +57,9 @@ XSMediaPlayer::XSMediaPlayer(std::unique_ptr<IMediaPlayer> player, QWidget* pare
     volumeSlider_->setRange(0, 100);
     volumeSlider_->setFixedWidth(50);
     volumeSlider_->setValue(media ? int(std::lround(media->volume() * 100)) : 100);
+    // Without a sound output the picture plays silent: the volume has nothing to act on.
+    volumeSlider_->setEnabled(!media || media->hasSoundOutput());
+    updateVolumeTip();
     row->addWidget(playButton_);
     row->addWidget(videoSlider_, 1);
     row->addWidget(timeText_);
@@ -80,8 +84,13 @@ void XSMediaPlayer::setButtonImage(const char* name) {
     playButton_->setProperty("image", buttonImage);
 }
 
+void XSMediaPlayer::updateVolumeTip() {
+    volumeSlider_->setToolTip(volumeSlider_->isEnabled() ? QString() : MediaText("AudioNoOutput"));
+}
+
 void XSMediaPlayer::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) playButton_->setIcon(MediaIcon(buttonImage, this));
+    if (event->type() == QEvent::LanguageChange) updateVolumeTip();
     QWidget::changeEvent(event);
 }
 

@@ -63,6 +63,7 @@ class XSMediaPlayer : public QWidget {
     void onStatus(IMediaPlayer::Status status);
     void monitoringPlayback();
     void setButtonImage(const char* name);
+    void updateVolumeTip();
 
     std::unique_ptr<IMediaPlayer> media;
     XSMediaPlayerDelegate* delegate = nullptr;

@@ -34,6 +34,8 @@ class IMediaPlayer {
     virtual int64_t duration() const = 0; // milliseconds; 0 when unknown
     virtual float volume() const = 0;     // 0..1
     virtual void setVolume(float volume) = 0;
+    // False when the sound has nowhere to go (no output device): the picture plays silent.
+    virtual bool hasSoundOutput() const { return true; }
     virtual bool hasVideo() const = 0;
     // The picture's natural size; invalid when unknown or without picture.
     virtual QSize videoSize() const = 0;

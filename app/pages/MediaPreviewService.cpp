@@ -2,14 +2,28 @@
 
 #include "media/AudioPreView.h"
 #include "media/PhotoPreView.h"
+#include "media/PreviewWindow.h"
 #include "media/TxtPreView.h"
 #include "media/VideoPreView.h"
 
 void MediaPreviewService::ShowPhoto(const QString& path, const QString& title) {
     PhotoPreView* preview = PhotoPreView::shareInstance();
     preview->showWindow();
-    if (!title.isEmpty()) preview->window()->setWindowTitle(title);
+    if (!title.isEmpty()) PreviewWindow::SetOwnTitle(preview->window(), title);
     preview->ShowPhotoFilePreview(path);
+}
+
+void MediaPreviewService::ShowPhotoThumbnail(const QString& path) {
+    PhotoPreView* preview = PhotoPreView::shareInstance();
+    preview->showWindow();
+    preview->ShowThumbnailPreview(path);
+}
+
+void MediaPreviewService::ShowNoPreview(const QString& title) {
+    PhotoPreView* preview = PhotoPreView::shareInstance();
+    preview->showWindow();
+    if (!title.isEmpty()) PreviewWindow::SetOwnTitle(preview->window(), title);
+    preview->ShowNoPreview();
 }
 
 void MediaPreviewService::ShowVideo(const QString& path) {

@@ -28,6 +28,7 @@ class FakeMediaPlayer final : public IMediaPlayer {
     int64_t duration() const override { return durationMs; }
     float volume() const override { return vol; }
     void setVolume(float v) override { vol = v; }
+    bool hasSoundOutput() const override { return sound; }
     bool hasVideo() const override { return video; }
     QSize videoSize() const override { return size; }
     QString error() const override { return errorText; }
@@ -45,6 +46,7 @@ class FakeMediaPlayer final : public IMediaPlayer {
     int64_t positionMs = 0;
     float vol = 1.0f;
     bool video = false;
+    bool sound = true; // a sound output is there
     QSize size;
     QString errorText;
     // Record.

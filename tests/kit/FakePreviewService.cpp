@@ -10,6 +10,9 @@ void FakePreviewService::Add(Call call) {
 void FakePreviewService::ShowPhoto(const QString& path, const QString& title) {
     Add({QStringLiteral("photo"), path, title, {}});
 }
+void FakePreviewService::ShowPhotoThumbnail(const QString& path) {
+    Add({QStringLiteral("thumbnail"), path, {}, {}});
+}
 void FakePreviewService::ShowVideo(const QString& path) {
     Add({QStringLiteral("video"), path, {}, {}});
 }
@@ -24,6 +27,9 @@ void FakePreviewService::ShowVoiceFile(const QString& path) {
 }
 void FakePreviewService::ShowText(const QString& path) {
     Add({QStringLiteral("text"), path, {}, {}});
+}
+void FakePreviewService::ShowNoPreview(const QString& title) {
+    Add({QStringLiteral("none"), {}, title, {}});
 }
 
 std::vector<FakePreviewService::Call> FakePreviewService::Calls() const {

@@ -14,18 +14,21 @@ namespace kit {
 class FakePreviewService final : public IPreviewService {
   public:
     struct Call {
-        QString what;    // "photo", "video", "silk", "audio", "voice", "text"
-        QString path;    // the path (empty for "audio")
-        QString title;   // "photo" only
+        QString what;    // "photo", "thumbnail", "video", "silk", "audio", "voice",
+                         // "text", "none"
+        QString path;    // the path (empty for "audio" and "none")
+        QString title;   // "photo" and "none" only
         QByteArray data; // "audio" only
     };
 
     void ShowPhoto(const QString& path, const QString& title) override;
+    void ShowPhotoThumbnail(const QString& path) override;
     void ShowVideo(const QString& path) override;
     void ShowSilkVoice(const QString& path) override;
     void ShowAudioData(const QByteArray& data) override;
     void ShowVoiceFile(const QString& path) override;
     void ShowText(const QString& path) override;
+    void ShowNoPreview(const QString& title) override;
 
     std::vector<Call> Calls() const;
     // The kinds of the calls in order ("photo", "audio", ...).

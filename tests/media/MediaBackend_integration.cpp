@@ -6,18 +6,24 @@
 #include "media/MediaWorkFolder.h"
 #include "media/QtMediaPlayer.h"
 #include "media/QtPcmSink.h"
+#include "media/VideoPreView.h"
+#include "media/XSMediaPlayer.h"
 #include "tests/kit/QtTestHome.h"
 #include "tests/kit/ScratchFolder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
+#include <QSlider>
+#include <QToolButton>
 #include <QMediaPlayer>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 namespace {
 
@@ -152,6 +158,68 @@ TEST(MediaBackend, SilkVoicePlaysToItsEndOnTheSoundDevice) {
     EXPECT_FALSE(aud.isFeeding());
     // Paced by the device: not much faster than real time.
     EXPECT_GT(t.elapsed(), qint64(seconds * 1000 * 0.8));
+    MediaWorkFolder::SetProvider({});
+}
+
+// Without a sound output device the video plays silent to its end: the player attaches no
+// sound output, so the backend starts no audio thread that would have nowhere to write
+// (that thread brought the whole application down). The clip has an AAC track.
+TEST(MediaBackend, WithoutASoundOutputAVideoWithSoundPlaysSilentToItsEnd) {
+    REQUIRE_BACKEND();
+    QtMediaPlayer::SetOutputProbe([] { return false; });
+    QtMediaPlayer player(true);
+    QtMediaPlayer::SetOutputProbe({});
+    EXPECT_FALSE(player.hasSoundOutput());
+    player.setVolume(0.25f);
+    EXPECT_FLOAT_EQ(0.25f, player.volume());
+    bool buffered = false, ended = false, failed = false;
+    player.setStatusHandler([&](IMediaPlayer::Status s) {
+        buffered = buffered || s == IMediaPlayer::Status::Buffered;
+        ended = ended || s == IMediaPlayer::Status::End;
+        failed = failed || s == IMediaPlayer::Status::Failed;
+    });
+    player.setSourceFile(Fixture("clip-1s.mp4"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return buffered || failed; }, 10000));
+    if (failed) GTEST_SKIP() << "the backend has no H.264 decoder: " << player.error().toStdString();
+    player.play();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended || failed; }, 15000));
+    EXPECT_FALSE(failed) << player.error().toStdString();
+    EXPECT_TRUE(ended);
+}
+
+// The video window as the user drives it on a machine without a sound device: Play in the
+// window plays the video (with its sound track) silent to its end, and the application
+// goes on.
+TEST(MediaBackend, PlayInTheVideoWindowWithoutASoundOutputPlaysToTheEnd) {
+    REQUIRE_BACKEND();
+    kit::ScratchFolder backup("videowindow"), work("videowork");
+    MediaWorkFolder::SetProvider([&] { return QString::fromStdString(work.path().string()); });
+    QtMediaPlayer::SetOutputProbe([] { return false; });
+    const std::filesystem::path stored = backup.path() / "ab" / "abcdef";
+    std::filesystem::create_directories(stored.parent_path());
+    std::filesystem::copy_file(Fixture("clip-1s.mp4").toStdString(), stored);
+    {
+        VideoPreView window; // the real players
+        window.showWindow();
+        window.ShowVideoFilePreView(QString::fromStdString(stored.string()));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return window.loadingText()->isVisible() ||
+                       (window.playView() && window.playView()->playButton()->isEnabled());
+            },
+            10000));
+        if (window.loadingText()->isVisible()) GTEST_SKIP() << "the backend cannot play the clip here";
+        XSMediaPlayer* view = window.playView();
+        EXPECT_FALSE(view->player()->hasSoundOutput());
+        EXPECT_FALSE(view->volumeSlider()->isEnabled());
+        QTest::mouseClick(view->playButton(), Qt::LeftButton);
+        EXPECT_EQ(1, view->playState());
+        // Back at rest once it played to its end.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view->playState() == 2; }, 15000));
+        EXPECT_FALSE(window.loadingText()->isVisible());
+        window.CloesButtonEvent();
+    }
+    QtMediaPlayer::SetOutputProbe({});
     MediaWorkFolder::SetProvider({});
 }
 

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QSettings>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
@@ -460,6 +461,11 @@ TEST(PreviewGeometry, ContentIsScaledToTheAreaWithItsAspectAndCentred) {
         {{100, 100}, {1280, 100, 1000, 700}, {}, {1280 + 440, 100 + 290, 120, 120}}, // a second screen
         {{}, screen, {}, {629, 389, 21, 21}}, // nothing known: the chrome alone
     };
+    // Centred on the window it is shown for, inside the area.
+    EXPECT_EQ(QRect(150 + 4, 300 + 30, 220, 120),
+              PreviewWindow::FitGeometry({200, 100}, chrome, frame, screen, QRect(100, 200, 328, 354)));
+    EXPECT_EQ(QRect(1280 - 228 + 4, 800 - 154 + 30, 220, 120),
+              PreviewWindow::FitGeometry({200, 100}, chrome, frame, screen, QRect(1200, 750, 200, 100)));
     for (const auto& c : cases) {
         const QRect got = PreviewWindow::FitGeometry(c.content, chrome, c.frame, c.available);
         EXPECT_EQ(c.expected, got) << c.content.width() << "x" << c.content.height();
@@ -518,6 +524,112 @@ TEST_F(Previews, PreviewsOpenInFrontOfTheWindowTheUserWorksIn) {
         EXPECT_EQ(main.windowHandle(), w->windowHandle()->transientParent());
         w->close();
     }
+}
+
+// Every preview, the failed ones too, is a dialog window transient for the window the
+// user works in (a window manager keeps such a window above it; a plain window goes
+// behind at the first click on the main window), opens centred on that window and
+// carries a title from the language tables.
+TEST_F(Previews, PreviewsStayAboveOpenCentredOnTheirWindowAndAreTitled) {
+    QSettings().setValue("AppLanguage", "en");
+    QWidget main;
+    main.setWindowTitle(QStringLiteral("main"));
+    // Off the middle of the screen, so that a preview centred on the screen is seen.
+    const QRect area = PreviewWindow::AvailableArea(nullptr);
+    main.setGeometry(area.x() + 10, area.y() + 10, area.width() * 3 / 4, area.height() * 3 / 4);
+    main.show();
+    QApplication::setActiveWindow(&main);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    Write(backup / "notes.txt", "words");
+    PhotoPreView photo;
+    TxtPreView text;
+    kit::FakeMediaPlayers audioPlayers;
+    AudioPreView audio(kit::FakePcmSink::Factory(std::make_shared<kit::PcmSinkScript>()),
+                       audioPlayers.Factory());
+    kit::FakeMediaPlayers videoPlayers;
+    VideoPreView video(videoPlayers.Factory());
+    const struct {
+        const char* name;
+        QWidget* window;
+        std::function<void()> show;
+        QString title;
+    } cases[] = {
+        {"photo that fails", &photo,
+         [&] {
+             photo.showWindow();
+             photo.ShowPhotoFilePreview(Q(backup / "missing.jpg"));
+         },
+         LanguageText("PreviewPhotoTitle")},
+        {"photo of no kind", &photo,
+         [&] {
+             photo.showWindow();
+             photo.ShowNoPreview();
+         },
+         LanguageText("PreviewPhotoTitle")},
+        {"text", &text,
+         [&] {
+             text.showWindow();
+             text.ShowTxtPreview(Q(backup / "notes.txt"));
+         },
+         LanguageText("PreviewTextTitle")},
+        {"audio", &audio,
+         [&] {
+             audio.showWindow();
+             audio.ShowAudioPreview(Q(backup / "missing.amr"));
+         },
+         LanguageText("PreviewAudioTitle")},
+        {"video that fails", &video,
+         [&] {
+             video.showWindow();
+             video.ShowVideoFilePreView(Q(backup / "missing.mp4"));
+         },
+         LanguageText("PreviewVideoTitle")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QApplication::setActiveWindow(&main);
+        c.show();
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(c.window->isVisible());
+        EXPECT_EQ(Qt::Dialog, c.window->windowType());
+        ASSERT_NE(nullptr, c.window->windowHandle());
+        EXPECT_EQ(main.windowHandle(), c.window->windowHandle()->transientParent());
+        EXPECT_EQ(c.title, c.window->windowTitle());
+        EXPECT_FALSE(c.title.isEmpty());
+        const QPoint off = c.window->frameGeometry().center() - main.frameGeometry().center();
+        EXPECT_LE(off.manhattanLength(), 2) << off.x() << "," << off.y();
+        c.window->close();
+    }
+    // A title of the caller's stays until the window is shown again.
+    photo.showWindow();
+    PreviewWindow::SetOwnTitle(&photo, QStringLiteral("IMG_0001.JPG"));
+    EXPECT_EQ(QStringLiteral("IMG_0001.JPG"), photo.windowTitle());
+    photo.showWindow();
+    EXPECT_EQ(LanguageText("PreviewPhotoTitle"), photo.windowTitle());
+    photo.close();
+}
+
+// A thumbnail shown in place of its missing picture says so, in the window and its title.
+TEST_F(Previews, AThumbnailSaysItIsOne) {
+    QSettings().setValue("AppLanguage", "en");
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    Write(backup / "thumb", Jpeg(image));
+    PhotoPreView view;
+    view.showWindow();
+    view.ShowThumbnailPreview(Q(backup / "thumb"));
+    ASSERT_TRUE(view.photoView()->isVisible());
+    EXPECT_EQ(QSize(40, 30), view.photoView()->pixmap().size());
+    EXPECT_TRUE(view.note()->isVisible());
+    EXPECT_EQ(LanguageText("PreviewThumbnailNote"), view.note()->text());
+    EXPECT_EQ(LanguageText("PreviewThumbnailTitle"), view.windowTitle());
+    // The next picture is a whole one again.
+    Write(backup / "full", Jpeg(image));
+    view.showWindow();
+    view.ShowPhotoFilePreview(Q(backup / "full"));
+    EXPECT_FALSE(view.note()->isVisible());
+    EXPECT_EQ(LanguageText("PreviewPhotoTitle"), view.windowTitle());
+    view.close();
 }
 
 TEST_F(Previews, EscClosesEveryPreview) {
@@ -614,6 +726,19 @@ TEST(VideoGeometry, SizeAndPositionTable) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, VideoPreView::WindowGeometry(c.natural, c.available)) << c.natural.width();
+    // Shown for a window: centred on that window's frame, moved inside the area.
+    const struct {
+        QSize natural;
+        QRect over;
+        QMargins frame;
+        QRect expected;
+    } anchored[] = {
+        {{1920, 1080}, {100, 100, 800, 600}, {}, {20, 130, 960, 540}},
+        {{640, 360}, {100, 100, 800, 600}, {1, 20, 1, 5}, {179 + 1, 207 + 20, 640, 360}},
+        {{1920, 1080}, {1500, 900, 400, 150}, {}, {960, 540, 960, 540}}, // kept on the screen
+    };
+    for (const auto& c : anchored)
+        EXPECT_EQ(c.expected, VideoPreView::WindowGeometry(c.natural, screen, c.frame, c.over)) << c.over.x();
     // With a title bar and borders the framed window stays inside the area.
     const QMargins frame(4, 30, 4, 4);
     for (const QSize natural : {QSize(1080, 720), QSize(720, 1080), QSize(3840, 2160), QSize(160, 90)}) {

@@ -1,10 +1,12 @@
 // The video player view against a scripted player.
 #include "media/XSMediaPlayer.h"
+#include "gui/NSLanguageText.h"
 #include "tests/kit/FakeMediaPlayer.h"
 #include "tests/kit/QtTestMain.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QSettings>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
@@ -136,6 +138,30 @@ TEST(XSMediaPlayer, DelTwiceAndBeforeReadyAndASmallVideoKeepsTheMinimumView) {
     v.view->resize(100, 60);
     EXPECT_GE(v.view->width(), 320);
     EXPECT_GE(v.view->height(), 200);
+}
+
+// Without a sound output the picture plays silent: the volume has nothing to act on and
+// says why; play and pause work as ever.
+TEST(XSMediaPlayer, WithoutASoundOutputTheVolumeIsOffAndPlayingGoesOn) {
+    QSettings().setValue("AppLanguage", "en");
+    for (const bool sound : {true, false}) {
+        SCOPED_TRACE(sound);
+        auto p = std::make_unique<kit::FakeMediaPlayer>(true);
+        p->sound = sound;
+        kit::FakeMediaPlayer* fake = p.get();
+        XSMediaPlayer view(std::move(p));
+        view.setVideoAsset(QStringLiteral("/cache/WXVideo-1.mp4"));
+        EXPECT_EQ(sound, view.volumeSlider()->isEnabled());
+        EXPECT_EQ(sound ? QString() : LanguageText("AudioNoOutput"), view.volumeSlider()->toolTip());
+        fake->durationMs = 1000;
+        fake->emitStatus(Status::Loaded);
+        fake->emitStatus(Status::Buffered);
+        view.PlayButtonEvent();
+        EXPECT_TRUE(fake->playing);
+        fake->emitStatus(Status::End);
+        EXPECT_EQ(2, view.playState());
+    }
+    EXPECT_FALSE(LanguageText("AudioNoOutput").isEmpty());
 }
 
 KIT_QT_TEST_MAIN(QApplication)

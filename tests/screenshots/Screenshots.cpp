@@ -758,6 +758,11 @@ int main(int argc, char** argv) {
                 Save(&view, QStringLiteral("preview-photo") + suffix);
                 view.ShowPhotoFilePreview(media + QStringLiteral("/missing.png"));
                 Save(&view, QStringLiteral("preview-photo-failed") + suffix);
+                view.ShowThumbnailPreview(media + QStringLiteral("/photo.png"));
+                Save(&view, QStringLiteral("preview-photo-thumbnail") + suffix);
+                view.setWindowTitle(QStringLiteral("report.pdf"));
+                view.ShowNoPreview();
+                Save(&view, QStringLiteral("preview-no-kind") + suffix);
             }
             {
                 TxtPreView view;

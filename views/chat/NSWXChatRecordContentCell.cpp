@@ -1,6 +1,7 @@
 #include "views/chat/NSWXChatRecordContentCell.h"
 
 #include "gui/NSLanguageText.h"
+#include "platform/ImageFileReader.h"
 #include "views/media/IPreviewService.h"
 #include "views/chat/NSWXChatRecordCellImages.h"
 #include "views/chat/NetworkImageFetcher.h"
@@ -396,6 +397,12 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
     painter->restore();
 }
 
+bool NSWXChatRecordContentCell::ShowsThumbnailOnly(const NSWXChatSMSData& message) {
+    if (message.eType() != 3 || message.Content().isEmpty()) return false;
+    return !ImageFileReader::SizeOf(message.ResourcesFile()).isValid() &&
+           ImageFileReader::SizeOf(message.Content()).isValid();
+}
+
 bool NSWXChatRecordContentCell::editorEvent(QEvent* event, QAbstractItemModel* model,
                                             const QStyleOptionViewItem& option, const QModelIndex& index) {
     if (event->type() != QEvent::MouseButtonRelease)
@@ -409,7 +416,12 @@ bool NSWXChatRecordContentCell::editorEvent(QEvent* event, QAbstractItemModel* m
     if (!L.visible || L.click.isEmpty() || !ToView(L.click, cell).contains(mouse->position())) return false;
     switch (m->eType()) {
     case 3:
-        preview_.ShowPhoto(m->ResourcesFile(), QString());
+        // The full picture when it is there; else the thumbnail the bubble shows, said to
+        // be only that.
+        if (ShowsThumbnailOnly(*m))
+            preview_.ShowPhotoThumbnail(m->Content());
+        else
+            preview_.ShowPhoto(m->ResourcesFile(), QString());
         return true;
     case 34:
         preview_.ShowVoiceFile(m->ResourcesFile());

@@ -53,6 +53,9 @@ class NSWXChatRecordContentCell : public QStyledItemDelegate {
     // The text a message shows (and the message search reads): a call's duration text
     // for kind 50, else its content. The record is not changed.
     static QString DisplayText(const NSWXChatSMSData& message);
+    // A picture message whose full picture is not there (or is no picture) while its
+    // thumbnail is: a click previews the thumbnail, which is what the bubble shows.
+    static bool ShowsThumbnailOnly(const NSWXChatSMSData& message);
     // The size of `text` in the 14-point font within a width of 250 (0 × 0 for none).
     static QSizeF TextSize(const QString& text);
     // The picture a message of kind 3, 43, 62 or 10001 shows: its size, with the

@@ -117,6 +117,9 @@ void MediaGrid::Activate(int file) {
     case Tile::Music:
         player_.Play(f, false);
         break;
+    case Tile::Attachment:
+        player_.Open(f);
+        break;
     }
 }
 

@@ -21,7 +21,8 @@ class MediaGridDelegate;
 class MediaGrid : public QWidget {
     Q_OBJECT
   public:
-    enum class Tile { Photo, Video, Music };
+    // Attachment: each file gets the tile of its kind (AttachmentKind).
+    enum class Tile { Photo, Video, Music, Attachment };
 
     MediaGrid(Tile tile, MediaPlayDispatcher& player, QWidget* parent = nullptr);
     ~MediaGrid() override;

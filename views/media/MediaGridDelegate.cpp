@@ -1,9 +1,11 @@
 #include "views/media/MediaGridDelegate.h"
 
 #include "platform/IAppearance.h"
+#include "views/media/AttachmentKind.h"
 #include "views/media/MediaFileCopier.h"
 #include "views/media/MediaGrid.h"
 #include "views/media/MediaTileGeometry.h"
+#include "views/media/NSDirizaDocumentViewItem.h"
 #include "views/media/NSDirizaMusicViewItem.h"
 #include "views/media/NSDirizaPhotoViewItem.h"
 #include "views/media/NSDirizaVideoViewItem.h"
@@ -47,28 +49,9 @@ void MediaGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const NSFileData& f = data.File(file);
     const bool hovered = option.state & QStyle::State_MouseOver;
     switch (grid_.TileKind()) {
-    case MediaGrid::Tile::Photo: {
-        QImage thumb;
-        auto picture = NSDirizaPhotoViewItem::Picture::Loading;
-        if (!f.thumbnail().isNull()) {
-            thumb = f.thumbnail();
-            picture = NSDirizaPhotoViewItem::Picture::Ready;
-        } else {
-            switch (grid_.Thumbnails().Get(MediaFileCopier::StoredPath(f), &thumb, f.FileName())) {
-            case ThumbnailLoader::State::Ready:
-                picture = NSDirizaPhotoViewItem::Picture::Ready;
-                break;
-            case ThumbnailLoader::State::Failed:
-                picture = NSDirizaPhotoViewItem::Picture::Damaged;
-                break;
-            case ThumbnailLoader::State::Loading:
-                break;
-            }
-        }
-        NSDirizaPhotoViewItem::Paint(*painter, option.rect, f.FileName(), ticked, picture, thumb, dark,
-                                     widget);
+    case MediaGrid::Tile::Photo:
+        paintPhoto(*painter, option.rect, f, ticked, dark);
         break;
-    }
     case MediaGrid::Tile::Video: {
         const bool isText = NSDirizaVideoViewItem::IsTextSuffix(f.Suffix());
         NSDirizaVideoViewItem::Paint(*painter, option.rect, f.FileName(), ticked, isText, grid_.Excerpt(file),
@@ -78,8 +61,52 @@ void MediaGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     case MediaGrid::Tile::Music:
         NSDirizaMusicViewItem::Paint(*painter, option.rect, f.FileName(), ticked, hovered, dark, widget);
         break;
+    case MediaGrid::Tile::Attachment:
+        switch (AttachmentKind::Of(f.Suffix())) {
+        case AttachmentKind::Kind::Picture:
+            paintPhoto(*painter, option.rect, f, ticked, dark);
+            break;
+        case AttachmentKind::Kind::Video:
+            NSDirizaVideoViewItem::Paint(*painter, option.rect, f.FileName(), ticked, false, QString(),
+                                         hovered, dark, widget);
+            break;
+        case AttachmentKind::Kind::Text:
+            NSDirizaVideoViewItem::Paint(*painter, option.rect, f.FileName(), ticked, true,
+                                         grid_.Excerpt(file), hovered, dark, widget);
+            break;
+        case AttachmentKind::Kind::Audio:
+            NSDirizaMusicViewItem::Paint(*painter, option.rect, f.FileName(), ticked, hovered, dark, widget);
+            break;
+        case AttachmentKind::Kind::Document:
+            NSDirizaDocumentViewItem::Paint(*painter, option.rect, f.FileName(),
+                                            AttachmentKind::Label(f.Suffix()), ticked, dark, widget);
+            break;
+        }
+        break;
     }
     painter->restore();
+}
+
+void MediaGridDelegate::paintPhoto(QPainter& painter, const QRect& tile, const NSFileData& f, bool ticked,
+                                   bool dark) const {
+    QImage thumb;
+    auto picture = NSDirizaPhotoViewItem::Picture::Loading;
+    if (!f.thumbnail().isNull()) {
+        thumb = f.thumbnail();
+        picture = NSDirizaPhotoViewItem::Picture::Ready;
+    } else {
+        switch (grid_.Thumbnails().Get(MediaFileCopier::StoredPath(f), &thumb, f.FileName())) {
+        case ThumbnailLoader::State::Ready:
+            picture = NSDirizaPhotoViewItem::Picture::Ready;
+            break;
+        case ThumbnailLoader::State::Failed:
+            picture = NSDirizaPhotoViewItem::Picture::Damaged;
+            break;
+        case ThumbnailLoader::State::Loading:
+            break;
+        }
+    }
+    NSDirizaPhotoViewItem::Paint(painter, tile, f.FileName(), ticked, picture, thumb, dark, grid_.List());
 }
 
 bool MediaGridDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,

@@ -4,6 +4,7 @@
 #include <functional>
 
 class MediaGrid;
+class NSFileData;
 
 // Paints the rows of a media grid (day headers and tiles) and turns clicks into the
 // grid's actions: a tick box or header button ticks, the picture opens the preview.
@@ -19,5 +20,9 @@ class MediaGridDelegate : public QStyledItemDelegate {
                      const QModelIndex& index) override;
 
   private:
+    // A picture tile: its thumbnail, loaded in the background.
+    void paintPhoto(QPainter& painter, const QRect& tile, const NSFileData& file, bool ticked,
+                    bool dark) const;
+
     MediaGrid& grid_;
 };

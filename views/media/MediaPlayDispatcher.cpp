@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 #include "platform/StoredFileReader.h"
+#include "views/media/AttachmentKind.h"
 #include "views/media/MediaFileCopier.h"
 #include "views/media/VoiceFile.h"
 
@@ -12,30 +13,8 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QStringList>
-#include <QXmlStreamReader>
 
 namespace {
-
-QStringList ReadAudioSuffixes() {
-    QStringList out;
-    QFile conf(QStringLiteral(":/exc/conf"));
-    if (!conf.open(QIODevice::ReadOnly) || conf.size() > 16 * 1024 * 1024) return out;
-    QXmlStreamReader xml(&conf);
-    bool inAudio = false;
-    while (!xml.atEnd()) {
-        const auto token = xml.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            const auto name = xml.name();
-            if (name == QLatin1String("AudioWildcard"))
-                inAudio = true;
-            else if (name == QLatin1String("Filed") && inAudio)
-                out.append(xml.attributes().value(QLatin1String("FILEEXT")).toString().toUpper());
-        } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("AudioWildcard")) {
-            inAudio = false;
-        }
-    }
-    return out;
-}
 
 qint64 SteadyMs() {
     static QElapsedTimer timer = [] {
@@ -49,7 +28,7 @@ qint64 SteadyMs() {
 } // namespace
 
 bool MediaPlayDispatcher::DefaultIsAudio(const QString& suffix) {
-    static const QStringList audio = ReadAudioSuffixes();
+    static const QStringList audio = AttachmentKind::Suffixes(QStringLiteral("AudioWildcard"));
     return audio.contains(suffix.toUpper());
 }
 
@@ -111,4 +90,28 @@ void MediaPlayDispatcher::ShowPhoto(const NSFileData& file) {
 
 void MediaPlayDispatcher::ShowText(const NSFileData& file) {
     preview_.ShowText(MediaFileCopier::StoredPath(file));
+}
+
+void MediaPlayDispatcher::ShowNoPreview(const NSFileData& file) {
+    preview_.ShowNoPreview(file.FileName());
+}
+
+void MediaPlayDispatcher::Open(const NSFileData& file) {
+    switch (AttachmentKind::Of(file.Suffix())) {
+    case AttachmentKind::Kind::Picture:
+        ShowPhoto(file);
+        break;
+    case AttachmentKind::Kind::Text:
+        ShowText(file);
+        break;
+    case AttachmentKind::Kind::Video:
+        Play(file, true); // as the video grid's tiles
+        break;
+    case AttachmentKind::Kind::Audio:
+        Play(file, false); // as the audio grid's tiles
+        break;
+    case AttachmentKind::Kind::Document:
+        ShowNoPreview(file);
+        break;
+    }
 }

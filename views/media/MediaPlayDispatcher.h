@@ -34,6 +34,12 @@ class MediaPlayDispatcher {
     void ShowPhoto(const NSFileData& file);
     // The text button of a text tile.
     void ShowText(const NSFileData& file);
+    // A file no preview window shows: says so.
+    void ShowNoPreview(const NSFileData& file);
+    // An attachment of any kind: what the file is decides (pictures and text in their
+    // windows, video and audio played as by the video and audio grids' play buttons,
+    // other files said to have no preview).
+    void Open(const NSFileData& file);
 
     // Where "text.amr" goes; by default "scan/play" in the application's cache folder
     // (emptied with every new scan).

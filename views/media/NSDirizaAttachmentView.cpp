@@ -54,7 +54,7 @@ NSDirizaAttachmentView::NSDirizaAttachmentView(IPreviewService& preview, IVoiceC
     photoLoadingInfo_ = EmptyLabel(photoStack_);
     mediaLoadingInfo_ = EmptyLabel(mediaStack_);
     photoGrid_ = new MediaGrid(MediaGrid::Tile::Photo, player_, photoStack_);
-    mediaGrid_ = new MediaGrid(MediaGrid::Tile::Video, player_, mediaStack_);
+    mediaGrid_ = new MediaGrid(MediaGrid::Tile::Attachment, player_, mediaStack_);
     photoStack_->addWidget(photoLoadingInfo_);
     photoStack_->addWidget(photoGrid_);
     mediaStack_->addWidget(mediaLoadingInfo_);

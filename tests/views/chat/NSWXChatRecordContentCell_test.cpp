@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -220,8 +221,9 @@ TEST_F(CellFixture, HeadImagesAreFetchedOncePerAddress) {
 
 TEST_F(CellFixture, ClicksOpenThePreviewOfTheKind) {
     ASSERT_TRUE(QtWeChatRecords::WritePicture(Path("p.png"), 100, 80));
+    ASSERT_TRUE(QtWeChatRecords::WritePicture(Path("full.png"), 400, 320));
     auto picture = QtWeChatRecords::Message(3, 1, Path("p.png"));
-    picture.setResourcesFile("/backup/full/picture.jpg");
+    picture.setResourcesFile(Path("full.png"));
     auto voice = QtWeChatRecords::Message(34, 1, "");
     voice.setResourcesFile("/backup/voice.aud");
     auto video = QtWeChatRecords::Message(43, 2, Path("p.png"));
@@ -242,9 +244,50 @@ TEST_F(CellFixture, ClicksOpenThePreviewOfTheKind) {
     EXPECT_EQ((QStringList{"photo", "voice", "video"}), preview.Kinds());
     const auto calls = preview.Calls();
     ASSERT_EQ(3u, calls.size());
-    EXPECT_EQ("/backup/full/picture.jpg", calls[0].path);
+    EXPECT_EQ(Path("full.png"), calls[0].path);
     EXPECT_EQ("/backup/voice.aud", calls[1].path);
     EXPECT_EQ("/backup/video.mp4", calls[2].path);
+}
+
+// The bubble shows the thumbnail; the preview shows the full picture when it is there and
+// a picture, else the thumbnail, said to be one; with neither the full picture's path goes
+// on, and its window says the file cannot be shown.
+TEST_F(CellFixture, APictureWhoseThumbnailAloneIsThereOpensTheThumbnail) {
+    ASSERT_TRUE(QtWeChatRecords::WritePicture(Path("thumb.png"), 100, 80));
+    ASSERT_TRUE(QtWeChatRecords::WritePicture(Path("full.png"), 400, 320));
+    {
+        QFile broken(Path("broken.pic"));
+        ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+        broken.write("not a picture at all");
+    }
+    const struct {
+        const char* name;
+        QString thumbnail, full;
+        const char* kind;
+        QString opened;
+    } cases[] = {
+        {"both there", Path("thumb.png"), Path("full.png"), "photo", Path("full.png")},
+        {"full missing", Path("thumb.png"), Path("missing.pic"), "thumbnail", Path("thumb.png")},
+        {"full no picture", Path("thumb.png"), Path("broken.pic"), "thumbnail", Path("thumb.png")},
+        {"full not named", Path("thumb.png"), QString(), "thumbnail", Path("thumb.png")},
+        {"neither", Path("gone.png"), Path("missing.pic"), "photo", Path("missing.pic")},
+        {"no thumbnail named", QString(), Path("missing.pic"), "photo", Path("missing.pic")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        preview.Clear();
+        auto m = QtWeChatRecords::Message(3, 1, c.thumbnail);
+        m.setResourcesFile(c.full);
+        messages = {m};
+        const auto L = cell.LayoutFor(m, 600, cell.RowHeight(m));
+        EXPECT_EQ(QString::fromLatin1(c.kind) == "thumbnail",
+                  NSWXChatRecordContentCell::ShowsThumbnailOnly(m));
+        ASSERT_TRUE(Click(0, QPointF(L.click.center().x(), cell.RowHeight(m) - L.click.center().y())));
+        const auto calls = preview.Calls();
+        ASSERT_EQ(1u, calls.size());
+        EXPECT_EQ(QString::fromLatin1(c.kind), calls[0].what);
+        EXPECT_EQ(c.opened, calls[0].path);
+    }
 }
 
 TEST_F(CellFixture, EveryKindPaintsOnBothSides) {

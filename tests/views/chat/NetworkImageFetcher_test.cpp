@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QSignalSpy>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -314,19 +315,66 @@ TEST(NetworkImageFetcher, NoCookiesAndNoCredentials) {
     }
 }
 
+// A fetcher whose transfers end at once with a picture: only the decoding is left.
+class InstantFetcher final : public NetworkImageFetcher {
+  public:
+    explicit InstantFetcher(QByteArray body) : body_(std::move(body)) {}
+
+  protected:
+    void StartRequest(const QUrl& url) override { Finish(url.toString(), body_, true); }
+
+  private:
+    QByteArray body_;
+};
+
+// A fetcher that goes away at any stage of a fetch sends nothing more, and what comes
+// back for it afterwards (the host lookup, the reply, the decoded picture) finds no one.
 TEST(NetworkImageFetcher, GoingAwayWithFetchesPendingIsSafe) {
     kit::LoopbackHttpServer server;
-    server.Enqueue(kit::CannedReply::Ok(Png(4, 4), "image/png"));
+    // While the host is looked up: the request is never sent.
     {
         NetworkImageFetcher fetcher;
         AllowLoopback(fetcher);
-        fetcher.Image(server.url("/a.png"));
+        fetcher.Image(server.url("/looked-up.png"));
+        ASSERT_EQ(NetworkImageFetcher::State::Pending, fetcher.StateOf(server.url("/looked-up.png")));
     }
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 300)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    SUCCEED();
+    // While the reply is on its way: the server has the request, the answer finds no one.
+    kit::CannedReply slow = kit::CannedReply::Ok(Png(4, 4), "image/png");
+    slow.mode = kit::CannedReply::Mode::Stall;
+    slow.stallMs = 300;
+    server.Enqueue(slow);
+    {
+        NetworkImageFetcher fetcher;
+        AllowLoopback(fetcher);
+        fetcher.Image(server.url("/on-its-way.png"));
+        ASSERT_TRUE(WaitFor([&] { return server.requestCount() == 1; }));
+        EXPECT_EQ(NetworkImageFetcher::State::Pending, fetcher.StateOf(server.url("/on-its-way.png")));
+    }
+    // A later fetch through the same server settles as usual, and the server never heard
+    // of the fetch whose host was still being looked up.
+    server.Enqueue(kit::CannedReply::Ok(Png(4, 4), "image/png"));
+    NetworkImageFetcher later;
+    AllowLoopback(later);
+    QSignalSpy ready(&later, &NetworkImageFetcher::ImageReady);
+    later.Image(server.url("/later.png"));
+    ASSERT_TRUE(Settled(later, server.url("/later.png")));
+    EXPECT_EQ(NetworkImageFetcher::State::Ready, later.StateOf(server.url("/later.png")));
+    EXPECT_EQ(1, ready.count());
+    ASSERT_EQ(2, server.requestCount()); // nothing for the fetcher gone while looking up
+    EXPECT_EQ("/on-its-way.png", server.requests()[0].path);
+    EXPECT_EQ("/later.png", server.requests()[1].path);
+    // While the picture is decoded: the decoding ends without handing it to anyone.
+    {
+        InstantFetcher fetcher(Png(4, 4));
+        AllowLoopback(fetcher);
+        fetcher.Image(QStringLiteral("http://decoding.example/a.png"));
+        EXPECT_EQ(NetworkImageFetcher::State::Pending, fetcher.StateOf("http://decoding.example/a.png"));
+    }
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(5000));
+    // Had the decoding handed its picture to the fetcher gone, this would run it.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(2, server.requestCount());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Small media fixtures for the chat and media view tests: stored files written into a
 // stand-in backup folder, and the records the scan would deliver for them.
+#include "gui/MainQueue.h"
 #include "scan/NSDeletedFile.h"
 #include "tests/kit/QtWaitUntil.h"
 
@@ -17,6 +18,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <thread>
 
 namespace mediatest {
@@ -75,5 +77,13 @@ inline QByteArray ReadAll(const QString& path) {
 }
 
 using kit::WaitUntil;
+
+// Runs the GUI thread's events until every call posted to `receiver` before this one
+// (a scan's hand-over, say) has run; false when that does not happen in time.
+inline bool RunPostedCalls(QObject* receiver) {
+    auto reached = std::make_shared<bool>(false);
+    MainQueue::Post(receiver, [reached] { *reached = true; });
+    return WaitUntil([reached] { return *reached; });
+}
 
 } // namespace mediatest

@@ -180,17 +180,32 @@ TEST_F(Attachments, AFailedConversionRemovesOnlyWhatTheSaveMade) {
 
 TEST_F(Attachments, ClearDataDropsADeliveryStillWaitingForTheTimer) {
     ASSERT_TRUE(Store(backup, "m/1", "a"));
-    view.StartUpdateUI();
     const QList<NSDeletedFile> photos{Record(backup, "a.jpg", "m/1")}, media{Record(backup, "b.mp4", "m/1")};
-    std::thread([&] { view.AddDirizaFile(photos, media); }).join();
-    view.ClearData(); // before the timer showed the files
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 200)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    EXPECT_EQ(0, view.PhotoGrid().FileCount() + view.MediaSection().FileCount());
-    view.AllSelect();
-    EXPECT_EQ(SaveOnWorker(), DirizaSaveResult{});
+    // The timer never ticks within the test: what it would show is what is left waiting.
+    NSDirizaAttachmentView own{preview, voice, nullptr, 3600 * 1000};
+    // Cleared while the hand-over is still on its way to the GUI thread, and once it has
+    // arrived and waits for the timer.
+    for (const bool arrived : {false, true}) {
+        SCOPED_TRACE(arrived);
+        own.StartUpdateUI();
+        ASSERT_TRUE(own.ShowsLoading());
+        std::thread([&] { own.AddDirizaFile(photos, media); }).join();
+        if (arrived) ASSERT_TRUE(RunPostedCalls(&own));
+        own.ClearData(); // the user left the page before the timer showed the files
+        ASSERT_TRUE(RunPostedCalls(&own));
+        // No timer is left to show anything, and nothing was shown.
+        EXPECT_FALSE(own.ShowsLoading());
+        EXPECT_EQ(0, own.PhotoGrid().FileCount() + own.MediaSection().FileCount());
+        own.AllSelect();
+        DirizaSaveResult r;
+        std::thread([&] { r = own.DirizaData(out); }).join();
+        EXPECT_EQ(r, DirizaSaveResult{});
+    }
+    // A later scan's files show as before.
+    own.StartUpdateUI();
+    std::thread([&] { own.AddDirizaFile(photos, media); }).join();
+    ASSERT_TRUE(RunPostedCalls(&own));
+    EXPECT_TRUE(own.ShowsLoading()); // waits for the timer with the files
 }
 
 TEST_F(Attachments, SectionsTicksAndFolders) {
