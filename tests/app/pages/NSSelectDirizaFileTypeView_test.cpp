@@ -60,6 +60,8 @@ std::shared_ptr<DeviceInfo> Device(const QString& name) {
 
 class Chooser : public ::testing::Test {
   protected:
+    // Each edition starts in its own language; the cases start in English in both.
+    void SetUp() override { NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English); }
     void TearDown() override { NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English); }
     kit::FakeDeviceManage manager;
     kit::FakeAlertPresenter alerts;
