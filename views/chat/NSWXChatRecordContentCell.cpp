@@ -1,5 +1,6 @@
 #include "views/chat/NSWXChatRecordContentCell.h"
 
+#include "gui/BackupText.h"
 #include "gui/NSLanguageText.h"
 #include "views/media/IPreviewService.h"
 #include "views/chat/NSWXChatRecordCellImages.h"
@@ -9,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QDebug>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -22,6 +24,12 @@ constexpr qreal kCorner = 5;
 
 bool IsTextKind(qint64 kind) {
     return kind != 3 && kind != 42 && kind != 43 && kind != 49 && kind != 62 && kind != 10001;
+}
+
+// A message text wraps at word boundaries (inside a word only when the word is longer
+// than the line) and reads in its own direction, from the bubble's leading side.
+QTextOption TextOption(const QString& text) {
+    return BackupText::WrappedOption(text, Qt::AlignLeft | Qt::AlignTop, QGuiApplication::layoutDirection());
 }
 
 QFont ContentFont() {
@@ -62,10 +70,8 @@ QString NSWXChatRecordContentCell::DisplayText(const NSWXChatSMSData& message) {
 
 QSizeF NSWXChatRecordContentCell::TextSize(const QString& text) {
     if (text.isEmpty()) return {0, 0};
-    const QFontMetricsF metrics(ContentFont());
-    const QRectF r =
-        metrics.boundingRect(QRectF(0, 0, kTextWidth, 1e6), Qt::TextWordWrap | Qt::TextWrapAnywhere, text);
-    return {std::ceil(r.width()), std::ceil(r.height())};
+    const QSizeF size = BackupText::WrappedSize(text, ContentFont(), kTextWidth, TextOption(text));
+    return {std::ceil(size.width()), std::ceil(size.height())};
 }
 
 QString NSWXChatRecordContentCell::RedPacketImage() {
@@ -318,7 +324,8 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
     painter->drawImage(
         headRect, head.scaled(headRect.size().toSize() * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     const QString time = ResultText::LocalTime(m->lDataTime());
-    const QString nameText = L.right ? time + "  " + m->csWxId() : m->csWxId() + "  " + time;
+    const QString sender = BackupText::Isolated(m->csWxId());
+    const QString nameText = L.right ? time + "  " + sender : sender + "  " + time;
     const QColor red(255, 59, 48);
     painter->setPen(m->bDelete() ? red : QColor(128, 128, 128));
     QFont small = painter->font();
@@ -341,8 +348,8 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
     if (IsTextKind(kind)) {
         painter->setFont(ContentFont());
         painter->setPen(textColour);
-        painter->drawText(C, Qt::TextWordWrap | Qt::TextWrapAnywhere | Qt::AlignLeft | Qt::AlignTop,
-                          DisplayText(*m));
+        const QString text = DisplayText(*m);
+        BackupText::DrawWrapped(*painter, C, text, ContentFont(), TextOption(text));
         if (!L.iconName.isEmpty())
             drawCentred(NSWXChatRecordCellImages::BundleImage(L.iconName, false), ToView(L.icon, cell));
     } else if (kind == 3 || kind == 43 || kind == 62) {
@@ -384,11 +391,13 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
         }
         painter->setPen(textColour);
         const QRectF firstRect = ToView(L.firstLine, cell);
-        painter->drawText(firstRect, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
-                          metrics.elidedText(first, Qt::ElideRight, firstRect.width() * 2));
+        painter->drawText(
+            firstRect, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
+            BackupText::Isolated(metrics.elidedText(first, Qt::ElideRight, firstRect.width() * 2)));
         const QRectF secondRect = ToView(L.secondLine, cell);
-        painter->drawText(secondRect, Qt::AlignLeft | Qt::AlignTop,
-                          metrics.elidedText(second, Qt::ElideRight, secondRect.width()));
+        painter->drawText(
+            secondRect, Qt::AlignLeft | Qt::AlignTop,
+            BackupText::Isolated(metrics.elidedText(second, Qt::ElideRight, secondRect.width())));
         const QRectF imageRect = ToView(L.titleImage, cell);
         painter->drawImage(imageRect, picture.scaled(imageRect.size().toSize() * 2, Qt::KeepAspectRatio,
                                                      Qt::SmoothTransformation));
