@@ -86,6 +86,7 @@ NSDirizaSMSView::NSDirizaSMSView(QWidget* parent)
     phoneRows_ = new BDTableRowView(PhoneList_);
     phoneRows_->setColor(BDTableRowView::DefaultSelection());
     phoneRows_->setColorDarkAqua(QColor(38, 79, 120));
+    phoneRows_->setOwnTextDirection(true); // addresses and names from the backup
     PhoneList_->setItemDelegate(phoneRows_);
     PhoneList_->setFixedWidth(340);
     content->addWidget(PhoneList_);
