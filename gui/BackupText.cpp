@@ -84,6 +84,18 @@ QSizeF BackupText::WrappedSize(const QString& text, const QFont& font, qreal wid
     return {widest, height};
 }
 
+QStringList BackupText::WrappedLines(const QString& text, const QFont& font, qreal width,
+                                     const QTextOption& option) {
+    QStringList lines;
+    if (text.isEmpty()) return lines;
+    QString shown = text;
+    shown.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(shown, font);
+    layout.setTextOption(option);
+    LayOut(layout, width, [&](QTextLine& line) { lines << text.mid(line.textStart(), line.textLength()); });
+    return lines;
+}
+
 void BackupText::DrawWrapped(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
                              const QTextOption& option) {
     if (text.isEmpty()) return;

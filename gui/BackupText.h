@@ -2,6 +2,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 #include <QTextOption>
 
 class QFont;
@@ -34,6 +35,9 @@ class BackupText {
                                const QTextOption& option);
     // The same layout's width (its widest line) and height; 0 x 0 for no text.
     static QSizeF WrappedSize(const QString& text, const QFont& font, qreal width, const QTextOption& option);
+    // The lines of that layout, as the parts of `text` each one holds.
+    static QStringList WrappedLines(const QString& text, const QFont& font, qreal width,
+                                    const QTextOption& option);
     // Draws `text` laid out as WrappedHeight() lays it out, from the top of `rect`.
     static void DrawWrapped(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
                             const QTextOption& option);

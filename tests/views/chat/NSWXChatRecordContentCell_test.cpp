@@ -11,6 +11,7 @@
 #include "views/chat/NSWXChatRecordCellImages.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QBuffer>
 #include <QImage>
 #include <QMouseEvent>
@@ -118,6 +119,27 @@ TEST(WXChatCellText, CallsShowTheirDurationAndLeaveTheRecord) {
         EXPECT_EQ("", call.Content());
     }
     EXPECT_EQ("hello", NSWXChatRecordContentCell::DisplayText(QtWeChatRecords::Message(1, 1, "hello")));
+}
+
+// A message text wraps between words within the bubble's 250 points: two words that
+// together do not fit take a line each, and only a word wider than a line is broken.
+TEST(WXChatCellText, TextsWrapBetweenWords) {
+    QFont font;
+    font.setPixelSize(14);
+    const QFontMetricsF metrics(font);
+    QString word = "w";
+    while (metrics.horizontalAdvance(word) < 150)
+        word += "w";
+    const QString four = QStringList({word, word, word, word}).join(' ');
+    const QSizeF size = NSWXChatRecordContentCell::TextSize(four);
+    // Four lines (broken anywhere, three lines would do).
+    EXPECT_GE(size.height(), 4 * metrics.height() - 1);
+    EXPECT_LT(size.height(), 5 * metrics.height());
+    EXPECT_LE(size.width(), std::ceil(metrics.horizontalAdvance(word)) + 1);
+    // A word twice the line's width is broken to fit.
+    const QSizeF wide = NSWXChatRecordContentCell::TextSize(word + word + word);
+    EXPECT_LE(wide.width(), 250);
+    EXPECT_GE(wide.height(), 2 * metrics.height() - 1);
 }
 
 TEST_F(CellFixture, LayoutByKindAndSide) {
