@@ -287,7 +287,7 @@ void NSDirizaWXAddressBookView::SelectContactRow(int row) {
 
 void NSDirizaWXAddressBookView::ShowInfo() {
     const NSAddressBookInfo* c = state_.Contact(shownContact_);
-    infoView_->setVisible(c != nullptr);
+    infoScroll_->setVisible(c != nullptr);
     if (!c) {
         headName_->clear();
         for (QLabel* value : values_)
