@@ -8,6 +8,7 @@
 #include "views/frame/ResultText.h"
 
 #include <QAbstractItemView>
+#include <QAbstractScrollArea>
 #include <QDebug>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -16,10 +17,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
 constexpr qreal kTextWidth = 250;
+constexpr qreal kMinTextWidth = 40;
 constexpr qreal kCorner = 5;
 
 bool IsTextKind(qint64 kind) {
@@ -69,8 +72,18 @@ QString NSWXChatRecordContentCell::DisplayText(const NSWXChatSMSData& message) {
 }
 
 QSizeF NSWXChatRecordContentCell::TextSize(const QString& text) {
+    return TextSize(text, kTextWidth);
+}
+
+qreal NSWXChatRecordContentCell::TextWidth(qreal cellWidth) {
+    // Beside the text: the head image and its gap (55), the bubble's padding, its arrow
+    // and a kind icon (40).
+    return std::clamp(std::floor(cellWidth) - 95, kMinTextWidth, kTextWidth);
+}
+
+QSizeF NSWXChatRecordContentCell::TextSize(const QString& text, qreal width) {
     if (text.isEmpty()) return {0, 0};
-    const QSizeF size = BackupText::WrappedSize(text, ContentFont(), kTextWidth, TextOption(text));
+    const QSizeF size = BackupText::WrappedSize(text, ContentFont(), width, TextOption(text));
     return {std::ceil(size.width()), std::ceil(size.height())};
 }
 
@@ -94,6 +107,11 @@ QSizeF NSWXChatRecordContentCell::PictureSize(const NSWXChatSMSData& message, bo
 }
 
 qreal NSWXChatRecordContentCell::RowHeight(const NSWXChatSMSData& message) const {
+    return RowHeight(message, std::numeric_limits<qreal>::max());
+}
+
+qreal NSWXChatRecordContentCell::RowHeight(const NSWXChatSMSData& message, qreal cellWidth) const {
+    const qreal width = cellWidth >= kTextWidth + 95 ? kTextWidth : TextWidth(cellWidth);
     switch (message.eType()) {
     case 3:
     case 10001:
@@ -112,9 +130,9 @@ qreal NSWXChatRecordContentCell::RowHeight(const NSWXChatSMSData& message) const
     case 34:
     case 48:
         // Room for the kind's 20-point icon inside the bubble, as for calls.
-        return std::max<qreal>(TextSize(message.Content()).height(), 20) + 60;
+        return std::max<qreal>(TextSize(message.Content(), width).height(), 20) + 60;
     default:
-        return TextSize(message.Content()).height() + 60;
+        return TextSize(message.Content(), width).height() + 60;
     }
 }
 
@@ -130,7 +148,7 @@ NSWXChatRecordContentCell::Layout NSWXChatRecordContentCell::LayoutFor(const NSW
     QRectF& C = L.content;
     QRectF& B = L.bubble;
     if (IsTextKind(kind)) {
-        const qreal t = TextSize(DisplayText(m)).width();
+        const qreal t = TextSize(DisplayText(m), TextWidth(W)).width();
         C = QRectF(L.right ? std::trunc(W - (t + 5) - 25 - 30) : 55, 10, t + 5, H - 60);
         B = QRectF(C.x() - 5, 5, C.width() + 10, C.height() + 10);
         if (kind == 48 || kind == 34 || kind == 50) {
@@ -289,9 +307,12 @@ QRectF NSWXChatRecordContentCell::ToView(const QRectF& r, const QRectF& cell) co
 QSize NSWXChatRecordContentCell::sizeHint(const QStyleOptionViewItem& option,
                                           const QModelIndex& index) const {
     const NSWXChatSMSData* m = messageAt_ ? messageAt_(index.row()) : nullptr;
-    // The list gives every row its full width; the hint asks for no more.
-    Q_UNUSED(option);
-    return QSize(1, m ? int(std::ceil(RowHeight(*m))) : 60);
+    // The list gives every row its full width; the hint asks for no more, and texts
+    // wrap within the list's visible width.
+    qreal width = option.rect.width();
+    if (const auto* list = qobject_cast<const QAbstractScrollArea*>(option.widget))
+        width = list->viewport()->width();
+    return QSize(1, m ? int(std::ceil(RowHeight(*m, width))) : 60);
 }
 
 void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewItem& option,

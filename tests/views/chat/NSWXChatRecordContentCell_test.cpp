@@ -142,6 +142,44 @@ TEST(WXChatCellText, TextsWrapBetweenWords) {
     EXPECT_GE(wide.height(), 2 * metrics.height() - 1);
 }
 
+// In a list narrower than a 250-point bubble beside the head image, a text bubble takes
+// the width there is: it lies inside the cell with its arrow, and the row is tall enough
+// for the text wrapped at that width (down to a cell 135 wide, whose lines are 40 wide).
+// From 345 on the lines are 250 wide.
+TEST_F(CellFixture, TextBubblesStayInsideNarrowCells) {
+    const QString text = "Quarterly planning meeting with the regional sales team tomorrow morning at the "
+                         "downtown office; please bring the updated spreadsheets and the presentation!";
+    for (const qreal W : {135.0, 200.0, 260.0, 345.0, 600.0}) {
+        for (const qint64 kind : {qint64(1), qint64(48), qint64(34)}) {
+            for (const int state : {1, 2}) {
+                SCOPED_TRACE(
+                    QStringLiteral("width %1, kind %2, state %3").arg(W).arg(kind).arg(state).toStdString());
+                const auto m = QtWeChatRecords::Message(kind, state, text);
+                const qreal H = cell.RowHeight(m, W);
+                const auto L = cell.LayoutFor(m, W, H);
+                const QRectF outline =
+                    NSWXChatRecordContentCell::makeBubble(QPainterPath(), L.bubble, 5, L.right ? 3 : 1)
+                        .boundingRect();
+                EXPECT_GE(outline.left(), 0.0);
+                EXPECT_LE(outline.right(), W);
+                EXPECT_GE(L.content.height(),
+                          NSWXChatRecordContentCell::TextSize(text, NSWXChatRecordContentCell::TextWidth(W))
+                              .height());
+                EXPECT_GE(L.content.width(),
+                          NSWXChatRecordContentCell::TextSize(text, NSWXChatRecordContentCell::TextWidth(W))
+                              .width());
+            }
+        }
+    }
+    EXPECT_EQ(250, NSWXChatRecordContentCell::TextWidth(345));
+    EXPECT_EQ(250, NSWXChatRecordContentCell::TextWidth(2000));
+    EXPECT_EQ(105, NSWXChatRecordContentCell::TextWidth(200));
+    // Wide cells keep the heights they always had.
+    const auto m = QtWeChatRecords::Message(1, 1, text);
+    EXPECT_EQ(cell.RowHeight(m), cell.RowHeight(m, 600));
+    EXPECT_LT(cell.RowHeight(m), cell.RowHeight(m, 200));
+}
+
 TEST_F(CellFixture, LayoutByKindAndSide) {
     // An empty text: 15 x 10 bubble, 60 high row.
     const auto empty = QtWeChatRecords::Message(1, 1, "");
