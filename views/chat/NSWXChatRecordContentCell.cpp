@@ -354,7 +354,8 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
     painter->setFont(small);
     const QFontMetricsF smallMetrics(small);
     painter->drawText(ToView(L.name, cell), (L.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop,
-                      smallMetrics.elidedText(nameText, Qt::ElideRight, L.name.width()));
+                      smallMetrics.elidedText(nameText, Qt::ElideRight,
+                                              std::min(L.name.width(), cell.width() - L.name.x() - 5)));
 
     const QColor textColour = m->bDelete() ? red : QColor(Qt::black);
     const QRectF C = ToView(L.content, cell);

@@ -108,6 +108,9 @@ NSDirizaSMSView::NSDirizaSMSView(QWidget* parent)
     SMSContentList_->setItemDelegate(smsCell_);
     SMSContentList_->setUniformItemSizes(false);
     SMSContentList_->setResizeMode(QListView::Adjust);
+    // Rows are measured at the list's width: any change of it (a scroll bar coming or
+    // going included) lays the rows out again.
+    SMSContentList_->setWordWrap(true);
     SMSContentList_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     SMSContentList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SMSContentList_->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -191,9 +191,21 @@ QStringList BubblesCut(NSDirizaSMSView& view) {
     QStringList problems;
     QListView* list = view.SMSContentList();
     const int width = list->viewport()->width();
+    int nextTop = list->visualRect(list->model()->index(0, 0)).top();
     for (int row = 0; row < view.MessageModel().Count(); ++row) {
         const NSSMSData& message = *view.MessageModel().MessageAt(row);
         const QRect cell = list->visualRect(list->model()->index(row, 0));
+        // Rows follow each other, each as tall as its message needs at this width.
+        QFont rowFont = list->font();
+        rowFont.setPixelSize(SmsPixelSize(message));
+        if (cell.top() != nextTop || cell.height() < SmsRowHeight(message, width, rowFont))
+            problems << QStringLiteral("message %1: row at %2, %3 high (expected at %4, %5 high)")
+                            .arg(row)
+                            .arg(cell.top())
+                            .arg(cell.height())
+                            .arg(nextTop)
+                            .arg(SmsRowHeight(message, width, rowFont));
+        nextTop = cell.bottom() + 1;
         const SmsCellLayout l = LayoutSmsCell(message, QSizeF(width, cell.height()));
         if (!l.bubble) continue;
         const QRectF drawn = makeBubble(l.bubbleRect, 5.0, l.position).boundingRect();
