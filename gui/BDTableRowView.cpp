@@ -1,5 +1,6 @@
 #include "gui/BDTableRowView.h"
 
+#include "gui/BackupText.h"
 #include "platform/IAppearance.h"
 
 #include <QPainter>
@@ -26,4 +27,10 @@ void BDTableRowView::paint(QPainter* painter, const QStyleOptionViewItem& option
     QStyleOptionViewItem plain(option);
     plain.state &= ~QStyle::State_Selected;
     QStyledItemDelegate::paint(painter, plain, index);
+}
+
+void BDTableRowView::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (ownTextDirection_ && (option->features & QStyleOptionViewItem::HasDisplay))
+        option->text = BackupText::Isolated(option->text);
 }

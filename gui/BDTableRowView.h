@@ -29,7 +29,16 @@ class BDTableRowView : public QStyledItemDelegate {
     // The dark-mode fill of the result tables and the type list: light text stays readable.
     static QColor DarkSelection() { return QColor(36, 78, 120); }
 
+    // Cells showing text from a backup: each cell's text reads in its own direction
+    // (BackupText), while the table keeps the interface's alignment. Off by default.
+    bool ownTextDirection() const { return ownTextDirection_; }
+    void setOwnTextDirection(bool on) { ownTextDirection_ = on; }
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
   private:
     QColor color_;
     QColor colorDarkAqua_;
+    bool ownTextDirection_ = false;
 };

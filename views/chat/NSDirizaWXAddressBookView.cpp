@@ -19,6 +19,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTableView>
@@ -52,7 +54,7 @@ NSDirizaWXAddressBookView::NSDirizaWXAddressBookView(NetworkImageFetcher* fetche
         state_, [this](const NSDirizaWXAddressBookState::Group& g, bool on) { TickGroup(g, on); }, this);
     tree_->setModel(groupModel_);
     tree_->setHeaderHidden(true);
-    tree_->setMinimumWidth(200);
+    tree_->setMinimumWidth(140);
     table_ = new QTableView(splitter);
     contactModel_ = new NSDirizaWXAddressBookContactModel(
         state_, *fetcher_, [this](int id, bool on) { TickContact(id, on); }, this);
@@ -63,36 +65,58 @@ NSDirizaWXAddressBookView::NSDirizaWXAddressBookView(NetworkImageFetcher* fetche
     table_->verticalHeader()->setDefaultSectionSize(30);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setShowGrid(false);
-    table_->setMinimumWidth(220);
+    table_->setMinimumWidth(160);
 
-    infoView_ = new QWidget(splitter);
+    // The contact's details scroll when they are taller than the pane: long values
+    // (region, signature) wrap onto as many lines as they need, never cut.
+    infoScroll_ = new QScrollArea(splitter);
+    infoScroll_->setFrameShape(QFrame::NoFrame);
+    infoScroll_->setWidgetResizable(true);
+    infoScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    infoScroll_->viewport()->setAutoFillBackground(false);
+    infoView_ = new QWidget;
+    infoView_->setAutoFillBackground(false);
     auto* info = new QGridLayout(infoView_);
     headImage_ = new QLabel(infoView_);
     headImage_->setFixedSize(64, 64);
     headImage_->setScaledContents(true);
     headName_ = new QLabel(infoView_);
     headName_->setTextFormat(Qt::PlainText); // names from the backup are never markup
+    // A long name ends at the pane's edge (the name row below shows it whole).
+    QSizePolicy namePolicy = headName_->sizePolicy();
+    namePolicy.setHorizontalPolicy(QSizePolicy::Ignored);
+    headName_->setSizePolicy(namePolicy);
     QFont big = headName_->font();
     big.setPointSizeF(big.pointSizeF() * 1.3);
     big.setBold(true);
     headName_->setFont(big);
     info->addWidget(headImage_, 0, 0, Qt::AlignLeft | Qt::AlignTop);
-    info->addWidget(headName_, 0, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    info->addWidget(headName_, 0, 1, Qt::AlignVCenter);
     for (int i = 0; i < kInfoRows; ++i) {
         captions_[i] = new QLabel(infoView_);
         values_[i] = new QLabel(infoView_);
         values_[i]->setTextFormat(Qt::PlainText);
         values_[i]->setWordWrap(true);
+        // A value takes the width the pane gives it and wraps within it.
+        QSizePolicy policy = values_[i]->sizePolicy();
+        policy.setHorizontalPolicy(QSizePolicy::Ignored);
+        values_[i]->setSizePolicy(policy);
         values_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         info->addWidget(captions_[i], i + 1, 0, Qt::AlignRight | Qt::AlignTop);
-        info->addWidget(values_[i], i + 1, 1, Qt::AlignLeft | Qt::AlignTop);
+        info->addWidget(values_[i], i + 1, 1, Qt::AlignTop);
     }
     info->setRowStretch(kInfoRows + 1, 1);
     info->setColumnStretch(1, 1);
     splitter->addWidget(tree_);
     splitter->addWidget(table_);
-    splitter->addWidget(infoView_);
-    splitter->setSizes({220, 260, 420});
+    infoScroll_->setWidget(infoView_);
+    splitter->addWidget(infoScroll_);
+    // The group outline and the name list keep to what their short texts need; the
+    // details take the rest of the width, and any width the window gains.
+    splitter->setSizes({150, 190, 420});
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 0);
+    splitter->setStretchFactor(2, 1);
     contentLayout->addWidget(splitter, 1);
     stack_->addWidget(content);
 
@@ -150,6 +174,9 @@ void NSDirizaWXAddressBookView::setLanguage(int) {
                                       LanguageText("WXAddressBookSignature")};
     for (int i = 0; i < kInfoRows; ++i)
         captions_[i]->setText(SafeFormat(colon, {texts[i]}));
+    // The pane is never narrower than its captions and the value column's least width.
+    infoScroll_->setMinimumWidth(infoView_->minimumSizeHint().width() +
+                                 infoScroll_->verticalScrollBar()->sizeHint().width());
     search_->setPlaceholderText(LanguageText("WXAddressBookSearchTitle"));
     loadingInfo_->setText(isLoad_ ? LanguageText("ScanLoading") : LanguageText("ScanNotData"));
     groupModel_->Refresh();
@@ -260,7 +287,7 @@ void NSDirizaWXAddressBookView::SelectContactRow(int row) {
 
 void NSDirizaWXAddressBookView::ShowInfo() {
     const NSAddressBookInfo* c = state_.Contact(shownContact_);
-    infoView_->setVisible(c != nullptr);
+    infoScroll_->setVisible(c != nullptr);
     if (!c) {
         headName_->clear();
         for (QLabel* value : values_)

@@ -13,6 +13,7 @@ class NSDirizaWXAddressBookGroupModel;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QScrollArea;
 class QStackedWidget;
 class QTableView;
 class QTreeView;
@@ -102,6 +103,7 @@ class NSDirizaWXAddressBookView : public DirizaResultView {
     QTableView* table_ = nullptr;
     NSDirizaWXAddressBookGroupModel* groupModel_ = nullptr;
     NSDirizaWXAddressBookContactModel* contactModel_ = nullptr;
+    QScrollArea* infoScroll_ = nullptr;
     QWidget* infoView_ = nullptr;
     QLabel* headImage_ = nullptr;
     QLabel* headName_ = nullptr;

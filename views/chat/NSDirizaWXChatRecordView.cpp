@@ -75,6 +75,9 @@ NSDirizaWXChatRecordView::NSDirizaWXChatRecordView(IPreviewService& preview, Net
     messageList_->setSelectionMode(QAbstractItemView::NoSelection);
     messageList_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     messageList_->setResizeMode(QListView::Adjust);
+    // Rows are measured at the list's width: any change of it (a scroll bar coming or
+    // going included) lays the rows out again.
+    messageList_->setWordWrap(true);
     messageList_->setMouseTracking(true);
     splitter->addWidget(friendTable_);
     splitter->addWidget(messageList_);

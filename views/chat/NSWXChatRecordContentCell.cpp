@@ -1,5 +1,6 @@
 #include "views/chat/NSWXChatRecordContentCell.h"
 
+#include "gui/BackupText.h"
 #include "gui/NSLanguageText.h"
 #include "platform/ImageFileReader.h"
 #include "views/media/IPreviewService.h"
@@ -8,21 +9,31 @@
 #include "views/frame/ResultText.h"
 
 #include <QAbstractItemView>
+#include <QAbstractScrollArea>
 #include <QDebug>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
 constexpr qreal kTextWidth = 250;
+constexpr qreal kMinTextWidth = 40;
 constexpr qreal kCorner = 5;
 
 bool IsTextKind(qint64 kind) {
     return kind != 3 && kind != 42 && kind != 43 && kind != 49 && kind != 62 && kind != 10001;
+}
+
+// A message text wraps at word boundaries (inside a word only when the word is longer
+// than the line) and reads in its own direction, from the bubble's leading side.
+QTextOption TextOption(const QString& text) {
+    return BackupText::WrappedOption(text, Qt::AlignLeft | Qt::AlignTop, QGuiApplication::layoutDirection());
 }
 
 QFont ContentFont() {
@@ -62,11 +73,19 @@ QString NSWXChatRecordContentCell::DisplayText(const NSWXChatSMSData& message) {
 }
 
 QSizeF NSWXChatRecordContentCell::TextSize(const QString& text) {
+    return TextSize(text, kTextWidth);
+}
+
+qreal NSWXChatRecordContentCell::TextWidth(qreal cellWidth) {
+    // Beside the text: the head image and its gap (55), the bubble's padding, its arrow
+    // and a kind icon (40).
+    return std::clamp(std::floor(cellWidth) - 95, kMinTextWidth, kTextWidth);
+}
+
+QSizeF NSWXChatRecordContentCell::TextSize(const QString& text, qreal width) {
     if (text.isEmpty()) return {0, 0};
-    const QFontMetricsF metrics(ContentFont());
-    const QRectF r =
-        metrics.boundingRect(QRectF(0, 0, kTextWidth, 1e6), Qt::TextWordWrap | Qt::TextWrapAnywhere, text);
-    return {std::ceil(r.width()), std::ceil(r.height())};
+    const QSizeF size = BackupText::WrappedSize(text, ContentFont(), width, TextOption(text));
+    return {std::ceil(size.width()), std::ceil(size.height())};
 }
 
 QString NSWXChatRecordContentCell::RedPacketImage() {
@@ -89,6 +108,11 @@ QSizeF NSWXChatRecordContentCell::PictureSize(const NSWXChatSMSData& message, bo
 }
 
 qreal NSWXChatRecordContentCell::RowHeight(const NSWXChatSMSData& message) const {
+    return RowHeight(message, std::numeric_limits<qreal>::max());
+}
+
+qreal NSWXChatRecordContentCell::RowHeight(const NSWXChatSMSData& message, qreal cellWidth) const {
+    const qreal width = cellWidth >= kTextWidth + 95 ? kTextWidth : TextWidth(cellWidth);
     switch (message.eType()) {
     case 3:
     case 10001:
@@ -107,9 +131,9 @@ qreal NSWXChatRecordContentCell::RowHeight(const NSWXChatSMSData& message) const
     case 34:
     case 48:
         // Room for the kind's 20-point icon inside the bubble, as for calls.
-        return std::max<qreal>(TextSize(message.Content()).height(), 20) + 60;
+        return std::max<qreal>(TextSize(message.Content(), width).height(), 20) + 60;
     default:
-        return TextSize(message.Content()).height() + 60;
+        return TextSize(message.Content(), width).height() + 60;
     }
 }
 
@@ -125,7 +149,7 @@ NSWXChatRecordContentCell::Layout NSWXChatRecordContentCell::LayoutFor(const NSW
     QRectF& C = L.content;
     QRectF& B = L.bubble;
     if (IsTextKind(kind)) {
-        const qreal t = TextSize(DisplayText(m)).width();
+        const qreal t = TextSize(DisplayText(m), TextWidth(W)).width();
         C = QRectF(L.right ? std::trunc(W - (t + 5) - 25 - 30) : 55, 10, t + 5, H - 60);
         B = QRectF(C.x() - 5, 5, C.width() + 10, C.height() + 10);
         if (kind == 48 || kind == 34 || kind == 50) {
@@ -284,9 +308,12 @@ QRectF NSWXChatRecordContentCell::ToView(const QRectF& r, const QRectF& cell) co
 QSize NSWXChatRecordContentCell::sizeHint(const QStyleOptionViewItem& option,
                                           const QModelIndex& index) const {
     const NSWXChatSMSData* m = messageAt_ ? messageAt_(index.row()) : nullptr;
-    // The list gives every row its full width; the hint asks for no more.
-    Q_UNUSED(option);
-    return QSize(1, m ? int(std::ceil(RowHeight(*m))) : 60);
+    // The list gives every row its full width; the hint asks for no more, and texts
+    // wrap within the list's visible width.
+    qreal width = option.rect.width();
+    if (const auto* list = qobject_cast<const QAbstractScrollArea*>(option.widget))
+        width = list->viewport()->width();
+    return QSize(1, m ? int(std::ceil(RowHeight(*m, width))) : 60);
 }
 
 void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -319,7 +346,8 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
     painter->drawImage(
         headRect, head.scaled(headRect.size().toSize() * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     const QString time = ResultText::LocalTime(m->lDataTime());
-    const QString nameText = L.right ? time + "  " + m->csWxId() : m->csWxId() + "  " + time;
+    const QString sender = BackupText::Isolated(m->csWxId());
+    const QString nameText = L.right ? time + "  " + sender : sender + "  " + time;
     const QColor red(255, 59, 48);
     painter->setPen(m->bDelete() ? red : QColor(128, 128, 128));
     QFont small = painter->font();
@@ -327,7 +355,8 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
     painter->setFont(small);
     const QFontMetricsF smallMetrics(small);
     painter->drawText(ToView(L.name, cell), (L.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop,
-                      smallMetrics.elidedText(nameText, Qt::ElideRight, L.name.width()));
+                      smallMetrics.elidedText(nameText, Qt::ElideRight,
+                                              std::min(L.name.width(), cell.width() - L.name.x() - 5)));
 
     const QColor textColour = m->bDelete() ? red : QColor(Qt::black);
     const QRectF C = ToView(L.content, cell);
@@ -342,8 +371,8 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
     if (IsTextKind(kind)) {
         painter->setFont(ContentFont());
         painter->setPen(textColour);
-        painter->drawText(C, Qt::TextWordWrap | Qt::TextWrapAnywhere | Qt::AlignLeft | Qt::AlignTop,
-                          DisplayText(*m));
+        const QString text = DisplayText(*m);
+        BackupText::DrawWrapped(*painter, C, text, ContentFont(), TextOption(text));
         if (!L.iconName.isEmpty())
             drawCentred(NSWXChatRecordCellImages::BundleImage(L.iconName, false), ToView(L.icon, cell));
     } else if (kind == 3 || kind == 43 || kind == 62) {
@@ -385,11 +414,13 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
         }
         painter->setPen(textColour);
         const QRectF firstRect = ToView(L.firstLine, cell);
-        painter->drawText(firstRect, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
-                          metrics.elidedText(first, Qt::ElideRight, firstRect.width() * 2));
+        painter->drawText(
+            firstRect, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
+            BackupText::Isolated(metrics.elidedText(first, Qt::ElideRight, firstRect.width() * 2)));
         const QRectF secondRect = ToView(L.secondLine, cell);
-        painter->drawText(secondRect, Qt::AlignLeft | Qt::AlignTop,
-                          metrics.elidedText(second, Qt::ElideRight, secondRect.width()));
+        painter->drawText(
+            secondRect, Qt::AlignLeft | Qt::AlignTop,
+            BackupText::Isolated(metrics.elidedText(second, Qt::ElideRight, secondRect.width())));
         const QRectF imageRect = ToView(L.titleImage, cell);
         painter->drawImage(imageRect, picture.scaled(imageRect.size().toSize() * 2, Qt::KeepAspectRatio,
                                                      Qt::SmoothTransformation));

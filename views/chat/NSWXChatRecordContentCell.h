@@ -58,11 +58,18 @@ class NSWXChatRecordContentCell : public QStyledItemDelegate {
     static bool ShowsThumbnailOnly(const NSWXChatSMSData& message);
     // The size of `text` in the 14-point font within a width of 250 (0 × 0 for none).
     static QSizeF TextSize(const QString& text);
+    // The same within `width`.
+    static QSizeF TextSize(const QString& text, qreal width);
+    // The width a text bubble's lines have in a cell `cellWidth` wide: 250, less in a
+    // cell too narrow for a bubble of that width beside the head image.
+    static qreal TextWidth(qreal cellWidth);
     // The picture a message of kind 3, 43, 62 or 10001 shows: its size, with the
     // stand-in drawing's size when the file is unreadable (and `damaged` set).
     QSizeF PictureSize(const NSWXChatSMSData& message, bool* damaged = nullptr) const;
     // The row height of a message.
     qreal RowHeight(const NSWXChatSMSData& message) const;
+    // The same in a cell `cellWidth` wide (texts wrap at TextWidth()).
+    qreal RowHeight(const NSWXChatSMSData& message, qreal cellWidth) const;
     // Lays a message out in a cell of W × H.
     Layout LayoutFor(const NSWXChatSMSData& message, qreal W, qreal H) const;
 

@@ -86,6 +86,7 @@ NSDirizaSMSView::NSDirizaSMSView(QWidget* parent)
     phoneRows_ = new BDTableRowView(PhoneList_);
     phoneRows_->setColor(BDTableRowView::DefaultSelection());
     phoneRows_->setColorDarkAqua(QColor(38, 79, 120));
+    phoneRows_->setOwnTextDirection(true); // addresses and names from the backup
     PhoneList_->setItemDelegate(phoneRows_);
     PhoneList_->setFixedWidth(340);
     content->addWidget(PhoneList_);
@@ -107,6 +108,9 @@ NSDirizaSMSView::NSDirizaSMSView(QWidget* parent)
     SMSContentList_->setItemDelegate(smsCell_);
     SMSContentList_->setUniformItemSizes(false);
     SMSContentList_->setResizeMode(QListView::Adjust);
+    // Rows are measured at the list's width: any change of it (a scroll bar coming or
+    // going included) lays the rows out again.
+    SMSContentList_->setWordWrap(true);
     SMSContentList_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     SMSContentList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SMSContentList_->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -1,5 +1,6 @@
 #include "views/system/NSSMSListCell.h"
 
+#include "gui/BackupText.h"
 #include "platform/IAppearance.h"
 #include "views/system/SmsBubble.h"
 #include "views/system/SmsModels.h"
@@ -9,14 +10,22 @@
 #include <QTextOption>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
-// A message row spans the list's whole width.
+// A message row spans the list's visible width (never more, so that a bubble on the
+// right is not drawn beyond it).
 int RowWidth(const QStyleOptionViewItem& option) {
     if (const auto* list = qobject_cast<const QAbstractScrollArea*>(option.widget))
-        return std::max(option.rect.width(), list->viewport()->width());
+        return list->viewport()->width();
     return option.rect.width();
+}
+
+QFont TextFont(const QStyleOptionViewItem& option, const NSSMSData& message) {
+    QFont font = option.font;
+    font.setPixelSize(SmsPixelSize(message));
+    return font;
 }
 
 } // namespace
@@ -43,17 +52,15 @@ void NSSMSListCell::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->fillPath(bubble, layout.fill);
         painter->strokePath(bubble, QPen(layout.fill, 1.0));
     }
-    QFont font = option.font;
-    font.setPixelSize(layout.pixelSize);
-    painter->setFont(font);
     painter->setPen(layout.text);
-    QTextOption text((layout.alignRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
-    text.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    painter->drawText(layout.textRect, message->Content(), text);
+    BackupText::DrawWrapped(*painter, layout.textRect, message->Content(), TextFont(option, *message),
+                            SmsTextOption(*message, layout));
     painter->restore();
 }
 
 QSize NSSMSListCell::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    const auto* list = qobject_cast<const QAbstractScrollArea*>(option.widget);
-    return QSize(list ? list->viewport()->width() : 1, model_.HeightAt(index.row()));
+    const NSSMSData* message = model_.MessageAt(index.row());
+    const int width = std::max(1, RowWidth(option));
+    if (message == nullptr) return QSize(width, model_.HeightAt(index.row()));
+    return QSize(width, int(std::ceil(SmsRowHeight(*message, width, TextFont(option, *message)))));
 }

@@ -1,8 +1,11 @@
 #include "views/system/SmsBubble.h"
 
+#include "gui/BackupText.h"
 #include "scan/NSSMSData.h"
 #include "views/frame/SystemViewLook.h"
 
+#include <QFont>
+#include <QGuiApplication>
 #include <QTransform>
 
 #include <algorithm>
@@ -12,6 +15,12 @@ namespace {
 
 constexpr qreal MaxLineWidth = 370.0;
 constexpr qreal TailLength = 10.0;
+// Room a bubble takes beside its text: the sent bubble's left edge lies 25 left of
+// the text's left edge with its right side 10 from the cell's right edge (the tail in
+// that gap); a line less, so the outline's stroke stays inside too.
+constexpr qreal BubbleRoom = 26.0;
+// No line narrower than this, however narrow the cell.
+constexpr qreal MinLineWidth = 20.0;
 
 // The unbounded estimated width and the line feeds of a text.
 void Measure(const QString& text, qreal& width, int& lineFeeds) {
@@ -42,21 +51,34 @@ void Corner(QPainterPath& path, qreal cx, qreal cy, qreal r, qreal start, const 
 } // namespace
 
 qreal getFontPixelWidth(const QString& text) {
+    return getFontPixelWidth(text, MaxLineWidth);
+}
+
+qreal getFontPixelHeight(const QString& text) {
+    return getFontPixelHeight(text, MaxLineWidth);
+}
+
+qreal getFontPixelWidth(const QString& text, qreal lineWidth) {
     qreal width = 0;
     int lineFeeds = 0;
     Measure(text, width, lineFeeds);
     // A line feed counts as any other unit for the bubble's width.
     width += 11.0 * lineFeeds;
-    return std::min(width, MaxLineWidth);
+    return std::min(width, std::max(lineWidth, MinLineWidth));
 }
 
-qreal getFontPixelHeight(const QString& text) {
+qreal getFontPixelHeight(const QString& text, qreal lineWidth) {
+    lineWidth = std::max(lineWidth, MinLineWidth);
     qreal width = 0;
     int lineFeeds = 0;
     Measure(text, width, lineFeeds);
     qreal height = 40.0 + 18.0 * lineFeeds;
-    if (width > MaxLineWidth) height += 18.0 * std::floor((width - 1e-9) / MaxLineWidth);
+    if (width > lineWidth) height += 18.0 * std::floor((width - 1e-9) / lineWidth);
     return height;
+}
+
+qreal SmsLineWidth(qreal cellWidth) {
+    return std::clamp(cellWidth - BubbleRoom, MinLineWidth, MaxLineWidth);
 }
 
 int BubbleTailAngle(qreal m, qreal r, qreal corner) {
@@ -135,7 +157,7 @@ SmsCellLayout LayoutSmsCell(const NSSMSData& message, const QSizeF& cell) {
     const QString& content = message.Content();
     if (content.isEmpty()) return out;
     const qreal W = cell.width(), H = cell.height();
-    const qreal w = getFontPixelWidth(content);
+    const qreal w = getFontPixelWidth(content, SmsLineWidth(W));
     const QColor deleted = SystemViewLook::DeletedText();
     switch (message.Alignment()) {
     case 1:
@@ -163,4 +185,29 @@ SmsCellLayout LayoutSmsCell(const NSSMSData& message, const QSizeF& cell) {
         break;
     }
     return out;
+}
+
+int SmsPixelSize(const NSSMSData& message) {
+    return message.Alignment() == 0 || message.Alignment() == 1 ? 14 : 12;
+}
+
+QTextOption SmsTextOption(const NSSMSData& message, const SmsCellLayout& layout) {
+    // A bubble's text starts at the side its own direction reads from; a plain line
+    // keeps to the side of the one who sent it.
+    const Qt::Alignment alignment = layout.bubble       ? Qt::Alignment(Qt::AlignLeft)
+                                    : layout.alignRight ? (Qt::AlignRight | Qt::AlignAbsolute)
+                                                        : (Qt::AlignLeft | Qt::AlignAbsolute);
+    return BackupText::WrappedOption(message.Content(), alignment | Qt::AlignTop,
+                                     QGuiApplication::layoutDirection());
+}
+
+qreal SmsRowHeight(const NSSMSData& message, qreal cellWidth, const QFont& font) {
+    const QString& content = message.Content();
+    const qreal estimate = getFontPixelHeight(content, SmsLineWidth(cellWidth));
+    if (content.isEmpty()) return estimate;
+    const SmsCellLayout layout = LayoutSmsCell(message, QSizeF(cellWidth, estimate));
+    // The text starts 10 below the cell's top and keeps 10 free below it.
+    const qreal text =
+        BackupText::WrappedHeight(content, font, layout.textRect.width(), SmsTextOption(message, layout));
+    return std::max(estimate, std::ceil(text) + 20.0);
 }

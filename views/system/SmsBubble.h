@@ -4,6 +4,9 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QTextOption>
+
+class QFont;
 
 class NSSMSData;
 
@@ -15,6 +18,12 @@ qreal getFontPixelWidth(const QString& text);
 // The row height of a message text: 40, plus 18 per line feed and per full 370 of
 // estimated width beyond the first line. An empty text is 40.
 qreal getFontPixelHeight(const QString& text);
+// The same two for lines of at most `lineWidth` (a narrow list).
+qreal getFontPixelWidth(const QString& text, qreal lineWidth);
+qreal getFontPixelHeight(const QString& text, qreal lineWidth);
+// The widest text line a bubble has in a cell `cellWidth` wide: 370, less in a cell too
+// narrow for a bubble of that width with its tail.
+qreal SmsLineWidth(qreal cellWidth);
 
 // The angle of a bubble's tail (0, 10 or 40 degrees) for the bubble's smaller side `m`,
 // its corner radius `r` and the corner asked for.
@@ -39,5 +48,14 @@ struct SmsCellLayout {
 };
 // Sent (Alignment 1) on the right in green, received (0) on the left in grey, anything
 // else a plain grey line, right-aligned when the message was sent (nType not 0). A
-// deleted message's text is red. Widths never go below 0.
+// deleted message's text is red. Widths never go below 0; a bubble and its tail stay
+// inside the cell's width.
 SmsCellLayout LayoutSmsCell(const NSSMSData& message, const QSizeF& cell);
+// The text's font size in a cell: 14 in a bubble, 12 on a plain line.
+int SmsPixelSize(const NSSMSData& message);
+// The row height a message needs in a cell `cellWidth` wide when its text is laid out in
+// `font` (its pixel size set as SmsPixelSize): the estimated height, or more when the
+// wrapped text is taller than the estimate leaves room for.
+qreal SmsRowHeight(const NSSMSData& message, qreal cellWidth, const QFont& font);
+// How the text of a cell is wrapped and in which direction it reads.
+QTextOption SmsTextOption(const NSSMSData& message, const SmsCellLayout& layout);

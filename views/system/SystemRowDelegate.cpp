@@ -11,7 +11,10 @@ constexpr int BoxSize = 14;
 
 SystemRowDelegate::SystemRowDelegate(QObject* parent)
     : BDTableRowView(parent), ticked_(QStringLiteral(":/images/check_ok.svg")),
-      unticked_(QStringLiteral(":/images/check_no.svg")) {}
+      unticked_(QStringLiteral(":/images/check_no.svg")) {
+    // The result tables show what the backup holds.
+    setOwnTextDirection(true);
+}
 
 QRect SystemRowDelegate::BoxRect(const QRect& cell) {
     return QRect(cell.left() + 5, cell.top() + (cell.height() - BoxSize) / 2, BoxSize, BoxSize);

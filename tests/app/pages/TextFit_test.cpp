@@ -8,7 +8,10 @@
 #include "app/pages/NSDirizaTypeListCell.h"
 #include "app/pages/NSDirizaView.h"
 #include "app/pages/ViewController.h"
+#include "gui/BackupText.h"
 #include "gui/TableViewEvent.h"
+#include "views/system/NSDirizaSMSView.h"
+#include "views/system/SmsBubble.h"
 #include "tests/app/pages/PageFixture.h"
 #include "tests/kit/QtTestMain.h"
 
@@ -18,6 +21,7 @@
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListView>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOption>
@@ -181,6 +185,50 @@ void Settle() {
         QCoreApplication::processEvents();
 }
 
+// Message bubbles that the SMS view's message list does not show whole: a bubble or its
+// tail beyond the list's visible width, or a row too short for its wrapped text.
+QStringList BubblesCut(NSDirizaSMSView& view) {
+    QStringList problems;
+    QListView* list = view.SMSContentList();
+    const int width = list->viewport()->width();
+    int nextTop = list->visualRect(list->model()->index(0, 0)).top();
+    for (int row = 0; row < view.MessageModel().Count(); ++row) {
+        const NSSMSData& message = *view.MessageModel().MessageAt(row);
+        const QRect cell = list->visualRect(list->model()->index(row, 0));
+        // Rows follow each other, each as tall as its message needs at this width.
+        QFont rowFont = list->font();
+        rowFont.setPixelSize(SmsPixelSize(message));
+        if (cell.top() != nextTop || cell.height() < SmsRowHeight(message, width, rowFont))
+            problems << QStringLiteral("message %1: row at %2, %3 high (expected at %4, %5 high)")
+                            .arg(row)
+                            .arg(cell.top())
+                            .arg(cell.height())
+                            .arg(nextTop)
+                            .arg(SmsRowHeight(message, width, rowFont));
+        nextTop = cell.bottom() + 1;
+        const SmsCellLayout l = LayoutSmsCell(message, QSizeF(width, cell.height()));
+        if (!l.bubble) continue;
+        const QRectF drawn = makeBubble(l.bubbleRect, 5.0, l.position).boundingRect();
+        QFont font = list->font();
+        font.setPixelSize(l.pixelSize);
+        const qreal text =
+            BackupText::WrappedHeight(message.Content(), font, l.textRect.width(), SmsTextOption(message, l));
+        if (drawn.left() < 0 || drawn.right() > width || text > l.textRect.height() ||
+            !l.bubbleRect.contains(l.textRect))
+            problems << QStringLiteral(
+                            "message %1 (%2 wide, text %3 high): bubble %4..%5 in %6, text box %7x%8")
+                            .arg(row)
+                            .arg(message.Content().size())
+                            .arg(text)
+                            .arg(drawn.left())
+                            .arg(drawn.right())
+                            .arg(width)
+                            .arg(l.textRect.width())
+                            .arg(l.textRect.height());
+    }
+    return problems;
+}
+
 class TextFit : public ::testing::TestWithParam<double> {
   protected:
     void SetUp() override {
@@ -262,6 +310,75 @@ TEST_P(TextFit, RecoveryPageAndEveryResultView) {
         problems.removeDuplicates();
         return problems;
     });
+}
+
+// The SMS view at the window's first sizes, maximised and back, in a left-to-right and a
+// right-to-left language: every bubble lies whole inside the message list.
+TEST_P(TextFit, SmsBubblesLieInsideTheirPane) {
+    pagetest::FlagManager manager;
+    ApplicationResultViews views;
+    NSDirizaView page(manager, views.Factory());
+    page.setWritableProbe([](const QString&) { return true; });
+    const QSize room(kWindowSize.width(), kWindowSize.height() - 100);
+    page.resize(room);
+    page.show();
+    page.StartScan(pagetest::Device(), pagetest::Selection({0, 1, 2, 3, 4, 5, 6, 7}));
+    QList<NSSMSData> messages;
+    const QStringList texts = {
+        QStringLiteral("Quarterly planning meeting with the regional sales team tomorrow morning at the "
+                       "downtown office; please bring the updated spreadsheets and the presentation!"),
+        QString::fromUtf8("明天上午十点在公司开会，请准时参加！明天上午十点在公司开会，请准时参加！"),
+        QStringLiteral("Supercalifragilisticexpialidociousandevenlongerwordwithoutanyspaces here"),
+        QString::fromUtf8("Sounds good, see you there！"),
+        QString::fromUtf8("مرحبا، كيف حالك؟ أراك غدا في المكتب مع الفريق"),
+        QStringLiteral("ok"),
+    };
+    for (int i = 0; i < texts.size(); ++i) {
+        NSSMSData m;
+        m.setContent(texts[i]);
+        m.setAlignment(i % 2);
+        messages << m;
+    }
+    NSSMSHeadData head;
+    head.setPhone(QStringLiteral("+49 30 1234567"));
+    head.setSMSDataList(messages);
+    page.ScanSMS({{head.Phone(), head}});
+    page.ScanEnd();
+    auto* view = dynamic_cast<NSDirizaSMSView*>(page.ResultView(DirizaResultView::SMS));
+    ASSERT_NE(nullptr, view);
+    ASSERT_TRUE(pagetest::WaitFor([&] { return view->ConversationModel().rowCount() == 1; }));
+    for (const int language : {int(NSLanguageText::English), int(NSLanguageText::Arabic)}) {
+        NSLanguageText::shareInstance()->setLanguage(language);
+        QGuiApplication::setLayoutDirection(language == NSLanguageText::Arabic ? Qt::RightToLeft
+                                                                               : Qt::LeftToRight);
+        page.setLanguage(language);
+        for (int row = 0; row < int(page.TypeList().Rows().size()); ++row) {
+            page.SelectTypeListEvent(row);
+            if (view->isVisible()) break;
+        }
+        ASSERT_TRUE(view->isVisible());
+        view->SelectRowEvent(0);
+        ASSERT_EQ(texts.size(), view->MessageModel().Count());
+        // Each text reads in its own direction whatever the interface's: "！" stays at the
+        // end of the English sentence in Arabic, the Arabic one reads right to left in English.
+        const NSSMSData& english = *view->MessageModel().MessageAt(3);
+        const NSSMSData& arabic = *view->MessageModel().MessageAt(4);
+        EXPECT_EQ(Qt::LeftToRight,
+                  SmsTextOption(english, LayoutSmsCell(english, QSizeF(300, 40))).textDirection());
+        EXPECT_EQ(Qt::RightToLeft,
+                  SmsTextOption(arabic, LayoutSmsCell(arabic, QSizeF(300, 40))).textDirection());
+        // The window as it first opens here and on a smaller screen, maximised, and back.
+        for (const QSize size : {room, QSize(860, 520), QSize(1600, 900), room, QSize(760, 520)}) {
+            page.resize(size);
+            Settle();
+            const QStringList problems = BubblesCut(*view);
+            EXPECT_TRUE(problems.isEmpty())
+                << "language " << language << ", " << size.width() << "x" << size.height() << ", list "
+                << view->SMSContentList()->viewport()->width() << " wide:\n  "
+                << problems.join(QStringLiteral("\n  ")).toStdString();
+        }
+    }
+    QGuiApplication::setLayoutDirection(Qt::LeftToRight);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fonts, TextFit, ::testing::Values(1.0, 1.25),

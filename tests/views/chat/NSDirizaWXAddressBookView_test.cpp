@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QScrollArea>
 #include <QTableView>
 #include <QTreeView>
 
@@ -380,6 +381,52 @@ TEST_F(BookFixture, HeadImagesComeFromTheFetcher) {
         return fetcher.StateOf("http://example.invalid/h.png") == NetworkImageFetcher::State::Ready;
     }));
     EXPECT_TRUE(view.State().Contact(0)->Head().isNull());
+}
+
+// The detail pane in the room the recovery page gives the view in the window's first
+// size: every value shows whole (a long region or signature wraps onto more lines, and
+// the pane scrolls to it when the lines are more than its height), and the view asks
+// for no more width than that room.
+TEST_F(BookFixture, LongDetailsShowWholeInTheWindowsFirstSize) {
+    const QSize room(620, 330);
+    NSWXChatAccount account;
+    account.setKey("me");
+    auto c = QtWeChatRecords::Contact("me", "Sample Owner");
+    c.setRemarkName("Uncle Tom from the market");
+    c.setAddress("CN/Zhejiang/Hangzhou West Lake District");
+    c.setPhone("+86 571 8888 0000");
+    c.setSignature(QString::fromUtf8("人生如逆旅，我亦是行人。长风破浪会有时，直挂云帆济沧海。"));
+    account.mutableAccountWXData() << Group("Friends", 0, {c});
+    const QList<NSWXChatAccount> accounts{account};
+    view.resize(room);
+    view.show();
+    Deliver(&accounts);
+    QCoreApplication::processEvents();
+    EXPECT_LE(view.minimumSizeHint().width(), room.width());
+    view.resize(room);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(view.size(), room);
+    const QStringList values = view.InfoValues();
+    ASSERT_EQ(c.Address(), values[4]);
+    for (QLabel* label : view.findChildren<QLabel*>()) {
+        if (label->text().isEmpty() || !values.contains(label->text())) continue;
+        SCOPED_TRACE(label->text().toStdString());
+        ASSERT_TRUE(label->isVisible());
+        // Brought into view when the pane scrolls.
+        for (QWidget* p = label->parentWidget(); p; p = p->parentWidget())
+            if (auto* area = qobject_cast<QScrollArea*>(p)) area->ensureWidgetVisible(label, 0, 0);
+        QCoreApplication::processEvents();
+        const int needs =
+            label->hasHeightForWidth() ? label->heightForWidth(label->width()) : label->sizeHint().height();
+        EXPECT_GE(label->height(), needs);
+        EXPECT_GE(label->width(), label->wordWrap() ? 1 : label->sizeHint().width());
+        // Nothing of the text's lines is hidden behind the pane's or the view's edges.
+        const QRect text(0, 0, label->width(), needs);
+        EXPECT_TRUE(label->visibleRegion().contains(text))
+            << "shows " << label->visibleRegion().boundingRect().width() << "x"
+            << label->visibleRegion().boundingRect().height() << " of " << text.width() << "x"
+            << text.height();
+    }
 }
 
 TEST_F(BookFixture, RendersInBothAppearances) {

@@ -1,6 +1,7 @@
 // The WeChat chat view: deliveries, accounts and friends, the filter and both searches,
 // ticks and what a save writes, the result-view contract, and offscreen rendering.
 #include "views/chat/NSDirizaWXChatRecordView.h"
+#include "views/chat/NSWXChatRecordContentCell.h"
 
 #include "gui/NSLanguageText.h"
 #include "gui/TableViewEvent.h"
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QListView>
+#include <QScrollBar>
 #include <QPalette>
 
 #include <gtest/gtest.h>
@@ -303,6 +305,40 @@ TEST_F(ChatViewFixture, AFullerDeliveryKeepsTheTicksOfFriendsThatRemain) {
     EXPECT_TRUE(view.ShowsNoData());
     EXPECT_EQ(0, delegate.Counts().back().second);
     EXPECT_FALSE(view.isSelectData());
+}
+
+// In a message list narrower than a full bubble, long texts take rows as tall as the
+// list's width needs, laid out one after the other also once a scroll bar has narrowed
+// the list, and after the view is made wider and narrower again.
+TEST_F(ChatViewFixture, RowsFollowTheListsWidth) {
+    QList<NSWXChatSMSData> messages;
+    const QString text = "Quarterly planning meeting with the regional sales team tomorrow morning at the "
+                         "downtown office; please bring the updated spreadsheets and the presentation!";
+    for (int i = 0; i < 8; ++i)
+        messages << QtWeChatRecords::Message(1, 1 + i % 2, text);
+    Deliver(view, delegate, {{"A", Account("A", {{"k", QtWeChatRecords::Chat("A", "Bob", messages)}})}});
+    view.resize(560, 400);
+    view.show();
+    view.SelectFriendsEvent(0);
+    QListView* list = view.MessageList();
+    for (const QSize size : {QSize(560, 400), QSize(1400, 800), QSize(560, 400)}) {
+        view.resize(size);
+        ASSERT_TRUE(kit::WaitUntil([&] {
+            QCoreApplication::processEvents();
+            const int width = list->viewport()->width();
+            int nextTop = list->visualRect(list->model()->index(0, 0)).top();
+            for (int row = 0; row < list->model()->rowCount(); ++row) {
+                const QRect cell = list->visualRect(list->model()->index(row, 0));
+                if (cell.top() != nextTop ||
+                    cell.height() < int(view.MessageCell()->RowHeight(messages[row], width)))
+                    return false;
+                nextTop = cell.bottom() + 1;
+            }
+            return true;
+        })) << size.width()
+            << "x" << size.height() << ", list " << list->viewport()->width() << " wide";
+        EXPECT_TRUE(list->verticalScrollBar()->isVisible());
+    }
 }
 
 TEST_F(ChatViewFixture, RendersInBothAppearances) {

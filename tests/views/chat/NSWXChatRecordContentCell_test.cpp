@@ -11,6 +11,7 @@
 #include "views/chat/NSWXChatRecordCellImages.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
@@ -119,6 +120,65 @@ TEST(WXChatCellText, CallsShowTheirDurationAndLeaveTheRecord) {
         EXPECT_EQ("", call.Content());
     }
     EXPECT_EQ("hello", NSWXChatRecordContentCell::DisplayText(QtWeChatRecords::Message(1, 1, "hello")));
+}
+
+// A message text wraps between words within the bubble's 250 points: two words that
+// together do not fit take a line each, and only a word wider than a line is broken.
+TEST(WXChatCellText, TextsWrapBetweenWords) {
+    QFont font;
+    font.setPixelSize(14);
+    const QFontMetricsF metrics(font);
+    QString word = "w";
+    while (metrics.horizontalAdvance(word) < 150)
+        word += "w";
+    const QString four = QStringList({word, word, word, word}).join(' ');
+    const QSizeF size = NSWXChatRecordContentCell::TextSize(four);
+    // Four lines (broken anywhere, three lines would do).
+    EXPECT_GE(size.height(), 4 * metrics.height() - 1);
+    EXPECT_LT(size.height(), 5 * metrics.height());
+    EXPECT_LE(size.width(), std::ceil(metrics.horizontalAdvance(word)) + 1);
+    // A word twice the line's width is broken to fit.
+    const QSizeF wide = NSWXChatRecordContentCell::TextSize(word + word + word);
+    EXPECT_LE(wide.width(), 250);
+    EXPECT_GE(wide.height(), 2 * metrics.height() - 1);
+}
+
+// In a list narrower than a 250-point bubble beside the head image, a text bubble takes
+// the width there is: it lies inside the cell with its arrow, and the row is tall enough
+// for the text wrapped at that width (down to a cell 135 wide, whose lines are 40 wide).
+// From 345 on the lines are 250 wide.
+TEST_F(CellFixture, TextBubblesStayInsideNarrowCells) {
+    const QString text = "Quarterly planning meeting with the regional sales team tomorrow morning at the "
+                         "downtown office; please bring the updated spreadsheets and the presentation!";
+    for (const qreal W : {135.0, 200.0, 260.0, 345.0, 600.0}) {
+        for (const qint64 kind : {qint64(1), qint64(48), qint64(34)}) {
+            for (const int state : {1, 2}) {
+                SCOPED_TRACE(
+                    QStringLiteral("width %1, kind %2, state %3").arg(W).arg(kind).arg(state).toStdString());
+                const auto m = QtWeChatRecords::Message(kind, state, text);
+                const qreal H = cell.RowHeight(m, W);
+                const auto L = cell.LayoutFor(m, W, H);
+                const QRectF outline =
+                    NSWXChatRecordContentCell::makeBubble(QPainterPath(), L.bubble, 5, L.right ? 3 : 1)
+                        .boundingRect();
+                EXPECT_GE(outline.left(), 0.0);
+                EXPECT_LE(outline.right(), W);
+                EXPECT_GE(L.content.height(),
+                          NSWXChatRecordContentCell::TextSize(text, NSWXChatRecordContentCell::TextWidth(W))
+                              .height());
+                EXPECT_GE(L.content.width(),
+                          NSWXChatRecordContentCell::TextSize(text, NSWXChatRecordContentCell::TextWidth(W))
+                              .width());
+            }
+        }
+    }
+    EXPECT_EQ(250, NSWXChatRecordContentCell::TextWidth(345));
+    EXPECT_EQ(250, NSWXChatRecordContentCell::TextWidth(2000));
+    EXPECT_EQ(105, NSWXChatRecordContentCell::TextWidth(200));
+    // Wide cells keep the heights they always had.
+    const auto m = QtWeChatRecords::Message(1, 1, text);
+    EXPECT_EQ(cell.RowHeight(m), cell.RowHeight(m, 600));
+    EXPECT_LT(cell.RowHeight(m), cell.RowHeight(m, 200));
 }
 
 TEST_F(CellFixture, LayoutByKindAndSide) {

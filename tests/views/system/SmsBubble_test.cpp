@@ -177,4 +177,38 @@ TEST(SmsBubble, CellLayouts) {
     EXPECT_TRUE(empty.textRect.isNull());
 }
 
+// However narrow or wide the list, a bubble and its tail (and the text inside it) stay
+// within the cell's width; from 396 on a bubble is as wide as the 370 lines allow.
+TEST(SmsBubble, BubblesStayInsideTheCell) {
+    const QString longText = Repeat(QStringLiteral("word "), 120);
+    const QString cjk = Repeat(QString::fromUtf8("明"), 40);
+    for (const qreal W : {60.0, 120.0, 255.0, 300.0, 396.0, 400.0, 900.0}) {
+        for (const QString& text : {longText, cjk, QStringLiteral("hello")}) {
+            for (const qint64 alignment : {0, 1}) {
+                SCOPED_TRACE(QStringLiteral("width %1, alignment %2, %3 units")
+                                 .arg(W)
+                                 .arg(alignment)
+                                 .arg(text.size())
+                                 .toStdString());
+                const NSSMSData message = Message(text, alignment);
+                const qreal H = getFontPixelHeight(text, SmsLineWidth(W));
+                const SmsCellLayout l = LayoutSmsCell(message, QSizeF(W, H));
+                ASSERT_TRUE(l.bubble);
+                // The outline with its tail (whose tip may touch the cell's edge).
+                const QRectF drawn = makeBubble(l.bubbleRect, 5.0, l.position).boundingRect();
+                EXPECT_GE(drawn.left(), 0.0);
+                EXPECT_LE(drawn.right(), W);
+                EXPECT_TRUE(l.bubbleRect.contains(
+                    QRectF(l.textRect.left(), l.bubbleRect.top(), l.textRect.width(), 1)));
+                if (W >= 396 && text == longText) EXPECT_DOUBLE_EQ(370.0, l.textRect.width());
+            }
+        }
+    }
+    // The estimated height counts the lines of the narrower width.
+    EXPECT_DOUBLE_EQ(getFontPixelHeight(longText), getFontPixelHeight(longText, 370));
+    EXPECT_GT(getFontPixelHeight(longText, 200), getFontPixelHeight(longText));
+    EXPECT_DOUBLE_EQ(370.0, SmsLineWidth(2000));
+    EXPECT_DOUBLE_EQ(229.0, SmsLineWidth(255));
+}
+
 } // namespace

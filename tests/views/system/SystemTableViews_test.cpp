@@ -22,6 +22,8 @@
 #include <QImageReader>
 #include <QPalette>
 #include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTextLayout>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -685,6 +687,41 @@ TEST_F(SystemTables, EveryViewRendersInBothAppearances) {
             EXPECT_EQ(isDark ? QColor(33, 34, 35) : QColor(236, 236, 236), base) << v->DirizaType();
         }
     }
+}
+
+// The result tables draw a record's text in its own reading direction: in a right-to-left
+// interface "Hello!" keeps its "!" at the end and "+49 30 1234567" its order, while the
+// table keeps the interface's alignment.
+class ExposedRowDelegate : public SystemRowDelegate {
+  public:
+    using SystemRowDelegate::initStyleOption;
+};
+
+TEST(SystemRowText, RecordTextsReadInTheirOwnDirection) {
+    QStandardItemModel model(1, 2);
+    model.setData(model.index(0, 1), QString::fromUtf8("Hello！"));
+    ExposedRowDelegate delegate;
+    QStyleOptionViewItem option;
+    option.direction = Qt::RightToLeft;
+    delegate.initStyleOption(&option, model.index(0, 1));
+    EXPECT_EQ(Qt::RightToLeft, option.direction);
+    EXPECT_EQ(QChar(0x2068) + QString::fromUtf8("Hello！") + QChar(0x2069), option.text);
+    // Laid out in the right-to-left paragraph, the isolated text still ends with its "！".
+    QTextLayout layout(option.text);
+    QTextOption rtl;
+    rtl.setTextDirection(Qt::RightToLeft);
+    layout.setTextOption(rtl);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1000);
+    layout.endLayout();
+    const qreal afterH = line.cursorToX(2);                               // between "H" and "e"
+    const qreal beforeBang = line.cursorToX(int(option.text.size()) - 2); // before "！"
+    EXPECT_LT(afterH, beforeBang);
+    // An empty cell stays empty.
+    QStyleOptionViewItem empty;
+    delegate.initStyleOption(&empty, model.index(0, 0));
+    EXPECT_TRUE(empty.text.isEmpty());
 }
 
 } // namespace
