@@ -1,5 +1,6 @@
 #include "app/pages/BackupListModel.h"
 
+#include "gui/BackupText.h"
 #include "gui/NSLanguageText.h"
 
 void BackupListModel::SetBackups(QList<std::shared_ptr<DeviceInfo>> backups) {
@@ -30,13 +31,15 @@ QVariant BackupListModel::data(const QModelIndex& index, int role) const {
     if (!device) return {};
     if (role == Qt::TextAlignmentRole) return int(Qt::AlignCenter);
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    // Name, date and serial come from the backup: each reads in its own direction (a date
+    // in a right-to-left interface kept its time in front of its day otherwise).
     switch (index.column()) {
     case Name:
-        return device->getDeviceName();
+        return BackupText::Isolated(device->getDeviceName());
     case Date:
-        return device->GetBackUpDate();
+        return BackupText::Isolated(device->GetBackUpDate());
     case Serial:
-        return device->getSerialNumber();
+        return BackupText::Isolated(device->getSerialNumber());
     case State:
         return role == Qt::DisplayRole ? QVariant(LanguageText("iTunesSelectBt")) : QVariant();
     default:

@@ -1,5 +1,6 @@
 #include "app/pages/NSiTunesView.h"
 
+#include "gui/BackupText.h"
 #include "gui/ButtonTextColor.h"
 #include "gui/NSLanguageText.h"
 #include "app/pages/AppImage.h"
@@ -137,8 +138,8 @@ void NSiTunesView::setLanguage(int language) {
 }
 
 void NSiTunesView::ShowBackupsFolder() {
-    Instructions2Title->setText(
-        SafeFormat(LanguageText("iTunes1Title"), {Paths::ForDisplay(Paths::BackupsFolder())}));
+    Instructions2Title->setText(SafeFormat(
+        LanguageText("iTunes1Title"), {BackupText::Isolated(Paths::ForDisplay(Paths::BackupsFolder()))}));
 }
 
 void NSiTunesView::Reapply(bool dark) {

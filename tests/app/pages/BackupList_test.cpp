@@ -1,5 +1,6 @@
 // The backup list: which entries of the backups folder are listed and with what values,
 // where a picked folder's backup is taken from, and the page around them.
+#include "gui/BackupText.h"
 #include "gui/NSLanguageText.h"
 #include "app/pages/BackupListReader.h"
 #include "app/pages/NSiTunesView.h"
@@ -251,7 +252,8 @@ TEST_F(BackupPage, ListSelectStartReturnsToTheList) {
 TEST_F(BackupPage, HintNamesTheFolderRead) {
     NSiTunesView page(manager);
     EXPECT_EQ(page.FolderHint()->text(),
-              SafeFormat(LanguageText("iTunes1Title"), {support.path() + "/MobileSync/Backup"}));
+              SafeFormat(LanguageText("iTunes1Title"),
+                         {BackupText::Isolated(support.path() + "/MobileSync/Backup")}));
     QTemporaryDir elsewhere;
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", elsewhere.path().toLocal8Bit());
