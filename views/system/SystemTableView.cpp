@@ -13,9 +13,12 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -123,6 +126,7 @@ SystemTableView::SystemTableView(int type, QWidget* parent)
     table_->installEventFilter(new LookFilter(table_));
     // The columns follow the table's width (the window resized, the detail pane shown).
     table_->viewport()->installEventFilter(new ResizeFilter(table_->viewport(), [this] { LayoutColumns(); }));
+    dirizaView_->installEventFilter(new ResizeFilter(dirizaView_, [this] { FitInfoPane(); }));
     SystemViewLook::ApplyTableLook(table_);
 
     stack_->setCurrentIndex(0);
@@ -208,7 +212,22 @@ void SystemTableView::FitColumns() {
     }
     // Sections narrower than this are the user's choice; the layout sets its own widths.
     header_->setMinimumSectionSize(20);
+    FitInfoPane();
     LayoutColumns();
+}
+
+void SystemTableView::FitInfoPane() {
+    if (!infoPane_ || columnLeast_.empty()) return;
+    // The pane gives up width (down to a narrower one) before the table has to scroll.
+    constexpr int kWidest = 250, kNarrowest = 160;
+    int least = 0;
+    for (int w : columnLeast_)
+        least += w;
+    const int frame = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
+    const int spacing = dirizaView_->layout()->spacing();
+    const int room = dirizaView_->width() - least - frame - std::max(0, spacing);
+    const int width = std::clamp(room, kNarrowest, kWidest);
+    if (infoPane_->width() != width || infoPane_->minimumWidth() != width) infoPane_->setFixedWidth(width);
 }
 
 void SystemTableView::LayoutColumns() {

@@ -139,6 +139,9 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
     // texts when there is room, the stretch column the rest; with less room the text
     // columns share what is left down to their minimums, then the table scrolls sideways.
     void LayoutColumns();
+    // The detail pane as wide as it may be without pushing a column out of sight: 250
+    // pixels when there is room, down to 160.
+    void FitInfoPane();
     void UpdateHeaderTick();
     void ReportAllTicked();
     void ShowInfo(int record);
