@@ -185,8 +185,10 @@ void NSDirizaView::BuildLayout() {
     DirizaAllButton_ = new QPushButton(bottom);
     BackHomeButton_ = new QPushButton(bottom);
     DirizaAllButton_->setMinimumHeight(32);
-    // At its image's own height, so that the house keeps its shape.
+    // At its image's own height, so that the house keeps its shape; the image is not
+    // mirrored for right-to-left texts, so neither is the room it leaves for the text.
     BackHomeButton_->setFixedHeight(kHomeImageHeight);
+    BackHomeButton_->setLayoutDirection(Qt::LeftToRight);
     row->addWidget(StartScanBt_);
     row->addWidget(PauseScanBt_);
     row->addWidget(StopScanBt_);

@@ -379,12 +379,16 @@ class TextFit : public ::testing::TestWithParam<double> {
     }
     void TearDown() override {
         QApplication::setFont(base);
+        QGuiApplication::setLayoutDirection(Qt::LeftToRight);
         NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
     }
     // Runs `check` once per language and collects what it finds.
     void EachLanguage(const std::function<QStringList(int)>& check) {
         for (int language = 0; language < NSLanguageText::LanguageCount; ++language) {
             NSLanguageText::shareInstance()->setLanguage(language);
+            // As the application does: Arabic reads from right to left.
+            QGuiApplication::setLayoutDirection(language == NSLanguageText::Arabic ? Qt::RightToLeft
+                                                                                   : Qt::LeftToRight);
             const QStringList problems = check(language);
             EXPECT_TRUE(problems.isEmpty()) << "language " << language << ", font x" << GetParam() << ":\n  "
                                             << problems.join(QStringLiteral("\n  ")).toStdString();
