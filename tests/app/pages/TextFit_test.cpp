@@ -404,8 +404,10 @@ TEST_P(TextFit, HomePages) {
     // at that size when another language is chosen.
     NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
     vc.setLanguage(NSLanguageText::English);
-    vc.adjustSize();
-    vc.setFixedSize(vc.size());
+    // What adjustSize gives on the usual screen (the offscreen screen is smaller).
+    vc.setFixedSize(vc.sizeHint()
+                        .boundedTo(QSize(kMaximised.width() * 2 / 3, kMaximised.height() * 2 / 3))
+                        .expandedTo(vc.minimumSizeHint()));
     vc.show();
     EachLanguage([&](int language) {
         vc.setLanguage(language);
