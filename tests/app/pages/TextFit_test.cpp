@@ -12,6 +12,7 @@
 #include "app/pages/NSDirizaTypeListCell.h"
 #include "app/pages/NSDirizaView.h"
 #include "app/pages/ViewController.h"
+#include "gui/TableHeadrView.h"
 #include "gui/TableViewEvent.h"
 #include "app/recovery/ZZProgressView.h"
 #include "scan/DeviceScanManager.h"
@@ -196,6 +197,33 @@ std::pair<int, int> Differing(const QImage& a, const QImage& b, int from, int to
                 break;
             }
     return {first, last};
+}
+
+// Tables whose header draws its tick box outside the tick column (found by drawing the
+// header ticked and unticked: only the box differs).
+QStringList TicksOutsideTheirColumn(QWidget* root) {
+    QStringList problems;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        auto* view = dynamic_cast<SystemTableView*>(w);
+        if (!view || !view->Table()->isVisibleTo(root)) continue;
+        TableHeadrView* header = view->Header();
+        const bool was = header->isSelect();
+        header->setIsSelect(false);
+        const QImage off = header->grab().toImage();
+        header->setIsSelect(true);
+        const QImage on = header->grab().toImage();
+        header->setIsSelect(was);
+        const auto box = Differing(on, off, 0, on.width(), 0, on.height());
+        const int left = header->sectionViewportPosition(0), right = left + header->sectionSize(0);
+        if (box.first >= 0 && (box.first < left || box.second >= right))
+            problems << QStringLiteral("%1: header tick at x %2..%3, its column at %4..%5")
+                            .arg(QString::fromLatin1(typeid(*view).name()))
+                            .arg(box.first)
+                            .arg(box.second)
+                            .arg(left)
+                            .arg(right - 1);
+    }
+    return problems;
 }
 
 // Buttons whose background picture lies under their text: the text's columns, found by
@@ -455,7 +483,8 @@ TEST_P(TextFit, RecoveryPageAndEveryResultView) {
             // With the larger font a table of many columns may have to scroll sideways
             // at the default size; maximised, every column is in sight.
             const bool mayScroll = GetParam() > 1.0;
-            problems << Clipped(&page) << ColumnsClipped(&page, "default size", mayScroll);
+            problems << Clipped(&page) << ColumnsClipped(&page, "default size", mayScroll)
+                     << TicksOutsideTheirColumn(&page);
             // With a record's detail pane open beside the table (which then may scroll
             // sideways: the window's least width leaves no room for every column and the pane).
             for (QWidget* w : page.findChildren<QWidget*>())
