@@ -21,5 +21,9 @@ void TableHeadrView::paintEvent(QPaintEvent* event) {
     const QSizeF size = selectImage.deviceIndependentSize();
     const QRect area = event->rect();
     const double y = area.y() + (area.height() - size.height()) / 2;
-    painter.drawPixmap(QPointF(5, y), selectImage);
+    // 5 points into the tick column: the header's left edge, or from right to left the
+    // tick column's left edge (the column then stands at the right).
+    double x = 5;
+    if (isRightToLeft() && count() > 0 && sectionViewportPosition(0) >= 0) x += sectionViewportPosition(0);
+    painter.drawPixmap(QPointF(x, y), selectImage);
 }

@@ -54,12 +54,26 @@ QPushButton* ScanButton(QWidget* parent) {
     return b;
 }
 
-QString ImageStyle(const QString& normal, const QString& hot, const QColor& text) {
-    return QStringLiteral("QPushButton { border-image: url(%1); color: %3; padding: 4px 16px; }"
-                          "QPushButton:hover, QPushButton:pressed { border-image: url(%2); }"
+// A button drawn by its image. `lead` image pixels at the left hold a picture that keeps
+// its size (the home button's house): the text is laid out right of it, never over it.
+QString ImageStyle(const QString& normal, const QString& hot, const QColor& text, int lead = 0) {
+    if (lead <= 0)
+        return QStringLiteral("QPushButton { border-image: url(%1); color: %3; padding: 4px 16px; }"
+                              "QPushButton:hover, QPushButton:pressed { border-image: url(%2); }"
+                              "QPushButton:disabled { color: gray; }")
+            .arg(AppImage::Path(normal), AppImage::Path(hot), text.name());
+    return QStringLiteral("QPushButton { border-image: url(%1) 8 10 8 %4 stretch stretch;"
+                          " border-width: 8px 10px 8px %4px; color: %3; padding: 0px 8px 0px 2px; }"
+                          "QPushButton:hover, QPushButton:pressed {"
+                          " border-image: url(%2) 8 10 8 %4 stretch stretch; }"
                           "QPushButton:disabled { color: gray; }")
-        .arg(AppImage::Path(normal), AppImage::Path(hot), text.name());
+        .arg(AppImage::Path(normal), AppImage::Path(hot), text.name())
+        .arg(lead);
 }
+
+// The home button's image: 36 pixels high, its house within the first 38 pixels.
+constexpr int kHomeImageHeight = 36;
+constexpr int kHomeImageLead = 38;
 
 } // namespace
 
@@ -168,11 +182,13 @@ void NSDirizaView::BuildLayout() {
     StopScanBt_ = ScanButton(bottom);
     pZZProgressView = new ZZProgressView(bottom);
     pZZProgressView->setFixedHeight(24);
-    pZZProgressView->setMinimumWidth(320);
     DirizaAllButton_ = new QPushButton(bottom);
     BackHomeButton_ = new QPushButton(bottom);
     DirizaAllButton_->setMinimumHeight(32);
-    BackHomeButton_->setMinimumHeight(32);
+    // At its image's own height, so that the house keeps its shape; the image is not
+    // mirrored for right-to-left texts, so neither is the room it leaves for the text.
+    BackHomeButton_->setFixedHeight(kHomeImageHeight);
+    BackHomeButton_->setLayoutDirection(Qt::LeftToRight);
     row->addWidget(StartScanBt_);
     row->addWidget(PauseScanBt_);
     row->addWidget(StopScanBt_);
@@ -443,7 +459,7 @@ void NSDirizaView::ApplyAppearance() {
     DirizaAllButton_->setStyleSheet(
         ImageStyle(themed("AllDiriza_bt_nor"), themed("AllDiriza_bt_hot"), saveText));
     BackHomeButton_->setStyleSheet(
-        ImageStyle(themed("BackHome_bt_nor"), themed("BackHome_bt_hot"), homeText));
+        ImageStyle(themed("BackHome_bt_nor"), themed("BackHome_bt_hot"), homeText, kHomeImageLead));
     ButtonTextColor::setTextColor(DirizaAllButton_, saveText);
     ButtonTextColor::setTextColor(BackHomeButton_, homeText);
     NavigationBackground->setPixmap(AppImage::Pixmap(themed("bottom_background"), QSize(1000, 52)));

@@ -238,10 +238,17 @@ void ViewController::setLanguage(int language) {
     sized(iTunesDirizaTitle, backupTitle, true);
     sized(DeviceDirizaPrompt, prompt, false);
     sized(iTunesDirizaPrompt, prompt, false);
-    DeviceDirizaTitle->setText(LanguageText("DeviceDirizaTitle"));
-    DeviceDirizaPrompt->setText(LanguageText("DeviceDirizaPrompt"));
-    iTunesDirizaTitle->setText(LanguageText("iTunesDirizaTitle"));
-    iTunesDirizaPrompt->setText(LanguageText("iTunesDirizaPrompt"));
+    // Laid out as a text document: a plain wrapped label lets the last letter of a
+    // right-to-left line slip past its left edge (the line's trailing space is counted
+    // on the wrong side), where it is cut off.
+    auto wrapped = [](QLabel* l, const QString& text) {
+        l->setTextFormat(Qt::RichText);
+        l->setText(text.toHtmlEscaped());
+    };
+    wrapped(DeviceDirizaTitle, LanguageText("DeviceDirizaTitle"));
+    wrapped(DeviceDirizaPrompt, LanguageText("DeviceDirizaPrompt"));
+    wrapped(iTunesDirizaTitle, LanguageText("iTunesDirizaTitle"));
+    wrapped(iTunesDirizaPrompt, LanguageText("iTunesDirizaPrompt"));
     for (QLabel* l : {DeviceDirizaTitle, DeviceDirizaPrompt, iTunesDirizaTitle, iTunesDirizaPrompt})
         SetColor(l, kGray);
     UpdateButtons();

@@ -8,7 +8,10 @@
 #include <algorithm>
 
 namespace {
+// The text line is at least this wide, centred; a longer text widens it up to the
+// bar's width less a margin at each end.
 constexpr int TextWidth = 300;
+constexpr int TextMargin = 10;
 constexpr int TextHeight = 20;
 const QColor TextBlue(0, 156, 255);
 } // namespace
@@ -30,23 +33,23 @@ ZZProgressView::ZZProgressView(QWidget* parent) : QWidget(parent) {
 void ZZProgressView::setProgress(double progress, const QString& text) {
     fProgress = std::clamp(progress, 0.0, std::max(0.0, fTotatProgress));
     if (fTotatProgress <= 0) return;
-    ScanningText->setText(text);
+    SetText(text);
     PlaceFill();
 }
 
 void ZZProgressView::ShowText(const QString& text) {
-    ScanningText->setText(text);
+    SetText(text);
 }
 
 void ZZProgressView::ShowTitle(const QString& text) {
-    ScanningText->setText(text);
+    SetText(text);
     ScanningText->show();
     fProgress = 0;
     PlaceFill();
 }
 
 void ZZProgressView::InitProgressTitle() {
-    ScanningText->setText(QString());
+    SetText(QString());
     ScanningText->show();
     pNSProgressBlueColorView->show();
 }
@@ -61,9 +64,30 @@ void ZZProgressView::PlaceFill() {
     pNSProgressBlueColorView->setGeometry(0, 0, int(share * width() + 0.5), height());
 }
 
+void ZZProgressView::SetText(const QString& text) {
+    if (text == ScanningText->text()) return;
+    const int before = TextNeed();
+    ScanningText->setText(text);
+    PlaceText();
+    // A text wider than the bar asks the page for room.
+    if (TextNeed() != before) updateGeometry();
+}
+
+int ZZProgressView::TextNeed() const {
+    const QString text = ScanningText->text();
+    if (text.isEmpty()) return 0;
+    const QFontMetrics fm = ScanningText->fontMetrics();
+    // The ink may reach past the advance (the last letter of a right-to-left text).
+    return std::max(fm.horizontalAdvance(text), fm.boundingRect(text).width()) + 2 * TextMargin;
+}
+
+QSize ZZProgressView::minimumSizeHint() const {
+    return QSize(std::max(TextWidth + 2 * TextMargin, TextNeed()), TextHeight);
+}
+
 void ZZProgressView::PlaceText() {
-    ScanningText->setGeometry(width() / 2 - TextWidth / 2, height() / 2 - TextHeight / 2, TextWidth,
-                              TextHeight);
+    const int wide = std::max(TextWidth, std::min(TextNeed(), width()) - 2 * TextMargin);
+    ScanningText->setGeometry(width() / 2 - wide / 2, height() / 2 - TextHeight / 2, wide, TextHeight);
 }
 
 void ZZProgressView::resizeEvent(QResizeEvent*) {

@@ -31,12 +31,20 @@ class ZZProgressView : public QWidget {
     QString Text() const { return ScanningText->text(); }
     int FillWidth() const { return pNSProgressBlueColorView->width(); }
     bool FillVisible() const { return !pNSProgressBlueColorView->isHidden(); }
+    // The text line (for tests).
+    const QLabel* TextLine() const { return ScanningText; }
+
+    // Room for the text shown, and at least for the text line's usual width.
+    QSize minimumSizeHint() const override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void SetText(const QString& text);
+    // The width the text shown needs, margins included (0: no text).
+    int TextNeed() const;
     void PlaceText();
     void PlaceFill();
 

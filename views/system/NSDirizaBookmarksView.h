@@ -24,7 +24,7 @@ class NSDirizaBookmarksView : public SystemTableViewOf<NSBookmarksData, Bookmark
     QStringList SearchFields(const NSBookmarksData& r) const override;
     bool HasTickKeys() const override { return true; }
     QString TickKey(const NSBookmarksData& r) const override { return r.BookMarks(); }
-    int ColumnWidth(int column) const override { return column == 0 ? 30 : 260; }
+    bool ColumnHoldsText(int column) const override { return column >= 1; }
     BookmarksTexts SaveTexts() const override;
     DirizaSaveResult Write(const SaveFolder& folder, const QList<NSBookmarksData>& records,
                            const std::vector<int>& items, const BookmarksTexts& texts) const override;

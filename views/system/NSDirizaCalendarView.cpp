@@ -29,17 +29,8 @@ QString NSDirizaCalendarView::HeaderText(int column) const {
     }
 }
 
-int NSDirizaCalendarView::ColumnWidth(int column) const {
-    switch (column) {
-    case 0:
-        return 30;
-    case 1:
-        return 170;
-    case 2:
-        return 120;
-    default:
-        return 130;
-    }
+QStringList NSDirizaCalendarView::ColumnSamples(int column) const {
+    return column == 2 ? QStringList{LanguageText("Unknown")} : QStringList();
 }
 
 QString NSDirizaCalendarView::CellText(int record, int column) const {

@@ -26,7 +26,8 @@ class NSDirizaCalendarView : public SystemTableViewOf<NSCalendarData, CalendarTe
   protected:
     QStringList SearchFields(const NSCalendarData& r) const override;
     bool HeaderKeepsOthers() const override { return true; }
-    int ColumnWidth(int column) const override;
+    bool ColumnHoldsText(int column) const override { return column == 1 || column == 2; }
+    QStringList ColumnSamples(int column) const override;
     CalendarTexts SaveTexts() const override;
     DirizaSaveResult Write(const SaveFolder& folder, const QList<NSCalendarData>& records,
                            const std::vector<int>& items, const CalendarTexts& texts) const override;

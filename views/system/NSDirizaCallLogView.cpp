@@ -29,16 +29,14 @@ QString NSDirizaCallLogView::HeaderText(int column) const {
     }
 }
 
-int NSDirizaCallLogView::ColumnWidth(int column) const {
+QStringList NSDirizaCallLogView::ColumnSamples(int column) const {
     switch (column) {
-    case 0:
-        return 30;
-    case 3:
-        return 160;
+    case 1:
+        return {LanguageText("Unknown")};
     case 4:
-        return 90;
+        return {LanguageText("TypeInto"), LanguageText("TypeOut")};
     default:
-        return 140;
+        return {};
     }
 }
 

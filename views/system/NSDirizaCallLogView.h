@@ -21,7 +21,8 @@ class NSDirizaCallLogView : public SystemTableViewOf<NSCallLogData, CallLogTexts
 
   protected:
     QStringList SearchFields(const NSCallLogData& r) const override;
-    int ColumnWidth(int column) const override;
+    bool ColumnHoldsText(int column) const override { return column == 1 || column == 2; }
+    QStringList ColumnSamples(int column) const override;
     CallLogTexts SaveTexts() const override;
     DirizaSaveResult Write(const SaveFolder& folder, const QList<NSCallLogData>& records,
                            const std::vector<int>& items, const CallLogTexts& texts) const override;

@@ -62,6 +62,10 @@ QString NSDirizaContactView::HeaderText(int column) const {
     return column == 1 ? LanguageText("SurnameCell") : QString();
 }
 
+QStringList NSDirizaContactView::ColumnSamples(int column) const {
+    return column == 1 ? QStringList{LanguageText("Unknown")} : QStringList();
+}
+
 QString NSDirizaContactView::CellText(int record, int column) const {
     return column == 1 ? ResultText::OrElse(At(record).Name(), LanguageText("Unknown")) : QString();
 }

@@ -30,6 +30,7 @@ class NSDirizaContactView : public SystemTableViewOf<NSContactData, ContactTexts
 
   protected:
     QStringList SearchFields(const NSContactData& r) const override;
+    QStringList ColumnSamples(int column) const override;
     ContactTexts SaveTexts() const override;
     DirizaSaveResult Write(const SaveFolder& folder, const QList<NSContactData>& records,
                            const std::vector<int>& items, const ContactTexts& texts) const override;

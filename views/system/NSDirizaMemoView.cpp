@@ -30,17 +30,9 @@ QString NSDirizaMemoView::HeaderText(int column) const {
     }
 }
 
-int NSDirizaMemoView::ColumnWidth(int column) const {
-    switch (column) {
-    case 0:
-        return 30;
-    case 1:
-        return 150;
-    case 4:
-        return 110;
-    default:
-        return 90;
-    }
+QStringList NSDirizaMemoView::ColumnSamples(int column) const {
+    return column == 4 ? QStringList{LanguageText("CompleteCell"), LanguageText("NotCompleteCell")}
+                       : QStringList();
 }
 
 QString NSDirizaMemoView::CellText(int record, int column) const {

@@ -25,7 +25,8 @@ class NSDirizaMemoView : public SystemTableViewOf<NSMemoData, RemindersTexts> {
 
   protected:
     QStringList SearchFields(const NSMemoData& r) const override;
-    int ColumnWidth(int column) const override;
+    bool ColumnHoldsText(int column) const override { return column >= 1 && column <= 3; }
+    QStringList ColumnSamples(int column) const override;
     RemindersTexts SaveTexts() const override;
     DirizaSaveResult Write(const SaveFolder& folder, const QList<NSMemoData>& records,
                            const std::vector<int>& items, const RemindersTexts& texts) const override;

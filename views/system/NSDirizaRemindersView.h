@@ -27,7 +27,6 @@ class NSDirizaRemindersView : public SystemTableViewOf<NSRemindersData, NotesTex
     QStringList SearchFields(const NSRemindersData& r) const override;
     bool HasTickKeys() const override { return true; }
     QString TickKey(const NSRemindersData& r) const override { return r.Title(); }
-    int ColumnWidth(int column) const override { return column == 0 ? 30 : 320; }
     NotesTexts SaveTexts() const override;
     DirizaSaveResult Write(const SaveFolder& folder, const QList<NSRemindersData>& records,
                            const std::vector<int>& items, const NotesTexts& texts) const override;

@@ -13,9 +13,12 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -52,6 +55,22 @@ class LookFilter : public QObject {
     }
 };
 
+// Calls back when the watched widget changes its size.
+class ResizeFilter : public QObject {
+  public:
+    ResizeFilter(QObject* watched, std::function<void()> onResize)
+        : QObject(watched), onResize_(std::move(onResize)) {}
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize) onResize_();
+        return false;
+    }
+
+  private:
+    std::function<void()> onResize_;
+};
+
 } // namespace
 
 SystemTableView::SystemTableView(int type, QWidget* parent)
@@ -76,7 +95,7 @@ SystemTableView::SystemTableView(int type, QWidget* parent)
     table_->setHorizontalHeader(header_);
     header_->setSectionsClickable(true);
     header_->setHighlightSections(false);
-    // The title column takes the room, not the last one: titles are what gets elided.
+    // The title column takes the room (LayoutColumns), not the last one.
     header_->setStretchLastSection(false);
     model_ = new SystemTableModel(frame_, this);
     proxy_ = new SystemTableProxy(frame_, this);
@@ -105,6 +124,9 @@ SystemTableView::SystemTableView(int type, QWidget* parent)
             [this](const QModelIndex& current) { ClickRow(current.isValid() ? current.row() : -1); });
     table_->viewport()->installEventFilter(new EmptyClickFilter(table_, [this] { ClickRow(-1); }));
     table_->installEventFilter(new LookFilter(table_));
+    // The columns follow the table's width (the window resized, the detail pane shown).
+    table_->viewport()->installEventFilter(new ResizeFilter(table_->viewport(), [this] { LayoutColumns(); }));
+    dirizaView_->installEventFilter(new ResizeFilter(dirizaView_, [this] { FitInfoPane(); }));
     SystemViewLook::ApplyTableLook(table_);
 
     stack_->setCurrentIndex(0);
@@ -146,21 +168,113 @@ QStringList SystemTableView::Headers() const {
 }
 
 void SystemTableView::FitColumns() {
-    const QFontMetrics fm = header_->fontMetrics();
-    const int margin = 2 * header_->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header_) + 4;
-    // Before the model has its columns the header has no sections yet.
+    columnWant_.assign(size_t(header_->count()), 0);
+    columnLeast_.assign(size_t(header_->count()), 0);
+    if (header_->count() == 0) return; // before the model has its columns
+    const QFontMetrics headerFm = header_->fontMetrics();
+    const int headerMargin = 2 * header_->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header_) + 2;
+    const QFontMetrics cellFm = table_->fontMetrics();
+    // The room an item view leaves around a cell's text, and a little air.
+    const int cellMargin =
+        2 * (table_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table_) + 1) + 2;
+    const int textFloor = cellFm.averageCharWidth() * 8 + cellMargin;
+    // The widest line; the ink may reach past the advance (the last letter of a
+    // right-to-left text).
+    auto width = [](const QFontMetrics& fm, const QString& text) {
+        int widest = 0;
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            widest = std::max({widest, fm.horizontalAdvance(line), fm.boundingRect(line).width()});
+        return widest;
+    };
+    // Rows measured: enough to see the widths of a column, not every row of a large table.
+    constexpr int kMeasuredRows = 2000;
+    const int rows = std::min(frame_.RecordCount(), kMeasuredRows);
     for (int c = 0; c < header_->count(); ++c) {
-        const QString title = model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-        const int need = title.isEmpty() ? 0 : fm.horizontalAdvance(title) + margin;
-        if (c == StretchColumn()) {
-            // Never narrower than its title: the table scrolls sideways instead.
-            header_->setSectionResizeMode(c, QHeaderView::Stretch);
-            header_->setMinimumSectionSize(std::max(30, need));
+        header_->setSectionResizeMode(c, c == 0 ? QHeaderView::Fixed : QHeaderView::Interactive);
+        if (c == 0) {
+            // The tick box: 5 pixels in, 14 wide, and as much room on its right.
+            columnWant_[0] = columnLeast_[0] = 24;
             continue;
         }
-        header_->setSectionResizeMode(c, c == 0 ? QHeaderView::Fixed : QHeaderView::Interactive);
-        table_->setColumnWidth(c, std::max(ColumnWidth(c), need));
+        const QString title = model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        int least = title.isEmpty() ? 0 : width(headerFm, title) + headerMargin;
+        for (const QString& sample : ColumnSamples(c))
+            least = std::max(least, width(cellFm, sample) + cellMargin);
+        int want = least;
+        for (int r = 0; r < rows; ++r)
+            want = std::max(want, width(cellFm, CellText(r, c)) + cellMargin);
+        if (ColumnHoldsText(c))
+            least = std::max(least, std::min(want, textFloor));
+        else
+            least = want;
+        columnWant_[size_t(c)] = want;
+        columnLeast_[size_t(c)] = least;
     }
+    // Sections narrower than this are the user's choice; the layout sets its own widths.
+    header_->setMinimumSectionSize(20);
+    FitInfoPane();
+    LayoutColumns();
+}
+
+void SystemTableView::FitInfoPane() {
+    if (!infoPane_ || columnLeast_.empty()) return;
+    // The pane gives up width (down to a narrower one) before the table has to scroll.
+    constexpr int kWidest = 250, kNarrowest = 160;
+    int least = 0;
+    for (int w : columnLeast_)
+        least += w;
+    const int frame = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
+    const int spacing = dirizaView_->layout()->spacing();
+    const int room = dirizaView_->width() - least - frame - std::max(0, spacing);
+    const int width = std::clamp(room, kNarrowest, kWidest);
+    if (infoPane_->width() != width || infoPane_->minimumWidth() != width) infoPane_->setFixedWidth(width);
+}
+
+void SystemTableView::LayoutColumns() {
+    const int count = header_->count();
+    if (layingOut_ || count == 0 || int(columnWant_.size()) != count) return;
+    layingOut_ = true;
+    const int room = table_->viewport()->width();
+    int wantSum = 0, leastSum = 0;
+    for (int c = 0; c < count; ++c) {
+        wantSum += columnWant_[size_t(c)];
+        leastSum += columnLeast_[size_t(c)];
+    }
+    std::vector<int> widths(columnWant_);
+    const int stretch = StretchColumn() > 0 && StretchColumn() < count ? StretchColumn() : -1;
+    if (room < wantSum) {
+        // The title gives up its room first, down to its minimum; then the other text
+        // columns, each in proportion to what it may give; below the sum of the minimums
+        // the table scrolls sideways.
+        int give = std::min(wantSum - room, wantSum - leastSum);
+        if (stretch > 0) {
+            const int own = std::min(give, columnWant_[size_t(stretch)] - columnLeast_[size_t(stretch)]);
+            widths[size_t(stretch)] -= own;
+            give -= own;
+        }
+        int canGive = 0;
+        for (int c = 0; c < count; ++c)
+            if (c != stretch) canGive += columnWant_[size_t(c)] - columnLeast_[size_t(c)];
+        int given = 0;
+        int last = -1;
+        for (int c = 0; c < count && give > 0; ++c) {
+            const int slack = columnWant_[size_t(c)] - columnLeast_[size_t(c)];
+            if (c == stretch || slack <= 0) continue;
+            const int share = int(qint64(give) * slack / canGive);
+            widths[size_t(c)] -= share;
+            given += share;
+            last = c;
+        }
+        // What rounding left over comes off the last column that could give.
+        if (last >= 0 && given < give)
+            widths[size_t(last)] =
+                std::max(columnLeast_[size_t(last)], widths[size_t(last)] - (give - given));
+    } else if (stretch > 0) {
+        widths[size_t(stretch)] += room - wantSum;
+    }
+    for (int c = 0; c < count; ++c)
+        if (header_->sectionSize(c) != widths[size_t(c)]) header_->resizeSection(c, widths[size_t(c)]);
+    layingOut_ = false;
 }
 
 void SystemTableView::ShowState() {
@@ -351,6 +465,7 @@ void SystemTableView::ApplyLook() {
 void SystemTableView::changeEvent(QEvent* event) {
     DirizaResultView::changeEvent(event);
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) ApplyLook();
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) FitColumns();
 }
 
 void SystemTableView::showEvent(QShowEvent* event) {

@@ -61,6 +61,15 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
     virtual QString HeaderText(int column) const = 0;
     // The text of a record's cell (GUI thread; the model asks it from Init on).
     virtual QString CellText(int record, int column) const = 0;
+    // The column that takes the room left (the title or name column).
+    virtual int StretchColumn() const { return 1; }
+    // A column of free text (a title, a name, a place) gets less than its widest text
+    // when the room is short, never less than its header, its samples and some eight
+    // letters; every other column (dates, durations, states) always shows its texts whole.
+    virtual bool ColumnHoldsText(int column) const { return column == StretchColumn(); }
+    // Texts a column shows besides the records' own (the localised "Unknown" of an empty
+    // name, both words of a state), so that each fits before a record shows it.
+    virtual QStringList ColumnSamples(int column) const { return {}; }
 
     // GUI thread: the row tick box of a record (the records sharing its tick key follow).
     void TickRecord(int record, bool on);
@@ -97,9 +106,6 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
     virtual void DropRecords() = 0;
     // The header tick box adds the shown rows to what is ticked (true) or replaces it.
     virtual bool HeaderKeepsOthers() const { return false; }
-    virtual int ColumnWidth(int column) const { return column == 0 ? 30 : 160; }
-    // The column that takes the room left (the title or name column).
-    virtual int StretchColumn() const { return 1; }
 
     // The detail pane: built by the view (FillInfo fills it; -1 hides it).
     void SetInfoPane(QWidget* pane);
@@ -126,9 +132,16 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
     void ShowState();
     // The model's headers: none for the tick column, then HeaderText of each column.
     QStringList Headers() const;
-    // Every other column at its width, widened to its header's text; the stretch column
-    // takes the rest.
+    // Measures what each column needs (its header, its samples and the texts of its
+    // first rows), then lays the columns out in the table's width.
     void FitColumns();
+    // Gives the columns their widths in the table's present width: every column its
+    // texts when there is room, the stretch column the rest; with less room the text
+    // columns share what is left down to their minimums, then the table scrolls sideways.
+    void LayoutColumns();
+    // The detail pane as wide as it may be without pushing a column out of sight: 250
+    // pixels when there is room, down to 160.
+    void FitInfoPane();
     void UpdateHeaderTick();
     void ReportAllTicked();
     void ShowInfo(int record);
@@ -144,6 +157,11 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
     QWidget* infoPane_ = nullptr;
     int infoRecord_ = -1;
     ResultDelivery delivery_;
+    // Per column, measured by FitColumns: the width that shows every measured text, and
+    // the least width the column may get.
+    std::vector<int> columnWant_;
+    std::vector<int> columnLeast_;
+    bool layingOut_ = false;
 };
 
 // A detail pane: captions with their values, and optionally a picture on top.

@@ -1,17 +1,25 @@
 // Every text readable: each page and each result view rendered offscreen at the window's
 // default size, in each of the twelve languages, with the system font and with a font a
 // quarter larger; a label, button or table header section whose text does not fit its
-// width is a failure.
+// width is a failure, and so are a table cell cut short (or a column pushed out of the
+// table's sight) at the default size, when maximised and when back at the default size,
+// a button's picture under its text, and a progress text the bar cuts off.
 #include "gui/DirizaResultView.h"
 #include "gui/NSLanguageText.h"
+#include "app/pages/AppDelegate.h"
 #include "app/pages/ApplicationResultViews.h"
+#include "app/pages/MainWindow.h"
 #include "app/pages/NSDirizaTypeListCell.h"
 #include "app/pages/NSDirizaView.h"
 #include "app/pages/ViewController.h"
 #include "gui/BackupText.h"
+#include "gui/TableHeadrView.h"
 #include "gui/TableViewEvent.h"
+#include "app/recovery/ZZProgressView.h"
+#include "scan/DeviceScanManager.h"
 #include "views/system/NSDirizaSMSView.h"
 #include "views/system/SmsBubble.h"
+#include "views/system/SystemTableView.h"
 #include "tests/app/pages/PageFixture.h"
 #include "tests/kit/QtTestMain.h"
 
@@ -34,13 +42,18 @@
 
 namespace {
 
-// The window's default size (the application's first window).
-constexpr QSize kWindowSize(980, 700);
+// The window maximised on the usual screen.
+constexpr QSize kMaximised(1600, 1000);
 
+// A text longer than any column shows whole: a free-text column may shorten it.
+const QString kLongText = QStringLiteral("Quarterly planning meeting with the regional sales team");
+
+// The widest line, by its advance or its ink, whichever is wider (a right-to-left text's
+// last letter may reach past the advance).
 int TextWidth(const QFontMetrics& fm, const QString& text) {
     int widest = 0;
     for (const QString& line : text.split(QLatin1Char('\n')))
-        widest = std::max(widest, fm.horizontalAdvance(line));
+        widest = std::max({widest, fm.horizontalAdvance(line), fm.boundingRect(line).width()});
     return widest;
 }
 
@@ -112,6 +125,159 @@ QStringList Clipped(QWidget* root) {
     return problems;
 }
 
+// Cells of the shown system tables whose text the column cuts short, and (unless
+// `mayScroll`) columns outside the table's width. A free-text column may shorten a record's text only when
+// the table has no room to spare; its header and the texts it stands in for a missing value (the localised
+// "Unknown") it always shows whole, and so does every other column.
+QStringList ColumnsClipped(QWidget* root, const char* when, bool mayScroll = false) {
+    QStringList problems;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        // (The views have no meta-object of their own: findChildren cannot tell them.)
+        auto* view = dynamic_cast<SystemTableView*>(w);
+        if (!view) continue;
+        QTableView* table = view->Table();
+        if (!table->isVisibleTo(root) || !table->model()) continue;
+        QHeaderView* header = table->horizontalHeader();
+        const QString name = QString::fromLatin1(typeid(*view).name());
+        int used = 0;
+        for (int c = 0; c < header->count(); ++c)
+            if (!header->isSectionHidden(c)) used += header->sectionSize(c);
+        if (used > table->viewport()->width() && !mayScroll)
+            problems << QStringLiteral("%1 (%2): columns need %3, the table shows %4")
+                            .arg(name, QLatin1String(when))
+                            .arg(used)
+                            .arg(table->viewport()->width());
+        const bool full = used >= table->viewport()->width();
+        const QFontMetrics fm = table->fontMetrics();
+        const int margin =
+            2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1);
+        // The rows in sight (a table of thousands repeats its first ones).
+        const int rows = std::min(table->model()->rowCount(), 40);
+        for (int row = 0; row < rows; ++row) {
+            for (int c = 1; c < header->count(); ++c) {
+                const QString text = table->model()->index(row, c).data().toString();
+                if (text.isEmpty()) continue;
+                if (view->ColumnHoldsText(c) && (full || text == kLongText) &&
+                    !view->ColumnSamples(c).contains(text))
+                    continue;
+                const int need = TextWidth(fm, text) + margin;
+                if (need > header->sectionSize(c))
+                    problems << QStringLiteral("%1 (%2) column %3 row %4: %5 (needs %6, has %7)")
+                                    .arg(name, QLatin1String(when))
+                                    .arg(c)
+                                    .arg(row)
+                                    .arg(text)
+                                    .arg(need)
+                                    .arg(header->sectionSize(c));
+            }
+        }
+    }
+    return problems;
+}
+
+// The column widths of the shown system tables.
+std::vector<std::vector<int>> ColumnWidths(QWidget* root) {
+    std::vector<std::vector<int>> widths;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        auto* view = dynamic_cast<SystemTableView*>(w);
+        if (!view || !view->Table()->isVisibleTo(root)) continue;
+        std::vector<int> sizes;
+        for (int c = 0; c < view->Table()->horizontalHeader()->count(); ++c)
+            sizes.push_back(view->Table()->horizontalHeader()->sectionSize(c));
+        widths.push_back(std::move(sizes));
+    }
+    return widths;
+}
+
+// The columns of `image` (x from `from` to `to`) where `a` and `b` differ, within the
+// rows `top` to `bottom`; {-1, -1} when they do not.
+std::pair<int, int> Differing(const QImage& a, const QImage& b, int from, int to, int top, int bottom) {
+    int first = -1, last = -1;
+    for (int x = from; x < to; ++x)
+        for (int y = top; y < bottom; ++y)
+            if (a.pixel(x, y) != b.pixel(x, y)) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+    return {first, last};
+}
+
+// Tables whose header draws its tick box outside the tick column (found by drawing the
+// header ticked and unticked: only the box differs).
+QStringList TicksOutsideTheirColumn(QWidget* root) {
+    QStringList problems;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        auto* view = dynamic_cast<SystemTableView*>(w);
+        if (!view || !view->Table()->isVisibleTo(root)) continue;
+        TableHeadrView* header = view->Header();
+        const bool was = header->isSelect();
+        header->setIsSelect(false);
+        const QImage off = header->grab().toImage();
+        header->setIsSelect(true);
+        const QImage on = header->grab().toImage();
+        header->setIsSelect(was);
+        const auto box = Differing(on, off, 0, on.width(), 0, on.height());
+        const int left = header->sectionViewportPosition(0), right = left + header->sectionSize(0);
+        if (box.first >= 0 && (box.first < left || box.second >= right))
+            problems << QStringLiteral("%1: header tick at x %2..%3, its column at %4..%5")
+                            .arg(QString::fromLatin1(typeid(*view).name()))
+                            .arg(box.first)
+                            .arg(box.second)
+                            .arg(left)
+                            .arg(right - 1);
+    }
+    return problems;
+}
+
+// Buttons whose background picture lies under their text: the text's columns, found by
+// drawing the button with and without its text, meet the columns where the bare
+// button's inside is not its own colour.
+QStringList IconsUnderText(QWidget* root) {
+    QStringList problems;
+    for (QPushButton* b : root->findChildren<QPushButton*>()) {
+        if (!b->isVisibleTo(root) || b->text().isEmpty() || b->width() < 24 || b->height() < 20) continue;
+        const QString text = b->text();
+        const QIcon icon = b->icon();
+        // Only the background's own picture counts: a button's icon Qt lays out itself.
+        b->setIcon(QIcon());
+        const QImage withText = b->grab().toImage();
+        b->setText(QString());
+        const QImage bare = b->grab().toImage();
+        b->setText(text);
+        b->setIcon(icon);
+        if (withText.size() != bare.size() || bare.isNull()) continue;
+        // Inside the frame: clear of the border and the rounded corners.
+        const int inset = 8 * int(bare.devicePixelRatio());
+        const int w = bare.width(), h = bare.height();
+        if (w <= 2 * inset || h <= 2 * inset) continue;
+        const auto textColumns = Differing(withText, bare, 0, w, 0, h);
+        if (textColumns.first < 0) continue;
+        const QRgb fill = bare.pixel(w / 2, h / 2);
+        int first = -1, last = -1;
+        for (int x = inset; x < w - inset; ++x)
+            for (int y = inset; y < h - inset; ++y) {
+                const QColor c = QColor::fromRgba(bare.pixel(x, y)), f = QColor::fromRgba(fill);
+                if (std::abs(c.red() - f.red()) + std::abs(c.green() - f.green()) +
+                        std::abs(c.blue() - f.blue()) >
+                    60) {
+                    if (first < 0) first = x;
+                    last = x;
+                    break;
+                }
+            }
+        if (first < 0) continue;
+        if (textColumns.first <= last && first <= textColumns.second)
+            problems << QStringLiteral("%1: %2 (picture at x %3..%4, text at x %5..%6)")
+                            .arg(Name(b), text)
+                            .arg(first)
+                            .arg(last)
+                            .arg(textColumns.first)
+                            .arg(textColumns.second);
+    }
+    return problems;
+}
+
 // Rows of the type list whose text the list cuts off.
 QStringList TypeListClipped(NSDirizaView& page) {
     QStringList problems;
@@ -140,36 +306,61 @@ QStringList TypeListClipped(NSDirizaView& page) {
 }
 
 void DeliverSystemRecords(NSDirizaView& page) {
-    const QString text = QStringLiteral("Quarterly planning meeting with the regional sales team");
+    const QString text = kLongText;
     NSContactData contact;
     contact.setName(text);
     contact.setPhone(QStringLiteral("+49 30 1234567"));
-    page.ScanContact({contact});
+    NSContactData unnamed;
+    unnamed.setPhone(QStringLiteral("+49 30 7654321"));
+    page.ScanContact({contact, unnamed});
     NSBookmarksData bookmark;
     bookmark.setBookMarks(text);
     bookmark.setAddress(QStringLiteral("https://example.invalid/a/long/path"));
     page.ScanBookmarks(QList<NSBookmarksData>(12345, bookmark));
-    NSCallLogData call;
-    call.setName(text);
-    call.setPhone(QStringLiteral("+49 30 1234567"));
-    call.setLDataTime(1600000000);
-    page.ScanCallLog({call});
+    // Calls as a phone keeps them: most without a name, one long and one short name.
+    QList<NSCallLogData> calls;
+    for (int i = 0; i < 4; ++i) {
+        NSCallLogData call;
+        call.setName(i == 0 ? text : i == 1 ? QStringLiteral("Anna Schmidt") : QString());
+        call.setPhone(i == 3 ? QStringLiteral("lena.schmidt@example.invalid")
+                             : QStringLiteral("+49 30 1234567"));
+        call.setNType(i % 2);
+        call.setLDataTime(1606470000 + i * 86400);
+        call.setLDuration(i == 0 ? 4000 : 75);
+        call.setBDelete(i == 2);
+        calls << call;
+    }
+    page.ScanCallLog(calls);
     NSRemindersData note;
     note.setTitle(text);
     note.setContent(text);
     note.setLDataTime(1600000000);
-    page.ScanMemo({note});
+    NSRemindersData shortNote;
+    shortNote.setTitle(QStringLiteral("Shopping list"));
+    shortNote.setContent(QStringLiteral("Shopping list\nBread"));
+    shortNote.setLDataTime(1606470000);
+    page.ScanMemo({note, shortNote});
     NSCalendarData event;
     event.setTitle(text);
     event.setAddres(text);
     event.setLStartTime(1600000000);
     event.setLEndTime(1600003600);
-    page.ScanCalendar({event});
+    NSCalendarData shortEvent;
+    shortEvent.setTitle(QStringLiteral("Dentist"));
+    shortEvent.setLStartTime(1606470000);
+    shortEvent.setLEndTime(1606473600);
+    page.ScanCalendar({event, shortEvent});
     NSMemoData reminder;
     reminder.setTitle(text);
     reminder.setType(QStringLiteral("Work"));
     reminder.setLDataTime(1600000000);
-    page.ScanReminders({reminder});
+    NSMemoData done;
+    done.setTitle(QStringLiteral("Call the bank"));
+    done.setType(QStringLiteral("Reminders"));
+    done.setLocation(QStringLiteral("Berlin"));
+    done.setBComplete(true);
+    done.setLDataTime(1606470000);
+    page.ScanReminders({reminder, done});
     NSSMSData message;
     message.setContent(text);
     message.setTime(QStringLiteral("2020/09/13 12:26:40"));
@@ -178,6 +369,28 @@ void DeliverSystemRecords(NSDirizaView& page) {
     head.setName(QStringLiteral("Anna"));
     head.setSMSDataList({message});
     page.ScanSMS({{head.Phone(), head}});
+}
+
+// The recovery page's room in the application's window at its default size: the window
+// opens at the size its English content asks for, which is also its least size.
+struct PageRoom {
+    QSize page;   // the page at the window's default size
+    QSize window; // the window's default size
+};
+PageRoom DefaultPageSize() {
+    kit::FakeDeviceManage manager;
+    NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
+    AppDelegate app(manager, {});
+    MainWindow* window = app.Window();
+    // What the window's adjustSize gives on the usual screen (the offscreen screen is
+    // smaller): its size hint within two thirds of the screen, and never below its least.
+    window->resize(window->sizeHint()
+                       .boundedTo(QSize(kMaximised.width() * 2 / 3, kMaximised.height() * 2 / 3))
+                       .expandedTo(window->minimumSizeHint()));
+    window->show();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    return {app.Controller()->RecoveryPage()->Widget()->parentWidget()->size(), window->size()};
 }
 
 void Settle() {
@@ -242,12 +455,16 @@ class TextFit : public ::testing::TestWithParam<double> {
     }
     void TearDown() override {
         QApplication::setFont(base);
+        QGuiApplication::setLayoutDirection(Qt::LeftToRight);
         NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
     }
     // Runs `check` once per language and collects what it finds.
     void EachLanguage(const std::function<QStringList(int)>& check) {
         for (int language = 0; language < NSLanguageText::LanguageCount; ++language) {
             NSLanguageText::shareInstance()->setLanguage(language);
+            // As the application does: Arabic reads from right to left.
+            QGuiApplication::setLayoutDirection(language == NSLanguageText::Arabic ? Qt::RightToLeft
+                                                                                   : Qt::LeftToRight);
             const QStringList problems = check(language);
             EXPECT_TRUE(problems.isEmpty()) << "language " << language << ", font x" << GetParam() << ":\n  "
                                             << problems.join(QStringLiteral("\n  ")).toStdString();
@@ -263,8 +480,10 @@ TEST_P(TextFit, HomePages) {
     // at that size when another language is chosen.
     NSLanguageText::shareInstance()->setLanguage(NSLanguageText::English);
     vc.setLanguage(NSLanguageText::English);
-    vc.adjustSize();
-    vc.setFixedSize(vc.size());
+    // What adjustSize gives on the usual screen (the offscreen screen is smaller).
+    vc.setFixedSize(vc.sizeHint()
+                        .boundedTo(QSize(kMaximised.width() * 2 / 3, kMaximised.height() * 2 / 3))
+                        .expandedTo(vc.minimumSizeHint()));
     vc.show();
     EachLanguage([&](int language) {
         vc.setLanguage(language);
@@ -283,8 +502,8 @@ TEST_P(TextFit, RecoveryPageAndEveryResultView) {
     ApplicationResultViews views;
     NSDirizaView page(manager, views.Factory());
     page.setWritableProbe([](const QString&) { return true; });
-    // The page's room in the window: all of it but the header.
-    page.resize(kWindowSize.width(), kWindowSize.height() - 100);
+    const PageRoom room = DefaultPageSize();
+    page.resize(room.page);
     page.show();
     page.StartScan(pagetest::Device(),
                    pagetest::Selection({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
@@ -298,14 +517,43 @@ TEST_P(TextFit, RecoveryPageAndEveryResultView) {
             counted += !r.isTypeHead && r.nNum > 0;
         return counted >= 7;
     }));
+    const QSize defaultSize = page.size();
+    // The window's header and frame stay as they are; the page takes the rest.
+    const QSize maximised = defaultSize + kMaximised - room.window;
     EachLanguage([&](int language) {
         page.setLanguage(language);
         Settle();
         QStringList problems = TypeListClipped(page);
+        problems << IconsUnderText(&page);
         for (int row = 0; row < int(page.TypeList().Rows().size()); ++row) {
             page.SelectTypeListEvent(row);
             Settle();
-            problems << Clipped(&page);
+            // With the larger font a table of many columns may have to scroll sideways
+            // at the default size; maximised, every column is in sight.
+            const bool mayScroll = GetParam() > 1.0;
+            problems << Clipped(&page) << ColumnsClipped(&page, "default size", mayScroll)
+                     << TicksOutsideTheirColumn(&page);
+            // With a record's detail pane open beside the table (which then may scroll
+            // sideways: the window's least width leaves no room for every column and the pane).
+            for (QWidget* w : page.findChildren<QWidget*>())
+                if (auto* view = dynamic_cast<SystemTableView*>(w); view && view->isVisibleTo(&page)) {
+                    view->ClickRow(0);
+                    Settle();
+                    problems << ColumnsClipped(&page, "detail pane", true);
+                    view->ClickRow(-1);
+                    Settle();
+                }
+            const auto before = ColumnWidths(&page);
+            // Maximised and back: the columns follow the window both ways.
+            page.resize(maximised);
+            Settle();
+            problems << ColumnsClipped(&page, "maximised");
+            page.resize(defaultSize);
+            Settle();
+            problems << Clipped(&page) << ColumnsClipped(&page, "restored", mayScroll);
+            if (ColumnWidths(&page) != before)
+                problems
+                    << QStringLiteral("row %1: the columns are not as they were before maximising").arg(row);
         }
         problems.removeDuplicates();
         return problems;
@@ -319,7 +567,7 @@ TEST_P(TextFit, SmsBubblesLieInsideTheirPane) {
     ApplicationResultViews views;
     NSDirizaView page(manager, views.Factory());
     page.setWritableProbe([](const QString&) { return true; });
-    const QSize room(kWindowSize.width(), kWindowSize.height() - 100);
+    const QSize room = DefaultPageSize().page;
     page.resize(room);
     page.show();
     page.StartScan(pagetest::Device(), pagetest::Selection({0, 1, 2, 3, 4, 5, 6, 7}));
@@ -379,6 +627,49 @@ TEST_P(TextFit, SmsBubblesLieInsideTheirPane) {
         }
     }
     QGuiApplication::setLayoutDirection(Qt::LeftToRight);
+}
+
+TEST_P(TextFit, ProgressTexts) {
+    pagetest::FlagManager manager;
+    ApplicationResultViews views;
+    NSDirizaView page(manager, views.Factory());
+    page.resize(DefaultPageSize().page);
+    page.show();
+    page.StartScan(pagetest::Device(), pagetest::Selection({5, 6, 7, 8, 9, 10, 11}));
+    manager.scanning = true;
+    manager.running = true;
+    EachLanguage([&](int language) {
+        page.setLanguage(language);
+        // Each step's text with the widest figures it shows, and the texts without figures.
+        auto step = [](const QString& format) {
+            return DeviceScanManager::FillProgressFormat(format, 12, 12, 100.0);
+        };
+        const QStringList texts{step(LanguageText("PROGRESSTXT_NOUSE")),
+                                step(LanguageText("PROGRESSTXT_SMS")),
+                                step(LanguageText("PROGRESSTXT_CALL")),
+                                step(LanguageText("PROGRESSTXT_CONTACT")),
+                                step(LanguageText("PROGRESSTXT_SAFARI")),
+                                step(LanguageText("PROGRESSTXT_REMINDER")),
+                                step(LanguageText("PROGRESSTXT_NOTE")),
+                                step(LanguageText("PROGRESSTXT_CALENDAR")),
+                                step(LanguageText("PROGRESSTXT_WXCONTACT")),
+                                step(LanguageText("PROGRESSTXT_WXCHAT")),
+                                step(LanguageText("PROGRESSTXT_WXCONVERT")),
+                                LanguageText("ScanComplete"),
+                                LanguageText("ScanPaused"),
+                                LanguageText("ScanStop"),
+                                LanguageText("StopRecover"),
+                                LanguageText("DirizaScanStarting")};
+        QStringList problems;
+        for (const QString& text : texts) {
+            page.Scanning(100, 100, text);
+            page.UpdataSearchProgress();
+            Settle();
+            if (page.ProgressView()->Text() != text) problems << QStringLiteral("not shown: ") + text;
+            problems << Clipped(page.ProgressView());
+        }
+        return problems;
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Fonts, TextFit, ::testing::Values(1.0, 1.25),
