@@ -39,6 +39,11 @@ XSMediaPlayer::XSMediaPlayer(std::unique_ptr<IMediaPlayer> player, QWidget* pare
     playButton_->setFixedSize(20, 20);
     playButton_->setIconSize(QSize(20, 20));
     playButton_->setFocusPolicy(Qt::NoFocus);
+    // The light icon stays visible under the pointer: the style's own raised panel is light
+    // too and hid it while hovered.
+    playButton_->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"
+                                              "QToolButton:hover { background: rgba(0, 0, 0, 60);"
+                                              " border-radius: 10px; }"));
     playButton_->setEnabled(false);
     videoSlider_ = new QSlider(Qt::Horizontal, strip);
     videoSlider_->setObjectName(QStringLiteral("videoSlider"));

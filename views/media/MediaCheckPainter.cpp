@@ -1,5 +1,7 @@
 #include "views/media/MediaCheckPainter.h"
 
+#include "gui/BackupText.h"
+
 #include <QApplication>
 #include <QPainter>
 #include <QPalette>
@@ -24,6 +26,9 @@ void MediaCheckPainter::Paint(QPainter& painter, const QRect& box, const QRect& 
     const QRect textRect(box.right() + 5, line.y(), line.right() - box.right() - 5, line.height());
     painter.save();
     painter.setPen(textColor);
-    painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, text);
+    // Names come from the backup: each reads in its own direction ("000001.mov" read
+    // "mov.000001" in a right-to-left interface).
+    painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
+                     BackupText::Isolated(text));
     painter.restore();
 }

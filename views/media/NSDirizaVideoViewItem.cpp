@@ -1,5 +1,6 @@
 #include "views/media/NSDirizaVideoViewItem.h"
 
+#include "gui/BackupText.h"
 #include "gui/MyExtensions.h"
 #include "views/media/MediaCheckPainter.h"
 #include "views/media/MediaImages.h"
@@ -26,7 +27,8 @@ void NSDirizaVideoViewItem::Paint(QPainter& painter, const QRect& tile, const QS
         QFont font = painter.font();
         font.setPointSizeF(std::max(6.0, font.pointSizeF() - 2));
         painter.setFont(font);
-        painter.drawText(box.adjusted(4, 4, -4, -4), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+        painter.drawText(box.adjusted(4, 4, -4, -4), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                         BackupText::Isolated(text));
         painter.restore();
     } else {
         painter.drawPixmap(box, MediaImages::Pixmap(QStringLiteral("DamageVideo"), box.size(), dark));
