@@ -111,12 +111,13 @@ NSDirizaWXAddressBookView::NSDirizaWXAddressBookView(NetworkImageFetcher* fetche
     splitter->addWidget(table_);
     infoScroll_->setWidget(infoView_);
     splitter->addWidget(infoScroll_);
-    // The group outline and the name list keep to what their short texts need; the
-    // details take the rest of the width, and any width the window gains.
+    // The group outline and the name list start at what their short texts need and the
+    // details take the rest; width the window gains goes to all three, so that a wide
+    // window also shows longer group names whole.
     splitter->setSizes({150, 190, 420});
-    splitter->setStretchFactor(0, 0);
-    splitter->setStretchFactor(1, 0);
-    splitter->setStretchFactor(2, 1);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(2, 2);
     contentLayout->addWidget(splitter, 1);
     stack_->addWidget(content);
 
