@@ -40,6 +40,8 @@ AppDelegate::AppDelegate(IDeviceManage& manager, ViewController::Options options
     appMenu->addSeparator();
     quitAction = appMenu->addAction(QString(), window.get(), &QWidget::close);
     quitAction->setShortcuts(QuitShortcuts());
+    // Quit from any of the application's windows, a preview in front included.
+    quitAction->setShortcutContext(Qt::ApplicationShortcut);
 
     languageMenu = bar->addMenu(QString());
     auto* group = new QActionGroup(this);

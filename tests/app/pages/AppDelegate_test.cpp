@@ -27,6 +27,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -250,6 +251,17 @@ TEST_F(Delegate, IdentityQuitKeyAndQtTexts) {
     ASSERT_NE(quit, nullptr);
     EXPECT_TRUE(quit->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
     EXPECT_TRUE(AppDelegate::QuitShortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+    // Ctrl+Q quits from a preview window in front of the main window as well.
+    app.Window()->show();
+    {
+        QWidget preview(app.Window(), Qt::Dialog);
+        preview.show();
+        preview.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&preview));
+        QTest::keyClick(&preview, Qt::Key_Q, Qt::ControlModifier);
+        EXPECT_FALSE(app.Window()->isVisible());
+    }
+    app.Window()->show();
     quit->trigger();
     EXPECT_FALSE(app.Window()->isVisible());
 
