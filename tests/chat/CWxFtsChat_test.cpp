@@ -3,6 +3,7 @@
 #include "chat/CWxFtsChat.h"
 #include "chat/CWxSession.h"
 #include "core/util/CommonUtils.h"
+#include "tests/chat/TwinSecondIndex.h"
 #include "tests/chat/WxBackupFixture.h"
 #include "tests/kit/FixtureDb.h"
 
@@ -255,32 +256,14 @@ TEST(CWxFtsChat, AKeyedSecondHoldsRowsAsTheWalkDoes) {
         }
         return m;
     };
-    auto state = [](const WxSecondIndex& s) {
-        std::string out;
-        s.FirstWhere([&](const WxMessageRecord& m) {
-            out += std::to_string(m.type) + "|" + m.text + "\n";
-            return false;
-        });
-        return out;
-    };
     int held = 0, filed = 0;
     for (int round = 0; round < 300; ++round) {
-        std::vector<std::unique_ptr<WxMessageRecord>> owned;
-        WxSecondIndex walk, keyed;
-        auto link = [&](std::unique_ptr<WxMessageRecord> m, bool front) {
-            auto copy = std::make_unique<WxMessageRecord>(*m);
-            for (auto [s, p] : {std::pair{&walk, m.get()}, std::pair{&keyed, copy.get()}}) {
-                if (front)
-                    s->PushFront(p);
-                else
-                    s->PushBack(p);
-            }
-            owned.push_back(std::move(m));
-            owned.push_back(std::move(copy));
-        };
+        wxtest::TwinSecondIndex twin;
+        WxSecondIndex& walk = twin.walk;
+        WxSecondIndex& keyed = twin.keyed;
         const int start = int(rng() % 10);
         for (int i = 0; i < start; ++i)
-            link(chatMessage(), false);
+            twin.Link(chatMessage(), false);
         for (int i = 0; i < 30; ++i) {
             const int32_t type = rng() % 6 == 0 ? 100001 : 1;
             const int32_t localId = rng() % 2 ? 0 : int32_t(200 + rng() % 30);
@@ -288,7 +271,8 @@ TEST(CWxFtsChat, AKeyedSecondHoldsRowsAsTheWalkDoes) {
             const bool a = CWxFtsChat::SecondHoldsRow(walk, type, localId, text, size_t(-1));
             const bool b = CWxFtsChat::SecondHoldsRow(keyed, type, localId, text, 0);
             ASSERT_EQ(a, b) << "round " << round << " row " << i << " " << text;
-            ASSERT_EQ(state(walk), state(keyed)) << "round " << round << " row " << i << " " << text;
+            ASSERT_EQ(twin.State(walk), twin.State(keyed))
+                << "round " << round << " row " << i << " " << text;
             if (a) {
                 ++held;
                 continue;
@@ -298,7 +282,7 @@ TEST(CWxFtsChat, AKeyedSecondHoldsRowsAsTheWalkDoes) {
             m->type = type;
             m->deleted = true;
             if (type != 100001) m->text = text;
-            link(std::move(m), true);
+            twin.Link(std::move(m), true);
         }
     }
     EXPECT_GT(held, 1000);

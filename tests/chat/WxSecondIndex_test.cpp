@@ -4,6 +4,7 @@
 #include "chat/WxMessageOps.h"
 #include "chat/WxSecondIndex.h"
 #include "core/records/WxMessageRecord.h"
+#include "tests/chat/TwinSecondIndex.h"
 
 #include <gtest/gtest.h>
 
@@ -118,40 +119,22 @@ TEST(WxSecondIndex, KeyedDuplicateTestDecidesAsTheWalk) {
         }
         return m;
     };
-    auto state = [](const WxSecondIndex& s) {
-        std::string out;
-        s.FirstWhere([&](const WxMessageRecord& m) {
-            out += std::to_string(m.type) + "|" + m.text + "|" + m.title + "|" + m.url + "\n";
-            return false;
-        });
-        return out;
-    };
     int decided[3] = {0, 0, 0};
     for (int round = 0; round < 300; ++round) {
-        std::vector<std::unique_ptr<WxMessageRecord>> owned;
-        WxSecondIndex walk, keyed;
-        auto link = [&](std::unique_ptr<WxMessageRecord> m, bool front) {
-            auto copy = std::make_unique<WxMessageRecord>(*m);
-            for (auto [s, p] : {std::pair{&walk, m.get()}, std::pair{&keyed, copy.get()}}) {
-                if (front)
-                    s->PushFront(p);
-                else
-                    s->PushBack(p);
-            }
-            owned.push_back(std::move(m));
-            owned.push_back(std::move(copy));
-        };
+        wxtest::TwinSecondIndex twin;
+        WxSecondIndex& walk = twin.walk;
+        WxSecondIndex& keyed = twin.keyed;
         const int start = int(rng() % 12);
         for (int i = 0; i < start; ++i)
-            link(randomMessage(), false);
+            twin.Link(randomMessage(), false);
         for (int i = 0; i < 30; ++i) {
             auto m = randomMessage();
             const WxSameInSecond a = wxSecondHasSameMessage(walk, *m, size_t(-1));
             const WxSameInSecond b = wxSecondHasSameMessage(keyed, *m, 0);
             ASSERT_EQ(int(a), int(b)) << "round " << round << " message " << i;
             ++decided[int(a)];
-            ASSERT_EQ(state(walk), state(keyed)) << "round " << round << " message " << i;
-            if (a == WxSameInSecond::New) link(std::move(m), true);
+            ASSERT_EQ(twin.State(walk), twin.State(keyed)) << "round " << round << " message " << i;
+            if (a == WxSameInSecond::New) twin.Link(std::move(m), true);
         }
     }
     // Both outcomes came up often; the budget of app-message titles was never reached.
