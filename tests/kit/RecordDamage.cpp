@@ -64,10 +64,12 @@ void writeAll(const std::filesystem::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-// Every cell of a table b-tree in key order (a fixture's tree is sound).
-std::vector<Cell> cellsOf(const std::string& file, int64_t root) {
-    std::vector<Cell> cells;
-    if (file.size() < 100 || root < 1) return cells;
+// Walks the b-tree rooted at `root` in key order and hands `cell` each cell that holds a
+// record: every cell of a leaf page, and on an index's interior page each entry between
+// its children (`at` is past the child pointer there). A fixture's tree is sound.
+void walkTree(const std::string& file, int64_t root,
+              const std::function<void(uint32_t page, uint8_t type, size_t at)>& cell) {
+    if (file.size() < 100 || root < 1) return;
     uint32_t pageSize = be16(file, 16);
     if (pageSize == 1) pageSize = 65536;
     std::function<void(uint32_t, int)> walk = [&](uint32_t page, int depth) {
@@ -76,54 +78,42 @@ std::vector<Cell> cellsOf(const std::string& file, int64_t root) {
         const size_t header = base + (page == 1 ? 100 : 0);
         const uint8_t type = uint8_t(file[header]);
         const uint32_t count = be16(file, header + 3);
-        if (type == 13) {
-            for (uint32_t i = 0; i < count; ++i) {
-                size_t at = base + be16(file, header + 8 + 2 * i);
-                const uint64_t payload = varint(file, at);
-                const int64_t rowid = int64_t(varint(file, at));
-                cells.push_back({page, at, rowid, payload});
+        const bool leaf = type == 13 || type == 10;
+        for (uint32_t i = 0; i < count; ++i) {
+            const size_t at = base + be16(file, header + (leaf ? 8 : 12) + 2 * i);
+            if (leaf) {
+                cell(page, type, at);
+                continue;
             }
-        } else if (type == 5) {
-            for (uint32_t i = 0; i < count; ++i)
-                walk(be32(file, base + be16(file, header + 12 + 2 * i)), depth + 1);
-            walk(be32(file, header + 8), depth + 1);
+            walk(be32(file, at), depth + 1);
+            if (type == 2) cell(page, type, at + 4);
         }
+        if (!leaf) walk(be32(file, header + 8), depth + 1);
     };
     walk(uint32_t(root), 0);
+}
+
+// Every cell of a table b-tree in key order.
+std::vector<Cell> cellsOf(const std::string& file, int64_t root) {
+    std::vector<Cell> cells;
+    walkTree(file, root, [&](uint32_t page, uint8_t type, size_t at) {
+        if (type != 13) return;
+        const uint64_t payload = varint(file, at);
+        const int64_t rowid = int64_t(varint(file, at));
+        cells.push_back({page, at, rowid, payload});
+    });
     return cells;
 }
 
 // The record offsets (their header-size varint) of every entry of an index b-tree in
-// key order: an interior page's entries stand between its children.
+// key order.
 std::vector<size_t> keyedEntriesOf(const std::string& file, int64_t root) {
     std::vector<size_t> entries;
-    if (file.size() < 100 || root < 1) return entries;
-    uint32_t pageSize = be16(file, 16);
-    if (pageSize == 1) pageSize = 65536;
-    std::function<void(uint32_t, int)> walk = [&](uint32_t page, int depth) {
-        if (page < 1 || depth > 20 || size_t(page) * pageSize > file.size()) return;
-        const size_t base = size_t(page - 1) * pageSize;
-        const size_t header = base + (page == 1 ? 100 : 0);
-        const uint8_t type = uint8_t(file[header]);
-        const uint32_t count = be16(file, header + 3);
-        if (type == 10) {
-            for (uint32_t i = 0; i < count; ++i) {
-                size_t at = base + be16(file, header + 8 + 2 * i);
-                varint(file, at); // payload size
-                entries.push_back(at);
-            }
-        } else if (type == 2) {
-            for (uint32_t i = 0; i < count; ++i) {
-                size_t at = base + be16(file, header + 12 + 2 * i);
-                walk(be32(file, at), depth + 1);
-                at += 4;
-                varint(file, at);
-                entries.push_back(at);
-            }
-            walk(be32(file, header + 8), depth + 1);
-        }
-    };
-    walk(uint32_t(root), 0);
+    walkTree(file, root, [&](uint32_t, uint8_t type, size_t at) {
+        if (type != 10 && type != 2) return;
+        varint(file, at); // payload size
+        entries.push_back(at);
+    });
     return entries;
 }
 
