@@ -232,6 +232,11 @@ void detail(const char* what, const WxSessionRecord* s, const WxMessageRecord* m
         s->peer ? s->peer->userName.c_str() : "-", s->peer ? s->peer->kind : -1, m->text.c_str());
 }
 
+// The stored path of the bench account's search index.
+std::string ftsPath() {
+    return "Documents/" + getMd5String(kOwner) + "/fts/fts_message.db";
+}
+
 MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
     MainFigures fig;
     std::mt19937 rng(seed);
@@ -369,8 +374,7 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
     account.SetChatDbSource(chatDb);
     kit::BackupBuilder backup(root / "backup", kit::BackupBuilder::Generation::ManifestDb);
     account.Write(backup, root / "work");
-    backup.AddFileFrom(kit::WeChatAccountBuilder::Domain(),
-                       "Documents/" + getMd5String(kOwner) + "/fts/fts_message.db", ftsDb);
+    backup.AddFileFrom(kit::WeChatAccountBuilder::Domain(), ftsPath(), ftsDb);
     backup.Finish();
 
     Parse p;
@@ -515,8 +519,7 @@ void heavyIndexedChat(const fs::path& root, int count) {
     account.SetChatDbSource(chatDb);
     kit::BackupBuilder backup(root / "backup", kit::BackupBuilder::Generation::ManifestDb);
     account.Write(backup, root / "work");
-    backup.AddFileFrom(kit::WeChatAccountBuilder::Domain(),
-                       "Documents/" + getMd5String(kOwner) + "/fts/fts_message.db", ftsDb);
+    backup.AddFileFrom(kit::WeChatAccountBuilder::Domain(), ftsPath(), ftsDb);
     backup.Finish();
     Parse p;
     runParse(backup, root / "out", p);
@@ -530,14 +533,34 @@ void heavyIndexedChat(const fs::path& root, int count) {
                 count, p.seconds, shown, asDeleted, p.ok ? "" : " [did not open]");
 }
 
+// A friend of the account with a row in an extra message database: the local stores are
+// read for accounts that have one.
+void addStoreFriend(kit::WeChatAccountBuilder& account, const std::string& peer) {
+    account.AddFriend(peer, "Store friend");
+    account.AddMessage(kit::WeChatAccountBuilder::MessageDb1,
+                       {peer, kTime0 - 10, 1, false, "extra database row"});
+}
+
+// The stored path of the bench account's local store number `n`.
+std::string storePath(int n) {
+    return "Documents/" + getMd5String(kOwner) + "/session/lsm_data/store" + std::to_string(n);
+}
+
+// The messages a parse shows for the first account.
+size_t shownOf(const Parse& p) {
+    size_t shown = 0;
+    if (p.ok)
+        for (const WxSessionRecord* s = p.manager->wxSessionLists[0].first; s; s = s->next)
+            shown += size_t(s->messages.count);
+    return shown;
+}
+
 // A local store of `count` records for one peer (read for accounts with an extra
 // message database).
 void heavyLocalStore(const fs::path& root, int count) {
     const std::string peer = peerOf(1);
     kit::WeChatAccountBuilder account(kOwner, "Bench Owner");
-    account.AddFriend(peer, "Store friend");
-    account.AddMessage(kit::WeChatAccountBuilder::MessageDb1,
-                       {peer, kTime0 - 10, 1, false, "extra database row"});
+    addStoreFriend(account, peer);
     for (int n = 0; n < count; ++n)
         account.AddLocalStore({peer, kTime0 + n * 5, 1, n % 2 == 0, "Store " + tagOf(n) + " text"});
     kit::BackupBuilder backup(root / "backup", kit::BackupBuilder::Generation::ManifestDb);
@@ -545,12 +568,8 @@ void heavyLocalStore(const fs::path& root, int count) {
     backup.Finish();
     Parse p;
     runParse(backup, root / "out", p);
-    size_t shown = 0;
-    if (p.ok)
-        for (const WxSessionRecord* s = p.manager->wxSessionLists[0].first; s; s = s->next)
-            shown += size_t(s->messages.count);
-    std::printf("heavy local_store %d records for one peer: %.3f s (%zu shown)%s\n", count, p.seconds, shown,
-                p.ok ? "" : " [did not open]");
+    std::printf("heavy local_store %d records for one peer: %.3f s (%zu shown)%s\n", count, p.seconds,
+                shownOf(p), p.ok ? "" : " [did not open]");
 }
 
 // One local-store record (the layout the store reader looks for).
@@ -571,21 +590,11 @@ std::string sameSecondText(int n) {
     return std::string(b) + std::string(20, char('a' + n % 26));
 }
 
-size_t shownOf(const Parse& p) {
-    size_t shown = 0;
-    if (p.ok)
-        for (const WxSessionRecord* s = p.manager->wxSessionLists[0].first; s; s = s->next)
-            shown += size_t(s->messages.count);
-    return shown;
-}
-
 // A local store of `count` records for one peer, all of one second.
 void heavySameSecondStore(const fs::path& root, int count) {
     const std::string peer = peerOf(2);
     kit::WeChatAccountBuilder account(kOwner, "Bench Owner");
-    account.AddFriend(peer, "Store friend");
-    account.AddMessage(kit::WeChatAccountBuilder::MessageDb1,
-                       {peer, kTime0 - 10, 1, false, "extra database row"});
+    addStoreFriend(account, peer);
     kit::BackupBuilder backup(root / "backup", kit::BackupBuilder::Generation::ManifestDb);
     account.Write(backup, root / "work");
     kit::ProtoWriter out;
@@ -603,8 +612,7 @@ void heavySameSecondStore(const fs::path& root, int count) {
         }
         appendStoreRecord(out, kTime0, type, fromMe ? kOwner : peer, fromMe ? peer : kOwner, text);
     }
-    backup.AddFile(kit::WeChatAccountBuilder::Domain(),
-                   "Documents/" + getMd5String(kOwner) + "/session/lsm_data/store0", out.str());
+    backup.AddFile(kit::WeChatAccountBuilder::Domain(), storePath(0), out.str());
     backup.Finish();
     Parse p;
     runParse(backup, root / "out", p);
@@ -639,8 +647,7 @@ void heavySameSecondIndex(const fs::path& root, int count) {
     account.AddMessage(kit::WeChatAccountBuilder::MainDb, {peerOf(4), kTime0 - 10, 1, false, "a live row"});
     kit::BackupBuilder backup(root / "backup", kit::BackupBuilder::Generation::ManifestDb);
     account.Write(backup, root / "work");
-    backup.AddFileFrom(kit::WeChatAccountBuilder::Domain(),
-                       "Documents/" + getMd5String(kOwner) + "/fts/fts_message.db", ftsDb);
+    backup.AddFileFrom(kit::WeChatAccountBuilder::Domain(), ftsPath(), ftsDb);
     backup.Finish();
     Parse p;
     runParse(backup, root / "out", p);
@@ -653,9 +660,7 @@ void heavySameSecondIndex(const fs::path& root, int count) {
 void storesMemory(const fs::path& root, int stores, int perStore) {
     const std::string peer = peerOf(5);
     kit::WeChatAccountBuilder account(kOwner, "Bench Owner");
-    account.AddFriend(peer, "Store friend");
-    account.AddMessage(kit::WeChatAccountBuilder::MessageDb1,
-                       {peer, kTime0 - 10, 1, false, "extra database row"});
+    addStoreFriend(account, peer);
     kit::BackupBuilder backup(root / "backup", kit::BackupBuilder::Generation::ManifestDb);
     account.Write(backup, root / "work");
     for (int f = 0; f < stores; ++f) {
@@ -667,9 +672,7 @@ void storesMemory(const fs::path& root, int stores, int perStore) {
             appendStoreRecord(out, kTime0 + k * 3, 1, fromMe ? kOwner : peer, fromMe ? peer : kOwner,
                               "Store " + std::to_string(f) + " record " + std::to_string(n) + " text");
         }
-        backup.AddFile(kit::WeChatAccountBuilder::Domain(),
-                       "Documents/" + getMd5String(kOwner) + "/session/lsm_data/store" + std::to_string(f),
-                       out.str());
+        backup.AddFile(kit::WeChatAccountBuilder::Domain(), storePath(f), out.str());
     }
     backup.Finish();
     Parse p;
