@@ -630,70 +630,13 @@ TEST(CalendarOrder, ManyEqualStartsAndRepeatsComeOutAsTheWalkListsThem) {
     }
 }
 
-// The newest rows of a database in write-ahead mode may sit only in its "-wal" file,
-// which the backup stores beside the database. They are read from a copy of both in the
-// scan's cache folder; the backup folder stays as it was, and the copy goes with the
-// parser. An empty log takes no copy.
-TEST(CalendarWriteAheadLog, LiveRowsOnlyInTheLogAreRead) {
-    for (bool emptyLog : {false, true}) {
-        testsupport::SystemAppBackup backup{14};
-        const auto path = backup.Scratch("Calendar.sqlitedb");
-        const auto dbCopy = backup.Scratch("copy.sqlitedb");
-        const auto logCopy = backup.Scratch("copy.sqlitedb-wal");
-        {
-            FixtureDb db(path);
-            db.exec("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;");
-            db.exec(kItemSchema);
-            for (int i = 0; i < 30; ++i)
-                addItem(db, "Checkpointed event " + std::to_string(i), nullptr, nullptr, 600000000.0 + i * 60,
-                        600000000.0 + i * 60 + 30);
-            db.exec("PRAGMA wal_checkpoint(TRUNCATE);");
-            if (!emptyLog) {
-                for (int i = 0; i < 20; ++i)
-                    addItem(db, "Logged event " + std::to_string(i), nullptr, nullptr, 610000000.0 + i * 60,
-                            610000000.0 + i * 60 + 30);
-            }
-            // Copied while the connection holds the database open: the log is not yet
-            // folded into the database, as in a device backup.
-            std::filesystem::copy_file(path, dbCopy);
-            std::filesystem::copy_file(path.string() + "-wal", logCopy);
-        }
-        ASSERT_EQ(emptyLog, std::filesystem::file_size(logCopy) == 0);
-        backup.Add(CategoryCalendar, kDevicePath, "HomeDomain", "Library/Calendar/Calendar.sqlitedb", dbCopy);
-        backup.Add(CategoryCalendar, std::string(kDevicePath) + "-wal", "HomeDomain",
-                   "Library/Calendar/Calendar.sqlitedb-wal", logCopy);
-        CScanManager& m = backup.Manager(0x40);
-        const auto before = kit::FolderSnapshot::Take(backup.BackupDir());
-        bool copied = false;
-        {
-            CCalendar cal(&m);
-            cal.Scan();
-            copied = std::filesystem::exists(backup.dir / "output" / "logged");
-        }
-        const auto events = eventsOf(m);
-        int live = 0;
-        for (const Event& e : events)
-            live += !e.deleted;
-        EXPECT_EQ(emptyLog ? 30 : 50, live) << emptyLog;
-        if (!emptyLog) {
-            const Event* e = find(events, "Logged event 19");
-            ASSERT_NE(nullptr, e);
-            EXPECT_FALSE(e->deleted);
-        }
-        EXPECT_EQ(!emptyLog, copied);
-        EXPECT_EQ("", kit::FolderSnapshot::Take(backup.BackupDir()).DiffFrom(before));
-        // The copy, its log and SQLite's index of it went with the parser.
-        if (copied) EXPECT_TRUE(std::filesystem::is_empty(backup.dir / "output" / "logged"));
-    }
-}
-
 namespace {
 
 const char* kCalendarRelative = "Library/Calendar/Calendar.sqlitedb";
 
 // A calendar database in write-ahead mode as a backup holds it: 30 events in the
-// database, 20 more only in its log.
-void addLoggedCalendar(testsupport::SystemAppBackup& backup) {
+// database, 20 more only in its log (none with `emptyLog`, the log then empty).
+void addLoggedCalendar(testsupport::SystemAppBackup& backup, bool emptyLog = false) {
     const auto path = backup.Scratch("Calendar.sqlitedb");
     const auto dbCopy = backup.Scratch("copy.sqlitedb");
     const auto logCopy = backup.Scratch("copy.sqlitedb-wal");
@@ -705,9 +648,11 @@ void addLoggedCalendar(testsupport::SystemAppBackup& backup) {
             addItem(db, "Checkpointed event " + std::to_string(i), nullptr, nullptr, 600000000.0 + i * 60,
                     600000000.0 + i * 60 + 30);
         db.exec("PRAGMA wal_checkpoint(TRUNCATE);");
-        for (int i = 0; i < 20; ++i)
+        for (int i = 0; i < (emptyLog ? 0 : 20); ++i)
             addItem(db, "Logged event " + std::to_string(i), nullptr, nullptr, 610000000.0 + i * 60,
                     610000000.0 + i * 60 + 30);
+        // Copied while the connection holds the database open: the log is not yet
+        // folded into the database, as in a device backup.
         std::filesystem::copy_file(path, dbCopy);
         std::filesystem::copy_file(path.string() + "-wal", logCopy);
     }
@@ -728,6 +673,38 @@ int liveCount(const std::vector<Event>& events) {
 }
 
 } // namespace
+
+// The newest rows of a database in write-ahead mode may sit only in its "-wal" file,
+// which the backup stores beside the database. They are read from a copy of both in the
+// scan's cache folder; the backup folder stays as it was, and the copy goes with the
+// parser. An empty log takes no copy.
+TEST(CalendarWriteAheadLog, LiveRowsOnlyInTheLogAreRead) {
+    for (bool emptyLog : {false, true}) {
+        testsupport::SystemAppBackup backup{14};
+        addLoggedCalendar(backup, emptyLog);
+        ASSERT_EQ(emptyLog, std::filesystem::file_size(
+                                storedFile(backup, std::string(kCalendarRelative) + "-wal")) == 0);
+        CScanManager& m = backup.Manager(0x40);
+        const auto before = kit::FolderSnapshot::Take(backup.BackupDir());
+        bool copied = false;
+        {
+            CCalendar cal(&m);
+            cal.Scan();
+            copied = std::filesystem::exists(backup.dir / "output" / "logged");
+        }
+        const auto events = eventsOf(m);
+        EXPECT_EQ(emptyLog ? 30 : 50, liveCount(events)) << emptyLog;
+        if (!emptyLog) {
+            const Event* e = find(events, "Logged event 19");
+            ASSERT_NE(nullptr, e);
+            EXPECT_FALSE(e->deleted);
+        }
+        EXPECT_EQ(!emptyLog, copied);
+        EXPECT_EQ("", kit::FolderSnapshot::Take(backup.BackupDir()).DiffFrom(before));
+        // The copy, its log and SQLite's index of it went with the parser.
+        if (copied) EXPECT_TRUE(std::filesystem::is_empty(backup.dir / "output" / "logged"));
+    }
+}
 
 // A log that cannot be applied (no room for the copy in the cache, or no cache folder)
 // costs the rows only the log holds, never the database's own: those are all read from
