@@ -21,6 +21,7 @@
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/NoteBody.h"
 #include "tests/kit/RecordDamage.h"
+#include "tests/kit/SystemSchemas.h"
 
 #include <gtest/gtest.h>
 
@@ -74,15 +75,6 @@ std::string uuid(int n) {
     return buf;
 }
 
-const char* kCalendarSchema =
-    "CREATE TABLE Calendar (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, title TEXT, flags INTEGER);"
-    "CREATE TABLE Location (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, title TEXT);"
-    "CREATE TABLE Alarm (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, location_id INTEGER,"
-    " calendaritem_owner_id INTEGER);"
-    "CREATE TABLE CalendarItem (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, summary TEXT, location_id INTEGER,"
-    " description TEXT, start_date REAL, end_date REAL, calendar_id INTEGER, UUID TEXT, entity_type INTEGER,"
-    " priority INTEGER, completion_date REAL);";
-
 // A database of the parser's schema with a few hundred rows, every other one deleted.
 void buildDatabase(const std::filesystem::path& path, Parser parser) {
     FixtureDb db(path, kPageSize);
@@ -135,7 +127,7 @@ void buildDatabase(const std::filesystem::path& path, Parser parser) {
         break;
     case Parser::Calendar:
     case Parser::CalendarReminders:
-        db.exec(kCalendarSchema);
+        kit::createCalendarSchema(db);
         for (int i = 1; i <= 6; ++i) {
             db.insert("Location", {"title"}, {"Place " + std::to_string(i)});
             db.insert("Calendar", {"title", "flags"}, {"List " + std::to_string(i), int64_t(2304)});
