@@ -4,6 +4,7 @@
 
 #include "gui/NSLanguageText.h"
 #include "gui/SaveFolder.h"
+#include "tests/kit/FileSizeLimit.h"
 #include "tests/kit/QtWeChatRecords.h"
 #include "tests/kit/ResultViewContract.h"
 #include "tests/kit/ScratchFolder.h"
@@ -22,10 +23,6 @@
 #include <QScrollArea>
 #include <QTableView>
 #include <QTreeView>
-
-#include <sys/resource.h>
-
-#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -263,15 +260,12 @@ TEST_F(BookFixture, ContactsLostWhenTheFileClosesAreCountedFailed) {
     view.TickContact(IdOf("M1"), true);
     // Files may not grow at all: the lines wait in the file's buffer and are lost when
     // it is closed.
-    rlimit old{};
-    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
-    rlimit none = old;
-    none.rlim_cur = 0;
-    if (setrlimit(RLIMIT_FSIZE, &none) != 0) GTEST_SKIP() << "file size limit not settable";
-    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-    const auto result = Save();
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldSignal);
+    DirizaSaveResult result;
+    {
+        const kit::FileSizeLimit limit(0);
+        if (!limit.Set()) GTEST_SKIP() << "file size limit not settable";
+        result = Save();
+    }
     EXPECT_EQ((DirizaSaveResult{0, 2}), result);
 }
 

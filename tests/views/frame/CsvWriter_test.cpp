@@ -1,6 +1,7 @@
 #include "views/frame/CsvWriter.h"
 #include "views/frame/ResultText.h"
 #include "views/frame/SaveNames.h"
+#include "tests/kit/FileSizeLimit.h"
 #include "tests/kit/CsvReader.h"
 #include "tests/kit/ScratchFolder.h"
 
@@ -10,9 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -152,15 +150,11 @@ TEST(CsvWriter, AFileCutByAFullDiskIsRemoved) {
     kit::ScratchFolder dir("csv");
     const SaveFolder out(QString::fromStdString(dir.path().string()));
     std::ofstream(dir.path() / "Calls.csv") << "earlier save\n";
-    rlimit old{};
-    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
-    rlimit small = old;
-    small.rlim_cur = 4096;
-    if (setrlimit(RLIMIT_FSIZE, &small) != 0) GTEST_SKIP() << "file size limit not settable";
-    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
     bool wrote = true, closed = true;
     QString path;
     {
+        const kit::FileSizeLimit limit(4096);
+        if (!limit.Set()) GTEST_SKIP() << "file size limit not settable";
         CsvWriter w(out, "Calls.csv", {"no space", "header", "line"});
         path = w.Path();
         wrote = w.WriteHeader("Number,Name");
@@ -168,8 +162,6 @@ TEST(CsvWriter, AFileCutByAFullDiskIsRemoved) {
             wrote = w.WriteLine({QString::number(i), QString(40, QChar(u'x'))}) && wrote;
         closed = w.Close();
     }
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldSignal);
     EXPECT_FALSE(wrote && closed);
     EXPECT_TRUE(path.endsWith("Calls (2).csv")) << path.toStdString();
     EXPECT_FALSE(QFileInfo::exists(path));

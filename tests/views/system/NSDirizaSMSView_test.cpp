@@ -7,6 +7,7 @@
 #include "scan/LanguageTable.h"
 #include "views/system/SmsResultView.h"
 #include "views/frame/CsvWriter.h"
+#include "tests/kit/FileSizeLimit.h"
 #include "tests/kit/FolderSnapshot.h"
 #include "tests/kit/QtTestMain.h"
 #include "tests/kit/ResultViewContract.h"
@@ -20,9 +21,6 @@
 #include <QPalette>
 #include <QTest>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -395,15 +393,12 @@ TEST_F(SmsView, AFailedFileIsCountedRemovedAndTheSaveGoesOn) {
     ASSERT_TRUE(QDir().mkpath(SmsDir() + "/+1555.csv"));
     // Files may not grow beyond 4 KiB (a disk that fills): the big conversation's file
     // fails and is removed, the others are written.
-    rlimit old{};
-    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
-    rlimit small = old;
-    small.rlim_cur = 4096;
-    if (setrlimit(RLIMIT_FSIZE, &small) != 0) GTEST_SKIP() << "file size limit not settable";
-    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-    const DirizaSaveResult cut = Save();
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldSignal);
+    DirizaSaveResult cut;
+    {
+        const kit::FileSizeLimit limit(4096);
+        if (!limit.Set()) GTEST_SKIP() << "file size limit not settable";
+        cut = Save();
+    }
     EXPECT_EQ((DirizaSaveResult{4, 1}), cut);
     EXPECT_TRUE(QFileInfo(SmsDir() + "/+1555.csv").isDir());
     EXPECT_TRUE(Read(SmsDir() + "/+1555 (2).csv").endsWith(",See you\n"));
