@@ -114,9 +114,9 @@ int CScanManager::CountPhases() const {
 }
 
 int CScanManager::WxPhasesPerAccount() const {
-    // The contacts, the chats, and the hand-over of the chats (their conversion into
-    // results takes as long as reading them).
-    return (typeMask & ScanWxChats) ? 3 : 2;
+    // The contacts, the sessions, and with the chats wanted the chats and their hand-over
+    // (their conversion into results takes as long as reading them).
+    return (typeMask & ScanWxChats) ? 4 : 2;
 }
 
 void CScanManager::AdvanceWithinPhase(int done, int total) {
@@ -132,6 +132,11 @@ int CScanManager::ShareOf(double inPhase) const {
     const double groups = double(std::clamp(phaseIndex, baseIndex, phaseCount) - baseIndex) + inPhase;
     const double whole = baseShare + (1.0 - baseShare) * groups / double(remaining);
     return int(std::clamp(whole, 0.0, 1.0) * kScanProgressScale);
+}
+
+void CScanManager::NextPhase() {
+    EndPhase();
+    BeginPhase();
 }
 
 void CScanManager::BeginPhase() {

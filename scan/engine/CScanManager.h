@@ -57,6 +57,10 @@ class CScanManager : public IParserOwner {
     // Moves the share of the whole scan to `done` of `total` through the running group
     // (the receiver's conversion of a delivered list); it never goes back.
     void AdvanceWithinPhase(int done, int total);
+    // Ends the running parser group and begins the next one from inside a step that runs
+    // two parsers in turn (a WeChat account's sessions, then its chats): each has its own
+    // part of the bar and its own step counts.
+    void NextPhase();
 
     // The record's own name string, or null.
     const char* FindContactName(const char* phone) const override;

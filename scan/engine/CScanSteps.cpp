@@ -33,7 +33,11 @@ CScanSteps CScanSteps::Default() {
     steps.wxSessionAndChat = [](CScanManager& owner, int account, bool withChats) {
         CWxSession session(&owner, account);
         bool ok = session.Scan();
-        if (withChats && !owner.cancelled) ok = CWxChat(&owner, &session, account).Scan() && ok;
+        if (!withChats) return ok;
+        // The chats count their own steps in a group of their own (the sessions' count
+        // reached the end of theirs).
+        owner.NextPhase();
+        if (!owner.cancelled) ok = CWxChat(&owner, &session, account).Scan() && ok;
         return ok;
     };
     steps.whatsApp = [](CScanManager& owner) { return CWaChat(&owner).Scan(); };

@@ -658,3 +658,67 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<StepCase>& info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+// The share of the whole scan at every progress report, with the step counter of that
+// report.
+class BarRecorder : public IScanProgress {
+  public:
+    struct Point {
+        int bar, stepDone, stepTotal;
+    };
+    explicit BarRecorder(const CScanManager*& manager) : manager(manager) {}
+    void OnScanData(int, void*) override {}
+    void OnProgress(int dataType, int, int, int, int stepDone, int stepTotal, int) override {
+        if (dataType == ScanWxChats && manager)
+            points.push_back({manager->ScanProgress(), stepDone, stepTotal});
+    }
+    const CScanManager*& manager;
+    std::vector<Point> points;
+};
+
+} // namespace
+
+// A whole scan of an account with many session files: the sessions' count fills a part of
+// the bar of their own, and the chats then move the bar as their steps go on (the bar
+// stood still for most of the chat read when both shared one part).
+TEST(CWxChat, TheChatReadMovesTheBarAfterTheSessions) {
+    wxtest::WxBackup backup;
+    WeChatAccountBuilder a("wxid_owner01", "Owner");
+    for (int i = 0; i < 8; ++i) {
+        const std::string peer = "wxid_friend" + std::to_string(i);
+        a.AddFriend(peer, "Friend " + std::to_string(i));
+        a.AddMessage(WeChatAccountBuilder::MainDb,
+                     {peer, 1600000100 + i, 1, false, "hello " + std::to_string(i)});
+        a.AddSession(peer, "Friend " + std::to_string(i), {"", 1600000100 + i, 1, false, "hello"});
+    }
+    backup.Add(a);
+    backup.Finish();
+    const CScanManager* watched = nullptr;
+    BarRecorder recorder(watched);
+    const std::string root = backup.builder.root().string() + "/";
+    CScanManager m(ScanWxChats, (backup.dir / "out").string().c_str(), root.c_str(),
+                   backup.builder.IosMajorVersion(), &recorder, &backup.parser);
+    m.now = [] { return wxtest::kNow; };
+    watched = &m;
+    m.Scan();
+
+    // The chats' reports: those of the largest step count (the sessions count one step).
+    int chatTotal = 0;
+    for (const auto& p : recorder.points)
+        chatTotal = std::max(chatTotal, p.stepTotal);
+    ASSERT_GT(chatTotal, 4);
+    int first = -1, halfway = -1;
+    for (const auto& p : recorder.points) {
+        if (p.stepTotal != chatTotal) continue;
+        if (first < 0) first = p.bar;
+        if (p.stepDone * 2 >= chatTotal) {
+            halfway = p.bar;
+            break;
+        }
+    }
+    ASSERT_GE(first, 0);
+    ASSERT_GE(halfway, 0);
+    EXPECT_GT(halfway, first);
+}
