@@ -221,8 +221,9 @@ bool CAddressBook::ReadPhotos() {
     bool folderOk = true, folderMade = false;
     progressDone = 0;
     progressTotal = n > 0 ? n : 1;
-    const bool prepared =
-        StepRows(imageDb.get(), LiveQuery("ABFullSizeImage", "record_id,data"), [&](sqlite3_stmt* st) {
+    const bool prepared = StepRows(
+        imageDb.get(), LiveQuery("ABFullSizeImage", "record_id,data"),
+        [&](sqlite3_stmt* st) {
             if (progressDone < progressTotal) ReportProgress(2, false);
             if (!folderOk || sqlite3_column_type(st, 0) != SQLITE_INTEGER) return;
             int64_t id = sqlite3_column_int64(st, 0);
@@ -243,7 +244,8 @@ bool CAddressBook::ReadPhotos() {
             e->recordId = id;
             e->path = file.string();
             images.append(std::move(e));
-        });
+        },
+        0, imagesPath);
     return prepared && folderOk;
 }
 

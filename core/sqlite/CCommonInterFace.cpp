@@ -154,15 +154,16 @@ bool CCommonInterFace::ReadRows(const LiveQuery& query, const std::function<void
 }
 
 bool CCommonInterFace::StepRows(sqlite3* connection, const LiveQuery& query,
-                                const std::function<void(sqlite3_stmt*)>& onRow, int64_t expected) {
+                                const std::function<void(sqlite3_stmt*)>& onRow, int64_t expected,
+                                const std::string& source) {
     if (!connection) connection = db;
     if (!connection || Cancelled()) return false;
     LiveRowReader reader(connection, query);
     const LiveRowReader::Outcome read = reader.Read([this] { return Cancelled(); }, onRow, expected);
     if (read.lost > 0 && owner) {
-        // For the log: the stored file (a copy with its log read in its place) and the table.
-        const char* other = connection == db ? nullptr : sqlite3_db_filename(connection, "main");
-        const std::string path = other ? other : rawPath;
+        // For the log: the stored file and the table (SQLite knows the file only by the
+        // descriptor it reads).
+        const std::string& path = connection == db || source.empty() ? rawPath : source;
         const std::string what = path.substr(path.find_last_of('/') + 1) + ", table " + query.table;
         owner->NoteLoss({dataType, ScanLoss::Kind::UnreadableRows, read.lost, what});
     }

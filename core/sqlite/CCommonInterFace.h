@@ -137,8 +137,10 @@ class CCommonInterFace {
     bool ReadRows(const LiveQuery& query, const std::function<void(sqlite3_stmt*)>& onRow);
     // The same read without progress, on `connection` (this parser's database when null),
     // for a caller that keeps its own progress. `expected`: see LiveRowReader::Read.
+    // `source` names another connection's file for the log.
     bool StepRows(sqlite3* connection, const LiveQuery& query,
-                  const std::function<void(sqlite3_stmt*)>& onRow, int64_t expected = 0);
+                  const std::function<void(sqlite3_stmt*)>& onRow, int64_t expected = 0,
+                  const std::string& source = std::string());
     // The clause that counts the rows `query` reads ("NOT INDEXED" for a sorted query, so
     // that a damaged index cannot hide rows from the count).
     static std::string CountClause(const LiveQuery& query);

@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <optional>
+#include <regex>
 #include <set>
 #include <sys/stat.h>
 
@@ -262,6 +263,28 @@ TEST_P(ContactsTest, DamagedRecordsCostOnlyTheirRows) {
     }
     EXPECT_EQ(2u, mgr->losses.size());
     EXPECT_EQ(2, lost);
+}
+
+// A damaged record in the photos database costs that photo only; the log names the
+// stored file and its table (the file was read through its descriptor, whose name SQLite
+// gave as a bare number).
+TEST_P(ContactsTest, ADamagedPhotoRecordIsNotedWithItsFile) {
+    fs::create_directories(tmp.path() / "fixture");
+    {
+        BookDb b(BookPath(), GetParam());
+        for (int i = 1; i <= 30; ++i)
+            b.Person("First" + std::to_string(i), "Last" + std::to_string(i), std::nullopt);
+    }
+    std::vector<std::pair<int64_t, std::string>> photos;
+    for (int64_t i = 1; i <= 30; ++i)
+        photos.push_back({i, kJpegA + std::string(size_t(200 + i), char('a' + i % 26))});
+    MakeImages(photos);
+    ASSERT_TRUE(kit::RecordDamage::DamageRecord(ImagesPath(), "ABFullSizeImage", 15));
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(1u, mgr->losses.size());
+    EXPECT_EQ(1, mgr->losses[0].count);
+    EXPECT_TRUE(std::regex_match(mgr->losses[0].what, std::regex("[0-9a-f]{40}, table ABFullSizeImage")))
+        << mgr->losses[0].what;
 }
 
 // Numbers written with parentheses or dots: the deleted search rows that hold them are
