@@ -773,6 +773,20 @@ bool CMbdbFileParser::ParseMbdb(const std::vector<uint8_t>& data, const Progress
     return true;
 }
 
+namespace {
+
+// The count a "select count(*)" statement gives; 0 when it fails.
+int64_t countFiles(sqlite3* db, const char* sql) {
+    sqlite3_stmt* st = nullptr;
+    int64_t total = 0;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        total = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return total;
+}
+
+} // namespace
+
 bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& progress) {
     sqlite3* db = openReadOnlyDatabase(path);
     if (!db) return false;
@@ -781,22 +795,13 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
         ~DbCloser() { sqlite3_close(db); }
     } dbCloser{db};
 
-    int64_t total = 0;
-    {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "select count(*) as total_row from 'Files' ORDER BY fileID", -1, &st,
-                               nullptr) != SQLITE_OK) {
-            sqlite3_finalize(st);
-            return false;
-        }
-        bool any = false;
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            any = true;
-            total = sqlite3_column_int64(st, 0);
-        }
-        sqlite3_finalize(st);
-        if (!any || total <= 0) return false;
-    }
+    // SQLite counts through the smallest index that covers the table: a damaged index
+    // would undercount the rows (cutting the walks short) or fail the count. The table is
+    // counted on its own as well; the larger count that succeeds stands.
+    const int64_t total =
+        std::max(countFiles(db, "select count(*) as total_row from 'Files' ORDER BY fileID"),
+                 countFiles(db, "select count(*) from 'Files' NOT INDEXED"));
+    if (total <= 0) return false;
 
     ProgressReporter reporter{progress};
     const double entriesBefore = double(allEntries.size());
@@ -832,7 +837,8 @@ bool CMbdbFileParser::ParseDatabase(const char* path, const ProgressCallback& pr
     if (!read.started) return false;
     if (withRowid && read.seen < total) {
         // SQLite sorts the whole table before the first row: a damaged row of the table
-        // fails it at once, and the index walk stands.
+        // fails it at once, and the index walk stands. (A walk that stepped past rows is
+        // tried too: what it skipped may be index entries over intact rows.)
         FileIdOrderRead table = readThroughSqlite(db, filesQuery(db, " not indexed", "rowid"), total, false,
                                                   reporter, entriesBefore, backupRoot, iosMajorVersion);
         if (table.started && !table.failed && table.seen > read.seen) read = std::move(table);

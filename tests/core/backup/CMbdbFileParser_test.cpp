@@ -1311,3 +1311,53 @@ TEST(DbManifest, DamagedKeysCostOnlyTheirEntry) {
     }
     fs::remove_all(dir);
 }
+
+// SQLite counts the rows through the smallest index of the table: a damaged page of such
+// an index fails the count (or would cut it short), while the table and the walks in
+// fileID order are intact. Every entry is still read.
+TEST(DbManifest, ADamagedIndexThatCountsTheRowsCostsNothing) {
+    fs::path dir = tempDir("damaged_count_index");
+    std::mt19937 rng(13);
+    std::vector<std::string> ids;
+    for (int i = 0; i < 600; ++i)
+        ids.push_back(randomHexId(rng, false));
+    const fs::path path = dir / "Manifest.db";
+    writeFilesTable(
+        path, shuffledRows(600, 4, [&](int i) { return kit::Value(ids[size_t(i)]); }),
+        "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER, "
+        "file BLOB); CREATE INDEX FilesFlags ON Files(flags)");
+    const std::vector<ExpectedEntry> whole = straightforwardReading(path);
+    ASSERT_GT(whole.size(), 400u);
+    int64_t root = 0;
+    uint32_t pageSize = 0;
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr));
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "select rootpage from sqlite_master where name='FilesFlags'", -1, &st,
+                               nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            root = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+        if (sqlite3_prepare_v2(db, "pragma page_size", -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            pageSize = uint32_t(sqlite3_column_int64(st, 0));
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
+    ASSERT_GT(root, 1);
+    {
+        // The index's root page gets a page type no b-tree page has.
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(std::streamoff((root - 1) * pageSize));
+        f.put('\x00');
+    }
+
+    CMbdbFileParser parser;
+    ASSERT_TRUE(parser.Open(path.c_str(), dir.c_str(), 14));
+    const std::vector<ExpectedEntry> got = readEntries(parser);
+    EXPECT_EQ(whole.size(), got.size());
+    EXPECT_TRUE(isSubsequence(got, whole));
+    EXPECT_EQ(0, parser.SkippedFileRows());
+    fs::remove_all(dir);
+}
