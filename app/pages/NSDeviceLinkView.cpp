@@ -93,8 +93,9 @@ NSDeviceLinkView::NSDeviceLinkView(IDeviceManage& manager, QWidget* parent)
 }
 
 void NSDeviceLinkView::CheckDaemon() {
-    // Only the connect pane tells of the daemon; RemoveDevice brings the checks back.
-    if (checkingDaemon || TabView->currentIndex() != 0) return;
+    // Only the connect pane on screen tells of the daemon; showing the page and
+    // RemoveDevice bring the checks back.
+    if (checkingDaemon || TabView->currentIndex() != 0 || !isVisible()) return;
     checkingDaemon = true;
     DaemonRecheckTimer->stop();
     // The answer goes through the application object, which outlives the pool's tasks
@@ -113,8 +114,19 @@ void NSDeviceLinkView::ShowDaemonState(bool answers) {
     UsbmuxdNote->setVisible(!answers);
     // The daemon may stop or start at any time (it usually runs only while a device is
     // plugged in): ask again while the connect pane is shown.
-    if (TabView->currentIndex() == 0) DaemonRecheckTimer->start();
+    if (TabView->currentIndex() == 0 && isVisible()) DaemonRecheckTimer->start();
     emit daemonChecked(answers);
+}
+
+void NSDeviceLinkView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    CheckDaemon();
+}
+
+void NSDeviceLinkView::hideEvent(QHideEvent* event) {
+    // A page out of sight asks nobody (the backup road, a scan).
+    DaemonRecheckTimer->stop();
+    QWidget::hideEvent(event);
 }
 
 void NSDeviceLinkView::setLanguage(int language) {

@@ -47,10 +47,14 @@ class NSDeviceLinkView final : public QWidget, private NSSelectDirizaFileTypeVie
     // A check of the usbmuxd daemon has ended (after the note was updated).
     void daemonChecked(bool answers);
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
   private:
     void BackUpStartEvent(const QStringList& selection) override;
     // Asks, off the GUI thread, whether the daemon answers (once at a time, and only while
-    // the connect pane is shown).
+    // the page shows its connect pane).
     void CheckDaemon();
     void ShowDaemonState(bool answers);
 

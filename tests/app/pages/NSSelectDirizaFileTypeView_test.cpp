@@ -282,6 +282,34 @@ TEST_F(Chooser, DevicePageSaysWhenUsbmuxdDoesNotAnswer) {
     ::unsetenv("USBMUXD_SOCKET_ADDRESS");
 }
 
+// Only a page on screen asks the daemon: a hidden page (the backup road, a scan) asks
+// nobody, and showing it again asks at once.
+TEST_F(Chooser, AHiddenDevicePageDoesNotAskTheDaemon) {
+    std::atomic<int> asked{0};
+    NSDeviceLinkView::SetDaemonCheck([&] {
+        ++asked;
+        return true;
+    });
+    NSDeviceLinkView page(manager);
+    QThreadPool::globalInstance()->waitForDone();
+    EXPECT_EQ(0, asked.load()); // not yet shown
+    QSignalSpy checked(&page, &NSDeviceLinkView::daemonChecked);
+    page.show();
+    ASSERT_TRUE(checked.wait(10000));
+    EXPECT_EQ(1, asked.load());
+    checked.clear();
+    page.hide();
+    page.RemoveDevice(); // would ask again at once on screen
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(1, asked.load());
+    EXPECT_EQ(0, checked.count());
+    page.show();
+    ASSERT_TRUE(checked.wait(10000));
+    EXPECT_EQ(2, asked.load());
+    NSDeviceLinkView::SetDaemonCheck({});
+}
+
 // The check runs off the GUI thread: a slow answer leaves the page working meanwhile, and
 // a page closed before the answer comes is left alone.
 TEST_F(Chooser, DevicePageDaemonCheckRunsOffTheGuiThread) {
