@@ -407,12 +407,8 @@ void DeviceScanManager::OnProgress(int dataType, int stage, int done, int stepTo
     WaitWhilePaused();
     if (runningScan) {
         // The bar and the percentage show the share of the whole scan, which only grows;
-        // the figures of one step start again at every step and every parser. A full bar
-        // means a finished scan: until ScanComplete it stops at 99.9 %.
-        constexpr int kLastBeforeEnd =
-            CScanManager::kScanProgressScale - CScanManager::kScanProgressScale / 1000;
-        current = float(std::min(runningScan->ScanProgress(), kLastBeforeEnd));
-        total = float(CScanManager::kScanProgressScale);
+        // the figures of one step start again at every step and every parser.
+        ShowScanShare();
     } else {
         current = float(done);
         total = float(stepTotalValue);
@@ -437,15 +433,19 @@ void DeviceScanManager::UpdateProgress() {
     if (ScanFileDelegate* receiver = Receiver()) receiver->Scanning(percent, 100, progressText);
 }
 
+void DeviceScanManager::ShowScanShare() {
+    // A full bar means a finished scan: until ScanComplete it stops at 99.9 %.
+    constexpr int kLastBeforeEnd = CScanManager::kScanProgressScale - CScanManager::kScanProgressScale / 1000;
+    current = float(std::min(runningScan->ScanProgress(), kLastBeforeEnd));
+    total = float(CScanManager::kScanProgressScale);
+}
+
 void DeviceScanManager::ConversionProgress(int value, int maximum, const QString& text) {
     // The chat conversion counts sessions without a total; during a scan the bar moves
     // through the chats' hand-over by the sessions converted so far.
     if (runningScan && maximum == 0 && conversionTotal > 0) {
         runningScan->AdvanceWithinPhase(value, conversionTotal);
-        constexpr int kLastBeforeEnd =
-            CScanManager::kScanProgressScale - CScanManager::kScanProgressScale / 1000;
-        current = float(std::min(runningScan->ScanProgress(), kLastBeforeEnd));
-        total = float(CScanManager::kScanProgressScale);
+        ShowScanShare();
         // The text goes with the bar: a later report of the stored progress shows both.
         progressText = capUtf8(text, kMaxProgressTextBytes);
         UpdateProgress();

@@ -124,6 +124,8 @@ class DeviceScanManager final : public IScanProgress {
     static std::vector<ScanLoss> SummariseLosses(const std::vector<ScanLoss>& losses);
 
   private:
+    // Takes the running scan's share of the whole for the bar (the bar and percentage).
+    void ShowScanShare();
     void WaitWhilePaused();
     // Progress of the conversion of a delivered list (the converter's texts).
     void ConversionProgress(int value, int maximum, const QString& text);

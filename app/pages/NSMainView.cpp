@@ -45,6 +45,9 @@ void NSMainView::ActivationMobileRecovery() {
     guide->setWindowFlag(Qt::WindowMinMaxButtonsHint, false);
     guide->setDelegate(this);
     guide->show();
+    // A guide already open behind another window comes to the front.
+    guide->raise();
+    guide->activateWindow();
 }
 
 void NSMainView::SelectPCRecovery() {

@@ -24,8 +24,6 @@ class NSMainView final : public QObject, private NSGuideViewDelegate {
     // to the front, its size and place unchanged.
     void ActivationPCRecovery();
     void ActivationMobileRecovery();
-    // Opens the companion download from the guide: its window's closing shows the guide again.
-    void OpenDownload() { SelectPCRecovery(); }
     NSGuideView* Guide() const;
 
     // Where a window of `size` stands centred in `available`.
