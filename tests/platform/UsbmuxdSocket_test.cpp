@@ -11,8 +11,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -86,6 +88,31 @@ TEST(UsbmuxdSocket, AnswersOnlyWhereSomethingListens) {
         EXPECT_TRUE(UsbmuxdSocket::Answers(QStringLiteral("localhost:%1").arg(tcp.port)));
     }
     EXPECT_FALSE(UsbmuxdSocket::Answers(QStringLiteral("127.0.0.1:%1").arg(freedPort)));
+}
+
+// A daemon whose queue of waiting connections is full is there: the check says so at
+// once instead of waiting in connect for a place in the queue.
+TEST(UsbmuxdSocket, ADaemonWithAFullQueueAnswersAtOnce) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("usbmuxd");
+    Listener listener(file.toLocal8Bit());
+    ASSERT_TRUE(listener.ok);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    const QByteArray path = file.toLocal8Bit();
+    std::memcpy(a.sun_path, path.constData(), size_t(path.size()));
+    std::vector<int> waiting;
+    bool full = false;
+    while (!full && waiting.size() < 1000) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ASSERT_GE(fd, 0);
+        waiting.push_back(fd);
+        full = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0 && errno == EAGAIN;
+    }
+    ASSERT_TRUE(full);
+    EXPECT_TRUE(UsbmuxdSocket::Answers("UNIX:" + file));
+    for (int fd : waiting)
+        ::close(fd);
 }
 
 TEST(UsbmuxdSocket, MalformedAddressesDoNotAnswer) {
