@@ -26,30 +26,10 @@ qreal LayOut(QTextLayout& layout, qreal width, const std::function<void(QTextLin
 
 } // namespace
 
-Qt::LayoutDirection BackupText::Direction(const QString& text, Qt::LayoutDirection fallback) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t code = text.at(i).unicode();
-        if (QChar::isHighSurrogate(code) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            code = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
-            ++i;
-        }
-        switch (QChar::direction(code)) {
-        case QChar::DirL:
-        case QChar::DirLRE:
-        case QChar::DirLRO:
-        case QChar::DirLRI:
-            return Qt::LeftToRight;
-        case QChar::DirR:
-        case QChar::DirAL:
-        case QChar::DirRLE:
-        case QChar::DirRLO:
-        case QChar::DirRLI:
-            return Qt::RightToLeft;
-        default:
-            break;
-        }
-    }
-    return fallback;
+Qt::LayoutDirection BackupText::Direction(const QString& text) {
+    // The first strong character outside any isolate, as the bidirectional algorithm
+    // finds it; none reads left to right, as a first-strong isolate does.
+    return text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
 }
 
 QString BackupText::Isolated(const QString& text) {
@@ -58,11 +38,19 @@ QString BackupText::Isolated(const QString& text) {
     return QChar(0x2068) + text + QChar(0x2069);
 }
 
-QTextOption BackupText::WrappedOption(const QString& text, Qt::Alignment alignment,
-                                      Qt::LayoutDirection fallback) {
+QTextOption BackupText::WrappedOption(const QString& text, Qt::Alignment alignment) {
+    const Qt::LayoutDirection direction = Direction(text);
+    // A text layout takes left and right as they stand: for a right-to-left text the
+    // leading side is the right one.
+    if (direction == Qt::RightToLeft && !(alignment & Qt::AlignAbsolute)) {
+        if (alignment & Qt::AlignLeft)
+            alignment = (alignment & ~Qt::AlignLeft) | Qt::AlignRight;
+        else if (alignment & Qt::AlignRight)
+            alignment = (alignment & ~Qt::AlignRight) | Qt::AlignLeft;
+    }
     QTextOption option(alignment);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    option.setTextDirection(Direction(text, fallback));
+    option.setTextDirection(direction);
     return option;
 }
 

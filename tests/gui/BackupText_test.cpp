@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QTextLayout>
 
 namespace {
 
@@ -18,25 +19,47 @@ QString U(const char* utf8) {
 TEST(BackupText, DirectionFromTheFirstStrongCharacter) {
     const struct {
         const char* text;
-        Qt::LayoutDirection fallback;
         Qt::LayoutDirection direction;
     } cases[] = {
-        {"Hello！", Qt::RightToLeft, Qt::LeftToRight},
-        {"明天上午开会，请准时参加！", Qt::RightToLeft, Qt::LeftToRight},
-        {"!!! 123 see you", Qt::RightToLeft, Qt::LeftToRight},
-        {"مرحبا، كيف حالك؟", Qt::LeftToRight, Qt::RightToLeft},
-        {"12: שלום", Qt::LeftToRight, Qt::RightToLeft},
-        {"\xF0\x9D\x90\x80 bold", Qt::RightToLeft, Qt::LeftToRight}, // a letter beyond U+FFFF
-        {"2020/09/13 12:26:40", Qt::RightToLeft, Qt::RightToLeft},   // none: the interface's
-        {"+49 30 1234567", Qt::LeftToRight, Qt::LeftToRight},
-        {"", Qt::RightToLeft, Qt::RightToLeft},
+        {"Hello！", Qt::LeftToRight},
+        {"明天上午开会，请准时参加！", Qt::LeftToRight},
+        {"!!! 123 see you", Qt::LeftToRight},
+        {"مرحبا، كيف حالك؟", Qt::RightToLeft},
+        {"12: שלום", Qt::RightToLeft},
+        {"\xF0\x9D\x90\x80 bold", Qt::LeftToRight}, // a letter beyond U+FFFF
+        {"2020/09/13 12:26:40", Qt::LeftToRight},   // none: left to right, as digits read
+        {"+49 30 1234567", Qt::LeftToRight},
+        {"\xE2\x81\xA7abc\xE2\x81\xA9 \xD7\xA9", Qt::RightToLeft}, // an isolate is passed over
+        {"", Qt::LeftToRight},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(c.direction, BackupText::Direction(U(c.text), c.fallback));
-        EXPECT_EQ(c.direction,
-                  BackupText::WrappedOption(U(c.text), Qt::AlignLeft, c.fallback).textDirection());
+        EXPECT_EQ(c.direction, BackupText::Direction(U(c.text)));
+        EXPECT_EQ(c.direction, BackupText::WrappedOption(U(c.text), Qt::AlignLeft).textDirection());
     }
+}
+
+// A wrapped paragraph starts at its own leading side: the right one for a right-to-left
+// text (a text layout takes left as left), unless the alignment is absolute.
+TEST(BackupText, WrappedTextStartsAtItsLeadingSide) {
+    const QString arabic = U("مرحبا، كيف حالك؟");
+    const QString english = U("Hello there");
+    EXPECT_TRUE(BackupText::WrappedOption(arabic, Qt::AlignLeft | Qt::AlignTop).alignment() & Qt::AlignRight);
+    EXPECT_TRUE(BackupText::WrappedOption(english, Qt::AlignLeft | Qt::AlignTop).alignment() & Qt::AlignLeft);
+    EXPECT_TRUE(BackupText::WrappedOption(arabic, Qt::AlignLeft | Qt::AlignAbsolute).alignment() &
+                Qt::AlignLeft);
+    // Drawn in a box wider than the text, the Arabic line ends at the box's right edge.
+    QFont font;
+    font.setPixelSize(14);
+    const QTextOption option = BackupText::WrappedOption(arabic, Qt::AlignLeft | Qt::AlignTop);
+    QString shown = arabic;
+    QTextLayout layout(shown, font);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(400);
+    layout.endLayout();
+    EXPECT_GT(line.naturalTextRect().left(), 100);
 }
 
 TEST(BackupText, IsolatedTextKeepsItsCharacters) {
@@ -58,8 +81,8 @@ TEST(BackupText, LinesBreakBetweenWordsAndInsideOnlyTooLongWords) {
     const QString mixed = U("see ") + longWord + U(" soon");
     for (const QString& text : {sentence, mixed}) {
         SCOPED_TRACE(text.toStdString());
-        const QStringList lines = BackupText::WrappedLines(
-            text, font, width, BackupText::WrappedOption(text, Qt::AlignLeft, Qt::LeftToRight));
+        const QStringList lines =
+            BackupText::WrappedLines(text, font, width, BackupText::WrappedOption(text, Qt::AlignLeft));
         ASSERT_GT(lines.size(), 1);
         EXPECT_EQ(text, lines.join(QString()));
         for (const QString& line : lines) {
@@ -74,13 +97,13 @@ TEST(BackupText, LinesBreakBetweenWordsAndInsideOnlyTooLongWords) {
         }
     }
     // The over-long word is broken; its neighbours are not.
-    const QStringList lines = BackupText::WrappedLines(
-        mixed, font, width, BackupText::WrappedOption(mixed, Qt::AlignLeft, Qt::LeftToRight));
+    const QStringList lines =
+        BackupText::WrappedLines(mixed, font, width, BackupText::WrappedOption(mixed, Qt::AlignLeft));
     EXPECT_EQ(U("see "), lines.front());
     EXPECT_EQ(U("soon"), lines.back().split(QLatin1Char(' ')).back());
     // Sizes follow the same lines.
-    const QSizeF size = BackupText::WrappedSize(
-        sentence, font, width, BackupText::WrappedOption(sentence, Qt::AlignLeft, Qt::LeftToRight));
+    const QSizeF size =
+        BackupText::WrappedSize(sentence, font, width, BackupText::WrappedOption(sentence, Qt::AlignLeft));
     EXPECT_LE(size.width(), width + 0.5);
     EXPECT_GE(size.height(), (lines.size() > 0 ? 2 : 0) * metrics.height() - 1);
     EXPECT_EQ(QSizeF(0, 0), BackupText::WrappedSize(QString(), font, width, QTextOption()));

@@ -12,7 +12,6 @@
 #include <QAbstractScrollArea>
 #include <QDebug>
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -33,7 +32,7 @@ bool IsTextKind(qint64 kind) {
 // A message text wraps at word boundaries (inside a word only when the word is longer
 // than the line) and reads in its own direction, from the bubble's leading side.
 QTextOption TextOption(const QString& text) {
-    return BackupText::WrappedOption(text, Qt::AlignLeft | Qt::AlignTop, QGuiApplication::layoutDirection());
+    return BackupText::WrappedOption(text, Qt::AlignLeft | Qt::AlignTop);
 }
 
 QFont ContentFont() {

@@ -5,7 +5,6 @@
 #include "views/frame/SystemViewLook.h"
 
 #include <QFont>
-#include <QGuiApplication>
 #include <QTransform>
 
 #include <algorithm>
@@ -197,8 +196,7 @@ QTextOption SmsTextOption(const NSSMSData& message, const SmsCellLayout& layout)
     const Qt::Alignment alignment = layout.bubble       ? Qt::Alignment(Qt::AlignLeft)
                                     : layout.alignRight ? (Qt::AlignRight | Qt::AlignAbsolute)
                                                         : (Qt::AlignLeft | Qt::AlignAbsolute);
-    return BackupText::WrappedOption(message.Content(), alignment | Qt::AlignTop,
-                                     QGuiApplication::layoutDirection());
+    return BackupText::WrappedOption(message.Content(), alignment | Qt::AlignTop);
 }
 
 qreal SmsRowHeight(const NSSMSData& message, qreal cellWidth, const QFont& font) {
