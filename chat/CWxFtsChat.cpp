@@ -107,10 +107,13 @@ void CWxFtsChat::ReadContents() {
     progressDone = 0;
     progressTotal = int32_t(std::min<int64_t>(total, INT32_MAX));
     for (int i = 0; i < 10 && !Cancelled(); ++i) {
-        // The rows of one table, read first: a damaged one is stepped past.
-        std::vector<Row> rows;
+        // The rows of one table, each filed as it comes: a damaged one is stepped past.
+        FtsUserRow* currentUser = nullptr;
+        WxSessionRecord* current = nullptr;
+        bool createdHere = false;
         auto onRow = [&](sqlite3_stmt* st) {
             ReportProgress(2, false);
+            if (Cancelled()) return;
             bool ok = true;
             for (int c = 0; c < 3 && ok; ++c)
                 ok = sqlite3_column_type(st, c) == SQLITE_INTEGER;
@@ -121,22 +124,6 @@ void CWxFtsChat::ReadContents() {
             row.time = sqlite3_column_int(st, 2);
             const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 3));
             row.text = text ? std::string(text, strnlen(text, size_t(sqlite3_column_bytes(st, 3)))) : "";
-            rows.push_back(std::move(row));
-        };
-        const std::string table = "fts_message_table_" + std::to_string(i) + "_content";
-        if (!StepRows(nullptr,
-                      LiveQuery(table, "c0usernameid,c1MesLocalID,c2CreateTime,c3Message")
-                          .OrderBy("c0usernameid,c2CreateTime ASC"),
-                      onRow))
-            StepRows(nullptr,
-                     LiveQuery(table, "c5usernameid,c1MesLocalID,c0CreateTime,c2Message")
-                         .OrderBy("c5usernameid,c0CreateTime ASC"),
-                     onRow);
-        FtsUserRow* currentUser = nullptr;
-        WxSessionRecord* current = nullptr;
-        bool createdHere = false;
-        for (Row& row : rows) {
-            if (Cancelled()) break;
             row.type = isWxRedPacketText(row.text.c_str()) ? 100001 : 1;
             NoteRow(row);
             const bool listed = deletedIds.count({row.userNameId, row.localId}) != 0;
@@ -163,12 +150,21 @@ void CWxFtsChat::ReadContents() {
             // That covers the deletion list's entries too: after a chat table was dropped
             // and made again its local ids start anew, so an entry may name a live row.
             // Other rows of a second the chat has are left to the chat, as before.
-            if (PeerHolds(row.contact, row)) continue;
-            if (!createdHere && !listed && PeerHasTime(row.contact, row.time)) continue;
+            if (PeerHolds(row.contact, row)) return;
+            if (!createdHere && !listed && PeerHasTime(row.contact, row.time)) return;
             // Every filed row looks for a summary of its own.
             if (!row.summary) row.summary = FindSummary(row.time, row.text);
             AddToSession(row, current);
-        }
+        };
+        const std::string table = "fts_message_table_" + std::to_string(i) + "_content";
+        if (!StepRows(nullptr,
+                      LiveQuery(table, "c0usernameid,c1MesLocalID,c2CreateTime,c3Message")
+                          .OrderBy("c0usernameid,c2CreateTime ASC"),
+                      onRow))
+            StepRows(nullptr,
+                     LiveQuery(table, "c5usernameid,c1MesLocalID,c0CreateTime,c2Message")
+                         .OrderBy("c5usernameid,c0CreateTime ASC"),
+                     onRow);
     }
 }
 
