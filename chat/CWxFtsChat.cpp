@@ -30,16 +30,6 @@ std::string_view localIdKey(const uint32_t& localId) {
     return {reinterpret_cast<const char*>(&localId), sizeof localId};
 }
 
-// A key of `facet` that fuzzyMatch(text, key, 3) holds for: the key begins with the
-// text's first third (at least one byte), or, for an empty text, is empty itself (as
-// read up to its first NUL).
-bool anyFuzzyKey(const WxSecondIndex& second, int facet, const std::string& text) {
-    const std::string_view t(text.c_str(), std::strlen(text.c_str()));
-    if (t.empty())
-        return second.FirstWithKey(facet, {}) || second.AnyWithPrefix(facet, std::string_view("\0", 1));
-    return second.AnyWithPrefix(facet, t.substr(0, t.size() > 3 ? t.size() / 3 : 1));
-}
-
 } // namespace
 
 CWxFtsChat::CWxFtsChat(IParserOwner* owner, CWxSession* session, int accountIndex)
@@ -247,11 +237,11 @@ bool CWxFtsChat::SecondHoldsRow(WxSecondIndex& second, int32_t type, int32_t loc
         if (second.FirstWithKey(kLocalId, localIdKey(key))) return true;
     }
     if (type == 100001) return second.FirstWithKey(kRedPacket, {}) != nullptr;
-    if (anyFuzzyKey(second, kText, text)) return true;
+    if (second.AnyFuzzyKey(kText, text)) return true;
     if (const size_t comma = text.find(',');
         comma != std::string::npos && second.AnyWithPrefix(kText, std::string_view(text).substr(0, comma)))
         return true;
-    if (anyFuzzyKey(second, kAppTitle, text) || anyFuzzyKey(second, kAppUrl, text)) return true;
+    if (second.AnyFuzzyKey(kAppTitle, text) || second.AnyFuzzyKey(kAppUrl, text)) return true;
     WxMessageRecord* cut = second.FirstKeyBeginning(kRecoveredText, text, 4);
     return cut && takeWholeText(cut);
 }

@@ -169,14 +169,7 @@ WxSameInSecond wxSecondHasSameMessage(WxSecondIndex& second, const WxMessageReco
     case 1: {
         // fuzzyMatch(text, e.text, 3): e.text begins with the first third of the text
         // (at least one byte); an empty text matches only an empty one.
-        const std::string_view text = cText(message.text);
-        bool same = false;
-        if (text.empty())
-            same = second.FirstWithKey(kAnyText, {}) ||
-                   second.AnyWithPrefix(kAnyText, std::string_view("\0", 1));
-        else
-            same = second.AnyWithPrefix(kAnyText, text.substr(0, text.size() > 3 ? text.size() / 3 : 1));
-        return same ? WxSameInSecond::Same : WxSameInSecond::New;
+        return second.AnyFuzzyKey(kAnyText, message.text) ? WxSameInSecond::Same : WxSameInSecond::New;
     }
     default:
         return second.FirstWithKey(kType, typeKey(message.type)) ? WxSameInSecond::Same : WxSameInSecond::New;

@@ -178,6 +178,12 @@ WxMessageRecord* WxSecondIndex::FirstWithKey(int facet, std::string_view key) co
     return at == f->byKey.end() ? nullptr : at->second.begin()->second;
 }
 
+bool WxSecondIndex::AnyFuzzyKey(int facet, std::string_view text) const {
+    text = text.substr(0, text.find('\0'));
+    if (text.empty()) return FirstWithKey(facet, {}) || AnyWithPrefix(facet, std::string_view("\0", 1));
+    return AnyWithPrefix(facet, text.substr(0, text.size() > 3 ? text.size() / 3 : 1));
+}
+
 bool WxSecondIndex::AnyWithPrefix(int facet, std::string_view prefix) const {
     const Keys* keys = KeysOf();
     const Keys::Facet* f = keys ? keys->Find(facet) : nullptr;

@@ -74,6 +74,10 @@ class WxSecondIndex {
     WxMessageRecord* FirstWithKey(int facet, std::string_view key) const;
     // True when a message is filed under `facet` with a key that begins with `prefix`.
     bool AnyWithPrefix(int facet, std::string_view prefix) const;
+    // Whether a key of `facet` is one that fuzzyMatch(text, key, 3) holds for: the key
+    // begins with the text's first third (at least one byte) or, for an empty text, is
+    // empty itself (as read up to its first NUL). `text` is read up to its first NUL.
+    bool AnyFuzzyKey(int facet, std::string_view text) const;
     // The first message filed under `facet` with a key that begins with `prefix`, looking
     // at no more than `budget` different keys; `complete` is false when more keys were
     // left unseen (the answer may then not be the first).
