@@ -24,11 +24,6 @@ std::string_view typeKey(const int32_t& type) {
     return {reinterpret_cast<const char*>(&type), sizeof type};
 }
 
-// The text up to its first NUL, as the text comparisons read it.
-std::string_view cText(const std::string& text) {
-    return {text.c_str(), std::strlen(text.c_str())};
-}
-
 } // namespace
 
 bool wxMessageListInsert(RecordList<WxMessageRecord>& list, std::unique_ptr<WxMessageRecord>& message,
