@@ -158,7 +158,12 @@ WxSameInSecond wxSecondHasSameMessage(WxSecondIndex& second, const WxMessageReco
         bool complete = true;
         WxMessageRecord* text =
             second.FirstWithPrefix(kRecoveredText, message.title, kWxTitleCandidates, &complete);
-        if (!complete) return WxSameInSecond::LeftOut;
+        // Too many texts begin with the title to tell which one comes first: an app message
+        // of the same title still makes this one a copy (none is upgraded then); without
+        // one it is left out and counted.
+        if (!complete)
+            return second.FirstWithKey(kAppTitle, message.title) ? WxSameInSecond::Same
+                                                                 : WxSameInSecond::LeftOut;
         return decide(text, second.FirstWithKey(kAppTitle, message.title));
     }
     case 1: {

@@ -165,4 +165,11 @@ TEST(WxSecondIndex, AnAppTitleBeginningTooManyTextsIsLeftOut) {
     EXPECT_EQ(49, owned[1]->type);
     EXPECT_EQ("Shared title", owned[1]->title);
     EXPECT_EQ(1, owned[2]->type);
+    // Too many texts again, but an app message of that title is there: a copy of it, not
+    // left out (and no text upgraded).
+    auto copy = message(49, "", "Shared title");
+    second.PushBack(copy.get());
+    auto again = message(49, "", "Shared title");
+    EXPECT_EQ(WxSameInSecond::Same, wxSecondHasSameMessage(second, *again));
+    EXPECT_EQ(1, owned[0]->type);
 }
