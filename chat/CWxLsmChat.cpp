@@ -21,6 +21,10 @@ constexpr char kEmojiText[] = "[\xe8\xa1\xa8\xe6\x83\x85]"; // "[表情]"
 
 // Larger files are no local store: they are passed over.
 constexpr uint64_t kLargestStore = uint64_t(1) << 30;
+// No message text or user name of a store comes near these: a longer length read from
+// the file is damage (or hostile), and copying it out would take that much memory.
+constexpr uint64_t kLargestContent = uint64_t(4) << 20;
+constexpr uint64_t kLargestName = uint64_t(64) << 10;
 
 int32_t clampLength(uint64_t n) {
     return n > uint64_t(INT32_MAX) ? INT32_MAX : int32_t(n);
@@ -139,6 +143,10 @@ void CWxLsmChat::ScanStore(FileWindow& in) {
             pos = z + 1;
             continue;
         }
+        if (contentLength > kLargestContent) {
+            pos = z + 1;
+            continue;
+        }
         // The content always steps over its payload.
         std::string content;
         if (!in.Read(contentStart, size_t(contentLength), content)) break;
@@ -172,7 +180,7 @@ void CWxLsmChat::ScanStore(FileWindow& in) {
             if (!byteAt(in, cur, &at) || at != nameTags[i]) continue;
             uint64_t n = 0;
             const size_t u = varintAt(in, size, cur + 1, &n, true);
-            if (u == 0 || !in.Read(cur + 1 + u, size_t(n), names[i])) {
+            if (u == 0 || n > kLargestName || !in.Read(cur + 1 + u, size_t(n), names[i])) {
                 failed = true;
                 break;
             }

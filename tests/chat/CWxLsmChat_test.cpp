@@ -104,6 +104,20 @@ TEST(CWxLsmChat, RecordsAreFiledUnderTheirPeer) {
     EXPECT_EQ(1u, wxtest::find(*f.m, 0, "from alice").size());
 }
 
+// A record that claims a text of megabytes (damage, or a hostile file) is not copied out:
+// no message comes near that length; the records after it are read.
+TEST(CWxLsmChat, ARecordOfAnOutsizedTextIsPassedOver) {
+    LsmFixture f;
+    const std::string bytes =
+        std::string(16, '\0') +
+        record(1600000200, 5, std::string(size_t(5) << 20, 'x'), 1, "wxid_alice01", "wxid_owner01") +
+        record(1600000300, 5, "after the long one", 1, "wxid_alice01", "wxid_owner01");
+    f.Scan(bytes);
+    EXPECT_EQ(1u, wxtest::find(*f.m, 0, "after the long one").size());
+    for (const wxtest::Filed& m : wxtest::allMessages(*f.m, 0))
+        EXPECT_LT(m.message->text.size(), size_t(1) << 20);
+}
+
 TEST(CWxLsmChat, TruncatedAndRandomBytes) {
     LsmFixture f;
     const std::string bytes =
