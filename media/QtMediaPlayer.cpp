@@ -2,11 +2,10 @@
 
 #include "platform/ProcessLog.h"
 #include "media/MediaWorkFolder.h"
+#include "media/QtPcmSink.h"
 
 #include <QAudioOutput>
-#include <QAudioDevice>
 #include <QFile>
-#include <QMediaDevices>
 #include <QMediaMetaData>
 #include <QMediaPlayer>
 #include <QUrl>
@@ -19,8 +18,7 @@ std::function<bool()>& outputProbe() {
     return probe;
 }
 bool HasOutputDevice() {
-    if (outputProbe()) return outputProbe()();
-    return !QMediaDevices::defaultAudioOutput().isNull();
+    return outputProbe() ? outputProbe()() : QtPcmSink::HasOutputDevice();
 }
 } // namespace
 
