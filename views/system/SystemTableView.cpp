@@ -120,6 +120,11 @@ SystemTableView::SystemTableView(int type, QWidget* parent)
     connect(header_, &QHeaderView::sectionClicked, this, [this](int section) {
         if (section == 0) HeaderClicked();
     });
+    // A width the user gives a column by hand stays when the table's width changes.
+    connect(header_, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        if (!layingOut_ && section > 0 && size_t(section) < userWidth_.size())
+            userWidth_[size_t(section)] = size;
+    });
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { ClickRow(current.isValid() ? current.row() : -1); });
     table_->viewport()->installEventFilter(new EmptyClickFilter(table_, [this] { ClickRow(-1); }));
@@ -169,6 +174,7 @@ QStringList SystemTableView::Headers() const {
 
 void SystemTableView::FitColumns() {
     columnWant_.assign(size_t(header_->count()), 0);
+    userWidth_.assign(size_t(header_->count()), 0);
     columnLeast_.assign(size_t(header_->count()), 0);
     if (header_->count() == 0) return; // before the model has its columns
     const QFontMetrics headerFm = header_->fontMetrics();
@@ -235,12 +241,17 @@ void SystemTableView::LayoutColumns() {
     if (layingOut_ || count == 0 || int(columnWant_.size()) != count) return;
     layingOut_ = true;
     const int room = table_->viewport()->width();
+    // A column the user sized keeps that width; the others share the rest.
+    std::vector<int> want(columnWant_), least(columnLeast_);
+    for (int c = 0; c < count; ++c)
+        if (size_t(c) < userWidth_.size() && userWidth_[size_t(c)] > 0)
+            want[size_t(c)] = least[size_t(c)] = userWidth_[size_t(c)];
     int wantSum = 0, leastSum = 0;
     for (int c = 0; c < count; ++c) {
-        wantSum += columnWant_[size_t(c)];
-        leastSum += columnLeast_[size_t(c)];
+        wantSum += want[size_t(c)];
+        leastSum += least[size_t(c)];
     }
-    std::vector<int> widths(columnWant_);
+    std::vector<int> widths(want);
     const int stretch = StretchColumn() > 0 && StretchColumn() < count ? StretchColumn() : -1;
     if (room < wantSum) {
         // The title gives up its room first, down to its minimum; then the other text
@@ -248,17 +259,17 @@ void SystemTableView::LayoutColumns() {
         // the table scrolls sideways.
         int give = std::min(wantSum - room, wantSum - leastSum);
         if (stretch > 0) {
-            const int own = std::min(give, columnWant_[size_t(stretch)] - columnLeast_[size_t(stretch)]);
+            const int own = std::min(give, want[size_t(stretch)] - least[size_t(stretch)]);
             widths[size_t(stretch)] -= own;
             give -= own;
         }
         int canGive = 0;
         for (int c = 0; c < count; ++c)
-            if (c != stretch) canGive += columnWant_[size_t(c)] - columnLeast_[size_t(c)];
+            if (c != stretch) canGive += want[size_t(c)] - least[size_t(c)];
         int given = 0;
         int last = -1;
         for (int c = 0; c < count && give > 0; ++c) {
-            const int slack = columnWant_[size_t(c)] - columnLeast_[size_t(c)];
+            const int slack = want[size_t(c)] - least[size_t(c)];
             if (c == stretch || slack <= 0) continue;
             const int share = int(qint64(give) * slack / canGive);
             widths[size_t(c)] -= share;
@@ -267,8 +278,7 @@ void SystemTableView::LayoutColumns() {
         }
         // What rounding left over comes off the last column that could give.
         if (last >= 0 && given < give)
-            widths[size_t(last)] =
-                std::max(columnLeast_[size_t(last)], widths[size_t(last)] - (give - given));
+            widths[size_t(last)] = std::max(least[size_t(last)], widths[size_t(last)] - (give - given));
     } else if (stretch > 0) {
         widths[size_t(stretch)] += room - wantSum;
     }

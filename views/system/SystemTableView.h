@@ -161,6 +161,9 @@ class SystemTableView : public DirizaResultView, public TableViewEventDelegate {
     // the least width the column may get.
     std::vector<int> columnWant_;
     std::vector<int> columnLeast_;
+    // Per column, the width the user dragged it to (0: none); kept until the columns are
+    // measured again.
+    std::vector<int> userWidth_;
     bool layingOut_ = false;
 };
 

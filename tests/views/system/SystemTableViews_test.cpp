@@ -19,6 +19,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QImageReader>
 #include <QPalette>
 #include <QSignalSpy>
@@ -360,6 +361,25 @@ TEST_F(SystemTables, CallCells) {
     EXPECT_EQ("Unknown", view.Proxy()->index(0, 1).data().toString());
     EXPECT_EQ("+49 1", view.Proxy()->index(0, 2).data().toString());
     EXPECT_EQ("", view.Proxy()->index(0, 3).data().toString()); // no date known
+}
+
+// A column the user drags to a width keeps it when the table's width changes (a window
+// resized, the detail pane shown); the other columns share the rest.
+TEST_F(SystemTables, AColumnWidthTheUserSetsStays) {
+    NSDirizaCallLogView view;
+    view.resize(900, 400);
+    view.show();
+    Load(view,
+         QList<NSCallLogData>{Call("Anna", "+49 170 555 1200", 30), Call("Ben", "+49 170 555 1201", 40)});
+    QCoreApplication::processEvents();
+    QHeaderView* header = view.Header();
+    header->resizeSection(2, 300); // as a drag of the phone column's edge does
+    view.resize(700, 400);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(300, header->sectionSize(2));
+    view.resize(1100, 400);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(300, header->sectionSize(2));
 }
 
 TEST_F(SystemTables, DeletedRowsAreRedAndTheTickColumnIsCheckable) {
