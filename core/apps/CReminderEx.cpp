@@ -16,6 +16,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace {
@@ -125,9 +126,9 @@ void CReminderEx::ReadEntities() {
 void CReminderEx::ReadObjects() {
     if (reminderEntity <= 0 || locationTriggerEntity <= 0 || alarmEntity <= 0) return;
     // The condition holds only numbers read as integers, so it is safe to format.
-    char condition[96];
-    std::snprintf(condition, sizeof condition, "Z_ENT=%d or Z_ENT=%d or Z_ENT=%d", reminderEntity,
-                  locationTriggerEntity, alarmEntity);
+    const std::string condition = "Z_ENT=" + std::to_string(reminderEntity) +
+                                  " or Z_ENT=" + std::to_string(locationTriggerEntity) +
+                                  " or Z_ENT=" + std::to_string(alarmEntity);
     const LiveQuery query =
         LiveQuery(kObjectTable, "ZTITLE1,ZNOTES,ZADDRESS,ZMARKEDFORDELETION,ZPRIORITY,ZCREATIONDATE,"
                                 "ZCOMPLETIONDATE,ZDUEDATE,Z_PK,Z_ENT,ZREMINDER,ZTRIGGER")

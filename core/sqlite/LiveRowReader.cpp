@@ -117,7 +117,8 @@ int compareValues(const SortValue& a, const SortValue& b, int collation) {
     case 1: {
         if (a.type == SQLITE_INTEGER && b.type == SQLITE_INTEGER)
             return a.integer < b.integer ? -1 : a.integer > b.integer ? 1 : 0;
-        // An int64 is exact as a long double here.
+        // An int64 is exact as a long double on x86-64 Linux (64-bit mantissa), the
+        // platform this is built for; elsewhere integers past 2^53 may compare as equal.
         const long double x = a.type == SQLITE_INTEGER ? (long double)a.integer : (long double)a.real;
         const long double y = b.type == SQLITE_INTEGER ? (long double)b.integer : (long double)b.real;
         return x < y ? -1 : x > y ? 1 : 0;
