@@ -478,7 +478,10 @@ QString DeviceManage::NewScanOutputFolder() {
             folder = scans + QLatin1Char('/') + name;
             break;
         }
-        if (!QFileInfo(scans).isDir()) break; // the parent cannot be made: no folder
+        // Only a name already taken sends the loop on; anything else (the parent cannot
+        // be made, or is a link) fails every name alike.
+        const QFileInfo taken(scans + QLatin1Char('/') + name);
+        if (!taken.exists() && !taken.isSymLink()) break;
     }
     std::lock_guard<std::mutex> lock(stateMutex);
     scanOutputFolder = folder;
