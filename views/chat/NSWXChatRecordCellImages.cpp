@@ -1,10 +1,9 @@
 #include "views/chat/NSWXChatRecordCellImages.h"
 
 #include "gui/MainQueue.h"
-#include "platform/StoredFileReader.h"
+#include "platform/ImageFileReader.h"
 
 #include <QFile>
-#include <QImageReader>
 
 NSWXChatRecordCellImages::NSWXChatRecordCellImages(QObject* parent)
     : QObject(parent), relay_(std::make_shared<Relay>()) {
@@ -25,10 +24,8 @@ QSize NSWXChatRecordCellImages::SizeOf(const QString& path) {
     if (path.isEmpty()) return {};
     if (const auto it = sizes_.constFind(path); it != sizes_.constEnd()) return *it;
     ++sizeReads_;
-    // A stored file of the backup: no link below the backup folder, never a pipe.
-    QFile file;
-    QSize size;
-    if (StoredFileReader::Open(path, file)) size = QImageReader(&file).size();
+    // Read as every picture is (a stored file of the backup, orientation applied).
+    QSize size = ImageFileReader::SizeOf(path);
     if (!size.isValid() || size.isEmpty() || size.width() > MaxSide || size.height() > MaxSide)
         size = QSize();
     sizes_.insert(path, size);
@@ -45,14 +42,10 @@ QImage NSWXChatRecordCellImages::Picture(const QString& path) {
     if (loading_.contains(path) || failed_.contains(path)) return {};
     loading_.insert(path);
     pool_.start([relay = relay_, path] {
-        QFile file;
         QImage image;
-        if (StoredFileReader::Open(path, file)) {
-            QImageReader reader(&file);
-            reader.setAllocationLimit(64);
-            const QSize size = reader.size();
-            if (size.isValid() && size.width() <= MaxSide && size.height() <= MaxSide) image = reader.read();
-        }
+        const QSize size = ImageFileReader::SizeOf(path);
+        if (size.isValid() && size.width() <= MaxSide && size.height() <= MaxSide)
+            image = ImageFileReader::Read(path, QSize());
         std::lock_guard<std::mutex> lock(relay->mutex);
         if (NSWXChatRecordCellImages* owner = relay->owner)
             MainQueue::Post(owner, [owner, path, image] { owner->Done(path, image); });
