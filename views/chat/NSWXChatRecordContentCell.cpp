@@ -344,7 +344,9 @@ void NSWXChatRecordContentCell::paint(QPainter* painter, const QStyleOptionViewI
     const QRectF headRect = ToView(L.head, cell);
     painter->drawImage(
         headRect, head.scaled(headRect.size().toSize() * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    const QString time = ResultText::LocalTime(m->lDataTime());
+    // Both read in their own direction: a date in a right-to-left interface kept its time
+    // before its day otherwise.
+    const QString time = BackupText::Isolated(ResultText::LocalTime(m->lDataTime()));
     const QString sender = BackupText::Isolated(m->csWxId());
     const QString nameText = L.right ? time + "  " + sender : sender + "  " + time;
     const QColor red(255, 59, 48);
