@@ -534,7 +534,8 @@ int main(int argc, char** argv) {
         const char* kind = loss.kind == ScanLoss::Kind::UnreadableRows  ? "unreadable_rows"
                            : loss.kind == ScanLoss::Kind::LogNotApplied ? "log_not_applied"
                            : loss.kind == ScanLoss::Kind::LeftOut       ? "left_out"
-                                                                        : "file_changed";
+                           : loss.kind == ScanLoss::Kind::FileChanged   ? "file_changed"
+                                                                        : "unreadable_database";
         std::printf("lost %-15s %-16s %9lld\n", name, kind, (long long)loss.count);
     }
     if (!recordsFile.empty()) {

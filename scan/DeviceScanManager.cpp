@@ -338,6 +338,9 @@ void DeviceScanManager::StartScan(IFileParser* fileParser, int typeMask, const Q
             ProcessLog::Write(
                 QStringLiteral("%1 changed while it was read: read up to the change").arg(what));
             break;
+        case ScanLoss::Kind::UnreadableDatabase:
+            ProcessLog::Write(QStringLiteral("%1: the database could not be read").arg(what));
+            break;
         }
     }
     if (!scan->losses.empty())

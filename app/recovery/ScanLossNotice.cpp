@@ -36,6 +36,9 @@ QString ScanLossNotice::Text(const std::vector<ScanLoss>& losses) {
         case ScanLoss::Kind::FileChanged:
             lines << SafeFormat(LanguageText("ScanLossFileChanged"), {name});
             break;
+        case ScanLoss::Kind::UnreadableDatabase:
+            lines << SafeFormat(LanguageText("ScanLossDatabase"), {name});
+            break;
         }
     }
     return lines.join(QLatin1Char('\n'));

@@ -16,6 +16,9 @@ struct ScanLoss {
         LeftOut,
         // A file shrank or changed while it was read: its read ended early.
         FileChanged,
+        // A database of the backup that SQLite cannot read at all (damaged, or cut short):
+        // its live rows are not there to read.
+        UnreadableDatabase,
     };
     // ScanDataType bit of the data concerned (0: the scan as a whole).
     uint32_t dataType = 0;

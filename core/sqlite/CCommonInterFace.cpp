@@ -207,23 +207,27 @@ bool CCommonInterFace::OpenAs(const char* path, bool follow, const std::string& 
             why = "the copy with its log does not open";
         }
     }
+    // For the log: the stored file's name in the backup (or the name given).
+    auto what = [&] {
+        const std::string root = owner ? owner->BackupDir() : std::string();
+        return !name.empty()                                                 ? name
+               : !root.empty() && rawPath.compare(0, root.size(), root) == 0 ? rawPath.substr(root.size())
+                                                                             : rawPath;
+    };
     if (!db) db = openReadOnlyDatabase(raw);
-    if (!db) {
-        Close();
-        return false;
-    }
     file = raw.Release();
-    if (!ReadHeader()) {
+    // A stored file that is there but is no database SQLite can read (damaged, or cut
+    // short while the backup was made) is told: otherwise its app would just look empty.
+    if (!db || !ReadHeader()) {
+        if (owner) owner->NoteLoss({dataType, ScanLoss::Kind::UnreadableDatabase, 0, what()});
         Close();
         return false;
     }
-    if (!why.empty() && owner) {
-        const std::string& root = owner->BackupDir();
-        const std::string what = !name.empty()                                ? name
-                                 : rawPath.compare(0, root.size(), root) == 0 ? rawPath.substr(root.size())
-                                                                              : rawPath;
-        owner->NoteLoss({dataType, ScanLoss::Kind::LogNotApplied, 0, what + " (" + why + ")"});
-    }
+    if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK &&
+        owner)
+        owner->NoteLoss({dataType, ScanLoss::Kind::UnreadableDatabase, 0, what()});
+    if (!why.empty() && owner)
+        owner->NoteLoss({dataType, ScanLoss::Kind::LogNotApplied, 0, what() + " (" + why + ")"});
     return true;
 }
 

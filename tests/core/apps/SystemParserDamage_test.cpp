@@ -367,6 +367,31 @@ TEST_P(SystemParserDamage, OneDamagedRecordCostsOnlyItsRow) {
     EXPECT_EQ(1, m.losses[0].count);
 }
 
+// A database cut short (a backup made while the file was written, or a file that shrank
+// while it was read): what is missing is told under the parser's data type, never an app
+// that silently looks empty.
+TEST_P(SystemParserDamage, ADatabaseCutShortIsTold) {
+    const Target& t = GetParam();
+    testsupport::SystemAppBackup backup(14);
+    const std::filesystem::path base = backup.Scratch("base.db");
+    buildDatabase(base, t.parser);
+    kit::DevicePathManifest files;
+    std::unique_ptr<CScanManager> holder;
+    const std::string whole = readFile(base);
+    const std::string intact = storedPath(0);
+    writeStored(backup, intact, whole);
+    const int live = liveRecords(runParser(t, backup, intact, {}, files, holder));
+    ASSERT_GT(live, 10);
+
+    const std::string cut = storedPath(1);
+    writeStored(backup, cut, whole.substr(0, whole.size() / 4));
+    const CScanManager& m = runParser(t, backup, cut, {}, files, holder);
+    EXPECT_LT(liveRecords(m), live);
+    ASSERT_FALSE(m.losses.empty());
+    for (const ScanLoss& loss : m.losses)
+        EXPECT_EQ(t.dataType, loss.dataType);
+}
+
 INSTANTIATE_TEST_SUITE_P(Parsers, SystemParserDamage, ::testing::ValuesIn(kTargets),
                          [](const ::testing::TestParamInfo<Target>& info) {
                              return std::string(info.param.name);
