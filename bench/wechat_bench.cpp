@@ -52,6 +52,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -472,6 +473,27 @@ MainFigures runMain(const fs::path& root, int messages, uint32_t seed) {
     return fig;
 }
 
+// A search index whose message table holds `count` rows of one peer, row n at the time
+// and with the text `row(n)` gives, local ids from 200.
+void writeIndexOfOnePeer(const fs::path& path, const std::string& peer, int count,
+                         const std::function<std::pair<int64_t, std::string>(int)>& row) {
+    kit::FixtureDb db(path);
+    db.exec("BEGIN");
+    createIndex(db);
+    db.run("INSERT INTO fts_username_id VALUES(1,?1,1,0,0,0)", {peer});
+    Stmt st(db.handle(), "INSERT INTO fts_message_table_0_content(c0usernameid,c1MesLocalID,c2CreateTime,"
+                         "c3Message) VALUES(1,?1,?2,?3)");
+    for (int n = 0; n < count; ++n) {
+        const auto [time, text] = row(n);
+        sqlite3_bind_int64(st.st, 1, 200 + n);
+        sqlite3_bind_int64(st.st, 2, time);
+        sqlite3_bind_text(st.st, 3, text.c_str(), int(text.size()), SQLITE_TRANSIENT);
+        st.step();
+    }
+    db.exec("COMMIT");
+    db.close();
+}
+
 // One peer with `count` live messages, every one also held by the search index.
 void heavyIndexedChat(const fs::path& root, int count) {
     const std::string peer = peerOf(0);
@@ -497,23 +519,9 @@ void heavyIndexedChat(const fs::path& root, int count) {
         db.exec("COMMIT");
         db.close();
     }
-    {
-        kit::FixtureDb db(ftsDb);
-        db.exec("BEGIN");
-        createIndex(db);
-        db.run("INSERT INTO fts_username_id VALUES(1,?1,1,0,0,0)", {peer});
-        Stmt st(db.handle(), "INSERT INTO fts_message_table_0_content(c0usernameid,c1MesLocalID,c2CreateTime,"
-                             "c3Message) VALUES(1,?1,?2,?3)");
-        for (int n = 0; n < count; ++n) {
-            const std::string text = "Heavy " + tagOf(n) + " " + std::string(40 + n % 50, 'h');
-            sqlite3_bind_int64(st.st, 1, 200 + n);
-            sqlite3_bind_int64(st.st, 2, kTime0 + n * 3);
-            sqlite3_bind_text(st.st, 3, text.c_str(), int(text.size()), SQLITE_TRANSIENT);
-            st.step();
-        }
-        db.exec("COMMIT");
-        db.close();
-    }
+    writeIndexOfOnePeer(ftsDb, peer, count, [](int n) {
+        return std::pair{kTime0 + n * 3, "Heavy " + tagOf(n) + " " + std::string(40 + n % 50, 'h')};
+    });
     kit::WeChatAccountBuilder account(kOwner, "Bench Owner");
     account.AddFriend(peer, "Heavy friend");
     account.SetChatDbSource(chatDb);
@@ -625,23 +633,9 @@ void heavySameSecondStore(const fs::path& root, int count) {
 void heavySameSecondIndex(const fs::path& root, int count) {
     const std::string peer = peerOf(3);
     const fs::path ftsDb = root / "fts_message.db";
-    {
-        kit::FixtureDb db(ftsDb);
-        db.exec("BEGIN");
-        createIndex(db);
-        db.run("INSERT INTO fts_username_id VALUES(1,?1,1,0,0,0)", {peer});
-        Stmt st(db.handle(), "INSERT INTO fts_message_table_0_content(c0usernameid,c1MesLocalID,c2CreateTime,"
-                             "c3Message) VALUES(1,?1,?2,?3)");
-        for (int n = 0; n < count; ++n) {
-            const std::string text = sameSecondText(n % 8 == 7 ? n - 1 : n);
-            sqlite3_bind_int64(st.st, 1, 200 + n);
-            sqlite3_bind_int64(st.st, 2, kTime0);
-            sqlite3_bind_text(st.st, 3, text.c_str(), int(text.size()), SQLITE_TRANSIENT);
-            st.step();
-        }
-        db.exec("COMMIT");
-        db.close();
-    }
+    writeIndexOfOnePeer(ftsDb, peer, count, [](int n) {
+        return std::pair{kTime0, sameSecondText(n % 8 == 7 ? n - 1 : n)};
+    });
     kit::WeChatAccountBuilder account(kOwner, "Bench Owner");
     account.AddFriend(peerOf(4), "Other friend");
     account.AddMessage(kit::WeChatAccountBuilder::MainDb, {peerOf(4), kTime0 - 10, 1, false, "a live row"});
