@@ -337,6 +337,27 @@ int liveRecords(const CScanManager& m) {
     return n;
 }
 
+// The parser's database built and read intact once (its live records counted), then
+// read again as the bytes a case gives.
+struct IntactThenDamaged {
+    const Target& t;
+    testsupport::SystemAppBackup backup{14};
+    std::filesystem::path base = backup.Scratch("base.db");
+    kit::DevicePathManifest files;
+    std::unique_ptr<CScanManager> holder;
+    int live = 0;
+
+    explicit IntactThenDamaged(const Target& target) : t(target) {
+        buildDatabase(base, t.parser);
+        writeStored(backup, storedPath(0), readFile(base));
+        live = liveRecords(runParser(t, backup, storedPath(0), {}, files, holder));
+    }
+    const CScanManager& Read(const std::string& bytes) {
+        writeStored(backup, storedPath(1), bytes);
+        return runParser(t, backup, storedPath(1), {}, files, holder);
+    }
+};
+
 } // namespace
 
 // One damaged record in the middle of the parser's main table (each parser reads it with
@@ -344,23 +365,13 @@ int liveRecords(const CScanManager& m) {
 // once, under the parser's data type.
 TEST_P(SystemParserDamage, OneDamagedRecordCostsOnlyItsRow) {
     const Target& t = GetParam();
-    testsupport::SystemAppBackup backup(14);
-    const std::filesystem::path base = backup.Scratch("base.db");
-    buildDatabase(base, t.parser);
-    kit::DevicePathManifest files;
-    std::unique_ptr<CScanManager> holder;
+    IntactThenDamaged f(t);
+    ASSERT_GT(f.live, 10);
+    EXPECT_TRUE(f.holder->losses.empty());
 
-    const std::string intact = storedPath(0);
-    writeStored(backup, intact, readFile(base));
-    const int live = liveRecords(runParser(t, backup, intact, {}, files, holder));
-    ASSERT_GT(live, 10);
-    EXPECT_TRUE(holder->losses.empty());
-
-    ASSERT_TRUE(kit::RecordDamage::DamageRecord(base, t.table, t.rowid));
-    const std::string damaged = storedPath(1);
-    writeStored(backup, damaged, readFile(base));
-    const CScanManager& m = runParser(t, backup, damaged, {}, files, holder);
-    EXPECT_EQ(live - 1, liveRecords(m));
+    ASSERT_TRUE(kit::RecordDamage::DamageRecord(f.base, t.table, t.rowid));
+    const CScanManager& m = f.Read(readFile(f.base));
+    EXPECT_EQ(f.live - 1, liveRecords(m));
     ASSERT_EQ(1u, m.losses.size());
     EXPECT_EQ(t.dataType, m.losses[0].dataType);
     EXPECT_EQ(ScanLoss::Kind::UnreadableRows, m.losses[0].kind);
@@ -372,21 +383,12 @@ TEST_P(SystemParserDamage, OneDamagedRecordCostsOnlyItsRow) {
 // that silently looks empty.
 TEST_P(SystemParserDamage, ADatabaseCutShortIsTold) {
     const Target& t = GetParam();
-    testsupport::SystemAppBackup backup(14);
-    const std::filesystem::path base = backup.Scratch("base.db");
-    buildDatabase(base, t.parser);
-    kit::DevicePathManifest files;
-    std::unique_ptr<CScanManager> holder;
-    const std::string whole = readFile(base);
-    const std::string intact = storedPath(0);
-    writeStored(backup, intact, whole);
-    const int live = liveRecords(runParser(t, backup, intact, {}, files, holder));
-    ASSERT_GT(live, 10);
+    IntactThenDamaged f(t);
+    ASSERT_GT(f.live, 10);
 
-    const std::string cut = storedPath(1);
-    writeStored(backup, cut, whole.substr(0, whole.size() / 4));
-    const CScanManager& m = runParser(t, backup, cut, {}, files, holder);
-    EXPECT_LT(liveRecords(m), live);
+    const std::string whole = readFile(f.base);
+    const CScanManager& m = f.Read(whole.substr(0, whole.size() / 4));
+    EXPECT_LT(liveRecords(m), f.live);
     ASSERT_FALSE(m.losses.empty());
     for (const ScanLoss& loss : m.losses)
         EXPECT_EQ(t.dataType, loss.dataType);
